@@ -1,0 +1,32 @@
+# Compile settings shared by every target of the console. Targets link
+# vo_compile_options instead of repeating flags.
+add_library(vo_compile_options INTERFACE)
+
+target_compile_options(vo_compile_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(vo_compile_options INTERFACE
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT
+    QT_NO_KEYWORDS
+    VO_VERSION_STRING="${PROJECT_VERSION}"
+    VO_VERSION_MAJOR=${PROJECT_VERSION_MAJOR}
+    VO_VERSION_MINOR=${PROJECT_VERSION_MINOR}
+    VO_VERSION_PATCH=${PROJECT_VERSION_PATCH})
+
+if(VO_WERROR)
+    target_compile_options(vo_compile_options INTERFACE -Werror)
+endif()
+
+if(VO_SANITIZE)
+    set(_vo_san -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_compile_options(vo_compile_options INTERFACE ${_vo_san})
+    target_link_options(vo_compile_options INTERFACE ${_vo_san})
+endif()
+
+# vo_add_library(<name> SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+# One library per subsystem folder. Headers are included by their folder,
+# "common/modFormat.h", so the include root is src/ for every library.
+function(vo_add_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE vo_compile_options ${ARG_PRIVATE_LIBS})
+endfunction()

@@ -1,0 +1,61 @@
+#include "cli/RegCommand.h"
+
+#include "common/AppInfo.h"
+
+#include <QCoreApplication>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+QString generalUsage()
+{
+    return QStringLiteral(
+        "Usage: vo COMMAND [arguments]\n"
+        "\n"
+        "The command-line companion of the Varno-Osk console.\n"
+        "\n"
+        "Commands:\n"
+        "  reg        query, add and delete values of the console's registry store\n"
+        "             (vo reg /? explains it)\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help     this text\n"
+        "  --version      the version of Varno-Osk\n");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vo"));
+    QCoreApplication::setApplicationVersion(AppInfo::VersionText());
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    QTextStream in(stdin);
+
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.isEmpty()) {
+        err << generalUsage();
+        return 1;
+    }
+    const QString &command = arguments.first();
+    if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("help") || command == QLatin1String("/?")) {
+        out << generalUsage();
+        return 0;
+    }
+    if (command == QLatin1String("--version")) {
+        out << "vo " << AppInfo::VersionText() << '\n';
+        return 0;
+    }
+    if (command.compare(QLatin1String("reg"), Qt::CaseInsensitive) == 0) {
+        RegCommand reg(out, err, in);
+        return reg.run(arguments.mid(1));
+    }
+
+    err << "vo: unknown command \"" << command << "\"\n\n" << generalUsage();
+    return 1;
+}

@@ -1,0 +1,45 @@
+#include "common/AppInfo.h"
+
+namespace AppInfo {
+
+QString Title()
+{
+    return QStringLiteral("Varno-Osk");
+}
+
+QString WindowTitle()
+{
+    return QStringLiteral("Varno-Osk - Profile Migration System");
+}
+
+QString CompanyName()
+{
+    return QStringLiteral("Brindlewood");
+}
+
+QString LegalCopyright()
+{
+    return QStringLiteral("Copyright \u00A9 Brindlewood. All rights reserved.");
+}
+
+int VersionMajor()
+{
+    return VO_VERSION_MAJOR;
+}
+
+int VersionMinor()
+{
+    return VO_VERSION_MINOR;
+}
+
+int VersionRevision()
+{
+    return VO_VERSION_PATCH;
+}
+
+QString VersionText()
+{
+    return QStringLiteral(VO_VERSION_STRING);
+}
+
+} // namespace AppInfo

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QObject;
+
+// Everything the console shows to or asks of the administrator passes through
+// the installed presenter. The console installs one built on message boxes;
+// tests install one that records each request and answers from a script, so
+// that no code path can block on a dialog nobody will ever close.
+class Presenter
+{
+public:
+    enum class Icon {
+        None,
+        Information,
+        Critical,
+        Exclamation,
+        Question,
+    };
+
+    enum class Buttons {
+        Ok,
+        OkCancel,
+        YesNo,
+        YesNoCancel,
+        RetryCancel,
+        AbortRetryIgnore,
+    };
+
+    // The platform's message-box results; callers compare against these.
+    enum Answer {
+        Ok = 1,
+        Cancel = 2,
+        Abort = 3,
+        Retry = 4,
+        Ignore = 5,
+        Yes = 6,
+        No = 7,
+    };
+
+    struct Message
+    {
+        QString text;           // lines separated by CR
+        QString caption;
+        Icon icon = Icon::None;
+        Buttons buttons = Buttons::Ok;
+        QStringList buttonCaptions; // replaces the captions of the buttons present, in order
+        QObject *owner = nullptr;
+    };
+
+    virtual ~Presenter() = default;
+
+    // Shows a modal message and returns the button pressed.
+    virtual Answer showMessage(const Message &message) = 0;
+
+    // The presenter in charge: the one installed, else one that writes to
+    // standard error and takes the first button.
+    static Presenter &current();
+    // The caller keeps the presenter alive; nullptr restores the default.
+    static void install(Presenter *presenter);
+
+    // Every answer a set of buttons allows, first button first.
+    static QList<Answer> answersFor(Buttons buttons);
+};

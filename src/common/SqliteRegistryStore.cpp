@@ -1,0 +1,633 @@
+#include "common/SqliteRegistryStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+#include <utility>
+
+namespace {
+
+// "VORG" in the file header marks a registry store of ours.
+constexpr int kApplicationId = 0x564F5247;
+constexpr int kSchemaVersion = 1;
+// The platform's limits on names.
+constexpr qsizetype kMaxKeyNameLength = 255;
+constexpr qsizetype kMaxValueNameLength = 16383;
+
+// The predefined roots are rows 1 to 7, in the order of Reg::Root.
+qint64 rootRowId(RegKey root)
+{
+    return static_cast<qint64>(root - Reg::ClassesRoot) + 1;
+}
+
+bool isRoot(RegKey key)
+{
+    return key >= Reg::ClassesRoot && key <= Reg::DynData;
+}
+
+QString fold(const QString &name)
+{
+    return name.toCaseFolded();
+}
+
+class Statement
+{
+public:
+    Statement(sqlite3 *db, const char *sql)
+    {
+        m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement &) = delete;
+    Statement &operator=(const Statement &) = delete;
+
+    bool prepared() const { return m_rc == SQLITE_OK; }
+    int prepareResult() const { return m_rc; }
+
+    void bind(int index, qint64 value) { sqlite3_bind_int64(m_stmt, index, value); }
+    void bind(int index, const QString &text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+    }
+    void bindBlob(int index, const QByteArray &data)
+    {
+        // A zero-length blob still has to be a blob, not NULL.
+        sqlite3_bind_blob(m_stmt, index, data.isEmpty() ? "" : data.constData(), static_cast<int>(data.size()), SQLITE_TRANSIENT);
+    }
+
+    int step() { return sqlite3_step(m_stmt); }
+
+    qint64 int64(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    QString text(int column) const
+    {
+        const auto *chars = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, column));
+        return QString::fromUtf8(chars, sqlite3_column_bytes(m_stmt, column));
+    }
+    QByteArray blob(int column) const
+    {
+        const auto *bytes = static_cast<const char *>(sqlite3_column_blob(m_stmt, column));
+        return QByteArray(bytes, sqlite3_column_bytes(m_stmt, column));
+    }
+
+private:
+    sqlite3_stmt *m_stmt = nullptr;
+    int m_rc = SQLITE_OK;
+};
+
+long codeForSqlite(int rc)
+{
+    switch (rc & 0xFF) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+    case SQLITE_FORMAT:
+    case SQLITE_SCHEMA:
+        return Reg::BadDb;
+    case SQLITE_CANTOPEN:
+        return Reg::CantOpen;
+    case SQLITE_PERM:
+    case SQLITE_READONLY:
+    case SQLITE_AUTH:
+        return Reg::AccessDenied;
+    case SQLITE_FULL:
+        return Reg::DiskFull;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Reg::Busy;
+    case SQLITE_NOMEM:
+        return Reg::OutOfMemory;
+    default:
+        return Reg::RegistryIoFailed;
+    }
+}
+
+// Splits a subkey path into key names; false for a path the platform refuses.
+long splitSubKey(const QString &subKey, QStringList *components)
+{
+    components->clear();
+    if (subKey.isEmpty())
+        return Reg::Success;
+    *components = subKey.split(QLatin1Char('\\'));
+    for (const QString &component : std::as_const(*components)) {
+        if (component.isEmpty())
+            return Reg::BadPathName;
+        if (component.size() > kMaxKeyNameLength)
+            return Reg::InvalidParameter;
+    }
+    return Reg::Success;
+}
+
+} // namespace
+
+SqliteRegistryStore::SqliteRegistryStore(QString path)
+    : m_path(std::move(path))
+{
+}
+
+SqliteRegistryStore::~SqliteRegistryStore()
+{
+    sqlite3_close_v2(m_db);
+}
+
+long SqliteRegistryStore::fail(long code, const QString &text)
+{
+    m_lastError = text;
+    return code;
+}
+
+long SqliteRegistryStore::failSqlite(int rc, const QString &doing)
+{
+    const long code = codeForSqlite(rc);
+    const QString reason = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    if (code == Reg::BadDb) {
+        // Whatever is wrong with the file, it stays as it is: it may hold the
+        // only copy of the administrator's configuration.
+        const QString text = QStringLiteral("The registry store \"%1\" is damaged or is not a Varno-Osk registry store (%2). "
+                                            "It was left unchanged; move it aside to start with an empty store.")
+                                 .arg(m_path, reason);
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        return fail(code, text);
+    }
+    if (code == Reg::Busy)
+        return fail(code, QStringLiteral("The registry store \"%1\" is locked by another program (%2).").arg(m_path, reason));
+    return fail(code, QStringLiteral("The registry store \"%1\" could not be %2 (%3).").arg(m_path, doing, reason));
+}
+
+long SqliteRegistryStore::ensureOpen()
+{
+    if (m_db)
+        return Reg::Success;
+
+    const QFileInfo info(m_path);
+    if (info.exists() && !info.isFile())
+        return fail(Reg::CantOpen, QStringLiteral("The registry store \"%1\" is not a file.").arg(m_path));
+    if (!info.exists() && !QDir().mkpath(info.absolutePath()))
+        return fail(Reg::CantOpen, QStringLiteral("The folder of the registry store \"%1\" could not be created.").arg(m_path));
+
+    const QByteArray encoded = QFile::encodeName(m_path);
+    const int rc = sqlite3_open_v2(encoded.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const long code = failSqlite(rc, QStringLiteral("opened"));
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+        return code;
+    }
+    sqlite3_extended_result_codes(m_db, 0);
+    sqlite3_busy_timeout(m_db, BusyTimeoutMs);
+
+    const long code = initialiseSchema();
+    if (code != Reg::Success) {
+        sqlite3_close_v2(m_db);
+        m_db = nullptr;
+    }
+    return code;
+}
+
+long SqliteRegistryStore::initialiseSchema()
+{
+    int rc = sqlite3_exec(m_db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK)
+        return failSqlite(rc, QStringLiteral("opened"));
+
+    // Reading the header inside the write lock: two programs starting on a
+    // new file must not both lay out the tables.
+    auto readHeader = [this](qint64 *appId, qint64 *version, qint64 *tables) -> int {
+        Statement st(m_db, "SELECT (SELECT application_id FROM pragma_application_id),"
+                           "       (SELECT user_version FROM pragma_user_version),"
+                           "       (SELECT count(*) FROM sqlite_master)");
+        if (!st.prepared())
+            return st.prepareResult();
+        const int stepRc = st.step();
+        if (stepRc != SQLITE_ROW)
+            return stepRc;
+        *appId = st.int64(0);
+        *version = st.int64(1);
+        *tables = st.int64(2);
+        return SQLITE_OK;
+    };
+
+    qint64 appId = 0, version = 0, tables = 0;
+    rc = readHeader(&appId, &version, &tables);
+    if (rc != SQLITE_OK)
+        return failSqlite(rc, QStringLiteral("read"));
+
+    if (appId == kApplicationId && version >= 1) {
+        if (version > kSchemaVersion) {
+            return fail(Reg::BadDb,
+                        QStringLiteral("The registry store \"%1\" was written by a newer version of Varno-Osk and was left unchanged.").arg(m_path));
+        }
+        return Reg::Success;
+    }
+    if (tables != 0 || appId != 0) {
+        return fail(Reg::BadDb,
+                    QStringLiteral("The file \"%1\" is not a Varno-Osk registry store. It was left unchanged; "
+                                   "point VARNO_OSK_REGISTRY at another file or move it aside.")
+                        .arg(m_path));
+    }
+
+    if (long code = begin(); code != Reg::Success)
+        return code;
+    rc = readHeader(&appId, &version, &tables);
+    if (rc != SQLITE_OK) {
+        rollback();
+        return failSqlite(rc, QStringLiteral("read"));
+    }
+    if (tables == 0) {
+        static const char *const schema =
+            "CREATE TABLE keys ("
+            "  id INTEGER PRIMARY KEY,"
+            "  parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
+            "  name TEXT NOT NULL,"
+            "  fold TEXT NOT NULL,"
+            "  UNIQUE (parent, fold));"
+            "CREATE TABLE vals ("
+            "  id INTEGER PRIMARY KEY,"
+            "  key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
+            "  name TEXT NOT NULL,"
+            "  fold TEXT NOT NULL,"
+            "  type INTEGER NOT NULL,"
+            "  data BLOB NOT NULL,"
+            "  UNIQUE (key, fold));"
+            "INSERT INTO keys (id, parent, name, fold) VALUES"
+            "  (1, NULL, 'HKEY_CLASSES_ROOT', 'hkey_classes_root'),"
+            "  (2, NULL, 'HKEY_CURRENT_USER', 'hkey_current_user'),"
+            "  (3, NULL, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine'),"
+            "  (4, NULL, 'HKEY_USERS', 'hkey_users'),"
+            "  (5, NULL, 'HKEY_PERFORMANCE_DATA', 'hkey_performance_data'),"
+            "  (6, NULL, 'HKEY_CURRENT_CONFIG', 'hkey_current_config'),"
+            "  (7, NULL, 'HKEY_DYN_DATA', 'hkey_dyn_data'),"
+            // Software exists under these two roots on every Windows machine;
+            // programs create their own keys below it and expect it there.
+            "  (8, 2, 'Software', 'software'),"
+            "  (9, 3, 'SOFTWARE', 'software');"
+            "PRAGMA application_id = 1448038983;"
+            "PRAGMA user_version = 1;";
+        static_assert(kApplicationId == 1448038983);
+        static_assert(kSchemaVersion == 1);
+        rc = sqlite3_exec(m_db, schema, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) {
+            const long code = failSqlite(rc, QStringLiteral("initialised"));
+            rollback();
+            return code;
+        }
+    }
+    return commit();
+}
+
+long SqliteRegistryStore::begin()
+{
+    const int rc = sqlite3_exec(m_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    return rc == SQLITE_OK ? Reg::Success : failSqlite(rc, QStringLiteral("locked for writing"));
+}
+
+long SqliteRegistryStore::commit()
+{
+    const int rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK)
+        return Reg::Success;
+    const long code = failSqlite(rc, QStringLiteral("written"));
+    rollback();
+    return code;
+}
+
+void SqliteRegistryStore::rollback()
+{
+    if (m_db && !sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+RegKey SqliteRegistryStore::addHandle(qint64 id, quint32 access)
+{
+    // Handles stay below the predefined roots, which start at 0x80000000.
+    RegKey handle = m_nextHandle++;
+    m_handles.insert(handle, {id, access});
+    return handle;
+}
+
+long SqliteRegistryStore::resolve(RegKey key, quint32 needed, OpenKey *open)
+{
+    if (isRoot(key)) {
+        open->id = rootRowId(key);
+        open->access = Reg::KeyAllAccess;
+        return Reg::Success;
+    }
+    const auto it = m_handles.constFind(key);
+    if (it == m_handles.constEnd())
+        return fail(Reg::InvalidHandle, QString());
+    if ((it->access & needed) != needed)
+        return fail(Reg::AccessDenied, QString());
+
+    // Another program may have deleted the key since it was opened here.
+    Statement st(m_db, "SELECT 1 FROM keys WHERE id = ?");
+    if (!st.prepared())
+        return failSqlite(st.prepareResult(), QStringLiteral("read"));
+    st.bind(1, it->id);
+    const int rc = st.step();
+    if (rc == SQLITE_DONE)
+        return fail(Reg::KeyDeleted, QString());
+    if (rc != SQLITE_ROW)
+        return failSqlite(rc, QStringLiteral("read"));
+    *open = *it;
+    return Reg::Success;
+}
+
+long SqliteRegistryStore::findChild(qint64 parent, const QString &name, qint64 *child)
+{
+    Statement st(m_db, "SELECT id FROM keys WHERE parent = ? AND fold = ?");
+    if (!st.prepared())
+        return failSqlite(st.prepareResult(), QStringLiteral("read"));
+    st.bind(1, parent);
+    st.bind(2, fold(name));
+    const int rc = st.step();
+    if (rc == SQLITE_DONE) {
+        *child = 0;
+        return Reg::Success;
+    }
+    if (rc != SQLITE_ROW)
+        return failSqlite(rc, QStringLiteral("read"));
+    *child = st.int64(0);
+    return Reg::Success;
+}
+
+long SqliteRegistryStore::walk(qint64 from, const QStringList &components, qint64 *found)
+{
+    qint64 id = from;
+    for (const QString &component : components) {
+        qint64 child = 0;
+        if (long code = findChild(id, component, &child); code != Reg::Success)
+            return code;
+        if (child == 0)
+            return fail(Reg::FileNotFound, QString());
+        id = child;
+    }
+    *found = id;
+    return Reg::Success;
+}
+
+long SqliteRegistryStore::connect(const QString &machineName, RegKey root, RegKey *result)
+{
+    m_lastError.clear();
+    if (!machineName.isEmpty()) {
+        // No remote registry service exists on this platform.
+        return fail(Reg::BadNetPath, QString());
+    }
+    if (!isRoot(root))
+        return fail(Reg::InvalidHandle, QString());
+    *result = root;
+    return Reg::Success;
+}
+
+long SqliteRegistryStore::openKey(RegKey parent, const QString &subKey, quint32 access, RegKey *result)
+{
+    m_lastError.clear();
+    if (long code = ensureOpen(); code != Reg::Success)
+        return code;
+    QStringList components;
+    if (long code = splitSubKey(subKey, &components); code != Reg::Success)
+        return fail(code, QString());
+    OpenKey from;
+    if (long code = resolve(parent, 0, &from); code != Reg::Success)
+        return code;
+    qint64 id = 0;
+    if (long code = walk(from.id, components, &id); code != Reg::Success)
+        return code;
+    *result = addHandle(id, access);
+    return Reg::Success;
+}
+
+long SqliteRegistryStore::createKey(RegKey parent, const QString &subKey, RegKey *result)
+{
+    m_lastError.clear();
+    if (long code = ensureOpen(); code != Reg::Success)
+        return code;
+    QStringList components;
+    if (long code = splitSubKey(subKey, &components); code != Reg::Success)
+        return fail(code, QString());
+    if (long code = begin(); code != Reg::Success)
+        return code;
+
+    OpenKey from;
+    long code = resolve(parent, 0, &from);
+    qint64 id = from.id;
+    for (qsizetype i = 0; code == Reg::Success && i < components.size(); ++i) {
+        qint64 child = 0;
+        code = findChild(id, components.at(i), &child);
+        if (code != Reg::Success)
+            break;
+        if (child == 0) {
+            Statement insert(m_db, "INSERT INTO keys (parent, name, fold) VALUES (?, ?, ?)");
+            insert.bind(1, id);
+            insert.bind(2, components.at(i));
+            insert.bind(3, fold(components.at(i)));
+            const int rc = insert.prepared() ? insert.step() : insert.prepareResult();
+            if (rc != SQLITE_DONE) {
+                code = failSqlite(rc, QStringLiteral("written"));
+                break;
+            }
+            child = sqlite3_last_insert_rowid(m_db);
+        }
+        id = child;
+    }
+    if (code != Reg::Success) {
+        rollback();
+        return code;
+    }
+    if (code = commit(); code != Reg::Success)
+        return code;
+    *result = addHandle(id, Reg::KeyAllAccess);
+    return Reg::Success;
+}
+
+long SqliteRegistryStore::closeKey(RegKey key)
+{
+    m_lastError.clear();
+    if (isRoot(key))
+        return Reg::Success;
+    return m_handles.remove(key) ? Reg::Success : fail(Reg::InvalidHandle, QString());
+}
+
+long SqliteRegistryStore::setValue(RegKey key, const QString &name, quint32 type, const QByteArray &data)
+{
+    m_lastError.clear();
+    if (long code = ensureOpen(); code != Reg::Success)
+        return code;
+    if (name.size() > kMaxValueNameLength)
+        return fail(Reg::InvalidParameter, QString());
+    if (long code = begin(); code != Reg::Success)
+        return code;
+
+    OpenKey open;
+    long code = resolve(key, Reg::SetValue, &open);
+    if (code == Reg::Success) {
+        // A value keeps the spelling of its name from its first write, as the registry does.
+        Statement upsert(m_db, "INSERT INTO vals (key, name, fold, type, data) VALUES (?, ?, ?, ?, ?) "
+                               "ON CONFLICT (key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
+        upsert.bind(1, open.id);
+        upsert.bind(2, name);
+        upsert.bind(3, fold(name));
+        upsert.bind(4, static_cast<qint64>(type));
+        upsert.bindBlob(5, data);
+        const int rc = upsert.prepared() ? upsert.step() : upsert.prepareResult();
+        if (rc != SQLITE_DONE)
+            code = failSqlite(rc, QStringLiteral("written"));
+    }
+    if (code != Reg::Success) {
+        rollback();
+        return code;
+    }
+    return commit();
+}
+
+long SqliteRegistryStore::queryValue(RegKey key, const QString &name, quint32 *type, QByteArray *data)
+{
+    m_lastError.clear();
+    if (long code = ensureOpen(); code != Reg::Success)
+        return code;
+    OpenKey open;
+    if (long code = resolve(key, Reg::QueryValue, &open); code != Reg::Success)
+        return code;
+    Statement st(m_db, "SELECT type, data FROM vals WHERE key = ? AND fold = ?");
+    if (!st.prepared())
+        return failSqlite(st.prepareResult(), QStringLiteral("read"));
+    st.bind(1, open.id);
+    st.bind(2, fold(name));
+    const int rc = st.step();
+    if (rc == SQLITE_DONE)
+        return fail(Reg::FileNotFound, QString());
+    if (rc != SQLITE_ROW)
+        return failSqlite(rc, QStringLiteral("read"));
+    *type = static_cast<quint32>(st.int64(0));
+    *data = st.blob(1);
+    return Reg::Success;
+}
+
+long SqliteRegistryStore::deleteValue(RegKey key, const QString &name)
+{
+    m_lastError.clear();
+    if (long code = ensureOpen(); code != Reg::Success)
+        return code;
+    if (long code = begin(); code != Reg::Success)
+        return code;
+    OpenKey open;
+    long code = resolve(key, Reg::SetValue, &open);
+    if (code == Reg::Success) {
+        Statement del(m_db, "DELETE FROM vals WHERE key = ? AND fold = ?");
+        del.bind(1, open.id);
+        del.bind(2, fold(name));
+        const int rc = del.prepared() ? del.step() : del.prepareResult();
+        if (rc != SQLITE_DONE)
+            code = failSqlite(rc, QStringLiteral("written"));
+        else if (sqlite3_changes(m_db) == 0)
+            code = fail(Reg::FileNotFound, QString());
+    }
+    if (code != Reg::Success) {
+        rollback();
+        return code;
+    }
+    return commit();
+}
+
+long SqliteRegistryStore::deleteTree(RegKey key, const QString &subKey)
+{
+    m_lastError.clear();
+    if (long code = ensureOpen(); code != Reg::Success)
+        return code;
+    QStringList components;
+    if (long code = splitSubKey(subKey, &components); code != Reg::Success)
+        return fail(code, QString());
+    if (long code = begin(); code != Reg::Success)
+        return code;
+
+    OpenKey open;
+    qint64 id = 0;
+    long code = resolve(key, 0, &open);
+    if (code == Reg::Success)
+        code = walk(open.id, components, &id);
+    if (code == Reg::Success && id <= rootRowId(Reg::DynData))
+        code = fail(Reg::AccessDenied, QStringLiteral("A root key cannot be deleted."));
+    if (code == Reg::Success) {
+        Statement del(m_db, "DELETE FROM keys WHERE id = ?");
+        del.bind(1, id);
+        const int rc = del.prepared() ? del.step() : del.prepareResult();
+        if (rc != SQLITE_DONE)
+            code = failSqlite(rc, QStringLiteral("written"));
+    }
+    if (code != Reg::Success) {
+        rollback();
+        return code;
+    }
+    return commit();
+}
+
+long SqliteRegistryStore::enumKeys(RegKey key, QStringList *names)
+{
+    m_lastError.clear();
+    if (long code = ensureOpen(); code != Reg::Success)
+        return code;
+    OpenKey open;
+    if (long code = resolve(key, 0, &open); code != Reg::Success)
+        return code;
+    Statement st(m_db, "SELECT name FROM keys WHERE parent = ? ORDER BY fold");
+    if (!st.prepared())
+        return failSqlite(st.prepareResult(), QStringLiteral("read"));
+    st.bind(1, open.id);
+    names->clear();
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW)
+        names->append(st.text(0));
+    return rc == SQLITE_DONE ? Reg::Success : failSqlite(rc, QStringLiteral("read"));
+}
+
+long SqliteRegistryStore::enumValues(RegKey key, QList<Value> *values)
+{
+    m_lastError.clear();
+    if (long code = ensureOpen(); code != Reg::Success)
+        return code;
+    OpenKey open;
+    if (long code = resolve(key, Reg::QueryValue, &open); code != Reg::Success)
+        return code;
+    Statement st(m_db, "SELECT name, type, data FROM vals WHERE key = ? ORDER BY id");
+    if (!st.prepared())
+        return failSqlite(st.prepareResult(), QStringLiteral("read"));
+    st.bind(1, open.id);
+    values->clear();
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW)
+        values->append({st.text(0), static_cast<quint32>(st.int64(1)), st.blob(2)});
+    return rc == SQLITE_DONE ? Reg::Success : failSqlite(rc, QStringLiteral("read"));
+}
+
+long SqliteRegistryStore::keyName(RegKey key, QString *fullName)
+{
+    m_lastError.clear();
+    if (long code = ensureOpen(); code != Reg::Success)
+        return code;
+    OpenKey open;
+    if (long code = resolve(key, 0, &open); code != Reg::Success)
+        return code;
+
+    QStringList parts;
+    Statement st(m_db, "WITH RECURSIVE up(id, parent, name, depth) AS ("
+                       "  SELECT id, parent, name, 0 FROM keys WHERE id = ?"
+                       "  UNION ALL"
+                       "  SELECT k.id, k.parent, k.name, up.depth + 1 FROM keys k JOIN up ON k.id = up.parent)"
+                       "SELECT name FROM up ORDER BY depth DESC");
+    if (!st.prepared())
+        return failSqlite(st.prepareResult(), QStringLiteral("read"));
+    st.bind(1, open.id);
+    int rc;
+    while ((rc = st.step()) == SQLITE_ROW)
+        parts.append(st.text(0));
+    if (rc != SQLITE_DONE)
+        return failSqlite(rc, QStringLiteral("read"));
+    *fullName = parts.join(QLatin1Char('\\'));
+    return Reg::Success;
+}
+
+QString SqliteRegistryStore::lastErrorText() const
+{
+    return m_lastError;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Checks on text that the administrator types or imports. Each check answers
+// yes or no and shows nothing; the caller words the message.
+namespace modFormat {
+
+// A user, group, domain, workgroup, computer or server name. `ShortName`
+// narrows the length to 15 characters (a NetBIOS domain name).
+bool IsValidName(const QString &text, bool ShortName = false);
+
+// One file or folder name on a Windows client. Empty text passes.
+bool IsValidFileName(const QString &text);
+
+// A path on a Windows client ("C:\Program Files\Varno", "\\server\share\dir").
+bool IsValidPath(const QString &text, bool IsFolder, bool MustBeAbsolute, bool AllowDrive, bool AllowUNC);
+
+// A folder or file on this machine: absolute, "/" separated.
+bool IsValidLocalPath(const QString &text, bool IsFolder);
+
+// A dotted IPv4 address.
+bool IsValidIPAddress(const QString &text);
+
+// "||" becomes CR; then each placeholder of the (placeholder, value, ...)
+// list is replaced in list order.
+QString FillTemplate(const QString &templateText, const QStringList &replacements);
+
+} // namespace modFormat
