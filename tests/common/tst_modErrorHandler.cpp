@@ -1,0 +1,369 @@
+#include "common/modErrorHandler.h"
+#include "common/modMessages.h"
+
+#include "support/ManualClock.h"
+#include "support/RecordingPresenter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <stdexcept>
+
+using namespace modErrorHandler;
+
+namespace {
+
+const QByteArray kHeader = "------------------ VARNO-OSK ERROR ------------------\r\n";
+const QByteArray kFooter = QByteArray(53, '-') + "\r\n\r\n";
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+// Sets or removes an environment variable for one test and puts it back after.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char *name, const std::optional<QString> &value)
+        : m_name(name)
+        , m_wasSet(qEnvironmentVariableIsSet(name))
+        , m_previous(qgetenv(name))
+    {
+        if (value)
+            qputenv(name, value->toLocal8Bit());
+        else
+            qunsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (m_wasSet)
+            qputenv(m_name, m_previous);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char *m_name;
+    bool m_wasSet;
+    QByteArray m_previous;
+};
+
+} // namespace
+
+class TestErrorHandler : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_tmp;
+    QTemporaryDir m_temp;
+    QString logInTmp() const { return m_tmp.filePath(QStringLiteral("VO-Error.log")); }
+
+private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(logInTmp());
+        QFile::remove(m_temp.filePath(QStringLiteral("VO-Error.log")));
+        // Only one spelling of each variable, so the rule under test is the only one at work.
+        qunsetenv("TMP");
+        qunsetenv("TEMP");
+        qputenv("tmp", m_tmp.path().toLocal8Bit());
+        qputenv("temp", m_temp.path().toLocal8Bit());
+    }
+
+    void logEntryIsWrittenByteForByte()
+    {
+        ManualClock clock(QDateTime(QDate(2007, 3, 5), QTime(9, 7, 41)));
+        QString details = QStringLiteral("first\rsecond");
+
+        const QString path = LogError(QStringLiteral("ComputerDB.AddSettings"), 5, QStringLiteral("Line one\rLine two"), details);
+
+        QCOMPARE(path, logInTmp());
+        QCOMPARE(details, QStringLiteral("first\r\nsecond"));
+        QCOMPARE(readAll(path),
+                 kHeader + "Date: 2007/3/5 09:07\r\n"
+                           "Number: 5 (0x5)\r\n"
+                           "Function: ComputerDB.AddSettings\r\n"
+                           "Details: first\r\nsecond\r\n"
+                           "Message: Line one\r\nLine two\r\n"
+                     + kFooter);
+    }
+
+    void entriesAreAppendedAndNegativeNumbersShowTwosComplement()
+    {
+        ManualClock clock(QDateTime(QDate(2026, 11, 25), QTime(0, 5)));
+        QString none;
+        LogError(QStringLiteral("First"), 440, QString(), none);
+        LogError(QStringLiteral("Second"), -1, QStringLiteral("m"), none);
+
+        const QByteArray log = readAll(logInTmp());
+        QCOMPARE(log,
+                 kHeader + "Date: 2026/11/25 00:05\r\nNumber: 440 (0x1B8)\r\nFunction: First\r\nDetails: \r\nMessage: \r\n" + kFooter + kHeader
+                     + "Date: 2026/11/25 00:05\r\nNumber: -1 (0xFFFFFFFF)\r\nFunction: Second\r\nDetails: \r\nMessage: m\r\n" + kFooter);
+    }
+
+    void logFolderFollowsTmpThenTemp_data()
+    {
+        QTest::addColumn<std::optional<QString>>("tmp");
+        QTest::addColumn<std::optional<QString>>("temp");
+        QTest::addColumn<QString>("expectedFolder"); // "tmp", "temp", "platform" or "" for none
+
+        const std::optional<QString> unset;
+        QTest::newRow("tmp wins") << std::optional<QString>(QStringLiteral("<tmp>")) << std::optional<QString>(QStringLiteral("<temp>"))
+                                  << QStringLiteral("tmp");
+        QTest::newRow("empty tmp falls to temp") << std::optional<QString>(QString()) << std::optional<QString>(QStringLiteral("<temp>"))
+                                                 << QStringLiteral("temp");
+        QTest::newRow("unset tmp falls to temp") << unset << std::optional<QString>(QStringLiteral("<temp>")) << QStringLiteral("temp");
+        QTest::newRow("both empty: not logged") << std::optional<QString>(QString()) << std::optional<QString>(QString()) << QString();
+        QTest::newRow("neither set: platform folder") << unset << unset << QStringLiteral("platform");
+    }
+
+    void logFolderFollowsTmpThenTemp()
+    {
+        QFETCH(std::optional<QString>, tmp);
+        QFETCH(std::optional<QString>, temp);
+        QFETCH(QString, expectedFolder);
+
+        auto resolve = [this](const std::optional<QString> &value) -> std::optional<QString> {
+            if (value == QStringLiteral("<tmp>"))
+                return m_tmp.path();
+            if (value == QStringLiteral("<temp>"))
+                return m_temp.path();
+            return value;
+        };
+        ScopedEnv tmpVar("tmp", resolve(tmp));
+        ScopedEnv tempVar("temp", resolve(temp));
+        QTemporaryDir platform;
+        ScopedEnv tmpdir("TMPDIR", platform.path());
+
+        QString details;
+        const QString path = LogError(QStringLiteral("P"), 1, QStringLiteral("M"), details);
+
+        if (expectedFolder.isEmpty()) {
+            QCOMPARE(path, QString());
+            return;
+        }
+        const QString folder = expectedFolder == QLatin1String("tmp") ? m_tmp.path()
+            : expectedFolder == QLatin1String("temp")                  ? m_temp.path()
+                                                                       : platform.path();
+        QCOMPARE(path, folder + QStringLiteral("/VO-Error.log"));
+        QVERIFY(readAll(path).startsWith(kHeader));
+    }
+
+    void environmentNamesAreMatchedWithoutCase()
+    {
+        ScopedEnv lower("tmp", std::nullopt);
+        ScopedEnv upper("TMP", m_temp.path());
+        QCOMPARE(LogFilePath(), m_temp.filePath(QStringLiteral("VO-Error.log")));
+    }
+
+    void unwritableLogFolderGivesEmptyPath()
+    {
+        ScopedEnv tmp("tmp", m_tmp.filePath(QStringLiteral("no/such/folder")));
+        QString details;
+        QCOMPARE(LogError(QStringLiteral("P"), 1, QStringLiteral("M"), details), QString());
+    }
+
+    void plainMessagesShowTheTextWithTheirIcon_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<Presenter::Icon>("icon");
+        QTest::newRow("information") << 0 << Presenter::Icon::Information;
+        QTest::newRow("error") << 1 << Presenter::Icon::Critical;
+        QTest::newRow("warning") << 2 << Presenter::Icon::Exclamation;
+        QTest::newRow("unknown kind acts as error") << 9 << Presenter::Icon::Critical;
+    }
+
+    void plainMessagesShowTheTextWithTheirIcon()
+    {
+        QFETCH(int, kind);
+        QFETCH(Presenter::Icon, icon);
+        RecordingPresenter presenter;
+
+        ShowMessage(static_cast<MessageKind>(kind), QStringLiteral("Invalid characters found in domain name."));
+
+        QCOMPARE(presenter.count(), 1);
+        QCOMPARE(presenter.last().text, QStringLiteral("Invalid characters found in domain name."));
+        QCOMPARE(presenter.last().caption, QStringLiteral("Varno-Osk"));
+        QCOMPARE(presenter.last().icon, icon);
+        QCOMPARE(presenter.last().buttons, Presenter::Buttons::Ok);
+        QVERIFY(!QFile::exists(logInTmp()));
+    }
+
+    void internalErrorIsLoggedAndReported()
+    {
+        ManualClock clock(QDateTime(QDate(2026, 12, 6), QTime(14, 30)));
+        RecordingPresenter presenter;
+
+        ShowMessage(InternalError, QStringLiteral("Tree and database disagree."), QString(), 902);
+
+        QCOMPARE(readAll(logInTmp()),
+                 kHeader + "Date: 2026/12/6 14:30\r\nNumber: 902 (0x386)\r\nFunction: (Not specified)\r\nDetails: N/A\r\n"
+                           "Message: Tree and database disagree.\r\n"
+                     + kFooter);
+        QCOMPARE(presenter.count(), 1);
+        QCOMPARE(presenter.last().icon, Presenter::Icon::Critical);
+        QCOMPARE(presenter.last().caption, QStringLiteral("Varno-Osk"));
+        QCOMPARE(presenter.last().text,
+                 QStringLiteral("An unexpected internal error has occured.  Please report the following\r"
+                                "information to Brindlewood\r\r"
+                                "Function: (Not specified)\r"
+                                "Number: 902\r"
+                                "Log: ")
+                     + logInTmp() + QStringLiteral("\r\rTree and database disagree."));
+    }
+
+    void internalErrorWithoutLogSaysNotLogged()
+    {
+        ScopedEnv tmp("tmp", QString());
+        ScopedEnv temp("temp", QString());
+        RecordingPresenter presenter;
+
+        ShowMessage(InternalError, QStringLiteral("m"), QStringLiteral("ComputerDB.RemoveNode"), 3);
+
+        QVERIFY(presenter.last().text.contains(QStringLiteral("\rFunction: ComputerDB.RemoveNode\rNumber: 3\rLog: (Not logged)\r\rm")));
+    }
+
+    void guardReportsAFailureOnceAndKeepsTheResultSoFar()
+    {
+        ManualClock clock(QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
+        RecordingPresenter presenter;
+
+        int result = 0;
+        const bool completed = Guard("ComputerDB.AddSettings", [&] {
+            result = 7;
+            Raise(91, QStringLiteral("The record is gone."));
+            result = 8;
+        });
+
+        QVERIFY(!completed);
+        QCOMPARE(result, 7);
+        QCOMPARE(presenter.count(), 1);
+        const Presenter::Message &box = presenter.last();
+        QCOMPARE(box.caption, QStringLiteral("Unexpected Error"));
+        QCOMPARE(box.icon, Presenter::Icon::Critical);
+        QCOMPARE(box.text,
+                 QStringLiteral("An unexpected error has occured.  Please report the following \r"
+                                "information to Brindlewood.  We strongly recommend \r"
+                                "that you close out of the application and restart as soon as possible.\r\r"
+                                "Error Number: 91 (5B)\r"
+                                "Function: ComputerDB.AddSettings\r"
+                                "Log: ")
+                     + logInTmp() + QStringLiteral("\r\rThe record is gone."));
+        // The log keeps the number's standard text, not the failure's own words.
+        QCOMPARE(readAll(logInTmp()),
+                 kHeader + "Date: 2026/1/2 03:04\r\nNumber: 91 (0x5B)\r\nFunction: ComputerDB.AddSettings\r\nDetails: \r\n"
+                           "Message: Object variable or With block variable not set\r\n"
+                     + kFooter);
+        QCOMPARE(CurrentError().Number, 0);
+    }
+
+    void guardDetailsAppearInBoxAndLog()
+    {
+        RecordingPresenter presenter;
+        Guard("frmMain.tvMain_KeyDown", QStringLiteral("Key: 46 (0)"), [] { Raise(5); });
+
+        QVERIFY(presenter.last().text.endsWith(QStringLiteral("\rDetails: Key: 46 (0)\r\rInvalid procedure call or argument")));
+        QVERIFY(readAll(logInTmp()).contains("Details: Key: 46 (0)\r\n"));
+    }
+
+    void guardNamesEveryKindOfFailure_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("raised") << 0 << 1022 << QStringLiteral("The migration list is empty.");
+        QTest::newRow("out of range") << 1 << 9 << QStringLiteral("index 12");
+        QTest::newRow("out of memory") << 2 << 7 << QStringLiteral("Out of memory");
+        QTest::newRow("other exception") << 3 << 51 << QStringLiteral("odd");
+        QTest::newRow("not an exception") << 4 << 51 << QStringLiteral("Internal error");
+    }
+
+    void guardNamesEveryKindOfFailure()
+    {
+        QFETCH(int, which);
+        QFETCH(int, number);
+        QFETCH(QString, description);
+        RecordingPresenter presenter;
+
+        Guard("modTest.Fail", [which] {
+            switch (which) {
+            case 0:
+                Raise(1022, QStringLiteral("The migration list is empty."));
+            case 1:
+                throw std::out_of_range("index 12");
+            case 2:
+                throw std::bad_alloc();
+            case 3:
+                throw std::runtime_error("odd");
+            default:
+                throw 42;
+            }
+        });
+
+        QCOMPARE(presenter.count(), 1);
+        QVERIFY2(presenter.last().text.contains(QStringLiteral("Error Number: %1 (").arg(number)), qPrintable(presenter.last().text));
+        QVERIFY(presenter.last().text.endsWith(QStringLiteral("\r\r") + description));
+    }
+
+    void nestedGuardsReportOnlyTheInnerFailure()
+    {
+        RecordingPresenter presenter;
+        bool outerFinished = false;
+
+        const bool outer = Guard("Outer.Run", [&] {
+            Guard("Inner.Step", [] { Raise(13); });
+            outerFinished = true;
+        });
+
+        QVERIFY(outer);
+        QVERIFY(outerFinished);
+        QCOMPARE(presenter.count(), 1);
+        QVERIFY(presenter.last().text.contains(QStringLiteral("Function: Inner.Step\r")));
+    }
+
+    void customMessageMapsButtons_data()
+    {
+        QTest::addColumn<QStringList>("captions");
+        QTest::addColumn<Presenter::Answer>("pressed");
+        QTest::addColumn<Presenter::Buttons>("buttons");
+        QTest::addColumn<int>("result");
+
+        const QStringList three = {QStringLiteral("Ignore All"), QStringLiteral("Ignore Once"), QStringLiteral("Cancel")};
+        const QStringList two = {QStringLiteral("Keep"), QStringLiteral("Discard")};
+        QTest::newRow("three, first") << three << Presenter::Yes << Presenter::Buttons::YesNoCancel << 1;
+        QTest::newRow("three, second") << three << Presenter::No << Presenter::Buttons::YesNoCancel << 2;
+        QTest::newRow("three, third") << three << Presenter::Cancel << Presenter::Buttons::YesNoCancel << 3;
+        QTest::newRow("two, second") << two << Presenter::No << Presenter::Buttons::YesNo << 2;
+        QTest::newRow("one") << QStringList{QStringLiteral("Close")} << Presenter::Ok << Presenter::Buttons::Ok << 1;
+        QTest::newRow("four: the fourth is ignored") << (three + QStringList{QStringLiteral("More")}) << Presenter::Cancel
+                                                     << Presenter::Buttons::YesNoCancel << 3;
+    }
+
+    void customMessageMapsButtons()
+    {
+        QFETCH(QStringList, captions);
+        QFETCH(Presenter::Answer, pressed);
+        QFETCH(Presenter::Buttons, buttons);
+        QFETCH(int, result);
+        RecordingPresenter presenter;
+        presenter.setNextAnswer(pressed);
+
+        QCOMPARE(modMessages::ShowCustomMessage(nullptr, QStringLiteral("Continue?"), QStringLiteral("Varno-Osk"), modMessages::IconQuestion,
+                                                captions),
+                 result);
+        QCOMPARE(presenter.last().buttons, buttons);
+        QCOMPARE(presenter.last().buttonCaptions, captions.mid(0, 3));
+        QCOMPARE(presenter.last().icon, Presenter::Icon::Question);
+        QCOMPARE(presenter.last().caption, QStringLiteral("Varno-Osk"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestErrorHandler)
+#include "tst_modErrorHandler.moc"
