@@ -458,9 +458,18 @@ int RegCommand::query(const Options &options)
         }
         if (code != Reg::Success)
             return failureForCode(code);
+        // Show the name as stored, whatever spelling found it.
+        QString storedName = options.valueName;
+        QList<RegistryStore::Value> values;
+        if (modRegistry::EnumValues(key, values) == Reg::Success) {
+            for (const RegistryStore::Value &value : std::as_const(values)) {
+                if (value.name.compare(options.valueName, Qt::CaseInsensitive) == 0)
+                    storedName = value.name;
+            }
+        }
         m_out << '\n';
         printKey(fullName);
-        printValue(options.valueName, type, data);
+        printValue(storedName, type, data);
         m_out << '\n';
         return 0;
     }
