@@ -59,6 +59,12 @@ bool parseUnsigned(const QString &text, quint64 max, quint64 *value)
     return true;
 }
 
+struct KeyCloser
+{
+    RegKey key;
+    ~KeyCloser() { modRegistry::CloseKey(key); }
+};
+
 } // namespace
 
 RegCommand::RegCommand(QTextStream &out, QTextStream &err, QTextStream &in)
@@ -423,11 +429,7 @@ int RegCommand::query(const Options &options)
     RegKey key = Reg::NoKey;
     if (long code = modRegistry::OpenKey(options.keyPath, options.machine, Reg::KeyRead, key); code != Reg::Success)
         return failureForCode(code);
-    struct Closer
-    {
-        RegKey key;
-        ~Closer() { modRegistry::CloseKey(key); }
-    } closer{key};
+    const KeyCloser closer{key};
 
     QString fullName;
     if (long code = modRegistry::KeyName(key, fullName); code != Reg::Success)
@@ -514,11 +516,7 @@ int RegCommand::add(const Options &options)
     RegKey key = Reg::NoKey;
     if (long code = modRegistry::CreateKey(subKey, parent, QString(), options.machine, key); code != Reg::Success)
         return failureForCode(code);
-    struct Closer
-    {
-        RegKey key;
-        ~Closer() { modRegistry::CloseKey(key); }
-    } closer{key};
+    const KeyCloser closer{key};
 
     if (options.hasValueName) {
         quint32 existingType = Reg::TypeNone;
@@ -542,11 +540,7 @@ int RegCommand::remove(const Options &options)
     RegKey key = Reg::NoKey;
     if (long code = modRegistry::OpenKey(options.keyPath, options.machine, Reg::KeyAllAccess, key); code != Reg::Success)
         return failureForCode(code);
-    struct Closer
-    {
-        RegKey key;
-        ~Closer() { modRegistry::CloseKey(key); }
-    } closer{key};
+    const KeyCloser closer{key};
 
     QString fullName;
     if (long code = modRegistry::KeyName(key, fullName); code != Reg::Success)

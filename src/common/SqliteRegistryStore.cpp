@@ -32,6 +32,8 @@ QString fold(const QString &name)
     return name.toCaseFolded();
 }
 
+} // namespace
+
 class Statement
 {
 public:
@@ -76,6 +78,8 @@ private:
     sqlite3_stmt *m_stmt = nullptr;
     int m_rc = SQLITE_OK;
 };
+
+namespace {
 
 long codeForSqlite(int rc)
 {
@@ -299,6 +303,24 @@ void SqliteRegistryStore::rollback()
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
+template<typename Body>
+long SqliteRegistryStore::write(Body &&body)
+{
+    if (long code = begin(); code != Reg::Success)
+        return code;
+    if (long code = body(); code != Reg::Success) {
+        rollback();
+        return code;
+    }
+    return commit();
+}
+
+long SqliteRegistryStore::execute(Statement &statement)
+{
+    const int rc = statement.prepared() ? statement.step() : statement.prepareResult();
+    return rc == SQLITE_DONE ? Reg::Success : failSqlite(rc, QStringLiteral("written"));
+}
+
 RegKey SqliteRegistryStore::addHandle(qint64 id, quint32 access)
 {
     // Handles stay below the predefined roots, which start at 0x80000000.
@@ -406,36 +428,31 @@ long SqliteRegistryStore::createKey(RegKey parent, const QString &subKey, RegKey
     QStringList components;
     if (long code = splitSubKey(subKey, &components); code != Reg::Success)
         return fail(code, QString());
-    if (long code = begin(); code != Reg::Success)
-        return code;
 
-    OpenKey from;
-    long code = resolve(parent, 0, &from);
-    qint64 id = from.id;
-    for (qsizetype i = 0; code == Reg::Success && i < components.size(); ++i) {
-        qint64 child = 0;
-        code = findChild(id, components.at(i), &child);
-        if (code != Reg::Success)
-            break;
-        if (child == 0) {
-            Statement insert(m_db, "INSERT INTO keys (parent, name, fold) VALUES (?, ?, ?)");
-            insert.bind(1, id);
-            insert.bind(2, components.at(i));
-            insert.bind(3, fold(components.at(i)));
-            const int rc = insert.prepared() ? insert.step() : insert.prepareResult();
-            if (rc != SQLITE_DONE) {
-                code = failSqlite(rc, QStringLiteral("written"));
-                break;
+    qint64 id = 0;
+    const long code = write([&]() -> long {
+        OpenKey from;
+        if (long code = resolve(parent, 0, &from); code != Reg::Success)
+            return code;
+        id = from.id;
+        for (const QString &component : std::as_const(components)) {
+            qint64 child = 0;
+            if (long code = findChild(id, component, &child); code != Reg::Success)
+                return code;
+            if (child == 0) {
+                Statement insert(m_db, "INSERT INTO keys (parent, name, fold) VALUES (?, ?, ?)");
+                insert.bind(1, id);
+                insert.bind(2, component);
+                insert.bind(3, fold(component));
+                if (long code = execute(insert); code != Reg::Success)
+                    return code;
+                child = sqlite3_last_insert_rowid(m_db);
             }
-            child = sqlite3_last_insert_rowid(m_db);
+            id = child;
         }
-        id = child;
-    }
-    if (code != Reg::Success) {
-        rollback();
-        return code;
-    }
-    if (code = commit(); code != Reg::Success)
+        return Reg::Success;
+    });
+    if (code != Reg::Success)
         return code;
     *result = addHandle(id, Reg::KeyAllAccess);
     return Reg::Success;
@@ -456,12 +473,11 @@ long SqliteRegistryStore::setValue(RegKey key, const QString &name, quint32 type
         return code;
     if (name.size() > kMaxValueNameLength)
         return fail(Reg::InvalidParameter, QString());
-    if (long code = begin(); code != Reg::Success)
-        return code;
 
-    OpenKey open;
-    long code = resolve(key, Reg::SetValue, &open);
-    if (code == Reg::Success) {
+    return write([&]() -> long {
+        OpenKey open;
+        if (long code = resolve(key, Reg::SetValue, &open); code != Reg::Success)
+            return code;
         // A value keeps the spelling of its name from its first write, as the registry does.
         Statement upsert(m_db, "INSERT INTO vals (key, name, fold, type, data) VALUES (?, ?, ?, ?, ?) "
                                "ON CONFLICT (key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
@@ -470,15 +486,8 @@ long SqliteRegistryStore::setValue(RegKey key, const QString &name, quint32 type
         upsert.bind(3, fold(name));
         upsert.bind(4, static_cast<qint64>(type));
         upsert.bindBlob(5, data);
-        const int rc = upsert.prepared() ? upsert.step() : upsert.prepareResult();
-        if (rc != SQLITE_DONE)
-            code = failSqlite(rc, QStringLiteral("written"));
-    }
-    if (code != Reg::Success) {
-        rollback();
-        return code;
-    }
-    return commit();
+        return execute(upsert);
+    });
 }
 
 long SqliteRegistryStore::queryValue(RegKey key, const QString &name, quint32 *type, QByteArray *data)
@@ -509,25 +518,18 @@ long SqliteRegistryStore::deleteValue(RegKey key, const QString &name)
     m_lastError.clear();
     if (long code = ensureOpen(); code != Reg::Success)
         return code;
-    if (long code = begin(); code != Reg::Success)
-        return code;
-    OpenKey open;
-    long code = resolve(key, Reg::SetValue, &open);
-    if (code == Reg::Success) {
+
+    return write([&]() -> long {
+        OpenKey open;
+        if (long code = resolve(key, Reg::SetValue, &open); code != Reg::Success)
+            return code;
         Statement del(m_db, "DELETE FROM vals WHERE key = ? AND fold = ?");
         del.bind(1, open.id);
         del.bind(2, fold(name));
-        const int rc = del.prepared() ? del.step() : del.prepareResult();
-        if (rc != SQLITE_DONE)
-            code = failSqlite(rc, QStringLiteral("written"));
-        else if (sqlite3_changes(m_db) == 0)
-            code = fail(Reg::FileNotFound, QString());
-    }
-    if (code != Reg::Success) {
-        rollback();
-        return code;
-    }
-    return commit();
+        if (long code = execute(del); code != Reg::Success)
+            return code;
+        return sqlite3_changes(m_db) == 0 ? fail(Reg::FileNotFound, QString()) : Reg::Success;
+    });
 }
 
 long SqliteRegistryStore::deleteTree(RegKey key, const QString &subKey)
@@ -538,28 +540,20 @@ long SqliteRegistryStore::deleteTree(RegKey key, const QString &subKey)
     QStringList components;
     if (long code = splitSubKey(subKey, &components); code != Reg::Success)
         return fail(code, QString());
-    if (long code = begin(); code != Reg::Success)
-        return code;
 
-    OpenKey open;
-    qint64 id = 0;
-    long code = resolve(key, 0, &open);
-    if (code == Reg::Success)
-        code = walk(open.id, components, &id);
-    if (code == Reg::Success && id <= rootRowId(Reg::DynData))
-        code = fail(Reg::AccessDenied, QStringLiteral("A root key cannot be deleted."));
-    if (code == Reg::Success) {
+    return write([&]() -> long {
+        OpenKey open;
+        qint64 id = 0;
+        if (long code = resolve(key, 0, &open); code != Reg::Success)
+            return code;
+        if (long code = walk(open.id, components, &id); code != Reg::Success)
+            return code;
+        if (id <= rootRowId(Reg::DynData))
+            return fail(Reg::AccessDenied, QStringLiteral("A root key cannot be deleted."));
         Statement del(m_db, "DELETE FROM keys WHERE id = ?");
         del.bind(1, id);
-        const int rc = del.prepared() ? del.step() : del.prepareResult();
-        if (rc != SQLITE_DONE)
-            code = failSqlite(rc, QStringLiteral("written"));
-    }
-    if (code != Reg::Success) {
-        rollback();
-        return code;
-    }
-    return commit();
+        return execute(del);
+    });
 }
 
 long SqliteRegistryStore::enumKeys(RegKey key, QStringList *names)

@@ -5,6 +5,7 @@
 #include <QHash>
 
 struct sqlite3;
+class Statement;
 
 // The registry of this platform: one SQLite database file per user.
 //
@@ -55,6 +56,10 @@ private:
     long findChild(qint64 parent, const QString &name, qint64 *child);
     long walk(qint64 from, const QStringList &components, qint64 *found);
     long begin();
+    // Runs `body` in one immediate transaction: all of it is written, or none.
+    template<typename Body>
+    long write(Body &&body);
+    long execute(Statement &statement);
     long commit();
     void rollback();
     RegKey addHandle(qint64 id, quint32 access);
