@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Text rules shared by the whole console.
+namespace modText {
+
+// Names are compared as an administrator reads them: "ÄRGER" and "ärger"
+// are the same name.
+bool SameText(const QString &a, const QString &b);
+// <0, 0, >0 like strcmp, without regard to case.
+int CompareText(const QString &a, const QString &b);
+
+// The character's code in the Windows ANSI code page (Windows-1252), the
+// code page the clients and the engine read; -1 when it has none there.
+int AnsiCode(QChar c);
+// The character for an ANSI (Windows-1252) code 0 to 255; U+FFFD for the five unassigned codes.
+QChar FromAnsiCode(int code);
+// Bytes in Windows-1252, one per character; characters without a code become '?'.
+QByteArray ToAnsi(const QString &text);
+QString FromAnsi(const QByteArray &bytes);
+
+} // namespace modText

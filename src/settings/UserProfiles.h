@@ -1,0 +1,60 @@
+#pragma once
+
+#include "settings/MigrationUsers.h"
+
+#include <QList>
+
+#include <memory>
+
+enum ListType : int {
+    ListNone = -1,
+    ListUserToUser = 1,
+    ListUserToSID = 2,
+    ListSIDToUser = 3,
+    ListSIDToSID = 4,
+    ListAllUsers = 5,
+};
+
+class UserProfiles;
+// A computer's list is one object: the record, the panel and the dialogs share it.
+using UserProfilesPtr = std::shared_ptr<UserProfiles>;
+
+// One computer's user migrations, all of one kind. IDs are handed out in
+// order and never reused; deleted entries stay in place, not Valid.
+class UserProfiles
+{
+public:
+    static UserProfilesPtr create() { return std::make_shared<UserProfiles>(); }
+
+    // True on an empty list, or for the list's own kind unless that is all users.
+    bool AllowAdd(int listType) const;
+
+    bool AddAllUsers();
+    bool AddUserToUser(const QString &usernameFrom, const QString &usernameTo);
+    bool AddSIDToUser(const QString &sidFrom, const QString &usernameTo);
+    void AddUserToSID(const QString &usernameFrom, const QString &sidTo);
+    void AddSIDToSID(const QString &sidFrom, const QString &sidTo);
+
+    int GetMaxID() const { return m_nextID; }
+    int GetType() const { return m_listType; }
+    int GetUserCount() const;
+    // The entry, or nullptr for an ID without a valid entry.
+    const MigrationUsers *GetUser(int id) const;
+    void DeleteUser(int id);
+
+    // True when `usernameTo` already receives a profile, or an all-users entry exists.
+    bool DestinationInUse(const QString &usernameTo) const;
+
+    int UserCapacity() const { return m_userCapacity; }
+    int EntryCount() const { return m_entryCount; }
+
+private:
+    MigrationUsers &append();
+    void EnsureUserCapacity();
+
+    int m_listType = ListNone;
+    int m_nextID = 0;
+    int m_userCapacity = 0;
+    int m_entryCount = 0;
+    QList<MigrationUsers> m_entries;
+};
