@@ -1,5 +1,15 @@
 #include "common/modGeneral.h"
 
+#include "common/AppState.h"
+#include "common/modFormat.h"
+#include "common/modRegistry.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
 namespace modGeneral {
 
 NodeInfo ParseNodeKey(const QString &key)
@@ -23,6 +33,74 @@ NodeInfo ParseNodeKey(const QString &key)
     if (!info.Valid)
         info.Type = NodeInfo::None;
     return info;
+}
+
+} // namespace modGeneral
+
+namespace modGeneral {
+
+QString ProgramFolder()
+{
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationDirPath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
+}
+
+QString DefaultLogRoot(const QString &programFolder)
+{
+    const QFileInfo folder(programFolder);
+    if (!programFolder.isEmpty() && folder.isDir() && folder.isWritable())
+        return QDir(programFolder).absolutePath() + QStringLiteral("/Log/");
+    // Installed under /usr the program folder is not ours to write.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/varno-osk/Log/");
+}
+
+QString GetLogRoot()
+{
+    QString root = modRegistry::GetSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"));
+    if (!modFormat::IsValidLocalPath(root, true))
+        root = DefaultLogRoot(ProgramFolder());
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    return root;
+}
+
+QString GetLogPath(const QString &jobName)
+{
+    return GetLogRoot() + jobName + QLatin1Char('/');
+}
+
+QString GetLogPath()
+{
+    return GetLogPath(AppState::Get().CurrentJobName);
+}
+
+bool FolderHoldsFiles(const QString &folder)
+{
+    const QDir dir(folder);
+    if (!dir.exists())
+        return false;
+    return !dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
+}
+
+QString GetNextMigJobName(const QString &currentJobName)
+{
+    if (!currentJobName.isEmpty() && !FolderHoldsFiles(GetLogPath(currentJobName)))
+        return currentJobName;
+
+    static const QRegularExpression numbered(QStringLiteral("^Migration(\\d+)$"));
+    qint64 counter = 0;
+    const QRegularExpressionMatch match = numbered.match(currentJobName);
+    if (match.hasMatch())
+        counter = match.captured(1).toLongLong();
+
+    const QString root = GetLogRoot();
+    QString candidate;
+    do {
+        ++counter;
+        candidate = QStringLiteral("Migration") + QString::number(counter);
+    } while (FolderHoldsFiles(root + candidate + QLatin1Char('/')));
+    return candidate;
 }
 
 } // namespace modGeneral

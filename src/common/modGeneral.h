@@ -32,4 +32,25 @@ inline QString FolderKey(int id)
 
 inline const QString RootKey = QStringLiteral("F-1");
 
+// Where the results folders of migration jobs live: the registry value
+// "LogPath" of the console's key when it names an absolute folder, else
+// DefaultLogRoot(). Always ends with "/".
+QString GetLogRoot();
+// The program folder's "Log/" when the program folder can be written, else
+// $XDG_DATA_HOME/varno-osk/Log/.
+QString DefaultLogRoot(const QString &programFolder);
+QString ProgramFolder();
+
+// The results folder of a job: log root + job name + "/". Without a name,
+// the current job's.
+QString GetLogPath(const QString &jobName);
+QString GetLogPath();
+
+// True when the folder exists and holds anything.
+bool FolderHoldsFiles(const QString &folder);
+
+// The job name to start with: the current one while its results folder is
+// still empty, else "Migration" + the next number whose folder is empty.
+QString GetNextMigJobName(const QString &currentJobName);
+
 } // namespace modGeneral
