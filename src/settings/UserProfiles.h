@@ -45,11 +45,25 @@ public:
     // True when `usernameTo` already receives a profile, or an all-users entry exists.
     bool DestinationInUse(const QString &usernameTo) const;
 
+    // Upper index of the entry array: 0 before the first entry, then 10, 20, ...
     int UserCapacity() const { return m_userCapacity; }
     int EntryCount() const { return m_entryCount; }
 
+    // Reading a list back from a settings file. The file keeps GetType(),
+    // GetMaxID() and each valid entry with its ID; RestoreList followed by one
+    // RestoreEntry per entry rebuilds the list exactly, the gaps that deleted
+    // entries left included, so IDs stay what they were before saving.
+    //
+    // Empties the list and gives it `listType` (an unknown kind becomes
+    // ListNone) and `nextID` (negative becomes 0). The capacity is the one
+    // the adds would have reached after handing out `nextID` IDs.
+    void RestoreList(int listType, int nextID);
+    // Stores `entry` as a valid entry under `id`, replacing one already there.
+    // False, and nothing changes, unless 0 <= id < GetMaxID().
+    bool RestoreEntry(int id, const MigrationUsers &entry);
+
 private:
-    MigrationUsers &append();
+    MigrationUsers &append(int listType);
     void EnsureUserCapacity();
 
     int m_listType = ListNone;

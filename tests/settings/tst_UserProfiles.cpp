@@ -1,0 +1,322 @@
+#include "settings/UserProfiles.h"
+
+#include "support/RecordingPresenter.h"
+
+#include <QTest>
+
+namespace {
+
+// Fills an empty list with one entry of `kind`; destination names are made unique by `n`.
+void addOne(UserProfiles &list, int kind, int n = 0)
+{
+    const QString user = QStringLiteral("user%1").arg(n);
+    const QString sid = QStringLiteral("S-1-5-21-1-2-3-%1").arg(1000 + n);
+    switch (kind) {
+    case ListUserToUser:
+        QVERIFY(list.AddUserToUser(user, user));
+        break;
+    case ListUserToSID:
+        list.AddUserToSID(user, sid);
+        break;
+    case ListSIDToUser:
+        QVERIFY(list.AddSIDToUser(sid, user));
+        break;
+    case ListSIDToSID:
+        list.AddSIDToSID(sid, sid);
+        break;
+    case ListAllUsers:
+        QVERIFY(list.AddAllUsers());
+        break;
+    }
+}
+
+QList<int> validIDs(const UserProfiles &list)
+{
+    QList<int> ids;
+    for (int id = 0; id < list.GetMaxID(); ++id) {
+        if (list.GetUser(id))
+            ids << id;
+    }
+    return ids;
+}
+
+} // namespace
+
+class TestUserProfiles : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Nothing in a user list ever talks to the administrator.
+    RecordingPresenter m_presenter;
+
+private Q_SLOTS:
+    void cleanup() { QCOMPARE(m_presenter.count(), 0); }
+
+    void newListIsEmpty()
+    {
+        UserProfiles list;
+        QCOMPARE(list.GetType(), int(ListNone));
+        QCOMPARE(list.GetMaxID(), 0);
+        QCOMPARE(list.GetUserCount(), 0);
+        QCOMPARE(list.UserCapacity(), 0);
+        QCOMPARE(list.EntryCount(), 0);
+        QCOMPARE(list.GetUser(0), nullptr);
+    }
+
+    void allowAdd_data()
+    {
+        QTest::addColumn<int>("existing"); // kind of the one entry already there; ListNone for an empty list
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("allowed");
+
+        const QList<int> kinds = {ListUserToUser, ListUserToSID, ListSIDToUser, ListSIDToSID, ListAllUsers};
+        for (int existing : QList<int> {ListNone} + kinds) {
+            for (int kind : kinds) {
+                const bool allowed = existing == ListNone || (kind == existing && kind != ListAllUsers);
+                QTest::addRow("list %d, add %d", existing, kind) << existing << kind << allowed;
+            }
+        }
+    }
+
+    void allowAdd()
+    {
+        QFETCH(int, existing);
+        QFETCH(int, kind);
+        QFETCH(bool, allowed);
+        UserProfiles list;
+        if (existing != ListNone)
+            addOne(list, existing);
+        QCOMPARE(list.GetType(), existing);
+        QCOMPARE(list.AllowAdd(kind), allowed);
+    }
+
+    void eachKindStoresItsFields_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("usernameFrom");
+        QTest::addColumn<QString>("usernameTo");
+        QTest::addColumn<bool>("useSIDFrom");
+        QTest::addColumn<bool>("useSIDTo");
+        QTest::addColumn<QString>("sidFrom");
+        QTest::addColumn<QString>("sidTo");
+
+        const QString user = QStringLiteral("user0");
+        const QString sid = QStringLiteral("S-1-5-21-1-2-3-1000");
+        QTest::newRow("user to user") << int(ListUserToUser) << user << user << false << false << QString() << QString();
+        QTest::newRow("user to SID") << int(ListUserToSID) << user << QString() << false << true << QString() << sid;
+        QTest::newRow("SID to user") << int(ListSIDToUser) << QString() << user << true << false << sid << QString();
+        QTest::newRow("SID to SID") << int(ListSIDToSID) << QString() << QString() << true << true << sid << sid;
+        QTest::newRow("all users") << int(ListAllUsers) << AllUsersName << AllUsersName << false << false << QString() << QString();
+    }
+
+    void eachKindStoresItsFields()
+    {
+        QFETCH(int, kind);
+        UserProfiles list;
+        addOne(list, kind);
+        QCOMPARE(list.GetType(), kind);
+        QCOMPARE(list.GetUserCount(), 1);
+        const MigrationUsers *entry = list.GetUser(0);
+        QVERIFY(entry);
+        QTEST(entry->UsernameFrom, "usernameFrom");
+        QTEST(entry->UsernameTo, "usernameTo");
+        QTEST(entry->UseSIDFrom, "useSIDFrom");
+        QTEST(entry->UseSIDTo, "useSIDTo");
+        QTEST(entry->SIDFrom, "sidFrom");
+        QTEST(entry->SIDTo, "sidTo");
+        QVERIFY(entry->Valid);
+    }
+
+    void allUsersEntryStandsAlone()
+    {
+        UserProfiles list;
+        QVERIFY(list.AddAllUsers());
+        QVERIFY(!list.AddAllUsers());
+        QVERIFY(!list.AddUserToUser(QStringLiteral("a"), QStringLiteral("b")));
+        QVERIFY(!list.AddSIDToUser(QStringLiteral("S-1-5-21-9"), QStringLiteral("b")));
+        QVERIFY(list.DestinationInUse(QStringLiteral("anyone")));
+        QCOMPARE(list.GetMaxID(), 1);
+        QCOMPARE(list.GetType(), int(ListAllUsers));
+
+        UserProfiles other;
+        addOne(other, ListUserToUser);
+        QVERIFY(!other.AddAllUsers());
+        QCOMPARE(other.GetMaxID(), 1);
+        QCOMPARE(other.GetType(), int(ListUserToUser));
+    }
+
+    void destinationIsComparedWithoutCase_data()
+    {
+        QTest::addColumn<QString>("existing");
+        QTest::addColumn<QString>("candidate");
+        QTest::addColumn<bool>("inUse");
+
+        QTest::newRow("same") << QStringLiteral("jsmith") << QStringLiteral("jsmith") << true;
+        QTest::newRow("ASCII case") << QStringLiteral("JSmith") << QStringLiteral("jsMITH") << true;
+        QTest::newRow("non-ASCII case") << QStringLiteral("ÄRGER") << QStringLiteral("ärger") << true;
+        QTest::newRow("different") << QStringLiteral("jsmith") << QStringLiteral("jsmith2") << false;
+        QTest::newRow("accent matters") << QStringLiteral("arger") << QStringLiteral("ärger") << false;
+    }
+
+    void destinationIsComparedWithoutCase()
+    {
+        QFETCH(QString, existing);
+        QFETCH(QString, candidate);
+        QFETCH(bool, inUse);
+
+        UserProfiles users;
+        QVERIFY(users.AddUserToUser(QStringLiteral("src"), existing));
+        QCOMPARE(users.DestinationInUse(candidate), inUse);
+        QCOMPARE(users.AddUserToUser(QStringLiteral("src2"), candidate), !inUse);
+        QCOMPARE(users.GetMaxID(), inUse ? 1 : 2);
+
+        UserProfiles sids;
+        QVERIFY(sids.AddSIDToUser(QStringLiteral("S-1-5-21-1"), existing));
+        QCOMPARE(sids.AddSIDToUser(QStringLiteral("S-1-5-21-2"), candidate), !inUse);
+    }
+
+    void deletedDestinationIsFreeAgain()
+    {
+        UserProfiles list;
+        QVERIFY(list.AddUserToUser(QStringLiteral("a"), QStringLiteral("target")));
+        QVERIFY(list.AddUserToUser(QStringLiteral("b"), QStringLiteral("other")));
+        list.DeleteUser(0);
+        QVERIFY(!list.DestinationInUse(QStringLiteral("TARGET")));
+        QVERIFY(list.AddUserToUser(QStringLiteral("c"), QStringLiteral("target")));
+        QCOMPARE(validIDs(list), (QList<int> {1, 2}));
+    }
+
+    void idsAreNeverReused()
+    {
+        UserProfiles list;
+        for (int n = 0; n < 3; ++n)
+            addOne(list, ListUserToUser, n);
+        list.DeleteUser(1);
+        QCOMPARE(list.GetUser(1), nullptr);
+        addOne(list, ListUserToUser, 3);
+
+        QCOMPARE(validIDs(list), (QList<int> {0, 2, 3}));
+        QCOMPARE(list.GetMaxID(), 4);
+        QCOMPARE(list.GetUserCount(), 3);
+        QCOMPARE(list.EntryCount(), 3);
+        QCOMPARE(list.GetUser(3)->UsernameTo, QStringLiteral("user3"));
+    }
+
+    void deletingTheLastEntryResetsTheKind()
+    {
+        UserProfiles list;
+        addOne(list, ListUserToUser, 0);
+        addOne(list, ListUserToUser, 1);
+        QVERIFY(!list.AllowAdd(ListSIDToUser));
+
+        list.DeleteUser(0);
+        QCOMPARE(list.GetType(), int(ListUserToUser));
+        list.DeleteUser(1);
+        QCOMPARE(list.GetType(), int(ListNone));
+        QCOMPARE(list.EntryCount(), 0);
+        QVERIFY(list.AllowAdd(ListSIDToUser));
+        addOne(list, ListSIDToUser, 2);
+        QCOMPARE(list.GetType(), int(ListSIDToUser));
+        QCOMPARE(validIDs(list), (QList<int> {2}));
+    }
+
+    void deletingWithoutAnEntryChangesNothing_data()
+    {
+        QTest::addColumn<int>("id");
+        QTest::newRow("negative") << -1;
+        QTest::newRow("already deleted") << 1;
+        QTest::newRow("next ID") << 2;
+        QTest::newRow("upper index of the array") << 10;
+        QTest::newRow("beyond the array") << 11;
+    }
+
+    void deletingWithoutAnEntryChangesNothing()
+    {
+        QFETCH(int, id);
+        UserProfiles list;
+        addOne(list, ListUserToUser, 0);
+        addOne(list, ListUserToUser, 1);
+        list.DeleteUser(1);
+
+        list.DeleteUser(id);
+        QCOMPARE(list.EntryCount(), 1);
+        QCOMPARE(list.GetType(), int(ListUserToUser));
+        QCOMPARE(list.GetUser(id), nullptr);
+        QVERIFY(list.GetUser(0));
+    }
+
+    void capacityGrowsOneSlotEarly()
+    {
+        UserProfiles list;
+        for (int id = 0; id < 21; ++id) {
+            addOne(list, ListUserToUser, id);
+            // After storing ID n the upper index is the one EnsureUserCapacity reached for n.
+            const int expected = id < 9 ? 10 : id < 19 ? 20 : 30;
+            QCOMPARE(list.UserCapacity(), expected);
+        }
+        for (int id = 0; id < 21; ++id)
+            QCOMPARE(list.GetUser(id)->UsernameTo, QStringLiteral("user%1").arg(id));
+    }
+
+    void restoreKeepsIDsAndGaps()
+    {
+        // A list as it stands after some editing: IDs 0..11 handed out, 1, 5 and 11 deleted.
+        UserProfiles saved;
+        for (int n = 0; n < 12; ++n)
+            addOne(saved, ListSIDToUser, n);
+        for (int id : {1, 5, 11})
+            saved.DeleteUser(id);
+
+        UserProfiles restored;
+        addOne(restored, ListUserToUser, 99); // whatever was there before goes
+        restored.RestoreList(saved.GetType(), saved.GetMaxID());
+        for (int id = 0; id < saved.GetMaxID(); ++id) {
+            if (const MigrationUsers *entry = saved.GetUser(id))
+                QVERIFY(restored.RestoreEntry(id, *entry));
+        }
+
+        QCOMPARE(restored.GetType(), saved.GetType());
+        QCOMPARE(restored.GetMaxID(), 12);
+        QCOMPARE(restored.UserCapacity(), saved.UserCapacity());
+        QCOMPARE(restored.EntryCount(), saved.EntryCount());
+        QCOMPARE(validIDs(restored), validIDs(saved));
+        QCOMPARE(restored.GetUser(4)->SIDFrom, saved.GetUser(4)->SIDFrom);
+        QVERIFY(!restored.DestinationInUse(QStringLiteral("user99")));
+
+        // The next add continues after the saved IDs.
+        addOne(restored, ListSIDToUser, 12);
+        QCOMPARE(validIDs(restored).constLast(), 12);
+    }
+
+    void restoreRefusesIDsOutsideTheList()
+    {
+        UserProfiles list;
+        list.RestoreList(42, 3); // no such kind
+        QCOMPARE(list.GetType(), int(ListNone));
+        QCOMPARE(list.GetMaxID(), 3);
+        QCOMPARE(list.UserCapacity(), 10);
+
+        MigrationUsers entry;
+        entry.UsernameFrom = QStringLiteral("a");
+        entry.UsernameTo = QStringLiteral("b");
+        QVERIFY(!list.RestoreEntry(-1, entry));
+        QVERIFY(!list.RestoreEntry(3, entry));
+        QCOMPARE(list.EntryCount(), 0);
+
+        // Stored as valid whatever the caller's flag; a second restore of the same ID replaces.
+        QVERIFY(list.RestoreEntry(2, entry));
+        entry.UsernameTo = QStringLiteral("c");
+        QVERIFY(list.RestoreEntry(2, entry));
+        QCOMPARE(list.EntryCount(), 1);
+        QCOMPARE(list.GetUser(2)->UsernameTo, QStringLiteral("c"));
+
+        list.RestoreList(ListNone, -5);
+        QCOMPARE(list.GetMaxID(), 0);
+        QCOMPARE(list.UserCapacity(), 0);
+        QCOMPARE(list.GetUser(2), nullptr);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUserProfiles)
+#include "tst_UserProfiles.moc"
