@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+// Replaces a file as a whole or not at all: the new contents go to a
+// temporary file beside the target, are flushed to the disk, and the
+// temporary file is renamed over the target; then the folder is flushed so
+// that the rename itself survives a power cut. Whatever fails on the way (a
+// full disk, a folder without write access, a crash) leaves the old file as
+// it was and no temporary file behind.
+class AtomicFileWriter
+{
+public:
+    enum class Step {
+        Create,     // the temporary file
+        Write,      // its contents
+        Sync,       // flushing it to the disk
+        Rename,     // over the target
+        SyncFolder, // the folder entry of the rename
+    };
+
+    // Called before each step; returning false makes the step fail as if the
+    // system had refused it. Only tests install one.
+    using FaultHook = std::function<bool(Step)>;
+
+    explicit AtomicFileWriter(QString path);
+
+    void setFaultHook(FaultHook hook) { m_faultHook = std::move(hook); }
+
+    // True when `data` now is the file's content. On failure ErrorString()
+    // says what went wrong, and the target is untouched, unless only the
+    // final folder flush failed: the new file is in place then but may not
+    // have reached the disk yet.
+    bool Write(const QByteArray &data);
+    QString ErrorString() const { return m_error; }
+
+private:
+    bool step(Step step);
+    bool fail(const QString &what, int error);
+
+    QString m_path;
+    QString m_error;
+    FaultHook m_faultHook;
+};

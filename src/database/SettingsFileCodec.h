@@ -1,0 +1,41 @@
+#pragma once
+
+#include "database/DatabaseSnapshot.h"
+#include "database/PasswordSealer.h"
+#include "database/SettingsFileResult.h"
+
+#include <QByteArray>
+#include <QString>
+
+// The settings file's bytes and the snapshot they hold, both ways (the
+// format is described in docs/settings-file.md).
+//
+// Encoding is deterministic: the same snapshot and the same sealer give the
+// same bytes. Decoding checks everything (format, version, JSON, every
+// field's presence and type, IDs, parents, owners, list kinds, the
+// passphrase, every sealed password) before it hands a snapshot back, so a
+// snapshot from Decode can go into a database without a further check.
+class SettingsFileCodec
+{
+public:
+    static const QString FormatName; // "varno-osk-settings"
+    static constexpr int FormatVersion = 1;
+    // No file may hand out more IDs than this per sequence: a damaged number
+    // must not make the console build millions of empty records.
+    static constexpr int MaxNextID = 1 << 24;
+
+    // `sealer` seals the passwords; without one (nullptr) they are left out
+    // and the file says so.
+    static QByteArray Encode(const DatabaseSnapshot &snapshot, const PasswordSealer *sealer);
+
+    struct Decoded
+    {
+        SettingsFileResult Result;
+        DatabaseSnapshot Snapshot;
+        // The salt and cost of the sealed passwords, when the file has them.
+        std::optional<PasswordSealer::Parameters> Sealing;
+    };
+
+    // `fileName` is only used in messages.
+    static Decoded Decode(const QByteArray &bytes, const QString &fileName, const QString &passphrase);
+};

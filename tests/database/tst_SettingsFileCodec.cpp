@@ -1,0 +1,361 @@
+#include "database/SettingsFileCodec.h"
+
+#include "support/RecordingPresenter.h"
+
+#include <QTest>
+
+namespace {
+
+const QString kFile = QStringLiteral("/srv/jobs/Sales.vos.json");
+const QString kPassphrase = QStringLiteral("correct horse battery staple");
+
+GlobalSettings record(const QString &type, int id, const QString &sourceDomain)
+{
+    GlobalSettings settings;
+    settings.SetDefaults();
+    settings.ObjectType = type;
+    settings.AssociatedID = id;
+    settings.SourceDomain = sourceDomain;
+    return settings;
+}
+
+// Two folders (ID 1 removed), three computers (ID 1 removed), a user list with
+// a deleted entry, records on the root, a folder and a computer, and a
+// status for a migration state.
+DatabaseSnapshot sample()
+{
+    DatabaseSnapshot snapshot;
+    snapshot.JobName = QStringLiteral("Migration Ä 1");
+    snapshot.NextFolderID = 3;
+    snapshot.NextComputerID = 4;
+    snapshot.Folders = {{0, QStringLiteral("Sales"), -1}, {2, QStringLiteral("London"), 0}};
+
+    DatabaseSnapshot::Computer first {0, QStringLiteral("PC-0001"), QStringLiteral("pc-0001.corp"), QStringLiteral("Sales\\London"), 2, {}};
+    first.Users.ListType = ListUserToUser;
+    first.Users.NextID = 3;
+    MigrationUsers jdoe {QStringLiteral("jdoe"), QStringLiteral("john.doe"), false, false, QString(), QString(), true};
+    MigrationUsers amy {QStringLiteral("amy"), QStringLiteral("amy.b"), false, false, QString(), QString(), true};
+    first.Users.Entries = {{0, jdoe}, {2, amy}};
+    DatabaseSnapshot::Computer second {2, QStringLiteral("PC-0003"), QString(), QString(), -1, {}};
+    DatabaseSnapshot::Computer third {3, QStringLiteral("PC-0004"), QString(), QString(), 0, {}};
+    third.Users.ListType = ListSIDToUser;
+    third.Users.NextID = 1;
+    third.Users.Entries = {{0, {QString(), QStringLiteral("kim"), true, false, QStringLiteral("S-1-5-21-1-2-3-1001"), QString(), true}}};
+    snapshot.Computers = {first, second, third};
+
+    GlobalSettings global = record(QStringLiteral("G"), -1, QStringLiteral("OLDCORP"));
+    global.SetUser(AdminA, QStringLiteral("migadmin"), QStringLiteral("Sécret-A1"), QStringLiteral("NEWCORP"));
+    global.SetUser(DomainJoin, QStringLiteral("joiner"), QStringLiteral("J0in!Pass"), QStringLiteral("NEWCORP"));
+    GlobalSettings folder = record(QStringLiteral("F"), 2, QStringLiteral("LONDON"));
+    folder.SetUser(AdminA, QStringLiteral("ldnadmin"), QStringLiteral("Ldn-Pa55"), QStringLiteral("NEWCORP"));
+    GlobalSettings computer = record(QStringLiteral("C"), 3, QStringLiteral("OLDCORP"));
+    computer.Valid = false;
+    computer.MinFreeSpace = 2048;
+    snapshot.Settings = {global, folder, computer};
+    return snapshot;
+}
+
+PasswordSealer::Parameters cheap()
+{
+    return PasswordSealer::NewParameters(PasswordSealer::Cost::Minimum());
+}
+
+void compareRecords(const GlobalSettings &actual, const GlobalSettings &expected, bool withPasswords)
+{
+    QCOMPARE(actual.ObjectType, expected.ObjectType);
+    QCOMPARE(actual.AssociatedID, expected.AssociatedID);
+    QCOMPARE(actual.Valid, expected.Valid);
+    QCOMPARE(actual.SourceDomain, expected.SourceDomain);
+    QCOMPARE(actual.MinFreeSpace, expected.MinFreeSpace);
+    QCOMPARE(actual.CopyProfile, expected.CopyProfile);
+    QCOMPARE(actual.JoinVal, expected.JoinVal);
+    for (int type = 0; type < UserTypeCount; ++type) {
+        QCOMPARE(actual.account(type).Username, expected.account(type).Username);
+        QCOMPARE(actual.account(type).Domain, expected.account(type).Domain);
+        QCOMPARE(actual.account(type).Password, withPasswords ? expected.account(type).Password : QString());
+    }
+}
+
+QByteArray replaced(QByteArray bytes, const QByteArray &before, const QByteArray &after)
+{
+    if (!bytes.contains(before))
+        qFatal("the sample has no \"%s\"", before.constData());
+    return bytes.replace(before, after);
+}
+
+} // namespace
+
+class TestSettingsFileCodec : public QObject
+{
+    Q_OBJECT
+
+private:
+    RecordingPresenter m_presenter;
+
+private Q_SLOTS:
+    void init() { m_presenter.clear(); }
+
+    void roundTripKeepsEverythingAndTheBytes()
+    {
+        DatabaseSnapshot snapshot = sample();
+        snapshot.LastStatus = QMap<int, QString> {{0, QStringLiteral("CL")}, {3, QStringLiteral("XS")}, {7, QStringLiteral("gone")}};
+        const QByteArray bytes = SettingsFileCodec::Encode(snapshot, nullptr);
+
+        const auto decoded = SettingsFileCodec::Decode(bytes, kFile, QString());
+        QVERIFY2(decoded.Result.ok(), qPrintable(decoded.Result.Message));
+        const DatabaseSnapshot &back = decoded.Snapshot;
+        QCOMPARE(back.JobName, snapshot.JobName);
+        QCOMPARE(back.NextFolderID, 3);
+        QCOMPARE(back.NextComputerID, 4);
+        QCOMPARE(back.Folders.size(), 2);
+        QCOMPARE(back.Folders[1].ID, 2);
+        QCOMPARE(back.Folders[1].ParentID, 0);
+        QCOMPARE(back.Computers.size(), 3);
+        QCOMPARE(back.Computers[0].OU, QStringLiteral("Sales\\London"));
+        QCOMPARE(back.Computers[0].Users.NextID, 3);
+        QCOMPARE(back.Computers[0].Users.Entries.size(), 2);
+        QCOMPARE(back.Computers[0].Users.Entries[1].ID, 2);
+        QCOMPARE(back.Computers[0].Users.Entries[1].Entry.UsernameTo, QStringLiteral("amy.b"));
+        QCOMPARE(back.Computers[2].Users.Entries[0].Entry.UseSIDFrom, true);
+        QCOMPARE(back.Computers[2].Users.Entries[0].Entry.SIDFrom, QStringLiteral("S-1-5-21-1-2-3-1001"));
+        QCOMPARE(back.Settings.size(), 3);
+        for (qsizetype i = 0; i < 3; ++i)
+            compareRecords(back.Settings[i], snapshot.Settings[i], false);
+        // Statuses of computers that are not in the file are not kept.
+        QCOMPARE(back.LastStatus, (QMap<int, QString> {{0, QStringLiteral("CL")}, {3, QStringLiteral("XS")}}));
+        QCOMPARE(decoded.Result.LastStatus, back.LastStatus);
+        QVERIFY(!decoded.Result.PasswordsIncluded);
+
+        QCOMPARE(SettingsFileCodec::Encode(back, nullptr), bytes);
+    }
+
+    void fileIsReadableJsonWithStableLayout()
+    {
+        const QByteArray bytes = SettingsFileCodec::Encode(sample(), nullptr);
+        QVERIFY(bytes.startsWith("{\r\n  \"format\": \"varno-osk-settings\",\r\n  \"version\": 1,\r\n  \"contents\": \"settings\",\r\n"
+                                 "  \"jobName\": \"Migration \xC3\x84 1\",\r\n  \"passwords\": {\r\n    \"included\": false\r\n  },\r\n"));
+        QVERIFY(bytes.endsWith("}\r\n"));
+        QCOMPARE(bytes.count("\n"), bytes.count("\r\n"));
+        QVERIFY(bytes.contains("\"minFreeSpace\": 2048,"));
+        QVERIFY(bytes.contains("\"ou\": \"Sales\\\\London\""));
+        QVERIFY(!bytes.contains("lastStatus"));
+        QVERIFY(!bytes.contains("password\""));
+    }
+
+    void sealedPasswordsOpenOnlyWithThePassphrase()
+    {
+        const DatabaseSnapshot snapshot = sample();
+        PasswordSealer sealer;
+        QVERIFY(sealer.Derive(kPassphrase, cheap()));
+        const QByteArray bytes = SettingsFileCodec::Encode(snapshot, &sealer);
+
+        for (const char *secret : {"S\xC3\xA9" "cret-A1", "J0in!Pass", "Ldn-Pa55"}) {
+            QVERIFY2(!bytes.contains(secret), secret);
+            QVERIFY(!bytes.contains(QByteArray(secret).toBase64()));
+        }
+        QCOMPARE(bytes.count("\"password\": \""), 15);
+        QVERIFY(bytes.contains("\"included\": true"));
+
+        const auto decoded = SettingsFileCodec::Decode(bytes, kFile, kPassphrase);
+        QVERIFY2(decoded.Result.ok(), qPrintable(decoded.Result.Message));
+        QVERIFY(decoded.Result.PasswordsIncluded);
+        QCOMPARE(decoded.Sealing, sealer.parameters());
+        for (qsizetype i = 0; i < 3; ++i)
+            compareRecords(decoded.Snapshot.Settings[i], snapshot.Settings[i], true);
+        QCOMPARE(SettingsFileCodec::Encode(decoded.Snapshot, &sealer), bytes);
+
+        const auto wrong = SettingsFileCodec::Decode(bytes, kFile, QStringLiteral("Correct horse battery staple"));
+        QCOMPARE(wrong.Result.status, SettingsFileResult::WrongPassphrase);
+        QCOMPARE(wrong.Result.Message, QStringLiteral("The passphrase for the settings file \"/srv/jobs/Sales.vos.json\" is wrong; nothing was loaded."));
+
+        const auto none = SettingsFileCodec::Decode(bytes, kFile, QString());
+        QCOMPARE(none.Result.status, SettingsFileResult::PassphraseRequired);
+        QVERIFY(none.Result.Message.contains(QLatin1String("sealed with a passphrase")));
+        QCOMPARE(m_presenter.count(), 0);
+    }
+
+    void sealedPasswordMovedToAnotherAccountDoesNotOpen()
+    {
+        PasswordSealer sealer;
+        QVERIFY(sealer.Derive(kPassphrase, cheap()));
+        const QByteArray bytes = SettingsFileCodec::Encode(sample(), &sealer);
+        const QByteArray adminA = sealer.Seal(QStringLiteral("G-1"), AdminA, QStringLiteral("Sécret-A1")).toBase64();
+        const QByteArray domainJoin = sealer.Seal(QStringLiteral("G-1"), DomainJoin, QStringLiteral("J0in!Pass")).toBase64();
+        QVERIFY(bytes.contains(adminA));
+
+        const QByteArray swapped = replaced(replaced(bytes, adminA, "@@"), domainJoin, adminA);
+        const auto decoded = SettingsFileCodec::Decode(replaced(swapped, "@@", domainJoin), kFile, kPassphrase);
+        QCOMPARE(decoded.Result.status, SettingsFileResult::Damaged);
+        QVERIFY2(decoded.Result.Message.endsWith(QLatin1String("settings[0].accounts.AdminA.password does not open with the passphrase.")),
+                 qPrintable(decoded.Result.Message));
+    }
+
+    void sealingIsDeterministicPerPlace()
+    {
+        const PasswordSealer::Parameters parameters = cheap();
+        PasswordSealer one;
+        PasswordSealer two;
+        QVERIFY(one.Derive(kPassphrase, parameters));
+        QVERIFY(two.Derive(kPassphrase, parameters));
+        QCOMPARE(one.Seal(QStringLiteral("C3"), 1, QStringLiteral("pw")), two.Seal(QStringLiteral("C3"), 1, QStringLiteral("pw")));
+        QCOMPARE(one.CheckValue(), two.CheckValue());
+
+        const QByteArray box = one.Seal(QStringLiteral("C3"), 1, QStringLiteral("pw"));
+        // Another place or another password: another nonce (the first 24 bytes).
+        QVERIFY(box.left(24) != one.Seal(QStringLiteral("C3"), 2, QStringLiteral("pw")).left(24));
+        QVERIFY(box.left(24) != one.Seal(QStringLiteral("C30"), 1, QStringLiteral("pw")).left(24));
+        QVERIFY(box.left(24) != one.Seal(QStringLiteral("C3"), 1, QStringLiteral("pW")).left(24));
+        // Lengths show only in steps of 16.
+        QCOMPARE(one.Seal(QStringLiteral("C3"), 1, QString()).size(), box.size());
+        QCOMPARE(one.Seal(QStringLiteral("C3"), 1, QString(15, QLatin1Char('x'))).size(), box.size());
+
+        QCOMPARE(one.Open(QStringLiteral("C3"), 1, box), std::optional<QString>(QStringLiteral("pw")));
+        QCOMPARE(one.Open(QStringLiteral("C3"), 1, one.Seal(QStringLiteral("C3"), 1, QString())), std::optional<QString>(QString()));
+        QVERIFY(!one.Open(QStringLiteral("C3"), 0, box));
+        QByteArray flipped = box;
+        flipped[30] = char(flipped[30] ^ 1);
+        QVERIFY(!one.Open(QStringLiteral("C3"), 1, flipped));
+
+        PasswordSealer otherSalt;
+        QVERIFY(otherSalt.Derive(kPassphrase, cheap()));
+        QVERIFY(otherSalt.CheckValue() != one.CheckValue());
+        QVERIFY(!otherSalt.Open(QStringLiteral("C3"), 1, box));
+    }
+
+    void passwordsLeftOutSayingSo()
+    {
+        const QByteArray bytes = SettingsFileCodec::Encode(sample(), nullptr);
+        const QByteArray withClearText =
+            replaced(bytes, "\"username\": \"migadmin\",", "\"username\": \"migadmin\",\r\n          \"password\": \"S\xC3\xA9" "cret-A1\",");
+        const auto decoded = SettingsFileCodec::Decode(withClearText, kFile, kPassphrase);
+        QCOMPARE(decoded.Result.status, SettingsFileResult::Damaged);
+        QVERIFY2(decoded.Result.Message.contains(QLatin1String("settings[0].accounts.AdminA.password is given although the file says passwords are left out")),
+                 qPrintable(decoded.Result.Message));
+    }
+
+    void refusedFilesNameTheProblem_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+
+        const QByteArray good = SettingsFileCodec::Encode(sample(), nullptr);
+        const QString damaged = QStringLiteral("The settings file \"/srv/jobs/Sales.vos.json\" is damaged: ");
+
+        QTest::newRow("empty") << QByteArray(" \r\n") << int(SettingsFileResult::Truncated)
+                               << QStringLiteral("The settings file \"/srv/jobs/Sales.vos.json\" is empty.");
+        QTest::newRow("truncated") << good.left(good.size() / 2) << int(SettingsFileResult::Truncated)
+                                   << QStringLiteral("The settings file \"/srv/jobs/Sales.vos.json\" is truncated: its data breaks off at line ");
+        QTest::newRow("last brace missing") << good.left(good.size() - 3) << int(SettingsFileResult::Truncated)
+                                            << QStringLiteral("The settings file \"/srv/jobs/Sales.vos.json\" is truncated");
+        QTest::newRow("bad JSON") << replaced(good, "\"nextFolderID\": 3,", "\"nextFolderID\": 3,,") << int(SettingsFileResult::Damaged)
+                                  << damaged + QStringLiteral("it is not valid JSON at line 9, column 21 (");
+        QTest::newRow("text file") << QByteArray("Computers:\nPC-0001\n") << int(SettingsFileResult::NotSettingsFile)
+                                   << QStringLiteral("The file \"/srv/jobs/Sales.vos.json\" is not a Varno-Osk settings file.");
+        QTest::newRow("other JSON") << QByteArray("{\"name\": \"package\", \"version\": 1}") << int(SettingsFileResult::NotSettingsFile)
+                                    << QStringLiteral("The file \"/srv/jobs/Sales.vos.json\" is not a Varno-Osk settings file.");
+        QTest::newRow("JSON list") << QByteArray("[1, 2]") << int(SettingsFileResult::NotSettingsFile) << QStringLiteral("The file");
+        QTest::newRow("newer") << replaced(good, "\"version\": 1,", "\"version\": 2,") << int(SettingsFileResult::NewerVersion)
+                               << QStringLiteral("The settings file \"/srv/jobs/Sales.vos.json\" has format version 2, which is newer than this "
+                                                 "console can read (version 1). Load it with a newer Varno-Osk console.");
+        QTest::newRow("huge version") << replaced(good, "\"version\": 1,", "\"version\": 18446744073709551615,")
+                                      << int(SettingsFileResult::NewerVersion) << QStringLiteral("The settings file \"/srv/jobs/Sales.vos.json\" has format version 18446744073709551615");
+        QTest::newRow("version 0") << replaced(good, "\"version\": 1,", "\"version\": 0,") << int(SettingsFileResult::Damaged)
+                                   << damaged + QStringLiteral("version must be a whole number, 1 or more.");
+        QTest::newRow("version text") << replaced(good, "\"version\": 1,", "\"version\": \"1\",") << int(SettingsFileResult::Damaged)
+                                      << damaged + QStringLiteral("version must be a whole number, 1 or more.");
+        QTest::newRow("field missing") << replaced(good, "\"folderID\": 2,", "") << int(SettingsFileResult::Damaged)
+                                       << damaged + QStringLiteral("computers[0].folderID is missing.");
+        QTest::newRow("number as text") << replaced(good, "\"nextComputerID\": 4,", "\"nextComputerID\": \"4\",") << int(SettingsFileResult::Damaged)
+                                        << damaged + QStringLiteral("nextComputerID must be a whole number.");
+        QTest::newRow("fraction") << replaced(good, "\"minFreeSpace\": 2048,", "\"minFreeSpace\": 2048.5,") << int(SettingsFileResult::Damaged)
+                                  << damaged + QStringLiteral("settings[2].minFreeSpace must be a whole number.");
+        QTest::newRow("beyond 32 bits") << replaced(good, "\"minFreeSpace\": 2048,", "\"minFreeSpace\": 2147483648,") << int(SettingsFileResult::Damaged)
+                                        << damaged + QStringLiteral("settings[2].minFreeSpace must be a whole number from -2147483648 to 2147483647.");
+        QTest::newRow("text as number") << replaced(good, "\"dnsName\": \"pc-0001.corp\"", "\"dnsName\": 1") << int(SettingsFileResult::Damaged)
+                                        << damaged + QStringLiteral("computers[0].dnsName must be text.");
+        QTest::newRow("flag as number") << replaced(good, "\"valid\": false", "\"valid\": 0") << int(SettingsFileResult::Damaged)
+                                        << damaged + QStringLiteral("settings[2].valid must be true or false.");
+        QTest::newRow("ID beyond next") << replaced(good, "\"nextComputerID\": 4,", "\"nextComputerID\": 3,") << int(SettingsFileResult::Damaged)
+                                        << damaged + QStringLiteral("computers[2].id is 3, which is not below nextComputerID (3).");
+        QTest::newRow("ID twice") << replaced(good, "\"id\": 2,\r\n      \"name\": \"PC-0003\"", "\"id\": 0,\r\n      \"name\": \"PC-0003\"")
+                                  << int(SettingsFileResult::Damaged) << damaged + QStringLiteral("computers[1]: computer 0 is listed twice.");
+        QTest::newRow("next ID too big") << replaced(good, "\"nextFolderID\": 3,", "\"nextFolderID\": 16777217,") << int(SettingsFileResult::Damaged)
+                                         << damaged + QStringLiteral("nextFolderID must be a whole number from 0 to 16777216.");
+        QTest::newRow("unknown parent") << replaced(good, "\"parentID\": 0", "\"parentID\": 1") << int(SettingsFileResult::Damaged)
+                                        << damaged + QStringLiteral("folder 2 has the parent 1, which is not among the folders.");
+        QTest::newRow("parent loop") << replaced(good, "\"parentID\": -1", "\"parentID\": 2") << int(SettingsFileResult::Damaged)
+                                     << damaged + QStringLiteral("folder 0 is inside itself (its parents form a loop).");
+        QTest::newRow("own parent") << replaced(good, "\"parentID\": 0", "\"parentID\": 2") << int(SettingsFileResult::Damaged)
+                                    << damaged + QStringLiteral("folder 2 is inside itself (its parents form a loop).");
+        QTest::newRow("unknown folder") << replaced(good, "\"folderID\": 2,", "\"folderID\": 1,") << int(SettingsFileResult::Damaged)
+                                        << damaged + QStringLiteral("computers[0] is in folder 1, which is not among the folders.");
+        QTest::newRow("owner missing") << replaced(good, "\"associatedID\": 3,", "\"associatedID\": 1,") << int(SettingsFileResult::Damaged)
+                                       << damaged + QStringLiteral("settings[2] belongs to computer 1, which is not among the computers.");
+        QTest::newRow("two records") << replaced(good, "\"associatedID\": 3,", "\"associatedID\": 2,\r\n      \"objectType\": \"F\",")
+                                     << int(SettingsFileResult::Damaged) << damaged + QStringLiteral("settings[2] is a second settings record of F2.");
+        QTest::newRow("global not first") << replaced(good, "\"objectType\": \"G\",", "\"objectType\": \"F\",") << int(SettingsFileResult::Damaged)
+                                          << damaged + QStringLiteral("settings[0] must be the global record (objectType \"G\", associatedID -1).");
+        QTest::newRow("second global") << replaced(good, "\"objectType\": \"C\",", "\"objectType\": \"G\",") << int(SettingsFileResult::Damaged)
+                                       << damaged + QStringLiteral("settings[2].objectType must be \"F\" or \"C\" (only settings[0] is global).");
+        QTest::newRow("list type") << replaced(good, "\"listType\": 3,", "\"listType\": 6,") << int(SettingsFileResult::Damaged)
+                                   << damaged + QStringLiteral("computers[2].userList.listType must be -1 or 1 to 5.");
+        QTest::newRow("kind without entries") << replaced(good, "\"listType\": -1,", "\"listType\": 1,") << int(SettingsFileResult::Damaged)
+                                              << damaged + QStringLiteral("computers[1].userList.listType is 1 but the list has no entries.");
+        QTest::newRow("entry beyond next") << replaced(good, "\"nextID\": 3,", "\"nextID\": 2,") << int(SettingsFileResult::Damaged)
+                                           << damaged + QStringLiteral("computers[0].userList.entries[1].id is 2, which is not below computers[0].userList.nextID (2).");
+        QTest::newRow("huge user list") << replaced(good, "\"nextID\": 3,", "\"nextID\": 65537,") << int(SettingsFileResult::Damaged)
+                                        << damaged + QStringLiteral("computers[0].userList.nextID must be a whole number from 0 to 65536.");
+        QTest::newRow("status in settings") << replaced(good, "\"folderID\": -1,", "\"folderID\": -1,\r\n      \"lastStatus\": \"CL\",")
+                                            << int(SettingsFileResult::Damaged)
+                                            << damaged + QStringLiteral("computers[1].lastStatus is only allowed in a migration state file.");
+        QTest::newRow("contents") << replaced(good, "\"contents\": \"settings\"", "\"contents\": \"backup\"") << int(SettingsFileResult::Damaged)
+                                  << damaged + QStringLiteral("contents must be \"settings\" or \"migration state\".");
+        QTest::newRow("account missing") << replaced(good, "\"DestinationSIDLookup\"", "\"DestinationSidLookup\"") << int(SettingsFileResult::Damaged)
+                                         << damaged + QStringLiteral("settings[0].accounts.DestinationSIDLookup is missing.");
+        QTest::newRow("not an object") << replaced(good, "\"passwords\": {\r\n    \"included\": false\r\n  }", "\"passwords\": false")
+                                       << int(SettingsFileResult::Damaged) << damaged + QStringLiteral("passwords must be a JSON object.");
+        QTest::newRow("trailing data") << good + "{}" << int(SettingsFileResult::Damaged) << damaged + QStringLiteral("it is not valid JSON at line ");
+    }
+
+    void refusedFilesNameTheProblem()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const auto decoded = SettingsFileCodec::Decode(bytes, kFile, QString());
+        QCOMPARE(int(decoded.Result.status), status);
+        QVERIFY2(decoded.Result.Message.startsWith(message), qPrintable(decoded.Result.Message));
+        QVERIFY(decoded.Result.Message.endsWith(QLatin1Char('.')));
+        QCOMPARE(m_presenter.count(), 0);
+    }
+
+    void sealingParametersAreChecked_data()
+    {
+        QTest::addColumn<QByteArray>("from");
+        QTest::addColumn<QByteArray>("to");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("salt") << QByteArray("\"salt\": \"") << QByteArray("\"salt\": \"AA") << QStringLiteral("passwords.kdf.salt must be 16 bytes in Base64");
+        QTest::newRow("memory") << QByteArray("\"memLimit\": 8192") << QByteArray("\"memLimit\": 4294967297")
+                                << QStringLiteral("passwords.kdf: the memory limit 4294967297 is outside 8192 to 4294967296");
+        QTest::newRow("passes") << QByteArray("\"opsLimit\": 1") << QByteArray("\"opsLimit\": 33")
+                                << QStringLiteral("passwords.kdf: the operations limit 33 is outside 1 to 32");
+        QTest::newRow("algorithm") << QByteArray("argon2id13") << QByteArray("argon2i13") << QStringLiteral("passwords.kdf.algorithm must be \"argon2id13\"");
+        QTest::newRow("check") << QByteArray("\"check\": \"") << QByteArray("\"check\": \"!") << QStringLiteral("passwords.check must be 32 bytes in Base64");
+    }
+
+    void sealingParametersAreChecked()
+    {
+        QFETCH(QByteArray, from);
+        QFETCH(QByteArray, to);
+        QFETCH(QString, message);
+        PasswordSealer sealer;
+        QVERIFY(sealer.Derive(kPassphrase, cheap()));
+        const auto decoded = SettingsFileCodec::Decode(replaced(SettingsFileCodec::Encode(sample(), &sealer), from, to), kFile, kPassphrase);
+        QCOMPARE(decoded.Result.status, SettingsFileResult::Damaged);
+        QVERIFY2(decoded.Result.Message.endsWith(message + QLatin1Char('.')), qPrintable(decoded.Result.Message));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsFileCodec)
+#include "tst_SettingsFileCodec.moc"
