@@ -1,0 +1,1232 @@
+#include "database/ComputerDB.h"
+
+#include "common/AppState.h"
+#include "common/modErrorHandler.h"
+#include "common/modText.h"
+#include "database/ProgressSink.h"
+#include "database/modHash.h"
+#include "database/modSort.h"
+
+#include <algorithm>
+
+using modErrorHandler::Guard;
+using modErrorHandler::Raise;
+
+namespace {
+
+const QString kGlobal = QStringLiteral("G");
+const QString kFolder = QStringLiteral("F");
+const QString kComputer = QStringLiteral("C");
+
+// Tree-control error numbers, so that a failure report reads as it would for
+// the real control.
+constexpr int ElementNotFound = 35601;
+constexpr int KeyNotUnique = 35602;
+
+// Image numbers of the tree's image list.
+constexpr int ComputerImage = 24;
+constexpr int ComputerCustomImage = 4;
+constexpr int FolderImage = 3;
+constexpr int FolderExpandedImage = 2;
+constexpr int CustomImage = 23;
+constexpr int CustomExpandedImage = 22;
+constexpr int CustomBelowImage = 21;
+constexpr int CustomBelowExpandedImage = 20;
+
+void markChanged()
+{
+    AppState::Get().DatabaseChanged = true;
+}
+
+// Blanks only: a tab in a folder name is the administrator's business.
+QString trimBlanks(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString parentNodeKey(int folderID)
+{
+    return folderID < 0 ? modGeneral::RootKey : modGeneral::FolderKey(folderID);
+}
+
+QString nodeKey(SiblingOrder::Kind kind, int id)
+{
+    return kind == SiblingOrder::Folders ? modGeneral::FolderKey(id) : modGeneral::ComputerKey(id);
+}
+
+} // namespace
+
+ComputerDB::ComputerDB()
+{
+    m_nameIndex.resize(NameIndexBuckets + 1);
+    Clear();
+}
+
+ComputerDB::~ComputerDB() = default;
+
+// --- Slots and lists ------------------------------------------------------------
+
+ComputerRecord &ComputerDB::computerSlot(int id)
+{
+    if (id < 0 || static_cast<size_t>(id) >= m_computers.size())
+        Raise(9);
+    std::unique_ptr<ComputerRecord> &slot = m_computers[static_cast<size_t>(id)];
+    if (!slot)
+        slot = std::make_unique<ComputerRecord>();
+    return *slot;
+}
+
+FolderRecord &ComputerDB::folderSlot(int id)
+{
+    if (id < 0 || static_cast<size_t>(id) >= m_folders.size())
+        Raise(9);
+    std::unique_ptr<FolderRecord> &slot = m_folders[static_cast<size_t>(id)];
+    if (!slot)
+        slot = std::make_unique<FolderRecord>();
+    return *slot;
+}
+
+bool ComputerDB::isActiveComputer(int id) const
+{
+    const ComputerRecord *record = Computers(id);
+    return record && record->Active;
+}
+
+bool ComputerDB::isActiveFolder(int id) const
+{
+    const FolderRecord *record = Folders(id);
+    return record && record->Active;
+}
+
+void ComputerDB::requireFolderOrRoot(int folderID) const
+{
+    if (folderID == -1)
+        return;
+    if (folderID < 0 || folderID >= m_folderCount)
+        Raise(9);
+    // A computer or folder filed under a removed folder would be in a list
+    // that no tree node and no walk ever reaches again.
+    if (!isActiveFolder(folderID))
+        Raise(5);
+}
+
+void ComputerDB::growComputers()
+{
+    m_computerCapacity += GrowthStep;
+    m_computers.resize(static_cast<size_t>(m_computerCapacity) + 1);
+}
+
+void ComputerDB::growFolders()
+{
+    m_folderCapacity += GrowthStep;
+    const size_t size = static_cast<size_t>(m_folderCapacity) + 1;
+    m_folders.resize(size);
+    m_subFolders.resize(size);
+    m_folderComputers.resize(size);
+}
+
+StackInt &ComputerDB::folderListFor(int parentID)
+{
+    if (parentID == -1)
+        return m_rootFolders;
+    if (parentID < 0 || static_cast<size_t>(parentID) >= m_subFolders.size())
+        Raise(9);
+    std::unique_ptr<StackInt> &list = m_subFolders[static_cast<size_t>(parentID)];
+    if (!list)
+        list = std::make_unique<StackInt>();
+    return *list;
+}
+
+StackInt &ComputerDB::computerListFor(int folderID)
+{
+    if (folderID == -1)
+        return m_rootComputers;
+    if (folderID < 0 || static_cast<size_t>(folderID) >= m_folderComputers.size())
+        Raise(9);
+    std::unique_ptr<StackInt> &list = m_folderComputers[static_cast<size_t>(folderID)];
+    if (!list)
+        list = std::make_unique<StackInt>();
+    return *list;
+}
+
+const ComputerRecord *ComputerDB::Computers(int id) const
+{
+    if (id < 0 || id >= m_computerCount || static_cast<size_t>(id) >= m_computers.size())
+        return nullptr;
+    return m_computers[static_cast<size_t>(id)].get();
+}
+
+const FolderRecord *ComputerDB::Folders(int id) const
+{
+    if (id < 0 || id >= m_folderCount || static_cast<size_t>(id) >= m_folders.size())
+        return nullptr;
+    return m_folders[static_cast<size_t>(id)].get();
+}
+
+const StackInt *ComputerDB::SubFolders(int folderID) const
+{
+    if (folderID < 0 || static_cast<size_t>(folderID) >= m_subFolders.size())
+        return nullptr;
+    return m_subFolders[static_cast<size_t>(folderID)].get();
+}
+
+const StackInt *ComputerDB::FolderComputers(int folderID) const
+{
+    if (folderID < 0 || static_cast<size_t>(folderID) >= m_folderComputers.size())
+        return nullptr;
+    return m_folderComputers[static_cast<size_t>(folderID)].get();
+}
+
+const StackInt &ComputerDB::NameIndex(int bucket) const
+{
+    static const StackInt none;
+    if (bucket < 0 || static_cast<size_t>(bucket) >= m_nameIndex.size())
+        return none;
+    return m_nameIndex[static_cast<size_t>(bucket)];
+}
+
+int ComputerDB::NameBucket(const QString &name)
+{
+    // Case folding rather than plain lower case: names that SameText calls
+    // equal (the micro sign and the Greek mu, say) must share a bucket, or
+    // FindComputer would miss them.
+    return static_cast<int>(modHash::HashName(name.toCaseFolded()) % NameIndexBuckets);
+}
+
+void ComputerDB::AddNameIndex(const QString &name, int id)
+{
+    m_nameIndex[static_cast<size_t>(NameBucket(name))].PushUnique(id);
+}
+
+void ComputerDB::RemoveNameIndex(const QString &name, int id)
+{
+    StackInt &bucket = m_nameIndex[static_cast<size_t>(NameBucket(name))];
+    const int index = bucket.IndexOf(id);
+    if (index >= 0)
+        bucket.RemoveItem(index);
+}
+
+void ComputerDB::AttachComputer(int id, int folderID)
+{
+    ComputerRecord &record = computerSlot(id);
+    computerListFor(folderID).Push(id);
+    record.FolderID = folderID;
+    if (m_linked)
+        m_siblingOrder.append(SiblingOrder::Computers, folderID, id, record.Name);
+}
+
+void ComputerDB::DetachComputer(int id)
+{
+    ComputerRecord &record = computerSlot(id);
+    StackInt &list = computerListFor(record.FolderID);
+    const int index = list.IndexOf(id);
+    if (index >= 0)
+        list.RemoveItem(index);
+    if (m_linked)
+        m_siblingOrder.remove(SiblingOrder::Computers, record.FolderID, id, record.Name);
+    record.FolderID = -1;
+}
+
+void ComputerDB::AttachFolder(int id, int parentID)
+{
+    FolderRecord &record = folderSlot(id);
+    folderListFor(parentID).PushUnique(id);
+    record.ParentID = parentID;
+    if (m_linked)
+        m_siblingOrder.append(SiblingOrder::Folders, parentID, id, record.Name);
+}
+
+void ComputerDB::DetachFolder(int id)
+{
+    FolderRecord &record = folderSlot(id);
+    StackInt &list = folderListFor(record.ParentID);
+    for (int index = list.IndexOf(id); index >= 0; index = list.IndexOf(id))
+        list.RemoveItem(index);
+    if (m_linked)
+        m_siblingOrder.remove(SiblingOrder::Folders, record.ParentID, id, record.Name);
+    record.ParentID = -1;
+}
+
+// --- Computers --------------------------------------------------------------------
+
+int ComputerDB::AddComputer(const QString &name, const QString &dnsName, int folderID, int customSettings)
+{
+    int result = -1;
+    Guard("ComputerDB.AddComputer", [&] {
+        requireFolderOrRoot(folderID);
+        if (m_computerCount >= m_computerCapacity)
+            growComputers();
+        const int id = m_computerCount;
+        ++m_computerCount;
+        // The computer exists from here on, whatever the tree makes of it.
+        result = id;
+
+        ComputerRecord &record = computerSlot(id);
+        record.Active = true;
+        record.DNSName = dnsName;
+        record.Name = name;
+        record.CustomSettings = customSettings;
+        AddNameIndex(name, id);
+        AttachComputer(id, folderID);
+        if (m_linked)
+            AddNode(kComputer, id, folderID);
+        markChanged();
+    });
+    return result;
+}
+
+int ComputerDB::AddComputerRec(const ComputerRecord &record)
+{
+    return AddComputer(record.Name, record.DNSName, record.FolderID, record.CustomSettings);
+}
+
+int ComputerDB::AddComputerRecOU(const ComputerRecord &record)
+{
+    int result = -1;
+    Guard("ComputerDB.AddComputerRecOU", [&] {
+        const int folderID = AddPath(record.OU);
+        result = AddComputer(record.Name, record.DNSName, folderID, -1);
+    });
+    return result;
+}
+
+void ComputerDB::RemoveComputer(int id)
+{
+    Guard("ComputerDB.RemoveComputer", [&] {
+        if (!isActiveComputer(id))
+            return;
+        ComputerRecord &record = computerSlot(id);
+        RemoveNameIndex(record.Name, id);
+        DetachComputer(id);
+        record.Active = false;
+        record.Name.clear();
+        record.DNSName.clear();
+        record.FolderID = -1;
+        RemoveSettings(id, kComputer);
+        if (m_linked)
+            m_tree->removeNode(modGeneral::ComputerKey(id));
+        markChanged();
+    });
+}
+
+void ComputerDB::MoveComputer(int id, int newFolderID)
+{
+    Guard("ComputerDB.MoveComputer", [&] {
+        if (!isActiveComputer(id))
+            return;
+        requireFolderOrRoot(newFolderID);
+        DetachComputer(id);
+        AttachComputer(id, newFolderID);
+        if (m_linked) {
+            RemoveNode(kComputer, id);
+            AddNode(kComputer, id, newFolderID);
+        }
+        markChanged();
+    });
+}
+
+bool ComputerDB::RenameComputer(int id, const QString &newName)
+{
+    bool renamed = false;
+    Guard("ComputerDB.RenameComputer", [&] {
+        const int other = FindComputer(newName);
+        if (id < 0 || !isActiveComputer(id) || (other != -1 && other != id))
+            return;
+        ComputerRecord &record = computerSlot(id);
+        RemoveNameIndex(record.Name, id);
+        if (m_linked)
+            m_siblingOrder.rename(SiblingOrder::Computers, record.FolderID, id, record.Name, newName);
+        record.Name = newName;
+        AddNameIndex(newName, id);
+        markChanged();
+        renamed = true;
+    });
+    return renamed;
+}
+
+int ComputerDB::GetComputerCount() const
+{
+    int count = 0;
+    for (int id = 0; id < m_computerCount; ++id) {
+        if (isActiveComputer(id))
+            ++count;
+    }
+    return count;
+}
+
+QString ComputerDB::GetComputerName(int id) const
+{
+    return isActiveComputer(id) ? Computers(id)->Name : QString();
+}
+
+UserProfilesPtr ComputerDB::GetComputerUserList(int id) const
+{
+    return isActiveComputer(id) ? Computers(id)->UserList : UserProfilesPtr();
+}
+
+void ComputerDB::SetComputerUserList(int id, const UserProfilesPtr &list)
+{
+    Guard("ComputerDB.SetComputerUserList", [&] {
+        if (list && isActiveComputer(id))
+            computerSlot(id).UserList = list;
+    });
+}
+
+int ComputerDB::FindComputer(const QString &name) const
+{
+    int found = -1;
+    Guard("ComputerDB.FindComputer", [&] {
+        const StackInt &bucket = m_nameIndex[static_cast<size_t>(NameBucket(name))];
+        for (int i = 0; i < bucket.Count(); ++i) {
+            const int id = bucket.Peek(i);
+            const ComputerRecord *record = Computers(id);
+            if (record && modText::SameText(record->Name, name)) {
+                found = id;
+                return;
+            }
+        }
+    });
+    return found;
+}
+
+// --- Folders ------------------------------------------------------------------------
+
+int ComputerDB::AddPath(const QString &path)
+{
+    int result = -1;
+    Guard("ComputerDB.AddPath", [&] {
+        if (path.isEmpty())
+            return;
+        const qsizetype split = path.lastIndexOf(QLatin1Char('\\'));
+        QString segment = path;
+        int parentID = -1;
+        if (split >= 0) {
+            segment = path.mid(split + 1);
+            // Every ancestor is found or created before its child.
+            parentID = AddPath(path.left(split));
+        }
+        result = AddFolder(segment, parentID);
+    });
+    return result;
+}
+
+int ComputerDB::AddFolder(const QString &name, int parentID)
+{
+    QString trimmed = name;
+    return AddFolder(trimmed, parentID);
+}
+
+int ComputerDB::AddFolder(QString &name, int parentID)
+{
+    int result = -1;
+    Guard("ComputerDB.AddFolder", [&] {
+        name = trimBlanks(name);
+        requireFolderOrRoot(parentID);
+
+        StackInt &siblings = folderListFor(parentID);
+        for (int i = 0; i < siblings.Count(); ++i) {
+            const int sibling = siblings.Peek(i);
+            const FolderRecord *record = Folders(sibling);
+            if (record && modText::SameText(record->Name, name)) {
+                result = sibling;
+                markChanged();
+                return;
+            }
+        }
+
+        if (m_folderCount >= m_folderCapacity)
+            growFolders();
+        const int id = m_folderCount;
+        FolderRecord &record = folderSlot(id);
+        record.Name = name;
+        record.ParentID = parentID;
+        record.Active = true;
+        record.CustomSettings = -1;
+        ++m_folderCount;
+        result = id;
+        AttachFolder(id, parentID);
+        if (m_linked)
+            AddNode(kFolder, id, parentID);
+        markChanged();
+    });
+    return result;
+}
+
+void ComputerDB::RemoveFolder(int id)
+{
+    // No guard here: the two loop limits are for the caller to report, and
+    // everything this calls guards itself.
+    if (id < 0 || id >= m_folderCount || !isActiveFolder(id))
+        return;
+
+    int counter = 0;
+    for (;;) {
+        const StackInt *subFolders = SubFolders(id);
+        const bool empty = !subFolders || subFolders->Count() == 0;
+        if (empty && counter < RemoveLoopLimit)
+            break;
+        if (counter >= RemoveLoopLimit)
+            Raise(1, QStringLiteral("Infinite loop detected while removing subfolders. Remove failed."));
+        RemoveFolder(subFolders->Peek(0));
+        ++counter;
+    }
+
+    counter = 0;
+    for (;;) {
+        const StackInt *computers = FolderComputers(id);
+        const bool empty = !computers || computers->Count() == 0;
+        if (empty && counter < RemoveLoopLimit)
+            break;
+        if (counter >= RemoveLoopLimit)
+            Raise(1, QStringLiteral("Infinite loop detected while removing computers. Remove failed."));
+        RemoveComputer(computers->Peek(0));
+        ++counter;
+    }
+
+    DetachFolder(id);
+    FolderRecord &record = folderSlot(id);
+    record.Active = false;
+    record.Name.clear();
+    record.ParentID = -1;
+    RemoveSettings(id, kFolder);
+    if (m_linked)
+        m_tree->removeNode(modGeneral::FolderKey(id));
+    markChanged();
+}
+
+int ComputerDB::FindFolder(const QString &name, int parentID) const
+{
+    int found = -1;
+    Guard("ComputerDB.FindFolder", [&] {
+        const StackInt *siblings = parentID == -1 ? &m_rootFolders : SubFolders(parentID);
+        if (!siblings)
+            return;
+        for (int i = 0; i < siblings->Count(); ++i) {
+            const int sibling = siblings->Peek(i);
+            const FolderRecord *record = Folders(sibling);
+            if (record && modText::SameText(record->Name, name)) {
+                found = sibling;
+                return;
+            }
+        }
+    });
+    return found;
+}
+
+void ComputerDB::MoveFolder(int id, int newParentID)
+{
+    Guard("ComputerDB.MoveFolder", [&] {
+        if (newParentID < -1 || id < 0 || !isActiveFolder(id))
+            return;
+        requireFolderOrRoot(newParentID);
+        if (newParentID == id)
+            return;
+        // Not into its own subtree. The step limit only guards against a
+        // damaged parent chain; a sound one ends at -1 long before.
+        int steps = 0;
+        for (int up = newParentID; up != -1 && steps <= m_folderCount; ++steps) {
+            if (up == id)
+                return;
+            const FolderRecord *ancestor = Folders(up);
+            up = ancestor ? ancestor->ParentID : -1;
+        }
+        const int oldParentID = folderSlot(id).ParentID;
+        if (oldParentID == newParentID)
+            return;
+
+        DetachFolder(id);
+        AttachFolder(id, newParentID);
+        if (m_linked) {
+            // The display keeps the order AddNode gives: the node goes where
+            // a new folder of its name would.
+            QString relativeKey;
+            TreeDisplay::Relation relation = TreeDisplay::Relation::LastChild;
+            NodePlacement(SiblingOrder::Folders, id, newParentID, relativeKey, relation);
+            m_tree->moveNode(modGeneral::FolderKey(id), relativeKey, relation);
+            InheritSetColors(parentNodeKey(oldParentID));
+            InheritSetColors(parentNodeKey(newParentID));
+        }
+        markChanged();
+    });
+}
+
+bool ComputerDB::RenameFolder(int id, const QString &newName)
+{
+    bool renamed = false;
+    Guard("ComputerDB.RenameFolder", [&] {
+        if (newName.isEmpty() || id < 0 || !isActiveFolder(id))
+            return;
+        FolderRecord &record = folderSlot(id);
+        const int other = FindFolder(newName, record.ParentID);
+        if (other != -1 && other != id)
+            return;
+        if (m_linked)
+            m_siblingOrder.rename(SiblingOrder::Folders, record.ParentID, id, record.Name, newName);
+        record.Name = newName;
+        markChanged();
+        renamed = true;
+    });
+    return renamed;
+}
+
+QString ComputerDB::GetFolderName(int id) const
+{
+    return isActiveFolder(id) ? Folders(id)->Name : QString();
+}
+
+void ComputerDB::GetObjectParent(const QString &type, int id, int &parentID, QString &parentType) const
+{
+    parentID = -1;
+    parentType.clear();
+    if (type == kComputer) {
+        if (const ComputerRecord *record = Computers(id)) {
+            parentID = record->FolderID;
+            parentType = parentID == -1 ? kGlobal : kFolder;
+        }
+    } else if (type == kFolder) {
+        if (const FolderRecord *record = Folders(id)) {
+            parentID = record->ParentID;
+            parentType = parentID < 0 ? kGlobal : kFolder;
+        }
+    }
+}
+
+void ComputerDB::Clear()
+{
+    Guard("ComputerDB.Clear", [&] {
+        m_computerCount = 0;
+        m_folderCount = 0;
+
+        m_computers.clear();
+        for (int bucket = 0; bucket < NameIndexBuckets; ++bucket)
+            m_nameIndex[static_cast<size_t>(bucket)].Clear();
+        m_rootFolders.Clear();
+        m_rootComputers.Clear();
+
+        m_folders.clear();
+        m_subFolders.clear();
+        m_folderComputers.clear();
+
+        m_computerCapacity = 0;
+        m_folderCapacity = 0;
+        UnlinkTreeView();
+        m_computers.resize(1);
+        m_folders.resize(1);
+        m_subFolders.resize(1);
+        m_folderComputers.resize(1);
+
+        ResetSettingsTable();
+    });
+}
+
+int ComputerDB::AddFolderRecord(const QString &name, int parentID, int customSettings)
+{
+    int result = -1;
+    Guard("ComputerDB.AddFolderRecord", [&] {
+        if (m_folderCount >= m_folderCapacity)
+            growFolders();
+        const int id = m_folderCount;
+        FolderRecord &record = folderSlot(id);
+        record.Active = true;
+        record.Name = name;
+        record.ParentID = parentID;
+        record.CustomSettings = customSettings;
+        ++m_folderCount;
+        result = id;
+        markChanged();
+    });
+    return result;
+}
+
+void ComputerDB::RebuildFolderLists()
+{
+    Guard("ComputerDB.RebuildFolderLists", [&] {
+        for (int id = 0; id < m_folderCount; ++id) {
+            FolderRecord &record = folderSlot(id);
+            if (!record.Active)
+                continue;
+            // A saved file is outside our control: a parent that does not
+            // exist, or a parent chain that comes back to the folder, would
+            // leave the folder unreachable or make every walk endless.
+            bool sound = record.ParentID == -1 || isActiveFolder(record.ParentID);
+            int up = record.ParentID;
+            for (int steps = 0; sound && up != -1; ++steps) {
+                if (up == id || steps > m_folderCount || !isActiveFolder(up)) {
+                    sound = false;
+                    break;
+                }
+                up = Folders(up)->ParentID;
+            }
+            if (!sound)
+                record.ParentID = -1;
+            folderListFor(record.ParentID).PushUnique(id);
+        }
+        m_siblingOrder.clear();
+    });
+}
+
+// --- Settings table -----------------------------------------------------------------
+
+void ComputerDB::ResetSettingsTable()
+{
+    m_settingsCapacity = GrowthStep;
+    m_settingsTable.assign(static_cast<size_t>(m_settingsCapacity) + 1, GlobalSettingsPtr());
+    GlobalSettingsPtr global = GlobalSettings::create();
+    global->SetDefaults();
+    global->ObjectType = kGlobal;
+    global->AssociatedID = -1;
+    m_settingsTable[0] = global;
+    m_settingsCount = 1;
+    AppState::Get().DatabaseChanged = false;
+}
+
+void ComputerDB::GrowSettingsTable()
+{
+    m_settingsCapacity += GrowthStep;
+    m_settingsTable.resize(static_cast<size_t>(m_settingsCapacity) + 1);
+}
+
+GlobalSettingsPtr ComputerDB::SettingsTable(int slot) const
+{
+    if (slot < 0 || slot >= m_settingsCount || static_cast<size_t>(slot) >= m_settingsTable.size())
+        return GlobalSettingsPtr();
+    return m_settingsTable[static_cast<size_t>(slot)];
+}
+
+bool ComputerDB::AddSettings(const GlobalSettingsPtr &record, int id, const QString &objectType)
+{
+    bool attached = false;
+    Guard("ComputerDB.AddSettings", [&] {
+        if (id < 0)
+            return;
+        if (objectType == kGlobal) {
+            if (!record)
+                Raise(91);
+            record->AssociatedID = -1;
+            record->ObjectType = kGlobal;
+            m_settingsTable[0] = record;
+            return;
+        }
+        if (objectType == kFolder || objectType == kComputer) {
+            const bool folder = objectType == kFolder;
+            if (folder ? !isActiveFolder(id) : !isActiveComputer(id))
+                return;
+            if (!record)
+                Raise(91);
+            record->ObjectType = objectType;
+            record->AssociatedID = id;
+            AddAssociatedSettings(record, false);
+            attached = true;
+            return;
+        }
+        modErrorHandler::ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid type received."),
+                                     QStringLiteral("ComputerDB.AddSettings"));
+    });
+    return attached;
+}
+
+void ComputerDB::AddAssociatedSettings(const GlobalSettingsPtr &record, bool fromFile)
+{
+    Guard("ComputerDB.AddAssociatedSettings", [&] {
+        if (!record)
+            Raise(91);
+        if (m_settingsCount >= m_settingsCapacity - 1)
+            GrowSettingsTable();
+        if (record->AssociatedID == -1) {
+            modErrorHandler::ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid settings association in save file."),
+                                         QStringLiteral("ComputerDB.AddAssociatedSettings"));
+            return;
+        }
+
+        const int id = record->AssociatedID;
+        int *link = nullptr;
+        QString key;
+        if (record->ObjectType == kComputer) {
+            if (id < 0 || id >= m_computerCount)
+                Raise(9);
+            link = &computerSlot(id).CustomSettings;
+            key = modGeneral::ComputerKey(id);
+        } else if (record->ObjectType == kFolder) {
+            if (id < 0 || id >= m_folderCount)
+                Raise(9);
+            link = &folderSlot(id).CustomSettings;
+            key = modGeneral::FolderKey(id);
+        } else {
+            return;
+        }
+
+        // Slot 0 is the global record's and never a node's; a link beyond the
+        // slots handed out (a stale value from a file) counts as none.
+        int slot = *link;
+        if (fromFile || slot < 1 || slot >= m_settingsCount) {
+            slot = m_settingsCount;
+            ++m_settingsCount;
+        }
+        m_settingsTable[static_cast<size_t>(slot)] = record;
+        *link = slot;
+
+        if (m_linked && m_tree->contains(key)) {
+            if (record->ObjectType == kComputer)
+                m_tree->setIcon(key, ComputerCustomImage);
+            else
+                SetNodeImages(key, CustomImage, CustomExpandedImage);
+            MarkAncestorsCustomBelow(key);
+        }
+    });
+}
+
+GlobalSettingsPtr ComputerDB::GetSettings(const QString &objectType, int id) const
+{
+    GlobalSettingsPtr record;
+    Guard("ComputerDB.GetSettings", [&] {
+        const int slot = SettingsSlot(objectType, id, "ComputerDB.GetSettings");
+        if (slot >= 0)
+            record = m_settingsTable[static_cast<size_t>(slot)];
+    });
+    return record;
+}
+
+int ComputerDB::GetSettingsIndex(const QString &objectType, int id) const
+{
+    int slot = -1;
+    Guard("ComputerDB.GetSettingsIndex", [&] { slot = SettingsSlot(objectType, id, "ComputerDB.GetSettingsIndex"); });
+    return slot;
+}
+
+int ComputerDB::SettingsSlot(const QString &objectType, int id, const char *procedureName) const
+{
+    int link = -1;
+    if (objectType == kComputer) {
+        if (const ComputerRecord *record = Computers(id))
+            link = record->CustomSettings;
+    } else if (objectType == kFolder) {
+        if (const FolderRecord *record = Folders(id))
+            link = record->CustomSettings;
+    } else if (objectType == kGlobal) {
+        return 0;
+    } else {
+        modErrorHandler::ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid associated type."),
+                                     QString::fromLatin1(procedureName));
+        return -1;
+    }
+    // Only 1 and up links a node; 0 is the global record's.
+    return link >= 1 && link < m_settingsCount ? link : -1;
+}
+
+GlobalSettingsPtr ComputerDB::GetEffectiveSettings(const QString &objectType, int id, QString &sourceKey) const
+{
+    GlobalSettingsPtr effective;
+    Guard("ComputerDB.GetEffectiveSettings", [&] {
+        QString type = objectType;
+        int current = id;
+        // A sound tree reaches the root within its depth; the limit only
+        // keeps a damaged parent chain from walking forever.
+        for (int steps = 0; !type.isEmpty() && steps <= m_folderCount + 2; ++steps) {
+            if (GlobalSettingsPtr found = GetSettings(type, current)) {
+                sourceKey = type == kGlobal ? modGeneral::RootKey : type + QString::number(current);
+                effective = found;
+                return;
+            }
+            int parentID = -1;
+            QString parentType;
+            GetObjectParent(type, current, parentID, parentType);
+            type = parentType;
+            current = parentID;
+        }
+        modErrorHandler::ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid permission structure."),
+                                     QStringLiteral("ComputerDB.GetEffectiveSettings"));
+    });
+    return effective;
+}
+
+bool ComputerDB::RemoveSettings(int id, const QString &objectType)
+{
+    bool removed = false;
+    Guard("ComputerDB.RemoveSettings", [&] {
+        const int slot = GetSettingsIndex(objectType, id);
+        if (slot >= 1 && slot < m_settingsCount) {
+            const GlobalSettingsPtr &record = m_settingsTable[static_cast<size_t>(slot)];
+            if (record && record->Valid) {
+                const int owner = record->AssociatedID;
+                if (record->ObjectType == kComputer && Computers(owner))
+                    computerSlot(owner).CustomSettings = -1;
+                else if (record->ObjectType == kFolder && Folders(owner))
+                    folderSlot(owner).CustomSettings = -1;
+            }
+            if (record)
+                record->Valid = false;
+            // The node asked about lets go of the slot even when the record
+            // names another owner (a record whose owner fields were copied over).
+            if (objectType == kComputer)
+                computerSlot(id).CustomSettings = -1;
+            else
+                folderSlot(id).CustomSettings = -1;
+            removed = true;
+        }
+        if (m_linked) {
+            const QString key = objectType == kComputer ? modGeneral::ComputerKey(id)
+                : objectType == kFolder                 ? modGeneral::FolderKey(id)
+                                                        : QString();
+            if (!key.isEmpty() && m_tree->contains(key))
+                InheritSetColors(key);
+        }
+    });
+    return removed;
+}
+
+void ComputerDB::RemoveAllSettings()
+{
+    Guard("ComputerDB.RemoveAllSettings", [&] {
+        m_settingsTable.clear();
+        ResetSettingsTable();
+        for (int id = 0; id < m_folderCount; ++id)
+            folderSlot(id).CustomSettings = -1;
+        for (int id = 0; id < m_computerCount; ++id)
+            computerSlot(id).CustomSettings = -1;
+    });
+}
+
+bool ComputerDB::RemoveNodeSettings(const QString &nodeKey)
+{
+    bool removed = false;
+    Guard("ComputerDB.RemoveNodeSettings", [&] {
+        const NodeInfo node = modGeneral::ParseNodeKey(nodeKey);
+        if (!node.Valid)
+            return;
+        removed = RemoveSettings(node.ID, node.Type == NodeInfo::Computer ? kComputer : kFolder);
+    });
+    return removed;
+}
+
+void ComputerDB::OverwriteChildrenSettings(const QString &nodeKey, int depth)
+{
+    Guard("ComputerDB.OverwriteChildrenSettings", [&] {
+        if (m_linked && m_tree->contains(nodeKey)) {
+            if (depth >= 1)
+                RemoveNodeSettings(nodeKey);
+            for (QString child = m_tree->firstChildKey(nodeKey); !child.isEmpty(); child = m_tree->nextSiblingKey(child))
+                OverwriteChildrenSettings(child, std::max(depth + 1, 1));
+            return;
+        }
+        const NodeInfo node = modGeneral::ParseNodeKey(nodeKey);
+        if (node.Valid)
+            OverwriteDatabaseChildren(node, depth);
+    });
+}
+
+void ComputerDB::OverwriteDatabaseChildren(const NodeInfo &node, int depth)
+{
+    if (node.Type == NodeInfo::Computer) {
+        if (depth >= 1)
+            RemoveSettings(node.ID, kComputer);
+        return;
+    }
+    if (depth >= 1)
+        RemoveSettings(node.ID, kFolder);
+    const StackInt *folders = node.ID == -1 ? &m_rootFolders : SubFolders(node.ID);
+    for (int i = 0; folders && i < folders->Count(); ++i)
+        OverwriteDatabaseChildren(NodeInfo {NodeInfo::Folder, folders->Peek(i), true}, depth + 1);
+    const StackInt *computers = node.ID == -1 ? &m_rootComputers : FolderComputers(node.ID);
+    for (int i = 0; computers && i < computers->Count(); ++i)
+        RemoveSettings(computers->Peek(i), kComputer);
+}
+
+// --- Tree display -----------------------------------------------------------------
+
+void ComputerDB::LinkTreeView(TreeDisplay *tree, int computerIcon, int folderIcon, ProgressSink *progress)
+{
+    Guard("ComputerDB.LinkTreeView", [&] {
+        if (!tree)
+            return;
+        m_siblingOrder.clear();
+        if (m_computerCount > 0 || m_folderCount >= 1)
+            BuildTree(tree, computerIcon, folderIcon, progress);
+        m_tree = tree;
+        m_computerIcon = computerIcon;
+        m_folderIcon = folderIcon;
+        m_linked = true;
+    });
+}
+
+void ComputerDB::UnlinkTreeView()
+{
+    m_tree = nullptr;
+    m_linked = false;
+    m_computerIcon = DefaultComputerIcon;
+    m_folderIcon = DefaultFolderIcon;
+    m_siblingOrder.clear();
+}
+
+void ComputerDB::ReloadTreeView()
+{
+    if (m_linked)
+        BuildTree(m_tree, m_computerIcon, m_folderIcon, nullptr);
+}
+
+void ComputerDB::BuildTree(TreeDisplay *tree, int computerIcon, int folderIcon, ProgressSink *progress)
+{
+    Guard("ComputerDB.BuildTree", [&] {
+        if (progress)
+            progress->Start(0, m_folderCount, QStringLiteral("Importing"), QStringLiteral("Creating Folder Hierarchy..."));
+        int foldersDone = 0;
+        AddFolderNodes(tree, -1, folderIcon, progress, m_folderCount / 20 + 1, foldersDone);
+
+        if (progress)
+            progress->Start(0, m_computerCount, QStringLiteral("Importing"), QStringLiteral("Adding Computers to Hierarchy..."));
+        const int step = m_computerCount / 20 + 1;
+        int computersDone = 0;
+        const auto addComputers = [&](const StackInt &list, const QString &parentKey) {
+            QList<QStringList> rows;
+            rows.reserve(list.Count());
+            for (int i = 0; i < list.Count(); ++i) {
+                const int id = list.Peek(i);
+                if (const ComputerRecord *record = Computers(id); record && record->Active)
+                    rows.append({record->Name, QString::number(id)});
+            }
+            for (const QStringList &row : modSort::MergeSortRows(rows, 2, 0)) {
+                const QString key = modGeneral::ComputerKey(row.at(1).toInt());
+                if (!tree->addNode(parentKey, TreeDisplay::Relation::LastChild, key, row.at(0), computerIcon))
+                    Raise(tree->contains(key) ? KeyNotUnique : ElementNotFound);
+                ++computersDone;
+                if (progress && computersDone % step == 0)
+                    progress->SetValue(computersDone);
+            }
+        };
+        addComputers(m_rootComputers, modGeneral::RootKey);
+        for (int folderID = 0; folderID < m_folderCount; ++folderID) {
+            const StackInt *computers = FolderComputers(folderID);
+            if (computers && computers->Count() > 0 && isActiveFolder(folderID))
+                addComputers(*computers, modGeneral::FolderKey(folderID));
+        }
+    });
+}
+
+void ComputerDB::AddFolderNodes(TreeDisplay *tree, int parentID, int folderIcon, ProgressSink *progress, int step, int &done)
+{
+    const StackInt *folders = parentID == -1 ? &m_rootFolders : SubFolders(parentID);
+    if (!folders)
+        return;
+    QList<QStringList> rows;
+    rows.reserve(folders->Count());
+    for (int i = 0; i < folders->Count(); ++i) {
+        const int id = folders->Peek(i);
+        if (const FolderRecord *record = Folders(id); record && record->Active)
+            rows.append({record->Name, QString::number(id)});
+    }
+    const QString parentKey = parentNodeKey(parentID);
+    for (const QStringList &row : modSort::MergeSortRows(rows, 2, 0)) {
+        const int id = row.at(1).toInt();
+        const QString key = modGeneral::FolderKey(id);
+        if (!tree->addNode(parentKey, TreeDisplay::Relation::LastChild, key, row.at(0), folderIcon))
+            Raise(tree->contains(key) ? KeyNotUnique : ElementNotFound);
+        ++done;
+        if (progress && done % step == 0)
+            progress->SetValue(done);
+        AddFolderNodes(tree, id, folderIcon, progress, step, done);
+    }
+}
+
+void ComputerDB::EnsureSiblingOrder(SiblingOrder::Kind kind, int parentID)
+{
+    if (m_siblingOrder.has(kind, parentID))
+        return;
+    const StackInt *list = kind == SiblingOrder::Folders ? (parentID == -1 ? &m_rootFolders : SubFolders(parentID))
+                                                         : (parentID == -1 ? &m_rootComputers : FolderComputers(parentID));
+    std::vector<std::pair<QString, int>> children;
+    if (list) {
+        children.reserve(static_cast<size_t>(list->Count()));
+        for (int i = 0; i < list->Count(); ++i) {
+            const int id = list->Peek(i);
+            const QString name = kind == SiblingOrder::Folders ? GetFolderName(id) : GetComputerName(id);
+            children.emplace_back(name, id);
+        }
+    }
+    m_siblingOrder.build(kind, parentID, children);
+}
+
+// The placement rule: folders first, then computers, each by name without
+// regard to case, a new node after the siblings of an equal name. The rule
+// as first written sorted the siblings for every new node and probed every
+// 20th of them; on a sorted list that finds the same first greater sibling a
+// binary search finds, so the database keeps each parent's sorted siblings
+// (SiblingOrder) and looks the place up. Names come from the records, not
+// the node texts, so a node renamed in place without moving still counts
+// under its new name, exactly as before.
+void ComputerDB::NodePlacement(SiblingOrder::Kind kind, int id, int parentID, QString &relativeKey, TreeDisplay::Relation &relation)
+{
+    EnsureSiblingOrder(kind, parentID);
+    const QString name = kind == SiblingOrder::Folders ? folderSlot(id).Name : computerSlot(id).Name;
+
+    const int greater = m_siblingOrder.firstGreater(kind, parentID, name);
+    if (greater >= 0) {
+        relativeKey = nodeKey(kind, greater);
+        relation = TreeDisplay::Relation::Previous;
+        return;
+    }
+    const int last = m_siblingOrder.lastExcept(kind, parentID, id);
+    if (last >= 0) {
+        relativeKey = nodeKey(kind, last);
+        relation = TreeDisplay::Relation::Next;
+        return;
+    }
+    relativeKey = parentNodeKey(parentID);
+    relation = kind == SiblingOrder::Folders ? TreeDisplay::Relation::FirstChild : TreeDisplay::Relation::LastChild;
+}
+
+void ComputerDB::AddNode(const QString &type, int id, int parentID)
+{
+    Guard("ComputerDB.AddNode", [&] {
+        if (!m_linked)
+            return;
+        const bool folder = type == kFolder;
+        const SiblingOrder::Kind kind = folder ? SiblingOrder::Folders : SiblingOrder::Computers;
+        const QString key = nodeKey(kind, id);
+        const QString text = folder ? folderSlot(id).Name : computerSlot(id).Name;
+        if (m_tree->contains(key))
+            Raise(KeyNotUnique, QStringLiteral("Key is not unique in collection"));
+
+        QString relativeKey;
+        TreeDisplay::Relation relation = TreeDisplay::Relation::LastChild;
+        NodePlacement(kind, id, parentID, relativeKey, relation);
+        if (!m_tree->addNode(relativeKey, relation, key, text, folder ? m_folderIcon : m_computerIcon))
+            Raise(ElementNotFound, QStringLiteral("Element not found"));
+    });
+}
+
+void ComputerDB::RemoveNode(const QString &type, int id)
+{
+    Guard("ComputerDB.RemoveNode", [&] {
+        if (!m_linked)
+            return;
+        const QString key = type == kFolder ? modGeneral::FolderKey(id) : modGeneral::ComputerKey(id);
+        if (!m_tree->contains(key))
+            return;
+        const bool ownSettings = GetSettings(type, id) != nullptr;
+        const QString parentKey = m_tree->parentKey(key);
+        m_tree->removeNode(key);
+        if (!ownSettings && !parentKey.isEmpty())
+            InheritSetColors(parentKey);
+    });
+}
+
+void ComputerDB::SetNodeImages(const QString &key, int icon, int expandedIcon)
+{
+    m_tree->setIcon(key, icon);
+    m_tree->setExpandedIcon(key, expandedIcon);
+}
+
+void ComputerDB::SetColorsForEdit()
+{
+    Guard("ComputerDB.SetColorsForEdit", [&] {
+        if (!m_linked)
+            return;
+        std::vector<QString> pending;
+        for (QString key = m_tree->firstChildKey(QString()); !key.isEmpty(); key = m_tree->nextSiblingKey(key))
+            pending.push_back(key);
+        while (!pending.empty()) {
+            const QString key = pending.back();
+            pending.pop_back();
+            if (key.startsWith(QLatin1Char('C')))
+                m_tree->setIcon(key, ComputerImage);
+            else
+                SetNodeImages(key, FolderImage, FolderExpandedImage);
+            for (QString child = m_tree->firstChildKey(key); !child.isEmpty(); child = m_tree->nextSiblingKey(child))
+                pending.push_back(child);
+        }
+
+        for (int slot = 0; slot < m_settingsCount; ++slot) {
+            const GlobalSettingsPtr &record = m_settingsTable[static_cast<size_t>(slot)];
+            if (!record || !record->Valid)
+                continue;
+            if (slot == 0 || record->ObjectType == kGlobal) {
+                if (m_tree->contains(modGeneral::RootKey))
+                    SetNodeImages(modGeneral::RootKey, CustomImage, CustomExpandedImage);
+                continue;
+            }
+            const bool computer = record->ObjectType == kComputer;
+            if (!computer && record->ObjectType != kFolder)
+                continue;
+            const QString key = computer ? modGeneral::ComputerKey(record->AssociatedID) : modGeneral::FolderKey(record->AssociatedID);
+            if (!m_tree->contains(key))
+                continue;
+            if (computer)
+                m_tree->setIcon(key, ComputerCustomImage);
+            else
+                SetNodeImages(key, CustomImage, CustomExpandedImage);
+            MarkAncestorsCustomBelow(key);
+        }
+    });
+}
+
+bool ComputerDB::HasCustomSettings(const QString &nodeKey) const
+{
+    const NodeInfo node = modGeneral::ParseNodeKey(nodeKey);
+    if (!node.Valid)
+        return false;
+    return GetSettings(node.Type == NodeInfo::Computer ? kComputer : kFolder, node.ID) != nullptr;
+}
+
+int ComputerDB::CountCustomBelow(const QString &nodeKey, bool stopAtFirst) const
+{
+    int count = 0;
+    Guard("ComputerDB.CountCustomBelow", [&] { count = CountCustomIn(nodeKey, stopAtFirst); });
+    return count;
+}
+
+int ComputerDB::CountCustomIn(const QString &nodeKey, bool stopAtFirst) const
+{
+    int count = HasCustomSettings(nodeKey) ? 1 : 0;
+    if (!m_linked || (stopAtFirst && count > 0))
+        return count;
+    for (QString child = m_tree->firstChildKey(nodeKey); !child.isEmpty(); child = m_tree->nextSiblingKey(child)) {
+        count += CountCustomIn(child, stopAtFirst);
+        if (stopAtFirst && count > 0)
+            break;
+    }
+    return count;
+}
+
+void ComputerDB::MarkAncestorsCustomBelow(const QString &nodeKey)
+{
+    Guard("ComputerDB.MarkAncestorsCustomBelow", [&] {
+        if (!m_linked)
+            return;
+        for (QString up = m_tree->parentKey(nodeKey); !up.isEmpty(); up = m_tree->parentKey(up)) {
+            if (up == modGeneral::RootKey || HasCustomSettings(up))
+                break;
+            SetNodeImages(up, CustomBelowImage, CustomBelowExpandedImage);
+        }
+    });
+}
+
+void ComputerDB::InheritSetColors(const QString &nodeKey)
+{
+    Guard("ComputerDB.InheritSetColors", [&] {
+        if (!m_linked || !m_tree->contains(nodeKey))
+            return;
+        QString current = nodeKey;
+        if (nodeKey.startsWith(QLatin1Char('C'))) {
+            m_tree->setIcon(nodeKey, HasCustomSettings(nodeKey) ? ComputerCustomImage : ComputerImage);
+            current = m_tree->parentKey(nodeKey);
+        }
+        while (!current.isEmpty() && current != modGeneral::RootKey) {
+            if (HasCustomSettings(current)) {
+                SetNodeImages(current, CustomImage, CustomExpandedImage);
+                return;
+            }
+            if (CountCustomIn(current, true) > 0) {
+                SetNodeImages(current, CustomBelowImage, CustomBelowExpandedImage);
+                MarkAncestorsCustomBelow(current);
+                return;
+            }
+            SetNodeImages(current, FolderImage, FolderExpandedImage);
+            current = m_tree->parentKey(current);
+        }
+    });
+}
