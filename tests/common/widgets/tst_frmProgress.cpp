@@ -3,6 +3,9 @@
 #include "common/widgets/LinkedProgressBar.h"
 #include "common/widgets/SegmentedProgressBar.h"
 #include "common/widgets/frmProgress.h"
+#include "database/ComputerDB.h"
+#include "database/MemoryTreeDisplay.h"
+#include "database/ProgressLinkSink.h"
 
 #include <QLabel>
 #include <QProgressBar>
@@ -201,6 +204,32 @@ private Q_SLOTS:
         QVERIFY(end.green() > end.blue());
         QVERIFY(middle.blue() < first.blue() && middle.blue() > end.blue());
         QVERIFY(segments->segmentRect(0).right() < segments->segmentRect(1).left());
+    }
+
+    void treeRebuildReportsIntoTheWindow()
+    {
+        ComputerDB db;
+        const int group = db.AddFolder(QStringLiteral("Sales"), -1);
+        db.AddFolder(QStringLiteral("Payroll"), -1);
+        for (int i = 0; i < 45; ++i)
+            db.AddComputer(QStringLiteral("PC%1").arg(i), QString(), i % 2 ? group : -1, -1);
+        MemoryTreeDisplay tree;
+        tree.resetWithRoot();
+
+        frmProgress window;
+        ProgressBarLink link;
+        link.LinkForm(&window);
+        ProgressLinkSink sink(link);
+        db.LinkTreeView(&tree, 24, 3, &sink);
+
+        QCOMPARE(tree.nodeCount(), 1 + 2 + 45);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Importing"));
+        QCOMPARE(window.Message(), QStringLiteral("Adding Computers to Hierarchy..."));
+        QCOMPARE(window.Maximum(), 45);
+        QVERIFY(!cancelButton(window)->isVisible());
+        link.Finish();
+        QVERIFY(!window.isVisible());
     }
 
     void embeddedBarEndsEmptyWithComplete()
