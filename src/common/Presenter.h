@@ -47,6 +47,7 @@ public:
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
         QStringList buttonCaptions; // replaces the captions of the buttons present, in order
+        int defaultButton = 0;      // index of the button that Enter presses, first button 0
         QObject *owner = nullptr;
     };
 

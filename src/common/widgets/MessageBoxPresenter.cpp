@@ -65,7 +65,7 @@ Presenter::Answer MessageBoxPresenter::showMessage(const Message &message)
         if (i < message.buttonCaptions.size())
             button->setText(message.buttonCaptions.at(i));
         answerOf.insert(button, answers.at(i));
-        if (i == 0)
+        if (i == message.defaultButton || (i == 0 && (message.defaultButton < 0 || message.defaultButton >= answers.size())))
             box.setDefaultButton(button);
     }
     box.exec();

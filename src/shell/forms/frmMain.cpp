@@ -1,0 +1,561 @@
+#include "shell/forms/frmMain.h"
+
+#include "common/AppState.h"
+#include "common/Presenter.h"
+#include "common/modErrorHandler.h"
+#include "common/modGeneral.h"
+#include "shell/forms/frmAbout.h"
+#include "shell/forms/frmWelcome.h"
+#include "shell/modHelp.h"
+#include "shell/modRecentlyUsed.h"
+#include "shell/modStartup.h"
+#include "shell/modWindowSettings.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+using namespace modWindowSettings;
+
+namespace {
+
+const QString CR = QStringLiteral("\r");
+
+// The tree pane's width when none was saved (twips).
+constexpr int DefaultPaneTwips = 4200;
+
+QAction *addItem(QMenu *menu, const char *name, const QString &caption, bool enabled)
+{
+    QAction *action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setEnabled(enabled);
+    return action;
+}
+
+QMenu *addSubmenu(QMenu *parent, const char *name, const QString &caption)
+{
+    QMenu *menu = parent->addMenu(caption);
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+QMenu *addMenu(QMenuBar *bar, const char *name, const QString &caption)
+{
+    QMenu *menu = bar->addMenu(caption);
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+// A path as a menu caption: "&" would otherwise mark an accelerator.
+QString menuCaption(QString text)
+{
+    return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+QSize screenSize()
+{
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().size() : QSize(1024, 768);
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    createMenus();
+    createPanes();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+// ---- the form's design ------------------------------------------------------
+
+void frmMain::createMenus()
+{
+    QMenuBar *bar = menuBar();
+
+    // Items of features still to come are present, and greyed until then.
+    mnuFile = addMenu(bar, "mnuFile", QStringLiteral("&File"));
+    mnuNewSettings = addItem(mnuFile, "mnuNewSettings", QStringLiteral("&New Settings"), true);
+    mnuFile->addSeparator();
+    mnuSave = addItem(mnuFile, "mnuSave", QStringLiteral("&Save Settings"), false);
+    mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save Settings &As..."), false);
+    mnuSaveState = addItem(mnuFile, "mnuSaveState", QStringLiteral("Save &Migration State..."), false);
+    mnuFile->addSeparator();
+    mnuLoad = addItem(mnuFile, "mnuLoad", QStringLiteral("&Load Settings"), false);
+    mnuRecentlyUsed = addSubmenu(mnuFile, "mnuRecentlyUsed", QStringLiteral("&Recent"));
+    for (int i = 0; i < modRecentlyUsed::Count; ++i) {
+        const QByteArray name = "mnuRecent" + QByteArray::number(i);
+        mnuRecent[i] = addItem(mnuRecentlyUsed, name.constData(), modRecentlyUsed::NoneCaption, false);
+        connect(mnuRecent[i], &QAction::triggered, this, [this, i] { mnuRecent_Click(i); });
+    }
+    mnuFile->addSeparator();
+    mnuImport = addSubmenu(mnuFile, "mnuImport", QStringLiteral("&Import"));
+    mnuImportADS = addItem(mnuImport, "mnuImportADS", QStringLiteral("&Computers from Active Directory..."), false);
+    mnuImportUsersFile = addItem(mnuImport, "mnuImportUsersFile", QStringLiteral("From &File..."), false);
+    mnuFile->addSeparator();
+    mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("E&xit"), true);
+
+    mnuEdit = addMenu(bar, "mnuEdit", QStringLiteral("&Edit"));
+    mnuNewComputer = addItem(mnuEdit, "mnuNewComputer", QStringLiteral("New &Computer"), false);
+    mnuNewGroup = addItem(mnuEdit, "mnuNewGroup", QStringLiteral("New &Group"), false);
+    mnuEdit->addSeparator();
+    mnuMigJobName = addItem(mnuEdit, "mnuMigJobName", QStringLiteral("&Migration Job Name..."), false);
+
+    mnuView = addMenu(bar, "mnuView", QStringLiteral("&View"));
+    mnuHandlerLog = addItem(mnuView, "mnuHandlerLog", QStringLiteral("&Handler Log"), false);
+    mnuTransferorLogs = addItem(mnuView, "mnuTransferorLogs", QStringLiteral("&Transferor Logs"), false);
+    mnuClientLogsFolder = addItem(mnuView, "mnuClientLogsFolder", QStringLiteral("&Client Logs Folder"), false);
+    mnuView->addSeparator();
+    mnuRefresh = addItem(mnuView, "mnuRefresh", QStringLiteral("&Refresh"), false);
+    mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
+
+    mnuTools = addMenu(bar, "mnuTools", QStringLiteral("&Tools"));
+    mnuSetupWizard = addItem(mnuTools, "mnuSetupWizard", QStringLiteral("&Easy Setup Wizard..."), false);
+    mnuConfiguration = addItem(mnuTools, "mnuConfiguration", QStringLiteral("&Configuration..."), false);
+    mnuTools->addSeparator();
+    mnuTests = addSubmenu(mnuTools, "mnuTests", QStringLiteral("&Tests"));
+    mnuPingStart = addItem(mnuTests, "mnuPingStart", QStringLiteral("Start &Ping Client Test"), false);
+    mnuPingStop = addItem(mnuTests, "mnuPingStop", QStringLiteral("Stop &Ping Client Test"), false);
+    mnuTests->addSeparator();
+    mnuNetworkTestStart = addItem(mnuTests, "mnuNetworkTestStart", QStringLiteral("Start &Network Test..."), false);
+    mnuNetworkTestStop = addItem(mnuTests, "mnuNetworkTestStop", QStringLiteral("Stop &Network Test..."), false);
+    mnuTools->addSeparator();
+    mnuStartMigration = addItem(mnuTools, "mnuStartMigration", QStringLiteral("&Start Migration..."), false);
+    mnuCancelMigration = addItem(mnuTools, "mnuCancelMigration", QStringLiteral("Cancel Migration"), false);
+    mnuAbortMigration = addItem(mnuTools, "mnuAbortMigration", QStringLiteral("Abort Migration..."), false);
+    mnuTools->addSeparator();
+    mnuCancelClient = addItem(mnuTools, "mnuCancelClient", QStringLiteral("&Cancel Client"), false);
+    mnuAbortClient = addItem(mnuTools, "mnuAbortClient", QStringLiteral("&Abort Client..."), false);
+
+    mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("&Help"));
+    mnuHelpContent = addItem(mnuHelp, "mnuHelpContent", QStringLiteral("&Contents..."), true);
+    mnuHelpContent->setShortcut(QKeySequence(Qt::Key_F1));
+    mnuHelp->addSeparator();
+    mnuAbout = addItem(mnuHelp, "mnuAbout", QStringLiteral("&About..."), true);
+
+    // The tree's pop-up menu: shown by the tree on a right click.
+    mnuTVRightClick = new QMenu(this);
+    mnuTVRightClick->setObjectName(QStringLiteral("mnuTVRightClick"));
+    mnuTVRename = addItem(mnuTVRightClick, "mnuTVRename", QStringLiteral("&Rename"), false);
+    mnuTVDelete = addItem(mnuTVRightClick, "mnuTVDelete", QStringLiteral("&Delete"), false);
+    mnuTVRightClick->addSeparator();
+    mnuOpenClientLog = addItem(mnuTVRightClick, "mnuOpenClientLog", QStringLiteral("&Open Newest Client Log"), false);
+    mnuTVRightClick->addSeparator();
+    mnuPopCancelClient = addItem(mnuTVRightClick, "mnuPopCancelClient", QStringLiteral("&Cancel Client"), false);
+    mnuPopAbortClient = addItem(mnuTVRightClick, "mnuPopAbortClient", QStringLiteral("&Abort Client"), false);
+
+    connect(mnuNewSettings, &QAction::triggered, this, &frmMain::NewSettingsFile);
+    connect(mnuExit, &QAction::triggered, this, &QWidget::close);
+    connect(mnuHelpContent, &QAction::triggered, this, &frmMain::mnuHelpContent_Click);
+    connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+}
+
+void frmMain::createPanes()
+{
+    splitMain = new QSplitter(Qt::Horizontal, this);
+    splitMain->setObjectName(QStringLiteral("splitMain"));
+    splitMain->setChildrenCollapsible(false);
+    splitMain->setHandleWidth(6);
+
+    // Left: the computers.
+    fmComputers = new QFrame(splitMain);
+    fmComputers->setObjectName(QStringLiteral("fmComputers"));
+    auto *computers = new QVBoxLayout(fmComputers);
+    computers->setContentsMargins(6, 6, 0, 6);
+    computers->setSpacing(6);
+
+    tvMain = new QTreeWidget(fmComputers);
+    tvMain->setObjectName(QStringLiteral("tvMain"));
+    tvMain->setHeaderHidden(true);
+    tvMain->setColumnCount(1);
+    tvMain->setRootIsDecorated(false);
+    computers->addWidget(tvMain, 1);
+
+    cmdCompNew = new QPushButton(QStringLiteral("New &Computer"), fmComputers);
+    cmdCompNew->setObjectName(QStringLiteral("cmdCompNew"));
+    cmdCompNew->setEnabled(false);
+    cmdFoldNew = new QPushButton(QStringLiteral("New &Group"), fmComputers);
+    cmdFoldNew->setObjectName(QStringLiteral("cmdFoldNew"));
+    cmdFoldNew->setEnabled(false);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addWidget(cmdCompNew, 1);
+    buttons->addWidget(cmdFoldNew, 1);
+    computers->addLayout(buttons);
+
+    // Right: the settings panel and the progress log take the same place in turn.
+    auto *right = new QWidget(splitMain);
+    right->setObjectName(QStringLiteral("fmRightPane"));
+    auto *rightLayout = new QVBoxLayout(right);
+    rightLayout->setContentsMargins(0, 6, 6, 6);
+    rightLayout->setSpacing(0);
+
+    fmObjectSettings = new QFrame(right);
+    fmObjectSettings->setObjectName(QStringLiteral("fmObjectSettings"));
+    fmObjectSettings->setFrameShape(QFrame::StyledPanel);
+    auto *settings = new QVBoxLayout(fmObjectSettings);
+    lblNoSettings = new QLabel(QStringLiteral("Select \"All Computers\", a group or a computer in the tree to see its migration settings."),
+                               fmObjectSettings);
+    lblNoSettings->setObjectName(QStringLiteral("lblNoSettings"));
+    lblNoSettings->setAlignment(Qt::AlignCenter);
+    lblNoSettings->setWordWrap(true);
+    lblNoSettings->setEnabled(false);
+    settings->addWidget(lblNoSettings, 1);
+    rightLayout->addWidget(fmObjectSettings, 1);
+
+    fmProgressLog = new QFrame(right);
+    fmProgressLog->setObjectName(QStringLiteral("fmProgressLog"));
+    fmProgressLog->setFrameShape(QFrame::StyledPanel);
+    new QVBoxLayout(fmProgressLog);
+    fmProgressLog->hide();
+    rightLayout->addWidget(fmProgressLog, 1);
+
+    splitMain->addWidget(fmComputers);
+    splitMain->addWidget(right);
+    // A wider window widens the panel; the tree keeps the width it was given.
+    splitMain->setStretchFactor(0, 0);
+    splitMain->setStretchFactor(1, 1);
+    setCentralWidget(splitMain);
+}
+
+// ---- load -------------------------------------------------------------------
+
+void frmMain::Form_Load()
+{
+    modErrorHandler::Guard("frmMain.Form_Load", [&] {
+        // The registry keeps placement in twips; the screen's resolution says how many make a pixel.
+        const QScreen *screen = QGuiApplication::primaryScreen();
+        m_twipsPerPixelX = TwipsPerPixel(screen ? screen->logicalDotsPerInchX() : 96.0);
+        m_twipsPerPixelY = TwipsPerPixel(screen ? screen->logicalDotsPerInchY() : 96.0);
+        setMinimumSize(TwipsToPixels(MinWidthTwips, m_twipsPerPixelX), TwipsToPixels(MinHeightTwips, m_twipsPerPixelY));
+        fmComputers->setMinimumWidth(TwipsToPixels(2400, m_twipsPerPixelX));
+
+        LoadImages();
+        InitMenu();
+        InitializeTreeView();
+        FrameVisibility();
+        LoadWindowSettings();
+
+        AppState::Get().CurrentJobName = modGeneral::GetNextMigJobName(AppState::Get().CurrentJobName);
+
+        // TODO(database): `Database` = one ComputerDB, Clear once, then
+        // LinkTreeView(tvMain, 24, 3, no progress), once src/database has it.
+
+        // The settings panel selects its first tab here.
+        SettingsChange(false);
+        AppState::Get().DatabaseChanged = false;
+
+        // Creating the engine wrapper reports "not running" through Running,
+        // which is what makes the console free to exit without a warning.
+        // Until the wrapper exists the window says so itself.
+        Running(false);
+
+        WelcomePending = true;
+        SetMainCaption();
+    });
+}
+
+void frmMain::LoadImages()
+{
+    setWindowIcon(QIcon(QStringLiteral(":/shell/varno-osk.svg")));
+}
+
+void frmMain::InitMenu()
+{
+    ReloadRecentlyUsed();
+}
+
+void frmMain::InitializeTreeView()
+{
+    TreeReady = true;
+    // An indentation of 300 twips and 10-point text, as the tree always had.
+    tvMain->setIndentation(TwipsToPixels(300, m_twipsPerPixelX) + 4);
+    QFont treeFont = tvMain->font();
+    treeFont.setPointSize(10);
+    tvMain->setFont(treeFont);
+    ClearTreeView();
+}
+
+void frmMain::ClearTreeView()
+{
+    tvMain->clear();
+    auto *root = new QTreeWidgetItem(tvMain, {QStringLiteral("All Computers")});
+    root->setData(0, Qt::UserRole, modGeneral::RootKey);
+    root->setIcon(0, style()->standardIcon(QStyle::SP_DirOpenIcon));
+    root->setExpanded(true);
+    DefaultTVSelect();
+}
+
+void frmMain::DefaultTVSelect()
+{
+    if (tvMain->topLevelItemCount() > 0)
+        tvMain->setCurrentItem(tvMain->topLevelItem(0));
+    // The settings panel loads the selected node here (LoadSelectedNode).
+}
+
+void frmMain::LoadWindowSettings()
+{
+    modErrorHandler::Guard("frmMain.LoadWindowSettings", [&] {
+        const QSize screen = screenSize();
+        const Placement placement = modWindowSettings::LoadWindowSettings(ReadWindowSettings(AppState::Get().AppKeyPath),
+                                                                          PixelsToTwips(screen.width(), m_twipsPerPixelX),
+                                                                          PixelsToTwips(screen.height(), m_twipsPerPixelY));
+
+        const int width = TwipsToPixels(placement.Width, m_twipsPerPixelX);
+        const int height = TwipsToPixels(placement.Height, m_twipsPerPixelY);
+        resize(width, height);
+        if (placement.Top || placement.Left) {
+            const int left = placement.Left ? TwipsToPixels(*placement.Left, m_twipsPerPixelX) : x();
+            const int top = placement.Top ? TwipsToPixels(*placement.Top, m_twipsPerPixelY) : y();
+            move(left, top);
+        }
+
+        // A pane never saved, or saved wider than the window, gets the usual width.
+        int pane = TwipsToPixels(placement.PaneSize > 0 ? placement.PaneSize : DefaultPaneTwips, m_twipsPerPixelX);
+        if (pane > width - 240)
+            pane = TwipsToPixels(DefaultPaneTwips, m_twipsPerPixelX);
+        splitMain->setSizes({pane, qMax(1, width - pane)});
+
+        if (placement.Maximized)
+            setWindowState(windowState() | Qt::WindowMaximized);
+    });
+}
+
+// ---- activation ---------------------------------------------------------------
+
+bool frmMain::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate)
+        QTimer::singleShot(0, this, &frmMain::Form_Activate);
+    return QMainWindow::event(event);
+}
+
+void frmMain::Form_Activate()
+{
+    modErrorHandler::Guard("frmMain.Form_Activate", [&] {
+        SetMainCaption();
+        if (!WelcomePending)
+            return;
+        WelcomePending = false;
+        if (!modStartup::WelcomeScreenWanted())
+            return;
+
+        frmWelcome welcome(this);
+        // A choice leads only where the console already goes.
+        welcome.setEasySetupWizardAvailable(mnuSetupWizard->isEnabled());
+        welcome.setLoadSettingsAvailable(mnuLoad->isEnabled());
+        welcome.exec();
+        setWelcomeAction(welcome.WelcomeAction());
+
+        if (m_welcomeAction == frmWelcome::ActionEasySetupWizard)
+            StartEasySetupWizard();
+        else if (m_welcomeAction == frmWelcome::ActionLoadSettings)
+            LoadSettingsFile(QString());
+    });
+}
+
+void frmMain::SetMainCaption()
+{
+    setWindowTitle(modStartup::MainCaption(AppState::Get().CurrentJobName));
+}
+
+// ---- File menu ----------------------------------------------------------------
+
+void frmMain::NewSettingsFile()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    modErrorHandler::Guard("frmMain.NewSettingsFile", [&] {
+        if (!PromptToSaveSettingsFile())
+            return;
+        AppState::State &state = AppState::Get();
+        state.CurrentSettingsFile.clear();
+        // TODO(database): Database.Clear() here; after ClearTreeView,
+        // LinkTreeView exactly as at load.
+        ClearTreeView();
+        state.CurrentJobName = modGeneral::GetNextMigJobName(state.CurrentJobName);
+        SetMainCaption();
+    });
+    QApplication::restoreOverrideCursor();
+}
+
+void frmMain::ReloadRecentlyUsed()
+{
+    modErrorHandler::Guard("frmMain.ReloadRecentlyUsed", [&] {
+        const QList<modRecentlyUsed::MenuItem> items
+            = modRecentlyUsed::MenuItems(modRecentlyUsed::ReadRecentlyUsed(AppState::Get().AppKeyPath));
+        for (int i = 0; i < modRecentlyUsed::Count; ++i) {
+            mnuRecent[i]->setText(menuCaption(items.at(i).Caption));
+            mnuRecent[i]->setVisible(items.at(i).Visible);
+            mnuRecent[i]->setEnabled(items.at(i).Enabled);
+        }
+    });
+}
+
+void frmMain::mnuRecent_Click(int index)
+{
+    modErrorHandler::Guard("frmMain.mnuRecent_Click", [&] {
+        const QStringList paths = modRecentlyUsed::ReadRecentlyUsed(AppState::Get().AppKeyPath);
+        if (index < paths.size() && !paths.at(index).isEmpty())
+            LoadSettingsFile(paths.at(index));
+    });
+}
+
+void frmMain::PromptToSaveNewName(const QString &newJobName)
+{
+    modErrorHandler::Guard("frmMain.PromptToSaveNewName", [&] {
+        const AppState::State &state = AppState::Get();
+        if (newJobName == state.CurrentJobName || state.CurrentSettingsFile.isEmpty()
+            || !state.CurrentSettingsFile.startsWith(modGeneral::GetLogPath()))
+            return;
+
+        Presenter::Message box;
+        box.owner = this;
+        box.caption = QStringLiteral("Migration Name Change");
+        box.icon = Presenter::Icon::Question;
+        box.buttons = Presenter::Buttons::YesNo;
+        box.text = QStringLiteral("A settings file created under a different migration name is currently") + CR
+            + QStringLiteral("loaded.  Would you like to save a copy of this settings file in the") + CR
+            + QStringLiteral("new results folder, using the new migration job name? (RECOMMENDED)");
+        if (Presenter::current().showMessage(box) == Presenter::Yes)
+            SaveSettingsFileCopy(newJobName);
+    });
+}
+
+bool frmMain::PromptToSaveSettingsFile()
+{
+    return true;
+}
+
+void frmMain::LoadSettingsFile(const QString &)
+{
+}
+
+void frmMain::SaveSettingsFileCopy(const QString &)
+{
+}
+
+void frmMain::StartEasySetupWizard()
+{
+}
+
+// ---- Help menu ----------------------------------------------------------------
+
+void frmMain::mnuHelpContent_Click()
+{
+    modErrorHandler::Guard("frmMain.mnuHelpContent_Click", [&] { modHelp::ShowHelpPage(modHelp::ContentsPage); });
+}
+
+void frmMain::mnuAbout_Click()
+{
+    modErrorHandler::Guard("frmMain.mnuAbout_Click", [&] {
+        frmAbout about(this);
+        about.exec();
+    });
+}
+
+// ---- running state and panel --------------------------------------------------
+
+void frmMain::FrameVisibility()
+{
+    const bool running = AppState::Get().MigrationRunning;
+    fmProgressLog->setVisible(running);
+    fmProgressLog->setEnabled(running);
+    fmObjectSettings->setVisible(!running);
+    fmObjectSettings->setEnabled(!running);
+}
+
+void frmMain::Running(bool running)
+{
+    AppState::State &state = AppState::Get();
+    state.MigrationRunning = running;
+    state.MigrationIdle = !running;
+    // Run control adds here which commands a run leaves usable.
+    FrameVisibility();
+}
+
+void frmMain::SettingsChange(bool changed)
+{
+    SettingsChanged = changed;
+    // The settings panel's "&Save Settings" follows this flag.
+}
+
+int frmMain::PaneSize() const
+{
+    const QList<int> sizes = splitMain->sizes();
+    return sizes.isEmpty() ? 0 : PixelsToTwips(sizes.constFirst(), m_twipsPerPixelX);
+}
+
+// ---- exit ---------------------------------------------------------------------
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    if (!AppState::Get().MigrationIdle) {
+        Presenter::Message box;
+        box.owner = this;
+        box.caption = QStringLiteral("Warning");
+        box.icon = Presenter::Icon::Critical;
+        box.buttons = Presenter::Buttons::YesNo;
+        box.defaultButton = 1;
+        box.text = QStringLiteral("A migration is currently in progress.  Exiting the program now") + CR
+            + QStringLiteral("may leave target computers in an unusable state.  It is HIGHLY") + CR
+            + QStringLiteral("recommended that you do not exit at this time.") + CR + CR
+            + QStringLiteral("Are you sure you wish to proceed?");
+        if (Presenter::current().showMessage(box) != Presenter::Yes) {
+            event->ignore();
+            return;
+        }
+    }
+
+    if (!PromptToSaveSettingsFile()) {
+        event->ignore();
+        return;
+    }
+
+    // From here on the console is leaving: whatever fails, the rest still runs.
+    try {
+        SaveWindowSettings();
+    } catch (...) {
+    }
+    // The engine wrapper in use is released here, before the window goes.
+
+    event->accept();
+}
+
+void frmMain::SaveWindowSettings()
+{
+    WindowState state;
+    state.PaneSize = PaneSize();
+    state.Maximized = isMaximized();
+    // A maximised window is saved with the place it returns to, so that the
+    // next start opens maximised over a sensible normal window.
+    QRect normal(pos(), size());
+    if (isMaximized() || isMinimized() || isFullScreen()) {
+        const QPoint frameOffset = geometry().topLeft() - frameGeometry().topLeft();
+        normal = QRect(normalGeometry().topLeft() - frameOffset, normalGeometry().size());
+    }
+    state.Top = PixelsToTwips(normal.top(), m_twipsPerPixelY);
+    state.Left = PixelsToTwips(normal.left(), m_twipsPerPixelX);
+    state.Height = PixelsToTwips(normal.height(), m_twipsPerPixelY);
+    state.Width = PixelsToTwips(normal.width(), m_twipsPerPixelX);
+    modWindowSettings::SaveWindowSettings(AppState::Get().AppKeyPath, state);
+}

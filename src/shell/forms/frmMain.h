@@ -1,0 +1,157 @@
+#pragma once
+
+#include <QMainWindow>
+
+#include <array>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QTreeWidget;
+
+// The console's main window: the computer tree on the left, the settings of
+// the selected node (or, during a run, the progress log) on the right, and
+// the menus.
+//
+// Where the other parts of the window go:
+// - the tree pane `fmComputers` (left side of `splitMain`) holds `tvMain`
+//   and the buttons `cmdCompNew` and `cmdFoldNew`;
+// - `fmObjectSettings` (right) holds the settings panel, `fmProgressLog`
+//   (right, same place) the progress log; FrameVisibility shows one of them;
+// - every menu item is a QAction member named as the item (`mnuSave`, ...),
+//   created disabled where its feature is not there yet; the tree's pop-up
+//   menu is `mnuTVRightClick`.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Each time the window becomes active: the caption, and the first time
+    // the welcome screen. Runs from the event loop, never inside the
+    // activation itself, because the welcome screen is modal.
+    void Form_Activate();
+
+    void SetMainCaption();
+    // File > New Settings: an empty database and a fresh job name.
+    void NewSettingsFile();
+    void ReloadRecentlyUsed();
+    // Asked by the job-name dialog before it applies a new name.
+    void PromptToSaveNewName(const QString &newJobName);
+    // Written by the welcome screen's choice; read once it has closed.
+    void setWelcomeAction(quint8 action) { m_welcomeAction = action; }
+
+    // Shows the settings panel while no run is going on, the progress log while one is.
+    void FrameVisibility();
+    // The running state: no editing while a run or a test goes on.
+    void Running(bool running);
+    // The panel holds edits not yet saved.
+    void SettingsChange(bool changed);
+
+    int TwipsPerPixelX() const { return m_twipsPerPixelX; }
+    int TwipsPerPixelY() const { return m_twipsPerPixelY; }
+    // The tree pane's width in twips, as kept in "PaneSize".
+    int PaneSize() const;
+
+protected:
+    bool event(QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createMenus();
+    void createPanes();
+
+    void Form_Load();
+    void LoadImages();
+    void InitMenu();
+    void InitializeTreeView();
+    void ClearTreeView();
+    void DefaultTVSelect();
+    void LoadWindowSettings();
+    void SaveWindowSettings();
+
+    // The settings-file feature's hooks; until it exists they answer that
+    // the operation may go on and do nothing.
+    bool PromptToSaveSettingsFile();
+    void LoadSettingsFile(const QString &path);
+    void SaveSettingsFileCopy(const QString &newJobName);
+    // The Easy Setup Wizard's hook.
+    void StartEasySetupWizard();
+
+    void mnuRecent_Click(int index);
+    void mnuHelpContent_Click();
+    void mnuAbout_Click();
+
+    // ---- menus ----
+    QMenu *mnuFile = nullptr;
+    QAction *mnuNewSettings = nullptr;
+    QAction *mnuSave = nullptr;
+    QAction *mnuSaveAs = nullptr;
+    QAction *mnuSaveState = nullptr;
+    QAction *mnuLoad = nullptr;
+    QMenu *mnuRecentlyUsed = nullptr;
+    std::array<QAction *, 5> mnuRecent{};
+    QMenu *mnuImport = nullptr;
+    QAction *mnuImportADS = nullptr;
+    QAction *mnuImportUsersFile = nullptr;
+    QAction *mnuExit = nullptr;
+
+    QMenu *mnuEdit = nullptr;
+    QAction *mnuNewComputer = nullptr;
+    QAction *mnuNewGroup = nullptr;
+    QAction *mnuMigJobName = nullptr;
+
+    QMenu *mnuView = nullptr;
+    QAction *mnuHandlerLog = nullptr;
+    QAction *mnuTransferorLogs = nullptr;
+    QAction *mnuClientLogsFolder = nullptr;
+    QAction *mnuRefresh = nullptr;
+
+    QMenu *mnuTools = nullptr;
+    QAction *mnuSetupWizard = nullptr;
+    QAction *mnuConfiguration = nullptr;
+    QMenu *mnuTests = nullptr;
+    QAction *mnuPingStart = nullptr;
+    QAction *mnuPingStop = nullptr;
+    QAction *mnuNetworkTestStart = nullptr;
+    QAction *mnuNetworkTestStop = nullptr;
+    QAction *mnuStartMigration = nullptr;
+    QAction *mnuCancelMigration = nullptr;
+    QAction *mnuAbortMigration = nullptr;
+    QAction *mnuCancelClient = nullptr;
+    QAction *mnuAbortClient = nullptr;
+
+    QMenu *mnuHelp = nullptr;
+    QAction *mnuHelpContent = nullptr;
+    QAction *mnuAbout = nullptr;
+
+    QMenu *mnuTVRightClick = nullptr;
+    QAction *mnuTVRename = nullptr;
+    QAction *mnuTVDelete = nullptr;
+    QAction *mnuOpenClientLog = nullptr;
+    QAction *mnuPopCancelClient = nullptr;
+    QAction *mnuPopAbortClient = nullptr;
+
+    // ---- panes ----
+    QSplitter *splitMain = nullptr;
+    QFrame *fmComputers = nullptr;
+    QTreeWidget *tvMain = nullptr;
+    QPushButton *cmdCompNew = nullptr;
+    QPushButton *cmdFoldNew = nullptr;
+    QFrame *fmObjectSettings = nullptr;
+    QLabel *lblNoSettings = nullptr;
+    QFrame *fmProgressLog = nullptr;
+
+    // ---- state ----
+    quint8 m_welcomeAction = 0;
+    bool WelcomePending = false;
+    bool SettingsChanged = false;
+    bool TreeReady = false;
+    int m_twipsPerPixelX = 15;
+    int m_twipsPerPixelY = 15;
+};

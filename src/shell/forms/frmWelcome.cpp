@@ -1,0 +1,200 @@
+#include "shell/forms/frmWelcome.h"
+
+#include "common/AppInfo.h"
+#include "common/modErrorHandler.h"
+#include "shell/modHelp.h"
+#include "shell/modStartup.h"
+
+#include <QCheckBox>
+#include <QCommandLinkButton>
+#include <QFrame>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+QFrame *frameLine(QWidget *parent, const QString &name, bool horizontal)
+{
+    auto *line = new QFrame(parent);
+    line->setObjectName(name);
+    line->setFrameShape(QFrame::NoFrame);
+    if (horizontal)
+        line->setFixedHeight(2);
+    else
+        line->setFixedWidth(2);
+    line->setAutoFillBackground(true);
+    return line;
+}
+
+} // namespace
+
+frmWelcome::frmWelcome(QWidget *owner)
+    : QDialog(owner)
+{
+    setObjectName(QStringLiteral("frmWelcome"));
+    setWindowTitle(QStringLiteral("Welcome to Varno-Osk"));
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setModal(true);
+
+    // The form and its labels are white; the text keeps the desktop's colour.
+    QPalette white = palette();
+    white.setColor(QPalette::Window, Qt::white);
+    white.setColor(QPalette::Button, Qt::white);
+    setPalette(white);
+    setAutoFillBackground(true);
+
+    auto *icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("imgLogo"));
+    icon->setPixmap(QIcon(QStringLiteral(":/shell/varno-osk.svg")).pixmap(56, 56));
+    icon->setAlignment(Qt::AlignTop);
+
+    lblHeading = new QLabel(QStringLiteral("Welcome to the Varno-Osk Profile Migration System"), this);
+    lblHeading->setObjectName(QStringLiteral("lblHeading"));
+    QFont headingFont = lblHeading->font();
+    headingFont.setPointSizeF(headingFont.pointSizeF() * 1.45);
+    headingFont.setBold(true);
+    lblHeading->setFont(headingFont);
+    lblHeading->setWordWrap(true);
+
+    lblVersion = new QLabel(this);
+    lblVersion->setObjectName(QStringLiteral("lblVersion"));
+
+    auto *heading = new QVBoxLayout;
+    heading->setSpacing(4);
+    heading->addWidget(lblHeading);
+    heading->addWidget(lblVersion);
+    heading->addStretch(1);
+
+    auto *top = new QHBoxLayout;
+    top->setSpacing(14);
+    top->addWidget(icon);
+    top->addLayout(heading, 1);
+
+    auto *question = new QLabel(QStringLiteral("What would you like to do?"), this);
+    question->setObjectName(QStringLiteral("lblQuestion"));
+
+    cmdEasyWizard = new QCommandLinkButton(QStringLiteral("Begin a new migration with the \"Easy Setup Wizard\""),
+                                           QStringLiteral("Enter the domains, the accounts and the computers of a migration step by step."), this);
+    cmdEasyWizard->setObjectName(QStringLiteral("cmdEasyWizard"));
+    cmdDocumentation = new QCommandLinkButton(QStringLiteral("Review the \"Getting Started\" Guide"),
+                                              QStringLiteral("Read how the console works before you set up your first migration."), this);
+    cmdDocumentation->setObjectName(QStringLiteral("cmdDocumentation"));
+    cmdLoad = new QCommandLinkButton(QStringLiteral("Load a previously saved settings file"),
+                                     QStringLiteral("Carry on with the computers and settings you saved before."), this);
+    cmdLoad->setObjectName(QStringLiteral("cmdLoad"));
+
+    auto *actions = new QVBoxLayout;
+    actions->setContentsMargins(12, 8, 12, 8);
+    actions->setSpacing(2);
+    actions->addWidget(question);
+    actions->addSpacing(4);
+    actions->addWidget(cmdEasyWizard);
+    actions->addWidget(cmdDocumentation);
+    actions->addWidget(cmdLoad);
+
+    lineFrame[0] = frameLine(this, QStringLiteral("lineFrame1"), true);
+    lineFrame[1] = frameLine(this, QStringLiteral("lineFrame2"), true);
+    lineFrame[2] = frameLine(this, QStringLiteral("lineFrame3"), false);
+    lineFrame[3] = frameLine(this, QStringLiteral("lineFrame4"), false);
+
+    auto *framed = new QGridLayout;
+    framed->setSpacing(0);
+    framed->addWidget(lineFrame[0], 0, 0, 1, 3);
+    framed->addWidget(lineFrame[2], 1, 0);
+    framed->addLayout(actions, 1, 1);
+    framed->addWidget(lineFrame[3], 1, 2);
+    framed->addWidget(lineFrame[1], 2, 0, 1, 3);
+
+    lblLegal = new QLabel(this);
+    lblLegal->setObjectName(QStringLiteral("lblLegal"));
+    lblLegal->setWordWrap(true);
+    QPalette grey = lblLegal->palette();
+    grey.setColor(QPalette::WindowText, QColor(96, 96, 96));
+    lblLegal->setPalette(grey);
+
+    chkDontShow = new QCheckBox(QStringLiteral("&Don't show this window again"), this);
+    chkDontShow->setObjectName(QStringLiteral("chkDontShow"));
+    chkDontShow->setChecked(false);
+
+    cmdOK = new QPushButton(QStringLiteral("OK"), this);
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setDefault(true);
+    cmdOK->setMinimumWidth(88);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(chkDontShow);
+    bottom->addStretch(1);
+    bottom->addWidget(cmdOK);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 18, 20, 14);
+    layout->setSpacing(12);
+    layout->addLayout(top);
+    layout->addLayout(framed);
+    layout->addWidget(lblLegal);
+    layout->addLayout(bottom);
+
+    connect(cmdEasyWizard, &QAbstractButton::clicked, this, &frmWelcome::cmdEasyWizard_Click);
+    connect(cmdDocumentation, &QAbstractButton::clicked, this, &frmWelcome::cmdDocumentation_Click);
+    connect(cmdLoad, &QAbstractButton::clicked, this, &frmWelcome::cmdLoad_Click);
+    connect(cmdOK, &QAbstractButton::clicked, this, &QDialog::accept);
+
+    Form_Load();
+    setMinimumWidth(540);
+    adjustSize();
+}
+
+void frmWelcome::Form_Load()
+{
+    modErrorHandler::Guard("frmWelcome.Form_Load", [&] {
+        lblVersion->setText(QStringLiteral("Version: %1.%2.%3")
+                                .arg(AppInfo::VersionMajor())
+                                .arg(AppInfo::VersionMinor())
+                                .arg(AppInfo::VersionRevision()));
+        lblLegal->setText(AppInfo::LegalCopyright());
+        // The frame lines take the colour of an active title bar.
+        for (QFrame *line : lineFrame) {
+            QPalette linePalette = line->palette();
+            linePalette.setColor(QPalette::Window, palette().color(QPalette::Active, QPalette::Highlight));
+            line->setPalette(linePalette);
+        }
+    });
+}
+
+void frmWelcome::setEasySetupWizardAvailable(bool available)
+{
+    cmdEasyWizard->setEnabled(available);
+}
+
+void frmWelcome::setLoadSettingsAvailable(bool available)
+{
+    cmdLoad->setEnabled(available);
+}
+
+void frmWelcome::cmdEasyWizard_Click()
+{
+    m_welcomeAction = ActionEasySetupWizard;
+    accept();
+}
+
+void frmWelcome::cmdDocumentation_Click()
+{
+    // The guide opens beside the welcome screen, which stays open.
+    modErrorHandler::Guard("frmWelcome.cmdDocumentation_Click", [&] { modHelp::ShowHelpPage(modHelp::GettingStartedPage); });
+}
+
+void frmWelcome::cmdLoad_Click()
+{
+    m_welcomeAction = ActionLoadSettings;
+    accept();
+}
+
+void frmWelcome::done(int result)
+{
+    modErrorHandler::Guard("frmWelcome.Form_Unload", [&] { modStartup::SaveWelcomeScreen(chkDontShow->isChecked()); });
+    QDialog::done(result);
+}

@@ -1,0 +1,88 @@
+#include "shell/modStartup.h"
+
+#include "common/AppInfo.h"
+#include "common/AppState.h"
+#include "common/modErrorHandler.h"
+#include "common/modRegistry.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+
+namespace modStartup {
+
+namespace {
+
+const QString kCompanyParent = QStringLiteral("HKCU\\Software");
+const QString kWelcomeScreen = QStringLiteral("WelcomeScreen");
+
+bool createKey(const QString &name, const QString &parentPath)
+{
+    RegKey key = Reg::NoKey;
+    if (modRegistry::CreateKey(name, Reg::NoKey, parentPath, QString(), key) != Reg::Success)
+        return false;
+    modRegistry::CloseKey(key);
+    return true;
+}
+
+} // namespace
+
+bool PrepareRegistry()
+{
+    const QString company = AppInfo::CompanyName();
+    if (!createKey(company, kCompanyParent)) {
+        modErrorHandler::ShowMessage(modErrorHandler::Error,
+                                     QStringLiteral("Failed to create the HKCU\\Software\\") + company + QStringLiteral(" registry key."));
+        return false;
+    }
+
+    const QString companyPath = kCompanyParent + QLatin1Char('\\') + company;
+    if (!createKey(AppInfo::Title(), companyPath)) {
+        modErrorHandler::ShowMessage(modErrorHandler::Error,
+                                     QStringLiteral("Failed to create the ") + companyPath + QLatin1Char('\\') + AppInfo::Title()
+                                         + QStringLiteral(" registry key."));
+        return false;
+    }
+
+    AppState::Get().AppKeyPath = companyPath + QLatin1Char('\\') + AppInfo::Title();
+    return true;
+}
+
+QString InstanceLockPath()
+{
+    return QFileInfo(modRegistry::DefaultStorePath()).absoluteFilePath() + QStringLiteral(".lock");
+}
+
+bool PrevInstance(std::unique_ptr<QLockFile> &claim)
+{
+    const QString path = InstanceLockPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+
+    auto lock = std::make_unique<QLockFile>(path);
+    // The console runs for hours: its lock must never go stale by age, only
+    // when the process that wrote it is gone.
+    lock->setStaleLockTime(0);
+    if (lock->tryLock(0)) {
+        claim = std::move(lock);
+        return false;
+    }
+    return lock->error() == QLockFile::LockFailedError;
+}
+
+QString MainCaption(const QString &jobName)
+{
+    return AppInfo::WindowTitle() + QStringLiteral(": ") + jobName;
+}
+
+bool WelcomeScreenWanted()
+{
+    return modRegistry::GetSettingString(AppState::Get().AppKeyPath, kWelcomeScreen) != QLatin1String("1");
+}
+
+void SaveWelcomeScreen(bool dontShowAgain)
+{
+    modRegistry::SaveSettingString(AppState::Get().AppKeyPath, kWelcomeScreen,
+                                   dontShowAgain ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+} // namespace modStartup

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+#include <optional>
+
+// The main window's placement, kept in the registry in twips as the Windows
+// console always kept it, so that values written by one and read by the
+// other mean the same window.
+namespace modWindowSettings {
+
+// The smallest main window in which the tree and the settings panel still fit.
+constexpr int MinWidthTwips = 9495;
+constexpr int MinHeightTwips = 6990;
+
+// Twips per pixel at a logical resolution: 1440 / DPI, 15 at 96 DPI. A screen
+// that reports no sensible resolution counts as 96 DPI.
+int TwipsPerPixel(double logicalDpi);
+int TwipsToPixels(int twips, int twipsPerPixel);
+int PixelsToTwips(int pixels, int twipsPerPixel);
+
+// The leading decimal number of a text, rounded to an integer, as a stored
+// value reads: "1500" and " 1500 twips" are 1500, "12.5" is 12 (halves go to
+// the even neighbour), "" and "wide" are 0. Values beyond the 32-bit range
+// are held at its ends.
+int LeadingNumber(const QString &text);
+
+// The registry values of the placement, as read (missing values are empty).
+struct SavedPlacement
+{
+    QString Maximized;
+    QString PaneSize;
+    QString Top;
+    QString Left;
+    QString Width;
+    QString Height;
+};
+
+SavedPlacement ReadWindowSettings(const QString &keyPath);
+
+// Where the window goes, in twips. Top and Left are empty when the saved
+// value lies beyond the screen, so that the window keeps the place the
+// desktop gave it.
+struct Placement
+{
+    bool Maximized = false;
+    int PaneSize = 0;
+    std::optional<int> Top;
+    std::optional<int> Left;
+    int Width = 0;
+    int Height = 0;
+};
+
+// The saved values against the screen's size (twips). Width and height are
+// held to the screen; the minimum size applies afterwards, so a first start
+// with nothing saved opens the smallest window.
+Placement LoadWindowSettings(const SavedPlacement &saved, int screenWidthTwips, int screenHeightTwips);
+
+// What the window reports at exit, in twips.
+struct WindowState
+{
+    int PaneSize = 0;
+    bool Maximized = false;
+    int Top = 0;
+    int Left = 0;
+    int Height = 0;
+    int Width = 0;
+};
+
+// The values written at exit, in the order they are written: "PaneSize",
+// "Maximized", "Top", "Left", "Height", "Width".
+QList<QPair<QString, QString>> ExitValues(const WindowState &state);
+
+// Writes ExitValues in order. A value that cannot be written is skipped: the
+// console is closing, and nothing the administrator could do would help.
+void SaveWindowSettings(const QString &keyPath, const WindowState &state);
+
+} // namespace modWindowSettings
