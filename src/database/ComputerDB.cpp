@@ -671,6 +671,14 @@ void ComputerDB::RebuildFolderLists()
     });
 }
 
+void ComputerDB::SetComputerOU(int id, const QString &ou)
+{
+    Guard("ComputerDB.SetComputerOU", [&] {
+        if (isActiveComputer(id))
+            computerSlot(id).OU = ou;
+    });
+}
+
 // --- Settings table -----------------------------------------------------------------
 
 void ComputerDB::ResetSettingsTable()

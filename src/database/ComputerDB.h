@@ -105,6 +105,9 @@ public:
     // parent is not a loaded folder, or whose parents lead back to itself, is
     // put directly under the root.
     void RebuildFolderLists();
+    // The directory path a loaded computer was saved with (AddComputer has
+    // no place for it); nothing for an ID that is not an active computer.
+    void SetComputerOU(int id, const QString &ou);
 
     // --- Read access for the export, validation and the settings file -----
 
