@@ -19,7 +19,7 @@ public:
         Write,      // its contents
         Sync,       // flushing it to the disk
         Rename,     // over the target
-        SyncFolder, // the folder entry of the rename
+        SyncFolder, // the folder entry of the rename (its failure is not reported)
     };
 
     // Called before each step; returning false makes the step fail as if the
@@ -31,9 +31,10 @@ public:
     void setFaultHook(FaultHook hook) { m_faultHook = std::move(hook); }
 
     // True when `data` now is the file's content. On failure ErrorString()
-    // says what went wrong, and the target is untouched, unless only the
-    // final folder flush failed: the new file is in place then but may not
-    // have reached the disk yet.
+    // says what went wrong, and the target is untouched. A failing flush of
+    // the folder is not a failure: some file systems (network shares among
+    // them) cannot flush a folder at all, and the new contents themselves
+    // are on the disk by then.
     bool Write(const QByteArray &data);
     QString ErrorString() const { return m_error; }
 

@@ -1,0 +1,323 @@
+#include "common/AppState.h"
+#include "database/ComputerDB.h"
+#include "database/DatabaseSnapshot.h"
+#include "database/MemoryTreeDisplay.h"
+#include "database/SettingsFile.h"
+#include "database/SettingsFileCodec.h"
+
+#include "support/RecordingPresenter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kPassphrase = QStringLiteral("Tr0ub4dor & 3");
+const QStringList kPasswords = {QStringLiteral("Gl0bal-Admin-A"), QStringLiteral("Sales-Join!"), QStringLiteral("pc3-ädmin")};
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+// Folders Europe(4) > Sales(0) > London(2), paris(3), with folder 1 removed;
+// computers with ID 1 removed; a user list with a deleted entry and one
+// emptied again; own settings on the root, Sales and two computers, one of
+// them re-attached so that the table has a detached slot.
+void fill(ComputerDB &db)
+{
+    const int sales = db.AddFolder(QStringLiteral("Sales"), -1);
+    db.AddFolder(QStringLiteral("Temp"), -1);
+    const int london = db.AddFolder(QStringLiteral("London"), sales);
+    const int paris = db.AddFolder(QStringLiteral("paris"), sales);
+    const int europe = db.AddFolder(QStringLiteral("Europe"), -1);
+    db.MoveFolder(sales, europe);
+    db.RemoveFolder(1);
+
+    db.AddComputer(QStringLiteral("PC-0001"), QStringLiteral("pc-0001.corp.example"), london, -1);
+    db.AddComputer(QStringLiteral("PC-0002"), QString(), -1, -1);
+    const int pc3 = db.AddComputer(QStringLiteral("pc-0003"), QString(), paris, -1);
+    const int pc4 = db.AddComputer(QStringLiteral("PC-0004"), QString(), sales, -1);
+    db.AddComputer(QStringLiteral("Zed"), QString(), -1, -1);
+    db.RemoveComputer(1);
+
+    UserProfilesPtr list = db.GetComputerUserList(0);
+    list->AddUserToUser(QStringLiteral("jdoe"), QStringLiteral("john.doe"));
+    list->AddUserToUser(QStringLiteral("amy"), QStringLiteral("amy.b"));
+    list->AddUserToUser(QStringLiteral("kim"), QStringLiteral("kim.l"));
+    list->DeleteUser(1);
+    db.GetComputerUserList(pc3)->AddSIDToUser(QStringLiteral("S-1-5-21-7-8-9-1104"), QStringLiteral("eva"));
+    db.GetComputerUserList(pc4)->AddAllUsers();
+    db.GetComputerUserList(pc4)->DeleteUser(0);
+
+    GlobalSettingsPtr global = db.GetSettings(QStringLiteral("G"), -1);
+    global->SourceDomain = QStringLiteral("OLDCORP");
+    global->SetUser(AdminA, QStringLiteral("migadmin"), kPasswords[0], QStringLiteral("NEWCORP"));
+    GlobalSettingsPtr salesRecord = global->Clone();
+    salesRecord->SetUser(DomainJoin, QStringLiteral("joiner"), kPasswords[1], QStringLiteral("NEWCORP"));
+    salesRecord->MinFreeSpace = 4096;
+    db.AddSettings(salesRecord, sales, QStringLiteral("F"));
+    db.AddSettings(global->Clone(), pc3, QStringLiteral("C"));
+    db.RemoveSettings(pc3, QStringLiteral("C"));
+    GlobalSettingsPtr pc3Record = global->Clone();
+    pc3Record->SetUser(AdminB, QStringLiteral("local"), kPasswords[2], LocalAccountDomain);
+    db.AddSettings(pc3Record, pc3, QStringLiteral("C"));
+    db.AddSettings(global->Clone(), 4, QStringLiteral("C"));
+}
+
+// Everything a user of the database can see, as text.
+QStringList describe(ComputerDB &db, bool passwords)
+{
+    QStringList lines;
+    lines << QStringLiteral("counts %1 %2 %3").arg(db.FolderCount()).arg(db.ComputerCount()).arg(db.GetComputerCount());
+    auto settings = [&](const QString &type, int id) {
+        QString source;
+        const GlobalSettingsPtr record = db.GetEffectiveSettings(type, id, source);
+        QString text = QStringLiteral(" from %1: %2 %3 %4").arg(source, record->SourceDomain).arg(record->MinFreeSpace).arg(record->Valid);
+        for (int type = 0; type < UserTypeCount; ++type)
+            text += QLatin1Char(' ') + record->GetFullUsername(type) + (passwords ? QLatin1Char('/') + record->account(type).Password : QString());
+        return text;
+    };
+    lines << QStringLiteral("root") + settings(QStringLiteral("G"), -1);
+    for (int id = 0; id < db.FolderCount(); ++id) {
+        const FolderRecord *f = db.Folders(id);
+        lines << QStringLiteral("F%1 %2 '%3' in %4").arg(id).arg(f->Active).arg(f->Name).arg(f->ParentID)
+                     + (f->Active ? settings(QStringLiteral("F"), id) : QString());
+    }
+    for (int id = 0; id < db.ComputerCount(); ++id) {
+        const ComputerRecord *c = db.Computers(id);
+        QString line = QStringLiteral("C%1 %2 '%3' '%4' '%5' in %6").arg(id).arg(c->Active).arg(c->Name, c->DNSName, c->OU).arg(c->FolderID);
+        if (c->Active) {
+            line += settings(QStringLiteral("C"), id) + QStringLiteral(" found %1").arg(db.FindComputer(c->Name.toUpper()));
+            const UserProfilesPtr users = db.GetComputerUserList(id);
+            line += QStringLiteral(" list %1 %2 %3:").arg(users->GetType()).arg(users->GetMaxID()).arg(users->UserCapacity());
+            for (int user = 0; user < users->GetMaxID(); ++user) {
+                if (const MigrationUsers *u = users->GetUser(user))
+                    line += QStringLiteral(" %1=%2>%3%4").arg(user).arg(u->UseSIDFrom ? u->SIDFrom : u->UsernameFrom, u->UsernameTo).arg(u->UseSIDTo);
+            }
+        }
+        lines << line;
+    }
+    MemoryTreeDisplay tree;
+    tree.resetWithRoot();
+    db.LinkTreeView(&tree, 24, 3, nullptr);
+    db.SetColorsForEdit();
+    lines << tree.outline();
+    db.UnlinkTreeView();
+    return lines;
+}
+
+} // namespace
+
+class TestSettingsFile : public QObject
+{
+    Q_OBJECT
+
+private:
+    RecordingPresenter m_presenter;
+    QTemporaryDir m_dir;
+    QString path(const QString &name = QStringLiteral("job.vos.json")) const { return m_dir.filePath(name); }
+
+    SettingsFile::SaveOptions options(const QString &passphrase = QString()) const
+    {
+        SettingsFile::SaveOptions save;
+        save.JobName = QStringLiteral("Migration 7");
+        save.Passphrase = passphrase;
+        save.Cost = PasswordSealer::Cost::Minimum();
+        return save;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        AppState::Reset();
+        m_presenter.clear();
+        QDir(m_dir.path()).removeRecursively();
+        QDir().mkpath(m_dir.path());
+    }
+
+    void cleanup() { QCOMPARE(m_presenter.count(), 0); }
+
+    void loadReproducesTheDatabase_data()
+    {
+        QTest::addColumn<QString>("passphrase");
+        QTest::newRow("passwords sealed") << kPassphrase;
+        QTest::newRow("passwords left out") << QString();
+    }
+
+    void loadReproducesTheDatabase()
+    {
+        QFETCH(QString, passphrase);
+        ComputerDB saved;
+        fill(saved);
+        SettingsFile file;
+        QVERIFY(file.Save(saved, path(), options(passphrase)).ok());
+
+        ComputerDB loaded;
+        loaded.AddComputer(QStringLiteral("Leftover"), QString(), -1, -1);
+        AppState::Get().DatabaseChanged = true;
+        const SettingsFileResult result = SettingsFile().Load(path(), passphrase, loaded);
+        QVERIFY2(result.ok(), qPrintable(result.Message));
+        QCOMPARE(result.JobName, QStringLiteral("Migration 7"));
+        QCOMPARE(result.PasswordsIncluded, !passphrase.isEmpty());
+        QVERIFY(!result.LastStatus);
+        QVERIFY(!AppState::Get().DatabaseChanged);
+
+        QStringList expected = describe(saved, true);
+        if (passphrase.isEmpty()) {
+            for (const QString &password : kPasswords)
+                expected.replaceInStrings(QLatin1Char('/') + password, QStringLiteral("/"));
+        }
+        QCOMPARE(describe(loaded, true), expected);
+        // IDs go on where they left off.
+        QCOMPARE(loaded.AddComputer(QStringLiteral("New"), QString(), -1, -1), 5);
+        QCOMPARE(loaded.AddFolder(QStringLiteral("New"), -1), 5);
+    }
+
+    void saveLoadSaveGivesTheSameBytes_data() { loadReproducesTheDatabase_data(); }
+
+    void saveLoadSaveGivesTheSameBytes()
+    {
+        QFETCH(QString, passphrase);
+        ComputerDB db;
+        fill(db);
+        SettingsFile::SaveOptions save = options(passphrase);
+        save.LastStatus = QMap<int, QString> {{0, QStringLiteral("CL")}, {2, QStringLiteral("NP")}};
+        QVERIFY(SettingsFile().Save(db, path(), save).ok());
+        const QByteArray first = readAll(path());
+
+        SettingsFile file;
+        const SettingsFileResult loaded = file.Load(path(), passphrase, db);
+        QVERIFY2(loaded.ok(), qPrintable(loaded.Message));
+        QCOMPARE(loaded.LastStatus, save.LastStatus);
+        save.Cost.reset();
+        QVERIFY(file.Save(db, path(QStringLiteral("again.vos.json")), save).ok());
+        QCOMPARE(readAll(path(QStringLiteral("again.vos.json"))), first);
+
+        for (const QString &password : kPasswords) {
+            QVERIFY(!first.contains(password.toUtf8()));
+            QVERIFY(!first.contains(password.toUtf8().toBase64()));
+        }
+        QCOMPARE(first.contains("\"included\": false"), passphrase.isEmpty());
+        QVERIFY(first.contains("\"contents\": \"migration state\""));
+    }
+
+    void newCostMeansNewSalt()
+    {
+        ComputerDB db;
+        SettingsFile file;
+        QVERIFY(file.Save(db, path(QStringLiteral("a")), options(kPassphrase)).ok());
+        QVERIFY(file.Save(db, path(QStringLiteral("b")), options(kPassphrase)).ok());
+        QCOMPARE(readAll(path(QStringLiteral("a"))), readAll(path(QStringLiteral("b"))));
+        SettingsFile::SaveOptions dearer = options(kPassphrase);
+        dearer.Cost->OpsLimit += 1;
+        QVERIFY(file.Save(db, path(QStringLiteral("c")), dearer).ok());
+        QVERIFY(!readAll(path(QStringLiteral("c"))).contains(readAll(path(QStringLiteral("a"))).mid(200, 120)));
+    }
+
+    void refusedFileLeavesTheDatabaseAsItWas_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("passphrase");
+        QTest::addColumn<int>("status");
+
+        ComputerDB db;
+        fill(db);
+        PasswordSealer sealer;
+        sealer.Derive(kPassphrase, PasswordSealer::NewParameters(PasswordSealer::Cost::Minimum()));
+        const QByteArray sealed = SettingsFileCodec::Encode(DatabaseSnapshot::Capture(db), &sealer);
+        QTest::newRow("wrong passphrase") << sealed << QStringLiteral("Tr0ub4dor & 4") << int(SettingsFileResult::WrongPassphrase);
+        QTest::newRow("no passphrase") << sealed << QString() << int(SettingsFileResult::PassphraseRequired);
+        QTest::newRow("truncated") << sealed.left(sealed.size() - 40) << kPassphrase << int(SettingsFileResult::Truncated);
+        QTest::newRow("newer") << QByteArray(sealed).replace("\"version\": 1", "\"version\": 3") << kPassphrase << int(SettingsFileResult::NewerVersion);
+        QTest::newRow("other format") << QByteArray("PK\x03\x04 not ours") << kPassphrase << int(SettingsFileResult::NotSettingsFile);
+        // Wrong only near the end, after every folder and computer has been read.
+        QTest::newRow("damaged late") << QByteArray(sealed).replace("\"objectType\": \"C\"", "\"objectType\": \"X\"") << kPassphrase
+                                      << int(SettingsFileResult::Damaged);
+    }
+
+    void refusedFileLeavesTheDatabaseAsItWas()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, passphrase);
+        QFETCH(int, status);
+        writeAll(path(), bytes);
+
+        ComputerDB db;
+        db.AddPath(QStringLiteral("Old\\Tree"));
+        db.AddComputer(QStringLiteral("OLD-PC"), QString(), 1, -1);
+        db.GetSettings(QStringLiteral("G"), -1)->SetUser(AdminA, QStringLiteral("keep"), QStringLiteral("me"), QString());
+        const QStringList before = describe(db, true);
+        AppState::Get().DatabaseChanged = true;
+
+        const SettingsFileResult result = SettingsFile().Load(path(), passphrase, db);
+        QCOMPARE(int(result.status), status);
+        QVERIFY(result.Message.contains(QDir::toNativeSeparators(path())));
+        QCOMPARE(describe(db, true), before);
+        QVERIFY(AppState::Get().DatabaseChanged);
+    }
+
+    void missingFileCannotBeRead()
+    {
+        ComputerDB db;
+        const SettingsFileResult result = SettingsFile().Load(path(QStringLiteral("nowhere.vos.json")), QString(), db);
+        QCOMPARE(result.status, SettingsFileResult::CannotRead);
+        QVERIFY2(result.Message.startsWith(QStringLiteral("The settings file \"%1\" cannot be read: ").arg(path(QStringLiteral("nowhere.vos.json")))),
+                 qPrintable(result.Message));
+    }
+
+    void failedSaveKeepsTheOldFile_data()
+    {
+        QTest::addColumn<int>("failingStep");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("create") << int(AtomicFileWriter::Step::Create) << QStringLiteral("cannot create a file in");
+        QTest::newRow("disk full") << int(AtomicFileWriter::Step::Write) << QStringLiteral("cannot write the new contents: No space left on device");
+        QTest::newRow("flush") << int(AtomicFileWriter::Step::Sync) << QStringLiteral("cannot flush the new contents");
+        QTest::newRow("rename") << int(AtomicFileWriter::Step::Rename) << QStringLiteral("cannot replace the file");
+    }
+
+    void failedSaveKeepsTheOldFile()
+    {
+        QFETCH(int, failingStep);
+        QFETCH(QString, reason);
+        writeAll(path(), "the old file\r\n");
+        ComputerDB db;
+        fill(db);
+        SettingsFile file;
+        file.setWriteFaultHook([&](AtomicFileWriter::Step step) { return int(step) != failingStep; });
+
+        const SettingsFileResult result = file.Save(db, path(), options());
+        QCOMPARE(result.status, SettingsFileResult::CannotWrite);
+        QVERIFY2(result.Message.startsWith(QStringLiteral("The settings file \"%1\" could not be saved: ").arg(path())), qPrintable(result.Message));
+        QVERIFY2(result.Message.contains(reason), qPrintable(result.Message));
+        QCOMPARE(readAll(path()), QByteArray("the old file\r\n"));
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {QStringLiteral("job.vos.json")});
+
+        // Only the flush of the folder may fail without failing the save.
+        file.setWriteFaultHook([](AtomicFileWriter::Step step) { return step != AtomicFileWriter::Step::SyncFolder; });
+        QVERIFY(file.Save(db, path(), options()).ok());
+        QVERIFY(readAll(path()).startsWith("{\r\n  \"format\": \"varno-osk-settings\""));
+    }
+
+    void saveOntoAFolderOrIntoNowhereFails()
+    {
+        ComputerDB db;
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder")));
+        QCOMPARE(SettingsFile().Save(db, path(QStringLiteral("folder")), options()).status, SettingsFileResult::CannotWrite);
+        QVERIFY(QFileInfo(path(QStringLiteral("folder"))).isDir());
+        QCOMPARE(SettingsFile().Save(db, path(QStringLiteral("missing/job.vos.json")), options()).status, SettingsFileResult::CannotWrite);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_SettingsFile.moc"
