@@ -1,4 +1,5 @@
 #include "cli/RegCommand.h"
+#include "cli/TreeCommand.h"
 
 #include "common/AppInfo.h"
 
@@ -19,6 +20,8 @@ QString generalUsage()
         "Commands:\n"
         "  reg        query, add and delete values of the console's registry store\n"
         "             (vo reg /? explains it)\n"
+        "  tree       print the computer tree of a settings file\n"
+        "             (vo tree --help explains it)\n"
         "\n"
         "Options:\n"
         "  -h, --help     this text\n"
@@ -54,6 +57,11 @@ int main(int argc, char *argv[])
     if (command.compare(QLatin1String("reg"), Qt::CaseInsensitive) == 0) {
         RegCommand reg(out, err, in);
         return reg.run(arguments.mid(1));
+    }
+
+    if (command.compare(QLatin1String("tree"), Qt::CaseInsensitive) == 0) {
+        TreeCommand tree(out, err);
+        return tree.run(arguments.mid(1));
     }
 
     err << "vo: unknown command \"" << command << "\"\n\n" << generalUsage();

@@ -1,0 +1,179 @@
+#include "database/ComputerDB.h"
+#include "database/SettingsFile.h"
+
+#include "support/RecordingPresenter.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kPassphrase = QStringLiteral("blue  whale ");
+
+struct Run
+{
+    int status = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run vo(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(VO_EXECUTABLE), arguments);
+    if (!process.waitForStarted())
+        return {};
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    Run run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QStringList tree(const QString &file, const QStringList &more = {})
+{
+    return QStringList {QStringLiteral("tree"), file} + more;
+}
+
+} // namespace
+
+class TestVoTree : public QObject
+{
+    Q_OBJECT
+
+private:
+    RecordingPresenter m_presenter;
+    QTemporaryDir m_dir;
+    QString m_plain;
+    QString m_sealed;
+
+    QString write(const QString &name, const QByteArray &bytes)
+    {
+        QFile file(m_dir.filePath(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+        return file.fileName();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Added out of order, in mixed case, with removals and settings here and there.
+        ComputerDB db;
+        const int b = db.AddFolder(QStringLiteral("b"), -1);
+        const int a = db.AddFolder(QStringLiteral("A"), -1);
+        db.AddFolder(QStringLiteral("c"), -1);
+        const int inner = db.AddFolder(QStringLiteral("Inner"), a);
+        db.AddFolder(QStringLiteral("Gone"), b);
+        db.RemoveFolder(4);
+        db.AddComputer(QStringLiteral("zeta"), QString(), -1, -1);
+        db.AddComputer(QStringLiteral("Alpha"), QString(), -1, -1);
+        const int pc = db.AddComputer(QStringLiteral("pc-2"), QString(), inner, -1);
+        db.AddComputer(QStringLiteral("PC-1"), QString(), inner, -1);
+        db.AddComputer(QStringLiteral("Mid"), QString(), a, -1);
+        db.AddComputer(QStringLiteral("Removed"), QString(), b, -1);
+        db.RemoveComputer(5);
+        const GlobalSettingsPtr global = db.GetSettings(QStringLiteral("G"), -1);
+        global->SetUser(AdminA, QStringLiteral("admin"), QStringLiteral("s3cret"), QStringLiteral("CORP"));
+        db.AddSettings(global->Clone(), b, QStringLiteral("F"));
+        db.AddSettings(global->Clone(), pc, QStringLiteral("C"));
+
+        SettingsFile::SaveOptions options;
+        options.Cost = PasswordSealer::Cost::Minimum();
+        m_plain = m_dir.filePath(QStringLiteral("plain.vos.json"));
+        QVERIFY(SettingsFile().Save(db, m_plain, options).ok());
+        options.Passphrase = kPassphrase;
+        m_sealed = m_dir.filePath(QStringLiteral("sealed.vos.json"));
+        QVERIFY(SettingsFile().Save(db, m_sealed, options).ok());
+    }
+
+    void printsTheTreeAsTheConsoleShowsIt()
+    {
+        const Run run = vo(tree(m_plain));
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, QByteArray("All Computers *\n"
+                                     "  A\n"
+                                     "    Inner\n"
+                                     "      PC-1\n"
+                                     "      pc-2 *\n"
+                                     "    Mid\n"
+                                     "  b *\n"
+                                     "  c\n"
+                                     "  Alpha\n"
+                                     "  zeta\n"));
+    }
+
+    void sealedFileNeedsItsPassphrase()
+    {
+        const QString right = write(QStringLiteral("right.txt"), kPassphrase.toUtf8() + "\r\nsecond line\n");
+        const Run opened = vo(tree(m_sealed, {QStringLiteral("--passphrase-file"), right}));
+        QCOMPARE(opened.status, 0);
+        QCOMPARE(opened.out, vo(tree(m_plain)).out);
+
+        const Run without = vo(tree(m_sealed));
+        QCOMPARE(without.status, 1);
+        QVERIFY2(without.err.contains("are sealed with a passphrase"), without.err.constData());
+
+        const QString wrong = write(QStringLiteral("wrong.txt"), "blue whale\n");
+        const Run refused = vo(tree(m_sealed, {QStringLiteral("--passphrase-file=") + wrong}));
+        QCOMPARE(refused.status, 1);
+        QCOMPARE(refused.out, QByteArray());
+        QCOMPARE(refused.err, "ERROR: The passphrase for the settings file \"" + m_sealed.toUtf8() + "\" is wrong; nothing was loaded.\n");
+    }
+
+    void badInputGivesItsMessageAndStatusOne_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("error");
+
+        QFile plain(m_plain);
+        QVERIFY(plain.open(QIODevice::ReadOnly));
+        const QByteArray good = plain.readAll();
+        const QString truncated = write(QStringLiteral("truncated.vos.json"), good.left(good.size() / 3));
+        const QString newer = write(QStringLiteral("newer.vos.json"), QByteArray(good).replace("\"version\": 1", "\"version\": 2"));
+        const QString notOurs = write(QStringLiteral("notes.txt"), "PC-0001\r\nPC-0002\r\n");
+        const QString missing = m_dir.filePath(QStringLiteral("missing.vos.json"));
+
+        QTest::newRow("truncated") << tree(truncated) << "ERROR: The settings file \"" + truncated.toUtf8() + "\" is truncated: ";
+        QTest::newRow("newer") << tree(newer) << "ERROR: The settings file \"" + newer.toUtf8() + "\" has format version 2, ";
+        QTest::newRow("other format") << tree(notOurs) << "ERROR: The file \"" + notOurs.toUtf8() + "\" is not a Varno-Osk settings file.\n";
+        QTest::newRow("missing") << tree(missing) << "ERROR: The settings file \"" + missing.toUtf8() + "\" cannot be read: ";
+        QTest::newRow("missing passphrase file") << tree(m_sealed, {QStringLiteral("--passphrase-file"), missing})
+                                                 << "ERROR: The passphrase file \"" + missing.toUtf8() + "\" cannot be read: ";
+        QTest::newRow("no file") << QStringList {QStringLiteral("tree")} << QByteArray("Usage: vo tree FILE [--passphrase-file F]\n");
+        QTest::newRow("two files") << tree(m_plain, {m_plain}) << QByteArray("ERROR: Invalid syntax. Only one settings file can be given.\n");
+        QTest::newRow("unknown option") << tree(m_plain, {QStringLiteral("--depth")}) << QByteArray("ERROR: Invalid syntax. Unknown option \"--depth\".\n");
+        QTest::newRow("option without file") << tree(m_plain, {QStringLiteral("--passphrase-file")})
+                                             << QByteArray("ERROR: Invalid syntax. --passphrase-file needs a file name.\n");
+    }
+
+    void badInputGivesItsMessageAndStatusOne()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, error);
+        const Run run = vo(arguments);
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.out, QByteArray());
+        QVERIFY2(run.err.startsWith(error), run.err.constData());
+    }
+
+    void helpIsAvailable()
+    {
+        const Run run = vo({QStringLiteral("tree"), QStringLiteral("--help")});
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.out.startsWith("Usage: vo tree FILE [--passphrase-file F]\n"));
+        QVERIFY(vo({QStringLiteral("--help")}).out.contains("  tree       print the computer tree of a settings file\n"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVoTree)
+#include "tst_voTree.moc"
