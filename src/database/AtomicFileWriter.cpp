@@ -42,8 +42,7 @@ bool writeAll(int fd, const char *data, qsizetype size)
 
 AtomicFileWriter::AtomicFileWriter(QString path)
     : m_path(std::move(path))
-{
-}
+{ }
 
 bool AtomicFileWriter::step(Step step)
 {
@@ -90,7 +89,9 @@ bool AtomicFileWriter::Write(const QByteArray &data)
     // mkstemp gives 0600; a settings file gets what any new file of the user gets.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    struct stat existing {};
+    struct stat existing
+    {
+    };
     const mode_t mode = ::stat(QFile::encodeName(m_path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : (0666 & ~mask);
     ::fchmod(file.fd, mode);
 

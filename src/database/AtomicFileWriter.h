@@ -15,10 +15,10 @@ class AtomicFileWriter
 {
 public:
     enum class Step {
-        Create,     // the temporary file
-        Write,      // its contents
-        Sync,       // flushing it to the disk
-        Rename,     // over the target
+        Create, // the temporary file
+        Write, // its contents
+        Sync, // flushing it to the disk
+        Rename, // over the target
         SyncFolder, // the folder entry of the rename (its failure is not reported)
     };
 

@@ -49,9 +49,9 @@ struct DatabaseSnapshot
     };
 
     QString JobName;
-    int NextFolderID = 0;   // FolderCount
+    int NextFolderID = 0; // FolderCount
     int NextComputerID = 0; // ComputerCount
-    QList<Folder> Folders;     // ascending IDs
+    QList<Folder> Folders; // ascending IDs
     QList<Computer> Computers; // ascending IDs
     // The global record first, then the records of folders and computers in
     // the order of their slots. The owner is each record's ObjectType and

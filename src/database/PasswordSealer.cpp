@@ -112,8 +112,8 @@ bool PasswordSealer::Derive(const QString &passphrase, const Parameters &paramet
     QByteArray secret = passphrase.toUtf8();
     Key master {};
     const int derived = crypto_pwhash(master.data(), master.size(), secret.constData(), static_cast<unsigned long long>(secret.size()),
-                                      bytes(parameters.Salt), parameters.KdfCost.OpsLimit, static_cast<size_t>(parameters.KdfCost.MemLimit),
-                                      crypto_pwhash_ALG_ARGON2ID13);
+        bytes(parameters.Salt), parameters.KdfCost.OpsLimit, static_cast<size_t>(parameters.KdfCost.MemLimit),
+        crypto_pwhash_ALG_ARGON2ID13);
     sodium_memzero(secret.data(), static_cast<size_t>(secret.size()));
     if (derived != 0) {
         sodium_memzero(master.data(), master.size());
@@ -133,7 +133,7 @@ QByteArray PasswordSealer::CheckValue() const
         throw std::logic_error("PasswordSealer used before Derive");
     QByteArray check(CheckBytes, '\0');
     crypto_generichash(bytes(check), CheckBytes, bytes(CheckText), static_cast<unsigned long long>(CheckText.size()), m_checkKey.data(),
-                       m_checkKey.size());
+        m_checkKey.size());
     return check;
 }
 
@@ -171,8 +171,9 @@ QByteArray PasswordSealer::Seal(const QString &ownerKey, int userType, const QSt
     crypto_generichash_final(&state, bytes(sealed), NonceBytes);
 
     unsigned long long boxLength = 0;
-    crypto_aead_xchacha20poly1305_ietf_encrypt(bytes(sealed) + NonceBytes, &boxLength, bytes(plain), static_cast<unsigned long long>(plain.size()),
-                                               bytes(ad), static_cast<unsigned long long>(ad.size()), nullptr, bytes(sealed), m_sealKey.data());
+    crypto_aead_xchacha20poly1305_ietf_encrypt(bytes(sealed) + NonceBytes, &boxLength, bytes(plain),
+        static_cast<unsigned long long>(plain.size()), bytes(ad), static_cast<unsigned long long>(ad.size()), nullptr, bytes(sealed),
+        m_sealKey.data());
     sodium_memzero(plain.data(), static_cast<size_t>(plain.size()));
     sealed.resize(static_cast<qsizetype>(NonceBytes + boxLength));
     return sealed;
@@ -187,7 +188,7 @@ std::optional<QString> PasswordSealer::Open(const QString &ownerKey, int userTyp
     QByteArray plain(static_cast<qsizetype>(boxLength - TagBytes), '\0');
     unsigned long long plainLength = 0;
     if (crypto_aead_xchacha20poly1305_ietf_decrypt(bytes(plain), &plainLength, nullptr, bytes(sealed) + NonceBytes, boxLength, bytes(ad),
-                                                   static_cast<unsigned long long>(ad.size()), bytes(sealed), m_sealKey.data())
+            static_cast<unsigned long long>(ad.size()), bytes(sealed), m_sealKey.data())
         != 0)
         return std::nullopt;
     size_t unpadded = 0;

@@ -25,7 +25,8 @@ SettingsFileResult failure(SettingsFileResult::Status status, const QString &mes
 SettingsFileResult notSaved(const QString &path, const QString &reason)
 {
     return failure(SettingsFileResult::CannotWrite,
-                   QStringLiteral("The settings file %1 could not be saved: %2. Any earlier file of that name is unchanged.").arg(quoted(path), reason));
+        QStringLiteral("The settings file %1 could not be saved: %2. Any earlier file of that name is unchanged.")
+            .arg(quoted(path), reason));
 }
 
 } // namespace
@@ -33,7 +34,7 @@ SettingsFileResult notSaved(const QString &path, const QString &reason)
 SettingsFileResult SettingsFile::Save(const ComputerDB &database, const QString &path, const SaveOptions &options)
 {
     SettingsFileResult result = failure(SettingsFileResult::Unexpected,
-                                        QStringLiteral("The settings file %1 could not be saved because of an unexpected error.").arg(quoted(path)));
+        QStringLiteral("The settings file %1 could not be saved because of an unexpected error.").arg(quoted(path)));
     modErrorHandler::Guard("SettingsFile.Save", [&] {
         DatabaseSnapshot snapshot = DatabaseSnapshot::Capture(database);
         snapshot.JobName = options.JobName;
@@ -76,16 +77,18 @@ SettingsFileResult SettingsFile::Save(const ComputerDB &database, const QString 
 SettingsFileResult SettingsFile::Load(const QString &path, const QString &passphrase, ComputerDB &database)
 {
     SettingsFileResult result = failure(SettingsFileResult::Unexpected,
-                                        QStringLiteral("The settings file %1 could not be loaded because of an unexpected error.").arg(quoted(path)));
+        QStringLiteral("The settings file %1 could not be loaded because of an unexpected error.").arg(quoted(path)));
     modErrorHandler::Guard("SettingsFile.Load", [&] {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
-            result = failure(SettingsFileResult::CannotRead, QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));
+            result = failure(SettingsFileResult::CannotRead,
+                QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));
             return;
         }
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) {
-            result = failure(SettingsFileResult::CannotRead, QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));
+            result = failure(SettingsFileResult::CannotRead,
+                QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));
             return;
         }
 

@@ -243,7 +243,10 @@ public:
         return decoded.decoded;
     }
 
-    QString pathOf(const char *name) const { return m_path.isEmpty() ? QString::fromLatin1(name) : m_path + QLatin1Char('.') + QLatin1String(name); }
+    QString pathOf(const char *name) const
+    {
+        return m_path.isEmpty() ? QString::fromLatin1(name) : m_path + QLatin1Char('.') + QLatin1String(name);
+    }
     QString label() const { return m_path.isEmpty() ? QStringLiteral("the file") : m_path; }
 
 private:
@@ -315,14 +318,15 @@ struct Reader
 
     const DatabaseSnapshot::Folder *folder(int id) const
     {
-        const auto found = std::lower_bound(snapshot.Folders.cbegin(), snapshot.Folders.cend(), id, [](const auto &f, int v) { return f.ID < v; });
+        const auto found
+            = std::lower_bound(snapshot.Folders.cbegin(), snapshot.Folders.cend(), id, [](const auto &f, int v) { return f.ID < v; });
         return found != snapshot.Folders.cend() && found->ID == id ? &*found : nullptr;
     }
 
     bool hasComputer(int id) const
     {
-        const auto found =
-            std::lower_bound(snapshot.Computers.cbegin(), snapshot.Computers.cend(), id, [](const auto &c, int v) { return c.ID < v; });
+        const auto found
+            = std::lower_bound(snapshot.Computers.cbegin(), snapshot.Computers.cend(), id, [](const auto &c, int v) { return c.ID < v; });
         return found != snapshot.Computers.cend() && found->ID == id;
     }
 
@@ -452,10 +456,14 @@ struct Reader
                     damaged(QStringLiteral("settings[0] must be the global record (objectType \"G\", associatedID -1)"));
             } else if (record.ObjectType == QLatin1String("F")) {
                 if (!folder(record.AssociatedID))
-                    damaged(QStringLiteral("%1 belongs to folder %2, which is not among the folders").arg(item.label()).arg(record.AssociatedID));
+                    damaged(QStringLiteral("%1 belongs to folder %2, which is not among the folders")
+                                .arg(item.label())
+                                .arg(record.AssociatedID));
             } else if (record.ObjectType == QLatin1String("C")) {
                 if (!hasComputer(record.AssociatedID))
-                    damaged(QStringLiteral("%1 belongs to computer %2, which is not among the computers").arg(item.label()).arg(record.AssociatedID));
+                    damaged(QStringLiteral("%1 belongs to computer %2, which is not among the computers")
+                                .arg(item.label())
+                                .arg(record.AssociatedID));
             } else {
                 damaged(QStringLiteral("%1 must be \"F\" or \"C\" (only settings[0] is global)").arg(item.pathOf("objectType")));
             }
@@ -478,7 +486,8 @@ struct Reader
         if (contents == QLatin1String(ContentsMigrationState))
             migrationState = true;
         else if (contents != QLatin1String(ContentsSettings))
-            damaged(QStringLiteral("contents must be \"%1\" or \"%2\"").arg(QLatin1String(ContentsSettings), QLatin1String(ContentsMigrationState)));
+            damaged(QStringLiteral("contents must be \"%1\" or \"%2\"")
+                        .arg(QLatin1String(ContentsSettings), QLatin1String(ContentsMigrationState)));
         if (migrationState)
             snapshot.LastStatus.emplace();
 
@@ -608,28 +617,35 @@ SettingsFileCodec::Decoded SettingsFileCodec::Decode(const QByteArray &bytes, co
         const auto [line, column] = lineAndColumn(bytes, offset);
         if (offset >= bytes.size())
             return refuse(SettingsFileResult::Truncated,
-                          QStringLiteral("The settings file %1 is truncated: its data breaks off at line %2, column %3.").arg(file).arg(line).arg(column));
-        return refuse(SettingsFileResult::Damaged, QStringLiteral("The settings file %1 is damaged: it is not valid JSON at line %2, column %3 (%4).")
-                                                       .arg(file)
-                                                       .arg(line)
-                                                       .arg(column)
-                                                       .arg(parseErrorDetail(error.what())));
+                QStringLiteral("The settings file %1 is truncated: its data breaks off at line %2, column %3.")
+                    .arg(file)
+                    .arg(line)
+                    .arg(column));
+        return refuse(SettingsFileResult::Damaged,
+            QStringLiteral("The settings file %1 is damaged: it is not valid JSON at line %2, column %3 (%4).")
+                .arg(file)
+                .arg(line)
+                .arg(column)
+                .arg(parseErrorDetail(error.what())));
     }
 
     const auto format = json.is_object() ? json.find("format") : json.end();
-    if (!json.is_object() || format == json.end() || !format->is_string() || QString::fromStdString(format->get<std::string>()) != FormatName)
+    if (!json.is_object() || format == json.end() || !format->is_string()
+        || QString::fromStdString(format->get<std::string>()) != FormatName)
         return refuse(SettingsFileResult::NotSettingsFile, QStringLiteral("The file %1 is not a Varno-Osk settings file.").arg(file));
 
     const auto version = json.find("version");
     const bool versionIsNumber = version != json.end() && version->is_number_integer();
-    if (!versionIsNumber || (!version->is_number_unsigned() && version->get<qint64>() < 1) || (version->is_number_unsigned() && version->get<quint64>() < 1))
-        return refuse(SettingsFileResult::Damaged, QStringLiteral("The settings file %1 is damaged: version must be a whole number, 1 or more.").arg(file));
+    if (!versionIsNumber || (!version->is_number_unsigned() && version->get<qint64>() < 1)
+        || (version->is_number_unsigned() && version->get<quint64>() < 1))
+        return refuse(SettingsFileResult::Damaged,
+            QStringLiteral("The settings file %1 is damaged: version must be a whole number, 1 or more.").arg(file));
     if (version->is_number_unsigned() ? version->get<quint64>() > quint64(FormatVersion) : version->get<qint64>() > FormatVersion)
         return refuse(SettingsFileResult::NewerVersion,
-                      QStringLiteral("The settings file %1 has format version %2, which is newer than this console can read (version %3). "
-                                     "Load it with a newer Varno-Osk console.")
-                          .arg(file, QString::fromStdString(version->dump()))
-                          .arg(FormatVersion));
+            QStringLiteral("The settings file %1 has format version %2, which is newer than this console can read (version %3). "
+                           "Load it with a newer Varno-Osk console.")
+                .arg(file, QString::fromStdString(version->dump()))
+                .arg(FormatVersion));
 
     Reader reader;
     try {
@@ -641,19 +657,21 @@ SettingsFileCodec::Decoded SettingsFileCodec::Decode(const QByteArray &bytes, co
     if (reader.passwordsIncluded) {
         if (passphrase.isEmpty())
             return refuse(SettingsFileResult::PassphraseRequired,
-                          QStringLiteral("The passwords in the settings file %1 are sealed with a passphrase. Give the passphrase to load it.").arg(file));
+                QStringLiteral("The passwords in the settings file %1 are sealed with a passphrase. Give the passphrase to load it.")
+                    .arg(file));
         PasswordSealer sealer;
         if (!sealer.Derive(passphrase, *reader.sealing))
             return refuse(SettingsFileResult::CannotRead,
-                          QStringLiteral("The settings file %1 cannot be read: there is not enough memory to derive its key.").arg(file));
+                QStringLiteral("The settings file %1 cannot be read: there is not enough memory to derive its key.").arg(file));
         if (!sealer.Matches(reader.check))
-            return refuse(SettingsFileResult::WrongPassphrase, QStringLiteral("The passphrase for the settings file %1 is wrong; nothing was loaded.").arg(file));
+            return refuse(SettingsFileResult::WrongPassphrase,
+                QStringLiteral("The passphrase for the settings file %1 is wrong; nothing was loaded.").arg(file));
         for (const SealedPassword &box : reader.sealed) {
             GlobalSettings &record = reader.snapshot.Settings[box.record];
             const std::optional<QString> password = sealer.Open(DatabaseSnapshot::OwnerKey(record), box.userType, box.box);
             if (!password)
                 return refuse(SettingsFileResult::Damaged,
-                              QStringLiteral("The settings file %1 is damaged: %2 does not open with the passphrase.").arg(file, box.path));
+                    QStringLiteral("The settings file %1 is damaged: %2 does not open with the passphrase.").arg(file, box.path));
             const AccountRecord &account = record.account(box.userType);
             record.SetUser(box.userType, account.Username, *password, account.Domain);
         }

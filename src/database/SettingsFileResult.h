@@ -12,15 +12,15 @@ struct SettingsFileResult
 {
     enum Status {
         Ok,
-        CannotRead,         // the file could not be opened or read
-        CannotWrite,        // saving failed; the old file is as it was
-        NotSettingsFile,    // some other kind of file
-        NewerVersion,       // written by a newer console
-        Truncated,          // ends before its data is complete
-        Damaged,            // not valid JSON, or its data breaks the format's rules
+        CannotRead, // the file could not be opened or read
+        CannotWrite, // saving failed; the old file is as it was
+        NotSettingsFile, // some other kind of file
+        NewerVersion, // written by a newer console
+        Truncated, // ends before its data is complete
+        Damaged, // not valid JSON, or its data breaks the format's rules
         PassphraseRequired, // the passwords are sealed and no passphrase was given
         WrongPassphrase,
-        Unexpected,         // an internal failure, already reported and logged
+        Unexpected, // an internal failure, already reported and logged
     };
 
     Status status = Ok;

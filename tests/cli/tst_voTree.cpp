@@ -100,16 +100,17 @@ private Q_SLOTS:
         const Run run = vo(tree(m_plain));
         QCOMPARE(run.err, QByteArray());
         QCOMPARE(run.status, 0);
-        QCOMPARE(run.out, QByteArray("All Computers *\n"
-                                     "  A\n"
-                                     "    Inner\n"
-                                     "      PC-1\n"
-                                     "      pc-2 *\n"
-                                     "    Mid\n"
-                                     "  b *\n"
-                                     "  c\n"
-                                     "  Alpha\n"
-                                     "  zeta\n"));
+        QCOMPARE(run.out,
+            QByteArray("All Computers *\n"
+                       "  A\n"
+                       "    Inner\n"
+                       "      PC-1\n"
+                       "      pc-2 *\n"
+                       "    Mid\n"
+                       "  b *\n"
+                       "  c\n"
+                       "  Alpha\n"
+                       "  zeta\n"));
     }
 
     void sealedFileNeedsItsPassphrase()
@@ -145,13 +146,16 @@ private Q_SLOTS:
 
         QTest::newRow("truncated") << tree(truncated) << "ERROR: The settings file \"" + truncated.toUtf8() + "\" is truncated: ";
         QTest::newRow("newer") << tree(newer) << "ERROR: The settings file \"" + newer.toUtf8() + "\" has format version 2, ";
-        QTest::newRow("other format") << tree(notOurs) << "ERROR: The file \"" + notOurs.toUtf8() + "\" is not a Varno-Osk settings file.\n";
+        QTest::newRow("other format") << tree(notOurs)
+                                      << "ERROR: The file \"" + notOurs.toUtf8() + "\" is not a Varno-Osk settings file.\n";
         QTest::newRow("missing") << tree(missing) << "ERROR: The settings file \"" + missing.toUtf8() + "\" cannot be read: ";
         QTest::newRow("missing passphrase file") << tree(m_sealed, {QStringLiteral("--passphrase-file"), missing})
                                                  << "ERROR: The passphrase file \"" + missing.toUtf8() + "\" cannot be read: ";
         QTest::newRow("no file") << QStringList {QStringLiteral("tree")} << QByteArray("Usage: vo tree FILE [--passphrase-file F]\n");
-        QTest::newRow("two files") << tree(m_plain, {m_plain}) << QByteArray("ERROR: Invalid syntax. Only one settings file can be given.\n");
-        QTest::newRow("unknown option") << tree(m_plain, {QStringLiteral("--depth")}) << QByteArray("ERROR: Invalid syntax. Unknown option \"--depth\".\n");
+        QTest::newRow("two files") << tree(m_plain, {m_plain})
+                                   << QByteArray("ERROR: Invalid syntax. Only one settings file can be given.\n");
+        QTest::newRow("unknown option") << tree(m_plain, {QStringLiteral("--depth")})
+                                        << QByteArray("ERROR: Invalid syntax. Unknown option \"--depth\".\n");
         QTest::newRow("option without file") << tree(m_plain, {QStringLiteral("--passphrase-file")})
                                              << QByteArray("ERROR: Invalid syntax. --passphrase-file needs a file name.\n");
     }

@@ -45,6 +45,7 @@ void fill(ComputerDB &db)
     db.RemoveFolder(1);
 
     db.AddComputer(QStringLiteral("PC-0001"), QStringLiteral("pc-0001.corp.example"), london, -1);
+    db.SetComputerOU(0, QStringLiteral("Europe\\Sales\\London"));
     db.AddComputer(QStringLiteral("PC-0002"), QString(), -1, -1);
     const int pc3 = db.AddComputer(QStringLiteral("pc-0003"), QString(), paris, -1);
     const int pc4 = db.AddComputer(QStringLiteral("PC-0004"), QString(), sales, -1);
@@ -85,25 +86,30 @@ QStringList describe(ComputerDB &db, bool passwords)
         const GlobalSettingsPtr record = db.GetEffectiveSettings(type, id, source);
         QString text = QStringLiteral(" from %1: %2 %3 %4").arg(source, record->SourceDomain).arg(record->MinFreeSpace).arg(record->Valid);
         for (int type = 0; type < UserTypeCount; ++type)
-            text += QLatin1Char(' ') + record->GetFullUsername(type) + (passwords ? QLatin1Char('/') + record->account(type).Password : QString());
+            text += QLatin1Char(' ') + record->GetFullUsername(type)
+                + (passwords ? QLatin1Char('/') + record->account(type).Password : QString());
         return text;
     };
     lines << QStringLiteral("root") + settings(QStringLiteral("G"), -1);
     for (int id = 0; id < db.FolderCount(); ++id) {
         const FolderRecord *f = db.Folders(id);
         lines << QStringLiteral("F%1 %2 '%3' in %4").arg(id).arg(f->Active).arg(f->Name).arg(f->ParentID)
-                     + (f->Active ? settings(QStringLiteral("F"), id) : QString());
+                + (f->Active ? settings(QStringLiteral("F"), id) : QString());
     }
     for (int id = 0; id < db.ComputerCount(); ++id) {
         const ComputerRecord *c = db.Computers(id);
-        QString line = QStringLiteral("C%1 %2 '%3' '%4' '%5' in %6").arg(id).arg(c->Active).arg(c->Name, c->DNSName, c->OU).arg(c->FolderID);
+        QString line
+            = QStringLiteral("C%1 %2 '%3' '%4' '%5' in %6").arg(id).arg(c->Active).arg(c->Name, c->DNSName, c->OU).arg(c->FolderID);
         if (c->Active) {
             line += settings(QStringLiteral("C"), id) + QStringLiteral(" found %1").arg(db.FindComputer(c->Name.toUpper()));
             const UserProfilesPtr users = db.GetComputerUserList(id);
             line += QStringLiteral(" list %1 %2 %3:").arg(users->GetType()).arg(users->GetMaxID()).arg(users->UserCapacity());
             for (int user = 0; user < users->GetMaxID(); ++user) {
                 if (const MigrationUsers *u = users->GetUser(user))
-                    line += QStringLiteral(" %1=%2>%3%4").arg(user).arg(u->UseSIDFrom ? u->SIDFrom : u->UsernameFrom, u->UsernameTo).arg(u->UseSIDTo);
+                    line += QStringLiteral(" %1=%2>%3%4")
+                                .arg(user)
+                                .arg(u->UseSIDFrom ? u->SIDFrom : u->UsernameFrom, u->UsernameTo)
+                                .arg(u->UseSIDTo);
             }
         }
         lines << line;
@@ -192,13 +198,15 @@ private Q_SLOTS:
         ComputerDB db;
         fill(db);
         SettingsFile::SaveOptions save = options(passphrase);
-        save.LastStatus = QMap<int, QString> {{0, QStringLiteral("CL")}, {2, QStringLiteral("NP")}};
+        save.LastStatus = QMap<int, QString> {{0, QStringLiteral("CL")}, {1, QStringLiteral("removed")}, {2, QStringLiteral("NP")}};
         QVERIFY(SettingsFile().Save(db, path(), save).ok());
         const QByteArray first = readAll(path());
 
         SettingsFile file;
         const SettingsFileResult loaded = file.Load(path(), passphrase, db);
         QVERIFY2(loaded.ok(), qPrintable(loaded.Message));
+        // Only computers that exist have a status in the file.
+        save.LastStatus->remove(1);
         QCOMPARE(loaded.LastStatus, save.LastStatus);
         save.Cost.reset();
         QVERIFY(file.Save(db, path(QStringLiteral("again.vos.json")), save).ok());
@@ -239,7 +247,8 @@ private Q_SLOTS:
         QTest::newRow("wrong passphrase") << sealed << QStringLiteral("Tr0ub4dor & 4") << int(SettingsFileResult::WrongPassphrase);
         QTest::newRow("no passphrase") << sealed << QString() << int(SettingsFileResult::PassphraseRequired);
         QTest::newRow("truncated") << sealed.left(sealed.size() - 40) << kPassphrase << int(SettingsFileResult::Truncated);
-        QTest::newRow("newer") << QByteArray(sealed).replace("\"version\": 1", "\"version\": 3") << kPassphrase << int(SettingsFileResult::NewerVersion);
+        QTest::newRow("newer") << QByteArray(sealed).replace("\"version\": 1", "\"version\": 3") << kPassphrase
+                               << int(SettingsFileResult::NewerVersion);
         QTest::newRow("other format") << QByteArray("PK\x03\x04 not ours") << kPassphrase << int(SettingsFileResult::NotSettingsFile);
         // Wrong only near the end, after every folder and computer has been read.
         QTest::newRow("damaged late") << QByteArray(sealed).replace("\"objectType\": \"C\"", "\"objectType\": \"X\"") << kPassphrase
@@ -272,8 +281,9 @@ private Q_SLOTS:
         ComputerDB db;
         const SettingsFileResult result = SettingsFile().Load(path(QStringLiteral("nowhere.vos.json")), QString(), db);
         QCOMPARE(result.status, SettingsFileResult::CannotRead);
-        QVERIFY2(result.Message.startsWith(QStringLiteral("The settings file \"%1\" cannot be read: ").arg(path(QStringLiteral("nowhere.vos.json")))),
-                 qPrintable(result.Message));
+        QVERIFY2(result.Message.startsWith(
+                     QStringLiteral("The settings file \"%1\" cannot be read: ").arg(path(QStringLiteral("nowhere.vos.json")))),
+            qPrintable(result.Message));
     }
 
     void failedSaveKeepsTheOldFile_data()
@@ -281,7 +291,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("failingStep");
         QTest::addColumn<QString>("reason");
         QTest::newRow("create") << int(AtomicFileWriter::Step::Create) << QStringLiteral("cannot create a file in");
-        QTest::newRow("disk full") << int(AtomicFileWriter::Step::Write) << QStringLiteral("cannot write the new contents: No space left on device");
+        QTest::newRow("disk full") << int(AtomicFileWriter::Step::Write)
+                                   << QStringLiteral("cannot write the new contents: No space left on device");
         QTest::newRow("flush") << int(AtomicFileWriter::Step::Sync) << QStringLiteral("cannot flush the new contents");
         QTest::newRow("rename") << int(AtomicFileWriter::Step::Rename) << QStringLiteral("cannot replace the file");
     }
@@ -298,7 +309,8 @@ private Q_SLOTS:
 
         const SettingsFileResult result = file.Save(db, path(), options());
         QCOMPARE(result.status, SettingsFileResult::CannotWrite);
-        QVERIFY2(result.Message.startsWith(QStringLiteral("The settings file \"%1\" could not be saved: ").arg(path())), qPrintable(result.Message));
+        QVERIFY2(result.Message.startsWith(QStringLiteral("The settings file \"%1\" could not be saved: ").arg(path())),
+            qPrintable(result.Message));
         QVERIFY2(result.Message.contains(reason), qPrintable(result.Message));
         QCOMPARE(readAll(path()), QByteArray("the old file\r\n"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {QStringLiteral("job.vos.json")});
