@@ -105,9 +105,10 @@ inline QStringList invariantViolations(const ComputerDB &db)
     return problems;
 }
 
-// The linked tree shows exactly the active objects under their parents:
-// folders first, then computers, each by name without regard to case.
-inline QStringList treeViolations(const ComputerDB &db, const TreeDisplay &tree)
+// The linked tree shows exactly the active objects under their parents, with
+// the records' names; with `checkOrder`, folders first, then computers, each
+// by name without regard to case.
+inline QStringList treeViolations(const ComputerDB &db, const TreeDisplay &tree, bool checkOrder = true)
 {
     QStringList problems;
     QStringList pending {modGeneral::RootKey};
@@ -139,10 +140,10 @@ inline QStringList treeViolations(const ComputerDB &db, const TreeDisplay &tree)
             if (isComputer && !computersStarted) {
                 computersStarted = true;
                 previousName.clear();
-            } else if (!isComputer && computersStarted) {
+            } else if (checkOrder && !isComputer && computersStarted) {
                 problems << QStringLiteral("folder %1 after computers under %2").arg(child, key);
             }
-            if (!previousName.isNull() && modText::CompareText(previousName, name) > 0)
+            if (checkOrder && !previousName.isNull() && modText::CompareText(previousName, name) > 0)
                 problems << QStringLiteral("%1 '%2' out of order under %3").arg(child, name, key);
             previousName = name.isNull() ? QStringLiteral("") : name;
             (isComputer ? computers : folders) += 1;

@@ -1,0 +1,344 @@
+#include "DatabaseChecks.h"
+
+#include "common/AppState.h"
+#include "database/ComputerDB.h"
+#include "database/MemoryTreeDisplay.h"
+#include "support/RecordingPresenter.h"
+
+#include <QTest>
+
+namespace {
+
+const QString G = QStringLiteral("G");
+const QString F = QStringLiteral("F");
+const QString C = QStringLiteral("C");
+
+GlobalSettingsPtr record(const QString &sourceDomain)
+{
+    GlobalSettingsPtr settings = GlobalSettings::create();
+    settings->SourceDomain = sourceDomain;
+    return settings;
+}
+
+// The last message was the internal error `text` from `procedure`.
+bool internalError(const RecordingPresenter &presenter, const QString &text, const QString &procedure)
+{
+    if (presenter.count() == 0)
+        return false;
+    const Presenter::Message &message = presenter.last();
+    return message.icon == Presenter::Icon::Critical && message.text.endsWith(text)
+        && message.text.contains(QStringLiteral("Function: ") + procedure);
+}
+
+} // namespace
+
+class TestSettingsInheritance : public QObject
+{
+    Q_OBJECT
+
+private:
+    DatabaseChecks::TempLogFolder m_logFolder;
+
+private Q_SLOTS:
+    void init() { AppState::Reset(); }
+
+    void newTableHoldsOnlyTheGlobalRecord()
+    {
+        ComputerDB db;
+        QCOMPARE(db.SettingsCount(), 1);
+        QCOMPARE(db.SettingsCapacity(), 50);
+        const GlobalSettingsPtr global = db.GetSettings(G, 42);
+        QVERIFY(global);
+        QCOMPARE(global, db.SettingsTable(0));
+        QCOMPARE(global->ObjectType, G);
+        QCOMPARE(global->AssociatedID, -1);
+        QCOMPARE(global->RebootPermitted, 1);
+        QCOMPARE(global->OverwriteProfile, 0);
+        QCOMPARE(global->JoinVal, 0);
+        QCOMPARE(db.GetSettingsIndex(G, -1), 0);
+    }
+
+    void effectiveSettingsWalkUp()
+    {
+        ComputerDB db;
+        const int parent = db.AddFolder(QStringLiteral("Parent"), -1);
+        const int group = db.AddFolder(QStringLiteral("Group"), parent);
+        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), group, -1);
+        const int rootPc = db.AddComputer(QStringLiteral("rootpc"), QString(), -1, -1);
+        const GlobalSettingsPtr parentSettings = record(QStringLiteral("PARENT"));
+        QVERIFY(db.AddSettings(parentSettings, parent, F));
+
+        QString key = QStringLiteral("unchanged");
+        QCOMPARE(db.GetEffectiveSettings(C, pc, key), parentSettings);
+        QCOMPARE(key, QStringLiteral("F%1").arg(parent));
+        QCOMPARE(db.GetEffectiveSettings(F, group, key), parentSettings);
+        QCOMPARE(db.GetEffectiveSettings(F, parent, key), parentSettings);
+        QCOMPARE(db.GetEffectiveSettings(C, rootPc, key), db.GetSettings(G, -1));
+        QCOMPARE(key, QStringLiteral("F-1"));
+
+        const GlobalSettingsPtr own = record(QStringLiteral("OWN"));
+        QVERIFY(db.AddSettings(own, pc, C));
+        QCOMPARE(db.GetEffectiveSettings(C, pc, key), own);
+        QCOMPARE(key, QStringLiteral("C%1").arg(pc));
+        QVERIFY(db.RemoveSettings(pc, C));
+
+        QVERIFY(db.RemoveSettings(parent, F));
+        QCOMPARE(db.GetEffectiveSettings(C, pc, key), db.GetSettings(G, -1));
+        QCOMPARE(key, QStringLiteral("F-1"));
+        QCOMPARE(db.GetEffectiveSettings(G, -1, key), db.GetSettings(G, -1));
+        QCOMPARE(key, QStringLiteral("F-1"));
+    }
+
+    void effectiveSettingsFailures()
+    {
+        RecordingPresenter presenter;
+        ComputerDB db;
+        QString key = QStringLiteral("unchanged");
+        QVERIFY(!db.GetEffectiveSettings(C, 99, key));
+        QCOMPARE(presenter.count(), 1);
+        QVERIFY(internalError(presenter, QStringLiteral("Invalid permission structure."), QStringLiteral("ComputerDB.GetEffectiveSettings")));
+        QCOMPARE(key, QStringLiteral("unchanged"));
+
+        presenter.clear();
+        QVERIFY(!db.GetEffectiveSettings(QStringLiteral("X"), 0, key));
+        QCOMPARE(presenter.count(), 2);
+        QVERIFY(presenter.messages().at(0).text.endsWith(QStringLiteral("Invalid associated type.")));
+        QVERIFY(internalError(presenter, QStringLiteral("Invalid permission structure."), QStringLiteral("ComputerDB.GetEffectiveSettings")));
+
+        presenter.clear();
+        QVERIFY(!db.GetSettings(QStringLiteral("Q"), 1));
+        QVERIFY(internalError(presenter, QStringLiteral("Invalid associated type."), QStringLiteral("ComputerDB.GetSettings")));
+        QCOMPARE(db.GetSettingsIndex(QStringLiteral("Q"), 1), -1);
+        QVERIFY(internalError(presenter, QStringLiteral("Invalid associated type."), QStringLiteral("ComputerDB.GetSettingsIndex")));
+    }
+
+    void rootHasNoFolderRecord()
+    {
+        ComputerDB db;
+        QVERIFY(!db.GetSettings(F, -1));
+        QVERIFY(!db.RemoveNodeSettings(QStringLiteral("F-1")));
+        QVERIFY(db.SettingsTable(0)->Valid);
+        QVERIFY(!db.RemoveSettings(0, G)); // the global record is never removed
+        QVERIFY(db.SettingsTable(0)->Valid);
+    }
+
+    void addSettingsRefusals()
+    {
+        RecordingPresenter presenter;
+        ComputerDB db;
+        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), -1, -1);
+        const int gone = db.AddComputer(QStringLiteral("gone"), QString(), -1, -1);
+        db.RemoveComputer(gone);
+        const GlobalSettingsPtr settings = record(QStringLiteral("X"));
+
+        QVERIFY(!db.AddSettings(settings, -1, C));
+        QVERIFY(!db.AddSettings(settings, gone, C));
+        QVERIFY(!db.AddSettings(settings, 5, C));
+        QVERIFY(!db.AddSettings(settings, 0, F)); // no folder 0 yet
+        QCOMPARE(presenter.count(), 0);
+        QVERIFY(!db.AddSettings(settings, pc, QStringLiteral("Z")));
+        QVERIFY(internalError(presenter, QStringLiteral("Invalid type received."), QStringLiteral("ComputerDB.AddSettings")));
+        QCOMPARE(db.SettingsCount(), 1);
+        QCOMPARE(db.Computers(pc)->CustomSettings, -1);
+        QCOMPARE(settings->AssociatedID, 0); // untouched
+    }
+
+    void addGlobalReplacesSlotZero()
+    {
+        ComputerDB db;
+        const GlobalSettingsPtr wizard = record(QStringLiteral("WIZ"));
+        wizard->ObjectType = F;
+        QVERIFY(!db.AddSettings(wizard, 0, G));
+        QCOMPARE(db.GetSettings(G, -1), wizard);
+        QCOMPARE(wizard->ObjectType, G);
+        QCOMPARE(wizard->AssociatedID, -1);
+        QCOMPARE(db.SettingsCount(), 1);
+    }
+
+    void sameNodeKeepsItsSlot()
+    {
+        ComputerDB db;
+        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), -1, -1);
+        const GlobalSettingsPtr first = record(QStringLiteral("1"));
+        const GlobalSettingsPtr second = record(QStringLiteral("2"));
+        QVERIFY(db.AddSettings(first, pc, C));
+        QCOMPARE(db.GetSettingsIndex(C, pc), 1);
+        QVERIFY(db.AddSettings(second, pc, C));
+        QCOMPARE(db.GetSettingsIndex(C, pc), 1);
+        QCOMPARE(db.SettingsCount(), 2);
+        QCOMPARE(db.GetSettings(C, pc), second);
+        QCOMPARE(second->ObjectType, C);
+        QCOMPARE(second->AssociatedID, pc);
+        // The table hands out the record itself.
+        db.GetSettings(C, pc)->SourceDomain = QStringLiteral("CHANGED");
+        QCOMPARE(second->SourceDomain, QStringLiteral("CHANGED"));
+    }
+
+    void detachedSlotIsNotReused()
+    {
+        ComputerDB db;
+        const int folder = db.AddFolder(QStringLiteral("f"), -1);
+        const GlobalSettingsPtr first = record(QStringLiteral("1"));
+        QVERIFY(db.AddSettings(first, folder, F));
+        QVERIFY(db.RemoveSettings(folder, F));
+        QVERIFY(!first->Valid);
+        QCOMPARE(db.Folders(folder)->CustomSettings, -1);
+        QVERIFY(!db.GetSettings(F, folder));
+        QVERIFY(!db.RemoveSettings(folder, F)); // nothing left to remove
+
+        const GlobalSettingsPtr second = record(QStringLiteral("2"));
+        QVERIFY(db.AddSettings(second, folder, F));
+        QCOMPARE(db.GetSettingsIndex(F, folder), 2);
+        QCOMPARE(db.SettingsTable(1), first); // stays, not Valid
+        QCOMPARE(db.SettingsCount(), 3);
+    }
+
+    void removedNodeLosesItsRecord()
+    {
+        ComputerDB db;
+        const int folder = db.AddFolder(QStringLiteral("f"), -1);
+        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), folder, -1);
+        const GlobalSettingsPtr pcSettings = record(QStringLiteral("pc"));
+        const GlobalSettingsPtr folderSettings = record(QStringLiteral("f"));
+        db.AddSettings(pcSettings, pc, C);
+        db.AddSettings(folderSettings, folder, F);
+        db.RemoveFolder(folder);
+        QVERIFY(!pcSettings->Valid);
+        QVERIFY(!folderSettings->Valid);
+        QCOMPARE(db.Computers(pc)->CustomSettings, -1);
+    }
+
+    void tableGrowsAtTheFiftiethRecord()
+    {
+        ComputerDB db;
+        QList<GlobalSettingsPtr> attached;
+        for (int i = 0; i < 60; ++i)
+            db.AddComputer(QStringLiteral("pc%1").arg(i), QString(), -1, -1);
+        for (int i = 0; i < 48; ++i) {
+            attached.append(record(QString::number(i)));
+            QVERIFY(db.AddSettings(attached.last(), i, C));
+        }
+        QCOMPARE(db.SettingsCount(), 49);
+        QCOMPARE(db.SettingsCapacity(), 50);
+
+        // The record that fills slot 49, the table's 50th, makes it grow.
+        attached.append(record(QStringLiteral("48")));
+        QVERIFY(db.AddSettings(attached.last(), 48, C));
+        QCOMPARE(db.SettingsCapacity(), 100);
+        QCOMPARE(db.SettingsCount(), 50);
+        for (int i = 0; i < attached.size(); ++i) {
+            QCOMPARE(db.SettingsTable(i + 1), attached.at(i));
+            QCOMPARE(db.GetSettings(C, i)->SourceDomain, QString::number(i));
+        }
+        QCOMPARE(db.SettingsTable(0)->ObjectType, G);
+    }
+
+    void associatedSettingsFromFile()
+    {
+        RecordingPresenter presenter;
+        ComputerDB db;
+        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), -1, 0);
+        const int folder = db.AddFolder(QStringLiteral("f"), -1);
+
+        GlobalSettingsPtr unowned = record(QStringLiteral("?"));
+        unowned->ObjectType = C;
+        unowned->AssociatedID = -1;
+        db.AddAssociatedSettings(unowned, true);
+        QVERIFY(internalError(presenter, QStringLiteral("Invalid settings association in save file."),
+                              QStringLiteral("ComputerDB.AddAssociatedSettings")));
+        QCOMPARE(db.SettingsCount(), 1);
+
+        GlobalSettingsPtr loaded = record(QStringLiteral("a"));
+        loaded->ObjectType = C;
+        loaded->AssociatedID = pc;
+        db.AddAssociatedSettings(loaded, true);
+        QCOMPARE(db.Computers(pc)->CustomSettings, 1); // a 0 link never means slot 0
+        GlobalSettingsPtr again = record(QStringLiteral("b"));
+        again->ObjectType = C;
+        again->AssociatedID = pc;
+        db.AddAssociatedSettings(again, true); // from a file: always a new slot
+        QCOMPARE(db.Computers(pc)->CustomSettings, 2);
+        QCOMPARE(db.SettingsCount(), 3);
+
+        GlobalSettingsPtr odd = record(QStringLiteral("odd"));
+        odd->ObjectType = QStringLiteral("X");
+        odd->AssociatedID = folder;
+        db.AddAssociatedSettings(odd, false);
+        QCOMPARE(db.SettingsCount(), 3);
+        QCOMPARE(db.Folders(folder)->CustomSettings, -1);
+        QCOMPARE(db.SettingsTable(0)->SourceDomain, QString());
+    }
+
+    void removeAllSettingsStartsOver()
+    {
+        ComputerDB db;
+        const int folder = db.AddFolder(QStringLiteral("f"), -1);
+        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), folder, -1);
+        const GlobalSettingsPtr oldGlobal = db.GetSettings(G, -1);
+        db.AddSettings(record(QStringLiteral("f")), folder, F);
+        db.AddSettings(record(QStringLiteral("pc")), pc, C);
+        AppState::Get().DatabaseChanged = true;
+
+        db.RemoveAllSettings();
+        QVERIFY(!AppState::Get().DatabaseChanged);
+        QCOMPARE(db.SettingsCount(), 1);
+        QVERIFY(db.GetSettings(G, -1) != oldGlobal);
+        QVERIFY(!db.GetSettings(F, folder));
+        QVERIFY(!db.GetSettings(C, pc));
+        QString key;
+        QCOMPARE(db.GetEffectiveSettings(C, pc, key), db.GetSettings(G, -1));
+
+        QVERIFY(db.AddSettings(record(QStringLiteral("new")), pc, C));
+        QCOMPARE(db.GetSettingsIndex(C, pc), 1);
+        QCOMPARE(db.SettingsCount(), 2);
+    }
+
+    void overwriteChildren_data()
+    {
+        QTest::addColumn<bool>("linked");
+        QTest::newRow("database walk") << false;
+        QTest::newRow("tree walk") << true;
+    }
+
+    void overwriteChildren()
+    {
+        QFETCH(bool, linked);
+        ComputerDB db;
+        MemoryTreeDisplay tree;
+        tree.resetWithRoot();
+        if (linked)
+            db.LinkTreeView(&tree, 24, 3, nullptr);
+        const int group = db.AddPath(QStringLiteral("Group"));
+        const int sub = db.AddPath(QStringLiteral("Group\\Sub"));
+        const int subsub = db.AddPath(QStringLiteral("Group\\Sub\\SubSub"));
+        const int sibling = db.AddPath(QStringLiteral("Sibling"));
+        const int pc1 = db.AddComputer(QStringLiteral("pc1"), QString(), group, -1);
+        const int pc2 = db.AddComputer(QStringLiteral("pc2"), QString(), subsub, -1);
+        const int outside = db.AddComputer(QStringLiteral("outside"), QString(), sibling, -1);
+        for (int id : {group, sub, subsub, sibling})
+            db.AddSettings(record(QString::number(id)), id, F);
+        for (int id : {pc1, pc2, outside})
+            db.AddSettings(record(QString::number(id)), id, C);
+
+        db.OverwriteChildrenSettings(QStringLiteral("F%1").arg(group), 0);
+        QVERIFY(db.GetSettings(F, group));
+        QVERIFY(!db.GetSettings(F, sub));
+        QVERIFY(!db.GetSettings(F, subsub));
+        QVERIFY(!db.GetSettings(C, pc1));
+        QVERIFY(!db.GetSettings(C, pc2));
+        QVERIFY(db.GetSettings(F, sibling));
+        QVERIFY(db.GetSettings(C, outside));
+        QString key;
+        db.GetEffectiveSettings(C, pc2, key);
+        QCOMPARE(key, QStringLiteral("F%1").arg(group));
+
+        // From the root every own record below goes; the global one stays.
+        db.OverwriteChildrenSettings(QStringLiteral("F-1"), 0);
+        QVERIFY(!db.GetSettings(F, group));
+        QVERIFY(!db.GetSettings(C, outside));
+        QVERIFY(db.GetSettings(G, -1)->Valid);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSettingsInheritance)
+#include "tst_SettingsInheritance.moc"
