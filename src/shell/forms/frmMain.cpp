@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QShowEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -348,6 +349,17 @@ bool frmMain::event(QEvent *event)
     if (event->type() == QEvent::WindowActivate)
         QTimer::singleShot(0, this, &frmMain::Form_Activate);
     return QMainWindow::event(event);
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    // A desktop without a window manager never activates the window; the
+    // first show stands in for the first activation there.
+    if (!m_shown) {
+        m_shown = true;
+        QTimer::singleShot(0, this, &frmMain::Form_Activate);
+    }
 }
 
 void frmMain::Form_Activate()

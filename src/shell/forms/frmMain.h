@@ -60,6 +60,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -152,6 +153,7 @@ private:
     bool WelcomePending = false;
     bool SettingsChanged = false;
     bool TreeReady = false;
+    bool m_shown = false;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
 };

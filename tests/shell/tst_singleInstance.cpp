@@ -1,0 +1,110 @@
+#include "common/modRegistry.h"
+#include "shell/modStartup.h"
+
+#include "support/TestRegistry.h"
+
+#include <QLockFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// Starts the real console as separate processes, on a store and lock of the test's own.
+class TestSingleInstance : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TestRegistry> m_registry;
+    std::unique_ptr<QTemporaryDir> m_logs;
+
+    void start(QProcess &process)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("VARNO_OSK_REGISTRY"), m_registry->path());
+        // The console is ended from outside; what it leaves unfreed is not this test's concern.
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(VO_CONSOLE), {});
+        QVERIFY(process.waitForStarted());
+    }
+
+    // True once `process` holds the console's lock.
+    bool holdsLock(const QProcess &process) const
+    {
+        QLockFile lock(modStartup::InstanceLockPath());
+        qint64 pid = 0;
+        QString host;
+        QString app;
+        return lock.getLockInfo(&pid, &host, &app) && pid == process.processId();
+    }
+
+    static void stop(QProcess &process)
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(30000);
+        }
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_registry = std::make_unique<TestRegistry>();
+        m_logs = std::make_unique<QTemporaryDir>();
+        RegKey key = Reg::NoKey;
+        QCOMPARE(modRegistry::CreateKey(QStringLiteral("Brindlewood\\Varno-Osk"), Reg::NoKey, QStringLiteral("HKCU\\Software"), QString(), key),
+                 0L);
+        modRegistry::CloseKey(key);
+        const QString appKey = QStringLiteral("HKCU\\Software\\Brindlewood\\Varno-Osk");
+        QVERIFY(modRegistry::SaveSettingString(appKey, QStringLiteral("LogPath"), m_logs->path()));
+        QVERIFY(modRegistry::SaveSettingString(appKey, QStringLiteral("WelcomeScreen"), QStringLiteral("1")));
+    }
+
+    void cleanup()
+    {
+        m_registry.reset();
+        m_logs.reset();
+    }
+
+    void secondStartEndsAtOnceWhileTheFirstRuns()
+    {
+        QProcess first;
+        start(first);
+        QTRY_VERIFY_WITH_TIMEOUT(holdsLock(first), 60000);
+
+        QProcess second;
+        start(second);
+        QVERIFY(second.waitForFinished(60000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.readAllStandardOutput(), QByteArray());
+        QCOMPARE(second.readAllStandardError(), QByteArray());
+
+        QCOMPARE(first.state(), QProcess::Running);
+        QVERIFY(holdsLock(first));
+        stop(first);
+    }
+
+    void aCrashedConsoleDoesNotBlockTheNext()
+    {
+        QProcess crashed;
+        start(crashed);
+        QTRY_VERIFY_WITH_TIMEOUT(holdsLock(crashed), 60000);
+        crashed.kill(); // SIGKILL: no chance to remove the lock file
+        QVERIFY(crashed.waitForFinished(30000));
+        QVERIFY(QFile::exists(modStartup::InstanceLockPath()));
+
+        QProcess next;
+        start(next);
+        QTRY_VERIFY_WITH_TIMEOUT(holdsLock(next) || next.state() == QProcess::NotRunning, 60000);
+        QCOMPARE(next.state(), QProcess::Running);
+        QVERIFY(holdsLock(next));
+        stop(next);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSingleInstance)
+#include "tst_singleInstance.moc"
