@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+// One of the logs the engine keeps in the results folder. Lines are stamped
+// with the console's clock, end in CR LF, are UTF-8, and are flushed at once
+// so that the log commands of the console show what happened up to now.
+class EngineLogFile
+{
+public:
+    // Appends to the file, creating it when needed.
+    bool Open(const QString &path);
+    void Close();
+    bool IsOpen() const { return m_file.isOpen(); }
+    QString Path() const { return m_file.fileName(); }
+    QString ErrorString() const { return m_file.errorString(); }
+
+    void Line(const QString &text);
+
+    // "yyyy-MM-dd hh:mm:ss" of the console's clock.
+    static QString Stamp();
+
+private:
+    QFile m_file;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class QTcpServer;
+class QTcpSocket;
+
+// The engine's side of the network test: it listens on the listener address
+// and port, greets whoever connects (typically telnet on a client), and when
+// that peer presses a key reports that the test got through.
+class NetworkTestListener final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static const QByteArray Greeting;
+    static const QByteArray Farewell;
+
+    explicit NetworkTestListener(QObject *parent = nullptr);
+    ~NetworkTestListener() override;
+
+    // 0 when listening, else the engine's number: 1028 the address is not
+    // this machine's, 1027 anything else (the port taken, no permission).
+    // Port 0 lets the system choose; Port() tells which.
+    int Start(const QString &address, quint16 port);
+    void Stop();
+
+    bool IsListening() const;
+    quint16 Port() const;
+    QString ErrorString() const { return m_errorString; }
+
+Q_SIGNALS:
+    void Connected(const QString &peer);
+    void KeyReceived(const QString &peer);
+
+private:
+    // Telnet clients may open with option negotiation; those bytes are not
+    // the key the person pressed.
+    enum class TelnetState : quint8 {
+        Data,
+        Command,
+        Option,
+        SubNegotiation,
+        SubNegotiationCommand,
+    };
+
+    void acceptConnections();
+    void readFrom(QTcpSocket *socket);
+    void drop(QTcpSocket *socket);
+
+    QTcpServer *m_server = nullptr;
+    QHash<QTcpSocket *, TelnetState> m_peers;
+    QString m_errorString;
+};

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class JobArray;
+
+// What a client's status query answers.
+struct ClientStatusRecord
+{
+    int Client = 0;        // engine client number; 0 for a client the engine does not know
+    QString StatusCode;    // "NP", "L3", "CL", "XS", ...; empty for an unknown client
+    QString ComputerName;
+    int Transferor = 0;    // the transferor working on it; 0 when none
+};
+
+// The migration engine as the console drives it. QXEInterface is its only
+// user and knows it through this interface alone, so another engine binds
+// in modEngine::CreateHandler without a change to the console.
+//
+// Calls are made on the user-interface thread and return at once; whatever
+// the engine has to say later arrives through its signals on that thread.
+// Failures of a call that the caller must hear about are raised as
+// modErrorHandler::Failure with the engine's message number.
+class QXEHandler : public QObject
+{
+    Q_OBJECT
+
+public:
+    // The engine's own limits on "MaxTransferors": a run uses at most this
+    // many transferors at once, and the configuration dialog allows 1 to
+    // MaxTransferorsLimit.
+    static constexpr int MaxTransferorsDefault = 5;
+    static constexpr int MaxTransferorsLimit = 50;
+
+    // Levels of WriteLog lines, as the console passes them.
+    static constexpr quint8 LogLevelSuccess = 3;
+
+    using QObject::QObject;
+    ~QXEHandler() override;
+
+    // Set once, when the console creates the engine.
+    virtual void SetRegistryPath(const QString &path) = 0;
+    virtual void SetProgramFolder(const QString &folder) = 0;
+
+    // Set by every run, in this order, before SetClients.
+    virtual void SetLoggingLevel(quint8 level) = 0;
+    virtual void SetLogPath(const QString &resultsFolder) = 0;
+    virtual void SetHandlerLogFile(const QString &fileName) = 0;
+    virtual void SetClientLogFile(const QString &fileName) = 0;
+    virtual void SetClientStatusFile(const QString &fileName) = 0;
+    virtual void SetStatusPath(const QString &resultsFolder) = 0;
+    // "*" stands for the transferor number.
+    virtual void SetTransferorLogFile(const QString &pattern) = 0;
+    virtual void SetDestPath(const QString &path) = 0;
+    virtual void SetDestShare(const QString &share) = 0;
+    virtual void SetSourcePath(const QString &path) = 0;
+    virtual void SetKeepAliveIncrement(qint32 seconds) = 0;
+    virtual void SetListenerIP(const QString &address) = 0;
+    virtual void SetListenerPort(quint16 port) = 0;
+    virtual void SetMaxTransferors(quint8 count) = 0;
+    virtual void SetReportingPeriod(qint32 seconds) = 0;
+    virtual void SetStatusCheckPeriod(qint32 seconds) = 0;
+
+    // The client array (10 columns, one row per client); the engine keeps its own copy.
+    virtual void SetClients(const JobArray &clients) = 0;
+    virtual void StartProcessing() = 0;
+
+    virtual void CancelAll() = 0;
+    virtual void AbortAll() = 0;
+    virtual void CancelClient(int client) = 0;
+    virtual void AbortClient(int client) = 0;
+    virtual ClientStatusRecord GetClientStatus(int client) const = 0;
+
+    // The address as a 32-bit number in the order inet_addr gives it: the
+    // first octet in the lowest byte.
+    virtual void NetworkTestStart(qint32 address, qint32 port) = 0;
+    virtual void NetworkTestEnd() = 0;
+
+    virtual void WriteLog(quint8 level, int number, const QString &text) = 0;
+
+    // "10.1.2.3" as NetworkTestStart takes it, and back; 0 for text that is
+    // not a dotted IPv4 address.
+    static qint32 PackAddress(const QString &address);
+    static QString UnpackAddress(qint32 address);
+
+Q_SIGNALS:
+    void ClientStatusChanged(int client, const QString &status);
+    void ClientSuccess(int client);
+    void Error(int number);
+    void LastClient();
+    void ProcessingComplete();
+    void TestReceived();
+};

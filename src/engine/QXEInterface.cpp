@@ -1,0 +1,474 @@
+#include "engine/QXEInterface.h"
+
+#include "common/AppState.h"
+#include "common/modErrorHandler.h"
+#include "common/modFormat.h"
+#include "common/modGeneral.h"
+#include "common/modRegistry.h"
+#include "engine/ClientConfig.h"
+#include "engine/QXEHandler.h"
+#include "engine/modEngine.h"
+#include "engine/modStrings.h"
+
+#include <QCoreApplication>
+
+#include <new>
+#include <optional>
+
+namespace {
+
+constexpr int kDefaultListenerPort = 7919;
+
+const QString kNoKeyForNode = QStringLiteral("Unable to find QXE key for selected node.");
+
+int numberOfCurrentException()
+{
+    try {
+        throw;
+    } catch (const modErrorHandler::Failure &failure) {
+        return failure.number();
+    } catch (const std::bad_alloc &) {
+        return 7;
+    } catch (...) {
+        return 51;
+    }
+}
+
+// What Run reads from the console's key, with the defaults it falls back on.
+struct RunValues
+{
+    QString clientLogFile;
+    QString clientStatusFile;
+    QString destPath;
+    QString destShare;
+    QString handlerLogFile;
+    int keepAliveIncrement = 0;
+    int loggingLevel = 0;
+    int maxTransferors = 0;
+    int reportingPeriod = 0;
+    QString sourcePath;
+    int statusCheckPeriod = 0;
+    QString transferorLogFile;
+};
+
+} // namespace
+
+QXEInterface::QXEInterface(QObject *parent)
+    : QXEInterface(modEngine::CreateHandler(), parent)
+{
+}
+
+QXEInterface::QXEInterface(std::unique_ptr<QXEHandler> engine, QObject *parent)
+    : QObject(parent)
+    , m_catalogue(std::make_unique<DispatchWrapper>())
+    , m_engine(std::move(engine))
+    , m_regPath(AppState::Get().AppKeyPath)
+{
+    setRunning(false);
+    m_engine->SetRegistryPath(EngineRegistryPath());
+    m_engine->SetProgramFolder(modGeneral::ProgramFolder());
+    connectEngine();
+}
+
+QXEInterface::~QXEInterface()
+{
+    m_clientArray.Erase();
+    m_settingsArray.Erase();
+    m_translationArray.Erase();
+    if (m_engine)
+        m_engine->disconnect(this);
+}
+
+QString QXEInterface::EngineRegistryPath()
+{
+    return AppState::Get().AppKeyPath + QStringLiteral("\\Handler");
+}
+
+void QXEInterface::connectEngine()
+{
+    QXEHandler *engine = m_engine.get();
+    connect(engine, &QXEHandler::ClientStatusChanged, this, &QXEInterface::engineClientStatusChanged);
+    connect(engine, &QXEHandler::ClientSuccess, this, &QXEInterface::engineClientSuccess);
+    connect(engine, &QXEHandler::Error, this, &QXEInterface::engineError);
+    connect(engine, &QXEHandler::LastClient, this, &QXEInterface::LastClient);
+    connect(engine, &QXEHandler::ProcessingComplete, this, &QXEInterface::ProcessingComplete);
+    connect(engine, &QXEHandler::TestReceived, this, &QXEInterface::engineTestReceived);
+}
+
+void QXEInterface::setRunning(bool running)
+{
+    AppState::State &state = AppState::Get();
+    state.MigrationRunning = running;
+    state.MigrationIdle = !running;
+    Q_EMIT RunningChanged(running);
+}
+
+void QXEInterface::SetListenerAddressSource(std::function<QString()> source)
+{
+    m_listenerAddressSource = std::move(source);
+}
+
+QString QXEInterface::ComputerName(int client) const
+{
+    return m_clientArray.Text(1, client);
+}
+
+// Node keys and client numbers ------------------------------------------------
+
+int QXEInterface::CDBtoQXE(int computerId)
+{
+    if (!m_translationArray.Exists()) {
+        modErrorHandler::ShowMessage(modErrorHandler::Error, QStringLiteral("Translation array not initialized."));
+        return -1;
+    }
+    // Events run during the scan and may start a new run that replaces the
+    // array; the scan keeps to the array it began with.
+    const QList<qint32> ids = m_translationArray.Ids();
+    const int lower = 1;
+    const int upper = static_cast<int>(ids.size());
+    if (upper < lower)
+        return -1;
+
+    const bool fromLower = qint64(computerId) - lower <= qint64(upper) - computerId;
+    const int first = fromLower ? lower : upper;
+    const int last = fromLower ? upper : lower;
+    const int direction = fromLower ? 1 : -1;
+    for (int row = first;; row += direction) {
+        if (ids.at(row - 1) == computerId)
+            return row;
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+        if (row == last)
+            break;
+    }
+    return -1;
+}
+
+int QXEInterface::clientForNodeKey(const QString &nodeKey)
+{
+    bool numeric = false;
+    const int id = nodeKey.mid(1).toInt(&numeric);
+    // Not a computer's key at all: no client can match it.
+    return CDBtoQXE(numeric ? id : -1);
+}
+
+QString QXEInterface::SimpleClientStatus(const QString &nodeKey)
+{
+    QString status;
+    modErrorHandler::Guard("QXEInterface.SimpleClientStatus", [&] {
+        const int client = clientForNodeKey(nodeKey);
+        if (client < 0) {
+            modErrorHandler::ShowMessage(modErrorHandler::Warning,
+                                         QStringLiteral("Unable to find QXE key for selected node (") + QString::number(client) + QStringLiteral(")."));
+            return;
+        }
+        status = m_engine->GetClientStatus(client).StatusCode;
+    });
+    return status;
+}
+
+void QXEInterface::AbortAll()
+{
+    if (!AppState::Get().MigrationRunning)
+        return;
+    modErrorHandler::Guard("QXEInterface.AbortAll", [&] { m_engine->AbortAll(); });
+}
+
+void QXEInterface::CancelAll()
+{
+    if (!AppState::Get().MigrationRunning)
+        return;
+    modErrorHandler::Guard("QXEInterface.CancelAll", [&] { m_engine->CancelAll(); });
+}
+
+void QXEInterface::AbortClient(const QString &nodeKey)
+{
+    if (!AppState::Get().MigrationRunning)
+        return;
+    modErrorHandler::Guard("QXEInterface.AbortClient", [&] {
+        const int client = clientForNodeKey(nodeKey);
+        if (client < 0) {
+            modErrorHandler::ShowMessage(modErrorHandler::Warning, kNoKeyForNode);
+            return;
+        }
+        m_engine->AbortClient(client);
+    });
+}
+
+void QXEInterface::CancelClient(const QString &nodeKey)
+{
+    if (!AppState::Get().MigrationRunning)
+        return;
+    modErrorHandler::Guard("QXEInterface.CancelClient", [&] {
+        const int client = clientForNodeKey(nodeKey);
+        if (client < 0) {
+            modErrorHandler::ShowMessage(modErrorHandler::Warning, kNoKeyForNode);
+            return;
+        }
+        m_engine->CancelClient(client);
+    });
+}
+
+// The configuration file -----------------------------------------------------------
+
+QByteArray QXEInterface::CreateConfigFile(int client)
+{
+    QByteArray file;
+    modErrorHandler::Guard("QXEInterface.CreateConfigFile", [&] {
+        if (!m_clientArray.Contains(1, client) || !m_settingsArray.Contains(1, client))
+            modErrorHandler::Raise(9);
+        auto c = [&](int column) { return m_clientArray.Text(column, client); };
+        auto s = [&](int column) { return m_settingsArray.Text(column, client); };
+        // In the order of ClientConfig::Keys().
+        const QStringList values = {
+            ClientConfig::Version,
+            m_consoleIP,
+            QString::number(m_listenerPort),
+            c(3), c(4), c(2), // VARNOUSER, VARNOPASS, VARNODOM
+            c(6), c(7), c(5), // OSKUSER, OSKPASS, OSKDOM
+            c(1),             // COMPUTERNAME
+            s(8), s(9), s(21),
+            QString::number(client), // KEY
+            s(23), s(22), s(20), s(13), s(12), s(10), s(11),
+            s(15), s(16), s(17), s(18), s(19), s(14), s(24),
+            s(4), s(3), s(5), s(6), s(7), s(1), s(2),
+        };
+        const QString text = ClientConfig::Compose(values);
+        file = m_random ? modScramble::Scramble(text, m_random) : modScramble::Scramble(text);
+    });
+    return file;
+}
+
+// Network test ------------------------------------------------------------------
+
+void QXEInterface::NetworkTestStart(qint32 address, qint32 port)
+{
+    modErrorHandler::Guard("QXEInterface.NetworkTestStart", [&] {
+        Q_EMIT Progress(m_catalogue->MessageText(4008));
+        m_engine->NetworkTestStart(address, port);
+    });
+}
+
+void QXEInterface::NetworkTestEnd()
+{
+    modErrorHandler::Guard("QXEInterface.NetworkTestEnd", [&] {
+        Q_EMIT Progress(m_catalogue->MessageText(4009));
+        m_engine->NetworkTestEnd();
+    });
+}
+
+// Run ------------------------------------------------------------------------------
+
+QString QXEInterface::RunFailureText(int number) const
+{
+    switch (number) {
+    case 1022:
+        return modStrings::LoadResString(1022);
+    case 1021:
+    case 1027:
+    case 1028:
+    case 1029:
+    case 1032:
+    case 1033:
+    case 1043:
+    case 1044:
+        return m_catalogue->MessageText(number);
+    default:
+        return QStringLiteral("Error in QXEInterface.Run. ") + m_catalogue->MessageText(9999) + QLatin1Char(' ') + QString::number(number);
+    }
+}
+
+void QXEInterface::Run(JobExport &database)
+{
+    setRunning(true);
+
+    RegKey key = Reg::NoKey;
+    modRegistry::OpenKey(m_regPath, QString(), Reg::KeyAllAccess, key);
+    bool busy = false;
+    auto finish = [&] {
+        if (key != Reg::NoKey)
+            modRegistry::CloseKey(key);
+        key = Reg::NoKey;
+        if (busy)
+            Q_EMIT BusyChanged(false);
+    };
+
+    try {
+        bool readFailed = false;
+        auto read = [&](const char *name, const QVariant &fallback) {
+            QVariant value = fallback;
+            // Without an open key every read fails; GetValue must not open the path itself then.
+            const long code = key == Reg::NoKey ? long(Reg::KeyNotOpened)
+                                                : modRegistry::GetValue(QString::fromLatin1(name), value, fallback, key, m_regPath);
+            if (code != Reg::Success && code != Reg::DefaultReturned)
+                readFailed = true;
+            return value;
+        };
+        auto text = [&](const char *name, const QString &fallback) { return read(name, fallback).toString(); };
+        auto number = [&](const char *name, int fallback) { return read(name, fallback).toInt(); };
+
+        RunValues v;
+        v.clientLogFile = text("CLogFile", QStringLiteral("varnoosk.log"));
+        v.clientStatusFile = text("CStatusFile", QStringLiteral("varnoosk.sts"));
+        v.destPath = text("DestPath", QString());
+        v.destShare = text("DestShare", QStringLiteral("ADMIN$"));
+        v.handlerLogFile = text("HLogFile", QStringLiteral("handler.log"));
+        v.keepAliveIncrement = number("KeepAliveIncrement", 300);
+        v.loggingLevel = number("LoggingLevel", 1);
+        v.maxTransferors = number("MaxTransferors", QXEHandler::MaxTransferorsDefault);
+        v.reportingPeriod = number("ReportingPeriod", 120);
+        v.sourcePath = text("SourcePath", modGeneral::ProgramFolder() + QLatin1Char('/'));
+        v.statusCheckPeriod = number("StatusCheckPeriod", 15);
+        v.transferorLogFile = text("TLogFile", QStringLiteral("transferor*.log"));
+
+        const QString resultsFolder = modGeneral::GetLogPath();
+
+        if (readFailed) {
+            Q_EMIT Message(LevelError, m_catalogue->MessageText(1003));
+            Q_EMIT Progress(modStrings::LoadResString(modStrings::ExecutionCanceled));
+            finish();
+            // No engine was started, so nothing would ever end the run.
+            setRunning(false);
+            return;
+        }
+
+        m_listenerIP = m_listenerAddressSource ? m_listenerAddressSource() : [&] {
+            const QString stored = text("ListenerIP", QString());
+            return modFormat::IsValidIPAddress(stored) ? stored : QString();
+        }();
+        if (m_listenerIP.isEmpty())
+            modErrorHandler::Raise(1021);
+
+        int port = number("ListenerPort", kDefaultListenerPort);
+        // A port the engine's 16 bits cannot hold is as unusable as one below 1.
+        if (port < 1 || port > 65535)
+            port = kDefaultListenerPort;
+        m_listenerPort = port;
+        const QString consoleIP = text("ConsoleIP", QString());
+        m_consoleIP = modFormat::IsValidIPAddress(consoleIP) ? consoleIP : m_listenerIP;
+
+        busy = true;
+        Q_EMIT BusyChanged(true);
+        Q_EMIT Progress(modStrings::LoadResString(modStrings::BuildingMigrationList));
+
+        // An export that finds no computer leaves the arrays alone; erased
+        // first, they cannot pass off the last run's clients as this one's.
+        m_clientArray.Erase();
+        m_settingsArray.Erase();
+        m_translationArray.Erase();
+        database.ExportArrays(m_clientArray, m_settingsArray, m_translationArray, [this](int row) { return CreateConfigFile(row); });
+        if (!m_translationArray.Exists() || m_translationArray.Rows() < 1 || m_clientArray.Rows() < 1)
+            modErrorHandler::Raise(1022);
+
+        Q_EMIT Progress(modStrings::LoadResString(modStrings::ProcessingEntries));
+
+        QXEHandler &engine = *m_engine;
+        engine.SetLoggingLevel(static_cast<quint8>(qBound(0, v.loggingLevel, 255)));
+        engine.SetLogPath(resultsFolder);
+        engine.SetHandlerLogFile(v.handlerLogFile);
+        engine.SetClientLogFile(v.clientLogFile);
+        engine.SetClientStatusFile(v.clientStatusFile);
+        engine.SetStatusPath(resultsFolder);
+        engine.SetTransferorLogFile(v.transferorLogFile);
+        engine.SetDestPath(v.destPath);
+        engine.SetDestShare(v.destShare);
+        engine.SetSourcePath(v.sourcePath);
+        engine.SetKeepAliveIncrement(v.keepAliveIncrement);
+        engine.SetListenerIP(m_listenerIP);
+        engine.SetListenerPort(static_cast<quint16>(m_listenerPort));
+        engine.SetMaxTransferors(static_cast<quint8>(qBound(0, v.maxTransferors, 255)));
+        engine.SetReportingPeriod(v.reportingPeriod);
+        engine.SetStatusCheckPeriod(v.statusCheckPeriod);
+        engine.SetClients(m_clientArray);
+        engine.StartProcessing();
+    } catch (...) {
+        const int failure = numberOfCurrentException();
+        if (AppState::Get().MigrationRunning) {
+            Q_EMIT Message(failure == 1022 ? LevelWarning : LevelError, RunFailureText(failure));
+            setRunning(false);
+        }
+    }
+    finish();
+}
+
+// Engine events -------------------------------------------------------------------
+
+QString QXEInterface::EngineErrorText(int number) const
+{
+    switch (number) {
+    case 1002:
+    case 1004:
+    case 1021:
+    case 1027:
+    case 1028:
+    case 1029:
+    case 1032:
+    case 1033:
+    case 1044:
+        return m_catalogue->MessageText(number);
+    default:
+        break;
+    }
+
+    struct Part
+    {
+        int base;
+        const char *text;
+    };
+    static constexpr Part parts[] = {
+        {6'000'000, "Error in whnHandler.ProcessClient."},
+        {5'000'000, "Error in whnHandler.LoadGeneralTransferorSettings."},
+        {4'000'000, "Error in whnHandler.ErrorNumber."},
+        {3'000'000, "Error in whnHandler.CheckStatus."},
+        {2'000'000, "Error in whnHandler.GetClientStatus."},
+        {1'000'000, "Error in whnHandler.Execute."},
+    };
+    QString where = QStringLiteral("Error whnHandler.");
+    qint64 rest = number;
+    for (const Part &part : parts) {
+        if (number >= part.base) {
+            where = QString::fromLatin1(part.text);
+            rest = qint64(number) - part.base;
+            break;
+        }
+    }
+    return where + QStringLiteral("  ") + m_catalogue->MessageText(9999) + QLatin1Char(' ') + QString::number(rest);
+}
+
+void QXEInterface::engineError(int number)
+{
+    const QString text = EngineErrorText(number);
+    setRunning(false);
+    Q_EMIT EditColorsRequested();
+    Q_EMIT Message(LevelError, text);
+}
+
+void QXEInterface::engineClientStatusChanged(int client, const QString &status)
+{
+    modErrorHandler::Guard("QXEInterface.QXE_ClientStatusChanged", [&] {
+        const int computerId = m_translationArray.At(client);
+        Q_EMIT ClientStatusChanged(computerId, status);
+    });
+}
+
+void QXEInterface::engineClientSuccess(int client)
+{
+    modErrorHandler::Guard("QXEInterface.QXE_ClientSuccess", [&] {
+        // The users ride inside {DATA}, so that the line still ends with the text's own full stop.
+        QString data = QStringLiteral(" - ") + ComputerName(client);
+        const QString sourceUsers = m_settingsArray.Text(1, client);
+        if (!sourceUsers.isEmpty())
+            data += QStringLiteral(": ") + sourceUsers + QStringLiteral(" -> ") + m_settingsArray.Text(8, client);
+        QString line = modStrings::LoadResString(modStrings::MigrationSuccessful);
+        line.replace(QStringLiteral("{DATA}"), data);
+        m_engine->WriteLog(QXEHandler::LogLevelSuccess, modStrings::MigrationSuccessful, line);
+    });
+}
+
+void QXEInterface::engineTestReceived()
+{
+    const QString text = m_catalogue->MessageText(3027);
+    Q_EMIT Progress(text);
+    Q_EMIT Message(LevelInformation, text);
+    Q_EMIT TestReceived();
+}
