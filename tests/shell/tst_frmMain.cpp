@@ -1,5 +1,6 @@
 #include "common/AppState.h"
 #include "common/modRegistry.h"
+#include "database/ComputerDB.h"
 #include "shell/UrlOpener.h"
 #include "shell/forms/frmMain.h"
 #include "shell/forms/frmWelcome.h"
@@ -228,11 +229,18 @@ private Q_SLOTS:
         AppState::Get().CurrentSettingsFile = QStringLiteral("/srv/jobs/wave1.vos");
         auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("tvMain"));
         new QTreeWidgetItem(tree->topLevelItem(0), {QStringLiteral("PC-0001")});
+        QVERIFY(window.database());
+        QCOMPARE(window.database()->ComputerCount(), 0);
+        window.database()->AddComputer(QStringLiteral("PC-0001"), QString(), -1, -1);
+        QCOMPARE(window.database()->ComputerCount(), 1);
+        ComputerDB *database = window.database();
 
         action(window, QStringLiteral("mnuNewSettings"))->trigger();
         QCOMPARE(AppState::Get().CurrentJobName, QStringLiteral("Migration2"));
         QCOMPARE(window.windowTitle(), QStringLiteral("Varno-Osk - Profile Migration System: Migration2"));
         QCOMPARE(AppState::Get().CurrentSettingsFile, QString());
+        QCOMPARE(window.database(), database); // cleared, never replaced
+        QCOMPARE(window.database()->ComputerCount(), 0);
         QCOMPARE(tree->topLevelItemCount(), 1);
         QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("All Computers"));
         QCOMPARE(tree->topLevelItem(0)->childCount(), 0);

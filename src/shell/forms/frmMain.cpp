@@ -4,6 +4,7 @@
 #include "common/Presenter.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
+#include "database/ComputerDB.h"
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmWelcome.h"
 #include "shell/modHelp.h"
@@ -259,8 +260,10 @@ void frmMain::Form_Load()
 
         AppState::Get().CurrentJobName = modGeneral::GetNextMigJobName(AppState::Get().CurrentJobName);
 
-        // TODO(database): `Database` = one ComputerDB, Clear once, then
-        // LinkTreeView(tvMain, 24, 3, no progress), once src/database has it.
+        Database = std::make_unique<ComputerDB>();
+        Database->Clear();
+        // TODO(tree): Database->LinkTreeView(tvMain, 24, 3, nullptr) once
+        // tvMain implements TreeDisplay.
 
         // The settings panel selects its first tab here.
         SettingsChange(false);
@@ -401,9 +404,10 @@ void frmMain::NewSettingsFile()
             return;
         AppState::State &state = AppState::Get();
         state.CurrentSettingsFile.clear();
-        // TODO(database): Database.Clear() here; after ClearTreeView,
-        // LinkTreeView exactly as at load.
+        if (Database)
+            Database->Clear();
         ClearTreeView();
+        // TODO(tree): Database->LinkTreeView(tvMain, 24, 3, nullptr), as at load.
         state.CurrentJobName = modGeneral::GetNextMigJobName(state.CurrentJobName);
         SetMainCaption();
     });

@@ -3,7 +3,9 @@
 #include <QMainWindow>
 
 #include <array>
+#include <memory>
 
+class ComputerDB;
 class QAction;
 class QFrame;
 class QLabel;
@@ -52,6 +54,8 @@ public:
     void Running(bool running);
     // The panel holds edits not yet saved.
     void SettingsChange(bool changed);
+
+    ComputerDB *database() const { return Database.get(); }
 
     int TwipsPerPixelX() const { return m_twipsPerPixelX; }
     int TwipsPerPixelY() const { return m_twipsPerPixelY; }
@@ -149,6 +153,8 @@ private:
     QFrame *fmProgressLog = nullptr;
 
     // ---- state ----
+    // The one computer database: created at load, cleared by New Settings, never replaced.
+    std::unique_ptr<ComputerDB> Database;
     quint8 m_welcomeAction = 0;
     bool WelcomePending = false;
     bool SettingsChanged = false;
