@@ -1,0 +1,106 @@
+#pragma once
+
+#include "common/AppState.h"
+#include "common/modRegistry.h"
+#include "engine/JobArray.h"
+#include "engine/JobExport.h"
+#include "engine/TranslationArray.h"
+
+#include "support/ManualClock.h"
+#include "support/RecordingPresenter.h"
+#include "support/TestRegistry.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+// A fresh registry with the console's key, a results folder of our own and
+// a pinned clock: what every engine test starts from.
+struct EngineFixture
+{
+    TestRegistry registry;
+    QTemporaryDir logs;
+    RecordingPresenter presenter;
+    ManualClock clock{QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))};
+
+    EngineFixture()
+    {
+        AppState::Reset();
+        AppState::Get().CurrentJobName = QStringLiteral("Job1");
+        RegKey key = Reg::NoKey;
+        modRegistry::CreateKey(QStringLiteral("Brindlewood\\Varno-Osk"), Reg::NoKey, QStringLiteral("HKCU\\Software"), QString(), key);
+        modRegistry::CloseKey(key);
+        set(QStringLiteral("LogPath"), logs.path());
+        set(QStringLiteral("ListenerIP"), QStringLiteral("127.0.0.1"));
+    }
+    ~EngineFixture() { AppState::Reset(); }
+
+    static void set(const QString &name, const QString &value)
+    {
+        modRegistry::SaveSettingString(AppState::Get().AppKeyPath, name, value);
+    }
+    QString resultsFolder() const { return logs.path() + QStringLiteral("/Job1/"); }
+};
+
+// One computer of a fake job.
+struct FakeComputer
+{
+    FakeComputer(int id_, QString name_, QString sourceUsers_ = QString(), QString destinationUsers_ = QString())
+        : id(id_)
+        , name(std::move(name_))
+        , sourceUsers(std::move(sourceUsers_))
+        , destinationUsers(std::move(destinationUsers_))
+    {
+    }
+
+    int id = 0;
+    QString name;
+    QString sourceUsers;      // settings column 1
+    QString destinationUsers; // settings column 8
+};
+
+// Fills the three arrays as the database export does: client array 10 ×
+// rows, settings array 24 × rows, one row per computer; every cell a value
+// of its own so that a column mixed up shows.
+class FakeExport final : public JobExport
+{
+public:
+    QList<FakeComputer> computers;
+    // Called instead of the export's own work when set.
+    std::function<void()> instead;
+
+    void ExportArrays(JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray,
+                      const ConfigFileWriter &createConfigFile) override
+    {
+        if (instead) {
+            instead();
+            return;
+        }
+        if (computers.isEmpty())
+            return;
+        const int rows = static_cast<int>(computers.size());
+        clientArray.Create(10, rows);
+        settingsArray.Create(24, rows);
+        translationArray.Create(rows);
+        for (int r = 1; r <= rows; ++r) {
+            const FakeComputer &c = computers.at(r - 1);
+            translationArray[r] = c.id;
+            clientArray.Cell(1, r) = c.name;
+            for (int col = 2; col <= 7; ++col)
+                clientArray.Cell(col, r) = QStringLiteral("c%1r%2").arg(col).arg(r);
+            clientArray.Cell(8, r) = QVariantList{QStringLiteral("vbin.dat"), QStringLiteral("varno.exe"), QStringLiteral("obin.dat"), QStringLiteral("osk.exe")};
+            clientArray.Cell(9, r) = QVariantList{
+                QVariant(QVariantList{QStringLiteral("varno.exe"), QStringLiteral("Varno-Osk Service (Varno)"), 3, true, QString(), QString()}),
+                QVariant(QVariantList{QStringLiteral("osk.exe"), QStringLiteral("Varno-Osk Service (Osk)"), 2, false, QString(), QString()})};
+            for (int col = 1; col <= 24; ++col)
+                settingsArray.Cell(col, r) = QStringLiteral("s%1r%2").arg(col).arg(r);
+            for (int col = 20; col <= 24; ++col)
+                settingsArray.Cell(col, r) = col * 10 + r; // the numeric columns
+            settingsArray.Cell(1, r) = c.sourceUsers;
+            settingsArray.Cell(8, r) = c.destinationUsers;
+            clientArray.Cell(10, r) = QVariantList{QVariant(QVariantList{QStringLiteral("varnoosk.cfg"), createConfigFile(r)})};
+        }
+    }
+};
