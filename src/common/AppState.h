@@ -26,6 +26,9 @@ struct State
     // True while a migration run (or a test) is in progress; no editing then.
     bool MigrationRunning = false;
     RunMode Mode = RunMigration;
+    // Computer IDs handed out when the job was last exported; 0 also when
+    // none of them was active (ComputerDBJobExport).
+    int ExportComputerCount = 0;
 };
 
 State &Get();
