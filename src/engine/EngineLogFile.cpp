@@ -15,11 +15,11 @@ void EngineLogFile::Close()
         m_file.close();
 }
 
-void EngineLogFile::Line(const QString &text)
+void EngineLogFile::Line(const QString &text, const QString &separator)
 {
     if (!m_file.isOpen())
         return;
-    m_file.write((Stamp() + QStringLiteral("  ") + text + QStringLiteral("\r\n")).toUtf8());
+    m_file.write((Stamp() + separator + text + QStringLiteral("\r\n")).toUtf8());
     m_file.flush();
 }
 

@@ -16,7 +16,7 @@ public:
     QString Path() const { return m_file.fileName(); }
     QString ErrorString() const { return m_file.errorString(); }
 
-    void Line(const QString &text);
+    void Line(const QString &text, const QString &separator = QStringLiteral("  "));
 
     // "yyyy-MM-dd hh:mm:ss" of the console's clock.
     static QString Stamp();

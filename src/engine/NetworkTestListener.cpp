@@ -106,43 +106,7 @@ void NetworkTestListener::readFrom(QTcpSocket *socket)
     if (it == m_peers.end())
         return;
     TelnetState state = it.value();
-    bool keyPressed = false;
-    const QByteArray bytes = socket->readAll();
-    for (const char ch : bytes) {
-        const auto b = static_cast<unsigned char>(ch);
-        switch (state) {
-        case TelnetState::Data:
-            if (b == kIac)
-                state = TelnetState::Command;
-            else
-                keyPressed = true;
-            break;
-        case TelnetState::Command:
-            if (b == kIac) {
-                keyPressed = true; // an escaped 255 is a real character
-                state = TelnetState::Data;
-            } else if (b == kSb) {
-                state = TelnetState::SubNegotiation;
-            } else if (b >= kWill && b <= kDont) {
-                state = TelnetState::Option;
-            } else {
-                state = TelnetState::Data;
-            }
-            break;
-        case TelnetState::Option:
-            state = TelnetState::Data;
-            break;
-        case TelnetState::SubNegotiation:
-            if (b == kIac)
-                state = TelnetState::SubNegotiationCommand;
-            break;
-        case TelnetState::SubNegotiationCommand:
-            state = b == kSe ? TelnetState::Data : TelnetState::SubNegotiation;
-            break;
-        }
-        if (keyPressed)
-            break;
-    }
+    const bool keyPressed = ContainsKey(socket->readAll(), state);
     it.value() = state;
     if (!keyPressed)
         return;
@@ -156,6 +120,43 @@ void NetworkTestListener::readFrom(QTcpSocket *socket)
     if (socket->state() == QAbstractSocket::UnconnectedState)
         socket->deleteLater();
     Q_EMIT KeyReceived(peer);
+}
+
+bool NetworkTestListener::ContainsKey(const QByteArray &bytes, TelnetState &state)
+{
+    for (const char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        switch (state) {
+        case TelnetState::Data:
+            if (b != kIac)
+                return true;
+            state = TelnetState::Command;
+            break;
+        case TelnetState::Command:
+            if (b == kIac) {
+                state = TelnetState::Data;
+                return true; // an escaped 255 is a real character
+            }
+            if (b == kSb)
+                state = TelnetState::SubNegotiation;
+            else if (b >= kWill && b <= kDont)
+                state = TelnetState::Option;
+            else
+                state = TelnetState::Data;
+            break;
+        case TelnetState::Option:
+            state = TelnetState::Data;
+            break;
+        case TelnetState::SubNegotiation:
+            if (b == kIac)
+                state = TelnetState::SubNegotiationCommand;
+            break;
+        case TelnetState::SubNegotiationCommand:
+            state = b == kSe ? TelnetState::Data : TelnetState::SubNegotiation;
+            break;
+        }
+    }
+    return false;
 }
 
 void NetworkTestListener::drop(QTcpSocket *socket)

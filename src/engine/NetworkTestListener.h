@@ -31,11 +31,6 @@ public:
     quint16 Port() const;
     QString ErrorString() const { return m_errorString; }
 
-Q_SIGNALS:
-    void Connected(const QString &peer);
-    void KeyReceived(const QString &peer);
-
-private:
     // Telnet clients may open with option negotiation; those bytes are not
     // the key the person pressed.
     enum class TelnetState : quint8 {
@@ -46,6 +41,15 @@ private:
         SubNegotiationCommand,
     };
 
+    // True when `bytes` hold a key press outside telnet's commands. `state`
+    // carries an unfinished command over to the next piece of the stream.
+    static bool ContainsKey(const QByteArray &bytes, TelnetState &state);
+
+Q_SIGNALS:
+    void Connected(const QString &peer);
+    void KeyReceived(const QString &peer);
+
+private:
     void acceptConnections();
     void readFrom(QTcpSocket *socket);
     void drop(QTcpSocket *socket);

@@ -193,6 +193,7 @@ void SimulatedEngine::StartProcessing()
     m_steps = 0;
     std::fill(std::begin(m_counts), std::end(m_counts), 0);
     m_lastClientRaised = false;
+    m_begun = false;
     m_transferorBusy.assign(static_cast<size_t>(TransferorCount()) + 1, false);
     m_transferorLogs.clear();
     m_transferorLogs.resize(static_cast<size_t>(TransferorCount()) + 1);
@@ -207,6 +208,7 @@ void SimulatedEngine::beginRun(quint32 run)
 {
     if (run != m_run || !m_processing)
         return;
+    m_begun = true;
     const int count = static_cast<int>(m_clients.size()) - 1;
     handlerLine(QStringLiteral("Varno-Osk Handler (simulated) starts processing %1 client(s).").arg(count));
     handlerLine(QStringLiteral("Results folder: %1").arg(m_settings.logPath));
@@ -232,6 +234,8 @@ void SimulatedEngine::beginRun(quint32 run)
 
 void SimulatedEngine::dispatch()
 {
+    if (!m_begun)
+        return; // commands that end clients before the run begins start nobody
     const int count = static_cast<int>(m_clients.size()) - 1;
     while (m_processing && m_active < TransferorCount() && m_next <= count) {
         const int n = m_next++;
@@ -519,7 +523,7 @@ void SimulatedEngine::setStatus(int n, const QString &code)
     Client &c = m_clients[n];
     c.status = code;
     if (m_statusFile.IsOpen())
-        m_statusFile.Line(QStringLiteral("%1\t%2\t%3").arg(n).arg(c.name, code));
+        m_statusFile.Line(QStringLiteral("%1\t%2\t%3").arg(n).arg(c.name, code), QStringLiteral("\t"));
     handlerLine(QStringLiteral("Client %1 (%2): %3").arg(n).arg(c.name, code), 2);
     Q_EMIT ClientStatusChanged(n, code);
 }

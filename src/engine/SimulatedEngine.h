@@ -200,6 +200,7 @@ private:
     qint64 m_steps = 0;
     bool m_processing = false;
     bool m_lastClientRaised = false;
+    bool m_begun = false;
     quint32 m_run = 0;       // tasks of an earlier run find another number here and do nothing
     std::vector<bool> m_transferorBusy;
     std::vector<std::unique_ptr<EngineLogFile>> m_transferorLogs;

@@ -1,0 +1,459 @@
+#include "engine/ManualScheduler.h"
+#include "engine/QXEInterface.h"
+#include "engine/NetworkTestListener.h"
+#include "engine/SimulatedEngine.h"
+#include "engine/modScramble.h"
+
+#include "EngineFixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTcpSocket>
+
+namespace {
+
+QStringList sequence(int client, const QStringList &codes)
+{
+    QStringList out;
+    for (const QString &code : codes)
+        out << QStringLiteral("%1 %2").arg(client).arg(code);
+    return out;
+}
+
+QStringList loading()
+{
+    QStringList codes;
+    for (int i = 0; i < 10; ++i)
+        codes << QStringLiteral("L%1").arg(i);
+    return codes;
+}
+
+QString readAll(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(file.readAll());
+}
+
+} // namespace
+
+class TestSimulatedEngine : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<EngineFixture> m_fixture;
+    ManualScheduler *m_scheduler = nullptr;
+    SimulatedEngine *m_engine = nullptr;
+    std::unique_ptr<QXEInterface> m_qxe;
+    QStringList m_events;
+    QStringList m_messages;
+    FakeExport m_job;
+
+    void start(const QList<FakeComputer> &computers)
+    {
+        m_job.computers = computers;
+        m_qxe->Run(m_job);
+    }
+
+    QList<FakeComputer> computers(int count)
+    {
+        QList<FakeComputer> list;
+        for (int i = 1; i <= count; ++i)
+            list.append(FakeComputer(i * 10, QStringLiteral("PC%1").arg(i)));
+        return list;
+    }
+
+    // Events of one client, in order.
+    QStringList eventsOf(int client) const
+    {
+        QStringList out;
+        const QString prefix = QString::number(client) + QLatin1Char(' ');
+        for (const QString &e : m_events) {
+            if (e.startsWith(prefix))
+                out << e;
+        }
+        return out;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        qunsetenv(SimulatedEngine::ProfileVariable);
+        m_fixture = std::make_unique<EngineFixture>();
+        auto scheduler = std::make_unique<ManualScheduler>();
+        m_scheduler = scheduler.get();
+        auto engine = std::make_unique<SimulatedEngine>(std::move(scheduler));
+        m_engine = engine.get();
+        m_qxe = std::make_unique<QXEInterface>(std::move(engine));
+        m_events.clear();
+        m_messages.clear();
+        m_job = FakeExport();
+        connect(m_engine, &QXEHandler::ClientStatusChanged, this, [this](int n, const QString &s) { m_events << QStringLiteral("%1 %2").arg(n).arg(s); });
+        connect(m_engine, &QXEHandler::ClientSuccess, this, [this](int n) { m_events << QStringLiteral("Success %1").arg(n); });
+        connect(m_engine, &QXEHandler::LastClient, this, [this] { m_events << QStringLiteral("LastClient"); });
+        connect(m_engine, &QXEHandler::ProcessingComplete, this, [this] { m_events << QStringLiteral("Complete"); });
+        connect(m_engine, &QXEHandler::Error, this, [this](int n) { m_events << QStringLiteral("Error %1").arg(n); });
+        connect(m_qxe.get(), &QXEInterface::Message, this, [this](int level, const QString &t) { m_messages << QStringLiteral("%1 %2").arg(level).arg(t); });
+    }
+
+    void cleanup()
+    {
+        m_qxe.reset();
+        m_fixture.reset();
+    }
+
+    void successAtOneStepASecond()
+    {
+        start(computers(1));
+        QCOMPARE(m_messages, QStringList());
+        QVERIFY(m_events.isEmpty()); // nothing before the call has returned
+        m_scheduler->Advance(0);
+        QCOMPARE(m_events, (QStringList{QStringLiteral("1 NP"), QStringLiteral("LastClient")}));
+        m_scheduler->Advance(999);
+        QCOMPARE(m_events.size(), 2);
+        m_scheduler->Advance(1);
+        QCOMPARE(m_events.last(), QStringLiteral("1 L0"));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(m_scheduler->Now(), qint64(16000));
+        QStringList expected = sequence(1, {QStringLiteral("NP")});
+        expected << QStringLiteral("LastClient") << sequence(1, loading() + QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PS"), QStringLiteral("XS")})
+                 << QStringLiteral("Success 1") << QStringLiteral("Complete");
+        QCOMPARE(m_events, expected);
+        QCOMPARE(m_engine->GetClientStatus(1).StatusCode, QStringLiteral("XS"));
+        QVERIFY(readAll(m_fixture->resultsFolder() + QStringLiteral("handler.log")).contains(QStringLiteral("[3/3020] Migration Successful - PC1.")));
+    }
+
+    void outcomesByProfile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QStringList>("ending");
+        QTest::addColumn<QString>("inClientLog");
+        QTest::newRow("success") << QStringLiteral("PC1") << QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PS"), QStringLiteral("XS")} << QStringLiteral("Result: XS.");
+        QTest::newRow("warnings") << QStringLiteral("LAB-7") << QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PW"), QStringLiteral("XW")} << QStringLiteral("WARNING");
+        QTest::newRow("errors") << QStringLiteral("pc-err") << QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PE"), QStringLiteral("XE")} << QStringLiteral("ERROR: a profile");
+        QTest::newRow("never answers") << QStringLiteral("OLD-12") << QStringList{QStringLiteral("CL"), QStringLiteral("XE")} << QStringLiteral("did not report");
+        QTest::newRow("damaged file") << QStringLiteral("BADPC") << QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PE"), QStringLiteral("XE")} << QStringLiteral("cannot be used");
+    }
+
+    void outcomesByProfile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QStringList, ending);
+        QFETCH(QString, inClientLog);
+        SimulationProfile profile;
+        QString problem;
+        QVERIFY2(profile.Parse(QStringLiteral("step_ms = 10\nwarning = LAB-*\nerror = *-ERR # comment\nsilent = OLD-??\nsilent_timeout_ms = 5000\ncorrupt = BAD*\n"), &problem),
+                 qPrintable(problem));
+        m_engine->SetProfile(profile);
+        start({FakeComputer(1, name)});
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(eventsOf(1), sequence(1, QStringList{QStringLiteral("NP")} + loading() + ending));
+        QVERIFY(readAll(m_engine->ClientLogPath(1)).contains(inClientLog));
+        QCOMPARE(m_events.contains(QStringLiteral("Success 1")), ending.last() == QLatin1String("XS"));
+        QCOMPARE(m_events.last(), QStringLiteral("Complete"));
+    }
+
+    void unusableConfigurationFiles()
+    {
+        // Row 2 gets row 1's file, row 3 a text that was never scrambled, row 4 none at all.
+        m_job.computers = computers(4);
+        FakeExport inner;
+        inner.computers = m_job.computers;
+        m_job.instead = [&] {
+            auto &clients = const_cast<JobArray &>(m_qxe->ClientArray());
+            inner.ExportArrays(clients, const_cast<JobArray &>(m_qxe->SettingsArray()), const_cast<TranslationArray &>(m_qxe->Translation()),
+                               [this](int row) { return m_qxe->CreateConfigFile(row); });
+            clients.Cell(10, 2) = clients.Value(10, 1);
+            clients.Cell(10, 3) = QVariantList{QVariant(QVariantList{QStringLiteral("varnoosk.cfg"), QByteArray("VERSION=00002\r\n")})};
+            clients.Cell(10, 4) = QVariant();
+        };
+        m_qxe->Run(m_job);
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(m_engine->GetClientStatus(1).StatusCode, QStringLiteral("XS"));
+        for (int n = 2; n <= 4; ++n)
+            QCOMPARE(eventsOf(n).mid(eventsOf(n).size() - 2), sequence(n, {QStringLiteral("PE"), QStringLiteral("XE")}));
+        QVERIFY(readAll(m_engine->ClientLogPath(2)).contains(QStringLiteral("is for computer \"PC1\", not for \"PC2\"")));
+        QVERIFY(readAll(m_engine->ClientLogPath(3)).contains(QStringLiteral("Byte")));
+        QVERIFY(readAll(m_engine->ClientLogPath(4)).contains(QStringLiteral("is missing")));
+    }
+
+    void atMostMaxTransferorsAtOnce_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("used");
+        QTest::newRow("2") << QStringLiteral("2") << 2;
+        QTest::newRow("0 means one") << QStringLiteral("0") << 1;
+        QTest::newRow("above the bound") << QStringLiteral("200") << int(QXEHandler::MaxTransferorsLimit);
+    }
+
+    void atMostMaxTransferorsAtOnce()
+    {
+        QFETCH(QString, stored);
+        QFETCH(int, used);
+        EngineFixture::set(QStringLiteral("MaxTransferors"), stored);
+        const int count = used + 3;
+        start(computers(count));
+        int active = 0;
+        int most = 0;
+        QStringList started;
+        connect(m_engine, &QXEHandler::ClientStatusChanged, this, [&](int n, const QString &s) {
+            if (s == QLatin1String("NP")) {
+                ++active;
+                started << QString::number(n);
+            } else if (s.startsWith(QLatin1Char('X'))) {
+                --active;
+            }
+            most = std::max(most, active);
+        });
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(m_engine->TransferorCount(), used);
+        QCOMPARE(most, used);
+        QStringList inOrder;
+        for (int n = 1; n <= count; ++n)
+            inOrder << QString::number(n);
+        QCOMPARE(started, inOrder);
+        const QStringList logs = QDir(m_fixture->resultsFolder()).entryList({QStringLiteral("transferor*.log")}, QDir::Files, QDir::Name);
+        QCOMPARE(logs.size(), used);
+        QVERIFY(logs.contains(QStringLiteral("transferor%1.log").arg(used)));
+    }
+
+    void cancel()
+    {
+        EngineFixture::set(QStringLiteral("MaxTransferors"), QStringLiteral("1"));
+        start(computers(3));
+        m_scheduler->Advance(3000); // client 1 loading
+        m_qxe->CancelClient(QStringLiteral("C30"));
+        QCOMPARE(m_events.last(), QStringLiteral("3 XC"));
+        m_qxe->CancelClient(QStringLiteral("C10")); // started: too late to cancel
+        QCOMPARE(m_events.last(), QStringLiteral("3 XC"));
+        QVERIFY(!m_events.contains(QStringLiteral("LastClient")));
+        m_qxe->CancelAll();
+        QCOMPARE(m_events.mid(m_events.size() - 2), (QStringList{QStringLiteral("2 XC"), QStringLiteral("LastClient")}));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(eventsOf(1).last(), QStringLiteral("1 XS"));
+        QCOMPARE(eventsOf(2), QStringList{QStringLiteral("2 XC")});
+        QCOMPARE(m_events.last(), QStringLiteral("Complete"));
+        QCOMPARE(m_events.count(QStringLiteral("LastClient")), 1);
+    }
+
+    void cancelEverythingBeforeAnyStart()
+    {
+        start(computers(2));
+        m_qxe->CancelAll();
+        QCOMPARE(m_events, (QStringList{QStringLiteral("1 XC"), QStringLiteral("2 XC"), QStringLiteral("LastClient"), QStringLiteral("Complete")}));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(m_events.size(), 4);
+    }
+
+    void abort()
+    {
+        EngineFixture::set(QStringLiteral("MaxTransferors"), QStringLiteral("1"));
+        start(computers(3));
+        m_scheduler->Advance(3000); // client 1 in "L2"
+        QCOMPARE(m_events.last(), QStringLiteral("1 L2"));
+        m_qxe->AbortAll();
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(eventsOf(1), sequence(1, {QStringLiteral("NP"), QStringLiteral("L0"), QStringLiteral("L1"), QStringLiteral("L2"), QStringLiteral("AP"),
+                                           QStringLiteral("A0"), QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"), QStringLiteral("A4"),
+                                           QStringLiteral("XA")}));
+        QCOMPARE(eventsOf(2), QStringList{QStringLiteral("2 XA")});
+        QCOMPARE(eventsOf(3), QStringList{QStringLiteral("3 XA")});
+        QCOMPARE(m_events.count(QStringLiteral("LastClient")), 1);
+        QCOMPARE(m_events.last(), QStringLiteral("Complete"));
+        QVERIFY(readAll(m_engine->ClientLogPath(1)).contains(QStringLiteral("aborted")));
+    }
+
+    void abortOneSilentClient()
+    {
+        SimulationProfile profile;
+        profile.SilentPatterns << QStringLiteral("*");
+        m_engine->SetProfile(profile);
+        start(computers(1));
+        m_scheduler->Advance(20000); // executing, then quiet
+        QCOMPARE(m_events.last(), QStringLiteral("1 CL"));
+        m_qxe->AbortClient(QStringLiteral("C10"));
+        QCOMPARE(m_events.last(), QStringLiteral("1 AP"));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(eventsOf(1).last(), QStringLiteral("1 XA"));
+        QCOMPARE(eventsOf(1).count(QStringLiteral("1 XE")), 0); // the wait for its report was dropped
+    }
+
+    void logsInTheResultsFolder()
+    {
+        EngineFixture::set(QStringLiteral("TLogFile"), QStringLiteral("t-*-x.log"));
+        EngineFixture::set(QStringLiteral("HLogFile"), QStringLiteral("engine.log"));
+        EngineFixture::set(QStringLiteral("CStatusFile"), QStringLiteral("clients.sts"));
+        start({FakeComputer(1, QStringLiteral("PC1")), FakeComputer(2, QStringLiteral("../evil"))});
+        QVERIFY(m_scheduler->RunUntilIdle());
+        const QString folder = m_fixture->resultsFolder();
+        QVERIFY(QFile::exists(folder + QStringLiteral("engine.log")));
+        QVERIFY(QFile::exists(folder + QStringLiteral("t-1-x.log")));
+        QVERIFY(QFile::exists(folder + QStringLiteral("t-2-x.log")));
+        QCOMPARE(m_engine->ClientLogPath(1), folder + QStringLiteral("PC1-20240102030405.log"));
+        QCOMPARE(m_engine->ClientLogPath(2), folder + QStringLiteral(".._evil-20240102030405.log"));
+        QVERIFY(QFile::exists(folder + QStringLiteral("clients/PC1/varnoosk.cfg")));
+        QVERIFY(QFile::exists(folder + QStringLiteral("clients/.._evil/varnoosk.cfg")));
+        const QStringList status = readAll(folder + QStringLiteral("clients.sts")).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(status.size(), m_events.count() - m_events.count(QStringLiteral("LastClient")) - m_events.count(QStringLiteral("Complete"))
+                                    - m_events.filter(QStringLiteral("Success")).size());
+        QCOMPARE(status.first(), QStringLiteral("2024-01-02 03:04:05\t1\tPC1\tNP"));
+        QVERIFY(!readAll(m_engine->ClientLogPath(1)).contains(QStringLiteral("c4r1"))); // no password in a log
+    }
+
+    void profileFiles_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("unknown key") << QStringLiteral("step_ms = 5\nstpe_ms = 5") << QStringLiteral("line 2: unknown key \"stpe_ms\".");
+        QTest::newRow("no equals") << QStringLiteral("warning LAB-*") << QStringLiteral("line 1: \"warning LAB-*\" is not a \"key = value\" line.");
+        QTest::newRow("negative step") << QStringLiteral("step_ms = -1") << QStringLiteral("line 1: \"step_ms\" must be a whole number from 0 to 3600000, not \"-1\".");
+        QTest::newRow("no execute step") << QStringLiteral("\n\nexecute_steps = 0") << QStringLiteral("line 3: \"execute_steps\" must be a whole number from 1 to 1000, not \"0\".");
+        QTest::newRow("fine") << QStringLiteral("# nothing but a comment\r\n\r\nerror = a, b ,, c") << QString();
+    }
+
+    void profileFiles()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, problem);
+        SimulationProfile profile;
+        QString reason;
+        QCOMPARE(profile.Parse(text, &reason), problem.isEmpty());
+        QCOMPARE(reason, problem);
+        if (problem.isEmpty())
+            QCOMPARE(profile.ErrorPatterns, (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    }
+
+    void patterns_data()
+    {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("exact") << QStringLiteral("PC1") << QStringLiteral("pc1") << true;
+        QTest::newRow("star") << QStringLiteral("LAB-*") << QStringLiteral("LAB-") << true;
+        QTest::newRow("star middle") << QStringLiteral("A*B*C") << QStringLiteral("AxxBxxBxC") << true;
+        QTest::newRow("question") << QStringLiteral("OLD-??") << QStringLiteral("OLD-1") << false;
+        QTest::newRow("question two") << QStringLiteral("OLD-??") << QStringLiteral("OLD-12") << true;
+        QTest::newRow("longer name") << QStringLiteral("PC") << QStringLiteral("PC2") << false;
+    }
+
+    void patterns()
+    {
+        QFETCH(QString, pattern);
+        QFETCH(QString, name);
+        QFETCH(bool, matches);
+        QCOMPARE(SimulationProfile::Matches(pattern, name), matches);
+    }
+
+    void brokenProfileStopsTheEngine()
+    {
+        const QString path = m_fixture->logs.filePath(QStringLiteral("profile.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("step_ms = fast\n");
+        file.close();
+        qputenv(SimulatedEngine::ProfileVariable, path.toLocal8Bit());
+        start(computers(2));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        qunsetenv(SimulatedEngine::ProfileVariable);
+        QCOMPARE(m_events, QStringList{QStringLiteral("Error 5000002")});
+        QCOMPARE(m_messages, QStringList{QStringLiteral("16 Error in whnHandler.LoadGeneralTransferorSettings.  Error code: 2")});
+        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(readAll(m_fixture->resultsFolder() + QStringLiteral("handler.log")).contains(QStringLiteral("line 1: \"step_ms\"")));
+    }
+
+    void profileNamedInTheRegistry()
+    {
+        const QString path = m_fixture->logs.filePath(QStringLiteral("missing-profile.txt"));
+        modRegistry::CreateKey(QStringLiteral("Handler"), Reg::NoKey, AppState::Get().AppKeyPath, QString(), *std::make_unique<RegKey>());
+        QVERIFY(modRegistry::SaveSettingString(QXEInterface::EngineRegistryPath(), SimulatedEngine::ProfileValueName, path));
+        start(computers(1));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(m_events, QStringList{QStringLiteral("Error 5000001")});
+    }
+
+    void engineErrorFromProfile()
+    {
+        SimulationProfile profile;
+        profile.EngineError = 6000042;
+        profile.EngineErrorAfter = 3;
+        m_engine->SetProfile(profile);
+        start(computers(1));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(m_events, (QStringList{QStringLiteral("1 NP"), QStringLiteral("LastClient"), QStringLiteral("1 L0"), QStringLiteral("1 L1"),
+                                        QStringLiteral("1 L2"), QStringLiteral("Error 6000042")}));
+        QCOMPARE(m_messages, QStringList{QStringLiteral("16 Error in whnHandler.ProcessClient.  Error code: 42")});
+        QVERIFY(!m_engine->Processing());
+    }
+
+    void secondRunWhileProcessing()
+    {
+        start(computers(1));
+        m_qxe->Run(m_job);
+        QCOMPARE(m_messages, QStringList{QStringLiteral("16 ") + m_qxe->Catalogue().MessageText(1032)});
+    }
+
+    void networkTestOverLoopback()
+    {
+        QSignalSpy received(m_engine, &QXEHandler::TestReceived);
+        m_engine->NetworkTestStart(QXEHandler::PackAddress(QStringLiteral("127.0.0.1")), 0);
+        const quint16 port = m_engine->TestPort();
+        QVERIFY(port != 0);
+
+        QTcpSocket telnet;
+        QByteArray heard;
+        connect(&telnet, &QTcpSocket::readyRead, this, [&] { heard += telnet.readAll(); });
+        telnet.connectToHost(QStringLiteral("127.0.0.1"), port);
+        QTRY_VERIFY_WITH_TIMEOUT(heard.contains("Press any key"), 20000);
+        QVERIFY(heard.contains("communication has been established with the Handler"));
+        QCOMPARE(received.count(), 0);
+
+        telnet.write("x");
+        QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(heard.contains("The network test is complete"), 20000);
+
+        m_engine->NetworkTestEnd();
+        QCOMPARE(m_engine->TestPort(), quint16(0));
+    }
+
+    void telnetNegotiationIsNoKey_data()
+    {
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<bool>("key");
+        QTest::newRow("plain key") << QByteArray("x") << QByteArray() << true;
+        QTest::newRow("enter") << QByteArray("\r\n") << QByteArray() << true;
+        QTest::newRow("will terminal type") << QByteArray("\xFF\xFB\x18") << QByteArray() << false;
+        QTest::newRow("sub-negotiation with data") << QByteArray("\xFF\xFA\x18\x00xterm\xFF\xF0") << QByteArray() << false;
+        QTest::newRow("command split over two reads") << QByteArray("\xFF") << QByteArray("\xFD\x01") << false;
+        QTest::newRow("key after negotiation") << QByteArray("\xFF\xFD\x01") << QByteArray("y") << true;
+        QTest::newRow("escaped 255") << QByteArray("\xFF\xFF") << QByteArray() << true;
+        QTest::newRow("no operation") << QByteArray("\xFF\xF1") << QByteArray() << false;
+    }
+
+    void telnetNegotiationIsNoKey()
+    {
+        QFETCH(QByteArray, first);
+        QFETCH(QByteArray, second);
+        QFETCH(bool, key);
+        auto state = NetworkTestListener::TelnetState::Data;
+        const bool inFirst = NetworkTestListener::ContainsKey(first, state);
+        QCOMPARE(inFirst || NetworkTestListener::ContainsKey(second, state), key);
+    }
+
+    void networkTestPortTaken()
+    {
+        m_engine->NetworkTestStart(QXEHandler::PackAddress(QStringLiteral("127.0.0.1")), 0);
+        const quint16 port = m_engine->TestPort();
+        auto other = std::make_unique<SimulatedEngine>(std::make_unique<ManualScheduler>());
+        QSignalSpy errors(other.get(), &QXEHandler::Error);
+        other->NetworkTestStart(QXEHandler::PackAddress(QStringLiteral("127.0.0.1")), port);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toInt(), 1027);
+        m_engine->NetworkTestEnd();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimulatedEngine)
+#include "tst_SimulatedEngine.moc"
