@@ -1,0 +1,523 @@
+#include "shell/forms/ObjectSettingsPanel.h"
+
+#include "shell/forms/InheritableCheckBox.h"
+
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// Inherited values are drawn in this grey; a value the node defines itself in the normal text colour.
+const QColor InheritedGrey(128, 128, 128);
+// Dependent options sit this far right of the option they depend on.
+constexpr int DependentIndent = 20;
+
+size_t slot(ObjectSettingsModel::Text field)
+{
+    return static_cast<size_t>(field);
+}
+size_t slot(ObjectSettingsModel::Check field)
+{
+    return static_cast<size_t>(field);
+}
+size_t slot(ObjectSettingsModel::Command command)
+{
+    return static_cast<size_t>(command);
+}
+
+QLabel *fieldLabel(const QString &caption, QWidget *buddy, QWidget *parent)
+{
+    auto *label = new QLabel(caption, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+// A short explanation under a group of controls, in the window's text colour but smaller.
+QLabel *hintLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.92);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+} // namespace
+
+ObjectSettingsPanel::ObjectSettingsPanel(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(QStringLiteral("ObjectSettingsPanel"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 8, 8, 8);
+    layout->setSpacing(8);
+
+    // Header: what is shown, and whose settings these are.
+    auto *header = new QHBoxLayout;
+    header->setSpacing(10);
+    m_imgObjSetIcon = new QLabel(this);
+    m_imgObjSetIcon->setObjectName(QStringLiteral("imgObjSetIcon"));
+    m_imgObjSetIcon->setFixedSize(32, 32);
+    header->addWidget(m_imgObjSetIcon, 0, Qt::AlignTop);
+    auto *titles = new QVBoxLayout;
+    titles->setSpacing(0);
+    m_lblObjSetTitle = new QLabel(this);
+    m_lblObjSetTitle->setObjectName(QStringLiteral("lblObjSetTitle"));
+    QFont titleFont = m_lblObjSetTitle->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.3);
+    m_lblObjSetTitle->setFont(titleFont);
+    m_lblObjSetTitle->setTextFormat(Qt::PlainText);
+    m_lblCommon = new QLabel(this);
+    m_lblCommon->setObjectName(QStringLiteral("lblCommon"));
+    titles->addWidget(m_lblObjSetTitle);
+    titles->addWidget(m_lblCommon);
+    header->addLayout(titles, 1);
+    layout->addLayout(header);
+
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("tabObjectSettings"));
+    m_tabs->addTab(createSourceDestinationTab(), QStringLiteral("Source && Destination"));
+    m_tabs->addTab(createDomainJoinTab(), QStringLiteral("Domain Join"));
+    m_tabs->addTab(createOptionsTab(), QStringLiteral("Options"));
+    m_tabs->addTab(createAccountsTab(), QStringLiteral("Accounts"));
+    layout->addWidget(m_tabs);
+
+    layout->addWidget(createProfilesBox(), 1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(6);
+    buttons->addWidget(addButton(Command::InheritFromParent, QStringLiteral("&Inherit Parent Settings"), this));
+    buttons->addWidget(addButton(Command::OverwriteChildren, QStringLiteral("&Overwrite Child Settings"), this));
+    buttons->addStretch(1);
+    QPushButton *save = addButton(Command::ObjSettingsSave, QStringLiteral("&Save Settings"), this);
+    save->setMinimumWidth(save->sizeHint().width() + 16);
+    buttons->addWidget(save);
+    layout->addLayout(buttons);
+
+    m_commands[slot(Command::InheritFromParent)]->setToolTip(
+        QStringLiteral("Drop this level's own settings and use those of the group above it"));
+    m_commands[slot(Command::OverwriteChildren)]->setToolTip(
+        QStringLiteral("Make every group and computer below this one use these settings"));
+
+    for (int i = 0; i < ObjectSettingsModel::TextCount; ++i) {
+        const auto field = static_cast<Text>(i);
+        connect(
+            m_texts[slot(field)], &QLineEdit::textEdited, this, [this, field](const QString &text) { m_model.TextChange(field, text); });
+    }
+    for (int i = 0; i < ObjectSettingsModel::CheckCount; ++i) {
+        const auto field = static_cast<Check>(i);
+        connect(m_checks[slot(field)], &QCheckBox::clicked, this, [this, field] { m_model.CheckClick(field); });
+    }
+    for (Command lookup : {Command::LookupSourceDC, Command::LookupDestDC, Command::LookupJoinDC})
+        connect(m_commands[slot(lookup)], &QPushButton::clicked, this, [this, lookup] { m_model.cmdLookup_Click(lookup); });
+    connect(m_commands[slot(Command::ObjSettingsSave)], &QPushButton::clicked, this, [this] { m_model.SaveObjectSettings(); });
+    connect(m_commands[slot(Command::InheritFromParent)], &QPushButton::clicked, this, [this] { m_model.cmdInheritFromParent_Click(); });
+    connect(m_commands[slot(Command::OverwriteChildren)], &QPushButton::clicked, this, [this] { m_model.cmdOverwriteChildren_Click(); });
+    connect(m_commands[slot(Command::AddUser)], &QPushButton::clicked, this, &ObjectSettingsPanel::cmdAddUser_Click);
+    connect(m_commands[slot(Command::DeleteUser)], &QPushButton::clicked, this, &ObjectSettingsPanel::cmdDeleteUser_Click);
+
+    connect(&m_model, &ObjectSettingsModel::stateChanged, this, &ObjectSettingsPanel::refresh);
+    connect(&m_model, &ObjectSettingsModel::focusRequested, this, &ObjectSettingsPanel::focusField);
+    connect(&m_model, &ObjectSettingsModel::settingsChangeChanged, this, &ObjectSettingsPanel::settingsChangeChanged);
+    connect(&m_model, &ObjectSettingsModel::settingsSaved, this, &ObjectSettingsPanel::settingsSaved);
+    connect(&m_model, &ObjectSettingsModel::treeIconsChanged, this, &ObjectSettingsPanel::treeIconsChanged);
+
+    refresh();
+}
+
+ObjectSettingsPanel::~ObjectSettingsPanel() = default;
+
+// ---- building ---------------------------------------------------------------------------
+
+QLineEdit *ObjectSettingsPanel::addText(Text field, QWidget *parent)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(ObjectSettingsModel::ControlName(field));
+    m_texts[slot(field)] = edit;
+    return edit;
+}
+
+InheritableCheckBox *ObjectSettingsPanel::addCheck(Check field, const QString &caption, QWidget *parent)
+{
+    auto *box = new InheritableCheckBox(caption, parent);
+    box->setObjectName(ObjectSettingsModel::ControlName(field));
+    m_checks[slot(field)] = box;
+    return box;
+}
+
+QPushButton *ObjectSettingsPanel::addButton(Command command, const QString &caption, QWidget *parent)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(ObjectSettingsModel::ControlName(command));
+    button->setAutoDefault(false);
+    m_commands[slot(command)] = button;
+    return button;
+}
+
+QWidget *ObjectSettingsPanel::createSourceDestinationTab()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("tabSourceDestination"));
+    auto *layout = new QVBoxLayout(page);
+    layout->setSpacing(8);
+
+    const auto contextBox
+        = [&](const QString &title, Check useLocal, const QString &localCaption, Text context, const QString &contextCaption, Text dc,
+              const QString &dcCaption, Command lookup, Text ip, const QString &ipCaption) {
+              auto *box = new QGroupBox(title, page);
+              auto *grid = new QGridLayout(box);
+              grid->setHorizontalSpacing(8);
+              grid->setVerticalSpacing(6);
+              grid->addWidget(addCheck(useLocal, localCaption, box), 0, 0, 1, 3);
+              QLineEdit *contextEdit = addText(context, box);
+              grid->addWidget(fieldLabel(contextCaption, contextEdit, box), 1, 0);
+              grid->addWidget(contextEdit, 1, 1, 1, 2);
+              QLineEdit *dcEdit = addText(dc, box);
+              grid->addWidget(fieldLabel(dcCaption, dcEdit, box), 2, 0);
+              grid->addWidget(dcEdit, 2, 1);
+              grid->addWidget(addButton(lookup, QStringLiteral("Lookup"), box), 2, 2);
+              QLineEdit *ipEdit = addText(ip, box);
+              grid->addWidget(fieldLabel(ipCaption, ipEdit, box), 3, 0);
+              grid->addWidget(ipEdit, 3, 1);
+              grid->setColumnStretch(1, 1);
+              return box;
+          };
+
+    layout->addWidget(contextBox(QStringLiteral("Source"), Check::SourceUseLocal, QStringLiteral("Source users are local accounts"),
+        Text::SourceContext, QStringLiteral("Source Domain:"), Text::SourceDC, QStringLiteral("Source DC:"), Command::LookupSourceDC,
+        Text::SourceDCIP, QStringLiteral("Source DC IP:")));
+    layout->addWidget(contextBox(QStringLiteral("Destination"), Check::DestUseLocal, QStringLiteral("Destination users are local accounts"),
+        Text::DestContext, QStringLiteral("Destination Domain:"), Text::DestDC, QStringLiteral("Destination DC:"), Command::LookupDestDC,
+        Text::DestDCIP, QStringLiteral("Destination DC IP:")));
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget *ObjectSettingsPanel::createDomainJoinTab()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("tabDomainJoin"));
+    auto *layout = new QVBoxLayout(page);
+    layout->setSpacing(6);
+
+    layout->addWidget(addCheck(Check::JoinDomain, QStringLiteral("Join Domain"), page));
+    auto *domain = new QGridLayout;
+    domain->setContentsMargins(DependentIndent, 0, 0, 0);
+    domain->setHorizontalSpacing(8);
+    domain->setVerticalSpacing(6);
+    QLineEdit *domainName = addText(Text::JoinDomainName, page);
+    domain->addWidget(fieldLabel(QStringLiteral("Domain Name:"), domainName, page), 0, 0);
+    domain->addWidget(domainName, 0, 1, 1, 2);
+    QLineEdit *dcName = addText(Text::DomDCName, page);
+    domain->addWidget(fieldLabel(QStringLiteral("Domain Controller:"), dcName, page), 1, 0);
+    domain->addWidget(dcName, 1, 1);
+    domain->addWidget(addButton(Command::LookupJoinDC, QStringLiteral("Lookup"), page), 1, 2);
+    QLineEdit *dcIP = addText(Text::DomDCIP, page);
+    domain->addWidget(fieldLabel(QStringLiteral("Domain Controller IP:"), dcIP, page), 2, 0);
+    domain->addWidget(dcIP, 2, 1);
+    domain->setColumnStretch(1, 1);
+    layout->addLayout(domain);
+
+    layout->addSpacing(10);
+    layout->addWidget(addCheck(Check::JoinWorkgroup, QStringLiteral("Join Workgroup"), page));
+    auto *workgroup = new QGridLayout;
+    workgroup->setContentsMargins(DependentIndent, 0, 0, 0);
+    workgroup->setHorizontalSpacing(8);
+    QLineEdit *workgroupName = addText(Text::JoinWorkgroupName, page);
+    workgroupName->setPlaceholderText(ObjectSettingsModel::WorkgroupPrompt);
+    workgroup->addWidget(fieldLabel(QStringLiteral("Workgroup Name:"), workgroupName, page), 0, 0);
+    workgroup->addWidget(workgroupName, 0, 1);
+    workgroup->setColumnStretch(1, 1);
+    // The two captions of the grids line up so that both fields start in one column.
+    const int captionWidth = fontMetrics().horizontalAdvance(QStringLiteral("Domain Controller IP:")) + 4;
+    domain->setColumnMinimumWidth(0, captionWidth);
+    workgroup->setColumnMinimumWidth(0, captionWidth);
+    layout->addLayout(workgroup);
+
+    layout->addSpacing(10);
+    layout->addWidget(hintLabel(QStringLiteral("With neither box ticked the computers stay members of the domain or workgroup "
+                                               "they belong to now."),
+        page));
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget *ObjectSettingsPanel::createOptionsTab()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("tabOptions"));
+    auto *layout = new QVBoxLayout(page);
+    layout->setSpacing(8);
+
+    const auto dependent = [](QWidget *widget) {
+        auto *row = new QHBoxLayout;
+        row->setContentsMargins(DependentIndent, 0, 0, 0);
+        row->addWidget(widget);
+        return row;
+    };
+
+    auto *reboot = new QGroupBox(QStringLiteral("Reboot"), page);
+    auto *rebootLayout = new QVBoxLayout(reboot);
+    rebootLayout->addWidget(
+        addCheck(Check::RebootAllow, QStringLiteral("Allow target computers to be rebooted if necessary (strongly recommended)"), reboot));
+    rebootLayout->addLayout(
+        dependent(addCheck(Check::RebootForce, QStringLiteral("Force applications closed during reboot (recommended)"), reboot)));
+    layout->addWidget(reboot);
+
+    auto *profile = new QGroupBox(QStringLiteral("Profile"), page);
+    auto *profileLayout = new QVBoxLayout(profile);
+    profileLayout->addWidget(
+        addCheck(Check::CopyProfile, QStringLiteral("Copy source user profile instead of renaming it (strongly recommended)"), profile));
+    profileLayout->addLayout(
+        dependent(addCheck(Check::NoTempInternet, QStringLiteral("Do not copy 'Temporary Internet Files' folder (recommended)"), profile)));
+    auto *space = new QHBoxLayout;
+    space->setContentsMargins(DependentIndent, 0, 0, 0);
+    space->addWidget(addCheck(Check::MinFreeSpace, QStringLiteral("Minimum disk space required after migration:"), profile));
+    QLineEdit *spaceEdit = addText(Text::MinFreeSpace, profile);
+    spaceEdit->setMaxLength(12);
+    spaceEdit->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
+    spaceEdit->setAlignment(Qt::AlignRight);
+    space->addWidget(spaceEdit);
+    space->addStretch(1);
+    profileLayout->addLayout(space);
+    profileLayout->addWidget(addCheck(Check::OverwriteProfile, QStringLiteral("Overwrite existing destination profiles"), profile));
+    layout->addWidget(profile);
+
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget *ObjectSettingsPanel::createAccountsTab()
+{
+    auto *page = new QWidget;
+    page->setObjectName(QStringLiteral("tabAccounts"));
+    auto *layout = new QVBoxLayout(page);
+    layout->setSpacing(8);
+
+    layout->addWidget(hintLabel(QStringLiteral("The accounts the migration works with on the target computers and in the domains."), page));
+    auto *grid = new QGridLayout;
+    grid->setHorizontalSpacing(12);
+    grid->setVerticalSpacing(6);
+    for (int i = 0; i < ObjectSettingsModel::AccountLabelCount; ++i) {
+        auto *caption = new QLabel(ObjectSettingsModel::AccountCaption(i), page);
+        auto *value = new QLabel(page);
+        value->setObjectName(ObjectSettingsModel::AccountLabelName(i));
+        value->setTextFormat(Qt::PlainText);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        m_accountLabels[static_cast<size_t>(i)] = value;
+        grid->addWidget(caption, i, 0);
+        grid->addWidget(value, i, 1);
+    }
+    grid->setColumnStretch(1, 1);
+    layout->addLayout(grid);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(addButton(Command::AuthWizard, QStringLiteral("&Authentication Wizard..."), page));
+    buttons->addWidget(addButton(Command::ChangePasswords, QStringLiteral("Change &Passwords..."), page));
+    buttons->addStretch(1);
+    layout->addSpacing(4);
+    layout->addLayout(buttons);
+    layout->addStretch(1);
+    return page;
+}
+
+QWidget *ObjectSettingsPanel::createProfilesBox()
+{
+    auto *box = new QGroupBox(QStringLiteral("Profiles"), this);
+    box->setObjectName(QStringLiteral("fraProfiles"));
+    auto *layout = new QHBoxLayout(box);
+    m_lstMigrateUsers = new QListWidget(box);
+    m_lstMigrateUsers->setObjectName(QStringLiteral("lstMigrateUsers"));
+    m_lstMigrateUsers->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_lstMigrateUsers->setMinimumHeight(fontMetrics().height() * 4 + 8);
+    layout->addWidget(m_lstMigrateUsers, 1);
+    auto *buttons = new QVBoxLayout;
+    buttons->addWidget(addButton(Command::AddUser, QStringLiteral("&Add"), box));
+    buttons->addWidget(addButton(Command::DeleteUser, QStringLiteral("&Delete"), box));
+    buttons->addStretch(1);
+    layout->addLayout(buttons);
+    return box;
+}
+
+// ---- the main window's calls -------------------------------------------------------------
+
+void ObjectSettingsPanel::setDatabase(ComputerDB *database)
+{
+    m_model.setDatabase(database);
+}
+
+void ObjectSettingsPanel::setIconProvider(IconProvider provider)
+{
+    m_iconProvider = std::move(provider);
+    m_shownIcon = -1;
+    refresh();
+}
+
+void ObjectSettingsPanel::setAddMigrationDialog(AddMigrationDialog dialog)
+{
+    m_addMigrationDialog = std::move(dialog);
+    m_model.setAddUserAvailable(static_cast<bool>(m_addMigrationDialog));
+}
+
+void ObjectSettingsPanel::setDCLookup(ObjectSettingsModel::DCLookup lookup)
+{
+    m_model.setDCLookup(std::move(lookup));
+}
+
+void ObjectSettingsPanel::LoadSelectedNode(const NodeInfo &node)
+{
+    m_model.LoadSelectedNode(node);
+}
+
+bool ObjectSettingsPanel::PromptToSaveRecord()
+{
+    return m_model.PromptToSaveRecord();
+}
+
+bool ObjectSettingsPanel::SaveObjectSettings()
+{
+    return m_model.SaveObjectSettings();
+}
+
+void ObjectSettingsPanel::SettingsChange(bool changed)
+{
+    m_model.SettingsChange(changed);
+}
+
+bool ObjectSettingsPanel::SettingsChanged() const
+{
+    return m_model.SettingsChanged();
+}
+
+void ObjectSettingsPanel::SelectTab(int index)
+{
+    m_tabs->setCurrentIndex(index);
+}
+
+int ObjectSettingsPanel::CurrentTab() const
+{
+    return m_tabs->currentIndex();
+}
+
+GlobalSettingsPtr ObjectSettingsPanel::GetCurrentLoadedSettings() const
+{
+    return m_model.GetCurrentLoadedSettings();
+}
+
+GlobalSettingsPtr ObjectSettingsPanel::CloneAtThisLevel()
+{
+    return m_model.CloneAtThisLevel();
+}
+
+// ---- model to controls ----------------------------------------------------------------------
+
+QIcon ObjectSettingsPanel::headerIcon(int imageNumber) const
+{
+    if (imageNumber <= 0)
+        return QIcon();
+    if (m_iconProvider)
+        return m_iconProvider(imageNumber);
+    return style()->standardIcon(imageNumber == ObjectSettingsModel::ComputerIcon ? QStyle::SP_ComputerIcon : QStyle::SP_DirIcon);
+}
+
+void ObjectSettingsPanel::refresh()
+{
+    for (int i = 0; i < ObjectSettingsModel::TextCount; ++i) {
+        const auto field = static_cast<Text>(i);
+        QLineEdit *edit = m_texts[slot(field)];
+        // Setting equal text would put the cursor at the end while the administrator types.
+        if (edit->text() != m_model.text(field))
+            edit->setText(m_model.text(field));
+        edit->setEnabled(!m_model.textLocked(field));
+        const bool inherited = m_model.textInherited(field);
+        QPalette colours = palette();
+        if (inherited) {
+            colours.setColor(QPalette::Active, QPalette::Text, InheritedGrey);
+            colours.setColor(QPalette::Inactive, QPalette::Text, InheritedGrey);
+        }
+        edit->setPalette(colours);
+        edit->setToolTip(inherited && !edit->text().isEmpty() ? QStringLiteral("Inherited from a higher level") : QString());
+    }
+
+    for (int i = 0; i < ObjectSettingsModel::CheckCount; ++i) {
+        const auto field = static_cast<Check>(i);
+        InheritableCheckBox *box = m_checks[slot(field)];
+        const int value = m_model.check(field);
+        box->setCheckState(value == ObjectSettingsModel::Grayed ? Qt::PartiallyChecked
+                                                                : (value == ObjectSettingsModel::Checked ? Qt::Checked : Qt::Unchecked));
+        box->setEnabled(!m_model.checkLocked(field));
+        box->setToolTip(value == ObjectSettingsModel::Grayed
+                ? QStringLiteral("Inherited from a higher level; saving makes it this level's own")
+                : QString());
+    }
+
+    for (int i = 0; i < ObjectSettingsModel::CommandCount; ++i) {
+        const auto command = static_cast<Command>(i);
+        m_commands[slot(command)]->setEnabled(m_model.commandEnabled(command));
+    }
+
+    m_lblObjSetTitle->setText(m_model.title());
+    m_lblCommon->setText(m_model.subtitle());
+    if (m_shownIcon != m_model.headerIcon()) {
+        m_shownIcon = m_model.headerIcon();
+        const QIcon icon = headerIcon(m_shownIcon);
+        m_imgObjSetIcon->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(32, 32));
+    }
+
+    for (int i = 0; i < ObjectSettingsModel::AccountLabelCount; ++i)
+        m_accountLabels[static_cast<size_t>(i)]->setText(m_model.accountLabel(i));
+
+    const QStringList lines = m_model.userLines();
+    QStringList shown;
+    for (int row = 0; row < m_lstMigrateUsers->count(); ++row)
+        shown << m_lstMigrateUsers->item(row)->text();
+    if (shown != lines) {
+        const int selected = m_lstMigrateUsers->currentRow();
+        m_lstMigrateUsers->clear();
+        m_lstMigrateUsers->addItems(lines);
+        // After a delete the line below takes the deleted one's place, so Delete can be pressed again.
+        if (selected >= 0 && !lines.isEmpty() && lines.size() < shown.size())
+            m_lstMigrateUsers->setCurrentRow(std::min<int>(selected, static_cast<int>(lines.size()) - 1));
+    }
+    m_lstMigrateUsers->setEnabled(m_model.userListEnabled());
+}
+
+void ObjectSettingsPanel::focusField(int tab, const QString &controlName)
+{
+    m_tabs->setCurrentIndex(tab);
+    QWidget *field = findChild<QWidget *>(controlName);
+    // A field that cannot take the focus is passed over; the message still shows.
+    if (!field || !field->isEnabled())
+        return;
+    field->setFocus(Qt::OtherFocusReason);
+    if (auto *edit = qobject_cast<QLineEdit *>(field))
+        edit->selectAll();
+}
+
+void ObjectSettingsPanel::cmdAddUser_Click()
+{
+    const UserProfilesPtr list = m_model.currentUserList();
+    if (!m_addMigrationDialog || !list)
+        return;
+    m_addMigrationDialog(this, list);
+    m_model.UserListEdited();
+}
+
+void ObjectSettingsPanel::cmdDeleteUser_Click()
+{
+    const QList<QListWidgetItem *> selected = m_lstMigrateUsers->selectedItems();
+    m_model.cmdDeleteUser_Click(selected.isEmpty() ? -1 : m_lstMigrateUsers->row(selected.first()));
+}
