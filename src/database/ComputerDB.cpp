@@ -196,12 +196,21 @@ int ComputerDB::NameBucket(const QString &name)
     // Case folding rather than plain lower case: names that SameText calls
     // equal (the micro sign and the Greek mu, say) must share a bucket, or
     // FindComputer would miss them.
-    return static_cast<int>(modHash::HashName(name.toCaseFolded()) % NameIndexBuckets);
+    return bucketOfFolded(name.toCaseFolded());
+}
+
+int ComputerDB::bucketOfFolded(const QString &folded)
+{
+    return static_cast<int>(modHash::HashName(folded) % NameIndexBuckets);
 }
 
 void ComputerDB::AddNameIndex(const QString &name, int id)
 {
-    m_nameIndex[static_cast<size_t>(NameBucket(name))].PushUnique(id);
+    const QString folded = name.toCaseFolded();
+    m_nameIndex[static_cast<size_t>(bucketOfFolded(folded))].PushUnique(id);
+    if (static_cast<size_t>(id) >= m_nameKeys.size())
+        m_nameKeys.resize(static_cast<size_t>(id) + 1, 0);
+    m_nameKeys[static_cast<size_t>(id)] = qHash(folded);
 }
 
 void ComputerDB::RemoveNameIndex(const QString &name, int id)
@@ -382,9 +391,16 @@ int ComputerDB::FindComputer(const QString &name) const
 {
     int found = -1;
     Guard("ComputerDB.FindComputer", [&] {
-        const StackInt &bucket = m_nameIndex[static_cast<size_t>(NameBucket(name))];
+        const QString folded = name.toCaseFolded();
+        const size_t key = qHash(folded);
+        const StackInt &bucket = m_nameIndex[static_cast<size_t>(bucketOfFolded(folded))];
         for (int i = 0; i < bucket.Count(); ++i) {
             const int id = bucket.Peek(i);
+            // The index hash leaves long buckets for names that differ only
+            // in their digits; a key of the folded name, kept in one compact
+            // array, settles most entries without touching their records.
+            if (static_cast<size_t>(id) < m_nameKeys.size() && m_nameKeys[static_cast<size_t>(id)] != key)
+                continue;
             const ComputerRecord *record = Computers(id);
             if (record && modText::SameText(record->Name, name)) {
                 found = id;
@@ -604,6 +620,7 @@ void ComputerDB::Clear()
         m_folderCount = 0;
 
         m_computers.clear();
+        m_nameKeys.clear();
         for (int bucket = 0; bucket < NameIndexBuckets; ++bucket)
             m_nameIndex[static_cast<size_t>(bucket)].Clear();
         m_rootFolders.Clear();

@@ -196,6 +196,7 @@ private:
     void growComputers();
     void growFolders();
 
+    static int bucketOfFolded(const QString &folded);
     void AddNameIndex(const QString &name, int id);
     void RemoveNameIndex(const QString &name, int id);
     void AttachComputer(int id, int folderID);
@@ -232,6 +233,9 @@ private:
     StackInt m_rootFolders;
     StackInt m_rootComputers;
     std::vector<StackInt> m_nameIndex;
+    // qHash of each computer's case-folded name, by ID: a quick first test
+    // before the records are compared.
+    std::vector<size_t> m_nameKeys;
 
     std::vector<GlobalSettingsPtr> m_settingsTable;
     int m_settingsCount = 0;

@@ -171,6 +171,24 @@ private Q_SLOTS:
         const int micro = db.AddComputer(QString(QChar(0x00B5)) + QStringLiteral("pc"), QString(), -1, -1);
         QCOMPARE(db.FindComputer(QString(QChar(0x039C)) + QStringLiteral("PC")), micro);
         QCOMPARE(ComputerDB::NameBucket(QStringLiteral("PC-01")), static_cast<int>(1071531620 % 10003));
+
+        // Whatever SameText takes as one name, the index finds.
+        const QList<QPair<QString, QString>> pairs = {
+            {QString(QChar(0x1E9E)) + QStringLiteral("x"), QString(QChar(0x00DF)) + QStringLiteral("X")}, // capital and small sharp s
+            {QString(QChar(0x017F)) + QStringLiteral("ky"), QStringLiteral("SKY")}, // long s
+            {QString(QChar(0x212A)) + QStringLiteral("elvin"), QStringLiteral("kelvin")}, // Kelvin sign
+            {QString(QChar(0x2126)) + QStringLiteral("hm"), QString(QChar(0x03C9)) + QStringLiteral("HM")}, // Ohm sign
+            {QString(QChar(0x0178)) + QStringLiteral("ves"), QString(QChar(0x00FF)) + QStringLiteral("ves")},
+        };
+        int sameNames = 0;
+        for (const auto &[stored, asked] : pairs) {
+            if (!modText::SameText(stored, asked))
+                continue;
+            ++sameNames;
+            const int id = db.AddComputer(stored, QString(), -1, -1);
+            QCOMPARE(db.FindComputer(asked), id);
+        }
+        QVERIFY(sameNames >= 3);
     }
 
     void renameFolder()
