@@ -46,15 +46,14 @@ bool ShowHelpPage(const QString &page)
     const QUrl url = GuidePage(page);
     if (url.isEmpty()) {
         modErrorHandler::ShowMessage(modErrorHandler::Error,
-                                     QStringLiteral("The Varno-Osk user guide could not be found.") + QLatin1Char('\r')
-                                         + QStringLiteral("It is installed with the program, in ") + GuideFolderCandidates().constFirst()
-                                         + QStringLiteral("."));
+            QStringLiteral("The Varno-Osk user guide could not be found.") + QLatin1Char('\r')
+                + QStringLiteral("It is installed with the program, in ") + GuideFolderCandidates().constFirst() + QStringLiteral("."));
         return false;
     }
     if (!UrlOpener::current().openUrl(url)) {
         modErrorHandler::ShowMessage(modErrorHandler::Error,
-                                     QStringLiteral("The user guide could not be opened in a web browser.") + QLatin1Char('\r')
-                                         + QStringLiteral("You can open it yourself: ") + url.toLocalFile());
+            QStringLiteral("The user guide could not be opened in a web browser.") + QLatin1Char('\r')
+                + QStringLiteral("You can open it yourself: ") + url.toLocalFile());
         return false;
     }
     return true;

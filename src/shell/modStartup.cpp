@@ -31,16 +31,16 @@ bool PrepareRegistry()
 {
     const QString company = AppInfo::CompanyName();
     if (!createKey(company, kCompanyParent)) {
-        modErrorHandler::ShowMessage(modErrorHandler::Error,
-                                     QStringLiteral("Failed to create the HKCU\\Software\\") + company + QStringLiteral(" registry key."));
+        modErrorHandler::ShowMessage(
+            modErrorHandler::Error, QStringLiteral("Failed to create the HKCU\\Software\\") + company + QStringLiteral(" registry key."));
         return false;
     }
 
     const QString companyPath = kCompanyParent + QLatin1Char('\\') + company;
     if (!createKey(AppInfo::Title(), companyPath)) {
         modErrorHandler::ShowMessage(modErrorHandler::Error,
-                                     QStringLiteral("Failed to create the ") + companyPath + QLatin1Char('\\') + AppInfo::Title()
-                                         + QStringLiteral(" registry key."));
+            QStringLiteral("Failed to create the ") + companyPath + QLatin1Char('\\') + AppInfo::Title()
+                + QStringLiteral(" registry key."));
         return false;
     }
 
@@ -81,8 +81,7 @@ bool WelcomeScreenWanted()
 
 void SaveWelcomeScreen(bool dontShowAgain)
 {
-    modRegistry::SaveSettingString(AppState::Get().AppKeyPath, kWelcomeScreen,
-                                   dontShowAgain ? QStringLiteral("1") : QStringLiteral("0"));
+    modRegistry::SaveSettingString(AppState::Get().AppKeyPath, kWelcomeScreen, dontShowAgain ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 } // namespace modStartup

@@ -29,7 +29,7 @@
 namespace {
 
 const QString kAppKey = QStringLiteral("HKCU\\Software\\Brindlewood\\Varno-Osk");
-const QStringList kPlacementValues{"PaneSize", "Maximized", "Top", "Left", "Height", "Width"};
+const QStringList kPlacementValues {"PaneSize", "Maximized", "Top", "Left", "Height", "Width"};
 
 class RecordingOpener final : public UrlOpener
 {
@@ -332,7 +332,7 @@ private Q_SLOTS:
 
     void welcomeActions()
     {
-        for (const auto &[button, expected] : {std::pair{"cmdEasyWizard", 1}, std::pair{"cmdLoad", 2}}) {
+        for (const auto &[button, expected] : {std::pair {"cmdEasyWizard", 1}, std::pair {"cmdLoad", 2}}) {
             frmWelcome welcome;
             welcome.show();
             QTest::mouseClick(welcome.findChild<QAbstractButton *>(QString::fromLatin1(button)), Qt::LeftButton);
@@ -375,10 +375,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("settingsFile"); // relative to the current results folder unless absolute
         QTest::addColumn<QString>("newName");
         QTest::addColumn<bool>("asked");
-        QTest::newRow("file in the results folder, new name") << "jobs.vos" << "Wave2" << true;
-        QTest::newRow("same name") << "jobs.vos" << "Migration1" << false;
-        QTest::newRow("no settings file") << "" << "Wave2" << false;
-        QTest::newRow("file elsewhere") << "/srv/jobs.vos" << "Wave2" << false;
+        QTest::newRow("file in the results folder, new name") << "jobs.vos"
+                                                              << "Wave2" << true;
+        QTest::newRow("same name") << "jobs.vos"
+                                   << "Migration1" << false;
+        QTest::newRow("no settings file") << ""
+                                          << "Wave2" << false;
+        QTest::newRow("file elsewhere") << "/srv/jobs.vos"
+                                        << "Wave2" << false;
     }
 
     void promptToSaveNewName()
@@ -396,9 +400,9 @@ private Q_SLOTS:
             QCOMPARE(m_presenter->last().caption, QStringLiteral("Migration Name Change"));
             QCOMPARE(m_presenter->last().buttons, Presenter::Buttons::YesNo);
             QCOMPARE(m_presenter->last().text,
-                     QStringLiteral("A settings file created under a different migration name is currently\r"
-                                    "loaded.  Would you like to save a copy of this settings file in the\r"
-                                    "new results folder, using the new migration job name? (RECOMMENDED)"));
+                QStringLiteral("A settings file created under a different migration name is currently\r"
+                               "loaded.  Would you like to save a copy of this settings file in the\r"
+                               "new results folder, using the new migration job name? (RECOMMENDED)"));
         }
     }
 
@@ -421,9 +425,9 @@ private Q_SLOTS:
         QCOMPARE(box.buttons, Presenter::Buttons::YesNo);
         QCOMPARE(box.defaultButton, 1);
         QCOMPARE(box.text,
-                 QStringLiteral("A migration is currently in progress.  Exiting the program now\r"
-                                "may leave target computers in an unusable state.  It is HIGHLY\r"
-                                "recommended that you do not exit at this time.\r\rAre you sure you wish to proceed?"));
+            QStringLiteral("A migration is currently in progress.  Exiting the program now\r"
+                           "may leave target computers in an unusable state.  It is HIGHLY\r"
+                           "recommended that you do not exit at this time.\r\rAre you sure you wish to proceed?"));
         QCOMPARE(writtenValues(), QStringList());
 
         // Yes leaves, and the placement is saved after all.

@@ -29,8 +29,7 @@ class RefusingStore final : public RegistryStore
 public:
     explicit RefusingStore(const QString &path)
         : m_store(path)
-    {
-    }
+    { }
 
     long connect(const QString &m, RegKey root, RegKey *r) override { return m_store.connect(m, root, r); }
     long openKey(RegKey p, const QString &s, quint32 a, RegKey *r) override { return m_store.openKey(p, s, a, r); }
@@ -174,8 +173,7 @@ private Q_SLOTS:
 
     void caption()
     {
-        QCOMPARE(modStartup::MainCaption(QStringLiteral("Migration7")),
-                 QStringLiteral("Varno-Osk - Profile Migration System: Migration7"));
+        QCOMPARE(modStartup::MainCaption(QStringLiteral("Migration7")), QStringLiteral("Varno-Osk - Profile Migration System: Migration7"));
         QCOMPARE(modStartup::MainCaption(QString()), QStringLiteral("Varno-Osk - Profile Migration System: "));
     }
 
@@ -259,21 +257,21 @@ private Q_SLOTS:
 
         const QStringList nothing(6);
         QTest::newRow("first start") << nothing << 19200 << 12000 << false << 0 << 0 << MinWidthTwips << MinHeightTwips;
-        QTest::newRow("fits") << QStringList{"1", "3600", "1200", "1500", "12000", "9000"} << 19200 << 12000 << true << 1200 << 1500
+        QTest::newRow("fits") << QStringList {"1", "3600", "1200", "1500", "12000", "9000"} << 19200 << 12000 << true << 1200 << 1500
                               << 12000 << 9000;
-        QTest::newRow("wider than a smaller screen") << QStringList{"0", "3600", "0", "0", "28800", "9000"} << 15360 << 11520 << false << 0
-                                                     << 0 << 15360 << 9000;
-        QTest::newRow("taller than a smaller screen") << QStringList{"0", "", "0", "0", "12000", "16000"} << 15360 << 11520 << false << 0
-                                                      << 0 << 12000 << 11520;
-        QTest::newRow("top beyond the screen") << QStringList{"", "", "13000", "600", "12000", "9000"} << 19200 << 12000 << false << -1
+        QTest::newRow("wider than a smaller screen")
+            << QStringList {"0", "3600", "0", "0", "28800", "9000"} << 15360 << 11520 << false << 0 << 0 << 15360 << 9000;
+        QTest::newRow("taller than a smaller screen")
+            << QStringList {"0", "", "0", "0", "12000", "16000"} << 15360 << 11520 << false << 0 << 0 << 12000 << 11520;
+        QTest::newRow("top beyond the screen") << QStringList {"", "", "13000", "600", "12000", "9000"} << 19200 << 12000 << false << -1
                                                << 600 << 12000 << 9000;
-        QTest::newRow("top at the screen's edge") << QStringList{"", "", "12000", "600", "12000", "9000"} << 19200 << 12000 << false
-                                                  << 12000 << 600 << 12000 << 9000;
-        QTest::newRow("left beyond the screen") << QStringList{"", "", "300", "19201", "12000", "9000"} << 19200 << 12000 << false << 300
-                                                << -1 << 12000 << 9000;
-        QTest::newRow("smaller than the guard") << QStringList{"", "", "0", "0", "3000", "2000"} << 19200 << 12000 << false << 0 << 0
-                                                << MinWidthTwips << MinHeightTwips;
-        QTest::newRow("maximised only when 1") << QStringList{"yes", "", "", "", "", ""} << 19200 << 12000 << false << 0 << 0
+        QTest::newRow("top at the screen's edge")
+            << QStringList {"", "", "12000", "600", "12000", "9000"} << 19200 << 12000 << false << 12000 << 600 << 12000 << 9000;
+        QTest::newRow("left beyond the screen")
+            << QStringList {"", "", "300", "19201", "12000", "9000"} << 19200 << 12000 << false << 300 << -1 << 12000 << 9000;
+        QTest::newRow("smaller than the guard")
+            << QStringList {"", "", "0", "0", "3000", "2000"} << 19200 << 12000 << false << 0 << 0 << MinWidthTwips << MinHeightTwips;
+        QTest::newRow("maximised only when 1") << QStringList {"yes", "", "", "", "", ""} << 19200 << 12000 << false << 0 << 0
                                                << MinWidthTwips << MinHeightTwips;
     }
 
@@ -288,7 +286,7 @@ private Q_SLOTS:
         QFETCH(int, width);
         QFETCH(int, height);
 
-        const SavedPlacement values{saved.at(0), saved.at(1), saved.at(2), saved.at(3), saved.at(4), saved.at(5)};
+        const SavedPlacement values {saved.at(0), saved.at(1), saved.at(2), saved.at(3), saved.at(4), saved.at(5)};
         const Placement placement = LoadWindowSettings(values, screenWidth, screenHeight);
         QCOMPARE(placement.Maximized, maximized);
         QCOMPARE(placement.PaneSize, LeadingNumber(saved.at(1)));
@@ -309,7 +307,7 @@ private Q_SLOTS:
         state.Height = 9000;
         state.Width = 12000;
         SaveWindowSettings(kAppKey, state);
-        QCOMPARE(valueNames(), (QStringList{"PaneSize", "Maximized", "Top", "Left", "Height", "Width"}));
+        QCOMPARE(valueNames(), (QStringList {"PaneSize", "Maximized", "Top", "Left", "Height", "Width"}));
         QCOMPARE(modRegistry::GetSettingString(kAppKey, QStringLiteral("Maximized")), QStringLiteral("1"));
         QCOMPARE(modRegistry::GetSettingString(kAppKey, QStringLiteral("Height")), QStringLiteral("9000"));
     }
@@ -323,14 +321,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("visible"); // one digit per item
         QTest::addColumn<QString>("enabled");
         const QString none = modRecentlyUsed::NoneCaption;
-        QTest::newRow("empty list") << QStringList(5) << QStringList{none, none, none, none, none} << "10000"
+        QTest::newRow("empty list") << QStringList(5) << QStringList {none, none, none, none, none} << "10000"
                                     << "00000";
-        QTest::newRow("two files") << QStringList{"/s/b.vos", "/s/a.vos", "", "", ""} << QStringList{"/s/b.vos", "/s/a.vos", none, none, none}
-                                   << "11000"
+        QTest::newRow("two files") << QStringList {"/s/b.vos", "/s/a.vos", "", "", ""}
+                                   << QStringList {"/s/b.vos", "/s/a.vos", none, none, none} << "11000"
                                    << "11000";
-        QTest::newRow("full") << QStringList{"/1", "/2", "/3", "/4", "/5"} << QStringList{"/1", "/2", "/3", "/4", "/5"} << "11111"
+        QTest::newRow("full") << QStringList {"/1", "/2", "/3", "/4", "/5"} << QStringList {"/1", "/2", "/3", "/4", "/5"} << "11111"
                               << "11111";
-        QTest::newRow("first slot empty") << QStringList{"", "/2", "", "", ""} << QStringList{none, "/2", none, none, none} << "11000"
+        QTest::newRow("first slot empty") << QStringList {"", "/2", "", "", ""} << QStringList {none, "/2", none, none, none} << "11000"
                                           << "01000";
     }
 
@@ -354,13 +352,15 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("before");
         QTest::addColumn<QString>("added");
         QTest::addColumn<QStringList>("after");
-        QTest::newRow("first file") << QStringList(5) << "/s/a.vos" << QStringList{"/s/a.vos"};
-        QTest::newRow("newest first") << QStringList{"/a", "/b", "", "", ""} << "/c" << QStringList{"/c", "/a", "/b"};
-        QTest::newRow("oldest falls off") << QStringList{"/1", "/2", "/3", "/4", "/5"} << "/6" << QStringList{"/6", "/1", "/2", "/3", "/4"};
-        QTest::newRow("again moves to the front") << QStringList{"/1", "/2", "/3", "/4", "/5"} << "/4"
-                                                  << QStringList{"/4", "/1", "/2", "/3", "/5"};
-        QTest::newRow("same file, other spelling") << QStringList{"/s/a.vos", "/s/b.vos"} << "/s/./a.vos" << QStringList{"/s/a.vos", "/s/b.vos"};
-        QTest::newRow("case counts") << QStringList{"/s/a.vos"} << "/s/A.vos" << QStringList{"/s/A.vos", "/s/a.vos"};
+        QTest::newRow("first file") << QStringList(5) << "/s/a.vos" << QStringList {"/s/a.vos"};
+        QTest::newRow("newest first") << QStringList {"/a", "/b", "", "", ""} << "/c" << QStringList {"/c", "/a", "/b"};
+        QTest::newRow("oldest falls off") << QStringList {"/1", "/2", "/3", "/4", "/5"} << "/6"
+                                          << QStringList {"/6", "/1", "/2", "/3", "/4"};
+        QTest::newRow("again moves to the front")
+            << QStringList {"/1", "/2", "/3", "/4", "/5"} << "/4" << QStringList {"/4", "/1", "/2", "/3", "/5"};
+        QTest::newRow("same file, other spelling")
+            << QStringList {"/s/a.vos", "/s/b.vos"} << "/s/./a.vos" << QStringList {"/s/a.vos", "/s/b.vos"};
+        QTest::newRow("case counts") << QStringList {"/s/a.vos"} << "/s/A.vos" << QStringList {"/s/A.vos", "/s/a.vos"};
     }
 
     void addRecentlyUsed()
@@ -376,7 +376,7 @@ private Q_SLOTS:
         QVERIFY(modStartup::PrepareRegistry());
         modRecentlyUsed::WriteRecentlyUsed(kAppKey, {"/1", "/2", "/3", "/4", "/5"});
         modRecentlyUsed::WriteRecentlyUsed(kAppKey, {"/x", "/y"});
-        QCOMPARE(modRecentlyUsed::ReadRecentlyUsed(kAppKey), (QStringList{"/x", "/y", "", "", ""}));
+        QCOMPARE(modRecentlyUsed::ReadRecentlyUsed(kAppKey), (QStringList {"/x", "/y", "", "", ""}));
         QCOMPARE(modRegistry::GetSettingString(kAppKey, QStringLiteral("RecentlyUsed1")), QStringLiteral("/y"));
     }
 
@@ -385,7 +385,8 @@ private Q_SLOTS:
     void guidePagesExistAndOpen()
     {
         QVERIFY(!modHelp::GuideFolder().isEmpty());
-        for (const char *page : {"index.html", "getting-started.html", "tree-and-inheritance.html", "settings.html", "running-a-migration.html"})
+        for (const char *page :
+            {"index.html", "getting-started.html", "tree-and-inheritance.html", "settings.html", "running-a-migration.html"})
             QVERIFY2(QFile::exists(modHelp::GuidePage(QString::fromLatin1(page)).toLocalFile()), page);
 
         RecordingPresenter presenter;

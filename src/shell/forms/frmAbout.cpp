@@ -14,7 +14,8 @@ frmAbout::frmAbout(QWidget *owner)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About ") + AppInfo::Title());
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // A dialog box: a title and a close button, nothing to minimise or resize.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
 
     auto *icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("imgLogo"));
@@ -28,17 +29,15 @@ frmAbout::frmAbout(QWidget *owner)
     titleFont.setBold(true);
     title->setFont(titleFont);
 
-    auto *version = new QLabel(QStringLiteral("Version: %1.%2.%3")
-                                   .arg(AppInfo::VersionMajor())
-                                   .arg(AppInfo::VersionMinor())
-                                   .arg(AppInfo::VersionRevision()),
-                               this);
+    auto *version = new QLabel(
+        QStringLiteral("Version: %1.%2.%3").arg(AppInfo::VersionMajor()).arg(AppInfo::VersionMinor()).arg(AppInfo::VersionRevision()),
+        this);
     version->setObjectName(QStringLiteral("lblVersion"));
 
     auto *description = new QLabel(QStringLiteral("The administrator's console of the Varno-Osk profile migration system: "
                                                   "it keeps the computers to migrate, their migration settings and user lists, "
                                                   "checks them and hands the job to the migration engine."),
-                                   this);
+        this);
     description->setObjectName(QStringLiteral("lblDescription"));
     description->setWordWrap(true);
 
@@ -64,7 +63,10 @@ frmAbout::frmAbout(QWidget *owner)
     body->addLayout(text, 1);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
+    QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
+    ok->setObjectName(QStringLiteral("cmdOK"));
+    // Some desktops put a theme icon on standard buttons; the console's dialogs have none.
+    ok->setIcon(QIcon());
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 
     auto *layout = new QVBoxLayout(this);

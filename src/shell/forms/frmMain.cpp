@@ -14,7 +14,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QShowEvent>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -25,6 +24,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QSplitter>
 #include <QStyle>
 #include <QTimer>
@@ -216,8 +216,8 @@ void frmMain::createPanes()
     fmObjectSettings->setObjectName(QStringLiteral("fmObjectSettings"));
     fmObjectSettings->setFrameShape(QFrame::StyledPanel);
     auto *settings = new QVBoxLayout(fmObjectSettings);
-    lblNoSettings = new QLabel(QStringLiteral("Select \"All Computers\", a group or a computer in the tree to see its migration settings."),
-                               fmObjectSettings);
+    lblNoSettings = new QLabel(
+        QStringLiteral("Select \"All Computers\", a group or a computer in the tree to see its migration settings."), fmObjectSettings);
     lblNoSettings->setObjectName(QStringLiteral("lblNoSettings"));
     lblNoSettings->setAlignment(Qt::AlignCenter);
     lblNoSettings->setWordWrap(true);
@@ -322,8 +322,7 @@ void frmMain::LoadWindowSettings()
     modErrorHandler::Guard("frmMain.LoadWindowSettings", [&] {
         const QSize screen = screenSize();
         const Placement placement = modWindowSettings::LoadWindowSettings(ReadWindowSettings(AppState::Get().AppKeyPath),
-                                                                          PixelsToTwips(screen.width(), m_twipsPerPixelX),
-                                                                          PixelsToTwips(screen.height(), m_twipsPerPixelY));
+            PixelsToTwips(screen.width(), m_twipsPerPixelX), PixelsToTwips(screen.height(), m_twipsPerPixelY));
 
         const int width = TwipsToPixels(placement.Width, m_twipsPerPixelX);
         const int height = TwipsToPixels(placement.Height, m_twipsPerPixelY);
@@ -463,16 +462,13 @@ bool frmMain::PromptToSaveSettingsFile()
 }
 
 void frmMain::LoadSettingsFile(const QString &)
-{
-}
+{ }
 
 void frmMain::SaveSettingsFileCopy(const QString &)
-{
-}
+{ }
 
 void frmMain::StartEasySetupWizard()
-{
-}
+{ }
 
 // ---- Help menu ----------------------------------------------------------------
 
@@ -550,8 +546,7 @@ void frmMain::closeEvent(QCloseEvent *event)
     // From here on the console is leaving: whatever fails, the rest still runs.
     try {
         SaveWindowSettings();
-    } catch (...) {
-    }
+    } catch (...) { }
     // The engine wrapper in use is released here, before the window goes.
 
     event->accept();

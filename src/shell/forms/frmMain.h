@@ -100,7 +100,7 @@ private:
     QAction *mnuSaveState = nullptr;
     QAction *mnuLoad = nullptr;
     QMenu *mnuRecentlyUsed = nullptr;
-    std::array<QAction *, 5> mnuRecent{};
+    std::array<QAction *, 5> mnuRecent {};
     QMenu *mnuImport = nullptr;
     QAction *mnuImportADS = nullptr;
     QAction *mnuImportUsersFile = nullptr;

@@ -37,7 +37,8 @@ frmWelcome::frmWelcome(QWidget *owner)
 {
     setObjectName(QStringLiteral("frmWelcome"));
     setWindowTitle(QStringLiteral("Welcome to Varno-Osk"));
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // A dialog box: a title and a close button, nothing to minimise or resize.
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
 
     // The form and its labels are white; the text keeps the desktop's colour.
@@ -67,7 +68,6 @@ frmWelcome::frmWelcome(QWidget *owner)
     heading->setSpacing(4);
     heading->addWidget(lblHeading);
     heading->addWidget(lblVersion);
-    heading->addStretch(1);
 
     auto *top = new QHBoxLayout;
     top->setSpacing(14);
@@ -78,13 +78,13 @@ frmWelcome::frmWelcome(QWidget *owner)
     question->setObjectName(QStringLiteral("lblQuestion"));
 
     cmdEasyWizard = new QCommandLinkButton(QStringLiteral("Begin a new migration with the \"Easy Setup Wizard\""),
-                                           QStringLiteral("Enter the domains, the accounts and the computers of a migration step by step."), this);
+        QStringLiteral("Enter the domains, the accounts and the computers of a migration step by step."), this);
     cmdEasyWizard->setObjectName(QStringLiteral("cmdEasyWizard"));
     cmdDocumentation = new QCommandLinkButton(QStringLiteral("Review the \"Getting Started\" Guide"),
-                                              QStringLiteral("Read how the console works before you set up your first migration."), this);
+        QStringLiteral("Read how the console works before you set up your first migration."), this);
     cmdDocumentation->setObjectName(QStringLiteral("cmdDocumentation"));
     cmdLoad = new QCommandLinkButton(QStringLiteral("Load a previously saved settings file"),
-                                     QStringLiteral("Carry on with the computers and settings you saved before."), this);
+        QStringLiteral("Carry on with the computers and settings you saved before."), this);
     cmdLoad->setObjectName(QStringLiteral("cmdLoad"));
 
     auto *actions = new QVBoxLayout;
@@ -144,17 +144,15 @@ frmWelcome::frmWelcome(QWidget *owner)
     connect(cmdOK, &QAbstractButton::clicked, this, &QDialog::accept);
 
     Form_Load();
-    setMinimumWidth(540);
-    adjustSize();
+    setMinimumWidth(560);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void frmWelcome::Form_Load()
 {
     modErrorHandler::Guard("frmWelcome.Form_Load", [&] {
-        lblVersion->setText(QStringLiteral("Version: %1.%2.%3")
-                                .arg(AppInfo::VersionMajor())
-                                .arg(AppInfo::VersionMinor())
-                                .arg(AppInfo::VersionRevision()));
+        lblVersion->setText(
+            QStringLiteral("Version: %1.%2.%3").arg(AppInfo::VersionMajor()).arg(AppInfo::VersionMinor()).arg(AppInfo::VersionRevision()));
         lblLegal->setText(AppInfo::LegalCopyright());
         // The frame lines take the colour of an active title bar.
         for (QFrame *line : lineFrame) {

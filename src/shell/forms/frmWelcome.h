@@ -51,7 +51,7 @@ private:
     QCommandLinkButton *cmdLoad = nullptr;
     QPushButton *cmdOK = nullptr;
     QCheckBox *chkDontShow = nullptr;
-    std::array<QFrame *, 4> lineFrame{};
+    std::array<QFrame *, 4> lineFrame {};
 
     quint8 m_welcomeAction = ActionNone;
 };
