@@ -750,8 +750,8 @@ bool ComputerDB::AddSettings(const GlobalSettingsPtr &record, int id, const QStr
             attached = true;
             return;
         }
-        modErrorHandler::ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid type received."),
-                                     QStringLiteral("ComputerDB.AddSettings"));
+        modErrorHandler::ShowMessage(
+            modErrorHandler::InternalError, QStringLiteral("Invalid type received."), QStringLiteral("ComputerDB.AddSettings"));
     });
     return attached;
 }
@@ -765,7 +765,7 @@ void ComputerDB::AddAssociatedSettings(const GlobalSettingsPtr &record, bool fro
             GrowSettingsTable();
         if (record->AssociatedID == -1) {
             modErrorHandler::ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid settings association in save file."),
-                                         QStringLiteral("ComputerDB.AddAssociatedSettings"));
+                QStringLiteral("ComputerDB.AddAssociatedSettings"));
             return;
         }
 
@@ -836,8 +836,8 @@ int ComputerDB::SettingsSlot(const QString &objectType, int id, const char *proc
     } else if (objectType == kGlobal) {
         return 0;
     } else {
-        modErrorHandler::ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid associated type."),
-                                     QString::fromLatin1(procedureName));
+        modErrorHandler::ShowMessage(
+            modErrorHandler::InternalError, QStringLiteral("Invalid associated type."), QString::fromLatin1(procedureName));
         return -1;
     }
     // Only 1 and up links a node; 0 is the global record's.
@@ -865,7 +865,7 @@ GlobalSettingsPtr ComputerDB::GetEffectiveSettings(const QString &objectType, in
             current = parentID;
         }
         modErrorHandler::ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid permission structure."),
-                                     QStringLiteral("ComputerDB.GetEffectiveSettings"));
+            QStringLiteral("ComputerDB.GetEffectiveSettings"));
     });
     return effective;
 }

@@ -238,7 +238,7 @@ QStringList MemoryTreeDisplay::outline() const
         const auto [node, depth] = pending.back();
         pending.pop_back();
         lines.append(QString(depth * 2, QLatin1Char(' ')) + node->key + QLatin1Char(' ') + node->text + QLatin1Char(' ')
-                     + QString::number(node->icon) + QLatin1Char('/') + QString::number(node->expandedIcon));
+            + QString::number(node->icon) + QLatin1Char('/') + QString::number(node->expandedIcon));
         for (const Node *child = node->lastChild; child; child = child->previous)
             pending.emplace_back(child, depth + 1);
     }

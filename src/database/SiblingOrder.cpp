@@ -91,8 +91,7 @@ void SiblingOrder::rename(Kind kind, int parentID, int id, const QString &oldNam
         return;
     auto it = g->find(Entry {oldName, sequenceOf(kind, id), id});
     if (it == g->end() || it->id != id) {
-        for (it = g->begin(); it != g->end() && it->id != id; ++it) {
-        }
+        for (it = g->begin(); it != g->end() && it->id != id; ++it) { }
         if (it == g->end())
             return;
     }

@@ -16,8 +16,7 @@ public:
     explicit IndexSorter(const std::vector<QString> &keys)
         : m_keys(keys)
         , m_scratch(keys.size())
-    {
-    }
+    { }
 
     void sort(std::vector<int> &order, int low, int high)
     {

@@ -122,8 +122,7 @@ inline QStringList treeViolations(const ComputerDB &db, const TreeDisplay &tree,
             ? (parent.ID == -1 ? db.RootFolders().Count() : (db.SubFolders(parent.ID) ? db.SubFolders(parent.ID)->Count() : 0))
             : 0;
         int expectedComputers = parent.Type == NodeInfo::Folder
-            ? (parent.ID == -1 ? db.RootComputers().Count()
-                               : (db.FolderComputers(parent.ID) ? db.FolderComputers(parent.ID)->Count() : 0))
+            ? (parent.ID == -1 ? db.RootComputers().Count() : (db.FolderComputers(parent.ID) ? db.FolderComputers(parent.ID)->Count() : 0))
             : 0;
         int folders = 0;
         int computers = 0;

@@ -96,14 +96,16 @@ private Q_SLOTS:
         QString key = QStringLiteral("unchanged");
         QVERIFY(!db.GetEffectiveSettings(C, 99, key));
         QCOMPARE(presenter.count(), 1);
-        QVERIFY(internalError(presenter, QStringLiteral("Invalid permission structure."), QStringLiteral("ComputerDB.GetEffectiveSettings")));
+        QVERIFY(
+            internalError(presenter, QStringLiteral("Invalid permission structure."), QStringLiteral("ComputerDB.GetEffectiveSettings")));
         QCOMPARE(key, QStringLiteral("unchanged"));
 
         presenter.clear();
         QVERIFY(!db.GetEffectiveSettings(QStringLiteral("X"), 0, key));
         QCOMPARE(presenter.count(), 2);
         QVERIFY(presenter.messages().at(0).text.endsWith(QStringLiteral("Invalid associated type.")));
-        QVERIFY(internalError(presenter, QStringLiteral("Invalid permission structure."), QStringLiteral("ComputerDB.GetEffectiveSettings")));
+        QVERIFY(
+            internalError(presenter, QStringLiteral("Invalid permission structure."), QStringLiteral("ComputerDB.GetEffectiveSettings")));
 
         presenter.clear();
         QVERIFY(!db.GetSettings(QStringLiteral("Q"), 1));
@@ -244,8 +246,8 @@ private Q_SLOTS:
         unowned->ObjectType = C;
         unowned->AssociatedID = -1;
         db.AddAssociatedSettings(unowned, true);
-        QVERIFY(internalError(presenter, QStringLiteral("Invalid settings association in save file."),
-                              QStringLiteral("ComputerDB.AddAssociatedSettings")));
+        QVERIFY(internalError(
+            presenter, QStringLiteral("Invalid settings association in save file."), QStringLiteral("ComputerDB.AddAssociatedSettings")));
         QCOMPARE(db.SettingsCount(), 1);
 
         GlobalSettingsPtr loaded = record(QStringLiteral("a"));

@@ -134,7 +134,7 @@ private Q_SLOTS:
             names.append(QStringLiteral("n%1").arg((i * 7919) % 97) + (i % 2 ? QStringLiteral("A") : QStringLiteral("a")));
         QStringList expected = names;
         std::stable_sort(expected.begin(), expected.end(),
-                         [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+            [](const QString &a, const QString &b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
         QCOMPARE(modSort::MergeSortStrings(names), expected);
     }
 

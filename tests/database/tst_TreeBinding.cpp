@@ -169,7 +169,7 @@ private Q_SLOTS:
         QCOMPARE(tree.icon(QStringLiteral("F0")), 3);
         QCOMPARE(tree.icon(QStringLiteral("C0")), 24);
         QCOMPARE(progress.starts,
-                 (QStringList {"0-4 Importing: Creating Folder Hierarchy...", "0-3 Importing: Adding Computers to Hierarchy..."}));
+            (QStringList {"0-4 Importing: Creating Folder Hierarchy...", "0-3 Importing: Adding Computers to Hierarchy..."}));
         QVERIFY(treeViolations(db, tree).isEmpty());
     }
 
@@ -224,7 +224,8 @@ private Q_SLOTS:
         const int second = db.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
         const int third = db.AddComputer(QStringLiteral("Pc"), QString(), -1, -1);
         const QStringList keys = tree.childKeys(RootKey);
-        QCOMPARE(keys.mid(keys.indexOf(ComputerKey(first)), 3), (QStringList {ComputerKey(first), ComputerKey(second), ComputerKey(third)}));
+        QCOMPARE(
+            keys.mid(keys.indexOf(ComputerKey(first)), 3), (QStringList {ComputerKey(first), ComputerKey(second), ComputerKey(third)}));
 
         QCOMPARE(tree.text(ComputerKey(pc)), QStringLiteral("m"));
         QCOMPARE(tree.icon(ComputerKey(pc)), 24);
