@@ -1,3 +1,4 @@
+#include "cli/DescrambleCommand.h"
 #include "cli/RegCommand.h"
 #include "cli/TreeCommand.h"
 
@@ -18,6 +19,8 @@ QString generalUsage()
         "The command-line companion of the Varno-Osk console.\n"
         "\n"
         "Commands:\n"
+        "  descramble print the plain text of a scrambled client configuration file\n"
+        "             (vo descramble --help explains it)\n"
         "  reg        query, add and delete values of the console's registry store\n"
         "             (vo reg /? explains it)\n"
         "  tree       print the computer tree of a settings file\n"
@@ -62,6 +65,11 @@ int main(int argc, char *argv[])
     if (command.compare(QLatin1String("tree"), Qt::CaseInsensitive) == 0) {
         TreeCommand tree(out, err);
         return tree.run(arguments.mid(1));
+    }
+
+    if (command.compare(QLatin1String("descramble"), Qt::CaseInsensitive) == 0) {
+        DescrambleCommand descramble(out, err);
+        return descramble.run(arguments.mid(1));
     }
 
     err << "vo: unknown command \"" << command << "\"\n\n" << generalUsage();
