@@ -227,7 +227,7 @@ QString ValidationReport::DescribeCharacter(const QString &character)
     const QList<uint> codePoints = character.toUcs4();
     const uint codePoint = codePoints.isEmpty() ? 0 : codePoints.first();
     const QString number = QStringLiteral("U+%1").arg(codePoint, 4, 16, QLatin1Char('0')).toUpper();
-    const bool printable = codePoint >= 0x20 && codePoint != 0x7F && !(codePoint >= 0x80 && codePoint < 0xA0) && character.at(0).isPrint();
+    const bool printable = QChar::isPrint(static_cast<char32_t>(codePoint));
     return printable ? QStringLiteral("'%1' (%2)").arg(character, number) : number;
 }
 
