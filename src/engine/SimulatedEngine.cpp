@@ -130,9 +130,9 @@ QString SimulatedEngine::ClientFolder(int client) const
 
 QString SimulatedEngine::ClientLogPath(int client) const
 {
-    if (!validClient(client) || !m_clients[client].log)
+    if (!validClient(client))
         return QString();
-    return m_clients[client].log->Path();
+    return m_clients[client].logPath;
 }
 
 QString SimulatedEngine::transferorLogPath(int transferor) const
@@ -261,6 +261,7 @@ void SimulatedEngine::startClient(int n)
     c.log = std::make_unique<EngineLogFile>();
     if (!c.log->Open(joinPath(m_settings.logPath, SafeFileName(c.name) + QLatin1Char('-') + stamp + QStringLiteral(".log"))))
         handlerLine(QStringLiteral("Client %1 (%2): the client log could not be written: %3").arg(n).arg(c.name, c.log->ErrorString()));
+    c.logPath = c.log->Path();
     c.log->Line(QStringLiteral("Varno-Osk client %1, client number %2, transferor %3.").arg(c.name).arg(n).arg(transferor));
 
     transferorLine(transferor, QStringLiteral("Client %1 (%2) started.").arg(n).arg(c.name));
@@ -546,8 +547,9 @@ void SimulatedEngine::end(int n, const QString &code)
     }
     if (c.log) {
         c.log->Line(QStringLiteral("Result: %1.").arg(code));
-        c.log->Close();
+        c.log.reset();
     }
+    c.actions.clear();
     static const QStringList finals = {QStringLiteral("XS"), QStringLiteral("XW"), QStringLiteral("XE"), QStringLiteral("XC"), QStringLiteral("XA")};
     const qsizetype index = finals.indexOf(code);
     if (index >= 0)

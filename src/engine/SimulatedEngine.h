@@ -134,7 +134,10 @@ private:
         quint32 generation = 0;
         QString problem;          // why the configuration file was unusable
         QStringList actions;      // what the configuration file asks for
+        // Open while the client runs only: a run of many thousand clients
+        // must not keep a file object per client.
         std::unique_ptr<EngineLogFile> log;
+        QString logPath;
     };
 
     struct Settings

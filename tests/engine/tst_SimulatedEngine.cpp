@@ -125,6 +125,21 @@ private Q_SLOTS:
         QVERIFY(readAll(m_fixture->resultsFolder() + QStringLiteral("handler.log")).contains(QStringLiteral("[3/3020] Migration Successful - PC1.")));
     }
 
+    void runsOnQtTimers()
+    {
+        // The engine the console gets: Qt timers, here at full speed.
+        auto engine = std::make_unique<SimulatedEngine>();
+        SimulationProfile fast;
+        fast.StepMs = 0;
+        engine->SetProfile(fast);
+        QSignalSpy complete(engine.get(), &QXEHandler::ProcessingComplete);
+        QSignalSpy success(engine.get(), &QXEHandler::ClientSuccess);
+        m_qxe = std::make_unique<QXEInterface>(std::move(engine));
+        start(computers(3));
+        QTRY_COMPARE_WITH_TIMEOUT(complete.count(), 1, 60000);
+        QCOMPARE(success.count(), 3);
+    }
+
     void outcomesByProfile_data()
     {
         QTest::addColumn<QString>("name");
@@ -323,6 +338,17 @@ private Q_SLOTS:
         QCOMPARE(reason, problem);
         if (problem.isEmpty())
             QCOMPARE(profile.ErrorPatterns, (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+    }
+
+    void shippedExampleProfile()
+    {
+        SimulationProfile profile;
+        QString problem;
+        QVERIFY2(profile.Load(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../examples/simulation-profile.txt"), &problem), qPrintable(problem));
+        QCOMPARE(profile.StepMs, qint64(500));
+        QCOMPARE(profile.OutcomeFor(QStringLiteral("kiosk-07")), SimulationProfile::Outcome::Silent);
+        QCOMPARE(profile.OutcomeFor(QStringLiteral("LAB-1")), SimulationProfile::Outcome::Warnings);
+        QCOMPARE(profile.EngineError, 0);
     }
 
     void patterns_data()
