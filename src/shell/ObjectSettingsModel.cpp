@@ -79,8 +79,17 @@ private:
 QString ObjectSettingsModel::ControlName(Text field)
 {
     static const std::array<const char *, TextCount> names = {
-        "txtSourceContext", "txtSourceDC",   "txtSourceDCIP", "txtDestContext",       "txtDestDC",       "txtDestDCIP",
-        "txtJoinDomainName", "txtDomDCName", "txtDomDCIP",    "txtJoinWorkgroupName", "txtMinFreeSpace",
+        "txtSourceContext",
+        "txtSourceDC",
+        "txtSourceDCIP",
+        "txtDestContext",
+        "txtDestDC",
+        "txtDestDCIP",
+        "txtJoinDomainName",
+        "txtDomDCName",
+        "txtDomDCIP",
+        "txtJoinWorkgroupName",
+        "txtMinFreeSpace",
     };
     return QString::fromLatin1(names[index(field)]);
 }
@@ -88,8 +97,16 @@ QString ObjectSettingsModel::ControlName(Text field)
 QString ObjectSettingsModel::ControlName(Check field)
 {
     static const std::array<const char *, CheckCount> names = {
-        "chkSourceUseLocal", "chkDestUseLocal", "chkJoinDomain",     "chkJoinWorkgroup",    "chkRebootAllow",
-        "chkRebootForce",    "chkCopyProfile",  "chkNoTempInternet", "chkOverwriteProfile", "chkMinFreeSpace",
+        "chkSourceUseLocal",
+        "chkDestUseLocal",
+        "chkJoinDomain",
+        "chkJoinWorkgroup",
+        "chkRebootAllow",
+        "chkRebootForce",
+        "chkCopyProfile",
+        "chkNoTempInternet",
+        "chkOverwriteProfile",
+        "chkMinFreeSpace",
     };
     return QString::fromLatin1(names[index(field)]);
 }
@@ -97,8 +114,16 @@ QString ObjectSettingsModel::ControlName(Check field)
 QString ObjectSettingsModel::ControlName(Command command)
 {
     static const std::array<const char *, CommandCount> names = {
-        "cmdLookupSourceDC",    "cmdLookupDestDC",      "cmdLookupJoinDC", "cmdObjSettingsSave", "cmdInheritFromParent",
-        "cmdOverwriteChildren", "cmdAddUser",           "cmdDeleteUser",   "cmdAuthWizard",      "cmdChangePasswords",
+        "cmdLookupSourceDC",
+        "cmdLookupDestDC",
+        "cmdLookupJoinDC",
+        "cmdObjSettingsSave",
+        "cmdInheritFromParent",
+        "cmdOverwriteChildren",
+        "cmdAddUser",
+        "cmdDeleteUser",
+        "cmdAuthWizard",
+        "cmdChangePasswords",
     };
     return QString::fromLatin1(names[static_cast<size_t>(command)]);
 }
@@ -106,7 +131,11 @@ QString ObjectSettingsModel::ControlName(Command command)
 QString ObjectSettingsModel::AccountLabelName(int index)
 {
     static const std::array<const char *, AccountLabelCount> names = {
-        "lblVarnoUser", "lblOskUser", "lblJoinDomUser", "lblSourceSIDUser", "lblDestSIDUser",
+        "lblVarnoUser",
+        "lblOskUser",
+        "lblJoinDomUser",
+        "lblSourceSIDUser",
+        "lblDestSIDUser",
     };
     return index >= 0 && index < AccountLabelCount ? QString::fromLatin1(names[static_cast<size_t>(index)]) : QString();
 }
@@ -114,7 +143,11 @@ QString ObjectSettingsModel::AccountLabelName(int index)
 QString ObjectSettingsModel::AccountCaption(int index)
 {
     static const std::array<const char *, AccountLabelCount> captions = {
-        "Administrator A:", "Administrator B:", "Domain Join Privileges:", "Source SID Lookup:", "Destination SID Lookup:",
+        "Administrator A:",
+        "Administrator B:",
+        "Domain Join Privileges:",
+        "Source SID Lookup:",
+        "Destination SID Lookup:",
     };
     return index >= 0 && index < AccountLabelCount ? QString::fromLatin1(captions[static_cast<size_t>(index)]) : QString();
 }
@@ -205,15 +238,19 @@ QString ObjectSettingsModel::ObjectKey() const
     return QString();
 }
 
-QString ObjectSettingsModel::nodeText() const
+QString ObjectSettingsModel::nodeText(const QString &key) const
 {
-    const QString key = ObjectKey();
-    if (m_db && m_db->IsLinked() && m_db->LinkedTree()->contains(key))
+    if (!m_db)
+        return QString();
+    if (m_db->IsLinked() && m_db->LinkedTree()->contains(key))
         return m_db->LinkedTree()->text(key);
-    if (m_objectType == kComputer)
-        return m_db ? m_db->GetComputerName(m_objectID) : QString();
-    if (m_objectType == kFolder)
-        return m_db ? m_db->GetFolderName(m_objectID) : QString();
+    const NodeInfo node = modGeneral::ParseNodeKey(key);
+    if (!node.Valid)
+        return QString();
+    if (node.Type == NodeInfo::Computer)
+        return m_db->GetComputerName(node.ID);
+    if (node.ID >= 0)
+        return m_db->GetFolderName(node.ID);
     return QStringLiteral("All Computers");
 }
 
@@ -246,6 +283,7 @@ void ObjectSettingsModel::ClearSettingsDisplay()
     m_title.clear();
     m_headerIcon = 0;
     m_subtitle.clear();
+    m_inheritedFrom.clear();
     clearUserList();
 }
 
@@ -293,8 +331,13 @@ void ObjectSettingsModel::RecurseDisplaySettings(const QString &objectType, int 
             }
         }
 
-        if (const GlobalSettingsPtr record = m_db->GetSettings(objectType, id))
+        if (const GlobalSettingsPtr record = m_db->GetSettings(objectType, id)) {
             DisplaySettings(record, level >= 1);
+        } else if (level == 0) {
+            QString sourceKey;
+            if (m_db->GetEffectiveSettings(objectType, id, sourceKey))
+                m_inheritedFrom = nodeText(sourceKey);
+        }
     });
 }
 
@@ -333,7 +376,7 @@ void ObjectSettingsModel::DisplaySettings(const GlobalSettingsPtr &record, bool 
             break;
         default:
             ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid join value encountered."),
-                        QStringLiteral("frmMain.DisplaySettings"));
+                QStringLiteral("frmMain.DisplaySettings"));
             break;
         }
 
@@ -359,10 +402,10 @@ void ObjectSettingsModel::DisplaySettings(const GlobalSettingsPtr &record, bool 
                 setText(ipText, dcIP);
             }
         };
-        context(record->SourceDomain, record->SourceDCName, record->SourceDCIP, Check::SourceUseLocal, Text::SourceContext,
-                Text::SourceDC, Text::SourceDCIP);
+        context(record->SourceDomain, record->SourceDCName, record->SourceDCIP, Check::SourceUseLocal, Text::SourceContext, Text::SourceDC,
+            Text::SourceDCIP);
         context(record->DestinationDomain, record->DestinationDCName, record->DestinationDCIP, Check::DestUseLocal, Text::DestContext,
-                Text::DestDC, Text::DestDCIP);
+            Text::DestDC, Text::DestDCIP);
 
         LoadAuthUsernames();
         ObjectSettingsSetLockedFields();
@@ -544,8 +587,8 @@ void ObjectSettingsModel::cmdLookup_Click(Command command)
             return;
         if (!m_dcLookup) {
             ShowMessage(modErrorHandler::Information,
-                        QStringLiteral("Looking up a domain controller's address is not available in this version of the console.") + CR
-                            + QStringLiteral("Please enter the address yourself."));
+                QStringLiteral("Looking up a domain controller's address is not available in this version of the console.") + CR
+                    + QStringLiteral("Please enter the address yourself."));
             return;
         }
         const QString address = m_dcLookup(text(nameField));
@@ -564,8 +607,8 @@ bool ObjectSettingsModel::PromptToSaveRecord()
         if (!m_settingsChanged)
             return;
         const Presenter::Answer answer = Ask(QStringLiteral("The settings for the current selection have changed.") + CR
-                                                 + QStringLiteral("Do you want to save the settings before proceeding?"),
-                                             QStringLiteral("Save Settings"), Presenter::Buttons::YesNoCancel);
+                + QStringLiteral("Do you want to save the settings before proceeding?"),
+            QStringLiteral("Save Settings"), Presenter::Buttons::YesNoCancel);
         if (answer == Presenter::Yes) {
             // A save that an input check refused keeps the edits in the
             // panel with the field in focus; the command that asked must
@@ -607,29 +650,28 @@ bool ObjectSettingsModel::GeneralSettingsInputChecks()
 
         if (joinDomain && domainName.isEmpty()) {
             passed = fail(TabDomainJoin, Text::JoinDomainName,
-                          QStringLiteral("You must specify a domain to join or deselect the join domain option."));
+                QStringLiteral("You must specify a domain to join or deselect the join domain option."));
             return;
         }
         if (joinWorkgroup && workgroupName.isEmpty()) {
             passed = fail(TabDomainJoin, Text::JoinWorkgroupName,
-                          QStringLiteral("You must specify a workgroup name to join or deselect the join workgroup option."));
+                QStringLiteral("You must specify a workgroup name to join or deselect the join workgroup option."));
             return;
         }
         double spaceValue = 0;
         if (minFreeSpace && space.isEmpty()) {
             passed = fail(TabOptions, Text::MinFreeSpace,
-                          QStringLiteral("You must specify a minimum free space or deselect the minimum disk space option."));
+                QStringLiteral("You must specify a minimum free space or deselect the minimum disk space option."));
             return;
         }
         if (minFreeSpace && !ReadNumber(space, spaceValue)) {
             passed = fail(TabOptions, Text::MinFreeSpace,
-                          QStringLiteral("Invalid minimum disk space specified. This must be a number between 0 and ") + limit
-                              + QStringLiteral("."));
+                QStringLiteral("Invalid minimum disk space specified. This must be a number between 0 and ") + limit + QStringLiteral("."));
             return;
         }
         if (minFreeSpace && (spaceValue < 0 || spaceValue > MaxMinFreeSpace)) {
             passed = fail(TabOptions, Text::MinFreeSpace,
-                          QStringLiteral("The minimum disk space value must be between 0 and ") + limit + QStringLiteral("."));
+                QStringLiteral("The minimum disk space value must be between 0 and ") + limit + QStringLiteral("."));
             return;
         }
         if (joinDomain && !modFormat::IsValidName(domainName)) {
@@ -638,7 +680,7 @@ bool ObjectSettingsModel::GeneralSettingsInputChecks()
         }
         if (joinDomain && (joinDC.isEmpty() || joinIP.isEmpty())) {
             passed = fail(TabDomainJoin, joinDC.isEmpty() ? Text::DomDCName : Text::DomDCIP,
-                          QStringLiteral("You must specify both a domain controller name and IP address."));
+                QStringLiteral("You must specify both a domain controller name and IP address."));
             return;
         }
         if (joinDomain && !modFormat::IsValidName(joinDC)) {
@@ -656,13 +698,13 @@ bool ObjectSettingsModel::GeneralSettingsInputChecks()
 
         const bool hasUsers = m_objectType == kComputer && m_userList && m_userList->GetUserCount() > 0;
         if (hasUsers && !isOn(Check::SourceUseLocal) && text(Text::SourceContext).isEmpty()) {
-            passed = fail(TabSourceDestination, Text::SourceContext,
-                          QStringLiteral("You must specify a source domain for the user migrations."));
+            passed = fail(
+                TabSourceDestination, Text::SourceContext, QStringLiteral("You must specify a source domain for the user migrations."));
             return;
         }
         if (hasUsers && !isOn(Check::DestUseLocal) && text(Text::DestContext).isEmpty()) {
-            passed = fail(TabSourceDestination, Text::DestContext,
-                          QStringLiteral("You must specify a destination domain for the user migrations."));
+            passed = fail(
+                TabSourceDestination, Text::DestContext, QStringLiteral("You must specify a destination domain for the user migrations."));
             return;
         }
 
@@ -672,12 +714,12 @@ bool ObjectSettingsModel::GeneralSettingsInputChecks()
         const auto pairIncomplete = [&](Text name, Text address) { return text(name).isEmpty() != text(address).isEmpty(); };
         if (pairIncomplete(Text::SourceDC, Text::SourceDCIP)) {
             passed = fail(TabSourceDestination, text(Text::SourceDC).isEmpty() ? Text::SourceDC : Text::SourceDCIP,
-                          QStringLiteral("You must specify both a source domain controller name and IP address."));
+                QStringLiteral("You must specify both a source domain controller name and IP address."));
             return;
         }
         if (pairIncomplete(Text::DestDC, Text::DestDCIP)) {
             passed = fail(TabSourceDestination, text(Text::DestDC).isEmpty() ? Text::DestDC : Text::DestDCIP,
-                          QStringLiteral("You must specify both a destination domain controller name and IP address."));
+                QStringLiteral("You must specify both a destination domain controller name and IP address."));
             return;
         }
 
@@ -692,23 +734,23 @@ bool ObjectSettingsModel::GeneralSettingsInputChecks()
             return;
         }
         if (badName(Text::SourceDC)) {
-            passed = fail(TabSourceDestination, Text::SourceDC,
-                          QStringLiteral("Invalid characters found in source domain controller name."));
+            passed
+                = fail(TabSourceDestination, Text::SourceDC, QStringLiteral("Invalid characters found in source domain controller name."));
             return;
         }
         if (badName(Text::DestDC)) {
-            passed = fail(TabSourceDestination, Text::DestDC,
-                          QStringLiteral("Invalid characters found in destination domain controller name."));
+            passed = fail(
+                TabSourceDestination, Text::DestDC, QStringLiteral("Invalid characters found in destination domain controller name."));
             return;
         }
         if (badAddress(Text::SourceDCIP)) {
-            passed = fail(TabSourceDestination, Text::SourceDCIP,
-                          QStringLiteral("Invalid characters found in source domain controller IP address."));
+            passed = fail(
+                TabSourceDestination, Text::SourceDCIP, QStringLiteral("Invalid characters found in source domain controller IP address."));
             return;
         }
         if (badAddress(Text::DestDCIP)) {
             passed = fail(TabSourceDestination, Text::DestDCIP,
-                          QStringLiteral("Invalid characters found in destination domain controller IP address."));
+                QStringLiteral("Invalid characters found in destination domain controller IP address."));
             return;
         }
         passed = true;
@@ -860,7 +902,7 @@ void ObjectSettingsModel::cmdOverwriteChildren_Click()
             return;
         const QString question = QStringLiteral("This will erase all individual settings and force settings inheritance") + CR
             + QStringLiteral("for all on computers and groups below the currently selected") + CR + QStringLiteral("node (\"")
-            + nodeText() + QStringLiteral("\").") + CR + CR + QStringLiteral("Are you sure you wish to proceed?");
+            + nodeText(ObjectKey()) + QStringLiteral("\").") + CR + CR + QStringLiteral("Are you sure you wish to proceed?");
         if (Ask(question, QStringLiteral("Overwrite Children Settings"), Presenter::Buttons::YesNo) != Presenter::Yes)
             return;
         m_db->OverwriteChildrenSettings(ObjectKey(), 0);
@@ -883,7 +925,7 @@ void ObjectSettingsModel::LoadUserList(int computerID)
         m_userList = m_db->GetComputerUserList(computerID);
         if (!m_userList) {
             ShowMessage(modErrorHandler::InternalError, QStringLiteral("No user list linked with computer object."),
-                        QStringLiteral("frmMain.LoadUserList"));
+                QStringLiteral("frmMain.LoadUserList"));
             return;
         }
         DisplayUserList();
@@ -895,8 +937,8 @@ void ObjectSettingsModel::DisplayUserList()
     Notify notify(*this);
     Guard("frmMain.DisplayUserList", [&] {
         if (!m_userList) {
-            ShowMessage(modErrorHandler::InternalError, QStringLiteral("No current user list loaded."),
-                        QStringLiteral("frmMain.DisplayUserList"));
+            ShowMessage(
+                modErrorHandler::InternalError, QStringLiteral("No current user list loaded."), QStringLiteral("frmMain.DisplayUserList"));
             return;
         }
         m_userLines.clear();
@@ -923,12 +965,12 @@ void ObjectSettingsModel::cmdDeleteUser_Click(int selectedLine)
     Guard("frmMain.cmdDeleteUser", [&] {
         if (selectedLine < 0) {
             ShowMessage(modErrorHandler::Information,
-                        QStringLiteral("You must select the user migration set that you wish to delete from the list."));
+                QStringLiteral("You must select the user migration set that you wish to delete from the list."));
             return;
         }
         if (!m_userList) {
-            ShowMessage(modErrorHandler::InternalError, QStringLiteral("No current user list loaded."),
-                        QStringLiteral("frmMain.cmdDeleteUser"));
+            ShowMessage(
+                modErrorHandler::InternalError, QStringLiteral("No current user list loaded."), QStringLiteral("frmMain.cmdDeleteUser"));
             return;
         }
         // Deleted entries keep their IDs, so line and ID part ways after the

@@ -139,6 +139,10 @@ public:
     // The tree image number of the header icon; 0 before anything was loaded.
     int headerIcon() const { return m_headerIcon; }
     QString subtitle() const { return m_subtitle; }
+    // The tree text of the node whose record the loaded node inherits;
+    // empty when the node has its own record. The accounts it shows are then
+    // inherited as well.
+    QString inheritedFrom() const { return m_inheritedFrom; }
     QString accountLabel(int index) const;
     QStringList userLines() const { return m_userLines; }
     bool userListEnabled() const { return m_userListEnabled; }
@@ -239,7 +243,7 @@ private:
     // Empties and locks the fields when `lock`, unlocks them otherwise.
     void lockTexts(std::initializer_list<Text> fields, bool lock, bool empty);
     void clearUserList();
-    QString nodeText() const;
+    QString nodeText(const QString &key) const;
     bool fail(int tab, Text field, const QString &message);
 
     ComputerDB *m_db = nullptr;
@@ -255,6 +259,7 @@ private:
     QString m_title;
     int m_headerIcon = 0;
     QString m_subtitle;
+    QString m_inheritedFrom;
 
     UserProfilesPtr m_userList;
     QStringList m_userLines;

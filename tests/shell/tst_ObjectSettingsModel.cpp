@@ -115,7 +115,7 @@ private Q_SLOTS:
         QVERIFY(!f.model.SettingsChanged());
         QVERIFY(!f.model.userListEnabled());
         for (Command off : {Command::ObjSettingsSave, Command::InheritFromParent, Command::AddUser, Command::DeleteUser,
-                            Command::AuthWizard, Command::LookupSourceDC})
+                 Command::AuthWizard, Command::LookupSourceDC})
             QVERIFY2(!f.model.commandEnabled(off), qPrintable(Model::ControlName(off)));
         QVERIFY(f.model.commandEnabled(Command::OverwriteChildren));
         QCOMPARE(f.model.accountLabel(0), QStringLiteral("NEWDOM\\varno")); // lblVarnoUser shows slot 1
@@ -139,6 +139,7 @@ private Q_SLOTS:
         QCOMPARE(f.model.check(Check::RebootAllow), int(Model::Grayed));
         QVERIFY(f.model.textInherited(Text::SourceContext));
         QVERIFY(f.model.commandEnabled(Command::InheritFromParent));
+        QCOMPARE(f.model.inheritedFrom(), QStringLiteral("All Computers"));
 
         // Saving an inheriting node gives it its own record; greyed ticks are stored as 1.
         apply(f.model, {QStringLiteral("chkOverwriteProfile")});
@@ -158,10 +159,12 @@ private Q_SLOTS:
         QCOMPARE(f.model.check(Check::RebootAllow), int(Model::Checked));
         QVERIFY(!f.model.textInherited(Text::SourceContext));
         QVERIFY(!f.model.SettingsChanged());
+        QVERIFY(f.model.inheritedFrom().isEmpty());
 
         // The computer below now inherits from the group.
         f.load(QStringLiteral("C%1").arg(f.pc01));
         QCOMPARE(f.model.check(Check::OverwriteProfile), int(Model::Grayed));
+        QCOMPARE(f.model.inheritedFrom(), QStringLiteral("Sales"));
     }
 
     void lockingRules()
@@ -254,9 +257,9 @@ private Q_SLOTS:
         const QString join = QStringLiteral("chkJoinDomain");
         const QString space = QStringLiteral("chkMinFreeSpace");
         const QString corp = QStringLiteral("txtJoinDomainName=CORP");
-        QTest::newRow("domain empty, before disk space") << QStringList {space, join}
-                                                         << "You must specify a domain to join or deselect the join domain option." << 1
-                                                         << "txtJoinDomainName";
+        QTest::newRow("domain empty, before disk space")
+            << QStringList {space, join} << "You must specify a domain to join or deselect the join domain option." << 1
+            << "txtJoinDomainName";
         QTest::newRow("workgroup empty") << QStringList {QStringLiteral("chkJoinWorkgroup")}
                                          << "You must specify a workgroup name to join or deselect the join workgroup option." << 1
                                          << "txtJoinWorkgroupName";
@@ -276,18 +279,18 @@ private Q_SLOTS:
                                             << "You must specify both a domain controller name and IP address." << 1 << "txtDomDCIP";
         QTest::newRow("join DC name missing") << QStringList {join, corp, QStringLiteral("txtDomDCIP=10.0.0.1")}
                                               << "You must specify both a domain controller name and IP address." << 1 << "txtDomDCName";
-        QTest::newRow("join DC name") << QStringList {join, corp, QStringLiteral("txtDomDCName=dc:1"), QStringLiteral("txtDomDCIP=10.0.0.1")}
+        QTest::newRow("join DC name") << QStringList {join, corp, QStringLiteral("txtDomDCName=dc:1"),
+            QStringLiteral("txtDomDCIP=10.0.0.1")}
                                       << "Invalid characters found in domain controller name." << 1 << "txtDomDCName";
         QTest::newRow("join DC IP") << QStringList {join, corp, QStringLiteral("txtDomDCName=dc1"), QStringLiteral("txtDomDCIP=10.0.0")}
                                     << "Invalid characters found in domain controller IP address." << 1 << "txtDomDCIP";
         QTest::newRow("workgroup name") << QStringList {QStringLiteral("chkJoinWorkgroup"), QStringLiteral("txtJoinWorkgroupName=A*B")}
                                         << "Invalid characters found in workgroup name." << 1 << "txtJoinWorkgroupName";
         QTest::newRow("source context for users") << QStringList {QStringLiteral("txtSourceContext=")}
-                                                  << "You must specify a source domain for the user migrations." << 0
-                                                  << "txtSourceContext";
-        QTest::newRow("destination context for users") << QStringList {QStringLiteral("txtDestContext=")}
-                                                       << "You must specify a destination domain for the user migrations." << 0
-                                                       << "txtDestContext";
+                                                  << "You must specify a source domain for the user migrations." << 0 << "txtSourceContext";
+        QTest::newRow("destination context for users")
+            << QStringList {QStringLiteral("txtDestContext=")} << "You must specify a destination domain for the user migrations." << 0
+            << "txtDestContext";
         QTest::newRow("source DC without IP, before context names")
             << QStringList {QStringLiteral("txtSourceDC=dc1"), QStringLiteral("txtDestContext=NEW,DOM")}
             << "You must specify both a source domain controller name and IP address." << 0 << "txtSourceDCIP";
@@ -301,19 +304,17 @@ private Q_SLOTS:
                                         << "Invalid characters found in source context name." << 0 << "txtSourceContext";
         QTest::newRow("destination context") << QStringList {QStringLiteral("txtDestContext=NEW;DOM")}
                                              << "Invalid characters found in destination context." << 0 << "txtDestContext";
-        QTest::newRow("source DC name")
-            << QStringList {QStringLiteral("txtSourceDC=dc?1"), QStringLiteral("txtSourceDCIP=1.2.3.4"),
-                            QStringLiteral("txtDestDC=dc?2"), QStringLiteral("txtDestDCIP=1.2.3.5")}
-            << "Invalid characters found in source domain controller name." << 0 << "txtSourceDC";
+        QTest::newRow("source DC name") << QStringList {QStringLiteral("txtSourceDC=dc?1"), QStringLiteral("txtSourceDCIP=1.2.3.4"),
+            QStringLiteral("txtDestDC=dc?2"), QStringLiteral("txtDestDCIP=1.2.3.5")}
+                                        << "Invalid characters found in source domain controller name." << 0 << "txtSourceDC";
         QTest::newRow("destination DC name, before source IP")
             << QStringList {QStringLiteral("txtSourceDC=dc1"), QStringLiteral("txtSourceDCIP=1.2.3"), QStringLiteral("txtDestDC=dc<2"),
-                            QStringLiteral("txtDestDCIP=1.2.3.5")}
+                   QStringLiteral("txtDestDCIP=1.2.3.5")}
             << "Invalid characters found in destination domain controller name." << 0 << "txtDestDC";
         QTest::newRow("source DC IP") << QStringList {QStringLiteral("txtSourceDC=dc1"), QStringLiteral("txtSourceDCIP=1.2.3.256")}
                                       << "Invalid characters found in source domain controller IP address." << 0 << "txtSourceDCIP";
         QTest::newRow("destination DC IP") << QStringList {QStringLiteral("txtDestDC=dc2"), QStringLiteral("txtDestDCIP=a.b.c.d")}
-                                           << "Invalid characters found in destination domain controller IP address." << 0
-                                           << "txtDestDCIP";
+                                           << "Invalid characters found in destination domain controller IP address." << 0 << "txtDestDCIP";
     }
 
     void inputChecks()
@@ -399,8 +400,8 @@ private Q_SLOTS:
         QVERIFY(!f.model.PromptToSaveRecord());
         const Presenter::Message &asked = m_presenter.last();
         QCOMPARE(asked.caption, QStringLiteral("Save Settings"));
-        QCOMPARE(asked.text, "The settings for the current selection have changed." + CR
-                                 + "Do you want to save the settings before proceeding?");
+        QCOMPARE(asked.text,
+            "The settings for the current selection have changed." + CR + "Do you want to save the settings before proceeding?");
         QCOMPARE(asked.buttons, Presenter::Buttons::YesNoCancel);
         QCOMPARE(asked.icon, Presenter::Icon::Question);
         QCOMPARE(f.model.text(Text::SourceContext), QStringLiteral("OTHER"));
@@ -450,7 +451,7 @@ private Q_SLOTS:
         f.model.cmdInheritFromParent_Click();
         QCOMPARE(m_presenter.last().caption, QStringLiteral("Confirm inheritance"));
         QCOMPARE(m_presenter.last().text,
-                 "Are you sure you'd like to remove these settings and " + CR + "inherit the settings from a parent object?");
+            "Are you sure you'd like to remove these settings and " + CR + "inherit the settings from a parent object?");
         QVERIFY(f.own(QStringLiteral("F"), f.labs));
 
         QSignalSpy icons(&f.model, &Model::treeIconsChanged);
@@ -474,9 +475,10 @@ private Q_SLOTS:
         m_presenter.setNextAnswer(Presenter::No);
         f.model.cmdOverwriteChildren_Click();
         QCOMPARE(m_presenter.last().caption, QStringLiteral("Overwrite Children Settings"));
-        QCOMPARE(m_presenter.last().text, "This will erase all individual settings and force settings inheritance" + CR
-                                              + "for all on computers and groups below the currently selected" + CR
-                                              + "node (\"Labs\")." + CR + CR + "Are you sure you wish to proceed?");
+        QCOMPARE(m_presenter.last().text,
+            "This will erase all individual settings and force settings inheritance" + CR
+                + "for all on computers and groups below the currently selected" + CR + "node (\"Labs\")." + CR + CR
+                + "Are you sure you wish to proceed?");
         QVERIFY(f.own(QStringLiteral("F"), sub));
 
         m_presenter.setNextAnswer(Presenter::Yes);
@@ -497,8 +499,7 @@ private Q_SLOTS:
         QCOMPARE(f.model.headerIcon(), 6);
         QCOMPARE(f.model.subtitle(), QStringLiteral("Custom individual computer settings"));
         QVERIFY(f.model.userListEnabled());
-        QCOMPARE(f.model.userLines(),
-                 QStringList({"alice -> alice2", "S-1-5-21-9-9-9-1001 -> bob", "dave -> *SID*"}));
+        QCOMPARE(f.model.userLines(), QStringList({"alice -> alice2", "S-1-5-21-9-9-9-1001 -> bob", "dave -> *SID*"}));
         QVERIFY(f.model.commandEnabled(Command::AddUser));
         QVERIFY(f.model.commandEnabled(Command::DeleteUser));
 
@@ -516,7 +517,7 @@ private Q_SLOTS:
         Fixture f;
         const UserProfilesPtr list = f.db.GetComputerUserList(f.pc01);
         list->AddUserToUser(QStringLiteral("erin"), QStringLiteral("erin2")); // ID 2
-        list->AddUserToUser(QStringLiteral("fay"), QStringLiteral("fay2"));   // ID 3
+        list->AddUserToUser(QStringLiteral("fay"), QStringLiteral("fay2")); // ID 3
         list->DeleteUser(0);
         f.load(QStringLiteral("C%1").arg(f.pc01));
         QCOMPARE(f.model.userLines().at(1), QStringLiteral("erin -> erin2"));
@@ -527,7 +528,8 @@ private Q_SLOTS:
         m_presenter.setNextAnswer(Presenter::No);
         f.model.cmdDeleteUser_Click(0);
         QCOMPARE(m_presenter.last().caption, QStringLiteral("Confirm Delete"));
-        QCOMPARE(m_presenter.last().text, QStringLiteral("Are you sure you'd like to delete the migration set 'S-1-5-21-9-9-9-1001 -> bob'?"));
+        QCOMPARE(
+            m_presenter.last().text, QStringLiteral("Are you sure you'd like to delete the migration set 'S-1-5-21-9-9-9-1001 -> bob'?"));
         QCOMPARE(list->GetUserCount(), 3);
 
         m_presenter.setNextAnswer(Presenter::Yes);

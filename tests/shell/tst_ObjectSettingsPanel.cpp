@@ -39,8 +39,7 @@ struct Fixture
     }
 
     void load(const QString &key) { panel.LoadSelectedNode(modGeneral::ParseNodeKey(key)); }
-    template<typename T>
-    T *control(const QString &name) const
+    template<typename T> T *control(const QString &name) const
     {
         T *widget = panel.findChild<T *>(name);
         if (!widget)
@@ -93,7 +92,8 @@ private Q_SLOTS:
         QVERIFY(f.control<QListWidget>(QStringLiteral("lstMigrateUsers")));
         QCOMPARE(f.tabs()->count(), 4);
 
-        QCOMPARE(f.box("chkRebootAllow")->text(), QStringLiteral("Allow target computers to be rebooted if necessary (strongly recommended)"));
+        QCOMPARE(
+            f.box("chkRebootAllow")->text(), QStringLiteral("Allow target computers to be rebooted if necessary (strongly recommended)"));
         QCOMPARE(f.box("chkNoTempInternet")->text(), QStringLiteral("Do not copy 'Temporary Internet Files' folder (recommended)"));
         QCOMPARE(f.box("chkJoinWorkgroup")->text(), QStringLiteral("Join Workgroup"));
         QCOMPARE(f.edit("txtJoinWorkgroupName")->placeholderText(), QStringLiteral("<Enter Workgroup Name Here>"));
@@ -118,6 +118,8 @@ private Q_SLOTS:
         QCOMPARE(f.control<QLabel>(QStringLiteral("lblObjSetTitle"))->text(), QStringLiteral("Sales"));
         QCOMPARE(f.box("chkRebootAllow")->checkState(), Qt::PartiallyChecked);
         QCOMPARE(f.edit("txtSourceContext")->palette().color(QPalette::Active, QPalette::Text), Grey);
+        QCOMPARE(f.control<QLabel>(QStringLiteral("lblInheritedFrom"))->text(),
+            QStringLiteral("Grey values are inherited from \"All Computers\"."));
         QVERIFY(!f.button("cmdObjSettingsSave")->isEnabled());
         QVERIFY(!f.control<QListWidget>(QStringLiteral("lstMigrateUsers"))->isEnabled());
 
@@ -129,6 +131,7 @@ private Q_SLOTS:
         QVERIFY(f.db.GetSettings(QStringLiteral("F"), f.sales));
         QCOMPARE(f.box("chkRebootAllow")->checkState(), Qt::Checked);
         QVERIFY(f.edit("txtSourceContext")->palette().color(QPalette::Active, QPalette::Text) != Grey);
+        QVERIFY(f.control<QLabel>(QStringLiteral("lblInheritedFrom"))->text().isEmpty());
         QVERIFY(!f.button("cmdObjSettingsSave")->isEnabled());
     }
 
@@ -186,7 +189,8 @@ private Q_SLOTS:
         QTest::mouseClick(f.button("cmdObjSettingsSave"), Qt::LeftButton);
 
         QCOMPARE(m_presenter.count(), 1);
-        QCOMPARE(m_presenter.last().text, QStringLiteral("Invalid minimum disk space specified. This must be a number between 0 and 102400."));
+        QCOMPARE(
+            m_presenter.last().text, QStringLiteral("Invalid minimum disk space specified. This must be a number between 0 and 102400."));
         QCOMPARE(f.tabs()->currentIndex(), 2);
         QCOMPARE(QApplication::focusWidget(), f.edit("txtMinFreeSpace"));
         QCOMPARE(f.edit("txtMinFreeSpace")->text(), QStringLiteral("abc"));

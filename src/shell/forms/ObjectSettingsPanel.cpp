@@ -82,8 +82,17 @@ ObjectSettingsPanel::ObjectSettingsPanel(QWidget *parent)
     m_lblObjSetTitle->setTextFormat(Qt::PlainText);
     m_lblCommon = new QLabel(this);
     m_lblCommon->setObjectName(QStringLiteral("lblCommon"));
+    m_lblInheritedFrom = new QLabel(this);
+    m_lblInheritedFrom->setObjectName(QStringLiteral("lblInheritedFrom"));
+    m_lblInheritedFrom->setTextFormat(Qt::PlainText);
+    QPalette hintColours = m_lblInheritedFrom->palette();
+    hintColours.setColor(QPalette::WindowText, InheritedGrey);
+    m_lblInheritedFrom->setPalette(hintColours);
+    // Always there, empty or not, so the tabs do not jump when another node is selected.
+    m_lblInheritedFrom->setMinimumHeight(m_lblInheritedFrom->fontMetrics().height());
     titles->addWidget(m_lblObjSetTitle);
     titles->addWidget(m_lblCommon);
+    titles->addWidget(m_lblInheritedFrom);
     header->addLayout(titles, 1);
     layout->addLayout(header);
 
@@ -477,8 +486,19 @@ void ObjectSettingsPanel::refresh()
         m_imgObjSetIcon->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(32, 32));
     }
 
-    for (int i = 0; i < ObjectSettingsModel::AccountLabelCount; ++i)
-        m_accountLabels[static_cast<size_t>(i)]->setText(m_model.accountLabel(i));
+    const QString source = m_model.inheritedFrom();
+    m_lblInheritedFrom->setText(source.isEmpty() ? QString() : QStringLiteral("Grey values are inherited from \"%1\".").arg(source));
+
+    QPalette accountColours = palette();
+    if (!source.isEmpty()) {
+        accountColours.setColor(QPalette::Active, QPalette::WindowText, InheritedGrey);
+        accountColours.setColor(QPalette::Inactive, QPalette::WindowText, InheritedGrey);
+    }
+    for (int i = 0; i < ObjectSettingsModel::AccountLabelCount; ++i) {
+        QLabel *label = m_accountLabels[static_cast<size_t>(i)];
+        label->setText(m_model.accountLabel(i));
+        label->setPalette(accountColours);
+    }
 
     const QStringList lines = m_model.userLines();
     QStringList shown;

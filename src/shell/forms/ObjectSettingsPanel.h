@@ -95,6 +95,7 @@ private:
     QLabel *m_imgObjSetIcon = nullptr;
     QLabel *m_lblObjSetTitle = nullptr;
     QLabel *m_lblCommon = nullptr;
+    QLabel *m_lblInheritedFrom = nullptr;
     QTabWidget *m_tabs = nullptr;
     QListWidget *m_lstMigrateUsers = nullptr;
     std::array<QLineEdit *, ObjectSettingsModel::TextCount> m_texts {};
