@@ -126,6 +126,12 @@ private Q_SLOTS:
         QVERIFY(f.model.SettingsChanged());
         QVERIFY(f.model.commandEnabled(Command::ObjSettingsSave));
         QVERIFY(!f.model.commandEnabled(Command::OverwriteChildren));
+
+        // The global record is changed in place; no slot is taken.
+        const int slots = f.db.SettingsCount();
+        QVERIFY(f.model.SaveObjectSettings());
+        QCOMPARE(f.own(QStringLiteral("G"), -1)->OverwriteProfile, 1);
+        QCOMPARE(f.db.SettingsCount(), slots);
         QCOMPARE(m_presenter.count(), 0);
     }
 
