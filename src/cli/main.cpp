@@ -1,6 +1,9 @@
 #include "cli/DescrambleCommand.h"
+#include "cli/ExportCommand.h"
 #include "cli/RegCommand.h"
+#include "cli/RunCommand.h"
 #include "cli/TreeCommand.h"
+#include "cli/ValidateCommand.h"
 
 #include "common/AppInfo.h"
 
@@ -21,10 +24,16 @@ QString generalUsage()
         "Commands:\n"
         "  descramble print the plain text of a scrambled client configuration file\n"
         "             (vo descramble --help explains it)\n"
+        "  export     write the clients' configuration files and the engine's arrays\n"
+        "             of a settings file (vo export --help explains it)\n"
         "  reg        query, add and delete values of the console's registry store\n"
         "             (vo reg /? explains it)\n"
+        "  run        check a settings file and run its migration on the engine,\n"
+        "             printing the progress log (vo run --help explains it)\n"
         "  tree       print the computer tree of a settings file\n"
         "             (vo tree --help explains it)\n"
+        "  validate   check a settings file as Start Migration does\n"
+        "             (vo validate --help explains it)\n"
         "\n"
         "Options:\n"
         "  -h, --help     this text\n"
@@ -67,6 +76,18 @@ int main(int argc, char *argv[])
         return tree.run(arguments.mid(1));
     }
 
+    if (command.compare(QLatin1String("validate"), Qt::CaseInsensitive) == 0) {
+        ValidateCommand validate(out, err);
+        return validate.run(arguments.mid(1));
+    }
+    if (command.compare(QLatin1String("export"), Qt::CaseInsensitive) == 0) {
+        ExportCommand exportCommand(out, err);
+        return exportCommand.run(arguments.mid(1));
+    }
+    if (command.compare(QLatin1String("run"), Qt::CaseInsensitive) == 0) {
+        RunCommand runCommand(out, err);
+        return runCommand.run(arguments.mid(1));
+    }
     if (command.compare(QLatin1String("descramble"), Qt::CaseInsensitive) == 0) {
         DescrambleCommand descramble(out, err);
         return descramble.run(arguments.mid(1));

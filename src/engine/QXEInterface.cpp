@@ -103,6 +103,14 @@ void QXEInterface::setRunning(bool running)
     Q_EMIT RunningChanged(running);
 }
 
+void QXEInterface::ExportJob(JobExport &database)
+{
+    m_clientArray.Erase();
+    m_settingsArray.Erase();
+    m_translationArray.Erase();
+    database.ExportArrays(m_clientArray, m_settingsArray, m_translationArray, [this](int row) { return CreateConfigFile(row); });
+}
+
 void QXEInterface::SetListenerAddressSource(std::function<QString()> source)
 {
     m_listenerAddressSource = std::move(source);

@@ -69,6 +69,11 @@ public:
     // the engine has the job (or a message has said why not).
     void Run(JobExport &database);
 
+    // The export of a run without the run: fills the three arrays, each
+    // client's configuration file included, with the addresses and port set
+    // below, and starts nothing (vo export).
+    void ExportJob(JobExport &database);
+
     // The engine client number of a computer, -1 when it has none.
     int CDBtoQXE(int computerId);
 

@@ -1,0 +1,88 @@
+#include "cli/JobFile.h"
+
+#include "database/ComputerDB.h"
+#include "database/SettingsFile.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+const QString kPassphraseFile = QStringLiteral("--passphrase-file");
+}
+
+bool JobFile::isHelp(const QString &argument)
+{
+    return argument == QLatin1String("/?") || argument == QLatin1String("-?") || argument == QLatin1String("-h")
+        || argument == QLatin1String("--help");
+}
+
+bool JobFile::parse(const QStringList &arguments, const QStringList &flags, const QStringList &valueOptions, QString &problem)
+{
+    const QStringList withValue = QStringList(valueOptions) << kPassphraseFile;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (!argument.startsWith(QLatin1String("--"))) {
+            if (!m_path.isEmpty()) {
+                problem = QStringLiteral("Invalid syntax. Only one settings file can be given.");
+                return false;
+            }
+            m_path = argument;
+            continue;
+        }
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        if (m_given.contains(name)) {
+            problem = QStringLiteral("Invalid syntax. %1 is given twice.").arg(name);
+            return false;
+        }
+        if (flags.contains(name) && equals < 0) {
+            m_given.insert(name);
+        } else if (withValue.contains(name)) {
+            if (equals >= 0) {
+                m_values.insert(name, argument.mid(equals + 1));
+            } else if (i + 1 < arguments.size()) {
+                m_values.insert(name, arguments.at(++i));
+            } else {
+                problem = QStringLiteral("Invalid syntax. %1 needs a value.").arg(name);
+                return false;
+            }
+            m_given.insert(name);
+        } else {
+            problem = QStringLiteral("Invalid syntax. Unknown option \"%1\".").arg(argument);
+            return false;
+        }
+    }
+    if (m_path.isEmpty()) {
+        problem = QStringLiteral("Invalid syntax. A settings file is needed.");
+        return false;
+    }
+    return !has(kPassphraseFile) || readPassphrase(value(kPassphraseFile), problem);
+}
+
+bool JobFile::readPassphrase(const QString &path, QString &problem)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem = QStringLiteral("The passphrase file \"%1\" cannot be read: %2.").arg(QDir::toNativeSeparators(path), file.errorString());
+        return false;
+    }
+    // The passphrase is the first line, without its line end.
+    QByteArray line = file.readLine();
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    m_passphrase = QString::fromUtf8(line);
+    return true;
+}
+
+bool JobFile::load(ComputerDB &database, QString &problem)
+{
+    SettingsFile file;
+    m_result = file.Load(m_path, m_passphrase, database);
+    if (!m_result.ok()) {
+        problem = m_result.Message;
+        return false;
+    }
+    return true;
+}

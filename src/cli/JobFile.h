@@ -1,0 +1,43 @@
+#pragma once
+
+#include "database/SettingsFileResult.h"
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+class ComputerDB;
+
+// What the job commands (validate, export, run) share: a command line of
+// one settings file, "--passphrase-file F" and the command's own options,
+// and the loading of the file.
+class JobFile
+{
+public:
+    // `flags` are options without a value ("--json"); `valueOptions` take
+    // one, as "--out DIR" or "--out=DIR". False with the problem in
+    // `problem` for an unknown option, a missing value, an option given
+    // twice, no file or two files, or a passphrase file that cannot be read.
+    bool parse(const QStringList &arguments, const QStringList &flags, const QStringList &valueOptions, QString &problem);
+
+    bool has(const QString &option) const { return m_given.contains(option); }
+    QString value(const QString &option) const { return m_values.value(option); }
+
+    // Loads the file into `database`. False with the file layer's message.
+    bool load(ComputerDB &database, QString &problem);
+
+    QString path() const { return m_path; }
+    const SettingsFileResult &result() const { return m_result; }
+
+    static bool isHelp(const QString &argument);
+
+private:
+    bool readPassphrase(const QString &path, QString &problem);
+
+    QString m_path;
+    QString m_passphrase;
+    QSet<QString> m_given;
+    QHash<QString, QString> m_values;
+    SettingsFileResult m_result;
+};

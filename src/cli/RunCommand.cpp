@@ -1,0 +1,287 @@
+#include "cli/RunCommand.h"
+
+#include "cli/JobFile.h"
+#include "cli/ValidateCommand.h"
+#include "common/AppState.h"
+#include "common/modFormat.h"
+#include "common/modGeneral.h"
+#include "common/modRegistry.h"
+#include "database/ComputerDB.h"
+#include "engine/ComputerDBJobExport.h"
+#include "engine/JobValidator.h"
+#include "engine/QXEInterface.h"
+#include "engine/RunProgressLog.h"
+#include "engine/SimulatedEngine.h"
+#include "engine/SimulationProfile.h"
+#include "engine/ValidationReport.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+QString terminalText(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+// Ctrl-C reaches the event loop through a pipe: the handler may only write
+// a byte, the loop reads it and decides.
+class Interrupts
+{
+public:
+    Interrupts()
+    {
+        if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
+            return;
+        struct sigaction action = {};
+        action.sa_handler = &Interrupts::handler;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        m_installed = ::sigaction(SIGINT, &action, &m_previous) == 0;
+        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
+    }
+
+    ~Interrupts()
+    {
+        m_notifier.reset();
+        if (m_installed)
+            ::sigaction(SIGINT, &m_previous, nullptr);
+        for (int &fd : s_pipe) {
+            if (fd >= 0)
+                ::close(fd);
+            fd = -1;
+        }
+    }
+
+    Interrupts(const Interrupts &) = delete;
+    Interrupts &operator=(const Interrupts &) = delete;
+
+    QSocketNotifier *notifier() const { return m_notifier.get(); }
+
+    // How many arrived since the last call.
+    int take()
+    {
+        char buffer[16];
+        int count = 0;
+        ssize_t got = 0;
+        while ((got = ::read(s_pipe[0], buffer, sizeof buffer)) > 0)
+            count += static_cast<int>(got);
+        return count;
+    }
+
+    // From now on Ctrl-C ends the program at once.
+    void restoreDefault()
+    {
+        if (m_installed)
+            ::sigaction(SIGINT, &m_previous, nullptr);
+        m_installed = false;
+    }
+
+private:
+    static void handler(int)
+    {
+        const char byte = 1;
+        [[maybe_unused]] const ssize_t written = ::write(s_pipe[1], &byte, 1);
+    }
+
+    static inline int s_pipe[2] = {-1, -1};
+    struct sigaction m_previous = {};
+    bool m_installed = false;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+QString storedText(const QString &name)
+{
+    return modRegistry::GetSettingString(AppState::Get().AppKeyPath, name);
+}
+
+} // namespace
+
+RunCommand::RunCommand(QTextStream &out, QTextStream &err)
+    : m_out(out)
+    , m_err(err)
+{
+}
+
+QString RunCommand::usage()
+{
+    return QStringLiteral(
+        "Usage: vo run FILE [--ignore-warnings] [--job NAME] [--profile P]\n"
+        "              [--listener ADDRESS] [--passphrase-file F]\n"
+        "\n"
+        "Runs the migration of a Varno-Osk settings file without the console window:\n"
+        "checks it as Start Migration does, hands the job to the engine (on this\n"
+        "machine the simulated engine), and prints each line of the progress log:\n"
+        "every status change of every computer and the engine's progress lines, up\n"
+        "to \"Processing complete.\". The engine's and the clients' logs go to the\n"
+        "results folder of the job: the registry value LogPath + the job name.\n"
+        "\n"
+        "Ctrl-C once cancels the computers not yet started; a second Ctrl-C aborts\n"
+        "the migration; a third ends vo at once.\n"
+        "\n"
+        "  --ignore-warnings     go on after a validation warning (as \"Ignore Once\")\n"
+        "  --job NAME            the migration job name; default the one saved in the\n"
+        "                        file, else the next free \"Migration\" + number\n"
+        "  --profile P           the simulation profile to play (see\n"
+        "                        examples/simulation-profile.txt); default the one named\n"
+        "                        by VARNO_OSK_SIMULATION or the registry\n"
+        "  --listener ADDRESS    the listener address; default the stored ListenerIP,\n"
+        "                        else 127.0.0.1\n"
+        "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
+        "                        first line of F\n"
+        "\n"
+        "Exit status: 0 every computer migrated successfully; 2 a validation warning\n"
+        "stopped the run, or some computers ended with warnings and none worse;\n"
+        "1 otherwise.\n");
+}
+
+int RunCommand::failure(const QString &text)
+{
+    m_err << "ERROR: " << text << '\n';
+    m_err.flush();
+    return 1;
+}
+
+int RunCommand::run(const QStringList &arguments)
+{
+    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+        m_out << usage();
+        m_out.flush();
+        return 0;
+    }
+    const QString ignoreWarnings = QStringLiteral("--ignore-warnings");
+    const QString jobOption = QStringLiteral("--job");
+    const QString profileOption = QStringLiteral("--profile");
+    const QString listenerOption = QStringLiteral("--listener");
+    JobFile file;
+    QString problem;
+    if (!file.parse(arguments, {ignoreWarnings}, {jobOption, profileOption, listenerOption}, problem)) {
+        m_err << "ERROR: " << problem << "\n\n" << usage();
+        m_err.flush();
+        return 1;
+    }
+
+    QString listener = file.value(listenerOption);
+    if (file.has(listenerOption) && !modFormat::IsValidIPAddress(listener))
+        return failure(QStringLiteral("\"%1\" is not a dotted IPv4 address.").arg(listener));
+    if (!file.has(listenerOption)) {
+        listener = storedText(QStringLiteral("ListenerIP"));
+        if (!modFormat::IsValidIPAddress(listener))
+            listener = QStringLiteral("127.0.0.1");
+    }
+    if (file.has(profileOption)) {
+        // Read once here, so that a broken profile is named before anything starts.
+        SimulationProfile profile;
+        if (!profile.Load(file.value(profileOption), &problem))
+            return failure(QStringLiteral("The simulation profile \"%1\" cannot be used: %2").arg(file.value(profileOption), problem));
+        qputenv(SimulatedEngine::ProfileVariable, QDir::current().absoluteFilePath(file.value(profileOption)).toLocal8Bit());
+    }
+
+    ComputerDB database;
+    if (!file.load(database, problem))
+        return failure(problem);
+
+    const ValidationResult result = JobValidator(database).Verify(0);
+    const ValidationReport report = ValidationReport::Build(result, database);
+    if (!report.Passed) {
+        ValidateCommand::print(report.Warning ? m_out : m_err, database, result, report);
+        if (!report.Warning)
+            return 1;
+        if (!file.has(ignoreWarnings)) {
+            m_err << "The run stops at the warning; --ignore-warnings goes on.\n";
+            m_err.flush();
+            return 2;
+        }
+    }
+
+    AppState::State &state = AppState::Get();
+    QString job = file.has(jobOption) ? file.value(jobOption) : file.result().JobName;
+    if (job.isEmpty())
+        job = modGeneral::GetNextMigJobName(QString());
+    if (!modFormat::IsValidFileName(job) || job.trimmed().isEmpty())
+        return failure(QStringLiteral("\"%1\" cannot be a migration job name: it names the results folder.").arg(job));
+    state.CurrentJobName = job;
+    state.CurrentSettingsFile = QDir::current().absoluteFilePath(file.path());
+    const QString resultsFolder = modGeneral::GetLogPath();
+
+    m_out << "Migration Job Name: " << job << '\n';
+    m_out << "Results folder: " << QDir::toNativeSeparators(resultsFolder) << '\n';
+    if (!QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files).isEmpty())
+        m_out << "The results folder holds logs of an earlier run; this run's are appended.\n";
+    if (!file.result().PasswordsIncluded)
+        m_out << "The settings file holds no passwords; the clients are given empty ones.\n";
+    m_out << "Listener: " << listener << '\n';
+    m_out.flush();
+
+    QXEInterface qxe;
+    qxe.SetListenerAddressSource([listener] { return listener; });
+    RunProgressLog log(database, qxe);
+    QObject::connect(&log, &RunProgressLog::Line, &log, [this](const QString &line) {
+        m_out << terminalText(line) << '\n';
+        m_out.flush();
+    });
+    QObject::connect(&qxe, &QXEInterface::Message, &qxe, [this](int level, const QString &text) {
+        QTextStream &stream = level == QXEInterface::LevelInformation ? m_out : m_err;
+        stream << (level == QXEInterface::LevelError ? "ERROR: " : level == QXEInterface::LevelWarning ? "WARNING: " : "") << terminalText(text) << '\n';
+        stream.flush();
+    });
+
+    QEventLoop loop;
+    bool complete = false;
+    QObject::connect(&qxe, &QXEInterface::ProcessingComplete, &loop, [&] {
+        complete = true;
+        loop.quit();
+    });
+    QObject::connect(&qxe, &QXEInterface::RunningChanged, &loop, [&](bool running) {
+        if (!running)
+            loop.quit();
+    });
+
+    Interrupts interrupts;
+    int interruptCount = 0;
+    if (QSocketNotifier *notifier = interrupts.notifier()) {
+        QObject::connect(notifier, &QSocketNotifier::activated, &loop, [&] {
+            const int arrived = interrupts.take();
+            for (int i = 0; i < arrived; ++i) {
+                ++interruptCount;
+                if (interruptCount == 1) {
+                    m_out << "Cancel requested: computers not yet started will not be migrated.\n";
+                    m_out.flush();
+                    qxe.CancelAll();
+                } else if (interruptCount == 2) {
+                    m_out << "Abort requested: computers in progress are aborted.\n";
+                    m_out.flush();
+                    interrupts.restoreDefault();
+                    qxe.AbortAll();
+                }
+            }
+        });
+    }
+
+    ComputerDBJobExport export_(database);
+    qxe.Run(export_);
+    if (state.MigrationRunning && !complete)
+        loop.exec();
+    interrupts.restoreDefault();
+
+    const RunProgressLog::Tally &tally = log.Clients();
+    const int clients = qxe.Translation().Exists() ? qxe.Translation().Rows() : 0;
+    if (complete) {
+        m_out << "Clients: " << clients << "; successful " << tally.Successful << ", with warnings " << tally.Warnings << ", with errors "
+              << tally.Errors << ", canceled " << tally.Canceled << ", aborted " << tally.Aborted << ".\n";
+        m_out << "Logs: " << QDir::toNativeSeparators(resultsFolder) << '\n';
+        m_out.flush();
+    }
+    if (!complete || clients == 0)
+        return 1;
+    if (tally.Successful == clients)
+        return 0;
+    return tally.Successful + tally.Warnings == clients ? 2 : 1;
+}

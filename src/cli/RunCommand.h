@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QStringList>
+
+class QTextStream;
+
+// `vo run FILE [--ignore-warnings] [--job NAME] [--profile P]
+// [--listener ADDRESS] [--passphrase-file F]`: a migration without the
+// window. Checks the file as Start Migration does, then runs the job on the
+// engine (the simulated engine on this machine) and prints every line the
+// console's progress log would show, ending with "Processing complete.".
+// Ctrl-C once cancels the computers not yet started, a second time aborts
+// the run, a third ends the program.
+//
+// Exit status: 0 every client ended "Migration successful"; 2 a validation
+// warning stopped the run, or every client ended successful or with
+// warnings; 1 otherwise (validation error, errors, cancelled or aborted
+// clients, an engine failure).
+class RunCommand
+{
+public:
+    RunCommand(QTextStream &out, QTextStream &err);
+
+    // `arguments` are those after "run".
+    int run(const QStringList &arguments);
+
+    static QString usage();
+
+private:
+    int failure(const QString &text);
+
+    QTextStream &m_out;
+    QTextStream &m_err;
+};
