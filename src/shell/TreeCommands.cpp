@@ -1,0 +1,459 @@
+#include "shell/TreeCommands.h"
+
+#include "common/AppState.h"
+#include "common/Presenter.h"
+#include "common/modErrorHandler.h"
+#include "common/modText.h"
+#include "database/ComputerDB.h"
+#include "database/TreeDisplay.h"
+#include "shell/TreeControl.h"
+#include "shell/modTreeImages.h"
+
+#include <climits>
+
+using modErrorHandler::Guard;
+using modErrorHandler::ShowMessage;
+using modGeneral::RootKey;
+
+namespace {
+
+bool MigrationRunning()
+{
+    return AppState::Get().MigrationRunning;
+}
+
+bool IsRoot(const NodeInfo &node)
+{
+    return node.Valid && node.Type == NodeInfo::Folder && node.ID == -1;
+}
+
+// Runs `undo` when the scope ends, also when a guarded body fails half way.
+template<typename Undo> class ScopeExit
+{
+public:
+    explicit ScopeExit(Undo undo)
+        : m_undo(std::move(undo))
+    { }
+    ~ScopeExit() { m_undo(); }
+    ScopeExit(const ScopeExit &) = delete;
+    ScopeExit &operator=(const ScopeExit &) = delete;
+
+private:
+    Undo m_undo;
+};
+
+} // namespace
+
+TreeCommands::TreeCommands(ComputerDB &database, TreeDisplay &tree, TreeControl &control)
+    : m_database(database)
+    , m_tree(tree)
+    , m_control(control)
+{ }
+
+void TreeCommands::SetLoadSelectedNode(std::function<void()> loadSelectedNode)
+{
+    m_loadSelectedNode = std::move(loadSelectedNode);
+}
+
+void TreeCommands::LoadSelectedNode()
+{
+    if (m_loadSelectedNode)
+        m_loadSelectedNode();
+}
+
+// ---- set-up -------------------------------------------------------------------
+
+void TreeCommands::InitializeTreeView()
+{
+    Guard("frmMain.InitializeTreeView", [&] {
+        m_treeReady = true;
+        ClearTreeView();
+    });
+}
+
+void TreeCommands::ClearTreeView()
+{
+    Guard("frmMain.ClearTreeView", [&] {
+        m_tree.clear();
+        m_tree.addNode(QString(), TreeDisplay::Relation::LastChild, RootKey, QStringLiteral("All Computers"), modTreeImages::FolderCustom);
+        m_tree.setExpandedIcon(RootKey, modTreeImages::FolderCustomOpen);
+        m_control.setExpanded(RootKey, true);
+        DefaultTVSelect();
+    });
+}
+
+void TreeCommands::DefaultTVSelect()
+{
+    m_control.selectNode(RootKey);
+    LoadSelectedNode();
+}
+
+void TreeCommands::mnuRefresh_Click()
+{
+    Guard("frmMain.mnuRefresh_Click", [&] {
+        // During a run the tree shows each client's status, which a rebuild would wipe.
+        if (MigrationRunning())
+            return;
+        ClearTreeView();
+        m_control.setWaitCursor(true);
+        const ScopeExit restore([&] { m_control.setWaitCursor(false); });
+        m_database.ReloadTreeView();
+    });
+}
+
+void TreeCommands::ReloadComputerDatabase(ProgressSink *progress)
+{
+    Guard("frmMain.ReloadComputerDatabase", [&] {
+        m_control.setLoading(true);
+        const ScopeExit restore([&] { m_control.setLoading(false); });
+        m_database.UnlinkTreeView();
+        ClearTreeView();
+        m_database.LinkTreeView(&m_tree, modTreeImages::Computer, modTreeImages::Folder, progress);
+    });
+    DefaultTVSelect();
+}
+
+NodeInfo TreeCommands::GetSelectedID() const
+{
+    return m_tree.GetNodeInfo(m_control.selectedKey());
+}
+
+// ---- editing ------------------------------------------------------------------
+
+int TreeCommands::NewObjectParent() const
+{
+    const NodeInfo selected = GetSelectedID();
+    if (!selected.Valid)
+        return -1;
+    if (selected.Type == NodeInfo::Folder)
+        return selected.ID;
+    int parentID = -1;
+    QString parentType;
+    m_database.GetObjectParent(QStringLiteral("C"), selected.ID, parentID, parentType);
+    return parentID;
+}
+
+void TreeCommands::SelectAndRename(const QString &key)
+{
+    m_control.selectNode(key);
+    LoadSelectedNode();
+    RenameNode();
+}
+
+void TreeCommands::AddNewComputer()
+{
+    Guard("frmMain.AddNewComputer", [&] {
+        if (MigrationRunning())
+            return;
+        const int parentID = NewObjectParent();
+        // Computer names are unique across the whole tree, not per group.
+        QString name;
+        for (int n = 1;; ++n) {
+            name = QStringLiteral("New Computer ") + QString::number(n);
+            if (m_database.FindComputer(name) == -1)
+                break;
+        }
+        const int id = m_database.AddComputer(name, QString(), parentID, -1);
+        SelectAndRename(modGeneral::ComputerKey(id));
+    });
+}
+
+void TreeCommands::AddNewFolder()
+{
+    Guard("frmMain.AddNewFolder", [&] {
+        if (MigrationRunning())
+            return;
+        const int parentID = NewObjectParent();
+        QString name;
+        for (int n = 1;; ++n) {
+            name = QStringLiteral("New Group ") + QString::number(n);
+            if (m_database.FindFolder(name, parentID) == -1)
+                break;
+        }
+        const int id = m_database.AddFolder(name, parentID);
+        SelectAndRename(modGeneral::FolderKey(id));
+    });
+}
+
+void TreeCommands::RenameNode()
+{
+    if (MigrationRunning())
+        return;
+    const QString key = m_control.selectedKey();
+    if (m_tree.GetNodeInfo(key).Valid)
+        m_control.beginLabelEdit(key);
+}
+
+void TreeCommands::mnuTVRename_Click()
+{
+    Guard("frmMain.mnuTVRename_Click", [&] {
+        if (MigrationRunning())
+            return;
+        const NodeInfo node = GetSelectedID();
+        if (IsRoot(node))
+            ShowMessage(modErrorHandler::Information, QStringLiteral("Can't rename root node."));
+        else if (node.Valid)
+            RenameNode();
+    });
+}
+
+bool TreeCommands::CanEditLabel(const QString &key) const
+{
+    return !MigrationRunning() && key != RootKey && m_tree.GetNodeInfo(key).Valid;
+}
+
+void TreeCommands::DeleteSelectedNode()
+{
+    Guard("frmMain.DeleteSelectedNode", [&] {
+        if (MigrationRunning())
+            return;
+        const QString key = m_control.selectedKey();
+        const NodeInfo node = m_tree.GetNodeInfo(key);
+        if (!node.Valid)
+            return;
+        if (IsRoot(node)) {
+            ShowMessage(modErrorHandler::Information, QStringLiteral("Can't delete root node."));
+            return;
+        }
+
+        const bool folder = node.Type == NodeInfo::Folder;
+        Presenter::Message question;
+        question.text = (folder ? QStringLiteral("Are you sure you'd like to delete the group '")
+                                : QStringLiteral("Are you sure you'd like to delete the computer '"))
+            + m_tree.text(key) + QStringLiteral("'?");
+        question.caption = QStringLiteral("Confirm Delete");
+        question.icon = Presenter::Icon::Question;
+        question.buttons = Presenter::Buttons::YesNo;
+        // Answering No leaves the panel alone: reloading it would throw away
+        // settings the administrator has not saved yet.
+        if (Presenter::current().showMessage(question) != Presenter::Yes)
+            return;
+
+        if (folder)
+            m_database.RemoveFolder(node.ID);
+        else
+            m_database.RemoveComputer(node.ID);
+        LoadSelectedNode();
+    });
+}
+
+// ---- handlers -----------------------------------------------------------------
+
+bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newText)
+{
+    bool renamed = false;
+    Guard("frmMain.tvMain_AfterLabelEdit", [&] {
+        if (MigrationRunning())
+            return;
+        if (newText.isEmpty()) {
+            ShowMessage(modErrorHandler::Information, QStringLiteral("You must provide a name for this object."));
+            return;
+        }
+        const NodeInfo node = m_tree.GetNodeInfo(key);
+        if (!node.Valid) {
+            ShowMessage(modErrorHandler::InternalError, QStringLiteral("Attempting to load the selected object failed."),
+                QStringLiteral("frmMain.AfterLabelEdit"));
+            return;
+        }
+        if (IsRoot(node))
+            return;
+        // Enter on an unchanged label is no change: the database must not
+        // ask to be saved for it.
+        if (newText == m_tree.text(key))
+            return;
+
+        const bool taken
+            = node.Type == NodeInfo::Folder ? m_database.RenameFolder(node.ID, newText) : m_database.RenameComputer(node.ID, newText);
+        if (!taken) {
+            ShowMessage(modErrorHandler::Information, QStringLiteral("The specified name already exists. Please try again."));
+            return;
+        }
+        m_tree.setText(key, newText);
+        PlaceByName(key);
+        renamed = true;
+        LoadSelectedNode();
+    });
+    return renamed;
+}
+
+void TreeCommands::PlaceByName(const QString &key)
+{
+    // Siblings of the node's kind are in name order (the database adds and
+    // moves nodes that way), so the node belongs just before the first one
+    // with a greater name, or after the last one of its kind.
+    const QChar kind = key.at(0);
+    const QString name = m_tree.text(key);
+    const QString parent = m_tree.parentKey(key);
+    QString lastBefore;
+    QString firstAfter;
+    for (QString sibling = m_tree.firstChildKey(parent); !sibling.isEmpty(); sibling = m_tree.nextSiblingKey(sibling)) {
+        if (sibling == key || sibling.at(0) != kind)
+            continue;
+        if (modText::CompareText(m_tree.text(sibling), name) > 0) {
+            firstAfter = sibling;
+            break;
+        }
+        lastBefore = sibling;
+    }
+    if (!firstAfter.isEmpty()) {
+        if (m_tree.nextSiblingKey(key) != firstAfter)
+            m_tree.moveNode(key, firstAfter, TreeDisplay::Relation::Previous);
+    } else if (!lastBefore.isEmpty()) {
+        if (m_tree.nextSiblingKey(lastBefore) != key)
+            m_tree.moveNode(key, lastBefore, TreeDisplay::Relation::Next);
+    }
+}
+
+void TreeCommands::tvMain_NodeClick()
+{
+    Guard("frmMain.tvMain_NodeClick", [&] {
+        if (m_treeReady)
+            LoadSelectedNode();
+    });
+}
+
+void TreeCommands::tvMain_Expand(const QString &key)
+{
+    const int icon = m_tree.icon(key);
+    if (icon > 1)
+        m_tree.setExpandedIcon(key, icon - 1);
+}
+
+void TreeCommands::tvMain_KeyDown(int keyCode)
+{
+    Guard("frmMain.tvMain_KeyDown", [&] {
+        if (MigrationRunning())
+            return;
+        if (keyCode == KeyF2) {
+            const NodeInfo node = GetSelectedID();
+            if (node.Valid && !IsRoot(node))
+                RenameNode();
+        } else if (keyCode == KeyDelete) {
+            DeleteSelectedNode();
+        }
+    });
+}
+
+void TreeCommands::tvMain_MouseDown(const QString &key)
+{
+    m_mouseDownKey = key;
+    m_mouseMoves = 0;
+    m_dragStarted = false;
+}
+
+bool TreeCommands::tvMain_MouseMove(bool leftButtonDown)
+{
+    if (!leftButtonDown) {
+        DragEnded();
+        return false;
+    }
+    if (m_mouseMoves < INT_MAX)
+        ++m_mouseMoves;
+    if (m_mouseMoves < DragThreshold || m_dragStarted || MigrationRunning())
+        return false;
+    // The root never moves, so dragging it would only promise what no drop keeps.
+    const NodeInfo source = m_tree.GetNodeInfo(m_mouseDownKey);
+    if (!source.Valid || IsRoot(source))
+        return false;
+    m_dragStarted = true;
+    return true;
+}
+
+int TreeCommands::DragImage() const
+{
+    return modGeneral::ParseNodeKey(m_mouseDownKey).Type == NodeInfo::Computer ? modTreeImages::DragComputer : modTreeImages::DragFolder;
+}
+
+bool TreeCommands::DropMoves(const QString &sourceKey, const QString &targetKey) const
+{
+    const NodeInfo source = m_tree.GetNodeInfo(sourceKey);
+    const NodeInfo target = m_tree.GetNodeInfo(targetKey);
+    if (!source.Valid || !target.Valid || sourceKey == targetKey || target.Type != NodeInfo::Folder)
+        return false;
+
+    int parentID = -1;
+    QString parentType;
+    m_database.GetObjectParent(
+        source.Type == NodeInfo::Folder ? QStringLiteral("F") : QStringLiteral("C"), source.ID, parentID, parentType);
+    if (parentID == target.ID)
+        return false;
+    if (source.Type == NodeInfo::Computer)
+        return true;
+    if (source.ID < 0)
+        return false;
+    // Not into its own subtree. The step limit only guards a damaged parent chain.
+    int up = target.ID;
+    for (int steps = 0; up != -1 && steps <= m_database.FolderCount(); ++steps) {
+        if (up == source.ID)
+            return false;
+        m_database.GetObjectParent(QStringLiteral("F"), up, up, parentType);
+    }
+    return true;
+}
+
+bool TreeCommands::tvMain_DragOver(const QString &key)
+{
+    if (MigrationRunning()) {
+        m_dropTargetKey.clear();
+        m_control.setDropHighlight(QString());
+        return false;
+    }
+    m_dropTargetKey = key;
+    m_control.setDropHighlight(key);
+    return DropMoves(m_mouseDownKey, key);
+}
+
+void TreeCommands::tvMain_DragDrop()
+{
+    Guard("frmMain.tvMain_DragDrop", [&] {
+        if (MigrationRunning() || !m_dragStarted)
+            return;
+        // A drop on a computer, on the node itself, below itself or where it
+        // already is moves nothing. A computer dropped on its own group would
+        // only be put back where it was, yet mark the database changed.
+        if (!DropMoves(m_mouseDownKey, m_dropTargetKey))
+            return;
+        const NodeInfo source = m_tree.GetNodeInfo(m_mouseDownKey);
+        const NodeInfo target = m_tree.GetNodeInfo(m_dropTargetKey);
+        if (source.Type == NodeInfo::Folder)
+            m_database.MoveFolder(source.ID, target.ID);
+        else
+            m_database.MoveComputer(source.ID, target.ID);
+    });
+    m_dropTargetKey.clear();
+    m_control.setDropHighlight(QString());
+}
+
+void TreeCommands::DragEnded()
+{
+    m_mouseMoves = 0;
+    m_dragStarted = false;
+    m_dropTargetKey.clear();
+    m_control.setDropHighlight(QString());
+}
+
+TreePopup TreeCommands::tvMain_RightClick(const QString &key)
+{
+    TreePopup popup;
+    Guard("frmMain.tvMain_MouseDown", [&] {
+        const NodeInfo node = m_tree.GetNodeInfo(key);
+        if (!node.Valid)
+            return;
+        const AppState::State &state = AppState::Get();
+        popup.Key = key;
+        popup.RenameEnabled = !IsRoot(node) && !state.MigrationRunning;
+        popup.DeleteEnabled = popup.RenameEnabled;
+        popup.ComputerNode = node.Type == NodeInfo::Computer;
+
+        // The panel follows the selection, so that what the menu acts on is
+        // also what the panel shows.
+        const bool changed = m_control.selectedKey() != key;
+        m_control.selectNode(key);
+        if (changed && m_treeReady)
+            LoadSelectedNode();
+
+        const bool testRunning = state.MigrationRunning && (state.Mode == AppState::RunNetworkTest || state.Mode == AppState::RunPingTest);
+        popup.Show = !testRunning;
+    });
+    return popup;
+}

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "common/modGeneral.h"
+
+#include <QString>
+
+#include <functional>
+
+class ComputerDB;
+class ProgressSink;
+class TreeControl;
+class TreeDisplay;
+
+// What the pop-up menu of the tree offers for the node under the pointer.
+struct TreePopup
+{
+    QString Key;
+    // False when there is no node there, or while a network or ping test runs.
+    bool Show = false;
+    // "&Rename" and "&Delete": every node but the root, and only while editing.
+    bool RenameEnabled = false;
+    bool DeleteEnabled = false;
+    // The client items and "&Open Newest Client Log" are for computers.
+    bool ComputerNode = false;
+};
+
+// The main window's tree gestures: new computer and group, rename, delete,
+// drag and drop, the pop-up menu, refresh and rebuild. They turn into calls on
+// the database, which mirrors every change into the linked tree. Nothing here
+// draws; the tree control calls the tvMain_ handlers and does what they say.
+//
+// No gesture that changes the database works while a run or a test is going
+// on (AppState MigrationRunning).
+class TreeCommands
+{
+public:
+    // Key codes of the tree's key handler.
+    static constexpr int KeyDelete = 46;
+    static constexpr int KeyF2 = 113;
+    // Moves with the left button down before a press becomes a drag.
+    static constexpr int DragThreshold = 4;
+
+    // `tree` is the display linked to `database`; `control` the same tree's
+    // selection and editing. All three outlive the commands.
+    TreeCommands(ComputerDB &database, TreeDisplay &tree, TreeControl &control);
+
+    // The window's LoadSelectedNode: shows the selected node's settings.
+    void SetLoadSelectedNode(std::function<void()> loadSelectedNode);
+
+    // ---- set-up ----
+    // Once at load: TreeReady, then an empty tree with its root selected.
+    void InitializeTreeView();
+    // Only the root "All Computers", expanded and selected.
+    void ClearTreeView();
+    void DefaultTVSelect();
+    bool TreeReady() const { return m_treeReady; }
+    // View > Refresh: the tree built again from the database.
+    void mnuRefresh_Click();
+    // The whole tree rebuilt with a new link, reporting into `progress` (may
+    // be nullptr); after the setup wizard has replaced the settings.
+    void ReloadComputerDatabase(ProgressSink *progress);
+
+    NodeInfo GetSelectedID() const;
+
+    // ---- editing ----
+    void AddNewComputer();
+    void AddNewFolder();
+    // Label editing on the selected node.
+    void RenameNode();
+    void mnuTVRename_Click();
+    void DeleteSelectedNode();
+    // Whether a click on the selected node may start editing its label: the
+    // root's label is never edited by a click.
+    bool CanEditLabel(const QString &key) const;
+
+    // ---- handlers of the tree control ----
+    // The label of `key` was edited to `newText`. True when the name was
+    // taken; the node then already shows it, in its place by name. False
+    // keeps the old text.
+    bool tvMain_AfterLabelEdit(const QString &key, const QString &newText);
+    // The user selected a node.
+    void tvMain_NodeClick();
+    void tvMain_Expand(const QString &key);
+    void tvMain_KeyDown(int keyCode);
+    // Left button pressed over `key` (empty over no node).
+    void tvMain_MouseDown(const QString &key);
+    // True when this move starts the drag of the pressed node.
+    bool tvMain_MouseMove(bool leftButtonDown);
+    // The image a started drag shows: 6 a computer, 9 a folder.
+    int DragImage() const;
+    bool DragStarted() const { return m_dragStarted; }
+    QString DragSourceKey() const { return m_mouseDownKey; }
+    // The drag is over `key`: it becomes the drop target. True when a drop
+    // there would move something.
+    bool tvMain_DragOver(const QString &key);
+    void tvMain_DragDrop();
+    // The drag is over, dropped or not.
+    void DragEnded();
+    // Right button over `key` (empty over no node): selects it and says what
+    // the pop-up menu offers.
+    TreePopup tvMain_RightClick(const QString &key);
+
+private:
+    void LoadSelectedNode();
+    // The parent folder of a new object: the selected folder, the selected
+    // computer's folder, else the root.
+    int NewObjectParent() const;
+    void SelectAndRename(const QString &key);
+    // Moves a renamed node among its siblings of its kind to its place by name.
+    void PlaceByName(const QString &key);
+    bool DropMoves(const QString &sourceKey, const QString &targetKey) const;
+
+    ComputerDB &m_database;
+    TreeDisplay &m_tree;
+    TreeControl &m_control;
+    std::function<void()> m_loadSelectedNode;
+    bool m_treeReady = false;
+
+    QString m_mouseDownKey;
+    int m_mouseMoves = 0;
+    bool m_dragStarted = false;
+    QString m_dropTargetKey;
+};

@@ -1,0 +1,105 @@
+#include "shell/forms/TreeIcons.h"
+
+#include "shell/modTreeImages.h"
+
+// Resources of a static library stay out of the program unless something
+// names them.
+static void initTreeIconResources()
+{
+    Q_INIT_RESOURCE(tree_icons);
+}
+
+TreeIcons::TreeIcons()
+{
+    initTreeIconResources();
+}
+
+QString TreeIcons::resourcePath(int number)
+{
+    using namespace modTreeImages;
+    const char *name = nullptr;
+    switch (number) {
+    case FolderOpen:
+        name = "folder-open";
+        break;
+    case Folder:
+        name = "folder";
+        break;
+    case ComputerCustom:
+        name = "computer-own-settings";
+        break;
+    case DragComputer:
+        name = "drag-computer";
+        break;
+    case DragFolder:
+        name = "drag-folder";
+        break;
+    case FolderCustomBelowOpen:
+        name = "folder-settings-below-open";
+        break;
+    case FolderCustomBelow:
+        name = "folder-settings-below";
+        break;
+    case FolderCustomOpen:
+        name = "folder-own-settings-open";
+        break;
+    case FolderCustom:
+        name = "folder-own-settings";
+        break;
+    case Computer:
+        name = "computer";
+        break;
+    case StatusNotProcessed:
+        name = "status-not-processed";
+        break;
+    case StatusLoading:
+        name = "status-loading";
+        break;
+    case StatusExecuting:
+        name = "status-executing";
+        break;
+    case StatusUnloading:
+        name = "status-unloading";
+        break;
+    case StatusSuccess:
+        name = "status-success";
+        break;
+    case StatusWarnings:
+        name = "status-warnings";
+        break;
+    case StatusErrors:
+        name = "status-errors";
+        break;
+    case StatusCanceled:
+        name = "status-canceled";
+        break;
+    case StatusAborted:
+        name = "status-aborted";
+        break;
+    case StatusAborting:
+        name = "status-aborting";
+        break;
+    case StatusUnknown:
+        name = "status-unknown";
+        break;
+    default:
+        return QString();
+    }
+    return QStringLiteral(":/shell/tree/") + QLatin1String(name) + QStringLiteral(".svg");
+}
+
+QIcon TreeIcons::icon(int number) const
+{
+    const auto found = m_icons.constFind(number);
+    if (found != m_icons.constEnd())
+        return *found;
+    const QString path = resourcePath(number);
+    const QIcon made = path.isEmpty() ? QIcon() : QIcon(path);
+    m_icons.insert(number, made);
+    return made;
+}
+
+QIcon TreeIcons::statusIcon(const QString &code) const
+{
+    return icon(modTreeImages::StatusImage(code));
+}

@@ -1,0 +1,468 @@
+#include "common/AppState.h"
+#include "database/ComputerDB.h"
+#include "settings/GlobalSettings.h"
+#include "shell/TreeCommands.h"
+#include "shell/forms/ComputerTreeView.h"
+#include "shell/modTreeImages.h"
+
+#include "support/RecordingPresenter.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+
+using modGeneral::ComputerKey;
+using modGeneral::FolderKey;
+using modGeneral::RootKey;
+
+namespace {
+
+// The offscreen platform ends every drag at once; this tree plays what the
+// platform's drag loop delivers when the pointer moves to `dropAt` and the
+// button comes up there.
+class PlayedDragTree final : public ComputerTreeView
+{
+public:
+    QPoint dropAt;
+    QString marked;
+    int drags = 0;
+
+protected:
+    Qt::DropAction execDrag(QDrag *drag) override
+    {
+        ++drags;
+        QWidget *target = viewport();
+        const QMimeData *mime = drag->mimeData();
+        QDragEnterEvent enter(dropAt, Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return Qt::IgnoreAction;
+        QDragMoveEvent move(dropAt, Qt::MoveAction, mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &move);
+        marked = dropHighlightKey();
+        if (!move.isAccepted()) {
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(target, &leave);
+            return Qt::IgnoreAction;
+        }
+        QDropEvent drop(dropAt, Qt::MoveAction, mime, Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+    }
+};
+
+// tvMain as the main window hosts it: linked to a database, root selected.
+struct TreeWindow
+{
+    TreeWindow()
+    {
+        view.resize(360, 480);
+        TreeCommands &commands = view.attachDatabase(database);
+        commands.SetLoadSelectedNode([this] { loads.append(view.selectedKey()); });
+        commands.InitializeTreeView();
+        database.LinkTreeView(&view, 24, 3, nullptr);
+        view.show();
+    }
+
+    QStringList childTexts(const QString &key) const
+    {
+        QStringList texts;
+        const QTreeWidgetItem *parent = view.itemForKey(key);
+        for (int i = 0; parent && i < parent->childCount(); ++i)
+            texts.append(parent->child(i)->text(0));
+        return texts;
+    }
+
+    QPoint center(const QString &key) const { return view.visualItemRect(view.itemForKey(key)).center(); }
+
+    void click(const QString &key) { QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, center(key)); }
+
+    qint64 shownIcon(const QString &key) const { return view.itemForKey(key)->icon(0).cacheKey(); }
+    qint64 iconOf(int number) const { return view.icons().icon(number).cacheKey(); }
+
+    QLineEdit *editor() const
+    {
+        const auto editors = view.viewport()->findChildren<QLineEdit *>();
+        for (QLineEdit *line : editors) {
+            if (line->isVisible())
+                return line;
+        }
+        return nullptr;
+    }
+
+    // A drag as the administrator makes it: press, the four moves that
+    // start it, then over the target and release; the platform part in
+    // between is played by PlayedDragTree. Returns the node marked as drop
+    // target just before the release.
+    QString drag(const QString &source, const QString &target)
+    {
+        QWidget *viewport = view.viewport();
+        const QPoint from = center(source);
+        view.dropAt = center(target);
+        view.marked.clear();
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        for (int i = 1; i <= TreeCommands::DragThreshold; ++i)
+            QTest::mouseMove(viewport, from + QPoint(i, 0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, view.dropAt);
+        return view.marked;
+    }
+
+    ComputerDB database;
+    PlayedDragTree view;
+    QStringList loads;
+};
+
+} // namespace
+
+class TestComputerTreeView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_temp.isValid());
+        qputenv("TMP", m_temp.path().toLocal8Bit());
+    }
+    void init() { AppState::Reset(); }
+
+    void looksAsTheConsoleTreeDoes()
+    {
+        TreeWindow window;
+        QCOMPARE(window.view.objectName(), QStringLiteral("tvMain"));
+        QCOMPARE(window.view.font().pointSize(), 10);
+        QVERIFY(window.view.indentation() >= 16);
+        QCOMPARE(window.view.topLevelItemCount(), 1);
+        QTreeWidgetItem *root = window.view.topLevelItem(0);
+        QCOMPARE(root->text(0), QStringLiteral("All Computers"));
+        QVERIFY(root->isExpanded());
+        QCOMPARE(window.view.currentItem(), root);
+        QCOMPARE(window.shownIcon(RootKey), window.iconOf(22));
+    }
+
+    void everyImageNumberHasAPicture()
+    {
+        TreeIcons icons;
+        for (int number : modTreeImages::AllImages()) {
+            QVERIFY2(QFile::exists(TreeIcons::resourcePath(number)), qPrintable(QString::number(number)));
+            const QIcon icon = icons.icon(number);
+            QVERIFY(!icon.isNull());
+            QVERIFY(!icon.pixmap(16, 16).isNull());
+            QCOMPARE(icon.cacheKey(), icons.icon(number).cacheKey());
+        }
+        QVERIFY(icons.icon(1).isNull());
+        QCOMPARE(icons.statusIcon(QStringLiteral("L3")).cacheKey(), icons.icon(modTreeImages::StatusLoading).cacheKey());
+    }
+
+    void nodesShowTheirImages()
+    {
+        TreeWindow window;
+        ComputerDB &db = window.database;
+        const int group = db.AddFolder(QStringLiteral("Group"), -1);
+        const int sub = db.AddFolder(QStringLiteral("Sub"), group);
+        const int pc = db.AddComputer(QStringLiteral("PC"), QString(), sub, -1);
+        const QString groupKey = FolderKey(group);
+        QCOMPARE(window.shownIcon(groupKey), window.iconOf(3));
+        QCOMPARE(window.shownIcon(ComputerKey(pc)), window.iconOf(24));
+
+        window.view.itemForKey(groupKey)->setExpanded(true);
+        QCOMPARE(window.shownIcon(groupKey), window.iconOf(2));
+        window.view.itemForKey(groupKey)->setExpanded(false);
+        QCOMPARE(window.shownIcon(groupKey), window.iconOf(3));
+
+        // Own settings on the computer: 4 there, "settings below" on its groups.
+        db.AddSettings(std::make_shared<GlobalSettings>(), pc, QStringLiteral("C"));
+        QCOMPARE(window.shownIcon(ComputerKey(pc)), window.iconOf(4));
+        QCOMPARE(window.shownIcon(FolderKey(sub)), window.iconOf(21));
+        QCOMPARE(window.shownIcon(groupKey), window.iconOf(21));
+        window.view.itemForKey(groupKey)->setExpanded(true);
+        QCOMPARE(window.shownIcon(groupKey), window.iconOf(20));
+
+        db.AddSettings(std::make_shared<GlobalSettings>(), group, QStringLiteral("F"));
+        QCOMPARE(window.shownIcon(groupKey), window.iconOf(22));
+        window.view.itemForKey(groupKey)->setExpanded(false);
+        QCOMPARE(window.shownIcon(groupKey), window.iconOf(23));
+    }
+
+    void orderAfterAddsRenamesAndMoves()
+    {
+        TreeWindow window;
+        RecordingPresenter presenter;
+        ComputerDB &db = window.database;
+        for (const char *name : {"b", "A", "c"})
+            db.AddFolder(QString::fromLatin1(name), -1);
+        for (const char *name : {"zed", "Yak", "xray"})
+            db.AddComputer(QString::fromLatin1(name), QString(), -1, -1);
+        QCOMPARE(window.childTexts(RootKey), (QStringList {"A", "b", "c", "xray", "Yak", "zed"}));
+
+        // Renamed through the label editor: F2, type, Enter.
+        const QString xray = ComputerKey(db.FindComputer(QStringLiteral("xray")));
+        window.click(xray);
+        QTest::keyClick(&window.view, Qt::Key_F2);
+        QLineEdit *editor = window.editor();
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("Zulu"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(window.childTexts(RootKey), (QStringList {"A", "b", "c", "Yak", "zed", "Zulu"}));
+        QCOMPARE(db.GetComputerName(db.FindComputer(QStringLiteral("zulu"))), QStringLiteral("Zulu"));
+        QCOMPARE(window.view.selectedKey(), xray);
+
+        const int a = db.FindFolder(QStringLiteral("A"), -1);
+        QVERIFY(window.view.commands()->tvMain_AfterLabelEdit(FolderKey(a), QStringLiteral("d")));
+        db.MoveFolder(db.FindFolder(QStringLiteral("c"), -1), a);
+        db.MoveComputer(db.FindComputer(QStringLiteral("zed")), a);
+        db.AddFolder(QStringLiteral("B2"), a);
+        QCOMPARE(window.childTexts(FolderKey(a)), (QStringList {"B2", "c", "zed"}));
+        db.MoveComputer(db.FindComputer(QStringLiteral("zed")), -1);
+        QCOMPARE(window.childTexts(RootKey), (QStringList {"b", "d", "Yak", "zed", "Zulu"}));
+        QCOMPARE(presenter.count(), 0);
+    }
+
+    void rebuildWithProgress()
+    {
+        TreeWindow window;
+        ComputerDB &db = window.database;
+        db.UnlinkTreeView();
+        const int b = db.AddFolder(QStringLiteral("b"), -1);
+        db.AddFolder(QStringLiteral("A"), -1);
+        db.AddFolder(QStringLiteral("c"), -1);
+        db.AddComputer(QStringLiteral("pc2"), QString(), b, -1);
+        db.AddComputer(QStringLiteral("PC1"), QString(), b, -1);
+
+        window.view.ReloadComputerDatabase();
+
+        QVERIFY(db.IsLinked());
+        QCOMPARE(window.childTexts(RootKey), (QStringList {"A", "b", "c"}));
+        QCOMPARE(window.childTexts(FolderKey(b)), (QStringList {"PC1", "pc2"}));
+        QVERIFY(!window.view.loadingLabel()->isVisible());
+        QCOMPARE(window.view.selectedKey(), RootKey);
+    }
+
+    void dragAComputerOntoTheRoot()
+    {
+        TreeWindow window;
+        ComputerDB &db = window.database;
+        const int group = db.AddFolder(QStringLiteral("Group"), -1);
+        db.AddComputer(QStringLiteral("zeta"), QString(), -1, -1);
+        const int pc = db.AddComputer(QStringLiteral("Mid"), QString(), group, -1);
+        window.view.itemForKey(FolderKey(group))->setExpanded(true);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
+
+        const QString marked = window.drag(ComputerKey(pc), RootKey);
+
+        QCOMPARE(marked, RootKey);
+        QCOMPARE(window.view.drags, 1);
+        QCOMPARE(db.Computers(pc)->FolderID, -1);
+        QCOMPARE(window.childTexts(RootKey), (QStringList {"Group", "Mid", "zeta"}));
+        QVERIFY(window.view.dropHighlightKey().isEmpty());
+        QVERIFY(!window.view.commands()->DragStarted());
+    }
+
+    void dragAGroupOntoItsOwnChild()
+    {
+        TreeWindow window;
+        ComputerDB &db = window.database;
+        const int top = db.AddFolder(QStringLiteral("Top"), -1);
+        const int child = db.AddFolder(QStringLiteral("Child"), top);
+        window.view.itemForKey(FolderKey(top))->setExpanded(true);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
+        AppState::Get().DatabaseChanged = false;
+
+        const QString marked = window.drag(FolderKey(top), FolderKey(child));
+
+        QCOMPARE(marked, FolderKey(child));
+        QCOMPARE(db.Folders(top)->ParentID, -1);
+        QCOMPARE(window.view.parentKey(FolderKey(child)), FolderKey(top));
+        QVERIFY(!AppState::Get().DatabaseChanged);
+        QVERIFY(window.view.dropHighlightKey().isEmpty());
+    }
+
+    void noDragWhileAMigrationRuns()
+    {
+        TreeWindow window;
+        ComputerDB &db = window.database;
+        const int group = db.AddFolder(QStringLiteral("Group"), -1);
+        const int pc = db.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
+        AppState::Get().MigrationRunning = true;
+
+        QWidget *viewport = window.view.viewport();
+        const QPoint from = window.center(ComputerKey(pc));
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        for (int i = 1; i <= 3 * TreeCommands::DragThreshold; ++i)
+            QTest::mouseMove(viewport, from + QPoint(i, 0));
+        QVERIFY(!window.view.commands()->DragStarted());
+        QCOMPARE(window.view.drags, 0);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(12, 0));
+        QCOMPARE(db.Computers(pc)->FolderID, -1);
+        QCOMPARE(window.view.parentKey(FolderKey(group)), RootKey);
+    }
+
+    void keys()
+    {
+        TreeWindow window;
+        RecordingPresenter presenter;
+        ComputerDB &db = window.database;
+        const int pc = db.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
+        const int other = db.AddComputer(QStringLiteral("Other"), QString(), -1, -1);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
+
+        // F2 and Delete on the root: no editor, the refusal for Delete.
+        QTest::keyClick(&window.view, Qt::Key_F2);
+        QVERIFY(!window.editor());
+        QTest::keyClick(&window.view, Qt::Key_Delete);
+        QCOMPARE(presenter.last().text, QStringLiteral("Can't delete root node."));
+
+        // F2 on a computer opens the editor; Escape leaves the name alone.
+        window.click(ComputerKey(pc));
+        QTest::keyClick(&window.view, Qt::Key_F2);
+        QLineEdit *editor = window.editor();
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("PC"));
+        QTest::keyClicks(editor, QStringLiteral("XYZ"));
+        QTest::keyClick(editor, Qt::Key_Escape);
+        QTRY_VERIFY(!window.editor());
+        QCoreApplication::processEvents();
+        QCOMPARE(window.view.text(ComputerKey(pc)), QStringLiteral("PC"));
+
+        // Delete asks; No keeps the computer, Yes removes it and selects the next one.
+        presenter.clear();
+        presenter.setNextAnswer(Presenter::No);
+        QTest::keyClick(&window.view, Qt::Key_Delete);
+        QCOMPARE(presenter.last().text, QStringLiteral("Are you sure you'd like to delete the computer 'PC'?"));
+        QVERIFY(window.view.contains(ComputerKey(pc)));
+        presenter.setNextAnswer(Presenter::Yes);
+        window.loads.clear();
+        QTest::keyClick(&window.view, Qt::Key_Delete);
+        QVERIFY(!window.view.contains(ComputerKey(pc)));
+        QCOMPARE(db.FindComputer(QStringLiteral("PC")), -1);
+        QCOMPARE(window.view.selectedKey(), ComputerKey(other));
+        QCOMPARE(window.loads, QStringList {ComputerKey(other)});
+    }
+
+    void labelEditRefusals()
+    {
+        TreeWindow window;
+        RecordingPresenter presenter;
+        ComputerDB &db = window.database;
+        const int group = db.AddFolder(QStringLiteral("G"), -1);
+        db.AddComputer(QStringLiteral("Taken"), QString(), group, -1);
+        const int pc = db.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
+        const QString key = ComputerKey(pc);
+
+        const auto typeName = [&](const QString &text) {
+            window.view.selectNode(key);
+            QTest::keyClick(&window.view, Qt::Key_F2);
+            QLineEdit *editor = window.editor();
+            QVERIFY(editor);
+            editor->clear();
+            QTest::keyClicks(editor, text);
+            QTest::keyClick(editor, Qt::Key_Return);
+        };
+
+        typeName(QString());
+        QTRY_COMPARE(presenter.count(), qsizetype(1));
+        QCOMPARE(presenter.last().text, QStringLiteral("You must provide a name for this object."));
+        QCOMPARE(window.view.text(key), QStringLiteral("PC"));
+
+        typeName(QStringLiteral("TAKEN"));
+        QTRY_COMPARE(presenter.count(), qsizetype(2));
+        QCOMPARE(presenter.last().text, QStringLiteral("The specified name already exists. Please try again."));
+        QCOMPARE(window.view.text(key), QStringLiteral("PC"));
+        QCOMPARE(db.GetComputerName(pc), QStringLiteral("PC"));
+    }
+
+    void labelEditEndsWhenAnotherNodeIsClicked()
+    {
+        TreeWindow window;
+        ComputerDB &db = window.database;
+        const int a = db.AddComputer(QStringLiteral("a"), QString(), -1, -1);
+        const int b = db.AddComputer(QStringLiteral("b"), QString(), -1, -1);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
+
+        window.click(ComputerKey(a));
+        QTest::keyClick(&window.view, Qt::Key_F2);
+        QLineEdit *editor = window.editor();
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, QStringLiteral("c"));
+        window.click(ComputerKey(b));
+
+        QTRY_COMPARE(db.GetComputerName(a), QStringLiteral("c"));
+        QCOMPARE(window.childTexts(RootKey), (QStringList {"b", "c"}));
+        QCOMPARE(window.view.selectedKey(), ComputerKey(b));
+    }
+
+    void newComputerOpensItsLabel()
+    {
+        TreeWindow window;
+        const int group = window.database.AddFolder(QStringLiteral("G"), -1);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
+        window.click(FolderKey(group));
+
+        window.view.commands()->AddNewComputer();
+
+        const int id = window.database.FindComputer(QStringLiteral("New Computer 1"));
+        QCOMPARE(window.view.selectedKey(), ComputerKey(id));
+        QCOMPARE(window.view.parentKey(ComputerKey(id)), FolderKey(group));
+        QLineEdit *editor = window.editor();
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QStringLiteral("New Computer 1"));
+        QTest::keyClicks(editor, QStringLiteral("Desk 4"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(window.database.GetComputerName(id), QStringLiteral("Desk 4"));
+    }
+
+    void secondClickEditsAllButTheRoot()
+    {
+        TreeWindow window;
+        const int pc = window.database.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
+        const int interval = QApplication::doubleClickInterval();
+
+        window.click(RootKey);
+        QTest::qWait(interval + 50);
+        window.click(RootKey);
+        QTest::qWait(2 * interval + 50);
+        QVERIFY(!window.editor());
+
+        window.click(ComputerKey(pc));
+        QTest::qWait(interval + 50);
+        window.click(ComputerKey(pc));
+        QTRY_VERIFY(window.editor());
+    }
+
+    void rightClickAsksForThePopup()
+    {
+        TreeWindow window;
+        const int pc = window.database.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
+        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
+        QList<TreePopup> popups;
+        QObject::connect(&window.view, &ComputerTreeView::popupMenuRequested, &window.view,
+            [&](const TreePopup &popup, const QPoint &) { popups.append(popup); });
+
+        QTest::mousePress(window.view.viewport(), Qt::RightButton, {}, window.center(RootKey));
+        QTest::mousePress(window.view.viewport(), Qt::RightButton, {}, window.center(ComputerKey(pc)));
+        QTest::mousePress(window.view.viewport(), Qt::RightButton, {}, QPoint(5, window.view.viewport()->height() - 5));
+
+        QCOMPARE(popups.size(), 2);
+        QVERIFY(!popups.at(0).RenameEnabled && !popups.at(0).DeleteEnabled);
+        QCOMPARE(popups.at(1).Key, ComputerKey(pc));
+        QVERIFY(popups.at(1).RenameEnabled && popups.at(1).DeleteEnabled && popups.at(1).ComputerNode);
+        QCOMPARE(window.view.selectedKey(), ComputerKey(pc));
+    }
+
+private:
+    QTemporaryDir m_temp;
+};
+
+QTEST_MAIN(TestComputerTreeView)
+#include "tst_ComputerTreeView.moc"
