@@ -1,0 +1,415 @@
+#include "common/AppState.h"
+#include "common/modRegistry.h"
+#include "database/ComputerDB.h"
+#include "database/SettingsFile.h"
+#include "engine/ClientConfig.h"
+#include "engine/modScramble.h"
+
+#include "engine/JobFixture.h"
+#include "support/RecordingPresenter.h"
+#include "support/TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+using namespace JobFixture;
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Run finish(QProcess &process)
+{
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        return {};
+    }
+    Run run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = QString::fromUtf8(process.readAllStandardOutput());
+    run.err = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+Run vo(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(VO_EXECUTABLE), arguments);
+    if (!process.waitForStarted())
+        return {};
+    process.closeWriteChannel();
+    return finish(process);
+}
+
+// Waits until the process has printed `text` on standard output; keeps
+// what it read in `seen`.
+bool waitForLine(QProcess &process, const QString &text, QString &seen)
+{
+    for (int i = 0; i < 600 && !seen.contains(text); ++i) {
+        process.waitForReadyRead(200);
+        seen += QString::fromUtf8(process.readAllStandardOutput());
+    }
+    return seen.contains(text);
+}
+
+} // namespace
+
+class TestVoJob : public QObject
+{
+    Q_OBJECT
+
+private:
+    RecordingPresenter m_presenter;
+    TestRegistry m_registry;
+    QTemporaryDir m_dir;
+    QString m_logs;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    QString save(ComputerDB &db, const QString &name, const QString &passphrase = QString())
+    {
+        SettingsFile file;
+        SettingsFile::SaveOptions options;
+        options.JobName = QStringLiteral("Job ") + name;
+        options.Passphrase = passphrase;
+        options.Cost = PasswordSealer::Cost::Minimum();
+        const SettingsFileResult result = file.Save(db, path(name), options);
+        if (!result.ok())
+            qWarning("%s", qPrintable(result.Message));
+        return path(name);
+    }
+
+    QString profile(const QString &name, const QByteArray &text)
+    {
+        QFile file(path(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text);
+        return file.fileName();
+    }
+
+    // Three computers in a group; `change` breaks or bends them.
+    QString job(const QString &name, const std::function<void(ComputerDB &)> &change = {})
+    {
+        ComputerDB db;
+        makeSound(global(db));
+        const int group = db.AddFolder(QStringLiteral("Sales"), -1);
+        addComputer(db, QStringLiteral("PC-1"), group);
+        addComputer(db, QStringLiteral("PC-2"), group);
+        addComputer(db, QStringLiteral("PC-3"), -1);
+        if (change)
+            change(db);
+        return save(db, name);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qunsetenv("VARNO_OSK_SIMULATION");
+        QVERIFY(m_dir.isValid());
+        m_logs = m_dir.filePath(QStringLiteral("logs"));
+        RegKey key = Reg::NoKey;
+        modRegistry::CreateKey(QStringLiteral("Brindlewood\\Varno-Osk"), Reg::NoKey, QStringLiteral("HKCU\\Software"), QString(), key);
+        modRegistry::CloseKey(key);
+        QVERIFY(modRegistry::SaveSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"), m_logs));
+    }
+
+    void validatePasses()
+    {
+        const Run run = vo({"validate", job("sound.vos.json")});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.out, QStringLiteral("Code: 0\nComputer: \nSettings source: \nValidation passed.\n"));
+    }
+
+    void validateShowsWhatTheConsoleShows()
+    {
+        const QString file = job("dc.vos.json", [](ComputerDB &db) {
+            GlobalSettingsPtr sales = global(db).Clone();
+            sales->DestinationDCName.clear();
+            db.AddSettings(sales, 0, QStringLiteral("F"));
+        });
+        const Run run = vo({"validate", file});
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.out, QStringLiteral("Code: 102\nComputer: PC-1\nSettings source: Sales (F0)\n"
+                                         "Validation error checking computer 'PC-1'.\n"
+                                         "This node is inheriting the invalid setting from group 'Sales'.\n"
+                                         "'Destination DC' is invalid.\n"));
+    }
+
+    void validateJsonWarning()
+    {
+        const QString file = job("warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(2, UserProfiles::create()); });
+        const Run run = vo({"validate", "--json", file});
+        QCOMPARE(run.status, 2);
+        const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(object.size(), 4);
+        QCOMPARE(object.value("code").toInt(), 106);
+        QCOMPARE(object.value("computer").toString(), QStringLiteral("PC-3"));
+        QCOMPARE(object.value("settingsSource").toString(), QStringLiteral("F-1"));
+        QVERIFY(object.value("message").toString().startsWith(
+            "Validation error checking computer 'PC-3'.\nThis node is inheriting the invalid setting from group 'All Computers'.\n"
+            "'Destination Domain' was specified without any profiles"));
+    }
+
+    void validateRefusesTextsTheClientsCannotRead()
+    {
+        const QString file = job("ansi.vos.json", [](ComputerDB &db) { db.RenameComputer(1, QStringLiteral("JOSÉ-PC")); });
+        const Run run = vo({"validate", file, "--json"});
+        QCOMPARE(run.status, 1);
+        const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+        QCOMPARE(object.value("code").toInt(), 310);
+        QVERIFY(object.value("message").toString().contains(QStringLiteral("The computer name contains the character 'É' (U+00C9)")));
+    }
+
+    void badInputGivesAClearMessage_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no file") << QStringList {"validate"} << "A settings file is needed.";
+        QTest::newRow("two files") << QStringList {"validate", "a", "b"} << "Only one settings file can be given.";
+        QTest::newRow("unknown option") << QStringList {"validate", "a", "--jsn"} << "Unknown option \"--jsn\".";
+        QTest::newRow("missing file") << QStringList {"validate", "/nonexistent/x.vos.json"} << "x.vos.json";
+        QTest::newRow("export without --out") << QStringList {"export", "a"} << "--out DIR is needed.";
+        QTest::newRow("export bad port") << QStringList {"export", "a", "--out", "b", "--port", "70000"} << "not a port number";
+        QTest::newRow("run bad listener") << QStringList {"run", "a", "--listener", "host"} << "not a dotted IPv4 address";
+        QTest::newRow("run --job without value") << QStringList {"run", "a", "--job"} << "--job needs a value.";
+    }
+
+    void badInputGivesAClearMessage()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, error);
+        const Run run = vo(arguments);
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.startsWith(QStringLiteral("ERROR: ")) && run.err.contains(error), qPrintable(run.err));
+    }
+
+    void damagedFilesAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("not JSON") << QByteArray("{\"format\": \"varno-osk-settings\", ");
+        QTest::newRow("other JSON") << QByteArray("[1, 2, 3]");
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe garbage", 12);
+        QTest::newRow("empty") << QByteArray();
+    }
+
+    void damagedFilesAreRefused()
+    {
+        QFETCH(QByteArray, bytes);
+        QFile file(path("damaged.vos.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        for (const char *command : {"validate", "run"}) {
+            const Run run = vo({command, file.fileName()});
+            QCOMPARE(run.status, 1);
+            QVERIFY2(run.err.startsWith("ERROR: ") && run.err.contains("damaged.vos.json"), qPrintable(run.err));
+        }
+        const Run run = vo({"export", file.fileName(), "--out", path("never")});
+        QCOMPARE(run.status, 1);
+        QVERIFY(!QDir(path("never")).exists());
+    }
+
+    void exportWritesFilesTheClientsRead()
+    {
+        const QString out = path("export");
+        ComputerDB db;
+        makeSound(global(db));
+        global(db).SetUser(AdminA, "varno", "Secret-A1", "OLDCORP");
+        for (const char *name : {"PC-1", "PC-2", "PC-3"})
+            addComputer(db, QString::fromLatin1(name));
+        const QString file = save(db, "export.vos.json", "blue whale");
+        const QString passphrase = profile("passphrase.txt", "blue whale\n");
+        const Run run = vo({"export", file, "--out", out, "--listener", "10.1.2.3", "--port", "8000", "--passphrase-file", passphrase});
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.out.contains("Exported 3 clients"));
+
+        const QStringList names = {"PC-1", "PC-2", "PC-3"};
+        for (int row = 1; row <= 3; ++row) {
+            const QString name = names.at(row - 1);
+            Run plain = vo({"descramble", QDir(out).filePath(name + "/varnoosk.cfg")});
+            QCOMPARE(plain.status, 0);
+            ClientConfig config;
+            QString problem;
+            QVERIFY2(config.Parse(plain.out.replace("\n", "\r\n"), &problem), qPrintable(problem));
+            QCOMPARE(config.Value("COMPUTERNAME"), name);
+            QCOMPARE(config.Value("KEY"), QString::number(row));
+            QCOMPARE(config.Value("CONSOLEIP"), QStringLiteral("10.1.2.3"));
+            QCOMPARE(config.Value("CONSOLEPORT"), QStringLiteral("8000"));
+            QCOMPARE(config.Value("SOURCEUSER"), QStringLiteral("alice"));
+            QCOMPARE(config.Value("DESTUSER"), QStringLiteral("alice.new"));
+            QCOMPARE(config.Value("VARNOPASS"), QStringLiteral("Secret-A1"));
+        }
+
+        QFile dump(QDir(out).filePath("arrays.txt"));
+        QVERIFY(dump.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(dump.readAll());
+        QVERIFY(text.startsWith("Translation array (3 rows: engine client -> computer ID)\n  1: 0\n  2: 1\n  3: 2\n"));
+        QVERIFY(text.contains("Client array (10 columns, 3 rows)"));
+        QVERIFY(text.contains("Settings array (24 columns, 3 rows)"));
+        QVERIFY(text.contains("    23 minimum free space: 100\n"));
+        QVERIFY(text.contains("    14 workgroup: <empty>\n"));
+        // The passwords travel scrambled in the files; the dump masks them.
+        QVERIFY(text.contains("     4 Admin A password: <password>\n"));
+        QVERIFY(!text.contains("Secret-A1"));
+    }
+
+    void exportStopsAtAnError()
+    {
+        const QString out = path("export-error");
+        const QString file = job("export-error.vos.json", [](ComputerDB &db) { global(db).SourceDCIP = "10.0.0"; });
+        const Run run = vo({"export", file, "--out", out});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.contains("Code: 107"));
+        QVERIFY(!QDir(out).exists());
+    }
+
+    void runToTheEnd()
+    {
+        const QString fast = profile("fast.txt", "step_ms = 0\nexecute_steps = 1\n");
+        const Run run = vo({"run", job("run.vos.json"), "--profile", fast, "--job", "RunA"});
+        QCOMPARE(run.status, 0);
+        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY(lines.contains("Migration Job Name: RunA"));
+        QVERIFY(lines.contains("Building migration list..."));
+        QVERIFY(lines.contains("Processing entries..."));
+        QVERIFY(lines.contains("PC-1: Not processed"));
+        QVERIFY(lines.contains("PC-2: Loading in progress"));
+        QVERIFY(lines.contains("PC-3: Client executing"));
+        QVERIFY(lines.contains("PC-3: Unloading in progress"));
+        QVERIFY(lines.contains("PC-1: Client process successful"));
+        QCOMPARE(lines.filter("Migration successful").size(), 3);
+        QVERIFY(lines.indexOf("PC-1: Not processed") < lines.indexOf("PC-1: Migration successful"));
+        QCOMPARE(lines.value(lines.size() - 3), QStringLiteral("Processing complete."));
+        QCOMPARE(lines.value(lines.size() - 2),
+                 QStringLiteral("Clients: 3; successful 3, with warnings 0, with errors 0, canceled 0, aborted 0."));
+
+        const QDir results(m_logs + "/RunA");
+        QVERIFY(results.exists("handler.log"));
+        QVERIFY(results.exists("transferor1.log"));
+        QVERIFY(results.exists("varnoosk.sts"));
+        QCOMPARE(results.entryList({"PC-1-??????????????.log"}, QDir::Files).size(), 1);
+    }
+
+    void runEndsBySeverity_data()
+    {
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("tally");
+        QTest::newRow("warnings") << QByteArray("step_ms = 0\nwarning = PC-2\n") << 2 << "successful 2, with warnings 1, with errors 0";
+        QTest::newRow("errors") << QByteArray("step_ms = 0\nerror = PC-1\nwarning = PC-2\n") << 1 << "successful 1, with warnings 1, with errors 1";
+        QTest::newRow("damaged configuration file") << QByteArray("step_ms = 0\ncorrupt = PC-3\n") << 1 << "successful 2, with warnings 0, with errors 1";
+    }
+
+    void runEndsBySeverity()
+    {
+        QFETCH(QByteArray, profile);
+        QFETCH(int, status);
+        QFETCH(QString, tally);
+        const Run run = vo({"run", job("severity.vos.json"), "--profile", this->profile("severity.txt", profile), "--job",
+                            QStringLiteral("Severity-%1").arg(QTest::currentDataTag())});
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.out.contains(tally), qPrintable(run.out));
+        QVERIFY(run.out.contains("\nProcessing complete.\n"));
+    }
+
+    void runStopsBeforeTheEngineOnValidation()
+    {
+        const QString error = job("run-error.vos.json", [](ComputerDB &db) { global(db).JoinVal = 7; });
+        Run run = vo({"run", error, "--job", "NeverA"});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.contains("Code: 903"));
+        QVERIFY(!QDir(m_logs + "/NeverA").exists());
+
+        const QString warning = job("run-warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(0, UserProfiles::create()); });
+        run = vo({"run", warning, "--job", "NeverB"});
+        QCOMPARE(run.status, 2);
+        QVERIFY(run.out.contains("Code: 106 (warning)"));
+        QVERIFY(!QDir(m_logs + "/NeverB").exists());
+
+        const QString fast = profile("fast.txt", "step_ms = 0\n");
+        run = vo({"run", warning, "--job", "Ignored", "--ignore-warnings", "--profile", fast});
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.out.contains("\nProcessing complete.\n"));
+    }
+
+    void runRefusesABrokenProfile()
+    {
+        const Run run = vo({"run", job("profile.vos.json"), "--profile", profile("broken.txt", "step_ms = soon\n")});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains("broken.txt") && run.err.contains("line 1"), qPrintable(run.err));
+    }
+
+    // Ctrl-C once: the computers not yet started end canceled, the others
+    // run to their end; twice: those are aborted.
+    void interruptCancelsThenAborts_data()
+    {
+        QTest::addColumn<int>("interrupts");
+        QTest::newRow("once") << 1;
+        QTest::newRow("twice") << 2;
+    }
+
+    void interruptCancelsThenAborts()
+    {
+        QFETCH(int, interrupts);
+        // One transferor, so that two computers wait while the first runs.
+        modRegistry::SaveSettingString(AppState::Get().AppKeyPath, "MaxTransferors", "1");
+        const QString slow = profile("slow.txt", "step_ms = 100\nexecute_steps = 50\n");
+        QProcess process;
+        process.start(QStringLiteral(VO_EXECUTABLE),
+                      {"run", job("interrupt.vos.json"), "--profile", slow, "--job", QStringLiteral("Interrupt%1").arg(interrupts)});
+        QVERIFY(process.waitForStarted());
+        QString seen;
+        QVERIFY(waitForLine(process, "PC-1: Client executing", seen));
+        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        QVERIFY(waitForLine(process, "Cancel requested", seen));
+        if (interrupts == 2) {
+            ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+            QVERIFY(waitForLine(process, "Abort requested", seen));
+        }
+        Run run = finish(process);
+        modRegistry::SaveSettingString(AppState::Get().AppKeyPath, "MaxTransferors", "5");
+        run.out.prepend(seen);
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.out.contains("PC-2: Migration canceled\n"));
+        QVERIFY(run.out.contains("PC-3: Migration canceled\n"));
+        if (interrupts == 1) {
+            QVERIFY(run.out.contains("PC-1: Migration successful\n"));
+            QVERIFY(run.out.contains("successful 1, with warnings 0, with errors 0, canceled 2, aborted 0."));
+        } else {
+            QVERIFY(run.out.contains("PC-1: Abort pending\n"));
+            QVERIFY(run.out.contains("PC-1: Migration aborted\n"));
+            QVERIFY(run.out.contains("successful 0, with warnings 0, with errors 0, canceled 2, aborted 1."));
+        }
+        QVERIFY(run.out.contains("\nProcessing complete.\n"));
+    }
+
+    // The job shipped in examples/ loads, passes and runs to the end.
+    void shippedExampleRuns()
+    {
+        const QString example = QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json");
+        Run run = vo({"validate", example});
+        QCOMPARE(run.status, 0);
+        const QString fast = profile("fast.txt", "step_ms = 0\n");
+        run = vo({"run", example, "--profile", fast, "--job", "Example"});
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.out.contains("The settings file holds no passwords"));
+        QVERIFY(run.out.contains("\nProcessing complete.\nClients: 7; successful 7,"));
+        QVERIFY(QFile::exists(m_logs + "/Example/handler.log"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVoJob)
+#include "tst_voJob.moc"
