@@ -34,6 +34,21 @@ void Presenter::install(Presenter *presenter)
     s_presenter = presenter;
 }
 
+std::optional<QString> Presenter::askText(const TextRequest &)
+{
+    return std::nullopt;
+}
+
+std::optional<QString> Presenter::askOpenFileName(const FileRequest &)
+{
+    return std::nullopt;
+}
+
+std::optional<QString> Presenter::askSaveFileName(const FileRequest &)
+{
+    return std::nullopt;
+}
+
 QList<Presenter::Answer> Presenter::answersFor(Buttons buttons)
 {
     switch (buttons) {

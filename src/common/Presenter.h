@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 class QObject;
 
 // Everything the console shows to or asks of the administrator passes through
@@ -51,10 +53,40 @@ public:
         QObject *owner = nullptr;
     };
 
+    // A line of text to type, a passphrase for instance.
+    struct TextRequest
+    {
+        QString caption;
+        QString text; // the prompt, lines separated by CR
+        QString initial;
+        bool password = false; // typed characters are not shown
+        QObject *owner = nullptr;
+    };
+
+    // A file to open or to save to.
+    struct FileRequest
+    {
+        QString caption;
+        QString filter; // "Settings files (*.vos.json);;All files (*)"
+        QString folder; // where the dialog starts
+        QString fileName; // suggested name (save dialogs)
+        QString defaultSuffix; // added to a typed name without one, without the dot
+        QObject *owner = nullptr;
+    };
+
     virtual ~Presenter() = default;
 
     // Shows a modal message and returns the button pressed.
     virtual Answer showMessage(const Message &message) = 0;
+
+    // The asking dialogs answer nothing when cancelled. A presenter that
+    // cannot ask (no window, a test without a script) cancels, so that no
+    // file is ever read or written on an answer nobody gave.
+    // An empty text is an answer: OK on an empty field.
+    virtual std::optional<QString> askText(const TextRequest &request);
+    // The chosen file's full path.
+    virtual std::optional<QString> askOpenFileName(const FileRequest &request);
+    virtual std::optional<QString> askSaveFileName(const FileRequest &request);
 
     // The presenter in charge: the one installed, else one that writes to
     // standard error and takes the first button.

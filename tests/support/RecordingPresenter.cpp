@@ -17,3 +17,21 @@ Presenter::Answer RecordingPresenter::showMessage(const Message &message)
         return m_answers.dequeue();
     return answersFor(message.buttons).constFirst();
 }
+
+std::optional<QString> RecordingPresenter::askText(const TextRequest &request)
+{
+    m_textRequests.append(request);
+    return m_texts.isEmpty() ? std::nullopt : m_texts.dequeue();
+}
+
+std::optional<QString> RecordingPresenter::askOpenFileName(const FileRequest &request)
+{
+    m_fileRequests.append({request, false});
+    return m_fileNames.isEmpty() ? std::nullopt : m_fileNames.dequeue();
+}
+
+std::optional<QString> RecordingPresenter::askSaveFileName(const FileRequest &request)
+{
+    m_fileRequests.append({request, true});
+    return m_fileNames.isEmpty() ? std::nullopt : m_fileNames.dequeue();
+}

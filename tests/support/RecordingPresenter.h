@@ -6,8 +6,9 @@
 #include <QQueue>
 
 // Records every message the code under test shows and answers from a script.
-// Without a scripted answer the first button is pressed. Installed for its
-// lifetime.
+// Without a scripted answer the first button is pressed. Text and file-name
+// requests are recorded too and answered from their own scripts; without a
+// scripted answer they are cancelled. Installed for its lifetime.
 class RecordingPresenter final : public Presenter
 {
 public:
@@ -16,14 +17,39 @@ public:
 
     Answer showMessage(const Message &message) override;
 
+    std::optional<QString> askText(const TextRequest &request) override;
+    std::optional<QString> askOpenFileName(const FileRequest &request) override;
+    std::optional<QString> askSaveFileName(const FileRequest &request) override;
+
     void setNextAnswer(Answer answer) { m_answers.enqueue(answer); }
+    // std::nullopt scripts a Cancel.
+    void setNextText(std::optional<QString> text) { m_texts.enqueue(std::move(text)); }
+    void setNextFileName(std::optional<QString> fileName) { m_fileNames.enqueue(std::move(fileName)); }
+
+    const QList<TextRequest> &textRequests() const { return m_textRequests; }
+    // Open and save requests in the order asked; `saving` tells them apart.
+    struct FileAsk
+    {
+        FileRequest request;
+        bool saving = false;
+    };
+    const QList<FileAsk> &fileRequests() const { return m_fileRequests; }
 
     const QList<Message> &messages() const { return m_messages; }
     const Message &last() const { return m_messages.constLast(); }
     qsizetype count() const { return m_messages.size(); }
-    void clear() { m_messages.clear(); }
+    void clear()
+    {
+        m_messages.clear();
+        m_textRequests.clear();
+        m_fileRequests.clear();
+    }
 
 private:
     QList<Message> m_messages;
     QQueue<Answer> m_answers;
+    QList<TextRequest> m_textRequests;
+    QQueue<std::optional<QString>> m_texts;
+    QList<FileAsk> m_fileRequests;
+    QQueue<std::optional<QString>> m_fileNames;
 };

@@ -1,6 +1,9 @@
 #include "common/widgets/MessageBoxPresenter.h"
 
 #include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -44,18 +47,40 @@ QMessageBox::StandardButton boxButton(Presenter::Answer answer)
     return QMessageBox::Ok;
 }
 
+// Message texts break their lines with CR alone.
+QString displayText(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text;
+}
+
+QWidget *ownerWidget(QObject *owner)
+{
+    QWidget *parent = qobject_cast<QWidget *>(owner);
+    return parent ? parent : QApplication::activeWindow();
+}
+
+std::optional<QString> askFileName(const Presenter::FileRequest &request, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(ownerWidget(request.owner), request.caption, request.folder, request.filter);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    if (!request.defaultSuffix.isEmpty())
+        dialog.setDefaultSuffix(request.defaultSuffix);
+    if (!request.fileName.isEmpty())
+        dialog.selectFile(request.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace
 
 Presenter::Answer MessageBoxPresenter::showMessage(const Message &message)
 {
-    // Message texts break their lines with CR alone.
-    QString text = message.text;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-
-    QWidget *parent = qobject_cast<QWidget *>(message.owner);
-    if (!parent)
-        parent = QApplication::activeWindow();
+    const QString text = displayText(message.text);
+    QWidget *parent = ownerWidget(message.owner);
 
     QMessageBox box(boxIcon(message.icon), message.caption, text, QMessageBox::NoButton, parent);
     const QList<Answer> answers = answersFor(message.buttons);
@@ -71,4 +96,27 @@ Presenter::Answer MessageBoxPresenter::showMessage(const Message &message)
     box.exec();
     // Closing the box with Escape or the title bar counts as its last button.
     return answerOf.value(box.clickedButton(), answers.constLast());
+}
+
+std::optional<QString> MessageBoxPresenter::askText(const TextRequest &request)
+{
+    QInputDialog dialog(ownerWidget(request.owner));
+    dialog.setWindowTitle(request.caption);
+    dialog.setLabelText(displayText(request.text));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextEchoMode(request.password ? QLineEdit::Password : QLineEdit::Normal);
+    dialog.setTextValue(request.initial);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+std::optional<QString> MessageBoxPresenter::askOpenFileName(const FileRequest &request)
+{
+    return askFileName(request, QFileDialog::AcceptOpen);
+}
+
+std::optional<QString> MessageBoxPresenter::askSaveFileName(const FileRequest &request)
+{
+    return askFileName(request, QFileDialog::AcceptSave);
 }

@@ -7,4 +7,7 @@ class MessageBoxPresenter final : public Presenter
 {
 public:
     Answer showMessage(const Message &message) override;
+    std::optional<QString> askText(const TextRequest &request) override;
+    std::optional<QString> askOpenFileName(const FileRequest &request) override;
+    std::optional<QString> askSaveFileName(const FileRequest &request) override;
 };
