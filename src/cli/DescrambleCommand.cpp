@@ -13,22 +13,21 @@ constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
 DescrambleCommand::DescrambleCommand(QTextStream &out, QTextStream &err)
     : m_out(out)
     , m_err(err)
-{
-}
+{ }
 
 QString DescrambleCommand::usage()
 {
-    return QStringLiteral(
-        "Usage: vo descramble FILE\n"
-        "\n"
-        "Prints the plain text of a scrambled client configuration file\n"
-        "(varnoosk.cfg), read back the way the client reads it.\n");
+    return QStringLiteral("Usage: vo descramble FILE\n"
+                          "\n"
+                          "Prints the plain text of a scrambled client configuration file\n"
+                          "(varnoosk.cfg), read back the way the client reads it.\n");
 }
 
 int DescrambleCommand::run(const QStringList &arguments)
 {
     if (arguments.size() == 1
-        && (arguments.first() == QLatin1String("-h") || arguments.first() == QLatin1String("--help") || arguments.first() == QLatin1String("/?"))) {
+        && (arguments.first() == QLatin1String("-h") || arguments.first() == QLatin1String("--help")
+            || arguments.first() == QLatin1String("/?"))) {
         m_out << usage();
         return 0;
     }

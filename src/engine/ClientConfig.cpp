@@ -87,7 +87,8 @@ bool ClientConfig::Parse(const QString &text, QString *problem)
     if (pos != text.size())
         return fail(QStringLiteral("The file goes on after its %1 entries.").arg(keys.size()));
     if (m_entries.constFirst().second != Version)
-        return fail(QStringLiteral("The file has version \"%1\"; this client reads version %2.").arg(m_entries.constFirst().second, Version));
+        return fail(
+            QStringLiteral("The file has version \"%1\"; this client reads version %2.").arg(m_entries.constFirst().second, Version));
     if (problem)
         problem->clear();
     return true;

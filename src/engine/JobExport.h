@@ -20,7 +20,7 @@ public:
 
     virtual ~JobExport() = default;
 
-    virtual void ExportArrays(JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray,
-                              const ConfigFileWriter &createConfigFile)
+    virtual void ExportArrays(
+        JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray, const ConfigFileWriter &createConfigFile)
         = 0;
 };

@@ -4,11 +4,10 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-const QByteArray NetworkTestListener::Greeting = QByteArrayLiteral(
-    "\r\nVarno-Osk: communication has been established with the Handler.\r\n"
-    "Press any key to complete the test.\r\n");
-const QByteArray NetworkTestListener::Farewell = QByteArrayLiteral(
-    "\r\nThe network test is complete.  The console reports that it was successful.\r\n");
+const QByteArray NetworkTestListener::Greeting = QByteArrayLiteral("\r\nVarno-Osk: communication has been established with the Handler.\r\n"
+                                                                   "Press any key to complete the test.\r\n");
+const QByteArray NetworkTestListener::Farewell
+    = QByteArrayLiteral("\r\nThe network test is complete.  The console reports that it was successful.\r\n");
 
 namespace {
 // Nobody tests from more clients at once; beyond this a flood is turned away.
@@ -28,8 +27,7 @@ QString peerName(const QTcpSocket *socket)
 
 NetworkTestListener::NetworkTestListener(QObject *parent)
     : QObject(parent)
-{
-}
+{ }
 
 NetworkTestListener::~NetworkTestListener()
 {

@@ -8,10 +8,10 @@ class JobArray;
 // What a client's status query answers.
 struct ClientStatusRecord
 {
-    int Client = 0;        // engine client number; 0 for a client the engine does not know
-    QString StatusCode;    // "NP", "L3", "CL", "XS", ...; empty for an unknown client
+    int Client = 0; // engine client number; 0 for a client the engine does not know
+    QString StatusCode; // "NP", "L3", "CL", "XS", ...; empty for an unknown client
     QString ComputerName;
-    int Transferor = 0;    // the transferor working on it; 0 when none
+    int Transferor = 0; // the transferor working on it; 0 when none
 };
 
 // The migration engine as the console drives it. QXEInterface is its only

@@ -55,8 +55,7 @@ struct RunValues
 
 QXEInterface::QXEInterface(QObject *parent)
     : QXEInterface(modEngine::CreateHandler(), parent)
-{
-}
+{ }
 
 QXEInterface::QXEInterface(std::unique_ptr<QXEHandler> engine, QObject *parent)
     : QObject(parent)
@@ -167,7 +166,7 @@ QString QXEInterface::SimpleClientStatus(const QString &nodeKey)
         const int client = clientForNodeKey(nodeKey);
         if (client < 0) {
             modErrorHandler::ShowMessage(modErrorHandler::Warning,
-                                         QStringLiteral("Unable to find QXE key for selected node (") + QString::number(client) + QStringLiteral(")."));
+                QStringLiteral("Unable to find QXE key for selected node (") + QString::number(client) + QStringLiteral(")."));
             return;
         }
         status = m_engine->GetClientStatus(client).StatusCode;
@@ -232,14 +231,38 @@ QByteArray QXEInterface::CreateConfigFile(int client)
             ClientConfig::Version,
             m_consoleIP,
             QString::number(m_listenerPort),
-            c(3), c(4), c(2), // VARNOUSER, VARNOPASS, VARNODOM
-            c(6), c(7), c(5), // OSKUSER, OSKPASS, OSKDOM
-            c(1),             // COMPUTERNAME
-            s(8), s(9), s(21),
+            c(3),
+            c(4),
+            c(2), // VARNOUSER, VARNOPASS, VARNODOM
+            c(6),
+            c(7),
+            c(5), // OSKUSER, OSKPASS, OSKDOM
+            c(1), // COMPUTERNAME
+            s(8),
+            s(9),
+            s(21),
             QString::number(client), // KEY
-            s(23), s(22), s(20), s(13), s(12), s(10), s(11),
-            s(15), s(16), s(17), s(18), s(19), s(14), s(24),
-            s(4), s(3), s(5), s(6), s(7), s(1), s(2),
+            s(23),
+            s(22),
+            s(20),
+            s(13),
+            s(12),
+            s(10),
+            s(11),
+            s(15),
+            s(16),
+            s(17),
+            s(18),
+            s(19),
+            s(14),
+            s(24),
+            s(4),
+            s(3),
+            s(5),
+            s(6),
+            s(7),
+            s(1),
+            s(2),
         };
         const QString text = ClientConfig::Compose(values);
         file = m_random ? modScramble::Scramble(text, m_random) : modScramble::Scramble(text);

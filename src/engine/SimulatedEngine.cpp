@@ -49,7 +49,7 @@ SimulatedEngine::SimulatedEngine(std::unique_ptr<EngineScheduler> scheduler, QOb
 {
     m_clients.resize(1);
     connect(m_listener, &NetworkTestListener::Connected, this,
-            [this](const QString &peer) { handlerLine(QStringLiteral("Network test: connection from %1.").arg(peer)); });
+        [this](const QString &peer) { handlerLine(QStringLiteral("Network test: connection from %1.").arg(peer)); });
     connect(m_listener, &NetworkTestListener::KeyReceived, this, [this](const QString &peer) {
         handlerLine(QStringLiteral("Network test: %1 completed the test.").arg(peer));
         Q_EMIT TestReceived();
@@ -65,24 +65,78 @@ SimulatedEngine::~SimulatedEngine()
 
 // Properties ---------------------------------------------------------------
 
-void SimulatedEngine::SetRegistryPath(const QString &path) { m_settings.registryPath = path; }
-void SimulatedEngine::SetProgramFolder(const QString &folder) { m_settings.programFolder = folder; }
-void SimulatedEngine::SetLoggingLevel(quint8 level) { m_settings.loggingLevel = level; }
-void SimulatedEngine::SetLogPath(const QString &resultsFolder) { m_settings.logPath = resultsFolder; }
-void SimulatedEngine::SetHandlerLogFile(const QString &fileName) { m_settings.handlerLogFile = fileName; }
-void SimulatedEngine::SetClientLogFile(const QString &fileName) { m_settings.clientLogFile = fileName; }
-void SimulatedEngine::SetClientStatusFile(const QString &fileName) { m_settings.clientStatusFile = fileName; }
-void SimulatedEngine::SetStatusPath(const QString &resultsFolder) { m_settings.statusPath = resultsFolder; }
-void SimulatedEngine::SetTransferorLogFile(const QString &pattern) { m_settings.transferorLogFile = pattern; }
-void SimulatedEngine::SetDestPath(const QString &path) { m_settings.destPath = path; }
-void SimulatedEngine::SetDestShare(const QString &share) { m_settings.destShare = share; }
-void SimulatedEngine::SetSourcePath(const QString &path) { m_settings.sourcePath = path; }
-void SimulatedEngine::SetKeepAliveIncrement(qint32 seconds) { m_settings.keepAliveIncrement = seconds; }
-void SimulatedEngine::SetListenerIP(const QString &address) { m_settings.listenerIP = address; }
-void SimulatedEngine::SetListenerPort(quint16 port) { m_settings.listenerPort = port; }
-void SimulatedEngine::SetMaxTransferors(quint8 count) { m_settings.maxTransferors = count; }
-void SimulatedEngine::SetReportingPeriod(qint32 seconds) { m_settings.reportingPeriod = seconds; }
-void SimulatedEngine::SetStatusCheckPeriod(qint32 seconds) { m_settings.statusCheckPeriod = seconds; }
+void SimulatedEngine::SetRegistryPath(const QString &path)
+{
+    m_settings.registryPath = path;
+}
+void SimulatedEngine::SetProgramFolder(const QString &folder)
+{
+    m_settings.programFolder = folder;
+}
+void SimulatedEngine::SetLoggingLevel(quint8 level)
+{
+    m_settings.loggingLevel = level;
+}
+void SimulatedEngine::SetLogPath(const QString &resultsFolder)
+{
+    m_settings.logPath = resultsFolder;
+}
+void SimulatedEngine::SetHandlerLogFile(const QString &fileName)
+{
+    m_settings.handlerLogFile = fileName;
+}
+void SimulatedEngine::SetClientLogFile(const QString &fileName)
+{
+    m_settings.clientLogFile = fileName;
+}
+void SimulatedEngine::SetClientStatusFile(const QString &fileName)
+{
+    m_settings.clientStatusFile = fileName;
+}
+void SimulatedEngine::SetStatusPath(const QString &resultsFolder)
+{
+    m_settings.statusPath = resultsFolder;
+}
+void SimulatedEngine::SetTransferorLogFile(const QString &pattern)
+{
+    m_settings.transferorLogFile = pattern;
+}
+void SimulatedEngine::SetDestPath(const QString &path)
+{
+    m_settings.destPath = path;
+}
+void SimulatedEngine::SetDestShare(const QString &share)
+{
+    m_settings.destShare = share;
+}
+void SimulatedEngine::SetSourcePath(const QString &path)
+{
+    m_settings.sourcePath = path;
+}
+void SimulatedEngine::SetKeepAliveIncrement(qint32 seconds)
+{
+    m_settings.keepAliveIncrement = seconds;
+}
+void SimulatedEngine::SetListenerIP(const QString &address)
+{
+    m_settings.listenerIP = address;
+}
+void SimulatedEngine::SetListenerPort(quint16 port)
+{
+    m_settings.listenerPort = port;
+}
+void SimulatedEngine::SetMaxTransferors(quint8 count)
+{
+    m_settings.maxTransferors = count;
+}
+void SimulatedEngine::SetReportingPeriod(qint32 seconds)
+{
+    m_settings.reportingPeriod = seconds;
+}
+void SimulatedEngine::SetStatusCheckPeriod(qint32 seconds)
+{
+    m_settings.statusCheckPeriod = seconds;
+}
 
 void SimulatedEngine::SetClients(const JobArray &clients)
 {
@@ -360,7 +414,10 @@ void SimulatedEngine::step(int n)
         scheduleStep(n, m_profile.StepMs);
         break;
     case Phase::Reported:
-        finish(n, c.status == QLatin1String("PS") ? QStringLiteral("XS") : c.status == QLatin1String("PW") ? QStringLiteral("XW") : QStringLiteral("XE"));
+        finish(n,
+            c.status == QLatin1String("PS")       ? QStringLiteral("XS")
+                : c.status == QLatin1String("PW") ? QStringLiteral("XW")
+                                                  : QStringLiteral("XE"));
         break;
     case Phase::Aborting:
         if (++c.step < AbortSteps) {
@@ -390,8 +447,8 @@ void SimulatedEngine::loadStep(int n)
         QStringList files;
         for (const QVariant &file : m_clientArray.Value(8, n).toList())
             files << file.toString();
-        c.log->Line(QStringLiteral("Loading: copying %1 from %2.").arg(files.isEmpty() ? QStringLiteral("no files") : files.join(QStringLiteral(", ")),
-                                                                      m_settings.sourcePath));
+        c.log->Line(QStringLiteral("Loading: copying %1 from %2.")
+                        .arg(files.isEmpty() ? QStringLiteral("no files") : files.join(QStringLiteral(", ")), m_settings.sourcePath));
         break;
     }
     case 5:
@@ -428,7 +485,8 @@ void SimulatedEngine::copyGeneratedFiles(int n)
         const QString name = SafeFileName(entry.at(0).toString());
         // The export hands over the scrambled file as bytes; text would have
         // lost the codes that the ANSI code page has no character for.
-        QByteArray content = entry.at(1).typeId() == QMetaType::QByteArray ? entry.at(1).toByteArray() : modText::ToAnsi(entry.at(1).toString());
+        QByteArray content
+            = entry.at(1).typeId() == QMetaType::QByteArray ? entry.at(1).toByteArray() : modText::ToAnsi(entry.at(1).toString());
         if (c.outcome == SimulationProfile::Outcome::Corrupt) {
             const qsizetype marker = content.indexOf('S');
             if (marker >= 0 && marker + 1 < content.size())
@@ -465,9 +523,11 @@ void SimulatedEngine::readConfiguration(int n)
     } else if (!config.Parse(text, &c.problem)) {
         // Parse gave the reason.
     } else if (!modText::SameText(config.Value(QStringLiteral("COMPUTERNAME")), c.name)) {
-        c.problem = QStringLiteral("The file is for computer \"%1\", not for \"%2\".").arg(config.Value(QStringLiteral("COMPUTERNAME")), c.name);
+        c.problem
+            = QStringLiteral("The file is for computer \"%1\", not for \"%2\".").arg(config.Value(QStringLiteral("COMPUTERNAME")), c.name);
     } else if (config.Value(QStringLiteral("KEY")) != QString::number(n)) {
-        c.problem = QStringLiteral("The file carries client key \"%1\"; this is client %2.").arg(config.Value(QStringLiteral("KEY"))).arg(n);
+        c.problem
+            = QStringLiteral("The file carries client key \"%1\"; this is client %2.").arg(config.Value(QStringLiteral("KEY"))).arg(n);
     } else if (!modFormat::IsValidIPAddress(config.Value(QStringLiteral("CONSOLEIP")))) {
         c.problem = QStringLiteral("The console address \"%1\" is not an IPv4 address.").arg(config.Value(QStringLiteral("CONSOLEIP")));
     } else if (config.Value(QStringLiteral("CONSOLEPORT")) != QString::number(m_settings.listenerPort)) {
@@ -486,21 +546,26 @@ void SimulatedEngine::readConfiguration(int n)
     }
 
     auto value = [&config](const char *key) { return config.Value(QString::fromLatin1(key)); };
-    c.log->Line(QStringLiteral("Configuration read: version %1, console %2:%3.").arg(value("VERSION"), value("CONSOLEIP"), value("CONSOLEPORT")));
+    c.log->Line(
+        QStringLiteral("Configuration read: version %1, console %2:%3.").arg(value("VERSION"), value("CONSOLEIP"), value("CONSOLEPORT")));
     c.actions << QStringLiteral("Checking free disk space: at least %1 MB must remain after the migration.").arg(value("MINFREESPACE"));
     const QString destination = value("DESTUSER");
     if (!value("SOURCESID").isEmpty())
-        c.actions << QStringLiteral("Migrating profiles of SIDs %1 to %2 in %3.").arg(value("SOURCESID"), destination, value("DESTUSERDOM"));
+        c.actions
+            << QStringLiteral("Migrating profiles of SIDs %1 to %2 in %3.").arg(value("SOURCESID"), destination, value("DESTUSERDOM"));
     else if (!value("SOURCEUSER").isEmpty())
-        c.actions << QStringLiteral("Migrating profiles %1 of %2 to %3 in %4.").arg(value("SOURCEUSER"), value("SOURCEUSERDOM"), destination, value("DESTUSERDOM"));
+        c.actions << QStringLiteral("Migrating profiles %1 of %2 to %3 in %4.")
+                         .arg(value("SOURCEUSER"), value("SOURCEUSERDOM"), destination, value("DESTUSERDOM"));
     else
         c.actions << QStringLiteral("No profiles to migrate.");
     if (!value("JOINDOMAIN").isEmpty())
         c.actions << QStringLiteral("Joining domain %1 as %2.").arg(value("JOINDOMAIN"), value("JOINDOMUSER"));
     else if (!value("JOINWORKGROUP").isEmpty())
         c.actions << QStringLiteral("Joining workgroup %1.").arg(value("JOINWORKGROUP"));
-    c.actions << (value("REBOOTPERM") == QLatin1String("1") ? QStringLiteral("Restart permitted%1.").arg(value("FORCEREBOOT") == QLatin1String("1") ? QStringLiteral(" and forced") : QString())
-                                                            : QStringLiteral("No restart permitted."));
+    c.actions << (value("REBOOTPERM") == QLatin1String("1")
+            ? QStringLiteral("Restart permitted%1.")
+                  .arg(value("FORCEREBOOT") == QLatin1String("1") ? QStringLiteral(" and forced") : QString())
+            : QStringLiteral("No restart permitted."));
     if (c.outcome == SimulationProfile::Outcome::Warnings)
         c.actions << QStringLiteral("WARNING: some files of a profile were in use and were skipped.");
     else if (c.outcome == SimulationProfile::Outcome::Errors)
@@ -550,7 +615,8 @@ void SimulatedEngine::end(int n, const QString &code)
         c.log.reset();
     }
     c.actions.clear();
-    static const QStringList finals = {QStringLiteral("XS"), QStringLiteral("XW"), QStringLiteral("XE"), QStringLiteral("XC"), QStringLiteral("XA")};
+    static const QStringList finals
+        = {QStringLiteral("XS"), QStringLiteral("XW"), QStringLiteral("XE"), QStringLiteral("XC"), QStringLiteral("XA")};
     const qsizetype index = finals.indexOf(code);
     if (index >= 0)
         ++m_counts[index];

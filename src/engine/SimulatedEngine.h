@@ -54,7 +54,7 @@ public:
     static constexpr int AbortSteps = 5;
     // The environment variable and the registry value that name the profile.
     static const char *const ProfileVariable; // "VARNO_OSK_SIMULATION"
-    static const QString ProfileValueName;    // "SimulationProfile"
+    static const QString ProfileValueName; // "SimulationProfile"
 
     // Without a scheduler the engine runs on Qt timers.
     explicit SimulatedEngine(std::unique_ptr<EngineScheduler> scheduler = nullptr, QObject *parent = nullptr);
@@ -132,8 +132,8 @@ private:
         int step = 0;
         int transferor = 0;
         quint32 generation = 0;
-        QString problem;          // why the configuration file was unusable
-        QStringList actions;      // what the configuration file asks for
+        QString problem; // why the configuration file was unusable
+        QStringList actions; // what the configuration file asks for
         // Open while the client runs only: a run of many thousand clients
         // must not keep a file object per client.
         std::unique_ptr<EngineLogFile> log;
@@ -196,15 +196,15 @@ private:
 
     // Index 0 unused, so that client numbers index directly.
     std::vector<Client> m_clients;
-    int m_next = 1;          // the next client to start
-    int m_pending = 0;       // not started and not ended
-    int m_active = 0;        // started and not ended
+    int m_next = 1; // the next client to start
+    int m_pending = 0; // not started and not ended
+    int m_active = 0; // started and not ended
     int m_ended = 0;
     qint64 m_steps = 0;
     bool m_processing = false;
     bool m_lastClientRaised = false;
     bool m_begun = false;
-    quint32 m_run = 0;       // tasks of an earlier run find another number here and do nothing
+    quint32 m_run = 0; // tasks of an earlier run find another number here and do nothing
     std::vector<bool> m_transferorBusy;
     std::vector<std::unique_ptr<EngineLogFile>> m_transferorLogs;
     EngineLogFile m_handlerLog;

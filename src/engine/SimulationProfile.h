@@ -45,7 +45,7 @@ public:
     QStringList SilentPatterns;
     QStringList CorruptPatterns;
     qint64 SilentTimeoutMs = -1; // -1: the reporting period
-    int EngineError = 0;         // 0: none
+    int EngineError = 0; // 0: none
     qint64 EngineErrorAfter = 0;
 
     // Reads a profile; false with "line N: reason" (or why the file could not

@@ -4,8 +4,7 @@
 
 TimerScheduler::TimerScheduler()
     : m_context(std::make_unique<QObject>())
-{
-}
+{ }
 
 TimerScheduler::~TimerScheduler() = default;
 

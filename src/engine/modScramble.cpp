@@ -89,9 +89,8 @@ bool Descramble(const QByteArray &data, QString &text, QString *problem)
     if (n < 0)
         return fail(QStringLiteral("The file has no end-of-prefix marker \"S\"; it is not a scrambled configuration file."));
     if (n > MaxPrefixLength)
-        return fail(QStringLiteral("The prefix is %1 characters long; a scrambled configuration file has at most %2.")
-                        .arg(n)
-                        .arg(MaxPrefixLength));
+        return fail(
+            QStringLiteral("The prefix is %1 characters long; a scrambled configuration file has at most %2.").arg(n).arg(MaxPrefixLength));
 
     const int step = static_cast<int>(n) + 1;
     int k = step;

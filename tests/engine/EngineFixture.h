@@ -23,7 +23,7 @@ struct EngineFixture
     TestRegistry registry;
     QTemporaryDir logs;
     RecordingPresenter presenter;
-    ManualClock clock{QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))};
+    ManualClock clock {QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))};
 
     EngineFixture()
     {
@@ -37,10 +37,7 @@ struct EngineFixture
     }
     ~EngineFixture() { AppState::Reset(); }
 
-    static void set(const QString &name, const QString &value)
-    {
-        modRegistry::SaveSettingString(AppState::Get().AppKeyPath, name, value);
-    }
+    static void set(const QString &name, const QString &value) { modRegistry::SaveSettingString(AppState::Get().AppKeyPath, name, value); }
     QString resultsFolder() const { return logs.path() + QStringLiteral("/Job1/"); }
 };
 
@@ -52,12 +49,11 @@ struct FakeComputer
         , name(std::move(name_))
         , sourceUsers(std::move(sourceUsers_))
         , destinationUsers(std::move(destinationUsers_))
-    {
-    }
+    { }
 
     int id = 0;
     QString name;
-    QString sourceUsers;      // settings column 1
+    QString sourceUsers; // settings column 1
     QString destinationUsers; // settings column 8
 };
 
@@ -72,7 +68,7 @@ public:
     std::function<void()> instead;
 
     void ExportArrays(JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray,
-                      const ConfigFileWriter &createConfigFile) override
+        const ConfigFileWriter &createConfigFile) override
     {
         if (instead) {
             instead();
@@ -90,17 +86,19 @@ public:
             clientArray.Cell(1, r) = c.name;
             for (int col = 2; col <= 7; ++col)
                 clientArray.Cell(col, r) = QStringLiteral("c%1r%2").arg(col).arg(r);
-            clientArray.Cell(8, r) = QVariantList{QStringLiteral("vbin.dat"), QStringLiteral("varno.exe"), QStringLiteral("obin.dat"), QStringLiteral("osk.exe")};
-            clientArray.Cell(9, r) = QVariantList{
-                QVariant(QVariantList{QStringLiteral("varno.exe"), QStringLiteral("Varno-Osk Service (Varno)"), 3, true, QString(), QString()}),
-                QVariant(QVariantList{QStringLiteral("osk.exe"), QStringLiteral("Varno-Osk Service (Osk)"), 2, false, QString(), QString()})};
+            clientArray.Cell(8, r) = QVariantList {
+                QStringLiteral("vbin.dat"), QStringLiteral("varno.exe"), QStringLiteral("obin.dat"), QStringLiteral("osk.exe")};
+            clientArray.Cell(9, r) = QVariantList {QVariant(QVariantList {QStringLiteral("varno.exe"),
+                                                       QStringLiteral("Varno-Osk Service (Varno)"), 3, true, QString(), QString()}),
+                QVariant(
+                    QVariantList {QStringLiteral("osk.exe"), QStringLiteral("Varno-Osk Service (Osk)"), 2, false, QString(), QString()})};
             for (int col = 1; col <= 24; ++col)
                 settingsArray.Cell(col, r) = QStringLiteral("s%1r%2").arg(col).arg(r);
             for (int col = 20; col <= 24; ++col)
                 settingsArray.Cell(col, r) = col * 10 + r; // the numeric columns
             settingsArray.Cell(1, r) = c.sourceUsers;
             settingsArray.Cell(8, r) = c.destinationUsers;
-            clientArray.Cell(10, r) = QVariantList{QVariant(QVariantList{QStringLiteral("varnoosk.cfg"), createConfigFile(r)})};
+            clientArray.Cell(10, r) = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), createConfigFile(r)})};
         }
     }
 };

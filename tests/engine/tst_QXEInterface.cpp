@@ -16,9 +16,11 @@ struct Events
     QStringList lines;
     explicit Events(QXEInterface &qxe)
     {
-        QObject::connect(&qxe, &QXEInterface::ClientStatusChanged, &qxe, [this](int id, const QString &s) { lines << QStringLiteral("Status %1 %2").arg(id).arg(s); });
+        QObject::connect(&qxe, &QXEInterface::ClientStatusChanged, &qxe,
+            [this](int id, const QString &s) { lines << QStringLiteral("Status %1 %2").arg(id).arg(s); });
         QObject::connect(&qxe, &QXEInterface::LastClient, &qxe, [this] { lines << QStringLiteral("LastClient"); });
-        QObject::connect(&qxe, &QXEInterface::Message, &qxe, [this](int level, const QString &t) { lines << QStringLiteral("Message %1 %2").arg(level).arg(t); });
+        QObject::connect(&qxe, &QXEInterface::Message, &qxe,
+            [this](int level, const QString &t) { lines << QStringLiteral("Message %1 %2").arg(level).arg(t); });
         QObject::connect(&qxe, &QXEInterface::Progress, &qxe, [this](const QString &t) { lines << QStringLiteral("Progress ") + t; });
         QObject::connect(&qxe, &QXEInterface::ProcessingComplete, &qxe, [this] { lines << QStringLiteral("ProcessingComplete"); });
         QObject::connect(&qxe, &QXEInterface::TestReceived, &qxe, [this] { lines << QStringLiteral("TestReceived"); });
@@ -30,8 +32,8 @@ struct Events
 QList<FakeComputer> threeComputers()
 {
     return {{0, QStringLiteral("PC-A"), QStringLiteral("alice,bob"), QStringLiteral("alice2,bob2")},
-            {2, QStringLiteral("PC-B"), QString(), QStringLiteral("carol")},
-            {7, QStringLiteral("PC-C"), QStringLiteral("*ALL"), QStringLiteral("*ALL")}};
+        {2, QStringLiteral("PC-B"), QString(), QStringLiteral("carol")},
+        {7, QStringLiteral("PC-C"), QStringLiteral("*ALL"), QStringLiteral("*ALL")}};
 }
 
 ClientConfig readBack(const QVariant &fileEntries)
@@ -59,10 +61,7 @@ class TestQXEInterface : public QObject
     FakeEngine *m_engine = nullptr;
     std::unique_ptr<QXEInterface> m_qxe;
 
-    void runWith(FakeExport &job)
-    {
-        m_qxe->Run(job);
-    }
+    void runWith(FakeExport &job) { m_qxe->Run(job); }
 
 private Q_SLOTS:
     void init()
@@ -96,11 +95,11 @@ private Q_SLOTS:
         job.computers = threeComputers();
         runWith(job);
 
-        const QStringList order = {
-            QStringLiteral("LoggingLevel"), QStringLiteral("LogPath"), QStringLiteral("HandlerLogFile"), QStringLiteral("ClientLogFile"),
-            QStringLiteral("ClientStatusFile"), QStringLiteral("StatusPath"), QStringLiteral("TransferorLogFile"), QStringLiteral("DestPath"),
-            QStringLiteral("DestShare"), QStringLiteral("SourcePath"), QStringLiteral("KeepAliveIncrement"), QStringLiteral("ListenerIP"),
-            QStringLiteral("ListenerPort"), QStringLiteral("MaxTransferors"), QStringLiteral("ReportingPeriod"), QStringLiteral("StatusCheckPeriod"),
+        const QStringList order = {QStringLiteral("LoggingLevel"), QStringLiteral("LogPath"), QStringLiteral("HandlerLogFile"),
+            QStringLiteral("ClientLogFile"), QStringLiteral("ClientStatusFile"), QStringLiteral("StatusPath"),
+            QStringLiteral("TransferorLogFile"), QStringLiteral("DestPath"), QStringLiteral("DestShare"), QStringLiteral("SourcePath"),
+            QStringLiteral("KeepAliveIncrement"), QStringLiteral("ListenerIP"), QStringLiteral("ListenerPort"),
+            QStringLiteral("MaxTransferors"), QStringLiteral("ReportingPeriod"), QStringLiteral("StatusCheckPeriod"),
             QStringLiteral("Clients"), QStringLiteral("StartProcessing")};
         QCOMPARE(m_engine->runOrder(), order);
 
@@ -123,8 +122,9 @@ private Q_SLOTS:
         QCOMPARE(m_engine->value(QStringLiteral("StatusCheckPeriod")), QStringLiteral("15"));
         QCOMPARE(m_engine->value(QStringLiteral("Clients")), QStringLiteral("3"));
 
-        QCOMPARE(events.lines, (QStringList{QStringLiteral("Running 1"), QStringLiteral("Progress Building migration list..."),
-                                            QStringLiteral("Progress Processing entries...")}));
+        QCOMPARE(events.lines,
+            (QStringList {QStringLiteral("Running 1"), QStringLiteral("Progress Building migration list..."),
+                QStringLiteral("Progress Processing entries...")}));
         QVERIFY(AppState::Get().MigrationRunning);
     }
 
@@ -140,9 +140,12 @@ private Q_SLOTS:
         QTest::newRow("port 1") << QStringLiteral("1") << QString() << QStringLiteral("1") << QStringLiteral("127.0.0.1");
         QTest::newRow("port 65535") << QStringLiteral("65535") << QString() << QStringLiteral("65535") << QStringLiteral("127.0.0.1");
         QTest::newRow("port 65536") << QStringLiteral("65536") << QString() << QStringLiteral("7919") << QStringLiteral("127.0.0.1");
-        QTest::newRow("console address kept") << QStringLiteral("8080") << QStringLiteral("10.9.8.7") << QStringLiteral("8080") << QStringLiteral("10.9.8.7");
-        QTest::newRow("console address not dotted") << QStringLiteral("8080") << QStringLiteral("console.example") << QStringLiteral("8080") << QStringLiteral("127.0.0.1");
-        QTest::newRow("console address out of range") << QStringLiteral("8080") << QStringLiteral("10.9.8.256") << QStringLiteral("8080") << QStringLiteral("127.0.0.1");
+        QTest::newRow("console address kept") << QStringLiteral("8080") << QStringLiteral("10.9.8.7") << QStringLiteral("8080")
+                                              << QStringLiteral("10.9.8.7");
+        QTest::newRow("console address not dotted")
+            << QStringLiteral("8080") << QStringLiteral("console.example") << QStringLiteral("8080") << QStringLiteral("127.0.0.1");
+        QTest::newRow("console address out of range")
+            << QStringLiteral("8080") << QStringLiteral("10.9.8.256") << QStringLiteral("8080") << QStringLiteral("127.0.0.1");
     }
 
     void listenerPortAndConsoleAddress()
@@ -176,12 +179,11 @@ private Q_SLOTS:
             auto settings = [r](int col) { return QStringLiteral("s%1r%2").arg(col).arg(r); };
             auto number = [r](int col) { return QString::number(col * 10 + r); };
             const FakeComputer &computer = job.computers.at(r - 1);
-            const QStringList expected = {
-                QStringLiteral("00002"), QStringLiteral("10.1.1.1"), QStringLiteral("7919"),
-                client(3), client(4), client(2), client(6), client(7), client(5), computer.name,
-                computer.destinationUsers, settings(9), number(21), QString::number(r), number(23), number(22), number(20),
-                settings(13), settings(12), settings(10), settings(11), settings(15), settings(16), settings(17), settings(18), settings(19),
-                settings(14), number(24), settings(4), settings(3), settings(5), settings(6), settings(7), computer.sourceUsers, settings(2)};
+            const QStringList expected = {QStringLiteral("00002"), QStringLiteral("10.1.1.1"), QStringLiteral("7919"), client(3), client(4),
+                client(2), client(6), client(7), client(5), computer.name, computer.destinationUsers, settings(9), number(21),
+                QString::number(r), number(23), number(22), number(20), settings(13), settings(12), settings(10), settings(11),
+                settings(15), settings(16), settings(17), settings(18), settings(19), settings(14), number(24), settings(4), settings(3),
+                settings(5), settings(6), settings(7), computer.sourceUsers, settings(2)};
             for (qsizetype i = 0; i < expected.size(); ++i) {
                 QCOMPARE(config.Entries().at(i).first, ClientConfig::Keys().at(i));
                 QCOMPARE(config.Entries().at(i).second, expected.at(i));
@@ -223,12 +225,12 @@ private Q_SLOTS:
                     settings.Cell(col, 1) = randomValue();
                 auto rng2 = std::make_shared<QRandomGenerator>(seed);
                 m_qxe->SetRandomSource([rng2] { return rng2->generateDouble(); });
-                clients.Cell(10, 1) = QVariantList{QVariant(QVariantList{QStringLiteral("varnoosk.cfg"), m_qxe->CreateConfigFile(1)})};
+                clients.Cell(10, 1) = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), m_qxe->CreateConfigFile(1)})};
                 auto c = [&](int col) { return clients.Text(col, 1); };
                 auto s = [&](int col) { return settings.Text(col, 1); };
-                expected = QStringList{ClientConfig::Version, m_qxe->ConsoleIP(), QString::number(m_qxe->ListenerPort()), c(3), c(4), c(2), c(6), c(7), c(5), c(1),
-                                       s(8), s(9), s(21), QStringLiteral("1"), s(23), s(22), s(20), s(13), s(12), s(10), s(11), s(15), s(16),
-                                       s(17), s(18), s(19), s(14), s(24), s(4), s(3), s(5), s(6), s(7), s(1), s(2)};
+                expected = QStringList {ClientConfig::Version, m_qxe->ConsoleIP(), QString::number(m_qxe->ListenerPort()), c(3), c(4), c(2),
+                    c(6), c(7), c(5), c(1), s(8), s(9), s(21), QStringLiteral("1"), s(23), s(22), s(20), s(13), s(12), s(10), s(11), s(15),
+                    s(16), s(17), s(18), s(19), s(14), s(24), s(4), s(3), s(5), s(6), s(7), s(1), s(2)};
             };
             runWith(job);
             const ClientConfig config = readBack(m_qxe->ClientArray().Value(10, 1));
@@ -263,7 +265,7 @@ private Q_SLOTS:
         job.computers = threeComputers();
         runWith(job);
         QCOMPARE(events.lines.mid(events.lines.size() - 2),
-                 (QStringList{QStringLiteral("Message %1 %2").arg(level).arg(text), QStringLiteral("Running 0")}));
+            (QStringList {QStringLiteral("Message %1 %2").arg(level).arg(text), QStringLiteral("Running 0")}));
         QVERIFY(!AppState::Get().MigrationRunning);
     }
 
@@ -277,7 +279,7 @@ private Q_SLOTS:
         FakeExport empty;
         runWith(empty);
         QCOMPARE(events.lines.mid(events.lines.size() - 2),
-                 (QStringList{QStringLiteral("Message 48 The migration list is empty."), QStringLiteral("Running 0")}));
+            (QStringList {QStringLiteral("Message 48 The migration list is empty."), QStringLiteral("Running 0")}));
         QCOMPARE(m_engine->calls.count(QStringLiteral("StartProcessing")), 1);
     }
 
@@ -288,7 +290,8 @@ private Q_SLOTS:
         FakeExport job;
         job.computers = threeComputers();
         runWith(job);
-        QCOMPARE(events.lines.mid(1), (QStringList{QStringLiteral("Message 16 ") + m_qxe->Catalogue().MessageText(1021), QStringLiteral("Running 0")}));
+        QCOMPARE(events.lines.mid(1),
+            (QStringList {QStringLiteral("Message 16 ") + m_qxe->Catalogue().MessageText(1021), QStringLiteral("Running 0")}));
         QVERIFY(!m_engine->calls.contains(QStringLiteral("StartProcessing")));
     }
 
@@ -308,8 +311,9 @@ private Q_SLOTS:
         FakeExport job;
         job.computers = threeComputers();
         runWith(job);
-        QCOMPARE(events.lines, (QStringList{QStringLiteral("Running 1"), QStringLiteral("Message 16 ") + m_qxe->Catalogue().MessageText(1003),
-                                            QStringLiteral("Progress Execution canceled."), QStringLiteral("Running 0")}));
+        QCOMPARE(events.lines,
+            (QStringList {QStringLiteral("Running 1"), QStringLiteral("Message 16 ") + m_qxe->Catalogue().MessageText(1003),
+                QStringLiteral("Progress Execution canceled."), QStringLiteral("Running 0")}));
         QVERIFY(!m_engine->calls.contains(QStringLiteral("StartProcessing")));
     }
 
@@ -318,7 +322,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("text");
         const QString code = QStringLiteral("  Error code: ");
-        QTest::newRow("5000007") << 5000007 << QStringLiteral("Error in whnHandler.LoadGeneralTransferorSettings.") + code + QStringLiteral("7");
+        QTest::newRow("5000007") << 5000007
+                                 << QStringLiteral("Error in whnHandler.LoadGeneralTransferorSettings.") + code + QStringLiteral("7");
         QTest::newRow("999") << 999 << QStringLiteral("Error whnHandler.") + code + QStringLiteral("999");
         QTest::newRow("0") << 0 << QStringLiteral("Error whnHandler.") + code + QStringLiteral("0");
         QTest::newRow("negative") << -3 << QStringLiteral("Error whnHandler.") + code + QStringLiteral("-3");
@@ -328,7 +333,8 @@ private Q_SLOTS:
         QTest::newRow("3000002") << 3000002 << QStringLiteral("Error in whnHandler.CheckStatus.") + code + QStringLiteral("2");
         QTest::newRow("4000003") << 4000003 << QStringLiteral("Error in whnHandler.ErrorNumber.") + code + QStringLiteral("3");
         QTest::newRow("6000004") << 6000004 << QStringLiteral("Error in whnHandler.ProcessClient.") + code + QStringLiteral("4");
-        QTest::newRow("9000000 keeps the six millions off") << 9000000 << QStringLiteral("Error in whnHandler.ProcessClient.") + code + QStringLiteral("3000000");
+        QTest::newRow("9000000 keeps the six millions off")
+            << 9000000 << QStringLiteral("Error in whnHandler.ProcessClient.") + code + QStringLiteral("3000000");
         QTest::newRow("1043 is no engine number") << 1043 << QStringLiteral("Error whnHandler.") + code + QStringLiteral("1043");
         const DispatchWrapper catalogue;
         for (int n : {1002, 1004, 1021, 1027, 1028, 1029, 1032, 1033, 1044})
@@ -343,7 +349,8 @@ private Q_SLOTS:
         AppState::Get().MigrationRunning = true;
         Events events(*m_qxe);
         Q_EMIT m_engine->Error(number);
-        QCOMPARE(events.lines, (QStringList{QStringLiteral("Running 0"), QStringLiteral("EditColors"), QStringLiteral("Message 16 ") + text}));
+        QCOMPARE(
+            events.lines, (QStringList {QStringLiteral("Running 0"), QStringLiteral("EditColors"), QStringLiteral("Message 16 ") + text}));
         QVERIFY(!AppState::Get().MigrationRunning);
     }
 
@@ -359,9 +366,10 @@ private Q_SLOTS:
         Q_EMIT m_engine->ProcessingComplete();
         Q_EMIT m_engine->TestReceived();
         const QString received = m_qxe->Catalogue().MessageText(3027);
-        QCOMPARE(events.lines, (QStringList{QStringLiteral("Status 2 L3"), QStringLiteral("Status 7 XS"), QStringLiteral("LastClient"),
-                                            QStringLiteral("ProcessingComplete"), QStringLiteral("Progress ") + received,
-                                            QStringLiteral("Message 64 ") + received, QStringLiteral("TestReceived")}));
+        QCOMPARE(events.lines,
+            (QStringList {QStringLiteral("Status 2 L3"), QStringLiteral("Status 7 XS"), QStringLiteral("LastClient"),
+                QStringLiteral("ProcessingComplete"), QStringLiteral("Progress ") + received, QStringLiteral("Message 64 ") + received,
+                QStringLiteral("TestReceived")}));
     }
 
     void clientSuccessLine()
@@ -410,7 +418,9 @@ private Q_SLOTS:
         m_qxe->AbortClient(QStringLiteral("C2"));
         m_qxe->CancelAll();
         m_qxe->AbortAll();
-        QCOMPARE(m_engine->calls, (QStringList{QStringLiteral("CancelClient=3"), QStringLiteral("AbortClient=2"), QStringLiteral("CancelAll"), QStringLiteral("AbortAll")}));
+        QCOMPARE(m_engine->calls,
+            (QStringList {QStringLiteral("CancelClient=3"), QStringLiteral("AbortClient=2"), QStringLiteral("CancelAll"),
+                QStringLiteral("AbortAll")}));
         QCOMPARE(m_fixture->presenter.count(), 0);
 
         m_qxe->CancelClient(QStringLiteral("C5"));
@@ -442,8 +452,9 @@ private Q_SLOTS:
         QCOMPARE(QXEHandler::UnpackAddress(address), QStringLiteral("127.0.0.1"));
         m_qxe->NetworkTestStart(address, 7919);
         m_qxe->NetworkTestEnd();
-        QCOMPARE(events.lines, (QStringList{QStringLiteral("Progress ") + m_qxe->Catalogue().MessageText(4008),
-                                            QStringLiteral("Progress ") + m_qxe->Catalogue().MessageText(4009)}));
+        QCOMPARE(events.lines,
+            (QStringList {QStringLiteral("Progress ") + m_qxe->Catalogue().MessageText(4008),
+                QStringLiteral("Progress ") + m_qxe->Catalogue().MessageText(4009)}));
         QVERIFY(m_engine->calls.contains(QStringLiteral("NetworkTestStart=16777343,7919")));
         QCOMPARE(m_engine->calls.last(), QStringLiteral("NetworkTestEnd"));
     }

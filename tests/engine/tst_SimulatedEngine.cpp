@@ -1,6 +1,6 @@
 #include "engine/ManualScheduler.h"
-#include "engine/QXEInterface.h"
 #include "engine/NetworkTestListener.h"
+#include "engine/QXEInterface.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/modScramble.h"
 
@@ -90,12 +90,14 @@ private Q_SLOTS:
         m_events.clear();
         m_messages.clear();
         m_job = FakeExport();
-        connect(m_engine, &QXEHandler::ClientStatusChanged, this, [this](int n, const QString &s) { m_events << QStringLiteral("%1 %2").arg(n).arg(s); });
+        connect(m_engine, &QXEHandler::ClientStatusChanged, this,
+            [this](int n, const QString &s) { m_events << QStringLiteral("%1 %2").arg(n).arg(s); });
         connect(m_engine, &QXEHandler::ClientSuccess, this, [this](int n) { m_events << QStringLiteral("Success %1").arg(n); });
         connect(m_engine, &QXEHandler::LastClient, this, [this] { m_events << QStringLiteral("LastClient"); });
         connect(m_engine, &QXEHandler::ProcessingComplete, this, [this] { m_events << QStringLiteral("Complete"); });
         connect(m_engine, &QXEHandler::Error, this, [this](int n) { m_events << QStringLiteral("Error %1").arg(n); });
-        connect(m_qxe.get(), &QXEInterface::Message, this, [this](int level, const QString &t) { m_messages << QStringLiteral("%1 %2").arg(level).arg(t); });
+        connect(m_qxe.get(), &QXEInterface::Message, this,
+            [this](int level, const QString &t) { m_messages << QStringLiteral("%1 %2").arg(level).arg(t); });
     }
 
     void cleanup()
@@ -110,7 +112,7 @@ private Q_SLOTS:
         QCOMPARE(m_messages, QStringList());
         QVERIFY(m_events.isEmpty()); // nothing before the call has returned
         m_scheduler->Advance(0);
-        QCOMPARE(m_events, (QStringList{QStringLiteral("1 NP"), QStringLiteral("LastClient")}));
+        QCOMPARE(m_events, (QStringList {QStringLiteral("1 NP"), QStringLiteral("LastClient")}));
         m_scheduler->Advance(999);
         QCOMPARE(m_events.size(), 2);
         m_scheduler->Advance(1);
@@ -118,11 +120,14 @@ private Q_SLOTS:
         QVERIFY(m_scheduler->RunUntilIdle());
         QCOMPARE(m_scheduler->Now(), qint64(16000));
         QStringList expected = sequence(1, {QStringLiteral("NP")});
-        expected << QStringLiteral("LastClient") << sequence(1, loading() + QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PS"), QStringLiteral("XS")})
+        expected << QStringLiteral("LastClient")
+                 << sequence(
+                        1, loading() + QStringList {QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PS"), QStringLiteral("XS")})
                  << QStringLiteral("Success 1") << QStringLiteral("Complete");
         QCOMPARE(m_events, expected);
         QCOMPARE(m_engine->GetClientStatus(1).StatusCode, QStringLiteral("XS"));
-        QVERIFY(readAll(m_fixture->resultsFolder() + QStringLiteral("handler.log")).contains(QStringLiteral("[3/3020] Migration Successful - PC1.")));
+        QVERIFY(readAll(m_fixture->resultsFolder() + QStringLiteral("handler.log"))
+                    .contains(QStringLiteral("[3/3020] Migration Successful - PC1.")));
     }
 
     void runsOnQtTimers()
@@ -145,11 +150,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QStringList>("ending");
         QTest::addColumn<QString>("inClientLog");
-        QTest::newRow("success") << QStringLiteral("PC1") << QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PS"), QStringLiteral("XS")} << QStringLiteral("Result: XS.");
-        QTest::newRow("warnings") << QStringLiteral("LAB-7") << QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PW"), QStringLiteral("XW")} << QStringLiteral("WARNING");
-        QTest::newRow("errors") << QStringLiteral("pc-err") << QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PE"), QStringLiteral("XE")} << QStringLiteral("ERROR: a profile");
-        QTest::newRow("never answers") << QStringLiteral("OLD-12") << QStringList{QStringLiteral("CL"), QStringLiteral("XE")} << QStringLiteral("did not report");
-        QTest::newRow("damaged file") << QStringLiteral("BADPC") << QStringList{QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PE"), QStringLiteral("XE")} << QStringLiteral("cannot be used");
+        QTest::newRow("success") << QStringLiteral("PC1")
+                                 << QStringList {QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PS"), QStringLiteral("XS")}
+                                 << QStringLiteral("Result: XS.");
+        QTest::newRow("warnings") << QStringLiteral("LAB-7")
+                                  << QStringList {QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PW"), QStringLiteral("XW")}
+                                  << QStringLiteral("WARNING");
+        QTest::newRow("errors") << QStringLiteral("pc-err")
+                                << QStringList {QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PE"), QStringLiteral("XE")}
+                                << QStringLiteral("ERROR: a profile");
+        QTest::newRow("never answers") << QStringLiteral("OLD-12") << QStringList {QStringLiteral("CL"), QStringLiteral("XE")}
+                                       << QStringLiteral("did not report");
+        QTest::newRow("damaged file") << QStringLiteral("BADPC")
+                                      << QStringList {QStringLiteral("CL"), QStringLiteral("U"), QStringLiteral("PE"), QStringLiteral("XE")}
+                                      << QStringLiteral("cannot be used");
     }
 
     void outcomesByProfile()
@@ -159,12 +173,16 @@ private Q_SLOTS:
         QFETCH(QString, inClientLog);
         SimulationProfile profile;
         QString problem;
-        QVERIFY2(profile.Parse(QStringLiteral("step_ms = 10\nwarning = LAB-*\nerror = *-ERR # comment\nsilent = OLD-??\nsilent_timeout_ms = 5000\ncorrupt = BAD*\n"), &problem),
-                 qPrintable(problem));
+        QVERIFY2(
+            profile.Parse(
+                QStringLiteral(
+                    "step_ms = 10\nwarning = LAB-*\nerror = *-ERR # comment\nsilent = OLD-??\nsilent_timeout_ms = 5000\ncorrupt = BAD*\n"),
+                &problem),
+            qPrintable(problem));
         m_engine->SetProfile(profile);
         start({FakeComputer(1, name)});
         QVERIFY(m_scheduler->RunUntilIdle());
-        QCOMPARE(eventsOf(1), sequence(1, QStringList{QStringLiteral("NP")} + loading() + ending));
+        QCOMPARE(eventsOf(1), sequence(1, QStringList {QStringLiteral("NP")} + loading() + ending));
         QVERIFY(readAll(m_engine->ClientLogPath(1)).contains(inClientLog));
         QCOMPARE(m_events.contains(QStringLiteral("Success 1")), ending.last() == QLatin1String("XS"));
         QCOMPARE(m_events.last(), QStringLiteral("Complete"));
@@ -178,10 +196,10 @@ private Q_SLOTS:
         inner.computers = m_job.computers;
         m_job.instead = [&] {
             auto &clients = const_cast<JobArray &>(m_qxe->ClientArray());
-            inner.ExportArrays(clients, const_cast<JobArray &>(m_qxe->SettingsArray()), const_cast<TranslationArray &>(m_qxe->Translation()),
-                               [this](int row) { return m_qxe->CreateConfigFile(row); });
+            inner.ExportArrays(clients, const_cast<JobArray &>(m_qxe->SettingsArray()),
+                const_cast<TranslationArray &>(m_qxe->Translation()), [this](int row) { return m_qxe->CreateConfigFile(row); });
             clients.Cell(10, 2) = clients.Value(10, 1);
-            clients.Cell(10, 3) = QVariantList{QVariant(QVariantList{QStringLiteral("varnoosk.cfg"), QByteArray("VERSION=00002\r\n")})};
+            clients.Cell(10, 3) = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), QByteArray("VERSION=00002\r\n")})};
             clients.Cell(10, 4) = QVariant();
         };
         m_qxe->Run(m_job);
@@ -245,10 +263,10 @@ private Q_SLOTS:
         QCOMPARE(m_events.last(), QStringLiteral("3 XC"));
         QVERIFY(!m_events.contains(QStringLiteral("LastClient")));
         m_qxe->CancelAll();
-        QCOMPARE(m_events.mid(m_events.size() - 2), (QStringList{QStringLiteral("2 XC"), QStringLiteral("LastClient")}));
+        QCOMPARE(m_events.mid(m_events.size() - 2), (QStringList {QStringLiteral("2 XC"), QStringLiteral("LastClient")}));
         QVERIFY(m_scheduler->RunUntilIdle());
         QCOMPARE(eventsOf(1).last(), QStringLiteral("1 XS"));
-        QCOMPARE(eventsOf(2), QStringList{QStringLiteral("2 XC")});
+        QCOMPARE(eventsOf(2), QStringList {QStringLiteral("2 XC")});
         QCOMPARE(m_events.last(), QStringLiteral("Complete"));
         QCOMPARE(m_events.count(QStringLiteral("LastClient")), 1);
     }
@@ -257,7 +275,8 @@ private Q_SLOTS:
     {
         start(computers(2));
         m_qxe->CancelAll();
-        QCOMPARE(m_events, (QStringList{QStringLiteral("1 XC"), QStringLiteral("2 XC"), QStringLiteral("LastClient"), QStringLiteral("Complete")}));
+        QCOMPARE(m_events,
+            (QStringList {QStringLiteral("1 XC"), QStringLiteral("2 XC"), QStringLiteral("LastClient"), QStringLiteral("Complete")}));
         QVERIFY(m_scheduler->RunUntilIdle());
         QCOMPARE(m_events.size(), 4);
     }
@@ -270,11 +289,13 @@ private Q_SLOTS:
         QCOMPARE(m_events.last(), QStringLiteral("1 L2"));
         m_qxe->AbortAll();
         QVERIFY(m_scheduler->RunUntilIdle());
-        QCOMPARE(eventsOf(1), sequence(1, {QStringLiteral("NP"), QStringLiteral("L0"), QStringLiteral("L1"), QStringLiteral("L2"), QStringLiteral("AP"),
-                                           QStringLiteral("A0"), QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"), QStringLiteral("A4"),
-                                           QStringLiteral("XA")}));
-        QCOMPARE(eventsOf(2), QStringList{QStringLiteral("2 XA")});
-        QCOMPARE(eventsOf(3), QStringList{QStringLiteral("3 XA")});
+        QCOMPARE(eventsOf(1),
+            sequence(1,
+                {QStringLiteral("NP"), QStringLiteral("L0"), QStringLiteral("L1"), QStringLiteral("L2"), QStringLiteral("AP"),
+                    QStringLiteral("A0"), QStringLiteral("A1"), QStringLiteral("A2"), QStringLiteral("A3"), QStringLiteral("A4"),
+                    QStringLiteral("XA")}));
+        QCOMPARE(eventsOf(2), QStringList {QStringLiteral("2 XA")});
+        QCOMPARE(eventsOf(3), QStringList {QStringLiteral("3 XA")});
         QCOMPARE(m_events.count(QStringLiteral("LastClient")), 1);
         QCOMPARE(m_events.last(), QStringLiteral("Complete"));
         QVERIFY(readAll(m_engine->ClientLogPath(1)).contains(QStringLiteral("aborted")));
@@ -311,8 +332,9 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(folder + QStringLiteral("clients/PC1/varnoosk.cfg")));
         QVERIFY(QFile::exists(folder + QStringLiteral("clients/.._evil/varnoosk.cfg")));
         const QStringList status = readAll(folder + QStringLiteral("clients.sts")).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        QCOMPARE(status.size(), m_events.count() - m_events.count(QStringLiteral("LastClient")) - m_events.count(QStringLiteral("Complete"))
-                                    - m_events.filter(QStringLiteral("Success")).size());
+        QCOMPARE(status.size(),
+            m_events.count() - m_events.count(QStringLiteral("LastClient")) - m_events.count(QStringLiteral("Complete"))
+                - m_events.filter(QStringLiteral("Success")).size());
         QCOMPARE(status.first(), QStringLiteral("2024-01-02 03:04:05\t1\tPC1\tNP"));
         QVERIFY(!readAll(m_engine->ClientLogPath(1)).contains(QStringLiteral("c4r1"))); // no password in a log
     }
@@ -322,9 +344,12 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("problem");
         QTest::newRow("unknown key") << QStringLiteral("step_ms = 5\nstpe_ms = 5") << QStringLiteral("line 2: unknown key \"stpe_ms\".");
-        QTest::newRow("no equals") << QStringLiteral("warning LAB-*") << QStringLiteral("line 1: \"warning LAB-*\" is not a \"key = value\" line.");
-        QTest::newRow("negative step") << QStringLiteral("step_ms = -1") << QStringLiteral("line 1: \"step_ms\" must be a whole number from 0 to 3600000, not \"-1\".");
-        QTest::newRow("no execute step") << QStringLiteral("\n\nexecute_steps = 0") << QStringLiteral("line 3: \"execute_steps\" must be a whole number from 1 to 1000, not \"0\".");
+        QTest::newRow("no equals") << QStringLiteral("warning LAB-*")
+                                   << QStringLiteral("line 1: \"warning LAB-*\" is not a \"key = value\" line.");
+        QTest::newRow("negative step") << QStringLiteral("step_ms = -1")
+                                       << QStringLiteral("line 1: \"step_ms\" must be a whole number from 0 to 3600000, not \"-1\".");
+        QTest::newRow("no execute step") << QStringLiteral("\n\nexecute_steps = 0")
+                                         << QStringLiteral("line 3: \"execute_steps\" must be a whole number from 1 to 1000, not \"0\".");
         QTest::newRow("fine") << QStringLiteral("# nothing but a comment\r\n\r\nerror = a, b ,, c") << QString();
     }
 
@@ -337,14 +362,15 @@ private Q_SLOTS:
         QCOMPARE(profile.Parse(text, &reason), problem.isEmpty());
         QCOMPARE(reason, problem);
         if (problem.isEmpty())
-            QCOMPARE(profile.ErrorPatterns, (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
+            QCOMPARE(profile.ErrorPatterns, (QStringList {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}));
     }
 
     void shippedExampleProfile()
     {
         SimulationProfile profile;
         QString problem;
-        QVERIFY2(profile.Load(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../examples/simulation-profile.txt"), &problem), qPrintable(problem));
+        QVERIFY2(
+            profile.Load(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../examples/simulation-profile.txt"), &problem), qPrintable(problem));
         QCOMPARE(profile.StepMs, qint64(500));
         QCOMPARE(profile.OutcomeFor(QStringLiteral("kiosk-07")), SimulationProfile::Outcome::Silent);
         QCOMPARE(profile.OutcomeFor(QStringLiteral("LAB-1")), SimulationProfile::Outcome::Warnings);
@@ -383,8 +409,8 @@ private Q_SLOTS:
         start(computers(2));
         QVERIFY(m_scheduler->RunUntilIdle());
         qunsetenv(SimulatedEngine::ProfileVariable);
-        QCOMPARE(m_events, QStringList{QStringLiteral("Error 5000002")});
-        QCOMPARE(m_messages, QStringList{QStringLiteral("16 Error in whnHandler.LoadGeneralTransferorSettings.  Error code: 2")});
+        QCOMPARE(m_events, QStringList {QStringLiteral("Error 5000002")});
+        QCOMPARE(m_messages, QStringList {QStringLiteral("16 Error in whnHandler.LoadGeneralTransferorSettings.  Error code: 2")});
         QVERIFY(!AppState::Get().MigrationRunning);
         QVERIFY(readAll(m_fixture->resultsFolder() + QStringLiteral("handler.log")).contains(QStringLiteral("line 1: \"step_ms\"")));
     }
@@ -396,7 +422,7 @@ private Q_SLOTS:
         QVERIFY(modRegistry::SaveSettingString(QXEInterface::EngineRegistryPath(), SimulatedEngine::ProfileValueName, path));
         start(computers(1));
         QVERIFY(m_scheduler->RunUntilIdle());
-        QCOMPARE(m_events, QStringList{QStringLiteral("Error 5000001")});
+        QCOMPARE(m_events, QStringList {QStringLiteral("Error 5000001")});
     }
 
     void engineErrorFromProfile()
@@ -407,9 +433,10 @@ private Q_SLOTS:
         m_engine->SetProfile(profile);
         start(computers(1));
         QVERIFY(m_scheduler->RunUntilIdle());
-        QCOMPARE(m_events, (QStringList{QStringLiteral("1 NP"), QStringLiteral("LastClient"), QStringLiteral("1 L0"), QStringLiteral("1 L1"),
-                                        QStringLiteral("1 L2"), QStringLiteral("Error 6000042")}));
-        QCOMPARE(m_messages, QStringList{QStringLiteral("16 Error in whnHandler.ProcessClient.  Error code: 42")});
+        QCOMPARE(m_events,
+            (QStringList {QStringLiteral("1 NP"), QStringLiteral("LastClient"), QStringLiteral("1 L0"), QStringLiteral("1 L1"),
+                QStringLiteral("1 L2"), QStringLiteral("Error 6000042")}));
+        QCOMPARE(m_messages, QStringList {QStringLiteral("16 Error in whnHandler.ProcessClient.  Error code: 42")});
         QVERIFY(!m_engine->Processing());
     }
 
@@ -417,7 +444,7 @@ private Q_SLOTS:
     {
         start(computers(1));
         m_qxe->Run(m_job);
-        QCOMPARE(m_messages, QStringList{QStringLiteral("16 ") + m_qxe->Catalogue().MessageText(1032)});
+        QCOMPARE(m_messages, QStringList {QStringLiteral("16 ") + m_qxe->Catalogue().MessageText(1032)});
     }
 
     void networkTestOverLoopback()

@@ -16,8 +16,14 @@ RandomSource scripted(QList<double> draws)
 }
 
 // The draw that makes n, or prefix code `code`.
-double forLength(int n) { return (n + 0.5) / 120.0; }
-double forCode(int code) { return (code - 35 + 0.5) / 215.0; }
+double forLength(int n)
+{
+    return (n + 0.5) / 120.0;
+}
+double forCode(int code)
+{
+    return (code - 35 + 0.5) / 215.0;
+}
 
 // Every code a QString can carry into the file: 0 to 199 without the five
 // that the code page leaves unassigned.
@@ -50,7 +56,7 @@ private Q_SLOTS:
     void keyWrapsFrom256()
     {
         // n = 119: k runs 120, 240, then 360 - 255 = 105.
-        QList<double> draws{forLength(119)};
+        QList<double> draws {forLength(119)};
         for (int i = 0; i < 119; ++i)
             draws << forCode(40);
         const QByteArray out = Scramble(QString(3, QChar(0)), scripted(draws));
@@ -71,7 +77,7 @@ private Q_SLOTS:
     void emptyTextIsPrefixAndMarker()
     {
         QFETCH(int, n);
-        QList<double> draws{forLength(n)};
+        QList<double> draws {forLength(n)};
         for (int i = 0; i < n; ++i)
             draws << forCode(35 + i % 90);
         const QByteArray out = Scramble(QString(), scripted(draws));
