@@ -24,15 +24,43 @@ namespace {
 constexpr int kDefaultPort = 7919;
 
 const char *const kClientColumns[] = {
-    "computer name", "Admin A domain", "Admin A user", "Admin A password", "Admin B domain", "Admin B user", "Admin B password",
-    "files to copy", "services", "generated files",
+    "computer name",
+    "Admin A domain",
+    "Admin A user",
+    "Admin A password",
+    "Admin B domain",
+    "Admin B user",
+    "Admin B password",
+    "files to copy",
+    "services",
+    "generated files",
 };
 
 const char *const kSettingsColumns[] = {
-    "source users", "source domain", "source DC", "source DC IP", "source SIDs", "source lookup account", "source lookup password",
-    "destination users", "destination domain", "destination lookup account", "destination lookup password", "destination DC",
-    "destination DC IP", "workgroup", "join domain", "join DC", "join DC IP", "join account", "join password", "reboot permitted",
-    "force reboot", "profile actions", "minimum free space", "overwrite profile",
+    "source users",
+    "source domain",
+    "source DC",
+    "source DC IP",
+    "source SIDs",
+    "source lookup account",
+    "source lookup password",
+    "destination users",
+    "destination domain",
+    "destination lookup account",
+    "destination lookup password",
+    "destination DC",
+    "destination DC IP",
+    "workgroup",
+    "join domain",
+    "join DC",
+    "join DC IP",
+    "join account",
+    "join password",
+    "reboot permitted",
+    "force reboot",
+    "profile actions",
+    "minimum free space",
+    "overwrite profile",
 };
 
 bool isPasswordCell(bool clientArray, int column)
@@ -78,8 +106,8 @@ void dumpArray(QTextStream &out, const char *title, const JobArray &array, const
         for (int column = 1; column <= array.Columns(); ++column) {
             const QVariant value = array.Value(column, row);
             // The dump is for reading; the passwords stay in the scrambled files.
-            const QString shown = isPasswordCell(clientArray, column) && !value.toString().isEmpty() ? QStringLiteral("<password>")
-                                                                                                       : cellText(value);
+            const QString shown
+                = isPasswordCell(clientArray, column) && !value.toString().isEmpty() ? QStringLiteral("<password>") : cellText(value);
             out << QStringLiteral("    %1 %2: ").arg(column, 2).arg(QString::fromLatin1(labels[column - 1])) << shown << '\n';
         }
     }
@@ -95,33 +123,31 @@ QString storedText(const QString &name)
 ExportCommand::ExportCommand(QTextStream &out, QTextStream &err)
     : m_out(out)
     , m_err(err)
-{
-}
+{ }
 
 QString ExportCommand::usage()
 {
-    return QStringLiteral(
-        "Usage: vo export FILE --out DIR [--listener ADDRESS] [--port N]\n"
-        "                 [--passphrase-file F]\n"
-        "\n"
-        "Exports a Varno-Osk settings file the way Start Migration hands it to the\n"
-        "engine. Each client's scrambled configuration file is written to\n"
-        "DIR/<computer name>/varnoosk.cfg (vo descramble reads it), and DIR/arrays.txt\n"
-        "shows the translation, client and settings arrays cell by cell, with the\n"
-        "passwords masked.\n"
-        "\n"
-        "The file is checked first, as by vo validate: an error stops the export,\n"
-        "a warning is shown and the export goes on.\n"
-        "\n"
-        "  --out DIR             the folder to write to (created when missing)\n"
-        "  --listener ADDRESS    the console address written into the files; default\n"
-        "                        the stored ConsoleIP, else ListenerIP, else 127.0.0.1\n"
-        "  --port N              the listener port written into the files; default the\n"
-        "                        stored ListenerPort, else 7919\n"
-        "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
-        "                        first line of F\n"
-        "\n"
-        "Exit status: 0 exported, 1 failure.\n");
+    return QStringLiteral("Usage: vo export FILE --out DIR [--listener ADDRESS] [--port N]\n"
+                          "                 [--passphrase-file F]\n"
+                          "\n"
+                          "Exports a Varno-Osk settings file the way Start Migration hands it to the\n"
+                          "engine. Each client's scrambled configuration file is written to\n"
+                          "DIR/<computer name>/varnoosk.cfg (vo descramble reads it), and DIR/arrays.txt\n"
+                          "shows the translation, client and settings arrays cell by cell, with the\n"
+                          "passwords masked.\n"
+                          "\n"
+                          "The file is checked first, as by vo validate: an error stops the export,\n"
+                          "a warning is shown and the export goes on.\n"
+                          "\n"
+                          "  --out DIR             the folder to write to (created when missing)\n"
+                          "  --listener ADDRESS    the console address written into the files; default\n"
+                          "                        the stored ConsoleIP, else ListenerIP, else 127.0.0.1\n"
+                          "  --port N              the listener port written into the files; default the\n"
+                          "                        stored ListenerPort, else 7919\n"
+                          "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
+                          "                        first line of F\n"
+                          "\n"
+                          "Exit status: 0 exported, 1 failure.\n");
 }
 
 QString ExportCommand::DumpFileName()
@@ -223,8 +249,10 @@ int ExportCommand::run(const QStringList &arguments)
         const QVariantList entry = clients.Value(10, row).toList().value(0).toList();
         const QString folder = target.filePath(SimulatedEngine::SafeFileName(name));
         QSaveFile config(QDir(folder).filePath(entry.value(0).toString()));
-        if (!QDir().mkpath(folder) || !config.open(QIODevice::WriteOnly) || config.write(entry.value(1).toByteArray()) < 0 || !config.commit())
-            return failure(QStringLiteral("The configuration file of %1 cannot be written to \"%2\".").arg(name, QDir::toNativeSeparators(folder)));
+        if (!QDir().mkpath(folder) || !config.open(QIODevice::WriteOnly) || config.write(entry.value(1).toByteArray()) < 0
+            || !config.commit())
+            return failure(
+                QStringLiteral("The configuration file of %1 cannot be written to \"%2\".").arg(name, QDir::toNativeSeparators(folder)));
     }
 
     QSaveFile dump(target.filePath(DumpFileName()));
@@ -232,8 +260,8 @@ int ExportCommand::run(const QStringList &arguments)
     if (!dump.open(QIODevice::WriteOnly | QIODevice::Text) || dump.write(text.toUtf8()) < 0 || !dump.commit())
         return failure(QStringLiteral("\"%1\" cannot be written.").arg(QDir::toNativeSeparators(dump.fileName())));
 
-    m_out << "Exported " << clients.Rows() << (clients.Rows() == 1 ? " client" : " clients") << " to " << QDir::toNativeSeparators(target.path())
-          << '\n';
+    m_out << "Exported " << clients.Rows() << (clients.Rows() == 1 ? " client" : " clients") << " to "
+          << QDir::toNativeSeparators(target.path()) << '\n';
     m_out.flush();
     return 0;
 }

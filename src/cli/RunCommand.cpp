@@ -107,39 +107,37 @@ QString storedText(const QString &name)
 RunCommand::RunCommand(QTextStream &out, QTextStream &err)
     : m_out(out)
     , m_err(err)
-{
-}
+{ }
 
 QString RunCommand::usage()
 {
-    return QStringLiteral(
-        "Usage: vo run FILE [--ignore-warnings] [--job NAME] [--profile P]\n"
-        "              [--listener ADDRESS] [--passphrase-file F]\n"
-        "\n"
-        "Runs the migration of a Varno-Osk settings file without the console window:\n"
-        "checks it as Start Migration does, hands the job to the engine (on this\n"
-        "machine the simulated engine), and prints each line of the progress log:\n"
-        "every status change of every computer and the engine's progress lines, up\n"
-        "to \"Processing complete.\". The engine's and the clients' logs go to the\n"
-        "results folder of the job: the registry value LogPath + the job name.\n"
-        "\n"
-        "Ctrl-C once cancels the computers not yet started; a second Ctrl-C aborts\n"
-        "the migration; a third ends vo at once.\n"
-        "\n"
-        "  --ignore-warnings     go on after a validation warning (as \"Ignore Once\")\n"
-        "  --job NAME            the migration job name; default the one saved in the\n"
-        "                        file, else the next free \"Migration\" + number\n"
-        "  --profile P           the simulation profile to play (see\n"
-        "                        examples/simulation-profile.txt); default the one named\n"
-        "                        by VARNO_OSK_SIMULATION or the registry\n"
-        "  --listener ADDRESS    the listener address; default the stored ListenerIP,\n"
-        "                        else 127.0.0.1\n"
-        "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
-        "                        first line of F\n"
-        "\n"
-        "Exit status: 0 every computer migrated successfully; 2 a validation warning\n"
-        "stopped the run, or some computers ended with warnings and none worse;\n"
-        "1 otherwise.\n");
+    return QStringLiteral("Usage: vo run FILE [--ignore-warnings] [--job NAME] [--profile P]\n"
+                          "              [--listener ADDRESS] [--passphrase-file F]\n"
+                          "\n"
+                          "Runs the migration of a Varno-Osk settings file without the console window:\n"
+                          "checks it as Start Migration does, hands the job to the engine (on this\n"
+                          "machine the simulated engine), and prints each line of the progress log:\n"
+                          "every status change of every computer and the engine's progress lines, up\n"
+                          "to \"Processing complete.\". The engine's and the clients' logs go to the\n"
+                          "results folder of the job: the registry value LogPath + the job name.\n"
+                          "\n"
+                          "Ctrl-C once cancels the computers not yet started; a second Ctrl-C aborts\n"
+                          "the migration; a third ends vo at once.\n"
+                          "\n"
+                          "  --ignore-warnings     go on after a validation warning (as \"Ignore Once\")\n"
+                          "  --job NAME            the migration job name; default the one saved in the\n"
+                          "                        file, else the next free \"Migration\" + number\n"
+                          "  --profile P           the simulation profile to play (see\n"
+                          "                        examples/simulation-profile.txt); default the one named\n"
+                          "                        by VARNO_OSK_SIMULATION or the registry\n"
+                          "  --listener ADDRESS    the listener address; default the stored ListenerIP,\n"
+                          "                        else 127.0.0.1\n"
+                          "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
+                          "                        first line of F\n"
+                          "\n"
+                          "Exit status: 0 every computer migrated successfully; 2 a validation warning\n"
+                          "stopped the run, or some computers ended with warnings and none worse;\n"
+                          "1 otherwise.\n");
 }
 
 int RunCommand::failure(const QString &text)
@@ -229,7 +227,10 @@ int RunCommand::run(const QStringList &arguments)
     });
     QObject::connect(&qxe, &QXEInterface::Message, &qxe, [this](int level, const QString &text) {
         QTextStream &stream = level == QXEInterface::LevelInformation ? m_out : m_err;
-        stream << (level == QXEInterface::LevelError ? "ERROR: " : level == QXEInterface::LevelWarning ? "WARNING: " : "") << terminalText(text) << '\n';
+        stream << (level == QXEInterface::LevelError  ? "ERROR: "
+                : level == QXEInterface::LevelWarning ? "WARNING: "
+                                                      : "")
+               << terminalText(text) << '\n';
         stream.flush();
     });
 

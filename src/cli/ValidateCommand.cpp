@@ -22,26 +22,24 @@ QString terminalText(QString text)
 ValidateCommand::ValidateCommand(QTextStream &out, QTextStream &err)
     : m_out(out)
     , m_err(err)
-{
-}
+{ }
 
 QString ValidateCommand::usage()
 {
-    return QStringLiteral(
-        "Usage: vo validate FILE [--json] [--passphrase-file F]\n"
-        "\n"
-        "Checks a Varno-Osk settings file the way Start Migration does before a run:\n"
-        "every active computer's settings, accounts and user list, in computer order,\n"
-        "up to the first fault. Prints the validation code, the computer, the node\n"
-        "whose settings it uses and the message the console would show.\n"
-        "\n"
-        "  --json                one JSON object: code, computer, settingsSource,\n"
-        "                        message (empty when the check passes)\n"
-        "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
-        "                        first line of F\n"
-        "\n"
-        "Exit status: 0 passed, 2 a warning the administrator may ignore, 1 an error\n"
-        "or a file that cannot be loaded.\n");
+    return QStringLiteral("Usage: vo validate FILE [--json] [--passphrase-file F]\n"
+                          "\n"
+                          "Checks a Varno-Osk settings file the way Start Migration does before a run:\n"
+                          "every active computer's settings, accounts and user list, in computer order,\n"
+                          "up to the first fault. Prints the validation code, the computer, the node\n"
+                          "whose settings it uses and the message the console would show.\n"
+                          "\n"
+                          "  --json                one JSON object: code, computer, settingsSource,\n"
+                          "                        message (empty when the check passes)\n"
+                          "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
+                          "                        first line of F\n"
+                          "\n"
+                          "Exit status: 0 passed, 2 a warning the administrator may ignore, 1 an error\n"
+                          "or a file that cannot be loaded.\n");
 }
 
 int ValidateCommand::failure(const QString &text)

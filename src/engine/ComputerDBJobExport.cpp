@@ -46,16 +46,15 @@ const QVariant &servicesToInstall()
 
 ComputerDBJobExport::ComputerDBJobExport(ComputerDB &database)
     : m_database(database)
-{
-}
+{ }
 
 QString ComputerDBJobExport::ConfigFileName()
 {
     return QStringLiteral("varnoosk.cfg");
 }
 
-void ComputerDBJobExport::ExportArrays(JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray,
-                                       const ConfigFileWriter &createConfigFile)
+void ComputerDBJobExport::ExportArrays(
+    JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray, const ConfigFileWriter &createConfigFile)
 {
     int rows = 0;
     const bool completed = modErrorHandler::Guard("ComputerDB.ExportArrays", [&] {
@@ -88,7 +87,8 @@ void ComputerDBJobExport::ExportArrays(JobArray &clientArray, JobArray &settings
     }
 }
 
-void ComputerDBJobExport::exportRow(int row, int id, JobArray &clientArray, JobArray &settingsArray, const ConfigFileWriter &createConfigFile)
+void ComputerDBJobExport::exportRow(
+    int row, int id, JobArray &clientArray, JobArray &settingsArray, const ConfigFileWriter &createConfigFile)
 {
     const QString name = m_database.GetComputerName(id);
     clientArray.Cell(1, row) = name;

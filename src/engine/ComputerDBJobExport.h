@@ -40,7 +40,7 @@ public:
     // failure on the way does the same after it is reported; a run never
     // gets half a job.
     void ExportArrays(JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray,
-                      const ConfigFileWriter &createConfigFile) override;
+        const ConfigFileWriter &createConfigFile) override;
 
     static QString ConfigFileName(); // "varnoosk.cfg"
 

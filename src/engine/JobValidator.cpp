@@ -124,8 +124,7 @@ int failureNumber()
 
 JobValidator::JobValidator(const ComputerDB &database)
     : m_database(database)
-{
-}
+{ }
 
 void JobValidator::VerifyRecords(int &code, QString &settingsSourceKey, int &index, int &scope, QString &computerKey) const
 {

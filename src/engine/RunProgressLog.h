@@ -23,10 +23,10 @@ public:
     struct Tally
     {
         int Successful = 0; // "XS"
-        int Warnings = 0;   // "XW"
-        int Errors = 0;     // "XE"
-        int Canceled = 0;   // "XC"
-        int Aborted = 0;    // "XA"
+        int Warnings = 0; // "XW"
+        int Errors = 0; // "XE"
+        int Canceled = 0; // "XC"
+        int Aborted = 0; // "XA"
 
         int Ended() const { return Successful + Warnings + Errors + Canceled + Aborted; }
     };

@@ -8,10 +8,9 @@
 
 using namespace ValidationCode;
 
-const QString ValidationReport::IgnoreQuestion = QStringLiteral(
-    "This may be expected if using global or group settings and some\r"
-    "PCs do not have profiles to migrate.\r\r"
-    "Do you wish to ignore this message?");
+const QString ValidationReport::IgnoreQuestion = QStringLiteral("This may be expected if using global or group settings and some\r"
+                                                                "PCs do not have profiles to migrate.\r\r"
+                                                                "Do you wish to ignore this message?");
 
 namespace {
 
@@ -39,15 +38,15 @@ const QHash<int, QString> &accountTexts()
         {SourceLookupPasswordWithoutUser, QStringLiteral("A password was specified without a username for 'Source SID Lookup.'")},
         {SourceLookupUsername, QStringLiteral("The 'Source SID Lookup' username is invalid.\r") + ValidationReport::IgnoreQuestion},
         {SourceLookupNotNeeded,
-         QStringLiteral("A 'Source SID Lookup' account is not required as source SIDs were supplied for profile migrations.")},
+            QStringLiteral("A 'Source SID Lookup' account is not required as source SIDs were supplied for profile migrations.")},
         {JoinAccountDomain, QStringLiteral("The 'Domain Join Privileges' domain is invalid.")},
         {JoinAccountDomainWithoutUser, QStringLiteral("A domain was specified without a username for 'Domain Join Privileges.'")},
         {JoinAccountPassword, QStringLiteral("The 'Domain Join Privileges' password is too long or invalid.")},
         {JoinAccountPasswordWithoutUser, QStringLiteral("A password was specified without a username for 'Domain Join Privileges.'")},
         {JoinAccountUsername, QStringLiteral("The 'Domain Join Privileges' username is invalid.")},
         {JoinAccountWithoutJoin,
-         QStringLiteral("A 'Domain Join Privileges' username was provided without specifying a domain join action.\r"
-                        "Please choose 'Join Domain' or clear the 'Domain Join Privilieges' username and password.")},
+            QStringLiteral("A 'Domain Join Privileges' username was provided without specifying a domain join action.\r"
+                           "Please choose 'Join Domain' or clear the 'Domain Join Privilieges' username and password.")},
     };
     return texts;
 }
@@ -65,83 +64,71 @@ const QHash<int, Entry> &fieldTexts()
     static const QHash<int, Entry> texts = {
         {DestDCIP, {QStringLiteral("The 'Destination DC IP' specified is invalid."), Tab::Domains, {QStringLiteral("txtDestDCIP")}}},
         {DestDCIPWithoutDomain,
-         {QStringLiteral("'Destination DC IP' was specified without 'Destination Domain.'\r"
-                         "Please specify a 'Destination Domain' or clear the 'Destination DC IP.'"),
-          Tab::Domains,
-          {QStringLiteral("txtDestDCIP")}}},
+            {QStringLiteral("'Destination DC IP' was specified without 'Destination Domain.'\r"
+                            "Please specify a 'Destination Domain' or clear the 'Destination DC IP.'"),
+                Tab::Domains, {QStringLiteral("txtDestDCIP")}}},
         {DestDCName, {QStringLiteral("'Destination DC' is invalid."), Tab::Domains, {QStringLiteral("txtDestDC")}}},
         {DestDCNameWithoutDomain,
-         {QStringLiteral("'Destination DC' was specified without 'Destination Domain.'"), Tab::Domains, {QStringLiteral("txtDestDC")}}},
+            {QStringLiteral("'Destination DC' was specified without 'Destination Domain.'"), Tab::Domains, {QStringLiteral("txtDestDC")}}},
         {DestDomain, {QStringLiteral("'Destination Domain' is invalid."), Tab::Domains, {QStringLiteral("txtDestContext")}}},
         {DestDomainRequired,
-         {QStringLiteral("'Destination Domain' is required to migrate profiles.  Please enter\r"
-                         "a 'Destination Domain' or clear the 'Profiles' list for this computer."),
-          Tab::Domains,
-          {QStringLiteral("txtDestContext")}}},
+            {QStringLiteral("'Destination Domain' is required to migrate profiles.  Please enter\r"
+                            "a 'Destination Domain' or clear the 'Profiles' list for this computer."),
+                Tab::Domains, {QStringLiteral("txtDestContext")}}},
         {DestDomainWithoutProfiles,
-         {QStringLiteral("'Destination Domain' was specified without any profiles to migrate.  Please\r"
-                         "enter at least profile for this computer or clear the 'Destination Domain.'"),
-          Tab::Domains,
-          {QStringLiteral("txtDestContext")}}},
+            {QStringLiteral("'Destination Domain' was specified without any profiles to migrate.  Please\r"
+                            "enter at least profile for this computer or clear the 'Destination Domain.'"),
+                Tab::Domains, {QStringLiteral("txtDestContext")}}},
         {SourceDCIP, {QStringLiteral("The 'Source DC IP' specified is invalid."), Tab::Domains, {QStringLiteral("txtSourceDCIP")}}},
         {SourceDCIPWithoutDomain,
-         {QStringLiteral("'Source DC IP' was specified without 'Source Domain.'\r"
-                         "Please specify a 'Source Domain' or clear the 'Source DC IP.'"),
-          Tab::Domains,
-          {QStringLiteral("txtSourceDCIP")}}},
+            {QStringLiteral("'Source DC IP' was specified without 'Source Domain.'\r"
+                            "Please specify a 'Source Domain' or clear the 'Source DC IP.'"),
+                Tab::Domains, {QStringLiteral("txtSourceDCIP")}}},
         {SourceDCName, {QStringLiteral("'Source DC' is invalid."), Tab::Domains, {QStringLiteral("txtSourceDC")}}},
         {SourceDCNameWithoutDomain,
-         {QStringLiteral("'Source DC' was specified without 'Source Domain.'  Please\r"
-                         "specify a 'Source DC' or clear the 'Source Domain.'"),
-          Tab::Domains,
-          {QStringLiteral("txtSourceDC")}}},
+            {QStringLiteral("'Source DC' was specified without 'Source Domain.'  Please\r"
+                            "specify a 'Source DC' or clear the 'Source Domain.'"),
+                Tab::Domains, {QStringLiteral("txtSourceDC")}}},
         {SourceDomain, {QStringLiteral("'Source Domain' is invalid."), Tab::Domains, {QStringLiteral("txtSourceContext")}}},
         {SourceDomainRequired,
-         {QStringLiteral("'Source Domain' is required to migrate profiles from source usernames.\r"
-                         "Please enter a 'Source Domain' or clear the 'Profiles' list for this computer."),
-          Tab::Domains,
-          {QStringLiteral("txtSourceContext")}}},
+            {QStringLiteral("'Source Domain' is required to migrate profiles from source usernames.\r"
+                            "Please enter a 'Source Domain' or clear the 'Profiles' list for this computer."),
+                Tab::Domains, {QStringLiteral("txtSourceContext")}}},
         {SourceDomainWithoutProfiles,
-         {QStringLiteral("'Source Domain' was specified without any profiles to migrate or source SIDs specified.\r"
-                         "Please enter at least one profile migration for this computer or clear the 'Source Domain.'\r")
-              + ValidationReport::IgnoreQuestion,
-          Tab::Domains,
-          {QStringLiteral("txtSourceContext")}}},
+            {QStringLiteral("'Source Domain' was specified without any profiles to migrate or source SIDs specified.\r"
+                            "Please enter at least one profile migration for this computer or clear the 'Source Domain.'\r")
+                    + ValidationReport::IgnoreQuestion,
+                Tab::Domains, {QStringLiteral("txtSourceContext")}}},
 
         {DestinationUser,
-         {QStringLiteral("At least one 'Destination User' specified in the migration profiles is invalid."), Tab::None, {}}},
+            {QStringLiteral("At least one 'Destination User' specified in the migration profiles is invalid."), Tab::None, {}}},
         {SourceSID, {QStringLiteral("At least one 'Source SID' specified in the migration profiles is invalid."), Tab::None, {}}},
         {UsersAndSIDsMixed,
-         {QStringLiteral("'Source User' and 'Source SID' cannot be migrated in one run.  Please enter all 'Source Users' or "
-                         "'Source SIDs' to migrate profiles."),
-          Tab::None,
-          {}}},
+            {QStringLiteral("'Source User' and 'Source SID' cannot be migrated in one run.  Please enter all 'Source Users' or "
+                            "'Source SIDs' to migrate profiles."),
+                Tab::None, {}}},
         {SIDWithUserToUser,
-         {QStringLiteral("At least one 'Source SID' has been entered when User to User migration has been selected."), Tab::None, {}}},
+            {QStringLiteral("At least one 'Source SID' has been entered when User to User migration has been selected."), Tab::None, {}}},
         {SourceUser, {QStringLiteral("At least one 'Source User' specified in the migration profiles is invalid."), Tab::None, {}}},
         {UserWithSIDToUser,
-         {QStringLiteral("At least one 'Source User' has been entered when SID to User migration has been selected."), Tab::None, {}}},
+            {QStringLiteral("At least one 'Source User' has been entered when SID to User migration has been selected."), Tab::None, {}}},
 
         {MinFreeSpace,
-         {QStringLiteral("A numeric value is required for 'Minimum disk space required after migration.'"),
-          Tab::Options,
-          {QStringLiteral("txtMinFreeSpace")}}},
+            {QStringLiteral("A numeric value is required for 'Minimum disk space required after migration.'"), Tab::Options,
+                {QStringLiteral("txtMinFreeSpace")}}},
         {JoinDCIP,
-         {QStringLiteral("The 'Join Domain DC IP' specified for the domain join is invalid."),
-          Tab::DomainJoin,
-          {QStringLiteral("txtDomDCIP")}}},
+            {QStringLiteral("The 'Join Domain DC IP' specified for the domain join is invalid."), Tab::DomainJoin,
+                {QStringLiteral("txtDomDCIP")}}},
         {JoinDCIPWithoutJoin,
-         {QStringLiteral("'Join Domain DC IP' was specified without 'Join Domain.'  Please\r"
-                         "enter a 'Join Domain' name or clear the 'Join Domain DC IP.'"),
-          Tab::DomainJoin,
-          {QStringLiteral("txtDomDCIP")}}},
+            {QStringLiteral("'Join Domain DC IP' was specified without 'Join Domain.'  Please\r"
+                            "enter a 'Join Domain' name or clear the 'Join Domain DC IP.'"),
+                Tab::DomainJoin, {QStringLiteral("txtDomDCIP")}}},
         {JoinDCName, {QStringLiteral("'Join Domain DC' is invalid."), Tab::DomainJoin, {QStringLiteral("txtDomDCName")}}},
         {JoinDCNameWithoutJoin,
-         {QStringLiteral("'Join Domain DC' was specified without 'Join Domain.'"), Tab::DomainJoin, {QStringLiteral("txtDomDCName")}}},
+            {QStringLiteral("'Join Domain DC' was specified without 'Join Domain.'"), Tab::DomainJoin, {QStringLiteral("txtDomDCName")}}},
         {JoinName,
-         {QStringLiteral("'Join Domain/Workgroup' is invalid."),
-          Tab::DomainJoin,
-          {QStringLiteral("txtJoinDomainName"), QStringLiteral("txtJoinWorkgroupName")}}},
+            {QStringLiteral("'Join Domain/Workgroup' is invalid."), Tab::DomainJoin,
+                {QStringLiteral("txtJoinDomainName"), QStringLiteral("txtJoinWorkgroupName")}}},
 
         {InternalProfileActions, {kInternal + CR + QStringLiteral("Internal action invalid."), Tab::None, {}}},
         {InternalForceReboot, {kInternal + CR + QStringLiteral("'Force Reboot' invalid."), Tab::None, {}}},
@@ -192,15 +179,15 @@ const QHash<int, TextField> &textFields()
         {TextDestDCName, {QStringLiteral("The 'Destination DC'"), Tab::Domains, {QStringLiteral("txtDestDC")}}},
         {TextDestDCIP, {QStringLiteral("The 'Destination DC IP'"), Tab::Domains, {QStringLiteral("txtDestDCIP")}}},
         {TextJoinName,
-         {QStringLiteral("The 'Join Domain/Workgroup'"),
-          Tab::DomainJoin,
-          {QStringLiteral("txtJoinDomainName"), QStringLiteral("txtJoinWorkgroupName")}}},
+            {QStringLiteral("The 'Join Domain/Workgroup'"), Tab::DomainJoin,
+                {QStringLiteral("txtJoinDomainName"), QStringLiteral("txtJoinWorkgroupName")}}},
         {TextJoinDCName, {QStringLiteral("The 'Join Domain DC'"), Tab::DomainJoin, {QStringLiteral("txtDomDCName")}}},
         {TextJoinDCIP, {QStringLiteral("The 'Join Domain DC IP'"), Tab::DomainJoin, {QStringLiteral("txtDomDCIP")}}},
-        {TextSourceUser, {QStringLiteral("A 'Source User' in the migration profiles"), Tab::None, {QStringLiteral("lstMigrateUsers")}, true}},
+        {TextSourceUser,
+            {QStringLiteral("A 'Source User' in the migration profiles"), Tab::None, {QStringLiteral("lstMigrateUsers")}, true}},
         {TextSourceSID, {QStringLiteral("A 'Source SID' in the migration profiles"), Tab::None, {QStringLiteral("lstMigrateUsers")}, true}},
         {TextDestinationUser,
-         {QStringLiteral("A 'Destination User' in the migration profiles"), Tab::None, {QStringLiteral("lstMigrateUsers")}, true}},
+            {QStringLiteral("A 'Destination User' in the migration profiles"), Tab::None, {QStringLiteral("lstMigrateUsers")}, true}},
     };
     return fields;
 }
@@ -309,7 +296,8 @@ ValidationReport ValidationReport::Build(const ValidationResult &result, const Q
 
     report.Message = QStringLiteral("Validation error checking computer '") + computerText + QStringLiteral("'.") + CR;
     if (report.NodeToShow != result.ComputerKey)
-        report.Message += QStringLiteral("This node is inheriting the invalid setting from group '") + sourceText + QStringLiteral("'.") + CR;
+        report.Message
+            += QStringLiteral("This node is inheriting the invalid setting from group '") + sourceText + QStringLiteral("'.") + CR;
     report.Message += report.SpecificText;
     return report;
 }

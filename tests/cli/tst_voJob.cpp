@@ -142,10 +142,11 @@ private Q_SLOTS:
         });
         const Run run = vo({"validate", file});
         QCOMPARE(run.status, 1);
-        QCOMPARE(run.out, QStringLiteral("Code: 102\nComputer: PC-1\nSettings source: Sales (F0)\n"
-                                         "Validation error checking computer 'PC-1'.\n"
-                                         "This node is inheriting the invalid setting from group 'Sales'.\n"
-                                         "'Destination DC' is invalid.\n"));
+        QCOMPARE(run.out,
+            QStringLiteral("Code: 102\nComputer: PC-1\nSettings source: Sales (F0)\n"
+                           "Validation error checking computer 'PC-1'.\n"
+                           "This node is inheriting the invalid setting from group 'Sales'.\n"
+                           "'Destination DC' is invalid.\n"));
     }
 
     void validateJsonWarning()
@@ -294,7 +295,7 @@ private Q_SLOTS:
         QVERIFY(lines.indexOf("PC-1: Not processed") < lines.indexOf("PC-1: Migration successful"));
         QCOMPARE(lines.value(lines.size() - 3), QStringLiteral("Processing complete."));
         QCOMPARE(lines.value(lines.size() - 2),
-                 QStringLiteral("Clients: 3; successful 3, with warnings 0, with errors 0, canceled 0, aborted 0."));
+            QStringLiteral("Clients: 3; successful 3, with warnings 0, with errors 0, canceled 0, aborted 0."));
 
         const QDir results(m_logs + "/RunA");
         QVERIFY(results.exists("handler.log"));
@@ -309,8 +310,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("tally");
         QTest::newRow("warnings") << QByteArray("step_ms = 0\nwarning = PC-2\n") << 2 << "successful 2, with warnings 1, with errors 0";
-        QTest::newRow("errors") << QByteArray("step_ms = 0\nerror = PC-1\nwarning = PC-2\n") << 1 << "successful 1, with warnings 1, with errors 1";
-        QTest::newRow("damaged configuration file") << QByteArray("step_ms = 0\ncorrupt = PC-3\n") << 1 << "successful 2, with warnings 0, with errors 1";
+        QTest::newRow("errors") << QByteArray("step_ms = 0\nerror = PC-1\nwarning = PC-2\n") << 1
+                                << "successful 1, with warnings 1, with errors 1";
+        QTest::newRow("damaged configuration file")
+            << QByteArray("step_ms = 0\ncorrupt = PC-3\n") << 1 << "successful 2, with warnings 0, with errors 1";
     }
 
     void runEndsBySeverity()
@@ -319,7 +322,7 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QString, tally);
         const Run run = vo({"run", job("severity.vos.json"), "--profile", this->profile("severity.txt", profile), "--job",
-                            QStringLiteral("Severity-%1").arg(QTest::currentDataTag())});
+            QStringLiteral("Severity-%1").arg(QTest::currentDataTag())});
         QCOMPARE(run.status, status);
         QVERIFY2(run.out.contains(tally), qPrintable(run.out));
         QVERIFY(run.out.contains("\nProcessing complete.\n"));
@@ -369,7 +372,7 @@ private Q_SLOTS:
         const QString slow = profile("slow.txt", "step_ms = 100\nexecute_steps = 50\n");
         QProcess process;
         process.start(QStringLiteral(VO_EXECUTABLE),
-                      {"run", job("interrupt.vos.json"), "--profile", slow, "--job", QStringLiteral("Interrupt%1").arg(interrupts)});
+            {"run", job("interrupt.vos.json"), "--profile", slow, "--job", QStringLiteral("Interrupt%1").arg(interrupts)});
         QVERIFY(process.waitForStarted());
         QString seen;
         QVERIFY(waitForLine(process, "PC-1: Client executing", seen));

@@ -74,8 +74,8 @@ inline GlobalSettings &own(ComputerDB &db, int id)
 }
 
 // A list entry as a damaged or hand-made file could hold it.
-inline MigrationUsers entry(const QString &userFrom, const QString &userTo, bool useSIDFrom, const QString &sidFrom,
-                            bool useSIDTo = false, const QString &sidTo = QString())
+inline MigrationUsers entry(const QString &userFrom, const QString &userTo, bool useSIDFrom, const QString &sidFrom, bool useSIDTo = false,
+    const QString &sidTo = QString())
 {
     MigrationUsers e;
     e.UsernameFrom = userFrom;

@@ -110,8 +110,7 @@ private:
             own->OverwriteProfile = 1;
             db.AddSettings(own, ownID, QStringLiteral("C"));
             // Kinds the console never creates: only their empty destination travels.
-            setList(db, ownID, ListUserToSID,
-                    {entry("carol", "", false, "", true, sid1()), entry("dave", "", false, "", true, sid2())});
+            setList(db, ownID, ListUserToSID, {entry("carol", "", false, "", true, sid1()), entry("dave", "", false, "", true, sid2())});
         }
     };
 
@@ -149,7 +148,8 @@ private Q_SLOTS:
         QTest::addColumn<int>("row");
         QTest::addColumn<QVariantList>("cells"); // columns 1 to 7
         QTest::newRow("root computer") << 1 << QVariantList {"ROOT-PC", "OLDCORP", "varno", "pa55-A", "NEWCORP", "osk", "pa55-B"};
-        QTest::newRow("local Admin A: its own name") << 2 << QVariantList {"EAST-1", "EAST-1", "varno", "pa55-A", "NEWCORP", "osk", "pa55-B"};
+        QTest::newRow("local Admin A: its own name")
+            << 2 << QVariantList {"EAST-1", "EAST-1", "varno", "pa55-A", "NEWCORP", "osk", "pa55-B"};
         QTest::newRow("same record, other name") << 3 << QVariantList {"EAST-2", "EAST-2", "varno", "pa55-A", "NEWCORP", "osk", "pa55-B"};
         QTest::newRow("own record") << 4 << QVariantList {"OWN-PC", "OWN-PC", "varno", "pa55-A", "NEWCORP", "osk", "pa55-B"};
     }
@@ -190,28 +190,28 @@ private Q_SLOTS:
         QTest::addColumn<QVariantList>("cells"); // columns 1 to 24
         QTest::newRow("user to user from the root record")
             << 1
-            << QVariantList {text("alice,bob"), text("OLDCORP"), text("OLD-DC1"), text("10.0.0.1"), text(""),
-                             text("OLDCORP\\lookup-old"), text("pw3"), text("alice.new,bob.new"), text("NEWCORP"),
-                             text("NEWCORP\\lookup-new"), text("pw4"), text("NEW-DC1"), text("10.0.1.1"), kEmpty, kEmpty, text(""),
-                             text(""), text("\\"), text(""), number(1), number(1), number(3), number(100), number(0)};
+            << QVariantList {text("alice,bob"), text("OLDCORP"), text("OLD-DC1"), text("10.0.0.1"), text(""), text("OLDCORP\\lookup-old"),
+                   text("pw3"), text("alice.new,bob.new"), text("NEWCORP"), text("NEWCORP\\lookup-new"), text("pw4"), text("NEW-DC1"),
+                   text("10.0.1.1"), kEmpty, kEmpty, text(""), text(""), text("\\"), text(""), number(1), number(1), number(3), number(100),
+                   number(0)};
         QTest::newRow("all users, group record with local source")
             << 2
             << QVariantList {text("*ALL"), text("EAST-1"), text(""), text(""), text(""), text("EAST-1\\lookup-old"), text("pw3"),
-                             text("*ALL"), text("NEWCORP"), text("NEWCORP\\lookup-new"), text("pw4"), text("NEW-DC1"), text("10.0.1.1"),
-                             text("WORKGROUP"), kEmpty, text(""), text(""), text("\\"), text(""), number(1), number(1), number(3),
-                             number(500), number(0)};
-        QTest::newRow("SID to user")
-            << 3
-            << QVariantList {text(""), text("EAST-2"), text(""), text(""), QVariant(sid1() + "," + sid2()), text("EAST-2\\lookup-old"),
-                             text("pw3"), text("alice.new,bob.new"), text("NEWCORP"), text("NEWCORP\\lookup-new"), text("pw4"),
-                             text("NEW-DC1"), text("10.0.1.1"), text("WORKGROUP"), kEmpty, text(""), text(""), text("\\"), text(""),
-                             number(1), number(1), number(3), number(500), number(0)};
+                   text("*ALL"), text("NEWCORP"), text("NEWCORP\\lookup-new"), text("pw4"), text("NEW-DC1"), text("10.0.1.1"),
+                   text("WORKGROUP"), kEmpty, text(""), text(""), text("\\"), text(""), number(1), number(1), number(3), number(500),
+                   number(0)};
+        QTest::newRow("SID to user") << 3
+                                     << QVariantList {text(""), text("EAST-2"), text(""), text(""), QVariant(sid1() + "," + sid2()),
+                                            text("EAST-2\\lookup-old"), text("pw3"), text("alice.new,bob.new"), text("NEWCORP"),
+                                            text("NEWCORP\\lookup-new"), text("pw4"), text("NEW-DC1"), text("10.0.1.1"), text("WORKGROUP"),
+                                            kEmpty, text(""), text(""), text("\\"), text(""), number(1), number(1), number(3), number(500),
+                                            number(0)};
         QTest::newRow("own record: join a domain, local destination, kinds 2")
             << 4
             << QVariantList {text(""), text("OWN-PC"), text(""), text(""), text(""), text("OWN-PC\\lookup-old"), text("pw3"), text(","),
-                             text("OWN-PC"), text("NEWCORP\\lookup-new"), text("pw4"), text("NEW-DC1"), text("10.0.1.1"), kEmpty,
-                             text("NEWCORP"), text("NEW-DC1"), text("10.0.1.1"), text("OWN-PC\\joiner"), text("pwj"), number(0),
-                             number(0), number(2), number(500), number(1)};
+                   text("OWN-PC"), text("NEWCORP\\lookup-new"), text("pw4"), text("NEW-DC1"), text("10.0.1.1"), kEmpty, text("NEWCORP"),
+                   text("NEW-DC1"), text("10.0.1.1"), text("OWN-PC\\joiner"), text("pwj"), number(0), number(0), number(2), number(500),
+                   number(1)};
     }
 
     void settingsCells()
@@ -228,7 +228,7 @@ private Q_SLOTS:
                 QFAIL(qPrintable(QStringLiteral("settings column %1: %2 (%3), expected %4 (%5)")
                                      .arg(column)
                                      .arg(actual.toString(), QString::fromLatin1(actual.typeName()), expected.toString(),
-                                          QString::fromLatin1(expected.typeName()))));
+                                         QString::fromLatin1(expected.typeName()))));
         }
     }
 
@@ -240,8 +240,7 @@ private Q_SLOTS:
         ComputerDB db;
         makeSound(global(db));
         const int id = db.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
-        setList(db, id, ListUserToUser,
-                {entry("", "b2", true, sid1()), entry("alice", "a2", false, ""), entry("carol", "c2", false, "")});
+        setList(db, id, ListUserToUser, {entry("", "b2", true, sid1()), entry("alice", "a2", false, ""), entry("carol", "c2", false, "")});
         Exported out;
         exportInto(db, out);
         QCOMPARE(out.settings.Value(1, 1), text(",alice,carol"));

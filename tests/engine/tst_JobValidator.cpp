@@ -55,56 +55,64 @@ const std::vector<Case> &cases()
         {"Local Admin A domain and user both bad", 1, [](ComputerDB &, GlobalSettings &s) { account(s, AdminA, "", "p", ""); }},
         {"Local Admin A user empty", 3, [](ComputerDB &, GlobalSettings &s) { account(s, AdminA, "", "p", "OLDCORP"); }},
         {"Local Admin B domain with *", 9, [](ComputerDB &, GlobalSettings &s) { account(s, AdminB, "osk", "p", "NEW*"); }},
-        {"Local Admin B user 21 characters", 11, [](ComputerDB &, GlobalSettings &s) { account(s, AdminB, QString(21, 'u'), "p", "NEWCORP"); }},
+        {"Local Admin B user 21 characters", 11,
+            [](ComputerDB &, GlobalSettings &s) { account(s, AdminB, QString(21, 'u'), "p", "NEWCORP"); }},
         {"Local Admin A password 128", 2, [](ComputerDB &, GlobalSettings &s) { account(s, AdminA, "varno", kLong128, "OLDCORP"); }},
         {"Destination SID Lookup password 128", 6,
-         [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "lookup-new", kLong128, "NEWCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "lookup-new", kLong128, "NEWCORP"); }},
         {"Local Admin B password 128", 10, [](ComputerDB &, GlobalSettings &s) { account(s, AdminB, "osk", kLong128, "NEWCORP"); }},
         {"Domain Join password 128", 20, [](ComputerDB &, GlobalSettings &s) { account(s, DomainJoin, "", kLong128, ""); }},
         {"Source SID Lookup password 128", 14,
-         [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "lookup-old", kLong128, "OLDCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "lookup-old", kLong128, "OLDCORP"); }},
 
         // B. User list.
         {"profiles without destination domain", 105, [](ComputerDB &, GlobalSettings &s) { s.DestinationDomain.clear(); }},
         {"deleted profiles still need a destination domain", 105,
-         [](ComputerDB &db, GlobalSettings &s) {
-             db.GetComputerUserList(0)->DeleteUser(0);
-             s.DestinationDomain.clear();
-         }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                db.GetComputerUserList(0)->DeleteUser(0);
+                s.DestinationDomain.clear();
+            }},
         {"destination user invalid", 200,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("alice", "a|b", false, "")}); }},
+            [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("alice", "a|b", false, "")}); }},
         {"destination user empty", 200,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("alice", "", false, "")}); }},
+            [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("alice", "", false, "")}); }},
         {"destination user checked before source user", 200,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("al=ice", "a|b", false, "")}); }},
+            [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("al=ice", "a|b", false, "")}); }},
         {"source user invalid", 204,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("al=ice", "alice.new", false, "")}); }},
+            [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("al=ice", "alice.new", false, "")}); }},
         {"all users with a one-sided *ALL", 204,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListAllUsers, {entry("*ALL", "bob", false, "")}); }},
+            [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListAllUsers, {entry("*ALL", "bob", false, "")}); }},
         {"SID on a user-to-user entry", 203,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("alice", "alice.new", false, sid1())}); }},
+            [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("alice", "alice.new", false, sid1())}); }},
         {"user-to-SID list", 902,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToSID, {entry("alice", "alice.new", false, "", true, sid2())}); }},
+            [](ComputerDB &db, GlobalSettings &) {
+                setList(db, 0, ListUserToSID, {entry("alice", "alice.new", false, "", true, sid2())});
+            }},
         {"SID-to-SID list", 902,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListSIDToSID, {entry("", "alice.new", true, sid1(), true, sid2())}); }},
+            [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListSIDToSID, {entry("", "alice.new", true, sid1(), true, sid2())}); }},
         {"SID list: source SID not a SID", 201,
-         [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "alice")}); }},
+            [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "alice")}); }},
         {"SID list: source SID empty", 201, [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "")}); }},
         {"SID list: revision 2", 201,
-         [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "S-2-5-21-1")}); }},
-        {"SID list: no sub-authority", 201, [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "S-1-5")}); }},
+            [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "S-2-5-21-1")}); }},
+        {"SID list: no sub-authority", 201,
+            [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "S-1-5")}); }},
         {"SID list: sub-authority of 2^32", 201,
-         [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "S-1-5-4294967296")}); }},
+            [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "S-1-5-4294967296")}); }},
         {"SID list: 16 sub-authorities", 201,
-         [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "S-1-5" + QString("-1").repeated(16))}); }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                sidList(db, s, {entry("", "alice.new", true, "S-1-5" + QString("-1").repeated(16))});
+            }},
         {"SID list: blank inside", 201,
-         [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "S-1-5-21- 7")}); }},
+            [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, "S-1-5-21- 7")}); }},
         {"SID list: entry sourced by a user name", 202,
-         [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "bob", true, sid1()), entry("alice", "alice.new", false, "")}); }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                sidList(db, s, {entry("", "bob", true, sid1()), entry("alice", "alice.new", false, "")});
+            }},
         {"SID list: user name beside the SID", 205,
-         [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("alice", "alice.new", true, sid1())}); }},
+            [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("alice", "alice.new", true, sid1())}); }},
         {"SID list: destination user invalid", 200,
-         [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "a?b", true, sid1())}); }},
+            [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "a?b", true, sid1())}); }},
 
         // C. Destination domain.
         {"destination domain invalid", 104, [](ComputerDB &, GlobalSettings &s) { s.DestinationDomain = "NEW;CORP"; }},
@@ -112,139 +120,137 @@ const std::vector<Case> &cases()
         {"destination DC address invalid", 100, [](ComputerDB &, GlobalSettings &s) { s.DestinationDCIP = "10.0.1"; }},
         {"destination domain without profiles", 106, [](ComputerDB &db, GlobalSettings &) { noProfiles(db); }},
         {"destination DC without domain", 103,
-         [](ComputerDB &db, GlobalSettings &s) {
-             noProfiles(db);
-             s.DestinationDomain.clear();
-         }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                noProfiles(db);
+                s.DestinationDomain.clear();
+            }},
         {"destination DC address without domain", 101,
-         [](ComputerDB &db, GlobalSettings &s) {
-             noProfiles(db);
-             s.DestinationDomain.clear();
-             s.DestinationDCName.clear();
-         }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                noProfiles(db);
+                s.DestinationDomain.clear();
+                s.DestinationDCName.clear();
+            }},
 
         // D. Source domain.
         {"source domain invalid", 112, [](ComputerDB &, GlobalSettings &s) { s.SourceDomain = "OLD<CORP>"; }},
         {"source DC missing", 109, [](ComputerDB &, GlobalSettings &s) { s.SourceDCName.clear(); }},
         {"source DC address invalid", 107, [](ComputerDB &, GlobalSettings &s) { s.SourceDCIP = "10.0.0.256"; }},
         {"source domain without profiles", 114,
-         [](ComputerDB &db, GlobalSettings &s) {
-             noProfiles(db);
-             s.DestinationDomain = kLocal;
-         }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                noProfiles(db);
+                s.DestinationDomain = kLocal;
+            }},
         {"source domain missing for user profiles", 113, [](ComputerDB &, GlobalSettings &s) { s.SourceDomain.clear(); }},
         {"source DC without domain", 111,
-         [](ComputerDB &db, GlobalSettings &s) {
-             noProfiles(db);
-             s.DestinationDomain = kLocal;
-             s.SourceDomain.clear();
-         }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                noProfiles(db);
+                s.DestinationDomain = kLocal;
+                s.SourceDomain.clear();
+            }},
         {"source DC address without domain", 108,
-         [](ComputerDB &db, GlobalSettings &s) {
-             noProfiles(db);
-             s.DestinationDomain = kLocal;
-             s.SourceDomain.clear();
-             s.SourceDCName.clear();
-         }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                noProfiles(db);
+                s.DestinationDomain = kLocal;
+                s.SourceDomain.clear();
+                s.SourceDCName.clear();
+            }},
 
         // E. Source SID Lookup.
         {"source lookup user invalid", 16,
-         [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "look/up", "pw3", "OLDCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "look/up", "pw3", "OLDCORP"); }},
         {"source lookup user invalid before its domain", 16,
-         [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "look/up", "pw3", ""); }},
-        {"source lookup domain invalid", 12,
-         [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "lookup-old", "pw3", ""); }},
-        {"source lookup missing for user profiles", 16,
-         [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "", "", ""); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "look/up", "pw3", ""); }},
+        {"source lookup domain invalid", 12, [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "lookup-old", "pw3", ""); }},
+        {"source lookup missing for user profiles", 16, [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "", "", ""); }},
         {"source lookup password without user", 15,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.SourceDomain = kLocal;
-             account(s, SourceSIDLookup, "", "pw3", "");
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.SourceDomain = kLocal;
+                account(s, SourceSIDLookup, "", "pw3", "");
+            }},
         {"source lookup domain without user", 13,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.SourceDomain = kLocal;
-             account(s, SourceSIDLookup, "", "", "OLDCORP");
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.SourceDomain = kLocal;
+                account(s, SourceSIDLookup, "", "", "OLDCORP");
+            }},
         {"source lookup given for SID sources", 17,
-         [](ComputerDB &db, GlobalSettings &s) {
-             sidList(db, s, {entry("", "alice.new", true, sid1())});
-             account(s, SourceSIDLookup, "lookup-old", "pw3", "OLDCORP");
-         }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                sidList(db, s, {entry("", "alice.new", true, sid1())});
+                account(s, SourceSIDLookup, "lookup-old", "pw3", "OLDCORP");
+            }},
 
         // F. Destination SID Lookup.
         {"destination lookup user invalid", 8,
-         [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "look+up", "pw4", "NEWCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "look+up", "pw4", "NEWCORP"); }},
         {"destination lookup domain invalid", 4,
-         [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "lookup-new", "pw4", "NEW\"CORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "lookup-new", "pw4", "NEW\"CORP"); }},
         {"destination lookup missing for user profiles", 8,
-         [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "", "", ""); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "", "", ""); }},
         {"destination lookup missing for SID profiles", 8,
-         [](ComputerDB &db, GlobalSettings &s) {
-             sidList(db, s, {entry("", "alice.new", true, sid1())});
-             account(s, DestinationSIDLookup, "", "", "");
-         }},
+            [](ComputerDB &db, GlobalSettings &s) {
+                sidList(db, s, {entry("", "alice.new", true, sid1())});
+                account(s, DestinationSIDLookup, "", "", "");
+            }},
         {"destination lookup password without user", 7,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.DestinationDomain = kLocal;
-             account(s, DestinationSIDLookup, "", "pw4", "");
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.DestinationDomain = kLocal;
+                account(s, DestinationSIDLookup, "", "pw4", "");
+            }},
         {"destination lookup domain without user", 5,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.DestinationDomain = kLocal;
-             account(s, DestinationSIDLookup, "", "", "NEWCORP");
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.DestinationDomain = kLocal;
+                account(s, DestinationSIDLookup, "", "", "NEWCORP");
+            }},
 
         // G. Domain join.
         {"join type 3", 903, [](ComputerDB &, GlobalSettings &s) { s.JoinVal = 3; }},
         {"join type -1", 903, [](ComputerDB &, GlobalSettings &s) { s.JoinVal = -1; }},
         {"join domain: name missing", 306, [](ComputerDB &, GlobalSettings &s) { s.JoinVal = JoinDomain; }},
         {"join domain: DC invalid", 303,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.JoinVal = JoinDomain;
-             s.JoinName = "NEWCORP";
-             s.JoinDCName = "DC:1";
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.JoinVal = JoinDomain;
+                s.JoinName = "NEWCORP";
+                s.JoinDCName = "DC:1";
+            }},
         {"join domain: DC address missing", 301,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.JoinVal = JoinDomain;
-             s.JoinName = "NEWCORP";
-             s.JoinDCName = "NEW-DC1";
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.JoinVal = JoinDomain;
+                s.JoinName = "NEWCORP";
+                s.JoinDCName = "NEW-DC1";
+            }},
         {"join domain: account missing", 22,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.JoinVal = JoinDomain;
-             s.JoinName = "NEWCORP";
-             s.JoinDCName = "NEW-DC1";
-             s.JoinDCIP = "10.0.1.1";
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.JoinVal = JoinDomain;
+                s.JoinName = "NEWCORP";
+                s.JoinDCName = "NEW-DC1";
+                s.JoinDCIP = "10.0.1.1";
+            }},
         {"join domain: account user invalid", 22,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.JoinVal = JoinDomain;
-             s.JoinName = "NEWCORP";
-             s.JoinDCName = "NEW-DC1";
-             s.JoinDCIP = "10.0.1.1";
-             account(s, DomainJoin, "join,er", "pw", "NEWCORP");
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.JoinVal = JoinDomain;
+                s.JoinName = "NEWCORP";
+                s.JoinDCName = "NEW-DC1";
+                s.JoinDCIP = "10.0.1.1";
+                account(s, DomainJoin, "join,er", "pw", "NEWCORP");
+            }},
         {"join domain: account domain invalid", 18,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.JoinVal = JoinDomain;
-             s.JoinName = "NEWCORP";
-             s.JoinDCName = "NEW-DC1";
-             s.JoinDCIP = "10.0.1.1";
-             account(s, DomainJoin, "joiner", "pw", "");
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.JoinVal = JoinDomain;
+                s.JoinName = "NEWCORP";
+                s.JoinDCName = "NEW-DC1";
+                s.JoinDCIP = "10.0.1.1";
+                account(s, DomainJoin, "joiner", "pw", "");
+            }},
         {"join workgroup: name invalid", 306,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.JoinVal = JoinWorkgroup;
-             s.JoinName = "WORK[GROUP]";
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.JoinVal = JoinWorkgroup;
+                s.JoinName = "WORK[GROUP]";
+            }},
         {"join workgroup: DC given", 305,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.JoinVal = JoinWorkgroup;
-             s.JoinName = "WORKGROUP";
-             s.JoinDCName = "NEW-DC1";
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.JoinVal = JoinWorkgroup;
+                s.JoinName = "WORKGROUP";
+                s.JoinDCName = "NEW-DC1";
+            }},
         {"no join: name given", 905, [](ComputerDB &, GlobalSettings &s) { s.JoinName = "NEWCORP"; }},
         {"no join: DC given", 305, [](ComputerDB &, GlobalSettings &s) { s.JoinDCName = "NEW-DC1"; }},
         {"no join: DC address given", 302, [](ComputerDB &, GlobalSettings &s) { s.JoinDCIP = "10.0.1.1"; }},
@@ -262,28 +268,31 @@ const std::vector<Case> &cases()
         // Texts the clients cannot read, field by field, in the order checked.
         {"computer name with é", 310, [](ComputerDB &db, GlobalSettings &) { db.RenameComputer(0, QStringLiteral("José-PC")); }},
         {"Local Admin A domain with È (200)", 311,
-         [](ComputerDB &, GlobalSettings &s) { account(s, AdminA, "varno", "p", QStringLiteral("CORPÈ")); }},
-        {"Local Admin A user with ł", 312, [](ComputerDB &, GlobalSettings &s) { account(s, AdminA, QStringLiteral("pawł"), "p", "OLDCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, AdminA, "varno", "p", QStringLiteral("CORPÈ")); }},
+        {"Local Admin A user with ł", 312,
+            [](ComputerDB &, GlobalSettings &s) { account(s, AdminA, QStringLiteral("pawł"), "p", "OLDCORP"); }},
         {"Local Admin A password with é", 313,
-         [](ComputerDB &, GlobalSettings &s) { account(s, AdminA, "varno", QStringLiteral("café"), "OLDCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, AdminA, "varno", QStringLiteral("café"), "OLDCORP"); }},
         {"Destination SID Lookup domain", 314,
-         [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "lookup-new", "pw4", QStringLiteral("NÉW")); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "lookup-new", "pw4", QStringLiteral("NÉW")); }},
         {"Destination SID Lookup user", 315,
-         [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, QStringLiteral("ñame"), "pw4", "NEWCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, QStringLiteral("ñame"), "pw4", "NEWCORP"); }},
         {"Destination SID Lookup password with line feed", 316,
-         [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "lookup-new", QStringLiteral("a\nb"), "NEWCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, DestinationSIDLookup, "lookup-new", QStringLiteral("a\nb"), "NEWCORP"); }},
         {"Local Admin B domain", 317, [](ComputerDB &, GlobalSettings &s) { account(s, AdminB, "osk", "p", QStringLiteral("ÿ")); }},
         {"Local Admin B user", 318, [](ComputerDB &, GlobalSettings &s) { account(s, AdminB, QStringLiteral("øsk"), "p", "NEWCORP"); }},
         {"Local Admin B password with an emoji", 319,
-         [](ComputerDB &, GlobalSettings &s) { account(s, AdminB, "osk", QStringLiteral("p\U0001F600"), "NEWCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, AdminB, "osk", QStringLiteral("p\U0001F600"), "NEWCORP"); }},
         {"Domain Join domain", 320, [](ComputerDB &, GlobalSettings &s) { account(s, DomainJoin, "", "", QStringLiteral("Ü")); }},
         {"Domain Join user", 321, [](ComputerDB &, GlobalSettings &s) { account(s, DomainJoin, QStringLiteral("Ü"), "", ""); }},
-        {"Domain Join password with a tab", 322, [](ComputerDB &, GlobalSettings &s) { account(s, DomainJoin, "", QStringLiteral("a\tb"), ""); }},
+        {"Domain Join password with a tab", 322,
+            [](ComputerDB &, GlobalSettings &s) { account(s, DomainJoin, "", QStringLiteral("a\tb"), ""); }},
         {"Source SID Lookup domain", 323,
-         [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "lookup-old", "pw3", QStringLiteral("Ö")); }},
-        {"Source SID Lookup user", 324, [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, QStringLiteral("Ö"), "pw3", "OLDCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "lookup-old", "pw3", QStringLiteral("Ö")); }},
+        {"Source SID Lookup user", 324,
+            [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, QStringLiteral("Ö"), "pw3", "OLDCORP"); }},
         {"Source SID Lookup password with DEL", 325,
-         [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "lookup-old", QStringLiteral("a\x7f"), "OLDCORP"); }},
+            [](ComputerDB &, GlobalSettings &s) { account(s, SourceSIDLookup, "lookup-old", QStringLiteral("a\x7f"), "OLDCORP"); }},
         {"destination domain", 333, [](ComputerDB &, GlobalSettings &s) { s.DestinationDomain = QStringLiteral("NEWÇORPÉ"); }},
         {"destination DC", 334, [](ComputerDB &, GlobalSettings &s) { s.DestinationDCName = QStringLiteral("DÇ-É"); }},
         {"destination DC address", 335, [](ComputerDB &, GlobalSettings &s) { s.DestinationDCIP = QStringLiteral("10.0.1.١"); }},
@@ -291,18 +300,18 @@ const std::vector<Case> &cases()
         {"source DC", 331, [](ComputerDB &, GlobalSettings &s) { s.SourceDCName = QStringLiteral("ÖLD-DC"); }},
         {"source DC address", 332, [](ComputerDB &, GlobalSettings &s) { s.SourceDCIP = QStringLiteral("10.0.0.1\r"); }},
         {"workgroup name", 336,
-         [](ComputerDB &, GlobalSettings &s) {
-             s.JoinVal = JoinWorkgroup;
-             s.JoinName = QStringLiteral("GRÜPPE");
-         }},
+            [](ComputerDB &, GlobalSettings &s) {
+                s.JoinVal = JoinWorkgroup;
+                s.JoinName = QStringLiteral("GRÜPPE");
+            }},
         {"join DC", 337, [](ComputerDB &, GlobalSettings &s) { s.JoinDCName = QStringLiteral("DÉ"); }},
         {"join DC address", 338, [](ComputerDB &, GlobalSettings &s) { s.JoinDCIP = QStringLiteral("1.2.3.4é"); }},
         {"source user", 340,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry(QStringLiteral("josé"), "jose", false, "")}); }},
+            [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry(QStringLiteral("josé"), "jose", false, "")}); }},
         {"source SID", 341,
-         [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, QStringLiteral("S-1-5-21-É"))}); }},
+            [](ComputerDB &db, GlobalSettings &s) { sidList(db, s, {entry("", "alice.new", true, QStringLiteral("S-1-5-21-É"))}); }},
         {"destination user", 342,
-         [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("jose", QStringLiteral("josé"), false, "")}); }},
+            [](ComputerDB &db, GlobalSettings &) { setList(db, 0, ListUserToUser, {entry("jose", QStringLiteral("josé"), false, "")}); }},
     };
     return all;
 }

@@ -16,30 +16,54 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("text");
-        QTest::newRow("AP") << "AP" << "Abort pending";
-        QTest::newRow("CL") << "CL" << "Client executing";
-        QTest::newRow("XA") << "XA" << "Migration aborted";
-        QTest::newRow("XC") << "XC" << "Migration canceled";
-        QTest::newRow("XE") << "XE" << "Migration complete with errors";
-        QTest::newRow("XS") << "XS" << "Migration successful";
-        QTest::newRow("XW") << "XW" << "Migration complete with warnings";
-        QTest::newRow("ID") << "ID" << "Idle";
-        QTest::newRow("L0") << "L0" << "Loading in progress";
-        QTest::newRow("L3") << "L3" << "Loading in progress";
-        QTest::newRow("L9") << "L9" << "Loading in progress";
-        QTest::newRow("L") << "L" << "Loading in progress";
-        QTest::newRow("NP") << "NP" << "Not processed";
-        QTest::newRow("PE") << "PE" << "Client process finished with errors";
-        QTest::newRow("PS") << "PS" << "Client process successful";
-        QTest::newRow("PW") << "PW" << "Client process finished with warnings";
-        QTest::newRow("A4") << "A4" << "Aborting in progress";
-        QTest::newRow("U") << "U" << "Unloading in progress";
-        QTest::newRow("U7") << "U7" << "Unloading in progress";
-        QTest::newRow("Q1") << "Q1" << "Unspecified status = Q1";
-        QTest::newRow("L10") << "L10" << "Unspecified status = L10";
-        QTest::newRow("LX") << "LX" << "Unspecified status = LX";
-        QTest::newRow("lower case") << "xs" << "Unspecified status = xs";
-        QTest::newRow("empty") << "" << "Unspecified status = ";
+        QTest::newRow("AP") << "AP"
+                            << "Abort pending";
+        QTest::newRow("CL") << "CL"
+                            << "Client executing";
+        QTest::newRow("XA") << "XA"
+                            << "Migration aborted";
+        QTest::newRow("XC") << "XC"
+                            << "Migration canceled";
+        QTest::newRow("XE") << "XE"
+                            << "Migration complete with errors";
+        QTest::newRow("XS") << "XS"
+                            << "Migration successful";
+        QTest::newRow("XW") << "XW"
+                            << "Migration complete with warnings";
+        QTest::newRow("ID") << "ID"
+                            << "Idle";
+        QTest::newRow("L0") << "L0"
+                            << "Loading in progress";
+        QTest::newRow("L3") << "L3"
+                            << "Loading in progress";
+        QTest::newRow("L9") << "L9"
+                            << "Loading in progress";
+        QTest::newRow("L") << "L"
+                           << "Loading in progress";
+        QTest::newRow("NP") << "NP"
+                            << "Not processed";
+        QTest::newRow("PE") << "PE"
+                            << "Client process finished with errors";
+        QTest::newRow("PS") << "PS"
+                            << "Client process successful";
+        QTest::newRow("PW") << "PW"
+                            << "Client process finished with warnings";
+        QTest::newRow("A4") << "A4"
+                            << "Aborting in progress";
+        QTest::newRow("U") << "U"
+                           << "Unloading in progress";
+        QTest::newRow("U7") << "U7"
+                            << "Unloading in progress";
+        QTest::newRow("Q1") << "Q1"
+                            << "Unspecified status = Q1";
+        QTest::newRow("L10") << "L10"
+                             << "Unspecified status = L10";
+        QTest::newRow("LX") << "LX"
+                            << "Unspecified status = LX";
+        QTest::newRow("lower case") << "xs"
+                                    << "Unspecified status = xs";
+        QTest::newRow("empty") << ""
+                               << "Unspecified status = ";
     }
 
     void statusTexts()
@@ -77,9 +101,10 @@ private Q_SLOTS:
         Q_EMIT fake->ClientStatusChanged(2, QStringLiteral("XS"));
         Q_EMIT fake->ProcessingComplete();
 
-        QCOMPARE(lines, (QStringList {"Building migration list...", "Processing entries...", "PC-B: Loading in progress",
-                                      "PC-A: Migration complete with warnings", "PC-B: Migration successful", "PC-B: Migration successful",
-                                      "Processing complete."}));
+        QCOMPARE(lines,
+            (QStringList {"Building migration list...", "Processing entries...", "PC-B: Loading in progress",
+                "PC-A: Migration complete with warnings", "PC-B: Migration successful", "PC-B: Migration successful",
+                "Processing complete."}));
         QCOMPARE(log.Clients().Successful, 1);
         QCOMPARE(log.Clients().Warnings, 1);
         QCOMPARE(log.Clients().Ended(), 2);

@@ -46,9 +46,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("warning");
-        const auto row = [](int code, const QString &text, bool warning = false) {
-            QTest::addRow("%d", code) << code << text << warning;
-        };
+        const auto row = [](int code, const QString &text, bool warning = false) { QTest::addRow("%d", code) << code << text << warning; };
         row(1, "The 'Local Admin A' domain is invalid." + kEnding);
         row(2, "The 'Local Admin A' password is too long or invalid." + kEnding);
         row(3, "The 'Local Admin A' username is invalid." + kEnding);
@@ -77,13 +75,15 @@ private Q_SLOTS:
                 + kEnding);
         row(24, kEnding); // a failure number in the accounts range
         row(100, "The 'Destination DC IP' specified is invalid.");
-        row(101, "'Destination DC IP' was specified without 'Destination Domain.'\rPlease specify a 'Destination Domain' or clear the "
-                 "'Destination DC IP.'");
+        row(101,
+            "'Destination DC IP' was specified without 'Destination Domain.'\rPlease specify a 'Destination Domain' or clear the "
+            "'Destination DC IP.'");
         row(102, "'Destination DC' is invalid.");
         row(103, "'Destination DC' was specified without 'Destination Domain.'");
         row(104, "'Destination Domain' is invalid.");
-        row(105, "'Destination Domain' is required to migrate profiles.  Please enter\ra 'Destination Domain' or clear the 'Profiles' list "
-                 "for this computer.");
+        row(105,
+            "'Destination Domain' is required to migrate profiles.  Please enter\ra 'Destination Domain' or clear the 'Profiles' list "
+            "for this computer.");
         row(106,
             "'Destination Domain' was specified without any profiles to migrate.  Please\renter at least profile for this computer or "
             "clear the 'Destination Domain.'",
@@ -94,8 +94,9 @@ private Q_SLOTS:
         row(110, "");
         row(111, "'Source DC' was specified without 'Source Domain.'  Please\rspecify a 'Source DC' or clear the 'Source Domain.'");
         row(112, "'Source Domain' is invalid.");
-        row(113, "'Source Domain' is required to migrate profiles from source usernames.\rPlease enter a 'Source Domain' or clear the "
-                 "'Profiles' list for this computer.");
+        row(113,
+            "'Source Domain' is required to migrate profiles from source usernames.\rPlease enter a 'Source Domain' or clear the "
+            "'Profiles' list for this computer.");
         row(114,
             "'Source Domain' was specified without any profiles to migrate or source SIDs specified.\rPlease enter at least one profile "
             "migration for this computer or clear the 'Source Domain.'\r"
@@ -103,16 +104,18 @@ private Q_SLOTS:
             true);
         row(200, "At least one 'Destination User' specified in the migration profiles is invalid.");
         row(201, "At least one 'Source SID' specified in the migration profiles is invalid.");
-        row(202, "'Source User' and 'Source SID' cannot be migrated in one run.  Please enter all 'Source Users' or 'Source SIDs' to "
-                 "migrate profiles.");
+        row(202,
+            "'Source User' and 'Source SID' cannot be migrated in one run.  Please enter all 'Source Users' or 'Source SIDs' to "
+            "migrate profiles.");
         row(203, "At least one 'Source SID' has been entered when User to User migration has been selected.");
         row(204, "At least one 'Source User' specified in the migration profiles is invalid.");
         row(205, "At least one 'Source User' has been entered when SID to User migration has been selected.");
         row(206, "");
         row(300, "A numeric value is required for 'Minimum disk space required after migration.'");
         row(301, "The 'Join Domain DC IP' specified for the domain join is invalid.");
-        row(302, "'Join Domain DC IP' was specified without 'Join Domain.'  Please\renter a 'Join Domain' name or clear the 'Join "
-                 "Domain DC IP.'");
+        row(302,
+            "'Join Domain DC IP' was specified without 'Join Domain.'  Please\renter a 'Join Domain' name or clear the 'Join "
+            "Domain DC IP.'");
         row(303, "'Join Domain DC' is invalid.");
         row(305, "'Join Domain DC' was specified without 'Join Domain.'");
         row(306, "'Join Domain/Workgroup' is invalid.");
@@ -202,8 +205,8 @@ private Q_SLOTS:
         const ValidationReport report = ValidationReport::Build(failing(104, "F7"), "PC-4", "Sales");
         QCOMPARE(report.NodeToShow, QStringLiteral("F7"));
         QCOMPARE(report.Message,
-                 QStringLiteral("Validation error checking computer 'PC-4'.\rThis node is inheriting the invalid setting from group "
-                                "'Sales'.\r'Destination Domain' is invalid."));
+            QStringLiteral("Validation error checking computer 'PC-4'.\rThis node is inheriting the invalid setting from group "
+                           "'Sales'.\r'Destination Domain' is invalid."));
     }
 
     void ownSettingsHaveNoInheritanceLine()
@@ -255,8 +258,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("character");
         QTest::addColumn<QString>("text");
-        const QString tail = QStringLiteral(", which cannot be passed to the client computers.\rOnly characters of the Windows ANSI code page up "
-                                            "to code 199 reach them unchanged.");
+        const QString tail
+            = QStringLiteral(", which cannot be passed to the client computers.\rOnly characters of the Windows ANSI code page up "
+                             "to code 199 reach them unchanged.");
         QTest::newRow("password") << 313 << QStringLiteral("é")
                                   << "The 'Local Admin A' password contains the character 'é' (U+00E9)" + tail + kEnding;
         QTest::newRow("computer") << 310 << QStringLiteral("Ω") << "The computer name contains the character 'Ω' (U+03A9)" + tail;
