@@ -314,8 +314,10 @@ void TreeCommands::tvMain_NodeClick()
 
 void TreeCommands::tvMain_Expand(const QString &key)
 {
+    // Computers never open; a view that expands everything at once marks
+    // them too, and they must keep their pictures.
     const int icon = m_tree.icon(key);
-    if (icon > 1)
+    if (icon > 1 && modGeneral::ParseNodeKey(key).Type == NodeInfo::Folder)
         m_tree.setExpandedIcon(key, icon - 1);
 }
 

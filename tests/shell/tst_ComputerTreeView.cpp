@@ -184,6 +184,10 @@ private Q_SLOTS:
         window.view.itemForKey(groupKey)->setExpanded(true);
         QCOMPARE(window.shownIcon(groupKey), window.iconOf(20));
 
+        // Expanding everything marks the leaves too; they keep their pictures.
+        window.view.expandAll();
+        QCOMPARE(window.shownIcon(ComputerKey(pc)), window.iconOf(4));
+
         db.AddSettings(std::make_shared<GlobalSettings>(), group, QStringLiteral("F"));
         QCOMPARE(window.shownIcon(groupKey), window.iconOf(22));
         window.view.itemForKey(groupKey)->setExpanded(false);

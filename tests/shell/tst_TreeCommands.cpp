@@ -589,8 +589,12 @@ private Q_SLOTS:
     {
         Console console;
         const int group = console.database.AddFolder(QStringLiteral("G"), -1);
+        const int pc = console.database.AddComputer(QStringLiteral("PC"), QString(), group, -1);
         console.commands.tvMain_Expand(FolderKey(group));
         QCOMPARE(console.tree.expandedIcon(FolderKey(group)), 2);
+        // A computer does not open.
+        console.commands.tvMain_Expand(ComputerKey(pc));
+        QCOMPARE(console.tree.expandedIcon(ComputerKey(pc)), 0);
         console.tree.setIcon(FolderKey(group), 21);
         console.commands.tvMain_Expand(FolderKey(group));
         QCOMPARE(console.tree.expandedIcon(FolderKey(group)), 20);

@@ -19,12 +19,19 @@ void ComputerTreeDelegate::paint(QPainter *painter, const QStyleOptionViewItem &
         QStyledItemDelegate::paint(painter, option, index);
         return;
     }
-    // The drop target looks selected, in the active colours even while the
-    // drag has taken the focus elsewhere.
+    // The drop target gets a light frame of the selection colour, so that it
+    // stays apart from the selected node (usually the one being dragged).
+    const QColor highlight = option.palette.color(QPalette::Active, QPalette::Highlight);
+    QColor fill = highlight;
+    fill.setAlpha(60);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(QPen(highlight, 1));
+    painter->setBrush(fill);
+    painter->drawRoundedRect(QRectF(option.rect).adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+    painter->restore();
     QStyleOptionViewItem target = option;
-    target.state |= QStyle::State_Selected | QStyle::State_Active;
-    target.state &= ~QStyle::State_HasFocus;
-    target.palette.setCurrentColorGroup(QPalette::Active);
+    target.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus | QStyle::State_MouseOver);
     QStyledItemDelegate::paint(painter, target, index);
 }
 

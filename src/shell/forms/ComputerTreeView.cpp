@@ -56,7 +56,6 @@ ComputerTreeView::ComputerTreeView(QWidget *parent)
     setDragEnabled(false);
     setDropIndicatorShown(false);
     setAnimated(false);
-    setAllColumnsShowFocus(true);
 
     QFont treeFont = font();
     treeFont.setPointSize(10);
@@ -160,7 +159,9 @@ bool ComputerTreeView::placeFor(QTreeWidgetItem *relative, Relation relation, QT
 void ComputerTreeView::refreshDecoration(QTreeWidgetItem *item)
 {
     const int expanded = item->data(0, ExpandedIconRole).toInt();
-    const int number = item->isExpanded() && expanded != 0 ? expanded : item->data(0, IconRole).toInt();
+    // Computers never show an expanded picture, though expandAll marks them expanded.
+    const bool open = item->isExpanded() && !keyOf(item).startsWith(QLatin1Char('C'));
+    const int number = open && expanded != 0 ? expanded : item->data(0, IconRole).toInt();
     item->setIcon(0, m_icons.icon(number));
 }
 
@@ -409,7 +410,7 @@ void ComputerTreeView::setDropHighlight(const QString &key)
 void ComputerTreeView::setLoading(bool loading)
 {
     if (loading) {
-        m_txtTVLoading->setGeometry(rect());
+        m_txtTVLoading->setGeometry(contentsRect());
         m_txtTVLoading->raise();
     }
     m_txtTVLoading->setVisible(loading);
@@ -660,7 +661,7 @@ void ComputerTreeView::resizeEvent(QResizeEvent *event)
 {
     QTreeWidget::resizeEvent(event);
     if (m_txtTVLoading->isVisible())
-        m_txtTVLoading->setGeometry(rect());
+        m_txtTVLoading->setGeometry(contentsRect());
 }
 
 void ComputerTreeView::drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const
@@ -678,6 +679,9 @@ void ComputerTreeView::drawBranches(QPainter *painter, const QRect &rect, const 
     const QAbstractItemModel *itemModel = index.model();
 
     painter->save();
+    // The selection starts at the node's picture, as in the Explorer; the
+    // lines stay on the plain background.
+    painter->fillRect(rect, palette().brush(QPalette::Base));
     QColor lineColor = palette().color(QPalette::Mid);
     lineColor.setAlpha(150);
     painter->setPen(QPen(lineColor, 0));

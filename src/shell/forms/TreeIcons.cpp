@@ -94,7 +94,13 @@ QIcon TreeIcons::icon(int number) const
     if (found != m_icons.constEnd())
         return *found;
     const QString path = resourcePath(number);
-    const QIcon made = path.isEmpty() ? QIcon() : QIcon(path);
+    QIcon made;
+    if (!path.isEmpty()) {
+        made.addFile(path, QSize(), QIcon::Normal);
+        // The same drawing on a selected row; the style's tinted variant
+        // turns the status colours muddy.
+        made.addFile(path, QSize(), QIcon::Selected);
+    }
     m_icons.insert(number, made);
     return made;
 }
