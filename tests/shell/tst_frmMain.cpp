@@ -125,22 +125,22 @@ private Q_SLOTS:
         QTest::addColumn<bool>("enabled");
         const QList<std::tuple<const char *, const char *, bool>> items = {
             {"mnuNewSettings", "&New Settings", true},
-            {"mnuSave", "&Save Settings", false},
-            {"mnuSaveAs", "Save Settings &As...", false},
-            {"mnuSaveState", "Save &Migration State...", false},
-            {"mnuLoad", "&Load Settings", false},
+            {"mnuSave", "&Save Settings", true},
+            {"mnuSaveAs", "Save Settings &As...", true},
+            {"mnuSaveState", "Save &Migration State...", true},
+            {"mnuLoad", "&Load Settings", true},
             {"mnuRecentlyUsed", "&Recent", true},
             {"mnuImport", "&Import", true},
             {"mnuImportADS", "&Computers from Active Directory...", false},
             {"mnuImportUsersFile", "From &File...", false},
             {"mnuExit", "E&xit", true},
-            {"mnuNewComputer", "New &Computer", false},
-            {"mnuNewGroup", "New &Group", false},
+            {"mnuNewComputer", "New &Computer", true},
+            {"mnuNewGroup", "New &Group", true},
             {"mnuMigJobName", "&Migration Job Name...", false},
             {"mnuHandlerLog", "&Handler Log", false},
             {"mnuTransferorLogs", "&Transferor Logs", false},
             {"mnuClientLogsFolder", "&Client Logs Folder", false},
-            {"mnuRefresh", "&Refresh", false},
+            {"mnuRefresh", "&Refresh", true},
             {"mnuSetupWizard", "&Easy Setup Wizard...", false},
             {"mnuConfiguration", "&Configuration...", false},
             {"mnuTests", "&Tests", true},
@@ -228,14 +228,18 @@ private Q_SLOTS:
         log.close();
         AppState::Get().CurrentSettingsFile = QStringLiteral("/srv/jobs/wave1.vos");
         auto *tree = window.findChild<QTreeWidget *>(QStringLiteral("tvMain"));
-        new QTreeWidgetItem(tree->topLevelItem(0), {QStringLiteral("PC-0001")});
         QVERIFY(window.database());
         QCOMPARE(window.database()->ComputerCount(), 0);
         window.database()->AddComputer(QStringLiteral("PC-0001"), QString(), -1, -1);
         QCOMPARE(window.database()->ComputerCount(), 1);
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 1);
         ComputerDB *database = window.database();
 
+        // The unsaved computer is offered for saving; No throws it away.
+        m_presenter->setNextAnswer(Presenter::No);
         action(window, QStringLiteral("mnuNewSettings"))->trigger();
+        QCOMPARE(m_presenter->count(), 1);
+        QCOMPARE(m_presenter->last().caption, QStringLiteral("Unsaved Settings"));
         QCOMPARE(AppState::Get().CurrentJobName, QStringLiteral("Migration2"));
         QCOMPARE(window.windowTitle(), QStringLiteral("Varno-Osk - Profile Migration System: Migration2"));
         QCOMPARE(AppState::Get().CurrentSettingsFile, QString());
@@ -245,8 +249,12 @@ private Q_SLOTS:
         QCOMPARE(tree->topLevelItem(0)->text(0), QStringLiteral("All Computers"));
         QCOMPARE(tree->topLevelItem(0)->childCount(), 0);
         QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
-        QCOMPARE(m_presenter->count(), 0);
+        QVERIFY(!AppState::Get().DatabaseChanged);
         QVERIFY(!QApplication::overrideCursor());
+
+        // Still linked: a new computer shows in the tree.
+        window.database()->AddComputer(QStringLiteral("PC-0002"), QString(), -1, -1);
+        QCOMPARE(tree->topLevelItem(0)->childCount(), 1);
     }
 
     // ---- welcome screen ----------------------------------------------------
@@ -273,14 +281,15 @@ private Q_SLOTS:
 
         int seen = 0;
         bool offersMissingFeatures = true;
+        bool offersLoad = false;
         auto close = [&](QWidget *modal) {
             auto *welcome = qobject_cast<frmWelcome *>(modal);
             if (!welcome)
                 return;
             ++seen;
             QCOMPARE(welcome->parentWidget(), &window);
-            offersMissingFeatures = welcome->findChild<QAbstractButton *>(QStringLiteral("cmdEasyWizard"))->isEnabled()
-                || welcome->findChild<QAbstractButton *>(QStringLiteral("cmdLoad"))->isEnabled();
+            offersMissingFeatures = welcome->findChild<QAbstractButton *>(QStringLiteral("cmdEasyWizard"))->isEnabled();
+            offersLoad = welcome->findChild<QAbstractButton *>(QStringLiteral("cmdLoad"))->isEnabled();
             QTest::mouseClick(welcome->findChild<QAbstractButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
         };
         whenModal(close);
@@ -289,6 +298,7 @@ private Q_SLOTS:
         QCOMPARE(seen, shown ? 1 : 0);
         if (shown) {
             QVERIFY(!offersMissingFeatures);
+            QVERIFY(offersLoad);
             QCOMPARE(setting(QStringLiteral("WelcomeScreen")), QStringLiteral("0"));
         }
 

@@ -5,11 +5,16 @@
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
+#include "shell/SettingsFileController.h"
+#include "shell/TreeCommands.h"
+#include "shell/forms/ComputerTreeView.h"
+#include "shell/forms/ObjectSettingsPanel.h"
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmWelcome.h"
 #include "shell/modHelp.h"
 #include "shell/modRecentlyUsed.h"
 #include "shell/modStartup.h"
+#include "shell/modTreeImages.h"
 #include "shell/modWindowSettings.h"
 
 #include <QApplication>
@@ -17,18 +22,14 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QIcon>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSplitter>
-#include <QStyle>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 using namespace modWindowSettings;
@@ -82,12 +83,26 @@ frmMain::frmMain(QWidget *parent)
     : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
+    Database = std::make_unique<ComputerDB>();
+    m_settingsFiles = std::make_unique<SettingsFileController>(*Database);
+    m_settingsFiles->setOwner(this);
     createMenus();
     createPanes();
+    connectCommands();
     Form_Load();
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    // The tree goes with the window's children, after the database.
+    if (Database)
+        Database->UnlinkTreeView();
+}
+
+TreeCommands &frmMain::tree() const
+{
+    return *tvMain->commands();
+}
 
 // ---- the form's design ------------------------------------------------------
 
@@ -99,11 +114,14 @@ void frmMain::createMenus()
     mnuFile = addMenu(bar, "mnuFile", QStringLiteral("&File"));
     mnuNewSettings = addItem(mnuFile, "mnuNewSettings", QStringLiteral("&New Settings"), true);
     mnuFile->addSeparator();
-    mnuSave = addItem(mnuFile, "mnuSave", QStringLiteral("&Save Settings"), false);
-    mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save Settings &As..."), false);
-    mnuSaveState = addItem(mnuFile, "mnuSaveState", QStringLiteral("Save &Migration State..."), false);
+    mnuNewSettings->setShortcut(QKeySequence::New);
+    mnuSave = addItem(mnuFile, "mnuSave", QStringLiteral("&Save Settings"), true);
+    mnuSave->setShortcut(QKeySequence::Save);
+    mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save Settings &As..."), true);
+    mnuSaveState = addItem(mnuFile, "mnuSaveState", QStringLiteral("Save &Migration State..."), true);
     mnuFile->addSeparator();
-    mnuLoad = addItem(mnuFile, "mnuLoad", QStringLiteral("&Load Settings"), false);
+    mnuLoad = addItem(mnuFile, "mnuLoad", QStringLiteral("&Load Settings"), true);
+    mnuLoad->setShortcut(QKeySequence::Open);
     mnuRecentlyUsed = addSubmenu(mnuFile, "mnuRecentlyUsed", QStringLiteral("&Recent"));
     for (int i = 0; i < modRecentlyUsed::Count; ++i) {
         const QByteArray name = "mnuRecent" + QByteArray::number(i);
@@ -118,8 +136,8 @@ void frmMain::createMenus()
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("E&xit"), true);
 
     mnuEdit = addMenu(bar, "mnuEdit", QStringLiteral("&Edit"));
-    mnuNewComputer = addItem(mnuEdit, "mnuNewComputer", QStringLiteral("New &Computer"), false);
-    mnuNewGroup = addItem(mnuEdit, "mnuNewGroup", QStringLiteral("New &Group"), false);
+    mnuNewComputer = addItem(mnuEdit, "mnuNewComputer", QStringLiteral("New &Computer"), true);
+    mnuNewGroup = addItem(mnuEdit, "mnuNewGroup", QStringLiteral("New &Group"), true);
     mnuEdit->addSeparator();
     mnuMigJobName = addItem(mnuEdit, "mnuMigJobName", QStringLiteral("&Migration Job Name..."), false);
 
@@ -128,7 +146,7 @@ void frmMain::createMenus()
     mnuTransferorLogs = addItem(mnuView, "mnuTransferorLogs", QStringLiteral("&Transferor Logs"), false);
     mnuClientLogsFolder = addItem(mnuView, "mnuClientLogsFolder", QStringLiteral("&Client Logs Folder"), false);
     mnuView->addSeparator();
-    mnuRefresh = addItem(mnuView, "mnuRefresh", QStringLiteral("&Refresh"), false);
+    mnuRefresh = addItem(mnuView, "mnuRefresh", QStringLiteral("&Refresh"), true);
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
 
     mnuTools = addMenu(bar, "mnuTools", QStringLiteral("&Tools"));
@@ -172,6 +190,35 @@ void frmMain::createMenus()
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
 }
 
+void frmMain::connectCommands()
+{
+    SettingsFileController *files = m_settingsFiles.get();
+    connect(mnuSave, &QAction::triggered, files, &SettingsFileController::mnuSave_Click);
+    connect(mnuSaveAs, &QAction::triggered, files, &SettingsFileController::mnuSaveAs_Click);
+    connect(mnuSaveState, &QAction::triggered, this, [this] { m_settingsFiles->mnuSaveState_Click(m_lastClientStatus); });
+    connect(mnuLoad, &QAction::triggered, this, [this] { LoadSettingsFile(QString()); });
+    connect(files, &SettingsFileController::recentlyUsedChanged, this, &frmMain::ReloadRecentlyUsed);
+    connect(files, &SettingsFileController::loaded, this, &frmMain::SettingsFileLoaded);
+
+    SettingsFileController::PanelHooks hooks;
+    hooks.HasEdits = [this] { return m_objectSettings->SettingsChanged(); };
+    hooks.SaveEdits = [this] { return m_objectSettings->SaveObjectSettings(); };
+    hooks.DiscardEdits = [this] { m_objectSettings->SettingsChange(false); };
+    hooks.PromptToSaveRecord = [this] { return m_objectSettings->PromptToSaveRecord(); };
+    files->setPanelHooks(std::move(hooks));
+
+    connect(cmdCompNew, &QPushButton::clicked, this, &frmMain::cmdCompNew_Click);
+    connect(cmdFoldNew, &QPushButton::clicked, this, &frmMain::cmdFoldNew_Click);
+    connect(mnuNewComputer, &QAction::triggered, this, &frmMain::cmdCompNew_Click);
+    connect(mnuNewGroup, &QAction::triggered, this, &frmMain::cmdFoldNew_Click);
+    connect(mnuRefresh, &QAction::triggered, this, &frmMain::mnuRefresh_Click);
+    connect(mnuTVRename, &QAction::triggered, this, [this] { tree().mnuTVRename_Click(); });
+    connect(mnuTVDelete, &QAction::triggered, this, [this] { tree().DeleteSelectedNode(); });
+    connect(tvMain, &ComputerTreeView::popupMenuRequested, this, &frmMain::tvMain_PopupMenu);
+
+    connect(m_objectSettings, &ObjectSettingsPanel::treeIconsChanged, tvMain->viewport(), qOverload<>(&QWidget::update));
+}
+
 void frmMain::createPanes()
 {
     splitMain = new QSplitter(Qt::Horizontal, this);
@@ -186,19 +233,16 @@ void frmMain::createPanes()
     computers->setContentsMargins(6, 6, 0, 6);
     computers->setSpacing(6);
 
-    tvMain = new QTreeWidget(fmComputers);
-    tvMain->setObjectName(QStringLiteral("tvMain"));
-    tvMain->setHeaderHidden(true);
-    tvMain->setColumnCount(1);
-    tvMain->setRootIsDecorated(false);
+    tvMain = new ComputerTreeView(fmComputers);
+    tvMain->attachDatabase(*Database).SetLoadSelectedNode([this] { LoadSelectedNode(); });
     computers->addWidget(tvMain, 1);
 
     cmdCompNew = new QPushButton(QStringLiteral("New &Computer"), fmComputers);
     cmdCompNew->setObjectName(QStringLiteral("cmdCompNew"));
-    cmdCompNew->setEnabled(false);
+    cmdCompNew->setAutoDefault(false);
     cmdFoldNew = new QPushButton(QStringLiteral("New &Group"), fmComputers);
     cmdFoldNew->setObjectName(QStringLiteral("cmdFoldNew"));
-    cmdFoldNew->setEnabled(false);
+    cmdFoldNew->setAutoDefault(false);
     auto *buttons = new QHBoxLayout;
     buttons->setSpacing(6);
     buttons->addWidget(cmdCompNew, 1);
@@ -216,13 +260,11 @@ void frmMain::createPanes()
     fmObjectSettings->setObjectName(QStringLiteral("fmObjectSettings"));
     fmObjectSettings->setFrameShape(QFrame::StyledPanel);
     auto *settings = new QVBoxLayout(fmObjectSettings);
-    lblNoSettings = new QLabel(
-        QStringLiteral("Select \"All Computers\", a group or a computer in the tree to see its migration settings."), fmObjectSettings);
-    lblNoSettings->setObjectName(QStringLiteral("lblNoSettings"));
-    lblNoSettings->setAlignment(Qt::AlignCenter);
-    lblNoSettings->setWordWrap(true);
-    lblNoSettings->setEnabled(false);
-    settings->addWidget(lblNoSettings, 1);
+    settings->setContentsMargins(0, 0, 0, 0);
+    m_objectSettings = new ObjectSettingsPanel(fmObjectSettings);
+    m_objectSettings->setDatabase(Database.get());
+    m_objectSettings->setIconProvider([this](int imageNumber) { return tvMain->icons().icon(imageNumber); });
+    settings->addWidget(m_objectSettings, 1);
     rightLayout->addWidget(fmObjectSettings, 1);
 
     fmProgressLog = new QFrame(right);
@@ -260,12 +302,10 @@ void frmMain::Form_Load()
 
         AppState::Get().CurrentJobName = modGeneral::GetNextMigJobName(AppState::Get().CurrentJobName);
 
-        Database = std::make_unique<ComputerDB>();
         Database->Clear();
-        // TODO(tree): Database->LinkTreeView(tvMain, 24, 3, nullptr) once
-        // tvMain implements TreeDisplay.
+        Database->LinkTreeView(tvMain, modTreeImages::Computer, modTreeImages::Folder, nullptr);
 
-        // The settings panel selects its first tab here.
+        m_objectSettings->SelectTab(0);
         SettingsChange(false);
         AppState::Get().DatabaseChanged = false;
 
@@ -291,30 +331,18 @@ void frmMain::InitMenu()
 
 void frmMain::InitializeTreeView()
 {
-    TreeReady = true;
-    // An indentation of 300 twips and 10-point text, as the tree always had.
-    tvMain->setIndentation(TwipsToPixels(300, m_twipsPerPixelX) + 4);
-    QFont treeFont = tvMain->font();
-    treeFont.setPointSize(10);
-    tvMain->setFont(treeFont);
-    ClearTreeView();
+    // The tree sets its indentation (300 twips) and 10-point text itself.
+    tree().InitializeTreeView();
 }
 
 void frmMain::ClearTreeView()
 {
-    tvMain->clear();
-    auto *root = new QTreeWidgetItem(tvMain, {QStringLiteral("All Computers")});
-    root->setData(0, Qt::UserRole, modGeneral::RootKey);
-    root->setIcon(0, style()->standardIcon(QStyle::SP_DirOpenIcon));
-    root->setExpanded(true);
-    DefaultTVSelect();
+    tree().ClearTreeView();
 }
 
 void frmMain::DefaultTVSelect()
 {
-    if (tvMain->topLevelItemCount() > 0)
-        tvMain->setCurrentItem(tvMain->topLevelItem(0));
-    // The settings panel loads the selected node here (LoadSelectedNode).
+    tree().DefaultTVSelect();
 }
 
 void frmMain::LoadWindowSettings()
@@ -403,10 +431,10 @@ void frmMain::NewSettingsFile()
             return;
         AppState::State &state = AppState::Get();
         state.CurrentSettingsFile.clear();
-        if (Database)
-            Database->Clear();
+        Database->Clear();
+        m_lastClientStatus.clear();
         ClearTreeView();
-        // TODO(tree): Database->LinkTreeView(tvMain, 24, 3, nullptr), as at load.
+        Database->LinkTreeView(tvMain, modTreeImages::Computer, modTreeImages::Folder, nullptr);
         state.CurrentJobName = modGeneral::GetNextMigJobName(state.CurrentJobName);
         SetMainCaption();
     });
@@ -428,11 +456,7 @@ void frmMain::ReloadRecentlyUsed()
 
 void frmMain::mnuRecent_Click(int index)
 {
-    modErrorHandler::Guard("frmMain.mnuRecent_Click", [&] {
-        const QStringList paths = modRecentlyUsed::ReadRecentlyUsed(AppState::Get().AppKeyPath);
-        if (index < paths.size() && !paths.at(index).isEmpty())
-            LoadSettingsFile(paths.at(index));
-    });
+    m_settingsFiles->LoadRecentlyUsed(index);
 }
 
 void frmMain::PromptToSaveNewName(const QString &newJobName)
@@ -458,14 +482,29 @@ void frmMain::PromptToSaveNewName(const QString &newJobName)
 
 bool frmMain::PromptToSaveSettingsFile()
 {
-    return true;
+    return m_settingsFiles->PromptToSaveSettingsFile();
 }
 
-void frmMain::LoadSettingsFile(const QString &)
-{ }
+void frmMain::LoadSettingsFile(const QString &path)
+{
+    m_settingsFiles->LoadSettingsFile(path);
+}
 
-void frmMain::SaveSettingsFileCopy(const QString &)
-{ }
+void frmMain::SaveSettingsFileCopy(const QString &newJobName)
+{
+    m_settingsFiles->SaveSettingsFileCopy(newJobName);
+}
+
+void frmMain::SettingsFileLoaded(const SettingsFileResult &result)
+{
+    modErrorHandler::Guard("frmMain.LoadSettingsFile", [&] {
+        m_lastClientStatus = result.LastStatus.value_or(QMap<int, QString>());
+        // Loading unlinked the tree; linking it again builds it, in front of
+        // the progress window for a large file, and selects the root.
+        tvMain->ReloadComputerDatabase();
+        SetMainCaption();
+    });
+}
 
 void frmMain::StartEasySetupWizard()
 { }
@@ -501,14 +540,106 @@ void frmMain::Running(bool running)
     AppState::State &state = AppState::Get();
     state.MigrationRunning = running;
     state.MigrationIdle = !running;
+    // Nothing that changes the database while a run or a test goes on.
+    for (QAction *item : {mnuNewSettings, mnuLoad, mnuNewComputer, mnuNewGroup, mnuRefresh})
+        item->setEnabled(!running);
+    mnuRecentlyUsed->setEnabled(!running);
+    cmdCompNew->setEnabled(!running);
+    cmdFoldNew->setEnabled(!running);
     // Run control adds here which commands a run leaves usable.
     FrameVisibility();
 }
 
 void frmMain::SettingsChange(bool changed)
 {
-    SettingsChanged = changed;
-    // The settings panel's "&Save Settings" follows this flag.
+    m_objectSettings->SettingsChange(changed);
+}
+
+bool frmMain::SettingsChanged() const
+{
+    return m_objectSettings->SettingsChanged();
+}
+
+// ---- tree and panel -----------------------------------------------------------
+
+bool frmMain::LoadedObjectExists() const
+{
+    const ObjectSettingsModel &model = m_objectSettings->model();
+    if (model.ObjectType() == QLatin1String("G"))
+        return true;
+    if (model.ObjectType() == QLatin1String("F")) {
+        const FolderRecord *folder = Database->Folders(model.ObjectID());
+        return folder && folder->Active;
+    }
+    if (model.ObjectType() == QLatin1String("C")) {
+        const ComputerRecord *computer = Database->Computers(model.ObjectID());
+        return computer && computer->Active;
+    }
+    return false;
+}
+
+bool frmMain::PanelMayLeave()
+{
+    return m_objectSettings->PromptToSaveRecord();
+}
+
+void frmMain::LoadSelectedNode()
+{
+    modErrorHandler::Guard("frmMain.LoadSelectedNode", [&] {
+        const QString selected = tvMain->selectedKey();
+        const QString loaded = m_objectSettings->model().ObjectKey();
+        if (m_objectSettings->SettingsChanged() && LoadedObjectExists()) {
+            // A rename or a second click on the node being edited: reloading
+            // would throw the edits away.
+            if (selected == loaded)
+                return;
+            if (!m_objectSettings->PromptToSaveRecord()) {
+                tvMain->selectNode(loaded);
+                return;
+            }
+        }
+        m_objectSettings->LoadSelectedNode(tree().GetSelectedID());
+    });
+}
+
+void frmMain::ReloadComputerDatabase()
+{
+    tvMain->ReloadComputerDatabase();
+}
+
+void frmMain::tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos)
+{
+    // Cancel in the panel's save prompt kept the selection where it was;
+    // the menu would act on that node, not on the one clicked.
+    if (tvMain->selectedKey() != popup.Key)
+        return;
+    mnuTVRename->setEnabled(popup.RenameEnabled);
+    mnuTVDelete->setEnabled(popup.DeleteEnabled);
+    // The log and client items come with the log viewer and the run
+    // control; until then they stay greyed, also for computers.
+    mnuOpenClientLog->setEnabled(false);
+    mnuPopCancelClient->setEnabled(false);
+    mnuPopAbortClient->setEnabled(false);
+    mnuTVRightClick->popup(globalPos);
+}
+
+void frmMain::cmdCompNew_Click()
+{
+    // The new computer is selected at once; the edits of the one shown go first.
+    if (PanelMayLeave())
+        tree().AddNewComputer();
+}
+
+void frmMain::cmdFoldNew_Click()
+{
+    if (PanelMayLeave())
+        tree().AddNewFolder();
+}
+
+void frmMain::mnuRefresh_Click()
+{
+    if (PanelMayLeave())
+        tree().mnuRefresh_Click();
 }
 
 int frmMain::PaneSize() const

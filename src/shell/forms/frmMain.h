@@ -1,18 +1,23 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
 
 #include <array>
 #include <memory>
 
 class ComputerDB;
+class ComputerTreeView;
+class ObjectSettingsPanel;
 class QAction;
 class QFrame;
-class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
-class QTreeWidget;
+class SettingsFileController;
+class TreeCommands;
+struct SettingsFileResult;
+struct TreePopup;
 
 // The console's main window: the computer tree on the left, the settings of
 // the selected node (or, during a run, the progress log) on the right, and
@@ -26,6 +31,11 @@ class QTreeWidget;
 // - every menu item is a QAction member named as the item (`mnuSave`, ...),
 //   created disabled where its feature is not there yet; the tree's pop-up
 //   menu is `mnuTVRightClick`.
+//
+// The window only routes: the tree's gestures are TreeCommands, the panel's
+// rules ObjectSettingsModel, the File menu's files SettingsFileController.
+// What it adds is the order between them: the panel's unsaved edits are
+// offered for saving before anything else is shown or loaded.
 class frmMain : public QMainWindow
 {
     Q_OBJECT
@@ -54,8 +64,23 @@ public:
     void Running(bool running);
     // The panel holds edits not yet saved.
     void SettingsChange(bool changed);
+    bool SettingsChanged() const;
+    // Shows the selected node's settings in the panel. Edits of another node
+    // that are not saved are offered for saving first; Cancel keeps them,
+    // and the tree goes back to their node.
+    void LoadSelectedNode();
+    // After the setup wizard: the tree built again, in front of the progress window.
+    void ReloadComputerDatabase();
 
     ComputerDB *database() const { return Database.get(); }
+    ComputerTreeView *treeView() const { return tvMain; }
+    TreeCommands &tree() const;
+    ObjectSettingsPanel *objectSettings() const { return m_objectSettings; }
+    SettingsFileController *settingsFiles() const { return m_settingsFiles.get(); }
+    // The last status the engine reported for each computer, by ID; what
+    // Save Migration State writes. The run fills it; a loaded migration
+    // state brings it back.
+    QMap<int, QString> &LastClientStatus() { return m_lastClientStatus; }
 
     int TwipsPerPixelX() const { return m_twipsPerPixelX; }
     int TwipsPerPixelY() const { return m_twipsPerPixelY; }
@@ -79,15 +104,24 @@ private:
     void DefaultTVSelect();
     void LoadWindowSettings();
     void SaveWindowSettings();
+    void connectCommands();
 
-    // The settings-file feature's hooks; until it exists they answer that
-    // the operation may go on and do nothing.
+    // The settings-file prompt before New Settings, Load and exit; true: go on.
     bool PromptToSaveSettingsFile();
+    // An empty path asks for the file.
     void LoadSettingsFile(const QString &path);
     void SaveSettingsFileCopy(const QString &newJobName);
+    void SettingsFileLoaded(const SettingsFileResult &result);
     // The Easy Setup Wizard's hook.
     void StartEasySetupWizard();
 
+    // A gesture that selects another node asks about the panel's edits first.
+    bool PanelMayLeave();
+    bool LoadedObjectExists() const;
+    void tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos);
+    void cmdCompNew_Click();
+    void cmdFoldNew_Click();
+    void mnuRefresh_Click();
     void mnuRecent_Click(int index);
     void mnuHelpContent_Click();
     void mnuAbout_Click();
@@ -145,20 +179,22 @@ private:
     // ---- panes ----
     QSplitter *splitMain = nullptr;
     QFrame *fmComputers = nullptr;
-    QTreeWidget *tvMain = nullptr;
+    ComputerTreeView *tvMain = nullptr;
     QPushButton *cmdCompNew = nullptr;
     QPushButton *cmdFoldNew = nullptr;
     QFrame *fmObjectSettings = nullptr;
-    QLabel *lblNoSettings = nullptr;
+    ObjectSettingsPanel *m_objectSettings = nullptr;
     QFrame *fmProgressLog = nullptr;
 
     // ---- state ----
-    // The one computer database: created at load, cleared by New Settings, never replaced.
+    // The one computer database: made with the window, because the tree and
+    // the panel hold it from their creation; cleared at load and by New
+    // Settings, never replaced. Declared before everything that uses it.
     std::unique_ptr<ComputerDB> Database;
+    std::unique_ptr<SettingsFileController> m_settingsFiles;
+    QMap<int, QString> m_lastClientStatus;
     quint8 m_welcomeAction = 0;
     bool WelcomePending = false;
-    bool SettingsChanged = false;
-    bool TreeReady = false;
     bool m_shown = false;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
