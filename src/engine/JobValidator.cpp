@@ -158,7 +158,7 @@ ValidationResult JobValidator::Verify(int firstIndex) const
                     continue;
                 QString character;
                 const int code = pass == 0 ? checkTexts(id, *settings, character)
-                                           : checkComputer(id, *settings, m_database.GetComputerUserList(id).get());
+                                           : checkComputer(*settings, m_database.GetComputerUserList(id).get());
                 if (code != Passed) {
                     result.Code = code;
                     result.Character = character;
@@ -177,9 +177,8 @@ ValidationResult JobValidator::Verify(int firstIndex) const
     return result;
 }
 
-int JobValidator::checkComputer(int id, const GlobalSettings &settings, const UserProfiles *list) const
+int JobValidator::checkComputer(const GlobalSettings &settings, const UserProfiles *list)
 {
-    Q_UNUSED(id);
     Counts counts;
     int code = checkAccounts(settings);
     if (code == Passed)

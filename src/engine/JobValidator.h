@@ -58,7 +58,7 @@ private:
     };
 
     int checkTexts(int id, const GlobalSettings &settings, QString &character) const;
-    int checkComputer(int id, const GlobalSettings &settings, const UserProfiles *list) const;
+    static int checkComputer(const GlobalSettings &settings, const UserProfiles *list);
     static int checkAccounts(const GlobalSettings &settings);
     static int checkUserList(const GlobalSettings &settings, const UserProfiles *list, Counts &counts);
     static int checkSIDToUserEntry(const QString &usernameFrom, const QString &sidFrom, bool useSIDFrom);
