@@ -500,8 +500,10 @@ void frmMain::SettingsFileLoaded(const SettingsFileResult &result)
     modErrorHandler::Guard("frmMain.LoadSettingsFile", [&] {
         m_lastClientStatus = result.LastStatus.value_or(QMap<int, QString>());
         // Loading unlinked the tree; linking it again builds it, in front of
-        // the progress window for a large file, and selects the root.
+        // the progress window for a large file, and selects the root. A
+        // built tree shows plain images; the own settings are marked after.
         tvMain->ReloadComputerDatabase();
+        Database->SetColorsForEdit();
         SetMainCaption();
     });
 }
@@ -638,8 +640,11 @@ void frmMain::cmdFoldNew_Click()
 
 void frmMain::mnuRefresh_Click()
 {
-    if (PanelMayLeave())
-        tree().mnuRefresh_Click();
+    if (!PanelMayLeave() || AppState::Get().MigrationRunning)
+        return;
+    tree().mnuRefresh_Click();
+    // The rebuilt tree shows plain images; the own settings are marked again.
+    Database->SetColorsForEdit();
 }
 
 int frmMain::PaneSize() const

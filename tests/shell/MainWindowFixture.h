@@ -1,0 +1,110 @@
+#pragma once
+
+#include "common/AppState.h"
+#include "common/modRegistry.h"
+#include "database/ComputerDB.h"
+#include "shell/forms/ComputerTreeView.h"
+#include "shell/forms/frmMain.h"
+#include "shell/modStartup.h"
+
+#include "support/RecordingPresenter.h"
+#include "support/TestRegistry.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// A fresh registry, results folder and scripted presenter per test, the
+// welcome screen switched off, and ways to reach the main window's controls
+// by their names.
+struct MainWindowFixture
+{
+    static inline const QString AppKey = QStringLiteral("HKCU\\Software\\Brindlewood\\Varno-Osk");
+
+    void init()
+    {
+        AppState::Reset();
+        registry = std::make_unique<TestRegistry>();
+        logs = std::make_unique<QTemporaryDir>();
+        files = std::make_unique<QTemporaryDir>();
+        presenter = std::make_unique<RecordingPresenter>();
+        QVERIFY(modStartup::PrepareRegistry());
+        QVERIFY(modRegistry::SaveSettingString(AppKey, QStringLiteral("LogPath"), logs->path()));
+        QVERIFY(modRegistry::SaveSettingString(AppKey, QStringLiteral("WelcomeScreen"), QStringLiteral("1")));
+    }
+
+    void cleanup()
+    {
+        presenter.reset();
+        registry.reset();
+        files.reset();
+        logs.reset();
+        AppState::Reset();
+    }
+
+    QString file(const QString &name) const { return files->filePath(name); }
+
+    static QString setting(const QString &name) { return modRegistry::GetSettingString(AppKey, name); }
+
+    static QAction *action(QWidget &window, const QString &name) { return window.findChild<QAction *>(name); }
+
+    template<typename T> static T *control(QWidget &window, const QString &name)
+    {
+        T *found = window.findChild<T *>(name);
+        if (!found)
+            qWarning("no control %s", qPrintable(name));
+        return found;
+    }
+
+    static QStringList childTexts(const frmMain &window, const QString &key)
+    {
+        QStringList texts;
+        const QTreeWidgetItem *parent = window.treeView()->itemForKey(key);
+        for (int i = 0; parent && i < parent->childCount(); ++i)
+            texts.append(parent->child(i)->text(0));
+        return texts;
+    }
+
+    static QPoint center(const frmMain &window, const QString &key)
+    {
+        ComputerTreeView *tree = window.treeView();
+        QTreeWidgetItem *item = tree->itemForKey(key);
+        for (QTreeWidgetItem *up = item ? item->parent() : nullptr; up; up = up->parent())
+            up->setExpanded(true);
+        return tree->visualItemRect(item).center();
+    }
+
+    static void click(const frmMain &window, const QString &key, Qt::MouseButton button = Qt::LeftButton)
+    {
+        const QPoint at = center(window, key);
+        QTest::mouseClick(window.treeView()->viewport(), button, {}, at);
+    }
+
+    // The label editor the tree opened, if any.
+    static QLineEdit *labelEditor(const frmMain &window)
+    {
+        const auto editors = window.treeView()->viewport()->findChildren<QLineEdit *>();
+        for (QLineEdit *line : editors) {
+            if (line->isVisible())
+                return line;
+        }
+        return nullptr;
+    }
+
+    // Replaces a text field's contents the way typing does.
+    static void retype(QLineEdit *edit, const QString &text)
+    {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+
+    std::unique_ptr<TestRegistry> registry;
+    std::unique_ptr<QTemporaryDir> logs;
+    std::unique_ptr<QTemporaryDir> files;
+    std::unique_ptr<RecordingPresenter> presenter;
+};
