@@ -146,11 +146,16 @@ void UserProfiles::RestoreList(int listType, int nextID)
     m_listType = isListType(listType) ? listType : ListNone;
 
     modErrorHandler::Guard("UserProfiles.RestoreList", [&] {
-        // Allocate as the adds would have, so a restored list grows at the same IDs as the saved one did.
+        // The capacity the adds would have reached, so a restored list grows
+        // at the same IDs as the saved one did.
         for (int id = 0; id < nextID; ++id) {
             EnsureUserCapacity();
             ++m_nextID;
         }
+        // Reserved first: a plain resize rounds the block up to a power of
+        // two, twice the memory for a list of ten.
+        m_entries.reserve(m_nextID);
+        m_entries.resize(m_nextID);
     });
 }
 
@@ -173,8 +178,11 @@ bool UserProfiles::RestoreEntry(int id, const MigrationUsers &entry)
 MigrationUsers &UserProfiles::append(int listType)
 {
     EnsureUserCapacity();
-    MigrationUsers &entry = m_entries[m_nextID];
-    entry = MigrationUsers();
+    // Most lists hold a handful of entries: one block of a growth step
+    // serves them, and longer lists grow geometrically from there.
+    if (m_entries.isEmpty())
+        m_entries.reserve(kUserCapacityStep);
+    MigrationUsers &entry = m_entries.emplace_back();
     entry.Valid = true;
     ++m_nextID;
     ++m_entryCount;
@@ -186,8 +194,10 @@ void UserProfiles::EnsureUserCapacity()
 {
     // UserCapacity is an upper index, and growth starts one slot early: the
     // first entry allocates 0 to 10, and ID 9 already moves it to 0 to 20.
-    if (m_nextID >= m_userCapacity - 1) {
+    // Only the number follows that rule. The entries themselves are stored
+    // as they come: 100,000 lists of ten, each holding 21 blank entries
+    // resized ten at a time, cost more in allocation than everything else
+    // the database does with them.
+    if (m_nextID >= m_userCapacity - 1)
         m_userCapacity += kUserCapacityStep;
-        m_entries.resize(m_userCapacity + 1);
-    }
 }

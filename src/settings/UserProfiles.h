@@ -45,7 +45,8 @@ public:
     // True when `usernameTo` already receives a profile, or an all-users entry exists.
     bool DestinationInUse(const QString &usernameTo) const;
 
-    // Upper index of the entry array: 0 before the first entry, then 10, 20, ...
+    // Upper index of the entry array as the growth rule counts it: 0 before the
+    // first entry, then 10, 20, ... (storage holds the IDs handed out only).
     int UserCapacity() const { return m_userCapacity; }
     int EntryCount() const { return m_entryCount; }
 
