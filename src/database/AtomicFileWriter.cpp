@@ -12,17 +12,6 @@
 
 namespace {
 
-// Closes a descriptor once; a failing close after a successful fsync cannot lose data.
-struct Descriptor
-{
-    int fd = -1;
-    ~Descriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
-
 bool writeAll(int fd, const char *data, qsizetype size)
 {
     while (size > 0) {
@@ -59,7 +48,30 @@ bool AtomicFileWriter::fail(const QString &what, int error)
     return false;
 }
 
+AtomicFileWriter::~AtomicFileWriter()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_temporary.constData());
+    }
+}
+
+bool AtomicFileWriter::discard(const QString &what)
+{
+    const int error = errno;
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    ::unlink(m_temporary.constData());
+    return fail(what, error);
+}
+
 bool AtomicFileWriter::Write(const QByteArray &data)
+{
+    return Begin() && Append(data.constData(), data.size()) && Commit();
+}
+
+bool AtomicFileWriter::Begin()
 {
     m_error.clear();
     const QFileInfo target(m_path);
@@ -71,20 +83,11 @@ bool AtomicFileWriter::Write(const QByteArray &data)
 
     // Beside the target, so that the rename stays on one file system; hidden
     // and unique, so that a left-over from a crash never collides.
-    QByteArray temporary = QFile::encodeName(folder + QLatin1Char('/') + QLatin1Char('.') + target.fileName() + QStringLiteral(".XXXXXX"));
-    Descriptor file;
+    m_temporary = QFile::encodeName(folder + QLatin1Char('/') + QLatin1Char('.') + target.fileName() + QStringLiteral(".XXXXXX"));
     if (step(Step::Create))
-        file.fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (file.fd < 0)
+        m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
+    if (m_fd < 0)
         return fail(QStringLiteral("cannot create a file in \"%1\"").arg(QDir::toNativeSeparators(folder)), errno);
-
-    auto discard = [&](const QString &what) {
-        const int error = errno;
-        ::close(file.fd);
-        file.fd = -1;
-        ::unlink(temporary.constData());
-        return fail(what, error);
-    };
 
     // mkstemp gives 0600; a settings file gets what any new file of the user gets.
     const mode_t mask = ::umask(0);
@@ -93,30 +96,44 @@ bool AtomicFileWriter::Write(const QByteArray &data)
     {
     };
     const mode_t mode = ::stat(QFile::encodeName(m_path).constData(), &existing) == 0 ? (existing.st_mode & 07777) : (0666 & ~mask);
-    ::fchmod(file.fd, mode);
+    ::fchmod(m_fd, mode);
+    return true;
+}
 
-    if (!step(Step::Write) || !writeAll(file.fd, data.constData(), data.size()))
+bool AtomicFileWriter::Append(const char *data, qsizetype size)
+{
+    if (m_fd < 0)
+        return false;
+    if (!step(Step::Write) || !writeAll(m_fd, data, size))
         return discard(QStringLiteral("cannot write the new contents"));
-    if (!step(Step::Sync) || ::fsync(file.fd) != 0)
+    return true;
+}
+
+bool AtomicFileWriter::Commit()
+{
+    if (m_fd < 0)
+        return false;
+    if (!step(Step::Sync) || ::fsync(m_fd) != 0)
         return discard(QStringLiteral("cannot flush the new contents to the disk"));
-    if (::close(file.fd) != 0) {
-        file.fd = -1;
+    const int closed = ::close(m_fd);
+    m_fd = -1;
+    if (closed != 0) {
         const int error = errno;
-        ::unlink(temporary.constData());
+        ::unlink(m_temporary.constData());
         return fail(QStringLiteral("cannot close the new file"), error);
     }
-    file.fd = -1;
 
-    if (!step(Step::Rename) || ::rename(temporary.constData(), QFile::encodeName(m_path).constData()) != 0) {
+    if (!step(Step::Rename) || ::rename(m_temporary.constData(), QFile::encodeName(m_path).constData()) != 0) {
         const int error = errno;
-        ::unlink(temporary.constData());
+        ::unlink(m_temporary.constData());
         return fail(QStringLiteral("cannot replace the file"), error);
     }
 
-    Descriptor directory;
-    if (step(Step::SyncFolder))
-        directory.fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (directory.fd >= 0)
-        ::fsync(directory.fd);
+    const QString folder = QFileInfo(m_path).absolutePath();
+    const int directory = step(Step::SyncFolder) ? ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
+    if (directory >= 0) {
+        ::fsync(directory);
+        ::close(directory);
+    }
     return true;
 }

@@ -27,6 +27,10 @@ public:
     using FaultHook = std::function<bool(Step)>;
 
     explicit AtomicFileWriter(QString path);
+    // An unfinished file is removed: the target stays as it was.
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter &) = delete;
+    AtomicFileWriter &operator=(const AtomicFileWriter &) = delete;
 
     void setFaultHook(FaultHook hook) { m_faultHook = std::move(hook); }
 
@@ -38,11 +42,23 @@ public:
     bool Write(const QByteArray &data);
     QString ErrorString() const { return m_error; }
 
+    // The same in pieces, for contents too large to build in memory first:
+    // Begin, any number of Append, then Commit. A false from any of them
+    // ends the attempt (later calls do nothing and fail) and removes the
+    // temporary file; the target is untouched until Commit succeeds.
+    bool Begin();
+    bool Append(const char *data, qsizetype size);
+    bool Commit();
+
 private:
     bool step(Step step);
     bool fail(const QString &what, int error);
+    // Closes and removes the temporary file; returns false with `what` and the current errno.
+    bool discard(const QString &what);
 
     QString m_path;
     QString m_error;
     FaultHook m_faultHook;
+    QByteArray m_temporary; // its name while a file is being written
+    int m_fd = -1;
 };

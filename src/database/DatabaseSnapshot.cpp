@@ -9,18 +9,6 @@ const QString kGlobal = QStringLiteral("G");
 const QString kFolder = QStringLiteral("F");
 const QString kComputer = QStringLiteral("C");
 
-DatabaseSnapshot::UserList userListOf(const UserProfiles &list)
-{
-    DatabaseSnapshot::UserList users;
-    users.ListType = list.GetType();
-    users.NextID = list.GetMaxID();
-    for (int id = 0; id < users.NextID; ++id) {
-        if (const MigrationUsers *entry = list.GetUser(id))
-            users.Entries.append({id, *entry});
-    }
-    return users;
-}
-
 } // namespace
 
 DatabaseSnapshot DatabaseSnapshot::Capture(const ComputerDB &database)
@@ -53,6 +41,7 @@ DatabaseSnapshot DatabaseSnapshot::Capture(const ComputerDB &database)
         snapshot.Folders.append({id, folder->Name, folder->ParentID});
         takeSettings(kFolder, id, folder->CustomSettings);
     }
+    snapshot.Computers.reserve(snapshot.NextComputerID);
     for (int id = 0; id < snapshot.NextComputerID; ++id) {
         const ComputerRecord *computer = database.Computers(id);
         if (!computer || !computer->Active)
@@ -64,8 +53,8 @@ DatabaseSnapshot DatabaseSnapshot::Capture(const ComputerDB &database)
         item.OU = computer->OU;
         item.FolderID = computer->FolderID;
         if (computer->UserList)
-            item.Users = userListOf(*computer->UserList);
-        snapshot.Computers.append(item);
+            item.Users = computer->UserList;
+        snapshot.Computers.append(std::move(item));
         takeSettings(kComputer, id, computer->CustomSettings);
     }
 
@@ -107,10 +96,7 @@ void DatabaseSnapshot::Restore(ComputerDB &database) const
             database.AddComputer(computer.Name, computer.DNSName, computer.FolderID, -1);
             if (!computer.OU.isEmpty())
                 database.SetComputerOU(id, computer.OU);
-            const UserProfilesPtr list = database.GetComputerUserList(id);
-            list->RestoreList(computer.Users.ListType, computer.Users.NextID);
-            for (const UserEntry &user : computer.Users.Entries)
-                list->RestoreEntry(user.ID, user.Entry);
+            database.SetComputerUserList(id, computer.Users);
         } else {
             // Added and removed at once: the root's list is left as it came.
             database.AddComputer(QString(), QString(), -1, -1);

@@ -12,7 +12,7 @@
 
 class ComputerDB;
 
-// The whole computer database as plain values: what a settings file holds,
+// The whole computer database as values: what a settings file holds,
 // and the form a file is checked in before anything of it reaches the live
 // database. Only active folders and computers are kept; the two next IDs
 // keep the gaps that removals left, so IDs survive a save and a load.
@@ -25,19 +25,6 @@ struct DatabaseSnapshot
         int ParentID = -1;
     };
 
-    struct UserEntry
-    {
-        int ID = -1;
-        MigrationUsers Entry; // Valid is always true here; deleted entries are the IDs missing below NextID
-    };
-
-    struct UserList
-    {
-        int ListType = ListNone;
-        int NextID = 0;
-        QList<UserEntry> Entries; // ascending IDs
-    };
-
     struct Computer
     {
         int ID = -1;
@@ -45,7 +32,11 @@ struct DatabaseSnapshot
         QString DNSName;
         QString OU;
         int FolderID = -1;
-        UserList Users;
+        // The computer's user migration list, never null. Capture shares the
+        // database's own list and Restore hands this one to the database,
+        // both without copying: a large database holds a million entries.
+        // Restore a snapshot into one database only.
+        UserProfilesPtr Users = UserProfiles::create();
     };
 
     QString JobName;
@@ -65,7 +56,7 @@ struct DatabaseSnapshot
     static DatabaseSnapshot Capture(const ComputerDB &database);
     // Replaces the database's contents with the snapshot. The snapshot must
     // have been checked (SettingsFileCodec::Decode does that); the tree
-    // control is unlinked, as after Clear.
+    // control is unlinked, as after Clear. The user lists go in as they are.
     void Restore(ComputerDB &database) const;
 
     // The node key that owns a settings record: "G-1", "F" + ID or "C" + ID.

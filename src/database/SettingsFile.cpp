@@ -57,10 +57,15 @@ SettingsFileResult SettingsFile::Save(const ComputerDB &database, const QString 
             }
         }
 
-        const QByteArray bytes = SettingsFileCodec::Encode(snapshot, sealer ? &*sealer : nullptr);
+        // Straight to the disk in pieces: the text of a large database is
+        // as big as the database itself.
         AtomicFileWriter writer(path);
         writer.setFaultHook(m_faultHook);
-        if (!writer.Write(bytes)) {
+        const bool written = writer.Begin()
+            && SettingsFileCodec::Encode(
+                snapshot, sealer ? &*sealer : nullptr, [&](const char *data, qsizetype size) { return writer.Append(data, size); })
+            && writer.Commit();
+        if (!written) {
             result = notSaved(path, writer.ErrorString());
             return;
         }
@@ -85,7 +90,15 @@ SettingsFileResult SettingsFile::Load(const QString &path, const QString &passph
                 QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));
             return;
         }
-        const QByteArray bytes = file.readAll();
+        // Mapped rather than read: the text of a large database need not be
+        // copied into memory of its own. The console replaces settings files
+        // by renaming, so a mapped file never changes under the reader.
+        QByteArray bytes;
+        const qint64 size = file.size();
+        if (uchar *mapped = size > 0 ? file.map(0, size) : nullptr)
+            bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size));
+        else if (file.unsetError(); true)
+            bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) {
             result = failure(SettingsFileResult::CannotRead,
                 QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));

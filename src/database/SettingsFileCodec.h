@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // The settings file's bytes and the snapshot they hold, both ways (the
 // format is described in docs/settings-file.md).
 //
@@ -24,9 +26,16 @@ public:
     // must not make the console build millions of empty records.
     static constexpr int MaxNextID = 1 << 24;
 
+    // Takes the text piece by piece; false stops the writing (a full disk, say).
+    using Sink = std::function<bool(const char *data, qsizetype size)>;
+
     // `sealer` seals the passwords; without one (nullptr) they are left out
     // and the file says so.
     static QByteArray Encode(const DatabaseSnapshot &snapshot, const PasswordSealer *sealer);
+    // The same text handed to `write` in pieces of about a megabyte, so that
+    // a large database never stands in memory a second time as text. False
+    // when `write` refused a piece.
+    static bool Encode(const DatabaseSnapshot &snapshot, const PasswordSealer *sealer, const Sink &write);
 
     struct Decoded
     {

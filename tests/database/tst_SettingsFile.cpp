@@ -321,6 +321,36 @@ private Q_SLOTS:
         QVERIFY(readAll(path()).startsWith("{\r\n  \"format\": \"varno-osk-settings\""));
     }
 
+    void diskFullHalfwayKeepsTheOldFile()
+    {
+        // Large enough to go to the disk in several pieces.
+        ComputerDB db;
+        for (int i = 0; i < 4000; ++i) {
+            const int id = db.AddComputer(QStringLiteral("PC-%1").arg(i), QString(), -1, -1);
+            for (int u = 0; u < 10; ++u)
+                db.GetComputerUserList(id)->AddUserToUser(QStringLiteral("user%1").arg(u), QStringLiteral("new.user%1").arg(u));
+        }
+        writeAll(path(), "the old file\r\n");
+        SettingsFile file;
+        int pieces = 0;
+        file.setWriteFaultHook([&](AtomicFileWriter::Step step) { return step != AtomicFileWriter::Step::Write || ++pieces < 2; });
+        const SettingsFileResult result = file.Save(db, path(), options());
+        QCOMPARE(result.status, SettingsFileResult::CannotWrite);
+        QVERIFY2(
+            result.Message.contains(QLatin1String("cannot write the new contents: No space left on device")), qPrintable(result.Message));
+        QCOMPARE(pieces, 2);
+        QCOMPARE(readAll(path()), QByteArray("the old file\r\n"));
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {QStringLiteral("job.vos.json")});
+
+        // Written in pieces, read back whole.
+        file.setWriteFaultHook({});
+        QVERIFY(file.Save(db, path(), options()).ok());
+        QVERIFY(QFileInfo(path()).size() > (1 << 20));
+        ComputerDB loaded;
+        QVERIFY(SettingsFile().Load(path(), QString(), loaded).ok());
+        QCOMPARE(describe(loaded, false), describe(db, false));
+    }
+
     void saveOntoAFolderOrIntoNowhereFails()
     {
         ComputerDB db;

@@ -2,6 +2,7 @@
 
 #include "support/RecordingPresenter.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -19,40 +20,111 @@ GlobalSettings record(const QString &type, int id, const QString &sourceDomain)
     return settings;
 }
 
-// Two folders (ID 1 removed), three computers (ID 1 removed), a user list with
-// a deleted entry, records on the root, a folder and a computer, and a
-// status for a migration state.
+UserProfilesPtr list(int listType, int nextID, const QList<QPair<int, MigrationUsers>> &entries)
+{
+    UserProfilesPtr users = UserProfiles::create();
+    users->RestoreList(listType, nextID);
+    for (const auto &[id, entry] : entries)
+        users->RestoreEntry(id, entry);
+    return users;
+}
+
+MigrationUsers entry(const QString &from, const QString &to, bool sidFrom = false, bool sidTo = false)
+{
+    MigrationUsers user;
+    user.UseSIDFrom = sidFrom;
+    user.UseSIDTo = sidTo;
+    (sidFrom ? user.SIDFrom : user.UsernameFrom) = from;
+    (sidTo ? user.SIDTo : user.UsernameTo) = to;
+    return user;
+}
+
+// Two folders (ID 1 removed), five computers (ID 1 removed), a user list with
+// a deleted entry, lists of every kind, an entry that fits no short form,
+// records on the root, a folder and a computer.
 DatabaseSnapshot sample()
 {
     DatabaseSnapshot snapshot;
-    snapshot.JobName = QStringLiteral("Migration Ä 1");
+    snapshot.JobName = QStringLiteral("Migration \u00C4 1");
     snapshot.NextFolderID = 3;
-    snapshot.NextComputerID = 4;
-    snapshot.Folders = {{0, QStringLiteral("Sales"), -1}, {2, QStringLiteral("London"), 0}};
+    snapshot.NextComputerID = 6;
+    snapshot.Folders = {{0, QStringLiteral("Sales"), -1}, {2, QStringLiteral("London \"HQ\"\t"), 0}};
 
-    DatabaseSnapshot::Computer first {0, QStringLiteral("PC-0001"), QStringLiteral("pc-0001.corp"), QStringLiteral("Sales\\London"), 2, {}};
-    first.Users.ListType = ListUserToUser;
-    first.Users.NextID = 3;
-    MigrationUsers jdoe {QStringLiteral("jdoe"), QStringLiteral("john.doe"), false, false, QString(), QString(), true};
-    MigrationUsers amy {QStringLiteral("amy"), QStringLiteral("amy.b"), false, false, QString(), QString(), true};
-    first.Users.Entries = {{0, jdoe}, {2, amy}};
-    DatabaseSnapshot::Computer second {2, QStringLiteral("PC-0003"), QString(), QString(), -1, {}};
-    DatabaseSnapshot::Computer third {3, QStringLiteral("PC-0004"), QString(), QString(), 0, {}};
-    third.Users.ListType = ListSIDToUser;
-    third.Users.NextID = 1;
-    third.Users.Entries = {{0, {QString(), QStringLiteral("kim"), true, false, QStringLiteral("S-1-5-21-1-2-3-1001"), QString(), true}}};
-    snapshot.Computers = {first, second, third};
+    auto computer = [](int id, const QString &name, const QString &dns, const QString &ou, int folder, const UserProfilesPtr &users) {
+        DatabaseSnapshot::Computer item {id, name, dns, ou, folder, users};
+        return item;
+    };
+    snapshot.Computers = {
+        computer(0, QStringLiteral("PC-0001"), QStringLiteral("pc-0001.corp"), QStringLiteral("Sales\\London"), 2,
+            list(ListUserToUser, 3,
+                {{0, entry(QStringLiteral("jdoe"), QStringLiteral("john.doe"))},
+                    {2, entry(QStringLiteral("amy"), QStringLiteral("amy.b"))}})),
+        computer(2, QStringLiteral("PC-0003"), QString(), QString(), -1, UserProfiles::create()),
+        computer(3, QStringLiteral("PC-0004"), QString(), QString(), 0,
+            list(ListSIDToUser, 1, {{0, entry(QStringLiteral("S-1-5-21-1-2-3-1001"), QStringLiteral("kim"), true)}})),
+        computer(4, QStringLiteral("PC-0005"), QString(), QString(), 0, list(ListAllUsers, 1, {{0, entry(AllUsersName, AllUsersName)}})),
+        // Emptied again (the kind is gone, the IDs stay), then an entry that
+        // no add makes: both flags set and a stray user name.
+        computer(5, QStringLiteral("PC-0006"), QString(), QString(), -1,
+            list(ListSIDToSID, 4,
+                {{1, entry(QStringLiteral("S-1-5-21-9-1"), QStringLiteral("S-1-5-21-9-2"), true, true)},
+                    {3,
+                        [] {
+                            MigrationUsers odd = entry(QStringLiteral("S-1-5-21-9-3"), QStringLiteral("S-1-5-21-9-4"), true, true);
+                            odd.UsernameFrom = QStringLiteral("left over");
+                            return odd;
+                        }()}})),
+    };
 
     GlobalSettings global = record(QStringLiteral("G"), -1, QStringLiteral("OLDCORP"));
-    global.SetUser(AdminA, QStringLiteral("migadmin"), QStringLiteral("Sécret-A1"), QStringLiteral("NEWCORP"));
+    global.SetUser(AdminA, QStringLiteral("migadmin"), QStringLiteral("S\u00E9cret-A1"), QStringLiteral("NEWCORP"));
     global.SetUser(DomainJoin, QStringLiteral("joiner"), QStringLiteral("J0in!Pass"), QStringLiteral("NEWCORP"));
     GlobalSettings folder = record(QStringLiteral("F"), 2, QStringLiteral("LONDON"));
     folder.SetUser(AdminA, QStringLiteral("ldnadmin"), QStringLiteral("Ldn-Pa55"), QStringLiteral("NEWCORP"));
-    GlobalSettings computer = record(QStringLiteral("C"), 3, QStringLiteral("OLDCORP"));
-    computer.Valid = false;
-    computer.MinFreeSpace = 2048;
-    snapshot.Settings = {global, folder, computer};
+    GlobalSettings computerRecord = record(QStringLiteral("C"), 3, QStringLiteral("OLDCORP"));
+    computerRecord.Valid = false;
+    computerRecord.MinFreeSpace = 2048;
+    snapshot.Settings = {global, folder, computerRecord};
     return snapshot;
+}
+
+// Everything a snapshot holds, as text, so that two can be compared.
+QStringList describe(const DatabaseSnapshot &snapshot)
+{
+    QStringList lines;
+    lines << QStringLiteral("job '%1' next %2 %3").arg(snapshot.JobName).arg(snapshot.NextFolderID).arg(snapshot.NextComputerID);
+    for (const auto &f : snapshot.Folders)
+        lines << QStringLiteral("F%1 '%2' in %3").arg(f.ID).arg(f.Name).arg(f.ParentID);
+    for (const auto &c : snapshot.Computers) {
+        const UserProfiles &users = *c.Users;
+        QString line = QStringLiteral("C%1 '%2' '%3' '%4' in %5 list %6 %7 %8 %9:")
+                           .arg(c.ID)
+                           .arg(c.Name, c.DNSName, c.OU)
+                           .arg(c.FolderID)
+                           .arg(users.GetType())
+                           .arg(users.GetMaxID())
+                           .arg(users.EntryCount())
+                           .arg(users.UserCapacity());
+        for (int id = 0; id < users.GetMaxID(); ++id) {
+            if (const MigrationUsers *u = users.GetUser(id))
+                line += QStringLiteral(" %1=[%2|%3|%4|%5|%6|%7]")
+                            .arg(id)
+                            .arg(u->UsernameFrom, u->UsernameTo, u->SIDFrom, u->SIDTo)
+                            .arg(u->UseSIDFrom)
+                            .arg(u->UseSIDTo);
+        }
+        if (snapshot.LastStatus && snapshot.LastStatus->contains(c.ID))
+            line += QStringLiteral(" status ") + snapshot.LastStatus->value(c.ID);
+        lines << line;
+    }
+    for (const GlobalSettings &r : snapshot.Settings) {
+        QString line = DatabaseSnapshot::OwnerKey(r)
+            + QStringLiteral(" %1 %2 %3 %4 %5").arg(r.Valid).arg(r.SourceDomain).arg(r.MinFreeSpace).arg(r.JoinVal).arg(r.ActionType);
+        for (int type = 0; type < UserTypeCount; ++type)
+            line += QStringLiteral(" %1@%2/%3").arg(r.account(type).Username, r.account(type).Domain, r.account(type).Password);
+        lines << line;
+    }
+    return lines;
 }
 
 PasswordSealer::Parameters cheap()
@@ -83,11 +155,27 @@ private Q_SLOTS:
     {
         const QByteArray bytes = SettingsFileCodec::Encode(sample(), nullptr);
         QVERIFY(bytes.startsWith("{\r\n  \"format\": \"varno-osk-settings\",\r\n  \"version\": 1,\r\n  \"contents\": \"settings\",\r\n"
-                                 "  \"jobName\": \"Migration \xC3\x84 1\",\r\n  \"passwords\": {\r\n    \"included\": false\r\n  },\r\n"));
-        QVERIFY(bytes.endsWith("}\r\n"));
+                                 "  \"jobName\": \"Migration \xC3\x84 1\",\r\n  \"passwords\": {\r\n    \"included\": false\r\n  },\r\n"
+                                 "  \"nextFolderID\": 3,\r\n  \"nextComputerID\": 6,\r\n"));
+        QVERIFY(bytes.endsWith("\r\n  ]\r\n}\r\n"));
         QCOMPARE(bytes.count("\n"), bytes.count("\r\n"));
-        QVERIFY(bytes.contains("\"minFreeSpace\": 2048,"));
-        QVERIFY(bytes.contains("\"ou\": \"Sales\\\\London\""));
+        // Folders and computers one to a line, defaults left out, each list
+        // in the short form of its kind.
+        QVERIFY(bytes.contains("  \"folders\": [\r\n    {\"id\": 0, \"name\": \"Sales\"},\r\n"
+                               "    {\"id\": 2, \"name\": \"London \\\"HQ\\\"\\t\", \"parentID\": 0}\r\n  ],\r\n"));
+        QVERIFY(bytes.contains(
+            "    {\"id\": 0, \"name\": \"PC-0001\", \"dnsName\": \"pc-0001.corp\", \"ou\": \"Sales\\\\London\", \"folderID\": 2, "
+            "\"userList\": {\"listType\": 1, \"nextID\": 3, \"entries\": [[0, \"jdoe\", \"john.doe\"], [2, \"amy\", \"amy.b\"]]}},\r\n"
+            "    {\"id\": 2, \"name\": \"PC-0003\"},\r\n"
+            "    {\"id\": 3, \"name\": \"PC-0004\", \"folderID\": 0, "
+            "\"userList\": {\"listType\": 3, \"nextID\": 1, \"entries\": [[0, \"S-1-5-21-1-2-3-1001\", \"kim\"]]}},\r\n"
+            "    {\"id\": 4, \"name\": \"PC-0005\", \"folderID\": 0, \"userList\": {\"listType\": 5, \"nextID\": 1, \"entries\": "
+            "[[0]]}},\r\n"
+            "    {\"id\": 5, \"name\": \"PC-0006\", \"userList\": {\"listType\": 4, \"nextID\": 4, \"entries\": "
+            "[[1, \"S-1-5-21-9-1\", \"S-1-5-21-9-2\"], {\"id\": 3, \"usernameFrom\": \"left over\", \"useSIDFrom\": true, "
+            "\"useSIDTo\": true, \"sidFrom\": \"S-1-5-21-9-3\", \"sidTo\": \"S-1-5-21-9-4\"}]}}\r\n  ],\r\n"));
+        QVERIFY(bytes.contains("\r\n      \"minFreeSpace\": 2048,\r\n"));
+        QVERIFY(bytes.contains("\r\n        \"AdminA\": {\"username\": \"migadmin\", \"domain\": \"NEWCORP\"},\r\n"));
         QVERIFY(!bytes.contains("lastStatus"));
         QVERIFY(!bytes.contains("password\""));
 
@@ -95,12 +183,54 @@ private Q_SLOTS:
         PasswordSealer sealer;
         QVERIFY(sealer.Derive(kPassphrase, cheap()));
         const QByteArray sealed = SettingsFileCodec::Encode(sample(), &sealer);
-        QCOMPARE(sealed.count("\"password\": \""), 15);
+        QCOMPARE(sealed.count(", \"password\": \""), 15);
         QVERIFY(sealed.contains("\"included\": true,\r\n    \"kdf\": {\r\n      \"algorithm\": \"argon2id13\",\r\n      \"salt\": \""));
-        QVERIFY(sealed.contains("\"opsLimit\": 1,\r\n      \"memLimit\": 8192\r\n"));
+        QVERIFY(
+            sealed.contains("\"opsLimit\": 1,\r\n      \"memLimit\": 8192\r\n    },\r\n    \"cipher\": \"xchacha20poly1305-ietf\",\r\n"));
         const auto decoded = SettingsFileCodec::Decode(sealed, kFile, kPassphrase);
         QCOMPARE(decoded.Sealing, sealer.parameters());
         QCOMPARE(decoded.Snapshot.Settings[1].account(AdminA).Password, QStringLiteral("Ldn-Pa55"));
+    }
+
+    void decodingGivesBackExactlyWhatWasEncoded_data()
+    {
+        QTest::addColumn<bool>("sealed");
+        QTest::addColumn<bool>("migrationState");
+        QTest::newRow("plain settings") << false << false;
+        QTest::newRow("sealed migration state") << true << true;
+    }
+
+    void decodingGivesBackExactlyWhatWasEncoded()
+    {
+        QFETCH(bool, sealed);
+        QFETCH(bool, migrationState);
+        DatabaseSnapshot snapshot = sample();
+        if (migrationState)
+            snapshot.LastStatus = QMap<int, QString> {{0, QStringLiteral("CL")}, {5, QStringLiteral("N\u00C4")}};
+        PasswordSealer sealer;
+        QVERIFY(sealer.Derive(kPassphrase, cheap()));
+        const QByteArray bytes = SettingsFileCodec::Encode(snapshot, sealed ? &sealer : nullptr);
+
+        const auto decoded = SettingsFileCodec::Decode(bytes, kFile, sealed ? kPassphrase : QString());
+        QVERIFY2(decoded.Result.ok(), qPrintable(decoded.Result.Message));
+        QStringList expected = describe(snapshot);
+        if (!sealed)
+            expected.replaceInStrings(QRegularExpression(QStringLiteral("/[^ ]+")), QStringLiteral("/"));
+        QCOMPARE(describe(decoded.Snapshot), expected);
+        QCOMPARE(decoded.Result.LastStatus, snapshot.LastStatus);
+        QCOMPARE(SettingsFileCodec::Encode(decoded.Snapshot, sealed ? &sealer : nullptr), bytes);
+
+        // What a script may do to the file: members in another order, members
+        // of its own, a byte-order mark, other white space.
+        QByteArray edited = bytes;
+        edited.replace("{\"id\": 2, \"name\": \"PC-0003\"}", "{\"note\": {\"x\": [1, {\"y\": null}]}, \"name\": \"PC-0003\", \"id\": 2}");
+        edited.replace("{\"listType\": 1, \"nextID\": 3, \"entries\": [[0, \"jdoe\", \"john.doe\"], [2, \"amy\", \"amy.b\"]]}",
+            "{\"entries\": [[2, \"amy\", \"amy.b\"], [0, \"jdoe\", \"john.doe\"]],\n\"nextID\": 3, \"listType\": 1}");
+        edited.replace("\"nextFolderID\": 3,", "\"extra\": [], \"nextFolderID\": 3,");
+        edited.prepend("\xEF\xBB\xBF");
+        const auto reordered = SettingsFileCodec::Decode(edited, kFile, sealed ? kPassphrase : QString());
+        QVERIFY2(reordered.Result.ok(), qPrintable(reordered.Result.Message));
+        QCOMPARE(describe(reordered.Snapshot), expected);
     }
 
     void sealedPasswordMovedToAnotherAccountDoesNotOpen()
@@ -154,9 +284,9 @@ private Q_SLOTS:
     void passwordsLeftOutSayingSo()
     {
         const QByteArray bytes = SettingsFileCodec::Encode(sample(), nullptr);
-        const QByteArray withClearText = replaced(bytes, "\"username\": \"migadmin\",",
-            "\"username\": \"migadmin\",\r\n          \"password\": \"S\xC3\xA9"
-            "cret-A1\",");
+        const QByteArray withClearText = replaced(bytes, "{\"username\": \"migadmin\", ",
+            "{\"username\": \"migadmin\", \"password\": \"S\xC3\xA9"
+            "cret-A1\", ");
         const auto decoded = SettingsFileCodec::Decode(withClearText, kFile, kPassphrase);
         QCOMPARE(decoded.Result.status, SettingsFileResult::Damaged);
         QVERIFY2(decoded.Result.Message.contains(
@@ -196,9 +326,11 @@ private Q_SLOTS:
                                              "The settings file \"/srv/jobs/Sales.vos.json\" has format version 18446744073709551615");
         QTest::newRow("version 0") << replaced(good, "\"version\": 1,", "\"version\": 0,") << int(SettingsFileResult::Damaged)
                                    << damaged + QStringLiteral("version must be a whole number, 1 or more.");
-        QTest::newRow("field missing") << replaced(good, "\"folderID\": 2,", "") << int(SettingsFileResult::Damaged)
-                                       << damaged + QStringLiteral("computers[0].folderID is missing.");
-        QTest::newRow("number as text") << replaced(good, "\"nextComputerID\": 4,", "\"nextComputerID\": \"4\",")
+        QTest::newRow("field missing") << replaced(good, "\"name\": \"PC-0001\", ", "") << int(SettingsFileResult::Damaged)
+                                       << damaged + QStringLiteral("computers[0].name is missing.");
+        QTest::newRow("field twice") << replaced(good, "\"name\": \"PC-0003\"", "\"name\": \"PC-0003\", \"name\": \"X\"")
+                                     << int(SettingsFileResult::Damaged) << damaged + QStringLiteral("computers[1].name is given twice.");
+        QTest::newRow("number as text") << replaced(good, "\"nextComputerID\": 6,", "\"nextComputerID\": \"6\",")
                                         << int(SettingsFileResult::Damaged)
                                         << damaged + QStringLiteral("nextComputerID must be a whole number.");
         QTest::newRow("fraction") << replaced(good, "\"minFreeSpace\": 2048,", "\"minFreeSpace\": 2048.5,")
@@ -210,22 +342,23 @@ private Q_SLOTS:
                 + QStringLiteral("settings[2].minFreeSpace must be a whole number from -2147483648 to 2147483647.");
         QTest::newRow("flag as number") << replaced(good, "\"valid\": false", "\"valid\": 0") << int(SettingsFileResult::Damaged)
                                         << damaged + QStringLiteral("settings[2].valid must be true or false.");
-        QTest::newRow("ID beyond next") << replaced(good, "\"nextComputerID\": 4,", "\"nextComputerID\": 3,")
+        QTest::newRow("ID beyond next") << replaced(good, "\"nextComputerID\": 6,", "\"nextComputerID\": 5,")
                                         << int(SettingsFileResult::Damaged)
-                                        << damaged + QStringLiteral("computers[2].id is 3, which is not below nextComputerID (3).");
-        QTest::newRow("ID twice") << replaced(
-            good, "\"id\": 2,\r\n      \"name\": \"PC-0003\"", "\"id\": 0,\r\n      \"name\": \"PC-0003\"")
+                                        << damaged + QStringLiteral("computers[4].id is 5, which is not below nextComputerID (5).");
+        QTest::newRow("ID twice") << replaced(good, "{\"id\": 2, \"name\": \"PC-0003\"", "{\"id\": 0, \"name\": \"PC-0003\"")
                                   << int(SettingsFileResult::Damaged)
                                   << damaged + QStringLiteral("computers[1]: computer 0 is listed twice.");
         QTest::newRow("unknown parent") << replaced(good, "\"parentID\": 0", "\"parentID\": 1") << int(SettingsFileResult::Damaged)
                                         << damaged + QStringLiteral("folder 2 has the parent 1, which is not among the folders.");
-        QTest::newRow("parent loop") << replaced(good, "\"parentID\": -1", "\"parentID\": 2") << int(SettingsFileResult::Damaged)
+        QTest::newRow("parent loop") << replaced(good, "\"name\": \"Sales\"}", "\"name\": \"Sales\", \"parentID\": 2}")
+                                     << int(SettingsFileResult::Damaged)
                                      << damaged + QStringLiteral("folder 0 is inside itself (its parents form a loop).");
         QTest::newRow("unknown folder") << replaced(good, "\"folderID\": 2,", "\"folderID\": 1,") << int(SettingsFileResult::Damaged)
                                         << damaged + QStringLiteral("computers[0] is in folder 1, which is not among the folders.");
         QTest::newRow("owner missing") << replaced(good, "\"associatedID\": 3,", "\"associatedID\": 1,") << int(SettingsFileResult::Damaged)
                                        << damaged + QStringLiteral("settings[2] belongs to computer 1, which is not among the computers.");
-        QTest::newRow("two records") << replaced(good, "\"associatedID\": 3,", "\"associatedID\": 2,\r\n      \"objectType\": \"F\",")
+        QTest::newRow("two records") << replaced(
+            good, "\"objectType\": \"C\",\r\n      \"associatedID\": 3,", "\"objectType\": \"F\",\r\n      \"associatedID\": 2,")
                                      << int(SettingsFileResult::Damaged)
                                      << damaged + QStringLiteral("settings[2] is a second settings record of F2.");
         QTest::newRow("global not first") << replaced(good, "\"objectType\": \"G\",", "\"objectType\": \"F\",")
@@ -238,12 +371,51 @@ private Q_SLOTS:
                 + QStringLiteral("settings[2].objectType must be \"F\" or \"C\" (only settings[0] is global).");
         QTest::newRow("list type") << replaced(good, "\"listType\": 3,", "\"listType\": 6,") << int(SettingsFileResult::Damaged)
                                    << damaged + QStringLiteral("computers[2].userList.listType must be -1 or 1 to 5.");
+        QTest::newRow("short entry cut") << replaced(good, "[0, \"jdoe\", \"john.doe\"]", "[0, \"jdoe\"]")
+                                         << int(SettingsFileResult::Damaged)
+                                         << damaged
+                + QStringLiteral("computers[0].userList.entries[0] must be a list of the ID and two texts.");
+        QTest::newRow("short entry nested") << replaced(good, "[0, \"jdoe\", \"john.doe\"]", "[0, [\"jdoe\"], \"john.doe\"]")
+                                            << int(SettingsFileResult::Damaged)
+                                            << damaged
+                + QStringLiteral("computers[0].userList.entries[0] must be a list of the ID and two texts.");
+        QTest::newRow("all users with names") << replaced(good, "\"entries\": [[0]]", "\"entries\": [[0, \"a\", \"b\"]]")
+                                              << int(SettingsFileResult::Damaged)
+                                              << damaged
+                + QStringLiteral("computers[3].userList.entries[0] must be a list of the ID alone.");
+        QTest::newRow("entry neither") << replaced(good, "[0, \"jdoe\", \"john.doe\"]", "\"jdoe\"") << int(SettingsFileResult::Damaged)
+                                       << damaged + QStringLiteral("computers[0].userList.entries[0] must be a list or a JSON object.");
+        QTest::newRow("entry twice") << replaced(good, "[2, \"amy\", \"amy.b\"]", "[0, \"amy\", \"amy.b\"]")
+                                     << int(SettingsFileResult::Damaged)
+                                     << damaged + QStringLiteral("computers[0].userList.entries[1]: entry 0 is listed twice.");
+        QTest::newRow("negative entry") << replaced(good, "[2, \"amy\", \"amy.b\"]", "[-2, \"amy\", \"amy.b\"]")
+                                        << int(SettingsFileResult::Damaged)
+                                        << damaged
+                + QStringLiteral("computers[0].userList.entries[1].id must be a whole number from 0 to 2147483647.");
+        QTest::newRow("full entry without ID") << replaced(good, "{\"id\": 3, \"usernameFrom\"", "{\"usernameFrom\"")
+                                               << int(SettingsFileResult::Damaged)
+                                               << damaged + QStringLiteral("computers[4].userList.entries[1].id is missing.");
+        QTest::newRow("entries without kind") << replaced(good, "{\"id\": 2, \"name\": \"PC-0003\"}",
+            "{\"id\": 2, \"name\": \"PC-0003\", \"userList\": {\"listType\": -1, \"nextID\": 1, \"entries\": [[0, \"a\", \"b\"]]}}")
+                                              << int(SettingsFileResult::Damaged)
+                                              << damaged
+                + QStringLiteral("computers[1].userList.listType is -1 (no entries) but the list has entries.");
+        QTest::newRow("kind without entries") << replaced(good, "\"entries\": [[0]]", "\"entries\": []") << int(SettingsFileResult::Damaged)
+                                              << damaged
+                + QStringLiteral("computers[3].userList.listType is 5 but the list has no entries.");
+        QTest::newRow("list not a list") << replaced(good, "\"entries\": [[0]]", "\"entries\": {}") << int(SettingsFileResult::Damaged)
+                                         << damaged + QStringLiteral("computers[3].userList.entries must be a list.");
+        QTest::newRow("name not text") << replaced(good, "\"name\": \"PC-0003\"", "\"name\": [\"PC-0003\"]")
+                                       << int(SettingsFileResult::Damaged) << damaged + QStringLiteral("computers[1].name must be text.");
+        QTest::newRow("computer not an object")
+            << replaced(good, "{\"id\": 2, \"name\": \"PC-0003\"}", "2") << int(SettingsFileResult::Damaged)
+            << damaged + QStringLiteral("computers[1] must be a JSON object.");
         QTest::newRow("entry beyond next") << replaced(good, "\"nextID\": 3,", "\"nextID\": 2,") << int(SettingsFileResult::Damaged)
                                            << damaged
                 + QStringLiteral("computers[0].userList.entries[1].id is 2, which is not below computers[0].userList.nextID (2).");
         QTest::newRow("huge user list") << replaced(good, "\"nextID\": 3,", "\"nextID\": 65537,") << int(SettingsFileResult::Damaged)
                                         << damaged + QStringLiteral("computers[0].userList.nextID must be a whole number from 0 to 65536.");
-        QTest::newRow("status in settings") << replaced(good, "\"folderID\": -1,", "\"folderID\": -1,\r\n      \"lastStatus\": \"CL\",")
+        QTest::newRow("status in settings") << replaced(good, "\"name\": \"PC-0003\"", "\"name\": \"PC-0003\", \"lastStatus\": \"CL\"")
                                             << int(SettingsFileResult::Damaged)
                                             << damaged
                 + QStringLiteral("computers[1].lastStatus is only allowed in a migration state file.");
