@@ -220,6 +220,10 @@ private Q_SLOTS:
         frmMain window;
         QCOMPARE(AppState::Get().CurrentJobName, QStringLiteral("Migration1"));
         QCOMPARE(window.windowTitle(), QStringLiteral("Varno-Osk - Profile Migration System: Migration1"));
+        // The engine wrapper made at load reports itself idle: the console may exit without a warning.
+        QVERIFY(window.engine());
+        QVERIFY(AppState::Get().MigrationIdle);
+        QVERIFY(!AppState::Get().MigrationRunning);
 
         // The job's results folder fills up; New Settings moves on to the next free name.
         QVERIFY(QDir().mkpath(m_logs->filePath(QStringLiteral("Migration1"))));

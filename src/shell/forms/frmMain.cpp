@@ -5,6 +5,7 @@
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
+#include "engine/QXEInterface.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
@@ -309,10 +310,7 @@ void frmMain::Form_Load()
         SettingsChange(false);
         AppState::Get().DatabaseChanged = false;
 
-        // Creating the engine wrapper reports "not running" through Running,
-        // which is what makes the console free to exit without a warning.
-        // Until the wrapper exists the window says so itself.
-        Running(false);
+        CreateEngineWrapper();
 
         WelcomePending = true;
         SetMainCaption();
@@ -528,6 +526,17 @@ void frmMain::mnuAbout_Click()
 
 // ---- running state and panel --------------------------------------------------
 
+void frmMain::CreateEngineWrapper()
+{
+    wintQXE.reset();
+    wintQXE = std::make_unique<QXEInterface>();
+    connect(wintQXE.get(), &QXEInterface::RunningChanged, this, &frmMain::Running);
+    // A new wrapper is idle; it says so before anyone listens, so the window
+    // takes it from here: this is what makes the console free to exit
+    // without a warning.
+    Running(false);
+}
+
 void frmMain::FrameVisibility()
 {
     const bool running = AppState::Get().MigrationRunning;
@@ -683,7 +692,11 @@ void frmMain::closeEvent(QCloseEvent *event)
     try {
         SaveWindowSettings();
     } catch (...) { }
-    // The engine wrapper in use is released here, before the window goes.
+    // The wrapper in use is released before the window goes; a fresh one
+    // stands in until the window itself is destroyed.
+    try {
+        CreateEngineWrapper();
+    } catch (...) { }
 
     event->accept();
 }

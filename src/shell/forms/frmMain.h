@@ -14,6 +14,7 @@ class QFrame;
 class QMenu;
 class QPushButton;
 class QSplitter;
+class QXEInterface;
 class SettingsFileController;
 class TreeCommands;
 struct SettingsFileResult;
@@ -77,6 +78,7 @@ public:
     TreeCommands &tree() const;
     ObjectSettingsPanel *objectSettings() const { return m_objectSettings; }
     SettingsFileController *settingsFiles() const { return m_settingsFiles.get(); }
+    QXEInterface *engine() const { return wintQXE.get(); }
     // The last status the engine reported for each computer, by ID; what
     // Save Migration State writes. The run fills it; a loaded migration
     // state brings it back.
@@ -105,6 +107,7 @@ private:
     void LoadWindowSettings();
     void SaveWindowSettings();
     void connectCommands();
+    void CreateEngineWrapper();
 
     // The settings-file prompt before New Settings, Load and exit; true: go on.
     bool PromptToSaveSettingsFile();
@@ -193,6 +196,8 @@ private:
     std::unique_ptr<ComputerDB> Database;
     std::unique_ptr<SettingsFileController> m_settingsFiles;
     QMap<int, QString> m_lastClientStatus;
+    // The engine wrapper, whose events the window handles during a run.
+    std::unique_ptr<QXEInterface> wintQXE;
     quint8 m_welcomeAction = 0;
     bool WelcomePending = false;
     bool m_shown = false;
