@@ -95,10 +95,13 @@ SettingsFileResult SettingsFile::Load(const QString &path, const QString &passph
         // by renaming, so a mapped file never changes under the reader.
         QByteArray bytes;
         const qint64 size = file.size();
-        if (uchar *mapped = size > 0 ? file.map(0, size) : nullptr)
+        if (uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
             bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size));
-        else if (file.unsetError(); true)
+        } else {
+            // Some files cannot be mapped (a pipe, some network shares): read them.
+            file.unsetError();
             bytes = file.readAll();
+        }
         if (file.error() != QFileDevice::NoError) {
             result = failure(SettingsFileResult::CannotRead,
                 QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));

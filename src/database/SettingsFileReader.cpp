@@ -478,6 +478,10 @@ void SettingsFileReader::open(bool isObject)
             child.node = parent.node == Node::Folders ? Node::Folder : parent.node == Node::Computers ? Node::Computer : Node::Setting;
             break;
         case Node::Entries:
+            // No list can hold more entries than it can hand out IDs; a
+            // hostile file must not make the reader keep millions of them.
+            if (m_entries.size() >= std::size_t(MaxUserListID))
+                damaged(QStringLiteral("%1 holds more than %2 entries").arg(here()).arg(MaxUserListID));
             child.node = isObject ? Node::EntryObject : Node::EntryList;
             m_entries.emplace_back();
             if (isObject)

@@ -403,6 +403,12 @@ private Q_SLOTS:
         QTest::newRow("kind without entries") << replaced(good, "\"entries\": [[0]]", "\"entries\": []") << int(SettingsFileResult::Damaged)
                                               << damaged
                 + QStringLiteral("computers[3].userList.listType is 5 but the list has no entries.");
+        QByteArray manyEntries = "\"entries\": [";
+        for (int i = 0; i < 65537; ++i)
+            manyEntries += "[0], ";
+        manyEntries.chop(2);
+        QTest::newRow("too many entries") << replaced(good, "\"entries\": [[0]]", manyEntries + "]") << int(SettingsFileResult::Damaged)
+                                          << damaged + QStringLiteral("computers[3].userList.entries holds more than 65536 entries.");
         QTest::newRow("list not a list") << replaced(good, "\"entries\": [[0]]", "\"entries\": {}") << int(SettingsFileResult::Damaged)
                                          << damaged + QStringLiteral("computers[3].userList.entries must be a list.");
         QTest::newRow("name not text") << replaced(good, "\"name\": \"PC-0003\"", "\"name\": [\"PC-0003\"]")
