@@ -1,40 +1,11 @@
 #include "engine/ClientConfig.h"
 #include "engine/modScramble.h"
 
+#include "support/VoProcess.h"
+
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-
-namespace {
-
-struct Run
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run vo(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(VO_EXECUTABLE), arguments);
-    if (!process.waitForStarted())
-        return {};
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    Run run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
-
-} // namespace
 
 class TestVoDescramble : public QObject
 {
@@ -59,7 +30,7 @@ private Q_SLOTS:
             values << QStringLiteral("value %1").arg(i);
         values[0] = ClientConfig::Version;
         const QString text = ClientConfig::Compose(values);
-        const Run run = vo({QStringLiteral("descramble"), write(QStringLiteral("varnoosk.cfg"), modScramble::Scramble(text))});
+        const VoRun run = vo({QStringLiteral("descramble"), write(QStringLiteral("varnoosk.cfg"), modScramble::Scramble(text))});
         QCOMPARE(run.status, 0);
         QCOMPARE(QString::fromUtf8(run.out), QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
         QVERIFY(run.err.isEmpty());
@@ -67,7 +38,7 @@ private Q_SLOTS:
 
     void refusesWhatIsNotScrambled()
     {
-        const Run run = vo({QStringLiteral("descramble"), write(QStringLiteral("plain.cfg"), "key=value\r\n")});
+        const VoRun run = vo({QStringLiteral("descramble"), write(QStringLiteral("plain.cfg"), "key=value\r\n")});
         QCOMPARE(run.status, 1);
         QVERIFY(run.out.isEmpty());
         QVERIFY(run.err.contains("not a scrambled configuration file"));
@@ -76,7 +47,7 @@ private Q_SLOTS:
     void missingFileAndUsage()
     {
         QCOMPARE(vo({QStringLiteral("descramble"), m_dir.filePath(QStringLiteral("none.cfg"))}).status, 1);
-        const Run bare = vo({QStringLiteral("descramble")});
+        const VoRun bare = vo({QStringLiteral("descramble")});
         QCOMPARE(bare.status, 1);
         QVERIFY(bare.err.startsWith("Usage: vo descramble FILE"));
         QCOMPARE(vo({QStringLiteral("descramble"), QStringLiteral("--help")}).status, 0);

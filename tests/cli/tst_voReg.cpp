@@ -2,6 +2,7 @@
 #include "common/modRegistry.h"
 
 #include "support/TestRegistry.h"
+#include "support/VoProcess.h"
 
 #include <QFile>
 #include <QProcess>
@@ -14,33 +15,6 @@ namespace {
 const QString kAppKey = QStringLiteral("HKCU\\Software\\Brindlewood\\Varno-Osk");
 const QByteArray kDone = "The operation completed successfully.\n";
 const QByteArray kNotFound = "ERROR: The system was unable to find the specified registry key or value.\n";
-
-struct Run
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run vo(const QStringList &arguments, const QByteArray &input = QByteArray())
-{
-    QProcess process;
-    process.start(QStringLiteral(VO_EXECUTABLE), arguments);
-    if (!process.waitForStarted())
-        return {};
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    Run run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
 
 QStringList reg(const QString &arguments)
 {
@@ -60,7 +34,7 @@ private:
 
     void add(const QString &arguments)
     {
-        const Run run = vo(reg(QStringLiteral("add ") + arguments + QStringLiteral(" /f")));
+        const VoRun run = vo(reg(QStringLiteral("add ") + arguments + QStringLiteral(" /f")));
         QVERIFY2(run.status == 0, run.err.constData());
         QCOMPARE(run.out, kDone);
     }
@@ -71,14 +45,12 @@ private Q_SLOTS:
 
     void addThenQueryByAnyPathSpelling()
     {
-        const Run added = vo({QStringLiteral("reg"), QStringLiteral("add"), kAppKey, QStringLiteral("/v"), QStringLiteral("ListenerPort"),
-                              QStringLiteral("/t"), QStringLiteral("REG_SZ"), QStringLiteral("/d"), QStringLiteral("7919"), QStringLiteral("/f")});
+        const VoRun added = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v ListenerPort /t REG_SZ /d 7919 /f")));
         QCOMPARE(added.status, 0);
         QCOMPARE(added.out, kDone);
         QCOMPARE(added.err, QByteArray());
 
-        const Run queried = vo({QStringLiteral("reg"), QStringLiteral("query"), QStringLiteral("hkcu\\software\\brindlewood\\varno-osk\\"),
-                                QStringLiteral("/v"), QStringLiteral("ListenerPort")});
+        const VoRun queried = vo(reg(QStringLiteral("query hkcu\\software\\brindlewood\\varno-osk\\ /v ListenerPort")));
         QCOMPARE(queried.status, 0);
         QCOMPARE(queried.out, QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n    ListenerPort    REG_SZ    7919\n\n"));
 
@@ -96,7 +68,7 @@ private Q_SLOTS:
         add(kAppKey + QStringLiteral("\\Import"));
         add(kAppKey + QStringLiteral("\\Engine"));
 
-        const Run run = vo(reg(QStringLiteral("query ") + kAppKey));
+        const VoRun run = vo(reg(QStringLiteral("query ") + kAppKey));
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out,
                  QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n"
@@ -129,7 +101,7 @@ private Q_SLOTS:
         QFETCH(QString, arguments);
         QFETCH(QByteArray, line);
         add(kAppKey + QLatin1Char(' ') + arguments);
-        const Run run = vo(reg(QStringLiteral("query ") + kAppKey));
+        const VoRun run = vo(reg(QStringLiteral("query ") + kAppKey));
         QVERIFY2(run.out.contains(line), run.out.constData());
     }
 
@@ -144,7 +116,7 @@ private Q_SLOTS:
     void unsetDefaultValueIsShownAsNotSet()
     {
         add(kAppKey);
-        const Run run = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /ve")));
+        const VoRun run = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /ve")));
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.contains("    (Default)    REG_SZ    (value not set)\n"));
     }
@@ -155,14 +127,14 @@ private Q_SLOTS:
         add(kAppKey + QStringLiteral("\\Sub /v Port /d 2"));
         add(kAppKey + QStringLiteral("\\Sub\\Empty"));
 
-        const Run all = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /s")));
+        const VoRun all = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /s")));
         QCOMPARE(all.status, 0);
         QCOMPARE(all.out,
                  QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n    Port    REG_SZ    1\n\n"
                             "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Sub\n    Port    REG_SZ    2\n\n"
                             "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Sub\\Empty\n\n"));
 
-        const Run search = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /v port /s")));
+        const VoRun search = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /v port /s")));
         QCOMPARE(search.status, 0);
         QVERIFY(search.out.endsWith("End of search: 2 match(es) found.\n"));
     }
@@ -201,7 +173,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, error);
-        const Run run = vo(arguments);
+        const VoRun run = vo(arguments);
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.startsWith(error), run.err.constData());
         QCOMPARE(run.out, QByteArray());
@@ -214,7 +186,7 @@ private Q_SLOTS:
         file.write("not a registry\n");
         file.close();
 
-        const Run run = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v A /d 1 /f")));
+        const VoRun run = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v A /d 1 /f")));
         QCOMPARE(run.status, 1);
         QVERIFY(run.err.startsWith("ERROR: The registry store \""));
         QVERIFY(run.err.contains(m_registry->path().toLocal8Bit()));
@@ -236,7 +208,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, words);
-        const Run run = vo(arguments);
+        const VoRun run = vo(arguments);
         QCOMPARE(run.status, 0);
         QVERIFY2(run.out.contains(words), run.out.constData());
     }
@@ -257,7 +229,7 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         add(kAppKey + QStringLiteral(" /v Job /d old"));
 
-        const Run run = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v Job /d new")), answer);
+        const VoRun run = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v Job /d new")), answer);
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.startsWith("Value Job exists, overwrite(Yes/No)? "));
         QCOMPARE(modRegistry::GetSettingString(kAppKey, QStringLiteral("Job")), expected);
@@ -270,7 +242,7 @@ private Q_SLOTS:
         add(kAppKey + QStringLiteral(" /v C /d 3"));
         add(kAppKey + QStringLiteral("\\Sub /v D /d 4"));
 
-        Run run = vo(reg(QStringLiteral("delete ") + kAppKey + QStringLiteral(" /v A")), "y\n");
+        VoRun run = vo(reg(QStringLiteral("delete ") + kAppKey + QStringLiteral(" /v A")), "y\n");
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out, QByteArray("Delete the registry value A (Yes/No)? ") + kDone);
         QCOMPARE(vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /v A"))).status, 1);
@@ -313,7 +285,7 @@ private Q_SLOTS:
             QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
         }
 
-        const Run run = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /s")));
+        const VoRun run = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /s")));
         QCOMPARE(run.status, 0);
         for (int i = 0; i < writers; ++i)
             QVERIFY(run.out.contains(QStringLiteral("    Value%1    REG_DWORD    0x%2\n").arg(i).arg(i, 0, 16).toLatin1()));

@@ -1,42 +1,16 @@
 #include "database/ComputerDB.h"
 #include "database/SettingsFile.h"
 
+#include "support/VoProcess.h"
 #include "support/RecordingPresenter.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 const QString kPassphrase = QStringLiteral("blue  whale ");
-
-struct Run
-{
-    int status = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-Run vo(const QStringList &arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(VO_EXECUTABLE), arguments);
-    if (!process.waitForStarted())
-        return {};
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-        return {};
-    }
-    Run run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
-}
 
 QStringList tree(const QString &file, const QStringList &more = {})
 {
@@ -97,7 +71,7 @@ private Q_SLOTS:
 
     void printsTheTreeAsTheConsoleShowsIt()
     {
-        const Run run = vo(tree(m_plain));
+        const VoRun run = vo(tree(m_plain));
         QCOMPARE(run.err, QByteArray());
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out,
@@ -116,16 +90,16 @@ private Q_SLOTS:
     void sealedFileNeedsItsPassphrase()
     {
         const QString right = write(QStringLiteral("right.txt"), kPassphrase.toUtf8() + "\r\nsecond line\n");
-        const Run opened = vo(tree(m_sealed, {QStringLiteral("--passphrase-file"), right}));
+        const VoRun opened = vo(tree(m_sealed, {QStringLiteral("--passphrase-file"), right}));
         QCOMPARE(opened.status, 0);
         QCOMPARE(opened.out, vo(tree(m_plain)).out);
 
-        const Run without = vo(tree(m_sealed));
+        const VoRun without = vo(tree(m_sealed));
         QCOMPARE(without.status, 1);
         QVERIFY2(without.err.contains("are sealed with a passphrase"), without.err.constData());
 
         const QString wrong = write(QStringLiteral("wrong.txt"), "blue whale\n");
-        const Run refused = vo(tree(m_sealed, {QStringLiteral("--passphrase-file=") + wrong}));
+        const VoRun refused = vo(tree(m_sealed, {QStringLiteral("--passphrase-file=") + wrong}));
         QCOMPARE(refused.status, 1);
         QCOMPARE(refused.out, QByteArray());
         QCOMPARE(refused.err, "ERROR: The passphrase for the settings file \"" + m_sealed.toUtf8() + "\" is wrong; nothing was loaded.\n");
@@ -164,7 +138,7 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, error);
-        const Run run = vo(arguments);
+        const VoRun run = vo(arguments);
         QCOMPARE(run.status, 1);
         QCOMPARE(run.out, QByteArray());
         QVERIFY2(run.err.startsWith(error), run.err.constData());
@@ -172,7 +146,7 @@ private Q_SLOTS:
 
     void helpIsAvailable()
     {
-        const Run run = vo({QStringLiteral("tree"), QStringLiteral("--help")});
+        const VoRun run = vo({QStringLiteral("tree"), QStringLiteral("--help")});
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.startsWith("Usage: vo tree FILE [--passphrase-file F]\n"));
         QVERIFY(vo({QStringLiteral("--help")}).out.contains("  tree       print the computer tree of a settings file\n"));
