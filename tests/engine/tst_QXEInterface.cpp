@@ -193,7 +193,7 @@ private Q_SLOTS:
 
     void configFilesReadBackKeyByKey()
     {
-        // Random values of every code the file can carry, in every column, over many seeds.
+        // Random values of every code the file can carry, in every column, over many random streams.
         QRandomGenerator rng(99);
         auto randomValue = [&rng] {
             QString text;
@@ -207,7 +207,7 @@ private Q_SLOTS:
             }
             return text;
         };
-        for (quint32 seed = 1; seed <= 40; ++seed) {
+        for (quint32 stream = 1; stream <= 40; ++stream) {
             FakeExport job;
             job.computers = {{0, QStringLiteral("PC1")}, {1, QStringLiteral("PC2")}};
             QStringList expected;
@@ -223,7 +223,7 @@ private Q_SLOTS:
                     clients.Cell(col, 1) = randomValue();
                 for (int col = 1; col <= 24; ++col)
                     settings.Cell(col, 1) = randomValue();
-                auto rng2 = std::make_shared<QRandomGenerator>(seed);
+                auto rng2 = std::make_shared<QRandomGenerator>(stream);
                 m_qxe->SetRandomSource([rng2] { return rng2->generateDouble(); });
                 clients.Cell(10, 1) = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), m_qxe->CreateConfigFile(1)})};
                 auto c = [&](int col) { return clients.Text(col, 1); };
