@@ -184,8 +184,6 @@ private Q_SLOTS:
         QVERIFY(progress.starts.isEmpty());
         db.UnlinkTreeView();
         QVERIFY(!db.IsLinked());
-        QCOMPARE(db.ComputerIcon(), 24);
-        QCOMPARE(db.FolderIcon(), 3);
     }
 
     void progressAdvancesAboutTwentyTimes()
