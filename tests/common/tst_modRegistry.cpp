@@ -114,13 +114,6 @@ private Q_SLOTS:
         QCOMPARE(parsedSubKey, subKey);
     }
 
-    void shortAndLongPathsNameTheSameKey()
-    {
-        QVERIFY(SaveSettingString(QStringLiteral("hkcu\\Software\\Brindlewood\\varno-osk\\"), QStringLiteral("LogPath"), QStringLiteral("/srv/log")));
-        QCOMPARE(GetSettingString(QStringLiteral("HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk"), QStringLiteral("logpath")),
-                 QStringLiteral("/srv/log"));
-    }
-
     void namesMatchWithoutCaseBeyondAscii()
     {
         RegKey key = Reg::NoKey;
