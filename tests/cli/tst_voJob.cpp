@@ -355,6 +355,15 @@ private Q_SLOTS:
         QVERIFY2(run.err.contains("broken.txt") && run.err.contains("line 1"), qPrintable(run.err));
     }
 
+    void engineFailureEndsTheRun()
+    {
+        const QString failing = profile("engine-error.txt", "step_ms = 0\nengine_error = 5000007\nengine_error_after = 3\n");
+        const Run run = vo({"run", job("engine.vos.json"), "--profile", failing, "--job", "EngineError"});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.startsWith("ERROR: Error in whnHandler.LoadGeneralTransferorSettings.  "), qPrintable(run.err));
+        QVERIFY(!run.out.contains("Processing complete."));
+    }
+
     // Ctrl-C once: the computers not yet started end canceled, the others
     // run to their end; twice: those are aborted.
     void interruptCancelsThenAborts_data()
