@@ -90,18 +90,10 @@ SettingsFileResult SettingsFile::Load(const QString &path, const QString &passph
                 QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));
             return;
         }
-        // Mapped rather than read: the text of a large database need not be
-        // copied into memory of its own. The console replaces settings files
-        // by renaming, so a mapped file never changes under the reader.
-        QByteArray bytes;
-        const qint64 size = file.size();
-        if (uchar *mapped = size > 0 ? file.map(0, size) : nullptr) {
-            bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size));
-        } else {
-            // Some files cannot be mapped (a pipe, some network shares): read them.
-            file.unsetError();
-            bytes = file.readAll();
-        }
+        // Read, not mapped: another program may truncate or rewrite the file
+        // while it loads (a copy tool, a sync client), and a mapped file that
+        // shrinks kills the reader with SIGBUS instead of giving a message.
+        const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) {
             result = failure(SettingsFileResult::CannotRead,
                 QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));
