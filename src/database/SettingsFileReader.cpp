@@ -789,10 +789,10 @@ void SettingsFileReader::value(const Scalar &scalar)
     frame.field = -1;
     if (field < 0)
         return;
-    const Field &spec = fieldsOf(frame.node).fields[field];
-    if (spec.type == Type::Object || spec.type == Type::List)
-        damaged(QStringLiteral("%1 %2").arg(fieldPath(spec.name), mustBe(spec.type)));
-    const char *name = spec.name;
+    const Field &shape = fieldsOf(frame.node).fields[field];
+    if (shape.type == Type::Object || shape.type == Type::List)
+        damaged(QStringLiteral("%1 %2").arg(fieldPath(shape.name), mustBe(shape.type)));
+    const char *name = shape.name;
 
     switch (frame.node) {
     case Node::Top:
