@@ -28,6 +28,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QTimer>
@@ -262,10 +263,17 @@ void frmMain::createPanes()
     fmObjectSettings->setFrameShape(QFrame::StyledPanel);
     auto *settings = new QVBoxLayout(fmObjectSettings);
     settings->setContentsMargins(0, 0, 0, 0);
-    m_objectSettings = new ObjectSettingsPanel(fmObjectSettings);
+    // The window may be as small as its minimum size guard; the panel then
+    // scrolls instead of being cut off.
+    auto *settingsScroll = new QScrollArea(fmObjectSettings);
+    settingsScroll->setObjectName(QStringLiteral("scrObjectSettings"));
+    settingsScroll->setFrameShape(QFrame::NoFrame);
+    settingsScroll->setWidgetResizable(true);
+    m_objectSettings = new ObjectSettingsPanel(settingsScroll);
     m_objectSettings->setDatabase(Database.get());
     m_objectSettings->setIconProvider([this](int imageNumber) { return tvMain->icons().icon(imageNumber); });
-    settings->addWidget(m_objectSettings, 1);
+    settingsScroll->setWidget(m_objectSettings);
+    settings->addWidget(settingsScroll, 1);
     rightLayout->addWidget(fmObjectSettings, 1);
 
     fmProgressLog = new QFrame(right);
