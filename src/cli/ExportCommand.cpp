@@ -113,11 +113,6 @@ void dumpArray(QTextStream &out, const char *title, const JobArray &array, const
     }
 }
 
-QString storedText(const QString &name)
-{
-    return modRegistry::GetSettingString(AppState::Get().AppKeyPath, name);
-}
-
 } // namespace
 
 ExportCommand::ExportCommand(QTextStream &out, QTextStream &err)
@@ -199,9 +194,9 @@ int ExportCommand::run(const QStringList &arguments)
     if (file.has(listener) && !modFormat::IsValidIPAddress(address))
         return failure(QStringLiteral("\"%1\" is not a dotted IPv4 address.").arg(address));
     if (!file.has(listener)) {
-        address = storedText(QStringLiteral("ConsoleIP"));
+        address = JobFile::storedSetting(QStringLiteral("ConsoleIP"));
         if (!modFormat::IsValidIPAddress(address))
-            address = storedText(QStringLiteral("ListenerIP"));
+            address = JobFile::storedSetting(QStringLiteral("ListenerIP"));
         if (!modFormat::IsValidIPAddress(address))
             address = QStringLiteral("127.0.0.1");
     }
@@ -212,7 +207,7 @@ int ExportCommand::run(const QStringList &arguments)
         if (!numeric || portNumber < 1 || portNumber > 65535)
             return failure(QStringLiteral("\"%1\" is not a port number from 1 to 65535.").arg(file.value(port)));
     } else {
-        const int stored = storedText(QStringLiteral("ListenerPort")).toInt(&numeric);
+        const int stored = JobFile::storedSetting(QStringLiteral("ListenerPort")).toInt(&numeric);
         if (numeric && stored >= 1 && stored <= 65535)
             portNumber = stored;
     }

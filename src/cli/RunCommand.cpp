@@ -97,11 +97,6 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
-QString storedText(const QString &name)
-{
-    return modRegistry::GetSettingString(AppState::Get().AppKeyPath, name);
-}
-
 } // namespace
 
 RunCommand::RunCommand(QTextStream &out, QTextStream &err)
@@ -170,7 +165,7 @@ int RunCommand::run(const QStringList &arguments)
     if (file.has(listenerOption) && !modFormat::IsValidIPAddress(listener))
         return failure(QStringLiteral("\"%1\" is not a dotted IPv4 address.").arg(listener));
     if (!file.has(listenerOption)) {
-        listener = storedText(QStringLiteral("ListenerIP"));
+        listener = JobFile::storedSetting(QStringLiteral("ListenerIP"));
         if (!modFormat::IsValidIPAddress(listener))
             listener = QStringLiteral("127.0.0.1");
     }
