@@ -14,14 +14,14 @@ constexpr std::array<char16_t, 32> kHighControls = {
 
 } // namespace
 
-bool SameText(const QString &a, const QString &b)
+bool SameText(QAnyStringView a, QAnyStringView b)
 {
-    return CompareText(a, b) == 0;
+    return QAnyStringView::compare(a, b, Qt::CaseInsensitive) == 0;
 }
 
-int CompareText(const QString &a, const QString &b)
+int CompareText(QStringView a, QStringView b)
 {
-    return QString::compare(a, b, Qt::CaseInsensitive);
+    return a.compare(b, Qt::CaseInsensitive);
 }
 
 int AnsiCode(QChar c)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QString>
 
 // Text rules shared by the whole console.
@@ -7,9 +8,9 @@ namespace modText {
 
 // Names are compared as an administrator reads them: "ÄRGER" and "ärger"
 // are the same name.
-bool SameText(const QString &a, const QString &b);
+bool SameText(QAnyStringView a, QAnyStringView b);
 // <0, 0, >0 like strcmp, without regard to case.
-int CompareText(const QString &a, const QString &b);
+int CompareText(QStringView a, QStringView b);
 
 // The character's code in the Windows ANSI code page (Windows-1252), the
 // code page the clients and the engine read; -1 when it has none there.

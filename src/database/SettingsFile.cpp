@@ -93,14 +93,7 @@ SettingsFileResult SettingsFile::Load(const QString &path, const QString &passph
         // Read, not mapped: another program may truncate or rewrite the file
         // while it loads (a copy tool, a sync client), and a mapped file that
         // shrinks kills the reader with SIGBUS instead of giving a message.
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            result = failure(SettingsFileResult::CannotRead,
-                QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), file.errorString()));
-            return;
-        }
-
-        SettingsFileCodec::Decoded decoded = SettingsFileCodec::Decode(bytes, path, passphrase);
+        SettingsFileCodec::Decoded decoded = SettingsFileCodec::Decode(file, path, passphrase);
         if (!decoded.Result.ok()) {
             result = decoded.Result;
             return;

@@ -1,7 +1,9 @@
 #include "database/SettingsFileCodec.h"
 
+#include "database/PieceReader.h"
 #include "database/SettingsFileReader.h"
 
+#include <QBuffer>
 #include <QDir>
 
 #include <algorithm>
@@ -76,13 +78,15 @@ public:
         m_out.append(digits, std::size_t(end - digits));
     }
     void flag(bool value) { m_out.append(value ? "true" : "false"); }
-    void text(std::string_view latin1)
+    // ASCII or UTF-8, byte for byte.
+    void text(std::string_view bytes)
     {
         m_out.push_back('"');
-        for (char c : latin1)
+        for (char c : bytes)
             escaped(c);
         m_out.push_back('"');
     }
+    void text(QUtf8StringView utf8) { text(std::string_view(utf8.data(), std::size_t(utf8.size()))); }
     // UTF-8 as it is, not as \u escapes; quotes, backslashes and control
     // characters escaped as JSON requires.
     void text(QStringView value)
@@ -150,7 +154,7 @@ private:
 
 // The short form of an entry holds only what its list's kind uses; an entry
 // with anything else set is written in full, so nothing is lost.
-bool fitsShortForm(const MigrationUsers &entry, int listType)
+bool fitsShortForm(const MigrationUserView &entry, int listType)
 {
     switch (listType) {
     case ListUserToUser:
@@ -162,19 +166,20 @@ bool fitsShortForm(const MigrationUsers &entry, int listType)
     case ListSIDToSID:
         return entry.UseSIDFrom && entry.UseSIDTo && entry.UsernameFrom.isEmpty() && entry.UsernameTo.isEmpty();
     case ListAllUsers:
-        return entry.UsernameFrom == AllUsersName && entry.UsernameTo == AllUsersName && !entry.UseSIDFrom && !entry.UseSIDTo
+        return entry.UsernameFrom == QUtf8StringView("*ALL") && entry.UsernameTo == QUtf8StringView("*ALL") && !entry.UseSIDFrom
+            && !entry.UseSIDTo
             && entry.SIDFrom.isEmpty() && entry.SIDTo.isEmpty();
     default:
         return false;
     }
 }
 
-void writeEntry(JsonText &out, int id, const MigrationUsers &entry, int listType)
+void writeEntry(JsonText &out, int id, const MigrationUserView &entry, int listType)
 {
     if (!fitsShortForm(entry, listType)) {
         out.raw("{\"id\": ");
         out.number(id);
-        auto textField = [&](std::string_view name, const QString &value) {
+        auto textField = [&](std::string_view name, QUtf8StringView value) {
             if (value.isEmpty())
                 return;
             out.raw(", ");
@@ -237,7 +242,7 @@ void writeComputer(JsonText &out, const DatabaseSnapshot::Computer &computer, co
         out.raw(", \"entries\": [");
         bool first = true;
         for (int id = 0; id < nextID; ++id) {
-            const MigrationUsers *entry = users.GetUser(id);
+            const std::optional<MigrationUserView> entry = users.ViewUser(id);
             if (!entry)
                 continue;
             out.raw(first ? "" : ", ");
@@ -305,14 +310,52 @@ void writeSettings(JsonText &out, const GlobalSettings &record, const PasswordSe
     out.raw("}");
 }
 
-// 1-based line and column of the byte at `offset` (0-based).
-std::pair<qsizetype, qsizetype> lineAndColumn(const QByteArray &bytes, qsizetype offset)
+// 1-based line and column of the byte at `offset` (0-based) of the device,
+// read again from its start.
+std::pair<qint64, qint64> lineAndColumn(QIODevice &device, qint64 offset)
 {
-    offset = std::clamp<qsizetype>(offset, 0, bytes.size());
-    const QByteArrayView before(bytes.constData(), offset);
-    const qsizetype line = before.count('\n') + 1;
-    const qsizetype column = offset - (before.lastIndexOf('\n') + 1) + 1;
-    return {line, column};
+    qint64 line = 1;
+    qint64 lineStart = 0;
+    qint64 position = 0;
+    if (!device.reset())
+        return {line, offset + 1};
+    PieceReader pieces(device);
+    for (; !pieces.AtEnd() && position < offset; ++position) {
+        if (pieces.Take() == '\n') {
+            ++line;
+            lineStart = position + 1;
+        }
+    }
+    return {line, std::max<qint64>(offset, 0) - lineStart + 1};
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The first byte of the text after a UTF-8 byte order mark and blanks; -1
+// when there is none, -2 when reading failed. The device is back at its
+// start afterwards.
+int firstSignificantByte(QIODevice &device)
+{
+    int found = -1;
+    if (device.peek(3) == "\xEF\xBB\xBF")
+        device.skip(3);
+    {
+        PieceReader pieces(device);
+        while (!pieces.AtEnd()) {
+            const char c = pieces.Take();
+            if (!isBlank(c)) {
+                found = static_cast<unsigned char>(c);
+                break;
+            }
+        }
+        if (pieces.Failed())
+            found = -2;
+    }
+    device.reset();
+    return found;
 }
 
 } // namespace
@@ -451,6 +494,14 @@ bool SettingsFileCodec::Encode(const DatabaseSnapshot &snapshot, const PasswordS
 
 SettingsFileCodec::Decoded SettingsFileCodec::Decode(const QByteArray &bytes, const QString &fileName, const QString &passphrase)
 {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return Decode(buffer, fileName, passphrase);
+}
+
+SettingsFileCodec::Decoded SettingsFileCodec::Decode(QIODevice &device, const QString &fileName, const QString &passphrase)
+{
     Decoded decoded;
     SettingsFileResult &result = decoded.Result;
     const QString file = quoted(fileName);
@@ -459,21 +510,27 @@ SettingsFileCodec::Decoded SettingsFileCodec::Decode(const QByteArray &bytes, co
         result.Message = message;
         return decoded;
     };
+    auto cannotRead = [&] {
+        return refuse(SettingsFileResult::CannotRead,
+            QStringLiteral("The settings file %1 cannot be read: %2.").arg(file, device.errorString()));
+    };
 
-    QByteArrayView body(bytes);
-    if (body.startsWith("\xEF\xBB\xBF"))
-        body = body.sliced(3);
-    body = body.trimmed();
-    if (body.isEmpty())
+    const qint64 size = device.size();
+    const int first = firstSignificantByte(device);
+    if (first == -2)
+        return cannotRead();
+    if (first < 0)
         return refuse(SettingsFileResult::Truncated, QStringLiteral("The settings file %1 is empty.").arg(file));
-    if (body.front() != '{')
+    if (first != '{')
         return refuse(SettingsFileResult::NotSettingsFile, QStringLiteral("The file %1 is not a Varno-Osk settings file.").arg(file));
 
     SettingsFileReader reader;
-    if (!reader.Parse(bytes)) {
+    if (!reader.Parse(device)) {
+        if (reader.ReadFailed())
+            return cannotRead();
         const qsizetype offset = reader.SyntaxOffset();
-        const auto [line, column] = lineAndColumn(bytes, offset);
-        if (offset >= bytes.size())
+        const auto [line, column] = lineAndColumn(device, offset);
+        if (offset >= size)
             return refuse(SettingsFileResult::Truncated,
                 QStringLiteral("The settings file %1 is truncated: its data breaks off at line %2, column %3.")
                     .arg(file)

@@ -5,6 +5,7 @@
 #include "database/SettingsFileResult.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
 
 #include <functional>
@@ -47,4 +48,7 @@ public:
 
     // `fileName` is only used in messages.
     static Decoded Decode(const QByteArray &bytes, const QString &fileName, const QString &passphrase);
+    // The text of an open, seekable device (a file), read a piece at a
+    // time: a large file never stands in memory whole.
+    static Decoded Decode(QIODevice &device, const QString &fileName, const QString &passphrase);
 };

@@ -1,9 +1,12 @@
 #include "database/SettingsFileReader.h"
 
+#include "database/PieceReader.h"
 #include "database/SettingsFileCodec.h"
 
-#include <QRegularExpression>
 #include <QSet>
+
+#include <rapidjson/error/en.h>
+#include <rapidjson/reader.h>
 
 #include <algorithm>
 #include <array>
@@ -42,7 +45,7 @@ struct SettingsFileReader::Scalar
     bool flag = false;
     qint64 number = 0;
     quint64 unsignedNumber = 0;
-    const std::string *text = nullptr;
+    std::string_view text = {};
 };
 
 namespace {
@@ -220,14 +223,17 @@ struct Problem
     throw Problem {detail};
 }
 
-// What nlohmann says after its own position prefix, e.g. "syntax error while parsing object - unexpected '}'".
-QString parseErrorDetail(const char *what)
+// RapidJSON's sentence for a syntax error, as the part of ours in brackets:
+// "Missing a comma or '}' after an object member." becomes "missing a comma
+// or '}' after an object member".
+QString parseErrorDetail(rapidjson::ParseErrorCode code)
 {
-    static const QRegularExpression prefix(QStringLiteral("^.*?column \\d+: "));
-    static const QRegularExpression tag(QStringLiteral("^\\[json\\.exception\\.[a-z_]+\\.\\d+\\] "));
-    QString detail = QString::fromUtf8(what);
-    detail.remove(prefix);
-    return detail.remove(tag);
+    QString detail = QString::fromUtf8(rapidjson::GetParseError_En(code));
+    if (detail.endsWith(QLatin1Char('.')))
+        detail.chop(1);
+    if (!detail.isEmpty())
+        detail[0] = detail[0].toLower();
+    return detail;
 }
 
 QByteArray decodeBase64(const QByteArray &text, qsizetype size, const QString &path)
@@ -276,11 +282,34 @@ template<typename Item> void checkIDs(QList<Item> &items, int next, const QStrin
 
 // ---------------------------------------------------------------- parsing
 
-bool SettingsFileReader::Parse(const QByteArray &bytes)
+bool SettingsFileReader::Parse(QIODevice &device)
 {
     m_stack.reserve(8);
-    m_size = bytes.size();
-    return Json::sax_parse(bytes.constData(), bytes.constData() + bytes.size(), this);
+    // The parser knows no byte order mark; offsets still count it.
+    const qint64 start = device.peek(3) == "\xEF\xBB\xBF" ? 3 : 0;
+    device.skip(start);
+    m_size = device.bytesAvailable();
+    PieceReader pieces(device);
+    // Iterative: a file of a million nested lists must not use up the stack.
+    rapidjson::Reader parser;
+    const rapidjson::ParseResult result
+        = parser.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(pieces, *this);
+    m_readFailed = pieces.Failed();
+    if (m_readFailed)
+        return false;
+    if (result.IsError()) {
+        m_syntaxOffset = qsizetype(start + qint64(result.Offset()));
+        m_syntaxDetail = parseErrorDetail(result.Code());
+        return false;
+    }
+    // The parser takes a zero byte for the end of the text; any byte after
+    // it is text that is not JSON.
+    if (!pieces.AtEnd()) {
+        m_syntaxOffset = qsizetype(start + qint64(pieces.Tell()));
+        m_syntaxDetail = parseErrorDetail(rapidjson::kParseErrorDocumentRootNotSingular);
+        return false;
+    }
+    return true;
 }
 
 template<typename Body> bool SettingsFileReader::guarded(Body body)
@@ -296,19 +325,19 @@ template<typename Body> bool SettingsFileReader::guarded(Body body)
     return true;
 }
 
-bool SettingsFileReader::null()
+bool SettingsFileReader::Null()
 {
     return guarded([&] { value(Scalar {Scalar::Null}); });
 }
 
-bool SettingsFileReader::boolean(bool flag)
+bool SettingsFileReader::Bool(bool flag)
 {
     Scalar scalar {Scalar::Flag};
     scalar.flag = flag;
     return guarded([&] { value(scalar); });
 }
 
-bool SettingsFileReader::number_integer(Json::number_integer_t number)
+bool SettingsFileReader::Int64(std::int64_t number)
 {
     Scalar scalar {Scalar::Signed};
     scalar.number = number;
@@ -317,7 +346,7 @@ bool SettingsFileReader::number_integer(Json::number_integer_t number)
     return guarded([&] { value(scalar); });
 }
 
-bool SettingsFileReader::number_unsigned(Json::number_unsigned_t number)
+bool SettingsFileReader::Uint64(std::uint64_t number)
 {
     Scalar scalar {Scalar::Unsigned};
     scalar.unsignedNumber = number;
@@ -326,52 +355,47 @@ bool SettingsFileReader::number_unsigned(Json::number_unsigned_t number)
     return guarded([&] { value(scalar); });
 }
 
-bool SettingsFileReader::number_float(Json::number_float_t, const Json::string_t &)
+bool SettingsFileReader::Double(double)
 {
     return guarded([&] { value(Scalar {Scalar::Fraction}); });
 }
 
-bool SettingsFileReader::string(Json::string_t &text)
+bool SettingsFileReader::String(const char *text, unsigned length, bool)
 {
     Scalar scalar {Scalar::Text};
-    scalar.text = &text;
+    scalar.text = std::string_view(text, length);
     if (m_depth == 1 && m_topKey == "format")
-        m_format = text;
+        m_format = std::string(scalar.text);
     return guarded([&] { value(scalar); });
 }
 
-bool SettingsFileReader::binary(Json::binary_t &)
-{
-    // Only binary formats have binary values; JSON text never gets here.
-    return true;
-}
-
-bool SettingsFileReader::start_object(std::size_t)
+bool SettingsFileReader::StartObject()
 {
     ++m_depth;
     return guarded([&] { open(true); });
 }
 
-bool SettingsFileReader::start_array(std::size_t)
+bool SettingsFileReader::StartArray()
 {
     ++m_depth;
     return guarded([&] { open(false); });
 }
 
-bool SettingsFileReader::end_object()
+bool SettingsFileReader::EndObject(unsigned)
 {
     --m_depth;
     return guarded([&] { close(); });
 }
 
-bool SettingsFileReader::end_array()
+bool SettingsFileReader::EndArray(unsigned)
 {
     --m_depth;
     return guarded([&] { close(); });
 }
 
-bool SettingsFileReader::key(Json::string_t &name)
+bool SettingsFileReader::Key(const char *text, unsigned length, bool)
 {
+    const std::string_view name(text, length);
     if (m_depth == 1) {
         m_topKey = name;
         // A second "format" or "version" must not leave the first one's value standing.
@@ -381,15 +405,6 @@ bool SettingsFileReader::key(Json::string_t &name)
             m_version = {Version::Other, 0, 0};
     }
     return guarded([&] { member(name); });
-}
-
-bool SettingsFileReader::parse_error(std::size_t position, const std::string &, const nlohmann::detail::exception &error)
-{
-    // nlohmann counts the byte it stumbled on from 1; at the end of the
-    // data that is one past the last byte.
-    m_syntaxOffset = static_cast<qsizetype>(position) - 1;
-    m_syntaxDetail = parseErrorDetail(error.what());
-    return false;
 }
 
 // ---------------------------------------------------------------- structure
@@ -434,7 +449,7 @@ void SettingsFileReader::requireFields(const Frame &frame, std::uint32_t require
     }
 }
 
-void SettingsFileReader::member(const std::string &name)
+void SettingsFileReader::member(std::string_view name)
 {
     if (m_skipDepth > 0)
         return;
@@ -545,6 +560,7 @@ void SettingsFileReader::open(bool isObject)
         break;
     case Node::UserList:
         m_entries.clear();
+        m_entryText.clear();
         m_listType = ListNone;
         m_listNextID = 0;
         break;
@@ -661,8 +677,10 @@ void SettingsFileReader::closeUserList()
     // Straight into the computer's list: the IDs place the entries, and the
     // places of deleted entries stay empty.
     const UserProfilesPtr list = m_computer.Users;
-    list->RestoreList(m_listType, m_listNextID);
-    MigrationUsers entry;
+    // Each text also takes a byte or two for its length in the list.
+    list->RestoreList(m_listType, m_listNextID, qsizetype(m_entryText.size() + 4 * m_entries.size()));
+    const QUtf8StringView texts(m_entryText.data(), qsizetype(m_entryText.size()));
+    MigrationUserView entry;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
         RawEntry &raw = m_entries[i];
         if (raw.ID >= m_listNextID)
@@ -681,36 +699,39 @@ void SettingsFileReader::closeUserList()
         if (!raw.wellFormed || raw.values != (allUsers ? 1 : 3))
             damaged(allUsers ? QStringLiteral("%1 must be a list of the ID alone").arg(entryPath(i))
                              : QStringLiteral("%1 must be a list of the ID and two texts").arg(entryPath(i)));
-        entry = MigrationUsers();
+        entry = MigrationUserView();
+        const QUtf8StringView first = texts.sliced(raw.firstStart, raw.firstLength);
+        const QUtf8StringView second = texts.sliced(raw.secondStart, raw.secondLength);
         switch (m_listType) {
         case ListUserToUser:
-            entry.UsernameFrom = std::move(raw.first);
-            entry.UsernameTo = std::move(raw.second);
+            entry.UsernameFrom = first;
+            entry.UsernameTo = second;
             break;
         case ListUserToSID:
-            entry.UsernameFrom = std::move(raw.first);
+            entry.UsernameFrom = first;
             entry.UseSIDTo = true;
-            entry.SIDTo = std::move(raw.second);
+            entry.SIDTo = second;
             break;
         case ListSIDToUser:
             entry.UseSIDFrom = true;
-            entry.SIDFrom = std::move(raw.first);
-            entry.UsernameTo = std::move(raw.second);
+            entry.SIDFrom = first;
+            entry.UsernameTo = second;
             break;
         case ListSIDToSID:
             entry.UseSIDFrom = true;
             entry.UseSIDTo = true;
-            entry.SIDFrom = std::move(raw.first);
-            entry.SIDTo = std::move(raw.second);
+            entry.SIDFrom = first;
+            entry.SIDTo = second;
             break;
         default:
-            entry.UsernameFrom = AllUsersName;
-            entry.UsernameTo = AllUsersName;
+            entry.UsernameFrom = QUtf8StringView("*ALL");
+            entry.UsernameTo = QUtf8StringView("*ALL");
             break;
         }
         list->RestoreEntry(int(raw.ID), entry);
     }
     m_entries.clear();
+    m_entryText.clear();
 }
 
 // ---------------------------------------------------------------- values
@@ -741,28 +762,11 @@ int SettingsFileReader::int32(const Scalar &scalar, const char *name) const
     return int(wholeNumber(scalar, name, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-QString SettingsFileReader::sharedText(const std::string &utf8)
-{
-    // Small enough to stay in the cache of the processor; a miss costs
-    // little more than the conversion it would have cost anyway.
-    constexpr std::size_t Slots = 4096;
-    if (m_texts.empty())
-        m_texts.resize(Slots);
-    const std::size_t hash = std::hash<std::string_view> {}(utf8);
-    TextSlot &slot = m_texts[hash & (Slots - 1)];
-    if (slot.hash != hash || slot.utf8 != utf8) {
-        slot.hash = hash;
-        slot.utf8 = utf8;
-        slot.text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-    }
-    return slot.text;
-}
-
 QString SettingsFileReader::text(const Scalar &scalar, const char *name) const
 {
     if (scalar.kind != Scalar::Text)
         damaged(QStringLiteral("%1 must be text").arg(fieldPath(name)));
-    return QString::fromUtf8(scalar.text->data(), qsizetype(scalar.text->size()));
+    return QString::fromUtf8(scalar.text.data(), qsizetype(scalar.text.size()));
 }
 
 bool SettingsFileReader::flag(const Scalar &scalar, const char *name) const
@@ -939,7 +943,9 @@ void SettingsFileReader::entryValue(Frame &frame, const Scalar &scalar)
         else
             raw.wellFormed = false;
     } else if (position <= 2 && scalar.kind == Scalar::Text) {
-        (position == 1 ? raw.first : raw.second) = sharedText(*scalar.text);
+        (position == 1 ? raw.firstStart : raw.secondStart) = qsizetype(m_entryText.size());
+        (position == 1 ? raw.firstLength : raw.secondLength) = qsizetype(scalar.text.size());
+        m_entryText.append(scalar.text);
     } else {
         raw.wellFormed = false;
     }

@@ -4,6 +4,7 @@
 #include "database/PasswordSealer.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QList>
 #include <QString>
 
@@ -12,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include <nlohmann/json.hpp>
+#include <string_view>
 
 // Reads the JSON of a settings file in one pass, straight into a
 // DatabaseSnapshot, with every check of the format (docs/settings-file.md).
@@ -30,8 +31,6 @@
 class SettingsFileReader
 {
 public:
-    using Json = nlohmann::json;
-
     // A sealed password waiting for the passphrase.
     struct SealedPassword
     {
@@ -61,9 +60,12 @@ public:
         quint64 UnsignedValue = 0;
     };
 
-    // Parses the whole text. False when it is not valid JSON; SyntaxOffset
-    // (0-based, the size of the text at its end) and SyntaxDetail say where and why.
-    bool Parse(const QByteArray &bytes);
+    // Parses the whole text, from where the device stands to its end. False
+    // when it is not valid JSON, or when reading failed (ReadFailed; the
+    // device's errorString says why); SyntaxOffset (0-based, the size of
+    // the text at its end) and SyntaxDetail say where and why.
+    bool Parse(QIODevice &device);
+    bool ReadFailed() const { return m_readFailed; }
     qsizetype SyntaxOffset() const { return m_syntaxOffset; }
     QString SyntaxDetail() const { return m_syntaxDetail; }
 
@@ -82,20 +84,21 @@ public:
     QByteArray Check;
     QList<SealedPassword> Sealed;
 
-    // --- The parser's events (nlohmann::json::sax_parse) -------------------
-    bool null();
-    bool boolean(bool value);
-    bool number_integer(Json::number_integer_t value);
-    bool number_unsigned(Json::number_unsigned_t value);
-    bool number_float(Json::number_float_t value, const Json::string_t &text);
-    bool string(Json::string_t &value);
-    bool binary(Json::binary_t &value);
-    bool start_object(std::size_t elements);
-    bool key(Json::string_t &value);
-    bool end_object();
-    bool start_array(std::size_t elements);
-    bool end_array();
-    bool parse_error(std::size_t position, const std::string &lastToken, const nlohmann::detail::exception &error);
+    // --- The parser's events (a RapidJSON reader handler) -----------------
+    bool Null();
+    bool Bool(bool value);
+    bool Int(int value) { return Int64(value); }
+    bool Uint(unsigned value) { return Uint64(value); }
+    bool Int64(std::int64_t value);
+    bool Uint64(std::uint64_t value);
+    bool Double(double value);
+    bool RawNumber(const char *, unsigned, bool) { return Double(0); }
+    bool String(const char *text, unsigned length, bool copy);
+    bool StartObject();
+    bool Key(const char *name, unsigned length, bool copy);
+    bool EndObject(unsigned members);
+    bool StartArray();
+    bool EndArray(unsigned elements);
 
     // The kinds of JSON objects and lists the format has; public only for the
     // tables in the implementation.
@@ -140,8 +143,11 @@ private:
         qint64 ID = -1;
         int values = 0; // -1 for the full form
         bool wellFormed = true;
-        QString first;
-        QString second;
+        // The short form's two texts, in m_entryText.
+        qsizetype firstStart = 0;
+        qsizetype firstLength = 0;
+        qsizetype secondStart = 0;
+        qsizetype secondLength = 0;
         MigrationUsers full;
     };
 
@@ -155,7 +161,7 @@ private:
     void value(const Scalar &scalar);
     void open(bool isObject);
     void close();
-    void member(const std::string &name);
+    void member(std::string_view name);
 
     void entryValue(Frame &frame, const Scalar &scalar);
     void closeObject(const Frame &frame);
@@ -172,10 +178,6 @@ private:
     [[noreturn]] void missing(const Frame &frame, int field) const;
     void requireFields(const Frame &frame, std::uint32_t required) const;
 
-    // The text of a user-list entry. Equal names share one QString: a user
-    // kept under the same name, or the same user on many computers, then
-    // costs memory once.
-    QString sharedText(const std::string &utf8);
 
     qint64 wholeNumber(const Scalar &scalar, const char *name, qint64 min, qint64 max) const;
     int int32(const Scalar &scalar, const char *name) const;
@@ -202,6 +204,7 @@ private:
 
     qsizetype m_size = 0;
     qsizetype m_syntaxOffset = -1;
+    bool m_readFailed = false;
     QString m_syntaxDetail;
 
     // What is being read.
@@ -210,13 +213,10 @@ private:
     DatabaseSnapshot::Computer m_computer;
     std::optional<QString> m_status;
     std::vector<RawEntry> m_entries;
-    struct TextSlot
-    {
-        std::size_t hash = 0;
-        std::string utf8;
-        QString text;
-    };
-    std::vector<TextSlot> m_texts; // a small direct-mapped cache by hash
+    // The texts of the list being read, one after the other in UTF-8 as
+    // the lists keep them; kept from list to list, so that reading them
+    // allocates nothing once it has grown.
+    std::string m_entryText;
     int m_listType = ListNone;
     int m_listNextID = 0;
     qint64 m_allUserIDs = 0;

@@ -121,7 +121,7 @@ void ComputerDBJobExport::exportRow(
     if (const UserProfilesPtr list = m_database.GetComputerUserList(id)) {
         bool first = true;
         for (int entryID = 0; entryID < list->GetMaxID(); ++entryID) {
-            const MigrationUsers *entry = list->GetUser(entryID);
+            const std::optional<MigrationUserView> entry = list->ViewUser(entryID);
             if (!entry)
                 continue;
             const QString &separator = first ? QString() : kComma;
@@ -130,11 +130,11 @@ void ComputerDBJobExport::exportRow(
             // SID is not something the clients are given.
             if (!entry->UseSIDTo) {
                 if (entry->UseSIDFrom)
-                    sourceSIDs += separator + entry->SIDFrom;
+                    sourceSIDs.append(separator).append(entry->SIDFrom.toString());
                 else
-                    sourceUsers += separator + entry->UsernameFrom;
+                    sourceUsers.append(separator).append(entry->UsernameFrom.toString());
             }
-            destinationUsers += separator + entry->UsernameTo;
+            destinationUsers.append(separator).append(entry->UsernameTo.toString());
         }
     }
     settingsArray.Cell(1, row) = sourceUsers;

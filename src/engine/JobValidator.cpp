@@ -230,7 +230,7 @@ int JobValidator::checkUserList(const GlobalSettings &settings, const UserProfil
     if (list->GetMaxID() >= 1 && settings.DestinationDomain.isEmpty())
         return DestDomainRequired;
     for (int entryID = 0; entryID <= list->GetMaxID(); ++entryID) {
-        const MigrationUsers *entry = list->GetUser(entryID);
+        const std::optional<MigrationUsers> entry = list->GetUser(entryID);
         if (!entry)
             continue;
         const bool allUsers = isAllUsers(*entry);
@@ -480,7 +480,7 @@ int JobValidator::checkTexts(int id, const GlobalSettings &settings, QString &ch
     if (!list)
         return Passed;
     for (int entryID = 0; entryID < list->GetMaxID(); ++entryID) {
-        const MigrationUsers *entry = list->GetUser(entryID);
+        const std::optional<MigrationUsers> entry = list->GetUser(entryID);
         if (!entry)
             continue;
         // What the export takes from an entry depends on the entry's own

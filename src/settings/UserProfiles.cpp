@@ -3,6 +3,9 @@
 #include "common/modErrorHandler.h"
 #include "common/modText.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 // User lists grow this many entries at a time.
@@ -13,9 +16,34 @@ bool isListType(int listType)
     return listType >= ListUserToUser && listType <= ListAllUsers;
 }
 
-bool isAllUsersEntry(const MigrationUsers &entry)
+// An entry given in QStrings, in the UTF-8 that lists keep.
+class Utf8Entry
 {
-    return entry.UsernameFrom == AllUsersName && entry.UsernameTo == AllUsersName;
+public:
+    explicit Utf8Entry(const MigrationUsers &entry)
+        : m_texts {entry.UsernameFrom.toUtf8(), entry.UsernameTo.toUtf8(), entry.SIDFrom.toUtf8(), entry.SIDTo.toUtf8()}
+    {
+        m_view.UsernameFrom = m_texts[0];
+        m_view.UsernameTo = m_texts[1];
+        m_view.UseSIDFrom = entry.UseSIDFrom;
+        m_view.UseSIDTo = entry.UseSIDTo;
+        m_view.SIDFrom = m_texts[2];
+        m_view.SIDTo = m_texts[3];
+    }
+    Utf8Entry(const Utf8Entry &) = delete;
+    Utf8Entry &operator=(const Utf8Entry &) = delete;
+
+    const MigrationUserView &view() const { return m_view; }
+
+private:
+    const QByteArray m_texts[4];
+    MigrationUserView m_view;
+};
+
+bool isAllUsersEntry(const MigrationUserView &entry)
+{
+    const QUtf8StringView all("*ALL");
+    return entry.UsernameFrom == all && entry.UsernameTo == all;
 }
 
 } // namespace
@@ -34,9 +62,10 @@ bool UserProfiles::AddAllUsers()
     modErrorHandler::Guard("UserProfiles.AddAllUsers", [&] {
         if (m_entryCount != 0)
             return;
-        MigrationUsers &entry = append(ListAllUsers);
+        MigrationUsers entry;
         entry.UsernameFrom = AllUsersName;
         entry.UsernameTo = AllUsersName;
+        append(ListAllUsers, Utf8Entry(entry).view());
         added = true;
     });
     return added;
@@ -48,9 +77,10 @@ bool UserProfiles::AddUserToUser(const QString &usernameFrom, const QString &use
     modErrorHandler::Guard("UserProfiles.AddUserToUser", [&] {
         if (DestinationInUse(usernameTo))
             return;
-        MigrationUsers &entry = append(ListUserToUser);
+        MigrationUsers entry;
         entry.UsernameFrom = usernameFrom;
         entry.UsernameTo = usernameTo;
+        append(ListUserToUser, Utf8Entry(entry).view());
         added = true;
     });
     return added;
@@ -62,10 +92,11 @@ bool UserProfiles::AddSIDToUser(const QString &sidFrom, const QString &usernameT
     modErrorHandler::Guard("UserProfiles.AddSIDToUser", [&] {
         if (DestinationInUse(usernameTo))
             return;
-        MigrationUsers &entry = append(ListSIDToUser);
+        MigrationUsers entry;
         entry.UseSIDFrom = true;
         entry.SIDFrom = sidFrom;
         entry.UsernameTo = usernameTo;
+        append(ListSIDToUser, Utf8Entry(entry).view());
         added = true;
     });
     return added;
@@ -75,48 +106,56 @@ void UserProfiles::AddUserToSID(const QString &usernameFrom, const QString &sidT
 {
     // No duplicate check: a destination SID has no user name to compare.
     modErrorHandler::Guard("UserProfiles.AddUserToSID", [&] {
-        MigrationUsers &entry = append(ListUserToSID);
+        MigrationUsers entry;
         entry.UseSIDTo = true;
         entry.UsernameFrom = usernameFrom;
         entry.SIDTo = sidTo;
+        append(ListUserToSID, Utf8Entry(entry).view());
     });
 }
 
 void UserProfiles::AddSIDToSID(const QString &sidFrom, const QString &sidTo)
 {
     modErrorHandler::Guard("UserProfiles.AddSIDToSID", [&] {
-        MigrationUsers &entry = append(ListSIDToSID);
+        MigrationUsers entry;
         entry.UseSIDFrom = true;
         entry.UseSIDTo = true;
         entry.SIDFrom = sidFrom;
         entry.SIDTo = sidTo;
+        append(ListSIDToSID, Utf8Entry(entry).view());
     });
 }
 
 int UserProfiles::GetUserCount() const
 {
     int count = 0;
-    for (int id = 0; id < m_nextID; ++id) {
-        if (m_entries.at(id).Valid)
+    for (quint32 entry : m_entries) {
+        if (entry & ValidBit)
             ++count;
     }
     return count;
 }
 
-const MigrationUsers *UserProfiles::GetUser(int id) const
+std::optional<MigrationUsers> UserProfiles::GetUser(int id) const
 {
-    if (id < 0 || id >= m_entries.size())
-        return nullptr;
-    const MigrationUsers &entry = m_entries.at(id);
-    return entry.Valid ? &entry : nullptr;
+    if (const std::optional<MigrationUserView> entry = ViewUser(id))
+        return entry->toEntry();
+    return std::nullopt;
+}
+
+std::optional<MigrationUserView> UserProfiles::ViewUser(int id) const
+{
+    if (id < 0 || id >= m_entries.size() || !(m_entries[id] & ValidBit))
+        return std::nullopt;
+    return view(m_entries[id]);
 }
 
 void UserProfiles::DeleteUser(int id)
 {
-    if (GetUser(id) == nullptr)
+    if (!ViewUser(id))
         return;
-    // The slot stays, not Valid, so the IDs after it keep their meaning.
-    m_entries[id].Valid = false;
+    // The entry stays, not Valid, so the IDs after it keep their meaning.
+    m_entries[id] &= ~ValidBit;
     --m_entryCount;
     if (m_entryCount < 1) {
         // An emptied list takes any kind again.
@@ -127,19 +166,20 @@ void UserProfiles::DeleteUser(int id)
 
 bool UserProfiles::DestinationInUse(const QString &usernameTo) const
 {
-    for (int id = 0; id < m_nextID; ++id) {
-        const MigrationUsers &entry = m_entries.at(id);
-        if (!entry.Valid)
+    for (quint32 stored : m_entries) {
+        if (!(stored & ValidBit))
             continue;
+        const MigrationUserView entry = view(stored);
         if (isAllUsersEntry(entry) || modText::SameText(entry.UsernameTo, usernameTo))
             return true;
     }
     return false;
 }
 
-void UserProfiles::RestoreList(int listType, int nextID)
+void UserProfiles::RestoreList(int listType, int nextID, qsizetype textBytes)
 {
     m_entries.clear();
+    m_bytes.clear();
     m_userCapacity = 0;
     m_nextID = 0;
     m_entryCount = 0;
@@ -152,42 +192,96 @@ void UserProfiles::RestoreList(int listType, int nextID)
             EnsureUserCapacity();
             ++m_nextID;
         }
-        // Reserved first: a plain resize rounds the block up to a power of
-        // two, twice the memory for a list of ten.
-        m_entries.reserve(m_nextID);
         m_entries.resize(m_nextID);
+        std::fill(m_entries.begin(), m_entries.end(), 0);
+        if (textBytes > 0)
+            m_bytes.reserve(std::min<qsizetype>(textBytes, StartMask));
     });
 }
 
 bool UserProfiles::RestoreEntry(int id, const MigrationUsers &entry)
 {
+    return RestoreEntry(id, Utf8Entry(entry).view());
+}
+
+bool UserProfiles::RestoreEntry(int id, const MigrationUserView &entry)
+{
     bool restored = false;
     modErrorHandler::Guard("UserProfiles.RestoreEntry", [&] {
         if (id < 0 || id >= m_nextID)
             return;
-        MigrationUsers &slot = m_entries[id];
-        if (!slot.Valid)
+        quint32 &stored = m_entries[id];
+        const bool wasValid = stored & ValidBit;
+        // A replaced entry's old texts stay unused in the store until the
+        // list is next restored; replacing is rare.
+        stored = store(entry);
+        if (!wasValid)
             ++m_entryCount;
-        slot = entry;
-        slot.Valid = true;
         restored = true;
     });
     return restored;
 }
 
-MigrationUsers &UserProfiles::append(int listType)
+MigrationUserView UserProfiles::view(quint32 entry) const
+{
+    MigrationUserView user;
+    const char *at = m_bytes.constData() + (entry & StartMask);
+    for (QUtf8StringView *text : {&user.UsernameFrom, &user.UsernameTo, &user.SIDFrom, &user.SIDTo}) {
+        qsizetype length = 0;
+        for (int shift = 0;; shift += 7) {
+            const auto byte = static_cast<unsigned char>(*at++);
+            length |= qsizetype(byte & 0x7F) << shift;
+            if (byte < 0x80)
+                break;
+        }
+        *text = QUtf8StringView(at, length);
+        at += length;
+    }
+    user.UseSIDFrom = entry & SIDFromBit;
+    user.UseSIDTo = entry & SIDToBit;
+    return user;
+}
+
+quint32 UserProfiles::store(const MigrationUserView &entry)
+{
+    const QUtf8StringView texts[] = {entry.UsernameFrom, entry.UsernameTo, entry.SIDFrom, entry.SIDTo};
+    const char *const begin = m_bytes.constData();
+    for (QUtf8StringView text : texts) {
+        // An entry of this very list: its texts move when the store grows.
+        if (!text.isEmpty() && text.data() >= begin && text.data() < begin + m_bytes.size())
+            return store(Utf8Entry(entry.toEntry()).view());
+    }
+
+    const qsizetype start = m_bytes.size();
+    qsizetype length = 4 * 10;
+    for (QUtf8StringView text : texts)
+        length += text.size();
+    if (start + length > qsizetype(StartMask))
+        modErrorHandler::Raise(7);
+    for (QUtf8StringView text : texts) {
+        for (auto size = quint64(text.size()); ; size >>= 7) {
+            m_bytes.append(char(size < 0x80 ? size : (size & 0x7F) | 0x80));
+            if (size < 0x80)
+                break;
+        }
+        m_bytes.append(text.data(), text.size());
+    }
+    return quint32(start) | ValidBit | (entry.UseSIDFrom ? SIDFromBit : 0) | (entry.UseSIDTo ? SIDToBit : 0);
+}
+
+void UserProfiles::append(int listType, const MigrationUserView &entry)
 {
     EnsureUserCapacity();
-    // Most lists hold a handful of entries: one block of a growth step
-    // serves them, and longer lists grow geometrically from there.
-    if (m_entries.isEmpty())
-        m_entries.reserve(kUserCapacityStep);
-    MigrationUsers &entry = m_entries.emplace_back();
-    entry.Valid = true;
+    // Most lists hold a handful of entries: room for a growth step of them
+    // serves those, and longer lists grow geometrically from there.
+    if (m_entries.empty()) {
+        m_bytes.reserve(kUserCapacityStep
+            * (4 + entry.UsernameFrom.size() + entry.UsernameTo.size() + entry.SIDFrom.size() + entry.SIDTo.size()));
+    }
+    m_entries.push_back(store(entry));
     ++m_nextID;
     ++m_entryCount;
     m_listType = listType;
-    return entry;
 }
 
 void UserProfiles::EnsureUserCapacity()

@@ -945,7 +945,7 @@ void ObjectSettingsModel::DisplayUserList()
         m_userListEnabled = true;
         bool allUsers = false;
         for (int id = 0; id < m_userList->GetMaxID(); ++id) {
-            const MigrationUsers *entry = m_userList->GetUser(id);
+            const std::optional<MigrationUsers> entry = m_userList->GetUser(id);
             if (!entry)
                 continue;
             const QString source = entry->UseSIDFrom ? entry->SIDFrom : entry->UsernameFrom;
@@ -977,7 +977,7 @@ void ObjectSettingsModel::cmdDeleteUser_Click(int selectedLine)
         // first deletion: count only the entries that are shown.
         int line = 0;
         for (int id = 0; id < m_userList->GetMaxID(); ++id) {
-            const MigrationUsers *entry = m_userList->GetUser(id);
+            const std::optional<MigrationUsers> entry = m_userList->GetUser(id);
             if (!entry)
                 continue;
             if (line++ != selectedLine)

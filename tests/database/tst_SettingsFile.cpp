@@ -105,7 +105,7 @@ QStringList describe(ComputerDB &db, bool passwords)
             const UserProfilesPtr users = db.GetComputerUserList(id);
             line += QStringLiteral(" list %1 %2 %3:").arg(users->GetType()).arg(users->GetMaxID()).arg(users->UserCapacity());
             for (int user = 0; user < users->GetMaxID(); ++user) {
-                if (const MigrationUsers *u = users->GetUser(user))
+                if (const std::optional<MigrationUsers> u = users->GetUser(user))
                     line += QStringLiteral(" %1=%2>%3%4")
                                 .arg(user)
                                 .arg(u->UseSIDFrom ? u->SIDFrom : u->UsernameFrom, u->UsernameTo)

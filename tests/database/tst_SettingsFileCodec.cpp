@@ -106,7 +106,7 @@ QStringList describe(const DatabaseSnapshot &snapshot)
                            .arg(users.EntryCount())
                            .arg(users.UserCapacity());
         for (int id = 0; id < users.GetMaxID(); ++id) {
-            if (const MigrationUsers *u = users.GetUser(id))
+            if (const std::optional<MigrationUsers> u = users.GetUser(id))
                 line += QStringLiteral(" %1=[%2|%3|%4|%5|%6|%7]")
                             .arg(id)
                             .arg(u->UsernameFrom, u->UsernameTo, u->SIDFrom, u->SIDTo)
@@ -435,6 +435,16 @@ private Q_SLOTS:
                                        << int(SettingsFileResult::Damaged) << damaged + QStringLiteral("passwords must be a JSON object.");
         QTest::newRow("trailing data") << good + "{}" << int(SettingsFileResult::Damaged)
                                        << damaged + QStringLiteral("it is not valid JSON at line ");
+        QTest::newRow("zero byte, then data") << good + QByteArray("\0{}", 3) << int(SettingsFileResult::Damaged)
+                                              << damaged + QStringLiteral("it is not valid JSON at line ");
+        QTest::newRow("not UTF-8") << replaced(good, "PC-0001", "PC-\xFF\xFE" "01") << int(SettingsFileResult::Damaged)
+                                   << damaged + QStringLiteral("it is not valid JSON at line ");
+        // The text goes through the reader a megabyte at a time: a mistake
+        // beyond the first piece is placed as exactly.
+        QTest::newRow("bad JSON beyond a megabyte")
+            << replaced(replaced(good, "\"nextFolderID\": 3,", "\"nextFolderID\": 3,,"), "Migration \xC3\x84 1",
+                   QByteArray(3 << 20, 'j'))
+            << int(SettingsFileResult::Damaged) << damaged + QStringLiteral("it is not valid JSON at line 9, column 21 (");
     }
 
     void refusedFilesNameTheProblem()

@@ -61,7 +61,7 @@ private Q_SLOTS:
         QCOMPARE(list.GetUserCount(), 0);
         QCOMPARE(list.UserCapacity(), 0);
         QCOMPARE(list.EntryCount(), 0);
-        QCOMPARE(list.GetUser(0), nullptr);
+        QVERIFY(!list.GetUser(0));
     }
 
     void allowAdd_data()
@@ -117,7 +117,7 @@ private Q_SLOTS:
         addOne(list, kind);
         QCOMPARE(list.GetType(), kind);
         QCOMPARE(list.GetUserCount(), 1);
-        const MigrationUsers *entry = list.GetUser(0);
+        const std::optional<MigrationUsers> entry = list.GetUser(0);
         QVERIFY(entry);
         QTEST(entry->UsernameFrom, "usernameFrom");
         QTEST(entry->UsernameTo, "usernameTo");
@@ -193,7 +193,7 @@ private Q_SLOTS:
         for (int n = 0; n < 3; ++n)
             addOne(list, ListUserToUser, n);
         list.DeleteUser(1);
-        QCOMPARE(list.GetUser(1), nullptr);
+        QVERIFY(!list.GetUser(1));
         addOne(list, ListUserToUser, 3);
 
         QCOMPARE(validIDs(list), (QList<int> {0, 2, 3}));
@@ -242,7 +242,7 @@ private Q_SLOTS:
         list.DeleteUser(id);
         QCOMPARE(list.EntryCount(), 1);
         QCOMPARE(list.GetType(), int(ListUserToUser));
-        QCOMPARE(list.GetUser(id), nullptr);
+        QVERIFY(!list.GetUser(id));
         QVERIFY(list.GetUser(0));
     }
 
@@ -272,7 +272,7 @@ private Q_SLOTS:
         addOne(restored, ListUserToUser, 99); // whatever was there before goes
         restored.RestoreList(saved.GetType(), saved.GetMaxID());
         for (int id = 0; id < saved.GetMaxID(); ++id) {
-            if (const MigrationUsers *entry = saved.GetUser(id))
+            if (const std::optional<MigrationUsers> entry = saved.GetUser(id))
                 QVERIFY(restored.RestoreEntry(id, *entry));
         }
 
@@ -314,7 +314,54 @@ private Q_SLOTS:
         list.RestoreList(ListNone, -5);
         QCOMPARE(list.GetMaxID(), 0);
         QCOMPARE(list.UserCapacity(), 0);
-        QCOMPARE(list.GetUser(2), nullptr);
+        QVERIFY(!list.GetUser(2));
+    }
+
+    void textsComeBackAsGiven_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("plain") << QStringLiteral("jdoe");
+        QTest::newRow("accents") << QStringLiteral("J\u00FCrgen \u00C4rger");
+        QTest::newRow("other alphabet") << QStringLiteral("\u7528\u6237");
+        QTest::newRow("beyond 16 bits") << QStringLiteral("user \U0001F600");
+        QTest::newRow("longer than a length byte") << QString(300, QLatin1Char('s'));
+        QTest::newRow("longer than two length bytes") << QString(20000, QChar(0x00E9));
+    }
+
+    void textsComeBackAsGiven()
+    {
+        QFETCH(QString, text);
+        // Entries before and after, so that lengths and places must all be right.
+        UserProfiles list;
+        list.RestoreList(ListSIDToSID, 3);
+        MigrationUsers entry;
+        entry.UsernameFrom = text;
+        entry.UsernameTo = QStringLiteral("to ") + text;
+        entry.UseSIDFrom = true;
+        entry.UseSIDTo = true;
+        entry.SIDFrom = text + QStringLiteral(" sid");
+        entry.SIDTo = QStringLiteral("x");
+        for (int id = 0; id < 3; ++id)
+            QVERIFY(list.RestoreEntry(id, entry));
+
+        for (int id = 0; id < 3; ++id) {
+            const std::optional<MigrationUsers> back = list.GetUser(id);
+            QVERIFY(back);
+            QCOMPARE(back->UsernameFrom, entry.UsernameFrom);
+            QCOMPARE(back->UsernameTo, entry.UsernameTo);
+            QCOMPARE(back->SIDFrom, entry.SIDFrom);
+            QCOMPARE(back->SIDTo, entry.SIDTo);
+            QVERIFY(back->UseSIDFrom && back->UseSIDTo && back->Valid);
+            QCOMPARE(list.ViewUser(id)->UsernameTo, QUtf8StringView(entry.UsernameTo.toUtf8()));
+        }
+        // A view of the list's own entry survives the store growing under it.
+        UserProfiles copy;
+        copy.RestoreList(ListSIDToSID, 2);
+        QVERIFY(copy.RestoreEntry(0, entry));
+        QVERIFY(copy.RestoreEntry(1, *copy.ViewUser(0)));
+        QCOMPARE(copy.GetUser(1)->SIDFrom, entry.SIDFrom);
+        QCOMPARE(copy.GetUser(1)->UsernameTo, entry.UsernameTo);
     }
 };
 
