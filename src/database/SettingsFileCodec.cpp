@@ -528,6 +528,9 @@ SettingsFileCodec::Decoded SettingsFileCodec::Decode(QIODevice &device, const QS
     if (!reader.Parse(device)) {
         if (reader.ReadFailed())
             return cannotRead();
+        if (reader.OutOfMemory())
+            return refuse(SettingsFileResult::CannotRead,
+                QStringLiteral("The settings file %1 cannot be read: there is not enough memory to load it.").arg(file));
         const qsizetype offset = reader.SyntaxOffset();
         const auto [line, column] = lineAndColumn(device, offset);
         if (offset >= size)

@@ -294,8 +294,11 @@ bool SettingsFileReader::Parse(QIODevice &device)
     rapidjson::Reader parser;
     const rapidjson::ParseResult result
         = parser.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(pieces, *this);
+    // Every list is filled, or the builder has given up, before the
+    // snapshot goes anywhere.
+    m_outOfMemory = !m_lists.Finish();
     m_readFailed = pieces.Failed();
-    if (m_readFailed)
+    if (m_readFailed || m_outOfMemory)
         return false;
     if (result.IsError()) {
         m_syntaxOffset = qsizetype(start + qint64(result.Offset()));
@@ -674,11 +677,9 @@ void SettingsFileReader::closeUserList()
     if (m_listType != ListNone && m_entries.empty())
         damaged(QStringLiteral("%1.listType is %2 but the list has no entries").arg(listPath()).arg(m_listType));
 
-    // Straight into the computer's list: the IDs place the entries, and the
-    // places of deleted entries stay empty.
-    const UserProfilesPtr list = m_computer.Users;
-    // Each text also takes a byte or two for its length in the list.
-    list->RestoreList(m_listType, m_listNextID, qsizetype(m_entryText.size() + 4 * m_entries.size()));
+    // Into the computer's list, by the builder: the IDs place the entries,
+    // and the places of deleted entries stay empty.
+    m_lists.Begin(m_computer.Users.get(), m_listType, m_listNextID);
     const QUtf8StringView texts(m_entryText.data(), qsizetype(m_entryText.size()));
     MigrationUserView entry;
     for (std::size_t i = 0; i < m_entries.size(); ++i) {
@@ -689,10 +690,10 @@ void SettingsFileReader::closeUserList()
                         .arg(raw.ID)
                         .arg(listPath())
                         .arg(m_listNextID));
-        if (list->GetUser(int(raw.ID)))
-            damaged(QStringLiteral("%1: entry %2 is listed twice").arg(entryPath(i)).arg(raw.ID));
+        auto listedTwice = [&] { damaged(QStringLiteral("%1: entry %2 is listed twice").arg(entryPath(i)).arg(raw.ID)); };
         if (raw.values < 0) {
-            list->RestoreEntry(int(raw.ID), raw.full);
+            if (!m_lists.AddEntry(int(raw.ID), MigrationUsersUtf8(raw.full).view()))
+                listedTwice();
             continue;
         }
         const bool allUsers = m_listType == ListAllUsers;
@@ -728,7 +729,8 @@ void SettingsFileReader::closeUserList()
             entry.UsernameTo = QUtf8StringView("*ALL");
             break;
         }
-        list->RestoreEntry(int(raw.ID), entry);
+        if (!m_lists.AddEntry(int(raw.ID), entry))
+            listedTwice();
     }
     m_entries.clear();
     m_entryText.clear();

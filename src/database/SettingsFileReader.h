@@ -2,6 +2,7 @@
 
 #include "database/DatabaseSnapshot.h"
 #include "database/PasswordSealer.h"
+#include "database/UserListBuilder.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -66,6 +67,8 @@ public:
     // the text at its end) and SyntaxDetail say where and why.
     bool Parse(QIODevice &device);
     bool ReadFailed() const { return m_readFailed; }
+    // Memory ran out while the user lists were filled.
+    bool OutOfMemory() const { return m_outOfMemory; }
     qsizetype SyntaxOffset() const { return m_syntaxOffset; }
     QString SyntaxDetail() const { return m_syntaxDetail; }
 
@@ -205,6 +208,7 @@ private:
     qsizetype m_size = 0;
     qsizetype m_syntaxOffset = -1;
     bool m_readFailed = false;
+    bool m_outOfMemory = false;
     QString m_syntaxDetail;
 
     // What is being read.
@@ -213,6 +217,9 @@ private:
     DatabaseSnapshot::Computer m_computer;
     std::optional<QString> m_status;
     std::vector<RawEntry> m_entries;
+    // After Snapshot, so that it is gone, its thread stopped, before the
+    // lists it fills are.
+    UserListBuilder m_lists;
     // The texts of the list being read, one after the other in UTF-8 as
     // the lists keep them; kept from list to list, so that reading them
     // allocates nothing once it has grown.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QUtf8StringView>
 
@@ -39,6 +40,30 @@ struct MigrationUserView
         entry.Valid = true;
         return entry;
     }
+};
+
+// An entry given in QStrings, seen as lists keep it: in UTF-8.
+class MigrationUsersUtf8
+{
+public:
+    explicit MigrationUsersUtf8(const MigrationUsers &entry)
+        : m_texts {entry.UsernameFrom.toUtf8(), entry.UsernameTo.toUtf8(), entry.SIDFrom.toUtf8(), entry.SIDTo.toUtf8()}
+    {
+        m_view.UsernameFrom = m_texts[0];
+        m_view.UsernameTo = m_texts[1];
+        m_view.UseSIDFrom = entry.UseSIDFrom;
+        m_view.UseSIDTo = entry.UseSIDTo;
+        m_view.SIDFrom = m_texts[2];
+        m_view.SIDTo = m_texts[3];
+    }
+    MigrationUsersUtf8(const MigrationUsersUtf8 &) = delete;
+    MigrationUsersUtf8 &operator=(const MigrationUsersUtf8 &) = delete;
+
+    const MigrationUserView &view() const { return m_view; }
+
+private:
+    const QByteArray m_texts[4];
+    MigrationUserView m_view;
 };
 
 // "*ALL" as source and destination user marks the all-users entry.

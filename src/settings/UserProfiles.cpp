@@ -16,30 +16,6 @@ bool isListType(int listType)
     return listType >= ListUserToUser && listType <= ListAllUsers;
 }
 
-// An entry given in QStrings, in the UTF-8 that lists keep.
-class Utf8Entry
-{
-public:
-    explicit Utf8Entry(const MigrationUsers &entry)
-        : m_texts {entry.UsernameFrom.toUtf8(), entry.UsernameTo.toUtf8(), entry.SIDFrom.toUtf8(), entry.SIDTo.toUtf8()}
-    {
-        m_view.UsernameFrom = m_texts[0];
-        m_view.UsernameTo = m_texts[1];
-        m_view.UseSIDFrom = entry.UseSIDFrom;
-        m_view.UseSIDTo = entry.UseSIDTo;
-        m_view.SIDFrom = m_texts[2];
-        m_view.SIDTo = m_texts[3];
-    }
-    Utf8Entry(const Utf8Entry &) = delete;
-    Utf8Entry &operator=(const Utf8Entry &) = delete;
-
-    const MigrationUserView &view() const { return m_view; }
-
-private:
-    const QByteArray m_texts[4];
-    MigrationUserView m_view;
-};
-
 bool isAllUsersEntry(const MigrationUserView &entry)
 {
     const QUtf8StringView all("*ALL");
@@ -65,7 +41,7 @@ bool UserProfiles::AddAllUsers()
         MigrationUsers entry;
         entry.UsernameFrom = AllUsersName;
         entry.UsernameTo = AllUsersName;
-        append(ListAllUsers, Utf8Entry(entry).view());
+        append(ListAllUsers, MigrationUsersUtf8(entry).view());
         added = true;
     });
     return added;
@@ -80,7 +56,7 @@ bool UserProfiles::AddUserToUser(const QString &usernameFrom, const QString &use
         MigrationUsers entry;
         entry.UsernameFrom = usernameFrom;
         entry.UsernameTo = usernameTo;
-        append(ListUserToUser, Utf8Entry(entry).view());
+        append(ListUserToUser, MigrationUsersUtf8(entry).view());
         added = true;
     });
     return added;
@@ -96,7 +72,7 @@ bool UserProfiles::AddSIDToUser(const QString &sidFrom, const QString &usernameT
         entry.UseSIDFrom = true;
         entry.SIDFrom = sidFrom;
         entry.UsernameTo = usernameTo;
-        append(ListSIDToUser, Utf8Entry(entry).view());
+        append(ListSIDToUser, MigrationUsersUtf8(entry).view());
         added = true;
     });
     return added;
@@ -110,7 +86,7 @@ void UserProfiles::AddUserToSID(const QString &usernameFrom, const QString &sidT
         entry.UseSIDTo = true;
         entry.UsernameFrom = usernameFrom;
         entry.SIDTo = sidTo;
-        append(ListUserToSID, Utf8Entry(entry).view());
+        append(ListUserToSID, MigrationUsersUtf8(entry).view());
     });
 }
 
@@ -122,7 +98,7 @@ void UserProfiles::AddSIDToSID(const QString &sidFrom, const QString &sidTo)
         entry.UseSIDTo = true;
         entry.SIDFrom = sidFrom;
         entry.SIDTo = sidTo;
-        append(ListSIDToSID, Utf8Entry(entry).view());
+        append(ListSIDToSID, MigrationUsersUtf8(entry).view());
     });
 }
 
@@ -178,30 +154,42 @@ bool UserProfiles::DestinationInUse(const QString &usernameTo) const
 
 void UserProfiles::RestoreList(int listType, int nextID, qsizetype textBytes)
 {
+    modErrorHandler::Guard("UserProfiles.RestoreList", [&] {
+        reset(listType, nextID);
+        if (textBytes > 0)
+            m_bytes.reserve(size_t(std::min<qsizetype>(textBytes, StartMask)));
+    });
+}
+
+void UserProfiles::RestoreEncoded(int listType, int nextID, const quint32 *table, std::string_view bytes)
+{
+    reset(listType, nextID);
+    std::copy(table, table + m_nextID, m_entries.begin());
+    m_bytes.assign(bytes);
+    m_entryCount = GetUserCount();
+}
+
+void UserProfiles::reset(int listType, int nextID)
+{
     m_entries.clear();
-    m_bytes.clear();
+    m_bytes = std::string();
     m_userCapacity = 0;
     m_nextID = 0;
     m_entryCount = 0;
     m_listType = isListType(listType) ? listType : ListNone;
-
-    modErrorHandler::Guard("UserProfiles.RestoreList", [&] {
-        // The capacity the adds would have reached, so a restored list grows
-        // at the same IDs as the saved one did.
-        for (int id = 0; id < nextID; ++id) {
-            EnsureUserCapacity();
-            ++m_nextID;
-        }
-        m_entries.resize(m_nextID);
-        std::fill(m_entries.begin(), m_entries.end(), 0);
-        if (textBytes > 0)
-            m_bytes.reserve(std::min<qsizetype>(textBytes, StartMask));
-    });
+    // The capacity the adds would have reached, so a restored list grows
+    // at the same IDs as the saved one did.
+    for (int id = 0; id < nextID; ++id) {
+        EnsureUserCapacity();
+        ++m_nextID;
+    }
+    m_entries.resize(m_nextID);
+    std::fill(m_entries.begin(), m_entries.end(), 0);
 }
 
 bool UserProfiles::RestoreEntry(int id, const MigrationUsers &entry)
 {
-    return RestoreEntry(id, Utf8Entry(entry).view());
+    return RestoreEntry(id, MigrationUsersUtf8(entry).view());
 }
 
 bool UserProfiles::RestoreEntry(int id, const MigrationUserView &entry)
@@ -225,7 +213,7 @@ bool UserProfiles::RestoreEntry(int id, const MigrationUserView &entry)
 MigrationUserView UserProfiles::view(quint32 entry) const
 {
     MigrationUserView user;
-    const char *at = m_bytes.constData() + (entry & StartMask);
+    const char *at = m_bytes.data() + (entry & StartMask);
     for (QUtf8StringView *text : {&user.UsernameFrom, &user.UsernameTo, &user.SIDFrom, &user.SIDTo}) {
         qsizetype length = 0;
         for (int shift = 0;; shift += 7) {
@@ -244,27 +232,31 @@ MigrationUserView UserProfiles::view(quint32 entry) const
 
 quint32 UserProfiles::store(const MigrationUserView &entry)
 {
-    const QUtf8StringView texts[] = {entry.UsernameFrom, entry.UsernameTo, entry.SIDFrom, entry.SIDTo};
-    const char *const begin = m_bytes.constData();
-    for (QUtf8StringView text : texts) {
+    const char *const begin = m_bytes.data();
+    for (QUtf8StringView text : {entry.UsernameFrom, entry.UsernameTo, entry.SIDFrom, entry.SIDTo}) {
         // An entry of this very list: its texts move when the store grows.
         if (!text.isEmpty() && text.data() >= begin && text.data() < begin + m_bytes.size())
-            return store(Utf8Entry(entry.toEntry()).view());
+            return store(MigrationUsersUtf8(entry.toEntry()).view());
     }
+    return EncodeEntry(m_bytes, 0, entry);
+}
 
-    const qsizetype start = m_bytes.size();
-    qsizetype length = 4 * 10;
+quint32 UserProfiles::EncodeEntry(std::string &bytes, std::size_t base, const MigrationUserView &entry)
+{
+    const QUtf8StringView texts[] = {entry.UsernameFrom, entry.UsernameTo, entry.SIDFrom, entry.SIDTo};
+    const std::size_t start = bytes.size() - base;
+    std::size_t length = 4 * 10;
     for (QUtf8StringView text : texts)
-        length += text.size();
-    if (start + length > qsizetype(StartMask))
+        length += size_t(text.size());
+    if (start + length > StartMask)
         modErrorHandler::Raise(7);
     for (QUtf8StringView text : texts) {
-        for (auto size = quint64(text.size()); ; size >>= 7) {
-            m_bytes.append(char(size < 0x80 ? size : (size & 0x7F) | 0x80));
+        for (auto size = quint64(text.size());; size >>= 7) {
+            bytes.push_back(char(size < 0x80 ? size : (size & 0x7F) | 0x80));
             if (size < 0x80)
                 break;
         }
-        m_bytes.append(text.data(), text.size());
+        bytes.append(text.data(), size_t(text.size()));
     }
     return quint32(start) | ValidBit | (entry.UseSIDFrom ? SIDFromBit : 0) | (entry.UseSIDTo ? SIDToBit : 0);
 }
@@ -275,8 +267,8 @@ void UserProfiles::append(int listType, const MigrationUserView &entry)
     // Most lists hold a handful of entries: room for a growth step of them
     // serves those, and longer lists grow geometrically from there.
     if (m_entries.empty()) {
-        m_bytes.reserve(kUserCapacityStep
-            * (4 + entry.UsernameFrom.size() + entry.UsernameTo.size() + entry.SIDFrom.size() + entry.SIDTo.size()));
+        m_bytes.reserve(size_t(kUserCapacityStep
+            * (4 + entry.UsernameFrom.size() + entry.UsernameTo.size() + entry.SIDFrom.size() + entry.SIDTo.size())));
     }
     m_entries.push_back(store(entry));
     ++m_nextID;

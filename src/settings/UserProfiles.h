@@ -2,12 +2,13 @@
 
 #include "settings/MigrationUsers.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QVarLengthArray>
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 
 enum ListType : int {
     ListNone = -1,
@@ -72,6 +73,17 @@ public:
     bool RestoreEntry(int id, const MigrationUsers &entry);
     bool RestoreEntry(int id, const MigrationUserView &entry);
 
+    // Lists in bulk, as a settings file's reader fills them: EncodeEntry
+    // appends an entry's texts to `bytes` and returns the number that
+    // stands for the entry, its place counted from `base`. RestoreEncoded
+    // empties the list and fills it from `table` (`nextID` such numbers, 0
+    // for an ID without an entry) and the bytes they point into. The table
+    // is taken as it is: only numbers EncodeEntry made belong in it. Both
+    // report nothing (they may run away from the window's thread); running
+    // out of memory throws.
+    static quint32 EncodeEntry(std::string &bytes, std::size_t base, const MigrationUserView &entry);
+    void RestoreEncoded(int listType, int nextID, const quint32 *table, std::string_view bytes);
+
 private:
     // The texts of all entries stand one after the other in m_bytes, in
     // UTF-8, each after its length (base 128, one byte below 128); an
@@ -83,6 +95,7 @@ private:
     static constexpr quint32 SIDToBit = 1u << 29;
     static constexpr quint32 StartMask = SIDToBit - 1;
 
+    void reset(int listType, int nextID);
     MigrationUserView view(quint32 entry) const;
     quint32 store(const MigrationUserView &entry);
     void append(int listType, const MigrationUserView &entry);
@@ -95,5 +108,5 @@ private:
     // Room for a growth step of entries in the object itself: most lists
     // never need a block of their own.
     QVarLengthArray<quint32, 10> m_entries;
-    QByteArray m_bytes;
+    std::string m_bytes;
 };

@@ -190,6 +190,54 @@ private Q_SLOTS:
         QCOMPARE(loaded.AddFolder(QStringLiteral("New"), -1), 5);
     }
 
+    void largeDatabaseComesBackWhole()
+    {
+        // Enough lists that the loader fills them batch by batch beside the
+        // reading, with every kind of list, deleted entries and texts of
+        // other alphabets among them.
+        constexpr int computers = 3000;
+        ComputerDB saved;
+        const int folder = saved.AddFolder(QStringLiteral("Site"), -1);
+        for (int c = 0; c < computers; ++c) {
+            const int id = saved.AddComputer(QStringLiteral("WS%1").arg(c), QString(), c % 2 ? folder : -1, -1);
+            const UserProfilesPtr list = saved.GetComputerUserList(id);
+            if (c % 7 == 0) {
+                list->AddAllUsers();
+                continue;
+            }
+            for (int u = 0; u < 12; ++u) {
+                const QString to = QStringLiteral("n\u00E9w%1.%2").arg(u).arg(c);
+                if (c % 3 == 0)
+                    list->AddSIDToUser(QStringLiteral("S-1-5-21-%1-%2").arg(c).arg(u), to);
+                else
+                    list->AddUserToUser(QStringLiteral("\u7528%1.%2").arg(u).arg(c), to);
+            }
+            list->DeleteUser(c % 12);
+        }
+        SettingsFile file;
+        QVERIFY(file.Save(saved, path(), options()).ok());
+        ComputerDB loaded;
+        const SettingsFileResult result = SettingsFile().Load(path(), QString(), loaded);
+        QVERIFY2(result.ok(), qPrintable(result.Message));
+        QCOMPARE(describe(loaded, false), describe(saved, false));
+
+        // A mistake in one of the last lists still refuses the whole file.
+        QFile text(path());
+        QVERIFY(text.open(QIODevice::ReadOnly));
+        QByteArray bytes = text.readAll();
+        text.close();
+        const QByteArray entry = QStringLiteral("[1, \"\u7528%1.%2\"").arg(1).arg(computers - 1).toUtf8();
+        QVERIFY(bytes.contains(entry));
+        bytes.replace(entry, QStringLiteral("[2, \"\u7528%1.%2\"").arg(1).arg(computers - 1).toUtf8());
+        QVERIFY(text.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        text.write(bytes);
+        text.close();
+        const SettingsFileResult refused = SettingsFile().Load(path(), QString(), loaded);
+        QCOMPARE(refused.status, SettingsFileResult::Damaged);
+        QVERIFY2(refused.Message.endsWith(QStringLiteral("entry 2 is listed twice.")), qPrintable(refused.Message));
+        QCOMPARE(describe(loaded, false), describe(saved, false));
+    }
+
     void saveLoadSaveGivesTheSameBytes_data() { loadReproducesTheDatabase_data(); }
 
     void saveLoadSaveGivesTheSameBytes()
