@@ -207,7 +207,8 @@ int ComputerDB::bucketOfFolded(const QString &folded)
 void ComputerDB::AddNameIndex(const QString &name, int id)
 {
     const QString folded = name.toCaseFolded();
-    m_nameIndex[static_cast<size_t>(bucketOfFolded(folded))].PushUnique(id);
+    // Never there yet: the ID is new, or its old name was taken out first.
+    m_nameIndex[static_cast<size_t>(bucketOfFolded(folded))].Push(id);
     if (static_cast<size_t>(id) >= m_nameKeys.size())
         m_nameKeys.resize(static_cast<size_t>(id) + 1, 0);
     m_nameKeys[static_cast<size_t>(id)] = qHash(folded);

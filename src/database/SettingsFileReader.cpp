@@ -502,8 +502,11 @@ void SettingsFileReader::open(bool isObject)
                 damaged(QStringLiteral("%1 holds more than %2 entries").arg(here()).arg(MaxUserListID));
             child.node = isObject ? Node::EntryObject : Node::EntryList;
             m_entries.emplace_back();
-            if (isObject)
+            if (isObject) {
                 m_entries.back().values = -1;
+                m_entries.back().full = int(m_fullEntries.size());
+                m_fullEntries.emplace_back();
+            }
             break;
         default:
             // Nothing nests inside a short entry.
@@ -563,6 +566,7 @@ void SettingsFileReader::open(bool isObject)
         break;
     case Node::UserList:
         m_entries.clear();
+        m_fullEntries.clear();
         m_entryText.clear();
         m_listType = ListNone;
         m_listNextID = 0;
@@ -692,7 +696,7 @@ void SettingsFileReader::closeUserList()
                         .arg(m_listNextID));
         auto listedTwice = [&] { damaged(QStringLiteral("%1: entry %2 is listed twice").arg(entryPath(i)).arg(raw.ID)); };
         if (raw.values < 0) {
-            if (!m_lists.AddEntry(int(raw.ID), MigrationUsersUtf8(raw.full).view()))
+            if (!m_lists.AddEntry(int(raw.ID), MigrationUsersUtf8(m_fullEntries[std::size_t(raw.full)]).view()))
                 listedTwice();
             continue;
         }
@@ -733,6 +737,7 @@ void SettingsFileReader::closeUserList()
             listedTwice();
     }
     m_entries.clear();
+    m_fullEntries.clear();
     m_entryText.clear();
 }
 
@@ -881,7 +886,7 @@ void SettingsFileReader::value(const Scalar &scalar)
         break;
     case Node::EntryObject: {
         RawEntry &raw = m_entries.back();
-        MigrationUsers &entry = raw.full;
+        MigrationUsers &entry = m_fullEntries[std::size_t(raw.full)];
         switch (field) {
         case EntryID:
             raw.ID = wholeNumber(scalar, name, 0, std::numeric_limits<int>::max());

@@ -151,7 +151,8 @@ private:
         qsizetype firstLength = 0;
         qsizetype secondStart = 0;
         qsizetype secondLength = 0;
-        MigrationUsers full;
+        // The full form: its index in m_fullEntries.
+        int full = -1;
     };
 
     struct AccountPassword
@@ -217,6 +218,7 @@ private:
     DatabaseSnapshot::Computer m_computer;
     std::optional<QString> m_status;
     std::vector<RawEntry> m_entries;
+    std::vector<MigrationUsers> m_fullEntries;
     // After Snapshot, so that it is gone, its thread stopped, before the
     // lists it fills are.
     UserListBuilder m_lists;
