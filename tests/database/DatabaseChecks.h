@@ -2,7 +2,7 @@
 
 #include "common/modText.h"
 #include "database/ComputerDB.h"
-#include "database/TreeDisplay.h"
+#include "database/MemoryTreeDisplay.h"
 
 #include <QHash>
 #include <QStringList>
@@ -25,6 +25,22 @@ public:
 
 private:
     QTemporaryDir m_dir;
+};
+
+// A database shown in a memory tree, linked the way the main window links
+// it (computer icon 24, folder icon 3). The tree outlives the database.
+struct LinkedDB
+{
+    MemoryTreeDisplay tree;
+    ComputerDB db;
+
+    explicit LinkedDB(bool linkNow = true)
+    {
+        tree.resetWithRoot();
+        if (linkNow)
+            link();
+    }
+    void link(ProgressSink *progress = nullptr) { db.LinkTreeView(&tree, 24, 3, progress); }
 };
 
 inline void countList(const StackInt *list, QHash<int, int> &seen)
