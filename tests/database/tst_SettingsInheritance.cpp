@@ -2,7 +2,6 @@
 
 #include "common/AppState.h"
 #include "database/ComputerDB.h"
-#include "database/MemoryTreeDisplay.h"
 #include "support/RecordingPresenter.h"
 
 #include <QTest>
@@ -42,13 +41,12 @@ private:
 private Q_SLOTS:
     void init() { AppState::Reset(); }
 
-    void newTableHoldsOnlyTheGlobalRecord()
+    void globalRecordHoldsSlotZero()
     {
         ComputerDB db;
         QCOMPARE(db.SettingsCount(), 1);
         QCOMPARE(db.SettingsCapacity(), 50);
         const GlobalSettingsPtr global = db.GetSettings(G, 42);
-        QVERIFY(global);
         QCOMPARE(global, db.SettingsTable(0));
         QCOMPARE(global->ObjectType, G);
         QCOMPARE(global->AssociatedID, -1);
@@ -56,6 +54,21 @@ private Q_SLOTS:
         QCOMPARE(global->OverwriteProfile, 0);
         QCOMPARE(global->JoinVal, 0);
         QCOMPARE(db.GetSettingsIndex(G, -1), 0);
+
+        // The root has no folder record, and the global one is never removed.
+        QVERIFY(!db.GetSettings(F, -1));
+        QVERIFY(!db.RemoveNodeSettings(QStringLiteral("F-1")));
+        QVERIFY(!db.RemoveSettings(0, G));
+        QVERIFY(global->Valid);
+
+        // Adding a global record replaces slot 0 and makes it global.
+        const GlobalSettingsPtr wizard = record(QStringLiteral("WIZ"));
+        wizard->ObjectType = F;
+        QVERIFY(!db.AddSettings(wizard, 0, G));
+        QCOMPARE(db.GetSettings(G, -1), wizard);
+        QCOMPARE(wizard->ObjectType, G);
+        QCOMPARE(wizard->AssociatedID, -1);
+        QCOMPARE(db.SettingsCount(), 1);
     }
 
     void effectiveSettingsWalkUp()
@@ -114,16 +127,6 @@ private Q_SLOTS:
         QVERIFY(internalError(presenter, QStringLiteral("Invalid associated type."), QStringLiteral("ComputerDB.GetSettingsIndex")));
     }
 
-    void rootHasNoFolderRecord()
-    {
-        ComputerDB db;
-        QVERIFY(!db.GetSettings(F, -1));
-        QVERIFY(!db.RemoveNodeSettings(QStringLiteral("F-1")));
-        QVERIFY(db.SettingsTable(0)->Valid);
-        QVERIFY(!db.RemoveSettings(0, G)); // the global record is never removed
-        QVERIFY(db.SettingsTable(0)->Valid);
-    }
-
     void addSettingsRefusals()
     {
         RecordingPresenter presenter;
@@ -145,53 +148,31 @@ private Q_SLOTS:
         QCOMPARE(settings->AssociatedID, 0); // untouched
     }
 
-    void addGlobalReplacesSlotZero()
-    {
-        ComputerDB db;
-        const GlobalSettingsPtr wizard = record(QStringLiteral("WIZ"));
-        wizard->ObjectType = F;
-        QVERIFY(!db.AddSettings(wizard, 0, G));
-        QCOMPARE(db.GetSettings(G, -1), wizard);
-        QCOMPARE(wizard->ObjectType, G);
-        QCOMPARE(wizard->AssociatedID, -1);
-        QCOMPARE(db.SettingsCount(), 1);
-    }
-
-    void sameNodeKeepsItsSlot()
-    {
-        ComputerDB db;
-        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), -1, -1);
-        const GlobalSettingsPtr first = record(QStringLiteral("1"));
-        const GlobalSettingsPtr second = record(QStringLiteral("2"));
-        QVERIFY(db.AddSettings(first, pc, C));
-        QCOMPARE(db.GetSettingsIndex(C, pc), 1);
-        QVERIFY(db.AddSettings(second, pc, C));
-        QCOMPARE(db.GetSettingsIndex(C, pc), 1);
-        QCOMPARE(db.SettingsCount(), 2);
-        QCOMPARE(db.GetSettings(C, pc), second);
-        QCOMPARE(second->ObjectType, C);
-        QCOMPARE(second->AssociatedID, pc);
-        // The table hands out the record itself.
-        db.GetSettings(C, pc)->SourceDomain = QStringLiteral("CHANGED");
-        QCOMPARE(second->SourceDomain, QStringLiteral("CHANGED"));
-    }
-
-    void detachedSlotIsNotReused()
+    void slotsAreKeptAndNotReused()
     {
         ComputerDB db;
         const int folder = db.AddFolder(QStringLiteral("f"), -1);
         const GlobalSettingsPtr first = record(QStringLiteral("1"));
+        const GlobalSettingsPtr second = record(QStringLiteral("2"));
         QVERIFY(db.AddSettings(first, folder, F));
+        QVERIFY(db.AddSettings(second, folder, F)); // the same node keeps its slot
+        QCOMPARE(db.GetSettingsIndex(F, folder), 1);
+        QCOMPARE(db.SettingsCount(), 2);
+        QCOMPARE(db.GetSettings(F, folder), second);
+        QCOMPARE(second->ObjectType, F);
+        QCOMPARE(second->AssociatedID, folder);
+
         QVERIFY(db.RemoveSettings(folder, F));
-        QVERIFY(!first->Valid);
+        QVERIFY(!second->Valid);
         QCOMPARE(db.Folders(folder)->CustomSettings, -1);
         QVERIFY(!db.GetSettings(F, folder));
         QVERIFY(!db.RemoveSettings(folder, F)); // nothing left to remove
 
-        const GlobalSettingsPtr second = record(QStringLiteral("2"));
-        QVERIFY(db.AddSettings(second, folder, F));
+        // A detached slot stays in the table, not Valid; the next record gets a new one.
+        const GlobalSettingsPtr third = record(QStringLiteral("3"));
+        QVERIFY(db.AddSettings(third, folder, F));
         QCOMPARE(db.GetSettingsIndex(F, folder), 2);
-        QCOMPARE(db.SettingsTable(1), first); // stays, not Valid
+        QCOMPARE(db.SettingsTable(1), second);
         QCOMPARE(db.SettingsCount(), 3);
     }
 
@@ -305,11 +286,8 @@ private Q_SLOTS:
     void overwriteChildren()
     {
         QFETCH(bool, linked);
-        ComputerDB db;
-        MemoryTreeDisplay tree;
-        tree.resetWithRoot();
-        if (linked)
-            db.LinkTreeView(&tree, 24, 3, nullptr);
+        DatabaseChecks::LinkedDB fixture(linked);
+        ComputerDB &db = fixture.db;
         const int group = db.AddPath(QStringLiteral("Group"));
         const int sub = db.AddPath(QStringLiteral("Group\\Sub"));
         const int subsub = db.AddPath(QStringLiteral("Group\\Sub\\SubSub"));
