@@ -123,7 +123,7 @@ private Q_SLOTS:
         QCOMPARE(GetSettingString(kAppKey + QStringLiteral("\\Ärger"), QStringLiteral("über")), QStringLiteral("x"));
     }
 
-    void pathWithoutBackslashIsNeverOpened()
+    void pathsThatCannotBeOpened()
     {
         RegKey key = Reg::NoKey;
         QVariant result;
@@ -135,27 +135,16 @@ private Q_SLOTS:
         QCOMPARE(GetValue(QStringLiteral("v"), result, QVariant(1), Reg::NoKey, QStringLiteral("HKCU")), long(Reg::KeyNotOpened));
         QVERIFY(!result.isValid());
         QVERIFY(!SaveSettingString(QStringLiteral("HKCU"), QStringLiteral("v"), QStringLiteral("t")));
-    }
 
-    void unknownHiveFailsTheOpen()
-    {
-        RegKey key = Reg::NoKey;
         QCOMPARE(OpenKey(QStringLiteral("HKXX\\Software"), QString(), Reg::KeyRead, key), long(Reg::InvalidHandle));
         QCOMPARE(SetStringValue(QStringLiteral("v"), QStringLiteral("t"), Reg::NoKey, QStringLiteral("HKXX\\Software")), long(Reg::KeyNotOpened));
-    }
 
-    void remoteMachineIsNotReachable()
-    {
-        RegKey key = Reg::NoKey;
-        QVariant result;
+        // Another machine is never reachable.
         QCOMPARE(OpenKey(kAppKey, QStringLiteral("PC0042"), Reg::KeyRead, key), long(Reg::BadNetPath));
         QCOMPARE(GetValue(QStringLiteral("v"), result, std::nullopt, Reg::NoKey, kAppKey, QStringLiteral("PC0042")), long(Reg::KeyNotOpened));
         QCOMPARE(DeleteKey(kAppKey, QStringLiteral("PC0042")), long(Reg::BadNetPath));
-    }
 
-    void standardSoftwareKeysExistInANewStore()
-    {
-        RegKey key = Reg::NoKey;
+        // The standard keys exist in a new store.
         QCOMPARE(OpenKey(QStringLiteral("HKLM\\SOFTWARE"), QString(), Reg::KeyRead, key), 0L);
         CloseKey(key);
     }
@@ -173,7 +162,7 @@ private Q_SLOTS:
         CloseKey(key);
     }
 
-    void givenHandleIsUsedAndLeftOpen()
+    void givenHandleIsUsedLeftOpenAndKeepsItsAccess()
     {
         RegKey key = Reg::NoKey;
         QCOMPARE(OpenKey(kAppKey, QString(), Reg::KeyAllAccess, key), 0L);
@@ -183,11 +172,7 @@ private Q_SLOTS:
         QCOMPARE(result, QVariant(QStringLiteral("1")));
         QCOMPARE(CloseKey(key), 0L);
         QCOMPARE(CloseKey(key), long(Reg::InvalidHandle));
-    }
 
-    void readOnlyHandleRefusesWrites()
-    {
-        RegKey key = Reg::NoKey;
         QCOMPARE(OpenKey(kAppKey, QString(), Reg::KeyRead, key), 0L);
         QCOMPARE(SetStringValue(QStringLiteral("A"), QStringLiteral("1"), key, QString()), long(Reg::AccessDenied));
         CloseKey(key);
@@ -380,7 +365,7 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(m_registry->path()), before);
     }
 
-    void storePathThatIsAFolderIsReported()
+    void storeFolderIsMadeButNotAFile()
     {
         const QString path = m_registry->folder() + QStringLiteral("/folder.db");
         QVERIFY(QDir().mkpath(path));
@@ -389,15 +374,13 @@ private Q_SLOTS:
         const long code = OpenKey(kAppKey, QString(), Reg::KeyRead, key);
         QCOMPARE(code, long(Reg::CantOpen));
         QVERIFY(ErrorText(code).contains(QStringLiteral("not a file")));
-    }
 
-    void storeFolderIsCreated()
-    {
-        const QString path = m_registry->folder() + QStringLiteral("/deep/er/registry.db");
-        SetStore(std::make_unique<SqliteRegistryStore>(path));
+        // A missing folder, in contrast, is made.
+        const QString deep = m_registry->folder() + QStringLiteral("/deep/er/registry.db");
+        SetStore(std::make_unique<SqliteRegistryStore>(deep));
         createAppKey();
         QVERIFY(SaveSettingString(kAppKey, QStringLiteral("V"), QStringLiteral("x")));
-        QVERIFY(QFile::exists(path));
+        QVERIFY(QFile::exists(deep));
     }
 
     void defaultPathFollowsTheEnvironment()
