@@ -57,6 +57,20 @@ public:
     QString caption = QStringLiteral("Import Progress:");
 };
 
+// A link driving both a window and a bar, as the import does.
+struct Linked
+{
+    FakeWindow window;
+    FakeBar bar;
+    ProgressBarLink link;
+
+    Linked()
+    {
+        link.LinkForm(&window);
+        link.LinkBar(&bar);
+    }
+};
+
 } // namespace
 
 class TestProgressBarLink : public QObject
@@ -95,13 +109,10 @@ private Q_SLOTS:
         QFETCH(int, value);
         QFETCH(bool, toWindow);
         QFETCH(int, barValue);
-        FakeWindow window;
-        FakeBar bar;
+        Linked linked;
+        auto &[window, bar, link] = linked;
         bar.m_maximum = 1000;
         bar.m_value = 7;
-        ProgressBarLink link;
-        link.LinkForm(&window);
-        link.LinkBar(&bar);
         link.SetValue(value);
         QCOMPARE(window.calls.contains(QStringLiteral("SetValue %1").arg(value)), toWindow);
         QCOMPARE(bar.m_value, barValue);
@@ -110,11 +121,8 @@ private Q_SLOTS:
 
     void maximumZeroReachesOnlyTheWindow()
     {
-        FakeWindow window;
-        FakeBar bar;
-        ProgressBarLink link;
-        link.LinkForm(&window);
-        link.LinkBar(&bar);
+        Linked linked;
+        auto &[window, bar, link] = linked;
         link.SetMax(0);
         QCOMPARE(window.calls, QStringList {QStringLiteral("SetMax 0")});
         QCOMPARE(bar.m_maximum, 100);
@@ -126,11 +134,8 @@ private Q_SLOTS:
 
     void messageGoesToWindowAndLabel()
     {
-        FakeWindow window;
-        FakeBar bar;
-        ProgressBarLink link;
-        link.LinkForm(&window);
-        link.LinkBar(&bar);
+        Linked linked;
+        auto &[window, bar, link] = linked;
         link.SetMessage(QStringLiteral("Importing computer 10"));
         QCOMPARE(window.calls, QStringList {QStringLiteral("SetMessage Importing computer 10")});
         QCOMPARE(bar.caption, QStringLiteral("Importing computer 10"));
@@ -151,14 +156,6 @@ private Q_SLOTS:
         QVERIFY(!link.CancelVal());
         window.cancel = true;
         QVERIFY(link.CancelVal());
-    }
-
-    void cancelWithoutAWindowIsNeverRequested()
-    {
-        FakeBar bar;
-        ProgressBarLink link;
-        link.LinkBar(&bar);
-        QVERIFY(!link.CancelVal());
     }
 
     void finishWithOnlyABarLeavesCompleteAndAnEmptyBar()
@@ -196,15 +193,13 @@ private Q_SLOTS:
         QCOMPARE(window.calls.count(QStringLiteral("Close")), 1);
         link.Finish();
         QCOMPARE(window.calls.count(QStringLiteral("Close")), 1);
-    }
 
-    void endingALinkClosesOnlyItsOwnUnfinishedWindow()
-    {
-        FakeWindow window;
+        // A link that ends before Finish closes the window it opened.
         {
-            ProgressBarLink link;
-            link.LinkForm(&window);
-            link.Start(0, 3, QStringLiteral("Importing"), QString());
+            ProgressBarLink unfinished;
+            unfinished.LinkForm(&window);
+            unfinished.Start(0, 3, QStringLiteral("Importing"), QString());
+            QVERIFY(window.shown);
         }
         QVERIFY(!window.shown);
     }
@@ -246,11 +241,8 @@ private Q_SLOTS:
 
     void secondPhaseStartsAfresh()
     {
-        FakeWindow window;
-        FakeBar bar;
-        ProgressBarLink link;
-        link.LinkForm(&window);
-        link.LinkBar(&bar);
+        Linked linked;
+        auto &[window, bar, link] = linked;
         link.Start(0, 4, QStringLiteral("Importing"), QStringLiteral("Creating Folder Hierarchy..."));
         for (int i = 0; i < 4; ++i)
             link.IncVal();
@@ -276,9 +268,12 @@ private Q_SLOTS:
         link.Finish();
         QVERIFY(!link.FormShown());
         QCOMPARE(link.Value(), 6);
-    }
 
-    // The bar of the progress window.
+        // With only a bar, no cancel is ever requested.
+        FakeBar bar;
+        link.LinkBar(&bar);
+        QVERIFY(!link.CancelVal());
+    }
 
     void meterClampsAndIgnores_data()
     {
