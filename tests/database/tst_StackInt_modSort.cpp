@@ -9,17 +9,11 @@ class TestStackIntModSort : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void emptyStack()
-    {
-        StackInt stack;
-        QCOMPARE(stack.Pop(), -1);
-        QCOMPARE(stack.Count(), 0);
-        QCOMPARE(stack.Peek(0), -1);
-    }
-
     void stackOrderAndRemoval()
     {
         StackInt stack;
+        QCOMPARE(stack.Pop(), -1);
+        QCOMPARE(stack.Peek(0), -1);
         for (int v : {5, 7, 9, 7})
             stack.Push(v);
         stack.PushUnique(9);
