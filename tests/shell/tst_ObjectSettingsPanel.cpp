@@ -77,7 +77,7 @@ private Q_SLOTS:
         m_presenter.clear();
     }
 
-    void everyControlIsThereWithItsCaption()
+    void everyControlIsThere()
     {
         Fixture f;
         using Model = ObjectSettingsModel;
@@ -91,17 +91,7 @@ private Q_SLOTS:
             QVERIFY(f.control<QLabel>(QString::fromLatin1(name)));
         QVERIFY(f.control<QListWidget>(QStringLiteral("lstMigrateUsers")));
         QCOMPARE(f.tabs()->count(), 4);
-
-        QCOMPARE(
-            f.box("chkRebootAllow")->text(), QStringLiteral("Allow target computers to be rebooted if necessary (strongly recommended)"));
-        QCOMPARE(f.box("chkNoTempInternet")->text(), QStringLiteral("Do not copy 'Temporary Internet Files' folder (recommended)"));
-        QCOMPARE(f.box("chkJoinWorkgroup")->text(), QStringLiteral("Join Workgroup"));
         QCOMPARE(f.edit("txtJoinWorkgroupName")->placeholderText(), QStringLiteral("<Enter Workgroup Name Here>"));
-        QCOMPARE(f.button("cmdObjSettingsSave")->text(), QStringLiteral("&Save Settings"));
-        QCOMPARE(f.button("cmdInheritFromParent")->text(), QStringLiteral("&Inherit Parent Settings"));
-        QCOMPARE(f.button("cmdOverwriteChildren")->text(), QStringLiteral("&Overwrite Child Settings"));
-        QCOMPARE(f.button("cmdAddUser")->text(), QStringLiteral("&Add"));
-        QCOMPARE(f.button("cmdDeleteUser")->text(), QStringLiteral("&Delete"));
 
         // The add dialog does not exist yet, the wizards neither.
         f.load(QStringLiteral("C%1").arg(f.pc01));
