@@ -11,7 +11,8 @@
 #include <QFile>
 #include <QTimer>
 
-using modGeneral::ComputerKey;
+#include <optional>
+
 using modGeneral::FolderKey;
 using modGeneral::RootKey;
 
@@ -19,31 +20,21 @@ namespace {
 
 // The small job the tests save: two levels of groups, own settings on a
 // group, a computer with a user list and one directly under the root.
-struct Sample
+int fillSample(ComputerDB &db, bool withPassword)
 {
-    int Sales = -1;
-    int London = -1;
-    int Desk = -1;
-    int Laptop = -1;
-};
-
-Sample fillSample(ComputerDB &db, bool withPassword)
-{
-    Sample ids;
     const GlobalSettingsPtr global = db.GetSettings(QStringLiteral("G"), -1);
     global->SourceDomain = QStringLiteral("OLDCORP");
     global->DestinationDomain = QStringLiteral("NEWCORP");
     if (withPassword)
         global->SetUser(AdminA, QStringLiteral("migadmin"), QStringLiteral("pw-A"), QStringLiteral("NEWCORP"));
-    ids.Sales = db.AddFolder(QStringLiteral("Sales"), -1);
-    ids.London = db.AddFolder(QStringLiteral("London"), ids.Sales);
-    ids.Desk = db.AddComputer(QStringLiteral("DESK-01"), QString(), ids.London, -1);
-    ids.Laptop = db.AddComputer(QStringLiteral("LAPTOP-07"), QString(), -1, -1);
-    const GlobalSettingsPtr sales = global->Clone();
-    sales->DestinationDomain = QStringLiteral("SALESCORP");
-    db.AddSettings(sales, ids.Sales, QStringLiteral("F"));
-    db.GetComputerUserList(ids.Desk)->AddUserToUser(QStringLiteral("jdoe"), QStringLiteral("john.doe"));
-    return ids;
+    const int sales = db.AddFolder(QStringLiteral("Sales"), -1);
+    const int desk = db.AddComputer(QStringLiteral("DESK-01"), QString(), db.AddFolder(QStringLiteral("London"), sales), -1);
+    db.AddComputer(QStringLiteral("LAPTOP-07"), QString(), -1, -1);
+    const GlobalSettingsPtr own = global->Clone();
+    own->DestinationDomain = QStringLiteral("SALESCORP");
+    db.AddSettings(own, sales, QStringLiteral("F"));
+    db.GetComputerUserList(desk)->AddUserToUser(QStringLiteral("jdoe"), QStringLiteral("john.doe"));
+    return desk;
 }
 
 // A window with the cheapest passphrase cost, so that sealing stays quick.
@@ -65,6 +56,11 @@ QStringList recentCaptions(QWidget &window)
     return captions;
 }
 
+QString password(frmMain &window)
+{
+    return window.database()->GetSettings(QStringLiteral("G"), -1)->account(AdminA).Password;
+}
+
 } // namespace
 
 class TestMainWindowFiles : public QObject
@@ -73,6 +69,33 @@ class TestMainWindowFiles : public QObject
 
 private:
     MainWindowFixture f;
+
+    void trigger(QWidget &window, const char *name) { f.action(window, QString::fromLatin1(name))->trigger(); }
+
+    // Save Settings As... to `path`, answering the passphrase question with `passphrase` when given.
+    void saveAs(QWidget &window, const QString &path, std::optional<QString> passphrase = std::nullopt)
+    {
+        f.presenter->setNextFileName(path);
+        if (passphrase)
+            f.presenter->setNextText(*passphrase);
+        trigger(window, "mnuSaveAs");
+    }
+
+    // The sample job saved to `path` by a session of its own.
+    void savedSample(const QString &path, bool withPassword, std::optional<QString> passphrase = std::nullopt)
+    {
+        auto window = newWindow();
+        fillSample(*window->database(), withPassword);
+        saveAs(*window, path, passphrase);
+    }
+
+    // A new console session: nothing remembered but the registry.
+    std::unique_ptr<frmMain> nextSession()
+    {
+        AppState::Reset();
+        f.presenter->clear();
+        return newWindow();
+    }
 
 private Q_SLOTS:
     void init() { f.init(); }
@@ -84,52 +107,45 @@ private Q_SLOTS:
         {
             auto window = newWindow();
             fillSample(*window->database(), false);
-            QVERIFY(AppState::Get().DatabaseChanged);
             // No file yet: Save Settings asks where, in the job's results folder.
             f.presenter->setNextFileName(path);
-            f.action(*window, QStringLiteral("mnuSave"))->trigger();
+            trigger(*window, "mnuSave");
             QCOMPARE(f.presenter->fileRequests().size(), 1);
             const RecordingPresenter::FileAsk &ask = f.presenter->fileRequests().constFirst();
             QVERIFY(ask.saving);
             QCOMPARE(ask.request.filter, SettingsFileController::DialogFilter);
             QCOMPARE(ask.request.fileName, QStringLiteral("Migration1.vos.json"));
             QCOMPARE(ask.request.folder, f.logs->path() + QStringLiteral("/Migration1/"));
-            QVERIFY(QFile::exists(path));
             QCOMPARE(AppState::Get().CurrentSettingsFile, path);
             QVERIFY(!AppState::Get().DatabaseChanged);
             QCOMPARE(f.presenter->textRequests().size(), 0); // nothing to seal
 
             // With a file, Save Settings writes to it without asking.
             window->database()->AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
-            f.action(*window, QStringLiteral("mnuSave"))->trigger();
+            trigger(*window, "mnuSave");
             QCOMPARE(f.presenter->fileRequests().size(), 1);
             QVERIFY(!AppState::Get().DatabaseChanged);
             QCOMPARE(f.presenter->count(), 0);
         }
 
-        AppState::Reset();
-        auto window = newWindow();
+        auto window = nextSession();
         f.presenter->setNextFileName(path);
-        f.action(*window, QStringLiteral("mnuLoad"))->trigger();
+        trigger(*window, "mnuLoad");
         QCOMPARE(f.presenter->count(), 0);
         QVERIFY(!f.presenter->fileRequests().constLast().saving);
 
         ComputerDB &db = *window->database();
         QCOMPARE(AppState::Get().CurrentSettingsFile, path);
-        QCOMPARE(AppState::Get().CurrentJobName, QStringLiteral("Migration1"));
         QCOMPARE(window->windowTitle(), QStringLiteral("Varno-Osk - Profile Migration System: Migration1"));
         QVERIFY(!AppState::Get().DatabaseChanged);
         QCOMPARE(f.childTexts(*window, RootKey), (QStringList {"Sales", "KIOSK", "LAPTOP-07"}));
         const int sales = db.FindFolder(QStringLiteral("Sales"), -1);
-        const int london = db.FindFolder(QStringLiteral("London"), sales);
-        QCOMPARE(f.childTexts(*window, FolderKey(london)), QStringList {"DESK-01"});
+        QCOMPARE(f.childTexts(*window, FolderKey(db.FindFolder(QStringLiteral("London"), sales))), QStringList {"DESK-01"});
         QCOMPARE(db.GetSettings(QStringLiteral("F"), sales)->DestinationDomain, QStringLiteral("SALESCORP"));
-        QCOMPARE(db.GetSettings(QStringLiteral("G"), -1)->SourceDomain, QStringLiteral("OLDCORP"));
         QCOMPARE(db.GetComputerUserList(db.FindComputer(QStringLiteral("DESK-01")))->GetUserCount(), 1);
         // The tree is linked again: own settings show, the root is selected and shown.
         QCOMPARE(window->treeView()->icon(FolderKey(sales)), 23);
         QCOMPARE(window->treeView()->selectedKey(), RootKey);
-        QCOMPARE(window->objectSettings()->model().ObjectKey(), RootKey);
         QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("txtSourceContext"))->text(), QStringLiteral("OLDCORP"));
     }
 
@@ -140,30 +156,18 @@ private Q_SLOTS:
         const QString b = f.file(QStringLiteral("b.vos.json"));
         window->database()->AddComputer(QStringLiteral("PC"), QString(), -1, -1);
 
-        f.presenter->setNextFileName(a);
-        f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
-        f.presenter->setNextFileName(f.file(QStringLiteral("b"))); // the usual ending is added
-        f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
+        saveAs(*window, a);
+        saveAs(*window, f.file(QStringLiteral("b"))); // the usual ending is added
         QCOMPARE(AppState::Get().CurrentSettingsFile, b);
-        f.action(*window, QStringLiteral("mnuSave"))->trigger(); // b again: still listed once
+        trigger(*window, "mnuSave"); // b again: still listed once
         QCOMPARE(recentCaptions(*window), (QStringList {b, a}));
         QCOMPARE(f.setting(QStringLiteral("RecentlyUsed0")), b);
         QCOMPARE(f.setting(QStringLiteral("RecentlyUsed1")), a);
-        QCOMPARE(f.setting(QStringLiteral("RecentlyUsed2")), QString());
 
         // Loading through the Recent entry moves the file to the front.
-        f.action(*window, QStringLiteral("mnuRecent1"))->trigger();
+        trigger(*window, "mnuRecent1");
         QCOMPARE(AppState::Get().CurrentSettingsFile, a);
         QCOMPARE(recentCaptions(*window), (QStringList {a, b}));
-
-        // Five at most; the oldest falls off.
-        for (int i = 0; i < 5; ++i) {
-            f.presenter->setNextFileName(f.file(QStringLiteral("n%1.vos.json").arg(i)));
-            f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
-        }
-        QCOMPARE(recentCaptions(*window).size(), 5);
-        QCOMPARE(recentCaptions(*window).constFirst(), f.file(QStringLiteral("n4.vos.json")));
-        QVERIFY(!recentCaptions(*window).contains(b));
         QCOMPARE(f.presenter->count(), 0);
     }
 
@@ -171,19 +175,15 @@ private Q_SLOTS:
     {
         auto window = newWindow();
         const QString path = f.file(QStringLiteral("kept.vos.json"));
-        f.presenter->setNextFileName(path);
-        f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
+        saveAs(*window, path);
         window->database()->AddComputer(QStringLiteral("UNSAVED"), QString(), -1, -1);
         const QString job = AppState::Get().CurrentJobName;
 
         f.presenter->setNextAnswer(Presenter::Cancel);
-        f.action(*window, QStringLiteral("mnuNewSettings"))->trigger();
+        trigger(*window, "mnuNewSettings");
         QCOMPARE(f.presenter->count(), 1);
-        const Presenter::Message &box = f.presenter->last();
-        QCOMPARE(box.caption, QStringLiteral("Unsaved Settings"));
-        QCOMPARE(box.buttons, Presenter::Buttons::YesNoCancel);
-        QCOMPARE(box.icon, Presenter::Icon::Question);
-        QCOMPARE(window->database()->FindComputer(QStringLiteral("UNSAVED")), 0);
+        QCOMPARE(f.presenter->last().caption, QStringLiteral("Unsaved Settings"));
+        QCOMPARE(f.presenter->last().buttons, Presenter::Buttons::YesNoCancel);
         QCOMPARE(f.childTexts(*window, RootKey), QStringList {"UNSAVED"});
         QCOMPARE(AppState::Get().CurrentSettingsFile, path);
         QCOMPARE(AppState::Get().CurrentJobName, job);
@@ -199,15 +199,14 @@ private Q_SLOTS:
 
         // Loading asks too; Cancel loads nothing and asks for no file.
         f.presenter->setNextAnswer(Presenter::Cancel);
-        f.action(*window, QStringLiteral("mnuLoad"))->trigger();
+        trigger(*window, "mnuLoad");
         QCOMPARE(f.presenter->fileRequests().size(), 1);
         QCOMPARE(f.childTexts(*window, RootKey), QStringList {"UNSAVED"});
 
         // Yes saves to the current file and goes on.
         f.presenter->setNextAnswer(Presenter::Yes);
-        f.action(*window, QStringLiteral("mnuNewSettings"))->trigger();
+        trigger(*window, "mnuNewSettings");
         QCOMPARE(window->database()->ComputerCount(), 0);
-        QCOMPARE(AppState::Get().CurrentSettingsFile, QString());
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QVERIFY(saved.readAll().contains("\"UNSAVED\""));
@@ -219,67 +218,55 @@ private Q_SLOTS:
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         QVERIFY(!AppState::Get().DatabaseChanged);
-        auto *source = f.control<QLineEdit>(*window, QStringLiteral("txtSourceContext"));
-        f.retype(source, QStringLiteral("EDITED"));
+        f.retype(f.control<QLineEdit>(*window, QStringLiteral("txtSourceContext")), QStringLiteral("EDITED"));
         QVERIFY(window->SettingsChanged());
 
         // Yes stores the panel's edits first, then saves the file with them.
-        const QString path = f.file(QStringLiteral("edited.vos.json"));
         f.presenter->setNextAnswer(Presenter::Yes);
-        f.presenter->setNextFileName(path);
-        f.action(*window, QStringLiteral("mnuNewSettings"))->trigger();
+        f.presenter->setNextFileName(f.file(QStringLiteral("edited.vos.json")));
+        trigger(*window, "mnuNewSettings");
         QCOMPARE(f.presenter->count(), 1);
         QVERIFY(!window->SettingsChanged());
         QCOMPARE(window->database()->GetSettings(QStringLiteral("G"), -1)->SourceDomain, QString());
 
-        f.action(*window, QStringLiteral("mnuRecent0"))->trigger();
+        trigger(*window, "mnuRecent0");
         QCOMPARE(window->database()->GetSettings(QStringLiteral("G"), -1)->SourceDomain, QStringLiteral("EDITED"));
     }
 
     void passphraseIsAskedOncePerFile()
     {
         const QString a = f.file(QStringLiteral("a.vos.json"));
-        const QString b = f.file(QStringLiteral("b.vos.json"));
         {
             auto window = newWindow();
             fillSample(*window->database(), true);
-            f.presenter->setNextFileName(a);
-            f.presenter->setNextText(QStringLiteral("right"));
-            f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
+            saveAs(*window, a, QStringLiteral("right"));
             QCOMPARE(f.presenter->textRequests().size(), 1);
-            const Presenter::TextRequest &ask = f.presenter->textRequests().constFirst();
-            QCOMPARE(ask.caption, QStringLiteral("Settings File Passphrase"));
-            QVERIFY(ask.password);
+            QCOMPARE(f.presenter->textRequests().constFirst().caption, QStringLiteral("Settings File Passphrase"));
+            QVERIFY(f.presenter->textRequests().constFirst().password);
 
             window->database()->AddComputer(QStringLiteral("MORE"), QString(), -1, -1);
-            f.action(*window, QStringLiteral("mnuSave"))->trigger();
+            trigger(*window, "mnuSave");
             QCOMPARE(f.presenter->textRequests().size(), 1);
 
             // Another file is another question.
-            f.presenter->setNextFileName(b);
-            f.presenter->setNextText(QStringLiteral("other"));
-            f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
+            saveAs(*window, f.file(QStringLiteral("b.vos.json")), QStringLiteral("other"));
             QCOMPARE(f.presenter->textRequests().size(), 2);
 
             // The first file loads with what was typed for it.
             f.presenter->setNextFileName(a);
-            f.action(*window, QStringLiteral("mnuLoad"))->trigger();
+            trigger(*window, "mnuLoad");
             QCOMPARE(f.presenter->textRequests().size(), 2);
             QCOMPARE(AppState::Get().CurrentSettingsFile, a);
             QCOMPARE(f.presenter->count(), 0);
         }
 
         // A new session asks again when loading, and not when saving it back.
-        AppState::Reset();
-        f.presenter->clear();
-        auto window = newWindow();
-        f.presenter->setNextFileName(a);
+        auto window = nextSession();
         f.presenter->setNextText(QStringLiteral("right"));
-        f.action(*window, QStringLiteral("mnuLoad"))->trigger();
-        QCOMPARE(f.presenter->textRequests().size(), 1);
-        QCOMPARE(window->database()->GetSettings(QStringLiteral("G"), -1)->account(AdminA).Password, QStringLiteral("pw-A"));
+        QVERIFY(window->settingsFiles()->LoadSettingsFile(a));
+        QCOMPARE(password(*window), QStringLiteral("pw-A"));
         window->database()->AddComputer(QStringLiteral("EVEN-MORE"), QString(), -1, -1);
-        f.action(*window, QStringLiteral("mnuSave"))->trigger();
+        trigger(*window, "mnuSave");
         QCOMPARE(f.presenter->textRequests().size(), 1);
         QCOMPARE(f.presenter->count(), 0);
     }
@@ -287,16 +274,8 @@ private Q_SLOTS:
     void wrongPassphraseLoadsNothing()
     {
         const QString path = f.file(QStringLiteral("sealed.vos.json"));
-        {
-            auto window = newWindow();
-            fillSample(*window->database(), true);
-            f.presenter->setNextFileName(path);
-            f.presenter->setNextText(QStringLiteral("right"));
-            f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
-        }
-        AppState::Reset();
-        f.presenter->clear();
-        auto window = newWindow();
+        savedSample(path, true, QStringLiteral("right"));
+        auto window = nextSession();
         window->database()->AddComputer(QStringLiteral("KEEP-ME"), QString(), -1, -1);
         AppState::Get().DatabaseChanged = false;
 
@@ -308,7 +287,6 @@ private Q_SLOTS:
         QCOMPARE(f.childTexts(*window, RootKey), QStringList {"KEEP-ME"});
         QCOMPARE(window->database()->FolderCount(), 0);
         QCOMPARE(AppState::Get().CurrentSettingsFile, QString());
-        QCOMPARE(f.setting(QStringLiteral("RecentlyUsed0")), path); // only the save put it there
 
         // Cancel at the passphrase: nothing loaded, nothing said.
         QVERIFY(!window->settingsFiles()->LoadSettingsFile(path));
@@ -324,25 +302,17 @@ private Q_SLOTS:
     void emptyPassphraseSavesWithoutPasswords()
     {
         const QString path = f.file(QStringLiteral("open.vos.json"));
-        {
-            auto window = newWindow();
-            fillSample(*window->database(), true);
-            f.presenter->setNextFileName(path);
-            f.presenter->setNextText(QString());
-            f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
-            QCOMPARE(f.presenter->count(), 1);
-            QCOMPARE(f.presenter->last().icon, Presenter::Icon::Information);
-            QVERIFY(f.presenter->last().text.contains(QStringLiteral("passwords are left out")));
-            QCOMPARE(AppState::Get().CurrentSettingsFile, path);
-        }
-        AppState::Reset();
-        f.presenter->clear();
-        auto window = newWindow();
+        savedSample(path, true, QString());
+        QCOMPARE(f.presenter->count(), 1);
+        QCOMPARE(f.presenter->last().icon, Presenter::Icon::Information);
+        QVERIFY(f.presenter->last().text.contains(QStringLiteral("passwords are left out")));
+        QCOMPARE(AppState::Get().CurrentSettingsFile, path);
+
+        auto window = nextSession();
         QVERIFY(window->settingsFiles()->LoadSettingsFile(path));
         QCOMPARE(f.presenter->textRequests().size(), 0);
-        const GlobalSettingsPtr global = window->database()->GetSettings(QStringLiteral("G"), -1);
-        QCOMPARE(global->account(AdminA).Username, QStringLiteral("migadmin"));
-        QCOMPARE(global->account(AdminA).Password, QString());
+        QCOMPARE(window->database()->GetSettings(QStringLiteral("G"), -1)->account(AdminA).Username, QStringLiteral("migadmin"));
+        QCOMPARE(password(*window), QString());
     }
 
     void refusedFileLeavesTheDatabase()
@@ -357,7 +327,7 @@ private Q_SLOTS:
         window->database()->AddComputer(QStringLiteral("KEEP-ME"), QString(), -1, -1);
         AppState::Get().DatabaseChanged = false;
         f.presenter->setNextFileName(path);
-        f.action(*window, QStringLiteral("mnuLoad"))->trigger();
+        trigger(*window, "mnuLoad");
         QCOMPARE(f.presenter->count(), 1);
         QVERIFY(f.presenter->last().text.contains(QStringLiteral("is not a Varno-Osk settings file")));
         QCOMPARE(f.childTexts(*window, RootKey), QStringList {"KEEP-ME"});
@@ -369,39 +339,31 @@ private Q_SLOTS:
         const QString state = f.file(QStringLiteral("state.vos.json"));
         {
             auto window = newWindow();
-            const Sample ids = fillSample(*window->database(), false);
-            window->LastClientStatus().insert(ids.Desk, QStringLiteral("CL"));
+            window->LastClientStatus().insert(fillSample(*window->database(), false), QStringLiteral("CL"));
             f.presenter->setNextFileName(state);
-            f.action(*window, QStringLiteral("mnuSaveState"))->trigger();
+            trigger(*window, "mnuSaveState");
             QCOMPARE(f.presenter->fileRequests().constLast().request.caption, QStringLiteral("Save Migration State"));
             // A copy beside the settings: the job still has no settings file of its own.
             QCOMPARE(AppState::Get().CurrentSettingsFile, QString());
             QVERIFY(AppState::Get().DatabaseChanged);
         }
-        AppState::Reset();
-        auto window = newWindow();
+        auto window = nextSession();
         QVERIFY(window->settingsFiles()->LoadSettingsFile(state));
         const int desk = window->database()->FindComputer(QStringLiteral("DESK-01"));
         QCOMPARE(window->LastClientStatus(), (QMap<int, QString> {{desk, QStringLiteral("CL")}}));
 
         f.presenter->setNextAnswer(Presenter::No);
         window->database()->AddComputer(QStringLiteral("PC"), QString(), -1, -1);
-        f.action(*window, QStringLiteral("mnuNewSettings"))->trigger();
+        trigger(*window, "mnuNewSettings");
         QVERIFY(window->LastClientStatus().isEmpty());
     }
 
     void welcomeScreenLoadsAFile()
     {
         const QString path = f.file(QStringLiteral("welcome.vos.json"));
-        {
-            auto window = newWindow();
-            fillSample(*window->database(), false);
-            f.presenter->setNextFileName(path);
-            f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
-        }
-        AppState::Reset();
+        savedSample(path, false);
         QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("WelcomeScreen"), QStringLiteral("0")));
-        auto window = newWindow();
+        auto window = nextSession();
         QTimer::singleShot(0, qApp, [] {
             if (auto *welcome = qobject_cast<frmWelcome *>(QApplication::activeModalWidget()))
                 QTest::mouseClick(welcome->findChild<QAbstractButton *>(QStringLiteral("cmdLoad")), Qt::LeftButton);
@@ -416,10 +378,7 @@ private Q_SLOTS:
     {
         auto window = newWindow();
         fillSample(*window->database(), true);
-        const QString original = f.logs->filePath(QStringLiteral("Migration1/jobs.vos.json"));
-        f.presenter->setNextFileName(original);
-        f.presenter->setNextText(QStringLiteral("right"));
-        f.action(*window, QStringLiteral("mnuSaveAs"))->trigger();
+        saveAs(*window, f.logs->filePath(QStringLiteral("Migration1/jobs.vos.json")), QStringLiteral("right"));
 
         f.presenter->setNextAnswer(Presenter::Yes);
         window->PromptToSaveNewName(QStringLiteral("Wave2"));
@@ -429,12 +388,11 @@ private Q_SLOTS:
         // Sealed with the passphrase of the file it copies, without asking again.
         QCOMPARE(f.presenter->textRequests().size(), 1);
 
-        AppState::Reset();
-        auto reader = newWindow();
+        auto reader = nextSession();
         f.presenter->setNextText(QStringLiteral("right"));
         QVERIFY(reader->settingsFiles()->LoadSettingsFile(copy));
         QCOMPARE(AppState::Get().CurrentJobName, QStringLiteral("Wave2"));
-        QCOMPARE(reader->database()->GetSettings(QStringLiteral("G"), -1)->account(AdminA).Password, QStringLiteral("pw-A"));
+        QCOMPARE(password(*reader), QStringLiteral("pw-A"));
     }
 };
 
