@@ -54,11 +54,7 @@ private Q_SLOTS:
     {
         m_registry = std::make_unique<TestRegistry>();
         m_logs = std::make_unique<QTemporaryDir>();
-        RegKey key = Reg::NoKey;
-        QCOMPARE(
-            modRegistry::CreateKey(QStringLiteral("Brindlewood\\Varno-Osk"), Reg::NoKey, QStringLiteral("HKCU\\Software"), QString(), key),
-            0L);
-        modRegistry::CloseKey(key);
+        QVERIFY(modStartup::PrepareRegistry());
         const QString appKey = QStringLiteral("HKCU\\Software\\Brindlewood\\Varno-Osk");
         QVERIFY(modRegistry::SaveSettingString(appKey, QStringLiteral("LogPath"), m_logs->path()));
         QVERIFY(modRegistry::SaveSettingString(appKey, QStringLiteral("WelcomeScreen"), QStringLiteral("1")));
