@@ -44,17 +44,10 @@ struct EngineFixture
 // One computer of a fake job.
 struct FakeComputer
 {
-    FakeComputer(int id_, QString name_, QString sourceUsers_ = QString(), QString destinationUsers_ = QString())
-        : id(id_)
-        , name(std::move(name_))
-        , sourceUsers(std::move(sourceUsers_))
-        , destinationUsers(std::move(destinationUsers_))
-    { }
-
     int id = 0;
     QString name;
-    QString sourceUsers; // settings column 1
-    QString destinationUsers; // settings column 8
+    QString sourceUsers = QString(); // settings column 1
+    QString destinationUsers = QString(); // settings column 8
 };
 
 // Fills the three arrays as the database export does: client array 10 ×
