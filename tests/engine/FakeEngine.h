@@ -64,17 +64,6 @@ public:
     void NetworkTestEnd() override { calls << QStringLiteral("NetworkTestEnd"); }
     void WriteLog(quint8 level, int number, const QString &text) override { log.append({level, number, text}); }
 
-    // The property calls of the last run, without their values.
-    QStringList runOrder() const
-    {
-        QStringList names;
-        for (const QString &call : calls) {
-            const QString name = call.section(QLatin1Char('='), 0, 0);
-            if (name != QLatin1String("RegistryPath") && name != QLatin1String("ProgramFolder"))
-                names << name;
-        }
-        return names;
-    }
     QString value(const QString &name) const
     {
         for (const QString &call : calls) {
