@@ -16,54 +16,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("text");
-        QTest::newRow("AP") << "AP"
-                            << "Abort pending";
-        QTest::newRow("CL") << "CL"
-                            << "Client executing";
-        QTest::newRow("XA") << "XA"
-                            << "Migration aborted";
-        QTest::newRow("XC") << "XC"
-                            << "Migration canceled";
-        QTest::newRow("XE") << "XE"
-                            << "Migration complete with errors";
-        QTest::newRow("XS") << "XS"
-                            << "Migration successful";
-        QTest::newRow("XW") << "XW"
-                            << "Migration complete with warnings";
-        QTest::newRow("ID") << "ID"
-                            << "Idle";
-        QTest::newRow("L0") << "L0"
-                            << "Loading in progress";
-        QTest::newRow("L3") << "L3"
-                            << "Loading in progress";
-        QTest::newRow("L9") << "L9"
-                            << "Loading in progress";
-        QTest::newRow("L") << "L"
-                           << "Loading in progress";
-        QTest::newRow("NP") << "NP"
-                            << "Not processed";
-        QTest::newRow("PE") << "PE"
-                            << "Client process finished with errors";
-        QTest::newRow("PS") << "PS"
-                            << "Client process successful";
-        QTest::newRow("PW") << "PW"
-                            << "Client process finished with warnings";
-        QTest::newRow("A4") << "A4"
-                            << "Aborting in progress";
-        QTest::newRow("U") << "U"
-                           << "Unloading in progress";
-        QTest::newRow("U7") << "U7"
-                            << "Unloading in progress";
-        QTest::newRow("Q1") << "Q1"
-                            << "Unspecified status = Q1";
-        QTest::newRow("L10") << "L10"
-                             << "Unspecified status = L10";
-        QTest::newRow("LX") << "LX"
-                            << "Unspecified status = LX";
-        QTest::newRow("lower case") << "xs"
-                                    << "Unspecified status = xs";
-        QTest::newRow("empty") << ""
-                               << "Unspecified status = ";
+        const auto row = [](const char *tag, const char *code, const char *text) { QTest::newRow(tag) << code << text; };
+        row("AP", "AP", "Abort pending");
+        row("XE", "XE", "Migration complete with errors");
+        row("XW", "XW", "Migration complete with warnings");
+        row("ID", "ID", "Idle");
+        row("PE", "PE", "Client process finished with errors");
+        row("L0", "L0", "Loading in progress");
+        row("L9", "L9", "Loading in progress");
+        row("L", "L", "Loading in progress");
+        row("A4", "A4", "Aborting in progress");
+        row("U", "U", "Unloading in progress");
+        row("U7", "U7", "Unloading in progress");
+        row("L10", "L10", "Unspecified status = L10");
+        row("LX", "LX", "Unspecified status = LX");
+        row("lower case", "xs", "Unspecified status = xs");
+        row("empty", "", "Unspecified status = ");
     }
 
     void statusTexts()
@@ -82,9 +50,8 @@ private Q_SLOTS:
 
         ComputerDB db;
         JobFixture::makeSound(JobFixture::global(db));
-        JobFixture::addComputer(db, QStringLiteral("GONE"));
-        JobFixture::addComputer(db, QStringLiteral("PC-A"));
-        JobFixture::addComputer(db, QStringLiteral("PC-B"));
+        for (const char *name : {"GONE", "PC-A", "PC-B"})
+            JobFixture::addComputer(db, QString::fromLatin1(name));
         db.RemoveComputer(0);
         FakeExport job;
         job.computers = {{1, QStringLiteral("PC-A")}, {2, QStringLiteral("PC-B")}};
