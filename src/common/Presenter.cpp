@@ -1,6 +1,7 @@
 #include "common/Presenter.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -29,9 +30,9 @@ Presenter &Presenter::current()
     return s_presenter ? *s_presenter : fallback;
 }
 
-void Presenter::install(Presenter *presenter)
+Presenter *Presenter::install(Presenter *presenter)
 {
-    s_presenter = presenter;
+    return std::exchange(s_presenter, presenter);
 }
 
 std::optional<QString> Presenter::askText(const TextRequest &)

@@ -92,7 +92,8 @@ public:
     // standard error and takes the first button.
     static Presenter &current();
     // The caller keeps the presenter alive; nullptr restores the default.
-    static void install(Presenter *presenter);
+    // Returns the one installed before, for whoever wants to put it back.
+    static Presenter *install(Presenter *presenter);
 
     // Every answer a set of buttons allows, first button first.
     static QList<Answer> answersFor(Buttons buttons);

@@ -1,13 +1,17 @@
 #include "support/RecordingPresenter.h"
 
 RecordingPresenter::RecordingPresenter()
+    : m_previous(Presenter::install(this))
 {
-    Presenter::install(this);
 }
 
 RecordingPresenter::~RecordingPresenter()
 {
-    Presenter::install(nullptr);
+    // A fixture's presenter inside a test's own: the test's counts on after
+    // it. Only when this one is still in charge; otherwise the one that is
+    // stays.
+    if (Presenter *current = Presenter::install(m_previous); current != this)
+        Presenter::install(current);
 }
 
 Presenter::Answer RecordingPresenter::showMessage(const Message &message)

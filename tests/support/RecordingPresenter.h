@@ -8,7 +8,8 @@
 // Records every message the code under test shows and answers from a script.
 // Without a scripted answer the first button is pressed. Text and file-name
 // requests are recorded too and answered from their own scripts; without a
-// scripted answer they are cancelled. Installed for its lifetime.
+// scripted answer they are cancelled. Installed for its lifetime; the
+// presenter installed before it is back when it goes.
 class RecordingPresenter final : public Presenter
 {
 public:
@@ -38,6 +39,7 @@ public:
     const QList<Message> &messages() const { return m_messages; }
     const Message &last() const { return m_messages.constLast(); }
     qsizetype count() const { return m_messages.size(); }
+    // Forgets what was shown and asked; answers scripted but not yet used stay.
     void clear()
     {
         m_messages.clear();
@@ -46,6 +48,7 @@ public:
     }
 
 private:
+    Presenter *m_previous = nullptr;
     QList<Message> m_messages;
     QQueue<Answer> m_answers;
     QList<TextRequest> m_textRequests;
