@@ -166,8 +166,7 @@ bool fitsShortForm(const MigrationUserView &entry, int listType)
     case ListSIDToSID:
         return entry.UseSIDFrom && entry.UseSIDTo && entry.UsernameFrom.isEmpty() && entry.UsernameTo.isEmpty();
     case ListAllUsers:
-        return entry.UsernameFrom == QUtf8StringView("*ALL") && entry.UsernameTo == QUtf8StringView("*ALL") && !entry.UseSIDFrom
-            && !entry.UseSIDTo
+        return entry.UsernameFrom == AllUsersUtf8 && entry.UsernameTo == AllUsersUtf8 && !entry.UseSIDFrom && !entry.UseSIDTo
             && entry.SIDFrom.isEmpty() && entry.SIDTo.isEmpty();
     default:
         return false;

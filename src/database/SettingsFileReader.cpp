@@ -729,8 +729,8 @@ void SettingsFileReader::closeUserList()
             entry.SIDTo = second;
             break;
         default:
-            entry.UsernameFrom = QUtf8StringView("*ALL");
-            entry.UsernameTo = QUtf8StringView("*ALL");
+            entry.UsernameFrom = AllUsersUtf8;
+            entry.UsernameTo = AllUsersUtf8;
             break;
         }
         if (!m_lists.AddEntry(int(raw.ID), entry))

@@ -68,3 +68,5 @@ private:
 
 // "*ALL" as source and destination user marks the all-users entry.
 inline const QString AllUsersName = QStringLiteral("*ALL");
+// The same as lists keep it.
+inline constexpr QUtf8StringView AllUsersUtf8("*ALL");

@@ -18,8 +18,7 @@ bool isListType(int listType)
 
 bool isAllUsersEntry(const MigrationUserView &entry)
 {
-    const QUtf8StringView all("*ALL");
-    return entry.UsernameFrom == all && entry.UsernameTo == all;
+    return entry.UsernameFrom == AllUsersUtf8 && entry.UsernameTo == AllUsersUtf8;
 }
 
 } // namespace
