@@ -59,6 +59,7 @@ bool UserListBuilder::Finish()
         }
         m_changed.notify_all();
         m_thread.join();
+        m_done = false;
     } else if (m_current) {
         // Never handed over: a small file, filled here and now.
         try {
