@@ -51,6 +51,19 @@ struct MainWindowFixture
 
     static QAction *action(QWidget &window, const QString &name) { return window.findChild<QAction *>(name); }
 
+    // Presses a menu item the way the administrator can: only when it is
+    // there and enabled. Use as QVERIFY(trigger(window, "mnuX")).
+    [[nodiscard]] static bool trigger(QWidget &window, const QString &name)
+    {
+        QAction *item = action(window, name);
+        if (!item || !item->isEnabled()) {
+            qWarning("%s is %s", qPrintable(name), item ? "disabled" : "missing");
+            return false;
+        }
+        item->trigger();
+        return true;
+    }
+
     template<typename T> static T *control(QWidget &window, const QString &name)
     {
         T *found = window.findChild<T *>(name);

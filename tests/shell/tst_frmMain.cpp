@@ -145,7 +145,7 @@ private Q_SLOTS:
 
         // The unsaved computer is offered for saving; No throws it away.
         f.presenter->setNextAnswer(Presenter::No);
-        action(window, "mnuNewSettings")->trigger();
+        QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuNewSettings")));
         QCOMPARE(f.presenter->count(), 1);
         QCOMPARE(f.presenter->last().caption, QStringLiteral("Unsaved Settings"));
         QCOMPARE(AppState::Get().CurrentJobName, QStringLiteral("Migration2"));
@@ -254,7 +254,7 @@ private Q_SLOTS:
     void helpMenu()
     {
         frmMain window;
-        action(window, "mnuHelpContent")->trigger();
+        QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuHelpContent")));
         QCOMPARE(m_opener->opened.size(), 1);
         QVERIFY(m_opener->opened.constFirst().path().endsWith(QStringLiteral("/index.html")));
         QVERIFY(QFile::exists(m_opener->opened.constFirst().toLocalFile()));
@@ -265,7 +265,7 @@ private Q_SLOTS:
                 version = label->text();
             clickButton(modal, "cmdOK");
         });
-        action(window, "mnuAbout")->trigger();
+        QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuAbout")));
         QCOMPARE(version, QStringLiteral("Version: 1.0.0"));
     }
 
@@ -294,6 +294,8 @@ private Q_SLOTS:
         if (!settingsFile.isEmpty() && !settingsFile.startsWith(QLatin1Char('/')))
             settingsFile = f.logs->path() + QStringLiteral("/Migration1/") + settingsFile;
         AppState::Get().CurrentSettingsFile = settingsFile;
+        if (asked)
+            f.presenter->setNextAnswer(Presenter::No);
         window.PromptToSaveNewName(newName);
         QCOMPARE(f.presenter->count(), asked ? 1 : 0);
         if (asked) {

@@ -70,7 +70,7 @@ class TestMainWindowFiles : public QObject
 private:
     MainWindowFixture f;
 
-    void trigger(QWidget &window, const char *name) { f.action(window, QString::fromLatin1(name))->trigger(); }
+    [[nodiscard]] bool trigger(QWidget &window, const char *name) { return f.trigger(window, QString::fromLatin1(name)); }
 
     // Save Settings As... to `path`, answering the passphrase question with `passphrase` when given.
     void saveAs(QWidget &window, const QString &path, std::optional<QString> passphrase = std::nullopt)
@@ -78,7 +78,7 @@ private:
         f.presenter->setNextFileName(path);
         if (passphrase)
             f.presenter->setNextText(*passphrase);
-        trigger(window, "mnuSaveAs");
+        QVERIFY(trigger(window, "mnuSaveAs"));
     }
 
     // The sample job saved to `path` by a session of its own.
@@ -109,7 +109,7 @@ private Q_SLOTS:
             fillSample(*window->database(), false);
             // No file yet: Save Settings asks where, in the job's results folder.
             f.presenter->setNextFileName(path);
-            trigger(*window, "mnuSave");
+            QVERIFY(trigger(*window, "mnuSave"));
             QCOMPARE(f.presenter->fileRequests().size(), 1);
             const RecordingPresenter::FileAsk &ask = f.presenter->fileRequests().constFirst();
             QVERIFY(ask.saving);
@@ -122,7 +122,7 @@ private Q_SLOTS:
 
             // With a file, Save Settings writes to it without asking.
             window->database()->AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
-            trigger(*window, "mnuSave");
+            QVERIFY(trigger(*window, "mnuSave"));
             QCOMPARE(f.presenter->fileRequests().size(), 1);
             QVERIFY(!AppState::Get().DatabaseChanged);
             QCOMPARE(f.presenter->count(), 0);
@@ -130,7 +130,7 @@ private Q_SLOTS:
 
         auto window = nextSession();
         f.presenter->setNextFileName(path);
-        trigger(*window, "mnuLoad");
+        QVERIFY(trigger(*window, "mnuLoad"));
         QCOMPARE(f.presenter->count(), 0);
         QVERIFY(!f.presenter->fileRequests().constLast().saving);
 
@@ -159,13 +159,13 @@ private Q_SLOTS:
         saveAs(*window, a);
         saveAs(*window, f.file(QStringLiteral("b"))); // the usual ending is added
         QCOMPARE(AppState::Get().CurrentSettingsFile, b);
-        trigger(*window, "mnuSave"); // b again: still listed once
+        QVERIFY(trigger(*window, "mnuSave")); // b again: still listed once
         QCOMPARE(recentCaptions(*window), (QStringList {b, a}));
         QCOMPARE(f.setting(QStringLiteral("RecentlyUsed0")), b);
         QCOMPARE(f.setting(QStringLiteral("RecentlyUsed1")), a);
 
         // Loading through the Recent entry moves the file to the front.
-        trigger(*window, "mnuRecent1");
+        QVERIFY(trigger(*window, "mnuRecent1"));
         QCOMPARE(AppState::Get().CurrentSettingsFile, a);
         QCOMPARE(recentCaptions(*window), (QStringList {a, b}));
         QCOMPARE(f.presenter->count(), 0);
@@ -180,7 +180,7 @@ private Q_SLOTS:
         const QString job = AppState::Get().CurrentJobName;
 
         f.presenter->setNextAnswer(Presenter::Cancel);
-        trigger(*window, "mnuNewSettings");
+        QVERIFY(trigger(*window, "mnuNewSettings"));
         QCOMPARE(f.presenter->count(), 1);
         QCOMPARE(f.presenter->last().caption, QStringLiteral("Unsaved Settings"));
         QCOMPARE(f.presenter->last().buttons, Presenter::Buttons::YesNoCancel);
@@ -199,13 +199,13 @@ private Q_SLOTS:
 
         // Loading asks too; Cancel loads nothing and asks for no file.
         f.presenter->setNextAnswer(Presenter::Cancel);
-        trigger(*window, "mnuLoad");
+        QVERIFY(trigger(*window, "mnuLoad"));
         QCOMPARE(f.presenter->fileRequests().size(), 1);
         QCOMPARE(f.childTexts(*window, RootKey), QStringList {"UNSAVED"});
 
         // Yes saves to the current file and goes on.
         f.presenter->setNextAnswer(Presenter::Yes);
-        trigger(*window, "mnuNewSettings");
+        QVERIFY(trigger(*window, "mnuNewSettings"));
         QCOMPARE(window->database()->ComputerCount(), 0);
         QFile saved(path);
         QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -224,12 +224,12 @@ private Q_SLOTS:
         // Yes stores the panel's edits first, then saves the file with them.
         f.presenter->setNextAnswer(Presenter::Yes);
         f.presenter->setNextFileName(f.file(QStringLiteral("edited.vos.json")));
-        trigger(*window, "mnuNewSettings");
+        QVERIFY(trigger(*window, "mnuNewSettings"));
         QCOMPARE(f.presenter->count(), 1);
         QVERIFY(!window->SettingsChanged());
         QCOMPARE(window->database()->GetSettings(QStringLiteral("G"), -1)->SourceDomain, QString());
 
-        trigger(*window, "mnuRecent0");
+        QVERIFY(trigger(*window, "mnuRecent0"));
         QCOMPARE(window->database()->GetSettings(QStringLiteral("G"), -1)->SourceDomain, QStringLiteral("EDITED"));
     }
 
@@ -245,7 +245,7 @@ private Q_SLOTS:
             QVERIFY(f.presenter->textRequests().constFirst().password);
 
             window->database()->AddComputer(QStringLiteral("MORE"), QString(), -1, -1);
-            trigger(*window, "mnuSave");
+            QVERIFY(trigger(*window, "mnuSave"));
             QCOMPARE(f.presenter->textRequests().size(), 1);
 
             // Another file is another question.
@@ -254,7 +254,7 @@ private Q_SLOTS:
 
             // The first file loads with what was typed for it.
             f.presenter->setNextFileName(a);
-            trigger(*window, "mnuLoad");
+            QVERIFY(trigger(*window, "mnuLoad"));
             QCOMPARE(f.presenter->textRequests().size(), 2);
             QCOMPARE(AppState::Get().CurrentSettingsFile, a);
             QCOMPARE(f.presenter->count(), 0);
@@ -266,7 +266,7 @@ private Q_SLOTS:
         QVERIFY(window->settingsFiles()->LoadSettingsFile(a));
         QCOMPARE(password(*window), QStringLiteral("pw-A"));
         window->database()->AddComputer(QStringLiteral("EVEN-MORE"), QString(), -1, -1);
-        trigger(*window, "mnuSave");
+        QVERIFY(trigger(*window, "mnuSave"));
         QCOMPARE(f.presenter->textRequests().size(), 1);
         QCOMPARE(f.presenter->count(), 0);
     }
@@ -327,7 +327,7 @@ private Q_SLOTS:
         window->database()->AddComputer(QStringLiteral("KEEP-ME"), QString(), -1, -1);
         AppState::Get().DatabaseChanged = false;
         f.presenter->setNextFileName(path);
-        trigger(*window, "mnuLoad");
+        QVERIFY(trigger(*window, "mnuLoad"));
         QCOMPARE(f.presenter->count(), 1);
         QVERIFY(f.presenter->last().text.contains(QStringLiteral("is not a Varno-Osk settings file")));
         QCOMPARE(f.childTexts(*window, RootKey), QStringList {"KEEP-ME"});
@@ -341,7 +341,7 @@ private Q_SLOTS:
             auto window = newWindow();
             window->LastClientStatus().insert(fillSample(*window->database(), false), QStringLiteral("CL"));
             f.presenter->setNextFileName(state);
-            trigger(*window, "mnuSaveState");
+            QVERIFY(trigger(*window, "mnuSaveState"));
             QCOMPARE(f.presenter->fileRequests().constLast().request.caption, QStringLiteral("Save Migration State"));
             // A copy beside the settings: the job still has no settings file of its own.
             QCOMPARE(AppState::Get().CurrentSettingsFile, QString());
@@ -354,7 +354,7 @@ private Q_SLOTS:
 
         f.presenter->setNextAnswer(Presenter::No);
         window->database()->AddComputer(QStringLiteral("PC"), QString(), -1, -1);
-        trigger(*window, "mnuNewSettings");
+        QVERIFY(trigger(*window, "mnuNewSettings"));
         QVERIFY(window->LastClientStatus().isEmpty());
     }
 

@@ -105,7 +105,7 @@ private Q_SLOTS:
         QCOMPARE(tree()->icon(FolderKey(ids.Sales)), 23);
 
         // A rebuilt tree marks them again.
-        action("mnuRefresh")->trigger();
+        QVERIFY(f.trigger(window(), QStringLiteral("mnuRefresh")));
         QCOMPARE(tree()->icon(ComputerKey(ids.Desk)), 4);
         QCOMPARE(tree()->icon(FolderKey(ids.London)), 21);
         QCOMPARE(tree()->selectedKey(), RootKey);
@@ -194,7 +194,7 @@ private Q_SLOTS:
         popup->hide();
 
         f.presenter->setNextAnswer(Presenter::Yes);
-        action("mnuTVDelete")->trigger();
+        QVERIFY(f.trigger(window(), QStringLiteral("mnuTVDelete")));
         QCOMPARE(f.presenter->last().text, QStringLiteral("Are you sure you'd like to delete the computer 'PC'?"));
         QCOMPARE(db().GetComputerCount(), 0);
         QCOMPARE(tree()->selectedKey(), RootKey);

@@ -6,7 +6,8 @@
 #include <QQueue>
 
 // Records every message the code under test shows and answers from a script.
-// Without a scripted answer the first button is pressed. Text and file-name
+// A message with one button is answered with it; a question without a
+// scripted answer fails the running test (and then takes the first button). Text and file-name
 // requests are recorded too and answered from their own scripts; without a
 // scripted answer they are cancelled. Installed for its lifetime; the
 // presenter installed before it is back when it goes.
