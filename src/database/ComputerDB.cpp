@@ -1,6 +1,7 @@
 #include "database/ComputerDB.h"
 
 #include "common/AppState.h"
+#include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modText.h"
 #include "database/ProgressSink.h"
@@ -23,15 +24,14 @@ const QString kComputer = QStringLiteral("C");
 constexpr int ElementNotFound = 35601;
 constexpr int KeyNotUnique = 35602;
 
-// Image numbers of the tree's image list.
-constexpr int ComputerImage = 24;
-constexpr int ComputerCustomImage = 4;
-constexpr int FolderImage = 3;
-constexpr int FolderExpandedImage = 2;
-constexpr int CustomImage = 23;
-constexpr int CustomExpandedImage = 22;
-constexpr int CustomBelowImage = 21;
-constexpr int CustomBelowExpandedImage = 20;
+constexpr int ComputerImage = TreeImage::Computer;
+constexpr int ComputerCustomImage = TreeImage::ComputerCustom;
+constexpr int FolderImage = TreeImage::Folder;
+constexpr int FolderExpandedImage = TreeImage::FolderOpen;
+constexpr int CustomImage = TreeImage::FolderCustom;
+constexpr int CustomExpandedImage = TreeImage::FolderCustomOpen;
+constexpr int CustomBelowImage = TreeImage::FolderCustomBelow;
+constexpr int CustomBelowExpandedImage = TreeImage::FolderCustomBelowOpen;
 
 void markChanged()
 {

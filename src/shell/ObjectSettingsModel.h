@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/TreeImage.h"
 #include "common/modGeneral.h"
 #include "settings/GlobalSettings.h"
 #include "settings/UserProfiles.h"
@@ -91,9 +92,9 @@ public:
     };
 
     static constexpr int MaxMinFreeSpace = 102400;
-    static constexpr int RootIcon = 9;
-    static constexpr int GroupIcon = 9;
-    static constexpr int ComputerIcon = 6;
+    static constexpr int RootIcon = TreeImage::DragFolder;
+    static constexpr int GroupIcon = TreeImage::DragFolder;
+    static constexpr int ComputerIcon = TreeImage::DragComputer;
     static constexpr int AccountLabelCount = 5;
 
     // The control that shows a field or runs a command ("txtSourceDC").

@@ -7,7 +7,7 @@
 #include "database/ComputerDB.h"
 #include "database/TreeDisplay.h"
 #include "shell/TreeControl.h"
-#include "shell/modTreeImages.h"
+#include "common/TreeImage.h"
 
 #include <climits>
 
@@ -75,8 +75,8 @@ void TreeCommands::ClearTreeView()
 {
     Guard("frmMain.ClearTreeView", [&] {
         m_tree.clear();
-        m_tree.addNode(QString(), TreeDisplay::Relation::LastChild, RootKey, QStringLiteral("All Computers"), modTreeImages::FolderCustom);
-        m_tree.setExpandedIcon(RootKey, modTreeImages::FolderCustomOpen);
+        m_tree.addNode(QString(), TreeDisplay::Relation::LastChild, RootKey, QStringLiteral("All Computers"), TreeImage::FolderCustom);
+        m_tree.setExpandedIcon(RootKey, TreeImage::FolderCustomOpen);
         m_control.setExpanded(RootKey, true);
         DefaultTVSelect();
     });
@@ -108,7 +108,7 @@ void TreeCommands::ReloadComputerDatabase(ProgressSink *progress)
         const ScopeExit restore([&] { m_control.setLoading(false); });
         m_database.UnlinkTreeView();
         ClearTreeView();
-        m_database.LinkTreeView(&m_tree, modTreeImages::Computer, modTreeImages::Folder, progress);
+        m_database.LinkTreeView(&m_tree, TreeImage::Computer, TreeImage::Folder, progress);
     });
     DefaultTVSelect();
 }
@@ -363,7 +363,7 @@ bool TreeCommands::tvMain_MouseMove(bool leftButtonDown)
 
 int TreeCommands::DragImage() const
 {
-    return modGeneral::ParseNodeKey(m_mouseDownKey).Type == NodeInfo::Computer ? modTreeImages::DragComputer : modTreeImages::DragFolder;
+    return modGeneral::ParseNodeKey(m_mouseDownKey).Type == NodeInfo::Computer ? TreeImage::DragComputer : TreeImage::DragFolder;
 }
 
 bool TreeCommands::DropMoves(const QString &sourceKey, const QString &targetKey) const

@@ -2,6 +2,8 @@
 
 namespace modTreeImages {
 
+using namespace TreeImage;
+
 namespace {
 
 bool InRange(const QString &code, QChar letter)
@@ -34,13 +36,6 @@ int StatusImage(const QString &code)
     if (InRange(code, QLatin1Char('U')))
         return StatusUnloading;
     return StatusUnknown;
-}
-
-QList<int> AllImages()
-{
-    return {FolderOpen, Folder, ComputerCustom, DragComputer, DragFolder, FolderCustomBelowOpen, FolderCustomBelow, FolderCustomOpen,
-        FolderCustom, Computer, StatusNotProcessed, StatusLoading, StatusExecuting, StatusUnloading, StatusSuccess, StatusWarnings,
-        StatusErrors, StatusCanceled, StatusAborted, StatusAborting, StatusUnknown};
 }
 
 } // namespace modTreeImages

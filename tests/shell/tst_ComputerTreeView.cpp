@@ -3,7 +3,7 @@
 #include "settings/GlobalSettings.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
-#include "shell/modTreeImages.h"
+#include "common/TreeImage.h"
 
 #include "support/RecordingPresenter.h"
 
@@ -146,7 +146,7 @@ private Q_SLOTS:
     void everyImageNumberHasAPicture()
     {
         TreeIcons icons;
-        for (int number : modTreeImages::AllImages()) {
+        for (int number : TreeImage::All()) {
             QVERIFY2(QFile::exists(TreeIcons::resourcePath(number)), qPrintable(QString::number(number)));
             const QIcon icon = icons.icon(number);
             QVERIFY(!icon.isNull());
@@ -154,7 +154,7 @@ private Q_SLOTS:
             QCOMPARE(icon.cacheKey(), icons.icon(number).cacheKey());
         }
         QVERIFY(icons.icon(1).isNull());
-        QCOMPARE(icons.statusIcon(QStringLiteral("L3")).cacheKey(), icons.icon(modTreeImages::StatusLoading).cacheKey());
+        QCOMPARE(icons.statusIcon(QStringLiteral("L3")).cacheKey(), icons.icon(TreeImage::StatusLoading).cacheKey());
     }
 
     void nodesShowTheirImages()

@@ -4,6 +4,7 @@
 #include "database/ProgressSink.h"
 #include "shell/TreeCommands.h"
 #include "shell/TreeControl.h"
+#include "common/TreeImage.h"
 #include "shell/modTreeImages.h"
 
 #include "support/RecordingPresenter.h"
@@ -356,7 +357,7 @@ private Q_SLOTS:
 
         press(ComputerKey(pc));
         QVERIFY(commands.tvMain_MouseMove(true));
-        QCOMPARE(commands.DragImage(), int(modTreeImages::DragComputer));
+        QCOMPARE(commands.DragImage(), int(TreeImage::DragComputer));
         QVERIFY(!commands.tvMain_MouseMove(true));
 
         // The button came up: the count starts over.
@@ -364,7 +365,7 @@ private Q_SLOTS:
         QVERIFY(!commands.DragStarted());
         press(FolderKey(folder));
         QVERIFY(commands.tvMain_MouseMove(true));
-        QCOMPARE(commands.DragImage(), int(modTreeImages::DragFolder));
+        QCOMPARE(commands.DragImage(), int(TreeImage::DragFolder));
 
         // Nothing to drag: no node under the press, or the root that never moves.
         for (const QString &key : {QString(), RootKey, QStringLiteral("C99")}) {
@@ -521,7 +522,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<int>("image");
-        using namespace modTreeImages;
+        using namespace TreeImage;
         const QList<QPair<const char *, int>> rows {{"ID", StatusNotProcessed}, {"L0", StatusLoading}, {"L9", StatusLoading},
             {"CL", StatusExecuting}, {"U3", StatusUnloading}, {"PS", StatusSuccess}, {"XW", StatusWarnings}, {"PE", StatusErrors},
             {"XC", StatusCanceled}, {"XA", StatusAborted}, {"AP", StatusAborting}, {"A5", StatusAborting}, {"Q1", StatusUnknown},
@@ -534,7 +535,7 @@ private Q_SLOTS:
         QFETCH(QString, code);
         QFETCH(int, image);
         QCOMPARE(modTreeImages::StatusImage(code), image);
-        QVERIFY(modTreeImages::AllImages().contains(image));
+        QVERIFY(TreeImage::All().contains(image));
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "shell/forms/TreeIcons.h"
 
+#include "common/TreeImage.h"
 #include "shell/modTreeImages.h"
 
 // Resources of a static library stay out of the program unless something
@@ -16,7 +17,7 @@ TreeIcons::TreeIcons()
 
 QString TreeIcons::resourcePath(int number)
 {
-    using namespace modTreeImages;
+    using namespace TreeImage;
     const char *name = nullptr;
     switch (number) {
     case FolderOpen:

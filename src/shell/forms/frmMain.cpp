@@ -15,7 +15,7 @@
 #include "shell/modHelp.h"
 #include "shell/modRecentlyUsed.h"
 #include "shell/modStartup.h"
-#include "shell/modTreeImages.h"
+#include "common/TreeImage.h"
 #include "shell/modWindowSettings.h"
 
 #include <QApplication>
@@ -312,7 +312,7 @@ void frmMain::Form_Load()
         AppState::Get().CurrentJobName = modGeneral::GetNextMigJobName(AppState::Get().CurrentJobName);
 
         Database->Clear();
-        Database->LinkTreeView(tvMain, modTreeImages::Computer, modTreeImages::Folder, nullptr);
+        Database->LinkTreeView(tvMain, TreeImage::Computer, TreeImage::Folder, nullptr);
 
         m_objectSettings->SelectTab(0);
         SettingsChange(false);
@@ -440,7 +440,7 @@ void frmMain::NewSettingsFile()
         Database->Clear();
         m_lastClientStatus.clear();
         ClearTreeView();
-        Database->LinkTreeView(tvMain, modTreeImages::Computer, modTreeImages::Folder, nullptr);
+        Database->LinkTreeView(tvMain, TreeImage::Computer, TreeImage::Folder, nullptr);
         state.CurrentJobName = modGeneral::GetNextMigJobName(state.CurrentJobName);
         SetMainCaption();
     });
