@@ -93,12 +93,10 @@ private Q_SLOTS:
 
         QTest::newRow("HKCR") << QStringLiteral("HKCR\\a") << qulonglong(Reg::ClassesRoot) << QStringLiteral("a");
         QTest::newRow("hkcu lower case") << QStringLiteral("hkcu\\a\\b\\") << qulonglong(Reg::CurrentUser) << QStringLiteral("a\\b");
-        QTest::newRow("long name, mixed case") << QStringLiteral("Hkey_Local_Machine\\a") << qulonglong(Reg::LocalMachine) << QStringLiteral("a");
-        QTest::newRow("HKU") << QStringLiteral("HKU\\.DEFAULT") << qulonglong(Reg::Users) << QStringLiteral(".DEFAULT");
-        QTest::newRow("HKEY_PERFORMANCE_DATA") << QStringLiteral("HKEY_PERFORMANCE_DATA\\x") << qulonglong(Reg::PerformanceData) << QStringLiteral("x");
-        QTest::newRow("HKCC") << QStringLiteral("HKCC\\x") << qulonglong(Reg::CurrentConfig) << QStringLiteral("x");
-        QTest::newRow("HKEY_DYN_DATA") << QStringLiteral("HKEY_DYN_DATA\\x") << qulonglong(Reg::DynData) << QStringLiteral("x");
-        QTest::newRow("only one trailing backslash goes") << QStringLiteral("HKCU\\a\\\\") << qulonglong(Reg::CurrentUser) << QStringLiteral("a\\");
+        QTest::newRow("long name, mixed case") << QStringLiteral("Hkey_Local_Machine\\a") << qulonglong(Reg::LocalMachine)
+                                               << QStringLiteral("a");
+        QTest::newRow("only one trailing backslash goes")
+            << QStringLiteral("HKCU\\a\\\\") << qulonglong(Reg::CurrentUser) << QStringLiteral("a\\");
         QTest::newRow("unknown hive") << QStringLiteral("HKXX\\a") << qulonglong(Reg::NoKey) << QStringLiteral("a");
     }
 
@@ -130,18 +128,16 @@ private Q_SLOTS:
         QString subKey;
         QCOMPARE(ParseKeyPath(QStringLiteral("HKCU"), key, subKey), 1L);
         QCOMPARE(OpenKey(QStringLiteral("HKCU"), QString(), Reg::KeyRead, key), long(Reg::KeyNotOpened));
-        QCOMPARE(CreateKey(QStringLiteral("x"), Reg::NoKey, QStringLiteral("HKCU"), QString(), key), long(Reg::KeyNotOpened));
         QCOMPARE(SetStringValue(QStringLiteral("v"), QStringLiteral("t"), Reg::NoKey, QStringLiteral("HKCU")), long(Reg::KeyNotOpened));
         QCOMPARE(GetValue(QStringLiteral("v"), result, QVariant(1), Reg::NoKey, QStringLiteral("HKCU")), long(Reg::KeyNotOpened));
         QVERIFY(!result.isValid());
-        QVERIFY(!SaveSettingString(QStringLiteral("HKCU"), QStringLiteral("v"), QStringLiteral("t")));
 
         QCOMPARE(OpenKey(QStringLiteral("HKXX\\Software"), QString(), Reg::KeyRead, key), long(Reg::InvalidHandle));
-        QCOMPARE(SetStringValue(QStringLiteral("v"), QStringLiteral("t"), Reg::NoKey, QStringLiteral("HKXX\\Software")), long(Reg::KeyNotOpened));
+        QCOMPARE(SetStringValue(QStringLiteral("v"), QStringLiteral("t"), Reg::NoKey, QStringLiteral("HKXX\\Software")),
+            long(Reg::KeyNotOpened));
 
         // Another machine is never reachable.
         QCOMPARE(OpenKey(kAppKey, QStringLiteral("PC0042"), Reg::KeyRead, key), long(Reg::BadNetPath));
-        QCOMPARE(GetValue(QStringLiteral("v"), result, std::nullopt, Reg::NoKey, kAppKey, QStringLiteral("PC0042")), long(Reg::KeyNotOpened));
         QCOMPARE(DeleteKey(kAppKey, QStringLiteral("PC0042")), long(Reg::BadNetPath));
 
         // The standard keys exist in a new store.
@@ -154,7 +150,8 @@ private Q_SLOTS:
     void createKeyNeedsAnExistingParent()
     {
         RegKey key = Reg::NoKey;
-        QCOMPARE(CreateKey(QStringLiteral("Child"), Reg::NoKey, QStringLiteral("HKCU\\Software\\Nobody"), QString(), key), long(Reg::KeyNotOpened));
+        QCOMPARE(CreateKey(QStringLiteral("Child"), Reg::NoKey, QStringLiteral("HKCU\\Software\\Nobody"), QString(), key),
+            long(Reg::KeyNotOpened));
         QCOMPARE(CreateKey(QStringLiteral("a\\b\\c"), Reg::NoKey, kAppKey, QString(), key), 0L);
         QString name;
         QCOMPARE(KeyName(key, name), 0L);
@@ -190,26 +187,10 @@ private Q_SLOTS:
 
     // ---- reading values ----------------------------------------------------
 
-    void missingValueGivesDefaultOrCodeTwo()
-    {
-        QVariant result = QStringLiteral("untouched");
-        QCOMPARE(GetValue(QStringLiteral("Nope"), result, QVariant(QStringLiteral("7919")), Reg::NoKey, kAppKey), long(Reg::DefaultReturned));
-        QCOMPARE(result, QVariant(QStringLiteral("7919")));
-
-        result = QStringLiteral("untouched");
-        QCOMPARE(GetValue(QStringLiteral("Nope"), result, std::nullopt, Reg::NoKey, kAppKey), long(Reg::FileNotFound));
-        QCOMPARE(result, QVariant(QStringLiteral("untouched")));
-
-        QCOMPARE(GetValue(QStringLiteral("Nope"), result, QVariant(1), Reg::NoKey, kAppKey + QStringLiteral("\\Missing")), long(Reg::KeyNotOpened));
-        QCOMPARE(GetSettingString(kAppKey, QStringLiteral("Nope")), QString());
-    }
-
     void stringsRoundTrip_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::newRow("one character") << QStringLiteral("x");
         QTest::newRow("empty") << QString();
-        QTest::newRow("port") << QStringLiteral("7919");
         QTest::newRow("beyond ASCII") << QStringLiteral("Ärger € 日本");
         QTest::newRow("CR inside") << QStringLiteral("a\rb");
         QTest::newRow("254 characters fill the buffer") << QString(254, QLatin1Char('z'));
@@ -219,9 +200,6 @@ private Q_SLOTS:
     {
         QFETCH(QString, text);
         QCOMPARE(SetStringValue(QStringLiteral("V"), text, Reg::NoKey, kAppKey), 0L);
-        QVariant result;
-        QCOMPARE(GetValue(QStringLiteral("V"), result, std::nullopt, Reg::NoKey, kAppKey), 0L);
-        QCOMPARE(result.toString(), text);
         QCOMPARE(GetSettingString(kAppKey, QStringLiteral("V")), text);
 
         quint32 type = 0;
@@ -234,41 +212,21 @@ private Q_SLOTS:
         QCOMPARE(data.size(), (text.size() + 1) * 2); // UTF-16 with the terminating null
     }
 
-    void longerThanTheBufferGivesMoreData()
-    {
-        QCOMPARE(SetStringValue(QStringLiteral("V"), QString(255, QLatin1Char('z')), Reg::NoKey, kAppKey), 0L);
-        QVariant result = 1;
-        QCOMPARE(GetValue(QStringLiteral("V"), result, QVariant(2), Reg::NoKey, kAppKey), long(Reg::MoreData));
-        QCOMPARE(result, QVariant(1));
-        QCOMPARE(GetSettingString(kAppKey, QStringLiteral("V")), QString());
-    }
-
-    void storedWithoutNullLosesLastCharacter()
-    {
-        const QString text = QStringLiteral("abc");
-        QByteArray data = DataFromString(text);
-        data.chop(2);
-        setRaw(QStringLiteral("V"), Reg::TypeSz, data);
-        QCOMPARE(GetSettingString(kAppKey, QStringLiteral("V")), QStringLiteral("ab"));
-
-        setRaw(QStringLiteral("Empty"), Reg::TypeSz, QByteArray());
-        QVariant result = QStringLiteral("before");
-        QCOMPARE(GetValue(QStringLiteral("Empty"), result, std::nullopt, Reg::NoKey, kAppKey), 0L);
-        QCOMPARE(result, QVariant(QString()));
-    }
-
     void valueTypes_data()
     {
         QTest::addColumn<quint32>("type");
         QTest::addColumn<QByteArray>("data");
         QTest::addColumn<QVariant>("expected");
 
-        QTest::newRow("REG_EXPAND_SZ stays unexpanded") << quint32(Reg::TypeExpandSz) << DataFromString(QStringLiteral("%TEMP%\\x"))
-                                                        << QVariant(QStringLiteral("%TEMP%\\x"));
+        QTest::newRow("REG_EXPAND_SZ stays unexpanded")
+            << quint32(Reg::TypeExpandSz) << DataFromString(QStringLiteral("%TEMP%\\x")) << QVariant(QStringLiteral("%TEMP%\\x"));
         QTest::newRow("REG_BINARY first byte") << quint32(Reg::TypeBinary) << QByteArray::fromHex("F00D") << QVariant(0xF0);
         QTest::newRow("REG_BINARY empty") << quint32(Reg::TypeBinary) << QByteArray() << QVariant(0);
-        QTest::newRow("REG_DWORD") << quint32(Reg::TypeDword) << dword(7919) << QVariant(7919);
         QTest::newRow("REG_DWORD all bits") << quint32(Reg::TypeDword) << dword(0xFFFFFFFF) << QVariant(-1);
+        QByteArray withoutNull = DataFromString(QStringLiteral("abc"));
+        withoutNull.chop(2);
+        QTest::newRow("REG_SZ without null loses a character") << quint32(Reg::TypeSz) << withoutNull << QVariant(QStringLiteral("ab"));
+        QTest::newRow("REG_SZ empty") << quint32(Reg::TypeSz) << QByteArray() << QVariant(QString());
         QTest::newRow("other type leaves result") << quint32(Reg::TypeQword) << QByteArray(8, '\1') << QVariant(QStringLiteral("before"));
     }
 
@@ -283,30 +241,45 @@ private Q_SLOTS:
         QCOMPARE(result, expected);
     }
 
-    void textThatDoesNotFitTheVariable_data()
+    void readCodes_data()
     {
-        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("stored"); // null: no such value
+        QTest::addColumn<QVariant>("before");
         QTest::addColumn<std::optional<QVariant>>("defaultValue");
         QTest::addColumn<long>("code");
         QTest::addColumn<QVariant>("expected");
 
-        QTest::newRow("converts") << QStringLiteral("12") << std::optional<QVariant>(QVariant(5)) << 0L << QVariant(12);
-        QTest::newRow("default instead") << QStringLiteral("abc") << std::optional<QVariant>(QVariant(5)) << long(Reg::DefaultReturned) << QVariant(5);
-        QTest::newRow("default does not fit either") << QStringLiteral("abc") << std::optional<QVariant>(QVariant(QStringLiteral("x")))
-                                                     << long(Reg::NoValue) << QVariant(0);
-        QTest::newRow("no default") << QStringLiteral("abc") << std::optional<QVariant>() << long(Reg::NoValue) << QVariant(0);
+        const QVariant untouched(QStringLiteral("untouched"));
+        const std::optional<QVariant> none;
+        QTest::newRow("missing, default") << QString() << untouched << std::optional(QVariant(QStringLiteral("7919")))
+                                          << long(Reg::DefaultReturned) << QVariant(QStringLiteral("7919"));
+        QTest::newRow("missing, no default") << QString() << untouched << none << long(Reg::FileNotFound) << untouched;
+        QTest::newRow("longer than the buffer")
+            << QString(255, QLatin1Char('z')) << QVariant(1) << std::optional(QVariant(2)) << long(Reg::MoreData) << QVariant(1);
+        QTest::newRow("text converts to the number")
+            << QStringLiteral("12") << QVariant(0) << std::optional(QVariant(5)) << 0L << QVariant(12);
+        QTest::newRow("text does not convert, default")
+            << QStringLiteral("abc") << QVariant(0) << std::optional(QVariant(5)) << long(Reg::DefaultReturned) << QVariant(5);
+        QTest::newRow("default does not convert either")
+            << QStringLiteral("abc") << QVariant(0) << std::optional(QVariant(QStringLiteral("x"))) << long(Reg::NoValue) << QVariant(0);
+        QTest::newRow("text does not convert, no default")
+            << QStringLiteral("abc") << QVariant(0) << none << long(Reg::NoValue) << QVariant(0);
     }
 
-    void textThatDoesNotFitTheVariable()
+    void readCodes()
     {
         QFETCH(QString, stored);
+        QFETCH(QVariant, before);
         QFETCH(std::optional<QVariant>, defaultValue);
         QFETCH(long, code);
         QFETCH(QVariant, expected);
-        QCOMPARE(SetStringValue(QStringLiteral("V"), stored, Reg::NoKey, kAppKey), 0L);
-        QVariant result = 0; // a number variable
+        if (!stored.isNull())
+            QCOMPARE(SetStringValue(QStringLiteral("V"), stored, Reg::NoKey, kAppKey), 0L);
+        QVariant result = before;
         QCOMPARE(GetValue(QStringLiteral("V"), result, defaultValue, Reg::NoKey, kAppKey), code);
         QCOMPARE(result, expected);
+        // The plain reader gives the text unless it is too long for the buffer.
+        QCOMPARE(GetSettingString(kAppKey, QStringLiteral("V")), stored.size() < ReadBufferChars ? stored : QString());
     }
 
     // ---- the store file --------------------------------------------------
@@ -315,7 +288,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("contents");
         QTest::newRow("text file") << QByteArray("ListenerPort=7919\n");
-        QTest::newRow("random bytes") << QByteArray(8192, '\x5A');
         QByteArray header("SQLite format 3\0", 16);
         QTest::newRow("header, then garbage") << header + QByteArray(4080, '\xFF');
     }
@@ -332,7 +304,6 @@ private Q_SLOTS:
         QVERIFY2(code == Reg::BadDb, qPrintable(QString::number(code)));
         QVERIFY(ErrorText(code).contains(path));
         QVERIFY(!SaveSettingString(kAppKey, QStringLiteral("V"), QStringLiteral("x")));
-        QCOMPARE(GetSettingString(kAppKey, QStringLiteral("V")), QString());
         RegKey created = Reg::NoKey;
         QVERIFY(CreateKey(QStringLiteral("X"), Reg::CurrentUser, QString(), QString(), created) != 0);
         QCOMPARE(fileBytes(path), contents);
@@ -342,8 +313,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("sql");
         QTest::addColumn<QString>("words");
-        QTest::newRow("another program's database") << QByteArray("CREATE TABLE t(x); INSERT INTO t VALUES (1);")
-                                                    << QStringLiteral("not a Varno-Osk registry store");
+        QTest::newRow("another program's database")
+            << QByteArray("CREATE TABLE t(x); INSERT INTO t VALUES (1);") << QStringLiteral("not a Varno-Osk registry store");
         QTest::newRow("newer version") << QByteArray("PRAGMA user_version = 2;") << QStringLiteral("newer version");
     }
 

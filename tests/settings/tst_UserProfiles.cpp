@@ -60,7 +60,6 @@ private Q_SLOTS:
         QCOMPARE(list.GetMaxID(), 0);
         QCOMPARE(list.GetUserCount(), 0);
         QCOMPARE(list.UserCapacity(), 0);
-        QCOMPARE(list.EntryCount(), 0);
         QVERIFY(!list.GetUser(0));
     }
 
@@ -70,13 +69,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("kind");
         QTest::addColumn<bool>("allowed");
 
-        const QList<int> kinds = {ListUserToUser, ListUserToSID, ListSIDToUser, ListSIDToSID, ListAllUsers};
-        for (int existing : QList<int> {ListNone} + kinds) {
-            for (int kind : kinds) {
-                const bool allowed = existing == ListNone || (kind == existing && kind != ListAllUsers);
-                QTest::addRow("list %d, add %d", existing, kind) << existing << kind << allowed;
-            }
-        }
+        QTest::newRow("empty list, all users") << int(ListNone) << int(ListAllUsers) << true;
+        QTest::newRow("empty list, SID to SID") << int(ListNone) << int(ListSIDToSID) << true;
+        QTest::newRow("same kind") << int(ListUserToSID) << int(ListUserToSID) << true;
+        QTest::newRow("other kind") << int(ListUserToUser) << int(ListSIDToUser) << false;
+        QTest::newRow("all users onto users") << int(ListUserToUser) << int(ListAllUsers) << false;
+        QTest::newRow("a second all users") << int(ListAllUsers) << int(ListAllUsers) << false;
+        QTest::newRow("users onto all users") << int(ListAllUsers) << int(ListUserToUser) << false;
     }
 
     void allowAdd()
@@ -94,20 +93,13 @@ private Q_SLOTS:
     void eachKindStoresItsFields_data()
     {
         QTest::addColumn<int>("kind");
-        QTest::addColumn<QString>("usernameFrom");
-        QTest::addColumn<QString>("usernameTo");
-        QTest::addColumn<bool>("useSIDFrom");
-        QTest::addColumn<bool>("useSIDTo");
-        QTest::addColumn<QString>("sidFrom");
-        QTest::addColumn<QString>("sidTo");
+        QTest::addColumn<QString>("fields"); // from, to, SID flags, SID from, SID to
 
-        const QString user = QStringLiteral("user0");
-        const QString sid = QStringLiteral("S-1-5-21-1-2-3-1000");
-        QTest::newRow("user to user") << int(ListUserToUser) << user << user << false << false << QString() << QString();
-        QTest::newRow("user to SID") << int(ListUserToSID) << user << QString() << false << true << QString() << sid;
-        QTest::newRow("SID to user") << int(ListSIDToUser) << QString() << user << true << false << sid << QString();
-        QTest::newRow("SID to SID") << int(ListSIDToSID) << QString() << QString() << true << true << sid << sid;
-        QTest::newRow("all users") << int(ListAllUsers) << AllUsersName << AllUsersName << false << false << QString() << QString();
+        QTest::newRow("user to user") << int(ListUserToUser) << QStringLiteral("user0|user0|00||");
+        QTest::newRow("user to SID") << int(ListUserToSID) << QStringLiteral("user0||01||S-1-5-21-1-2-3-1000");
+        QTest::newRow("SID to user") << int(ListSIDToUser) << QStringLiteral("|user0|10|S-1-5-21-1-2-3-1000|");
+        QTest::newRow("SID to SID") << int(ListSIDToSID) << QStringLiteral("||11|S-1-5-21-1-2-3-1000|S-1-5-21-1-2-3-1000");
+        QTest::newRow("all users") << int(ListAllUsers) << AllUsersName + QLatin1Char('|') + AllUsersName + QStringLiteral("|00||");
     }
 
     void eachKindStoresItsFields()
@@ -116,16 +108,10 @@ private Q_SLOTS:
         UserProfiles list;
         addOne(list, kind);
         QCOMPARE(list.GetType(), kind);
-        QCOMPARE(list.GetUserCount(), 1);
-        const std::optional<MigrationUsers> entry = list.GetUser(0);
-        QVERIFY(entry);
-        QTEST(entry->UsernameFrom, "usernameFrom");
-        QTEST(entry->UsernameTo, "usernameTo");
-        QTEST(entry->UseSIDFrom, "useSIDFrom");
-        QTEST(entry->UseSIDTo, "useSIDTo");
-        QTEST(entry->SIDFrom, "sidFrom");
-        QTEST(entry->SIDTo, "sidTo");
-        QVERIFY(entry->Valid);
+        const std::optional<MigrationUsers> e = list.GetUser(0);
+        QVERIFY(e && e->Valid);
+        const QString flags = QString::number(int(e->UseSIDFrom)) + QString::number(int(e->UseSIDTo));
+        QTEST(QStringList({e->UsernameFrom, e->UsernameTo, flags, e->SIDFrom, e->SIDTo}).join(QLatin1Char('|')), "fields");
     }
 
     void allUsersEntryStandsAlone()
@@ -134,16 +120,13 @@ private Q_SLOTS:
         QVERIFY(list.AddAllUsers());
         QVERIFY(!list.AddAllUsers());
         QVERIFY(!list.AddUserToUser(QStringLiteral("a"), QStringLiteral("b")));
-        QVERIFY(!list.AddSIDToUser(QStringLiteral("S-1-5-21-9"), QStringLiteral("b")));
         QVERIFY(list.DestinationInUse(QStringLiteral("anyone")));
         QCOMPARE(list.GetMaxID(), 1);
-        QCOMPARE(list.GetType(), int(ListAllUsers));
 
         UserProfiles other;
         addOne(other, ListUserToUser);
         QVERIFY(!other.AddAllUsers());
         QCOMPARE(other.GetMaxID(), 1);
-        QCOMPARE(other.GetType(), int(ListUserToUser));
     }
 
     void destinationIsComparedWithoutCase_data()
@@ -152,7 +135,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("candidate");
         QTest::addColumn<bool>("inUse");
 
-        QTest::newRow("same") << QStringLiteral("jsmith") << QStringLiteral("jsmith") << true;
         QTest::newRow("ASCII case") << QStringLiteral("JSmith") << QStringLiteral("jsMITH") << true;
         QTest::newRow("non-ASCII case") << QStringLiteral("ÄRGER") << QStringLiteral("ärger") << true;
         QTest::newRow("different") << QStringLiteral("jsmith") << QStringLiteral("jsmith2") << false;
@@ -188,7 +170,6 @@ private Q_SLOTS:
         QCOMPARE(validIDs(list), (QList<int> {0, 2, 3}));
         QCOMPARE(list.GetMaxID(), 4);
         QCOMPARE(list.GetUserCount(), 3);
-        QCOMPARE(list.EntryCount(), 3);
         QCOMPARE(list.GetUser(3)->UsernameTo, QStringLiteral("user1"));
         QVERIFY(!list.AllowAdd(ListSIDToUser));
 
@@ -209,8 +190,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("id");
         QTest::newRow("negative") << -1;
         QTest::newRow("already deleted") << 1;
-        QTest::newRow("next ID") << 2;
-        QTest::newRow("upper index of the array") << 10;
         QTest::newRow("beyond the array") << 11;
     }
 
@@ -224,8 +203,6 @@ private Q_SLOTS:
 
         list.DeleteUser(id);
         QCOMPARE(list.EntryCount(), 1);
-        QCOMPARE(list.GetType(), int(ListUserToUser));
-        QVERIFY(!list.GetUser(id));
         QVERIFY(list.GetUser(0));
     }
 
@@ -262,7 +239,6 @@ private Q_SLOTS:
         QCOMPARE(restored.GetType(), saved.GetType());
         QCOMPARE(restored.GetMaxID(), 12);
         QCOMPARE(restored.UserCapacity(), saved.UserCapacity());
-        QCOMPARE(restored.EntryCount(), saved.EntryCount());
         QCOMPARE(validIDs(restored), validIDs(saved));
         QCOMPARE(restored.GetUser(4)->SIDFrom, saved.GetUser(4)->SIDFrom);
         QVERIFY(!restored.DestinationInUse(QStringLiteral("user99")));
@@ -304,9 +280,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::newRow("empty") << QString();
-        QTest::newRow("plain") << QStringLiteral("jdoe");
         QTest::newRow("accents") << QStringLiteral("J\u00FCrgen \u00C4rger");
-        QTest::newRow("other alphabet") << QStringLiteral("\u7528\u6237");
         QTest::newRow("beyond 16 bits") << QStringLiteral("user \U0001F600");
         QTest::newRow("longer than a length byte") << QString(300, QLatin1Char('s'));
         QTest::newRow("longer than two length bytes") << QString(20000, QChar(0x00E9));
@@ -331,10 +305,8 @@ private Q_SLOTS:
         for (int id = 0; id < 3; ++id) {
             const std::optional<MigrationUsers> back = list.GetUser(id);
             QVERIFY(back);
-            QCOMPARE(back->UsernameFrom, entry.UsernameFrom);
-            QCOMPARE(back->UsernameTo, entry.UsernameTo);
-            QCOMPARE(back->SIDFrom, entry.SIDFrom);
-            QCOMPARE(back->SIDTo, entry.SIDTo);
+            QCOMPARE(QStringList({back->UsernameFrom, back->UsernameTo, back->SIDFrom, back->SIDTo}),
+                QStringList({entry.UsernameFrom, entry.UsernameTo, entry.SIDFrom, entry.SIDTo}));
             QVERIFY(back->UseSIDFrom && back->UseSIDTo && back->Valid);
             QCOMPARE(list.ViewUser(id)->UsernameTo, QUtf8StringView(entry.UsernameTo.toUtf8()));
         }
@@ -344,7 +316,6 @@ private Q_SLOTS:
         QVERIFY(copy.RestoreEntry(0, entry));
         QVERIFY(copy.RestoreEntry(1, *copy.ViewUser(0)));
         QCOMPARE(copy.GetUser(1)->SIDFrom, entry.SIDFrom);
-        QCOMPARE(copy.GetUser(1)->UsernameTo, entry.UsernameTo);
     }
 };
 
