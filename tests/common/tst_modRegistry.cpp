@@ -300,22 +300,6 @@ private Q_SLOTS:
         qputenv("VARNO_OSK_REGISTRY", saved);
     }
 
-    void writesOfTwoStoresAreSeenByBoth()
-    {
-        SqliteRegistryStore second(m_registry->path());
-        RegKey key = Reg::NoKey;
-        QCOMPARE(second.openKey(Reg::CurrentUser, QStringLiteral("Software\\Brindlewood\\Varno-Osk"), Reg::KeyAllAccess, &key), 0L);
-        for (int i = 0; i < 50; ++i) {
-            QCOMPARE(SetStringValue(QStringLiteral("First%1").arg(i), QString::number(i), Reg::NoKey, kAppKey), 0L);
-            QCOMPARE(second.setValue(key, QStringLiteral("Second%1").arg(i), Reg::TypeSz, DataFromString(QString::number(i))), 0L);
-        }
-        QList<RegistryStore::Value> values;
-        QCOMPARE(second.enumValues(key, &values), 0L);
-        QCOMPARE(values.size(), 100);
-        QCOMPARE(GetSettingString(kAppKey, QStringLiteral("Second49")), QStringLiteral("49"));
-        second.closeKey(key);
-    }
-
     void writeWaitsForAnotherProgramsTransaction()
     {
         // Another program holds the write lock for a moment; our write waits for it instead of failing.

@@ -118,18 +118,6 @@ private Q_SLOTS:
         QVERIFY(!timer->isActive());
     }
 
-    void filledSegmentsRunFromBlueToGreen()
-    {
-        frmProgress window;
-        const SegmentedProgressBar *segments = bar(window);
-        const int last = segments->meter().Segments() - 1;
-        const QColor first = segments->segmentColor(0);
-        const QColor end = segments->segmentColor(last);
-        QVERIFY(first.blue() > first.green());
-        QVERIFY(end.green() > end.blue());
-        QVERIFY(segments->segmentRect(0).right() < segments->segmentRect(1).left());
-    }
-
     void treeRebuildReportsIntoTheWindow()
     {
         ComputerDB db;
