@@ -199,9 +199,6 @@ private Q_SLOTS:
         save.Cost.reset();
         QVERIFY(file.Save(loaded, path(QStringLiteral("again.vos.json")), save).ok());
         QCOMPARE(readAll(path(QStringLiteral("again.vos.json"))), first);
-        // IDs go on where they left off.
-        QCOMPARE(loaded.AddComputer(QStringLiteral("New"), QString(), -1, -1), 5);
-        QCOMPARE(loaded.AddFolder(QStringLiteral("New"), -1), 5);
     }
 
     void largeDatabaseIsWrittenWholeOrNotAtAll()
@@ -318,28 +315,34 @@ private Q_SLOTS:
 
     void failedSaveKeepsTheOldFile_data()
     {
+        QTest::addColumn<QString>("name");
         QTest::addColumn<int>("failingStep");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("create") << int(AtomicFileWriter::Step::Create) << QStringLiteral("cannot create a file in");
-        QTest::newRow("disk full") << int(AtomicFileWriter::Step::Write)
+        const QString job = QStringLiteral("job.vos.json");
+        QTest::newRow("create") << job << int(AtomicFileWriter::Step::Create) << QStringLiteral("cannot create a file in");
+        QTest::newRow("disk full") << job << int(AtomicFileWriter::Step::Write)
                                    << QStringLiteral("cannot write the new contents: No space left on device");
-        QTest::newRow("flush") << int(AtomicFileWriter::Step::Sync) << QStringLiteral("cannot flush the new contents");
-        QTest::newRow("rename") << int(AtomicFileWriter::Step::Rename) << QStringLiteral("cannot replace the file");
+        QTest::newRow("flush") << job << int(AtomicFileWriter::Step::Sync) << QStringLiteral("cannot flush the new contents");
+        QTest::newRow("rename") << job << int(AtomicFileWriter::Step::Rename) << QStringLiteral("cannot replace the file");
+        QTest::newRow("onto a folder") << QStringLiteral("folder") << -1 << QStringLiteral("a folder has that name");
+        QTest::newRow("into nowhere") << QStringLiteral("missing/job.vos.json") << -1 << QStringLiteral("cannot create a file in");
     }
 
     void failedSaveKeepsTheOldFile()
     {
+        QFETCH(QString, name);
         QFETCH(int, failingStep);
         QFETCH(QString, reason);
         writeAll(path(), "the old file\r\n");
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder")));
         ComputerDB db;
         fill(db);
         SettingsFile file;
         file.setWriteFaultHook([&](AtomicFileWriter::Step step) { return int(step) != failingStep; });
 
-        const SettingsFileResult result = file.Save(db, path(), options());
+        const SettingsFileResult result = file.Save(db, path(name), options());
         QCOMPARE(result.status, SettingsFileResult::CannotWrite);
-        QVERIFY2(result.Message.startsWith(QStringLiteral("The settings file \"%1\" could not be saved: ").arg(path())),
+        QVERIFY2(result.Message.startsWith(QStringLiteral("The settings file \"%1\" could not be saved: ").arg(path(name))),
             qPrintable(result.Message));
         QVERIFY2(result.Message.contains(reason), qPrintable(result.Message));
         QCOMPARE(readAll(path()), QByteArray("the old file\r\n"));
@@ -348,15 +351,6 @@ private Q_SLOTS:
         // Only the flush of the folder may fail without failing the save.
         file.setWriteFaultHook([](AtomicFileWriter::Step step) { return step != AtomicFileWriter::Step::SyncFolder; });
         QVERIFY(file.Save(db, path(), options()).ok());
-    }
-
-    void saveOntoAFolderOrIntoNowhereFails()
-    {
-        ComputerDB db;
-        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral("folder")));
-        QCOMPARE(SettingsFile().Save(db, path(QStringLiteral("folder")), options()).status, SettingsFileResult::CannotWrite);
-        QVERIFY(QFileInfo(path(QStringLiteral("folder"))).isDir());
-        QCOMPARE(SettingsFile().Save(db, path(QStringLiteral("missing/job.vos.json")), options()).status, SettingsFileResult::CannotWrite);
     }
 };
 
