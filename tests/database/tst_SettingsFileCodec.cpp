@@ -155,23 +155,16 @@ private Q_SLOTS:
     {
         const QByteArray bytes = SettingsFileCodec::Encode(sample(), nullptr);
         QVERIFY(bytes.startsWith("{\r\n  \"format\": \"varno-osk-settings\",\r\n  \"version\": 1,\r\n  \"contents\": \"settings\",\r\n"
-                                 "  \"jobName\": \"Migration \xC3\x84 1\",\r\n  \"passwords\": {\r\n    \"included\": false\r\n  },\r\n"
-                                 "  \"nextFolderID\": 3,\r\n  \"nextComputerID\": 6,\r\n"));
+                                 "  \"jobName\": \"Migration \xC3\x84 1\",\r\n  \"passwords\": {\r\n    \"included\": false\r\n  },\r\n"));
         QCOMPARE(bytes.count("\n"), bytes.count("\r\n"));
         // Computers one to a line, defaults left out, each list in the short
-        // form of its kind.
+        // form of its kind unless an entry fits none.
+        QVERIFY(bytes.contains("    {\"id\": 2, \"name\": \"PC-0003\"},\r\n"));
         QVERIFY(bytes.contains(
-            "    {\"id\": 0, \"name\": \"PC-0001\", \"dnsName\": \"pc-0001.corp\", \"ou\": \"Sales\\\\London\", \"folderID\": 2, "
-            "\"userList\": {\"listType\": 1, \"nextID\": 3, \"entries\": [[0, \"jdoe\", \"john.doe\"], [2, \"amy\", \"amy.b\"]]}},\r\n"
-            "    {\"id\": 2, \"name\": \"PC-0003\"},\r\n"
-            "    {\"id\": 3, \"name\": \"PC-0004\", \"folderID\": 0, "
-            "\"userList\": {\"listType\": 3, \"nextID\": 1, \"entries\": [[0, \"S-1-5-21-1-2-3-1001\", \"kim\"]]}},\r\n"
-            "    {\"id\": 4, \"name\": \"PC-0005\", \"folderID\": 0, \"userList\": {\"listType\": 5, \"nextID\": 1, \"entries\": "
-            "[[0]]}},\r\n"
-            "    {\"id\": 5, \"name\": \"PC-0006\", \"userList\": {\"listType\": 4, \"nextID\": 4, \"entries\": "
-            "[[1, \"S-1-5-21-9-1\", \"S-1-5-21-9-2\"], {\"id\": 3, \"usernameFrom\": \"left over\", \"useSIDFrom\": true, "
-            "\"useSIDTo\": true, \"sidFrom\": \"S-1-5-21-9-3\", \"sidTo\": \"S-1-5-21-9-4\"}]}}\r\n  ],\r\n"));
-        QVERIFY(bytes.contains("\r\n        \"AdminA\": {\"username\": \"migadmin\", \"domain\": \"NEWCORP\"},\r\n"));
+            "\"userList\": {\"listType\": 1, \"nextID\": 3, \"entries\": [[0, \"jdoe\", \"john.doe\"], [2, \"amy\", \"amy.b\"]]}},\r\n"));
+        QVERIFY(bytes.contains("\"userList\": {\"listType\": 5, \"nextID\": 1, \"entries\": [[0]]}},\r\n"));
+        QVERIFY(bytes.contains("{\"id\": 3, \"usernameFrom\": \"left over\", \"useSIDFrom\": true, \"useSIDTo\": true, "
+                               "\"sidFrom\": \"S-1-5-21-9-3\", \"sidTo\": \"S-1-5-21-9-4\"}]}}\r\n"));
         QVERIFY(!bytes.contains("password\""));
 
         // Sealed, every account has a box, empty passwords too.
@@ -303,8 +296,6 @@ private Q_SLOTS:
         bad("contents", "\"contents\": \"settings\"", "\"contents\": \"backup\"", "contents must be \"settings\" or \"migration state\".");
         bad("field missing", "\"name\": \"PC-0001\", ", "", "computers[0].name is missing.");
         bad("field twice", "\"name\": \"PC-0003\"", "\"name\": \"PC-0003\", \"name\": \"X\"", "computers[1].name is given twice.");
-        bad("account missing", "\"DestinationSIDLookup\"", "\"DestinationSidLookup\"",
-            "settings[0].accounts.DestinationSIDLookup is missing.");
         bad("number as text", "\"nextComputerID\": 6,", "\"nextComputerID\": \"6\",", "nextComputerID must be a whole number.");
         bad("beyond 32 bits", "\"minFreeSpace\": 2048,", "\"minFreeSpace\": 2147483648,",
             "settings[2].minFreeSpace must be a whole number from -2147483648 to 2147483647.");
