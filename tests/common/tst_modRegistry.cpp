@@ -141,30 +141,6 @@ private Q_SLOTS:
         CloseKey(key);
     }
 
-    void stringsRoundTrip_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("beyond ASCII") << QStringLiteral("Ärger € 日本 \U0001F600");
-        QTest::newRow("254 characters fill the buffer") << QString(254, QLatin1Char('z'));
-    }
-
-    void stringsRoundTrip()
-    {
-        QFETCH(QString, text);
-        QCOMPARE(SetStringValue(QStringLiteral("V"), text, Reg::NoKey, kAppKey), 0L);
-        QCOMPARE(GetSettingString(kAppKey, QStringLiteral("V")), text);
-
-        quint32 type = 0;
-        QByteArray data;
-        RegKey key = Reg::NoKey;
-        QCOMPARE(OpenKey(kAppKey, QString(), Reg::KeyRead, key), 0L);
-        QCOMPARE(QueryRawValue(key, QStringLiteral("V"), type, data), 0L);
-        CloseKey(key);
-        QCOMPARE(type, quint32(Reg::TypeSz));
-        QCOMPARE(data.size(), (text.size() + 1) * 2); // UTF-16 with the terminating null
-    }
-
     void valueTypes_data()
     {
         QTest::addColumn<quint32>("type");
@@ -197,17 +173,20 @@ private Q_SLOTS:
 
     void readCodes_data()
     {
-        QTest::addColumn<QString>("stored"); // null: no such value
+        QTest::addColumn<QString>("stored"); // null: no such value; empty: an empty text
         QTest::addColumn<QVariant>("before");
         QTest::addColumn<std::optional<QVariant>>("defaultValue");
         QTest::addColumn<long>("code");
         QTest::addColumn<QVariant>("expected");
 
         const QVariant untouched(QStringLiteral("untouched"));
+        const std::optional<QVariant> none;
+        for (const QString &text : {QStringLiteral(""), QStringLiteral("Ärger € 日本 \U0001F600"), QString(254, QLatin1Char('z'))})
+            QTest::addRow("text of %d", int(text.size())) << text << untouched << none << 0L << QVariant(text);
         const QString abc = QStringLiteral("abc");
         QTest::newRow("missing, default") << QString() << untouched << std::optional(QVariant(QStringLiteral("7919")))
                                           << long(Reg::DefaultReturned) << QVariant(QStringLiteral("7919"));
-        QTest::newRow("missing, no default") << QString() << untouched << std::optional<QVariant>() << long(Reg::FileNotFound) << untouched;
+        QTest::newRow("missing, no default") << QString() << untouched << none << long(Reg::FileNotFound) << untouched;
         QTest::newRow("longer than the buffer")
             << QString(255, QLatin1Char('z')) << QVariant(1) << std::optional(QVariant(2)) << long(Reg::MoreData) << QVariant(1);
         QTest::newRow("text converts to the number")
@@ -216,8 +195,7 @@ private Q_SLOTS:
             << abc << QVariant(0) << std::optional(QVariant(5)) << long(Reg::DefaultReturned) << QVariant(5);
         QTest::newRow("default does not convert either")
             << abc << QVariant(0) << std::optional(QVariant(QStringLiteral("x"))) << long(Reg::NoValue) << QVariant(0);
-        QTest::newRow("text does not convert, no default")
-            << abc << QVariant(0) << std::optional<QVariant>() << long(Reg::NoValue) << QVariant(0);
+        QTest::newRow("text does not convert, no default") << abc << QVariant(0) << none << long(Reg::NoValue) << QVariant(0);
     }
 
     void readCodes()
@@ -225,8 +203,18 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QVariant, before);
         QFETCH(std::optional<QVariant>, defaultValue);
-        if (!stored.isNull())
+        if (!stored.isNull()) {
             QCOMPARE(SetStringValue(QStringLiteral("V"), stored, Reg::NoKey, kAppKey), 0L);
+            // Stored as REG_SZ in UTF-16 with the terminating null.
+            quint32 type = 0;
+            QByteArray data;
+            RegKey key = Reg::NoKey;
+            QCOMPARE(OpenKey(kAppKey, QString(), Reg::KeyRead, key), 0L);
+            QCOMPARE(QueryRawValue(key, QStringLiteral("V"), type, data), 0L);
+            CloseKey(key);
+            QCOMPARE(type, quint32(Reg::TypeSz));
+            QCOMPARE(data.size(), (stored.size() + 1) * 2);
+        }
         QVariant result = before;
         QTEST(GetValue(QStringLiteral("V"), result, defaultValue, Reg::NoKey, kAppKey), "code");
         QTEST(result, "expected");
