@@ -1,3 +1,5 @@
+#include "DatabaseChecks.h"
+
 #include "common/AppState.h"
 #include "database/ComputerDB.h"
 #include "database/DatabaseSnapshot.h"
@@ -76,10 +78,11 @@ void fill(ComputerDB &db)
     db.AddSettings(global->Clone(), 4, QStringLiteral("C"));
 }
 
-// Everything a user of the database can see, as text.
-QStringList describe(ComputerDB &db, bool passwords)
+// Everything a user of the database can see, as text, after any breach of
+// the database's own rules (lists, name index, counts).
+QStringList describe(const ComputerDB &db, bool passwords)
 {
-    QStringList lines;
+    QStringList lines = DatabaseChecks::invariantViolations(db);
     lines << QStringLiteral("counts %1 %2 %3").arg(db.FolderCount()).arg(db.ComputerCount()).arg(db.GetComputerCount());
     auto settings = [&](const QString &type, int id) {
         QString source;
@@ -101,7 +104,7 @@ QStringList describe(ComputerDB &db, bool passwords)
         QString line
             = QStringLiteral("C%1 %2 '%3' '%4' '%5' in %6").arg(id).arg(c->Active).arg(c->Name, c->DNSName, c->OU).arg(c->FolderID);
         if (c->Active) {
-            line += settings(QStringLiteral("C"), id) + QStringLiteral(" found %1").arg(db.FindComputer(c->Name.toUpper()));
+            line += settings(QStringLiteral("C"), id);
             const UserProfilesPtr users = db.GetComputerUserList(id);
             line += QStringLiteral(" list %1 %2 %3:").arg(users->GetType()).arg(users->GetMaxID()).arg(users->UserCapacity());
             for (int user = 0; user < users->GetMaxID(); ++user) {
@@ -114,12 +117,6 @@ QStringList describe(ComputerDB &db, bool passwords)
         }
         lines << line;
     }
-    MemoryTreeDisplay tree;
-    tree.resetWithRoot();
-    db.LinkTreeView(&tree, 24, 3, nullptr);
-    db.SetColorsForEdit();
-    lines << tree.outline();
-    db.UnlinkTreeView();
     return lines;
 }
 
