@@ -30,14 +30,15 @@ void addOne(UserProfiles &list, int kind, int n = 0)
     }
 }
 
-QList<int> validIDs(const UserProfiles &list)
+// "kind/next ID/capacity:" and each valid entry as "ID=destination".
+QString show(const UserProfiles &list)
 {
-    QList<int> ids;
+    QString text = QStringLiteral("%1/%2/%3:").arg(list.GetType()).arg(list.GetMaxID()).arg(list.UserCapacity());
     for (int id = 0; id < list.GetMaxID(); ++id) {
-        if (list.GetUser(id))
-            ids << id;
+        if (const std::optional<MigrationUsers> entry = list.GetUser(id))
+            text += QStringLiteral(" %1=%2").arg(id).arg(entry->UseSIDTo ? entry->SIDTo : entry->UsernameTo);
     }
-    return ids;
+    return text;
 }
 
 } // namespace
@@ -87,12 +88,11 @@ private Q_SLOTS:
         QVERIFY(!list.AddAllUsers());
         QVERIFY(!list.AddUserToUser(QStringLiteral("a"), QStringLiteral("b")));
         QVERIFY(list.DestinationInUse(QStringLiteral("anyone")));
-        QCOMPARE(list.GetMaxID(), 1);
-
-        UserProfiles other;
-        addOne(other, ListUserToUser);
-        QVERIFY(!other.AddAllUsers());
-        QCOMPARE(other.GetMaxID(), 1);
+        QCOMPARE(show(list), QStringLiteral("5/1/10: 0=") + AllUsersName);
+        list = UserProfiles();
+        addOne(list, ListUserToUser);
+        QVERIFY(!list.AddAllUsers());
+        QCOMPARE(show(list), QStringLiteral("1/1/10: 0=user0"));
     }
 
     void destinationIsComparedWithoutCase_data()
@@ -132,41 +132,34 @@ private Q_SLOTS:
         // IDs without an entry, a deleted one among them, change nothing.
         for (int id : {1, -1, 1, 3, 11})
             list.DeleteUser(id);
-        QVERIFY(!list.GetUser(1));
         QCOMPARE(list.GetUserCount(), 2);
         QVERIFY(!list.DestinationInUse(QStringLiteral("USER1")));
         addOne(list, ListUserToUser, 1);
-        QCOMPARE(validIDs(list), (QList<int> {0, 2, 3}));
-        QCOMPARE(list.GetMaxID(), 4);
+        QCOMPARE(show(list), QStringLiteral("1/4/10: 0=user0 2=user2 3=user1"));
         QCOMPARE(list.GetUserCount(), 3);
-        QCOMPARE(list.GetUser(3)->UsernameTo, QStringLiteral("user1"));
-        QVERIFY(!list.AllowAdd(ListSIDToUser));
 
         // Only the last entry's going frees the kind.
         for (int id : {0, 2})
             list.DeleteUser(id);
-        QCOMPARE(list.GetType(), int(ListUserToUser));
+        QVERIFY(!list.AllowAdd(ListSIDToUser));
         list.DeleteUser(3);
-        QCOMPARE(list.GetType(), int(ListNone));
         QCOMPARE(list.EntryCount(), 0);
         addOne(list, ListSIDToUser, 4);
-        QCOMPARE(list.GetType(), int(ListSIDToUser));
-        QCOMPARE(validIDs(list), (QList<int> {4}));
+        QCOMPARE(show(list), QStringLiteral("3/5/10: 4=user4"));
     }
 
     void capacityGrowsOneSlotEarly()
     {
         UserProfiles list;
-        QCOMPARE(list.GetType(), int(ListNone));
-        QCOMPARE(list.UserCapacity(), 0);
+        QCOMPARE(show(list), QStringLiteral("-1/0/0:"));
+        QString expected = QStringLiteral(":");
         for (int id = 0; id < 21; ++id) {
             addOne(list, ListUserToUser, id);
-            // After storing ID n the upper index is the one EnsureUserCapacity reached for n.
-            const int expected = id < 9 ? 10 : id < 19 ? 20 : 30;
-            QCOMPARE(list.UserCapacity(), expected);
+            expected += QStringLiteral(" %1=user%1").arg(id);
+            // After storing ID n the upper index is the one the growth rule reached for n.
+            const int capacity = id < 9 ? 10 : id < 19 ? 20 : 30;
+            QCOMPARE(show(list), QStringLiteral("1/%1/%2").arg(id + 1).arg(capacity) + expected);
         }
-        for (int id = 0; id < 21; ++id)
-            QCOMPARE(list.GetUser(id)->UsernameTo, QStringLiteral("user%1").arg(id));
     }
 
     void restoreKeepsIDsAndGaps()
@@ -185,26 +178,19 @@ private Q_SLOTS:
             if (const std::optional<MigrationUsers> entry = saved.GetUser(id))
                 QVERIFY(restored.RestoreEntry(id, *entry));
         }
-
-        QCOMPARE(restored.GetType(), saved.GetType());
-        QCOMPARE(restored.GetMaxID(), 12);
-        QCOMPARE(restored.UserCapacity(), saved.UserCapacity());
-        QCOMPARE(validIDs(restored), validIDs(saved));
+        QCOMPARE(show(restored), show(saved));
         QCOMPARE(restored.GetUser(4)->SIDFrom, saved.GetUser(4)->SIDFrom);
         QVERIFY(!restored.DestinationInUse(QStringLiteral("user99")));
-
         // The next add continues after the saved IDs.
         addOne(restored, ListSIDToUser, 12);
-        QCOMPARE(validIDs(restored).constLast(), 12);
+        QVERIFY(show(restored).endsWith(QStringLiteral(" 10=user10 12=user12")));
     }
 
     void restoreRefusesIDsOutsideTheList()
     {
         UserProfiles list;
         list.RestoreList(42, 3); // no such kind
-        QCOMPARE(list.GetType(), int(ListNone));
-        QCOMPARE(list.GetMaxID(), 3);
-        QCOMPARE(list.UserCapacity(), 10);
+        QCOMPARE(show(list), QStringLiteral("-1/3/10:"));
 
         MigrationUsers entry {QStringLiteral("a"), QStringLiteral("b"), false, false, QString(), QString(), false};
         QVERIFY(!list.RestoreEntry(-1, entry));
@@ -214,11 +200,9 @@ private Q_SLOTS:
         entry.UsernameTo = QStringLiteral("c");
         QVERIFY(list.RestoreEntry(2, entry));
         QCOMPARE(list.EntryCount(), 1);
-        QCOMPARE(list.GetUser(2)->UsernameTo, QStringLiteral("c"));
-
+        QCOMPARE(show(list), QStringLiteral("-1/3/10: 2=c"));
         list.RestoreList(ListNone, -5);
-        QCOMPARE(list.GetMaxID(), 0);
-        QCOMPARE(list.UserCapacity(), 0);
+        QCOMPARE(show(list), QStringLiteral("-1/0/0:"));
     }
 
     void textsComeBackAsGiven_data()
