@@ -233,6 +233,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("saved"); // Maximized, PaneSize, Top, Left, Width, Height
         QTest::addColumn<int>("screenWidth");
         QTest::addColumn<int>("screenHeight");
+        QTest::addColumn<QRect>("available"); // empty: the whole screen
         QTest::addColumn<bool>("maximized");
         QTest::addColumn<int>("top"); // -1: not applied
         QTest::addColumn<int>("left");
@@ -240,22 +241,32 @@ private Q_SLOTS:
         QTest::addColumn<int>("height");
 
         const QStringList nothing(6);
-        QTest::newRow("first start") << nothing << 19200 << 12000 << false << 0 << 0 << MinWidthTwips << MinHeightTwips;
-        QTest::newRow("fits") << QStringList {"1", "3600", "1200", "1500", "12000", "9000"} << 19200 << 12000 << true << 1200 << 1500
+        // Nothing stored yet: three quarters of the desktop's free area, centred,
+        // within the guard's minimum and a maximum.
+        QTest::newRow("first start") << nothing << 19200 << 12000 << QRect() << false << 1500 << 2400 << 14400 << 9000;
+        QTest::newRow("first start, beside a panel") << nothing << 19200 << 12000 << QRect(960, 480, 17600, 11200) << false << 1880
+                                                     << 3160 << 13200 << 8400;
+        QTest::newRow("first start, small screen") << nothing << 11520 << 9000 << QRect() << false << 1005 << 1012 << MinWidthTwips
+                                                   << MinHeightTwips;
+        QTest::newRow("first start, huge screen") << nothing << 57600 << 32400 << QRect() << false << 7950 << 16800
+                                                  << 24000 << 16500;
+        QTest::newRow("only the pane stored") << QStringList {"", "3600", "", "", "", ""} << 19200 << 12000 << QRect() << false << 1500
+                                              << 2400 << 14400 << 9000;
+        QTest::newRow("fits") << QStringList {"1", "3600", "1200", "1500", "12000", "9000"} << 19200 << 12000 << QRect() << true << 1200 << 1500
                               << 12000 << 9000;
         QTest::newRow("wider than a smaller screen")
-            << QStringList {"0", "3600", "0", "0", "28800", "9000"} << 15360 << 11520 << false << 0 << 0 << 15360 << 9000;
+            << QStringList {"0", "3600", "0", "0", "28800", "9000"} << 15360 << 11520 << QRect() << false << 0 << 0 << 15360 << 9000;
         QTest::newRow("taller than a smaller screen")
-            << QStringList {"0", "", "0", "0", "12000", "16000"} << 15360 << 11520 << false << 0 << 0 << 12000 << 11520;
-        QTest::newRow("top beyond the screen") << QStringList {"", "", "13000", "600", "12000", "9000"} << 19200 << 12000 << false << -1
+            << QStringList {"0", "", "0", "0", "12000", "16000"} << 15360 << 11520 << QRect() << false << 0 << 0 << 12000 << 11520;
+        QTest::newRow("top beyond the screen") << QStringList {"", "", "13000", "600", "12000", "9000"} << 19200 << 12000 << QRect() << false << -1
                                                << 600 << 12000 << 9000;
         QTest::newRow("top at the screen's edge")
-            << QStringList {"", "", "12000", "600", "12000", "9000"} << 19200 << 12000 << false << 12000 << 600 << 12000 << 9000;
+            << QStringList {"", "", "12000", "600", "12000", "9000"} << 19200 << 12000 << QRect() << false << 12000 << 600 << 12000 << 9000;
         QTest::newRow("left beyond the screen")
-            << QStringList {"", "", "300", "19201", "12000", "9000"} << 19200 << 12000 << false << 300 << -1 << 12000 << 9000;
+            << QStringList {"", "", "300", "19201", "12000", "9000"} << 19200 << 12000 << QRect() << false << 300 << -1 << 12000 << 9000;
         QTest::newRow("smaller than the guard")
-            << QStringList {"", "", "0", "0", "3000", "2000"} << 19200 << 12000 << false << 0 << 0 << MinWidthTwips << MinHeightTwips;
-        QTest::newRow("maximised only when 1") << QStringList {"yes", "", "", "", "", ""} << 19200 << 12000 << false << 0 << 0
+            << QStringList {"", "", "0", "0", "3000", "2000"} << 19200 << 12000 << QRect() << false << 0 << 0 << MinWidthTwips << MinHeightTwips;
+        QTest::newRow("maximised only when 1") << QStringList {"yes", "", "0", "0", "", ""} << 19200 << 12000 << QRect() << false << 0 << 0
                                                << MinWidthTwips << MinHeightTwips;
     }
 
@@ -264,6 +275,7 @@ private Q_SLOTS:
         QFETCH(QStringList, saved);
         QFETCH(int, screenWidth);
         QFETCH(int, screenHeight);
+        QFETCH(QRect, available);
         QFETCH(bool, maximized);
         QFETCH(int, top);
         QFETCH(int, left);
@@ -271,7 +283,7 @@ private Q_SLOTS:
         QFETCH(int, height);
 
         const SavedPlacement values {saved.at(0), saved.at(1), saved.at(2), saved.at(3), saved.at(4), saved.at(5)};
-        const Placement placement = LoadWindowSettings(values, screenWidth, screenHeight);
+        const Placement placement = LoadWindowSettings(values, screenWidth, screenHeight, available.isEmpty() ? QRect(0, 0, screenWidth, screenHeight) : available);
         QCOMPARE(placement.Maximized, maximized);
         QCOMPARE(placement.PaneSize, LeadingNumber(saved.at(1)));
         QCOMPARE(placement.Top.value_or(-1), top);
