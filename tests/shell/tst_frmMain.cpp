@@ -351,6 +351,16 @@ private Q_SLOTS:
         QCOMPARE(writtenValues(), kPlacementValues);
     }
 
+    void secondStartBringsTheWindowBack()
+    {
+        frmMain window;
+        window.showMinimized();
+        QVERIFY(window.isMinimized());
+        window.BringToFront();
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.isMinimized());
+    }
+
     void maximisedAtExitOpensMaximised()
     {
         {

@@ -1,6 +1,7 @@
 #include "common/AppState.h"
 #include "common/SqliteRegistryStore.h"
 #include "common/modRegistry.h"
+#include "shell/ConsoleInstance.h"
 #include "shell/modHelp.h"
 #include "shell/modRecentlyUsed.h"
 #include "shell/modStartup.h"
@@ -13,6 +14,7 @@
 
 #include <QFile>
 #include <QLockFile>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <limits>
@@ -144,17 +146,31 @@ private Q_SLOTS:
 
     // ---- single instance (in one process; tst_singleInstance runs the program) ----
 
-    void secondClaimSeesTheFirst()
+    void secondClaimSeesTheFirstAndAsksItToShow()
     {
-        std::unique_ptr<QLockFile> first;
-        QVERIFY(!modStartup::PrevInstance(first));
-        QVERIFY(first);
+        std::unique_ptr<QLockFile> lock;
+        QVERIFY(!modStartup::PrevInstance(lock));
+        QVERIFY(lock);
         QVERIFY(modStartup::InstanceLockPath().startsWith(m_registry->folder()));
+        auto first = std::make_unique<ConsoleInstance>(std::move(lock), modStartup::InstanceServerName());
+        QSignalSpy shown(first.get(), &ConsoleInstance::showRequested);
         std::unique_ptr<QLockFile> second;
         QVERIFY(modStartup::PrevInstance(second));
         QVERIFY(!second);
+        QVERIFY(ConsoleInstance::RequestShow(modStartup::InstanceServerName()));
+        QTRY_COMPARE(shown.count(), 1);
         first.reset();
+        QVERIFY(!ConsoleInstance::RequestShow(modStartup::InstanceServerName()));
+
+        // What a crashed console leaves at the server's name does not stop the next from listening.
+        QFile leftOver(modStartup::InstanceServerName());
+        QVERIFY(leftOver.open(QIODevice::WriteOnly));
+        leftOver.close();
         QVERIFY(!modStartup::PrevInstance(second));
+        ConsoleInstance next(std::move(second), modStartup::InstanceServerName());
+        QSignalSpy shownAgain(&next, &ConsoleInstance::showRequested);
+        QVERIFY(ConsoleInstance::RequestShow(modStartup::InstanceServerName()));
+        QTRY_COMPARE(shownAgain.count(), 1);
     }
 
     // ---- caption and welcome rule -----------------------------------------

@@ -434,6 +434,14 @@ void frmMain::SetMainCaption()
     setWindowTitle(modStartup::MainCaption(AppState::Get().CurrentJobName));
 }
 
+void frmMain::BringToFront()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
+}
+
 // ---- File menu ----------------------------------------------------------------
 
 void frmMain::NewSettingsFile()
