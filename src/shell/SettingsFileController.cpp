@@ -65,6 +65,13 @@ QString SettingsFileController::DialogFolder(bool saving) const
     const QString current = AppState::Get().CurrentSettingsFile;
     if (!current.isEmpty() && QFileInfo(current).absoluteDir().exists())
         return QFileInfo(current).absolutePath();
+    // Loading after a new start most likely means the file worked on last.
+    if (!saving) {
+        const QStringList recent = modRecentlyUsed::ReadRecentlyUsed(AppState::Get().AppKeyPath);
+        const QString newest = QDir::fromNativeSeparators(recent.value(0));
+        if (!newest.isEmpty() && QFileInfo(newest).absoluteDir().exists())
+            return QFileInfo(newest).absolutePath();
+    }
     // The job's results folder is where the job-name change looks for its
     // settings file. An empty folder there does not use up the job name.
     const QString results = modGeneral::GetLogPath();

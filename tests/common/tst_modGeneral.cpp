@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -86,7 +87,9 @@ private Q_SLOTS:
         QCOMPARE(GetLogPath(), logRoot() + QStringLiteral("Payroll/"));
     }
 
-    void unusableLogPathFallsBackToTheDefault_data()
+    // Every program of the console (the window and vo) writes a job's logs
+    // into one per-user folder, wherever the program itself is installed.
+    void unusableLogPathFallsBackToTheUsersDataFolder_data()
     {
         QTest::addColumn<QString>("value");
         QTest::newRow("empty") << QString();
@@ -94,20 +97,15 @@ private Q_SLOTS:
         QTest::newRow("Windows path") << QStringLiteral("C:\\Logs\\");
     }
 
-    void unusableLogPathFallsBackToTheDefault()
+    void unusableLogPathFallsBackToTheUsersDataFolder()
     {
         QFETCH(QString, value);
         QVERIFY(modRegistry::SaveSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"), value));
-        QCOMPARE(GetLogRoot(), DefaultLogRoot(ProgramFolder()));
-    }
-
-    void defaultLogRootNeedsAWritableProgramFolder()
-    {
-        QTemporaryDir program;
-        QCOMPARE(DefaultLogRoot(program.path()), program.path() + QStringLiteral("/Log/"));
         qputenv("XDG_DATA_HOME", m_logs->path().toLocal8Bit());
-        QCOMPARE(DefaultLogRoot(program.path() + QStringLiteral("/missing")), m_logs->path() + QStringLiteral("/varno-osk/Log/"));
+        const QString root = GetLogRoot();
         qunsetenv("XDG_DATA_HOME");
+        QCOMPARE(root, m_logs->path() + QStringLiteral("/varno-osk/Log/"));
+        QVERIFY(!QFileInfo::exists(root));
     }
 
     void nextJobName_data()

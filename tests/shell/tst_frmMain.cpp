@@ -312,10 +312,15 @@ private Q_SLOTS:
 
     void exitWritesPlacementInOrder()
     {
+        // The results folder is made when something is written into it, not by starting and leaving.
+        const QString results = f.logs->filePath(QStringLiteral("results"));
+        save(QStringLiteral("LogPath"), results);
         frmMain window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.Form_Activate();
         QVERIFY(window.close());
+        QVERIFY(!QFileInfo::exists(results));
         QCOMPARE(f.presenter->count(), 0);
         QCOMPARE(writtenValues(), kPlacementValues);
         QCOMPARE(f.setting(QStringLiteral("Maximized")), QStringLiteral("0"));

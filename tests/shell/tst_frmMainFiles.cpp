@@ -133,6 +133,8 @@ private Q_SLOTS:
         QVERIFY(trigger(*window, "mnuLoad"));
         QCOMPARE(f.presenter->count(), 0);
         QVERIFY(!f.presenter->fileRequests().constLast().saving);
+        // The dialog opens where the last file was, not in the empty results folder.
+        QCOMPARE(f.presenter->fileRequests().constLast().request.folder, f.files->path());
 
         ComputerDB &db = *window->database();
         QCOMPARE(AppState::Get().CurrentSettingsFile, path);
