@@ -251,6 +251,30 @@ private Q_SLOTS:
         QVERIFY(m_opener->opened.constFirst().path().endsWith(QStringLiteral("/getting-started.html")));
     }
 
+    void welcomeChoicesByKeyboard()
+    {
+        frmWelcome welcome;
+        welcome.setEasySetupWizardAvailable(false);
+        welcome.show();
+        welcome.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&welcome));
+        auto *documentation = welcome.findChild<QAbstractButton *>(QStringLiteral("cmdDocumentation"));
+        auto *load = welcome.findChild<QAbstractButton *>(QStringLiteral("cmdLoad"));
+        const QImage unfocused = load->grab().toImage();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), documentation); // from OK to the first choice that can be taken
+
+        QTest::keyClick(documentation, Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), load);
+        QVERIFY(load->grab().toImage() != unfocused);
+        QTest::keyClick(load, Qt::Key_Up);
+        QTest::keyClick(documentation, Qt::Key_Up); // the greyed choice is passed over
+        QCOMPARE(QApplication::focusWidget(), load);
+        QTest::keyClick(load, Qt::Key_Return);
+        QVERIFY(!welcome.isVisible());
+        QCOMPARE(welcome.WelcomeAction(), quint8(frmWelcome::ActionLoadSettings));
+    }
+
     void helpMenu()
     {
         frmMain window;
