@@ -7,9 +7,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
-#include <QFrame>
 #include <QLabel>
-#include <QMenu>
 #include <QScreen>
 #include <QTimer>
 #include <QTreeWidget>
@@ -51,9 +49,16 @@ void whenModal(std::function<void(QWidget *)> handle)
     });
 }
 
-void clickButton(QWidget *parent, const char *name)
+QAbstractButton *button(QWidget *parent, const char *name)
 {
-    QTest::mouseClick(parent->findChild<QAbstractButton *>(QString::fromLatin1(name)), Qt::LeftButton);
+    return parent->findChild<QAbstractButton *>(QString::fromLatin1(name));
+}
+
+void shown(QWidget &window)
+{
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
 }
 
 } // namespace
@@ -65,8 +70,6 @@ class TestMainWindow : public QObject
 private:
     MainWindowFixture f;
     std::unique_ptr<RecordingOpener> m_opener;
-
-    static QAction *action(QWidget &window, const char *name) { return MainWindowFixture::action(window, QString::fromLatin1(name)); }
 
 private Q_SLOTS:
     void init()
@@ -80,49 +83,14 @@ private Q_SLOTS:
         f.cleanup();
     }
 
-    void menuItemsOfFeaturesNotThereAreDisabled()
+    void recentListShowsPathsAsTheyAre()
     {
-        frmMain window;
-        QCOMPARE(action(window, "mnuSaveAs")->text(), QStringLiteral("Save Settings &As..."));
-        for (const char *name : {"mnuNewSettings", "mnuSave", "mnuSaveState", "mnuLoad", "mnuExit", "mnuNewComputer", "mnuNewGroup",
-                 "mnuRefresh", "mnuHelpContent", "mnuAbout"})
-            QVERIFY2(action(window, name) && action(window, name)->isEnabled(), name);
-        for (const char *name : {"mnuImportADS", "mnuMigJobName", "mnuHandlerLog", "mnuSetupWizard", "mnuPingStart", "mnuStartMigration",
-                 "mnuAbortClient", "mnuTVRename", "mnuTVDelete", "mnuOpenClientLog", "mnuPopAbortClient"})
-            QVERIFY2(action(window, name) && !action(window, name)->isEnabled(), name);
-    }
-
-    void treePopupAndPanes()
-    {
-        frmMain window;
-        auto *popup = window.findChild<QMenu *>(QStringLiteral("mnuTVRightClick"));
-        QVERIFY(popup && popup->actions().contains(action(window, "mnuTVRename")));
-
-        auto *settings = window.findChild<QFrame *>(QStringLiteral("fmObjectSettings"));
-        auto *progress = window.findChild<QFrame *>(QStringLiteral("fmProgressLog"));
-        QVERIFY(!settings->isHidden() && progress->isHidden());
-        window.Running(true);
-        QVERIFY(settings->isHidden() && !progress->isHidden());
-        QVERIFY(!AppState::Get().MigrationIdle);
-        window.Running(false);
-        QVERIFY(!settings->isHidden() && progress->isHidden());
-    }
-
-    void recentList()
-    {
-        {
-            frmMain window;
-            QCOMPARE(action(window, "mnuRecent0")->text(), QStringLiteral("(None)"));
-            QVERIFY(action(window, "mnuRecent0")->isVisible() && !action(window, "mnuRecent0")->isEnabled());
-            QVERIFY(!action(window, "mnuRecent1")->isVisible());
-        }
         save(QStringLiteral("RecentlyUsed0"), QStringLiteral("/srv/jobs/Sales & Admin.vos"));
-        save(QStringLiteral("RecentlyUsed1"), QStringLiteral("/srv/jobs/wave1.vos"));
         frmMain window;
         // An ampersand in a path is shown, not taken as an accelerator.
-        QCOMPARE(action(window, "mnuRecent0")->text(), QStringLiteral("/srv/jobs/Sales && Admin.vos"));
-        QVERIFY(action(window, "mnuRecent1")->isEnabled() && action(window, "mnuRecent1")->isVisible());
-        QVERIFY(!action(window, "mnuRecent2")->isVisible());
+        QCOMPARE(f.action(window, QStringLiteral("mnuRecent0"))->text(), QStringLiteral("/srv/jobs/Sales && Admin.vos"));
+        QVERIFY(f.action(window, QStringLiteral("mnuRecent0"))->isEnabled());
+        QVERIFY(!f.action(window, QStringLiteral("mnuRecent1"))->isVisible());
     }
 
     void captionAndNewSettings()
@@ -130,7 +98,6 @@ private Q_SLOTS:
         frmMain window;
         QCOMPARE(window.windowTitle(), QStringLiteral("Varno-Osk - Profile Migration System: Migration1"));
         // The engine wrapper made at load reports itself idle: the console may exit without a warning.
-        QVERIFY(window.engine());
         QVERIFY(AppState::Get().MigrationIdle && !AppState::Get().MigrationRunning);
 
         // The job's results folder fills up; New Settings moves on to the next free name.
@@ -147,12 +114,9 @@ private Q_SLOTS:
         f.presenter->setNextAnswer(Presenter::No);
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuNewSettings")));
         QCOMPARE(f.presenter->count(), 1);
-        QCOMPARE(f.presenter->last().caption, QStringLiteral("Unsaved Settings"));
-        QCOMPARE(AppState::Get().CurrentJobName, QStringLiteral("Migration2"));
         QCOMPARE(window.windowTitle(), QStringLiteral("Varno-Osk - Profile Migration System: Migration2"));
         QCOMPARE(AppState::Get().CurrentSettingsFile, QString());
         QCOMPARE(window.database(), database); // cleared, never replaced
-        QCOMPARE(database->ComputerCount(), 0);
         QCOMPARE(tree->topLevelItemCount(), 1);
         QCOMPARE(tree->topLevelItem(0)->childCount(), 0);
         QCOMPARE(tree->currentItem(), tree->topLevelItem(0));
@@ -182,16 +146,14 @@ private Q_SLOTS:
 
         int seen = 0;
         bool offersMissingFeatures = true;
-        bool offersLoad = false;
         auto close = [&](QWidget *modal) {
             auto *welcome = qobject_cast<frmWelcome *>(modal);
             if (!welcome)
                 return;
             ++seen;
             QCOMPARE(welcome->parentWidget(), &window);
-            offersMissingFeatures = welcome->findChild<QAbstractButton *>(QStringLiteral("cmdEasyWizard"))->isEnabled();
-            offersLoad = welcome->findChild<QAbstractButton *>(QStringLiteral("cmdLoad"))->isEnabled();
-            clickButton(welcome, "cmdOK");
+            offersMissingFeatures = button(welcome, "cmdEasyWizard")->isEnabled();
+            QTest::mouseClick(button(welcome, "cmdOK"), Qt::LeftButton);
         };
         for (int activation = 0; activation < 2; ++activation) {
             whenModal(close);
@@ -199,17 +161,13 @@ private Q_SLOTS:
             QCoreApplication::processEvents();
             QCOMPARE(seen, shown ? 1 : 0); // only the first activation shows it
         }
-        if (shown) {
-            QVERIFY(!offersMissingFeatures);
-            QVERIFY(offersLoad);
-        }
+        QCOMPARE(offersMissingFeatures, !shown);
     }
 
     void welcomeDontShowIsSavedOnEveryClose_data()
     {
         QTest::addColumn<bool>("ticked");
         QTest::addColumn<bool>("escape");
-        QTest::newRow("ticked, OK") << true << false;
         QTest::newRow("ticked, Escape") << true << true;
         QTest::newRow("clear, OK") << false << false;
     }
@@ -218,48 +176,25 @@ private Q_SLOTS:
         QFETCH(bool, ticked);
         QFETCH(bool, escape);
         frmWelcome welcome;
-        QCOMPARE(welcome.findChild<QLabel *>(QStringLiteral("lblVersion"))->text(), QStringLiteral("Version: 1.0.0"));
-        auto *box = welcome.findChild<QCheckBox *>(QStringLiteral("chkDontShow"));
-        QVERIFY(!box->isChecked());
         welcome.show();
         if (ticked)
-            QTest::mouseClick(box, Qt::LeftButton);
+            QTest::mouseClick(welcome.findChild<QCheckBox *>(QStringLiteral("chkDontShow")), Qt::LeftButton);
         if (escape)
             QTest::keyClick(&welcome, Qt::Key_Escape);
         else
-            clickButton(&welcome, "cmdOK");
+            QTest::mouseClick(button(&welcome, "cmdOK"), Qt::LeftButton);
         QVERIFY(!welcome.isVisible());
         QCOMPARE(f.setting(QStringLiteral("WelcomeScreen")), ticked ? QStringLiteral("1") : QStringLiteral("0"));
         QCOMPARE(welcome.WelcomeAction(), quint8(0));
-    }
-
-    void welcomeActions()
-    {
-        for (const auto &[button, expected] : {std::pair {"cmdEasyWizard", 1}, std::pair {"cmdLoad", 2}}) {
-            frmWelcome welcome;
-            welcome.show();
-            clickButton(&welcome, button);
-            QVERIFY(!welcome.isVisible());
-            QCOMPARE(welcome.WelcomeAction(), quint8(expected));
-        }
-        // The guide opens beside the welcome screen, which stays.
-        frmWelcome welcome;
-        welcome.show();
-        clickButton(&welcome, "cmdDocumentation");
-        QVERIFY(welcome.isVisible());
-        QCOMPARE(m_opener->opened.size(), 1);
-        QVERIFY(m_opener->opened.constFirst().path().endsWith(QStringLiteral("/getting-started.html")));
     }
 
     void welcomeChoicesByKeyboard()
     {
         frmWelcome welcome;
         welcome.setEasySetupWizardAvailable(false);
-        welcome.show();
-        welcome.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&welcome));
-        auto *documentation = welcome.findChild<QAbstractButton *>(QStringLiteral("cmdDocumentation"));
-        auto *load = welcome.findChild<QAbstractButton *>(QStringLiteral("cmdLoad"));
+        shown(welcome);
+        QAbstractButton *documentation = button(&welcome, "cmdDocumentation");
+        QAbstractButton *load = button(&welcome, "cmdLoad");
         const QImage unfocused = load->grab().toImage();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), documentation); // from OK to the first choice that can be taken
@@ -273,6 +208,18 @@ private Q_SLOTS:
         QTest::keyClick(load, Qt::Key_Return);
         QVERIFY(!welcome.isVisible());
         QCOMPARE(welcome.WelcomeAction(), quint8(frmWelcome::ActionLoadSettings));
+
+        frmWelcome again;
+        shown(again);
+        button(&again, "cmdDocumentation")->setFocus();
+        // The guide opens beside the welcome screen, which stays.
+        QTest::keyClick(button(&again, "cmdDocumentation"), Qt::Key_Space);
+        QVERIFY(again.isVisible());
+        QCOMPARE(m_opener->opened.size(), 1);
+        QVERIFY(m_opener->opened.constFirst().path().endsWith(QStringLiteral("/getting-started.html")));
+        QTest::keyClick(button(&again, "cmdDocumentation"), Qt::Key_Up);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(again.WelcomeAction(), quint8(frmWelcome::ActionEasySetupWizard));
     }
 
     void helpMenu()
@@ -281,13 +228,12 @@ private Q_SLOTS:
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuHelpContent")));
         QCOMPARE(m_opener->opened.size(), 1);
         QVERIFY(m_opener->opened.constFirst().path().endsWith(QStringLiteral("/index.html")));
-        QVERIFY(QFile::exists(m_opener->opened.constFirst().toLocalFile()));
 
         QString version;
         whenModal([&](QWidget *modal) {
             if (auto *label = modal->findChild<QLabel *>(QStringLiteral("lblVersion")))
                 version = label->text();
-            clickButton(modal, "cmdOK");
+            QTest::mouseClick(button(modal, "cmdOK"), Qt::LeftButton);
         });
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuAbout")));
         QCOMPARE(version, QStringLiteral("Version: 1.0.0"));
@@ -322,17 +268,9 @@ private Q_SLOTS:
             f.presenter->setNextAnswer(Presenter::No);
         window.PromptToSaveNewName(newName);
         QCOMPARE(f.presenter->count(), asked ? 1 : 0);
-        if (asked) {
-            QCOMPARE(f.presenter->last().caption, QStringLiteral("Migration Name Change"));
-            QCOMPARE(f.presenter->last().buttons, Presenter::Buttons::YesNo);
-            QCOMPARE(f.presenter->last().text,
-                QStringLiteral("A settings file created under a different migration name is currently\r"
-                               "loaded.  Would you like to save a copy of this settings file in the\r"
-                               "new results folder, using the new migration job name? (RECOMMENDED)"));
-        }
     }
 
-    // ---- exit --------------------------------------------------------------
+    // ---- placement and exit ------------------------------------------------
 
     void exitWritesPlacementInOrder()
     {
@@ -363,15 +301,8 @@ private Q_SLOTS:
         QVERIFY(!window.close());
         QVERIFY(window.isVisible());
         QCOMPARE(f.presenter->count(), 1);
-        const Presenter::Message &box = f.presenter->last();
-        QCOMPARE(box.caption, QStringLiteral("Warning"));
-        QCOMPARE(box.icon, Presenter::Icon::Critical);
-        QCOMPARE(box.buttons, Presenter::Buttons::YesNo);
-        QCOMPARE(box.defaultButton, 1);
-        QCOMPARE(box.text,
-            QStringLiteral("A migration is currently in progress.  Exiting the program now\r"
-                           "may leave target computers in an unusable state.  It is HIGHLY\r"
-                           "recommended that you do not exit at this time.\r\rAre you sure you wish to proceed?"));
+        QCOMPARE(f.presenter->last().caption, QStringLiteral("Warning"));
+        QCOMPARE(f.presenter->last().defaultButton, 1); // No
         QCOMPARE(writtenValues(), QStringList());
 
         // Yes leaves, and the placement is saved after all.

@@ -3,15 +3,12 @@
 #include "database/PasswordSealer.h"
 #include "settings/UserProfiles.h"
 #include "shell/SettingsFileController.h"
-#include "shell/forms/ObjectSettingsPanel.h"
 #include "shell/forms/frmWelcome.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
 #include <QTimer>
-
-#include <optional>
 
 using modGeneral::FolderKey;
 using modGeneral::RootKey;
@@ -24,7 +21,6 @@ int fillSample(ComputerDB &db, bool withPassword)
 {
     const GlobalSettingsPtr global = db.GetSettings(QStringLiteral("G"), -1);
     global->SourceDomain = QStringLiteral("OLDCORP");
-    global->DestinationDomain = QStringLiteral("NEWCORP");
     if (withPassword)
         global->SetUser(AdminA, QStringLiteral("migadmin"), QStringLiteral("pw-A"), QStringLiteral("NEWCORP"));
     const int sales = db.AddFolder(QStringLiteral("Sales"), -1);
@@ -45,17 +41,6 @@ std::unique_ptr<frmMain> newWindow()
     return window;
 }
 
-QStringList recentCaptions(QWidget &window)
-{
-    QStringList captions;
-    for (int i = 0; i < 5; ++i) {
-        QAction *item = MainWindowFixture::action(window, QStringLiteral("mnuRecent%1").arg(i));
-        if (item->isVisible())
-            captions.append(item->text());
-    }
-    return captions;
-}
-
 QString password(frmMain &window)
 {
     return window.database()->GetSettings(QStringLiteral("G"), -1)->account(AdminA).Password;
@@ -72,20 +57,19 @@ private:
 
     [[nodiscard]] bool trigger(QWidget &window, const char *name) { return f.trigger(window, QString::fromLatin1(name)); }
 
-    // Save Settings As... to `path`, answering the passphrase question with `passphrase` when given.
-    void saveAs(QWidget &window, const QString &path, std::optional<QString> passphrase = std::nullopt)
+    // Save Settings As... to `path`, typing `passphrase` (twice) when the file seals passwords.
+    void saveAs(QWidget &window, const QString &path, const QString &passphrase = QString())
     {
         f.presenter->setNextFileName(path);
-        if (passphrase)
-            f.presenter->setNextText(*passphrase);
-        // A passphrase that seals is typed twice.
-        if (passphrase && !passphrase->isEmpty())
-            f.presenter->setNextText(*passphrase);
+        if (!passphrase.isEmpty()) {
+            f.presenter->setNextText(passphrase);
+            f.presenter->setNextText(passphrase);
+        }
         QVERIFY(trigger(window, "mnuSaveAs"));
     }
 
     // The sample job saved to `path` by a session of its own.
-    void savedSample(const QString &path, bool withPassword, std::optional<QString> passphrase = std::nullopt)
+    void savedSample(const QString &path, bool withPassword, const QString &passphrase = QString())
     {
         auto window = newWindow();
         fillSample(*window->database(), withPassword);
@@ -113,15 +97,11 @@ private Q_SLOTS:
             // No file yet: Save Settings asks where, in the job's results folder.
             f.presenter->setNextFileName(path);
             QVERIFY(trigger(*window, "mnuSave"));
-            QCOMPARE(f.presenter->fileRequests().size(), 1);
             const RecordingPresenter::FileAsk &ask = f.presenter->fileRequests().constFirst();
             QVERIFY(ask.saving);
-            QCOMPARE(ask.request.filter, SettingsFileController::DialogFilter);
             QCOMPARE(ask.request.fileName, QStringLiteral("Migration1.vos.json"));
             QCOMPARE(ask.request.folder, f.logs->path() + QStringLiteral("/Migration1/"));
             QCOMPARE(AppState::Get().CurrentSettingsFile, path);
-            QVERIFY(!AppState::Get().DatabaseChanged);
-            QCOMPARE(f.presenter->textRequests().size(), 0); // nothing to seal
 
             // With a file, Save Settings writes to it without asking.
             window->database()->AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
@@ -135,21 +115,13 @@ private Q_SLOTS:
         f.presenter->setNextFileName(path);
         QVERIFY(trigger(*window, "mnuLoad"));
         QCOMPARE(f.presenter->count(), 0);
-        QVERIFY(!f.presenter->fileRequests().constLast().saving);
         // The dialog opens where the last file was, not in the empty results folder.
         QCOMPARE(f.presenter->fileRequests().constLast().request.folder, f.files->path());
-
-        ComputerDB &db = *window->database();
         QCOMPARE(AppState::Get().CurrentSettingsFile, path);
-        QCOMPARE(window->windowTitle(), QStringLiteral("Varno-Osk - Profile Migration System: Migration1"));
         QVERIFY(!AppState::Get().DatabaseChanged);
         QCOMPARE(f.childTexts(*window, RootKey), (QStringList {"Sales", "KIOSK", "LAPTOP-07"}));
-        const int sales = db.FindFolder(QStringLiteral("Sales"), -1);
-        QCOMPARE(f.childTexts(*window, FolderKey(db.FindFolder(QStringLiteral("London"), sales))), QStringList {"DESK-01"});
-        QCOMPARE(db.GetSettings(QStringLiteral("F"), sales)->DestinationDomain, QStringLiteral("SALESCORP"));
-        QCOMPARE(db.GetComputerUserList(db.FindComputer(QStringLiteral("DESK-01")))->GetUserCount(), 1);
         // The tree is linked again: own settings show, the root is selected and shown.
-        QCOMPARE(window->treeView()->icon(FolderKey(sales)), 23);
+        QCOMPARE(window->treeView()->icon(FolderKey(window->database()->FindFolder(QStringLiteral("Sales"), -1))), 23);
         QCOMPARE(window->treeView()->selectedKey(), RootKey);
         QCOMPARE(window->findChild<QLineEdit *>(QStringLiteral("txtSourceContext"))->text(), QStringLiteral("OLDCORP"));
     }
@@ -160,19 +132,17 @@ private Q_SLOTS:
         const QString a = f.file(QStringLiteral("a.vos.json"));
         const QString b = f.file(QStringLiteral("b.vos.json"));
         window->database()->AddComputer(QStringLiteral("PC"), QString(), -1, -1);
-
         saveAs(*window, a);
         saveAs(*window, f.file(QStringLiteral("b"))); // the usual ending is added
-        QCOMPARE(AppState::Get().CurrentSettingsFile, b);
         QVERIFY(trigger(*window, "mnuSave")); // b again: still listed once
-        QCOMPARE(recentCaptions(*window), (QStringList {b, a}));
-        QCOMPARE(f.setting(QStringLiteral("RecentlyUsed0")), b);
-        QCOMPARE(f.setting(QStringLiteral("RecentlyUsed1")), a);
+        QCOMPARE(f.action(*window, QStringLiteral("mnuRecent0"))->text(), b);
+        QCOMPARE(f.action(*window, QStringLiteral("mnuRecent1"))->text(), a);
+        QVERIFY(!f.action(*window, QStringLiteral("mnuRecent2"))->isVisible());
 
         // Loading through the Recent entry moves the file to the front.
         QVERIFY(trigger(*window, "mnuRecent1"));
         QCOMPARE(AppState::Get().CurrentSettingsFile, a);
-        QCOMPARE(recentCaptions(*window), (QStringList {a, b}));
+        QCOMPARE(f.setting(QStringLiteral("RecentlyUsed0")), a);
         QCOMPARE(f.presenter->count(), 0);
     }
 
@@ -186,11 +156,8 @@ private Q_SLOTS:
 
         f.presenter->setNextAnswer(Presenter::Cancel);
         QVERIFY(trigger(*window, "mnuNewSettings"));
-        QCOMPARE(f.presenter->count(), 1);
         QCOMPARE(f.presenter->last().caption, QStringLiteral("Unsaved Settings"));
-        QCOMPARE(f.presenter->last().buttons, Presenter::Buttons::YesNoCancel);
         QCOMPARE(f.childTexts(*window, RootKey), QStringList {"UNSAVED"});
-        QCOMPARE(AppState::Get().CurrentSettingsFile, path);
         QCOMPARE(AppState::Get().CurrentJobName, job);
         QVERIFY(AppState::Get().DatabaseChanged);
 
@@ -199,14 +166,12 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
         f.presenter->setNextAnswer(Presenter::Cancel);
         QVERIFY(!window->close());
-        QVERIFY(window->isVisible());
         QCOMPARE(f.setting(QStringLiteral("Width")), QString());
 
         // Loading asks too; Cancel loads nothing and asks for no file.
         f.presenter->setNextAnswer(Presenter::Cancel);
         QVERIFY(trigger(*window, "mnuLoad"));
         QCOMPARE(f.presenter->fileRequests().size(), 1);
-        QCOMPARE(f.childTexts(*window, RootKey), QStringList {"UNSAVED"});
 
         // Yes saves to the current file and goes on.
         f.presenter->setNextAnswer(Presenter::Yes);
@@ -222,18 +187,14 @@ private Q_SLOTS:
         auto window = newWindow();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        QVERIFY(!AppState::Get().DatabaseChanged);
         f.retype(f.control<QLineEdit>(*window, QStringLiteral("txtSourceContext")), QStringLiteral("EDITED"));
-        QVERIFY(window->SettingsChanged());
 
         // Yes stores the panel's edits first, then saves the file with them.
         f.presenter->setNextAnswer(Presenter::Yes);
         f.presenter->setNextFileName(f.file(QStringLiteral("edited.vos.json")));
         QVERIFY(trigger(*window, "mnuNewSettings"));
-        QCOMPARE(f.presenter->count(), 1);
         QVERIFY(!window->SettingsChanged());
         QCOMPARE(window->database()->GetSettings(QStringLiteral("G"), -1)->SourceDomain, QString());
-
         QVERIFY(trigger(*window, "mnuRecent0"));
         QCOMPARE(window->database()->GetSettings(QStringLiteral("G"), -1)->SourceDomain, QStringLiteral("EDITED"));
     }
@@ -246,23 +207,17 @@ private Q_SLOTS:
             fillSample(*window->database(), true);
             saveAs(*window, a, QStringLiteral("right"));
             QCOMPARE(f.presenter->textRequests().size(), 2);
-            QCOMPARE(f.presenter->textRequests().constFirst().caption, QStringLiteral("Settings File Passphrase"));
             QVERIFY(f.presenter->textRequests().constLast().password);
-
             window->database()->AddComputer(QStringLiteral("MORE"), QString(), -1, -1);
             QVERIFY(trigger(*window, "mnuSave"));
-            QCOMPARE(f.presenter->textRequests().size(), 2);
-
             // Another file is another question.
             saveAs(*window, f.file(QStringLiteral("b.vos.json")), QStringLiteral("other"));
             QCOMPARE(f.presenter->textRequests().size(), 4);
-
             // The first file loads with what was typed for it.
             f.presenter->setNextFileName(a);
             QVERIFY(trigger(*window, "mnuLoad"));
             QCOMPARE(f.presenter->textRequests().size(), 4);
             QCOMPARE(AppState::Get().CurrentSettingsFile, a);
-            QCOMPARE(f.presenter->count(), 0);
         }
 
         // A new session asks again when loading, and not when saving it back.
@@ -332,11 +287,11 @@ private Q_SLOTS:
     void emptyPassphraseSavesWithoutPasswords()
     {
         const QString path = f.file(QStringLiteral("open.vos.json"));
-        savedSample(path, true, QString());
+        f.presenter->setNextText(QString());
+        savedSample(path, true);
         QCOMPARE(f.presenter->count(), 1);
-        QCOMPARE(f.presenter->last().icon, Presenter::Icon::Information);
         QVERIFY(f.presenter->last().text.contains(QStringLiteral("passwords are left out")));
-        QCOMPARE(AppState::Get().CurrentSettingsFile, path);
+        QCOMPARE(f.presenter->textRequests().size(), 1); // nothing to type twice
 
         auto window = nextSession();
         QVERIFY(window->settingsFiles()->LoadSettingsFile(path));
@@ -359,7 +314,6 @@ private Q_SLOTS:
         f.presenter->setNextFileName(path);
         QVERIFY(trigger(*window, "mnuLoad"));
         QCOMPARE(f.presenter->count(), 1);
-        QVERIFY(f.presenter->last().text.contains(QStringLiteral("is not a Varno-Osk settings file")));
         QCOMPARE(f.childTexts(*window, RootKey), QStringList {"KEEP-ME"});
         QCOMPARE(f.setting(QStringLiteral("RecentlyUsed0")), QString());
     }
@@ -372,7 +326,6 @@ private Q_SLOTS:
             window->LastClientStatus().insert(fillSample(*window->database(), false), QStringLiteral("CL"));
             f.presenter->setNextFileName(state);
             QVERIFY(trigger(*window, "mnuSaveState"));
-            QCOMPARE(f.presenter->fileRequests().constLast().request.caption, QStringLiteral("Save Migration State"));
             // A copy beside the settings: the job still has no settings file of its own.
             QCOMPARE(AppState::Get().CurrentSettingsFile, QString());
             QVERIFY(AppState::Get().DatabaseChanged);
