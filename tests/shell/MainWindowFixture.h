@@ -81,30 +81,13 @@ struct MainWindowFixture
         return texts;
     }
 
-    static QPoint center(const frmMain &window, const QString &key)
+    static void click(const frmMain &window, const QString &key, Qt::MouseButton button = Qt::LeftButton)
     {
         ComputerTreeView *tree = window.treeView();
         QTreeWidgetItem *item = tree->itemForKey(key);
         for (QTreeWidgetItem *up = item ? item->parent() : nullptr; up; up = up->parent())
             up->setExpanded(true);
-        return tree->visualItemRect(item).center();
-    }
-
-    static void click(const frmMain &window, const QString &key, Qt::MouseButton button = Qt::LeftButton)
-    {
-        const QPoint at = center(window, key);
-        QTest::mouseClick(window.treeView()->viewport(), button, {}, at);
-    }
-
-    // The label editor the tree opened, if any.
-    static QLineEdit *labelEditor(const frmMain &window)
-    {
-        const auto editors = window.treeView()->viewport()->findChildren<QLineEdit *>();
-        for (QLineEdit *line : editors) {
-            if (line->isVisible())
-                return line;
-        }
-        return nullptr;
+        QTest::mouseClick(tree->viewport(), button, {}, tree->visualItemRect(item).center());
     }
 
     // Replaces a text field's contents the way typing does.
