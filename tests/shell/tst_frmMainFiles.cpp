@@ -90,7 +90,7 @@ private Q_SLOTS:
 
     void saveAndLoadRoundTripThroughTheMenus()
     {
-        const QString path = f.file(QStringLiteral("wave1.vos.json"));
+        const QString path = f.file(QStringLiteral("wave & one.vos.json"));
         {
             auto window = newWindow();
             fillSample(*window->database(), false);
@@ -109,10 +109,12 @@ private Q_SLOTS:
             QCOMPARE(f.presenter->fileRequests().size(), 1);
             QVERIFY(!AppState::Get().DatabaseChanged);
             QCOMPARE(f.presenter->count(), 0);
-            // A name typed without an ending gets the usual one; the Recent list shows the newest first.
+            // A name typed without an ending gets the usual one; the Recent list shows the newest
+            // first, an ampersand as itself, not as an accelerator.
             saveAs(*window, f.file(QStringLiteral("copy")));
             QCOMPARE(AppState::Get().CurrentSettingsFile, f.file(QStringLiteral("copy.vos.json")));
-            QCOMPARE(f.action(*window, QStringLiteral("mnuRecent1"))->text(), path);
+            QCOMPARE(f.action(*window, QStringLiteral("mnuRecent1"))->text(), f.file(QStringLiteral("wave && one.vos.json")));
+            QVERIFY(!f.action(*window, QStringLiteral("mnuRecent2"))->isVisible());
         }
 
         auto window = nextSession();

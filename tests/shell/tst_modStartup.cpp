@@ -100,24 +100,14 @@ private Q_SLOTS:
         QTRY_COMPARE(shownAgain.count(), 1);
     }
 
-    void welcomeScreenRule_data()
-    {
-        QTest::addColumn<QString>("value"); // null: no value stored
-        QTest::addColumn<bool>("wanted");
-        QTest::newRow("no value") << QString() << true;
-        QTest::newRow("1") << QStringLiteral("1") << false;
-        QTest::newRow("0") << QStringLiteral("0") << true;
-        QTest::newRow("1 with a blank") << QStringLiteral("1 ") << true;
-    }
-
     void welcomeScreenRule()
     {
-        QFETCH(QString, value);
-        QFETCH(bool, wanted);
         QVERIFY(modStartup::PrepareRegistry());
-        if (!value.isNull())
-            QVERIFY(modRegistry::SaveSettingString(kAppKey, QStringLiteral("WelcomeScreen"), value));
-        QCOMPARE(modStartup::WelcomeScreenWanted(), wanted);
+        QVERIFY(modStartup::WelcomeScreenWanted()); // no value stored
+        for (const auto &[value, wanted] : {std::pair {"1", false}, std::pair {"0", true}, std::pair {"1 ", true}}) {
+            QVERIFY(modRegistry::SaveSettingString(kAppKey, QStringLiteral("WelcomeScreen"), QString::fromLatin1(value)));
+            QVERIFY2(modStartup::WelcomeScreenWanted() == wanted, value);
+        }
     }
 
     // ---- placement ---------------------------------------------------------
@@ -128,23 +118,12 @@ private Q_SLOTS:
         QCOMPARE(TwipsPerPixel(0.0), 15); // a screen that reports nothing counts as 96 DPI
     }
 
-    void leadingNumber_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<int>("number");
-        QTest::newRow("blanks and words") << QStringLiteral("  1500 twips") << 1500;
-        QTest::newRow("negative") << QStringLiteral("-300") << -300;
-        QTest::newRow("half to even, down") << QStringLiteral("12.5") << 12;
-        QTest::newRow("half to even, up") << QStringLiteral("13.5") << 14;
-        QTest::newRow("not a number") << QStringLiteral("wide") << 0;
-        QTest::newRow("beyond 32 bits") << QStringLiteral("99999999999") << std::numeric_limits<int>::max();
-    }
-
     void leadingNumber()
     {
-        QFETCH(QString, text);
-        QFETCH(int, number);
-        QCOMPARE(LeadingNumber(text), number);
+        using Case = std::pair<const char *, int>;
+        for (const auto &[text, number] : {Case {"  1500 twips", 1500}, Case {"-300", -300}, Case {"12.5", 12}, Case {"13.5", 14},
+                 Case {"wide", 0}, Case {"99999999999", std::numeric_limits<int>::max()}})
+            QVERIFY2(LeadingNumber(QString::fromLatin1(text)) == number, text);
     }
 
     void placement_data()
