@@ -51,32 +51,20 @@ private Q_SLOTS:
         AppState::Reset();
     }
 
-    void nodeKeys_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("id");
-        QTest::addColumn<bool>("valid");
-
-        QTest::newRow("computer") << QStringLiteral("C12") << int(NodeInfo::Computer) << 12 << true;
-        QTest::newRow("root") << QStringLiteral("F-1") << int(NodeInfo::Folder) << -1 << true;
-        QTest::newRow("below -1") << QStringLiteral("F-2") << int(NodeInfo::None) << -2 << false;
-        QTest::newRow("too short") << QStringLiteral("C") << int(NodeInfo::None) << 0 << false;
-        QTest::newRow("not numeric") << QStringLiteral("Cx1") << int(NodeInfo::None) << 0 << false;
-        QTest::newRow("lower case letter") << QStringLiteral("c1") << int(NodeInfo::None) << 0 << false;
-    }
-
     void nodeKeys()
     {
-        QFETCH(QString, key);
-        QFETCH(int, type);
-        QFETCH(int, id);
-        QFETCH(bool, valid);
-        const NodeInfo info = ParseNodeKey(key);
-        QCOMPARE(info.Valid, valid);
-        QCOMPARE(info.Type, type);
-        if (valid)
-            QCOMPARE(info.ID, id);
+        struct Case
+        {
+            const char *key;
+            int type;
+            int id;
+        };
+        for (const Case &c : {Case {"C12", NodeInfo::Computer, 12}, Case {"F-1", NodeInfo::Folder, -1}, Case {"F-2", NodeInfo::None, 0},
+                 Case {"C", NodeInfo::None, 0}, Case {"Cx1", NodeInfo::None, 0}, Case {"c1", NodeInfo::None, 0}}) {
+            const NodeInfo info = ParseNodeKey(QString::fromLatin1(c.key));
+            QVERIFY2(info.Type == c.type && info.Valid == (c.type != NodeInfo::None), c.key);
+            QVERIFY2(!info.Valid || info.ID == c.id, c.key);
+        }
     }
 
     void logRootComesFromTheRegistryWithASlash()

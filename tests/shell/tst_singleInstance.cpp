@@ -1,14 +1,10 @@
-#include "common/modRegistry.h"
 #include "shell/modStartup.h"
 
 #include "support/TestRegistry.h"
 
 #include <QLockFile>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
-
-#include <memory>
 
 // Starts the real console as separate processes, on a store and lock of the test's own.
 class TestSingleInstance : public QObject
@@ -16,14 +12,13 @@ class TestSingleInstance : public QObject
     Q_OBJECT
 
 private:
-    std::unique_ptr<TestRegistry> m_registry;
-    std::unique_ptr<QTemporaryDir> m_logs;
+    TestRegistry m_registry;
 
     void start(QProcess &process)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("VARNO_OSK_REGISTRY"), m_registry->path());
+        env.insert(QStringLiteral("VARNO_OSK_REGISTRY"), m_registry.path());
         // The console is ended from outside; what it leaves unfreed is not this test's concern.
         env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
         process.setProcessEnvironment(env);
@@ -39,22 +34,6 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        m_registry = std::make_unique<TestRegistry>();
-        m_logs = std::make_unique<QTemporaryDir>();
-        QVERIFY(modStartup::PrepareRegistry());
-        const QString appKey = QStringLiteral("HKCU\\Software\\Brindlewood\\Varno-Osk");
-        QVERIFY(modRegistry::SaveSettingString(appKey, QStringLiteral("LogPath"), m_logs->path()));
-        QVERIFY(modRegistry::SaveSettingString(appKey, QStringLiteral("WelcomeScreen"), QStringLiteral("1")));
-    }
-
-    void cleanup()
-    {
-        m_registry.reset();
-        m_logs.reset();
-    }
-
     void secondStartEndsAtOnceWhileTheFirstRuns()
     {
         QProcess first;
