@@ -64,14 +64,6 @@ struct MainWindowFixture
         return true;
     }
 
-    template<typename T> static T *control(QWidget &window, const QString &name)
-    {
-        T *found = window.findChild<T *>(name);
-        if (!found)
-            qWarning("no control %s", qPrintable(name));
-        return found;
-    }
-
     static QStringList childTexts(const frmMain &window, const QString &key)
     {
         QStringList texts;

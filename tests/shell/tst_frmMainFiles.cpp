@@ -169,7 +169,7 @@ private Q_SLOTS:
         auto window = newWindow();
         window->show();
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        f.retype(f.control<QLineEdit>(*window, QStringLiteral("txtSourceContext")), QStringLiteral("EDITED"));
+        f.retype(window->findChild<QLineEdit *>(QStringLiteral("txtSourceContext")), QStringLiteral("EDITED"));
 
         // Yes stores the panel's edits first, then saves the file with them.
         f.presenter->setNextAnswer(Presenter::Yes);

@@ -22,8 +22,8 @@ private:
 
     frmMain &window() { return *m_window; }
     ComputerDB &db() { return *m_window->database(); }
-    QLineEdit *text(const char *name) { return f.control<QLineEdit>(window(), QString::fromLatin1(name)); }
-    QPushButton *button(const char *name) { return f.control<QPushButton>(window(), QString::fromLatin1(name)); }
+    QLineEdit *text(const char *name) { return window().findChild<QLineEdit *>(QString::fromLatin1(name)); }
+    QPushButton *button(const char *name) { return window().findChild<QPushButton *>(QString::fromLatin1(name)); }
     ComputerTreeView *tree() { return window().treeView(); }
 
 private Q_SLOTS:
