@@ -63,14 +63,6 @@ private:
         QVERIFY(trigger(window, "mnuSaveAs"));
     }
 
-    // The sample job saved to `path` by a session of its own.
-    void savedSample(const QString &path)
-    {
-        auto window = newWindow();
-        fillSample(*window->database(), false);
-        saveAs(*window, path);
-    }
-
     // A new console session: nothing remembered but the registry.
     std::unique_ptr<frmMain> nextSession()
     {
@@ -254,7 +246,7 @@ private Q_SLOTS:
         QCOMPARE(f.presenter->count(), 1);
     }
 
-    void migrationStateKeepsTheLastStatuses()
+    void migrationStateLoadedFromTheWelcomeScreen()
     {
         const QString state = f.file(QStringLiteral("state.vos.json"));
         {
@@ -266,8 +258,16 @@ private Q_SLOTS:
             QCOMPARE(AppState::Get().CurrentSettingsFile, QString());
             QVERIFY(AppState::Get().DatabaseChanged);
         }
+        QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("WelcomeScreen"), QStringLiteral("0")));
         auto window = nextSession();
-        QVERIFY(window->settingsFiles()->LoadSettingsFile(state));
+        QTimer::singleShot(0, qApp, [] {
+            if (auto *welcome = qobject_cast<frmWelcome *>(QApplication::activeModalWidget()))
+                QTest::mouseClick(welcome->findChild<QAbstractButton *>(QStringLiteral("cmdLoad")), Qt::LeftButton);
+        });
+        f.presenter->setNextFileName(state);
+        window->Form_Activate();
+        QCOMPARE(AppState::Get().CurrentSettingsFile, state);
+        QCOMPARE(f.childTexts(*window, RootKey), (QStringList {"Sales", "LAPTOP-07"}));
         const int desk = window->database()->FindComputer(QStringLiteral("DESK-01"));
         QCOMPARE(window->LastClientStatus(), (QMap<int, QString> {{desk, QStringLiteral("CL")}}));
 
@@ -275,22 +275,6 @@ private Q_SLOTS:
         window->database()->AddComputer(QStringLiteral("PC"), QString(), -1, -1);
         QVERIFY(trigger(*window, "mnuNewSettings"));
         QVERIFY(window->LastClientStatus().isEmpty());
-    }
-
-    void welcomeScreenLoadsAFile()
-    {
-        const QString path = f.file(QStringLiteral("welcome.vos.json"));
-        savedSample(path);
-        QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("WelcomeScreen"), QStringLiteral("0")));
-        auto window = nextSession();
-        QTimer::singleShot(0, qApp, [] {
-            if (auto *welcome = qobject_cast<frmWelcome *>(QApplication::activeModalWidget()))
-                QTest::mouseClick(welcome->findChild<QAbstractButton *>(QStringLiteral("cmdLoad")), Qt::LeftButton);
-        });
-        f.presenter->setNextFileName(path);
-        window->Form_Activate();
-        QCOMPARE(AppState::Get().CurrentSettingsFile, path);
-        QCOMPARE(f.childTexts(*window, RootKey), (QStringList {"Sales", "LAPTOP-07"}));
     }
 
     void newJobNameSavesACopyInItsResultsFolder()
