@@ -29,7 +29,6 @@ struct MainWindowFixture
         AppState::Reset();
         registry = std::make_unique<TestRegistry>();
         logs = std::make_unique<QTemporaryDir>();
-        files = std::make_unique<QTemporaryDir>();
         presenter = std::make_unique<RecordingPresenter>();
         QVERIFY(modStartup::PrepareRegistry());
         QVERIFY(modRegistry::SaveSettingString(AppKey, QStringLiteral("LogPath"), logs->path()));
@@ -40,12 +39,12 @@ struct MainWindowFixture
     {
         presenter.reset();
         registry.reset();
-        files.reset();
         logs.reset();
         AppState::Reset();
     }
 
-    QString file(const QString &name) const { return files->filePath(name); }
+    // Settings files go beside the test's registry store.
+    QString file(const QString &name) const { return registry->folder() + QLatin1Char('/') + name; }
 
     static QString setting(const QString &name) { return modRegistry::GetSettingString(AppKey, name); }
 
@@ -93,6 +92,5 @@ struct MainWindowFixture
 
     std::unique_ptr<TestRegistry> registry;
     std::unique_ptr<QTemporaryDir> logs;
-    std::unique_ptr<QTemporaryDir> files;
     std::unique_ptr<RecordingPresenter> presenter;
 };

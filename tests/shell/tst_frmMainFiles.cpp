@@ -110,7 +110,7 @@ private Q_SLOTS:
         QCOMPARE(f.presenter->count(), 0);
         QCOMPARE(f.setting(QStringLiteral("RecentlyUsed0")), path); // loading moves it to the front
         // The dialog opens where the last file was, not in the empty results folder.
-        QCOMPARE(f.presenter->fileRequests().constLast().request.folder, f.files->path());
+        QCOMPARE(f.presenter->fileRequests().constLast().request.folder, f.registry->folder());
         QCOMPARE(AppState::Get().CurrentSettingsFile, path);
         QVERIFY(!AppState::Get().DatabaseChanged);
         QCOMPARE(f.childTexts(*window, RootKey), (QStringList {"Sales", "KIOSK", "LAPTOP-07"}));

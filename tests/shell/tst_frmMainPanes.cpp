@@ -1,6 +1,5 @@
 #include "MainWindowFixture.h"
 
-#include <QCheckBox>
 #include <QFrame>
 #include <QPushButton>
 
