@@ -32,8 +32,9 @@ bool ConsoleInstance::RequestShow(const QString &serverName)
 {
     QLocalSocket socket;
     socket.connectToServer(serverName);
-    // The running console may be busy for a moment; the second one waits
-    // no longer than that, as it has nothing else to do.
+    // The system completes the connection on the listening socket alone, so
+    // a busy console does not keep the second start waiting; the limit only
+    // covers a system that is itself stuck.
     if (!socket.waitForConnected(2000))
         return false;
     socket.disconnectFromServer();
