@@ -46,12 +46,8 @@ QString ProgramFolder()
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
 }
 
-QString DefaultLogRoot(const QString &programFolder)
+QString DefaultLogRoot()
 {
-    const QFileInfo folder(programFolder);
-    if (!programFolder.isEmpty() && folder.isDir() && folder.isWritable())
-        return QDir(programFolder).absolutePath() + QStringLiteral("/Log/");
-    // Installed under /usr the program folder is not ours to write.
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/varno-osk/Log/");
 }
 
@@ -59,7 +55,7 @@ QString GetLogRoot()
 {
     QString root = modRegistry::GetSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"));
     if (!modFormat::IsValidLocalPath(root, true))
-        root = DefaultLogRoot(ProgramFolder());
+        root = DefaultLogRoot();
     if (!root.endsWith(QLatin1Char('/')))
         root += QLatin1Char('/');
     return root;

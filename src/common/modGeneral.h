@@ -34,11 +34,14 @@ inline const QString RootKey = QStringLiteral("F-1");
 
 // Where the results folders of migration jobs live: the registry value
 // "LogPath" of the console's key when it names an absolute folder, else
-// DefaultLogRoot(). Always ends with "/".
+// DefaultLogRoot(). Always ends with "/". Nothing here creates it: it is
+// made when something is written into it.
 QString GetLogRoot();
-// The program folder's "Log/" when the program folder can be written, else
-// $XDG_DATA_HOME/varno-osk/Log/.
-QString DefaultLogRoot(const QString &programFolder);
+// $XDG_DATA_HOME/varno-osk/Log/ (normally ~/.local/share/varno-osk/Log/):
+// one folder per user for the console and vo alike, so that one job's logs
+// are in one place whichever program ran it, and an installed program never
+// writes beside itself.
+QString DefaultLogRoot();
 QString ProgramFolder();
 
 // The results folder of a job: log root + job name + "/". Without a name,

@@ -65,6 +65,13 @@ QString SettingsFileController::DialogFolder(bool saving) const
     const QString current = AppState::Get().CurrentSettingsFile;
     if (!current.isEmpty() && QFileInfo(current).absoluteDir().exists())
         return QFileInfo(current).absolutePath();
+    // Loading after a new start most likely means the file worked on last.
+    if (!saving) {
+        const QStringList recent = modRecentlyUsed::ReadRecentlyUsed(AppState::Get().AppKeyPath);
+        const QString newest = QDir::fromNativeSeparators(recent.value(0));
+        if (!newest.isEmpty() && QFileInfo(newest).absoluteDir().exists())
+            return QFileInfo(newest).absolutePath();
+    }
     // The job's results folder is where the job-name change looks for its
     // settings file. An empty folder there does not use up the job name.
     const QString results = modGeneral::GetLogPath();
@@ -199,13 +206,29 @@ std::optional<QString> SettingsFileController::passphraseForSaving(const QString
     request.owner = m_owner;
     request.caption = PassphraseCaption;
     request.password = true;
-    request.text = QStringLiteral("The settings hold account passwords.  Type a passphrase to keep them,") + CR
+    const QString question = QStringLiteral("The settings hold account passwords.  Type a passphrase to keep them,") + CR
         + QStringLiteral("sealed, in the settings file %1.  The same passphrase").arg(quoted(QFileInfo(path).fileName())) + CR
         + QStringLiteral("is needed to load the file.") + CR + CR
         + QStringLiteral("Leave it empty to save the settings without the passwords.");
-    const std::optional<QString> passphrase = Presenter::current().askText(request);
-    if (!passphrase)
-        return std::nullopt;
+    request.text = question;
+    std::optional<QString> passphrase;
+    // Nothing opens the passwords without the passphrase: a typo would lock
+    // them away for good, so it is typed twice.
+    for (;;) {
+        passphrase = Presenter::current().askText(request);
+        if (!passphrase)
+            return std::nullopt;
+        if (passphrase->isEmpty())
+            break;
+        Presenter::TextRequest again = request;
+        again.text = QStringLiteral("Type the passphrase for the settings file %1 again.").arg(quoted(QFileInfo(path).fileName()));
+        const std::optional<QString> confirmed = Presenter::current().askText(again);
+        if (!confirmed)
+            return std::nullopt;
+        if (*confirmed == *passphrase)
+            break;
+        request.text = QStringLiteral("The two passphrases were not the same.") + CR + CR + question;
+    }
     if (passphrase->isEmpty()) {
         modErrorHandler::ShowMessage(modErrorHandler::Information,
             QStringLiteral("The account passwords are left out of the settings file %1.").arg(quoted(path)) + CR
@@ -299,13 +322,19 @@ SettingsFileResult SettingsFileController::load(const QString &path)
     const auto known = m_passphrases.constFind(fileKey);
     SettingsFileResult result = m_file.Load(path, known != m_passphrases.constEnd() ? *known : QString(), m_database);
 
-    if (result.status == SettingsFileResult::PassphraseRequired) {
-        Presenter::TextRequest request;
-        request.owner = m_owner;
-        request.caption = PassphraseCaption;
-        request.password = true;
-        request.text = QStringLiteral("The passwords in the settings file %1 are sealed").arg(quoted(QFileInfo(path).fileName())) + CR
-            + QStringLiteral("with a passphrase.  Type the passphrase to load the file.");
+    Presenter::TextRequest request;
+    request.owner = m_owner;
+    request.caption = PassphraseCaption;
+    request.password = true;
+    const QString question = QStringLiteral("The passwords in the settings file %1 are sealed").arg(quoted(QFileInfo(path).fileName())) + CR
+        + QStringLiteral("with a passphrase.  Type the passphrase to load the file.");
+    // A wrong passphrase is asked again, until it opens the file or the
+    // administrator gives up; one that no longer opens it is forgotten.
+    while (result.status == SettingsFileResult::PassphraseRequired || result.status == SettingsFileResult::WrongPassphrase) {
+        m_passphrases.remove(fileKey);
+        request.text = result.status == SettingsFileResult::WrongPassphrase
+            ? QStringLiteral("The passphrase is wrong.") + CR + CR + question
+            : question;
         const std::optional<QString> passphrase = Presenter::current().askText(request);
         if (!passphrase) {
             SettingsFileResult cancelled;
@@ -316,9 +345,6 @@ SettingsFileResult SettingsFileController::load(const QString &path)
         if (result.ok())
             m_passphrases.insert(fileKey, *passphrase);
     }
-    // A passphrase that no longer opens the file is asked again next time.
-    if (result.status == SettingsFileResult::WrongPassphrase)
-        m_passphrases.remove(fileKey);
     return result;
 }
 

@@ -66,8 +66,9 @@ public:
     bool NeedsSave() const;
     static bool DatabaseHasPasswords(const ComputerDB &database);
     bool PassphraseKnown(const QString &path) const;
-    // The start folder of the file dialogs: the current file's folder, else
-    // the job's results folder (made for saving), else the results root.
+    // The start folder of the file dialogs: the current file's folder; for
+    // loading, else the newest Recent file's folder; else the job's results
+    // folder (made for saving), else the results root.
     QString DialogFolder(bool saving) const;
 
     // ---- commands ----

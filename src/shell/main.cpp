@@ -3,6 +3,7 @@
 #include "common/AppInfo.h"
 #include "common/Presenter.h"
 #include "common/widgets/MessageBoxPresenter.h"
+#include "shell/ConsoleInstance.h"
 #include "shell/UrlOpener.h"
 #include "shell/forms/DesktopUrlOpener.h"
 #include "shell/forms/frmMain.h"
@@ -17,12 +18,17 @@
 int main(int argc, char *argv[])
 {
     // A second console ends before it has a window: the first one is the
-    // administrator's, and a message would only be in the way.
-    std::unique_ptr<QLockFile> instance;
-    if (modStartup::PrevInstance(instance))
+    // administrator's, and a message would only be in the way. The first
+    // comes to the front instead, so that the administrator sees where it is.
+    std::unique_ptr<QLockFile> lock;
+    if (modStartup::PrevInstance(lock)) {
+        QCoreApplication second(argc, argv);
+        ConsoleInstance::RequestShow(modStartup::InstanceServerName());
         return 0;
+    }
 
     QApplication app(argc, argv);
+    ConsoleInstance instance(std::move(lock), modStartup::InstanceServerName());
     QApplication::setApplicationName(AppInfo::Title());
     QApplication::setOrganizationName(AppInfo::CompanyName());
     QApplication::setApplicationVersion(AppInfo::VersionText());
@@ -36,6 +42,7 @@ int main(int argc, char *argv[])
     int status = 1;
     if (modStartup::PrepareRegistry()) {
         frmMain window;
+        QObject::connect(&instance, &ConsoleInstance::showRequested, &window, &frmMain::BringToFront);
         window.show();
         status = QApplication::exec();
     }

@@ -53,6 +53,11 @@ QString InstanceLockPath()
     return QFileInfo(modRegistry::DefaultStorePath()).absoluteFilePath() + QStringLiteral(".lock");
 }
 
+QString InstanceServerName()
+{
+    return QFileInfo(modRegistry::DefaultStorePath()).absoluteFilePath() + QStringLiteral(".socket");
+}
+
 bool PrevInstance(std::unique_ptr<QLockFile> &claim)
 {
     const QString path = InstanceLockPath();

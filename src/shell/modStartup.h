@@ -26,6 +26,10 @@ QString InstanceLockPath();
 // refusing to start would be worse than a second window.
 bool PrevInstance(std::unique_ptr<QLockFile> &claim);
 
+// Where the running console listens for a second one (ConsoleInstance),
+// beside the lock.
+QString InstanceServerName();
+
 // The title bar: "Varno-Osk - Profile Migration System: " + job name.
 QString MainCaption(const QString &jobName);
 

@@ -4,6 +4,7 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -65,11 +66,20 @@ SavedPlacement ReadWindowSettings(const QString &keyPath)
     return saved;
 }
 
-Placement LoadWindowSettings(const SavedPlacement &saved, int screenWidthTwips, int screenHeightTwips)
+Placement LoadWindowSettings(const SavedPlacement &saved, int screenWidthTwips, int screenHeightTwips, const QRect &availableTwips)
 {
     Placement placement;
     placement.Maximized = LeadingNumber(saved.Maximized) == 1;
     placement.PaneSize = LeadingNumber(saved.PaneSize);
+
+    if (saved.Top.isEmpty() && saved.Left.isEmpty() && saved.Width.isEmpty() && saved.Height.isEmpty()) {
+        placement.Width = std::clamp(availableTwips.width() / 100 * FirstStartPercent, MinWidthTwips, FirstStartMaxWidthTwips);
+        placement.Height = std::clamp(availableTwips.height() / 100 * FirstStartPercent, MinHeightTwips, FirstStartMaxHeightTwips);
+        // On a desktop smaller than the minimum the title bar stays reachable.
+        placement.Left = std::max(availableTwips.x(), availableTwips.x() + (availableTwips.width() - placement.Width) / 2);
+        placement.Top = std::max(availableTwips.y(), availableTwips.y() + (availableTwips.height() - placement.Height) / 2);
+        return placement;
+    }
 
     const int top = LeadingNumber(saved.Top);
     if (screenHeightTwips >= top)

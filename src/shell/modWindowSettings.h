@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QPair>
+#include <QRect>
 #include <QString>
 
 #include <optional>
@@ -14,6 +15,13 @@ namespace modWindowSettings {
 // The smallest main window in which the tree and the settings panel still fit.
 constexpr int MinWidthTwips = 9495;
 constexpr int MinHeightTwips = 6990;
+
+// The first start's window: this share of the free desktop, but no larger
+// than this (1600 by 1100 pixels at 96 DPI), so that it does not sprawl
+// over a wide screen.
+constexpr int FirstStartPercent = 75;
+constexpr int FirstStartMaxWidthTwips = 24000;
+constexpr int FirstStartMaxHeightTwips = 16500;
 
 // Twips per pixel at a logical resolution: 1440 / DPI, 15 at 96 DPI. A screen
 // that reports no sensible resolution counts as 96 DPI.
@@ -54,9 +62,12 @@ struct Placement
 };
 
 // The saved values against the screen's size (twips). Width and height are
-// held to the screen; the minimum size applies afterwards, so a first start
-// with nothing saved opens the smallest window.
-Placement LoadWindowSettings(const SavedPlacement &saved, int screenWidthTwips, int screenHeightTwips);
+// held to the screen; the minimum size applies afterwards. Before any
+// position or size was stored, the window is centred on the free part of the
+// desktop (`availableTwips`) at the first start's size instead: read by the
+// stored rules, nothing at all would mean the smallest window in the corner,
+// where the panel scrolls and the welcome screen hides the menus.
+Placement LoadWindowSettings(const SavedPlacement &saved, int screenWidthTwips, int screenHeightTwips, const QRect &availableTwips);
 
 // What the window reports at exit, in twips.
 struct WindowState

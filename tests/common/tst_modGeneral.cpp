@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -37,7 +38,9 @@ private Q_SLOTS:
         m_registry = std::make_unique<TestRegistry>();
         m_logs = std::make_unique<QTemporaryDir>();
         RegKey key = Reg::NoKey;
-        QCOMPARE(modRegistry::CreateKey(QStringLiteral("Brindlewood\\Varno-Osk"), Reg::NoKey, QStringLiteral("HKCU\\Software"), QString(), key), 0L);
+        QCOMPARE(
+            modRegistry::CreateKey(QStringLiteral("Brindlewood\\Varno-Osk"), Reg::NoKey, QStringLiteral("HKCU\\Software"), QString(), key),
+            0L);
         modRegistry::CloseKey(key);
         QVERIFY(modRegistry::SaveSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"), m_logs->path()));
     }
@@ -48,100 +51,65 @@ private Q_SLOTS:
         AppState::Reset();
     }
 
-    void nodeKeys_data()
-    {
-        QTest::addColumn<QString>("key");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("id");
-        QTest::addColumn<bool>("valid");
-
-        QTest::newRow("computer") << QStringLiteral("C12") << int(NodeInfo::Computer) << 12 << true;
-        QTest::newRow("folder") << QStringLiteral("F0") << int(NodeInfo::Folder) << 0 << true;
-        QTest::newRow("root") << QStringLiteral("F-1") << int(NodeInfo::Folder) << -1 << true;
-        QTest::newRow("below -1") << QStringLiteral("F-2") << int(NodeInfo::None) << -2 << false;
-        QTest::newRow("too short") << QStringLiteral("C") << int(NodeInfo::None) << 0 << false;
-        QTest::newRow("not numeric") << QStringLiteral("Cx1") << int(NodeInfo::None) << 0 << false;
-        QTest::newRow("other letter") << QStringLiteral("G1") << int(NodeInfo::None) << 0 << false;
-        QTest::newRow("lower case letter") << QStringLiteral("c1") << int(NodeInfo::None) << 0 << false;
-        QTest::newRow("empty") << QString() << int(NodeInfo::None) << 0 << false;
-    }
-
     void nodeKeys()
     {
-        QFETCH(QString, key);
-        QFETCH(int, type);
-        QFETCH(int, id);
-        QFETCH(bool, valid);
-        const NodeInfo info = ParseNodeKey(key);
-        QCOMPARE(info.Valid, valid);
-        QCOMPARE(info.Type, type);
-        if (valid)
-            QCOMPARE(info.ID, id);
+        struct Case
+        {
+            const char *key;
+            int type;
+            int id;
+        };
+        for (const Case &c : {Case {"C12", NodeInfo::Computer, 12}, Case {"F-1", NodeInfo::Folder, -1}, Case {"F-2", NodeInfo::None, 0},
+                 Case {"C", NodeInfo::None, 0}, Case {"Cx1", NodeInfo::None, 0}, Case {"c1", NodeInfo::None, 0}}) {
+            const NodeInfo info = ParseNodeKey(QString::fromLatin1(c.key));
+            QVERIFY2(info.Type == c.type && info.Valid == (c.type != NodeInfo::None), c.key);
+            QVERIFY2(!info.Valid || info.ID == c.id, c.key);
+        }
     }
 
-    void logRootComesFromTheRegistryWithASlash()
+    // "LogPath" wins; without a usable one every program of the console (the
+    // window and vo) writes a job's logs into one per-user folder, wherever
+    // the program itself is installed.
+    void logRootAndItsDefault()
     {
-        QCOMPARE(GetLogRoot(), logRoot());
         AppState::Get().CurrentJobName = QStringLiteral("Payroll");
         QCOMPARE(GetLogPath(), logRoot() + QStringLiteral("Payroll/"));
-    }
-
-    void unusableLogPathFallsBackToTheDefault_data()
-    {
-        QTest::addColumn<QString>("value");
-        QTest::newRow("empty") << QString();
-        QTest::newRow("relative") << QStringLiteral("logs");
-        QTest::newRow("Windows path") << QStringLiteral("C:\\Logs\\");
-    }
-
-    void unusableLogPathFallsBackToTheDefault()
-    {
-        QFETCH(QString, value);
-        QVERIFY(modRegistry::SaveSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"), value));
-        QCOMPARE(GetLogRoot(), DefaultLogRoot(ProgramFolder()));
-    }
-
-    void defaultLogRootNeedsAWritableProgramFolder()
-    {
-        QTemporaryDir program;
-        QCOMPARE(DefaultLogRoot(program.path()), program.path() + QStringLiteral("/Log/"));
         qputenv("XDG_DATA_HOME", m_logs->path().toLocal8Bit());
-        QCOMPARE(DefaultLogRoot(program.path() + QStringLiteral("/missing")), m_logs->path() + QStringLiteral("/varno-osk/Log/"));
+        for (const char *value : {"", "logs", "C:\\Logs\\"}) {
+            QVERIFY(modRegistry::SaveSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"), QString::fromLatin1(value)));
+            QCOMPARE(GetLogRoot(), m_logs->path() + QStringLiteral("/varno-osk/Log/"));
+        }
         qunsetenv("XDG_DATA_HOME");
+        QVERIFY(!QFileInfo::exists(m_logs->path() + QStringLiteral("/varno-osk")));
     }
 
     void nextJobName_data()
     {
         QTest::addColumn<QString>("current");
-        QTest::addColumn<QStringList>("foldersWithFiles");
+        QTest::addColumn<QStringList>("folders"); // "-" before a name: an empty folder
         QTest::addColumn<QString>("expected");
 
-        QTest::newRow("fresh console") << QString() << QStringList() << QStringLiteral("Migration1");
-        QTest::newRow("fresh, first taken") << QString() << QStringList{QStringLiteral("Migration1")} << QStringLiteral("Migration2");
+        QTest::newRow("an empty folder is free") << QString() << QStringList {"-Migration1"} << QStringLiteral("Migration1");
         QTest::newRow("current still empty") << QStringLiteral("Migration3") << QStringList() << QStringLiteral("Migration3");
-        QTest::newRow("current has logs") << QStringLiteral("Migration3") << QStringList{QStringLiteral("Migration3")} << QStringLiteral("Migration4");
-        QTest::newRow("next taken too") << QStringLiteral("Migration3") << QStringList{QStringLiteral("Migration3"), QStringLiteral("Migration4")}
-                                        << QStringLiteral("Migration5");
-        QTest::newRow("own name with logs") << QStringLiteral("Payroll") << QStringList{QStringLiteral("Payroll")} << QStringLiteral("Migration1");
-        QTest::newRow("own name, empty") << QStringLiteral("Payroll") << QStringList() << QStringLiteral("Payroll");
-        QTest::newRow("number not at the end") << QStringLiteral("Migration3b") << QStringList{QStringLiteral("Migration3b")}
+        QTest::newRow("current and next taken")
+            << QStringLiteral("Migration3") << QStringList {"Migration3", "Migration4"} << QStringLiteral("Migration5");
+        QTest::newRow("own name with logs") << QStringLiteral("Payroll") << QStringList {"Payroll"} << QStringLiteral("Migration1");
+        QTest::newRow("number not at the end") << QStringLiteral("Migration3b") << QStringList {"Migration3b"}
                                                << QStringLiteral("Migration1");
     }
 
     void nextJobName()
     {
         QFETCH(QString, current);
-        QFETCH(QStringList, foldersWithFiles);
+        QFETCH(QStringList, folders);
         QFETCH(QString, expected);
-        for (const QString &job : std::as_const(foldersWithFiles))
-            putFile(job);
+        for (const QString &job : std::as_const(folders)) {
+            if (job.startsWith(QLatin1Char('-')))
+                QVERIFY(QDir().mkpath(logRoot() + job.mid(1)));
+            else
+                putFile(job);
+        }
         QCOMPARE(GetNextMigJobName(current), expected);
-    }
-
-    void emptyResultsFolderCountsAsFree()
-    {
-        QVERIFY(QDir().mkpath(logRoot() + QStringLiteral("Migration1")));
-        QCOMPARE(GetNextMigJobName(QString()), QStringLiteral("Migration1"));
     }
 };
 

@@ -29,7 +29,6 @@ struct MainWindowFixture
         AppState::Reset();
         registry = std::make_unique<TestRegistry>();
         logs = std::make_unique<QTemporaryDir>();
-        files = std::make_unique<QTemporaryDir>();
         presenter = std::make_unique<RecordingPresenter>();
         QVERIFY(modStartup::PrepareRegistry());
         QVERIFY(modRegistry::SaveSettingString(AppKey, QStringLiteral("LogPath"), logs->path()));
@@ -40,12 +39,12 @@ struct MainWindowFixture
     {
         presenter.reset();
         registry.reset();
-        files.reset();
         logs.reset();
         AppState::Reset();
     }
 
-    QString file(const QString &name) const { return files->filePath(name); }
+    // Settings files go beside the test's registry store.
+    QString file(const QString &name) const { return registry->folder() + QLatin1Char('/') + name; }
 
     static QString setting(const QString &name) { return modRegistry::GetSettingString(AppKey, name); }
 
@@ -64,14 +63,6 @@ struct MainWindowFixture
         return true;
     }
 
-    template<typename T> static T *control(QWidget &window, const QString &name)
-    {
-        T *found = window.findChild<T *>(name);
-        if (!found)
-            qWarning("no control %s", qPrintable(name));
-        return found;
-    }
-
     static QStringList childTexts(const frmMain &window, const QString &key)
     {
         QStringList texts;
@@ -81,30 +72,13 @@ struct MainWindowFixture
         return texts;
     }
 
-    static QPoint center(const frmMain &window, const QString &key)
+    static void click(const frmMain &window, const QString &key, Qt::MouseButton button = Qt::LeftButton)
     {
         ComputerTreeView *tree = window.treeView();
         QTreeWidgetItem *item = tree->itemForKey(key);
         for (QTreeWidgetItem *up = item ? item->parent() : nullptr; up; up = up->parent())
             up->setExpanded(true);
-        return tree->visualItemRect(item).center();
-    }
-
-    static void click(const frmMain &window, const QString &key, Qt::MouseButton button = Qt::LeftButton)
-    {
-        const QPoint at = center(window, key);
-        QTest::mouseClick(window.treeView()->viewport(), button, {}, at);
-    }
-
-    // The label editor the tree opened, if any.
-    static QLineEdit *labelEditor(const frmMain &window)
-    {
-        const auto editors = window.treeView()->viewport()->findChildren<QLineEdit *>();
-        for (QLineEdit *line : editors) {
-            if (line->isVisible())
-                return line;
-        }
-        return nullptr;
+        QTest::mouseClick(tree->viewport(), button, {}, tree->visualItemRect(item).center());
     }
 
     // Replaces a text field's contents the way typing does.
@@ -118,6 +92,5 @@ struct MainWindowFixture
 
     std::unique_ptr<TestRegistry> registry;
     std::unique_ptr<QTemporaryDir> logs;
-    std::unique_ptr<QTemporaryDir> files;
     std::unique_ptr<RecordingPresenter> presenter;
 };

@@ -34,6 +34,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 using namespace modWindowSettings;
 
 namespace {
@@ -73,10 +75,13 @@ QString menuCaption(QString text)
     return text.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
-QSize screenSize()
+// The whole screen, and the part of it that panels and docks leave free.
+std::pair<QSize, QRect> screenAreas()
 {
     const QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry().size() : QSize(1024, 768);
+    if (!screen)
+        return {QSize(1024, 768), QRect(0, 0, 1024, 768)};
+    return {screen->geometry().size(), screen->availableGeometry()};
 }
 
 } // namespace
@@ -354,9 +359,11 @@ void frmMain::DefaultTVSelect()
 void frmMain::LoadWindowSettings()
 {
     modErrorHandler::Guard("frmMain.LoadWindowSettings", [&] {
-        const QSize screen = screenSize();
+        const auto [screen, available] = screenAreas();
+        const QRect availableTwips(PixelsToTwips(available.x(), m_twipsPerPixelX), PixelsToTwips(available.y(), m_twipsPerPixelY),
+            PixelsToTwips(available.width(), m_twipsPerPixelX), PixelsToTwips(available.height(), m_twipsPerPixelY));
         const Placement placement = modWindowSettings::LoadWindowSettings(ReadWindowSettings(AppState::Get().AppKeyPath),
-            PixelsToTwips(screen.width(), m_twipsPerPixelX), PixelsToTwips(screen.height(), m_twipsPerPixelY));
+            PixelsToTwips(screen.width(), m_twipsPerPixelX), PixelsToTwips(screen.height(), m_twipsPerPixelY), availableTwips);
 
         const int width = TwipsToPixels(placement.Width, m_twipsPerPixelX);
         const int height = TwipsToPixels(placement.Height, m_twipsPerPixelY);
@@ -425,6 +432,14 @@ void frmMain::Form_Activate()
 void frmMain::SetMainCaption()
 {
     setWindowTitle(modStartup::MainCaption(AppState::Get().CurrentJobName));
+}
+
+void frmMain::BringToFront()
+{
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }
 
 // ---- File menu ----------------------------------------------------------------

@@ -51,6 +51,9 @@ public:
     void Form_Activate();
 
     void SetMainCaption();
+    // A second console was started: the window shows itself, restored if
+    // minimised, in front of the others.
+    void BringToFront();
     // File > New Settings: an empty database and a fresh job name.
     void NewSettingsFile();
     void ReloadRecentlyUsed();

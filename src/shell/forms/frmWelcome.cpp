@@ -11,9 +11,12 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -138,6 +141,15 @@ frmWelcome::frmWelcome(QWidget *owner)
     layout->addWidget(lblLegal);
     layout->addLayout(bottom);
 
+    // The choices are flat; without a frame of their own the keyboard's
+    // focus would not show on the white form.
+    setStyleSheet(QStringLiteral("QCommandLinkButton { border: 2px solid transparent; border-radius: 4px; }"
+                                 "QCommandLinkButton:hover { border-color: palette(midlight); }"
+                                 "QCommandLinkButton:focus { border-color: palette(highlight); }"));
+
+    for (QCommandLinkButton *choice : {cmdEasyWizard, cmdDocumentation, cmdLoad})
+        choice->installEventFilter(this);
+
     connect(cmdEasyWizard, &QAbstractButton::clicked, this, &frmWelcome::cmdEasyWizard_Click);
     connect(cmdDocumentation, &QAbstractButton::clicked, this, &frmWelcome::cmdDocumentation_Click);
     connect(cmdLoad, &QAbstractButton::clicked, this, &frmWelcome::cmdLoad_Click);
@@ -189,6 +201,31 @@ void frmWelcome::cmdLoad_Click()
 {
     m_welcomeAction = ActionLoadSettings;
     accept();
+}
+
+bool frmWelcome::eventFilter(QObject *watched, QEvent *event)
+{
+    // The arrow keys move between the choices like a list, round at the
+    // ends, over the greyed ones; Enter and Space take the one with focus.
+    // The buttons would otherwise send Up out of the list, to OK.
+    if (event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const int key = static_cast<QKeyEvent *>(event)->key();
+    const std::array<QCommandLinkButton *, 3> choices {cmdEasyWizard, cmdDocumentation, cmdLoad};
+    const auto current = std::find(choices.begin(), choices.end(), watched);
+    if ((key != Qt::Key_Down && key != Qt::Key_Up) || current == choices.end())
+        return QDialog::eventFilter(watched, event);
+
+    const int count = static_cast<int>(choices.size());
+    int index = static_cast<int>(current - choices.begin());
+    for (int step = 1; step < count; ++step) {
+        index = (index + (key == Qt::Key_Down ? 1 : count - 1)) % count;
+        if (choices.at(index)->isEnabled()) {
+            choices.at(index)->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+    return true;
 }
 
 void frmWelcome::done(int result)

@@ -37,6 +37,9 @@ public:
     // saved whichever button closed it.
     void done(int result) override;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void Form_Load();
     void cmdEasyWizard_Click();
