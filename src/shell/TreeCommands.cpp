@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/Presenter.h"
 #include "common/modErrorHandler.h"
+#include "common/modFormat.h"
 #include "common/modText.h"
 #include "database/ComputerDB.h"
 #include "database/TreeDisplay.h"
@@ -25,6 +26,13 @@ bool MigrationRunning()
 bool IsRoot(const NodeInfo &node)
 {
     return node.Valid && node.Type == NodeInfo::Folder && node.ID == -1;
+}
+
+// Windows refuses a computer name longer than a NetBIOS name, and a run
+// would carry it to a client that can never take it.
+bool IsComputerName(const QString &name)
+{
+    return modFormat::IsValidName(name, true);
 }
 
 // Runs `undo` when the scope ends, also when a guarded body fails half way.
@@ -153,6 +161,13 @@ void TreeCommands::AddNewComputer()
             if (m_database.FindComputer(name) == -1)
                 break;
         }
+        if (!IsComputerName(name)) {
+            ShowMessage(modErrorHandler::Information,
+                QStringLiteral("The next free name '") + name
+                    + QStringLiteral("' is not a valid computer name: it may have at most 15 characters. "
+                                     "Please rename the computers called 'New Computer' first."));
+            return;
+        }
         const int id = m_database.AddComputer(name, QString(), parentID, -1);
         SelectAndRename(modGeneral::ComputerKey(id));
     });
@@ -262,6 +277,12 @@ bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newT
         if (newText == m_tree.text(key))
             return;
 
+        if (node.Type == NodeInfo::Computer && !IsComputerName(newText)) {
+            ShowMessage(modErrorHandler::Information,
+                QStringLiteral("The specified name is not a valid computer name: it may have at most 15 characters "
+                               "and none of \" / \\ [ ] : ; | = , + * ? < >. Please try again."));
+            return;
+        }
         const bool taken
             = node.Type == NodeInfo::Folder ? m_database.RenameFolder(node.ID, newText) : m_database.RenameComputer(node.ID, newText);
         if (!taken) {

@@ -199,6 +199,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
 
         const QString exists = QStringLiteral("The specified name already exists. Please try again.");
+        const QString notComputer = QStringLiteral("The specified name is not a valid computer name: it may have at most 15 characters "
+                                                   "and none of \" / \\ [ ] : ; | = , + * ? < >. Please try again.");
         // clang-format off
         QTest::newRow("computer") << "PC1" << "PC9" << true << "";
         QTest::newRow("computer name used in another folder") << "PC1" << "pc2" << false << exists;
@@ -207,6 +209,10 @@ private Q_SLOTS:
         QTest::newRow("folder name of a sibling") << "Sub" << "SUB2" << false << exists;
         QTest::newRow("empty name") << "Sub" << "" << false << "You must provide a name for this object.";
         QTest::newRow("blanks are kept") << "PC1" << " PC 7 " << true << "";
+        QTest::newRow("computer name of 15 characters") << "PC1" << "ABCDEFGHIJKLMNO" << true << "";
+        QTest::newRow("computer name of 16 characters") << "PC1" << "ABCDEFGHIJKLMNOP" << false << notComputer;
+        QTest::newRow("computer name with a forbidden character") << "PC1" << "PC*1" << false << notComputer;
+        QTest::newRow("group names may be longer") << "Sub" << "Sales and Marketing EU" << true << "";
         QTest::newRow("root") << "root" << "Everything" << false << "";
         QTest::newRow("unchanged") << "PC1" << "PC1" << false << "";
         // clang-format on
@@ -245,6 +251,27 @@ private Q_SLOTS:
             QCOMPARE(presenter.last().text, message);
             QCOMPARE(presenter.last().icon, Presenter::Icon::Information);
         }
+    }
+
+    void newComputerNameMustBeAComputerName()
+    {
+        // Past "New Computer 99" the next free name no longer fits in 15 characters.
+        Console c;
+        RecordingPresenter presenter;
+        for (int n = 1; n <= 99; ++n)
+            c.computer(QStringLiteral("New Computer %1").arg(n));
+        AppState::Get().DatabaseChanged = false;
+        const QStringList before = c.tree.outline();
+
+        c.commands.AddNewComputer();
+
+        QCOMPARE(c.database.FindComputer(QStringLiteral("New Computer 100")), -1);
+        QCOMPARE(c.tree.outline(), before);
+        QVERIFY(!AppState::Get().DatabaseChanged);
+        QVERIFY(c.control.edits.isEmpty());
+        QCOMPARE(presenter.count(), 1);
+        QCOMPARE(presenter.last().icon, Presenter::Icon::Information);
+        QVERIFY(presenter.last().text.contains(QStringLiteral("at most 15 characters")));
     }
 
     void afterLabelEditOfAMissingNode()
