@@ -4,7 +4,6 @@
 #include "common/Presenter.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
-#include "common/modText.h"
 #include "database/ComputerDB.h"
 #include "database/TreeDisplay.h"
 #include "shell/TreeControl.h"
@@ -272,11 +271,6 @@ bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newT
         }
         if (IsRoot(node))
             return;
-        // Enter on an unchanged label is no change: the database must not
-        // ask to be saved for it.
-        if (newText == m_tree.text(key))
-            return;
-
         if (node.Type == NodeInfo::Computer && !IsComputerName(newText)) {
             ShowMessage(modErrorHandler::Information,
                 QStringLiteral("The specified name is not a valid computer name: it may have at most 15 characters "
@@ -289,40 +283,13 @@ bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newT
             ShowMessage(modErrorHandler::Information, QStringLiteral("The specified name already exists. Please try again."));
             return;
         }
+        // The node stays where it is: jumping away under the pointer would
+        // lose the administrator's place among its siblings.
         m_tree.setText(key, newText);
-        PlaceByName(key);
         renamed = true;
         LoadSelectedNode();
     });
     return renamed;
-}
-
-void TreeCommands::PlaceByName(const QString &key)
-{
-    // Siblings of the node's kind are in name order (the database adds and
-    // moves nodes that way), so the node belongs just before the first one
-    // with a greater name, or after the last one of its kind.
-    const QChar kind = key.at(0);
-    const QString name = m_tree.text(key);
-    const QString parent = m_tree.parentKey(key);
-    QString lastBefore;
-    QString firstAfter;
-    for (QString sibling = m_tree.firstChildKey(parent); !sibling.isEmpty(); sibling = m_tree.nextSiblingKey(sibling)) {
-        if (sibling == key || sibling.at(0) != kind)
-            continue;
-        if (modText::CompareText(m_tree.text(sibling), name) > 0) {
-            firstAfter = sibling;
-            break;
-        }
-        lastBefore = sibling;
-    }
-    if (!firstAfter.isEmpty()) {
-        if (m_tree.nextSiblingKey(key) != firstAfter)
-            m_tree.moveNode(key, firstAfter, TreeDisplay::Relation::Previous);
-    } else if (!lastBefore.isEmpty()) {
-        if (m_tree.nextSiblingKey(lastBefore) != key)
-            m_tree.moveNode(key, lastBefore, TreeDisplay::Relation::Next);
-    }
 }
 
 void TreeCommands::tvMain_NodeClick()
