@@ -238,15 +238,14 @@ void TreeCommands::DeleteSelectedNode()
         question.caption = QStringLiteral("Confirm Delete");
         question.icon = Presenter::Icon::Question;
         question.buttons = Presenter::Buttons::YesNo;
-        // Answering No leaves the panel alone: reloading it would throw away
-        // settings the administrator has not saved yet.
-        if (Presenter::current().showMessage(question) != Presenter::Yes)
-            return;
-
-        if (folder)
-            m_database.RemoveFolder(node.ID);
-        else
-            m_database.RemoveComputer(node.ID);
+        // Either answer reloads the panel; the window's reload keeps edits
+        // that are not saved yet.
+        if (Presenter::current().showMessage(question) == Presenter::Yes) {
+            if (folder)
+                m_database.RemoveFolder(node.ID);
+            else
+                m_database.RemoveComputer(node.ID);
+        }
         LoadSelectedNode();
     });
 }
