@@ -360,15 +360,14 @@ bool TreeCommands::DropMoves(const QString &sourceKey, const QString &targetKey)
     if (!source.Valid || !target.Valid || sourceKey == targetKey || target.Type != NodeInfo::Folder)
         return false;
 
-    int parentID = -1;
-    QString parentType;
-    m_database.GetObjectParent(
-        source.Type == NodeInfo::Folder ? QStringLiteral("F") : QStringLiteral("C"), source.ID, parentID, parentType);
-    if (parentID == target.ID)
-        return false;
+    // A computer dropped on its own group is a move like any other: to the
+    // end of the group's list. Only a group refuses the parent it has.
     if (source.Type == NodeInfo::Computer)
         return true;
-    if (source.ID < 0)
+    int parentID = -1;
+    QString parentType;
+    m_database.GetObjectParent(QStringLiteral("F"), source.ID, parentID, parentType);
+    if (parentID == target.ID || source.ID < 0)
         return false;
     // Not into its own subtree. The step limit only guards a damaged parent chain.
     int up = target.ID;
@@ -397,9 +396,8 @@ void TreeCommands::tvMain_DragDrop()
     Guard("frmMain.tvMain_DragDrop", [&] {
         if (MigrationRunning() || !m_dragStarted)
             return;
-        // A drop on a computer, on the node itself, below itself or where it
-        // already is moves nothing. A computer dropped on its own group would
-        // only be put back where it was, yet mark the database changed.
+        // A drop on a computer, on the node itself, below itself or a group
+        // on its own parent moves nothing.
         if (!DropMoves(m_mouseDownKey, m_dropTargetKey))
             return;
         const NodeInfo source = m_tree.GetNodeInfo(m_mouseDownKey);

@@ -392,17 +392,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("source");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("parentAfter");
+        QTest::addColumn<bool>("moved");
 
         // clang-format off
-        QTest::newRow("computer onto the root") << "pc" << "root" << "root";
-        QTest::newRow("computer onto a group") << "rootpc" << "child" << "child";
-        QTest::newRow("computer onto a computer") << "pc" << "rootpc" << "child";
-        QTest::newRow("computer onto nothing") << "pc" << "none" << "child";
-        QTest::newRow("group onto another group") << "child" << "other" << "other";
-        QTest::newRow("group onto the root") << "child" << "root" << "root";
-        QTest::newRow("group onto its own child") << "top" << "child" << "root";
-        QTest::newRow("group onto itself") << "top" << "top" << "root";
-        QTest::newRow("group onto a computer") << "other" << "rootpc" << "root";
+        QTest::newRow("computer onto the root") << "pc" << "root" << "root" << true;
+        QTest::newRow("computer onto a group") << "rootpc" << "child" << "child" << true;
+        QTest::newRow("computer onto its own group") << "pc" << "child" << "child" << true;
+        QTest::newRow("computer onto a computer") << "pc" << "rootpc" << "child" << false;
+        QTest::newRow("computer onto nothing") << "pc" << "none" << "child" << false;
+        QTest::newRow("group onto another group") << "child" << "other" << "other" << true;
+        QTest::newRow("group onto the root") << "child" << "root" << "root" << true;
+        QTest::newRow("group onto its own parent") << "child" << "top" << "top" << false;
+        QTest::newRow("group onto its own child") << "top" << "child" << "root" << false;
+        QTest::newRow("group onto itself") << "top" << "top" << "root" << false;
+        QTest::newRow("group onto a computer") << "other" << "rootpc" << "root" << false;
         // clang-format on
     }
     void dropRules()
@@ -410,26 +413,32 @@ private Q_SLOTS:
         QFETCH(QString, source);
         QFETCH(QString, target);
         QFETCH(QString, parentAfter);
+        QFETCH(bool, moved);
 
         Console c;
         const int top = c.folder(QStringLiteral("Top"));
         const int child = c.folder(QStringLiteral("Child"), top);
         const int other = c.folder(QStringLiteral("Other"));
         const int pc = c.computer(QStringLiteral("PC"), child);
+        const int neighbour = c.computer(QStringLiteral("PC2"), child);
         const int rootPc = c.computer(QStringLiteral("A-PC"));
         const QHash<QString, QString> keys {{"root", RootKey}, {"top", FolderKey(top)}, {"child", FolderKey(child)},
             {"other", FolderKey(other)}, {"pc", ComputerKey(pc)}, {"rootpc", ComputerKey(rootPc)}, {"none", QString()}};
-        const QStringList before = c.tree.outline();
         AppState::Get().DatabaseChanged = false;
 
         // The node under the pointer is marked, also where a drop moves nothing.
         QCOMPARE(c.drag(keys.value(source), keys.value(target)), keys.value(target));
 
         QCOMPARE(c.tree.parentKey(keys.value(source)), keys.value(parentAfter));
-        QCOMPARE(AppState::Get().DatabaseChanged, c.tree.outline() != before);
+        QCOMPARE(AppState::Get().DatabaseChanged, moved);
         QVERIFY(c.control.highlight.isEmpty());
         if (source == "pc" && target == "root") // after the root's groups, in name order among its computers
             QCOMPARE(c.childTexts(RootKey), (QStringList {"Other", "Top", "A-PC", "PC"}));
+        if (source == "pc" && target == "child") { // to the end of its group's list; the tree keeps name order
+            QCOMPARE(c.database.FolderComputers(child)->Peek(0), neighbour);
+            QCOMPARE(c.database.FolderComputers(child)->Peek(1), pc);
+            QCOMPARE(c.childTexts(FolderKey(child)), (QStringList {"PC", "PC2"}));
+        }
     }
 
     void migrationRunningBlocksEveryEdit()
