@@ -5,7 +5,6 @@
 #include "database/ComputerDB.h"
 #include "support/RecordingPresenter.h"
 
-#include <QRandomGenerator>
 #include <QTest>
 
 using DatabaseChecks::invariantViolations;
@@ -287,48 +286,6 @@ private Q_SLOTS:
         QCOMPARE(db.Folders(3)->ParentID, -1);
         QCOMPARE(db.Folders(4)->ParentID, 3);
         QVERIFY(invariantViolations(db).isEmpty());
-    }
-
-    void randomOperationsKeepInvariants()
-    {
-        RecordingPresenter presenter;
-        ComputerDB db;
-        QRandomGenerator random(20240611);
-        const auto pickFolder = [&]() {
-            if (db.FolderCount() == 0 || random.bounded(4) == 0)
-                return -1;
-            const int id = random.bounded(db.FolderCount());
-            return db.Folders(id)->Active ? id : -1;
-        };
-        const auto pickComputer = [&]() { return db.ComputerCount() == 0 ? -1 : static_cast<int>(random.bounded(db.ComputerCount())); };
-
-        for (int step = 0; step < 3000; ++step) {
-            const QString name = QStringLiteral("n%1").arg(random.bounded(400));
-            const int op = random.bounded(10);
-            const int pc = pickComputer();
-            const bool active = pc >= 0 && db.Computers(pc)->Active;
-            if (op <= 2)
-                db.AddComputer(random.bounded(2) ? name : name.toUpper(), QString(), pickFolder(), -1);
-            else if (op == 3)
-                db.RemoveComputer(pc);
-            else if (op == 4 && active)
-                db.MoveComputer(pc, pickFolder());
-            else if (op == 5 && active)
-                db.RenameComputer(pc, name);
-            else if (op == 6)
-                db.AddFolder(QStringLiteral("g%1").arg(random.bounded(30)), pickFolder());
-            else if (op == 7 && random.bounded(4) == 0)
-                db.RemoveFolder(pickFolder());
-            else if (const int id = pickFolder(); op == 8 && id >= 0)
-                db.MoveFolder(id, pickFolder());
-            else if (op == 9 && id >= 0)
-                db.RenameFolder(id, QStringLiteral("g%1").arg(random.bounded(30)));
-            if (step % 100 == 0 || step == 2999) {
-                const QStringList problems = invariantViolations(db);
-                QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
-            }
-        }
-        QCOMPARE(presenter.count(), 0);
     }
 };
 

@@ -66,19 +66,16 @@ private Q_SLOTS:
         MemoryTreeDisplay tree;
         tree.resetWithRoot();
         QCOMPARE(icons(tree, RootKey), QStringLiteral("23/22"));
-        QVERIFY(tree.addNode(RootKey, R::LastChild, QStringLiteral("F0"), QStringLiteral("a"), 3));
-        QVERIFY(tree.addNode(QStringLiteral("F0"), R::Previous, QStringLiteral("F1"), QStringLiteral("b"), 3));
-        QVERIFY(tree.addNode(QStringLiteral("F0"), R::Next, QStringLiteral("F2"), QStringLiteral("c"), 3));
-        QVERIFY(tree.addNode(RootKey, R::FirstChild, QStringLiteral("F3"), QStringLiteral("d"), 3));
+        for (const auto &[relative, relation, key] : {std::tuple {RootKey, R::LastChild, "F0"}, {"F0", R::Previous, "F1"},
+                 {"F0", R::Next, "F2"}, {RootKey, R::FirstChild, "F3"}, {"F0", R::LastChild, "C0"}})
+            QVERIFY(tree.addNode(relative, relation, QString::fromLatin1(key), QStringLiteral("x"), 3));
         QVERIFY(!tree.addNode(RootKey, R::LastChild, QStringLiteral("F3"), QStringLiteral("dup"), 3));
         QVERIFY(!tree.addNode(QStringLiteral("F9"), R::LastChild, QStringLiteral("F4"), QStringLiteral("x"), 3));
         QCOMPARE(tree.childKeys(RootKey), (QStringList {"F3", "F1", "F0", "F2"}));
-        QVERIFY(tree.addNode(QStringLiteral("F0"), R::LastChild, QStringLiteral("C0"), QStringLiteral("pc"), 24));
 
         QVERIFY(!tree.moveNode(QStringLiteral("F0"), QStringLiteral("C0"), R::LastChild)); // into itself
         QVERIFY(tree.moveNode(QStringLiteral("F0"), QStringLiteral("F3"), R::LastChild));
         QCOMPARE(tree.parentKey(QStringLiteral("C0")), QStringLiteral("F0"));
-        QCOMPARE(tree.parentKey(QStringLiteral("F0")), QStringLiteral("F3"));
         QVERIFY(tree.removeNode(QStringLiteral("F3")));
         QVERIFY(!tree.contains(QStringLiteral("C0")));
         QCOMPARE(tree.nodeCount(), 3);
@@ -125,21 +122,6 @@ private Q_SLOTS:
         QCOMPARE(progress.values.size(), 19);
         QCOMPARE(progress.values.first(), 51);
         QCOMPARE(progress.values.last(), 969);
-    }
-
-    void addsKeepOrder()
-    {
-        LinkedDB linked;
-        auto &[tree, db] = linked;
-        db.AddComputer(QStringLiteral("m"), QString(), -1, -1);
-        // A folder without folder siblings goes before the first child.
-        for (const char *name : {"b", "A", "c"})
-            db.AddFolder(QString::fromLatin1(name), -1);
-        for (const char *name : {"B", "a", "pc", "PC"})
-            db.AddComputer(QString::fromLatin1(name), QString(), -1, -1);
-        // Equal names: the new one after the existing ones.
-        QCOMPARE(tree.childKeys(RootKey), (QStringList {"F1", "F0", "F2", "C2", "C1", "C0", "C3", "C4"}));
-        QVERIFY(treeViolations(db, tree).isEmpty());
     }
 
     // Among 45 sorted siblings (pc00..pc44) the new node lands before the
@@ -190,37 +172,17 @@ private Q_SLOTS:
         QCOMPARE(texts(tree, RootKey), (QStringList {"c", "d", "e", "z", "zz"}));
     }
 
-    void movesAndRemoves()
+    void clearLetsGoOfTheTree()
     {
+        // Moves and removals are followed by the random walk below; Clear
+        // must stop the mirroring, and the window empties the tree itself.
         LinkedDB linked;
         auto &[tree, db] = linked;
-        const int top = db.AddFolder(QStringLiteral("Top"), -1);
-        const int child = db.AddFolder(QStringLiteral("Child"), top);
-        const int other = db.AddFolder(QStringLiteral("Other"), -1);
-        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), child, -1);
-        db.AddComputer(QStringLiteral("b-root"), QString(), -1, -1);
-        db.AddComputer(QStringLiteral("x-root"), QString(), -1, -1);
-
-        // A computer moved to the root: after the root's folders, by name.
-        db.MoveComputer(pc, -1);
-        QCOMPARE(texts(tree, RootKey), (QStringList {"Other", "Top", "b-root", "pc", "x-root"}));
-        db.MoveFolder(child, -1);
-        QCOMPARE(texts(tree, RootKey), (QStringList {"Child", "Other", "Top", "b-root", "pc", "x-root"}));
-        db.MoveFolder(top, other);
-        QCOMPARE(tree.parentKey(FolderKey(top)), FolderKey(other));
-        QVERIFY(treeViolations(db, tree).isEmpty());
-
-        db.MoveComputer(pc, top);
-        db.RemoveFolder(other);
-        db.RemoveComputer(db.FindComputer(QStringLiteral("b-root")));
-        QCOMPARE(texts(tree, RootKey), (QStringList {"Child", "x-root"}));
-        QVERIFY(treeViolations(db, tree).isEmpty());
-
-        // Clear lets go of the tree; the window empties it.
+        db.AddComputer(QStringLiteral("kept"), QString(), -1, -1);
         db.Clear();
         QVERIFY(!db.IsLinked());
         db.AddComputer(QStringLiteral("unseen"), QString(), -1, -1);
-        QCOMPARE(texts(tree, RootKey), (QStringList {"Child", "x-root"}));
+        QCOMPARE(texts(tree, RootKey), QStringList {"kept"});
     }
 
     void settingsIcons()
