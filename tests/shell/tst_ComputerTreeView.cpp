@@ -11,7 +11,6 @@
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -171,23 +170,6 @@ private Q_SLOTS:
         QCOMPARE(window.shownIcon(ComputerKey(pc)), window.iconOf(4));
     }
 
-    void rebuildWithProgress()
-    {
-        TreeWindow window;
-        ComputerDB &db = window.database;
-        db.UnlinkTreeView();
-        const int b = db.AddFolder(QStringLiteral("b"), -1);
-        db.AddFolder(QStringLiteral("A"), -1);
-        db.AddComputer(QStringLiteral("pc2"), QString(), b, -1);
-        db.AddComputer(QStringLiteral("PC1"), QString(), b, -1);
-
-        window.view.ReloadComputerDatabase();
-        QCOMPARE(window.childTexts(RootKey), (QStringList {"A", "b"}));
-        QCOMPARE(window.childTexts(FolderKey(b)), (QStringList {"PC1", "pc2"}));
-        QVERIFY(!window.view.loadingLabel()->isVisible());
-        QCOMPARE(window.view.selectedKey(), RootKey);
-    }
-
     void dragAndDrop()
     {
         TreeWindow window;
@@ -268,40 +250,6 @@ private Q_SLOTS:
         QTRY_COMPARE(db.GetComputerName(a), QStringLiteral("c"));
         QCOMPARE(window.childTexts(RootKey), (QStringList {"c", "b"}));
         QCOMPARE(window.view.selectedKey(), ComputerKey(b));
-    }
-
-    void secondClickEditsAllButTheRoot()
-    {
-        TreeWindow window;
-        const int pc = window.database.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
-        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
-        const int interval = QApplication::doubleClickInterval();
-        for (const QString &key : {RootKey, ComputerKey(pc)}) {
-            window.click(key);
-            QTest::qWait(interval + 50);
-            window.click(key);
-            if (key == RootKey) {
-                QTest::qWait(2 * interval + 50);
-                QVERIFY(!window.editor());
-            }
-        }
-        QTRY_VERIFY(window.editor());
-    }
-
-    void rightClickAsksForThePopup()
-    {
-        TreeWindow window;
-        const int pc = window.database.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
-        QVERIFY(QTest::qWaitForWindowExposed(&window.view));
-        QList<TreePopup> popups;
-        QObject::connect(&window.view, &ComputerTreeView::popupMenuRequested, &window.view,
-            [&](const TreePopup &popup, const QPoint &) { popups.append(popup); });
-
-        for (const QPoint &at : {window.center(ComputerKey(pc)), QPoint(5, window.view.viewport()->height() - 5)})
-            QTest::mousePress(window.view.viewport(), Qt::RightButton, {}, at);
-        QCOMPARE(popups.size(), 1); // none below the last node
-        QCOMPARE(popups.at(0).Key, ComputerKey(pc));
-        QCOMPARE(window.view.selectedKey(), ComputerKey(pc));
     }
 
 private:
