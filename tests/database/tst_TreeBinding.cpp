@@ -104,31 +104,6 @@ private Q_SLOTS:
         QVERIFY(treeViolations(db, tree).isEmpty());
     }
 
-    // Among 45 sorted siblings (pc00..pc44) the new node lands before the
-    // first greater name, also around every twentieth sibling.
-    void addAmongManySiblings_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("index");
-        QTest::newRow("before the 20th") << QStringLiteral("pc185") << 19;
-        QTest::newRow("after the 20th") << QStringLiteral("pc195") << 20;
-        QTest::newRow("equal to the 21st, case apart") << QStringLiteral("PC20") << 21;
-    }
-    void addAmongManySiblings()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, index);
-        LinkedDB linked;
-        auto &[tree, db] = linked;
-        const int folder = db.AddFolder(QStringLiteral("zfolder"), -1);
-        for (int i = 44; i >= 0; --i)
-            db.AddComputer(QStringLiteral("pc%1").arg(i, 2, 10, QLatin1Char('0')), QString(), -1, -1);
-        const int id = db.AddComputer(name, QString(), -1, -1);
-        const QStringList keys = tree.childKeys(RootKey);
-        QCOMPARE(keys.first(), FolderKey(folder));
-        QCOMPARE(keys.indexOf(ComputerKey(id)), 1 + index);
-    }
-
     void addsAfterRenamesFollowTheRecords()
     {
         LinkedDB linked;
