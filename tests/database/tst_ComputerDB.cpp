@@ -210,44 +210,26 @@ private Q_SLOTS:
         db.RemoveFolder(gone);
         QCOMPARE(db.AddComputer(QStringLiteral("x"), QString(), gone, -1), -1);
         QCOMPARE(db.AddFolder(QStringLiteral("z"), 12), -1);
-        QCOMPARE(db.ComputerCount(), 0);
-        QCOMPARE(db.FolderCount(), 1);
-        QCOMPARE(presenter.count(), 2);
+        QVERIFY(db.ComputerCount() == 0 && db.FolderCount() == 1 && presenter.count() == 2);
         QVERIFY(presenter.messages().at(0).text.contains(QStringLiteral("Function: ComputerDB.AddComputer")));
         QVERIFY(presenter.messages().at(1).text.contains(QStringLiteral("Function: ComputerDB.AddFolder")));
     }
 
-    void getObjectParent_data()
-    {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<int>("id");
-        QTest::addColumn<int>("parentID");
-        QTest::addColumn<QString>("parentType");
-        // Folders 0 (top) and 1 (in 0); computers 0 under the root, 1 in folder 1.
-        QTest::newRow("G") << "G" << 5 << -1 << "";
-        QTest::newRow("C under root") << "C" << 0 << -1 << "G";
-        QTest::newRow("C in folder") << "C" << 1 << 1 << "F";
-        QTest::newRow("F at top") << "F" << 0 << -1 << "G";
-        QTest::newRow("F in folder") << "F" << 1 << 0 << "F";
-        QTest::newRow("C out of range") << "C" << 2 << -1 << "";
-        QTest::newRow("F out of range") << "F" << 2 << -1 << "";
-        QTest::newRow("type words are exact") << "c" << 1 << -1 << "";
-    }
     void getObjectParent()
     {
-        QFETCH(QString, type);
-        QFETCH(int, id);
-        QFETCH(int, parentID);
-        QFETCH(QString, parentType);
         ComputerDB db;
-        db.AddPath(QStringLiteral("Top\\Inner"));
+        db.AddPath(QStringLiteral("Top\\Inner")); // folders 0 and 1 (in 0)
         db.AddComputer(QStringLiteral("rootpc"), QString(), -1, -1);
         db.AddComputer(QStringLiteral("innerpc"), QString(), 1, -1);
-        int gotID = 42;
-        QString gotType = QStringLiteral("junk");
-        db.GetObjectParent(type, id, gotID, gotType);
-        QCOMPARE(gotID, parentID);
-        QCOMPARE(gotType, parentType);
+        // type, ID -> parent ID and type; out of range and unknown types have no parent.
+        const QList<std::tuple<const char *, int, int, const char *>> rows {{"G", 5, -1, ""}, {"C", 0, -1, "G"}, {"C", 1, 1, "F"},
+            {"F", 0, -1, "G"}, {"F", 1, 0, "F"}, {"C", 2, -1, ""}, {"F", 2, -1, ""}, {"c", 1, -1, ""}};
+        for (const auto &[type, id, parentID, parentType] : rows) {
+            int gotID = 42;
+            QString gotType = QStringLiteral("junk");
+            db.GetObjectParent(QString::fromLatin1(type), id, gotID, gotType);
+            QVERIFY2(gotID == parentID && gotType == QLatin1String(parentType), qPrintable(QStringLiteral("%1 %2").arg(type).arg(id)));
+        }
     }
 
     void clearForgetsEverything()
