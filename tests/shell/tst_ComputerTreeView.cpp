@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QTemporaryDir>
 #include <QTest>
 
 using modGeneral::ComputerKey;
@@ -122,11 +121,6 @@ class TestComputerTreeView : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        QVERIFY(m_temp.isValid());
-        qputenv("TMP", m_temp.path().toLocal8Bit());
-    }
     void init() { AppState::Reset(); }
 
     void everyImageNumberHasAPicture()
@@ -252,8 +246,6 @@ private Q_SLOTS:
         QCOMPARE(window.view.selectedKey(), ComputerKey(b));
     }
 
-private:
-    QTemporaryDir m_temp;
 };
 
 QTEST_MAIN(TestComputerTreeView)
