@@ -264,9 +264,8 @@ private Q_SLOTS:
         QCOMPARE(db.FindFolder(QStringLiteral("Top"), -1), 1);
         QCOMPARE(db.FindFolder(QStringLiteral("Child"), 1), 0);
         QCOMPARE(db.Folders(1)->CustomSettings, 3);
-        QCOMPARE(db.Folders(2)->ParentID, -1);
-        QCOMPARE(db.Folders(3)->ParentID, -1);
-        QCOMPARE(db.Folders(4)->ParentID, 3);
+        // An orphan goes to the root, and so does the folder that closes a loop.
+        QVERIFY(db.Folders(2)->ParentID == -1 && db.Folders(3)->ParentID == -1 && db.Folders(4)->ParentID == 3);
         QVERIFY(invariantViolations(db).isEmpty());
     }
 };

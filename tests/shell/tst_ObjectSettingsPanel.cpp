@@ -70,9 +70,11 @@ private Q_SLOTS:
         m_presenter.clear();
     }
 
-    void inheritedValuesAreGreyUntilSaved()
+    void greyValuesClicksAndTyping()
     {
         Fixture f;
+        f.panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.panel));
         f.load(QStringLiteral("F%1").arg(f.sales));
         QCOMPARE(f.box("chkRebootAllow")->checkState(), Qt::PartiallyChecked);
         QCOMPARE(f.edit("txtSourceContext")->palette().color(QPalette::Active, QPalette::Text), Grey);
@@ -83,13 +85,8 @@ private Q_SLOTS:
         QTest::mouseClick(f.button("cmdObjSettingsSave"), Qt::LeftButton);
         QVERIFY(f.edit("txtSourceContext")->palette().color(QPalette::Active, QPalette::Text) != Grey);
         QVERIFY(!f.button("cmdObjSettingsSave")->isEnabled());
-    }
 
-    void clicksAndTypingFollowTheRules()
-    {
-        Fixture f;
-        f.panel.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f.panel));
+        // A computer of its own.
         f.load(QStringLiteral("C%1").arg(f.pc01));
         f.tabs()->setCurrentIndex(1);
 
