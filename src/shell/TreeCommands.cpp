@@ -2,12 +2,12 @@
 
 #include "common/AppState.h"
 #include "common/Presenter.h"
+#include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "database/ComputerDB.h"
 #include "database/TreeDisplay.h"
 #include "shell/TreeControl.h"
-#include "common/TreeImage.h"
 
 #include <climits>
 
