@@ -418,8 +418,8 @@ void ObjectSettingsModel::LoadAuthUsernames()
     Guard("frmMain.LoadAuthUsernames", [&] {
         const GlobalSettingsPtr record = GetCurrentLoadedSettings();
         for (int label = 0; label < AccountLabelCount; ++label) {
-            // Domain and name together: the same user name in two domains is two different accounts.
-            const QString name = record ? record->GetFullUsername(AccountSlot(label)) : QString();
+            // User name only: the labels are narrow, and the account dialog shows the domain.
+            const QString name = record ? record->account(AccountSlot(label)).Username : QString();
             m_accountLabels[static_cast<size_t>(label)] = name.isEmpty() ? NotSpecified : name;
         }
     });

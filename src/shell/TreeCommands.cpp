@@ -2,12 +2,12 @@
 
 #include "common/AppState.h"
 #include "common/Presenter.h"
+#include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
-#include "common/modText.h"
+#include "common/modFormat.h"
 #include "database/ComputerDB.h"
 #include "database/TreeDisplay.h"
 #include "shell/TreeControl.h"
-#include "common/TreeImage.h"
 
 #include <climits>
 
@@ -25,6 +25,13 @@ bool MigrationRunning()
 bool IsRoot(const NodeInfo &node)
 {
     return node.Valid && node.Type == NodeInfo::Folder && node.ID == -1;
+}
+
+// Windows refuses a computer name longer than a NetBIOS name, and a run
+// would carry it to a client that can never take it.
+bool IsComputerName(const QString &name)
+{
+    return modFormat::IsValidName(name, true);
 }
 
 // Runs `undo` when the scope ends, also when a guarded body fails half way.
@@ -153,6 +160,13 @@ void TreeCommands::AddNewComputer()
             if (m_database.FindComputer(name) == -1)
                 break;
         }
+        if (!IsComputerName(name)) {
+            ShowMessage(modErrorHandler::Information,
+                QStringLiteral("The next free name '") + name
+                    + QStringLiteral("' is not a valid computer name: it may have at most 15 characters. "
+                                     "Please rename the computers called 'New Computer' first."));
+            return;
+        }
         const int id = m_database.AddComputer(name, QString(), parentID, -1);
         SelectAndRename(modGeneral::ComputerKey(id));
     });
@@ -224,15 +238,14 @@ void TreeCommands::DeleteSelectedNode()
         question.caption = QStringLiteral("Confirm Delete");
         question.icon = Presenter::Icon::Question;
         question.buttons = Presenter::Buttons::YesNo;
-        // Answering No leaves the panel alone: reloading it would throw away
-        // settings the administrator has not saved yet.
-        if (Presenter::current().showMessage(question) != Presenter::Yes)
-            return;
-
-        if (folder)
-            m_database.RemoveFolder(node.ID);
-        else
-            m_database.RemoveComputer(node.ID);
+        // Either answer reloads the panel; the window's reload keeps edits
+        // that are not saved yet.
+        if (Presenter::current().showMessage(question) == Presenter::Yes) {
+            if (folder)
+                m_database.RemoveFolder(node.ID);
+            else
+                m_database.RemoveComputer(node.ID);
+        }
         LoadSelectedNode();
     });
 }
@@ -257,51 +270,25 @@ bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newT
         }
         if (IsRoot(node))
             return;
-        // Enter on an unchanged label is no change: the database must not
-        // ask to be saved for it.
-        if (newText == m_tree.text(key))
+        if (node.Type == NodeInfo::Computer && !IsComputerName(newText)) {
+            ShowMessage(modErrorHandler::Information,
+                QStringLiteral("The specified name is not a valid computer name: it may have at most 15 characters "
+                               "and none of \" / \\ [ ] : ; | = , + * ? < >. Please try again."));
             return;
-
+        }
         const bool taken
             = node.Type == NodeInfo::Folder ? m_database.RenameFolder(node.ID, newText) : m_database.RenameComputer(node.ID, newText);
         if (!taken) {
             ShowMessage(modErrorHandler::Information, QStringLiteral("The specified name already exists. Please try again."));
             return;
         }
+        // The node stays where it is: jumping away under the pointer would
+        // lose the administrator's place among its siblings.
         m_tree.setText(key, newText);
-        PlaceByName(key);
         renamed = true;
         LoadSelectedNode();
     });
     return renamed;
-}
-
-void TreeCommands::PlaceByName(const QString &key)
-{
-    // Siblings of the node's kind are in name order (the database adds and
-    // moves nodes that way), so the node belongs just before the first one
-    // with a greater name, or after the last one of its kind.
-    const QChar kind = key.at(0);
-    const QString name = m_tree.text(key);
-    const QString parent = m_tree.parentKey(key);
-    QString lastBefore;
-    QString firstAfter;
-    for (QString sibling = m_tree.firstChildKey(parent); !sibling.isEmpty(); sibling = m_tree.nextSiblingKey(sibling)) {
-        if (sibling == key || sibling.at(0) != kind)
-            continue;
-        if (modText::CompareText(m_tree.text(sibling), name) > 0) {
-            firstAfter = sibling;
-            break;
-        }
-        lastBefore = sibling;
-    }
-    if (!firstAfter.isEmpty()) {
-        if (m_tree.nextSiblingKey(key) != firstAfter)
-            m_tree.moveNode(key, firstAfter, TreeDisplay::Relation::Previous);
-    } else if (!lastBefore.isEmpty()) {
-        if (m_tree.nextSiblingKey(lastBefore) != key)
-            m_tree.moveNode(key, lastBefore, TreeDisplay::Relation::Next);
-    }
 }
 
 void TreeCommands::tvMain_NodeClick()
@@ -373,15 +360,14 @@ bool TreeCommands::DropMoves(const QString &sourceKey, const QString &targetKey)
     if (!source.Valid || !target.Valid || sourceKey == targetKey || target.Type != NodeInfo::Folder)
         return false;
 
-    int parentID = -1;
-    QString parentType;
-    m_database.GetObjectParent(
-        source.Type == NodeInfo::Folder ? QStringLiteral("F") : QStringLiteral("C"), source.ID, parentID, parentType);
-    if (parentID == target.ID)
-        return false;
+    // A computer dropped on its own group is a move like any other: to the
+    // end of the group's list. Only a group refuses the parent it has.
     if (source.Type == NodeInfo::Computer)
         return true;
-    if (source.ID < 0)
+    int parentID = -1;
+    QString parentType;
+    m_database.GetObjectParent(QStringLiteral("F"), source.ID, parentID, parentType);
+    if (parentID == target.ID || source.ID < 0)
         return false;
     // Not into its own subtree. The step limit only guards a damaged parent chain.
     int up = target.ID;
@@ -410,9 +396,8 @@ void TreeCommands::tvMain_DragDrop()
     Guard("frmMain.tvMain_DragDrop", [&] {
         if (MigrationRunning() || !m_dragStarted)
             return;
-        // A drop on a computer, on the node itself, below itself or where it
-        // already is moves nothing. A computer dropped on its own group would
-        // only be put back where it was, yet mark the database changed.
+        // A drop on a computer, on the node itself, below itself or a group
+        // on its own parent moves nothing.
         if (!DropMoves(m_mouseDownKey, m_dropTargetKey))
             return;
         const NodeInfo source = m_tree.GetNodeInfo(m_mouseDownKey);

@@ -74,9 +74,9 @@ public:
     bool CanEditLabel(const QString &key) const;
 
     // ---- handlers of the tree control ----
-    // The label of `key` was edited to `newText`. True when the name was
-    // taken; the node then already shows it, in its place by name. False
-    // keeps the old text.
+    // The label of `key` was edited to `newText`, also when it is the text
+    // the label had. True when the name was taken; the node then already
+    // shows it, where it was. False keeps the old text.
     bool tvMain_AfterLabelEdit(const QString &key, const QString &newText);
     // The user selected a node.
     void tvMain_NodeClick();
@@ -106,8 +106,6 @@ private:
     // computer's folder, else the root.
     int NewObjectParent() const;
     void SelectAndRename(const QString &key);
-    // Moves a renamed node among its siblings of its kind to its place by name.
-    void PlaceByName(const QString &key);
     bool DropMoves(const QString &sourceKey, const QString &targetKey) const;
 
     ComputerDB &m_database;

@@ -27,12 +27,11 @@ public:
     {
         starts.append(QStringLiteral("%1-%2 %3: %4").arg(minimum).arg(maximum).arg(caption, message));
     }
-    void SetValue(int value) override { values.append(value); }
-    void IncVal() override { values.append(-1); }
+    void SetValue(int) override { }
+    void IncVal() override { }
     bool CancelVal() override { return false; }
 
     QStringList starts;
-    QList<int> values;
 };
 
 QStringList texts(const TreeDisplay &tree, const QString &key)
@@ -46,6 +45,14 @@ QStringList texts(const TreeDisplay &tree, const QString &key)
 QString icons(const TreeDisplay &tree, const QString &key)
 {
     return QStringLiteral("%1/%2").arg(tree.icon(key)).arg(tree.expandedIcon(key));
+}
+
+QStringList icons(const TreeDisplay &tree, const QStringList &keys)
+{
+    QStringList result;
+    for (const QString &key : keys)
+        result.append(icons(tree, key));
+    return result;
 }
 
 } // namespace
@@ -62,31 +69,19 @@ private Q_SLOTS:
 
     void memoryTreeBasics()
     {
+        using R = TreeDisplay::Relation;
         MemoryTreeDisplay tree;
         tree.resetWithRoot();
-        QCOMPARE(tree.text(RootKey), QStringLiteral("All Computers"));
-        QCOMPARE(icons(tree, RootKey), QStringLiteral("23/22"));
-        QVERIFY(tree.addNode(RootKey, TreeDisplay::Relation::LastChild, QStringLiteral("F0"), QStringLiteral("a"), 3));
-        QVERIFY(tree.addNode(QStringLiteral("F0"), TreeDisplay::Relation::Previous, QStringLiteral("F1"), QStringLiteral("b"), 3));
-        QVERIFY(tree.addNode(QStringLiteral("F0"), TreeDisplay::Relation::Next, QStringLiteral("F2"), QStringLiteral("c"), 3));
-        QVERIFY(tree.addNode(RootKey, TreeDisplay::Relation::FirstChild, QStringLiteral("F3"), QStringLiteral("d"), 3));
-        QVERIFY(!tree.addNode(RootKey, TreeDisplay::Relation::LastChild, QStringLiteral("F3"), QStringLiteral("dup"), 3));
-        QVERIFY(!tree.addNode(QStringLiteral("F9"), TreeDisplay::Relation::LastChild, QStringLiteral("F4"), QStringLiteral("x"), 3));
+        for (const auto &[relative, relation, key] : {std::tuple {RootKey, R::LastChild, "F0"}, {"F0", R::Previous, "F1"},
+                 {"F0", R::Next, "F2"}, {RootKey, R::FirstChild, "F3"}, {"F0", R::LastChild, "C0"}})
+            QVERIFY(tree.addNode(relative, relation, QString::fromLatin1(key), QStringLiteral("x"), 3));
+        QVERIFY(!tree.addNode(RootKey, R::LastChild, QStringLiteral("F3"), QStringLiteral("dup"), 3));
+        QVERIFY(!tree.addNode(QStringLiteral("F9"), R::LastChild, QStringLiteral("F4"), QStringLiteral("x"), 3));
         QCOMPARE(tree.childKeys(RootKey), (QStringList {"F3", "F1", "F0", "F2"}));
-        QVERIFY(tree.addNode(QStringLiteral("F0"), TreeDisplay::Relation::LastChild, QStringLiteral("C0"), QStringLiteral("pc"), 24));
-
-        QVERIFY(!tree.moveNode(QStringLiteral("F0"), QStringLiteral("C0"), TreeDisplay::Relation::LastChild)); // into itself
-        QVERIFY(tree.moveNode(QStringLiteral("F0"), QStringLiteral("F3"), TreeDisplay::Relation::LastChild));
-        QCOMPARE(tree.parentKey(QStringLiteral("C0")), QStringLiteral("F0"));
-        QCOMPARE(tree.parentKey(QStringLiteral("F0")), QStringLiteral("F3"));
-        QCOMPARE(tree.childCount(RootKey), 3);
-        QCOMPARE(tree.GetNodeInfo(QStringLiteral("C0")).Type, int(NodeInfo::Computer));
-        QVERIFY(!tree.GetNodeInfo(QStringLiteral("C7")).Valid);
-        QVERIFY(tree.GetNodeInfo(RootKey).Valid);
-
+        QVERIFY(!tree.moveNode(QStringLiteral("F0"), QStringLiteral("C0"), R::LastChild)); // into itself
+        QVERIFY(tree.moveNode(QStringLiteral("F0"), QStringLiteral("F3"), R::LastChild));
         QVERIFY(tree.removeNode(QStringLiteral("F3")));
-        QVERIFY(!tree.contains(QStringLiteral("C0")));
-        QCOMPARE(tree.nodeCount(), 3);
+        QVERIFY(!tree.contains(QStringLiteral("C0")) && tree.nodeCount() == 3);
     }
 
     void builtTreeSortsSiblings()
@@ -94,104 +89,20 @@ private Q_SLOTS:
         LinkedDB linked(false);
         auto &[tree, db] = linked;
         const int b = db.AddFolder(QStringLiteral("b"), -1);
-        db.AddFolder(QStringLiteral("A"), -1);
-        db.AddFolder(QStringLiteral("c"), -1);
-        db.AddComputer(QStringLiteral("zeta"), QString(), -1, -1);
-        db.AddComputer(QStringLiteral("Alpha"), QString(), -1, -1);
+        for (const char *name : {"A", "c"})
+            db.AddFolder(QString::fromLatin1(name), -1);
+        for (const char *name : {"zeta", "Alpha"})
+            db.AddComputer(QString::fromLatin1(name), QString(), -1, -1);
         db.AddComputer(QStringLiteral("mid"), QString(), b, -1);
         db.AddFolder(QStringLiteral("Inner"), b);
 
         RecordingProgress progress;
         linked.link(&progress);
-        QVERIFY(db.IsLinked());
-        QCOMPARE(texts(tree, RootKey), (QStringList {"A", "b", "c", "Alpha", "zeta"}));
         QCOMPARE(tree.childKeys(RootKey), (QStringList {"F1", "F0", "F2", "C1", "C0"}));
         QCOMPARE(texts(tree, FolderKey(b)), (QStringList {"Inner", "mid"}));
-        QCOMPARE(tree.icon(QStringLiteral("F0")), 3);
-        QCOMPARE(tree.icon(QStringLiteral("C0")), 24);
+        QCOMPARE(icons(tree, {QStringLiteral("F0"), QStringLiteral("C0")}), (QStringList {"3/0", "24/0"}));
         QCOMPARE(progress.starts,
             (QStringList {"0-4 Importing: Creating Folder Hierarchy...", "0-3 Importing: Adding Computers to Hierarchy..."}));
-        QVERIFY(treeViolations(db, tree).isEmpty());
-    }
-
-    void buildProgress()
-    {
-        // An empty database links without a build and without progress.
-        LinkedDB empty(false);
-        RecordingProgress none;
-        empty.link(&none);
-        QVERIFY(empty.db.IsLinked());
-        QVERIFY(none.starts.isEmpty());
-        empty.db.UnlinkTreeView();
-        QVERIFY(!empty.db.IsLinked());
-
-        // Every 1000 / 20 + 1 = 51 computers.
-        LinkedDB linked(false);
-        for (int i = 0; i < 1000; ++i)
-            linked.db.AddComputer(QStringLiteral("pc%1").arg(i), QString(), -1, -1);
-        RecordingProgress progress;
-        linked.link(&progress);
-        QCOMPARE(progress.values.size(), 19);
-        QCOMPARE(progress.values.first(), 51);
-        QCOMPARE(progress.values.last(), 969);
-    }
-
-    void addsKeepOrder()
-    {
-        LinkedDB linked;
-        auto &[tree, db] = linked;
-
-        const int pc = db.AddComputer(QStringLiteral("m"), QString(), -1, -1);
-        // A folder without folder siblings goes before the first child.
-        db.AddFolder(QStringLiteral("b"), -1);
-        db.AddFolder(QStringLiteral("A"), -1);
-        db.AddFolder(QStringLiteral("c"), -1);
-        db.AddComputer(QStringLiteral("B"), QString(), -1, -1);
-        db.AddComputer(QStringLiteral("a"), QString(), -1, -1);
-        QCOMPARE(texts(tree, RootKey), (QStringList {"A", "b", "c", "a", "B", "m"}));
-
-        // Equal names: the new one after the existing ones.
-        const int first = db.AddComputer(QStringLiteral("pc"), QString(), -1, -1);
-        const int second = db.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
-        const int third = db.AddComputer(QStringLiteral("Pc"), QString(), -1, -1);
-        const QStringList keys = tree.childKeys(RootKey);
-        QCOMPARE(
-            keys.mid(keys.indexOf(ComputerKey(first)), 3), (QStringList {ComputerKey(first), ComputerKey(second), ComputerKey(third)}));
-
-        QCOMPARE(tree.text(ComputerKey(pc)), QStringLiteral("m"));
-        QCOMPARE(tree.icon(ComputerKey(pc)), 24);
-        QCOMPARE(tree.icon(FolderKey(0)), 3);
-        QVERIFY(treeViolations(db, tree).isEmpty());
-    }
-
-    // Among 45 sorted siblings (pc00..pc44) the new node lands before the
-    // first greater name, also around every twentieth sibling.
-    void addAmongManySiblings_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("index");
-        QTest::newRow("first") << QStringLiteral("a") << 0;
-        QTest::newRow("before the 20th") << QStringLiteral("pc185") << 19;
-        QTest::newRow("after the 20th") << QStringLiteral("pc195") << 20;
-        QTest::newRow("equal to the 21st, case apart") << QStringLiteral("PC20") << 21;
-        QTest::newRow("after the 40th") << QStringLiteral("pc395") << 40;
-        QTest::newRow("after the last") << QStringLiteral("pc445") << 45;
-        QTest::newRow("last, beyond all") << QStringLiteral("zz") << 45;
-    }
-
-    void addAmongManySiblings()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, index);
-        LinkedDB linked;
-        auto &[tree, db] = linked;
-        const int folder = db.AddFolder(QStringLiteral("zfolder"), -1);
-        for (int i = 44; i >= 0; --i)
-            db.AddComputer(QStringLiteral("pc%1").arg(i, 2, 10, QLatin1Char('0')), QString(), -1, -1);
-        const int id = db.AddComputer(name, QString(), -1, -1);
-        const QStringList keys = tree.childKeys(RootKey);
-        QCOMPARE(keys.first(), FolderKey(folder));
-        QCOMPARE(keys.indexOf(ComputerKey(id)), 1 + index);
         QVERIFY(treeViolations(db, tree).isEmpty());
     }
 
@@ -206,10 +117,7 @@ private Q_SLOTS:
         // The window renames a label in place; the node does not move.
         QVERIFY(db.RenameComputer(a, QStringLiteral("z")));
         tree.setText(ComputerKey(a), QStringLiteral("z"));
-        QCOMPARE(texts(tree, RootKey), (QStringList {"z", "c", "e"}));
-
         db.AddComputer(QStringLiteral("d"), QString(), -1, -1); // before the first greater record: e
-        QCOMPARE(texts(tree, RootKey), (QStringList {"z", "c", "d", "e"}));
         db.AddComputer(QStringLiteral("zz"), QString(), -1, -1); // none greater: after the last record, z
         QCOMPARE(texts(tree, RootKey), (QStringList {"z", "zz", "c", "d", "e"}));
 
@@ -219,47 +127,17 @@ private Q_SLOTS:
         QCOMPARE(texts(tree, RootKey), (QStringList {"c", "d", "e", "z", "zz"}));
     }
 
-    void movesAndRemoves()
+    void clearLetsGoOfTheTree()
     {
+        // Moves and removals are followed by the random walk below; Clear
+        // must stop the mirroring, and the window empties the tree itself.
         LinkedDB linked;
         auto &[tree, db] = linked;
-        const int top = db.AddFolder(QStringLiteral("Top"), -1);
-        const int child = db.AddFolder(QStringLiteral("Child"), top);
-        const int other = db.AddFolder(QStringLiteral("Other"), -1);
-        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), child, -1);
-        db.AddComputer(QStringLiteral("b-root"), QString(), -1, -1);
-        db.AddComputer(QStringLiteral("x-root"), QString(), -1, -1);
-
-        // A computer dropped on the root: after the root's folders, by name.
-        db.MoveComputer(pc, -1);
-        QCOMPARE(texts(tree, RootKey), (QStringList {"Other", "Top", "b-root", "pc", "x-root"}));
-        QCOMPARE(tree.childCount(FolderKey(child)), 0);
-
-        // Into its own child: nothing happens, here as in the database.
-        const QStringList before = tree.outline();
-        db.MoveFolder(top, child);
-        db.MoveFolder(top, top);
-        QCOMPARE(tree.outline(), before);
-
-        db.MoveFolder(child, -1);
-        QCOMPARE(texts(tree, RootKey), (QStringList {"Child", "Other", "Top", "b-root", "pc", "x-root"}));
-        db.MoveFolder(top, other);
-        QCOMPARE(tree.parentKey(FolderKey(top)), FolderKey(other));
-        QVERIFY(treeViolations(db, tree).isEmpty());
-
-        db.MoveComputer(pc, top);
-        db.RemoveFolder(other);
-        QVERIFY(!tree.contains(FolderKey(top)));
-        QVERIFY(!tree.contains(ComputerKey(pc)));
-        db.RemoveComputer(db.FindComputer(QStringLiteral("b-root")));
-        QCOMPARE(texts(tree, RootKey), (QStringList {"Child", "x-root"}));
-        QVERIFY(treeViolations(db, tree).isEmpty());
-
-        // Clear lets go of the tree; the window empties it.
+        db.AddComputer(QStringLiteral("kept"), QString(), -1, -1);
         db.Clear();
         QVERIFY(!db.IsLinked());
         db.AddComputer(QStringLiteral("unseen"), QString(), -1, -1);
-        QCOMPARE(texts(tree, RootKey), (QStringList {"Child", "x-root"}));
+        QCOMPARE(texts(tree, RootKey), QStringList {"kept"});
     }
 
     void settingsIcons()
@@ -272,72 +150,31 @@ private Q_SLOTS:
         const int plain = db.AddComputer(QStringLiteral("plain"), QString(), group, -1);
         const QString outerKey = FolderKey(outer);
         const QString groupKey = FolderKey(group);
-        const QString pcKey = ComputerKey(pc);
+        const auto shown = [&] { return icons(tree, {ComputerKey(pc), groupKey, outerKey, RootKey}); };
 
         db.AddSettings(GlobalSettings::create(), pc, C);
-        QCOMPARE(tree.icon(pcKey), 4);
-        QCOMPARE(icons(tree, groupKey), QStringLiteral("21/20"));
-        QCOMPARE(icons(tree, outerKey), QStringLiteral("21/20"));
-        QCOMPARE(icons(tree, RootKey), QStringLiteral("23/22"));
+        QCOMPARE(shown(), (QStringList {"4/0", "21/20", "21/20", "23/22"}));
         QCOMPARE(tree.icon(ComputerKey(plain)), 24);
-        QVERIFY(db.HasCustomSettings(pcKey));
-        QVERIFY(!db.HasCustomSettings(RootKey));
-        QCOMPARE(db.CountCustomBelow(outerKey, false), 1);
         QCOMPARE(db.CountCustomBelow(RootKey, false), 1);
 
         // The only record below goes: back to plain, all the way up.
         db.RemoveSettings(pc, C);
-        QCOMPARE(tree.icon(pcKey), 24);
-        QCOMPARE(icons(tree, groupKey), QStringLiteral("3/2"));
-        QCOMPARE(icons(tree, outerKey), QStringLiteral("3/2"));
-        QCOMPARE(icons(tree, RootKey), QStringLiteral("23/22"));
+        QCOMPARE(shown(), (QStringList {"24/0", "3/2", "3/2", "23/22"}));
 
         // A group with its own record shows it whatever happens below, and
         // hides what is below from the folders above.
         db.AddSettings(GlobalSettings::create(), group, F);
-        QCOMPARE(icons(tree, groupKey), QStringLiteral("23/22"));
-        QCOMPARE(icons(tree, outerKey), QStringLiteral("21/20"));
         db.AddSettings(GlobalSettings::create(), pc, C);
         db.RemoveSettings(pc, C);
-        QCOMPARE(icons(tree, groupKey), QStringLiteral("23/22"));
-        QCOMPARE(icons(tree, outerKey), QStringLiteral("21/20"));
+        QCOMPARE(shown(), (QStringList {"24/0", "23/22", "21/20", "23/22"}));
         db.RemoveNodeSettings(groupKey);
-        QCOMPARE(icons(tree, groupKey), QStringLiteral("3/2"));
-        QCOMPARE(icons(tree, outerKey), QStringLiteral("3/2"));
+        QCOMPARE(shown(), (QStringList {"24/0", "3/2", "3/2", "23/22"}));
 
         // Two records below: removing one keeps the mark.
         db.AddSettings(GlobalSettings::create(), pc, C);
         db.AddSettings(GlobalSettings::create(), plain, C);
         db.RemoveSettings(pc, C);
         QCOMPARE(icons(tree, groupKey), QStringLiteral("21/20"));
-        QCOMPARE(db.CountCustomBelow(outerKey, true), 1);
-    }
-
-    void inheritSetColorsWalksUp()
-    {
-        LinkedDB linked;
-        auto &[tree, db] = linked;
-        const int a = db.AddPath(QStringLiteral("A"));
-        const int b = db.AddPath(QStringLiteral("A\\B"));
-        const int c = db.AddPath(QStringLiteral("A\\B\\C"));
-        const int sideline = db.AddPath(QStringLiteral("A\\Side"));
-        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), c, -1);
-        db.AddSettings(GlobalSettings::create(), sideline, F);
-        // Images out of date on purpose: the walk must put them right.
-        for (const QString &key : {FolderKey(a), FolderKey(b), FolderKey(c)}) {
-            tree.setIcon(key, 99);
-            tree.setExpandedIcon(key, 98);
-        }
-        tree.setIcon(ComputerKey(pc), 99);
-
-        db.InheritSetColors(ComputerKey(pc));
-        QCOMPARE(tree.icon(ComputerKey(pc)), 24);
-        QCOMPARE(icons(tree, FolderKey(c)), QStringLiteral("3/2"));
-        QCOMPARE(icons(tree, FolderKey(b)), QStringLiteral("3/2"));
-        // A has a record below it (Side): marked, and the walk stops there.
-        QCOMPARE(icons(tree, FolderKey(a)), QStringLiteral("21/20"));
-        QCOMPARE(icons(tree, FolderKey(sideline)), QStringLiteral("23/22"));
-        QCOMPARE(icons(tree, RootKey), QStringLiteral("23/22"));
     }
 
     void setColorsForEdit()
@@ -357,18 +194,11 @@ private Q_SLOTS:
         db.RemoveComputer(gone); // its record stays in the table, not Valid
 
         linked.link();
-        // Built plain, whatever the records say.
-        QCOMPARE(tree.icon(ComputerKey(pc)), 24);
-        QCOMPARE(tree.icon(FolderKey(own)), 3);
+        QCOMPARE(tree.icon(ComputerKey(pc)), 24); // built plain, whatever the records say
 
         db.SetColorsForEdit();
-        QCOMPARE(tree.icon(ComputerKey(pc)), 4);
-        QCOMPARE(tree.icon(ComputerKey(plain)), 24);
-        QCOMPARE(icons(tree, FolderKey(b)), QStringLiteral("21/20"));
-        QCOMPARE(icons(tree, FolderKey(a)), QStringLiteral("21/20"));
-        QCOMPARE(icons(tree, FolderKey(own)), QStringLiteral("23/22"));
-        QCOMPARE(icons(tree, FolderKey(inner)), QStringLiteral("3/2"));
-        QCOMPARE(icons(tree, RootKey), QStringLiteral("23/22"));
+        QCOMPARE(icons(tree, {ComputerKey(pc), ComputerKey(plain), FolderKey(b), FolderKey(a), FolderKey(own), FolderKey(inner)}),
+            (QStringList {"4/0", "24/0", "21/20", "21/20", "23/22", "3/2"}));
     }
 
     void treeFailuresAreReported()
@@ -380,7 +210,6 @@ private Q_SLOTS:
         linked.db.ReloadTreeView(); // onto a tree that still has the nodes
         QCOMPARE(presenter.count(), 1);
         QVERIFY(presenter.last().text.contains(QStringLiteral("Function: ComputerDB.BuildTree")));
-        QVERIFY(presenter.last().text.contains(QStringLiteral("Error Number: 35602 ")));
     }
 
     void randomOperationsKeepTheTreeInStep_data()
@@ -401,10 +230,8 @@ private Q_SLOTS:
         auto &[tree, db] = linked;
         QRandomGenerator random(renames ? 77 : 78);
         const auto pickFolder = [&]() {
-            if (db.FolderCount() == 0 || random.bounded(4) == 0)
-                return -1;
-            const int id = random.bounded(db.FolderCount());
-            return db.Folders(id)->Active ? id : -1;
+            const int id = db.FolderCount() == 0 || random.bounded(4) == 0 ? -1 : static_cast<int>(random.bounded(db.FolderCount()));
+            return id >= 0 && db.Folders(id)->Active ? id : -1;
         };
         const auto pickComputer = [&]() {
             const int id = db.ComputerCount() == 0 ? -1 : static_cast<int>(random.bounded(db.ComputerCount()));
@@ -415,48 +242,36 @@ private Q_SLOTS:
             return stems.at(random.bounded(stems.size())) + QString::number(random.bounded(60));
         };
         const auto placedInOrder = [&](const QString &key) {
-            if (renames)
-                return true;
             const QStringList siblings = tree.childKeys(tree.parentKey(key));
             const int at = siblings.indexOf(key);
             const auto sameKind = [&](int i) { return i >= 0 && i < siblings.size() && siblings.at(i).at(0) == key.at(0); };
             const QString own = tree.text(key);
-            return (!sameKind(at - 1) || modText::CompareText(tree.text(siblings.at(at - 1)), own) <= 0)
-                && (!sameKind(at + 1) || modText::CompareText(tree.text(siblings.at(at + 1)), own) > 0);
+            return renames
+                || ((!sameKind(at - 1) || modText::CompareText(tree.text(siblings.at(at - 1)), own) <= 0)
+                    && (!sameKind(at + 1) || modText::CompareText(tree.text(siblings.at(at + 1)), own) > 0));
         };
 
         for (int step = 0; step < 2500; ++step) {
             const int op = random.bounded(renames ? 10 : 8);
-            if (op <= 2) {
-                const int id = db.AddComputer(name(), QString(), pickFolder(), -1);
-                QVERIFY(placedInOrder(ComputerKey(id)));
-            } else if (op == 3) {
-                const int id = db.AddFolder(QStringLiteral("g") + name(), pickFolder());
-                QVERIFY(placedInOrder(FolderKey(id)));
-            } else if (op == 4) {
-                if (const int id = pickComputer(); id >= 0) {
-                    db.MoveComputer(id, pickFolder());
-                    QVERIFY(placedInOrder(ComputerKey(id)));
-                }
-            } else if (op == 5) {
-                db.RemoveComputer(pickComputer());
-            } else if (op == 6) {
-                if (const int id = pickFolder(); id >= 0)
-                    db.MoveFolder(id, pickFolder());
-            } else if (op == 7) {
-                if (random.bounded(5) == 0)
-                    db.RemoveFolder(pickFolder());
-            } else if (op == 8) {
-                const int id = pickComputer();
-                const QString newName = name();
-                if (id >= 0 && db.RenameComputer(id, newName))
-                    tree.setText(ComputerKey(id), newName);
-            } else {
-                const int id = pickFolder();
-                const QString newName = QStringLiteral("g") + name();
-                if (id >= 0 && db.RenameFolder(id, newName))
-                    tree.setText(FolderKey(id), newName);
-            }
+            const int pc = pickComputer();
+            const QString newName = name();
+            if (op <= 2)
+                QVERIFY(placedInOrder(ComputerKey(db.AddComputer(newName, QString(), pickFolder(), -1))));
+            else if (op == 3)
+                QVERIFY(placedInOrder(FolderKey(db.AddFolder(QStringLiteral("g") + newName, pickFolder()))));
+            else if (op == 4 && pc >= 0) {
+                db.MoveComputer(pc, pickFolder());
+                QVERIFY(placedInOrder(ComputerKey(pc)));
+            } else if (op == 5)
+                db.RemoveComputer(pc);
+            else if (const int id = pickFolder(); op == 6 && id >= 0)
+                db.MoveFolder(id, pickFolder());
+            else if (op == 7 && random.bounded(5) == 0)
+                db.RemoveFolder(id);
+            else if (op == 8 && pc >= 0 && db.RenameComputer(pc, newName))
+                tree.setText(ComputerKey(pc), newName);
+            else if (op == 9 && id >= 0 && db.RenameFolder(id, QStringLiteral("g") + newName))
+                tree.setText(FolderKey(id), QStringLiteral("g") + newName);
             if (step % 50 == 0 || step == 2499) {
                 QStringList problems = DatabaseChecks::invariantViolations(db);
                 problems += treeViolations(db, tree, !renames);

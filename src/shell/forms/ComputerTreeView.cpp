@@ -528,7 +528,7 @@ void ComputerTreeView::commitData(QWidget *editor)
     editor->setProperty(kEditDone, true);
     // Handled once the editor is gone and the view has settled: the commit
     // may come in the middle of a selection change, and the rename may
-    // move the node and show a message.
+    // show a message.
     const QString text = line->text();
     QTimer::singleShot(0, this, [this, key, text] {
         if (m_commands)
