@@ -36,6 +36,24 @@ bool IsValidName(const QString &text, bool ShortName)
     return !containsAnyOf(text, kNameForbidden);
 }
 
+bool IsValidComputerName(const QString &text)
+{
+    // The name check alone lets "BAD NAME!" through: blanks and most
+    // punctuation are fine in user and group names, but Windows takes no
+    // computer name with them, so a run could never reach such a client.
+    // Underscores stay: older computers carry them and Windows still
+    // accepts them, with a warning about DNS.
+    if (!IsValidName(text, true))
+        return false;
+    bool digitsOnly = true;
+    for (const QChar c : text) {
+        if (!c.isLetterOrNumber() && c != QLatin1Char('-') && c != QLatin1Char('_'))
+            return false;
+        digitsOnly = digitsOnly && c.isDigit();
+    }
+    return !digitsOnly;
+}
+
 bool IsValidFileName(const QString &text)
 {
     if (text.size() > 214)

@@ -11,6 +11,11 @@ namespace modFormat {
 // narrows the length to 15 characters (a NetBIOS domain name).
 bool IsValidName(const QString &text, bool ShortName = false);
 
+// A Windows computer name, as the administrator types or a file brings it:
+// at most 15 characters (a NetBIOS name), letters, digits, hyphens and
+// underscores, and not digits alone.
+bool IsValidComputerName(const QString &text);
+
 // One file or folder name on a Windows client. Empty text passes.
 bool IsValidFileName(const QString &text);
 

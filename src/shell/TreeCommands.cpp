@@ -27,13 +27,6 @@ bool IsRoot(const NodeInfo &node)
     return node.Valid && node.Type == NodeInfo::Folder && node.ID == -1;
 }
 
-// Windows refuses a computer name longer than a NetBIOS name, and a run
-// would carry it to a client that can never take it.
-bool IsComputerName(const QString &name)
-{
-    return modFormat::IsValidName(name, true);
-}
-
 // Runs `undo` when the scope ends, also when a guarded body fails half way.
 template<typename Undo> class ScopeExit
 {
@@ -160,13 +153,9 @@ void TreeCommands::AddNewComputer()
             if (m_database.FindComputer(name) == -1)
                 break;
         }
-        if (!IsComputerName(name)) {
-            ShowMessage(modErrorHandler::Information,
-                QStringLiteral("The next free name '") + name
-                    + QStringLiteral("' is not a valid computer name: it may have at most 15 characters. "
-                                     "Please rename the computers called 'New Computer' first."));
-            return;
-        }
+        // "New Computer 1" is no computer name Windows takes: it only holds
+        // the place while the administrator types the real one, which the
+        // label edit checks. One left as it is stops the run's check.
         const int id = m_database.AddComputer(name, QString(), parentID, -1);
         SelectAndRename(modGeneral::ComputerKey(id));
     });
@@ -270,10 +259,10 @@ bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newT
         }
         if (IsRoot(node))
             return;
-        if (node.Type == NodeInfo::Computer && !IsComputerName(newText)) {
+        if (node.Type == NodeInfo::Computer && !modFormat::IsValidComputerName(newText)) {
             ShowMessage(modErrorHandler::Information,
-                QStringLiteral("The specified name is not a valid computer name: it may have at most 15 characters "
-                               "and none of \" / \\ [ ] : ; | = , + * ? < >. Please try again."));
+                QStringLiteral("The specified name is not a valid computer name: it may have at most 15 characters, "
+                               "letters, digits, hyphens and underscores, and not only digits. Please try again."));
             return;
         }
         const bool taken

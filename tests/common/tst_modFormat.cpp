@@ -6,7 +6,7 @@ using namespace modFormat;
 
 namespace {
 
-enum class Check { Name, ShortName, FileName, LocalFolder, LocalFile, IPAddress };
+enum class Check { Name, ShortName, ComputerName, FileName, LocalFolder, LocalFile, IPAddress };
 
 bool passes(Check check, const QString &text)
 {
@@ -14,6 +14,8 @@ bool passes(Check check, const QString &text)
     case Check::Name:
     case Check::ShortName:
         return IsValidName(text, check == Check::ShortName);
+    case Check::ComputerName:
+        return IsValidComputerName(text);
     case Check::FileName:
         return IsValidFileName(text);
     case Check::LocalFolder:
@@ -50,6 +52,14 @@ private Q_SLOTS:
         QTest::newRow("name: non-ASCII letters") << Check::Name << QStringLiteral("Ärger") << true;
         for (const QChar c : QStringLiteral("\"/[]:;|=,+*?<>"))
             QTest::addRow("name: forbidden %c", c.toLatin1()) << Check::Name << (QStringLiteral("ab") + c + QStringLiteral("cd")) << false;
+        QTest::newRow("computer: letters, digits, hyphen, underscore") << Check::ComputerName << QStringLiteral("WS-0042_old") << true;
+        QTest::newRow("computer: 15 characters") << Check::ComputerName << QString(15, QLatin1Char('p')) << true;
+        QTest::newRow("computer: 16 characters") << Check::ComputerName << QString(16, QLatin1Char('p')) << false;
+        QTest::newRow("computer: blank and !") << Check::ComputerName << QStringLiteral("BAD NAME!") << false;
+        QTest::newRow("computer: point") << Check::ComputerName << QStringLiteral("pc.corp") << false;
+        QTest::newRow("computer: digits alone") << Check::ComputerName << QStringLiteral("4711") << false;
+        QTest::newRow("computer: non-ASCII letters") << Check::ComputerName << QStringLiteral("PC-ÄRGER") << true;
+        QTest::newRow("computer: empty") << Check::ComputerName << QString() << false;
 
         QTest::newRow("file name: empty passes") << Check::FileName << QString() << true;
         QTest::newRow("file name: 214 characters") << Check::FileName << QString(214, QLatin1Char('f')) << true;
