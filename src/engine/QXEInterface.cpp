@@ -12,7 +12,6 @@
 
 #include <QCoreApplication>
 
-#include <new>
 #include <optional>
 
 namespace {
@@ -20,19 +19,6 @@ namespace {
 constexpr int kDefaultListenerPort = 7919;
 
 const QString kNoKeyForNode = QStringLiteral("Unable to find QXE key for selected node.");
-
-int numberOfCurrentException()
-{
-    try {
-        throw;
-    } catch (const modErrorHandler::Failure &failure) {
-        return failure.number();
-    } catch (const std::bad_alloc &) {
-        return 7;
-    } catch (...) {
-        return 51;
-    }
-}
 
 // What Run reads from the console's key, with the defaults it falls back on.
 struct RunValues
@@ -413,7 +399,7 @@ void QXEInterface::Run(JobExport &database)
         engine.SetClients(m_clientArray);
         engine.StartProcessing();
     } catch (...) {
-        const int failure = numberOfCurrentException();
+        const int failure = modErrorHandler::ClassifyCurrentException().Number;
         if (AppState::Get().MigrationRunning) {
             Q_EMIT Message(failure == 1022 ? LevelWarning : LevelError, RunFailureText(failure));
             setRunning(false);

@@ -104,6 +104,14 @@ const std::vector<Case> &cases()
                 acc(SourceSIDLookup, "lookup-old", kLong127, "OLDCORP"), acc(DestinationSIDLookup, "lookup-new", kLong127, "NEWCORP")})},
         {"sound: euro sign and Ç (199)", 0, acc(AdminA, "varno", QStringLiteral("€uro-Ç"), "OLDCORP")},
         {"sound: hexadecimal SID authority", 0, sids({entry("", "alice.new", true, "S-1-0x0000000000FF-4294967295")})},
+        {"sound: computer name of 15 characters", 0, [](ComputerDB &db, GS &) { db.RenameComputer(0, QString(15, 'P')); }},
+
+        // The computer's own name, before its settings.
+        {"computer name with a blank and !", 309,
+            all({[](ComputerDB &db, GS &) { db.RenameComputer(0, QStringLiteral("BAD NAME!")); }, acc(AdminA, "varno", "p", "")})},
+        {"computer name of 16 characters", 309, [](ComputerDB &db, GS &) { db.RenameComputer(0, QString(16, 'P')); }},
+        {"computer name of 20 characters", 309, [](ComputerDB &db, GS &) { db.RenameComputer(0, QString(20, 'P')); }},
+        {"computer name with a slash", 309, [](ComputerDB &db, GS &) { db.RenameComputer(0, QStringLiteral("PC/1")); }},
 
         // Accounts.
         {"Local Admin A domain empty", 1, acc(AdminA, "varno", "p", "")},
@@ -240,6 +248,8 @@ void buildMany(ComputerDB &db, int count)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Change)
+
 class TestJobValidator : public QObject
 {
     Q_OBJECT
@@ -360,19 +370,35 @@ private Q_SLOTS:
         QCOMPARE(computerKey, QString());
     }
 
-    // A text that cannot be sent is found on any computer before a field
-    // fault of an earlier one, so an ignored warning never lets it through.
-    void textsOfEveryComputerComeFirst()
+    // Computers are checked one after the other, texts first on each. Only
+    // a warning lets the pass look further, for texts alone: ignoring the
+    // warning must not carry a text the clients cannot read into the run.
+    void twoComputers_data()
     {
+        QTest::addColumn<Change>("first");
+        QTest::addColumn<Change>("second");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("index");
+        const Change pc1Text = acc(AdminA, QStringLiteral("varnö"), "p", "OLDCORP");
+        QTest::newRow("a field of PC-0 before a text of PC-1") << acc(AdminA, "varno", "p", "") << pc1Text << 1 << 0;
+        QTest::newRow("a warning of PC-0 gives way to a text of PC-1") << noProfiles << pc1Text << 312 << 1;
+        QTest::newRow("a warning of PC-0 before a field of PC-1") << noProfiles << acc(AdminA, "varno", "p", "") << 106 << 0;
+    }
+
+    void twoComputers()
+    {
+        QFETCH(Change, first);
+        QFETCH(Change, second);
+        QFETCH(int, code);
+        QFETCH(int, index);
         ComputerDB db;
         buildMany(db, 2);
-        db.SetComputerUserList(0, UserProfiles::create()); // warning 106 on PC-0
-        own(db, 1).SetUser(AdminB, QStringLiteral("osk"), QStringLiteral("naïve"), QStringLiteral("NEWCORP"));
+        first(db, own(db, 0));
+        second(db, own(db, 1));
         const ValidationResult result = verify(db);
-        QCOMPARE(result.Code, int(ValidationCode::TextAdminBPassword));
-        QCOMPARE(result.Index, 1);
-        QCOMPARE(result.Character, QStringLiteral("ï"));
-        QCOMPARE(result.SettingsSourceKey, QStringLiteral("C1"));
+        QCOMPARE(result.Code, code);
+        QCOMPARE(result.Index, index);
+        QCOMPARE(result.SettingsSourceKey, QStringLiteral("C%1").arg(index));
     }
 
     void inheritedSettingsNameTheirSource()

@@ -69,6 +69,9 @@ private Q_SLOTS:
         row(206, "");
         row(300, "A numeric value is required for 'Minimum disk space required after migration.'");
         row(308, "");
+        row(309,
+            "The computer name is not a valid Windows computer name: it must have at most 15 characters,\rno blanks and none of these: "
+            "\" / [ ] : ; | = , + * ? < > \\\rPlease rename the computer.");
         row(901, kInternal + "'Force Reboot' invalid.");
         row(905, "'Join Domain/Workgroup' specified without join type.");
         row(906, kInternal);
@@ -161,6 +164,9 @@ private Q_SLOTS:
         QTest::newRow("user list 299") << 299 << "F7"
                                        << "Sales"
                                        << "C4" << header + ValidationReport::TextFor(299, "é");
+        QTest::newRow("computer name 309") << 309 << "F7"
+                                           << "Sales"
+                                           << "C4" << header + ValidationReport::TextFor(309);
         QTest::newRow("computer name 310") << 310 << "F7"
                                            << "Sales"
                                            << "C4" << header + ValidationReport::TextFor(310, "é");
