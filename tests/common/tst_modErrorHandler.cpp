@@ -260,7 +260,8 @@ private Q_SLOTS:
         QVERIFY(readAll(logInTmp()).contains("Details: Key: 46 (0)\r\n"));
     }
 
-    void guardNamesEveryKindOfFailure_data()
+    // The one classifier every catch of the console uses.
+    void exceptionsGetTheirNumber_data()
     {
         QTest::addColumn<int>("which");
         QTest::addColumn<int>("number");
@@ -268,18 +269,18 @@ private Q_SLOTS:
         QTest::newRow("raised") << 0 << 1022 << QStringLiteral("The migration list is empty.");
         QTest::newRow("out of range") << 1 << 9 << QStringLiteral("index 12");
         QTest::newRow("out of memory") << 2 << 7 << QStringLiteral("Out of memory");
-        QTest::newRow("other exception") << 3 << 51 << QStringLiteral("odd");
-        QTest::newRow("not an exception") << 4 << 51 << QStringLiteral("Internal error");
+        QTest::newRow("overflow") << 3 << 6 << QStringLiteral("big");
+        QTest::newRow("invalid argument") << 4 << 5 << QStringLiteral("arg");
+        QTest::newRow("other exception") << 5 << 51 << QStringLiteral("odd");
+        QTest::newRow("not an exception") << 6 << 51 << QStringLiteral("Internal error");
     }
 
-    void guardNamesEveryKindOfFailure()
+    void exceptionsGetTheirNumber()
     {
         QFETCH(int, which);
         QFETCH(int, number);
         QFETCH(QString, description);
-        RecordingPresenter presenter;
-
-        Guard("modTest.Fail", [which] {
+        try {
             switch (which) {
             case 0:
                 Raise(1022, QStringLiteral("The migration list is empty."));
@@ -288,15 +289,19 @@ private Q_SLOTS:
             case 2:
                 throw std::bad_alloc();
             case 3:
+                throw std::overflow_error("big");
+            case 4:
+                throw std::invalid_argument("arg");
+            case 5:
                 throw std::runtime_error("odd");
             default:
                 throw 42;
             }
-        });
-
-        QCOMPARE(presenter.count(), 1);
-        QVERIFY2(presenter.last().text.contains(QStringLiteral("Error Number: %1 (").arg(number)), qPrintable(presenter.last().text));
-        QVERIFY(presenter.last().text.endsWith(QStringLiteral("\r\r") + description));
+        } catch (...) {
+            const ErrorInfo error = ClassifyCurrentException();
+            QCOMPARE(error.Number, number);
+            QCOMPARE(error.Description, description);
+        }
     }
 
     void nestedGuardsReportOnlyTheInnerFailure()
