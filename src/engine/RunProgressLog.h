@@ -33,8 +33,6 @@ public:
 
     RunProgressLog(const ComputerDB &database, QXEInterface &engine, QObject *parent = nullptr);
 
-    // The text the console shows for a client status code.
-    static QString StatusText(const QString &code);
     static const QString CompleteLine; // "Processing complete."
 
     const Tally &Clients() const { return m_tally; }

@@ -1,3 +1,4 @@
+#include "engine/ClientStatus.h"
 #include "engine/QXEInterface.h"
 #include "engine/RunProgressLog.h"
 
@@ -12,33 +13,48 @@ class TestRunProgressLog : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void statusTexts_data()
+    // Text and image of the codes at the edges of the families; both come
+    // from one lookup, so each row checks that they agree.
+    void statusCodes_data()
     {
         QTest::addColumn<QString>("code");
         QTest::addColumn<QString>("text");
-        const auto row = [](const char *tag, const char *code, const char *text) { QTest::newRow(tag) << code << text; };
-        row("AP", "AP", "Abort pending");
-        row("XE", "XE", "Migration complete with errors");
-        row("XW", "XW", "Migration complete with warnings");
-        row("ID", "ID", "Idle");
-        row("PE", "PE", "Client process finished with errors");
-        row("L0", "L0", "Loading in progress");
-        row("L9", "L9", "Loading in progress");
-        row("L", "L", "Loading in progress");
-        row("A4", "A4", "Aborting in progress");
-        row("U", "U", "Unloading in progress");
-        row("U7", "U7", "Unloading in progress");
-        row("L10", "L10", "Unspecified status = L10");
-        row("LX", "LX", "Unspecified status = LX");
-        row("lower case", "xs", "Unspecified status = xs");
-        row("empty", "", "Unspecified status = ");
+        QTest::addColumn<int>("image");
+        using namespace TreeImage;
+        const auto row = [](const char *code, const char *text, int image) { QTest::addRow("'%s'", code) << code << text << image; };
+        row("ID", "Idle", StatusNotProcessed);
+        row("NP", "Not processed", StatusNotProcessed);
+        row("CL", "Client executing", StatusExecuting);
+        row("PS", "Client process successful", StatusSuccess);
+        row("XW", "Migration complete with warnings", StatusWarnings);
+        row("PE", "Client process finished with errors", StatusErrors);
+        row("XC", "Migration canceled", StatusCanceled);
+        row("XA", "Migration aborted", StatusAborted);
+        row("AP", "Abort pending", StatusAborting);
+        row("L", "Loading in progress", StatusLoading);
+        row("L0", "Loading in progress", StatusLoading);
+        row("L5x", "Loading in progress", StatusLoading);
+        row("L9", "Loading in progress", StatusLoading);
+        row("L9x", "Unspecified status = L9x", StatusUnknown);
+        row("L10", "Loading in progress", StatusLoading);
+        row("L/", "Unspecified status = L/", StatusUnknown);
+        row("LX", "Unspecified status = LX", StatusUnknown);
+        row("A", "Aborting in progress", StatusAborting);
+        row("A4", "Aborting in progress", StatusAborting);
+        row("U", "Unloading in progress", StatusUnloading);
+        row("U7", "Unloading in progress", StatusUnloading);
+        row("Q1", "Unspecified status = Q1", StatusUnknown);
+        row("xs", "Unspecified status = xs", StatusUnknown);
+        row("", "Unspecified status = ", StatusUnknown);
     }
 
-    void statusTexts()
+    void statusCodes()
     {
         QFETCH(QString, code);
         QFETCH(QString, text);
-        QCOMPARE(RunProgressLog::StatusText(code), text);
+        QFETCH(int, image);
+        QCOMPARE(ClientStatus::Text(code), text);
+        QCOMPARE(ClientStatus::Image(code), image);
     }
 
     void linesAndTally()
