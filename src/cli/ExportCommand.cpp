@@ -8,6 +8,7 @@
 #include "database/ComputerDB.h"
 #include "engine/ComputerDBJobExport.h"
 #include "engine/JobArray.h"
+#include "engine/JobColumns.h"
 #include "engine/JobValidator.h"
 #include "engine/QXEInterface.h"
 #include "engine/SimulatedEngine.h"
@@ -65,7 +66,10 @@ const char *const kSettingsColumns[] = {
 
 bool isPasswordCell(bool clientArray, int column)
 {
-    return clientArray ? (column == 4 || column == 7) : (column == 7 || column == 11 || column == 19);
+    if (clientArray)
+        return column == ClientColumn::AdminAPassword || column == ClientColumn::AdminBPassword;
+    return column == SettingsColumn::SourceLookupPassword || column == SettingsColumn::DestinationLookupPassword
+        || column == SettingsColumn::JoinPassword;
 }
 
 QString quoted(const QString &text)
@@ -240,7 +244,7 @@ int ExportCommand::run(const QStringList &arguments)
     if (!translation.Exists() || translation.Rows() == 0)
         return failure(QStringLiteral("The migration list is empty."));
     for (int row = 1; row <= clients.Rows(); ++row) {
-        const QString name = clients.Text(1, row);
+        const QString name = clients.Text(ClientColumn::ComputerName, row);
         const QVariantList entry = clients.Value(10, row).toList().value(0).toList();
         const QString folder = target.filePath(SimulatedEngine::SafeFileName(name));
         QSaveFile config(QDir(folder).filePath(entry.value(0).toString()));

@@ -6,6 +6,7 @@
 #include "common/modGeneral.h"
 #include "common/modRegistry.h"
 #include "engine/ClientConfig.h"
+#include "engine/JobColumns.h"
 #include "engine/QXEHandler.h"
 #include "engine/modEngine.h"
 #include "engine/modStrings.h"
@@ -103,7 +104,7 @@ void QXEInterface::SetListenerAddressSource(std::function<QString()> source)
 
 QString QXEInterface::ComputerName(int client) const
 {
-    return m_clientArray.Text(1, client);
+    return m_clientArray.Text(ClientColumn::ComputerName, client);
 }
 
 // Node keys and client numbers ------------------------------------------------
@@ -208,47 +209,48 @@ QByteArray QXEInterface::CreateConfigFile(int client)
 {
     QByteArray file;
     modErrorHandler::Guard("QXEInterface.CreateConfigFile", [&] {
-        if (!m_clientArray.Contains(1, client) || !m_settingsArray.Contains(1, client))
+        if (!m_clientArray.Contains(ClientColumn::ComputerName, client) || !m_settingsArray.Contains(SettingsColumn::SourceUsers, client))
             modErrorHandler::Raise(9);
         auto c = [&](int column) { return m_clientArray.Text(column, client); };
         auto s = [&](int column) { return m_settingsArray.Text(column, client); };
         // In the order of ClientConfig::Keys().
+        using namespace SettingsColumn;
         const QStringList values = {
             ClientConfig::Version,
             m_consoleIP,
             QString::number(m_listenerPort),
-            c(3),
-            c(4),
-            c(2), // VARNOUSER, VARNOPASS, VARNODOM
-            c(6),
-            c(7),
-            c(5), // OSKUSER, OSKPASS, OSKDOM
-            c(1), // COMPUTERNAME
-            s(8),
-            s(9),
-            s(21),
+            c(ClientColumn::AdminAUsername),
+            c(ClientColumn::AdminAPassword),
+            c(ClientColumn::AdminADomain),
+            c(ClientColumn::AdminBUsername),
+            c(ClientColumn::AdminBPassword),
+            c(ClientColumn::AdminBDomain),
+            c(ClientColumn::ComputerName),
+            s(DestinationUsers),
+            s(DestinationDomain),
+            s(ForceReboot),
             QString::number(client), // KEY
-            s(23),
-            s(22),
-            s(20),
-            s(13),
-            s(12),
-            s(10),
-            s(11),
-            s(15),
-            s(16),
-            s(17),
-            s(18),
-            s(19),
-            s(14),
-            s(24),
-            s(4),
-            s(3),
-            s(5),
-            s(6),
-            s(7),
-            s(1),
-            s(2),
+            s(MinFreeSpace),
+            s(ProfileActions),
+            s(RebootPermitted),
+            s(DestinationDCIP),
+            s(DestinationDCName),
+            s(DestinationLookupAccount),
+            s(DestinationLookupPassword),
+            s(JoinDomain),
+            s(JoinDCName),
+            s(JoinDCIP),
+            s(JoinAccount),
+            s(JoinPassword),
+            s(Workgroup),
+            s(OverwriteProfile),
+            s(SourceDCIP),
+            s(SourceDCName),
+            s(SourceSIDs),
+            s(SourceLookupAccount),
+            s(SourceLookupPassword),
+            s(SourceUsers),
+            s(SourceDomain),
         };
         const QString text = ClientConfig::Compose(values);
         file = m_random ? modScramble::Scramble(text, m_random) : modScramble::Scramble(text);
@@ -473,9 +475,10 @@ void QXEInterface::engineClientSuccess(int client)
     modErrorHandler::Guard("QXEInterface.QXE_ClientSuccess", [&] {
         // The users ride inside {DATA}, so that the line still ends with the text's own full stop.
         QString data = QStringLiteral(" - ") + ComputerName(client);
-        const QString sourceUsers = m_settingsArray.Text(1, client);
+        const QString sourceUsers = m_settingsArray.Text(SettingsColumn::SourceUsers, client);
         if (!sourceUsers.isEmpty())
-            data += QStringLiteral(": ") + sourceUsers + QStringLiteral(" -> ") + m_settingsArray.Text(8, client);
+            data += QStringLiteral(": ") + sourceUsers + QStringLiteral(" -> ")
+                + m_settingsArray.Text(SettingsColumn::DestinationUsers, client);
         QString line = modStrings::LoadResString(modStrings::MigrationSuccessful);
         line.replace(QStringLiteral("{DATA}"), data);
         m_engine->WriteLog(QXEHandler::LogLevelSuccess, modStrings::MigrationSuccessful, line);
