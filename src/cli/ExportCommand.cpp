@@ -3,6 +3,7 @@
 #include "cli/JobFile.h"
 #include "cli/ValidateCommand.h"
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
@@ -21,8 +22,6 @@
 #include <QTextStream>
 
 namespace {
-
-constexpr int kDefaultPort = 7919;
 
 const char *const kClientColumns[] = {
     "computer name",
@@ -198,21 +197,22 @@ int ExportCommand::run(const QStringList &arguments)
     if (file.has(listener) && !modFormat::IsValidIPAddress(address))
         return failure(QStringLiteral("\"%1\" is not a dotted IPv4 address.").arg(address));
     if (!file.has(listener)) {
-        address = JobFile::storedSetting(QStringLiteral("ConsoleIP"));
+        const ConsoleConfig config;
+        address = config.Text(ConsoleConfig::ConsoleIP);
         if (!modFormat::IsValidIPAddress(address))
-            address = JobFile::storedSetting(QStringLiteral("ListenerIP"));
+            address = config.Text(ConsoleConfig::ListenerIP);
         if (!modFormat::IsValidIPAddress(address))
             address = QStringLiteral("127.0.0.1");
     }
-    int portNumber = kDefaultPort;
-    bool numeric = false;
+    int portNumber = ConsoleConfig::DefaultListenerPort;
     if (file.has(port)) {
+        bool numeric = false;
         portNumber = file.value(port).toInt(&numeric);
         if (!numeric || portNumber < 1 || portNumber > 65535)
             return failure(QStringLiteral("\"%1\" is not a port number from 1 to 65535.").arg(file.value(port)));
     } else {
-        const int stored = JobFile::storedSetting(QStringLiteral("ListenerPort")).toInt(&numeric);
-        if (numeric && stored >= 1 && stored <= 65535)
+        const int stored = ConsoleConfig().Number(ConsoleConfig::ListenerPort);
+        if (stored >= 1 && stored <= 65535)
             portNumber = stored;
     }
 

@@ -1,8 +1,5 @@
 #include "cli/JobFile.h"
 
-#include "common/AppState.h"
-#include "common/modRegistry.h"
-
 #include "database/ComputerDB.h"
 #include "database/SettingsFile.h"
 
@@ -88,9 +85,4 @@ bool JobFile::load(ComputerDB &database, QString &problem)
         return false;
     }
     return true;
-}
-
-QString JobFile::storedSetting(const QString &name)
-{
-    return modRegistry::GetSettingString(AppState::Get().AppKeyPath, name);
 }

@@ -3,6 +3,7 @@
 #include "cli/JobFile.h"
 #include "cli/ValidateCommand.h"
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "common/modGeneral.h"
 #include "common/modRegistry.h"
@@ -165,7 +166,7 @@ int RunCommand::run(const QStringList &arguments)
     if (file.has(listenerOption) && !modFormat::IsValidIPAddress(listener))
         return failure(QStringLiteral("\"%1\" is not a dotted IPv4 address.").arg(listener));
     if (!file.has(listenerOption)) {
-        listener = JobFile::storedSetting(QStringLiteral("ListenerIP"));
+        listener = ConsoleConfig().Text(ConsoleConfig::ListenerIP);
         if (!modFormat::IsValidIPAddress(listener))
             listener = QStringLiteral("127.0.0.1");
     }

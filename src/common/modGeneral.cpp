@@ -1,6 +1,7 @@
 #include "common/modGeneral.h"
 
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
 
@@ -57,7 +58,7 @@ QString DefaultLogRoot(const QString &programFolder)
 
 QString GetLogRoot()
 {
-    QString root = modRegistry::GetSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"));
+    QString root = ConsoleConfig().Text(ConsoleConfig::LogPath);
     if (!modFormat::IsValidLocalPath(root, true))
         root = DefaultLogRoot(ProgramFolder());
     if (!root.endsWith(QLatin1Char('/')))

@@ -1,10 +1,10 @@
 #include "engine/QXEInterface.h"
 
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "common/modGeneral.h"
-#include "common/modRegistry.h"
 #include "engine/ClientConfig.h"
 #include "engine/JobColumns.h"
 #include "engine/QXEHandler.h"
@@ -16,8 +16,6 @@
 #include <optional>
 
 namespace {
-
-constexpr int kDefaultListenerPort = 7919;
 
 const QString kNoKeyForNode = QStringLiteral("Unable to find QXE key for selected node.");
 
@@ -301,44 +299,40 @@ void QXEInterface::Run(JobExport &database)
 {
     setRunning(true);
 
-    RegKey key = Reg::NoKey;
-    modRegistry::OpenKey(m_regPath, QString(), Reg::KeyAllAccess, key);
     bool busy = false;
     auto finish = [&] {
-        if (key != Reg::NoKey)
-            modRegistry::CloseKey(key);
-        key = Reg::NoKey;
         if (busy)
             Q_EMIT BusyChanged(false);
     };
 
     try {
+        const ConsoleConfig config(m_regPath);
         bool readFailed = false;
-        auto read = [&](const char *name, const QVariant &fallback) {
-            QVariant value = fallback;
-            // Without an open key every read fails; GetValue must not open the path itself then.
-            const long code = key == Reg::NoKey ? long(Reg::KeyNotOpened)
-                                                : modRegistry::GetValue(QString::fromLatin1(name), value, fallback, key, m_regPath);
-            if (code != Reg::Success && code != Reg::DefaultReturned)
-                readFailed = true;
-            return value;
+        auto text = [&](ConsoleConfig::Value value) {
+            QString read;
+            readFailed = !config.Read(value, read) || readFailed;
+            return read;
         };
-        auto text = [&](const char *name, const QString &fallback) { return read(name, fallback).toString(); };
-        auto number = [&](const char *name, int fallback) { return read(name, fallback).toInt(); };
+        auto number = [&](ConsoleConfig::Value value) {
+            int read = 0;
+            readFailed = !config.Read(value, read) || readFailed;
+            return read;
+        };
 
+        using Config = ConsoleConfig;
         RunValues v;
-        v.clientLogFile = text("CLogFile", QStringLiteral("varnoosk.log"));
-        v.clientStatusFile = text("CStatusFile", QStringLiteral("varnoosk.sts"));
-        v.destPath = text("DestPath", QString());
-        v.destShare = text("DestShare", QStringLiteral("ADMIN$"));
-        v.handlerLogFile = text("HLogFile", QStringLiteral("handler.log"));
-        v.keepAliveIncrement = number("KeepAliveIncrement", 300);
-        v.loggingLevel = number("LoggingLevel", 1);
-        v.maxTransferors = number("MaxTransferors", QXEHandler::MaxTransferorsDefault);
-        v.reportingPeriod = number("ReportingPeriod", 120);
-        v.sourcePath = text("SourcePath", modGeneral::ProgramFolder() + QLatin1Char('/'));
-        v.statusCheckPeriod = number("StatusCheckPeriod", 15);
-        v.transferorLogFile = text("TLogFile", QStringLiteral("transferor*.log"));
+        v.clientLogFile = text(Config::CLogFile);
+        v.clientStatusFile = text(Config::CStatusFile);
+        v.destPath = text(Config::DestPath);
+        v.destShare = text(Config::DestShare);
+        v.handlerLogFile = text(Config::HLogFile);
+        v.keepAliveIncrement = number(Config::KeepAliveIncrement);
+        v.loggingLevel = number(Config::LoggingLevel);
+        v.maxTransferors = number(Config::MaxTransferors);
+        v.reportingPeriod = number(Config::ReportingPeriod);
+        v.sourcePath = text(Config::SourcePath);
+        v.statusCheckPeriod = number(Config::StatusCheckPeriod);
+        v.transferorLogFile = text(Config::TLogFile);
 
         const QString resultsFolder = modGeneral::GetLogPath();
 
@@ -352,18 +346,18 @@ void QXEInterface::Run(JobExport &database)
         }
 
         m_listenerIP = m_listenerAddressSource ? m_listenerAddressSource() : [&] {
-            const QString stored = text("ListenerIP", QString());
+            const QString stored = text(Config::ListenerIP);
             return modFormat::IsValidIPAddress(stored) ? stored : QString();
         }();
         if (m_listenerIP.isEmpty())
             modErrorHandler::Raise(1021);
 
-        int port = number("ListenerPort", kDefaultListenerPort);
+        int port = number(Config::ListenerPort);
         // A port the engine's 16 bits cannot hold is as unusable as one below 1.
         if (port < 1 || port > 65535)
-            port = kDefaultListenerPort;
+            port = Config::DefaultListenerPort;
         m_listenerPort = port;
-        const QString consoleIP = text("ConsoleIP", QString());
+        const QString consoleIP = text(Config::ConsoleIP);
         m_consoleIP = modFormat::IsValidIPAddress(consoleIP) ? consoleIP : m_listenerIP;
 
         busy = true;
