@@ -144,6 +144,22 @@ private Q_SLOTS:
         QVERIFY2(run.err.startsWith("ERROR: ") && run.err.contains(error.toUtf8()), run.err.constData());
     }
 
+    // Without a passphrase, or with a wrong one, the message names the
+    // option that gives it.
+    void sealedFileNamesThePassphraseOption()
+    {
+        ComputerDB db;
+        makeSound(global(db));
+        addComputer(db, "PC-1");
+        const QString file = save(db, "sealed.vos.json", "blue whale");
+        const QString wrong = write("wrong.txt", "red whale\n");
+        for (const QStringList &arguments : {QStringList {"validate", file}, QStringList {"run", file, "--passphrase-file", wrong}}) {
+            const VoRun run = vo(arguments);
+            QCOMPARE(run.status, 1);
+            QVERIFY2(run.err.contains("sealed.vos.json") && run.err.contains("--passphrase-file"), run.err.constData());
+        }
+    }
+
     void damagedFilesAreRefused_data()
     {
         QTest::addColumn<QByteArray>("bytes");
@@ -180,7 +196,7 @@ private Q_SLOTS:
         QVERIFY(run.out.contains("Exported 3 clients"));
 
         for (int row = 1; row <= 3; ++row) {
-            const VoRun plain = vo({"descramble", QDir(out).filePath(names.at(row - 1) + "/varnoosk.cfg")});
+            const VoRun plain = vo({"descramble", "--show-passwords", QDir(out).filePath(names.at(row - 1) + "/varnoosk.cfg")});
             QCOMPARE(plain.status, 0);
             ClientConfig config;
             QString problem;
