@@ -1,15 +1,14 @@
-#include "engine/ClientConfig.h"
 #include "engine/ComputerDBJobExport.h"
 #include "engine/JobArray.h"
-#include "engine/QXEInterface.h"
 #include "engine/TranslationArray.h"
-#include "engine/modScramble.h"
 
-#include "EngineFixture.h"
-#include "FakeEngine.h"
 #include "JobFixture.h"
 
-#include <QSignalSpy>
+#include "common/modErrorHandler.h"
+#include "support/RecordingPresenter.h"
+
+#include <QTemporaryDir>
+#include <QTest>
 
 using namespace JobFixture;
 
@@ -143,15 +142,12 @@ private Q_SLOTS:
         QTest::addColumn<int>("row");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("adminADomain");
-        QTest::newRow("root computer") << 1 << "ROOT-PC"
-                                       << "OLDCORP";
+        const auto row = [](int row, const char *name, const char *domain) { QTest::newRow(name) << row << name << domain; };
+        row(1, "ROOT-PC", "OLDCORP");
         // A local Admin A takes the computer's own name, per computer even when they share the record.
-        QTest::newRow("local Admin A") << 2 << "EAST-1"
-                                       << "EAST-1";
-        QTest::newRow("same record, other name") << 3 << "EAST-2"
-                                                 << "EAST-2";
-        QTest::newRow("own record") << 4 << "OWN-PC"
-                                    << "OWN-PC";
+        row(2, "EAST-1", "EAST-1");
+        row(3, "EAST-2", "EAST-2");
+        row(4, "OWN-PC", "OWN-PC");
     }
 
     void clientCells()
@@ -319,53 +315,6 @@ private Q_SLOTS:
         QVERIFY(out.clients.Exists() && out.settings.Exists() && out.translation.Exists());
         QCOMPARE(out.clients.Rows() + out.settings.Rows() + out.translation.Rows(), 0);
         QVERIFY(out.configRows.isEmpty());
-
-        // The engine interface calls such a job an empty list. (Its fixture
-        // takes the presenter over: tests that count messages come before.)
-        EngineFixture fixture;
-        auto engine = std::make_unique<FakeEngine>();
-        FakeEngine *fake = engine.get();
-        QXEInterface qxe(std::move(engine));
-        QSignalSpy messages(&qxe, &QXEInterface::Message);
-        ComputerDBJobExport job(db);
-        qxe.Run(job);
-        QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages.at(0).at(0).toInt(), int(QXEInterface::LevelWarning));
-        QCOMPARE(messages.at(0).at(1).toString(), QStringLiteral("The migration list is empty."));
-        QVERIFY(!fake->calls.contains(QStringLiteral("StartProcessing")));
-    }
-
-    // Through the console's own writer: each client's file reads back to
-    // what its rows hold.
-    void configFilesReadBackThroughRun()
-    {
-        EngineFixture fixture;
-        QXEInterface qxe(std::make_unique<FakeEngine>());
-        Small small;
-        ComputerDBJobExport job(small.db);
-        qxe.Run(job);
-        QCOMPARE(qxe.Translation().Rows(), 4);
-        const JobArray &clients = qxe.ClientArray();
-        const JobArray &settings = qxe.SettingsArray();
-        for (int row = 1; row <= 4; ++row) {
-            QString plain;
-            QString problem;
-            QVERIFY2(modScramble::Descramble(clients.Value(10, row).toList().value(0).toList().value(1).toByteArray(), plain, &problem),
-                qPrintable(problem));
-            ClientConfig config;
-            QVERIFY2(config.Parse(plain, &problem), qPrintable(problem));
-            QCOMPARE(config.Value(QStringLiteral("KEY")), QString::number(row));
-            const struct
-            {
-                const char *key;
-                const JobArray &array;
-                int column;
-            } keys[] = {{"COMPUTERNAME", clients, 1}, {"VARNODOM", clients, 2}, {"OSKPASS", clients, 7}, {"SOURCEUSER", settings, 1},
-                {"SOURCESID", settings, 5}, {"DESTUSER", settings, 8}, {"JOINWORKGROUP", settings, 14}, {"JOINDOMAIN", settings, 15},
-                {"MINFREESPACE", settings, 23}};
-            for (const auto &[key, array, column] : keys)
-                QCOMPARE(config.Value(QLatin1String(key)), array.Text(column, row));
-        }
     }
 };
 
