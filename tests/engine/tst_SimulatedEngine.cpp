@@ -114,21 +114,6 @@ private Q_SLOTS:
                     .contains(QStringLiteral("[3/3020] Migration Successful - PC1.")));
     }
 
-    void runsOnQtTimers()
-    {
-        // The engine the console gets: Qt timers, here at full speed.
-        auto engine = std::make_unique<SimulatedEngine>();
-        SimulationProfile fast;
-        fast.StepMs = 0;
-        engine->SetProfile(fast);
-        QSignalSpy complete(engine.get(), &QXEHandler::ProcessingComplete);
-        QSignalSpy success(engine.get(), &QXEHandler::ClientSuccess);
-        m_qxe = std::make_unique<QXEInterface>(std::move(engine));
-        start(computers(3));
-        QTRY_COMPARE_WITH_TIMEOUT(complete.count(), 1, 60000);
-        QCOMPARE(success.count(), 3);
-    }
-
     void outcomesByProfile_data()
     {
         QTest::addColumn<QString>("name");
@@ -285,60 +270,12 @@ private Q_SLOTS:
         QVERIFY(!readAll(m_engine->ClientLogPath(1)).contains(QStringLiteral("c4r1"))); // no password in a log
     }
 
-    void profileFiles_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("problem");
-        QTest::newRow("unknown key") << "step_ms = 5\nstpe_ms = 5"
-                                     << "line 2: unknown key \"stpe_ms\".";
-        QTest::newRow("no equals") << "warning LAB-*"
-                                   << "line 1: \"warning LAB-*\" is not a \"key = value\" line.";
-        QTest::newRow("no execute step") << "\n\nexecute_steps = 0"
-                                         << "line 3: \"execute_steps\" must be a whole number from 1 to 1000, not \"0\".";
-        QTest::newRow("fine") << "# nothing but a comment\r\n\r\nerror = a, b ,, c" << QString();
-    }
-
-    void profileFiles()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, problem);
-        SimulationProfile profile;
-        QString reason;
-        QCOMPARE(profile.Parse(text, &reason), problem.isEmpty());
-        QCOMPARE(reason, problem);
-        if (problem.isEmpty())
-            QCOMPARE(profile.ErrorPatterns, (QStringList {"a", "b", "c"}));
-    }
-
     void shippedExampleProfile()
     {
         SimulationProfile profile;
         QString problem;
         QVERIFY2(
             profile.Load(QStringLiteral(QT_TESTCASE_SOURCEDIR "/../../examples/simulation-profile.txt"), &problem), qPrintable(problem));
-    }
-
-    void patterns_data()
-    {
-        QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<bool>("matches");
-        const auto row = [](const char *pattern, const char *name, bool matches) {
-            QTest::addRow("%s %s", pattern, name) << pattern << name << matches;
-        };
-        row("PC1", "pc1", true);
-        row("A*B*C", "AxxBxxBxC", true);
-        row("LAB-*", "LAB-", true);
-        row("OLD-??", "OLD-1", false);
-        row("PC", "PC2", false);
-    }
-
-    void patterns()
-    {
-        QFETCH(QString, pattern);
-        QFETCH(QString, name);
-        QFETCH(bool, matches);
-        QCOMPARE(SimulationProfile::Matches(pattern, name), matches);
     }
 
     // A profile that cannot be read stops the engine before any client:
@@ -373,19 +310,6 @@ private Q_SLOTS:
         QCOMPARE(m_messages.size(), 1);
         QVERIFY(m_messages.first().startsWith(QStringLiteral("16 Error in whnHandler.LoadGeneralTransferorSettings.")));
         QVERIFY(!AppState::Get().MigrationRunning);
-    }
-
-    void engineErrorFromProfile()
-    {
-        SimulationProfile profile;
-        profile.EngineError = 6000042;
-        profile.EngineErrorAfter = 3;
-        m_engine->SetProfile(profile);
-        start(computers(1));
-        QVERIFY(m_scheduler->RunUntilIdle());
-        QCOMPARE(m_events, (seq(1, "NP") + QStringList {"LastClient"} + seq(1, "L0 L1 L2") + QStringList {"Error 6000042"}));
-        QCOMPARE(m_messages, QStringList {"16 Error in whnHandler.ProcessClient.  Error code: 42"});
-        QVERIFY(!m_engine->Processing());
     }
 
     void secondRunWhileProcessing()
@@ -431,7 +355,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("second");
         QTest::addColumn<bool>("key");
         QTest::newRow("plain key") << QByteArray("x") << QByteArray() << true;
-        QTest::newRow("enter") << QByteArray("\r\n") << QByteArray() << true;
         QTest::newRow("sub-negotiation with data") << QByteArray("\xFF\xFA\x18\x00xterm\xFF\xF0", 11) << QByteArray() << false;
         QTest::newRow("command split over two reads") << QByteArray("\xFF") << QByteArray("\xFD\x01") << false;
         QTest::newRow("key after negotiation") << QByteArray("\xFF\xFD\x01") << QByteArray("y") << true;
