@@ -316,7 +316,6 @@ private Q_SLOTS:
         const QStringList two = {QStringLiteral("Keep"), QStringLiteral("Discard")};
         QTest::newRow("three, third") << three << Presenter::Cancel << Presenter::Buttons::YesNoCancel << 3;
         QTest::newRow("two, second") << two << Presenter::No << Presenter::Buttons::YesNo << 2;
-        QTest::newRow("one") << QStringList {QStringLiteral("Close")} << Presenter::Ok << Presenter::Buttons::Ok << 1;
         QTest::newRow("four: the fourth is ignored")
             << (three + QStringList {QStringLiteral("More")}) << Presenter::Cancel << Presenter::Buttons::YesNoCancel << 3;
     }

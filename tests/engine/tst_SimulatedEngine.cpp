@@ -121,7 +121,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("inClientLog");
         const auto row = [](const char *name, const char *ending, const char *log) { QTest::newRow(name) << name << ending << log; };
         row("PC1", "CL U PS XS", "Result: XS.");
-        row("LAB-7", "CL U PW XW", "WARNING");
         row("pc-err", "CL U PE XE", "ERROR: a profile");
         row("OLD-12", "CL XE", "did not report"); // never answers
         row("BADPC", "CL U PE XE", "cannot be used"); // damaged file
@@ -219,22 +218,6 @@ private Q_SLOTS:
         QCOMPARE(eventsOf(2), seq(2, "XC"));
         QCOMPARE(m_events.last(), QStringLiteral("Complete"));
         QCOMPARE(m_events.count(QStringLiteral("LastClient")), 1);
-    }
-
-    void abort()
-    {
-        EngineFixture::set(QStringLiteral("MaxTransferors"), QStringLiteral("1"));
-        start(computers(3));
-        m_scheduler->Advance(3000);
-        QCOMPARE(m_events.last(), QStringLiteral("1 L2"));
-        m_qxe->AbortAll();
-        QVERIFY(m_scheduler->RunUntilIdle());
-        QCOMPARE(eventsOf(1), seq(1, "NP L0 L1 L2 AP A0 A1 A2 A3 A4 XA"));
-        QCOMPARE(eventsOf(2), seq(2, "XA"));
-        QCOMPARE(eventsOf(3), seq(3, "XA"));
-        QCOMPARE(m_events.count(QStringLiteral("LastClient")), 1);
-        QCOMPARE(m_events.last(), QStringLiteral("Complete"));
-        QVERIFY(readAll(m_engine->ClientLogPath(1)).contains(QStringLiteral("aborted")));
     }
 
     void abortOneSilentClient()

@@ -56,9 +56,6 @@ private Q_SLOTS:
             "'Source Domain' was specified without any profiles to migrate or source SIDs specified.\rPlease enter at least one profile "
             "migration for this computer or clear the 'Source Domain.'\r"
                 + kW);
-        row(206, "");
-        row(308, "");
-        row(901, kInternal + "'Force Reboot' invalid.");
         row(905, "'Join Domain/Workgroup' specified without join type.");
         row(35601, kInternal);
     }
@@ -92,10 +89,8 @@ private Q_SLOTS:
         const QStringList wizard {QStringLiteral("cmdAuthWizard")};
         const QStringList list {QStringLiteral("lstMigrateUsers")};
         QTest::newRow("1") << 1 << Tab::Authentication << wizard << "F7";
-        QTest::newRow("99") << 99 << Tab::Authentication << wizard << "F7";
         QTest::newRow("109") << 109 << Tab::Domains << QStringList {"txtSourceDC"} << "F7";
         QTest::newRow("110") << 110 << Tab::Domains << QStringList() << "F7";
-        QTest::newRow("200") << 200 << Tab::None << list << "C4";
         QTest::newRow("299") << 299 << Tab::None << list << "C4";
         QTest::newRow("300") << 300 << Tab::Options << QStringList {"txtMinFreeSpace"} << "F7";
         QTest::newRow("306") << 306 << Tab::DomainJoin << QStringList {"txtJoinDomainName", "txtJoinWorkgroupName"} << "F7";
@@ -103,9 +98,7 @@ private Q_SLOTS:
         QTest::newRow("309 computer name") << 309 << Tab::None << QStringList() << "C4";
         QTest::newRow("310 computer name text") << 310 << Tab::None << QStringList() << "C4";
         QTest::newRow("325 Source lookup password") << 325 << Tab::Authentication << wizard << "F7";
-        QTest::newRow("333 destination domain") << 333 << Tab::Domains << QStringList {"txtDestContext"} << "F7";
         QTest::newRow("342 destination user") << 342 << Tab::None << list << "C4";
-        QTest::newRow("903") << 903 << Tab::None << QStringList() << "F7";
     }
 
     void tabFieldAndNode()
