@@ -7,9 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <stdexcept>
 
 using namespace modErrorHandler;
@@ -27,35 +29,19 @@ QByteArray readAll(const QString &path)
     return file.readAll();
 }
 
-// Sets or removes an environment variable for one test and puts it back after.
-class ScopedEnv
+void setEnv(const char *name, const std::optional<QString> &value)
 {
-public:
-    ScopedEnv(const char *name, const std::optional<QString> &value)
-        : m_name(name)
-        , m_wasSet(qEnvironmentVariableIsSet(name))
-        , m_previous(qgetenv(name))
-    {
-        if (value)
-            qputenv(name, value->toLocal8Bit());
-        else
-            qunsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (m_wasSet)
-            qputenv(m_name, m_previous);
-        else
-            qunsetenv(m_name);
-    }
+    if (value)
+        qputenv(name, value->toLocal8Bit());
+    else
+        qunsetenv(name);
+}
 
-private:
-    const char *m_name;
-    bool m_wasSet;
-    QByteArray m_previous;
-};
+using Thrower = std::function<void()>;
 
 } // namespace
+
+Q_DECLARE_METATYPE(Thrower)
 
 class TestErrorHandler : public QObject
 {
@@ -124,23 +110,25 @@ private Q_SLOTS:
         QTemporaryDir platform;
         const QHash<QString, QString> folders {{"tmp", m_tmp.path()}, {"temp", m_temp.path()}, {"platform", platform.path()}};
         const auto value = [&folders](const QString &v) { return v == "-" ? std::nullopt : std::optional<QString>(folders.value(v)); };
-        ScopedEnv tmpVar("tmp", value(tmp));
-        ScopedEnv tempVar("temp", value(temp));
-        ScopedEnv tmpdir("TMPDIR", platform.path());
-        QString details;
-        const QString path = LogError(QStringLiteral("P"), 1, QStringLiteral("M"), details);
-        QCOMPARE(path, folder.isEmpty() ? QString() : folders.value(folder) + QStringLiteral("/VO-Error.log"));
+        setEnv("tmp", value(tmp));
+        setEnv("temp", value(temp));
+        const auto restore = qScopeGuard([tmpdir = qgetenv("TMPDIR")] { qputenv("TMPDIR", tmpdir); });
+        qputenv("TMPDIR", platform.path().toLocal8Bit());
+        RecordingPresenter presenter;
+        ShowMessage(InternalError, QStringLiteral("m"), QStringLiteral("ComputerDB.RemoveNode"), 3);
+        const QString path = folder.isEmpty() ? QStringLiteral("(Not logged)") : folders.value(folder) + QStringLiteral("/VO-Error.log");
+        QVERIFY(presenter.last().text.contains(QStringLiteral("\rFunction: ComputerDB.RemoveNode\rNumber: 3\rLog: ") + path + "\r\rm"));
         if (!folder.isEmpty())
             QVERIFY(readAll(path).startsWith(kHeader));
     }
 
     void environmentNamesIgnoreCaseAndUnwritableFolderGivesNoLog()
     {
-        ScopedEnv lower("tmp", std::nullopt);
-        ScopedEnv upper("TMP", m_temp.path());
+        qunsetenv("tmp");
+        qputenv("TMP", m_temp.path().toLocal8Bit());
         QCOMPARE(LogFilePath(), m_temp.filePath(QStringLiteral("VO-Error.log")));
 
-        ScopedEnv unwritable("TMP", m_tmp.filePath(QStringLiteral("no/such/folder")));
+        qputenv("TMP", m_tmp.filePath(QStringLiteral("no/such/folder")).toLocal8Bit());
         QString details;
         QCOMPARE(LogError(QStringLiteral("P"), 1, QStringLiteral("M"), details), QString());
     }
@@ -193,17 +181,6 @@ private Q_SLOTS:
                 + logInTmp() + QStringLiteral("\r\rTree and database disagree."));
     }
 
-    void internalErrorWithoutLogSaysNotLogged()
-    {
-        ScopedEnv tmp("tmp", QString());
-        ScopedEnv temp("temp", QString());
-        RecordingPresenter presenter;
-
-        ShowMessage(InternalError, QStringLiteral("m"), QStringLiteral("ComputerDB.RemoveNode"), 3);
-
-        QVERIFY(presenter.last().text.contains(QStringLiteral("\rFunction: ComputerDB.RemoveNode\rNumber: 3\rLog: (Not logged)\r\rm")));
-    }
-
     void guardReportsAFailureOnceAndKeepsTheResultSoFar()
     {
         ManualClock clock(QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
@@ -251,37 +228,25 @@ private Q_SLOTS:
     // The one classifier every catch of the console uses.
     void exceptionsGetTheirNumber_data()
     {
-        QTest::addColumn<int>("which");
+        QTest::addColumn<Thrower>("thrower");
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("description");
-        QTest::newRow("raised") << 0 << 1022 << QStringLiteral("The migration list is empty.");
-        QTest::newRow("out of range") << 1 << 9 << QStringLiteral("index 12");
-        QTest::newRow("out of memory") << 2 << 7 << QStringLiteral("Out of memory");
-        QTest::newRow("invalid argument") << 3 << 5 << QStringLiteral("arg");
-        QTest::newRow("other exception") << 4 << 51 << QStringLiteral("odd");
-        QTest::newRow("not an exception") << 5 << 51 << QStringLiteral("Internal error");
+        QTest::newRow("raised") << Thrower([] { Raise(1022, QStringLiteral("The migration list is empty.")); }) << 1022
+                                << QStringLiteral("The migration list is empty.");
+        QTest::newRow("out of range") << Thrower([] { throw std::out_of_range("index 12"); }) << 9 << QStringLiteral("index 12");
+        QTest::newRow("out of memory") << Thrower([] { throw std::bad_alloc(); }) << 7 << QStringLiteral("Out of memory");
+        QTest::newRow("invalid argument") << Thrower([] { throw std::invalid_argument("arg"); }) << 5 << QStringLiteral("arg");
+        QTest::newRow("other exception") << Thrower([] { throw std::runtime_error("odd"); }) << 51 << QStringLiteral("odd");
+        QTest::newRow("not an exception") << Thrower([] { throw 42; }) << 51 << QStringLiteral("Internal error");
     }
 
     void exceptionsGetTheirNumber()
     {
-        QFETCH(int, which);
+        QFETCH(Thrower, thrower);
         QFETCH(int, number);
         QFETCH(QString, description);
         try {
-            switch (which) {
-            case 0:
-                Raise(1022, QStringLiteral("The migration list is empty."));
-            case 1:
-                throw std::out_of_range("index 12");
-            case 2:
-                throw std::bad_alloc();
-            case 3:
-                throw std::invalid_argument("arg");
-            case 4:
-                throw std::runtime_error("odd");
-            default:
-                throw 42;
-            }
+            thrower();
         } catch (...) {
             const ErrorInfo error = ClassifyCurrentException();
             QCOMPARE(error.Number, number);
