@@ -320,23 +320,15 @@ private Q_SLOTS:
         buildMany(db, 3);
         own(db, 1).DestinationDCName.clear();
         own(db, 2).SourceDomain = QStringLiteral("bad/name");
-
         int code = -5;
         QString sourceKey;
-        int index = 0;
+        int index = 2;
         int scope = -2;
         QString computerKey;
         JobValidator(db).VerifyRecords(code, sourceKey, index, scope, computerKey);
-        QCOMPARE(code, 102);
-        QCOMPARE(index, 1);
-        QCOMPARE(computerKey, QStringLiteral("C1"));
-        QCOMPARE(sourceKey, QStringLiteral("C1"));
-
-        index = 2;
-        JobValidator(db).VerifyRecords(code, sourceKey, index, scope, computerKey);
-        QCOMPARE(code, 112);
-        QCOMPARE(index, 2);
-        QCOMPARE(scope, -2);
+        QCOMPARE(
+            QStringList({QString::number(code), QString::number(index), computerKey, sourceKey}), QStringList({"112", "2", "C2", "C2"}));
+        QCOMPARE(verify(db, 0).Code, 102);
     }
 
     // Computers are checked one after the other, texts first on each. Only
