@@ -57,8 +57,8 @@ private Q_SLOTS:
         // The console reads what vo wrote, and vo what the console wrote.
         QCOMPARE(modRegistry::GetSettingString(kAppKey, QStringLiteral("ListenerPort")), QStringLiteral("7919"));
         QVERIFY(modRegistry::SaveSettingString(kAppKey, QStringLiteral("ListenerIP"), QStringLiteral("127.0.0.1")));
-        QVERIFY(vo(reg(QStringLiteral("query HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk /v listenerip")))
-                    .out.contains("    ListenerIP    REG_SZ    127.0.0.1\n"));
+        QVERIFY(vo(reg(QStringLiteral("query HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk /v listenerip"))).out.contains(
+            "    ListenerIP    REG_SZ    127.0.0.1\n"));
     }
 
     void queryListsValuesThenSubkeys()
@@ -71,12 +71,12 @@ private Q_SLOTS:
         const VoRun run = vo(reg(QStringLiteral("query ") + kAppKey));
         QCOMPARE(run.status, 0);
         QCOMPARE(run.out,
-            QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n"
-                       "    Zeta    REG_SZ    last\n"
-                       "    Alpha    REG_SZ    first\n"
-                       "\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Engine\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Import\n"));
+                 QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n"
+                            "    Zeta    REG_SZ    last\n"
+                            "    Alpha    REG_SZ    first\n"
+                            "\n"
+                            "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Engine\n"
+                            "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Import\n"));
     }
 
     void valueTypesAreWrittenAndShownAsRegDoes_data()
@@ -88,11 +88,9 @@ private Q_SLOTS:
         QTest::newRow("dword hex") << QStringLiteral("/v N /t reg_dword /d 0xFFFFFFFF") << QByteArray("    N    REG_DWORD    0xffffffff\n");
         QTest::newRow("qword") << QStringLiteral("/v N /t REG_QWORD /d 0x100000000") << QByteArray("    N    REG_QWORD    0x100000000\n");
         QTest::newRow("binary") << QStringLiteral("/v N /t REG_BINARY /d 0aff10") << QByteArray("    N    REG_BINARY    0AFF10\n");
-        QTest::newRow("expand") << QStringLiteral("/v N /t REG_EXPAND_SZ /d %HOME%/x")
-                                << QByteArray("    N    REG_EXPAND_SZ    %HOME%/x\n");
+        QTest::newRow("expand") << QStringLiteral("/v N /t REG_EXPAND_SZ /d %HOME%/x") << QByteArray("    N    REG_EXPAND_SZ    %HOME%/x\n");
         QTest::newRow("multi") << QStringLiteral("/v N /t REG_MULTI_SZ /d a\\0b") << QByteArray("    N    REG_MULTI_SZ    a\\0b\n");
-        QTest::newRow("multi, own separator") << QStringLiteral("/v N /t REG_MULTI_SZ /s # /d a#b")
-                                              << QByteArray("    N    REG_MULTI_SZ    a\\0b\n");
+        QTest::newRow("multi, own separator") << QStringLiteral("/v N /t REG_MULTI_SZ /s # /d a#b") << QByteArray("    N    REG_MULTI_SZ    a\\0b\n");
         QTest::newRow("text with blanks") << QStringLiteral("/v \"Log Path\" /d \"/srv/Varno Logs\"")
                                           << QByteArray("    Log Path    REG_SZ    /srv/Varno Logs\n");
         QTest::newRow("default value") << QStringLiteral("/ve /d standard") << QByteArray("    (Default)    REG_SZ    standard\n");
@@ -132,9 +130,9 @@ private Q_SLOTS:
         const VoRun all = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /s")));
         QCOMPARE(all.status, 0);
         QCOMPARE(all.out,
-            QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n    Port    REG_SZ    1\n\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Sub\n    Port    REG_SZ    2\n\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Sub\\Empty\n\n"));
+                 QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n    Port    REG_SZ    1\n\n"
+                            "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Sub\n    Port    REG_SZ    2\n\n"
+                            "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Sub\\Empty\n\n"));
 
         const VoRun search = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /v port /s")));
         QCOMPARE(search.status, 0);
@@ -159,21 +157,16 @@ private Q_SLOTS:
                                         << QByteArray("ERROR: Invalid syntax. Specify a valid numeric value for '/d'.\n");
         QTest::newRow("bad hex") << reg(QStringLiteral("add HKCU\\Software\\X /v N /t REG_BINARY /d 0g /f"))
                                  << QByteArray("ERROR: Invalid syntax. Specify a valid hexadecimal value for '/d'.\n");
-        QTest::newRow("unknown type") << reg(QStringLiteral("add HKCU\\Software\\X /v N /t REG_LINK /f"))
-                                      << QByteArray("ERROR: Invalid type \"REG_LINK\"");
-        QTest::newRow("unknown switch") << reg(QStringLiteral("query HKCU\\Software /x"))
-                                        << QByteArray("ERROR: Invalid syntax. Unknown switch \"/x\".\n");
+        QTest::newRow("unknown type") << reg(QStringLiteral("add HKCU\\Software\\X /v N /t REG_LINK /f")) << QByteArray("ERROR: Invalid type \"REG_LINK\"");
+        QTest::newRow("unknown switch") << reg(QStringLiteral("query HKCU\\Software /x")) << QByteArray("ERROR: Invalid syntax. Unknown switch \"/x\".\n");
         QTest::newRow("two value switches") << reg(QStringLiteral("query HKCU\\Software /v A /ve"))
                                             << QByteArray("ERROR: Invalid syntax. Use only one of /v, /ve and /va.\n");
-        QTest::newRow("switch given twice") << reg(QStringLiteral("add HKCU\\Software\\X /f /f"))
-                                            << QByteArray("ERROR: Invalid syntax. /f is given twice.\n");
+        QTest::newRow("switch given twice") << reg(QStringLiteral("add HKCU\\Software\\X /f /f")) << QByteArray("ERROR: Invalid syntax. /f is given twice.\n");
         QTest::newRow("no key") << reg(QStringLiteral("query")) << QByteArray("ERROR: Invalid syntax. The key is missing.\n");
-        QTest::newRow("/v without name") << reg(QStringLiteral("query HKCU\\Software /v"))
-                                         << QByteArray("ERROR: Invalid syntax. /v needs a value name.\n");
-        QTest::newRow("unknown operation") << reg(QStringLiteral("copy HKCU\\A HKCU\\B"))
-                                           << QByteArray("ERROR: Invalid syntax. Unknown operation \"copy\".\n");
-        QTest::newRow("no operation") << QStringList {QStringLiteral("reg")} << QByteArray("Usage: vo reg OPERATION KEY");
-        QTest::newRow("unknown command") << QStringList {QStringLiteral("regedit")} << QByteArray("vo: unknown command \"regedit\"");
+        QTest::newRow("/v without name") << reg(QStringLiteral("query HKCU\\Software /v")) << QByteArray("ERROR: Invalid syntax. /v needs a value name.\n");
+        QTest::newRow("unknown operation") << reg(QStringLiteral("copy HKCU\\A HKCU\\B")) << QByteArray("ERROR: Invalid syntax. Unknown operation \"copy\".\n");
+        QTest::newRow("no operation") << QStringList{QStringLiteral("reg")} << QByteArray("Usage: vo reg OPERATION KEY");
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("regedit")} << QByteArray("vo: unknown command \"regedit\"");
     }
 
     void failuresSayErrorAndExitOne()
@@ -205,10 +198,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArray>("words");
-        QTest::newRow("vo --help") << QStringList {QStringLiteral("--help")} << QByteArray("  reg ");
-        QTest::newRow("vo reg /?") << QStringList {QStringLiteral("reg"), QStringLiteral("/?")}
-                                   << QByteArray("vo reg delete KEY [/v NAME | /ve | /va] [/f]");
-        QTest::newRow("vo reg add /?") << QStringList {QStringLiteral("reg"), QStringLiteral("add"), QStringLiteral("/?")}
+        QTest::newRow("vo --help") << QStringList{QStringLiteral("--help")} << QByteArray("  reg ");
+        QTest::newRow("vo reg /?") << QStringList{QStringLiteral("reg"), QStringLiteral("/?")} << QByteArray("vo reg delete KEY [/v NAME | /ve | /va] [/f]");
+        QTest::newRow("vo reg add /?") << QStringList{QStringLiteral("reg"), QStringLiteral("add"), QStringLiteral("/?")}
                                        << QByteArray("Usage: vo reg add KEY");
     }
 
@@ -258,13 +250,12 @@ private Q_SLOTS:
         run = vo(reg(QStringLiteral("delete ") + kAppKey + QStringLiteral(" /va /f")));
         QCOMPARE(run.status, 0);
         QCOMPARE(vo(reg(QStringLiteral("query ") + kAppKey)).out,
-            QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Sub\n"));
+                 QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n\n"
+                            "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Sub\n"));
 
         run = vo(reg(QStringLiteral("delete ") + kAppKey), "n\n");
-        QCOMPARE(run.out,
-            QByteArray("Permanently delete the registry key HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk (Yes/No)? "
-                       "The operation was canceled by the user.\n"));
+        QCOMPARE(run.out, QByteArray("Permanently delete the registry key HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk (Yes/No)? "
+                                     "The operation was canceled by the user.\n"));
         QCOMPARE(modRegistry::GetSettingString(kAppKey + QStringLiteral("\\Sub"), QStringLiteral("D")), QStringLiteral("4"));
 
         run = vo(reg(QStringLiteral("delete ") + kAppKey + QStringLiteral(" /f")));
@@ -281,13 +272,11 @@ private Q_SLOTS:
         for (int i = 0; i < writers; ++i) {
             auto process = std::make_unique<QProcess>();
             process->start(QStringLiteral(VO_EXECUTABLE),
-                reg(QStringLiteral("add %1\\Writer%2 /v Value%2 /t REG_DWORD /d %2 /f").arg(kAppKey).arg(i)));
+                           reg(QStringLiteral("add %1\\Writer%2 /v Value%2 /t REG_DWORD /d %2 /f").arg(kAppKey).arg(i)));
             processes.push_back(std::move(process));
         }
         RegKey key = Reg::NoKey;
-        QCOMPARE(
-            modRegistry::CreateKey(QStringLiteral("Brindlewood\\Varno-Osk"), Reg::NoKey, QStringLiteral("HKCU\\Software"), QString(), key),
-            0L);
+        QCOMPARE(modRegistry::CreateKey(QStringLiteral("Brindlewood\\Varno-Osk"), Reg::NoKey, QStringLiteral("HKCU\\Software"), QString(), key), 0L);
         modRegistry::CloseKey(key);
         for (int i = 0; i < 20; ++i)
             QVERIFY(modRegistry::SaveSettingString(kAppKey, QStringLiteral("Console%1").arg(i), QString::number(i)));
