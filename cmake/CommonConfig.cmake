@@ -21,6 +21,14 @@ if(VO_SANITIZE)
     target_link_options(vo_compile_options INTERFACE ${_vo_san})
 endif()
 
+# The product's code builds with these as well; tests keep the flags above,
+# since Qt Test's macros trip some of them.
+add_library(vo_strict_warnings INTERFACE)
+target_compile_options(vo_strict_warnings INTERFACE
+    -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
+    -Wnull-dereference -Wformat=2 -Wimplicit-fallthrough -Wduplicated-cond
+    -Wduplicated-branches -Wlogical-op -Wconversion)
+
 # vo_add_library(<name> SOURCES ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
 # One library per subsystem folder. Headers are included by their folder,
 # "common/modFormat.h", so the include root is src/ for every library.
@@ -28,5 +36,5 @@ function(vo_add_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})
     target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE vo_compile_options ${ARG_PRIVATE_LIBS})
+    target_link_libraries(${name} PUBLIC ${ARG_PUBLIC_LIBS} PRIVATE vo_compile_options vo_strict_warnings ${ARG_PRIVATE_LIBS})
 endfunction()

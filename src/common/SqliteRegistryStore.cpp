@@ -430,7 +430,7 @@ long SqliteRegistryStore::createKey(RegKey parent, const QString &subKey, RegKey
         return fail(code, QString());
 
     qint64 id = 0;
-    const long code = write([&]() -> long {
+    const long written = write([&]() -> long {
         OpenKey from;
         if (long code = resolve(parent, 0, &from); code != Reg::Success)
             return code;
@@ -452,8 +452,8 @@ long SqliteRegistryStore::createKey(RegKey parent, const QString &subKey, RegKey
         }
         return Reg::Success;
     });
-    if (code != Reg::Success)
-        return code;
+    if (written != Reg::Success)
+        return written;
     *result = addHandle(id, Reg::KeyAllAccess);
     return Reg::Success;
 }

@@ -12,11 +12,25 @@ const QString G = QStringLiteral("G");
 const QString F = QStringLiteral("F");
 const QString C = QStringLiteral("C");
 
-GlobalSettingsPtr record(const QString &sourceDomain)
+GlobalSettingsPtr record(const QString &sourceDomain, const QString &objectType = QString(), int associatedID = 0)
 {
     GlobalSettingsPtr settings = GlobalSettings::create();
     settings->SourceDomain = sourceDomain;
+    settings->ObjectType = objectType;
+    settings->AssociatedID = associatedID;
     return settings;
+}
+
+// The settings table slot by slot: owner, "-" when detached, and the record's source domain.
+QString table(const ComputerDB &db)
+{
+    QStringList slots;
+    for (int slot = 0; slot < db.SettingsCount(); ++slot) {
+        const GlobalSettingsPtr r = db.SettingsTable(slot);
+        slots << r->ObjectType + QString::number(r->AssociatedID) + (r->Valid ? QString() : QStringLiteral("-")) + QLatin1Char('=')
+                + r->SourceDomain;
+    }
+    return slots.join(QLatin1Char(' '));
 }
 
 // The last message was the internal error `text` from `procedure`.
@@ -44,31 +58,19 @@ private Q_SLOTS:
     void globalRecordHoldsSlotZero()
     {
         ComputerDB db;
-        QCOMPARE(db.SettingsCount(), 1);
         QCOMPARE(db.SettingsCapacity(), 50);
         const GlobalSettingsPtr global = db.GetSettings(G, 42);
         QCOMPARE(global, db.SettingsTable(0));
-        QCOMPARE(global->ObjectType, G);
-        QCOMPARE(global->AssociatedID, -1);
-        QCOMPARE(global->RebootPermitted, 1);
-        QCOMPARE(global->OverwriteProfile, 0);
-        QCOMPARE(global->JoinVal, 0);
-        QCOMPARE(db.GetSettingsIndex(G, -1), 0);
+        QCOMPARE(global->RebootPermitted, 1); // with the defaults of a new global record
+        QCOMPARE(table(db), QStringLiteral("G-1="));
 
         // The root has no folder record, and the global one is never removed.
         QVERIFY(!db.GetSettings(F, -1));
         QVERIFY(!db.RemoveNodeSettings(QStringLiteral("F-1")));
         QVERIFY(!db.RemoveSettings(0, G));
-        QVERIFY(global->Valid);
-
         // Adding a global record replaces slot 0 and makes it global.
-        const GlobalSettingsPtr wizard = record(QStringLiteral("WIZ"));
-        wizard->ObjectType = F;
-        QVERIFY(!db.AddSettings(wizard, 0, G));
-        QCOMPARE(db.GetSettings(G, -1), wizard);
-        QCOMPARE(wizard->ObjectType, G);
-        QCOMPARE(wizard->AssociatedID, -1);
-        QCOMPARE(db.SettingsCount(), 1);
+        QVERIFY(!db.AddSettings(record(QStringLiteral("WIZ"), F), 0, G));
+        QCOMPARE(table(db), QStringLiteral("G-1=WIZ"));
     }
 
     void effectiveSettingsWalkUp()
@@ -78,56 +80,25 @@ private Q_SLOTS:
         const int group = db.AddFolder(QStringLiteral("Group"), parent);
         const int pc = db.AddComputer(QStringLiteral("pc"), QString(), group, -1);
         const int rootPc = db.AddComputer(QStringLiteral("rootpc"), QString(), -1, -1);
-        const GlobalSettingsPtr parentSettings = record(QStringLiteral("PARENT"));
-        QVERIFY(db.AddSettings(parentSettings, parent, F));
+        QVERIFY(db.AddSettings(record(QStringLiteral("PARENT")), parent, F));
+        QVERIFY(db.AddSettings(record(QStringLiteral("OWN")), pc, C));
 
-        QString key = QStringLiteral("unchanged");
-        QCOMPARE(db.GetEffectiveSettings(C, pc, key), parentSettings);
-        QCOMPARE(key, QStringLiteral("F%1").arg(parent));
-        QCOMPARE(db.GetEffectiveSettings(F, group, key), parentSettings);
-        QCOMPARE(db.GetEffectiveSettings(F, parent, key), parentSettings);
-        QCOMPARE(db.GetEffectiveSettings(C, rootPc, key), db.GetSettings(G, -1));
-        QCOMPARE(key, QStringLiteral("F-1"));
-
-        const GlobalSettingsPtr own = record(QStringLiteral("OWN"));
-        QVERIFY(db.AddSettings(own, pc, C));
-        QCOMPARE(db.GetEffectiveSettings(C, pc, key), own);
-        QCOMPARE(key, QStringLiteral("C%1").arg(pc));
+        // Where each node's settings come from.
+        const auto source = [&](const QString &type, int id) {
+            QString key = QStringLiteral("unchanged");
+            return db.GetEffectiveSettings(type, id, key)->SourceDomain + QLatin1Char('@') + key;
+        };
+        QCOMPARE(source(C, pc), QStringLiteral("OWN@C%1").arg(pc));
+        QCOMPARE(source(F, group), QStringLiteral("PARENT@F%1").arg(parent));
+        QCOMPARE(source(F, parent), QStringLiteral("PARENT@F%1").arg(parent));
+        QCOMPARE(source(C, rootPc), QStringLiteral("@F-1"));
         QVERIFY(db.RemoveSettings(pc, C));
-
+        QCOMPARE(source(C, pc), QStringLiteral("PARENT@F%1").arg(parent));
         QVERIFY(db.RemoveSettings(parent, F));
-        QCOMPARE(db.GetEffectiveSettings(C, pc, key), db.GetSettings(G, -1));
-        QCOMPARE(key, QStringLiteral("F-1"));
-        QCOMPARE(db.GetEffectiveSettings(G, -1, key), db.GetSettings(G, -1));
-        QCOMPARE(key, QStringLiteral("F-1"));
+        QCOMPARE(source(C, pc), QStringLiteral("@F-1"));
     }
 
-    void effectiveSettingsFailures()
-    {
-        RecordingPresenter presenter;
-        ComputerDB db;
-        QString key = QStringLiteral("unchanged");
-        QVERIFY(!db.GetEffectiveSettings(C, 99, key));
-        QCOMPARE(presenter.count(), 1);
-        QVERIFY(
-            internalError(presenter, QStringLiteral("Invalid permission structure."), QStringLiteral("ComputerDB.GetEffectiveSettings")));
-        QCOMPARE(key, QStringLiteral("unchanged"));
-
-        presenter.clear();
-        QVERIFY(!db.GetEffectiveSettings(QStringLiteral("X"), 0, key));
-        QCOMPARE(presenter.count(), 2);
-        QVERIFY(presenter.messages().at(0).text.endsWith(QStringLiteral("Invalid associated type.")));
-        QVERIFY(
-            internalError(presenter, QStringLiteral("Invalid permission structure."), QStringLiteral("ComputerDB.GetEffectiveSettings")));
-
-        presenter.clear();
-        QVERIFY(!db.GetSettings(QStringLiteral("Q"), 1));
-        QVERIFY(internalError(presenter, QStringLiteral("Invalid associated type."), QStringLiteral("ComputerDB.GetSettings")));
-        QCOMPARE(db.GetSettingsIndex(QStringLiteral("Q"), 1), -1);
-        QVERIFY(internalError(presenter, QStringLiteral("Invalid associated type."), QStringLiteral("ComputerDB.GetSettingsIndex")));
-    }
-
-    void addSettingsRefusals()
+    void refusalsChangeNothing()
     {
         RecordingPresenter presenter;
         ComputerDB db;
@@ -135,59 +106,47 @@ private Q_SLOTS:
         const int gone = db.AddComputer(QStringLiteral("gone"), QString(), -1, -1);
         db.RemoveComputer(gone);
         const GlobalSettingsPtr settings = record(QStringLiteral("X"));
-
         QVERIFY(!db.AddSettings(settings, -1, C));
         QVERIFY(!db.AddSettings(settings, gone, C));
-        QVERIFY(!db.AddSettings(settings, 5, C));
         QVERIFY(!db.AddSettings(settings, 0, F)); // no folder 0 yet
         QCOMPARE(presenter.count(), 0);
+
+        // A wrong type or a broken link is the console's own fault, reported as such.
         QVERIFY(!db.AddSettings(settings, pc, QStringLiteral("Z")));
         QVERIFY(internalError(presenter, QStringLiteral("Invalid type received."), QStringLiteral("ComputerDB.AddSettings")));
-        QCOMPARE(db.SettingsCount(), 1);
+        QString key = QStringLiteral("unchanged");
+        QVERIFY(!db.GetEffectiveSettings(C, 99, key));
+        QVERIFY(
+            internalError(presenter, QStringLiteral("Invalid permission structure."), QStringLiteral("ComputerDB.GetEffectiveSettings")));
+        QCOMPARE(key, QStringLiteral("unchanged"));
+        QCOMPARE(db.GetSettingsIndex(QStringLiteral("Q"), 1), -1);
+        QVERIFY(internalError(presenter, QStringLiteral("Invalid associated type."), QStringLiteral("ComputerDB.GetSettingsIndex")));
+        QCOMPARE(presenter.count(), 3);
+        QCOMPARE(table(db), QStringLiteral("G-1="));
         QCOMPARE(db.Computers(pc)->CustomSettings, -1);
-        QCOMPARE(settings->AssociatedID, 0); // untouched
     }
 
     void slotsAreKeptAndNotReused()
     {
         ComputerDB db;
         const int folder = db.AddFolder(QStringLiteral("f"), -1);
-        const GlobalSettingsPtr first = record(QStringLiteral("1"));
-        const GlobalSettingsPtr second = record(QStringLiteral("2"));
-        QVERIFY(db.AddSettings(first, folder, F));
-        QVERIFY(db.AddSettings(second, folder, F)); // the same node keeps its slot
+        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), folder, -1);
+        QVERIFY(db.AddSettings(record(QStringLiteral("1")), folder, F));
+        QVERIFY(db.AddSettings(record(QStringLiteral("2")), folder, F)); // the same node keeps its slot
         QCOMPARE(db.GetSettingsIndex(F, folder), 1);
-        QCOMPARE(db.SettingsCount(), 2);
-        QCOMPARE(db.GetSettings(F, folder), second);
-        QCOMPARE(second->ObjectType, F);
-        QCOMPARE(second->AssociatedID, folder);
+        QCOMPARE(db.GetSettings(F, folder)->SourceDomain, QStringLiteral("2"));
 
+        // A detached record stays in its slot, not Valid; the next one gets a new slot.
         QVERIFY(db.RemoveSettings(folder, F));
-        QVERIFY(!second->Valid);
-        QCOMPARE(db.Folders(folder)->CustomSettings, -1);
         QVERIFY(!db.GetSettings(F, folder));
         QVERIFY(!db.RemoveSettings(folder, F)); // nothing left to remove
+        QVERIFY(db.AddSettings(record(QStringLiteral("3")), folder, F));
+        QVERIFY(db.AddSettings(record(QStringLiteral("pc")), pc, C));
+        QCOMPARE(table(db), QStringLiteral("G-1= F0-=2 F0=3 C0=pc"));
 
-        // A detached slot stays in the table, not Valid; the next record gets a new one.
-        const GlobalSettingsPtr third = record(QStringLiteral("3"));
-        QVERIFY(db.AddSettings(third, folder, F));
-        QCOMPARE(db.GetSettingsIndex(F, folder), 2);
-        QCOMPARE(db.SettingsTable(1), second);
-        QCOMPARE(db.SettingsCount(), 3);
-    }
-
-    void removedNodeLosesItsRecord()
-    {
-        ComputerDB db;
-        const int folder = db.AddFolder(QStringLiteral("f"), -1);
-        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), folder, -1);
-        const GlobalSettingsPtr pcSettings = record(QStringLiteral("pc"));
-        const GlobalSettingsPtr folderSettings = record(QStringLiteral("f"));
-        db.AddSettings(pcSettings, pc, C);
-        db.AddSettings(folderSettings, folder, F);
+        // A removed node takes its own record and those below it along.
         db.RemoveFolder(folder);
-        QVERIFY(!pcSettings->Valid);
-        QVERIFY(!folderSettings->Valid);
+        QCOMPARE(table(db), QStringLiteral("G-1= F0-=2 F0-=3 C0-=pc"));
         QCOMPARE(db.Computers(pc)->CustomSettings, -1);
     }
 
@@ -197,23 +156,14 @@ private Q_SLOTS:
         QList<GlobalSettingsPtr> attached;
         for (int i = 0; i < 60; ++i)
             db.AddComputer(QStringLiteral("pc%1").arg(i), QString(), -1, -1);
-        for (int i = 0; i < 48; ++i) {
+        // The record that fills slot 49, the table's 50th, makes it grow.
+        for (int i = 0; i < 49; ++i) {
             attached.append(record(QString::number(i)));
             QVERIFY(db.AddSettings(attached.last(), i, C));
+            QCOMPARE(db.SettingsCapacity(), i < 48 ? 50 : 100);
         }
-        QCOMPARE(db.SettingsCount(), 49);
-        QCOMPARE(db.SettingsCapacity(), 50);
-
-        // The record that fills slot 49, the table's 50th, makes it grow.
-        attached.append(record(QStringLiteral("48")));
-        QVERIFY(db.AddSettings(attached.last(), 48, C));
-        QCOMPARE(db.SettingsCapacity(), 100);
-        QCOMPARE(db.SettingsCount(), 50);
-        for (int i = 0; i < attached.size(); ++i) {
-            QCOMPARE(db.SettingsTable(i + 1), attached.at(i));
-            QCOMPARE(db.GetSettings(C, i)->SourceDomain, QString::number(i));
-        }
-        QCOMPARE(db.SettingsTable(0)->ObjectType, G);
+        for (int i = 0; i < attached.size(); ++i)
+            QCOMPARE(db.GetSettings(C, i), attached.at(i));
     }
 
     void associatedSettingsFromFile()
@@ -222,34 +172,17 @@ private Q_SLOTS:
         ComputerDB db;
         const int pc = db.AddComputer(QStringLiteral("pc"), QString(), -1, 0);
         const int folder = db.AddFolder(QStringLiteral("f"), -1);
-
-        GlobalSettingsPtr unowned = record(QStringLiteral("?"));
-        unowned->ObjectType = C;
-        unowned->AssociatedID = -1;
-        db.AddAssociatedSettings(unowned, true);
+        db.AddAssociatedSettings(record(QStringLiteral("?"), C, -1), true);
         QVERIFY(internalError(
             presenter, QStringLiteral("Invalid settings association in save file."), QStringLiteral("ComputerDB.AddAssociatedSettings")));
-        QCOMPARE(db.SettingsCount(), 1);
 
-        GlobalSettingsPtr loaded = record(QStringLiteral("a"));
-        loaded->ObjectType = C;
-        loaded->AssociatedID = pc;
-        db.AddAssociatedSettings(loaded, true);
+        db.AddAssociatedSettings(record(QStringLiteral("a"), C, pc), true);
         QCOMPARE(db.Computers(pc)->CustomSettings, 1); // a 0 link never means slot 0
-        GlobalSettingsPtr again = record(QStringLiteral("b"));
-        again->ObjectType = C;
-        again->AssociatedID = pc;
-        db.AddAssociatedSettings(again, true); // from a file: always a new slot
+        db.AddAssociatedSettings(record(QStringLiteral("b"), C, pc), true); // from a file: always a new slot
         QCOMPARE(db.Computers(pc)->CustomSettings, 2);
-        QCOMPARE(db.SettingsCount(), 3);
-
-        GlobalSettingsPtr odd = record(QStringLiteral("odd"));
-        odd->ObjectType = QStringLiteral("X");
-        odd->AssociatedID = folder;
-        db.AddAssociatedSettings(odd, false);
-        QCOMPARE(db.SettingsCount(), 3);
+        db.AddAssociatedSettings(record(QStringLiteral("odd"), QStringLiteral("X"), folder), false);
         QCOMPARE(db.Folders(folder)->CustomSettings, -1);
-        QCOMPARE(db.SettingsTable(0)->SourceDomain, QString());
+        QCOMPARE(table(db), QStringLiteral("G-1= C0=a C0=b"));
     }
 
     void removeAllSettingsStartsOver()
@@ -264,16 +197,11 @@ private Q_SLOTS:
 
         db.RemoveAllSettings();
         QVERIFY(!AppState::Get().DatabaseChanged);
-        QCOMPARE(db.SettingsCount(), 1);
         QVERIFY(db.GetSettings(G, -1) != oldGlobal);
         QVERIFY(!db.GetSettings(F, folder));
         QVERIFY(!db.GetSettings(C, pc));
-        QString key;
-        QCOMPARE(db.GetEffectiveSettings(C, pc, key), db.GetSettings(G, -1));
-
         QVERIFY(db.AddSettings(record(QStringLiteral("new")), pc, C));
-        QCOMPARE(db.GetSettingsIndex(C, pc), 1);
-        QCOMPARE(db.SettingsCount(), 2);
+        QCOMPARE(table(db), QStringLiteral("G-1= C0=new"));
     }
 
     void overwriteChildren_data()
@@ -289,34 +217,21 @@ private Q_SLOTS:
         DatabaseChecks::LinkedDB fixture(linked);
         ComputerDB &db = fixture.db;
         const int group = db.AddPath(QStringLiteral("Group"));
-        const int sub = db.AddPath(QStringLiteral("Group\\Sub"));
-        const int subsub = db.AddPath(QStringLiteral("Group\\Sub\\SubSub"));
-        const int sibling = db.AddPath(QStringLiteral("Sibling"));
-        const int pc1 = db.AddComputer(QStringLiteral("pc1"), QString(), group, -1);
-        const int pc2 = db.AddComputer(QStringLiteral("pc2"), QString(), subsub, -1);
-        const int outside = db.AddComputer(QStringLiteral("outside"), QString(), sibling, -1);
-        for (int id : {group, sub, subsub, sibling})
-            db.AddSettings(record(QString::number(id)), id, F);
-        for (int id : {pc1, pc2, outside})
-            db.AddSettings(record(QString::number(id)), id, C);
+        db.AddPath(QStringLiteral("Group\\Sub\\SubSub"));
+        db.AddPath(QStringLiteral("Sibling"));
+        db.AddComputer(QStringLiteral("pc1"), QString(), group, -1);
+        db.AddComputer(QStringLiteral("pc2"), QString(), 2, -1);
+        db.AddComputer(QStringLiteral("outside"), QString(), 3, -1);
+        for (int id = 0; id < 4; ++id)
+            db.AddSettings(record(QStringLiteral("F%1").arg(id)), id, F);
+        for (int id = 0; id < 3; ++id)
+            db.AddSettings(record(QStringLiteral("C%1").arg(id)), id, C);
 
         db.OverwriteChildrenSettings(QStringLiteral("F%1").arg(group), 0);
-        QVERIFY(db.GetSettings(F, group));
-        QVERIFY(!db.GetSettings(F, sub));
-        QVERIFY(!db.GetSettings(F, subsub));
-        QVERIFY(!db.GetSettings(C, pc1));
-        QVERIFY(!db.GetSettings(C, pc2));
-        QVERIFY(db.GetSettings(F, sibling));
-        QVERIFY(db.GetSettings(C, outside));
-        QString key;
-        db.GetEffectiveSettings(C, pc2, key);
-        QCOMPARE(key, QStringLiteral("F%1").arg(group));
-
+        QCOMPARE(table(db), QStringLiteral("G-1= F0=F0 F1-=F1 F2-=F2 F3=F3 C0-=C0 C1-=C1 C2=C2"));
         // From the root every own record below goes; the global one stays.
         db.OverwriteChildrenSettings(QStringLiteral("F-1"), 0);
-        QVERIFY(!db.GetSettings(F, group));
-        QVERIFY(!db.GetSettings(C, outside));
-        QVERIFY(db.GetSettings(G, -1)->Valid);
+        QCOMPARE(table(db), QStringLiteral("G-1= F0-=F0 F1-=F1 F2-=F2 F3-=F3 C0-=C0 C1-=C1 C2-=C2"));
     }
 };
 

@@ -6,41 +6,32 @@
 
 namespace {
 
-const QString kBadTypeOnSave = QStringLiteral("Invalid user type specified while saving settings.");
-const QString kBadType = QStringLiteral("Invalid user type specified.");
-
-// Every field and slot of a record as text, so two records compare in one line
-// and a field forgotten by CopySettings shows up by name.
-QStringList describe(const GlobalSettings &s)
+// The text and number fields of a record, so that a test can fill or list them all.
+struct Fields
 {
-    QStringList out;
-    auto add = [&out](const char *name, const QString &value) { out << QString::fromLatin1(name) + QLatin1Char('=') + value; };
-    auto num = [&add](const char *name, int value) { add(name, QString::number(value)); };
-    num("JoinVal", s.JoinVal);
-    add("JoinDCIP", s.JoinDCIP);
-    add("JoinDCName", s.JoinDCName);
-    add("JoinName", s.JoinName);
-    num("CopyProfile", s.CopyProfile);
-    num("ForceReboot", s.ForceReboot);
-    num("IgnoreTempInternetFiles", s.IgnoreTempInternetFiles);
-    num("MinFreeSpace", s.MinFreeSpace);
-    num("OverwriteProfile", s.OverwriteProfile);
-    num("RebootPermitted", s.RebootPermitted);
-    add("DestinationDCIP", s.DestinationDCIP);
-    add("DestinationDCName", s.DestinationDCName);
-    add("DestinationDomain", s.DestinationDomain);
-    add("SourceDCIP", s.SourceDCIP);
-    add("SourceDCName", s.SourceDCName);
-    add("SourceDomain", s.SourceDomain);
-    num("ActionType", s.ActionType);
-    num("MigrationType", s.MigrationType);
-    num("Valid", s.Valid);
-    num("AssociatedID", s.AssociatedID);
-    add("ObjectType", s.ObjectType);
-    for (int t = 0; t < UserTypeCount; ++t) {
-        const AccountRecord &a = s.account(t);
-        out << QStringLiteral("slot%1=%2|%3|%4").arg(t).arg(a.Domain, a.Username, a.Password);
-    }
+    QList<QString *> texts;
+    QList<int *> numbers;
+};
+
+Fields fieldsOf(GlobalSettings &s)
+{
+    return {{&s.JoinDCIP, &s.JoinDCName, &s.JoinName, &s.DestinationDCIP, &s.DestinationDCName, &s.DestinationDomain, &s.SourceDCIP,
+                &s.SourceDCName, &s.SourceDomain, &s.ObjectType},
+        {&s.JoinVal, &s.CopyProfile, &s.ForceReboot, &s.IgnoreTempInternetFiles, &s.MinFreeSpace, &s.OverwriteProfile, &s.RebootPermitted,
+            &s.ActionType, &s.MigrationType, &s.AssociatedID}};
+}
+
+// Every field and slot of a record as text, so that two records compare in one line.
+QStringList describe(GlobalSettings s)
+{
+    QStringList out {QString::number(s.Valid)};
+    const Fields fields = fieldsOf(s);
+    for (const QString *text : fields.texts)
+        out << *text;
+    for (const int *number : fields.numbers)
+        out << QString::number(*number);
+    for (int t = 0; t < UserTypeCount; ++t)
+        out << QStringLiteral("%1\\%2/%3").arg(s.account(t).Domain, s.account(t).Username, s.account(t).Password);
     return out;
 }
 
@@ -48,27 +39,13 @@ QStringList describe(const GlobalSettings &s)
 GlobalSettingsPtr populated()
 {
     GlobalSettingsPtr s = GlobalSettings::create();
-    s->JoinVal = JoinWorkgroup;
-    s->JoinDCIP = QStringLiteral("10.0.0.3");
-    s->JoinDCName = QStringLiteral("JDC");
-    s->JoinName = QStringLiteral("WORKGROUP");
-    s->CopyProfile = 0;
-    s->ForceReboot = 1;
-    s->IgnoreTempInternetFiles = 0;
-    s->MinFreeSpace = 512;
-    s->OverwriteProfile = 1;
-    s->RebootPermitted = 0;
-    s->DestinationDCIP = QStringLiteral("10.0.0.2");
-    s->DestinationDCName = QStringLiteral("DDC");
-    s->DestinationDomain = LocalAccountDomain;
-    s->SourceDCIP = QStringLiteral("10.0.0.1");
-    s->SourceDCName = QStringLiteral("SDC");
-    s->SourceDomain = QStringLiteral("OLDCORP");
-    s->ActionType = ProfileMigrationAndDomainChange;
-    s->MigrationType = LocalToLocal;
+    const Fields fields = fieldsOf(*s);
+    int n = 0;
+    for (QString *text : fields.texts)
+        *text = QStringLiteral("text %1").arg(++n);
+    for (int *number : fields.numbers)
+        *number = ++n;
     s->Valid = false;
-    s->AssociatedID = 17;
-    s->ObjectType = QStringLiteral("C");
     for (int t = 0; t < UserTypeCount; ++t)
         s->SetUser(t, QStringLiteral("user%1").arg(t), QStringLiteral("pw%1").arg(t), QStringLiteral("DOM%1").arg(t));
     return s;
@@ -86,10 +63,13 @@ private Q_SLOTS:
         GlobalSettings s;
         QVERIFY(s.Valid);
         QCOMPARE(s.AssociatedID, 0);
-        QCOMPARE(s.ObjectType, QString());
         for (int v : {s.ActionType, s.MigrationType, s.JoinVal, s.MinFreeSpace, s.CopyProfile, s.ForceReboot, s.IgnoreTempInternetFiles,
                  s.OverwriteProfile, s.RebootPermitted})
             QCOMPARE(v, -1);
+        // Options that are not set count as off.
+        QCOMPARE(s.GetProfileActions(), 0);
+        s.IgnoreTempInternetFiles = 1;
+        QCOMPARE(s.GetProfileActions(), ProfileActionSkipTempInternetFiles);
 
         // SetDefaults gives the options their values and leaves texts, accounts, Valid and the owner.
         GlobalSettingsPtr record = populated();
@@ -103,27 +83,20 @@ private Q_SLOTS:
         QCOMPARE(record->GetProfileActions(), ProfileActionCopy | ProfileActionSkipTempInternetFiles);
     }
 
-    void userSlotsAreSeparateAndReadDomainFirst()
+    void accountsAreReadDomainFirstAndCleared()
     {
         RecordingPresenter presenter;
-        GlobalSettings s;
-        s.SetUser(AdminA, QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("CORP"));
-        s.SetUser(DestinationSIDLookup, QStringLiteral("dave"), QString(), QStringLiteral("NEW"));
-
+        GlobalSettingsPtr s = populated();
         QString domain, user, password;
-        QVERIFY(s.GetUserSettings(AdminA, domain, user, password));
-        QCOMPARE(domain, QStringLiteral("CORP"));
-        QCOMPARE(user, QStringLiteral("alice"));
-        QCOMPARE(password, QStringLiteral("secret"));
-        QVERIFY(s.GetUserSettings(AdminB, domain, user, password));
-        QCOMPARE(domain + user + password, QString());
-        QCOMPARE(s.GetFullUsername(DestinationSIDLookup), QStringLiteral("NEW\\dave"));
+        QVERIFY(s->GetUserSettings(AdminA, domain, user, password));
+        QCOMPARE(
+            QStringList({domain, user, password}), QStringList({QStringLiteral("DOM1"), QStringLiteral("user1"), QStringLiteral("pw1")}));
 
-        s.ClearUsers();
-        for (int t = 0; t < UserTypeCount; ++t) {
-            const AccountRecord &a = s.account(t);
-            QCOMPARE(a.Domain + a.Username + a.Password, QString());
-        }
+        s->ClearUsers();
+        QStringList expected = describe(*populated());
+        for (int t = 0; t < UserTypeCount; ++t)
+            expected[expected.size() - UserTypeCount + t] = QStringLiteral("\\/");
+        QCOMPARE(describe(*s), expected);
         QCOMPARE(presenter.count(), 0);
     }
 
@@ -137,7 +110,6 @@ private Q_SLOTS:
         QTest::newRow("local account") << LocalAccountDomain << QStringLiteral("admin") << QStringLiteral("*LOCAL ACCOUNT*\\admin");
         QTest::newRow("no domain: bare name") << QString() << QStringLiteral("jsmith") << QStringLiteral("jsmith");
         QTest::newRow("domain without user: nothing") << QStringLiteral("CORP") << QString() << QString();
-        QTest::newRow("neither") << QString() << QString() << QString();
     }
 
     void fullUsername()
@@ -145,7 +117,6 @@ private Q_SLOTS:
         QFETCH(QString, domain);
         QFETCH(QString, username);
         QFETCH(QString, expected);
-
         GlobalSettings s;
         s.SetUser(DomainJoin, username, QStringLiteral("pw"), domain);
         QString out = QStringLiteral("stale");
@@ -154,94 +125,41 @@ private Q_SLOTS:
         QCOMPARE(s.GetFullUsername(DomainJoin), expected);
     }
 
-    void outOfRangeUserTypes_data()
-    {
-        QTest::addColumn<int>("userType");
-        QTest::newRow("-1") << -1;
-        QTest::newRow("5") << 5;
-    }
-
     void outOfRangeUserTypes()
     {
-        QFETCH(int, userType);
-        RecordingPresenter presenter;
-        GlobalSettingsPtr s = populated();
-        const QStringList before = describe(*s);
-
-        s->SetUser(userType, QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z"));
-        QCOMPARE(presenter.count(), 1);
-        QCOMPARE(presenter.last().text, kBadTypeOnSave);
-        QCOMPARE(presenter.last().icon, Presenter::Icon::Information);
-
-        QString domain = QStringLiteral("d"), user = QStringLiteral("u"), password = QStringLiteral("p");
-        QVERIFY(!s->GetUserSettings(userType, domain, user, password));
-        QCOMPARE(presenter.count(), 2);
-        QCOMPARE(presenter.last().text, kBadType);
-        QCOMPARE(presenter.last().icon, Presenter::Icon::Information);
-        QCOMPARE(domain + user + password, QStringLiteral("dup"));
-
-        QString full = QStringLiteral("stale");
-        s->GetFullUsername(userType, full);
-        QCOMPARE(full, QString());
-        QCOMPARE(s->GetFullUsername(userType), QString());
-        QCOMPARE(presenter.count(), 4);
-        QCOMPARE(presenter.last().text, kBadType);
-
-        QCOMPARE(describe(*s), before);
+        for (int userType : {-1, UserTypeCount}) {
+            RecordingPresenter presenter;
+            GlobalSettingsPtr s = populated();
+            s->SetUser(userType, QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z"));
+            QCOMPARE(presenter.last().text, QStringLiteral("Invalid user type specified while saving settings."));
+            QString domain = QStringLiteral("d"), user = QStringLiteral("u"), password = QStringLiteral("p");
+            QVERIFY(!s->GetUserSettings(userType, domain, user, password));
+            QCOMPARE(presenter.last().text, QStringLiteral("Invalid user type specified."));
+            QCOMPARE(presenter.last().icon, Presenter::Icon::Information);
+            QCOMPARE(domain + user + password, QStringLiteral("dup"));
+            QCOMPARE(s->GetFullUsername(userType), QString());
+            QCOMPARE(presenter.count(), 3);
+            QCOMPARE(describe(*s), describe(*populated()));
+        }
     }
 
-    void profileActions_data()
-    {
-        QTest::addColumn<int>("copyProfile");
-        QTest::addColumn<int>("ignoreTemp");
-        QTest::addColumn<int>("expected");
-
-        QTest::newRow("not set counts as off") << -1 << -1 << 0;
-        QTest::newRow("both on") << 1 << 1 << 3;
-        QTest::newRow("only ignore temp files") << 0 << 1 << 2;
-        QTest::newRow("only copy, other not set") << 1 << -1 << 1;
-        QTest::newRow("both off") << 0 << 0 << 0;
-    }
-
-    void profileActions()
-    {
-        QFETCH(int, copyProfile);
-        QFETCH(int, ignoreTemp);
-        QFETCH(int, expected);
-        GlobalSettings s;
-        s.CopyProfile = copyProfile;
-        s.IgnoreTempInternetFiles = ignoreTemp;
-        QCOMPARE(s.GetProfileActions(), expected);
-    }
-
-    void copySettingsCarriesEveryFieldAndValid()
+    void copyAndCloneCarryEveryField()
     {
         GlobalSettingsPtr source = populated();
         GlobalSettings target;
         target.SetUser(AdminB, QStringLiteral("old"), QStringLiteral("old"), QStringLiteral("OLD"));
-        QVERIFY(target.Valid);
-
         source->CopySettings(target);
         QCOMPARE(describe(target), describe(*source));
-        QVERIFY(!target.Valid);
 
         // Copying a record onto itself changes nothing.
         source->CopySettings(*source);
         QCOMPARE(describe(*source), describe(*populated()));
-    }
 
-    void cloneIsIndependent()
-    {
-        GlobalSettingsPtr source = populated();
         GlobalSettingsPtr clone = source->Clone();
-        QVERIFY(clone);
-        QVERIFY(clone != source);
         QCOMPARE(describe(*clone), describe(*source));
-
         clone->SourceDomain = QStringLiteral("ELSEWHERE");
         clone->SetUser(AdminA, QStringLiteral("other"), QString(), QString());
-        QCOMPARE(source->SourceDomain, QStringLiteral("OLDCORP"));
-        QCOMPARE(source->account(AdminA).Username, QStringLiteral("user1"));
+        QCOMPARE(describe(*source), describe(*populated()));
     }
 };
 
