@@ -11,7 +11,8 @@ namespace {
 struct Entry
 {
     const char *name;
-    // Defaults that do not depend on this machine; the others are made in Default.
+    // The default as text; the ones that are numbers in the header or
+    // depend on this machine are made in Default.
     const char *fixedDefault;
     bool numeric;
 };
@@ -20,7 +21,7 @@ struct Entry
 constexpr Entry kValues[] = {
     {"LogPath", "", false},
     {"ListenerIP", "", false},
-    {"ListenerPort", "7919", true},
+    {"ListenerPort", "", true},
     {"ConsoleIP", "", false},
     {"DestShare", "ADMIN$", false},
     {"DestPath", "", false},
@@ -28,7 +29,7 @@ constexpr Entry kValues[] = {
     {"ReportingPeriod", "120", true},
     {"KeepAliveIncrement", "300", true},
     {"LoggingLevel", "1", true},
-    {"MaxTransferors", "5", true},
+    {"MaxTransferors", "", true},
     // Start-up shows the welcome screen unless this is "1".
     {"WelcomeScreen", "", false},
     {"CLogFile", "varnoosk.log", false},
@@ -71,6 +72,10 @@ QString ConsoleConfig::Default(Value value)
     case SourcePath:
         // The client service files sit beside the program.
         return modGeneral::ProgramFolder() + QLatin1Char('/');
+    case ListenerPort:
+        return QString::number(DefaultListenerPort);
+    case MaxTransferors:
+        return QString::number(DefaultMaxTransferors);
     default:
         return QString::fromLatin1(entry(value).fixedDefault);
     }

@@ -134,7 +134,7 @@ private Q_SLOTS:
         QFETCH(QString, consoleIP);
         QFETCH(QString, enginePort);
         QFETCH(QString, fileAddress);
-        EngineFixture::set(QStringLiteral("ListenerPort"), port);
+        QVERIFY(ConsoleConfig().Write(ConsoleConfig::ListenerPort, port));
         EngineFixture::set(QStringLiteral("ConsoleIP"), consoleIP);
         runThree();
         QCOMPARE(m_engine->value(QStringLiteral("ListenerPort")), enginePort);
