@@ -208,11 +208,11 @@ private Q_SLOTS:
         list->DeleteUser(0);
         Exported out;
         exportInto(db, out);
-        QCOMPARE(out.settings.Value(1, 1), t(",alice,carol"));
-        QCOMPARE(out.settings.Value(5, 1), QVariant(sid1()));
-        QCOMPARE(out.settings.Value(8, 1), t("b2,a2,c2"));
-        QCOMPARE(out.settings.Value(1, 2), t("bob,carol"));
-        QCOMPARE(out.settings.Value(8, 2), t("bob.new,carol.new"));
+        QCOMPARE(out.settings.Value(SettingsColumn::SourceUsers, 1), t(",alice,carol"));
+        QCOMPARE(out.settings.Value(SettingsColumn::SourceSIDs, 1), QVariant(sid1()));
+        QCOMPARE(out.settings.Value(SettingsColumn::DestinationUsers, 1), t("b2,a2,c2"));
+        QCOMPARE(out.settings.Value(SettingsColumn::SourceUsers, 2), t("bob,carol"));
+        QCOMPARE(out.settings.Value(SettingsColumn::DestinationUsers, 2), t("bob.new,carol.new"));
     }
 
     void configFileIsAskedForOnceTheRowIsWritten()

@@ -156,9 +156,10 @@ private Q_SLOTS:
             auto &clients = const_cast<JobArray &>(m_qxe->ClientArray());
             inner.ExportArrays(clients, const_cast<JobArray &>(m_qxe->SettingsArray()),
                 const_cast<TranslationArray &>(m_qxe->Translation()), [this](int row) { return m_qxe->CreateConfigFile(row); });
-            clients.Cell(10, 2) = clients.Value(10, 1);
-            clients.Cell(10, 3) = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), QByteArray("VERSION=00002\r\n")})};
-            clients.Cell(10, 4) = QVariant();
+            clients.Cell(ClientColumn::GeneratedFiles, 2) = clients.Value(ClientColumn::GeneratedFiles, 1);
+            clients.Cell(ClientColumn::GeneratedFiles, 3)
+                = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), QByteArray("VERSION=00002\r\n")})};
+            clients.Cell(ClientColumn::GeneratedFiles, 4) = QVariant();
         };
         m_qxe->Run(m_job);
         QVERIFY(m_scheduler->RunUntilIdle());
