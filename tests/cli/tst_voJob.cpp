@@ -147,22 +147,6 @@ private Q_SLOTS:
         QVERIFY2(run.err.startsWith("ERROR: ") && run.err.contains(error.toUtf8()), run.err.constData());
     }
 
-    // Without a passphrase, or with a wrong one, the message names the
-    // option that gives it.
-    void sealedFileNamesThePassphraseOption()
-    {
-        ComputerDB db;
-        makeSound(global(db));
-        addComputer(db, "PC-1");
-        const QString file = save(db, "sealed.vos.json", "blue whale");
-        const QString wrong = write("wrong.txt", "red whale\n");
-        for (const QStringList &arguments : {QStringList {"validate", file}, QStringList {"run", file, "--passphrase-file", wrong}}) {
-            const VoRun run = vo(arguments);
-            QCOMPARE(run.status, 1);
-            QVERIFY2(run.err.contains("sealed.vos.json") && run.err.contains("--passphrase-file"), run.err.constData());
-        }
-    }
-
     void exportWritesFilesTheClientsRead()
     {
         const QString out = path("export");
@@ -173,6 +157,13 @@ private Q_SLOTS:
         for (const QString &name : names)
             addComputer(db, name);
         const QString file = save(db, "export.vos.json", "blue whale");
+        // Without the passphrase, or with a wrong one, the message names the option that gives it.
+        const QString wrong = write("wrong.txt", "red whale\n");
+        for (const QStringList &arguments : {QStringList {"validate", file}, QStringList {"run", file, "--passphrase-file", wrong}}) {
+            const VoRun refused = vo(arguments);
+            QCOMPARE(refused.status, 1);
+            QVERIFY2(refused.err.contains("export.vos.json") && refused.err.contains("--passphrase-file"), refused.err.constData());
+        }
         const QString passphrase = write("passphrase.txt", "blue whale\n");
         const VoRun run = vo({"export", file, "--out", out, "--listener", "10.1.2.3", "--port", "8000", "--passphrase-file", passphrase});
         QCOMPARE(run.status, 0);
