@@ -16,8 +16,8 @@
 #include "engine/ComputerDBJobExport.h"
 #include "engine/JobValidator.h"
 #include "engine/ManualScheduler.h"
+#include "engine/MigrationRun.h"
 #include "engine/QXEInterface.h"
-#include "engine/RunProgressLog.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/SimulationProfile.h"
 #include "engine/modEngine.h"
@@ -150,16 +150,16 @@ bool measure(int computers, const QString &logRoot, Figures &figures)
 
     AppState::Get().CurrentJobName = QStringLiteral("Bench%1").arg(computers);
     modRegistry::SaveSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"), logRoot);
-    RunProgressLog log(db, qxe);
+    MigrationRun log(db);
     qint64 lines = 0;
-    QObject::connect(&log, &RunProgressLog::Line, &log, [&lines](const QString &) { ++lines; });
+    QObject::connect(&log, &MigrationRun::Line, &log, [&lines](const QString &) { ++lines; });
     qint64 events = 0;
     QObject::connect(&qxe, &QXEInterface::ClientStatusChanged, &qxe, [&events](int, const QString &) { ++events; });
     bool complete = false;
     QObject::connect(&qxe, &QXEInterface::ProcessingComplete, &qxe, [&complete] { complete = true; });
 
     timer.start();
-    qxe.Run(job);
+    log.Start(qxe);
     clock->RunUntilIdle(1'000'000'000);
     figures.run = seconds(timer);
     figures.runEvents = events;

@@ -15,7 +15,7 @@ set(VO_LAYERS
     "vo_job:vo_engine,vo_database"
     "vo_cli:vo_common,vo_database,vo_engine,vo_job"
     "vo_shell:vo_common,vo_database"
-    "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine"
+    "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_job"
     "vo:vo_cli"
     "varno-osk:vo_shell_forms")
 set(VO_GUI_LIBRARIES vo_common_widgets vo_shell_forms varno-osk)

@@ -1,5 +1,6 @@
 #include "cli/DescrambleCommand.h"
 
+#include "engine/ClientConfig.h"
 #include "engine/modScramble.h"
 
 #include <QFile>
@@ -17,10 +18,11 @@ DescrambleCommand::DescrambleCommand(QTextStream &out, QTextStream &err)
 
 QString DescrambleCommand::usage()
 {
-    return QStringLiteral("Usage: vo descramble FILE\n"
+    return QStringLiteral("Usage: vo descramble [--show-passwords] FILE\n"
                           "\n"
                           "Prints the plain text of a scrambled client configuration file\n"
-                          "(varnoosk.cfg), read back the way the client reads it.\n");
+                          "(varnoosk.cfg), read back the way the client reads it. The account\n"
+                          "passwords are shown as <password> unless --show-passwords is given.\n");
 }
 
 int DescrambleCommand::run(const QStringList &arguments)
@@ -31,12 +33,14 @@ int DescrambleCommand::run(const QStringList &arguments)
         m_out << usage();
         return 0;
     }
-    if (arguments.size() != 1) {
+    QStringList rest = arguments;
+    const bool showPasswords = rest.removeAll(QStringLiteral("--show-passwords")) > 0;
+    if (rest.size() != 1 || rest.first().startsWith(QLatin1String("--"))) {
         m_err << usage();
         return 1;
     }
 
-    const QString &path = arguments.first();
+    const QString &path = rest.first();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         m_err << "vo descramble: cannot read \"" << path << "\": " << file.errorString() << '\n';
@@ -54,6 +58,17 @@ int DescrambleCommand::run(const QStringList &arguments)
         return 1;
     }
     // The file's lines end in CR LF; the terminal's in LF.
-    m_out << text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QStringList lines = text.split(QStringLiteral("\r\n"));
+    if (!showPasswords) {
+        // The text goes to terminals and logs that are not the place for
+        // passwords; an empty one is shown, since a missing password is
+        // what this command is often used to find.
+        for (QString &line : lines) {
+            const qsizetype equals = line.indexOf(QLatin1Char('='));
+            if (equals >= 0 && equals + 1 < line.size() && ClientConfig::IsPasswordKey(line.left(equals + 1)))
+                line = line.left(equals + 1) + QStringLiteral("<password>");
+        }
+    }
+    m_out << lines.join(QLatin1Char('\n'));
     return 0;
 }

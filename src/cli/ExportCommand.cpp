@@ -3,11 +3,13 @@
 #include "cli/JobFile.h"
 #include "cli/ValidateCommand.h"
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
 #include "engine/ComputerDBJobExport.h"
 #include "engine/JobArray.h"
+#include "engine/JobColumns.h"
 #include "engine/JobValidator.h"
 #include "engine/QXEInterface.h"
 #include "engine/SimulatedEngine.h"
@@ -20,8 +22,6 @@
 #include <QTextStream>
 
 namespace {
-
-constexpr int kDefaultPort = 7919;
 
 const char *const kClientColumns[] = {
     "computer name",
@@ -65,7 +65,10 @@ const char *const kSettingsColumns[] = {
 
 bool isPasswordCell(bool clientArray, int column)
 {
-    return clientArray ? (column == 4 || column == 7) : (column == 7 || column == 11 || column == 19);
+    if (clientArray)
+        return column == ClientColumn::AdminAPassword || column == ClientColumn::AdminBPassword;
+    return column == SettingsColumn::SourceLookupPassword || column == SettingsColumn::DestinationLookupPassword
+        || column == SettingsColumn::JoinPassword;
 }
 
 QString quoted(const QString &text)
@@ -194,21 +197,22 @@ int ExportCommand::run(const QStringList &arguments)
     if (file.has(listener) && !modFormat::IsValidIPAddress(address))
         return failure(QStringLiteral("\"%1\" is not a dotted IPv4 address.").arg(address));
     if (!file.has(listener)) {
-        address = JobFile::storedSetting(QStringLiteral("ConsoleIP"));
+        const ConsoleConfig config;
+        address = config.Text(ConsoleConfig::ConsoleIP);
         if (!modFormat::IsValidIPAddress(address))
-            address = JobFile::storedSetting(QStringLiteral("ListenerIP"));
+            address = config.Text(ConsoleConfig::ListenerIP);
         if (!modFormat::IsValidIPAddress(address))
             address = QStringLiteral("127.0.0.1");
     }
-    int portNumber = kDefaultPort;
-    bool numeric = false;
+    int portNumber = ConsoleConfig::DefaultListenerPort;
     if (file.has(port)) {
+        bool numeric = false;
         portNumber = file.value(port).toInt(&numeric);
         if (!numeric || portNumber < 1 || portNumber > 65535)
             return failure(QStringLiteral("\"%1\" is not a port number from 1 to 65535.").arg(file.value(port)));
     } else {
-        const int stored = JobFile::storedSetting(QStringLiteral("ListenerPort")).toInt(&numeric);
-        if (numeric && stored >= 1 && stored <= 65535)
+        const int stored = ConsoleConfig().Number(ConsoleConfig::ListenerPort);
+        if (stored >= 1 && stored <= 65535)
             portNumber = stored;
     }
 
@@ -240,7 +244,7 @@ int ExportCommand::run(const QStringList &arguments)
     if (!translation.Exists() || translation.Rows() == 0)
         return failure(QStringLiteral("The migration list is empty."));
     for (int row = 1; row <= clients.Rows(); ++row) {
-        const QString name = clients.Text(1, row);
+        const QString name = clients.Text(ClientColumn::ComputerName, row);
         const QVariantList entry = clients.Value(10, row).toList().value(0).toList();
         const QString folder = target.filePath(SimulatedEngine::SafeFileName(name));
         QSaveFile config(QDir(folder).filePath(entry.value(0).toString()));

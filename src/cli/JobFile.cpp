@@ -1,8 +1,5 @@
 #include "cli/JobFile.h"
 
-#include "common/AppState.h"
-#include "common/modRegistry.h"
-
 #include "database/ComputerDB.h"
 #include "database/SettingsFile.h"
 
@@ -85,12 +82,11 @@ bool JobFile::load(ComputerDB &database, QString &problem)
     m_result = file.Load(m_path, m_passphrase, database);
     if (!m_result.ok()) {
         problem = m_result.Message;
+        // The file layer's words are the window's; here the passphrase
+        // comes from a file, and the administrator needs to know which option.
+        if (m_result.status == SettingsFileResult::PassphraseRequired || m_result.status == SettingsFileResult::WrongPassphrase)
+            problem += QStringLiteral(" vo reads the passphrase from the first line of the file given with %1 F.").arg(kPassphraseFile);
         return false;
     }
     return true;
-}
-
-QString JobFile::storedSetting(const QString &name)
-{
-    return modRegistry::GetSettingString(AppState::Get().AppKeyPath, name);
 }

@@ -31,8 +31,6 @@ public:
     const SettingsFileResult &result() const { return m_result; }
 
     static bool isHelp(const QString &argument);
-    // A value of the console's registry key, as the console reads it at a run.
-    static QString storedSetting(const QString &name);
 
 private:
     bool readPassphrase(const QString &path, QString &problem);

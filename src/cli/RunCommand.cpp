@@ -3,14 +3,14 @@
 #include "cli/JobFile.h"
 #include "cli/ValidateCommand.h"
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "common/modGeneral.h"
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
-#include "engine/ComputerDBJobExport.h"
 #include "engine/JobValidator.h"
+#include "engine/MigrationRun.h"
 #include "engine/QXEInterface.h"
-#include "engine/RunProgressLog.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/SimulationProfile.h"
 #include "engine/ValidationReport.h"
@@ -165,7 +165,7 @@ int RunCommand::run(const QStringList &arguments)
     if (file.has(listenerOption) && !modFormat::IsValidIPAddress(listener))
         return failure(QStringLiteral("\"%1\" is not a dotted IPv4 address.").arg(listener));
     if (!file.has(listenerOption)) {
-        listener = JobFile::storedSetting(QStringLiteral("ListenerIP"));
+        listener = ConsoleConfig().Text(ConsoleConfig::ListenerIP);
         if (!modFormat::IsValidIPAddress(listener))
             listener = QStringLiteral("127.0.0.1");
     }
@@ -215,12 +215,12 @@ int RunCommand::run(const QStringList &arguments)
 
     QXEInterface qxe;
     qxe.SetListenerAddressSource([listener] { return listener; });
-    RunProgressLog log(database, qxe);
-    QObject::connect(&log, &RunProgressLog::Line, &log, [this](const QString &line) {
+    MigrationRun migration(database);
+    QObject::connect(&migration, &MigrationRun::Line, &migration, [this](const QString &line) {
         m_out << terminalText(line) << '\n';
         m_out.flush();
     });
-    QObject::connect(&qxe, &QXEInterface::Message, &qxe, [this](int level, const QString &text) {
+    QObject::connect(&migration, &MigrationRun::Message, &migration, [this](int level, const QString &text) {
         QTextStream &stream = level == QXEInterface::LevelInformation ? m_out : m_err;
         stream << (level == QXEInterface::LevelError  ? "ERROR: "
                 : level == QXEInterface::LevelWarning ? "WARNING: "
@@ -230,15 +230,8 @@ int RunCommand::run(const QStringList &arguments)
     });
 
     QEventLoop loop;
-    bool complete = false;
-    QObject::connect(&qxe, &QXEInterface::ProcessingComplete, &loop, [&] {
-        complete = true;
-        loop.quit();
-    });
-    QObject::connect(&qxe, &QXEInterface::RunningChanged, &loop, [&](bool running) {
-        if (!running)
-            loop.quit();
-    });
+    QObject::connect(&migration, &MigrationRun::ProcessingComplete, &loop, &QEventLoop::quit);
+    QObject::connect(&migration, &MigrationRun::Stopped, &loop, &QEventLoop::quit);
 
     Interrupts interrupts;
     int interruptCount = 0;
@@ -250,25 +243,25 @@ int RunCommand::run(const QStringList &arguments)
                 if (interruptCount == 1) {
                     m_out << "Cancel requested: computers not yet started will not be migrated.\n";
                     m_out.flush();
-                    qxe.CancelAll();
+                    migration.CancelAll();
                 } else if (interruptCount == 2) {
                     m_out << "Abort requested: computers in progress are aborted.\n";
                     m_out.flush();
                     interrupts.restoreDefault();
-                    qxe.AbortAll();
+                    migration.AbortAll();
                 }
             }
         });
     }
 
-    ComputerDBJobExport export_(database);
-    qxe.Run(export_);
-    if (state.MigrationRunning && !complete)
+    migration.Start(qxe);
+    if (state.MigrationRunning && !migration.Complete())
         loop.exec();
     interrupts.restoreDefault();
 
-    const RunProgressLog::Tally &tally = log.Clients();
-    const int clients = qxe.Translation().Exists() ? qxe.Translation().Rows() : 0;
+    const bool complete = migration.Complete();
+    const MigrationRun::Tally &tally = migration.Clients();
+    const int clients = migration.ClientCount();
     if (complete) {
         m_out << "Clients: " << clients << "; successful " << tally.Successful << ", with warnings " << tally.Warnings << ", with errors "
               << tally.Errors << ", canceled " << tally.Canceled << ", aborted " << tally.Aborted << ".\n";

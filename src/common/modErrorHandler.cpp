@@ -99,7 +99,20 @@ QString crToCrLf(QString text)
     return text.replace(CR, CRLF);
 }
 
-ErrorInfo classifyCurrentException()
+} // namespace
+
+Failure::Failure(int number, QString description)
+    : m_number(number)
+    , m_description(std::move(description))
+    , m_what(m_description.toLocal8Bit())
+{ }
+
+void Raise(int number, const QString &description)
+{
+    throw Failure(number, description.isEmpty() ? StandardText(number) : description);
+}
+
+ErrorInfo ClassifyCurrentException()
 {
     try {
         throw;
@@ -118,20 +131,6 @@ ErrorInfo classifyCurrentException()
     } catch (...) {
         return {51, StandardText(51)};
     }
-}
-
-} // namespace
-
-Failure::Failure(int number, QString description)
-    : m_number(number)
-    , m_description(std::move(description))
-    , m_what(m_description.toLocal8Bit())
-{
-}
-
-void Raise(int number, const QString &description)
-{
-    throw Failure(number, description.isEmpty() ? StandardText(number) : description);
 }
 
 QString StandardText(int number)
@@ -220,11 +219,8 @@ void ShowMessage(MessageKind kind, const QString &message, const QString &proced
             logPath = QStringLiteral("(Not logged)");
         box.icon = Presenter::Icon::Critical;
         box.text = QStringLiteral("An unexpected internal error has occured.  Please report the following") + CR
-            + QStringLiteral("information to ") + AppInfo::CompanyName() + CR + CR
-            + QStringLiteral("Function: ") + procedure + CR
-            + QStringLiteral("Number: ") + QString::number(number) + CR
-            + QStringLiteral("Log: ") + logPath + CR + CR
-            + message;
+            + QStringLiteral("information to ") + AppInfo::CompanyName() + CR + CR + QStringLiteral("Function: ") + procedure + CR
+            + QStringLiteral("Number: ") + QString::number(number) + CR + QStringLiteral("Log: ") + logPath + CR + CR + message;
         break;
     }
     case Error:
@@ -246,12 +242,11 @@ void HandleError(const QString &procedureName, const QString &details)
     if (logPath.isEmpty())
         logPath = QStringLiteral("(Not logged)");
 
-    QString text = QStringLiteral("An unexpected error has occured.  Please report the following ") + CR
-        + QStringLiteral("information to ") + AppInfo::CompanyName() + QStringLiteral(".  We strongly recommend ") + CR
+    QString text = QStringLiteral("An unexpected error has occured.  Please report the following ") + CR + QStringLiteral("information to ")
+        + AppInfo::CompanyName() + QStringLiteral(".  We strongly recommend ") + CR
         + QStringLiteral("that you close out of the application and restart as soon as possible.") + CR + CR
-        + QStringLiteral("Error Number: %1 (%2)").arg(error.Number).arg(hexNumber(error.Number)) + CR
-        + QStringLiteral("Function: ") + procedureName + CR
-        + QStringLiteral("Log: ") + logPath;
+        + QStringLiteral("Error Number: %1 (%2)").arg(error.Number).arg(hexNumber(error.Number)) + CR + QStringLiteral("Function: ")
+        + procedureName + CR + QStringLiteral("Log: ") + logPath;
     // The details as the log wrote them: LogError hands its CR LF version back.
     if (!loggedDetails.isEmpty())
         text += CR + QStringLiteral("Details: ") + loggedDetails;
@@ -271,7 +266,7 @@ void ReportCurrentException(const char *procedureName, const QString &details) n
 {
     const ErrorInfo previous = t_currentError;
     try {
-        t_currentError = classifyCurrentException();
+        t_currentError = ClassifyCurrentException();
         HandleError(QString::fromUtf8(procedureName), details);
     } catch (...) {
         // The reporter never fails in turn; a report that cannot be made is dropped.

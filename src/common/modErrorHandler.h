@@ -58,6 +58,13 @@ private:
 // Raises failure `number`; without a description the standard text of the number is used.
 [[noreturn]] void Raise(int number, const QString &description = QString());
 
+// The number and description of the exception being handled; call it only
+// inside a catch block. The numbers are those of the standard texts:
+// std::out_of_range is 9 "Subscript out of range", std::overflow_error 6,
+// std::invalid_argument 5, std::bad_alloc 7, anything else 51 "Internal
+// error", so that every operation logs one fault under one number.
+ErrorInfo ClassifyCurrentException();
+
 // The standard text of an error number, as written on the log's "Message:" line.
 QString StandardText(int number);
 
@@ -81,8 +88,7 @@ namespace detail {
 void ReportCurrentException(const char *procedureName, const QString &details) noexcept;
 }
 
-template<typename Body>
-bool Guard(const char *procedureName, const QString &details, Body &&body) noexcept
+template<typename Body> bool Guard(const char *procedureName, const QString &details, Body &&body) noexcept
 {
     try {
         std::forward<Body>(body)();
@@ -94,8 +100,7 @@ bool Guard(const char *procedureName, const QString &details, Body &&body) noexc
 }
 
 // Runs `body`; a failure in it is reported under `procedureName` and false is returned.
-template<typename Body>
-bool Guard(const char *procedureName, Body &&body) noexcept
+template<typename Body> bool Guard(const char *procedureName, Body &&body) noexcept
 {
     return Guard(procedureName, QString(), std::forward<Body>(body));
 }

@@ -1,6 +1,7 @@
 #include "common/modGeneral.h"
 
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
 
@@ -53,7 +54,7 @@ QString DefaultLogRoot()
 
 QString GetLogRoot()
 {
-    QString root = modRegistry::GetSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"));
+    QString root = ConsoleConfig().Text(ConsoleConfig::LogPath);
     if (!modFormat::IsValidLocalPath(root, true))
         root = DefaultLogRoot();
     if (!root.endsWith(QLatin1Char('/')))

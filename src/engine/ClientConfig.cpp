@@ -6,6 +6,13 @@ namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 }
 
+bool ClientConfig::IsPasswordKey(const QString &key)
+{
+    static const QStringList passwords = {QStringLiteral("VARNOPASS="), QStringLiteral("OSKPASS="), QStringLiteral("DESTSIDPASS="),
+        QStringLiteral("JOINDOMPASS="), QStringLiteral("SOURCESIDPASS=")};
+    return passwords.contains(key);
+}
+
 const QStringList &ClientConfig::Keys()
 {
     static const QStringList keys = {

@@ -17,6 +17,8 @@ public:
 
     // The 35 keys in file order, each with its "=".
     static const QStringList &Keys();
+    // Whether the value of `key` ("OSKPASS=") is an account's password.
+    static bool IsPasswordKey(const QString &key);
 
     // Builds the text from values given in key order.
     static QString Compose(const QStringList &values);

@@ -1,5 +1,7 @@
 #include "engine/ComputerDBJobExport.h"
 
+#include "engine/JobColumns.h"
+
 #include "common/AppState.h"
 #include "common/modErrorHandler.h"
 #include "database/ComputerDB.h"
@@ -63,8 +65,8 @@ void ComputerDBJobExport::ExportArrays(
         if (count == 0)
             return;
 
-        clientArray.Create(ClientColumns, count);
-        settingsArray.Create(SettingsColumns, count);
+        clientArray.Create(ClientColumn::Count, count);
+        settingsArray.Create(SettingsColumn::Count, count);
         translationArray.Create(count);
         for (int id = 0; id < count; ++id) {
             const ComputerRecord *computer = m_database.Computers(id);
@@ -80,8 +82,8 @@ void ComputerDBJobExport::ExportArrays(
     });
 
     if (!completed || (rows == 0 && AppState::Get().ExportComputerCount > 0)) {
-        clientArray.Create(ClientColumns, 0);
-        settingsArray.Create(SettingsColumns, 0);
+        clientArray.Create(ClientColumn::Count, 0);
+        settingsArray.Create(SettingsColumn::Count, 0);
         translationArray.Create(0);
         AppState::Get().ExportComputerCount = 0;
     }
@@ -91,7 +93,7 @@ void ComputerDBJobExport::exportRow(
     int row, int id, JobArray &clientArray, JobArray &settingsArray, const ConfigFileWriter &createConfigFile)
 {
     const QString name = m_database.GetComputerName(id);
-    clientArray.Cell(1, row) = name;
+    clientArray.Cell(ClientColumn::ComputerName, row) = name;
 
     QString sourceKey;
     const GlobalSettingsPtr settings = m_database.GetEffectiveSettings(kComputerType, id, sourceKey);
@@ -102,16 +104,16 @@ void ComputerDBJobExport::exportRow(
     QString username;
     QString password;
     settings->GetUserSettings(AdminA, domain, username, password);
-    clientArray.Cell(2, row) = localToName(domain, name);
-    clientArray.Cell(3, row) = username;
-    clientArray.Cell(4, row) = password;
+    clientArray.Cell(ClientColumn::AdminADomain, row) = localToName(domain, name);
+    clientArray.Cell(ClientColumn::AdminAUsername, row) = username;
+    clientArray.Cell(ClientColumn::AdminAPassword, row) = password;
     settings->GetUserSettings(AdminB, domain, username, password);
-    clientArray.Cell(5, row) = localToName(domain, name);
-    clientArray.Cell(6, row) = username;
-    clientArray.Cell(7, row) = password;
+    clientArray.Cell(ClientColumn::AdminBDomain, row) = localToName(domain, name);
+    clientArray.Cell(ClientColumn::AdminBUsername, row) = username;
+    clientArray.Cell(ClientColumn::AdminBPassword, row) = password;
 
-    settingsArray.Cell(2, row) = localToName(settings->SourceDomain, name);
-    settingsArray.Cell(9, row) = localToName(settings->DestinationDomain, name);
+    settingsArray.Cell(SettingsColumn::SourceDomain, row) = localToName(settings->SourceDomain, name);
+    settingsArray.Cell(SettingsColumn::DestinationDomain, row) = localToName(settings->DestinationDomain, name);
 
     // The separator goes before every entry after the list's first, whatever
     // the kinds, so a list of one kind gives plain comma-separated names.
@@ -137,44 +139,44 @@ void ComputerDBJobExport::exportRow(
             destinationUsers.append(separator).append(entry->UsernameTo.toString());
         }
     }
-    settingsArray.Cell(1, row) = sourceUsers;
-    settingsArray.Cell(5, row) = sourceSIDs;
-    settingsArray.Cell(8, row) = destinationUsers;
+    settingsArray.Cell(SettingsColumn::SourceUsers, row) = sourceUsers;
+    settingsArray.Cell(SettingsColumn::SourceSIDs, row) = sourceSIDs;
+    settingsArray.Cell(SettingsColumn::DestinationUsers, row) = destinationUsers;
 
     settings->GetUserSettings(SourceSIDLookup, domain, username, password);
-    settingsArray.Cell(6, row) = localToName(domain, name) + kBackslash + username;
-    settingsArray.Cell(7, row) = password;
+    settingsArray.Cell(SettingsColumn::SourceLookupAccount, row) = localToName(domain, name) + kBackslash + username;
+    settingsArray.Cell(SettingsColumn::SourceLookupPassword, row) = password;
     settings->GetUserSettings(DestinationSIDLookup, domain, username, password);
-    settingsArray.Cell(10, row) = localToName(domain, name) + kBackslash + username;
-    settingsArray.Cell(11, row) = password;
+    settingsArray.Cell(SettingsColumn::DestinationLookupAccount, row) = localToName(domain, name) + kBackslash + username;
+    settingsArray.Cell(SettingsColumn::DestinationLookupPassword, row) = password;
 
-    settingsArray.Cell(3, row) = settings->SourceDCName;
-    settingsArray.Cell(4, row) = settings->SourceDCIP;
-    settingsArray.Cell(12, row) = settings->DestinationDCName;
-    settingsArray.Cell(13, row) = settings->DestinationDCIP;
+    settingsArray.Cell(SettingsColumn::SourceDCName, row) = settings->SourceDCName;
+    settingsArray.Cell(SettingsColumn::SourceDCIP, row) = settings->SourceDCIP;
+    settingsArray.Cell(SettingsColumn::DestinationDCName, row) = settings->DestinationDCName;
+    settingsArray.Cell(SettingsColumn::DestinationDCIP, row) = settings->DestinationDCIP;
     if (settings->JoinVal == JoinWorkgroup)
-        settingsArray.Cell(14, row) = settings->JoinName;
+        settingsArray.Cell(SettingsColumn::Workgroup, row) = settings->JoinName;
     else if (settings->JoinVal == JoinDomain)
-        settingsArray.Cell(15, row) = settings->JoinName;
-    settingsArray.Cell(16, row) = settings->JoinDCName;
-    settingsArray.Cell(17, row) = settings->JoinDCIP;
+        settingsArray.Cell(SettingsColumn::JoinDomain, row) = settings->JoinName;
+    settingsArray.Cell(SettingsColumn::JoinDCName, row) = settings->JoinDCName;
+    settingsArray.Cell(SettingsColumn::JoinDCIP, row) = settings->JoinDCIP;
 
     settings->GetUserSettings(DomainJoin, domain, username, password);
-    settingsArray.Cell(18, row) = localToName(domain, name) + kBackslash + username;
-    settingsArray.Cell(19, row) = password;
+    settingsArray.Cell(SettingsColumn::JoinAccount, row) = localToName(domain, name) + kBackslash + username;
+    settingsArray.Cell(SettingsColumn::JoinPassword, row) = password;
 
-    settingsArray.Cell(20, row) = qint32(settings->RebootPermitted);
-    settingsArray.Cell(21, row) = qint32(settings->ForceReboot);
-    settingsArray.Cell(22, row) = qint32(settings->GetProfileActions());
+    settingsArray.Cell(SettingsColumn::RebootPermitted, row) = qint32(settings->RebootPermitted);
+    settingsArray.Cell(SettingsColumn::ForceReboot, row) = qint32(settings->ForceReboot);
+    settingsArray.Cell(SettingsColumn::ProfileActions, row) = qint32(settings->GetProfileActions());
     // Written into the record itself: the group or the root that supplied it
     // shows the default from now on.
     if (settings->MinFreeSpace == -1)
         settings->MinFreeSpace = DefaultMinFreeSpace;
-    settingsArray.Cell(23, row) = qint32(settings->MinFreeSpace);
-    settingsArray.Cell(24, row) = qint32(settings->OverwriteProfile);
+    settingsArray.Cell(SettingsColumn::MinFreeSpace, row) = qint32(settings->MinFreeSpace);
+    settingsArray.Cell(SettingsColumn::OverwriteProfile, row) = qint32(settings->OverwriteProfile);
 
-    clientArray.Cell(8, row) = filesToCopy();
-    clientArray.Cell(9, row) = servicesToInstall();
+    clientArray.Cell(ClientColumn::FilesToCopy, row) = filesToCopy();
+    clientArray.Cell(ClientColumn::Services, row) = servicesToInstall();
     const QByteArray configFile = createConfigFile ? createConfigFile(row) : QByteArray();
-    clientArray.Cell(10, row) = QVariantList {QVariantList {ConfigFileName(), configFile}};
+    clientArray.Cell(ClientColumn::GeneratedFiles, row) = QVariantList {QVariantList {ConfigFileName(), configFile}};
 }

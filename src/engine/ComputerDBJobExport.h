@@ -9,21 +9,11 @@ class GlobalSettings;
 // in ID order, into the engine's translation, client and settings arrays.
 // QXEInterface::Run takes it as its JobExport.
 //
-// Client columns: 1 name; 2-4 'Local Admin A' (the Varno service) domain,
-// user, password; 5-7 'Local Admin B' (the Osk service); 8 the files to copy;
-// 9 the two service entries; 10 the generated file "varnoosk.cfg".
-// Settings columns: 1 source users, 2-4 source domain, DC, DC address, 5
-// source SIDs, 6-7 source lookup account and password, 8 destination users,
-// 9 destination domain, 10-11 destination lookup account and password, 12-13
-// destination DC and address, 14 workgroup, 15 domain to join, 16-17 its DC
-// and address, 18-19 the join account and password, 20 reboot permitted, 21
-// force reboot, 22 profile actions, 23 minimum free space, 24 overwrite.
+// The columns are those of engine/JobColumns.h.
 // A domain "*LOCAL ACCOUNT*" goes out as the computer's own name.
 class ComputerDBJobExport final : public JobExport
 {
 public:
-    static constexpr int ClientColumns = 10;
-    static constexpr int SettingsColumns = 24;
     // What the clients get when no minimum free space is set.
     static constexpr int DefaultMinFreeSpace = 100;
 

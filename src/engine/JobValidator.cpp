@@ -9,7 +9,7 @@
 
 #include <QStringView>
 
-#include <new>
+#include <optional>
 
 using namespace ValidationCode;
 
@@ -106,20 +106,6 @@ QString unsendableCharacter(const QString &text)
     }
     return QString();
 }
-
-int failureNumber()
-{
-    try {
-        throw;
-    } catch (const modErrorHandler::Failure &failure) {
-        return failure.number();
-    } catch (const std::bad_alloc &) {
-        return 7;
-    } catch (...) {
-        return 51;
-    }
-}
-
 } // namespace
 
 JobValidator::JobValidator(const ComputerDB &database)
@@ -139,42 +125,58 @@ void JobValidator::VerifyRecords(int &code, QString &settingsSourceKey, int &ind
 ValidationResult JobValidator::Verify(int firstIndex) const
 {
     ValidationResult result;
+    // Once a computer gave a warning, the ones after it are looked at for
+    // their texts alone: ignoring the warning skips their field checks, and
+    // must not carry a text the clients cannot read into the run.
+    std::optional<ValidationResult> warning;
     const int first = qMax(firstIndex, 0);
     const int count = m_database.ComputerCount();
     int id = first;
     try {
-        // The texts of every computer first; then the fields, computer by computer.
-        for (int pass = 0; pass < 2; ++pass) {
-            for (id = first; id < count; ++id) {
-                const ComputerRecord *computer = m_database.Computers(id);
-                if (!computer || !computer->Active)
-                    continue;
-                QString sourceKey;
-                const GlobalSettingsPtr settings = m_database.GetEffectiveSettings(kComputerType, id, sourceKey);
-                result.SettingsSourceKey = sourceKey;
-                if (!settings)
-                    modErrorHandler::Raise(91);
-                if (!settings->Valid)
-                    continue;
-                QString character;
-                const int code = pass == 0 ? checkTexts(id, *settings, character)
-                                           : checkComputer(*settings, m_database.GetComputerUserList(id).get());
-                if (code != Passed) {
-                    result.Code = code;
-                    result.Character = character;
-                    result.Index = id;
-                    result.ComputerKey = modGeneral::ComputerKey(id);
-                    return result;
-                }
+        for (id = first; id < count; ++id) {
+            const ComputerRecord *computer = m_database.Computers(id);
+            if (!computer || !computer->Active)
+                continue;
+            QString sourceKey;
+            const GlobalSettingsPtr settings = m_database.GetEffectiveSettings(kComputerType, id, sourceKey);
+            result.SettingsSourceKey = sourceKey;
+            if (!settings)
+                modErrorHandler::Raise(91);
+            if (!settings->Valid)
+                continue;
+            // The texts first: a field check would otherwise name a field
+            // whose real fault is a character it cannot show.
+            int code = checkTexts(id, *settings, result.Character);
+            if (code == Passed && !warning) {
+                code = IsValidComputerName(computer->Name) ? Passed : ComputerName;
+                if (code == Passed)
+                    code = checkComputer(*settings, m_database.GetComputerUserList(id).get());
             }
+            if (code == Passed)
+                continue;
+            result.Code = code;
+            result.Index = id;
+            result.ComputerKey = modGeneral::ComputerKey(id);
+            if (!ValidationCode::IsWarning(code))
+                return result;
+            warning = result;
+            result.Character.clear();
         }
     } catch (...) {
-        result.Code = failureNumber();
+        result.Code = modErrorHandler::ClassifyCurrentException().Number;
         result.Index = id;
         result.ComputerKey = modGeneral::ComputerKey(id);
         return result;
     }
-    return result;
+    return warning.value_or(result);
+}
+
+bool JobValidator::IsValidComputerName(const QString &name)
+{
+    // Windows refuses blanks in a computer name, and a name longer than its
+    // 15 NetBIOS characters is cut short on the client, so the machine the
+    // engine reaches would not be the one that joins under this name.
+    return modFormat::IsValidName(name, true) && !name.contains(QLatin1Char(' '));
 }
 
 int JobValidator::checkComputer(const GlobalSettings &settings, const UserProfiles *list)

@@ -29,11 +29,9 @@ struct ValidationResult
 // the first fault. It reads the database and never changes it, and it shows
 // nothing: the caller turns the result into a message (ValidationReport).
 //
-// Before the field checks, one pass over the same computers refuses every
-// text that would go into a client's configuration file and cannot arrive
-// there as typed (see ValidationCode). It comes first and covers all
-// computers, so that no warning the administrator ignores can let such a
-// text through.
+// On each computer the first check refuses every text that would go into
+// its configuration file and cannot arrive there as typed (see
+// ValidationCode); then comes its name, then its fields.
 class JobValidator
 {
 public:
@@ -47,6 +45,10 @@ public:
 
     // The same pass with everything it found.
     ValidationResult Verify(int firstIndex = 0) const;
+
+    // A name a Windows computer can carry: the name check's characters, no
+    // blank, at most 15 characters.
+    static bool IsValidComputerName(const QString &name);
 
 private:
     struct Counts

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/ConsoleConfig.h"
+
 #include <QObject>
 #include <QString>
 
@@ -27,11 +29,9 @@ class QXEHandler : public QObject
     Q_OBJECT
 
 public:
-    // The engine's own limits on "MaxTransferors": a run uses at most this
-    // many transferors at once, and the configuration dialog allows 1 to
-    // MaxTransferorsLimit.
-    static constexpr int MaxTransferorsDefault = 5;
-    static constexpr int MaxTransferorsLimit = 50;
+    // The engine's own limit on "MaxTransferors": a run uses at most this
+    // many transferors at once.
+    static constexpr int MaxTransferorsLimit = ConsoleConfig::MaxTransferorsLimit;
 
     // Levels of WriteLog lines, as the console passes them.
     static constexpr quint8 LogLevelSuccess = 3;

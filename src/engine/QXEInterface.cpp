@@ -1,38 +1,23 @@
 #include "engine/QXEInterface.h"
 
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "common/modGeneral.h"
-#include "common/modRegistry.h"
 #include "engine/ClientConfig.h"
+#include "engine/JobColumns.h"
 #include "engine/QXEHandler.h"
 #include "engine/modEngine.h"
 #include "engine/modStrings.h"
 
 #include <QCoreApplication>
 
-#include <new>
 #include <optional>
 
 namespace {
 
-constexpr int kDefaultListenerPort = 7919;
-
 const QString kNoKeyForNode = QStringLiteral("Unable to find QXE key for selected node.");
-
-int numberOfCurrentException()
-{
-    try {
-        throw;
-    } catch (const modErrorHandler::Failure &failure) {
-        return failure.number();
-    } catch (const std::bad_alloc &) {
-        return 7;
-    } catch (...) {
-        return 51;
-    }
-}
 
 // What Run reads from the console's key, with the defaults it falls back on.
 struct RunValues
@@ -117,7 +102,7 @@ void QXEInterface::SetListenerAddressSource(std::function<QString()> source)
 
 QString QXEInterface::ComputerName(int client) const
 {
-    return m_clientArray.Text(1, client);
+    return m_clientArray.Text(ClientColumn::ComputerName, client);
 }
 
 // Node keys and client numbers ------------------------------------------------
@@ -222,47 +207,48 @@ QByteArray QXEInterface::CreateConfigFile(int client)
 {
     QByteArray file;
     modErrorHandler::Guard("QXEInterface.CreateConfigFile", [&] {
-        if (!m_clientArray.Contains(1, client) || !m_settingsArray.Contains(1, client))
+        if (!m_clientArray.Contains(ClientColumn::ComputerName, client) || !m_settingsArray.Contains(SettingsColumn::SourceUsers, client))
             modErrorHandler::Raise(9);
         auto c = [&](int column) { return m_clientArray.Text(column, client); };
         auto s = [&](int column) { return m_settingsArray.Text(column, client); };
         // In the order of ClientConfig::Keys().
+        using namespace SettingsColumn;
         const QStringList values = {
             ClientConfig::Version,
             m_consoleIP,
             QString::number(m_listenerPort),
-            c(3),
-            c(4),
-            c(2), // VARNOUSER, VARNOPASS, VARNODOM
-            c(6),
-            c(7),
-            c(5), // OSKUSER, OSKPASS, OSKDOM
-            c(1), // COMPUTERNAME
-            s(8),
-            s(9),
-            s(21),
+            c(ClientColumn::AdminAUsername),
+            c(ClientColumn::AdminAPassword),
+            c(ClientColumn::AdminADomain),
+            c(ClientColumn::AdminBUsername),
+            c(ClientColumn::AdminBPassword),
+            c(ClientColumn::AdminBDomain),
+            c(ClientColumn::ComputerName),
+            s(DestinationUsers),
+            s(DestinationDomain),
+            s(ForceReboot),
             QString::number(client), // KEY
-            s(23),
-            s(22),
-            s(20),
-            s(13),
-            s(12),
-            s(10),
-            s(11),
-            s(15),
-            s(16),
-            s(17),
-            s(18),
-            s(19),
-            s(14),
-            s(24),
-            s(4),
-            s(3),
-            s(5),
-            s(6),
-            s(7),
-            s(1),
-            s(2),
+            s(MinFreeSpace),
+            s(ProfileActions),
+            s(RebootPermitted),
+            s(DestinationDCIP),
+            s(DestinationDCName),
+            s(DestinationLookupAccount),
+            s(DestinationLookupPassword),
+            s(JoinDomain),
+            s(JoinDCName),
+            s(JoinDCIP),
+            s(JoinAccount),
+            s(JoinPassword),
+            s(Workgroup),
+            s(OverwriteProfile),
+            s(SourceDCIP),
+            s(SourceDCName),
+            s(SourceSIDs),
+            s(SourceLookupAccount),
+            s(SourceLookupPassword),
+            s(SourceUsers),
+            s(SourceDomain),
         };
         const QString text = ClientConfig::Compose(values);
         file = m_random ? modScramble::Scramble(text, m_random) : modScramble::Scramble(text);
@@ -313,44 +299,40 @@ void QXEInterface::Run(JobExport &database)
 {
     setRunning(true);
 
-    RegKey key = Reg::NoKey;
-    modRegistry::OpenKey(m_regPath, QString(), Reg::KeyAllAccess, key);
     bool busy = false;
     auto finish = [&] {
-        if (key != Reg::NoKey)
-            modRegistry::CloseKey(key);
-        key = Reg::NoKey;
         if (busy)
             Q_EMIT BusyChanged(false);
     };
 
     try {
+        const ConsoleConfig config(m_regPath);
         bool readFailed = false;
-        auto read = [&](const char *name, const QVariant &fallback) {
-            QVariant value = fallback;
-            // Without an open key every read fails; GetValue must not open the path itself then.
-            const long code = key == Reg::NoKey ? long(Reg::KeyNotOpened)
-                                                : modRegistry::GetValue(QString::fromLatin1(name), value, fallback, key, m_regPath);
-            if (code != Reg::Success && code != Reg::DefaultReturned)
-                readFailed = true;
-            return value;
+        auto text = [&](ConsoleConfig::Value value) {
+            QString read;
+            readFailed = !config.Read(value, read) || readFailed;
+            return read;
         };
-        auto text = [&](const char *name, const QString &fallback) { return read(name, fallback).toString(); };
-        auto number = [&](const char *name, int fallback) { return read(name, fallback).toInt(); };
+        auto number = [&](ConsoleConfig::Value value) {
+            int read = 0;
+            readFailed = !config.Read(value, read) || readFailed;
+            return read;
+        };
 
+        using Config = ConsoleConfig;
         RunValues v;
-        v.clientLogFile = text("CLogFile", QStringLiteral("varnoosk.log"));
-        v.clientStatusFile = text("CStatusFile", QStringLiteral("varnoosk.sts"));
-        v.destPath = text("DestPath", QString());
-        v.destShare = text("DestShare", QStringLiteral("ADMIN$"));
-        v.handlerLogFile = text("HLogFile", QStringLiteral("handler.log"));
-        v.keepAliveIncrement = number("KeepAliveIncrement", 300);
-        v.loggingLevel = number("LoggingLevel", 1);
-        v.maxTransferors = number("MaxTransferors", QXEHandler::MaxTransferorsDefault);
-        v.reportingPeriod = number("ReportingPeriod", 120);
-        v.sourcePath = text("SourcePath", modGeneral::ProgramFolder() + QLatin1Char('/'));
-        v.statusCheckPeriod = number("StatusCheckPeriod", 15);
-        v.transferorLogFile = text("TLogFile", QStringLiteral("transferor*.log"));
+        v.clientLogFile = text(Config::CLogFile);
+        v.clientStatusFile = text(Config::CStatusFile);
+        v.destPath = text(Config::DestPath);
+        v.destShare = text(Config::DestShare);
+        v.handlerLogFile = text(Config::HLogFile);
+        v.keepAliveIncrement = number(Config::KeepAliveIncrement);
+        v.loggingLevel = number(Config::LoggingLevel);
+        v.maxTransferors = number(Config::MaxTransferors);
+        v.reportingPeriod = number(Config::ReportingPeriod);
+        v.sourcePath = text(Config::SourcePath);
+        v.statusCheckPeriod = number(Config::StatusCheckPeriod);
+        v.transferorLogFile = text(Config::TLogFile);
 
         const QString resultsFolder = modGeneral::GetLogPath();
 
@@ -364,18 +346,18 @@ void QXEInterface::Run(JobExport &database)
         }
 
         m_listenerIP = m_listenerAddressSource ? m_listenerAddressSource() : [&] {
-            const QString stored = text("ListenerIP", QString());
+            const QString stored = text(Config::ListenerIP);
             return modFormat::IsValidIPAddress(stored) ? stored : QString();
         }();
         if (m_listenerIP.isEmpty())
             modErrorHandler::Raise(1021);
 
-        int port = number("ListenerPort", kDefaultListenerPort);
+        int port = number(Config::ListenerPort);
         // A port the engine's 16 bits cannot hold is as unusable as one below 1.
         if (port < 1 || port > 65535)
-            port = kDefaultListenerPort;
+            port = Config::DefaultListenerPort;
         m_listenerPort = port;
-        const QString consoleIP = text("ConsoleIP", QString());
+        const QString consoleIP = text(Config::ConsoleIP);
         m_consoleIP = modFormat::IsValidIPAddress(consoleIP) ? consoleIP : m_listenerIP;
 
         busy = true;
@@ -413,7 +395,7 @@ void QXEInterface::Run(JobExport &database)
         engine.SetClients(m_clientArray);
         engine.StartProcessing();
     } catch (...) {
-        const int failure = numberOfCurrentException();
+        const int failure = modErrorHandler::ClassifyCurrentException().Number;
         if (AppState::Get().MigrationRunning) {
             Q_EMIT Message(failure == 1022 ? LevelWarning : LevelError, RunFailureText(failure));
             setRunning(false);
@@ -487,9 +469,10 @@ void QXEInterface::engineClientSuccess(int client)
     modErrorHandler::Guard("QXEInterface.QXE_ClientSuccess", [&] {
         // The users ride inside {DATA}, so that the line still ends with the text's own full stop.
         QString data = QStringLiteral(" - ") + ComputerName(client);
-        const QString sourceUsers = m_settingsArray.Text(1, client);
+        const QString sourceUsers = m_settingsArray.Text(SettingsColumn::SourceUsers, client);
         if (!sourceUsers.isEmpty())
-            data += QStringLiteral(": ") + sourceUsers + QStringLiteral(" -> ") + m_settingsArray.Text(8, client);
+            data += QStringLiteral(": ") + sourceUsers + QStringLiteral(" -> ")
+                + m_settingsArray.Text(SettingsColumn::DestinationUsers, client);
         QString line = modStrings::LoadResString(modStrings::MigrationSuccessful);
         line.replace(QStringLiteral("{DATA}"), data);
         m_engine->WriteLog(QXEHandler::LogLevelSuccess, modStrings::MigrationSuccessful, line);

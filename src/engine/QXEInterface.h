@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ConsoleConfig.h"
 #include "engine/DispatchWrapper.h"
 #include "engine/JobArray.h"
 #include "engine/JobExport.h"
@@ -137,7 +138,7 @@ private:
     QString m_regPath;
     QString m_consoleIP;
     QString m_listenerIP;
-    int m_listenerPort = 7919;
+    int m_listenerPort = ConsoleConfig::DefaultListenerPort;
     JobArray m_clientArray;
     JobArray m_settingsArray;
     TranslationArray m_translationArray;

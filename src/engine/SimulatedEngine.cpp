@@ -6,6 +6,7 @@
 #include "common/modRegistry.h"
 #include "common/modText.h"
 #include "engine/ClientConfig.h"
+#include "engine/JobColumns.h"
 #include "engine/NetworkTestListener.h"
 #include "engine/TimerScheduler.h"
 #include "engine/modScramble.h"
@@ -224,7 +225,7 @@ void SimulatedEngine::StartProcessing()
 {
     if (m_processing)
         modErrorHandler::Raise(1032, QStringLiteral("The Handler is already processing a migration."));
-    if (!m_clientArray.Exists() || m_clientArray.Rows() < 1 || m_clientArray.Columns() < 10)
+    if (!m_clientArray.Exists() || m_clientArray.Rows() < 1 || m_clientArray.Columns() < ClientColumn::Count)
         modErrorHandler::Raise(1029, QStringLiteral("The client array has no rows or fewer than 10 columns."));
     if (m_settings.logPath.isEmpty() || !QDir().mkpath(m_settings.logPath)
         || (!m_settings.statusPath.isEmpty() && !QDir().mkpath(m_settings.statusPath)))
@@ -239,7 +240,7 @@ void SimulatedEngine::StartProcessing()
     m_clients.clear();
     m_clients.resize(static_cast<size_t>(count) + 1);
     for (int n = 1; n <= count; ++n)
-        m_clients[n].name = m_clientArray.Text(1, n);
+        m_clients[n].name = m_clientArray.Text(ClientColumn::ComputerName, n);
     m_next = 1;
     m_pending = count;
     m_active = 0;
@@ -445,14 +446,14 @@ void SimulatedEngine::loadStep(int n)
         break;
     case 1: {
         QStringList files;
-        for (const QVariant &file : m_clientArray.Value(8, n).toList())
+        for (const QVariant &file : m_clientArray.Value(ClientColumn::FilesToCopy, n).toList())
             files << file.toString();
         c.log->Line(QStringLiteral("Loading: copying %1 from %2.")
                         .arg(files.isEmpty() ? QStringLiteral("no files") : files.join(QStringLiteral(", ")), m_settings.sourcePath));
         break;
     }
     case 5:
-        for (const QVariant &service : m_clientArray.Value(9, n).toList()) {
+        for (const QVariant &service : m_clientArray.Value(ClientColumn::Services, n).toList()) {
             const QVariantList entry = service.toList();
             if (entry.size() >= 3)
                 c.log->Line(QStringLiteral("Loading: installing service \"%1\" (%2), start type %3.")
@@ -478,7 +479,7 @@ void SimulatedEngine::copyGeneratedFiles(int n)
         c.log->Line(QStringLiteral("Loading: the destination folder %1 could not be created.").arg(folder));
         return;
     }
-    for (const QVariant &entryValue : m_clientArray.Value(10, n).toList()) {
+    for (const QVariant &entryValue : m_clientArray.Value(ClientColumn::GeneratedFiles, n).toList()) {
         const QVariantList entry = entryValue.toList();
         if (entry.size() < 2)
             continue;

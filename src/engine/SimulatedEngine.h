@@ -157,7 +157,7 @@ private:
         qint32 keepAliveIncrement = 300;
         QString listenerIP;
         quint16 listenerPort = 7919;
-        quint8 maxTransferors = MaxTransferorsDefault;
+        quint8 maxTransferors = ConsoleConfig::DefaultMaxTransferors;
         qint32 reportingPeriod = 120;
         qint32 statusCheckPeriod = 15;
     };

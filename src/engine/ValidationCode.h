@@ -63,6 +63,10 @@ enum : int {
     JoinDCNameWithoutJoin = 305,
     JoinName = 306,
     NothingToDo = 308,
+    // Not a name a Windows computer can carry (JobValidator::IsValidComputerName).
+    // Renaming and New Computer refuse such names; a settings file edited
+    // by hand can still bring one.
+    ComputerName = 309,
 
     // Texts that cannot reach a client intact: the configuration file
     // carries character codes 0 to 199 of the ANSI code page and nothing
@@ -106,5 +110,12 @@ enum : int {
     InternalRebootPermitted = 904,
     InternalJoinNameWithoutJoin = 905,
 };
+
+// The codes that the administrator may ignore and go on.
+constexpr bool IsWarning(int code)
+{
+    return code == DestLookupUsername || code == SourceLookupUsername || code == DestDomainWithoutProfiles
+        || code == SourceDomainWithoutProfiles;
+}
 
 } // namespace ValidationCode

@@ -130,6 +130,12 @@ const QHash<int, Entry> &fieldTexts()
             {QStringLiteral("'Join Domain/Workgroup' is invalid."), Tab::DomainJoin,
                 {QStringLiteral("txtJoinDomainName"), QStringLiteral("txtJoinWorkgroupName")}}},
 
+        {ComputerName,
+            {QStringLiteral("The computer name is not a valid Windows computer name: it must have at most 15 characters,\r"
+                            "no blanks and none of these: \" / [ ] : ; | = , + * ? < > \\\r"
+                            "Please rename the computer."),
+                Tab::None, {}}},
+
         {InternalProfileActions, {kInternal + CR + QStringLiteral("Internal action invalid."), Tab::None, {}}},
         {InternalForceReboot, {kInternal + CR + QStringLiteral("'Force Reboot' invalid."), Tab::None, {}}},
         {InternalListType, {kInternal + CR + QStringLiteral("Migration type invalid."), Tab::None, {}}},
@@ -207,6 +213,12 @@ bool isListCode(int code)
     return code >= 200 && code <= 299;
 }
 
+// Faults of the computer itself rather than of a settings record.
+bool isComputerCode(int code)
+{
+    return isListCode(code) || code == ComputerName;
+}
+
 } // namespace
 
 QString ValidationReport::DescribeCharacter(const QString &character)
@@ -240,8 +252,7 @@ QString ValidationReport::TextFor(int code, const QString &character)
 
 bool ValidationReport::IsWarning(int code)
 {
-    return code == DestLookupUsername || code == SourceLookupUsername || code == DestDomainWithoutProfiles
-        || code == SourceDomainWithoutProfiles;
+    return ValidationCode::IsWarning(code);
 }
 
 QString ValidationReport::NodeText(const ComputerDB &database, const QString &nodeKey)
@@ -291,7 +302,7 @@ ValidationReport ValidationReport::Build(const ValidationResult &result, const Q
         } else if (result.Code >= 100 && result.Code <= 199) {
             report.SettingsTab = Tab::Domains;
         }
-        report.NodeToShow = isListCode(result.Code) ? result.ComputerKey : result.SettingsSourceKey;
+        report.NodeToShow = isComputerCode(result.Code) ? result.ComputerKey : result.SettingsSourceKey;
     }
 
     report.Message = QStringLiteral("Validation error checking computer '") + computerText + QStringLiteral("'.") + CR;

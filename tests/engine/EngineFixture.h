@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/modRegistry.h"
 #include "engine/JobArray.h"
+#include "engine/JobColumns.h"
 #include "engine/JobExport.h"
 #include "engine/TranslationArray.h"
 
@@ -70,28 +71,30 @@ public:
         if (computers.isEmpty())
             return;
         const int rows = static_cast<int>(computers.size());
-        clientArray.Create(10, rows);
-        settingsArray.Create(24, rows);
+        clientArray.Create(ClientColumn::Count, rows);
+        settingsArray.Create(SettingsColumn::Count, rows);
         translationArray.Create(rows);
         for (int r = 1; r <= rows; ++r) {
             const FakeComputer &c = computers.at(r - 1);
             translationArray[r] = c.id;
-            clientArray.Cell(1, r) = c.name;
+            clientArray.Cell(ClientColumn::ComputerName, r) = c.name;
             for (int col = 2; col <= 7; ++col)
                 clientArray.Cell(col, r) = QStringLiteral("c%1r%2").arg(col).arg(r);
-            clientArray.Cell(8, r) = QVariantList {
+            clientArray.Cell(ClientColumn::FilesToCopy, r) = QVariantList {
                 QStringLiteral("vbin.dat"), QStringLiteral("varno.exe"), QStringLiteral("obin.dat"), QStringLiteral("osk.exe")};
-            clientArray.Cell(9, r) = QVariantList {QVariant(QVariantList {QStringLiteral("varno.exe"),
-                                                       QStringLiteral("Varno-Osk Service (Varno)"), 3, true, QString(), QString()}),
+            clientArray.Cell(ClientColumn::Services, r) = QVariantList {
+                QVariant(
+                    QVariantList {QStringLiteral("varno.exe"), QStringLiteral("Varno-Osk Service (Varno)"), 3, true, QString(), QString()}),
                 QVariant(
                     QVariantList {QStringLiteral("osk.exe"), QStringLiteral("Varno-Osk Service (Osk)"), 2, false, QString(), QString()})};
             for (int col = 1; col <= 24; ++col)
                 settingsArray.Cell(col, r) = QStringLiteral("s%1r%2").arg(col).arg(r);
             for (int col = 20; col <= 24; ++col)
                 settingsArray.Cell(col, r) = col * 10 + r; // the numeric columns
-            settingsArray.Cell(1, r) = c.sourceUsers;
-            settingsArray.Cell(8, r) = c.destinationUsers;
-            clientArray.Cell(10, r) = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), createConfigFile(r)})};
+            settingsArray.Cell(SettingsColumn::SourceUsers, r) = c.sourceUsers;
+            settingsArray.Cell(SettingsColumn::DestinationUsers, r) = c.destinationUsers;
+            clientArray.Cell(ClientColumn::GeneratedFiles, r)
+                = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), createConfigFile(r)})};
         }
     }
 };

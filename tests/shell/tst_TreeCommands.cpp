@@ -4,7 +4,6 @@
 #include "shell/TreeCommands.h"
 #include "shell/TreeControl.h"
 #include "common/TreeImage.h"
-#include "shell/modTreeImages.h"
 
 #include "support/RecordingPresenter.h"
 
@@ -423,26 +422,6 @@ private Q_SLOTS:
         c.commands.ReloadComputerDatabase(nullptr);
         QVERIFY(c.control.loadingCalls == QList<bool>({true, false}) && c.tree.outline() == before);
         QCOMPARE(c.loads.constLast(), RootKey);
-    }
-
-    void statusImages_data()
-    {
-        QTest::addColumn<QString>("code");
-        QTest::addColumn<int>("image");
-        using namespace TreeImage;
-        const QList<QPair<const char *, int>> rows {{"ID", StatusNotProcessed}, {"L0", StatusLoading}, {"L9", StatusLoading},
-            {"CL", StatusExecuting}, {"U3", StatusUnloading}, {"PS", StatusSuccess}, {"XW", StatusWarnings}, {"PE", StatusErrors},
-            {"XC", StatusCanceled}, {"XA", StatusAborted}, {"AP", StatusAborting}, {"A5", StatusAborting}, {"Q1", StatusUnknown},
-            {"L", StatusUnknown}, {"LA", StatusUnknown}};
-        for (const auto &[code, image] : rows)
-            QTest::newRow(code) << QString::fromLatin1(code) << image;
-    }
-    void statusImages()
-    {
-        QFETCH(QString, code);
-        QFETCH(int, image);
-        QCOMPARE(modTreeImages::StatusImage(code), image);
-        QVERIFY(TreeImage::All().contains(image));
     }
 
 private:

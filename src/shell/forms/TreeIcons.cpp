@@ -1,7 +1,7 @@
 #include "shell/forms/TreeIcons.h"
 
 #include "common/TreeImage.h"
-#include "shell/modTreeImages.h"
+#include "engine/ClientStatus.h"
 
 // Resources of a static library stay out of the program unless something
 // names them.
@@ -108,5 +108,5 @@ QIcon TreeIcons::icon(int number) const
 
 QIcon TreeIcons::statusIcon(const QString &code) const
 {
-    return icon(modTreeImages::StatusImage(code));
+    return icon(ClientStatus::Image(code));
 }

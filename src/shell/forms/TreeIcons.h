@@ -4,7 +4,7 @@
 #include <QIcon>
 #include <QString>
 
-// The pictures of the tree's image numbers (modTreeImages): our own SVG
+// The pictures of the tree's image numbers (common/TreeImage.h): our own SVG
 // drawings, so they stay sharp at any screen scale. Icons are made on first
 // use and kept; an instance lives with its tree.
 class TreeIcons

@@ -91,6 +91,7 @@ frmMain::frmMain(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     Database = std::make_unique<ComputerDB>();
+    m_run = std::make_unique<MigrationRun>(*Database);
     m_settingsFiles = std::make_unique<SettingsFileController>(*Database);
     m_settingsFiles->setOwner(this);
     createMenus();
@@ -202,7 +203,7 @@ void frmMain::connectCommands()
     SettingsFileController *files = m_settingsFiles.get();
     connect(mnuSave, &QAction::triggered, files, &SettingsFileController::mnuSave_Click);
     connect(mnuSaveAs, &QAction::triggered, files, &SettingsFileController::mnuSaveAs_Click);
-    connect(mnuSaveState, &QAction::triggered, this, [this] { m_settingsFiles->mnuSaveState_Click(m_lastClientStatus); });
+    connect(mnuSaveState, &QAction::triggered, this, [this] { m_settingsFiles->mnuSaveState_Click(m_run->LastStatuses()); });
     connect(mnuLoad, &QAction::triggered, this, [this] { LoadSettingsFile(QString()); });
     connect(files, &SettingsFileController::recentlyUsedChanged, this, &frmMain::ReloadRecentlyUsed);
     connect(files, &SettingsFileController::loaded, this, &frmMain::SettingsFileLoaded);
@@ -453,7 +454,7 @@ void frmMain::NewSettingsFile()
         AppState::State &state = AppState::Get();
         state.CurrentSettingsFile.clear();
         Database->Clear();
-        m_lastClientStatus.clear();
+        m_run->LastStatuses().clear();
         ClearTreeView();
         Database->LinkTreeView(tvMain, TreeImage::Computer, TreeImage::Folder, nullptr);
         state.CurrentJobName = modGeneral::GetNextMigJobName(state.CurrentJobName);
@@ -519,7 +520,7 @@ void frmMain::SaveSettingsFileCopy(const QString &newJobName)
 void frmMain::SettingsFileLoaded(const SettingsFileResult &result)
 {
     modErrorHandler::Guard("frmMain.LoadSettingsFile", [&] {
-        m_lastClientStatus = result.LastStatus.value_or(QMap<int, QString>());
+        m_run->LastStatuses() = result.LastStatus.value_or(QMap<int, QString>());
         // Loading unlinked the tree; linking it again builds it, in front of
         // the progress window for a large file, and selects the root. A
         // built tree shows plain images; the own settings are marked after.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/MigrationRun.h"
+
 #include <QMainWindow>
 #include <QMap>
 
@@ -85,7 +87,7 @@ public:
     // The last status the engine reported for each computer, by ID; what
     // Save Migration State writes. The run fills it; a loaded migration
     // state brings it back.
-    QMap<int, QString> &LastClientStatus() { return m_lastClientStatus; }
+    QMap<int, QString> &LastClientStatus() { return m_run->LastStatuses(); }
 
     int TwipsPerPixelX() const { return m_twipsPerPixelX; }
     int TwipsPerPixelY() const { return m_twipsPerPixelY; }
@@ -198,7 +200,8 @@ private:
     // Settings, never replaced. Declared before everything that uses it.
     std::unique_ptr<ComputerDB> Database;
     std::unique_ptr<SettingsFileController> m_settingsFiles;
-    QMap<int, QString> m_lastClientStatus;
+    // The run control; it keeps every computer's last status.
+    std::unique_ptr<MigrationRun> m_run;
     // The engine wrapper, whose events the window handles during a run.
     std::unique_ptr<QXEInterface> wintQXE;
     quint8 m_welcomeAction = 0;

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+
+// The console's configuration: the values of its registry key that the
+// configuration dialog shows and a run reads, each with its name and its
+// default in one table. Nothing is cached: every read goes to the registry,
+// so a value changed by the dialog or by `vo reg` counts from the next read.
+class ConsoleConfig
+{
+public:
+    enum Value : int {
+        LogPath,
+        ListenerIP,
+        ListenerPort,
+        ConsoleIP,
+        DestShare,
+        DestPath,
+        StatusCheckPeriod,
+        ReportingPeriod,
+        KeepAliveIncrement,
+        LoggingLevel,
+        MaxTransferors,
+        WelcomeScreen,
+        // Read by a run only; the dialog does not show them.
+        CLogFile,
+        CStatusFile,
+        HLogFile,
+        TLogFile,
+        SourcePath,
+    };
+
+    static constexpr int DefaultListenerPort = 7919;
+    static constexpr int DefaultMaxTransferors = 5;
+    // The engine runs at most this many transferors at once; the dialog's
+    // upper bound.
+    static constexpr int MaxTransferorsLimit = 50;
+
+    // The registry value's name ("LogPath").
+    static QString Name(Value value);
+    // What the value is when it is not stored. The listener and console
+    // addresses have none here: the address lookup decides them.
+    static QString Default(Value value);
+    // A numeric value reads as its default unless it is digits only.
+    static bool IsNumeric(Value value);
+
+    // The console's key, AppState's AppKeyPath, unless another is given.
+    explicit ConsoleConfig(const QString &keyPath = QString());
+
+    // The stored text, or the default when the value is absent or, for a
+    // numeric value, not digits only.
+    QString Text(Value value) const;
+    // Text as a number; the default's number when it does not fit.
+    int Number(Value value) const;
+    // Text, and false when the key cannot be opened or the value cannot be
+    // read (anything but its absence); `text` is the default then.
+    bool Read(Value value, QString &text) const;
+    bool Read(Value value, int &number) const;
+
+    // Stores `text` as it is, as text; the caller has checked it. False when
+    // it could not be written.
+    bool Write(Value value, const QString &text) const;
+
+private:
+    QString m_keyPath;
+};

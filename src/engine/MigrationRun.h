@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+class ComputerDB;
+class QXEInterface;
+
+// A migration run as the console drives it, without a window: it hands the
+// database's job to the engine interface, turns the engine's events into
+// the lines of the progress log and the status of each computer, and
+// carries the cancel and abort commands. `vo run` prints its lines; the main
+// window shows them, sets each computer's tree image from StatusChanged and
+// offers its commands as CanCancel and CanAbort say.
+//
+// It is also the one keeper of every computer's last status code: the tree
+// shows it and the settings file can save it. The record outlives the run
+// and starts over with the next one.
+class MigrationRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    // How the clients of the run ended.
+    struct Tally
+    {
+        int Successful = 0; // "XS"
+        int Warnings = 0; // "XW"
+        int Errors = 0; // "XE"
+        int Canceled = 0; // "XC"
+        int Aborted = 0; // "XA"
+
+        int Ended() const { return Successful + Warnings + Errors + Canceled + Aborted; }
+    };
+
+    explicit MigrationRun(ComputerDB &database, QObject *parent = nullptr);
+
+    // Exports the database's active computers and starts the engine through
+    // `engine`, which switches the running state on first. A run that cannot
+    // start says why through Message and ends with Stopped.
+    void Start(QXEInterface &engine);
+
+    // Reach the engine only while a run is going on. The client commands
+    // take the tree's node key ("C12").
+    void CancelAll();
+    void AbortAll();
+    void CancelClient(const QString &nodeKey);
+    void AbortClient(const QString &nodeKey);
+
+    // Cancel has work until the engine starts its last client; abort until
+    // processing is complete or an abort was sent.
+    bool CanCancel() const;
+    bool CanAbort() const;
+    bool Complete() const { return m_complete; }
+
+    // The clients of the job handed to the engine.
+    int ClientCount() const;
+    const Tally &Clients() const { return m_tally; }
+
+    // The last status code of a computer; empty before its first.
+    QString LastStatus(int computerId) const { return m_lastStatus.value(computerId); }
+    // Every computer's; a settings file's saved run state is restored into it.
+    QMap<int, QString> &LastStatuses() { return m_lastStatus; }
+    const QMap<int, QString> &LastStatuses() const { return m_lastStatus; }
+
+    static const QString CompleteLine; // "Processing complete."
+
+Q_SIGNALS:
+    // A line for the progress log.
+    void Line(const QString &text);
+    // A computer's new status code, for its tree image.
+    void StatusChanged(int computerId, const QString &code);
+    // The engine interface's messages: 16 error, 48 warning, else information.
+    void Message(int level, const QString &text);
+    void LastClient();
+    void ProcessingComplete();
+    // The running state ended before processing completed: the run could
+    // not start, or the engine failed.
+    void Stopped();
+
+private:
+    void statusChanged(int computerId, const QString &code);
+    void progress(const QString &text);
+    bool running() const;
+
+    ComputerDB &m_database;
+    QPointer<QXEInterface> m_engine;
+    QMap<int, QString> m_lastStatus;
+    Tally m_tally;
+    bool m_lastClient = false;
+    bool m_complete = false;
+    bool m_abortSent = false;
+};
