@@ -68,7 +68,7 @@ QString ConsoleConfig::Default(Value value)
 {
     switch (value) {
     case LogPath:
-        return modGeneral::DefaultLogRoot(modGeneral::ProgramFolder());
+        return modGeneral::DefaultLogRoot();
     case SourcePath:
         // The client service files sit beside the program.
         return modGeneral::ProgramFolder() + QLatin1Char('/');

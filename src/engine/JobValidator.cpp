@@ -148,7 +148,7 @@ ValidationResult JobValidator::Verify(int firstIndex) const
             // whose real fault is a character it cannot show.
             int code = checkTexts(id, *settings, result.Character);
             if (code == Passed && !warning) {
-                code = IsValidComputerName(computer->Name) ? Passed : ComputerName;
+                code = modFormat::IsValidComputerName(computer->Name) ? Passed : ComputerName;
                 if (code == Passed)
                     code = checkComputer(*settings, m_database.GetComputerUserList(id).get());
             }
@@ -169,14 +169,6 @@ ValidationResult JobValidator::Verify(int firstIndex) const
         return result;
     }
     return warning.value_or(result);
-}
-
-bool JobValidator::IsValidComputerName(const QString &name)
-{
-    // Windows refuses blanks in a computer name, and a name longer than its
-    // 15 NetBIOS characters is cut short on the client, so the machine the
-    // engine reaches would not be the one that joins under this name.
-    return modFormat::IsValidName(name, true) && !name.contains(QLatin1Char(' '));
 }
 
 int JobValidator::checkComputer(const GlobalSettings &settings, const UserProfiles *list)

@@ -46,10 +46,6 @@ public:
     // The same pass with everything it found.
     ValidationResult Verify(int firstIndex = 0) const;
 
-    // A name a Windows computer can carry: the name check's characters, no
-    // blank, at most 15 characters.
-    static bool IsValidComputerName(const QString &name);
-
 private:
     struct Counts
     {

@@ -63,7 +63,7 @@ enum : int {
     JoinDCNameWithoutJoin = 305,
     JoinName = 306,
     NothingToDo = 308,
-    // Not a name a Windows computer can carry (JobValidator::IsValidComputerName).
+    // Not a name a Windows computer can carry (modFormat::IsValidComputerName).
     // Renaming and New Computer refuse such names; a settings file edited
     // by hand can still bring one.
     ComputerName = 309,
