@@ -227,7 +227,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("contents"); // written as the store, else
         QTest::addColumn<QByteArray>("sql"); // run on a new file, or on a copy of the store after "PRAGMA"
         QTest::addColumn<QString>("words");
-        QTest::newRow("text file") << QByteArray("ListenerPort=7919\n") << QByteArray() << QString();
         QTest::newRow("header, then garbage") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\xFF') << QByteArray()
                                               << QString();
         QTest::newRow("another program's database") << QByteArray() << QByteArray("CREATE TABLE t(x); INSERT INTO t VALUES (1);")
