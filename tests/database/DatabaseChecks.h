@@ -127,51 +127,34 @@ inline QStringList invariantViolations(const ComputerDB &db)
 inline QStringList treeViolations(const ComputerDB &db, const TreeDisplay &tree, bool checkOrder = true)
 {
     QStringList problems;
+    int shown = 0;
     QStringList pending {modGeneral::RootKey};
     while (!pending.isEmpty()) {
         const QString key = pending.takeLast();
-        const NodeInfo parent = modGeneral::ParseNodeKey(key);
-        const QStringList children = tree.childKeys(key);
-        bool computersStarted = false;
-        QString previousName;
-        int expectedFolders = parent.Type == NodeInfo::Folder
-            ? (parent.ID == -1 ? db.RootFolders().Count() : (db.SubFolders(parent.ID) ? db.SubFolders(parent.ID)->Count() : 0))
-            : 0;
-        int expectedComputers = parent.Type == NodeInfo::Folder
-            ? (parent.ID == -1 ? db.RootComputers().Count() : (db.FolderComputers(parent.ID) ? db.FolderComputers(parent.ID)->Count() : 0))
-            : 0;
-        int folders = 0;
-        int computers = 0;
-        for (const QString &child : children) {
+        bool computers = false;
+        QString previous;
+        for (const QString &child : tree.childKeys(key)) {
             const NodeInfo info = modGeneral::ParseNodeKey(child);
             const bool isComputer = info.Type == NodeInfo::Computer;
-            const QString name = isComputer ? db.GetComputerName(info.ID) : db.GetFolderName(info.ID);
-            if (tree.text(child) != name)
-                problems << QStringLiteral("node %1 reads '%2', the record '%3'").arg(child, tree.text(child), name);
-            const int recordParent = isComputer ? (db.Computers(info.ID) ? db.Computers(info.ID)->FolderID : -2)
-                                                : (db.Folders(info.ID) ? db.Folders(info.ID)->ParentID : -2);
-            if (recordParent != parent.ID)
-                problems << QStringLiteral("node %1 is under %2").arg(child, key);
-            if (isComputer && !computersStarted) {
-                computersStarted = true;
-                previousName.clear();
-            } else if (checkOrder && !isComputer && computersStarted) {
-                problems << QStringLiteral("folder %1 after computers under %2").arg(child, key);
-            }
-            if (checkOrder && !previousName.isNull() && modText::CompareText(previousName, name) > 0)
+            const ComputerRecord *c = isComputer ? db.Computers(info.ID) : nullptr;
+            const FolderRecord *f = isComputer ? nullptr : db.Folders(info.ID);
+            const bool active = c ? c->Active : f && f->Active;
+            const QString name = c ? c->Name : f ? f->Name : QString();
+            if (!active || tree.text(child) != name || (c ? c->FolderID : f->ParentID) != modGeneral::ParseNodeKey(key).ID)
+                problems << QStringLiteral("node %1 under %2 reads '%3', the record '%4'").arg(child, key, tree.text(child), name);
+            if (checkOrder && (computers > isComputer || (computers == isComputer && modText::CompareText(previous, name) > 0)))
                 problems << QStringLiteral("%1 '%2' out of order under %3").arg(child, name, key);
-            previousName = name.isNull() ? QStringLiteral("") : name;
-            (isComputer ? computers : folders) += 1;
+            computers = isComputer;
+            previous = name;
+            ++shown;
             pending.append(child);
         }
-        if (folders != expectedFolders || computers != expectedComputers)
-            problems << QStringLiteral("%1 shows %2 folders and %3 computers, the database has %4 and %5")
-                            .arg(key)
-                            .arg(folders)
-                            .arg(computers)
-                            .arg(expectedFolders)
-                            .arg(expectedComputers);
     }
+    int active = db.GetComputerCount();
+    for (int id = 0; id < db.FolderCount(); ++id)
+        active += db.Folders(id) && db.Folders(id)->Active ? 1 : 0;
+    if (shown != active)
+        problems << QStringLiteral("the tree shows %1 objects, the database has %2").arg(shown).arg(active);
     return problems;
 }
 

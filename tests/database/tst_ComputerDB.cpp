@@ -116,59 +116,28 @@ private Q_SLOTS:
         QVERIFY(sameNames >= 4);
     }
 
-    void moves()
+    // Moves and removals that succeed are followed by the random walk of the tree binding test.
+    void refusedMovesAndSameFolderMove()
     {
         ComputerDB db;
         const int top = db.AddFolder(QStringLiteral("Top"), -1);
         const int child = db.AddFolder(QStringLiteral("Child"), top);
         const int grandchild = db.AddFolder(QStringLiteral("Grandchild"), child);
-        const int other = db.AddFolder(QStringLiteral("Other"), -1);
         const int a = db.AddComputer(QStringLiteral("a"), QString(), top, -1);
         const int b = db.AddComputer(QStringLiteral("b"), QString(), top, -1);
         AppState::Get().DatabaseChanged = false;
 
-        // Refused: under itself, under its own subtree, where it is, beyond the root.
-        for (const auto &[id, parent] : {std::pair {top, top}, {top, child}, {top, grandchild}, {child, top}, {child, -2}})
+        // Refused: under itself, under its own subtree, where it is, beyond the root; folders that are not there.
+        for (const auto &[id, parent] : {std::pair {top, top}, {top, child}, {top, grandchild}, {child, top}, {child, -2}, {40, -1}})
             db.MoveFolder(id, parent);
+        db.RemoveFolder(40);
         QVERIFY(!changed());
-        QCOMPARE(db.Folders(top)->ParentID, -1);
+        QVERIFY(invariantViolations(db).isEmpty());
 
-        db.MoveFolder(child, other);
-        QVERIFY(changed());
-        QCOMPARE(db.SubFolders(top)->Count(), 0);
-        QCOMPARE(db.SubFolders(other)->Peek(0), child);
-
-        AppState::Get().DatabaseChanged = false;
         db.MoveComputer(a, top); // to the end of the same list
         QVERIFY(changed());
         QCOMPARE(db.FolderComputers(top)->Peek(0), b);
         QCOMPARE(db.FolderComputers(top)->Peek(1), a);
-        db.MoveComputer(a, -1);
-        QCOMPARE(db.RootComputers().Peek(0), a);
-        QVERIFY(invariantViolations(db).isEmpty());
-    }
-
-    void removeFolderRemovesSubtree()
-    {
-        ComputerDB db;
-        const int keep = db.AddFolder(QStringLiteral("Keep"), -1);
-        const int deep = db.AddPath(QStringLiteral("Top\\Mid\\Deep"));
-        const int top = db.FindFolder(QStringLiteral("Top"), -1);
-        const int mid = db.FindFolder(QStringLiteral("Mid"), top);
-        for (int folder : {top, deep, mid})
-            db.AddComputer(QStringLiteral("c%1").arg(folder), QString(), folder, -1);
-        const int kept = db.AddComputer(QStringLiteral("kept"), QString(), keep, -1);
-
-        db.RemoveFolder(top);
-        for (int id : {top, mid, deep}) {
-            QVERIFY(!db.Folders(id)->Active);
-            QCOMPARE(db.FindComputer(QStringLiteral("c%1").arg(id)), -1);
-        }
-        QCOMPARE(db.FindComputer(QStringLiteral("kept")), kept);
-        for (int gone : {top, -1, 40})
-            db.RemoveFolder(gone);
-        QCOMPARE(db.FolderCount(), 4);
-        QVERIFY(invariantViolations(db).isEmpty());
     }
 
     void removeFolderLoopLimits_data()

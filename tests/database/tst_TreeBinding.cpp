@@ -67,23 +67,6 @@ private:
 private Q_SLOTS:
     void init() { AppState::Reset(); }
 
-    void memoryTreeBasics()
-    {
-        using R = TreeDisplay::Relation;
-        MemoryTreeDisplay tree;
-        tree.resetWithRoot();
-        for (const auto &[relative, relation, key] : {std::tuple {RootKey, R::LastChild, "F0"}, {"F0", R::Previous, "F1"},
-                 {"F0", R::Next, "F2"}, {RootKey, R::FirstChild, "F3"}, {"F0", R::LastChild, "C0"}})
-            QVERIFY(tree.addNode(relative, relation, QString::fromLatin1(key), QStringLiteral("x"), 3));
-        QVERIFY(!tree.addNode(RootKey, R::LastChild, QStringLiteral("F3"), QStringLiteral("dup"), 3));
-        QVERIFY(!tree.addNode(QStringLiteral("F9"), R::LastChild, QStringLiteral("F4"), QStringLiteral("x"), 3));
-        QCOMPARE(tree.childKeys(RootKey), (QStringList {"F3", "F1", "F0", "F2"}));
-        QVERIFY(!tree.moveNode(QStringLiteral("F0"), QStringLiteral("C0"), R::LastChild)); // into itself
-        QVERIFY(tree.moveNode(QStringLiteral("F0"), QStringLiteral("F3"), R::LastChild));
-        QVERIFY(tree.removeNode(QStringLiteral("F3")));
-        QVERIFY(!tree.contains(QStringLiteral("C0")) && tree.nodeCount() == 3);
-    }
-
     void builtTreeSortsSiblings()
     {
         LinkedDB linked(false);
