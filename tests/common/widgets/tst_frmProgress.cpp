@@ -144,6 +144,7 @@ private Q_SLOTS:
         ProgressBarLink link;
         link.LinkBar(&embedded);
         link.Start(0, 0, QStringLiteral("Importing"), QStringLiteral("Importing computers..."));
+        QCOMPARE(label.text(), QStringLiteral("Importing computers..."));
         QCOMPARE(progress.maximum(), 100);
         link.SetMax(40);
         link.SetValue(25);
