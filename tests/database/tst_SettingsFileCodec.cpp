@@ -319,8 +319,6 @@ private Q_SLOTS:
             "computers[0].userList.entries[1]: entry 0 is listed twice.");
         bad("negative entry", "[2, \"amy\", \"amy.b\"]", "[-2, \"amy\", \"amy.b\"]",
             "computers[0].userList.entries[1].id must be a whole number from 0 to 2147483647.");
-        bad("full entry without ID", "{\"id\": 3, \"usernameFrom\"", "{\"usernameFrom\"",
-            "computers[4].userList.entries[1].id is missing.");
         bad("entries without kind", "{\"id\": 2, \"name\": \"PC-0003\"}",
             "{\"id\": 2, \"name\": \"PC-0003\", \"userList\": {\"listType\": -1, \"nextID\": 1, \"entries\": [[0, \"a\", \"b\"]]}}",
             "computers[1].userList.listType is -1 (no entries) but the list has entries.");
