@@ -214,26 +214,6 @@ private Q_SLOTS:
         QCOMPARE(db.AddComputer(QStringLiteral("pc1"), QString(), -1, -1), 0);
         QCOMPARE(db.AddFolder(QStringLiteral("G1"), -1), 0);
     }
-
-    void loadingFolderRecords()
-    {
-        ComputerDB db;
-        db.AddFolderRecord(QStringLiteral("Child"), 1, -1);
-        db.AddFolderRecord(QStringLiteral("Top"), -1, 3);
-        db.AddFolderRecord(QStringLiteral("Orphan"), 17, -1); // parent never saved
-        db.AddFolderRecord(QStringLiteral("LoopA"), 4, -1); // 3 and 4 name each other
-        db.AddFolderRecord(QStringLiteral("LoopB"), 3, -1);
-        QCOMPARE(db.FindFolder(QStringLiteral("Top"), -1), -1);
-
-        db.RebuildFolderLists();
-        db.RebuildFolderLists(); // twice changes nothing
-        QCOMPARE(db.FindFolder(QStringLiteral("Top"), -1), 1);
-        QCOMPARE(db.FindFolder(QStringLiteral("Child"), 1), 0);
-        QCOMPARE(db.Folders(1)->CustomSettings, 3);
-        // An orphan goes to the root, and so does the folder that closes a loop.
-        QVERIFY(db.Folders(2)->ParentID == -1 && db.Folders(3)->ParentID == -1 && db.Folders(4)->ParentID == 3);
-        QVERIFY(invariantViolations(db).isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestComputerDB)

@@ -12,12 +12,11 @@ const QString G = QStringLiteral("G");
 const QString F = QStringLiteral("F");
 const QString C = QStringLiteral("C");
 
-GlobalSettingsPtr record(const QString &sourceDomain, const QString &objectType = QString(), int associatedID = 0)
+GlobalSettingsPtr record(const QString &sourceDomain, const QString &objectType = QString())
 {
     GlobalSettingsPtr settings = GlobalSettings::create();
     settings->SourceDomain = sourceDomain;
     settings->ObjectType = objectType;
-    settings->AssociatedID = associatedID;
     return settings;
 }
 
@@ -58,7 +57,6 @@ private Q_SLOTS:
     void globalRecordHoldsSlotZero()
     {
         ComputerDB db;
-        QCOMPARE(db.SettingsCapacity(), 50);
         const GlobalSettingsPtr global = db.GetSettings(G, 42);
         QCOMPARE(global, db.SettingsTable(0));
         QCOMPARE(global->RebootPermitted, 1); // with the defaults of a new global record
@@ -164,25 +162,6 @@ private Q_SLOTS:
         }
         for (int i = 0; i < attached.size(); ++i)
             QCOMPARE(db.GetSettings(C, i), attached.at(i));
-    }
-
-    void associatedSettingsFromFile()
-    {
-        RecordingPresenter presenter;
-        ComputerDB db;
-        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), -1, 0);
-        const int folder = db.AddFolder(QStringLiteral("f"), -1);
-        db.AddAssociatedSettings(record(QStringLiteral("?"), C, -1), true);
-        QVERIFY(internalError(
-            presenter, QStringLiteral("Invalid settings association in save file."), QStringLiteral("ComputerDB.AddAssociatedSettings")));
-
-        db.AddAssociatedSettings(record(QStringLiteral("a"), C, pc), true);
-        QCOMPARE(db.Computers(pc)->CustomSettings, 1); // a 0 link never means slot 0
-        db.AddAssociatedSettings(record(QStringLiteral("b"), C, pc), true); // from a file: always a new slot
-        QCOMPARE(db.Computers(pc)->CustomSettings, 2);
-        db.AddAssociatedSettings(record(QStringLiteral("odd"), QStringLiteral("X"), folder), false);
-        QCOMPARE(db.Folders(folder)->CustomSettings, -1);
-        QCOMPARE(table(db), QStringLiteral("G-1= C0=a C0=b"));
     }
 
     void removeAllSettingsStartsOver()
