@@ -207,7 +207,9 @@ private Q_SLOTS:
 
     void parallelWritersLoseNothing()
     {
-        // Many vo processes write at the same moment while the console writes too.
+        // Many vo processes write at the same moment into a new store while the
+        // console writes too: each waits for the others' locks, and the tables
+        // are laid out once.
         constexpr int writers = 16;
         std::vector<std::unique_ptr<QProcess>> processes;
         for (int i = 0; i < writers; ++i) {

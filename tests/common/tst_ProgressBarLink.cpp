@@ -139,18 +139,6 @@ private Q_SLOTS:
         QTEST(link.Value(), "value");
     }
 
-    void unlinkedLinkDoesNothing()
-    {
-        ProgressBarLink link;
-        link.Start(0, 10, QStringLiteral("Importing"), QStringLiteral("x"), 0, true);
-        link.SetValue(5);
-        link.IncVal();
-        QVERIFY(!link.CancelVal());
-        link.Finish();
-        QVERIFY(!link.FormShown());
-        QCOMPARE(link.Value(), 6);
-    }
-
     void meterReportsOnlyChangedSegments()
     {
         using Span = ProgressMeter::SegmentSpan;
