@@ -1,7 +1,6 @@
 #include "DatabaseChecks.h"
 
 #include "common/AppState.h"
-#include "common/modErrorHandler.h"
 #include "database/ComputerDB.h"
 #include "support/RecordingPresenter.h"
 
@@ -10,14 +9,6 @@
 using DatabaseChecks::invariantViolations;
 
 namespace {
-
-// A database whose lists a test can damage, as a broken saved file might.
-class DamageableDB : public ComputerDB
-{
-public:
-    using ComputerDB::computerListFor;
-    using ComputerDB::folderListFor;
-};
 
 bool changed()
 {
@@ -138,36 +129,6 @@ private Q_SLOTS:
         QVERIFY(changed());
         QCOMPARE(db.FolderComputers(top)->Peek(0), b);
         QCOMPARE(db.FolderComputers(top)->Peek(1), a);
-    }
-
-    void removeFolderLoopLimits_data()
-    {
-        QTest::addColumn<bool>("subfolders");
-        QTest::addColumn<QString>("description");
-        QTest::newRow("subfolders") << true << QStringLiteral("Infinite loop detected while removing subfolders. Remove failed.");
-        QTest::newRow("computers") << false << QStringLiteral("Infinite loop detected while removing computers. Remove failed.");
-    }
-    void removeFolderLoopLimits()
-    {
-        QFETCH(bool, subfolders);
-        QFETCH(QString, description);
-        RecordingPresenter presenter;
-        DamageableDB db;
-        const int folder = db.AddFolder(QStringLiteral("Broken"), -1);
-        const int child = db.AddFolder(QStringLiteral("Child"), folder);
-        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), folder, -1);
-        // An entry that RemoveFolder / RemoveComputer cannot take away.
-        (subfolders ? db.folderListFor(folder) : db.computerListFor(folder)).Push(77);
-
-        QVERIFY(!modErrorHandler::Guard("frmMain.DeleteSelectedNode", [&] { db.RemoveFolder(folder); }));
-        QCOMPARE(presenter.count(), 1);
-        QVERIFY(presenter.last().text.contains(QStringLiteral("Function: frmMain.DeleteSelectedNode")));
-        QVERIFY(presenter.last().text.contains(QStringLiteral("Error Number: 1 ")));
-        QVERIFY(presenter.last().text.endsWith(description));
-        // What went before stays gone; the folder itself stays.
-        QVERIFY(!db.Folders(child)->Active);
-        QVERIFY(db.Folders(folder)->Active);
-        QCOMPARE(db.Computers(pc)->Active, subfolders);
     }
 
     void addIntoMissingFolderIsReported()

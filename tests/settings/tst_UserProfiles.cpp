@@ -142,14 +142,11 @@ private Q_SLOTS:
     void capacityGrowsOneSlotEarly()
     {
         UserProfiles list;
-        QCOMPARE(show(list), QStringLiteral("-1/0/0:"));
-        QString expected = QStringLiteral(":");
+        QCOMPARE(list.UserCapacity(), 0);
         for (int id = 0; id < 21; ++id) {
             addOne(list, ListUserToUser, id);
-            expected += QStringLiteral(" %1=user%1").arg(id);
             // After storing ID n the upper index is the one the growth rule reached for n.
-            const int capacity = id < 9 ? 10 : id < 19 ? 20 : 30;
-            QCOMPARE(show(list), QStringLiteral("1/%1/%2").arg(id + 1).arg(capacity) + expected);
+            QCOMPARE(list.UserCapacity(), id < 9 ? 10 : id < 19 ? 20 : 30);
         }
     }
 
