@@ -93,8 +93,7 @@ private Q_SLOTS:
 
         const QString wrong = write(QStringLiteral("wrong.txt"), "blue whale\n");
         const VoRun refused = vo(tree(m_sealed, {QStringLiteral("--passphrase-file=") + wrong}));
-        QCOMPARE(refused.status, 1);
-        QCOMPARE(refused.err, "ERROR: The passphrase for the settings file \"" + m_sealed.toUtf8() + "\" is wrong; nothing was loaded.\n");
+        QVERIFY2(refused.status == 1 && refused.err.startsWith("ERROR: The passphrase for the settings file"), refused.err.constData());
     }
 
     void answersWithItsMessageAndStatus_data()

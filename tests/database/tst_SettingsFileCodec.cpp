@@ -276,10 +276,7 @@ private Q_SLOTS:
         bad("version 0", "\"version\": 1,", "\"version\": 0,", "version must be a whole number, 1 or more.");
         bad("bad JSON", "\"nextFolderID\": 3,", "\"nextFolderID\": 3,,", "it is not valid JSON at line 9, column 21 (");
         bad("zero byte, then data", "\r\n}\r\n", QByteArray("\r\n}\r\n\0{}", 7), "it is not valid JSON at line ");
-        bad("not UTF-8", "PC-0001",
-            "PC-\xFF\xFE"
-            "01",
-            "it is not valid JSON at line ");
+        bad("not UTF-8", "PC-0001", "PC-\xFF\xFE\x30\x31", "it is not valid JSON at line ");
         bad("contents", "\"contents\": \"settings\"", "\"contents\": \"backup\"", "contents must be \"settings\" or \"migration state\".");
         bad("field missing", "\"name\": \"PC-0001\", ", "", "computers[0].name is missing.");
         bad("field twice", "\"name\": \"PC-0003\"", "\"name\": \"PC-0003\", \"name\": \"X\"", "computers[1].name is given twice.");
