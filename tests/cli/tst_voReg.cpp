@@ -146,8 +146,7 @@ private Q_SLOTS:
     void damagedStoreIsNamed()
     {
         QFile file(m_registry->path());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("not a registry\n");
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a registry\n") > 0);
         file.close();
 
         const VoRun run = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v A /d 1 /f")));
