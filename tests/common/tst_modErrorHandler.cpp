@@ -117,7 +117,11 @@ private Q_SLOTS:
         RecordingPresenter presenter;
         ShowMessage(InternalError, QStringLiteral("m"), QStringLiteral("ComputerDB.RemoveNode"), 3);
         const QString path = folder.isEmpty() ? QStringLiteral("(Not logged)") : folders.value(folder) + QStringLiteral("/VO-Error.log");
-        QVERIFY(presenter.last().text.contains(QStringLiteral("\rFunction: ComputerDB.RemoveNode\rNumber: 3\rLog: ") + path + "\r\rm"));
+        QCOMPARE(presenter.last().text,
+            QStringLiteral("An unexpected internal error has occured.  Please report the following\r"
+                           "information to Brindlewood\r\rFunction: ComputerDB.RemoveNode\rNumber: 3\rLog: ")
+                + path + QStringLiteral("\r\rm"));
+        QCOMPARE(presenter.last().icon, Presenter::Icon::Critical);
         if (!folder.isEmpty())
             QVERIFY(readAll(path).startsWith(kHeader));
     }
@@ -149,7 +153,6 @@ private Q_SLOTS:
 
         ShowMessage(static_cast<MessageKind>(kind), QStringLiteral("Invalid characters found in domain name."));
 
-        QCOMPARE(presenter.count(), 1);
         QCOMPARE(presenter.last().text, QStringLiteral("Invalid characters found in domain name."));
         QCOMPARE(presenter.last().caption, QStringLiteral("Varno-Osk"));
         QCOMPARE(presenter.last().icon, icon);
@@ -157,37 +160,20 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(logInTmp()));
     }
 
-    void internalErrorIsLoggedAndReported()
+    void internalErrorWithoutProcedureIsLogged()
     {
-        ManualClock clock(QDateTime(QDate(2026, 12, 6), QTime(14, 30)));
         RecordingPresenter presenter;
-
         ShowMessage(InternalError, QStringLiteral("Tree and database disagree."), QString(), 902);
-
-        QCOMPARE(readAll(logInTmp()),
-            kHeader
-                + "Date: 2026/12/6 14:30\r\nNumber: 902 (0x386)\r\nFunction: (Not specified)\r\nDetails: N/A\r\n"
-                  "Message: Tree and database disagree.\r\n"
-                + kFooter);
-        QCOMPARE(presenter.count(), 1);
-        QCOMPARE(presenter.last().icon, Presenter::Icon::Critical);
-        QCOMPARE(presenter.last().caption, QStringLiteral("Varno-Osk"));
-        QCOMPARE(presenter.last().text,
-            QStringLiteral("An unexpected internal error has occured.  Please report the following\r"
-                           "information to Brindlewood\r\r"
-                           "Function: (Not specified)\r"
-                           "Number: 902\r"
-                           "Log: ")
-                + logInTmp() + QStringLiteral("\r\rTree and database disagree."));
+        QVERIFY(readAll(logInTmp()).contains("Number: 902 (0x386)\r\nFunction: (Not specified)\r\nDetails: N/A\r\n"));
+        QVERIFY(presenter.last().text.contains(QStringLiteral("\rFunction: (Not specified)\r")));
     }
 
     void guardReportsAFailureOnceAndKeepsTheResultSoFar()
     {
-        ManualClock clock(QDateTime(QDate(2026, 1, 2), QTime(3, 4)));
         RecordingPresenter presenter;
 
         int result = 0;
-        const bool completed = Guard("ComputerDB.AddSettings", [&] {
+        const bool completed = Guard("ComputerDB.AddSettings", QStringLiteral("Key: 46 (0)"), [&] {
             result = 7;
             Raise(91, QStringLiteral("The record is gone."));
             result = 8;
@@ -206,23 +192,10 @@ private Q_SLOTS:
                            "Error Number: 91 (5B)\r"
                            "Function: ComputerDB.AddSettings\r"
                            "Log: ")
-                + logInTmp() + QStringLiteral("\r\rThe record is gone."));
+                + logInTmp() + QStringLiteral("\rDetails: Key: 46 (0)\r\rThe record is gone."));
         // The log keeps the number's standard text, not the failure's own words.
-        QCOMPARE(readAll(logInTmp()),
-            kHeader
-                + "Date: 2026/1/2 03:04\r\nNumber: 91 (0x5B)\r\nFunction: ComputerDB.AddSettings\r\nDetails: \r\n"
-                  "Message: Object variable or With block variable not set\r\n"
-                + kFooter);
+        QVERIFY(readAll(logInTmp()).contains("Details: Key: 46 (0)\r\nMessage: Object variable or With block variable not set\r\n"));
         QCOMPARE(CurrentError().Number, 0);
-    }
-
-    void guardDetailsAppearInBoxAndLog()
-    {
-        RecordingPresenter presenter;
-        Guard("frmMain.tvMain_KeyDown", QStringLiteral("Key: 46 (0)"), [] { Raise(5); });
-
-        QVERIFY(presenter.last().text.endsWith(QStringLiteral("\rDetails: Key: 46 (0)\r\rInvalid procedure call or argument")));
-        QVERIFY(readAll(logInTmp()).contains("Details: Key: 46 (0)\r\n"));
     }
 
     // The one classifier every catch of the console uses.
@@ -233,6 +206,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("description");
         QTest::newRow("raised") << Thrower([] { Raise(1022, QStringLiteral("The migration list is empty.")); }) << 1022
                                 << QStringLiteral("The migration list is empty.");
+        QTest::newRow("raised without words") << Thrower([] { Raise(5); }) << 5 << QStringLiteral("Invalid procedure call or argument");
         QTest::newRow("out of range") << Thrower([] { throw std::out_of_range("index 12"); }) << 9 << QStringLiteral("index 12");
         QTest::newRow("out of memory") << Thrower([] { throw std::bad_alloc(); }) << 7 << QStringLiteral("Out of memory");
         QTest::newRow("invalid argument") << Thrower([] { throw std::invalid_argument("arg"); }) << 5 << QStringLiteral("arg");
@@ -268,6 +242,7 @@ private Q_SLOTS:
         QVERIFY(outerFinished);
         QCOMPARE(presenter.count(), 1);
         QVERIFY(presenter.last().text.contains(QStringLiteral("Function: Inner.Step\r")));
+        QVERIFY(!presenter.last().text.contains(QStringLiteral("Details:"))); // none were given
     }
 
     void customMessageMapsButtons_data()
@@ -300,7 +275,6 @@ private Q_SLOTS:
         QCOMPARE(presenter.last().buttons, buttons);
         QCOMPARE(presenter.last().buttonCaptions, captions.mid(0, 3));
         QCOMPARE(presenter.last().icon, Presenter::Icon::Question);
-        QCOMPARE(presenter.last().caption, QStringLiteral("Varno-Osk"));
     }
 };
 

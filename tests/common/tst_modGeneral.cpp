@@ -24,13 +24,6 @@ private:
 
     QString logRoot() const { return m_logs->path() + QLatin1Char('/'); }
 
-    void putFile(const QString &job)
-    {
-        QVERIFY(QDir().mkpath(logRoot() + job));
-        QFile file(logRoot() + job + QStringLiteral("/handler.log"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -104,10 +97,9 @@ private Q_SLOTS:
         QFETCH(QStringList, folders);
         QFETCH(QString, expected);
         for (const QString &job : std::as_const(folders)) {
-            if (job.startsWith(QLatin1Char('-')))
-                QVERIFY(QDir().mkpath(logRoot() + job.mid(1)));
-            else
-                putFile(job);
+            QVERIFY(QDir().mkpath(logRoot() + job.mid(job.startsWith(QLatin1Char('-')) ? 1 : 0)));
+            if (!job.startsWith(QLatin1Char('-')))
+                QVERIFY(QFile(logRoot() + job + QStringLiteral("/handler.log")).open(QIODevice::WriteOnly));
         }
         QCOMPARE(GetNextMigJobName(current), expected);
     }

@@ -10,9 +10,7 @@
 
 #include <sqlite3.h>
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 using namespace modRegistry;
 
@@ -227,7 +225,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("contents"); // written as the store, else
         QTest::addColumn<QByteArray>("sql"); // run on a new file, or on a copy of the store after "PRAGMA"
         QTest::addColumn<QString>("words");
-        QTest::newRow("text file") << QByteArray("ListenerPort=7919\n") << QByteArray() << QString();
         QTest::newRow("header, then garbage") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\xFF') << QByteArray()
                                               << QString();
         QTest::newRow("another program's database") << QByteArray() << QByteArray("CREATE TABLE t(x); INSERT INTO t VALUES (1);")
@@ -286,24 +283,6 @@ private Q_SLOTS:
         QCOMPARE(DefaultStorePath(), m_registry->folder() + QStringLiteral("/varno-osk/registry.db"));
         qunsetenv("XDG_CONFIG_HOME");
         qputenv("VARNO_OSK_REGISTRY", saved);
-    }
-
-    void writeWaitsForAnotherProgramsTransaction()
-    {
-        // Another program holds the write lock for a moment; our write waits for it instead of failing.
-        sqlite3 *other = nullptr;
-        QCOMPARE(sqlite3_open(QFile::encodeName(m_registry->path()).constData(), &other), SQLITE_OK);
-        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE; UPDATE keys SET name = name WHERE id = 1;", nullptr, nullptr, nullptr), SQLITE_OK);
-        std::thread release([other] {
-            std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
-        });
-
-        const long code = SetStringValue(QStringLiteral("AfterWait"), QStringLiteral("yes"), Reg::NoKey, kAppKey);
-        release.join();
-        sqlite3_close(other);
-        QCOMPARE(code, 0L);
-        QCOMPARE(GetSettingString(kAppKey, QStringLiteral("AfterWait")), QStringLiteral("yes"));
     }
 };
 

@@ -43,41 +43,43 @@ struct LinkedDB
     void link(ProgressSink *progress = nullptr) { db.LinkTreeView(&tree, 24, 3, progress); }
 };
 
-inline void countList(const StackInt *list, QHash<int, int> &seen)
-{
-    for (int i = 0; list && i < list->Count(); ++i)
-        ++seen[list->Peek(i)];
-}
-
 // Every rule the database keeps between operations; an empty list when all hold.
 inline QStringList invariantViolations(const ComputerDB &db)
 {
     QStringList problems;
-
+    // How often each ID stands in the lists of the root and the folders.
     QHash<int, int> computersSeen;
-    countList(&db.RootComputers(), computersSeen);
-    for (int f = 0; f < db.FolderCount(); ++f)
-        countList(db.FolderComputers(f), computersSeen);
+    QHash<int, int> foldersSeen;
+    const auto count = [](const StackInt *list, QHash<int, int> &seen) {
+        for (int i = 0; list && i < list->Count(); ++i)
+            ++seen[list->Peek(i)];
+    };
+    count(&db.RootComputers(), computersSeen);
+    count(&db.RootFolders(), foldersSeen);
+    for (int f = 0; f < db.FolderCount(); ++f) {
+        count(db.FolderComputers(f), computersSeen);
+        count(db.SubFolders(f), foldersSeen);
+    }
+    const auto folderActive = [&db](int id) { return db.Folders(id) && db.Folders(id)->Active; };
+
     int active = 0;
+    int indexed = 0;
+    for (int b = 0; b < ComputerDB::NameIndexBuckets; ++b)
+        indexed += db.NameIndex(b).Count();
     for (int id = 0; id < db.ComputerCount(); ++id) {
         const ComputerRecord *c = db.Computers(id);
-        if (!c) {
-            problems << QStringLiteral("computer %1 has no record").arg(id);
-            continue;
-        }
-        if (!c->Active) {
-            if (computersSeen.value(id) != 0 || !c->Name.isEmpty() || c->FolderID != -1)
+        if (!c || !c->Active) {
+            if (!c || computersSeen.value(id) != 0 || !c->Name.isEmpty() || c->FolderID != -1)
                 problems << QStringLiteral("inactive computer %1 is not blank").arg(id);
             continue;
         }
         ++active;
-        if (computersSeen.value(id) != 1)
-            problems << QStringLiteral("computer %1 is in %2 lists").arg(id).arg(computersSeen.value(id));
         const StackInt *own = c->FolderID == -1 ? &db.RootComputers() : db.FolderComputers(c->FolderID);
-        if (!own || own->IndexOf(id) < 0)
-            problems << QStringLiteral("computer %1 is not in the list of folder %2").arg(id).arg(c->FolderID);
-        if (c->FolderID != -1 && !(db.Folders(c->FolderID) && db.Folders(c->FolderID)->Active))
-            problems << QStringLiteral("computer %1 sits in a folder that is gone").arg(id);
+        if (computersSeen.value(id) != 1 || !own || own->IndexOf(id) < 0 || (c->FolderID != -1 && !folderActive(c->FolderID)))
+            problems << QStringLiteral("computer %1 is in %2 lists, not once in folder %3")
+                            .arg(id)
+                            .arg(computersSeen.value(id))
+                            .arg(c->FolderID);
         const StackInt &bucket = db.NameIndex(ComputerDB::NameBucket(c->Name));
         int inBucket = 0;
         for (int i = 0; i < bucket.Count(); ++i)
@@ -85,38 +87,28 @@ inline QStringList invariantViolations(const ComputerDB &db)
         if (inBucket != 1)
             problems << QStringLiteral("computer %1 is %2 times in its name bucket").arg(id).arg(inBucket);
     }
-    int indexed = 0;
-    for (int b = 0; b <= ComputerDB::NameIndexBuckets; ++b)
-        indexed += db.NameIndex(b).Count();
-    if (indexed != active)
-        problems << QStringLiteral("name index holds %1 entries for %2 computers").arg(indexed).arg(active);
-    if (db.GetComputerCount() != active)
-        problems << QStringLiteral("GetComputerCount is %1, not %2").arg(db.GetComputerCount()).arg(active);
+    if (indexed != active || db.GetComputerCount() != active)
+        problems << QStringLiteral("%1 computers, %2 in the name index, GetComputerCount %3")
+                        .arg(active)
+                        .arg(indexed)
+                        .arg(db.GetComputerCount());
 
-    QHash<int, int> foldersSeen;
-    countList(&db.RootFolders(), foldersSeen);
-    for (int f = 0; f < db.FolderCount(); ++f)
-        countList(db.SubFolders(f), foldersSeen);
     for (int id = 0; id < db.FolderCount(); ++id) {
         const FolderRecord *f = db.Folders(id);
-        if (!f || !f->Active) {
+        if (!folderActive(id)) {
             if (foldersSeen.value(id) != 0 || (f && (!f->Name.isEmpty() || f->ParentID != -1)))
                 problems << QStringLiteral("inactive folder %1 is not blank").arg(id);
             continue;
         }
-        if (foldersSeen.value(id) != 1)
-            problems << QStringLiteral("folder %1 is in %2 lists").arg(id).arg(foldersSeen.value(id));
         const StackInt *own = f->ParentID == -1 ? &db.RootFolders() : db.SubFolders(f->ParentID);
-        if (!own || own->IndexOf(id) < 0)
-            problems << QStringLiteral("folder %1 is not in its parent's list").arg(id);
+        if (foldersSeen.value(id) != 1 || !own || own->IndexOf(id) < 0)
+            problems
+                << QStringLiteral("folder %1 is in %2 lists, not once in folder %3").arg(id).arg(foldersSeen.value(id)).arg(f->ParentID);
         int up = f->ParentID;
-        for (int steps = 0; up != -1; ++steps) {
-            if (steps > db.FolderCount() || !db.Folders(up) || !db.Folders(up)->Active) {
-                problems << QStringLiteral("folder %1 does not reach the root").arg(id);
-                break;
-            }
+        for (int steps = 0; up != -1 && steps <= db.FolderCount() && folderActive(up); ++steps)
             up = db.Folders(up)->ParentID;
-        }
+        if (up != -1)
+            problems << QStringLiteral("folder %1 does not reach the root").arg(id);
     }
     return problems;
 }
@@ -127,51 +119,34 @@ inline QStringList invariantViolations(const ComputerDB &db)
 inline QStringList treeViolations(const ComputerDB &db, const TreeDisplay &tree, bool checkOrder = true)
 {
     QStringList problems;
+    int shown = 0;
     QStringList pending {modGeneral::RootKey};
     while (!pending.isEmpty()) {
         const QString key = pending.takeLast();
-        const NodeInfo parent = modGeneral::ParseNodeKey(key);
-        const QStringList children = tree.childKeys(key);
-        bool computersStarted = false;
-        QString previousName;
-        int expectedFolders = parent.Type == NodeInfo::Folder
-            ? (parent.ID == -1 ? db.RootFolders().Count() : (db.SubFolders(parent.ID) ? db.SubFolders(parent.ID)->Count() : 0))
-            : 0;
-        int expectedComputers = parent.Type == NodeInfo::Folder
-            ? (parent.ID == -1 ? db.RootComputers().Count() : (db.FolderComputers(parent.ID) ? db.FolderComputers(parent.ID)->Count() : 0))
-            : 0;
-        int folders = 0;
-        int computers = 0;
-        for (const QString &child : children) {
+        bool computers = false;
+        QString previous;
+        for (const QString &child : tree.childKeys(key)) {
             const NodeInfo info = modGeneral::ParseNodeKey(child);
             const bool isComputer = info.Type == NodeInfo::Computer;
-            const QString name = isComputer ? db.GetComputerName(info.ID) : db.GetFolderName(info.ID);
-            if (tree.text(child) != name)
-                problems << QStringLiteral("node %1 reads '%2', the record '%3'").arg(child, tree.text(child), name);
-            const int recordParent = isComputer ? (db.Computers(info.ID) ? db.Computers(info.ID)->FolderID : -2)
-                                                : (db.Folders(info.ID) ? db.Folders(info.ID)->ParentID : -2);
-            if (recordParent != parent.ID)
-                problems << QStringLiteral("node %1 is under %2").arg(child, key);
-            if (isComputer && !computersStarted) {
-                computersStarted = true;
-                previousName.clear();
-            } else if (checkOrder && !isComputer && computersStarted) {
-                problems << QStringLiteral("folder %1 after computers under %2").arg(child, key);
-            }
-            if (checkOrder && !previousName.isNull() && modText::CompareText(previousName, name) > 0)
+            const ComputerRecord *c = isComputer ? db.Computers(info.ID) : nullptr;
+            const FolderRecord *f = isComputer ? nullptr : db.Folders(info.ID);
+            const bool active = c ? c->Active : f && f->Active;
+            const QString name = c ? c->Name : f ? f->Name : QString();
+            if (!active || tree.text(child) != name || (c ? c->FolderID : f->ParentID) != modGeneral::ParseNodeKey(key).ID)
+                problems << QStringLiteral("node %1 under %2 reads '%3', the record '%4'").arg(child, key, tree.text(child), name);
+            if (checkOrder && (computers > isComputer || (computers == isComputer && modText::CompareText(previous, name) > 0)))
                 problems << QStringLiteral("%1 '%2' out of order under %3").arg(child, name, key);
-            previousName = name.isNull() ? QStringLiteral("") : name;
-            (isComputer ? computers : folders) += 1;
+            computers = isComputer;
+            previous = name;
+            ++shown;
             pending.append(child);
         }
-        if (folders != expectedFolders || computers != expectedComputers)
-            problems << QStringLiteral("%1 shows %2 folders and %3 computers, the database has %4 and %5")
-                            .arg(key)
-                            .arg(folders)
-                            .arg(computers)
-                            .arg(expectedFolders)
-                            .arg(expectedComputers);
     }
+    int active = db.GetComputerCount();
+    for (int id = 0; id < db.FolderCount(); ++id)
+        active += db.Folders(id) && db.Folders(id)->Active ? 1 : 0;
+    if (shown != active)
+        problems << QStringLiteral("the tree shows %1 objects, the database has %2").arg(shown).arg(active);
     return problems;
 }
 

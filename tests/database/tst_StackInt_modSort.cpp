@@ -23,7 +23,6 @@ private Q_SLOTS:
 
         stack.RemoveItem(1);
         stack.RemoveItem(4); // past the end: nothing
-        QCOMPARE(stack.Count(), 4);
         const QList<int> popped {stack.Pop(), stack.Pop(), stack.Pop(), stack.Pop()};
         QCOMPARE(popped, (QList<int> {11, 7, 9, 5}));
     }

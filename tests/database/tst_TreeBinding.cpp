@@ -67,23 +67,6 @@ private:
 private Q_SLOTS:
     void init() { AppState::Reset(); }
 
-    void memoryTreeBasics()
-    {
-        using R = TreeDisplay::Relation;
-        MemoryTreeDisplay tree;
-        tree.resetWithRoot();
-        for (const auto &[relative, relation, key] : {std::tuple {RootKey, R::LastChild, "F0"}, {"F0", R::Previous, "F1"},
-                 {"F0", R::Next, "F2"}, {RootKey, R::FirstChild, "F3"}, {"F0", R::LastChild, "C0"}})
-            QVERIFY(tree.addNode(relative, relation, QString::fromLatin1(key), QStringLiteral("x"), 3));
-        QVERIFY(!tree.addNode(RootKey, R::LastChild, QStringLiteral("F3"), QStringLiteral("dup"), 3));
-        QVERIFY(!tree.addNode(QStringLiteral("F9"), R::LastChild, QStringLiteral("F4"), QStringLiteral("x"), 3));
-        QCOMPARE(tree.childKeys(RootKey), (QStringList {"F3", "F1", "F0", "F2"}));
-        QVERIFY(!tree.moveNode(QStringLiteral("F0"), QStringLiteral("C0"), R::LastChild)); // into itself
-        QVERIFY(tree.moveNode(QStringLiteral("F0"), QStringLiteral("F3"), R::LastChild));
-        QVERIFY(tree.removeNode(QStringLiteral("F3")));
-        QVERIFY(!tree.contains(QStringLiteral("C0")) && tree.nodeCount() == 3);
-    }
-
     void builtTreeSortsSiblings()
     {
         LinkedDB linked(false);
@@ -120,11 +103,6 @@ private Q_SLOTS:
         db.AddComputer(QStringLiteral("d"), QString(), -1, -1); // before the first greater record: e
         db.AddComputer(QStringLiteral("zz"), QString(), -1, -1); // none greater: after the last record, z
         QCOMPARE(texts(tree, RootKey), (QStringList {"z", "zz", "c", "d", "e"}));
-
-        // A rebuild puts everything in order again.
-        tree.resetWithRoot();
-        db.ReloadTreeView();
-        QCOMPARE(texts(tree, RootKey), (QStringList {"c", "d", "e", "z", "zz"}));
     }
 
     void clearLetsGoOfTheTree()
@@ -135,70 +113,54 @@ private Q_SLOTS:
         auto &[tree, db] = linked;
         db.AddComputer(QStringLiteral("kept"), QString(), -1, -1);
         db.Clear();
-        QVERIFY(!db.IsLinked());
         db.AddComputer(QStringLiteral("unseen"), QString(), -1, -1);
         QCOMPARE(texts(tree, RootKey), QStringList {"kept"});
     }
 
+    // The icons follow each change of the records, and SetColorsForEdit, which
+    // works them all out afresh, arrives at the same ones.
     void settingsIcons()
     {
         LinkedDB linked;
         auto &[tree, db] = linked;
         const int outer = db.AddPath(QStringLiteral("Outer"));
         const int group = db.AddPath(QStringLiteral("Outer\\Group"));
+        const int inner = db.AddPath(QStringLiteral("Outer\\Group\\Inner"));
         const int pc = db.AddComputer(QStringLiteral("pc"), QString(), group, -1);
         const int plain = db.AddComputer(QStringLiteral("plain"), QString(), group, -1);
-        const QString outerKey = FolderKey(outer);
-        const QString groupKey = FolderKey(group);
-        const auto shown = [&] { return icons(tree, {ComputerKey(pc), groupKey, outerKey, RootKey}); };
+        const QStringList keys {ComputerKey(pc), FolderKey(group), FolderKey(outer), RootKey, FolderKey(inner), ComputerKey(plain)};
+        const auto shown = [&] {
+            const QStringList followed = icons(tree, keys);
+            db.SetColorsForEdit();
+            return icons(tree, keys) == followed ? followed : followed + QStringList {"afresh:"} + icons(tree, keys);
+        };
+        const QStringList unmarked {"24/0", "3/2", "3/2", "23/22", "3/2", "24/0"};
+        db.SetColorsForEdit(); // nodes are added without an open-folder icon; the window sets them all once
 
         db.AddSettings(GlobalSettings::create(), pc, C);
-        QCOMPARE(shown(), (QStringList {"4/0", "21/20", "21/20", "23/22"}));
-        QCOMPARE(tree.icon(ComputerKey(plain)), 24);
+        QCOMPARE(shown(), (QStringList {"4/0", "21/20", "21/20", "23/22", "3/2", "24/0"}));
         QCOMPARE(db.CountCustomBelow(RootKey, false), 1);
 
         // The only record below goes: back to plain, all the way up.
         db.RemoveSettings(pc, C);
-        QCOMPARE(shown(), (QStringList {"24/0", "3/2", "3/2", "23/22"}));
+        QCOMPARE(shown(), unmarked);
 
         // A group with its own record shows it whatever happens below, and
         // hides what is below from the folders above.
         db.AddSettings(GlobalSettings::create(), group, F);
         db.AddSettings(GlobalSettings::create(), pc, C);
         db.RemoveSettings(pc, C);
-        QCOMPARE(shown(), (QStringList {"24/0", "23/22", "21/20", "23/22"}));
-        db.RemoveNodeSettings(groupKey);
-        QCOMPARE(shown(), (QStringList {"24/0", "3/2", "3/2", "23/22"}));
+        QCOMPARE(shown(), (QStringList {"24/0", "23/22", "21/20", "23/22", "3/2", "24/0"}));
+        db.RemoveNodeSettings(FolderKey(group));
+        QCOMPARE(shown(), unmarked);
 
-        // Two records below: removing one keeps the mark.
+        // Two records below: removing one keeps the mark; a computer that goes takes its record along.
         db.AddSettings(GlobalSettings::create(), pc, C);
         db.AddSettings(GlobalSettings::create(), plain, C);
         db.RemoveSettings(pc, C);
-        QCOMPARE(icons(tree, groupKey), QStringLiteral("21/20"));
-    }
-
-    void setColorsForEdit()
-    {
-        LinkedDB linked(false);
-        auto &[tree, db] = linked;
-        const int a = db.AddPath(QStringLiteral("A"));
-        const int b = db.AddPath(QStringLiteral("A\\B"));
-        const int own = db.AddPath(QStringLiteral("Own"));
-        const int inner = db.AddPath(QStringLiteral("Own\\Inner"));
-        const int pc = db.AddComputer(QStringLiteral("pc"), QString(), b, -1);
-        const int plain = db.AddComputer(QStringLiteral("plain"), QString(), inner, -1);
-        db.AddSettings(GlobalSettings::create(), pc, C);
-        db.AddSettings(GlobalSettings::create(), own, F);
-        const int gone = db.AddComputer(QStringLiteral("gone"), QString(), a, -1);
-        db.AddSettings(GlobalSettings::create(), gone, C);
-        db.RemoveComputer(gone); // its record stays in the table, not Valid
-
-        linked.link();
-        QCOMPARE(tree.icon(ComputerKey(pc)), 24); // built plain, whatever the records say
-
-        db.SetColorsForEdit();
-        QCOMPARE(icons(tree, {ComputerKey(pc), ComputerKey(plain), FolderKey(b), FolderKey(a), FolderKey(own), FolderKey(inner)}),
-            (QStringList {"4/0", "24/0", "21/20", "21/20", "23/22", "3/2"}));
+        QCOMPARE(shown(), (QStringList {"24/0", "21/20", "21/20", "23/22", "3/2", "4/0"}));
+        db.RemoveComputer(plain);
+        QCOMPARE(shown().mid(0, 5), unmarked.mid(0, 5));
     }
 
     void treeFailuresAreReported()

@@ -7,13 +7,7 @@
 namespace {
 
 // The text and number fields of a record, so that a test can fill or list them all.
-struct Fields
-{
-    QList<QString *> texts;
-    QList<int *> numbers;
-};
-
-Fields fieldsOf(GlobalSettings &s)
+std::pair<QList<QString *>, QList<int *>> fieldsOf(GlobalSettings &s)
 {
     return {{&s.JoinDCIP, &s.JoinDCName, &s.JoinName, &s.DestinationDCIP, &s.DestinationDCName, &s.DestinationDomain, &s.SourceDCIP,
                 &s.SourceDCName, &s.SourceDomain, &s.ObjectType},
@@ -25,10 +19,10 @@ Fields fieldsOf(GlobalSettings &s)
 QStringList describe(GlobalSettings s)
 {
     QStringList out {QString::number(s.Valid)};
-    const Fields fields = fieldsOf(s);
-    for (const QString *text : fields.texts)
+    const auto [texts, numbers] = fieldsOf(s);
+    for (const QString *text : texts)
         out << *text;
-    for (const int *number : fields.numbers)
+    for (const int *number : numbers)
         out << QString::number(*number);
     for (int t = 0; t < UserTypeCount; ++t)
         out << QStringLiteral("%1\\%2/%3").arg(s.account(t).Domain, s.account(t).Username, s.account(t).Password);
@@ -39,11 +33,11 @@ QStringList describe(GlobalSettings s)
 GlobalSettingsPtr populated()
 {
     GlobalSettingsPtr s = GlobalSettings::create();
-    const Fields fields = fieldsOf(*s);
+    const auto [texts, numbers] = fieldsOf(*s);
     int n = 0;
-    for (QString *text : fields.texts)
+    for (QString *text : texts)
         *text = QStringLiteral("text %1").arg(++n);
-    for (int *number : fields.numbers)
+    for (int *number : numbers)
         *number = ++n;
     s->Valid = false;
     for (int t = 0; t < UserTypeCount; ++t)
@@ -58,18 +52,15 @@ class TestGlobalSettings : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void newRecordAndDefaults()
+    void defaults()
     {
         GlobalSettings s;
         QVERIFY(s.Valid);
-        QCOMPARE(s.AssociatedID, 0);
         for (int v : {s.ActionType, s.MigrationType, s.JoinVal, s.MinFreeSpace, s.CopyProfile, s.ForceReboot, s.IgnoreTempInternetFiles,
                  s.OverwriteProfile, s.RebootPermitted})
             QCOMPARE(v, -1);
         // Options that are not set count as off.
         QCOMPARE(s.GetProfileActions(), 0);
-        s.IgnoreTempInternetFiles = 1;
-        QCOMPARE(s.GetProfileActions(), ProfileActionSkipTempInternetFiles);
 
         // SetDefaults gives the options their values and leaves texts, accounts, Valid and the owner.
         GlobalSettingsPtr record = populated();
@@ -83,49 +74,48 @@ private Q_SLOTS:
         QCOMPARE(record->GetProfileActions(), ProfileActionCopy | ProfileActionSkipTempInternetFiles);
     }
 
-    void accountsAreReadDomainFirstAndCleared()
+    void copyCloneAndClearCarryEveryField()
     {
-        RecordingPresenter presenter;
-        GlobalSettingsPtr s = populated();
+        GlobalSettingsPtr source = populated();
         QString domain, user, password;
-        QVERIFY(s->GetUserSettings(AdminA, domain, user, password));
-        QCOMPARE(
-            QStringList({domain, user, password}), QStringList({QStringLiteral("DOM1"), QStringLiteral("user1"), QStringLiteral("pw1")}));
+        QVERIFY(source->GetUserSettings(AdminA, domain, user, password));
+        QCOMPARE(QStringList({domain, user, password}), QStringList({"DOM1", "user1", "pw1"}));
 
-        s->ClearUsers();
-        QStringList expected = describe(*populated());
+        GlobalSettings target;
+        target.SetUser(AdminB, QStringLiteral("old"), QStringLiteral("old"), QStringLiteral("OLD"));
+        source->CopySettings(target);
+        QCOMPARE(describe(target), describe(*source));
+        source->CopySettings(*source);
+        QCOMPARE(describe(*source), describe(*populated()));
+
+        GlobalSettingsPtr clone = source->Clone();
+        QCOMPARE(describe(*clone), describe(*source));
+        clone->SetUser(AdminA, QStringLiteral("other"), QString(), QString());
+        QCOMPARE(describe(*source), describe(*populated()));
+
+        // ClearUsers empties the five slots and nothing else.
+        QStringList expected = describe(*source);
         for (int t = 0; t < UserTypeCount; ++t)
             expected[expected.size() - UserTypeCount + t] = QStringLiteral("\\/");
-        QCOMPARE(describe(*s), expected);
-        QCOMPARE(presenter.count(), 0);
-    }
-
-    void fullUsername_data()
-    {
-        QTest::addColumn<QString>("domain");
-        QTest::addColumn<QString>("username");
-        QTest::addColumn<QString>("expected");
-
-        QTest::newRow("domain and user") << QStringLiteral("CORP") << QStringLiteral("jsmith") << QStringLiteral("CORP\\jsmith");
-        QTest::newRow("local account") << LocalAccountDomain << QStringLiteral("admin") << QStringLiteral("*LOCAL ACCOUNT*\\admin");
-        QTest::newRow("no domain: bare name") << QString() << QStringLiteral("jsmith") << QStringLiteral("jsmith");
-        QTest::newRow("domain without user: nothing") << QStringLiteral("CORP") << QString() << QString();
+        source->ClearUsers();
+        QCOMPARE(describe(*source), expected);
     }
 
     void fullUsername()
     {
-        QFETCH(QString, domain);
-        QFETCH(QString, username);
-        QFETCH(QString, expected);
         GlobalSettings s;
-        s.SetUser(DomainJoin, username, QStringLiteral("pw"), domain);
-        QString out = QStringLiteral("stale");
-        s.GetFullUsername(DomainJoin, out);
-        QCOMPARE(out, expected);
-        QCOMPARE(s.GetFullUsername(DomainJoin), expected);
+        const auto full = [&s](const QString &domain, const QString &user) {
+            s.SetUser(DomainJoin, user, QStringLiteral("pw"), domain);
+            QString out = QStringLiteral("stale");
+            s.GetFullUsername(DomainJoin, out);
+            return out;
+        };
+        QCOMPARE(full(QStringLiteral("CORP"), QStringLiteral("jsmith")), QStringLiteral("CORP\\jsmith"));
+        QCOMPARE(full(QString(), QStringLiteral("jsmith")), QStringLiteral("jsmith")); // not "\\jsmith"
+        QCOMPARE(full(QStringLiteral("CORP"), QString()), QString()); // a domain alone is no account
     }
 
-    void outOfRangeUserTypes()
+    void outOfRangeUserTypesChangeNothing()
     {
         for (int userType : {-1, UserTypeCount}) {
             RecordingPresenter presenter;
@@ -141,25 +131,6 @@ private Q_SLOTS:
             QCOMPARE(presenter.count(), 3);
             QCOMPARE(describe(*s), describe(*populated()));
         }
-    }
-
-    void copyAndCloneCarryEveryField()
-    {
-        GlobalSettingsPtr source = populated();
-        GlobalSettings target;
-        target.SetUser(AdminB, QStringLiteral("old"), QStringLiteral("old"), QStringLiteral("OLD"));
-        source->CopySettings(target);
-        QCOMPARE(describe(target), describe(*source));
-
-        // Copying a record onto itself changes nothing.
-        source->CopySettings(*source);
-        QCOMPARE(describe(*source), describe(*populated()));
-
-        GlobalSettingsPtr clone = source->Clone();
-        QCOMPARE(describe(*clone), describe(*source));
-        clone->SourceDomain = QStringLiteral("ELSEWHERE");
-        clone->SetUser(AdminA, QStringLiteral("other"), QString(), QString());
-        QCOMPARE(describe(*source), describe(*populated()));
     }
 };
 
