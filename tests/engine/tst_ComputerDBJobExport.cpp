@@ -86,8 +86,8 @@ struct Small
         db.RemoveComputer(addComputer(db, QStringLiteral("GONE")));
         db.GetComputerUserList(db.AddComputer(QStringLiteral("EAST-1"), QString(), eastID, -1))->AddAllUsers();
         const UserProfilesPtr sids = db.GetComputerUserList(db.AddComputer(QStringLiteral("EAST-2"), QString(), eastID, -1));
-        sids->AddSIDToUser(sid1(), QStringLiteral("alice.new"));
-        sids->AddSIDToUser(sid2(), QStringLiteral("bob.new"));
+        sids->AddSIDToUser(kSid1, QStringLiteral("alice.new"));
+        sids->AddSIDToUser(kSid2, QStringLiteral("bob.new"));
 
         const int ownID = db.AddComputer(QStringLiteral("OWN-PC"), QString(), salesID, -1);
         GlobalSettingsPtr own = sales->Clone();
@@ -104,7 +104,7 @@ struct Small
         own->OverwriteProfile = 1;
         db.AddSettings(own, ownID, QStringLiteral("C"));
         // Kinds the console never creates: only their empty destination travels.
-        setList(db, ownID, ListUserToSID, {entry("carol", "", false, "", true, sid1()), entry("dave", "", false, "", true, sid2())});
+        setList(db, ownID, ListUserToSID, {entry("carol", "", false, "", true, kSid1), entry("dave", "", false, "", true, kSid2)});
     }
 };
 
@@ -200,7 +200,7 @@ private Q_SLOTS:
         makeSound(global(db));
         const int mixed = db.AddComputer(QStringLiteral("PC"), QString(), -1, -1);
         setList(
-            db, mixed, ListUserToUser, {entry("", "b2", true, sid1()), entry("alice", "a2", false, ""), entry("carol", "c2", false, "")});
+            db, mixed, ListUserToUser, {entry("", "b2", true, kSid1), entry("alice", "a2", false, ""), entry("carol", "c2", false, "")});
         // Deleted entries leave no gap.
         const UserProfilesPtr list = db.GetComputerUserList(addComputer(db, QStringLiteral("PC2")));
         list->AddUserToUser(QStringLiteral("bob"), QStringLiteral("bob.new"));
@@ -209,7 +209,7 @@ private Q_SLOTS:
         Exported out;
         exportInto(db, out);
         QCOMPARE(out.settings.Value(SettingsColumn::SourceUsers, 1), t(",alice,carol"));
-        QCOMPARE(out.settings.Value(SettingsColumn::SourceSIDs, 1), QVariant(sid1()));
+        QCOMPARE(out.settings.Value(SettingsColumn::SourceSIDs, 1), QVariant(kSid1));
         QCOMPARE(out.settings.Value(SettingsColumn::DestinationUsers, 1), t("b2,a2,c2"));
         QCOMPARE(out.settings.Value(SettingsColumn::SourceUsers, 2), t("bob,carol"));
         QCOMPARE(out.settings.Value(SettingsColumn::DestinationUsers, 2), t("bob.new,carol.new"));

@@ -90,7 +90,7 @@ const std::vector<Case> &cases()
         // Sound variants.
         {"sound: user to user", 0, [](ComputerDB &, GS &) {}},
         {"sound: all users", 0, list(ListAllUsers, {entry("*ALL", "*ALL", false, "")})},
-        {"sound: SID to user", 0, sids({entry("", "alice.new", true, sid1()), entry("", "bob.new", true, sid2())})},
+        {"sound: SID to user", 0, sids({entry("", "alice.new", true, kSid1), entry("", "bob.new", true, kSid2)})},
         {"sound: local accounts both sides", 0,
             all({localSource, localDestination, acc(AdminA, "varno", "", kLocal), acc(SourceSIDLookup, "", "", ""),
                 acc(DestinationSIDLookup, "", "", "")})},
@@ -131,16 +131,16 @@ const std::vector<Case> &cases()
         {"destination user invalid", 200, list(ListUserToUser, {entry("alice", "a|b", false, "")})},
         {"source user invalid", 204, list(ListUserToUser, {entry("al=ice", "alice.new", false, "")})},
         {"all users with a one-sided *ALL", 204, list(ListAllUsers, {entry("*ALL", "bob", false, "")})},
-        {"SID on a user-to-user entry", 203, list(ListUserToUser, {entry("alice", "alice.new", false, sid1())})},
-        {"user-to-SID list", 902, list(ListUserToSID, {entry("alice", "alice.new", false, "", true, sid2())})},
+        {"SID on a user-to-user entry", 203, list(ListUserToUser, {entry("alice", "alice.new", false, kSid1)})},
+        {"user-to-SID list", 902, list(ListUserToSID, {entry("alice", "alice.new", false, "", true, kSid2)})},
         // A destination SID is not sent, so its text is not looked at.
         {"user-to-SID list with an unsendable SID", 902, list(ListUserToSID, {entry("alice", "alice.new", false, "", true, "S-1-5-É")})},
         // No operation drops a computer's list; a damaged record can lack one.
         {"no list object, no join", 308, noList},
         {"no list object, joining a domain: on to the domains", 106, all({noList, joinReady, acc(DomainJoin, "joiner", "", "NEWCORP")})},
         {"SID list: sub-authority of 2^32", 201, sids({entry("", "alice.new", true, "S-1-5-4294967296")})},
-        {"SID list: entry sourced by a user name", 202, sids({entry("", "bob", true, sid1()), entry("alice", "alice.new", false, "")})},
-        {"SID list: user name beside the SID", 205, sids({entry("alice", "alice.new", true, sid1())})},
+        {"SID list: entry sourced by a user name", 202, sids({entry("", "bob", true, kSid1), entry("alice", "alice.new", false, "")})},
+        {"SID list: user name beside the SID", 205, sids({entry("alice", "alice.new", true, kSid1)})},
 
         // Destination domain.
         {"destination domain invalid", 104, set(&GS::DestinationDomain, "NEW;CORP")},
@@ -164,14 +164,14 @@ const std::vector<Case> &cases()
         {"source lookup password without user", 15, all({localSource, acc(SourceSIDLookup, "", "pw3", "")})},
         {"source lookup domain without user", 13, all({localSource, acc(SourceSIDLookup, "", "", "OLDCORP")})},
         {"source lookup given for SID sources", 17,
-            all({sids({entry("", "alice.new", true, sid1())}), acc(SourceSIDLookup, "lookup-old", "pw3", "OLDCORP")})},
+            all({sids({entry("", "alice.new", true, kSid1)}), acc(SourceSIDLookup, "lookup-old", "pw3", "OLDCORP")})},
 
         // Destination SID Lookup.
         {"destination lookup user invalid", 8, acc(DestinationSIDLookup, "look+up", "pw4", "NEWCORP")},
         {"destination lookup domain invalid", 4, acc(DestinationSIDLookup, "lookup-new", "pw4", "NEW\"CORP")},
         {"destination lookup missing for user profiles", 8, acc(DestinationSIDLookup, "", "", "")},
         {"destination lookup missing for SID profiles", 8,
-            all({sids({entry("", "alice.new", true, sid1())}), acc(DestinationSIDLookup, "", "", "")})},
+            all({sids({entry("", "alice.new", true, kSid1)}), acc(DestinationSIDLookup, "", "", "")})},
         {"destination lookup password without user", 7, all({localDestination, acc(DestinationSIDLookup, "", "pw4", "")})},
         {"destination lookup domain without user", 5, all({localDestination, acc(DestinationSIDLookup, "", "", "NEWCORP")})},
 
