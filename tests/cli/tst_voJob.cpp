@@ -70,6 +70,8 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
     }
 
+    // The exit status by the kind of result, and the report naming the
+    // computer and the group or root its faulty setting comes from.
     void validate()
     {
         VoRun run = vo({"validate", job("sound.vos.json")});
@@ -91,7 +93,8 @@ private Q_SLOTS:
         run = vo({"validate", warning, "--json"});
         QCOMPARE(run.status, 2);
         QJsonObject object = QJsonDocument::fromJson(run.out).object();
-        QVERIFY(object.take("message").toString().startsWith("Validation error checking computer 'PC-3'.\n"));
+        QVERIFY(object.take("message").toString().startsWith(
+            "Validation error checking computer 'PC-3'.\nThis node is inheriting the invalid setting from group 'All Computers'.\n"));
         QCOMPARE(object, (QJsonObject {{"code", 106}, {"computer", "PC-3"}, {"settingsSource", "F-1"}}));
     }
 

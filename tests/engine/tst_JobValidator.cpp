@@ -339,22 +339,6 @@ private Q_SLOTS:
         QCOMPARE(result.SettingsSourceKey, QStringLiteral("C%1").arg(index));
     }
 
-    void inheritedSettingsNameTheirSource()
-    {
-        ComputerDB db;
-        makeSound(global(db));
-        const int outer = db.AddFolder(QStringLiteral("Sales"), -1);
-        const int inner = db.AddFolder(QStringLiteral("East"), outer);
-        const GlobalSettingsPtr groupRecord = global(db).Clone();
-        db.AddSettings(groupRecord, outer, QStringLiteral("F"));
-        addComputer(db, QStringLiteral("PC-0"), inner);
-        groupRecord->DestinationDCIP = QStringLiteral("x");
-        const ValidationResult result = verify(db);
-        QCOMPARE(result.Code, 100);
-        QCOMPARE(result.SettingsSourceKey, QStringLiteral("F%1").arg(outer));
-        QCOMPARE(result.ComputerKey, QStringLiteral("C0"));
-    }
-
     void computersNotTakingPartAreSkipped()
     {
         ComputerDB db;

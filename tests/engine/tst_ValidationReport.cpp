@@ -138,23 +138,6 @@ private Q_SLOTS:
         const ValidationReport report = ValidationReport::Build(result, QString(), QStringLiteral("All Computers"));
         QVERIFY(report.Passed && report.Message.isEmpty() && report.NodeToShow.isEmpty());
     }
-
-    void textsComeFromTheDatabase()
-    {
-        ComputerDB db;
-        const int group = db.AddFolder(QStringLiteral("Sales"), -1);
-        const int id = db.AddComputer(QStringLiteral("PC-9"), QString(), group, -1);
-        QCOMPARE(ValidationReport::NodeText(db, QStringLiteral("F-1")), QStringLiteral("All Computers"));
-        QCOMPARE(ValidationReport::NodeText(db, QStringLiteral("F%1").arg(group)), QStringLiteral("Sales"));
-        QCOMPARE(ValidationReport::NodeText(db, QStringLiteral("C%1").arg(id)), QStringLiteral("PC-9"));
-
-        ValidationResult result = failing(106, QStringLiteral("F-1"));
-        result.ComputerKey = QStringLiteral("C%1").arg(id);
-        const ValidationReport report = ValidationReport::Build(result, db);
-        QVERIFY(report.Message.startsWith(QStringLiteral(
-            "Validation error checking computer 'PC-9'.\rThis node is inheriting the invalid setting from group 'All Computers'.\r")));
-        QVERIFY(report.Warning);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestValidationReport)
