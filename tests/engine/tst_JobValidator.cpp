@@ -270,8 +270,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         // Faults of different fields, each the first row of its code in
         // everyCode; together the earlier check wins.
-        QTest::newRow("Admin B user before Admin A password") << QList<int> {2, 11} << 11;
-        QTest::newRow("passwords: Admin A, Dest lookup, Admin B, join, Source lookup") << QList<int> {14, 20, 10, 6} << 6;
         QTest::newRow("accounts before the list") << QList<int> {105, 14} << 14;
         QTest::newRow("list before destination domain") << QList<int> {104, 200} << 200;
         QTest::newRow("destination before source") << QList<int> {112, 102} << 102;
