@@ -62,13 +62,4 @@ public:
     void NetworkTestStart(qint32 a, qint32 p) override { calls << QStringLiteral("NetworkTestStart=%1,%2").arg(a).arg(p); }
     void NetworkTestEnd() override { calls << QStringLiteral("NetworkTestEnd"); }
     void WriteLog(quint8 level, int number, const QString &text) override { log.append({level, number, text}); }
-
-    QString value(const QString &name) const
-    {
-        for (const QString &call : calls) {
-            if (call.section(QLatin1Char('='), 0, 0) == name)
-                return call.section(QLatin1Char('='), 1);
-        }
-        return QStringLiteral("<not set>");
-    }
 };
