@@ -34,12 +34,11 @@ private Q_SLOTS:
         const QString text = QString(ClientConfig::Compose(values)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         const QString file = write(QStringLiteral("varnoosk.cfg"), modScramble::Scramble(ClientConfig::Compose(values)));
 
-        const VoRun shown = vo({QStringLiteral("descramble"), QStringLiteral("--show-passwords"), file});
+        const VoRun shown = vo({"descramble", "--show-passwords", file});
         QCOMPARE(shown.status, 0);
         QCOMPARE(QString::fromUtf8(shown.out), text);
-        QVERIFY(shown.err.isEmpty());
 
-        const VoRun masked = vo({QStringLiteral("descramble"), file});
+        const VoRun masked = vo({"descramble", file});
         QCOMPARE(masked.status, 0);
         QString expected = text;
         for (const char *key : {"VARNOPASS=", "DESTSIDPASS=", "JOINDOMPASS=", "SOURCESIDPASS="}) {
@@ -49,24 +48,17 @@ private Q_SLOTS:
         }
         QVERIFY(expected.contains(QStringLiteral("\nOSKPASS=\n")));
         QCOMPARE(QString::fromUtf8(masked.out), expected);
-        QVERIFY(vo({QStringLiteral("descramble"), QStringLiteral("--help")}).out.contains("--show-passwords"));
+        const VoRun help = vo({"descramble", "--help"});
+        QVERIFY(help.status == 0 && help.out.contains("--show-passwords"));
     }
 
-    void refusesWhatIsNotScrambled()
+    void refusesWhatItCannotRead()
     {
-        const VoRun run = vo({QStringLiteral("descramble"), write(QStringLiteral("plain.cfg"), "key=value\r\n")});
-        QCOMPARE(run.status, 1);
-        QVERIFY(run.out.isEmpty());
-        QVERIFY(run.err.contains("not a scrambled configuration file"));
-    }
-
-    void missingFileAndUsage()
-    {
-        QCOMPARE(vo({QStringLiteral("descramble"), m_dir.filePath(QStringLiteral("none.cfg"))}).status, 1);
-        const VoRun bare = vo({QStringLiteral("descramble")});
-        QCOMPARE(bare.status, 1);
-        QVERIFY(bare.err.startsWith("Usage: vo descramble [--show-passwords] FILE"));
-        QCOMPARE(vo({QStringLiteral("descramble"), QStringLiteral("--help")}).status, 0);
+        const VoRun plain = vo({"descramble", write("plain.cfg", "key=value\r\n")});
+        QVERIFY(plain.status == 1 && plain.out.isEmpty() && plain.err.contains("not a scrambled configuration file"));
+        QCOMPARE(vo({"descramble", m_dir.filePath("none.cfg")}).status, 1);
+        const VoRun bare = vo({"descramble"});
+        QVERIFY(bare.status == 1 && bare.err.startsWith("Usage: vo descramble [--show-passwords] FILE"));
     }
 };
 

@@ -1,12 +1,9 @@
-#include "common/AppState.h"
-#include "common/modRegistry.h"
 #include "database/ComputerDB.h"
 #include "database/SettingsFile.h"
 #include "engine/ClientConfig.h"
 
+#include "engine/EngineFixture.h"
 #include "engine/JobFixture.h"
-#include "support/RecordingPresenter.h"
-#include "support/TestRegistry.h"
 #include "support/VoProcess.h"
 
 #include <QDir>
@@ -26,10 +23,9 @@ class TestVoJob : public QObject
     Q_OBJECT
 
 private:
-    RecordingPresenter m_presenter;
-    TestRegistry m_registry;
+    EngineFixture m_fixture;
+    const QString m_logs = m_fixture.logs.path();
     QTemporaryDir m_dir;
-    QString m_logs;
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
@@ -67,20 +63,15 @@ private:
         return save(db, name);
     }
 
-    QString fastProfile() { return write("fast.txt", "step_ms = 0\n"); }
-
 private Q_SLOTS:
     void initTestCase()
     {
         qunsetenv("VARNO_OSK_SIMULATION");
         QVERIFY(m_dir.isValid());
-        m_logs = m_dir.filePath(QStringLiteral("logs"));
-        RegKey key = Reg::NoKey;
-        modRegistry::CreateKey(QStringLiteral("Brindlewood\\Varno-Osk"), Reg::NoKey, QStringLiteral("HKCU\\Software"), QString(), key);
-        modRegistry::CloseKey(key);
-        QVERIFY(modRegistry::SaveSettingString(AppState::Get().AppKeyPath, QStringLiteral("LogPath"), m_logs));
     }
 
+    // The exit status by the kind of result, and the report naming the
+    // computer and the group or root its faulty setting comes from.
     void validate()
     {
         VoRun run = vo({"validate", job("sound.vos.json")});
@@ -97,28 +88,14 @@ private Q_SLOTS:
         QCOMPARE(run.out,
             QByteArray("Code: 102\nComputer: PC-1\nSettings source: Sales (F0)\nValidation error checking computer 'PC-1'.\n"
                        "This node is inheriting the invalid setting from group 'Sales'.\n'Destination DC' is invalid.\n"));
-    }
 
-    void validateJsonWarning()
-    {
-        const QString file = job("warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(2, UserProfiles::create()); });
-        const VoRun run = vo({"validate", file, "--json"});
+        const QString warning = job("warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(2, UserProfiles::create()); });
+        run = vo({"validate", warning, "--json"});
         QCOMPARE(run.status, 2);
-        const QJsonObject object = QJsonDocument::fromJson(run.out).object();
-        QCOMPARE(object.size(), 4);
-        QCOMPARE(object.value("code").toInt(), 106);
-        QCOMPARE(object.value("computer").toString(), QStringLiteral("PC-3"));
-        QCOMPARE(object.value("settingsSource").toString(), QStringLiteral("F-1"));
-        QVERIFY(object.value("message").toString().startsWith(
-            "Validation error checking computer 'PC-3'.\nThis node is inheriting the invalid setting from group 'All Computers'.\n"
-            "'Destination Domain' was specified without any profiles"));
-
-        // Names travel as UTF-8 both ways.
-        const VoRun ansi
-            = vo({"validate", "--json", job("ansi.vos.json", [](ComputerDB &db) { db.RenameComputer(1, QStringLiteral("JOSÉ-PC")); })});
-        QCOMPARE(ansi.status, 1);
-        QVERIFY(QJsonDocument::fromJson(ansi.out).object().value("message").toString().contains(
-            QStringLiteral("The computer name contains the character 'É' (U+00C9)")));
+        QJsonObject object = QJsonDocument::fromJson(run.out).object();
+        QVERIFY(object.take("message").toString().startsWith(
+            "Validation error checking computer 'PC-3'.\nThis node is inheriting the invalid setting from group 'All Computers'.\n"));
+        QCOMPARE(object, (QJsonObject {{"code", 106}, {"computer", "PC-3"}, {"settingsSource", "F-1"}}));
     }
 
     void badInputGivesAClearMessage_data()
@@ -127,7 +104,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("error");
         QTest::newRow("no file") << QStringList {"validate"} << "A settings file is needed.";
         QTest::newRow("unknown option") << QStringList {"validate", "a", "--jsn"} << "Unknown option \"--jsn\".";
-        QTest::newRow("missing file") << QStringList {"validate", "/nonexistent/x.vos.json"} << "x.vos.json";
         QTest::newRow("export without --out") << QStringList {"export", "a"} << "--out DIR is needed.";
         QTest::newRow("export bad port") << QStringList {"export", "a", "--out", "b", "--port", "70000"} << "not a port number";
         QTest::newRow("run bad listener") << QStringList {"run", "a", "--listener", "host"} << "not a dotted IPv4 address";
@@ -153,9 +129,8 @@ private Q_SLOTS:
         ComputerDB db;
         makeSound(global(db));
         global(db).SetUser(AdminA, "varno", "Secret-A1", "OLDCORP");
-        const QStringList names = {"PC-1", "PC-2", "PC-3"};
-        for (const QString &name : names)
-            addComputer(db, name);
+        for (const char *name : {"PC-1", "PC-2", "PC-3"})
+            addComputer(db, QString::fromLatin1(name));
         const QString file = save(db, "export.vos.json", "blue whale");
         // Without the passphrase, or with a wrong one, the message names the option that gives it.
         const QString wrong = write("wrong.txt", "red whale\n");
@@ -169,19 +144,14 @@ private Q_SLOTS:
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.contains("Exported 3 clients"));
 
-        for (int row = 1; row <= 3; ++row) {
-            const VoRun plain = vo({"descramble", "--show-passwords", QDir(out).filePath(names.at(row - 1) + "/varnoosk.cfg")});
-            QCOMPARE(plain.status, 0);
-            ClientConfig config;
-            QString problem;
-            QVERIFY2(config.Parse(QString::fromUtf8(plain.out).replace("\n", "\r\n"), &problem), qPrintable(problem));
-            QCOMPARE(config.Value("COMPUTERNAME"), names.at(row - 1));
-            QCOMPARE(config.Value("KEY"), QString::number(row));
-            QCOMPARE(config.Value("CONSOLEIP"), QStringLiteral("10.1.2.3"));
-            QCOMPARE(config.Value("CONSOLEPORT"), QStringLiteral("8000"));
-            QCOMPARE(config.Value("DESTUSER"), QStringLiteral("alice.new"));
-            QCOMPARE(config.Value("VARNOPASS"), QStringLiteral("Secret-A1"));
-        }
+        // The folder of each computer holds its own file, with the listener given.
+        const VoRun plain = vo({"descramble", "--show-passwords", QDir(out).filePath("PC-3/varnoosk.cfg")});
+        ClientConfig config;
+        QString problem;
+        QVERIFY2(config.Parse(QString::fromUtf8(plain.out).replace("\n", "\r\n"), &problem), qPrintable(problem));
+        QCOMPARE((QStringList {config.Value("COMPUTERNAME"), config.Value("KEY"), config.Value("CONSOLEIP"), config.Value("CONSOLEPORT"),
+                     config.Value("VARNOPASS")}),
+            (QStringList {"PC-3", "3", "10.1.2.3", "8000", "Secret-A1"}));
 
         QFile dump(QDir(out).filePath("arrays.txt"));
         QVERIFY(dump.open(QIODevice::ReadOnly));
@@ -202,94 +172,76 @@ private Q_SLOTS:
         QVERIFY(!QDir(out).exists());
     }
 
-    void runToTheEnd()
-    {
-        const QString fast = write("fast1.txt", "step_ms = 0\nexecute_steps = 1\n");
-        const VoRun run = vo({"run", job("run.vos.json"), "--profile", fast, "--job", "RunA"});
-        QCOMPARE(run.status, 0);
-        const QStringList lines = QString::fromUtf8(run.out).split('\n', Qt::SkipEmptyParts);
-        for (const char *line : {"Migration Job Name: RunA", "Building migration list...", "Processing entries...",
-                 "PC-2: Loading in progress", "PC-3: Client executing", "PC-3: Unloading in progress", "PC-1: Client process successful"})
-            QVERIFY2(lines.contains(QLatin1String(line)), line);
-        QCOMPARE(lines.filter("Migration successful").size(), 3);
-        QVERIFY(lines.indexOf("PC-1: Not processed") >= 0);
-        QVERIFY(lines.indexOf("PC-1: Not processed") < lines.indexOf("PC-1: Migration successful"));
-        QCOMPARE(lines.mid(lines.size() - 3, 2),
-            (QStringList {"Processing complete.", "Clients: 3; successful 3, with warnings 0, with errors 0, canceled 0, aborted 0."}));
-
-        const QDir results(m_logs + "/RunA");
-        QVERIFY(results.exists("handler.log"));
-        QVERIFY(results.exists("transferor1.log"));
-        QVERIFY(results.exists("varnoosk.sts"));
-        QCOMPARE(results.entryList({"PC-1-??????????????.log"}, QDir::Files).size(), 1);
-    }
-
-    // The exit status follows the worst ending; an engine failure ends the
-    // run without completion.
+    // The exit status follows the worst ending; a validation fault stops
+    // the run before the engine starts, an engine failure ends it without
+    // completion.
     void runEndsBySeverity_data()
     {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("options");
         QTest::addColumn<QByteArray>("profile");
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("out");
         QTest::addColumn<QByteArray>("err");
-        QTest::newRow("warnings") << QByteArray("step_ms = 0\nwarning = PC-2\n") << 2
-                                  << QByteArray("successful 2, with warnings 1, with errors 0") << QByteArray();
-        QTest::newRow("errors") << QByteArray("step_ms = 0\nerror = PC-1\nwarning = PC-2\n") << 1
-                                << QByteArray("successful 1, with warnings 1, with errors 1") << QByteArray();
-        QTest::newRow("engine error") << QByteArray("step_ms = 0\nengine_error = 5000007\nengine_error_after = 3\n") << 1 << QByteArray()
-                                      << QByteArray("ERROR: Error in whnHandler.LoadGeneralTransferorSettings.  ");
+        QTest::addColumn<int>("reached"); // 0 stopped before the engine, 1 the engine started, 2 processing completed
+        const QString sound = job("severity.vos.json");
+        const QString warning = job("run-warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(0, UserProfiles::create()); });
+        QTest::newRow("warnings") << sound << QStringList() << QByteArray("warning = PC-2\n") << 2
+                                  << QByteArray("successful 2, with warnings 1, with errors 0") << QByteArray() << 2;
+        QTest::newRow("errors") << sound << QStringList() << QByteArray("error = PC-1\nwarning = PC-2\n") << 1
+                                << QByteArray("successful 1, with warnings 1, with errors 1") << QByteArray() << 2;
+        QTest::newRow("engine error") << sound << QStringList() << QByteArray("engine_error = 5000007\nengine_error_after = 3\n") << 1
+                                      << QByteArray() << QByteArray("ERROR: Error in whnHandler.LoadGeneralTransferorSettings.  ") << 1;
+        QTest::newRow("validation error") << job("run-error.vos.json", [](ComputerDB &db) { global(db).JoinVal = 7; }) << QStringList()
+                                          << QByteArray() << 1 << QByteArray() << QByteArray("Code: 903") << 0;
+        QTest::newRow("validation warning") << warning << QStringList() << QByteArray() << 2 << QByteArray("Code: 106 (warning)")
+                                            << QByteArray() << 0;
+        QTest::newRow("warning ignored") << warning << QStringList {"--ignore-warnings"} << QByteArray() << 0 << QByteArray("successful 3,")
+                                         << QByteArray() << 2;
     }
 
     void runEndsBySeverity()
     {
+        QFETCH(QString, file);
+        QFETCH(QStringList, options);
         QFETCH(QByteArray, profile);
         QFETCH(int, status);
         QFETCH(QByteArray, out);
         QFETCH(QByteArray, err);
-        const VoRun run = vo({"run", job("severity.vos.json"), "--profile", write("severity.txt", profile), "--job",
-            QStringLiteral("Severity-%1").arg(QTest::currentDataTag())});
+        QFETCH(int, reached);
+        const QString name = QStringLiteral("Severity-%1").arg(QTest::currentDataTag()).replace(' ', '-');
+        const VoRun run
+            = vo(QStringList {"run", file, "--profile", write("severity.txt", "step_ms = 0\n" + profile), "--job", name} + options);
         QCOMPARE(run.status, status);
-        QVERIFY2(run.out.contains(out) && run.err.startsWith(err), run.out.constData());
-        QCOMPARE(run.out.contains("\nProcessing complete.\n"), err.isEmpty());
+        QVERIFY2(run.out.contains(out) && run.err.contains(err), run.out.constData());
+        QCOMPARE(QDir(m_logs + "/" + name).exists(), reached > 0);
+        QCOMPARE(run.out.contains("\nProcessing complete.\n"), reached == 2);
     }
 
-    void runStopsBeforeTheEngineOnValidation()
+    // The job shipped in examples/ runs to the end, with its logs in the
+    // results folder of the job name given.
+    void shippedExampleRuns()
     {
-        VoRun run = vo({"run", job("run-error.vos.json", [](ComputerDB &db) { global(db).JoinVal = 7; }), "--job", "NeverA"});
-        QCOMPARE(run.status, 1);
-        QVERIFY(run.err.contains("Code: 903"));
-        QVERIFY(!QDir(m_logs + "/NeverA").exists());
-
-        const QString warning = job("run-warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(0, UserProfiles::create()); });
-        run = vo({"run", warning, "--job", "NeverB"});
-        QCOMPARE(run.status, 2);
-        QVERIFY(run.out.contains("Code: 106 (warning)"));
-        QVERIFY(!QDir(m_logs + "/NeverB").exists());
-
-        run = vo({"run", warning, "--job", "Ignored", "--ignore-warnings", "--profile", fastProfile()});
+        const QString fast = write("fast.txt", "step_ms = 0\nexecute_steps = 1\n");
+        const VoRun run
+            = vo({"run", QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json"), "--profile", fast, "--job", "Example"});
         QCOMPARE(run.status, 0);
-        QVERIFY(run.out.contains("\nProcessing complete.\n"));
+        for (const char *line : {"Migration Job Name: Example\n", "The settings file holds no passwords", "\nFIN-0001: Client executing\n",
+                 "\nFIN-0001: Migration successful\n", "\nProcessing complete.\nClients: 7; successful 7,"})
+            QVERIFY2(run.out.contains(line), line);
+        QVERIFY(QFile::exists(m_logs + "/Example/handler.log"));
     }
 
-    // Ctrl-C once: the computers not yet started end canceled, the others
-    // run to their end; twice: those are aborted. The process is watched
-    // while it runs, so it is started here rather than through vo().
-    void interruptCancelsThenAborts_data()
-    {
-        QTest::addColumn<int>("interrupts");
-        QTest::newRow("once") << 1;
-        QTest::newRow("twice") << 2;
-    }
-
+    // Ctrl-C once cancels the computers not yet started, a second aborts
+    // the one that runs. The process is watched while it runs, so it is
+    // started here rather than through vo().
     void interruptCancelsThenAborts()
     {
-        QFETCH(int, interrupts);
         // One transferor, so that two computers wait while the first runs.
-        modRegistry::SaveSettingString(AppState::Get().AppKeyPath, "MaxTransferors", "1");
+        EngineFixture::set("MaxTransferors", "1");
         const QString slow = write("slow.txt", "step_ms = 100\nexecute_steps = 50\n");
         QProcess process;
-        process.start(QStringLiteral(VO_EXECUTABLE),
-            {"run", job("interrupt.vos.json"), "--profile", slow, "--job", QStringLiteral("Interrupt%1").arg(interrupts)});
+        process.start(QStringLiteral(VO_EXECUTABLE), {"run", job("interrupt.vos.json"), "--profile", slow, "--job", "Interrupt"});
         QVERIFY(process.waitForStarted());
         QByteArray seen;
         const auto waitFor = [&](const char *text) {
@@ -299,42 +251,18 @@ private Q_SLOTS:
             }
             return seen.contains(text);
         };
-        QVERIFY(waitFor("PC-1: Client executing"));
-        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-        QVERIFY(waitFor("Cancel requested"));
-        if (interrupts == 2) {
+        for (const char *answer : {"Cancel requested", "Abort requested"}) {
+            QVERIFY(waitFor("PC-1: Client executing"));
             ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-            QVERIFY(waitFor("Abort requested"));
+            QVERIFY(waitFor(answer));
         }
-        const bool finished = process.waitForFinished(120000);
-        modRegistry::SaveSettingString(AppState::Get().AppKeyPath, "MaxTransferors", "5");
-        QVERIFY(finished);
+        QVERIFY(process.waitForFinished(120000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 1);
         seen += process.readAllStandardOutput();
-        QVERIFY(seen.contains("PC-2: Migration canceled\n"));
-        QVERIFY(seen.contains("PC-3: Migration canceled\n"));
-        if (interrupts == 1) {
-            QVERIFY(seen.contains("PC-1: Migration successful\n"));
-            QVERIFY(seen.contains("successful 1, with warnings 0, with errors 0, canceled 2, aborted 0."));
-        } else {
-            QVERIFY(seen.contains("PC-1: Abort pending\n"));
-            QVERIFY(seen.contains("PC-1: Migration aborted\n"));
-            QVERIFY(seen.contains("successful 0, with warnings 0, with errors 0, canceled 2, aborted 1."));
-        }
-        QVERIFY(seen.contains("\nProcessing complete.\n"));
-    }
-
-    // The job shipped in examples/ loads, passes and runs to the end.
-    void shippedExampleRuns()
-    {
-        const QString example = QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json");
-        QCOMPARE(vo({"validate", example}).status, 0);
-        const VoRun run = vo({"run", example, "--profile", fastProfile(), "--job", "Example"});
-        QCOMPARE(run.status, 0);
-        QVERIFY(run.out.contains("The settings file holds no passwords"));
-        QVERIFY(run.out.contains("\nProcessing complete.\nClients: 7; successful 7,"));
-        QVERIFY(QFile::exists(m_logs + "/Example/handler.log"));
+        for (const char *line :
+            {"PC-2: Migration canceled\n", "PC-3: Migration canceled\n", "PC-1: Migration aborted\n", "\nProcessing complete.\n"})
+            QVERIFY2(seen.contains(line), line);
     }
 };
 

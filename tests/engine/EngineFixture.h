@@ -52,8 +52,9 @@ struct FakeComputer
 };
 
 // Fills the three arrays as the database export does: client array 10 ×
-// rows, settings array 24 × rows, one row per computer; every cell a value
-// of its own so that a column mixed up shows.
+// rows, settings array 24 × rows, one row per computer; every cell the
+// configuration file is made from a text of its own, so that a column mixed
+// up shows.
 class FakeExport final : public JobExport
 {
 public:
@@ -78,19 +79,10 @@ public:
             const FakeComputer &c = computers.at(r - 1);
             translationArray[r] = c.id;
             clientArray.Cell(ClientColumn::ComputerName, r) = c.name;
-            for (int col = 2; col <= 7; ++col)
+            for (int col = ClientColumn::AdminADomain; col <= ClientColumn::AdminBPassword; ++col)
                 clientArray.Cell(col, r) = QStringLiteral("c%1r%2").arg(col).arg(r);
-            clientArray.Cell(ClientColumn::FilesToCopy, r) = QVariantList {
-                QStringLiteral("vbin.dat"), QStringLiteral("varno.exe"), QStringLiteral("obin.dat"), QStringLiteral("osk.exe")};
-            clientArray.Cell(ClientColumn::Services, r) = QVariantList {
-                QVariant(
-                    QVariantList {QStringLiteral("varno.exe"), QStringLiteral("Varno-Osk Service (Varno)"), 3, true, QString(), QString()}),
-                QVariant(
-                    QVariantList {QStringLiteral("osk.exe"), QStringLiteral("Varno-Osk Service (Osk)"), 2, false, QString(), QString()})};
-            for (int col = 1; col <= 24; ++col)
+            for (int col = 1; col <= SettingsColumn::Count; ++col)
                 settingsArray.Cell(col, r) = QStringLiteral("s%1r%2").arg(col).arg(r);
-            for (int col = 20; col <= 24; ++col)
-                settingsArray.Cell(col, r) = col * 10 + r; // the numeric columns
             settingsArray.Cell(SettingsColumn::SourceUsers, r) = c.sourceUsers;
             settingsArray.Cell(SettingsColumn::DestinationUsers, r) = c.destinationUsers;
             clientArray.Cell(ClientColumn::GeneratedFiles, r)

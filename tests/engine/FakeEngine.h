@@ -15,7 +15,6 @@ public:
     QStringList calls;
     JobArray clients;
     int failStartWith = 0;
-    QString statusCode = QStringLiteral("CL");
     struct LogLine
     {
         int level;
@@ -59,17 +58,8 @@ public:
     void AbortAll() override { calls << QStringLiteral("AbortAll"); }
     void CancelClient(int n) override { record("CancelClient", n); }
     void AbortClient(int n) override { record("AbortClient", n); }
-    ClientStatusRecord GetClientStatus(int n) const override { return {n, statusCode, QString(), 1}; }
+    ClientStatusRecord GetClientStatus(int n) const override { return {n, QStringLiteral("CL"), QString(), 1}; }
     void NetworkTestStart(qint32 a, qint32 p) override { calls << QStringLiteral("NetworkTestStart=%1,%2").arg(a).arg(p); }
     void NetworkTestEnd() override { calls << QStringLiteral("NetworkTestEnd"); }
     void WriteLog(quint8 level, int number, const QString &text) override { log.append({level, number, text}); }
-
-    QString value(const QString &name) const
-    {
-        for (const QString &call : calls) {
-            if (call.section(QLatin1Char('='), 0, 0) == name)
-                return call.section(QLatin1Char('='), 1);
-        }
-        return QStringLiteral("<not set>");
-    }
 };

@@ -37,17 +37,8 @@ inline void makeSoundForSIDs(GlobalSettings &s)
     s.SetUser(SourceSIDLookup, QString(), QString(), QString());
 }
 
-inline const QString &sid1()
-{
-    static const QString sid = QStringLiteral("S-1-5-21-1004336348-1177238915-682003330-1104");
-    return sid;
-}
-
-inline const QString &sid2()
-{
-    static const QString sid = QStringLiteral("S-1-5-21-1004336348-1177238915-682003330-1105");
-    return sid;
-}
+inline const QString kSid1 = QStringLiteral("S-1-5-21-1004336348-1177238915-682003330-1104");
+inline const QString kSid2 = QStringLiteral("S-1-5-21-1004336348-1177238915-682003330-1105");
 
 // Adds a computer directly under the root with one user-to-user migration.
 inline int addComputer(ComputerDB &db, const QString &name, int folder = -1)

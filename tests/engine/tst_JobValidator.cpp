@@ -90,7 +90,7 @@ const std::vector<Case> &cases()
         // Sound variants.
         {"sound: user to user", 0, [](ComputerDB &, GS &) {}},
         {"sound: all users", 0, list(ListAllUsers, {entry("*ALL", "*ALL", false, "")})},
-        {"sound: SID to user", 0, sids({entry("", "alice.new", true, sid1()), entry("", "bob.new", true, sid2())})},
+        {"sound: SID to user", 0, sids({entry("", "alice.new", true, kSid1), entry("", "bob.new", true, kSid2)})},
         {"sound: local accounts both sides", 0,
             all({localSource, localDestination, acc(AdminA, "varno", "", kLocal), acc(SourceSIDLookup, "", "", ""),
                 acc(DestinationSIDLookup, "", "", "")})},
@@ -112,7 +112,6 @@ const std::vector<Case> &cases()
         {"computer name with a blank and !", 309,
             all({[](ComputerDB &db, GS &) { db.RenameComputer(0, QStringLiteral("BAD NAME!")); }, acc(AdminA, "varno", "p", "")})},
         {"computer name of 16 characters", 309, [](ComputerDB &db, GS &) { db.RenameComputer(0, QString(16, 'P')); }},
-        {"computer name with a slash", 309, [](ComputerDB &db, GS &) { db.RenameComputer(0, QStringLiteral("PC/1")); }},
 
         // Accounts.
         {"Local Admin A domain empty", 1, acc(AdminA, "varno", "p", "")},
@@ -132,17 +131,16 @@ const std::vector<Case> &cases()
         {"destination user invalid", 200, list(ListUserToUser, {entry("alice", "a|b", false, "")})},
         {"source user invalid", 204, list(ListUserToUser, {entry("al=ice", "alice.new", false, "")})},
         {"all users with a one-sided *ALL", 204, list(ListAllUsers, {entry("*ALL", "bob", false, "")})},
-        {"SID on a user-to-user entry", 203, list(ListUserToUser, {entry("alice", "alice.new", false, sid1())})},
-        {"user-to-SID list", 902, list(ListUserToSID, {entry("alice", "alice.new", false, "", true, sid2())})},
+        {"SID on a user-to-user entry", 203, list(ListUserToUser, {entry("alice", "alice.new", false, kSid1)})},
+        {"user-to-SID list", 902, list(ListUserToSID, {entry("alice", "alice.new", false, "", true, kSid2)})},
         // A destination SID is not sent, so its text is not looked at.
         {"user-to-SID list with an unsendable SID", 902, list(ListUserToSID, {entry("alice", "alice.new", false, "", true, "S-1-5-É")})},
         // No operation drops a computer's list; a damaged record can lack one.
         {"no list object, no join", 308, noList},
-        {"no list object, workgroup", 308, all({noList, join(JoinWorkgroup, "WORKGROUP")})},
         {"no list object, joining a domain: on to the domains", 106, all({noList, joinReady, acc(DomainJoin, "joiner", "", "NEWCORP")})},
         {"SID list: sub-authority of 2^32", 201, sids({entry("", "alice.new", true, "S-1-5-4294967296")})},
-        {"SID list: entry sourced by a user name", 202, sids({entry("", "bob", true, sid1()), entry("alice", "alice.new", false, "")})},
-        {"SID list: user name beside the SID", 205, sids({entry("alice", "alice.new", true, sid1())})},
+        {"SID list: entry sourced by a user name", 202, sids({entry("", "bob", true, kSid1), entry("alice", "alice.new", false, "")})},
+        {"SID list: user name beside the SID", 205, sids({entry("alice", "alice.new", true, kSid1)})},
 
         // Destination domain.
         {"destination domain invalid", 104, set(&GS::DestinationDomain, "NEW;CORP")},
@@ -166,14 +164,14 @@ const std::vector<Case> &cases()
         {"source lookup password without user", 15, all({localSource, acc(SourceSIDLookup, "", "pw3", "")})},
         {"source lookup domain without user", 13, all({localSource, acc(SourceSIDLookup, "", "", "OLDCORP")})},
         {"source lookup given for SID sources", 17,
-            all({sids({entry("", "alice.new", true, sid1())}), acc(SourceSIDLookup, "lookup-old", "pw3", "OLDCORP")})},
+            all({sids({entry("", "alice.new", true, kSid1)}), acc(SourceSIDLookup, "lookup-old", "pw3", "OLDCORP")})},
 
         // Destination SID Lookup.
         {"destination lookup user invalid", 8, acc(DestinationSIDLookup, "look+up", "pw4", "NEWCORP")},
         {"destination lookup domain invalid", 4, acc(DestinationSIDLookup, "lookup-new", "pw4", "NEW\"CORP")},
         {"destination lookup missing for user profiles", 8, acc(DestinationSIDLookup, "", "", "")},
         {"destination lookup missing for SID profiles", 8,
-            all({sids({entry("", "alice.new", true, sid1())}), acc(DestinationSIDLookup, "", "", "")})},
+            all({sids({entry("", "alice.new", true, kSid1)}), acc(DestinationSIDLookup, "", "", "")})},
         {"destination lookup password without user", 7, all({localDestination, acc(DestinationSIDLookup, "", "pw4", "")})},
         {"destination lookup domain without user", 5, all({localDestination, acc(DestinationSIDLookup, "", "", "NEWCORP")})},
 
@@ -187,7 +185,6 @@ const std::vector<Case> &cases()
         {"join workgroup: name invalid", 306, join(JoinWorkgroup, "WORK[GROUP]")},
         {"join workgroup: DC given", 305, join(JoinWorkgroup, "WORKGROUP", "NEW-DC1")},
         {"no join: name given", 905, set(&GS::JoinName, "NEWCORP")},
-        {"no join: DC given", 305, set(&GS::JoinDCName, "NEW-DC1")},
         {"no join: account user given", 23, acc(DomainJoin, "joiner", "", "")},
         {"no join: account password given", 21, acc(DomainJoin, "", "pw", "")},
         {"no join: account domain given", 19, acc(DomainJoin, "", "", "NEWCORP")},
@@ -200,7 +197,6 @@ const std::vector<Case> &cases()
         // Texts the clients cannot read, field by field, in the order checked.
         {"computer name with é", 310, [](ComputerDB &db, GS &) { db.RenameComputer(0, QStringLiteral("José-PC")); }, "é"},
         {"Local Admin A domain with È, the first code refused", 311, acc(AdminA, "varno", "p", QStringLiteral("CORPÈ")), "È"},
-        {"Local Admin A password with é", 313, acc(AdminA, "varno", QStringLiteral("café!"), "OLDCORP"), "é"},
         {"Local Admin A password with CR", 313, acc(AdminA, "varno", "a\rb", "OLDCORP"), "\r"},
         {"Local Admin B password outside the BMP", 319, acc(AdminB, "osk", QStringLiteral("p\U0001F600"), "NEWCORP"),
             QStringLiteral("\U0001F600")},
@@ -218,15 +214,9 @@ ValidationResult verify(const ComputerDB &db, int first = 0)
     return JobValidator(db).Verify(first);
 }
 
-// The sound database every case starts from.
-void build(ComputerDB &db)
-{
-    makeSound(global(db));
-    addComputer(db, QStringLiteral("PC-1"));
-}
-
-// Computers PC-0 .. PC-<count-1> under the root, settings from the root.
-void buildMany(ComputerDB &db, int count)
+// Computers PC-0 .. PC-<count-1> under the root, settings from the root;
+// one of them is the sound database every case starts from.
+void buildMany(ComputerDB &db, int count = 1)
 {
     makeSound(global(db));
     for (int i = 0; i < count; ++i)
@@ -263,12 +253,10 @@ private Q_SLOTS:
         QFETCH(int, index);
         const Case &c = cases().at(static_cast<size_t>(index));
         ComputerDB db;
-        build(db);
+        buildMany(db);
         c.apply(db, global(db));
         const ValidationResult result = verify(db);
         QCOMPARE(result.Code, c.code);
-        QCOMPARE(result.passed(), c.code == 0);
-        QCOMPARE(result.Index, c.code == 0 ? -1 : 0);
         QCOMPARE(result.ComputerKey, c.code == 0 ? QString() : QStringLiteral("C0"));
         if (c.code != 0)
             QCOMPARE(result.SettingsSourceKey, QStringLiteral("F-1"));
@@ -282,8 +270,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         // Faults of different fields, each the first row of its code in
         // everyCode; together the earlier check wins.
-        QTest::newRow("Admin B user before Admin A password") << QList<int> {2, 11} << 11;
-        QTest::newRow("passwords: Admin A, Dest lookup, Admin B, join, Source lookup") << QList<int> {14, 20, 10, 6} << 6;
         QTest::newRow("accounts before the list") << QList<int> {105, 14} << 14;
         QTest::newRow("list before destination domain") << QList<int> {104, 200} << 200;
         QTest::newRow("destination before source") << QList<int> {112, 102} << 102;
@@ -291,8 +277,6 @@ private Q_SLOTS:
         QTest::newRow("source lookup before destination lookup") << QList<int> {8, 12} << 12;
         QTest::newRow("lookups before the join") << QList<int> {905, 4} << 4;
         QTest::newRow("join before options") << QList<int> {904, 305} << 305;
-        QTest::newRow("reboot permitted before force reboot") << QList<int> {901, 904} << 904;
-        QTest::newRow("force reboot before free space") << QList<int> {300, 901} << 901;
         QTest::newRow("texts before any field") << QList<int> {112, 313} << 313;
     }
 
@@ -301,7 +285,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, faults);
         QFETCH(int, code);
         ComputerDB db;
-        build(db);
+        buildMany(db);
         for (const int fault : faults) {
             const auto c = std::find_if(cases().begin(), cases().end(), [fault](const Case &k) { return k.code == fault; });
             QVERIFY(c != cases().end());
@@ -316,15 +300,10 @@ private Q_SLOTS:
         buildMany(db, 3);
         own(db, 1).DestinationDCName.clear();
         own(db, 2).SourceDomain = QStringLiteral("bad/name");
-        int code = -5;
-        QString sourceKey;
-        int index = 2;
-        int scope = -2;
-        QString computerKey;
-        JobValidator(db).VerifyRecords(code, sourceKey, index, scope, computerKey);
-        QCOMPARE(
-            QStringList({QString::number(code), QString::number(index), computerKey, sourceKey}), QStringList({"112", "2", "C2", "C2"}));
         QCOMPARE(verify(db, 0).Code, 102);
+        const ValidationResult result = verify(db, 2);
+        QCOMPARE((QStringList {QString::number(result.Code), QString::number(result.Index), result.ComputerKey, result.SettingsSourceKey}),
+            (QStringList {"112", "2", "C2", "C2"}));
     }
 
     // Computers are checked one after the other, texts first on each. Only
@@ -356,22 +335,6 @@ private Q_SLOTS:
         QCOMPARE(result.Code, code);
         QCOMPARE(result.Index, index);
         QCOMPARE(result.SettingsSourceKey, QStringLiteral("C%1").arg(index));
-    }
-
-    void inheritedSettingsNameTheirSource()
-    {
-        ComputerDB db;
-        makeSound(global(db));
-        const int outer = db.AddFolder(QStringLiteral("Sales"), -1);
-        const int inner = db.AddFolder(QStringLiteral("East"), outer);
-        const GlobalSettingsPtr groupRecord = global(db).Clone();
-        db.AddSettings(groupRecord, outer, QStringLiteral("F"));
-        addComputer(db, QStringLiteral("PC-0"), inner);
-        groupRecord->DestinationDCIP = QStringLiteral("x");
-        const ValidationResult result = verify(db);
-        QCOMPARE(result.Code, 100);
-        QCOMPARE(result.SettingsSourceKey, QStringLiteral("F%1").arg(outer));
-        QCOMPARE(result.ComputerKey, QStringLiteral("C0"));
     }
 
     void computersNotTakingPartAreSkipped()
