@@ -141,11 +141,12 @@ QString ExportCommand::usage()
                           "  --listener ADDRESS    the console address written into the files; default\n"
                           "                        the stored ConsoleIP, else ListenerIP, else 127.0.0.1\n"
                           "  --port N              the listener port written into the files; default the\n"
-                          "                        stored ListenerPort, else 7919\n"
+                          "                        stored ListenerPort, else %1\n"
                           "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
                           "                        first line of F\n"
                           "\n"
-                          "Exit status: 0 exported, 1 failure.\n");
+                          "Exit status: 0 exported, 1 failure.\n")
+        .arg(ConsoleConfig::DefaultListenerPort);
 }
 
 QString ExportCommand::DumpFileName()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ConsoleConfig.h"
 #include "engine/EngineLogFile.h"
 #include "engine/EngineScheduler.h"
 #include "engine/JobArray.h"
@@ -156,7 +157,7 @@ private:
         QString sourcePath;
         qint32 keepAliveIncrement = 300;
         QString listenerIP;
-        quint16 listenerPort = 7919;
+        quint16 listenerPort = ConsoleConfig::DefaultListenerPort;
         quint8 maxTransferors = ConsoleConfig::DefaultMaxTransferors;
         qint32 reportingPeriod = 120;
         qint32 statusCheckPeriod = 15;
