@@ -4,8 +4,6 @@
 #include "common/Presenter.h"
 #include "common/widgets/MessageBoxPresenter.h"
 #include "shell/ConsoleInstance.h"
-#include "shell/UrlOpener.h"
-#include "shell/forms/DesktopUrlOpener.h"
 #include "shell/forms/frmMain.h"
 #include "shell/modStartup.h"
 
@@ -36,8 +34,6 @@ int main(int argc, char *argv[])
 
     MessageBoxPresenter presenter;
     Presenter::install(&presenter);
-    DesktopUrlOpener opener;
-    UrlOpener::install(&opener);
 
     int status = 1;
     if (modStartup::PrepareRegistry()) {
@@ -47,7 +43,6 @@ int main(int argc, char *argv[])
         status = QApplication::exec();
     }
 
-    UrlOpener::install(nullptr);
     Presenter::install(nullptr);
     return status;
 }

@@ -1,7 +1,7 @@
 #include "shell/modHelp.h"
 
 #include "common/modErrorHandler.h"
-#include "shell/UrlOpener.h"
+#include "common/modShell.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -50,9 +50,10 @@ bool ShowHelpPage(const QString &page)
                 + QStringLiteral("It is installed with the program, in ") + GuideFolderCandidates().constFirst() + QStringLiteral("."));
         return false;
     }
-    if (!UrlOpener::current().openUrl(url)) {
+    const QString reason = modShell::OpenAssociated(url.toLocalFile());
+    if (!reason.isEmpty()) {
         modErrorHandler::ShowMessage(modErrorHandler::Error,
-            QStringLiteral("The user guide could not be opened in a web browser.") + QLatin1Char('\r')
+            QStringLiteral("The user guide could not be opened in a web browser.") + QLatin1Char('\r') + reason + QLatin1Char('\r')
                 + QStringLiteral("You can open it yourself: ") + url.toLocalFile());
         return false;
     }

@@ -20,8 +20,9 @@ QString GuideFolder();
 // The page's file URL; empty when the guide is not found.
 QUrl GuidePage(const QString &page);
 
-// Opens the page in the desktop's browser. Tells the administrator when the
-// guide is missing or the desktop would not open it; answers whether it opened.
+// Opens the page with the program the desktop opens HTML with, normally its
+// browser. Tells the administrator when the guide is missing or the desktop
+// would not open it; answers whether it opened.
 bool ShowHelpPage(const QString &page);
 
 } // namespace modHelp

@@ -1,5 +1,5 @@
 #include "MainWindowFixture.h"
-#include "shell/UrlOpener.h"
+#include "support/RecordingOpener.h"
 
 #include "shell/forms/frmWelcome.h"
 
@@ -14,20 +14,6 @@
 #include <tuple>
 
 namespace {
-
-// Installed for its lifetime: records what the console would have handed to the desktop.
-class RecordingOpener final : public UrlOpener
-{
-public:
-    RecordingOpener() { UrlOpener::install(this); }
-    ~RecordingOpener() override { UrlOpener::install(nullptr); }
-    bool openUrl(const QUrl &url) override
-    {
-        opened.append(url);
-        return true;
-    }
-    QList<QUrl> opened;
-};
 
 const QStringList kPlacementValues {"PaneSize", "Maximized", "Top", "Left", "Height", "Width"};
 
@@ -173,7 +159,7 @@ private Q_SLOTS:
         QTest::keyClick(button(&again, "cmdDocumentation"), Qt::Key_Space);
         QVERIFY(again.isVisible());
         QCOMPARE(m_opener->opened.size(), 1);
-        QVERIFY(m_opener->opened.constFirst().path().endsWith(QStringLiteral("/getting-started.html")));
+        QVERIFY(m_opener->opened.constFirst().path.endsWith(QStringLiteral("/getting-started.html")));
         QTest::keyClick(button(&again, "cmdDocumentation"), Qt::Key_Up);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QCOMPARE(again.WelcomeAction(), quint8(frmWelcome::ActionEasySetupWizard));
@@ -185,7 +171,7 @@ private Q_SLOTS:
         frmMain window;
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuHelpContent")));
         QCOMPARE(m_opener->opened.size(), 1);
-        QVERIFY(m_opener->opened.constFirst().path().endsWith(QStringLiteral("/index.html")));
+        QVERIFY(m_opener->opened.constFirst().path.endsWith(QStringLiteral("/index.html")));
     }
 
     // ---- job name change ---------------------------------------------------
