@@ -9,6 +9,7 @@
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
+#include "shell/forms/LogViewMenus.h"
 #include "shell/forms/ObjectSettingsPanel.h"
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmWelcome.h"
@@ -150,9 +151,9 @@ void frmMain::createMenus()
     mnuMigJobName = addItem(mnuEdit, "mnuMigJobName", QStringLiteral("&Migration Job Name..."), false);
 
     mnuView = addMenu(bar, "mnuView", QStringLiteral("&View"));
-    mnuHandlerLog = addItem(mnuView, "mnuHandlerLog", QStringLiteral("&Handler Log"), false);
-    mnuTransferorLogs = addItem(mnuView, "mnuTransferorLogs", QStringLiteral("&Transferor Logs"), false);
-    mnuClientLogsFolder = addItem(mnuView, "mnuClientLogsFolder", QStringLiteral("&Client Logs Folder"), false);
+    mnuHandlerLog = addItem(mnuView, "mnuHandlerLog", QStringLiteral("&Handler Log"), true);
+    mnuTransferorLogs = addSubmenu(mnuView, "mnuTransferorLogs", QStringLiteral("&Transferor Logs"));
+    mnuClientLogsFolder = addItem(mnuView, "mnuClientLogsFolder", QStringLiteral("&Client Logs Folder"), true);
     mnuView->addSeparator();
     mnuRefresh = addItem(mnuView, "mnuRefresh", QStringLiteral("&Refresh"), true);
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
@@ -214,6 +215,8 @@ void frmMain::connectCommands()
     hooks.DiscardEdits = [this] { m_objectSettings->SettingsChange(false); };
     hooks.PromptToSaveRecord = [this] { return m_objectSettings->PromptToSaveRecord(); };
     files->setPanelHooks(std::move(hooks));
+
+    new LogViewMenus({mnuView, mnuHandlerLog, mnuTransferorLogs, mnuClientLogsFolder, mnuOpenClientLog, tvMain}, this);
 
     connect(cmdCompNew, &QPushButton::clicked, this, &frmMain::cmdCompNew_Click);
     connect(cmdFoldNew, &QPushButton::clicked, this, &frmMain::cmdFoldNew_Click);
@@ -650,9 +653,9 @@ void frmMain::tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos)
         return;
     mnuTVRename->setEnabled(popup.RenameEnabled);
     mnuTVDelete->setEnabled(popup.DeleteEnabled);
-    // The log and client items come with the log viewer and the run
-    // control; until then they stay greyed, also for computers.
-    mnuOpenClientLog->setEnabled(false);
+    // The client items come with the run control; until then they stay
+    // greyed, also for computers.
+    mnuOpenClientLog->setEnabled(popup.ComputerNode);
     mnuPopCancelClient->setEnabled(false);
     mnuPopAbortClient->setEnabled(false);
     mnuTVRightClick->popup(globalPos);

@@ -155,7 +155,7 @@ private:
 
     QMenu *mnuView = nullptr;
     QAction *mnuHandlerLog = nullptr;
-    QAction *mnuTransferorLogs = nullptr;
+    QMenu *mnuTransferorLogs = nullptr;
     QAction *mnuClientLogsFolder = nullptr;
     QAction *mnuRefresh = nullptr;
 
