@@ -36,15 +36,13 @@ bool Failed(const QString &message)
 
 LogPattern SplitPattern(const QString &pattern)
 {
+    QStringList parts = pattern.split(QLatin1Char('*'));
     LogPattern split;
-    const qsizetype first = pattern.indexOf(QLatin1Char('*'));
-    if (first < 0) {
-        split.Head = pattern;
+    split.Head = parts.takeFirst();
+    if (parts.isEmpty())
         return split;
-    }
-    // A second "*" stands for any text too: the tail starts after the last.
-    split.Head = pattern.left(first);
-    split.Tail = pattern.mid(pattern.lastIndexOf(QLatin1Char('*')) + 1);
+    split.Tail = parts.takeLast();
+    split.Middle = parts;
     split.Wildcard = true;
     return split;
 }
@@ -53,10 +51,20 @@ bool Matches(const LogPattern &pattern, const QString &fileName)
 {
     if (!pattern.Wildcard)
         return fileName.compare(pattern.Head, NameCase) == 0;
-    // "transferor*r.log" must not find "transferor.log" by letting head and
-    // tail share its "r".
-    return fileName.size() >= pattern.Head.size() + pattern.Tail.size() && fileName.startsWith(pattern.Head, NameCase)
-        && fileName.endsWith(pattern.Tail, NameCase);
+    // Head and tail may not share characters: "transferor*r.log" does not
+    // find "transferor.log" by reading its "r" twice.
+    if (fileName.size() < pattern.Head.size() + pattern.Tail.size() || !fileName.startsWith(pattern.Head, NameCase)
+        || !fileName.endsWith(pattern.Tail, NameCase))
+        return false;
+    const qsizetype end = fileName.size() - pattern.Tail.size();
+    qsizetype from = pattern.Head.size();
+    for (const QString &middle : pattern.Middle) {
+        const qsizetype at = fileName.indexOf(middle, from, NameCase);
+        if (at < 0 || at + middle.size() > end)
+            return false;
+        from = at + middle.size();
+    }
+    return true;
 }
 
 QString HandlerLogPath()

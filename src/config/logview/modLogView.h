@@ -13,10 +13,12 @@ namespace modLogView {
 
 inline const QString NoTransferorLogsCaption = QStringLiteral("No Transferor Logs Found");
 
-// The "TLogFile" pattern split at its "*".
+// The "TLogFile" pattern split at its "*". A second "*" stands for any text
+// as well; the texts between them must appear in order.
 struct LogPattern
 {
     QString Head;
+    QStringList Middle;
     QString Tail;
     // False for a pattern without "*": it names one file.
     bool Wildcard = false;
