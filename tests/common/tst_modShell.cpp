@@ -32,52 +32,40 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<std::optional<QString>>("workingFolder");
+        QTest::addColumn<int>("result"); // the opener's answer
         QTest::addColumn<QString>("reason");
         // The working folder the opener was given; nothing when it was not called.
         QTest::addColumn<std::optional<QString>>("given");
 
         const std::optional<QString> none;
         using Folder = std::optional<QString>;
-        QTest::newRow("file: its folder") << "@logs/handler.log" << none << QString() << Folder("@logs/");
-        QTest::newRow("folder: itself") << "@logs" << none << QString() << Folder("@logs");
-        QTest::newRow("folder with slash") << "@logs/" << none << QString() << Folder("@logs/");
-        QTest::newRow("missing folder with slash") << "@Job/" << none << "Working folder does not exist." << none;
-        QTest::newRow("file in missing folder") << "@Job/handler.log" << none << "Folder @Job/ not found." << none;
-        QTest::newRow("no slash") << "handler.log" << none << "Working folder could not be determined." << none;
-        QTest::newRow("given folder") << "@logs/handler.log" << Folder("/srv") << QString() << Folder("/srv");
-        QTest::newRow("empty folder: no search") << "@Job/" << Folder("") << QString() << Folder("");
+        const QString log = QStringLiteral("@logs/handler.log");
+        QTest::newRow("file: its folder") << log << none << 42 << QString() << Folder("@logs/");
+        QTest::newRow("folder: itself") << "@logs" << none << 42 << QString() << Folder("@logs");
+        QTest::newRow("folder with slash") << "@logs/" << none << 42 << QString() << Folder("@logs/");
+        QTest::newRow("missing folder with slash") << "@Job/" << none << 42 << "Working folder does not exist." << none;
+        QTest::newRow("file in missing folder") << "@Job/handler.log" << none << 42 << "Folder @Job/ not found." << none;
+        QTest::newRow("no slash") << "handler.log" << none << 42 << "Working folder could not be determined." << none;
+        QTest::newRow("given folder") << log << Folder("/srv") << 42 << QString() << Folder("/srv");
+        QTest::newRow("empty folder: no search") << "@Job/" << Folder("") << 42 << QString() << Folder("");
+        QTest::newRow("33 opened") << log << none << 33 << QString() << Folder("@logs/");
+        QTest::newRow("32") << log << none << 32 << "The specified dynamic-link library was not found." << Folder("@logs/");
+        QTest::newRow("not in the table") << log << none << 1 << "File open operation failed.  Error: 1" << Folder("@logs/");
     }
 
     void openAssociated()
     {
         QFETCH(QString, path);
         QFETCH(std::optional<QString>, workingFolder);
+        QFETCH(int, result);
         QFETCH(QString, reason);
         QFETCH(std::optional<QString>, given);
         RecordingOpener opener;
+        opener.setNextResult(result);
         QCOMPARE(modShell::OpenAssociated(at(path), workingFolder ? std::optional(at(*workingFolder)) : workingFolder), at(reason));
         QCOMPARE(opener.opened.size(), given ? 1 : 0);
         if (given)
             QCOMPARE(opener.opened.constFirst().workingFolder, at(*given));
-    }
-
-    void failureReasons_data()
-    {
-        QTest::addColumn<int>("result");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("31") << 31 << "There is no application associated with the given filename extension.";
-        QTest::newRow("32") << 32 << "The specified dynamic-link library was not found.";
-        QTest::newRow("not in the table") << 1 << "File open operation failed.  Error: 1";
-        QTest::newRow("33 opened") << 33 << QString();
-    }
-
-    void failureReasons()
-    {
-        QFETCH(int, result);
-        QFETCH(QString, reason);
-        RecordingOpener opener;
-        opener.setNextResult(result);
-        QCOMPARE(modShell::OpenAssociated(at(QStringLiteral("@logs/handler.log"))), reason);
     }
 
     void checkTarget()

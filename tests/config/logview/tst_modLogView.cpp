@@ -118,7 +118,6 @@ private Q_SLOTS:
         const std::function<bool()> transferor = [] { return modLogView::OpenTransferorLog(QStringLiteral("transferor1.log")); };
         const std::function<bool()> folder = modLogView::OpenClientLogsFolder;
         const std::function<bool()> newest = [] { return modLogView::OpenNewestClientLog(QStringLiteral("PC1")); };
-        QTest::newRow("handler") << handler << true << 42 << "@engine.log @" << QString();
         QTest::newRow("handler, no program") << handler << true << 31 << "@engine.log @"
                                              << "Could not open Handler Log '@engine.log'.\r\rThere is no application associated with "
                                                 "the given filename extension.\rVerify your log settings in the Configuration dialog or "
