@@ -61,6 +61,10 @@ QStringList XdgOpener::MimeTypes(const QString &path)
         return {};
     QStringList types {type.name()};
     types.append(type.allAncestors());
+    // Every type derives from application/octet-stream; a program for any
+    // bytes (a hex viewer, an archiver) is no program for a log.
+    if (types.size() > 1)
+        types.removeAll(QStringLiteral("application/octet-stream"));
     return types;
 }
 

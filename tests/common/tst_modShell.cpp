@@ -91,6 +91,7 @@ private Q_SLOTS:
         };
         const QString log = at(QStringLiteral("@logs/handler.log"));
         XdgOpener opener(desktop);
+        associated = QStringList {QStringLiteral("application/octet-stream")};
         QCOMPARE(opener.open(log, QStringLiteral("/w")), int(AssociatedOpener::NoAssociation));
         associated = QStringList {QStringLiteral("text/plain"), QStringLiteral("inode/directory")};
         QCOMPARE(opener.open(log, QStringLiteral("/w")), int(AssociatedOpener::Opened));
