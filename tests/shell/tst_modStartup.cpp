@@ -7,6 +7,7 @@
 #include "shell/modStartup.h"
 #include "shell/modWindowSettings.h"
 
+#include "support/RecordingOpener.h"
 #include "support/RecordingPresenter.h"
 #include "support/TestRegistry.h"
 
@@ -216,8 +217,10 @@ private Q_SLOTS:
             {"index.html", "getting-started.html", "tree-and-inheritance.html", "settings.html", "running-a-migration.html"})
             QVERIFY2(QFile::exists(modHelp::GuidePage(QString::fromLatin1(page)).toLocalFile()), page);
 
-        // Without a desktop to open it, the administrator is told where the guide is.
+        // When the desktop would not open it, the administrator is told where the guide is.
         RecordingPresenter presenter;
+        RecordingOpener opener;
+        opener.setNextResult(AssociatedOpener::NoAssociation);
         QVERIFY(!modHelp::ShowHelpPage(modHelp::ContentsPage));
         QCOMPARE(presenter.count(), 1);
         QVERIFY(presenter.last().text.contains(modHelp::GuidePage(modHelp::ContentsPage).toLocalFile()));
