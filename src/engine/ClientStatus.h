@@ -30,4 +30,29 @@ inline int Image(const QString &code)
     return Lookup(code).Image;
 }
 
+// Where a client stands in the run, as the progress pane counts it and a
+// group node sums up what lies below it.
+enum class Category : int {
+    NotStarted, // no status yet, "ID", "NP"
+    InProgress, // everything between taken and ended
+    Successful, // "XS"
+    Warnings, // "XW"
+    Errors, // "XE"
+    Canceled, // "XC"
+    Aborted, // "XA"
+};
+constexpr int CategoryCount = 7;
+
+Category CategoryOf(const QString &code);
+
+// The categories from the worst state to the best: a group shows the first
+// one any computer below it is in. A client still running outranks one not
+// started, and both outrank a success, so a group is green only when all of
+// it is done.
+const Category *WorstFirst();
+
+// A group's image for a category; -1 for NotStarted, which keeps the
+// group's folder images.
+int GroupImage(Category category);
+
 } // namespace ClientStatus

@@ -52,6 +52,30 @@ void MigrationRun::Start(QXEInterface &engine)
 
     ComputerDBJobExport job(m_database);
     engine.Run(job);
+    // Added rather than set: an engine may report a client before Run returns.
+    m_tally.NotStarted += ClientCount();
+}
+
+int &MigrationRun::Tally::Count(ClientStatus::Category category)
+{
+    using ClientStatus::Category;
+    switch (category) {
+    case Category::NotStarted:
+        return NotStarted;
+    case Category::InProgress:
+        return InProgress;
+    case Category::Successful:
+        return Successful;
+    case Category::Warnings:
+        return Warnings;
+    case Category::Errors:
+        return Errors;
+    case Category::Canceled:
+        return Canceled;
+    case Category::Aborted:
+        return Aborted;
+    }
+    return InProgress;
 }
 
 void MigrationRun::CancelAll()
@@ -98,18 +122,13 @@ int MigrationRun::ClientCount() const
 void MigrationRun::statusChanged(int computerId, const QString &code)
 {
     QString &last = m_lastStatus[computerId];
-    // An end is counted once, however often the engine repeats it.
-    if (code != last) {
-        if (code == QLatin1String("XS"))
-            ++m_tally.Successful;
-        else if (code == QLatin1String("XW"))
-            ++m_tally.Warnings;
-        else if (code == QLatin1String("XE"))
-            ++m_tally.Errors;
-        else if (code == QLatin1String("XC"))
-            ++m_tally.Canceled;
-        else if (code == QLatin1String("XA"))
-            ++m_tally.Aborted;
+    // A client moves between counts only when its category changes, so an
+    // end is counted once however often the engine repeats it.
+    const ClientStatus::Category before = ClientStatus::CategoryOf(last);
+    const ClientStatus::Category after = ClientStatus::CategoryOf(code);
+    if (before != after) {
+        --m_tally.Count(before);
+        ++m_tally.Count(after);
     }
     last = code;
     Q_EMIT StatusChanged(computerId, code);
