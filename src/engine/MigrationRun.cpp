@@ -38,6 +38,9 @@ void MigrationRun::Start(QXEInterface &engine)
         Q_EMIT LastClient();
     });
     connect(&engine, &QXEInterface::ProcessingComplete, this, [this] {
+        // An engine that says so twice has still completed once.
+        if (m_complete)
+            return;
         m_complete = true;
         // The run stays on until the administrator is done with it, but the
         // console may now exit without a warning.
