@@ -2,7 +2,6 @@
 
 #include "common/AppState.h"
 #include "common/Presenter.h"
-#include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
@@ -21,6 +20,7 @@
 #include "shell/modHelp.h"
 #include "shell/modRecentlyUsed.h"
 #include "shell/modStartup.h"
+#include "common/TreeImage.h"
 #include "shell/modWindowSettings.h"
 
 #include <QApplication>
