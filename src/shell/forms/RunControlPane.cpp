@@ -137,7 +137,7 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
     connect(&m_run, &MigrationRun::ProcessingComplete, this, &RunControlPane::processingComplete);
 }
 
-void RunControlPane::Begin()
+void RunControlPane::Start(QXEInterface &engine)
 {
     m_treeStatus.SetColorsForRun();
     txtProgressLog->clear();
@@ -147,6 +147,10 @@ void RunControlPane::Begin()
     tmrAnimation_Timer();
     tmrAnimation->start();
     lblProgressCaption->setText(QStringLiteral("Migration in progress..."));
+    // Run switches the running state on before anything else.
+    m_run.Start(engine);
+    // Only now does the run know how many clients it has.
+    showCounts();
 }
 
 void RunControlPane::Running(bool running)

@@ -13,6 +13,7 @@ class QAction;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QXEInterface;
 class QTimer;
 
 // The progress log pane that takes the settings panel's place during a run
@@ -45,8 +46,9 @@ public:
 
     RunControlPane(MigrationRun &run, ComputerTreeView &tree, Commands commands, QWidget *parent = nullptr);
 
-    // The start command's last preparations before the engine gets the job.
-    void Begin();
+    // The start command's last step, once its checks passed: the tree and
+    // the pane prepared, then the job handed to the engine.
+    void Start(QXEInterface &engine);
     // The pane's part of the running state.
     void Running(bool running);
     // The run is over for the engine: Done ends it for the console.

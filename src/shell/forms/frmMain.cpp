@@ -647,9 +647,7 @@ void frmMain::StartMigration()
         };
         if (!::StartMigration(*Database, hooks).Check())
             return;
-        m_runControl->Begin();
-        // Run switches the running state on before anything else.
-        m_run->Start(*wintQXE);
+        m_runControl->Start(*wintQXE);
     });
 }
 
