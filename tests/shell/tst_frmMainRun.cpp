@@ -74,6 +74,7 @@ private:
         if (folder.isEmpty())
             return;
         window.resize(1100, 640);
+        window.treeView()->expandAll();
         window.show();
         QApplication::processEvents();
         window.grab().save(folder + QLatin1Char('/') + QString::fromLatin1(name));
