@@ -4,6 +4,7 @@
 #include "engine/ManualScheduler.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/modEngine.h"
+#include "shell/forms/ObjectSettingsPanel.h"
 #include "shell/forms/RunControlPane.h"
 #include "shell/forms/frmMigJobName.h"
 #include "support/ManualClock.h"
@@ -231,6 +232,23 @@ private Q_SLOTS:
         QCOMPARE(icon(*window, key("PC-01")), int(Computer));
         QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuStartMigration"))->isEnabled());
         QVERIFY(!MainWindowFixture::action(*window, QStringLiteral("mnuCancelMigration"))->isEnabled());
+    }
+
+    // A fault stops the start on the computer's node, on the page of the
+    // field it names.
+    void aValidationFaultShowsItsNode()
+    {
+        auto window = std::make_unique<frmMain>();
+        JobFixture::makeSound(JobFixture::global(*window->database()));
+        fill(*window);
+        JobFixture::own(*window->database(), m_ids.value(QStringLiteral("PC-01")))
+            .SetUser(AdminA, QStringLiteral("varno"), QStringLiteral("pw"), QString());
+        window->ReloadComputerDatabase();
+        QVERIFY(start(*window));
+        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(f.presenter->last().text.startsWith(QStringLiteral("Validation error checking computer 'PC-01'.")));
+        QCOMPARE(window->treeView()->selectedKey(), key("PC-01"));
+        QCOMPARE(window->objectSettings()->CurrentTab(), 3);
     }
 
     void jobName_data()
