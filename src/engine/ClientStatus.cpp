@@ -78,13 +78,6 @@ Category CategoryOf(const QString &code)
     return Category::InProgress;
 }
 
-const Category *WorstFirst()
-{
-    static constexpr Category order[CategoryCount] = {Category::Errors, Category::Aborted, Category::Canceled, Category::Warnings,
-        Category::InProgress, Category::NotStarted, Category::Successful};
-    return order;
-}
-
 int GroupImage(Category category)
 {
     switch (category) {

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <array>
+
 // The status codes the engine reports per client, with the text the console
 // shows for each and the tree image of a computer in that state. Text and
 // image come from one lookup, so the progress log and the tree always agree
@@ -49,7 +51,8 @@ Category CategoryOf(const QString &code);
 // one any computer below it is in. A client still running outranks one not
 // started, and both outrank a success, so a group is green only when all of
 // it is done.
-const Category *WorstFirst();
+inline constexpr std::array<Category, CategoryCount> WorstFirst = {Category::Errors, Category::Aborted, Category::Canceled,
+    Category::Warnings, Category::InProgress, Category::NotStarted, Category::Successful};
 
 // A group's image for a category; -1 for NotStarted, which keeps the
 // group's folder images.

@@ -59,26 +59,41 @@ void MigrationRun::Start(QXEInterface &engine)
     m_tally.NotStarted += ClientCount();
 }
 
-int &MigrationRun::Tally::Count(ClientStatus::Category category)
+namespace {
+
+// One switch for both kinds of Tally.
+template<typename TallyType> auto &countOf(TallyType &tally, ClientStatus::Category category)
 {
     using ClientStatus::Category;
     switch (category) {
     case Category::NotStarted:
-        return NotStarted;
+        return tally.NotStarted;
     case Category::InProgress:
-        return InProgress;
+        break;
     case Category::Successful:
-        return Successful;
+        return tally.Successful;
     case Category::Warnings:
-        return Warnings;
+        return tally.Warnings;
     case Category::Errors:
-        return Errors;
+        return tally.Errors;
     case Category::Canceled:
-        return Canceled;
+        return tally.Canceled;
     case Category::Aborted:
-        return Aborted;
+        return tally.Aborted;
     }
-    return InProgress;
+    return tally.InProgress;
+}
+
+} // namespace
+
+int &MigrationRun::Tally::Count(ClientStatus::Category category)
+{
+    return countOf(*this, category);
+}
+
+int MigrationRun::Tally::Count(ClientStatus::Category category) const
+{
+    return countOf(*this, category);
 }
 
 void MigrationRun::CancelAll()

@@ -39,7 +39,7 @@ public:
 
         int Ended() const { return Successful + Warnings + Errors + Canceled + Aborted; }
         int &Count(ClientStatus::Category category);
-        int Count(ClientStatus::Category category) const { return const_cast<Tally *>(this)->Count(category); }
+        int Count(ClientStatus::Category category) const;
     };
 
     explicit MigrationRun(ComputerDB &database, QObject *parent = nullptr);

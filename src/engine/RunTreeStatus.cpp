@@ -61,11 +61,10 @@ void RunTreeStatus::SetNodeStatus(const QString &nodeKey, const QString &code)
 
 void RunTreeStatus::showGroup(const QString &groupKey, const Counts &counts)
 {
-    const ClientStatus::Category *order = ClientStatus::WorstFirst();
-    for (int i = 0; i < ClientStatus::CategoryCount; ++i) {
-        if (counts[static_cast<int>(order[i])] <= 0)
+    for (const ClientStatus::Category category : ClientStatus::WorstFirst) {
+        if (counts[static_cast<int>(category)] <= 0)
             continue;
-        const int image = ClientStatus::GroupImage(order[i]);
+        const int image = ClientStatus::GroupImage(category);
         const int icon = image < 0 ? int(TreeImage::Folder) : image;
         const int expanded = image < 0 ? int(TreeImage::FolderOpen) : image;
         if (m_tree.icon(groupKey) != icon)
