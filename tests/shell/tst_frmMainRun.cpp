@@ -32,18 +32,21 @@ private:
     QString m_profile;
     QHash<QString, int> m_ids;
 
-    // One group of two lab machines (one ends with warnings), and under the
-    // root a machine that ends with errors, one that never answers and one
-    // that succeeds.
-    void fill(frmMain &window)
+    // A sound job of one group of two lab machines (one ends with
+    // warnings), and under the root a machine that ends with errors, one
+    // that never answers and one that succeeds.
+    std::unique_ptr<frmMain> newWindow()
     {
-        ComputerDB &db = *window.database();
+        auto window = std::make_unique<frmMain>();
+        ComputerDB &db = *window->database();
+        JobFixture::makeSound(JobFixture::global(db));
         const int lab = db.AddFolder(QStringLiteral("Lab"), -1);
         for (const char *name : {"LAB-01", "LAB-02"})
             m_ids.insert(QString::fromLatin1(name), JobFixture::addComputer(db, QString::fromLatin1(name), lab));
         for (const char *name : {"PC-OLD", "KIOSK-01", "PC-01"})
             m_ids.insert(QString::fromLatin1(name), JobFixture::addComputer(db, QString::fromLatin1(name)));
-        window.ReloadComputerDatabase();
+        window->ReloadComputerDatabase();
+        return window;
     }
 
     QString key(const char *name) const { return QStringLiteral("C%1").arg(m_ids.value(QString::fromLatin1(name))); }
@@ -69,6 +72,7 @@ private:
         return f.trigger(window, QStringLiteral("mnuStartMigration"));
     }
 
+    // The guide's pictures: VO_SCREENSHOTS=docs/images tst_frmMainRun aWholeRun
     void screenshot(frmMain &window, const char *name)
     {
         const QString folder = qEnvironmentVariable("VO_SCREENSHOTS");
@@ -115,9 +119,7 @@ private Q_SLOTS:
     // a second start over the logs of the first.
     void aWholeRun()
     {
-        auto window = std::make_unique<frmMain>();
-        JobFixture::makeSound(JobFixture::global(*window->database()));
-        fill(*window);
+        auto window = newWindow();
         const QString lab = window->treeView()->parentKey(key("LAB-01"));
         QVERIFY(start(*window));
         QCOMPARE(f.presenter->count(), 1);
@@ -192,9 +194,7 @@ private Q_SLOTS:
     // menu ends the started ones; a client aborted from the tree goes first.
     void cancelAndAbortInTheMiddle()
     {
-        auto window = std::make_unique<frmMain>();
-        JobFixture::makeSound(JobFixture::global(*window->database()));
-        fill(*window);
+        auto window = newWindow();
         QVERIFY(start(*window));
         m_scheduler->Advance(300);
 
@@ -222,9 +222,7 @@ private Q_SLOTS:
     void anEngineErrorReturnsToEditing()
     {
         m_profile += QStringLiteral("engine_error = 5000007\nengine_error_after = 3\n");
-        auto window = std::make_unique<frmMain>();
-        JobFixture::makeSound(JobFixture::global(*window->database()));
-        fill(*window);
+        auto window = newWindow();
         QVERIFY(start(*window));
         QVERIFY(m_scheduler->RunUntilIdle());
         QVERIFY(!AppState::Get().MigrationRunning);
@@ -238,9 +236,7 @@ private Q_SLOTS:
     // field it names.
     void aValidationFaultShowsItsNode()
     {
-        auto window = std::make_unique<frmMain>();
-        JobFixture::makeSound(JobFixture::global(*window->database()));
-        fill(*window);
+        auto window = newWindow();
         JobFixture::own(*window->database(), m_ids.value(QStringLiteral("PC-01")))
             .SetUser(AdminA, QStringLiteral("varno"), QStringLiteral("pw"), QString());
         window->ReloadComputerDatabase();
