@@ -61,4 +61,42 @@ Entry Lookup(const QString &code)
     return {QStringLiteral("Unspecified status = ") + code, StatusUnknown};
 }
 
+Category CategoryOf(const QString &code)
+{
+    if (code.isEmpty() || code == QLatin1String("ID") || code == QLatin1String("NP"))
+        return Category::NotStarted;
+    if (code == QLatin1String("XS"))
+        return Category::Successful;
+    if (code == QLatin1String("XW"))
+        return Category::Warnings;
+    if (code == QLatin1String("XE"))
+        return Category::Errors;
+    if (code == QLatin1String("XC"))
+        return Category::Canceled;
+    if (code == QLatin1String("XA"))
+        return Category::Aborted;
+    return Category::InProgress;
+}
+
+int GroupImage(Category category)
+{
+    switch (category) {
+    case Category::NotStarted:
+        return -1;
+    case Category::InProgress:
+        return StatusExecuting;
+    case Category::Successful:
+        return StatusSuccess;
+    case Category::Warnings:
+        return StatusWarnings;
+    case Category::Errors:
+        return StatusErrors;
+    case Category::Canceled:
+        return StatusCanceled;
+    case Category::Aborted:
+        return StatusAborted;
+    }
+    return -1;
+}
+
 } // namespace ClientStatus

@@ -38,6 +38,9 @@ void MigrationRun::Start(QXEInterface &engine)
         Q_EMIT LastClient();
     });
     connect(&engine, &QXEInterface::ProcessingComplete, this, [this] {
+        // An engine that says so twice has still completed once.
+        if (m_complete)
+            return;
         m_complete = true;
         // The run stays on until the administrator is done with it, but the
         // console may now exit without a warning.
@@ -52,6 +55,45 @@ void MigrationRun::Start(QXEInterface &engine)
 
     ComputerDBJobExport job(m_database);
     engine.Run(job);
+    // Added rather than set: an engine may report a client before Run returns.
+    m_tally.NotStarted += ClientCount();
+}
+
+namespace {
+
+// One switch for both kinds of Tally.
+template<typename TallyType> auto &countOf(TallyType &tally, ClientStatus::Category category)
+{
+    using ClientStatus::Category;
+    switch (category) {
+    case Category::NotStarted:
+        return tally.NotStarted;
+    case Category::InProgress:
+        break;
+    case Category::Successful:
+        return tally.Successful;
+    case Category::Warnings:
+        return tally.Warnings;
+    case Category::Errors:
+        return tally.Errors;
+    case Category::Canceled:
+        return tally.Canceled;
+    case Category::Aborted:
+        return tally.Aborted;
+    }
+    return tally.InProgress;
+}
+
+} // namespace
+
+int &MigrationRun::Tally::Count(ClientStatus::Category category)
+{
+    return countOf(*this, category);
+}
+
+int MigrationRun::Tally::Count(ClientStatus::Category category) const
+{
+    return countOf(*this, category);
 }
 
 void MigrationRun::CancelAll()
@@ -98,18 +140,13 @@ int MigrationRun::ClientCount() const
 void MigrationRun::statusChanged(int computerId, const QString &code)
 {
     QString &last = m_lastStatus[computerId];
-    // An end is counted once, however often the engine repeats it.
-    if (code != last) {
-        if (code == QLatin1String("XS"))
-            ++m_tally.Successful;
-        else if (code == QLatin1String("XW"))
-            ++m_tally.Warnings;
-        else if (code == QLatin1String("XE"))
-            ++m_tally.Errors;
-        else if (code == QLatin1String("XC"))
-            ++m_tally.Canceled;
-        else if (code == QLatin1String("XA"))
-            ++m_tally.Aborted;
+    // A client moves between counts only when its category changes, so an
+    // end is counted once however often the engine repeats it.
+    const ClientStatus::Category before = ClientStatus::CategoryOf(last);
+    const ClientStatus::Category after = ClientStatus::CategoryOf(code);
+    if (before != after) {
+        --m_tally.Count(before);
+        ++m_tally.Count(after);
     }
     last = code;
     Q_EMIT StatusChanged(computerId, code);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ClientStatus.h"
+
 #include <QMap>
 #include <QObject>
 #include <QPointer>
@@ -23,9 +25,12 @@ class MigrationRun : public QObject
     Q_OBJECT
 
 public:
-    // How the clients of the run ended.
+    // Where the clients of the run stand: live while it goes on, how they
+    // ended once it is complete.
     struct Tally
     {
+        int NotStarted = 0;
+        int InProgress = 0;
         int Successful = 0; // "XS"
         int Warnings = 0; // "XW"
         int Errors = 0; // "XE"
@@ -33,6 +38,8 @@ public:
         int Aborted = 0; // "XA"
 
         int Ended() const { return Successful + Warnings + Errors + Canceled + Aborted; }
+        int &Count(ClientStatus::Category category);
+        int Count(ClientStatus::Category category) const;
     };
 
     explicit MigrationRun(ComputerDB &database, QObject *parent = nullptr);
@@ -70,7 +77,8 @@ public:
 Q_SIGNALS:
     // A line for the progress log.
     void Line(const QString &text);
-    // A computer's new status code, for its tree image.
+    // A computer's new status code, for its tree image. Clients() already
+    // counts it.
     void StatusChanged(int computerId, const QString &code);
     // The engine interface's messages: 16 error, 48 warning, else information.
     void Message(int level, const QString &text);

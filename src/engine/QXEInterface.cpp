@@ -100,6 +100,14 @@ void QXEInterface::SetListenerAddressSource(std::function<QString()> source)
     m_listenerAddressSource = std::move(source);
 }
 
+QString QXEInterface::ListenerAddress() const
+{
+    if (m_listenerAddressSource)
+        return m_listenerAddressSource();
+    const QString stored = ConsoleConfig(m_regPath).Text(ConsoleConfig::ListenerIP);
+    return modFormat::IsValidIPAddress(stored) ? stored : QString();
+}
+
 QString QXEInterface::ComputerName(int client) const
 {
     return m_clientArray.Text(ClientColumn::ComputerName, client);
@@ -345,10 +353,7 @@ void QXEInterface::Run(JobExport &database)
             return;
         }
 
-        m_listenerIP = m_listenerAddressSource ? m_listenerAddressSource() : [&] {
-            const QString stored = text(Config::ListenerIP);
-            return modFormat::IsValidIPAddress(stored) ? stored : QString();
-        }();
+        m_listenerIP = ListenerAddress();
         if (m_listenerIP.isEmpty())
             modErrorHandler::Raise(1021);
 

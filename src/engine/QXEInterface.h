@@ -106,6 +106,8 @@ public:
     // when it is a dotted IPv4 address; the window installs the address
     // lookup that also checks it is one of this machine's.
     void SetListenerAddressSource(std::function<QString()> source);
+    // The listener address Run would take now; empty when there is none.
+    QString ListenerAddress() const;
 
     // The second registry path handed to the engine: the console's key + "\Handler".
     static QString EngineRegistryPath();

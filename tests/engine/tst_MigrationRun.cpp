@@ -1,6 +1,8 @@
+#include "database/MemoryTreeDisplay.h"
 #include "engine/ClientStatus.h"
 #include "engine/MigrationRun.h"
 #include "engine/QXEInterface.h"
+#include "engine/RunTreeStatus.h"
 
 #include "EngineFixture.h"
 #include "FakeEngine.h"
@@ -73,6 +75,7 @@ private Q_SLOTS:
         QVERIFY(run.CanCancel() && run.CanAbort());
 
         Q_EMIT fake->ClientStatusChanged(2, QStringLiteral("L3"));
+        QVERIFY(run.Clients().NotStarted == 1 && run.Clients().InProgress == 1);
         run.CancelClient(QStringLiteral("C1"));
         Q_EMIT fake->LastClient();
         QVERIFY(!run.CanCancel() && run.CanAbort());
@@ -86,6 +89,7 @@ private Q_SLOTS:
         Q_EMIT fake->ClientStatusChanged(2, QStringLiteral("XS"));
         QVERIFY(!AppState::Get().MigrationIdle);
         Q_EMIT fake->ProcessingComplete();
+        Q_EMIT fake->ProcessingComplete(); // said twice, completed once
 
         QCOMPARE(lines,
             (QStringList {"Building migration list...", "Processing entries...", "PC-B: Loading in progress",
@@ -93,6 +97,7 @@ private Q_SLOTS:
                 "Processing complete."}));
         QCOMPARE(statusIds, (QList<int> {2, 1, 2, 2}));
         QVERIFY(run.Clients().Successful == 1 && run.Clients().Warnings == 1 && run.Clients().Ended() == 2);
+        QVERIFY(run.Clients().NotStarted == 0 && run.Clients().InProgress == 0);
         QCOMPARE(run.LastStatuses(), (QMap<int, QString> {{1, "XW"}, {2, "XS"}}));
         QVERIFY(run.Complete() && !run.CanAbort() && !run.CanCancel());
         QVERIFY(AppState::Get().MigrationIdle);
@@ -100,6 +105,44 @@ private Q_SLOTS:
         QCOMPARE(fake->calls.filter(QStringLiteral("Cancel")), (QStringList {"CancelClient=1"}));
         QCOMPARE(fake->calls.filter(QStringLiteral("Abort")), (QStringList {"AbortClient=1", "AbortAll"}));
         QCOMPARE(fixture.presenter.count(), 0);
+    }
+
+    // Groups show the worst state below them, and only from the run's
+    // preparation on; the computers outside a group do not touch it.
+    void groupsShowTheWorstStateBelow()
+    {
+        using namespace TreeImage;
+        MemoryTreeDisplay tree;
+        tree.resetWithRoot();
+        ComputerDB db;
+        const int lab = db.AddFolder(QStringLiteral("Lab"), -1);
+        const int inner = db.AddFolder(QStringLiteral("Inner"), lab);
+        const int a = db.AddComputer(QStringLiteral("A"), QString(), inner, -1);
+        const int b = db.AddComputer(QStringLiteral("B"), QString(), lab, -1);
+        const int c = db.AddComputer(QStringLiteral("C"), QString(), -1, -1);
+        db.LinkTreeView(&tree, Computer, Folder, nullptr);
+        RunTreeStatus status(tree);
+        status.SetColorsForRun();
+        const QString labKey = QStringLiteral("F%1").arg(lab), innerKey = QStringLiteral("F%1").arg(inner);
+        const auto key = [](int id) { return QStringLiteral("C%1").arg(id); };
+        QCOMPARE(tree.icon(key(c)), int(StatusNotProcessed));
+        QCOMPARE(tree.icon(labKey), int(Folder));
+
+        const auto step = [&](int id, const char *code, int labImage, int innerImage) {
+            status.SetNodeStatus(key(id), QString::fromLatin1(code));
+            QCOMPARE(tree.icon(labKey), labImage);
+            QCOMPARE(tree.expandedIcon(labKey), labImage == Folder ? int(FolderOpen) : labImage);
+            QCOMPARE(tree.icon(innerKey), innerImage);
+        };
+        step(c, "XE", Folder, Folder);
+        step(a, "L2", StatusExecuting, StatusExecuting);
+        step(a, "XS", Folder, StatusSuccess); // B has not started
+        step(b, "CL", StatusExecuting, StatusSuccess);
+        step(b, "XW", StatusWarnings, StatusSuccess);
+        step(a, "XA", StatusAborted, StatusAborted);
+        QCOMPARE(tree.icon(key(a)), int(StatusAborted));
+        QCOMPARE(status.Status(key(b)), QStringLiteral("XW"));
+        QCOMPARE(tree.icon(QStringLiteral("F-1")), int(StatusErrors));
     }
 
     // Nothing to migrate: the engine interface says so, and the run stops.

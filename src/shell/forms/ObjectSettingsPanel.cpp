@@ -1,5 +1,6 @@
 #include "shell/forms/ObjectSettingsPanel.h"
 
+#include "engine/ValidationReport.h"
 #include "shell/forms/InheritableCheckBox.h"
 
 #include <QFrame>
@@ -513,6 +514,34 @@ void ObjectSettingsPanel::refresh()
             m_lstMigrateUsers->setCurrentRow(std::min<int>(selected, static_cast<int>(lines.size()) - 1));
     }
     m_lstMigrateUsers->setEnabled(m_model.userListEnabled());
+}
+
+void ObjectSettingsPanel::ShowValidationFault(const ValidationReport &report)
+{
+    using Tab = ValidationReport::Tab;
+    switch (report.SettingsTab) {
+    case Tab::None:
+        break;
+    case Tab::Domains:
+        m_tabs->setCurrentIndex(0);
+        break;
+    case Tab::DomainJoin:
+        m_tabs->setCurrentIndex(1);
+        break;
+    case Tab::Options:
+        m_tabs->setCurrentIndex(2);
+        break;
+    case Tab::Authentication:
+        m_tabs->setCurrentIndex(3);
+        break;
+    }
+    for (const QString &name : report.Fields) {
+        QWidget *field = findChild<QWidget *>(name);
+        if (field && field->isEnabled()) {
+            field->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
 }
 
 void ObjectSettingsPanel::focusField(int tab, const QString &controlName)

@@ -15,6 +15,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTabWidget;
+struct ValidationReport;
 
 // The object-settings panel of the main window: the header, the four tabs
 // (source and destination, domain join, options, accounts), the computer's
@@ -57,6 +58,9 @@ public:
     bool SettingsChanged() const;
     void SelectTab(int index);
     int CurrentTab() const;
+    // The page and field a validation fault names; a field that cannot take
+    // the focus is passed over.
+    void ShowValidationFault(const ValidationReport &report);
     GlobalSettingsPtr GetCurrentLoadedSettings() const;
     GlobalSettingsPtr CloneAtThisLevel();
 

@@ -5,13 +5,18 @@
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
+#include "engine/ClientStatus.h"
 #include "engine/QXEInterface.h"
+#include "engine/StartMigration.h"
+#include "engine/ValidationReport.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
 #include "shell/forms/LogViewMenus.h"
 #include "shell/forms/ObjectSettingsPanel.h"
+#include "shell/forms/RunControlPane.h"
 #include "shell/forms/frmAbout.h"
+#include "shell/forms/frmMigJobName.h"
 #include "shell/forms/frmWelcome.h"
 #include "shell/modHelp.h"
 #include "shell/modRecentlyUsed.h"
@@ -148,7 +153,7 @@ void frmMain::createMenus()
     mnuNewComputer = addItem(mnuEdit, "mnuNewComputer", QStringLiteral("New &Computer"), true);
     mnuNewGroup = addItem(mnuEdit, "mnuNewGroup", QStringLiteral("New &Group"), true);
     mnuEdit->addSeparator();
-    mnuMigJobName = addItem(mnuEdit, "mnuMigJobName", QStringLiteral("&Migration Job Name..."), false);
+    mnuMigJobName = addItem(mnuEdit, "mnuMigJobName", QStringLiteral("&Migration Job Name..."), true);
 
     mnuView = addMenu(bar, "mnuView", QStringLiteral("&View"));
     mnuHandlerLog = addItem(mnuView, "mnuHandlerLog", QStringLiteral("&Handler Log"), true);
@@ -169,7 +174,7 @@ void frmMain::createMenus()
     mnuNetworkTestStart = addItem(mnuTests, "mnuNetworkTestStart", QStringLiteral("Start &Network Test..."), false);
     mnuNetworkTestStop = addItem(mnuTests, "mnuNetworkTestStop", QStringLiteral("Stop &Network Test..."), false);
     mnuTools->addSeparator();
-    mnuStartMigration = addItem(mnuTools, "mnuStartMigration", QStringLiteral("&Start Migration..."), false);
+    mnuStartMigration = addItem(mnuTools, "mnuStartMigration", QStringLiteral("&Start Migration..."), true);
     mnuCancelMigration = addItem(mnuTools, "mnuCancelMigration", QStringLiteral("Cancel Migration"), false);
     mnuAbortMigration = addItem(mnuTools, "mnuAbortMigration", QStringLiteral("Abort Migration..."), false);
     mnuTools->addSeparator();
@@ -228,6 +233,19 @@ void frmMain::connectCommands()
     connect(tvMain, &ComputerTreeView::popupMenuRequested, this, &frmMain::tvMain_PopupMenu);
 
     connect(m_objectSettings, &ObjectSettingsPanel::treeIconsChanged, tvMain->viewport(), qOverload<>(&QWidget::update));
+
+    // Run control.
+    connect(mnuStartMigration, &QAction::triggered, this, &frmMain::StartMigration);
+    connect(mnuMigJobName, &QAction::triggered, this, &frmMain::mnuMigJobName_Click);
+    connect(mnuCancelMigration, &QAction::triggered, m_runControl, &RunControlPane::CancelMigration);
+    connect(mnuAbortMigration, &QAction::triggered, m_runControl, &RunControlPane::AbortMigration);
+    for (QAction *item : {mnuCancelClient, mnuPopCancelClient})
+        connect(item, &QAction::triggered, this, [this] { m_runControl->CancelClient(tvMain->selectedKey()); });
+    for (QAction *item : {mnuAbortClient, mnuPopAbortClient})
+        connect(item, &QAction::triggered, this, [this] { m_runControl->AbortClient(tvMain->selectedKey()); });
+    connect(m_runControl, &RunControlPane::doneClicked, this, &frmMain::cmdDone_Click);
+    // A run that could not start or an engine that failed: back to editing.
+    connect(m_run.get(), &MigrationRun::Stopped, this, [this] { Database->SetColorsForEdit(); });
 }
 
 void frmMain::createPanes()
@@ -288,7 +306,17 @@ void frmMain::createPanes()
     fmProgressLog = new QFrame(right);
     fmProgressLog->setObjectName(QStringLiteral("fmProgressLog"));
     fmProgressLog->setFrameShape(QFrame::StyledPanel);
-    new QVBoxLayout(fmProgressLog);
+    auto *progress = new QVBoxLayout(fmProgressLog);
+    progress->setContentsMargins(0, 0, 0, 0);
+    RunControlPane::Commands runCommands;
+    runCommands.CancelMigration = mnuCancelMigration;
+    runCommands.AbortMigration = mnuAbortMigration;
+    runCommands.CancelClient = mnuCancelClient;
+    runCommands.AbortClient = mnuAbortClient;
+    runCommands.PopCancelClient = mnuPopCancelClient;
+    runCommands.PopAbortClient = mnuPopAbortClient;
+    m_runControl = new RunControlPane(*m_run, *tvMain, runCommands, fmProgressLog);
+    progress->addWidget(m_runControl);
     fmProgressLog->hide();
     rightLayout->addWidget(fmProgressLog, 1);
 
@@ -529,6 +557,9 @@ void frmMain::SettingsFileLoaded(const SettingsFileResult &result)
         // built tree shows plain images; the own settings are marked after.
         tvMain->ReloadComputerDatabase();
         Database->SetColorsForEdit();
+        // A saved migration state shows each computer as its run left it.
+        for (auto it = m_run->LastStatuses().cbegin(); it != m_run->LastStatuses().cend(); ++it)
+            tvMain->setIcon(QStringLiteral("C") + QString::number(it.key()), ClientStatus::Image(it.value()));
         SetMainCaption();
     });
 }
@@ -558,6 +589,7 @@ void frmMain::CreateEngineWrapper()
     wintQXE.reset();
     wintQXE = std::make_unique<QXEInterface>();
     connect(wintQXE.get(), &QXEInterface::RunningChanged, this, &frmMain::Running);
+    connect(wintQXE.get(), &QXEInterface::TestReceived, m_runControl, &RunControlPane::EnableDone);
     // A new wrapper is idle; it says so before anyone listens, so the window
     // takes it from here: this is what makes the console free to exit
     // without a warning.
@@ -578,14 +610,68 @@ void frmMain::Running(bool running)
     AppState::State &state = AppState::Get();
     state.MigrationRunning = running;
     state.MigrationIdle = !running;
-    // Nothing that changes the database while a run or a test goes on.
-    for (QAction *item : {mnuNewSettings, mnuLoad, mnuNewComputer, mnuNewGroup, mnuRefresh})
-        item->setEnabled(!running);
-    mnuRecentlyUsed->setEnabled(!running);
+    // Nothing that changes the database or starts something while a run or
+    // a test goes on. Items of features still to come stay greyed after it.
+    const QList<QAction *> locked {mnuNewComputer, mnuNewGroup, mnuNewSettings, mnuSave, mnuSaveAs, mnuLoad, mnuRecentlyUsed->menuAction(),
+        mnuImport->menuAction(), mnuImportADS, mnuImportUsersFile, mnuRefresh, mnuSetupWizard, mnuConfiguration, mnuStartMigration,
+        mnuTVRename, mnuTVDelete};
+    if (running && m_enabledBeforeRun.isEmpty()) {
+        for (QAction *item : locked) {
+            m_enabledBeforeRun.insert(item, item->isEnabled());
+            item->setEnabled(false);
+        }
+    } else if (!running) {
+        for (auto it = m_enabledBeforeRun.cbegin(); it != m_enabledBeforeRun.cend(); ++it)
+            it.key()->setEnabled(it.value());
+        m_enabledBeforeRun.clear();
+    }
     cmdCompNew->setEnabled(!running);
     cmdFoldNew->setEnabled(!running);
-    // Run control adds here which commands a run leaves usable.
+    if (state.Mode == AppState::RunMigration)
+        mnuTests->menuAction()->setEnabled(!running);
+    m_runControl->Running(running);
     FrameVisibility();
+}
+
+// ---- run control ---------------------------------------------------------------
+
+void frmMain::StartMigration()
+{
+    modErrorHandler::Guard("frmMain.StartMigration", [&] {
+        StartMigration::Hooks hooks;
+        hooks.Owner = this;
+        hooks.PromptToSaveRecord = [this] { return m_objectSettings->PromptToSaveRecord(); };
+        hooks.OpenJobNameDialog = [this] { mnuMigJobName_Click(); };
+        hooks.ListenerAddress = [this] { return wintQXE->ListenerAddress(); };
+        hooks.ShowValidationFault = [this](const ValidationReport &report) {
+            tvMain->selectNode(report.NodeToShow);
+            m_objectSettings->LoadSelectedNode(tree().GetSelectedID());
+            m_objectSettings->ShowValidationFault(report);
+        };
+        if (!::StartMigration(*Database, hooks).Check())
+            return;
+        m_runControl->Start(*wintQXE);
+    });
+}
+
+void frmMain::cmdDone_Click()
+{
+    AppState::State &state = AppState::Get();
+    if (state.Mode == AppState::RunNetworkTest)
+        return; // the network test ends itself, with its own command
+    state.Mode = AppState::RunMigration;
+    Running(false);
+    mnuPingStart->setVisible(true);
+    mnuPingStop->setVisible(false);
+    Database->SetColorsForEdit();
+}
+
+void frmMain::mnuMigJobName_Click()
+{
+    modErrorHandler::Guard("frmMain.mnuMigJobName_Click", [&] {
+        frmMigJobName dialog(*this);
+        dialog.exec();
+    });
 }
 
 void frmMain::SettingsChange(bool changed)
@@ -653,11 +739,8 @@ void frmMain::tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos)
         return;
     mnuTVRename->setEnabled(popup.RenameEnabled);
     mnuTVDelete->setEnabled(popup.DeleteEnabled);
-    // The client items come with the run control; until then they stay
-    // greyed, also for computers.
+    // The client items follow the run (RunControlPane).
     mnuOpenClientLog->setEnabled(popup.ComputerNode);
-    mnuPopCancelClient->setEnabled(false);
-    mnuPopAbortClient->setEnabled(false);
     mnuTVRightClick->popup(globalPos);
 }
 

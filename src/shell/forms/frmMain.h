@@ -2,6 +2,7 @@
 
 #include "engine/MigrationRun.h"
 
+#include <QHash>
 #include <QMainWindow>
 #include <QMap>
 
@@ -17,6 +18,7 @@ class QMenu;
 class QPushButton;
 class QSplitter;
 class QXEInterface;
+class RunControlPane;
 class SettingsFileController;
 class TreeCommands;
 struct SettingsFileResult;
@@ -77,6 +79,15 @@ public:
     void LoadSelectedNode();
     // After the setup wizard: the tree built again, in front of the progress window.
     void ReloadComputerDatabase();
+
+    // ---- run control ----
+    // Tools > Start Migration: the checks and questions, then the run.
+    void StartMigration();
+    // Done under the progress log: back to editing.
+    void cmdDone_Click();
+    // Edit > Migration Job Name.
+    void mnuMigJobName_Click();
+    RunControlPane *runControl() const { return m_runControl; }
 
     ComputerDB *database() const { return Database.get(); }
     ComputerTreeView *treeView() const { return tvMain; }
@@ -193,6 +204,7 @@ private:
     QFrame *fmObjectSettings = nullptr;
     ObjectSettingsPanel *m_objectSettings = nullptr;
     QFrame *fmProgressLog = nullptr;
+    RunControlPane *m_runControl = nullptr;
 
     // ---- state ----
     // The one computer database: made with the window, because the tree and
@@ -207,6 +219,9 @@ private:
     quint8 m_welcomeAction = 0;
     bool WelcomePending = false;
     bool m_shown = false;
+    // What Running(true) found enabled of the commands a run locks, so that
+    // the end of the run gives back exactly those.
+    QHash<QAction *, bool> m_enabledBeforeRun;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
 };

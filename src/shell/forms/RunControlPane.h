@@ -1,0 +1,95 @@
+#pragma once
+
+#include "engine/MigrationRun.h"
+#include "engine/RunTreeStatus.h"
+
+#include <QFrame>
+
+#include <array>
+#include <functional>
+
+class ComputerTreeView;
+class QAction;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QXEInterface;
+class QTimer;
+
+// The progress log pane that takes the settings panel's place during a run
+// (the main window's `fmProgressLog` hosts it): the caption with its
+// animated icon, the live counts, the log itself and the Abort, Cancel and
+// Done buttons. It handles the run's events and the run commands; the main
+// window switches the rest of itself with Running and ends the run on Done.
+//
+// The log is one plain-text view with a line limit, and a status event
+// finds its node through the tree's key index, so the pane keeps pace with
+// a run of any size.
+class RunControlPane : public QFrame
+{
+    Q_OBJECT
+
+public:
+    // The window's run entries the pane switches as the run goes on.
+    struct Commands
+    {
+        QAction *CancelMigration = nullptr;
+        QAction *AbortMigration = nullptr;
+        QAction *CancelClient = nullptr;
+        QAction *AbortClient = nullptr;
+        QAction *PopCancelClient = nullptr;
+        QAction *PopAbortClient = nullptr;
+    };
+
+    // Lines the log keeps; older ones scroll away. The log files keep everything.
+    static constexpr int LogLineLimit = 200'000;
+
+    RunControlPane(MigrationRun &run, ComputerTreeView &tree, Commands commands, QWidget *parent = nullptr);
+
+    // The start command's last step, once its checks passed: the tree and
+    // the pane prepared, then the job handed to the engine.
+    void Start(QXEInterface &engine);
+    // The pane's part of the running state.
+    void Running(bool running);
+    // The run is over for the engine: Done ends it for the console.
+    void EnableDone();
+
+    // The whole-run commands, each with its confirmation.
+    void CancelMigration();
+    void AbortMigration();
+    // The client commands on a tree node; anything but a computer is ignored.
+    void CancelClient(const QString &nodeKey);
+    void AbortClient(const QString &nodeKey);
+
+    QPlainTextEdit *log() const { return txtProgressLog; }
+    RunTreeStatus &treeStatus() { return m_treeStatus; }
+
+Q_SIGNALS:
+    void doneClicked();
+
+private:
+    void statusChanged(int computerId, const QString &code);
+    void lastClient();
+    void message(int level, const QString &text);
+    void processingComplete();
+    void showCounts();
+    void cmdAbort_Click();
+    void cmdCancel_Click();
+    void tmrAnimation_Timer();
+
+    MigrationRun &m_run;
+    ComputerTreeView &m_tree;
+    Commands m_commands;
+    RunTreeStatus m_treeStatus;
+
+    QLabel *imgProgress = nullptr;
+    QLabel *lblProgressCaption = nullptr;
+    std::array<QLabel *, ClientStatus::CategoryCount> lblCounts {};
+    std::array<int, ClientStatus::CategoryCount> m_shownCounts {};
+    QPlainTextEdit *txtProgressLog = nullptr;
+    QPushButton *cmdAbort = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QPushButton *cmdDone = nullptr;
+    QTimer *tmrAnimation = nullptr;
+    bool m_animationFrame = false;
+};

@@ -1,0 +1,290 @@
+#include "MainWindowFixture.h"
+
+#include "engine/JobFixture.h"
+#include "engine/ManualScheduler.h"
+#include "engine/SimulatedEngine.h"
+#include "engine/modEngine.h"
+#include "shell/forms/ObjectSettingsPanel.h"
+#include "shell/forms/RunControlPane.h"
+#include "shell/forms/frmMigJobName.h"
+#include "support/ManualClock.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace TreeImage;
+
+// Whole runs of the main window on the simulated engine, stepped by hand:
+// nothing here waits for real time.
+class TestMainWindowRun : public QObject
+{
+    Q_OBJECT
+
+private:
+    MainWindowFixture f;
+    std::unique_ptr<ManualClock> m_clock;
+    ManualScheduler *m_scheduler = nullptr;
+    QString m_profile;
+    QHash<QString, int> m_ids;
+
+    // A sound job of one group of two lab machines (one ends with
+    // warnings), and under the root a machine that ends with errors, one
+    // that never answers and one that succeeds.
+    std::unique_ptr<frmMain> newWindow()
+    {
+        auto window = std::make_unique<frmMain>();
+        ComputerDB &db = *window->database();
+        JobFixture::makeSound(JobFixture::global(db));
+        const int lab = db.AddFolder(QStringLiteral("Lab"), -1);
+        for (const char *name : {"LAB-01", "LAB-02"})
+            m_ids.insert(QString::fromLatin1(name), JobFixture::addComputer(db, QString::fromLatin1(name), lab));
+        for (const char *name : {"PC-OLD", "KIOSK-01", "PC-01"})
+            m_ids.insert(QString::fromLatin1(name), JobFixture::addComputer(db, QString::fromLatin1(name)));
+        window->ReloadComputerDatabase();
+        return window;
+    }
+
+    QString key(const char *name) const { return QStringLiteral("C%1").arg(m_ids.value(QString::fromLatin1(name))); }
+    static int icon(const frmMain &window, const QString &key) { return window.treeView()->icon(key); }
+    static QString logText(const frmMain &window) { return window.runControl()->log()->toPlainText(); }
+    static QPushButton *button(const frmMain &window, const char *name)
+    {
+        return window.runControl()->findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+    static QString count(const frmMain &window, const char *name)
+    {
+        return window.runControl()
+            ->findChild<QLabel *>(QString::fromLatin1(name))
+            ->text()
+            .section(QLatin1Char('>'), 1, 1)
+            .section(QLatin1Char('<'), 0, 0);
+    }
+
+    // Start Migration with the confirmation answered Yes.
+    [[nodiscard]] bool start(frmMain &window)
+    {
+        f.presenter->setNextAnswer(Presenter::Yes);
+        return f.trigger(window, QStringLiteral("mnuStartMigration"));
+    }
+
+    // The guide's pictures: VO_SCREENSHOTS=docs/images tst_frmMainRun aWholeRun
+    void screenshot(frmMain &window, const char *name)
+    {
+        const QString folder = qEnvironmentVariable("VO_SCREENSHOTS");
+        if (folder.isEmpty())
+            return;
+        window.resize(1100, 640);
+        window.treeView()->expandAll();
+        window.show();
+        QApplication::processEvents();
+        window.grab().save(folder + QLatin1Char('/') + QString::fromLatin1(name));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        f.init();
+        QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("ListenerIP"), QStringLiteral("127.0.0.1")));
+        QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("MaxTransferors"), QStringLiteral("2")));
+        m_clock = std::make_unique<ManualClock>(QDateTime(QDate(2024, 5, 6), QTime(7, 8, 9)));
+        m_profile = QStringLiteral("step_ms = 100\nwarning = LAB-01\nerror = *-OLD\nsilent = KIOSK-??\nsilent_timeout_ms = 5000\n");
+        m_ids.clear();
+        modEngine::SetFactory([this] {
+            auto scheduler = std::make_unique<ManualScheduler>();
+            m_scheduler = scheduler.get();
+            auto engine = std::make_unique<SimulatedEngine>(std::move(scheduler));
+            SimulationProfile profile;
+            QString problem;
+            if (!profile.Parse(m_profile, &problem))
+                qFatal("%s", qPrintable(problem));
+            engine->SetProfile(profile);
+            return engine;
+        });
+    }
+
+    void cleanup()
+    {
+        modEngine::SetFactory({});
+        m_clock.reset();
+        f.cleanup();
+    }
+
+    // Start to Done: the locked commands, the tree's and the pane's view of
+    // the run, the completion, Save Migration State and a loaded state, and
+    // a second start over the logs of the first.
+    void aWholeRun()
+    {
+        auto window = newWindow();
+        const QString lab = window->treeView()->parentKey(key("LAB-01"));
+        QVERIFY(start(*window));
+        QCOMPARE(f.presenter->count(), 1);
+        QVERIFY(AppState::Get().MigrationRunning && !AppState::Get().MigrationIdle);
+        for (const char *item : {"mnuStartMigration", "mnuNewComputer", "mnuLoad", "mnuSave", "mnuRefresh", "mnuTests"})
+            QVERIFY2(!MainWindowFixture::action(*window, QString::fromLatin1(item))->isEnabled(), item);
+        QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuCancelMigration"))->isEnabled());
+        QVERIFY(window->findChild<QWidget *>(QStringLiteral("fmProgressLog"))->isVisibleTo(window.get()));
+        QCOMPARE(window->runControl()->findChild<QLabel *>(QStringLiteral("lblProgressCaption"))->text(),
+            QStringLiteral("Migration in progress..."));
+        QCOMPARE(count(*window, "lblNotStarted"), QStringLiteral("5"));
+        QCOMPARE(icon(*window, key("PC-01")), int(StatusNotProcessed));
+
+        // Two transferors: the lab machines go first.
+        m_scheduler->Advance(300);
+        QCOMPARE(icon(*window, key("LAB-01")), int(StatusLoading));
+        QCOMPARE(icon(*window, lab), int(StatusExecuting));
+        QCOMPARE(count(*window, "lblInProgress"), QStringLiteral("2"));
+        screenshot(*window, "run-in-progress.png");
+
+        f.presenter->clear();
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(logText(*window).count(QStringLiteral("Processing complete.")), 1);
+        QVERIFY(logText(*window).contains(QStringLiteral("LAB-01: Migration complete with warnings")));
+        QVERIFY(logText(*window).contains(QStringLiteral("KIOSK-01: Migration complete with errors")));
+        QCOMPARE(f.presenter->count(), 1);
+        QVERIFY(f.presenter->last().text.startsWith(QStringLiteral("Processing is complete.")));
+        for (const auto &[label, expected] :
+            {std::pair {"lblSucceeded", "2"}, {"lblWarnings", "1"}, {"lblErrors", "2"}, {"lblNotStarted", "0"}})
+            QCOMPARE(count(*window, label), QString::fromLatin1(expected));
+        QCOMPARE(icon(*window, lab), int(StatusWarnings));
+        QCOMPARE(icon(*window, QStringLiteral("F-1")), int(StatusErrors));
+        // Finished: the console may exit, but stays locked until Done.
+        QVERIFY(AppState::Get().MigrationIdle && AppState::Get().MigrationRunning);
+        QVERIFY(button(*window, "cmdDone")->isEnabled() && !button(*window, "cmdAbort")->isEnabled());
+        QVERIFY(!MainWindowFixture::action(*window, QStringLiteral("mnuStartMigration"))->isEnabled());
+        QVERIFY(!MainWindowFixture::action(*window, QStringLiteral("mnuAbortMigration"))->isEnabled());
+        screenshot(*window, "run-finished.png");
+
+        QTest::mouseClick(button(*window, "cmdDone"), Qt::LeftButton);
+        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(window->findChild<QWidget *>(QStringLiteral("fmObjectSettings"))->isVisibleTo(window.get()));
+        QCOMPARE(icon(*window, key("PC-01")), int(Computer));
+        QCOMPARE(icon(*window, lab), int(Folder));
+        QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuStartMigration"))->isEnabled());
+        QVERIFY(!MainWindowFixture::action(*window, QStringLiteral("mnuImportADS"))->isEnabled());
+
+        const QString state = f.file(QStringLiteral("state.vos.json"));
+        f.presenter->setNextFileName(state);
+        f.presenter->setNextText(QString()); // no passphrase: without the passwords
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuSaveState")));
+        f.presenter->setNextAnswer(Presenter::No); // "Unsaved Settings": the job itself is not saved
+        f.presenter->setNextFileName(state);
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuLoad")));
+        QCOMPARE(icon(*window, key("LAB-01")), int(StatusWarnings));
+        QCOMPARE(icon(*window, key("KIOSK-01")), int(StatusErrors));
+
+        // The logs of this run are in the results folder now.
+        f.presenter->clear();
+        f.presenter->setNextAnswer(Presenter::No);
+        QTimer::singleShot(0, qApp, [] {
+            if (auto *dialog = qobject_cast<frmMigJobName *>(QApplication::activeModalWidget()))
+                dialog->reject();
+        });
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuStartMigration")));
+        QCOMPARE(f.presenter->count(), 1);
+        QCOMPARE(f.presenter->last().caption, QStringLiteral("Existing Migration Found"));
+        QVERIFY(!AppState::Get().MigrationRunning);
+    }
+
+    // Cancel under the log stops the clients not started; Abort from the
+    // menu ends the started ones; a client aborted from the tree goes first.
+    void cancelAndAbortInTheMiddle()
+    {
+        auto window = newWindow();
+        QVERIFY(start(*window));
+        m_scheduler->Advance(300);
+
+        window->treeView()->selectNode(key("LAB-02"));
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuAbortClient")));
+        f.presenter->setNextAnswer(Presenter::Yes);
+        QTest::mouseClick(button(*window, "cmdCancel"), Qt::LeftButton);
+        QCOMPARE(f.presenter->last().caption, QStringLiteral("Cancel Migration"));
+        QVERIFY(!button(*window, "cmdCancel")->isEnabled());
+        m_scheduler->Advance(100);
+        f.presenter->setNextAnswer(Presenter::Yes);
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuAbortMigration")));
+        QVERIFY(!button(*window, "cmdAbort")->isEnabled());
+        QVERIFY(m_scheduler->RunUntilIdle());
+
+        QCOMPARE(count(*window, "lblCanceled"), QStringLiteral("3"));
+        QCOMPARE(count(*window, "lblAborted"), QStringLiteral("2"));
+        QCOMPARE(icon(*window, key("LAB-02")), int(StatusAborted));
+        QCOMPARE(icon(*window, key("PC-01")), int(StatusCanceled));
+        QVERIFY(button(*window, "cmdDone")->isEnabled());
+    }
+
+    // An engine that fails ends the run at once: its message, and the
+    // window back to editing with the edit icons.
+    void anEngineErrorReturnsToEditing()
+    {
+        m_profile += QStringLiteral("engine_error = 5000007\nengine_error_after = 3\n");
+        auto window = newWindow();
+        QVERIFY(start(*window));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(f.presenter->last().text.startsWith(QStringLiteral("Error in whnHandler.LoadGeneralTransferorSettings.")));
+        QCOMPARE(icon(*window, key("PC-01")), int(Computer));
+        QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuStartMigration"))->isEnabled());
+        QVERIFY(!MainWindowFixture::action(*window, QStringLiteral("mnuCancelMigration"))->isEnabled());
+    }
+
+    // A fault stops the start on the computer's node, on the page of the
+    // field it names.
+    void aValidationFaultShowsItsNode()
+    {
+        auto window = newWindow();
+        JobFixture::own(*window->database(), m_ids.value(QStringLiteral("PC-01")))
+            .SetUser(AdminA, QStringLiteral("varno"), QStringLiteral("pw"), QString());
+        window->ReloadComputerDatabase();
+        QVERIFY(start(*window));
+        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(f.presenter->last().text.startsWith(QStringLiteral("Validation error checking computer 'PC-01'.")));
+        QCOMPARE(window->treeView()->selectedKey(), key("PC-01"));
+        QCOMPARE(window->objectSettings()->CurrentTab(), 3);
+    }
+
+    void jobName_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("message");
+        const QString bad = QStringLiteral("The migration job name must be a valid Windows filename");
+        QTest::newRow("empty") << QString() << bad;
+        QTest::newRow(".") << QStringLiteral(".") << bad;
+        QTest::newRow("..") << QStringLiteral("..") << bad;
+        QTest::newRow("a|b") << QStringLiteral("a|b") << bad;
+        QTest::newRow("holds a file") << QStringLiteral("Used") << QStringLiteral("A migration results folder named 'Used' already exists");
+        QTest::newRow("empty folder") << QStringLiteral("Empty") << QString();
+        QTest::newRow("new") << QStringLiteral("Wave 2") << QString();
+    }
+
+    void jobName()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, message);
+        QVERIFY(QDir(f.logs->path()).mkpath(QStringLiteral("Used")) && QDir(f.logs->path()).mkpath(QStringLiteral("Empty")));
+        QFile used(f.logs->path() + QStringLiteral("/Used/state.txt"));
+        QVERIFY(used.open(QIODevice::WriteOnly));
+        frmMain window;
+        const QString before = AppState::Get().CurrentJobName;
+        frmMigJobName dialog(window);
+        dialog.show();
+        MainWindowFixture::retype(dialog.txtJobName(), name);
+        QTest::mouseClick(dialog.findChild<QPushButton *>(QStringLiteral("cmdOK")), Qt::LeftButton);
+        if (message.isEmpty()) {
+            QCOMPARE(dialog.result(), int(QDialog::Accepted));
+            QCOMPARE(AppState::Get().CurrentJobName, name);
+            QVERIFY(window.windowTitle().endsWith(QStringLiteral(": ") + name));
+        } else {
+            QVERIFY(dialog.isVisible());
+            QVERIFY(f.presenter->last().text.startsWith(message));
+            QCOMPARE(AppState::Get().CurrentJobName, before);
+        }
+    }
+};
+
+QTEST_MAIN(TestMainWindowRun)
+#include "tst_frmMainRun.moc"
