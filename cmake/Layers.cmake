@@ -9,9 +9,10 @@
 set(VO_LAYERS
     "vo_common:"
     "vo_common_widgets:vo_common"
+    "vo_network:vo_common"
     "vo_settings:vo_common"
     "vo_database:vo_settings,vo_common"
-    "vo_engine:vo_common"
+    "vo_engine:vo_common,vo_network"
     "vo_job:vo_engine,vo_database"
     "vo_cli:vo_common,vo_database,vo_engine,vo_job"
     "vo_shell:vo_common,vo_database"

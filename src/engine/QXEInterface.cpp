@@ -10,6 +10,7 @@
 #include "engine/QXEHandler.h"
 #include "engine/modEngine.h"
 #include "engine/modStrings.h"
+#include "network/modNetwork.h"
 
 #include <QCoreApplication>
 
@@ -345,10 +346,7 @@ void QXEInterface::Run(JobExport &database)
             return;
         }
 
-        m_listenerIP = m_listenerAddressSource ? m_listenerAddressSource() : [&] {
-            const QString stored = text(Config::ListenerIP);
-            return modFormat::IsValidIPAddress(stored) ? stored : QString();
-        }();
+        m_listenerIP = m_listenerAddressSource ? m_listenerAddressSource() : modNetwork::GetListenerIP(config);
         if (m_listenerIP.isEmpty())
             modErrorHandler::Raise(1021);
 
