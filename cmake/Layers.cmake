@@ -10,6 +10,7 @@ set(VO_LAYERS
     "vo_common:"
     "vo_common_widgets:vo_common"
     "vo_network:vo_common"
+    "vo_config:vo_common,vo_network"
     "vo_settings:vo_common"
     "vo_database:vo_settings,vo_common"
     "vo_engine:vo_common,vo_network"
