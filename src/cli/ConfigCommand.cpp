@@ -14,8 +14,8 @@ namespace {
 using C = ConsoleConfig;
 
 // The values the configuration dialog shows, in its order.
-constexpr C::Value kShown[] = {C::LogPath, C::ListenerIP, C::ListenerPort, C::ConsoleIP, C::DestShare, C::DestPath,
-    C::StatusCheckPeriod, C::ReportingPeriod, C::KeepAliveIncrement, C::LoggingLevel, C::MaxTransferors, C::WelcomeScreen};
+constexpr C::Value kShown[] = {C::LogPath, C::ListenerIP, C::ListenerPort, C::ConsoleIP, C::DestShare, C::DestPath, C::StatusCheckPeriod,
+    C::ReportingPeriod, C::KeepAliveIncrement, C::LoggingLevel, C::MaxTransferors, C::WelcomeScreen};
 
 std::optional<C::Value> valueNamed(const QString &name)
 {
@@ -31,7 +31,8 @@ QString defaultText(C::Value value)
     switch (value) {
     case C::ListenerIP: {
         const QStringList local = AddressTable::current().Addresses(false);
-        return local.isEmpty() ? QStringLiteral("(this machine has no address)") : local.constFirst() + QStringLiteral(" (the first local address)");
+        return local.isEmpty() ? QStringLiteral("(this machine has no address)")
+                               : local.constFirst() + QStringLiteral(" (the first local address)");
     }
     case C::ConsoleIP:
         return QStringLiteral("(empty: the listener address)");
@@ -53,22 +54,21 @@ ConfigCommand::ConfigCommand(QTextStream &out, QTextStream &err)
 
 QString ConfigCommand::usage()
 {
-    return QStringLiteral(
-        "Usage: vo config show\n"
-        "       vo config set NAME VALUE\n"
-        "\n"
-        "The console's configuration, as Tools > Configuration... shows it.\n"
-        "\n"
-        "  show   every value, where it comes from (stored, or the default) and its\n"
-        "         default\n"
-        "  set    check VALUE as the configuration dialog checks the field, with the\n"
-        "         same message, and store it; nothing is stored when it fails\n"
-        "\n"
-        "NAME is one of LogPath, ListenerIP, ListenerPort, ConsoleIP, DestShare,\n"
-        "DestPath, StatusCheckPeriod, ReportingPeriod, KeepAliveIncrement,\n"
-        "LoggingLevel, MaxTransferors (1 to %1), WelcomeScreen (0 shows the welcome\n"
-        "screen, 1 does not). An empty ConsoleIP, or \"- Use Listener IP -\", gives\n"
-        "the clients the listener address.\n")
+    return QStringLiteral("Usage: vo config show\n"
+                          "       vo config set NAME VALUE\n"
+                          "\n"
+                          "The console's configuration, as Tools > Configuration... shows it.\n"
+                          "\n"
+                          "  show   every value, where it comes from (stored, or the default) and its\n"
+                          "         default\n"
+                          "  set    check VALUE as the configuration dialog checks the field, with the\n"
+                          "         same message, and store it; nothing is stored when it fails\n"
+                          "\n"
+                          "NAME is one of LogPath, ListenerIP, ListenerPort, ConsoleIP, DestShare,\n"
+                          "DestPath, StatusCheckPeriod, ReportingPeriod, KeepAliveIncrement,\n"
+                          "LoggingLevel, MaxTransferors (1 to %1), WelcomeScreen (0 shows the welcome\n"
+                          "screen, 1 does not). An empty ConsoleIP, or \"- Use Listener IP -\", gives\n"
+                          "the clients the listener address.\n")
         .arg(ConsoleConfig::MaxTransferorsLimit);
 }
 

@@ -37,9 +37,9 @@ bool clientFolder(const QString &text)
 }
 
 // The order in which SaveSettings writes; the checks go in field order.
-constexpr Config::Value kWriteOrder[] = {Config::LogPath, Config::ListenerIP, Config::ListenerPort, Config::DestShare,
-    Config::DestPath, Config::ConsoleIP, Config::StatusCheckPeriod, Config::ReportingPeriod, Config::KeepAliveIncrement,
-    Config::LoggingLevel, Config::MaxTransferors};
+constexpr Config::Value kWriteOrder[]
+    = {Config::LogPath, Config::ListenerIP, Config::ListenerPort, Config::DestShare, Config::DestPath, Config::ConsoleIP,
+        Config::StatusCheckPeriod, Config::ReportingPeriod, Config::KeepAliveIncrement, Config::LoggingLevel, Config::MaxTransferors};
 
 } // namespace
 
@@ -151,8 +151,8 @@ std::optional<ConfigurationModel::Refusal> ConfigurationModel::CheckField(Field 
         break;
     case Config::MaxTransferors:
         passes = numberWithin(text, 1, MaxTransferorsLimit());
-        message = QStringLiteral("Please enter a valid number of maximum transferors between 1 and ") + QString::number(MaxTransferorsLimit())
-            + QLatin1Char('.');
+        message = QStringLiteral("Please enter a valid number of maximum transferors between 1 and ")
+            + QString::number(MaxTransferorsLimit()) + QLatin1Char('.');
         break;
     default:
         return std::nullopt;

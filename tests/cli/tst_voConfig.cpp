@@ -1,8 +1,8 @@
 #include "common/AppState.h"
 #include "common/ConsoleConfig.h"
+#include "common/modGeneral.h"
 #include "common/modRegistry.h"
 #include "config/ConfigurationModel.h"
-#include "common/modGeneral.h"
 
 #include "config/ConfigurationRows.h"
 #include "support/TestRegistry.h"

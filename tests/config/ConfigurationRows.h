@@ -21,10 +21,12 @@ inline void addConfigurationRows()
             QTest::addRow("%s '%s' refused", qPrintable(C::Name(field)), text) << int(field) << QString::fromUtf8(text) << refusal;
     };
     rows(C::LogPath, "You must specify a valid log path.", {"/var/log/varno", "/"}, {"", "logs/varno", "/var//log"});
-    rows(C::ListenerIP, "You must enter a valid listener IP address.", {"10.0.0.5"}, {"- No IPs Found -", "10.0.0", " 10.0.0.5", "1e1.0.0.5"});
+    rows(C::ListenerIP, "You must enter a valid listener IP address.", {"10.0.0.5"},
+        {"- No IPs Found -", "10.0.0", " 10.0.0.5", "1e1.0.0.5"});
     rows(C::ListenerPort, "You must enter a valid listener TCP port between 1025 and 65535.", {"1025", "65535"},
         {"1024", "65536", "80a", "1e3", " 8080", "", "99999999999"});
-    rows(C::ConsoleIP, "You must enter a valid Console IP address.", {"- Use Listener IP -", "203.0.113.7"}, {"console.example", "256.1.1.1"});
+    rows(C::ConsoleIP, "You must enter a valid Console IP address.", {"- Use Listener IP -", "203.0.113.7"},
+        {"console.example", "256.1.1.1"});
     rows(C::DestShare,
         "You must enter the name of a valid share which exists on all client PCs.  Enter only a share name, not the full path name.",
         {"ADMIN$"}, {"ADMIN$\\Varno", "", "C:"});

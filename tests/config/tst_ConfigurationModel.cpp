@@ -111,10 +111,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("storedText");
         QTest::addColumn<QString>("shown");
         const QStringList two {"10.0.0.5", "192.168.1.9"};
-        QTest::newRow("listener gone") << two << int(C::ListenerIP) << "10.0.0.99" << "10.0.0.5";
-        QTest::newRow("no address") << QStringList() << int(C::ListenerIP) << "10.0.0.5" << "- No IPs Found -";
-        QTest::newRow("console address") << two << int(C::ConsoleIP) << "203.0.113.7" << "203.0.113.7";
-        QTest::newRow("port not a number") << two << int(C::ListenerPort) << "80a" << "7919";
+        QTest::newRow("listener gone") << two << int(C::ListenerIP) << "10.0.0.99"
+                                       << "10.0.0.5";
+        QTest::newRow("no address") << QStringList() << int(C::ListenerIP) << "10.0.0.5"
+                                    << "- No IPs Found -";
+        QTest::newRow("console address") << two << int(C::ConsoleIP) << "203.0.113.7"
+                                         << "203.0.113.7";
+        QTest::newRow("port not a number") << two << int(C::ListenerPort) << "80a"
+                                           << "7919";
     }
     void loadShows()
     {

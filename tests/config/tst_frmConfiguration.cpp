@@ -18,8 +18,7 @@ class TestFrmConfiguration : public QObject
     std::unique_ptr<FixedAddressTable> m_addresses;
     std::unique_ptr<frmConfiguration> m_dialog;
 
-    template <typename T>
-    T *control(const char *name) const
+    template<typename T> T *control(const char *name) const
     {
         T *widget = m_dialog->findChild<T *>(QString::fromLatin1(name));
         if (!widget)

@@ -25,9 +25,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("listener");
         QTest::addColumn<QString>("storedAfter");
         const QStringList two {"10.0.0.5", "192.168.1.9"};
-        QTest::newRow("stored is local") << two << "192.168.1.9" << "192.168.1.9" << "192.168.1.9";
-        QTest::newRow("stored address gone") << two << "10.0.0.6" << "10.0.0.5" << "";
-        QTest::newRow("no local address") << QStringList() << "10.0.0.6" << "" << "10.0.0.6";
+        QTest::newRow("stored is local") << two << "192.168.1.9"
+                                         << "192.168.1.9"
+                                         << "192.168.1.9";
+        QTest::newRow("stored address gone") << two << "10.0.0.6"
+                                             << "10.0.0.5"
+                                             << "";
+        QTest::newRow("no local address") << QStringList() << "10.0.0.6"
+                                          << ""
+                                          << "10.0.0.6";
     }
 
     void listenerAddress()
