@@ -197,9 +197,8 @@ void frmMain::createMenus()
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
     connect(mnuHelpContent, &QAction::triggered, this, &frmMain::mnuHelpContent_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
-    connect(mnuConfiguration, &QAction::triggered, this, [this] {
-        modErrorHandler::Guard("frmMain.mnuConfiguration_Click", [&] { frmConfiguration(this).exec(); });
-    });
+    connect(mnuConfiguration, &QAction::triggered, this,
+        [this] { modErrorHandler::Guard("frmMain.mnuConfiguration_Click", [&] { frmConfiguration(this).exec(); }); });
 }
 
 void frmMain::connectCommands()
