@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/ConsoleConfig.h"
 #include "common/modConsoleKey.h"
+#include "common/modFormat.h"
 #include "common/modRegistry.h"
 #include "config/ConfigurationModel.h"
 #include "network/AddressTable.h"
@@ -97,8 +98,6 @@ int ConfigCommand::run(const QStringList &arguments)
 
 int ConfigCommand::show()
 {
-    if (!modConsoleKey::Prepare())
-        return 1;
     const QString keyPath = AppState::Get().AppKeyPath;
     for (const C::Value value : kShown) {
         QVariant stored = QString();
@@ -120,6 +119,8 @@ int ConfigCommand::show()
         // Shown, not fixed: the next run empties it (modNetwork::GetListenerIP).
         if (value == C::ListenerIP && !AddressTable::current().Addresses(false).contains(text))
             m_out << "; not an address of this machine, so a run uses the default";
+        if (value == C::LogPath && !modFormat::IsValidLocalPath(text, true))
+            m_out << "; not an absolute folder, so the logs go to the default";
         m_out << "]\n";
     }
     m_out.flush();

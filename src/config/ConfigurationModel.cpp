@@ -150,9 +150,9 @@ std::optional<ConfigurationModel::Refusal> ConfigurationModel::CheckField(Field 
         message = QStringLiteral("Please enter a valid logging level between 1 (basic) and 9 (verbose debug).");
         break;
     case Config::MaxTransferors:
-        passes = numberWithin(text, 1, MaxTransferorsLimit());
+        passes = numberWithin(text, 1, Config::MaxTransferorsLimit);
         message = QStringLiteral("Please enter a valid number of maximum transferors between 1 and ")
-            + QString::number(MaxTransferorsLimit()) + QLatin1Char('.');
+            + QString::number(Config::MaxTransferorsLimit) + QLatin1Char('.');
         break;
     default:
         return std::nullopt;

@@ -68,9 +68,6 @@ public:
     // The text a field shows for a stored text.
     static QString ShownText(Field field, const QString &stored);
 
-    // The upper bound of Max. Transferors.
-    static int MaxTransferorsLimit() { return ConsoleConfig::MaxTransferorsLimit; }
-
 private:
     bool keyOpens() const;
 
