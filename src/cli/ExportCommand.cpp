@@ -4,6 +4,7 @@
 #include "cli/ValidateCommand.h"
 #include "common/AppState.h"
 #include "common/ConsoleConfig.h"
+#include "common/modConsoleKey.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
@@ -193,6 +194,11 @@ int ExportCommand::run(const QStringList &arguments)
         m_err.flush();
         return 1;
     }
+
+    // As the console's start-up does: on a fresh store there is no key yet,
+    // and a run could not read its configuration without one.
+    if (!modConsoleKey::Prepare())
+        return 1;
 
     QString address = file.value(listener);
     if (file.has(listener) && !modFormat::IsValidIPAddress(address))

@@ -1,3 +1,4 @@
+#include "cli/ConfigCommand.h"
 #include "cli/DescrambleCommand.h"
 #include "cli/ExportCommand.h"
 #include "cli/RegCommand.h"
@@ -22,6 +23,8 @@ QString generalUsage()
         "The command-line companion of the Varno-Osk console.\n"
         "\n"
         "Commands:\n"
+        "  config     show the console's configuration or set one value, checked as\n"
+        "             the configuration dialog checks it (vo config --help explains it)\n"
         "  descramble print the plain text of a scrambled client configuration file\n"
         "             (vo descramble --help explains it)\n"
         "  export     write the clients' configuration files and the engine's arrays\n"
@@ -87,6 +90,10 @@ int main(int argc, char *argv[])
     if (command.compare(QLatin1String("run"), Qt::CaseInsensitive) == 0) {
         RunCommand runCommand(out, err);
         return runCommand.run(arguments.mid(1));
+    }
+    if (command.compare(QLatin1String("config"), Qt::CaseInsensitive) == 0) {
+        ConfigCommand config(out, err);
+        return config.run(arguments.mid(1));
     }
     if (command.compare(QLatin1String("descramble"), Qt::CaseInsensitive) == 0) {
         DescrambleCommand descramble(out, err);

@@ -50,6 +50,11 @@ std::optional<QString> Presenter::askSaveFileName(const FileRequest &)
     return std::nullopt;
 }
 
+std::optional<QString> Presenter::askFolder(const FolderRequest &)
+{
+    return std::nullopt;
+}
+
 QList<Presenter::Answer> Presenter::answersFor(Buttons buttons)
 {
     switch (buttons) {

@@ -74,6 +74,15 @@ public:
         QObject *owner = nullptr;
     };
 
+    // A folder to choose.
+    struct FolderRequest
+    {
+        QString caption;
+        QString prompt;
+        QString folder; // where the browser starts
+        QObject *owner = nullptr;
+    };
+
     virtual ~Presenter() = default;
 
     // Shows a modal message and returns the button pressed.
@@ -87,6 +96,8 @@ public:
     // The chosen file's full path.
     virtual std::optional<QString> askOpenFileName(const FileRequest &request);
     virtual std::optional<QString> askSaveFileName(const FileRequest &request);
+    // The chosen folder's full path.
+    virtual std::optional<QString> askFolder(const FolderRequest &request);
 
     // The presenter in charge: the one installed, else one that writes to
     // standard error and takes the first button.

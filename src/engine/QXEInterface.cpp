@@ -10,6 +10,7 @@
 #include "engine/QXEHandler.h"
 #include "engine/modEngine.h"
 #include "engine/modStrings.h"
+#include "network/modNetwork.h"
 
 #include <QCoreApplication>
 
@@ -104,8 +105,7 @@ QString QXEInterface::ListenerAddress() const
 {
     if (m_listenerAddressSource)
         return m_listenerAddressSource();
-    const QString stored = ConsoleConfig(m_regPath).Text(ConsoleConfig::ListenerIP);
-    return modFormat::IsValidIPAddress(stored) ? stored : QString();
+    return modNetwork::GetListenerIP(ConsoleConfig(m_regPath));
 }
 
 QString QXEInterface::ComputerName(int client) const

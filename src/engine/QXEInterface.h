@@ -102,9 +102,8 @@ public:
     // Where the prefix of the scrambled files comes from (tests); an empty
     // source restores a clock-seeded one per file.
     void SetRandomSource(modScramble::RandomSource random) { m_random = std::move(random); }
-    // The listener address in use. The default takes the stored "ListenerIP"
-    // when it is a dotted IPv4 address; the window installs the address
-    // lookup that also checks it is one of this machine's.
+    // The listener address in use. The default is modNetwork::GetListenerIP:
+    // the stored "ListenerIP" while it is one of this machine's addresses.
     void SetListenerAddressSource(std::function<QString()> source);
     // The listener address Run would take now; empty when there is none.
     QString ListenerAddress() const;

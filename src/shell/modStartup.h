@@ -10,9 +10,8 @@ class QLockFile;
 // window's frame that do not need a window to be checked.
 namespace modStartup {
 
-// Creates (or opens) "HKCU\Software\Brindlewood" and the console's key below
-// it, and sets AppState's AppKeyPath. On failure the administrator is told
-// which key could not be created, and the answer is false.
+// The console's key, made as every vo command that runs a job makes it
+// (modConsoleKey::Prepare); false, after the message, ends the start.
 bool PrepareRegistry();
 
 // The lock that marks a running console: beside the registry store, so that

@@ -232,6 +232,24 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(m_logs + "/Example/handler.log"));
     }
 
+    // On a store nobody has set up, vo makes the console's key as the
+    // console's start-up does, and the logs go to the default log root.
+    void exampleRunsOnAFreshStore()
+    {
+        TestRegistry fresh;
+        QTemporaryDir data;
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
+        const VoRun run = vo({"run", QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json"), "--profile",
+            write("fast.txt", "step_ms = 0\nexecute_steps = 1\n"), "--job", "Fresh"});
+        if (dataHome.isNull())
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", dataHome);
+        QVERIFY2(run.status == 0 && run.out.contains("\nProcessing complete.\n"), run.err.constData());
+        QVERIFY(QFile::exists(data.path() + "/varno-osk/Log/Fresh/handler.log"));
+    }
+
     // Ctrl-C once cancels the computers not yet started, a second aborts
     // the one that runs. The process is watched while it runs, so it is
     // started here rather than through vo().

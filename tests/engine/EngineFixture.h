@@ -7,6 +7,7 @@
 #include "engine/JobExport.h"
 #include "engine/TranslationArray.h"
 
+#include "support/FixedAddressTable.h"
 #include "support/ManualClock.h"
 #include "support/RecordingPresenter.h"
 #include "support/TestRegistry.h"
@@ -25,6 +26,7 @@ struct EngineFixture
     QTemporaryDir logs;
     RecordingPresenter presenter;
     ManualClock clock {QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))};
+    FixedAddressTable addresses {{QStringLiteral("127.0.0.1")}};
 
     EngineFixture()
     {

@@ -168,7 +168,7 @@ private Q_SLOTS:
         }) << QStringList {building, "Message 48 The migration list is empty.", "Running 0"}
                                     << 1;
         QTest::newRow("no listener address") << Setup(
-            [](QXEInterface &, FakeEngine &, FakeExport &) { EngineFixture::set(QStringLiteral("ListenerIP"), QString()); })
+            [](QXEInterface &qxe, FakeEngine &, FakeExport &) { qxe.SetListenerAddressSource([] { return QString(); }); })
                                              << QStringList {"Message 16 " + catalogue.MessageText(1021), "Running 0"} << 0;
         QTest::newRow("unreadable registry") << Setup([](QXEInterface &, FakeEngine &, FakeExport &) {
             modRegistry::DeleteKey(AppState::Get().AppKeyPath);

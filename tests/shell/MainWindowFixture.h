@@ -7,6 +7,7 @@
 #include "shell/forms/frmMain.h"
 #include "shell/modStartup.h"
 
+#include "support/FixedAddressTable.h"
 #include "support/RecordingPresenter.h"
 #include "support/TestRegistry.h"
 
@@ -93,4 +94,6 @@ struct MainWindowFixture
     std::unique_ptr<TestRegistry> registry;
     std::unique_ptr<QTemporaryDir> logs;
     std::unique_ptr<RecordingPresenter> presenter;
+    // A run's listener stays on this machine, whatever its interfaces.
+    FixedAddressTable addresses {{QStringLiteral("127.0.0.1")}};
 };

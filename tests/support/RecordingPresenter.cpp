@@ -49,3 +49,9 @@ std::optional<QString> RecordingPresenter::askSaveFileName(const FileRequest &re
     m_fileRequests.append({request, true});
     return m_fileNames.isEmpty() ? std::nullopt : m_fileNames.dequeue();
 }
+
+std::optional<QString> RecordingPresenter::askFolder(const FolderRequest &request)
+{
+    m_folderRequests.append(request);
+    return m_folders.isEmpty() ? std::nullopt : m_folders.dequeue();
+}

@@ -22,6 +22,10 @@ public:
     std::optional<QString> askText(const TextRequest &request) override;
     std::optional<QString> askOpenFileName(const FileRequest &request) override;
     std::optional<QString> askSaveFileName(const FileRequest &request) override;
+    std::optional<QString> askFolder(const FolderRequest &request) override;
+    // std::nullopt scripts a Cancel.
+    void setNextFolder(std::optional<QString> folder) { m_folders.enqueue(std::move(folder)); }
+    const QList<FolderRequest> &folderRequests() const { return m_folderRequests; }
 
     void setNextAnswer(Answer answer) { m_answers.enqueue(answer); }
     // std::nullopt scripts a Cancel.
@@ -56,4 +60,6 @@ private:
     QQueue<std::optional<QString>> m_texts;
     QList<FileAsk> m_fileRequests;
     QQueue<std::optional<QString>> m_fileNames;
+    QList<FolderRequest> m_folderRequests;
+    QQueue<std::optional<QString>> m_folders;
 };

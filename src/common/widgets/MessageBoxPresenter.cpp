@@ -120,3 +120,16 @@ std::optional<QString> MessageBoxPresenter::askSaveFileName(const FileRequest &r
 {
     return askFileName(request, QFileDialog::AcceptSave);
 }
+
+std::optional<QString> MessageBoxPresenter::askFolder(const FolderRequest &request)
+{
+    QFileDialog dialog(ownerWidget(request.owner), request.caption, request.folder);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    // The prompt needs Qt's own dialog: a desktop's native one has no place for it.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setLabelText(QFileDialog::LookIn, request.prompt);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}

@@ -10,4 +10,5 @@ public:
     std::optional<QString> askText(const TextRequest &request) override;
     std::optional<QString> askOpenFileName(const FileRequest &request) override;
     std::optional<QString> askSaveFileName(const FileRequest &request) override;
+    std::optional<QString> askFolder(const FolderRequest &request) override;
 };

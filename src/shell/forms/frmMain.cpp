@@ -14,6 +14,7 @@
 #include "shell/forms/ComputerTreeView.h"
 #include "shell/forms/LogViewMenus.h"
 #include "shell/forms/ObjectSettingsPanel.h"
+#include "config/forms/frmConfiguration.h"
 #include "shell/forms/RunControlPane.h"
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmMigJobName.h"
@@ -165,7 +166,7 @@ void frmMain::createMenus()
 
     mnuTools = addMenu(bar, "mnuTools", QStringLiteral("&Tools"));
     mnuSetupWizard = addItem(mnuTools, "mnuSetupWizard", QStringLiteral("&Easy Setup Wizard..."), false);
-    mnuConfiguration = addItem(mnuTools, "mnuConfiguration", QStringLiteral("&Configuration..."), false);
+    mnuConfiguration = addItem(mnuTools, "mnuConfiguration", QStringLiteral("&Configuration..."), true);
     mnuTools->addSeparator();
     mnuTests = addSubmenu(mnuTools, "mnuTests", QStringLiteral("&Tests"));
     mnuPingStart = addItem(mnuTests, "mnuPingStart", QStringLiteral("Start &Ping Client Test"), false);
@@ -202,6 +203,8 @@ void frmMain::createMenus()
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
     connect(mnuHelpContent, &QAction::triggered, this, &frmMain::mnuHelpContent_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    connect(mnuConfiguration, &QAction::triggered, this,
+        [this] { modErrorHandler::Guard("frmMain.mnuConfiguration_Click", [&] { frmConfiguration(this).exec(); }); });
 }
 
 void frmMain::connectCommands()

@@ -1,0 +1,64 @@
+#include "network/modNetwork.h"
+
+#include "common/ConsoleConfig.h"
+#include "common/modFormat.h"
+#include "network/AddressTable.h"
+
+#include <QStringList>
+
+#include <cstring>
+
+namespace modNetwork {
+
+QString DottedText(quint32 networkOrder)
+{
+    unsigned char bytes[4];
+    std::memcpy(bytes, &networkOrder, sizeof bytes);
+    return QStringLiteral("%1.%2.%3.%4").arg(bytes[0]).arg(bytes[1]).arg(bytes[2]).arg(bytes[3]);
+}
+
+bool IsDottedAddress(const QString &text)
+{
+    return DottedToAddress(text) != -1;
+}
+
+qint64 DottedToAddress(const QString &text)
+{
+    if (!modFormat::IsValidIPAddress(text))
+        return -1;
+    unsigned char bytes[4];
+    const QStringList parts = text.split(QLatin1Char('.'));
+    for (int i = 0; i < 4; ++i) {
+        const QString &part = parts.at(i);
+        if (part.isEmpty() || part.size() > 3)
+            return -1;
+        for (const QChar c : part) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return -1;
+        }
+        bytes[i] = static_cast<unsigned char>(part.toUInt());
+    }
+    quint32 address = 0;
+    std::memcpy(&address, bytes, sizeof address);
+    return address;
+}
+
+QString GetListenerIP(const ConsoleConfig &config)
+{
+    const QStringList local = AddressTable::current().Addresses(false);
+    if (local.isEmpty())
+        return QString();
+    const QString stored = config.Text(ConsoleConfig::ListenerIP);
+    if (local.contains(stored))
+        return stored;
+    if (!stored.isEmpty())
+        config.Write(ConsoleConfig::ListenerIP, QString());
+    return local.constFirst();
+}
+
+QString GetListenerIP()
+{
+    return GetListenerIP(ConsoleConfig());
+}
+
+} // namespace modNetwork

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class ConsoleConfig;
+
+// Local addresses and the dotted text of IPv4 addresses.
+namespace modNetwork {
+
+// The four bytes of an address in network order, in memory order, each in
+// decimal, joined with ".".
+QString DottedText(quint32 networkOrder);
+
+// The address in network order, or -1 unless the text is exactly four parts
+// of one to three digits, each from 0 to 255.
+qint64 DottedToAddress(const QString &text);
+
+// The rule DottedToAddress applies: stricter than modFormat's address check,
+// which reads " 10" or "1e1" as numbers. Text that is handed to the engine
+// and the clients as it is typed must be what their own parsers take.
+bool IsDottedAddress(const QString &text);
+
+// The listener address in use: the stored "ListenerIP" while it is one of
+// this machine's addresses; otherwise the first of them, and the stored
+// value is emptied so that it no longer names an address the machine lost.
+// With no address at all the answer is empty and nothing is written: the
+// stored choice may come back with the network.
+QString GetListenerIP(const ConsoleConfig &config);
+QString GetListenerIP();
+
+} // namespace modNetwork

@@ -1,0 +1,78 @@
+#include "common/ConsoleConfig.h"
+#include "common/modConsoleKey.h"
+#include "network/InterfaceAddressTable.h"
+#include "network/modNetwork.h"
+
+#include "support/FixedAddressTable.h"
+#include "support/TestRegistry.h"
+
+#include <QTest>
+
+#include <arpa/inet.h>
+
+class TestModNetwork : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // The listener address over a machine's table: stored while it is
+    // local, else the first address with the stored value emptied; nothing
+    // at all without an address, and the stored choice kept for later.
+    void listenerAddress_data()
+    {
+        QTest::addColumn<QStringList>("local");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("listener");
+        QTest::addColumn<QString>("storedAfter");
+        const auto row = [](const char *tag, const QStringList &local, const char *stored, const char *listener, const char *after) {
+            QTest::newRow(tag) << local << QString::fromLatin1(stored) << QString::fromLatin1(listener) << QString::fromLatin1(after);
+        };
+        const QStringList two {"10.0.0.5", "192.168.1.9"};
+        row("stored is local", two, "192.168.1.9", "192.168.1.9", "192.168.1.9");
+        row("stored address gone", two, "10.0.0.6", "10.0.0.5", "");
+        row("no local address", {}, "10.0.0.6", "", "10.0.0.6");
+    }
+
+    void listenerAddress()
+    {
+        QFETCH(QStringList, local);
+        QFETCH(QString, stored);
+        QFETCH(QString, listener);
+        QFETCH(QString, storedAfter);
+        TestRegistry registry;
+        FixedAddressTable table(local);
+        QVERIFY(modConsoleKey::Prepare());
+        const ConsoleConfig config;
+        QVERIFY(config.Write(ConsoleConfig::ListenerIP, stored));
+        QCOMPARE(modNetwork::GetListenerIP(), listener);
+        QCOMPARE(config.Text(ConsoleConfig::ListenerIP), storedAfter);
+    }
+
+    // The conversion both ways agrees with the C library's byte order;
+    // what it refuses is in the configuration's check rows.
+    void dottedText()
+    {
+        for (const QString text : {"192.168.0.1", "0.255.1.254"}) {
+            in_addr address {};
+            QVERIFY(inet_pton(AF_INET, text.toLatin1().constData(), &address) == 1);
+            QCOMPARE(modNetwork::DottedToAddress(text), qint64(address.s_addr));
+            QCOMPARE(modNetwork::DottedText(address.s_addr), text);
+        }
+        QCOMPARE(modNetwork::DottedToAddress(QStringLiteral("192.168.0.256")), qint64(-1));
+    }
+
+    // What the platform's table gives on this machine: dotted addresses,
+    // never 0.0.0.0, and loopback ones only when asked for.
+    void platformTable()
+    {
+        const InterfaceAddressTable table;
+        const QStringList with = table.Addresses(true);
+        QVERIFY(!with.contains(QStringLiteral("0.0.0.0")));
+        for (const QString &address : table.Addresses(false))
+            QVERIFY2(modNetwork::IsDottedAddress(address) && !address.startsWith(QStringLiteral("127.")) && with.contains(address),
+                qPrintable(address));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModNetwork)
+#include "tst_modNetwork.moc"
