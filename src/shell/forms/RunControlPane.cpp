@@ -236,7 +236,10 @@ void RunControlPane::processingComplete()
     cmdAbort->setEnabled(false);
     EnableDone();
     // The run has added "Processing complete." to the log and set the edit
-    // flag; the commands stay locked until Done.
+    // flag; the commands stay locked until Done. A caption still saying "in
+    // progress" over a finished run would send the administrator looking for
+    // what is left.
+    lblProgressCaption->setText(QStringLiteral("Migration complete: press Done to return to editing."));
     showCounts();
     modErrorHandler::ShowMessage(modErrorHandler::Information,
         QStringLiteral("Processing is complete.  A summary of the migration can be seen in ") + CR
