@@ -139,15 +139,16 @@ RunReport RunReport::Build(
 
     // One pass over the folder, so that a run of many thousand clients does
     // not list it once per computer. The stamp has a fixed width, so the
-    // greatest name is the newest log.
+    // greatest stamp is the newest log, whatever the files' times say.
     QHash<QString, QString> newestLog;
     const QStringList files = QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
     for (const QString &file : files) {
         const QString owner = clientLogOwner(file);
         if (owner.isEmpty())
             continue;
+        // Compared by stamp alone, as the name part may differ in case.
         QString &newest = newestLog[nameKey(owner)];
-        if (file > newest)
+        if (newest.isEmpty() || file.right(kStampLength + kLogSuffix.size()) > newest.right(kStampLength + kLogSuffix.size()))
             newest = file;
     }
 
