@@ -254,6 +254,19 @@ private Q_SLOTS:
         QCOMPARE(run.out.contains("\nProcessing complete.\n"), !refused);
     }
 
+    // The terminal shows the first fifty computers that did not succeed and
+    // counts the rest.
+    void summaryOfALargeRunIsCapped()
+    {
+        const QString file = job("many.vos.json", [](ComputerDB &db) {
+            for (int i = 0; i < 52; ++i)
+                addComputer(db, QStringLiteral("M-%1").arg(i));
+        });
+        const VoRun run = vo({"run", file, "--profile", write("all-errors.txt", "step_ms = 0\nerror = *\n"), "--job", "Many"});
+        QVERIFY2(run.out.contains("\nNot successful: 55\n  PC-1: XE Migration complete with errors\n"), run.out.constData());
+        QVERIFY(run.out.endsWith("\n  M-46: XE Migration complete with errors\n  ... and 5 more\n"));
+    }
+
     // The job shipped in examples/ runs to the end, with its logs in the
     // results folder of the job name given.
     void shippedExampleRuns()
