@@ -97,7 +97,8 @@ int MigrationRun::ClientCount() const
 
 QList<qint32> MigrationRun::ClientIds() const
 {
-    return m_engine && m_engine->Translation().Exists() ? m_engine->Translation().Ids() : QList<qint32>();
+    const QXEInterface *engine = m_engine.data();
+    return engine && engine->Translation().Exists() ? engine->Translation().Ids() : QList<qint32>();
 }
 
 void MigrationRun::statusChanged(int computerId, const QString &code)

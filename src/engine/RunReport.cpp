@@ -206,7 +206,7 @@ QByteArray RunReport::Html() const
            "table{border-collapse:collapse}\r\n"
            "th,td{text-align:left;padding:.2em .8em;border-bottom:1px solid #ddd}\r\n"
            "td.n{text-align:right}\r\n"
-           ".bar{height:1em;min-width:1px}\r\n"
+           ".bar{height:1em}\r\n"
            ".chart td{border:none}\r\n"
            "</style>\r\n</head>\r\n<body>\r\n";
     out << "<h1>Migration report: " << html(JobName) << "</h1>\r\n";
