@@ -1,5 +1,9 @@
 #include "database/ComputerDB.h"
+#include "engine/MigrationRun.h"
 #include "engine/RunReport.h"
+#include "engine/modRunReport.h"
+
+#include "support/RecordingPresenter.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -81,6 +85,16 @@ private Q_SLOTS:
         QVERIFY(m_report.Write(m_results.filePath("r.csv"), m_results.filePath("r.html"), &problem));
         QVERIFY(!m_report.Write(m_results.filePath("r.csv"), m_results.filePath("none/r.html"), &problem));
         QVERIFY2(problem.contains(QStringLiteral("r.html")), qPrintable(problem));
+    }
+
+    // File > Save Run Report: the CSV goes beside the chosen page, under its name.
+    void saveWritesTheCsvBesideThePage()
+    {
+        RecordingPresenter presenter;
+        MigrationRun run(m_db);
+        presenter.setNextFileName(m_results.filePath("June.html"));
+        modRunReport::Save(m_db, run, nullptr);
+        QVERIFY(QFile::exists(m_results.filePath("June.html")) && QFile::exists(m_results.filePath("June.csv")));
     }
 };
 
