@@ -43,7 +43,7 @@ QString clientLogOwner(const QString &fileName)
     if (fileName.at(dash) != QLatin1Char('-'))
         return QString();
     for (qsizetype i = dash + 1; i < dash + 1 + kStampLength; ++i) {
-        if (!fileName.at(i).isDigit())
+        if (fileName.at(i) < QLatin1Char('0') || fileName.at(i) > QLatin1Char('9'))
             return QString();
     }
     return fileName.left(dash);
