@@ -3,6 +3,7 @@
 #include "cli/JobFile.h"
 #include "cli/ValidateCommand.h"
 #include "common/AppState.h"
+#include "common/Clock.h"
 #include "common/ConsoleConfig.h"
 #include "common/modConsoleKey.h"
 #include "common/modFormat.h"
@@ -12,6 +13,7 @@
 #include "engine/JobValidator.h"
 #include "engine/MigrationRun.h"
 #include "engine/QXEInterface.h"
+#include "engine/RunReport.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/SimulationProfile.h"
 #include "engine/ValidationReport.h"
@@ -98,6 +100,26 @@ private:
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
 
+// The console's "Existing Migration Found" question, told as a refusal:
+// what the window's Yes and No do, --append and --job do here.
+QString existingMigrationText(const QString &folder, const QString &job)
+{
+    return QStringLiteral("Existing Migration Found\n"
+                          "Migration log files were found in results folder:\n"
+                          "'%1'.\n"
+                          "\n"
+                          "It is recommended that you run each migration under a separate job name\n"
+                          "to keep all migration logs and associated save files encapsulated.\n"
+                          "To change the migration job name, give another --job NAME.  To proceed\n"
+                          "as job '%2' without changing the name, give --append: the results\n"
+                          "of this migration will then be appended to the existing log files.")
+        .arg(QDir::toNativeSeparators(folder), job);
+}
+
+// A very large run can leave thousands of computers unfinished; the report
+// lists them all, the terminal only the first ones.
+constexpr int kSummaryLines = 50;
+
 } // namespace
 
 RunCommand::RunCommand(QTextStream &out, QTextStream &err)
@@ -107,8 +129,8 @@ RunCommand::RunCommand(QTextStream &out, QTextStream &err)
 
 QString RunCommand::usage()
 {
-    return QStringLiteral("Usage: vo run FILE [--ignore-warnings] [--job NAME] [--profile P]\n"
-                          "              [--listener ADDRESS] [--passphrase-file F]\n"
+    return QStringLiteral("Usage: vo run FILE [--ignore-warnings] [--job NAME] [--append] [--profile P]\n"
+                          "              [--listener ADDRESS] [--passphrase-file F] [--report DIR]\n"
                           "\n"
                           "Runs the migration of a Varno-Osk settings file without the console window:\n"
                           "checks it as Start Migration does, hands the job to the engine (on this\n"
@@ -116,6 +138,9 @@ QString RunCommand::usage()
                           "every status change of every computer and the engine's progress lines, up\n"
                           "to \"Processing complete.\". The engine's and the clients' logs go to the\n"
                           "results folder of the job: the registry value LogPath + the job name.\n"
+                          "A results folder that already holds logs of an earlier run is refused\n"
+                          "unless --append is given. At the end vo names every computer that did not\n"
+                          "migrate successfully, with its last status.\n"
                           "\n"
                           "Ctrl-C once cancels the computers not yet started; a second Ctrl-C aborts\n"
                           "the migration; a third ends vo at once.\n"
@@ -123,6 +148,8 @@ QString RunCommand::usage()
                           "  --ignore-warnings     go on after a validation warning (as \"Ignore Once\")\n"
                           "  --job NAME            the migration job name; default the one saved in the\n"
                           "                        file, else the next free \"Migration\" + number\n"
+                          "  --append              run even when the results folder holds logs; this\n"
+                          "                        run's logs are added to them\n"
                           "  --profile P           the simulation profile to play (see\n"
                           "                        examples/simulation-profile.txt); default the one named\n"
                           "                        by VARNO_OSK_SIMULATION or the registry\n"
@@ -130,6 +157,8 @@ QString RunCommand::usage()
                           "                        else 127.0.0.1\n"
                           "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
                           "                        first line of F\n"
+                          "  --report DIR          at the end, write the run report into DIR:\n"
+                          "                        report.csv (one row per computer) and report.html\n"
                           "\n"
                           "Exit status: 0 every computer migrated successfully; 2 a validation warning\n"
                           "stopped the run, or some computers ended with warnings and none worse;\n"
@@ -143,6 +172,39 @@ int RunCommand::failure(const QString &text)
     return 1;
 }
 
+void RunCommand::printUnsuccessful(const RunReport &report)
+{
+    const QList<RunReport::Row> rows = report.Unsuccessful();
+    if (rows.isEmpty())
+        return;
+    m_out << "Not successful: " << rows.size() << '\n';
+    for (qsizetype i = 0; i < rows.size() && i < kSummaryLines; ++i) {
+        const RunReport::Row &row = rows.at(i);
+        m_out << "  " << row.Computer << ": ";
+        if (!row.StatusCode.isEmpty())
+            m_out << row.StatusCode << ' ';
+        m_out << row.StatusText << '\n';
+    }
+    if (rows.size() > kSummaryLines)
+        m_out << "  ... and " << rows.size() - kSummaryLines << " more\n";
+}
+
+bool RunCommand::writeReport(const RunReport &report, const QString &folder)
+{
+    QString problem;
+    const QDir dir(QDir::current().absoluteFilePath(folder));
+    if (!QDir().mkpath(dir.path())) {
+        failure(QStringLiteral("The report folder \"%1\" could not be created.").arg(QDir::toNativeSeparators(dir.path())));
+        return false;
+    }
+    if (!report.Write(dir.filePath(QStringLiteral("report.csv")), dir.filePath(QStringLiteral("report.html")), &problem)) {
+        failure(problem);
+        return false;
+    }
+    m_out << "Report: " << QDir::toNativeSeparators(dir.filePath(QStringLiteral("report.html"))) << '\n';
+    return true;
+}
+
 int RunCommand::run(const QStringList &arguments)
 {
     if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
@@ -154,9 +216,11 @@ int RunCommand::run(const QStringList &arguments)
     const QString jobOption = QStringLiteral("--job");
     const QString profileOption = QStringLiteral("--profile");
     const QString listenerOption = QStringLiteral("--listener");
+    const QString appendOption = QStringLiteral("--append");
+    const QString reportOption = QStringLiteral("--report");
     JobFile file;
     QString problem;
-    if (!file.parse(arguments, {ignoreWarnings}, {jobOption, profileOption, listenerOption}, problem)) {
+    if (!file.parse(arguments, {ignoreWarnings, appendOption}, {jobOption, profileOption, listenerOption, reportOption}, problem)) {
         m_err << "ERROR: " << problem << "\n\n" << usage();
         m_err.flush();
         return 1;
@@ -187,6 +251,23 @@ int RunCommand::run(const QStringList &arguments)
     if (!file.load(database, problem))
         return failure(problem);
 
+    AppState::State &state = AppState::Get();
+    QString job = file.has(jobOption) ? file.value(jobOption) : file.result().JobName;
+    if (job.isEmpty())
+        job = modGeneral::GetNextMigJobName(QString());
+    if (!modFormat::IsValidFileName(job) || job.trimmed().isEmpty())
+        return failure(QStringLiteral("\"%1\" cannot be a migration job name: it names the results folder.").arg(job));
+    state.CurrentJobName = job;
+    state.CurrentSettingsFile = QDir::current().absoluteFilePath(file.path());
+    const QString resultsFolder = modGeneral::GetLogPath();
+
+    // The console's rule: one job's logs are not mixed with another run's
+    // unless the administrator says so. It comes before the checks, as the
+    // console's question does.
+    const bool earlierLogs = !QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files).isEmpty();
+    if (earlierLogs && !file.has(appendOption))
+        return failure(existingMigrationText(resultsFolder, job));
+
     const ValidationResult result = JobValidator(database).Verify(0);
     const ValidationReport report = ValidationReport::Build(result, database);
     if (!report.Passed) {
@@ -200,19 +281,9 @@ int RunCommand::run(const QStringList &arguments)
         }
     }
 
-    AppState::State &state = AppState::Get();
-    QString job = file.has(jobOption) ? file.value(jobOption) : file.result().JobName;
-    if (job.isEmpty())
-        job = modGeneral::GetNextMigJobName(QString());
-    if (!modFormat::IsValidFileName(job) || job.trimmed().isEmpty())
-        return failure(QStringLiteral("\"%1\" cannot be a migration job name: it names the results folder.").arg(job));
-    state.CurrentJobName = job;
-    state.CurrentSettingsFile = QDir::current().absoluteFilePath(file.path());
-    const QString resultsFolder = modGeneral::GetLogPath();
-
     m_out << "Migration Job Name: " << job << '\n';
     m_out << "Results folder: " << QDir::toNativeSeparators(resultsFolder) << '\n';
-    if (!QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files).isEmpty())
+    if (earlierLogs)
         m_out << "The results folder holds logs of an earlier run; this run's are appended.\n";
     if (!file.result().PasswordsIncluded)
         m_out << "The settings file holds no passwords; the clients are given empty ones.\n";
@@ -272,9 +343,18 @@ int RunCommand::run(const QStringList &arguments)
         m_out << "Clients: " << clients << "; successful " << tally.Successful << ", with warnings " << tally.Warnings << ", with errors "
               << tally.Errors << ", canceled " << tally.Canceled << ", aborted " << tally.Aborted << ".\n";
         m_out << "Logs: " << QDir::toNativeSeparators(resultsFolder) << '\n';
-        m_out.flush();
     }
-    if (!complete || clients == 0)
+    bool reportWritten = true;
+    if (clients > 0) {
+        RunReport runReport = RunReport::Build(database, migration.ClientIds(), migration.LastStatuses(), resultsFolder);
+        runReport.JobName = job;
+        runReport.Time = Clock::instance().currentDateTime();
+        printUnsuccessful(runReport);
+        if (file.has(reportOption))
+            reportWritten = writeReport(runReport, file.value(reportOption));
+    }
+    m_out.flush();
+    if (!complete || clients == 0 || !reportWritten)
         return 1;
     if (tally.Successful == clients)
         return 0;

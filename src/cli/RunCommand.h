@@ -3,19 +3,22 @@
 #include <QStringList>
 
 class QTextStream;
+class RunReport;
 
-// `vo run FILE [--ignore-warnings] [--job NAME] [--profile P]
-// [--listener ADDRESS] [--passphrase-file F]`: a migration without the
-// window. Checks the file as Start Migration does, then runs the job on the
-// engine (the simulated engine on this machine) and prints every line the
-// console's progress log would show, ending with "Processing complete.".
+// `vo run FILE [--ignore-warnings] [--job NAME] [--append] [--profile P]
+// [--listener ADDRESS] [--passphrase-file F] [--report DIR]`: a migration
+// without the window. Checks the file as Start Migration does (a results
+// folder with logs of an earlier run needs --append), then runs the job on
+// the engine (the simulated engine on this machine) and prints every line
+// the console's progress log would show, ending with "Processing
+// complete.", the counts and the computers that did not succeed.
 // Ctrl-C once cancels the computers not yet started, a second time aborts
 // the run, a third ends the program.
 //
 // Exit status: 0 every client ended "Migration successful"; 2 a validation
 // warning stopped the run, or every client ended successful or with
 // warnings; 1 otherwise (validation error, errors, cancelled or aborted
-// clients, an engine failure).
+// clients, an engine failure, a report that could not be written).
 class RunCommand
 {
 public:
@@ -28,6 +31,9 @@ public:
 
 private:
     int failure(const QString &text);
+    // The closing lines naming the computers that did not succeed.
+    void printUnsuccessful(const RunReport &report);
+    bool writeReport(const RunReport &report, const QString &folder);
 
     QTextStream &m_out;
     QTextStream &m_err;

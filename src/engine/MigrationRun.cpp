@@ -137,6 +137,12 @@ int MigrationRun::ClientCount() const
     return m_engine && m_engine->Translation().Exists() ? m_engine->Translation().Rows() : 0;
 }
 
+QList<qint32> MigrationRun::ClientIds() const
+{
+    const QXEInterface *engine = m_engine.data();
+    return engine && engine->Translation().Exists() ? engine->Translation().Ids() : QList<qint32>();
+}
+
 void MigrationRun::statusChanged(int computerId, const QString &code)
 {
     QString &last = m_lastStatus[computerId];

@@ -64,6 +64,8 @@ public:
 
     // The clients of the job handed to the engine.
     int ClientCount() const;
+    // Their computer IDs in client order.
+    QList<qint32> ClientIds() const;
     const Tally &Clients() const { return m_tally; }
 
     // The last status code of a computer; empty before its first.

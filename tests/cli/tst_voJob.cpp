@@ -189,7 +189,11 @@ private Q_SLOTS:
         QTest::newRow("warnings") << sound << QStringList() << QByteArray("warning = PC-2\n") << 2
                                   << QByteArray("successful 2, with warnings 1, with errors 0") << QByteArray() << 2;
         QTest::newRow("errors") << sound << QStringList() << QByteArray("error = PC-1\nwarning = PC-2\n") << 1
-                                << QByteArray("successful 1, with warnings 1, with errors 1") << QByteArray() << 2;
+                                << QByteArray("successful 1, with warnings 1, with errors 1, canceled 0, aborted 0.\nLogs: ")
+                + m_logs.toUtf8()
+                + "/Severity-errors/\nNot successful: 2\n  PC-1: XE Migration complete with errors\n"
+                  "  PC-2: XW Migration complete with warnings\n"
+                                << QByteArray() << 2;
         QTest::newRow("engine error") << sound << QStringList() << QByteArray("engine_error = 5000007\nengine_error_after = 3\n") << 1
                                       << QByteArray() << QByteArray("ERROR: Error in whnHandler.LoadGeneralTransferorSettings.  ") << 1;
         QTest::newRow("validation error") << job("run-error.vos.json", [](ComputerDB &db) { global(db).JoinVal = 7; }) << QStringList()
@@ -218,14 +222,62 @@ private Q_SLOTS:
         QCOMPARE(run.out.contains("\nProcessing complete.\n"), reached == 2);
     }
 
+    // Logs of an earlier run in the results folder stop the run, as the
+    // console's question does, unless the run appends to them or goes to
+    // another job's folder; other files are no earlier run.
+    void resultsFolderWithLogs_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("no log") << "notes.txt" << QStringList() << false;
+        QTest::newRow("a log") << "handler.log" << QStringList() << true;
+        QTest::newRow("--append") << "handler.log" << QStringList {"--append"} << false;
+        QTest::newRow("another --job") << "handler.log" << QStringList {"--job", "Another"} << false;
+    }
+
+    void resultsFolderWithLogs()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, options);
+        QFETCH(bool, refused);
+        const QString folder = m_logs + "/Job earlier-" + QTest::currentDataTag() + ".vos.json/";
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile(folder + file).open(QIODevice::WriteOnly));
+        const VoRun run = vo(QStringList {"run", job(QStringLiteral("earlier-%1.vos.json").arg(QTest::currentDataTag())), "--profile",
+                                 write("earlier.txt", "step_ms = 0\n")}
+            + options);
+        QCOMPARE(run.status, refused ? 1 : 0);
+        QCOMPARE(
+            run.err.startsWith("ERROR: Existing Migration Found\nMigration log files were found in results folder:\n'" + folder.toUtf8()),
+            refused);
+        QCOMPARE(run.out.contains("\nProcessing complete.\n"), !refused);
+    }
+
+    // The terminal shows the first fifty computers that did not succeed and
+    // counts the rest.
+    void summaryOfALargeRunIsCapped()
+    {
+        const QString file = job("many.vos.json", [](ComputerDB &db) {
+            for (int i = 0; i < 52; ++i)
+                addComputer(db, QStringLiteral("M-%1").arg(i));
+        });
+        const VoRun run = vo({"run", file, "--profile", write("all-errors.txt", "step_ms = 0\nerror = *\n"), "--job", "Many"});
+        QVERIFY2(run.out.contains("\nNot successful: 55\n  PC-1: XE Migration complete with errors\n"), run.out.constData());
+        QVERIFY(run.out.endsWith("\n  M-46: XE Migration complete with errors\n  ... and 5 more\n"));
+    }
+
     // The job shipped in examples/ runs to the end, with its logs in the
     // results folder of the job name given.
     void shippedExampleRuns()
     {
         const QString fast = write("fast.txt", "step_ms = 0\nexecute_steps = 1\n");
-        const VoRun run
-            = vo({"run", QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json"), "--profile", fast, "--job", "Example"});
+        const VoRun run = vo({"run", QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json"), "--profile", fast, "--job",
+            "Example", "--report", path("report")});
         QCOMPARE(run.status, 0);
+        QFile csv(path("report/report.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly) && QFile::exists(path("report/report.html")));
+        QCOMPARE(csv.readAll().count("XS,Migration successful,FIN-"), 2);
         for (const char *line : {"Migration Job Name: Example\n", "The settings file holds no passwords", "\nFIN-0001: Client executing\n",
                  "\nFIN-0001: Migration successful\n", "\nProcessing complete.\nClients: 7; successful 7,"})
             QVERIFY2(run.out.contains(line), line);

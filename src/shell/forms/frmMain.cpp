@@ -9,6 +9,7 @@
 #include "engine/QXEInterface.h"
 #include "engine/StartMigration.h"
 #include "engine/ValidationReport.h"
+#include "engine/modRunReport.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
@@ -134,6 +135,7 @@ void frmMain::createMenus()
     mnuSave->setShortcut(QKeySequence::Save);
     mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save Settings &As..."), true);
     mnuSaveState = addItem(mnuFile, "mnuSaveState", QStringLiteral("Save &Migration State..."), true);
+    mnuSaveRunReport = addItem(mnuFile, "mnuSaveRunReport", QStringLiteral("Save Run &Report..."), false);
     mnuFile->addSeparator();
     mnuLoad = addItem(mnuFile, "mnuLoad", QStringLiteral("&Load Settings"), true);
     mnuLoad->setShortcut(QKeySequence::Open);
@@ -213,6 +215,13 @@ void frmMain::connectCommands()
     connect(mnuSave, &QAction::triggered, files, &SettingsFileController::mnuSave_Click);
     connect(mnuSaveAs, &QAction::triggered, files, &SettingsFileController::mnuSaveAs_Click);
     connect(mnuSaveState, &QAction::triggered, this, [this] { m_settingsFiles->mnuSaveState_Click(m_run->LastStatuses()); });
+    connect(mnuSaveRunReport, &QAction::triggered, this, [this] { modRunReport::Save(*Database, *m_run, this); });
+    // A report while a run goes on would tell half the story.
+    const auto runEnded
+        = [this] { mnuSaveRunReport->setEnabled(m_run->Complete() || (!AppState::Get().MigrationRunning && m_run->ClientCount() > 0)); };
+    connect(m_run.get(), &MigrationRun::ProcessingComplete, mnuSaveRunReport, runEnded);
+    connect(m_run.get(), &MigrationRun::Stopped, mnuSaveRunReport, [this] { mnuSaveRunReport->setEnabled(true); });
+    connect(mnuFile, &QMenu::aboutToShow, mnuSaveRunReport, runEnded);
     connect(mnuLoad, &QAction::triggered, this, [this] { LoadSettingsFile(QString()); });
     connect(files, &SettingsFileController::recentlyUsedChanged, this, &frmMain::ReloadRecentlyUsed);
     connect(files, &SettingsFileController::loaded, this, &frmMain::SettingsFileLoaded);

@@ -151,6 +151,7 @@ private:
     QAction *mnuSave = nullptr;
     QAction *mnuSaveAs = nullptr;
     QAction *mnuSaveState = nullptr;
+    QAction *mnuSaveRunReport = nullptr;
     QAction *mnuLoad = nullptr;
     QMenu *mnuRecentlyUsed = nullptr;
     std::array<QAction *, 5> mnuRecent {};
