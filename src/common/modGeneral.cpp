@@ -100,4 +100,22 @@ QString GetNextMigJobName(const QString &currentJobName)
     return candidate;
 }
 
+std::optional<ClientLogName> ParseClientLogName(const QString &fileName)
+{
+    constexpr qsizetype StampLength = 14;
+    const QLatin1StringView suffix(".log");
+    const qsizetype tail = 1 + StampLength + suffix.size();
+    if (fileName.size() <= tail || !fileName.endsWith(suffix, Qt::CaseInsensitive))
+        return std::nullopt;
+    const qsizetype dash = fileName.size() - tail;
+    if (fileName.at(dash) != QLatin1Char('-'))
+        return std::nullopt;
+    const QString stamp = fileName.mid(dash + 1, StampLength);
+    for (const QChar c : stamp) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    }
+    return ClientLogName {fileName.left(dash), stamp};
+}
+
 } // namespace modGeneral

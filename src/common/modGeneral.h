@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // What a tree node key names: "C" + computer ID, "F" + folder ID, "F-1" the root.
 struct NodeInfo
 {
@@ -55,5 +57,16 @@ bool FolderHoldsFiles(const QString &folder);
 // The job name to start with: the current one while its results folder is
 // still empty, else "Migration" + the next number whose folder is empty.
 QString GetNextMigJobName(const QString &currentJobName);
+
+// A log that a computer's client services wrote into the results folder:
+// computer name + "-" + the client's 14-digit time stamp + ".log".
+struct ClientLogName
+{
+    QString Computer;
+    QString Stamp;
+};
+// The parts of `fileName`, or nothing when it is no client log. The ".log"
+// is matched without regard to case, as Windows names are.
+std::optional<ClientLogName> ParseClientLogName(const QString &fileName);
 
 } // namespace modGeneral

@@ -1,5 +1,6 @@
 #include "engine/RunReport.h"
 
+#include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 
@@ -12,8 +13,6 @@ const QString RunReport::NoStatusText = QStringLiteral("No status received");
 
 namespace {
 
-constexpr int kStampLength = 14;
-const QLatin1StringView kLogSuffix(".log");
 
 QString groupPath(const ComputerDB &database, int folderId, QHash<int, QString> &known)
 {
@@ -30,23 +29,6 @@ QString groupPath(const ComputerDB &database, int folderId, QHash<int, QString> 
     }
     known.insert(folderId, path);
     return path;
-}
-
-// The computer name a client log belongs to, or empty when the name is not
-// "computer-" + 14-digit stamp + ".log".
-QString clientLogOwner(const QString &fileName)
-{
-    const qsizetype tail = 1 + kStampLength + kLogSuffix.size();
-    if (fileName.size() <= tail || !fileName.endsWith(kLogSuffix, Qt::CaseInsensitive))
-        return QString();
-    const qsizetype dash = fileName.size() - tail;
-    if (fileName.at(dash) != QLatin1Char('-'))
-        return QString();
-    for (qsizetype i = dash + 1; i < dash + 1 + kStampLength; ++i) {
-        if (fileName.at(i) < QLatin1Char('0') || fileName.at(i) > QLatin1Char('9'))
-            return QString();
-    }
-    return fileName.left(dash);
 }
 
 // Windows names are the same whatever their case.
@@ -73,17 +55,17 @@ QString html(const QString &text)
 const char *outcomeColour(RunReport::Outcome outcome)
 {
     switch (outcome) {
-    case RunReport::Successful:
+    case RunReport::Outcome::Successful:
         return "#2e7d32";
-    case RunReport::Warnings:
+    case RunReport::Outcome::Warnings:
         return "#f9a825";
-    case RunReport::Errors:
+    case RunReport::Outcome::Errors:
         return "#c62828";
-    case RunReport::Canceled:
+    case RunReport::Outcome::Canceled:
         return "#6d4c41";
-    case RunReport::Aborted:
+    case RunReport::Outcome::Aborted:
         return "#4a148c";
-    case RunReport::InProgress:
+    case RunReport::Outcome::InProgress:
         return "#1565c0";
     default:
         return "#9e9e9e";
@@ -92,39 +74,22 @@ const char *outcomeColour(RunReport::Outcome outcome)
 
 } // namespace
 
-RunReport::Outcome RunReport::OutcomeOf(const QString &code)
-{
-    if (code.isEmpty() || code == QLatin1String("NP"))
-        return NotStarted;
-    if (code == QLatin1String("XS"))
-        return Successful;
-    if (code == QLatin1String("XW"))
-        return Warnings;
-    if (code == QLatin1String("XE"))
-        return Errors;
-    if (code == QLatin1String("XC"))
-        return Canceled;
-    if (code == QLatin1String("XA"))
-        return Aborted;
-    return InProgress;
-}
-
 QString RunReport::OutcomeCaption(Outcome outcome)
 {
     switch (outcome) {
-    case NotStarted:
+    case Outcome::NotStarted:
         return QStringLiteral("Not started or never answered");
-    case InProgress:
+    case Outcome::InProgress:
         return QStringLiteral("Still in progress");
-    case Successful:
+    case Outcome::Successful:
         return QStringLiteral("Successful");
-    case Warnings:
+    case Outcome::Warnings:
         return QStringLiteral("With warnings");
-    case Errors:
+    case Outcome::Errors:
         return QStringLiteral("With errors");
-    case Canceled:
+    case Outcome::Canceled:
         return QStringLiteral("Canceled");
-    case Aborted:
+    case Outcome::Aborted:
         return QStringLiteral("Aborted");
     default:
         return QString();
@@ -142,14 +107,18 @@ RunReport RunReport::Build(
     // greatest stamp is the newest log, whatever the files' times say.
     QHash<QString, QString> newestLog;
     const QStringList files = QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
+    QHash<QString, QString> newestStamp;
     for (const QString &file : files) {
-        const QString owner = clientLogOwner(file);
-        if (owner.isEmpty())
+        const auto log = modGeneral::ParseClientLogName(file);
+        if (!log)
             continue;
         // Compared by stamp alone, as the name part may differ in case.
-        QString &newest = newestLog[nameKey(owner)];
-        if (newest.isEmpty() || file.right(kStampLength + kLogSuffix.size()) > newest.right(kStampLength + kLogSuffix.size()))
-            newest = file;
+        const QString key = nameKey(log->Computer);
+        QString &stamp = newestStamp[key];
+        if (stamp.isEmpty() || log->Stamp > stamp) {
+            stamp = log->Stamp;
+            newestLog[key] = file;
+        }
     }
 
     QHash<int, QString> groups;
@@ -164,8 +133,8 @@ RunReport RunReport::Build(
         row.StatusCode = statuses.value(id);
         row.StatusText = row.StatusCode.isEmpty() ? NoStatusText : ClientStatus::Text(row.StatusCode);
         row.ClientLog = newestLog.value(nameKey(row.Computer));
-        row.Result = OutcomeOf(row.StatusCode);
-        ++report.Counts[row.Result];
+        row.Result = ClientStatus::CategoryOf(row.StatusCode);
+        ++report.Counts[static_cast<size_t>(row.Result)];
         report.Rows.append(row);
     }
     return report;
@@ -175,7 +144,7 @@ QList<RunReport::Row> RunReport::Unsuccessful() const
 {
     QList<Row> rows;
     for (const Row &row : Rows) {
-        if (row.Result != Successful)
+        if (row.Result != Outcome::Successful)
             rows.append(row);
     }
     return rows;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/ClientStatus.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
@@ -17,16 +19,9 @@ class ComputerDB;
 class RunReport
 {
 public:
-    enum Outcome : int {
-        NotStarted, // no status ever arrived, or "Not processed"
-        InProgress, // a status arrived, but no end
-        Successful,
-        Warnings,
-        Errors,
-        Canceled,
-        Aborted,
-        OutcomeCount
-    };
+    // How a computer ended, as the progress pane counts it.
+    using Outcome = ClientStatus::Category;
+    static constexpr int OutcomeCount = ClientStatus::CategoryCount;
 
     struct Row
     {
@@ -39,7 +34,7 @@ public:
         // The newest of the computer's client logs in the results folder
         // (computer + "-" + 14-digit stamp + ".log", last by name), or empty.
         QString ClientLog;
-        Outcome Result = NotStarted;
+        Outcome Result = Outcome::NotStarted;
     };
 
     // `computerIds` are the computers of the run in client order, `statuses`
@@ -48,7 +43,6 @@ public:
     static RunReport Build(
         const ComputerDB &database, const QList<qint32> &computerIds, const QMap<int, QString> &statuses, const QString &resultsFolder);
 
-    static Outcome OutcomeOf(const QString &code);
     static QString OutcomeCaption(Outcome outcome);
 
     QString JobName;

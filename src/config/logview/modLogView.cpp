@@ -13,7 +13,6 @@ namespace {
 
 const QString CR = QStringLiteral("\r");
 
-constexpr int StampLength = 14;
 
 // Windows, where the engine runs, matches file names without regard to case,
 // and the names in the configuration were written for it: "Transferor*.log"
@@ -90,17 +89,10 @@ QStringList TransferorLogs()
 
 QString ClientLogStamp(const QString &computer, const QString &fileName)
 {
-    const QString suffix = QStringLiteral(".log");
-    // The name must be followed by "-" right away: "PC1" has no log named "PC10-...".
-    if (fileName.size() != computer.size() + 1 + StampLength + suffix.size() || !fileName.startsWith(computer, NameCase)
-        || fileName.at(computer.size()) != QLatin1Char('-') || !fileName.endsWith(suffix, NameCase))
-        return QString();
-    const QString stamp = fileName.mid(computer.size() + 1, StampLength);
-    for (const QChar c : stamp) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return QString();
-    }
-    return stamp;
+    // The whole name before the stamp must be the computer's: "PC1" has no
+    // log named "PC10-...".
+    const auto log = modGeneral::ParseClientLogName(fileName);
+    return log && log->Computer.compare(computer, NameCase) == 0 ? log->Stamp : QString();
 }
 
 QString NewestClientLog(const QString &folder, const QString &computer)
