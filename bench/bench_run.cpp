@@ -1,12 +1,14 @@
-// The console's side of a migration run, with the widgets the window uses,
+// The console's side of a migration run, with the window's own widgets,
 // offscreen: the computer tree (ComputerTreeView linked to the database)
-// and the progress log (a plain-text view).
+// and the run's pane (RunControlPane: the progress log, the live counts and
+// the groups' worst state).
 //
 // 1. The cost of one status event at 1,000 and at 100,000 clients: the
-//    engine's event through QXEInterface and MigrationRun, the tree node's
-//    image found by its key, and the progress log's line, with the event
-//    loop given its turn (painting included) every 1,000 events. A status
-//    event must cost the same whatever the size of the job.
+//    engine's event through QXEInterface and MigrationRun into the pane,
+//    which finds the tree node by its key, sets its image and its groups',
+//    counts it and writes the log line, with the event loop given its turn
+//    (painting included) every 1,000 events. A status event must cost the
+//    same whatever the size of the job.
 // 2. The memory the progress log takes per million lines.
 //
 // Prints the figures and the ratio 100,000 / 1,000 (target: at most 1.5).
@@ -24,6 +26,7 @@
 #include "engine/modEngine.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
+#include "shell/forms/RunControlPane.h"
 
 #include "BenchJob.h"
 
@@ -87,10 +90,6 @@ bool measureEvents(int computers, EventFigures &figures)
     tree.show();
     tree.attachDatabase(db).InitializeTreeView();
     db.LinkTreeView(&tree, TreeImage::Computer, TreeImage::Folder, nullptr);
-    QPlainTextEdit log;
-    log.setReadOnly(true);
-    log.resize(600, 700);
-    log.show();
 
     auto scheduler = std::make_unique<ManualScheduler>();
     SimulatedEngine *engine = nullptr;
@@ -104,13 +103,13 @@ bool measureEvents(int computers, EventFigures &figures)
     qxe.SetListenerAddressSource([] { return QStringLiteral("127.0.0.1"); });
     AppState::Get().CurrentJobName = QStringLiteral("BenchRun%1").arg(computers);
 
-    // What the window does with a run's events: the node's image, and the line.
     MigrationRun run(db);
-    QObject::connect(&run, &MigrationRun::StatusChanged, &tree,
-        [&tree](int id, const QString &code) { tree.setIcon(modGeneral::ComputerKey(id), ClientStatus::Image(code)); });
-    const QMetaObject::Connection toLog = QObject::connect(&run, &MigrationRun::Line, &log, &QPlainTextEdit::appendPlainText);
+    RunControlPane pane(run, tree, RunControlPane::Commands {});
+    pane.resize(700, 700);
+    pane.show();
+    QPlainTextEdit &log = *pane.log();
     // The engine is never given time, so only the events played below arrive.
-    run.Start(qxe);
+    pane.Start(qxe);
     figures.build = seconds(timer);
     if (run.ClientCount() != computers || !engine) {
         std::fprintf(stderr, "the run started with %d of %d clients\n", run.ClientCount(), computers);
@@ -138,7 +137,7 @@ bool measureEvents(int computers, EventFigures &figures)
     figures.spread = play(std::min(computers, 65536));
     // The tree's lookup and the run's bookkeeping alone: the log's share
     // would hide a lookup that grows with the job.
-    QObject::disconnect(toLog);
+    QObject::disconnect(&run, &MigrationRun::Line, &log, nullptr);
     figures.withoutLog = play(kSmall);
     figures.withoutLogSpread = play(std::min(computers, 65536));
     db.UnlinkTreeView();
@@ -152,11 +151,13 @@ struct LogFigures
     double residentMiB = 0;
 };
 
-// The progress log alone, one line per status event of a large run.
+// The progress log alone, one line per status event of a large run, kept
+// as the pane keeps it: the newest RunControlPane::LogLineLimit lines.
 LogFigures measureLog()
 {
     QPlainTextEdit log;
     log.setReadOnly(true);
+    log.setMaximumBlockCount(RunControlPane::LogLineLimit);
     log.resize(600, 700);
     log.show();
     QApplication::processEvents();
