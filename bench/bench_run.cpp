@@ -137,7 +137,7 @@ bool measureEvents(int computers, EventFigures &figures)
     figures.spread = play(std::min(computers, 65536));
     // The tree's lookup and the run's bookkeeping alone: the log's share
     // would hide a lookup that grows with the job.
-    QObject::disconnect(&run, &MigrationRun::Line, &log, nullptr);
+    QObject::disconnect(&run, &MigrationRun::Line, &pane, nullptr);
     figures.withoutLog = play(kSmall);
     figures.withoutLogSpread = play(std::min(computers, 65536));
     db.UnlinkTreeView();
@@ -152,21 +152,23 @@ struct LogFigures
 };
 
 // The progress log alone, one line per status event of a large run, kept
-// as the pane keeps it: the newest RunControlPane::LogLineLimit lines.
+// as the pane keeps it (the newest RunControlPane::LogLineLimit lines and
+// up to LogTrimStep more).
 LogFigures measureLog()
 {
-    QPlainTextEdit log;
-    log.setReadOnly(true);
-    log.setMaximumBlockCount(RunControlPane::LogLineLimit);
-    log.resize(600, 700);
-    log.show();
+    ComputerDB db;
+    ComputerTreeView tree;
+    MigrationRun run(db);
+    RunControlPane pane(run, tree, RunControlPane::Commands {});
+    pane.resize(700, 700);
+    pane.show();
     QApplication::processEvents();
     const double heapBefore = heapMiB();
     const double residentBefore = residentMiB();
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < kLogLines; ++i) {
-        log.appendPlainText(QStringLiteral("WS%1: Migration complete with warnings").arg(i % kLarge, 6, 10, QLatin1Char('0')));
+        pane.appendLine(QStringLiteral("WS%1: Migration complete with warnings").arg(i % kLarge, 6, 10, QLatin1Char('0')));
         if (i % kLoopTurn == kLoopTurn - 1)
             QApplication::processEvents();
     }

@@ -14,6 +14,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -103,7 +105,6 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
     txtProgressLog->setReadOnly(true);
     txtProgressLog->setUndoRedoEnabled(false);
     txtProgressLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    txtProgressLog->setMaximumBlockCount(LogLineLimit);
     layout->addWidget(txtProgressLog, 1);
 
     auto *buttons = new QHBoxLayout;
@@ -130,11 +131,26 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
     connect(cmdDone, &QPushButton::clicked, this, &RunControlPane::doneClicked);
     connect(tmrAnimation, &QTimer::timeout, this, &RunControlPane::tmrAnimation_Timer);
 
-    connect(&m_run, &MigrationRun::Line, txtProgressLog, &QPlainTextEdit::appendPlainText);
+    connect(&m_run, &MigrationRun::Line, this, &RunControlPane::appendLine);
     connect(&m_run, &MigrationRun::StatusChanged, this, &RunControlPane::statusChanged);
     connect(&m_run, &MigrationRun::LastClient, this, &RunControlPane::lastClient);
     connect(&m_run, &MigrationRun::Message, this, &RunControlPane::message);
     connect(&m_run, &MigrationRun::ProcessingComplete, this, &RunControlPane::processingComplete);
+}
+
+void RunControlPane::appendLine(const QString &line)
+{
+    // The oldest lines go in large steps, not one by one through the view's
+    // block limit: the plain-text layout then looks through every line for
+    // the widest each time the first goes, and a line would cost the whole
+    // log once it is full.
+    QTextDocument *document = txtProgressLog->document();
+    if (document->blockCount() >= LogLineLimit + LogTrimStep) {
+        QTextCursor oldest(document);
+        oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, LogTrimStep);
+        oldest.removeSelectedText();
+    }
+    txtProgressLog->appendPlainText(line);
 }
 
 void RunControlPane::Start(QXEInterface &engine)

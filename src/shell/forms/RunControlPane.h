@@ -41,8 +41,10 @@ public:
         QAction *PopAbortClient = nullptr;
     };
 
-    // Lines the log keeps; older ones scroll away. The log files keep everything.
+    // Lines the log keeps at least; older ones go, LogTrimStep at a time.
+    // The log files keep everything.
     static constexpr int LogLineLimit = 200'000;
+    static constexpr int LogTrimStep = 20'000;
 
     RunControlPane(MigrationRun &run, ComputerTreeView &tree, Commands commands, QWidget *parent = nullptr);
 
@@ -63,6 +65,9 @@ public:
 
     QPlainTextEdit *log() const { return txtProgressLog; }
     RunTreeStatus &treeStatus() { return m_treeStatus; }
+
+    // A line of the progress log.
+    void appendLine(const QString &line);
 
 Q_SIGNALS:
     void doneClicked();
