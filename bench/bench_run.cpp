@@ -202,7 +202,7 @@ int main(int argc, char *argv[])
     if (!measureEvents(kSmall, small) || !measureEvents(kLarge, large))
         return 1;
 
-    std::printf("Console side of a run, offscreen: ComputerTreeView linked to the database, QPlainTextEdit log\n\n");
+    std::printf("Console side of a run, offscreen: ComputerTreeView linked to the database, the window's run pane (RunControlPane)\n\n");
     for (const auto &[computers, f] : {std::pair {kSmall, &small}, std::pair {kLarge, &large}}) {
         std::printf("%6d computers: set-up (database, tree, export) %.2f s\n", computers, f->build);
         std::printf("  per status event: %.2f us (1,000 clients over and over), %.2f us (clients all over the job)\n", f->distinct * 1e6,
