@@ -27,13 +27,11 @@ private Q_SLOTS:
         const auto row = [](const char *code, const char *text, int image) { QTest::addRow("'%s'", code) << code << text << image; };
         row("CL", "Client executing", StatusExecuting);
         row("L", "Loading in progress", StatusLoading);
-        row("L5x", "Loading in progress", StatusLoading);
         row("L9", "Loading in progress", StatusLoading);
         row("L9x", "Unspecified status = L9x", StatusUnknown);
         row("L10", "Loading in progress", StatusLoading);
         row("L/", "Unspecified status = L/", StatusUnknown);
         row("A", "Aborting in progress", StatusAborting);
-        row("U", "Unloading in progress", StatusUnloading);
         row("U7", "Unloading in progress", StatusUnloading);
         row("Q1", "Unspecified status = Q1", StatusUnknown);
         row("", "Unspecified status = ", StatusUnknown);
