@@ -27,6 +27,7 @@ private Q_SLOTS:
         const auto row = [](const char *code, const char *text, int image) { QTest::addRow("'%s'", code) << code << text << image; };
         row("CL", "Client executing", StatusExecuting);
         row("L", "Loading in progress", StatusLoading);
+        row("L5x", "Loading in progress", StatusLoading);
         row("L9", "Loading in progress", StatusLoading);
         row("L9x", "Unspecified status = L9x", StatusUnknown);
         row("L10", "Loading in progress", StatusLoading);
