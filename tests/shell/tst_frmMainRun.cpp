@@ -40,10 +40,8 @@ private:
         ComputerDB &db = *window->database();
         JobFixture::makeSound(JobFixture::global(db));
         const int lab = db.AddFolder(QStringLiteral("Lab"), -1);
-        for (const char *name : {"LAB-01", "LAB-02"})
-            m_ids.insert(QString::fromLatin1(name), JobFixture::addComputer(db, QString::fromLatin1(name), lab));
-        for (const char *name : {"PC-OLD", "KIOSK-01", "PC-01"})
-            m_ids.insert(QString::fromLatin1(name), JobFixture::addComputer(db, QString::fromLatin1(name)));
+        for (const auto &[name, group] : {std::pair {"LAB-01", lab}, {"LAB-02", lab}, {"PC-OLD", -1}, {"KIOSK-01", -1}, {"PC-01", -1}})
+            m_ids.insert(QString::fromLatin1(name), JobFixture::addComputer(db, QString::fromLatin1(name), group));
         window->ReloadComputerDatabase();
         return window;
     }
@@ -191,7 +189,6 @@ private Q_SLOTS:
         m_scheduler->Advance(100);
         f.presenter->setNextAnswer(Presenter::Yes);
         QVERIFY(f.trigger(*window, QStringLiteral("mnuAbortMigration")));
-        QVERIFY(!button(*window, "cmdAbort")->isEnabled());
         QVERIFY(m_scheduler->RunUntilIdle());
 
         QCOMPARE(count(*window, "lblCanceled"), QStringLiteral("3"));
