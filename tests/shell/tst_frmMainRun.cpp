@@ -52,13 +52,11 @@ private:
     {
         return window.runControl()->findChild<QPushButton *>(QString::fromLatin1(name));
     }
+    // The number a tally label shows inside its markup.
     static QString count(const frmMain &window, const char *name)
     {
-        return window.runControl()
-            ->findChild<QLabel *>(QString::fromLatin1(name))
-            ->text()
-            .section(QLatin1Char('>'), 1, 1)
-            .section(QLatin1Char('<'), 0, 0);
+        const QString text = window.runControl()->findChild<QLabel *>(QString::fromLatin1(name))->text();
+        return text.section(QLatin1Char('>'), 1, 1).section(QLatin1Char('<'), 0, 0);
     }
 
     // Start Migration with the confirmation answered Yes.
