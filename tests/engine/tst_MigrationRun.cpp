@@ -33,7 +33,6 @@ private Q_SLOTS:
         row("L10", "Loading in progress", StatusLoading);
         row("L/", "Unspecified status = L/", StatusUnknown);
         row("A", "Aborting in progress", StatusAborting);
-        row("U", "Unloading in progress", StatusUnloading);
         row("U7", "Unloading in progress", StatusUnloading);
         row("Q1", "Unspecified status = Q1", StatusUnknown);
         row("", "Unspecified status = ", StatusUnknown);

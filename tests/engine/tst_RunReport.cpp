@@ -53,10 +53,6 @@ private Q_SLOTS:
             + QStringLiteral("\"say \"\"<hi>\"\" & Ünïcode\",\"Head, Office\",CL,Client executing,\r\n").toUtf8()
             + "KIOSK,,,No status received,\r\n";
         QCOMPARE(m_report.Csv(), expected);
-    }
-
-    void counts()
-    {
         // Not started, in progress, successful, warnings, errors, canceled, aborted.
         QCOMPARE(m_report.Counts, (std::array<int, RunReport::OutcomeCount> {1, 1, 1, 0, 1, 0, 0}));
     }

@@ -24,6 +24,7 @@ private Q_SLOTS:
         const QString existing = QStringLiteral("Migration log files were found in results folder:");
         const QString confirm = QStringLiteral("Please verify options before proceeding with migration:");
         const QString fault = QStringLiteral("Validation error checking computer 'PC1'.");
+        const QString badPort = QStringLiteral("Invalid Listener Port specified.  Migration cannot proceed ");
         const auto row = [](const char *name, const char *situation, QList<int> answers, bool started, QStringList shown) {
             QTest::newRow(name) << QString::fromLatin1(situation) << answers << started << shown;
         };
@@ -36,8 +37,8 @@ private Q_SLOTS:
         row("panel edits kept", "keep-edits", {}, false, {});
         row("registry unreadable", "no-key", {}, false, {"Unable to open registry. (2)"});
         row("no listener", "no-address bad-port", {}, false, {"Listener IP address not found.  Migration cannot proceed."});
-        row("port 80a", "bad-port", {}, false, {"Invalid Listener Port specified.  Migration cannot proceed "});
-        row("port blank", "blank-port", {}, false, {"Invalid Listener Port specified.  Migration cannot proceed "});
+        row("port 80a", "bad-port", {}, false, {badPort});
+        row("port blank", "blank-port", {}, false, {badPort});
         row("confirmation No", "", {P::No}, false, {confirm});
         row("validation error", "error", {P::Yes}, false, {confirm, fault});
         row("warning, Ignore Once", "warning", {P::Yes, P::No}, true, {confirm, fault});
@@ -67,10 +68,8 @@ private Q_SLOTS:
             QFile file(fixture.resultsFolder() + (has("logs") ? "handler.log" : "handler.txt"));
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        if (has("bad-port"))
-            fixture.set(QStringLiteral("ListenerPort"), QStringLiteral("80a"));
-        if (has("blank-port"))
-            fixture.set(QStringLiteral("ListenerPort"), QString());
+        if (has("bad-port") || has("blank-port"))
+            fixture.set(QStringLiteral("ListenerPort"), has("bad-port") ? QStringLiteral("80a") : QString());
         if (has("no-key"))
             AppState::Get().AppKeyPath = QStringLiteral("HKCU\\Software\\Brindlewood\\Missing");
         for (const int answer : answers)
@@ -96,10 +95,9 @@ private Q_SLOTS:
         QCOMPARE(firstLines, shown);
         QCOMPARE(jobDialogs, situation == QLatin1String("logs") && !started ? 1 : 0);
         QCOMPARE(faultNode.isEmpty(), !has("error") && !has("warning"));
-        if (shown.contains(QStringLiteral("Please verify options before proceeding with migration:")))
-            QVERIFY(fixture.presenter.messages()
-                        .at(shown.indexOf(QStringLiteral("Please verify options before proceeding with migration:")))
-                        .text.contains(QStringLiteral("Migration Job Name: Job1\r\rListener IP: 127.0.0.1\rListener Port: 7919\r")));
+        if (situation.isEmpty() && started)
+            QVERIFY(fixture.presenter.last().text.contains(
+                QStringLiteral("Migration Job Name: Job1\r\rListener IP: 127.0.0.1\rListener Port: 7919\r")));
     }
 };
 
