@@ -46,8 +46,7 @@ private Q_SLOTS:
         QTest::newRow("missing folder with slash") << "@Job/" << none << 42 << "Working folder does not exist." << none;
         QTest::newRow("file in missing folder") << "@Job/handler.log" << none << 42 << "Folder @Job/ not found." << none;
         QTest::newRow("no slash") << "handler.log" << none << 42 << "Working folder could not be determined." << none;
-        QTest::newRow("given folder") << log << Folder("/srv") << 42 << QString() << Folder("/srv");
-        QTest::newRow("empty folder: no search") << "@Job/" << Folder("") << 42 << QString() << Folder("");
+        QTest::newRow("given folder, empty: no search") << "@Job/" << Folder("") << 42 << QString() << Folder("");
         QTest::newRow("33 opened") << log << none << 33 << QString() << Folder("@logs/");
         QTest::newRow("32") << log << none << 32 << "The specified dynamic-link library was not found." << Folder("@logs/");
         QTest::newRow("not in the table") << log << none << 1 << "File open operation failed.  Error: 1" << Folder("@logs/");

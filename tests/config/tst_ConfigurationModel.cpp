@@ -1,6 +1,5 @@
 #include "common/AppState.h"
 #include "common/modConsoleKey.h"
-#include "common/modGeneral.h"
 #include "common/modRegistry.h"
 #include "config/ConfigurationModel.h"
 
@@ -81,14 +80,11 @@ private Q_SLOTS:
     {
         ConfigurationModel model;
         model.Load();
-        QCOMPARE(model.Text(C::LogPath), modGeneral::DefaultLogRoot());
-        QCOMPARE(model.Text(C::ListenerIP), QStringLiteral("10.0.0.5"));
         model.SetText(C::ListenerIP, QStringLiteral("192.168.1.9"));
         model.SetShowWelcomeScreen(false);
         QVERIFY(model.SaveSettings().saved);
         QVERIFY(isStored(C::ConsoleIP) && stored(C::ConsoleIP).isEmpty() && isStored(C::DestPath));
         QCOMPARE(stored(C::WelcomeScreen), QStringLiteral("1"));
-        QCOMPARE(stored(C::LogPath), modGeneral::DefaultLogRoot());
 
         ConfigurationModel again;
         again.Load();

@@ -9,12 +9,6 @@
 
 namespace {
 
-void touch(const QString &path)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-}
-
 // What the Transferor Logs submenu holds once the View menu opens: caption and whether it is enabled.
 QStringList transferorItems(frmMain &window)
 {
@@ -56,8 +50,8 @@ private Q_SLOTS:
         QCOMPARE(transferorItems(window), QStringList {"No Transferor Logs Found (greyed)"});
 
         QVERIFY(QDir().mkpath(results));
-        touch(results + QStringLiteral("transferor1.log"));
-        touch(results + QStringLiteral("transferor2&3.log"));
+        QVERIFY(QFile(results + QStringLiteral("transferor1.log")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile(results + QStringLiteral("transferor2&3.log")).open(QIODevice::WriteOnly));
         QCOMPARE(transferorItems(window), QStringList({"transferor1.log", "transferor2&&3.log"}));
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuTransferorLog1")));
         QCOMPARE(m_opener->opened.constFirst().path, results + QStringLiteral("transferor2&3.log"));
@@ -75,7 +69,7 @@ private Q_SLOTS:
         window.show();
         const QString results = modGeneral::GetLogPath();
         QVERIFY(QDir().mkpath(results));
-        touch(results + QStringLiteral("PC1-20261201101010.log"));
+        QVERIFY(QFile(results + QStringLiteral("PC1-20261201101010.log")).open(QIODevice::WriteOnly));
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuHandlerLog")));
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuClientLogsFolder")));
         QCOMPARE(m_opener->opened.size(), 2);

@@ -1,6 +1,7 @@
 #include "common/AppState.h"
 #include "common/ConsoleConfig.h"
-#include "common/modRegistry.h"
+#include "common/modConsoleKey.h"
+#include "common/modShell.h"
 #include "config/logview/modLogView.h"
 
 #include "support/RecordingOpener.h"
@@ -45,9 +46,7 @@ private Q_SLOTS:
         AppState::Reset();
         m_registry = std::make_unique<TestRegistry>();
         m_logs = std::make_unique<QTemporaryDir>();
-        RegKey key = Reg::NoKey;
-        QCOMPARE(modRegistry::CreateKey("Brindlewood\\Varno-Osk", Reg::NoKey, "HKCU\\Software", QString(), key), 0L);
-        modRegistry::CloseKey(key);
+        QVERIFY(modConsoleKey::Prepare());
         QVERIFY(ConsoleConfig().Write(ConsoleConfig::LogPath, m_logs->path()));
         AppState::Get().CurrentJobName = QStringLiteral("Wave1");
     }
@@ -119,19 +118,18 @@ private Q_SLOTS:
         const std::function<bool()> transferor = [] { return modLogView::OpenTransferorLog(QStringLiteral("transferor1.log")); };
         const std::function<bool()> folder = modLogView::OpenClientLogsFolder;
         const std::function<bool()> newest = [] { return modLogView::OpenNewestClientLog(QStringLiteral("PC1")); };
-        QTest::newRow("handler, no program") << handler << true << 31 << "@engine.log @"
-                                             << "Could not open Handler Log '@engine.log'.\r\rThere is no application associated with "
-                                                "the given filename extension.\rVerify your log settings in the Configuration dialog or "
-                                                "change the\rMigration Job Name to the log to be reviewed.";
+        // "%r" stands for the opener's reason, whose texts modShell's test holds.
+        QTest::newRow("handler") << handler << true << 31 << "@engine.log @"
+                                 << "Could not open Handler Log '@engine.log'.\r\r%r\rVerify your log settings in the Configuration "
+                                    "dialog or change the\rMigration Job Name to the log to be reviewed.";
         QTest::newRow("transferor") << transferor << true << 2 << "@transferor1.log @"
-                                    << "Could not open Transferor Log '@transferor1.log'.\r\rThe specified file was not found.\rVerify "
-                                       "your log settings in the Configuration dialog.";
+                                    << "Could not open Transferor Log '@transferor1.log'.\r\r%r\rVerify your log settings in the "
+                                       "Configuration dialog.";
         QTest::newRow("folder missing") << folder << false << 3 << "@ "
-                                        << "Could not open the job log path '@'.\r\rThe specified path was not found.\rVerify your log "
-                                           "settings in the Configuration dialog.";
+                                        << "Could not open the job log path '@'.\r\r%r\rVerify your log settings in the Configuration "
+                                           "dialog.";
         QTest::newRow("newest") << newest << true << 5 << "@PC1-20261201101010.log @"
-                                << "Could not open Client Log '@PC1-20261201101010.log'.\r\rThe operating system denied access to the "
-                                   "specified file.";
+                                << "Could not open Client Log '@PC1-20261201101010.log'.\r\r%r";
         QTest::newRow("newest, none") << newest << false << 42 << QString()
                                       << "Could not find Client Log for PC1 in @.\r\rIf this path is incorrect, please change the Log "
                                          "Path setting\rin the Configuration dialog or set the Migration Job Name to\rthe job for which "
@@ -155,7 +153,7 @@ private Q_SLOTS:
         QVERIFY(!command());
         QCOMPARE(opener.opened.isEmpty() ? QString() : opener.opened.at(0).path + ' ' + opener.opened.at(0).workingFolder, results(opened));
         QCOMPARE(presenter.count(), 1);
-        QCOMPARE(presenter.last().text, results(message));
+        QCOMPARE(presenter.last().text, results(message).replace("%r", modShell::OpenFailureReason(result)));
         QCOMPARE(presenter.last().icon, Presenter::Icon::Critical);
     }
 };
