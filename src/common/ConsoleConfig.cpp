@@ -1,6 +1,7 @@
 #include "common/ConsoleConfig.h"
 
 #include "common/AppState.h"
+#include "common/modFormat.h"
 #include "common/modGeneral.h"
 #include "common/modRegistry.h"
 
@@ -44,17 +45,6 @@ static_assert(std::size(kValues) == ConsoleConfig::SourcePath + 1);
 const Entry &entry(ConsoleConfig::Value value)
 {
     return kValues[value];
-}
-
-bool digitsOnly(const QString &text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -101,7 +91,7 @@ bool ConsoleConfig::Read(Value value, QString &text) const
         return false;
     // A number stored as REG_DWORD reads as its digits.
     const QString storedText = stored.toString();
-    if (!IsNumeric(value) || digitsOnly(storedText))
+    if (!IsNumeric(value) || modFormat::IsNumeric(storedText))
         text = storedText;
     return true;
 }

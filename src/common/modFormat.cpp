@@ -54,6 +54,17 @@ bool IsValidComputerName(const QString &text)
     return !digitsOnly;
 }
 
+bool IsNumeric(const QString &text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const QChar c : text) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+    }
+    return true;
+}
+
 bool IsValidFileName(const QString &text)
 {
     if (text.size() > 214)

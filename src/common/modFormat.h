@@ -25,6 +25,11 @@ bool IsValidPath(const QString &text, bool IsFolder, bool MustBeAbsolute, bool A
 // A folder or file on this machine: absolute, "/" separated.
 bool IsValidLocalPath(const QString &text, bool IsFolder);
 
+// A number as the configuration takes one: ASCII digits and nothing else,
+// so "80a", "1e3", " 80" and "" are not numbers, whatever a looser reading
+// would make of them.
+bool IsNumeric(const QString &text);
+
 // A dotted IPv4 address.
 bool IsValidIPAddress(const QString &text);
 

@@ -14,16 +14,11 @@ namespace {
 
 using Config = ConsoleConfig;
 
-// Digits only: "80a", "1e3", " 80" and "" are not numbers here, whatever a
-// looser reading would make of them. Bounds are inclusive.
+// Bounds are inclusive.
 bool numberWithin(const QString &text, int low, int high)
 {
-    if (text.isEmpty())
+    if (!modFormat::IsNumeric(text))
         return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
     bool fits = false;
     const int value = text.toInt(&fits);
     return fits && value >= low && value <= high;

@@ -13,7 +13,6 @@ const QString RunReport::NoStatusText = QStringLiteral("No status received");
 
 namespace {
 
-
 QString groupPath(const ComputerDB &database, int folderId, QHash<int, QString> &known)
 {
     if (folderId < 0)

@@ -5,6 +5,7 @@
 #include "common/ConsoleConfig.h"
 #include "common/Presenter.h"
 #include "common/modErrorHandler.h"
+#include "common/modFormat.h"
 #include "common/modGeneral.h"
 #include "common/modMessages.h"
 #include "common/modRegistry.h"
@@ -19,17 +20,6 @@
 namespace {
 
 const QString CR = QStringLiteral("\r");
-
-bool digitsOnly(const QString &text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const QChar c : text) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -60,7 +50,7 @@ bool StartMigration::Check()
         modErrorHandler::ShowMessage(modErrorHandler::Warning, QStringLiteral("Listener IP address not found.  Migration cannot proceed."));
         return false;
     }
-    if (!digitsOnly(m_port)) {
+    if (!modFormat::IsNumeric(m_port)) {
         modErrorHandler::ShowMessage(
             modErrorHandler::Warning, QStringLiteral("Invalid Listener Port specified.  Migration cannot proceed "));
         return false;

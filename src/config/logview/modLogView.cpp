@@ -13,7 +13,6 @@ namespace {
 
 const QString CR = QStringLiteral("\r");
 
-
 // Windows, where the engine runs, matches file names without regard to case,
 // and the names in the configuration were written for it: "Transferor*.log"
 // finds "transferor1.log" there, so it does here. Computer names are equally
