@@ -17,30 +17,29 @@ namespace {
 
 QString generalUsage()
 {
-    return QStringLiteral(
-        "Usage: vo COMMAND [arguments]\n"
-        "\n"
-        "The command-line companion of the Varno-Osk console.\n"
-        "\n"
-        "Commands:\n"
-        "  config     show the console's configuration or set one value, checked as\n"
-        "             the configuration dialog checks it (vo config --help explains it)\n"
-        "  descramble print the plain text of a scrambled client configuration file\n"
-        "             (vo descramble --help explains it)\n"
-        "  export     write the clients' configuration files and the engine's arrays\n"
-        "             of a settings file (vo export --help explains it)\n"
-        "  reg        query, add and delete values of the console's registry store\n"
-        "             (vo reg /? explains it)\n"
-        "  run        check a settings file and run its migration on the engine,\n"
-        "             printing the progress log (vo run --help explains it)\n"
-        "  tree       print the computer tree of a settings file\n"
-        "             (vo tree --help explains it)\n"
-        "  validate   check a settings file as Start Migration does\n"
-        "             (vo validate --help explains it)\n"
-        "\n"
-        "Options:\n"
-        "  -h, --help     this text\n"
-        "  --version      the version of Varno-Osk\n");
+    return QStringLiteral("Usage: vo COMMAND [arguments]\n"
+                          "\n"
+                          "The command-line companion of the Varno-Osk console.\n"
+                          "\n"
+                          "Commands:\n"
+                          "  config     show the console's configuration or set one value, checked as\n"
+                          "             the configuration dialog checks it (vo config --help explains it)\n"
+                          "  descramble print the plain text of a scrambled client configuration file\n"
+                          "             (vo descramble --help explains it)\n"
+                          "  export     write the clients' configuration files and the engine's arrays\n"
+                          "             of a settings file (vo export --help explains it)\n"
+                          "  reg        query, add and delete values of the console's registry store\n"
+                          "             (vo reg /? explains it)\n"
+                          "  run        check a settings file and run its migration on the engine,\n"
+                          "             printing the progress log (vo run --help explains it)\n"
+                          "  tree       print the computer tree of a settings file\n"
+                          "             (vo tree --help explains it)\n"
+                          "  validate   check a settings file as Start Migration does\n"
+                          "             (vo validate --help explains it)\n"
+                          "\n"
+                          "Options:\n"
+                          "  -h, --help     this text\n"
+                          "  --version      the version of Varno-Osk\n");
 }
 
 } // namespace
@@ -61,7 +60,8 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QString &command = arguments.first();
-    if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("help") || command == QLatin1String("/?")) {
+    if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("help")
+        || command == QLatin1String("/?")) {
         out << generalUsage();
         return 0;
     }

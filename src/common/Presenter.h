@@ -44,12 +44,12 @@ public:
 
     struct Message
     {
-        QString text;           // lines separated by CR
+        QString text; // lines separated by CR
         QString caption;
         Icon icon = Icon::None;
         Buttons buttons = Buttons::Ok;
         QStringList buttonCaptions; // replaces the captions of the buttons present, in order
-        int defaultButton = 0;      // index of the button that Enter presses, first button 0
+        int defaultButton = 0; // index of the button that Enter presses, first button 0
         QObject *owner = nullptr;
     };
 

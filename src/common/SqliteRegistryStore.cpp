@@ -37,10 +37,7 @@ QString fold(const QString &name)
 class Statement
 {
 public:
-    Statement(sqlite3 *db, const char *sql)
-    {
-        m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
-    }
+    Statement(sqlite3 *db, const char *sql) { m_rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
     ~Statement() { sqlite3_finalize(m_stmt); }
     Statement(const Statement &) = delete;
     Statement &operator=(const Statement &) = delete;
@@ -127,8 +124,7 @@ long splitSubKey(const QString &subKey, QStringList *components)
 
 SqliteRegistryStore::SqliteRegistryStore(QString path)
     : m_path(std::move(path))
-{
-}
+{ }
 
 SqliteRegistryStore::~SqliteRegistryStore()
 {
@@ -199,9 +195,10 @@ long SqliteRegistryStore::initialiseSchema()
     // Reading the header inside the write lock: two programs starting on a
     // new file must not both lay out the tables.
     auto readHeader = [this](qint64 *appId, qint64 *version, qint64 *tables) -> int {
-        Statement st(m_db, "SELECT (SELECT application_id FROM pragma_application_id),"
-                           "       (SELECT user_version FROM pragma_user_version),"
-                           "       (SELECT count(*) FROM sqlite_master)");
+        Statement st(m_db,
+            "SELECT (SELECT application_id FROM pragma_application_id),"
+            "       (SELECT user_version FROM pragma_user_version),"
+            "       (SELECT count(*) FROM sqlite_master)");
         if (!st.prepared())
             return st.prepareResult();
         const int stepRc = st.step();
@@ -221,15 +218,16 @@ long SqliteRegistryStore::initialiseSchema()
     if (appId == kApplicationId && version >= 1) {
         if (version > kSchemaVersion) {
             return fail(Reg::BadDb,
-                        QStringLiteral("The registry store \"%1\" was written by a newer version of Varno-Osk and was left unchanged.").arg(m_path));
+                QStringLiteral("The registry store \"%1\" was written by a newer version of Varno-Osk and was left unchanged.")
+                    .arg(m_path));
         }
         return Reg::Success;
     }
     if (tables != 0 || appId != 0) {
         return fail(Reg::BadDb,
-                    QStringLiteral("The file \"%1\" is not a Varno-Osk registry store. It was left unchanged; "
-                                   "point VARNO_OSK_REGISTRY at another file or move it aside.")
-                        .arg(m_path));
+            QStringLiteral("The file \"%1\" is not a Varno-Osk registry store. It was left unchanged; "
+                           "point VARNO_OSK_REGISTRY at another file or move it aside.")
+                .arg(m_path));
     }
 
     if (long code = begin(); code != Reg::Success)
@@ -240,35 +238,34 @@ long SqliteRegistryStore::initialiseSchema()
         return failSqlite(rc, QStringLiteral("read"));
     }
     if (tables == 0) {
-        static const char *const schema =
-            "CREATE TABLE keys ("
-            "  id INTEGER PRIMARY KEY,"
-            "  parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
-            "  name TEXT NOT NULL,"
-            "  fold TEXT NOT NULL,"
-            "  UNIQUE (parent, fold));"
-            "CREATE TABLE vals ("
-            "  id INTEGER PRIMARY KEY,"
-            "  key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
-            "  name TEXT NOT NULL,"
-            "  fold TEXT NOT NULL,"
-            "  type INTEGER NOT NULL,"
-            "  data BLOB NOT NULL,"
-            "  UNIQUE (key, fold));"
-            "INSERT INTO keys (id, parent, name, fold) VALUES"
-            "  (1, NULL, 'HKEY_CLASSES_ROOT', 'hkey_classes_root'),"
-            "  (2, NULL, 'HKEY_CURRENT_USER', 'hkey_current_user'),"
-            "  (3, NULL, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine'),"
-            "  (4, NULL, 'HKEY_USERS', 'hkey_users'),"
-            "  (5, NULL, 'HKEY_PERFORMANCE_DATA', 'hkey_performance_data'),"
-            "  (6, NULL, 'HKEY_CURRENT_CONFIG', 'hkey_current_config'),"
-            "  (7, NULL, 'HKEY_DYN_DATA', 'hkey_dyn_data'),"
-            // Software exists under these two roots on every Windows machine;
-            // programs create their own keys below it and expect it there.
-            "  (8, 2, 'Software', 'software'),"
-            "  (9, 3, 'SOFTWARE', 'software');"
-            "PRAGMA application_id = 1448038983;"
-            "PRAGMA user_version = 1;";
+        static const char *const schema = "CREATE TABLE keys ("
+                                          "  id INTEGER PRIMARY KEY,"
+                                          "  parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
+                                          "  name TEXT NOT NULL,"
+                                          "  fold TEXT NOT NULL,"
+                                          "  UNIQUE (parent, fold));"
+                                          "CREATE TABLE vals ("
+                                          "  id INTEGER PRIMARY KEY,"
+                                          "  key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
+                                          "  name TEXT NOT NULL,"
+                                          "  fold TEXT NOT NULL,"
+                                          "  type INTEGER NOT NULL,"
+                                          "  data BLOB NOT NULL,"
+                                          "  UNIQUE (key, fold));"
+                                          "INSERT INTO keys (id, parent, name, fold) VALUES"
+                                          "  (1, NULL, 'HKEY_CLASSES_ROOT', 'hkey_classes_root'),"
+                                          "  (2, NULL, 'HKEY_CURRENT_USER', 'hkey_current_user'),"
+                                          "  (3, NULL, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine'),"
+                                          "  (4, NULL, 'HKEY_USERS', 'hkey_users'),"
+                                          "  (5, NULL, 'HKEY_PERFORMANCE_DATA', 'hkey_performance_data'),"
+                                          "  (6, NULL, 'HKEY_CURRENT_CONFIG', 'hkey_current_config'),"
+                                          "  (7, NULL, 'HKEY_DYN_DATA', 'hkey_dyn_data'),"
+                                          // Software exists under these two roots on every Windows machine;
+                                          // programs create their own keys below it and expect it there.
+                                          "  (8, 2, 'Software', 'software'),"
+                                          "  (9, 3, 'SOFTWARE', 'software');"
+                                          "PRAGMA application_id = 1448038983;"
+                                          "PRAGMA user_version = 1;";
         static_assert(kApplicationId == 1448038983);
         static_assert(kSchemaVersion == 1);
         rc = sqlite3_exec(m_db, schema, nullptr, nullptr, nullptr);
@@ -303,8 +300,7 @@ void SqliteRegistryStore::rollback()
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-template<typename Body>
-long SqliteRegistryStore::write(Body &&body)
+template<typename Body> long SqliteRegistryStore::write(Body &&body)
 {
     if (long code = begin(); code != Reg::Success)
         return code;
@@ -479,8 +475,9 @@ long SqliteRegistryStore::setValue(RegKey key, const QString &name, quint32 type
         if (long code = resolve(key, Reg::SetValue, &open); code != Reg::Success)
             return code;
         // A value keeps the spelling of its name from its first write, as the registry does.
-        Statement upsert(m_db, "INSERT INTO vals (key, name, fold, type, data) VALUES (?, ?, ?, ?, ?) "
-                               "ON CONFLICT (key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
+        Statement upsert(m_db,
+            "INSERT INTO vals (key, name, fold, type, data) VALUES (?, ?, ?, ?, ?) "
+            "ON CONFLICT (key, fold) DO UPDATE SET type = excluded.type, data = excluded.data");
         upsert.bind(1, open.id);
         upsert.bind(2, name);
         upsert.bind(3, fold(name));
@@ -604,11 +601,12 @@ long SqliteRegistryStore::keyName(RegKey key, QString *fullName)
         return code;
 
     QStringList parts;
-    Statement st(m_db, "WITH RECURSIVE up(id, parent, name, depth) AS ("
-                       "  SELECT id, parent, name, 0 FROM keys WHERE id = ?"
-                       "  UNION ALL"
-                       "  SELECT k.id, k.parent, k.name, up.depth + 1 FROM keys k JOIN up ON k.id = up.parent)"
-                       "SELECT name FROM up ORDER BY depth DESC");
+    Statement st(m_db,
+        "WITH RECURSIVE up(id, parent, name, depth) AS ("
+        "  SELECT id, parent, name, 0 FROM keys WHERE id = ?"
+        "  UNION ALL"
+        "  SELECT k.id, k.parent, k.name, up.depth + 1 FROM keys k JOIN up ON k.id = up.parent)"
+        "SELECT name FROM up ORDER BY depth DESC");
     if (!st.prepared())
         return failSqlite(st.prepareResult(), QStringLiteral("read"));
     st.bind(1, open.id);

@@ -1,9 +1,9 @@
 #include "common/AppState.h"
+#include "common/TreeImage.h"
 #include "database/ComputerDB.h"
 #include "settings/GlobalSettings.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
-#include "common/TreeImage.h"
 
 #include "support/RecordingPresenter.h"
 

@@ -1,9 +1,9 @@
 #include "common/AppState.h"
+#include "common/TreeImage.h"
 #include "database/ComputerDB.h"
 #include "database/MemoryTreeDisplay.h"
 #include "shell/TreeCommands.h"
 #include "shell/TreeControl.h"
-#include "common/TreeImage.h"
 
 #include "support/RecordingPresenter.h"
 

@@ -4,8 +4,7 @@
 
 RecordingPresenter::RecordingPresenter()
     : m_previous(Presenter::install(this))
-{
-}
+{ }
 
 RecordingPresenter::~RecordingPresenter()
 {

@@ -2,8 +2,10 @@
 
 #include "common/AppState.h"
 #include "common/Presenter.h"
+#include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
+#include "config/forms/frmConfiguration.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "engine/QXEInterface.h"
@@ -15,7 +17,6 @@
 #include "shell/forms/ComputerTreeView.h"
 #include "shell/forms/LogViewMenus.h"
 #include "shell/forms/ObjectSettingsPanel.h"
-#include "config/forms/frmConfiguration.h"
 #include "shell/forms/RunControlPane.h"
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmMigJobName.h"
@@ -23,7 +24,6 @@
 #include "shell/modHelp.h"
 #include "shell/modRecentlyUsed.h"
 #include "shell/modStartup.h"
-#include "common/TreeImage.h"
 #include "shell/modWindowSettings.h"
 
 #include <QApplication>
