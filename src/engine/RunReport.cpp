@@ -39,6 +39,11 @@ QString nameKey(const QString &computer)
 QByteArray csvField(const QString &text)
 {
     QByteArray field = text.toUtf8();
+    // A spreadsheet takes a cell that starts with one of these for a
+    // formula; a group called "@SUM(A1:A9)" or "-1+1" must arrive as the
+    // text it is. The apostrophe is the spreadsheets' own mark for that.
+    if (!field.isEmpty() && QByteArrayView("=+-@\t\r").contains(field.front()))
+        field.prepend('\'');
     if (field.contains(',') || field.contains('"') || field.contains('\r') || field.contains('\n')) {
         field.replace('"', "\"\"");
         field = '"' + field + '"';

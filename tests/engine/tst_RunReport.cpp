@@ -28,7 +28,7 @@ private Q_SLOTS:
     // quoting, a group two levels deep, and client logs beside look-alikes.
     void initTestCase()
     {
-        const int office = m_db.AddFolder(QStringLiteral("Head, Office"), -1);
+        const int office = m_db.AddFolder(QStringLiteral("@Head, Office"), -1);
         const int finance = m_db.AddFolder(QStringLiteral("Finance"), office);
         const int pc1 = m_db.AddComputer(QStringLiteral("PC1"), QString(), finance, -1);
         const int pc10 = m_db.AddComputer(QStringLiteral("PC10"), QString(), -1, -1);
@@ -48,9 +48,9 @@ private Q_SLOTS:
     {
         const QByteArray expected = QByteArray("\xEF\xBB\xBF")
             + "Computer,Group Path,Last Status Code,Status Text,Client Log File\r\n"
-              "PC1,\"Head, Office\\Finance\",XE,Migration complete with errors,PC1-20240301120000.log\r\n"
+              "PC1,\"'@Head, Office\\Finance\",XE,Migration complete with errors,PC1-20240301120000.log\r\n"
               "PC10,,XS,Migration successful,PC10-20250101120000.log\r\n"
-            + QStringLiteral("\"say \"\"<hi>\"\" & Ünïcode\",\"Head, Office\",CL,Client executing,\r\n").toUtf8()
+            + QStringLiteral("\"say \"\"<hi>\"\" & Ünïcode\",\"'@Head, Office\",CL,Client executing,\r\n").toUtf8()
             + "KIOSK,,,No status received,\r\n";
         QCOMPARE(m_report.Csv(), expected);
         // Not started, in progress, successful, warnings, errors, canceled, aborted.
