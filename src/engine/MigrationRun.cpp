@@ -134,7 +134,11 @@ bool MigrationRun::CanAbort() const
 
 int MigrationRun::ClientCount() const
 {
-    return m_engine && m_engine->Translation().Exists() ? m_engine->Translation().Rows() : 0;
+    // Read once: the guarded pointer could be cleared between two reads.
+    const QXEInterface *engine = m_engine.data();
+    if (!engine || !engine->Translation().Exists())
+        return 0;
+    return engine->Translation().Rows();
 }
 
 QList<qint32> MigrationRun::ClientIds() const
