@@ -3,6 +3,7 @@
 #include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "network/AddressTable.h"
+#include "network/NameResolver.h"
 
 #include <QStringList>
 
@@ -41,6 +42,11 @@ qint64 DottedToAddress(const QString &text)
     quint32 address = 0;
     std::memcpy(&address, bytes, sizeof address);
     return address;
+}
+
+QString ResolveHost(const QString &name)
+{
+    return NameResolver::current().Resolve(name);
 }
 
 QString GetListenerIP(const ConsoleConfig &config)

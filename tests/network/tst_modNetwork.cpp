@@ -84,6 +84,14 @@ private Q_SLOTS:
         QCOMPARE(modNetwork::IsDottedAddress(text), address != -1);
     }
 
+    // The platform's resolver: this machine's own name for loopback, and
+    // nothing for an empty name rather than this machine's address.
+    void resolve()
+    {
+        QVERIFY(modNetwork::ResolveHost(QStringLiteral("localhost")).startsWith(QStringLiteral("127.")));
+        QCOMPARE(modNetwork::ResolveHost(QString()), QString());
+    }
+
     // What the platform's table gives on this machine: dotted addresses,
     // never 0.0.0.0, and loopback ones only when asked for.
     void platformTable()
