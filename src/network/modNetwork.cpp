@@ -3,7 +3,9 @@
 #include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "network/AddressTable.h"
+#include "network/EchoService.h"
 #include "network/NameResolver.h"
+#include "network/PingResult.h"
 
 #include <QStringList>
 
@@ -47,6 +49,14 @@ qint64 DottedToAddress(const QString &text)
 QString ResolveHost(const QString &name)
 {
     return NameResolver::current().Resolve(name);
+}
+
+qint32 Ping(const QString &target, int timeoutMs)
+{
+    const qint64 address = DottedToAddress(IsDottedAddress(target) ? target : ResolveHost(target));
+    if (address == -1)
+        return PingResult::CannotResolve;
+    return EchoService::current().Echo(quint32(address), timeoutMs);
 }
 
 QString GetListenerIP(const ConsoleConfig &config)

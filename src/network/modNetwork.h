@@ -24,6 +24,11 @@ bool IsDottedAddress(const QString &text);
 // The first IPv4 address of the name as dotted text, or empty text.
 QString ResolveHost(const QString &name);
 
+// One echo to the target, a dotted address or a host name, waiting at
+// most timeoutMs: the round trip in milliseconds or a PingResult value;
+// a name that does not resolve is PingResult::CannotResolve.
+qint32 Ping(const QString &target, int timeoutMs);
+
 // The listener address in use: the stored "ListenerIP" while it is one of
 // this machine's addresses; otherwise the first of them, and the stored
 // value is emptied so that it no longer names an address the machine lost.
