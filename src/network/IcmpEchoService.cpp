@@ -59,8 +59,14 @@ std::optional<qint32> ReadError(int fd, quint16 sequence)
     message.msg_control = control;
     message.msg_controllen = sizeof control;
     const ssize_t size = recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
-    if (size < 0)
+    if (size < 0) {
+        // A pending error without a queue entry would wake every poll
+        // until the deadline; reading it clears it.
+        int pending = 0;
+        socklen_t length = sizeof pending;
+        getsockopt(fd, SOL_SOCKET, SO_ERROR, &pending, &length);
         return std::nullopt;
+    }
     const QByteArray quoted(data, size);
     if (quoted.size() < 8 || quint16((quint8(quoted.at(6)) << 8) | quint8(quoted.at(7))) != sequence)
         return std::nullopt;
