@@ -49,7 +49,7 @@ private Q_SLOTS:
     }
 
     // The conversion both ways agrees with the C library's byte order;
-    // what it refuses is in the configuration's check rows.
+    // what it refuses is in the rows below.
     void dottedText()
     {
         for (const QString text : {"192.168.0.1", "0.255.1.254"}) {
