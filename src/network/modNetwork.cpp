@@ -3,6 +3,9 @@
 #include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "network/AddressTable.h"
+#include "network/EchoService.h"
+#include "network/NameResolver.h"
+#include "network/PingResult.h"
 
 #include <QStringList>
 
@@ -41,6 +44,19 @@ qint64 DottedToAddress(const QString &text)
     quint32 address = 0;
     std::memcpy(&address, bytes, sizeof address);
     return address;
+}
+
+QString ResolveHost(const QString &name)
+{
+    return NameResolver::current().Resolve(name);
+}
+
+qint32 Ping(const QString &target, int timeoutMs)
+{
+    const qint64 address = DottedToAddress(IsDottedAddress(target) ? target : ResolveHost(target));
+    if (address == -1)
+        return PingResult::CannotResolve;
+    return EchoService::current().Echo(quint32(address), timeoutMs);
 }
 
 QString GetListenerIP(const ConsoleConfig &config)

@@ -4,7 +4,8 @@
 
 class ConsoleConfig;
 
-// Local addresses and the dotted text of IPv4 addresses.
+// Local addresses, the dotted text of IPv4 addresses, name resolution and
+// the ping of one host.
 namespace modNetwork {
 
 // The four bytes of an address in network order, in memory order, each in
@@ -19,6 +20,14 @@ qint64 DottedToAddress(const QString &text);
 // which reads " 10" or "1e1" as numbers. Text that is handed to the engine
 // and the clients as it is typed must be what their own parsers take.
 bool IsDottedAddress(const QString &text);
+
+// The first IPv4 address of the name as dotted text, or empty text.
+QString ResolveHost(const QString &name);
+
+// One echo to the target, a dotted address or a host name, waiting at
+// most timeoutMs: the round trip in milliseconds or a PingResult value;
+// a name that does not resolve is PingResult::CannotResolve.
+qint32 Ping(const QString &target, int timeoutMs);
 
 // The listener address in use: the stored "ListenerIP" while it is one of
 // this machine's addresses; otherwise the first of them, and the stored

@@ -49,7 +49,7 @@ private Q_SLOTS:
     }
 
     // The conversion both ways agrees with the C library's byte order;
-    // what it refuses is in the configuration's check rows.
+    // what it refuses is in the rows below.
     void dottedText()
     {
         for (const QString text : {"192.168.0.1", "0.255.1.254"}) {
@@ -58,7 +58,38 @@ private Q_SLOTS:
             QCOMPARE(modNetwork::DottedToAddress(text), qint64(address.s_addr));
             QCOMPARE(modNetwork::DottedText(address.s_addr), text);
         }
-        QCOMPARE(modNetwork::DottedToAddress(QStringLiteral("192.168.0.256")), qint64(-1));
+    }
+
+    // Only exactly four parts of one to three ASCII digits, each 0 to 255,
+    // are an address; "010" is ten, never the C library's octal eight.
+    void dottedRule_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("address");
+        QTest::newRow("leading zero is decimal") << "010.0.0.1" << qint64(htonl(0x0A000001));
+        QTest::newRow("all zero") << "0.0.0.0" << qint64(0);
+        QTest::newRow("three parts") << "1.2.3" << qint64(-1);
+        QTest::newRow("part above 255") << "256.1.1.1" << qint64(-1);
+        QTest::newRow("leading blank") << " 1.2.3.4" << qint64(-1);
+        QTest::newRow("trailing dot") << "1.2.3.4." << qint64(-1);
+        QTest::newRow("four digits") << "0001.2.3.4" << qint64(-1);
+        QTest::newRow("non-ASCII digit") << QString::fromUtf8("1.2.3.\u0664") << qint64(-1);
+    }
+
+    void dottedRule()
+    {
+        QFETCH(QString, text);
+        QFETCH(qint64, address);
+        QCOMPARE(modNetwork::DottedToAddress(text), address);
+        QCOMPARE(modNetwork::IsDottedAddress(text), address != -1);
+    }
+
+    // The platform's resolver: this machine's own name for loopback, and
+    // nothing for an empty name rather than this machine's address.
+    void resolve()
+    {
+        QVERIFY(modNetwork::ResolveHost(QStringLiteral("localhost")).startsWith(QStringLiteral("127.")));
+        QCOMPARE(modNetwork::ResolveHost(QString()), QString());
     }
 
     // What the platform's table gives on this machine: dotted addresses,
