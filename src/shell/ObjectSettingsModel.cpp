@@ -5,6 +5,7 @@
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "database/ComputerDB.h"
+#include "network/modNetwork.h"
 
 #include <QRegularExpression>
 
@@ -182,11 +183,6 @@ void ObjectSettingsModel::setAddUserAvailable(bool available)
 {
     Notify notify(*this);
     m_addUserAvailable = available;
-}
-
-void ObjectSettingsModel::setDCLookup(DCLookup lookup)
-{
-    m_dcLookup = std::move(lookup);
 }
 
 bool ObjectSettingsModel::commandEnabled(Command command) const
@@ -585,14 +581,19 @@ void ObjectSettingsModel::cmdLookup_Click(Command command)
         }
         if (!commandEnabled(command))
             return;
-        if (!m_dcLookup) {
-            ShowMessage(modErrorHandler::Information,
-                QStringLiteral("Looking up a domain controller's address is not available in this version of the console.") + CR
-                    + QStringLiteral("Please enter the address yourself."));
+        const QString name = text(nameField);
+        if (name.isEmpty()) {
+            ShowMessage(modErrorHandler::Information, QStringLiteral("You must enter a domain controller name to lookup."));
             return;
         }
-        const QString address = m_dcLookup(text(nameField));
-        if (!address.isEmpty())
+        if (!modFormat::IsValidName(name)) {
+            ShowMessage(modErrorHandler::Information, QStringLiteral("Invalid characters found in DC name. Unable to perform IP lookup."));
+            return;
+        }
+        const QString address = modNetwork::ResolveHost(name);
+        if (address.isEmpty())
+            ShowMessage(modErrorHandler::Information, QStringLiteral("Failed to lookup IP address for '%1'.").arg(name));
+        else
             TextChange(addressField, address);
     });
 }

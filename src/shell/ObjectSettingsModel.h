@@ -123,10 +123,6 @@ public:
     // Whether an add-migration dialog is there to open; without one the
     // add command stays disabled whatever the list holds.
     void setAddUserAvailable(bool available);
-    // Looks up a domain controller's address by its name; empty text when
-    // not found. Without one, the Lookup buttons say the lookup is not available.
-    using DCLookup = std::function<QString(const QString &dcName)>;
-    void setDCLookup(DCLookup lookup);
 
     // ---- what the panel shows ----------------------------------------------
     QString text(Text field) const { return m_texts[index(field)].Text; }
@@ -268,7 +264,6 @@ private:
     bool m_addUserAllowed = false;
     bool m_deleteUserAllowed = false;
     bool m_addUserAvailable = false;
-    DCLookup m_dcLookup;
 
     CheckFailure m_lastFailure;
     int m_notifyDepth = 0;

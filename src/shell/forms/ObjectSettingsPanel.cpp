@@ -382,11 +382,6 @@ void ObjectSettingsPanel::setAddMigrationDialog(AddMigrationDialog dialog)
     m_model.setAddUserAvailable(static_cast<bool>(m_addMigrationDialog));
 }
 
-void ObjectSettingsPanel::setDCLookup(ObjectSettingsModel::DCLookup lookup)
-{
-    m_model.setDCLookup(std::move(lookup));
-}
-
 void ObjectSettingsPanel::LoadSelectedNode(const NodeInfo &node)
 {
     m_model.LoadSelectedNode(node);

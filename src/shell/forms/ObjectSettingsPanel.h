@@ -49,7 +49,6 @@ public:
     // one is set, "&Add" stays disabled.
     using AddMigrationDialog = std::function<void(QWidget *owner, const UserProfilesPtr &list)>;
     void setAddMigrationDialog(AddMigrationDialog dialog);
-    void setDCLookup(ObjectSettingsModel::DCLookup lookup);
 
     void LoadSelectedNode(const NodeInfo &node);
     bool PromptToSaveRecord();
