@@ -153,6 +153,22 @@ void RunControlPane::appendLine(const QString &line)
     txtProgressLog->appendPlainText(line);
 }
 
+void RunControlPane::continueLine(const QString &text)
+{
+    QTextCursor end(txtProgressLog->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(text);
+}
+
+void RunControlPane::StartTest(const QString &caption)
+{
+    lblProgressCaption->setText(caption);
+    txtProgressLog->clear();
+    m_treeStatus.SetColorsForRun();
+    m_animationFrame = false;
+    tmrAnimation_Timer();
+}
+
 void RunControlPane::Start(QXEInterface &engine)
 {
     m_treeStatus.SetColorsForRun();
@@ -321,8 +337,8 @@ void RunControlPane::cmdCancel_Click()
     if (!AppState::Get().MigrationRunning)
         return;
     cmdCancel->setEnabled(false);
-    // The network and ping tests stop through their own commands, which
-    // come with those tests; a migration is cancelled here.
     if (AppState::Get().Mode == AppState::RunMigration)
         CancelMigration();
+    else
+        Q_EMIT testStopRequested();
 }

@@ -51,6 +51,9 @@ public:
     // The start command's last step, once its checks passed: the tree and
     // the pane prepared, then the job handed to the engine.
     void Start(QXEInterface &engine);
+    // A test's start: the tree prepared, the log emptied, the caption set.
+    // The caller switches the running state on.
+    void StartTest(const QString &caption);
     // The pane's part of the running state.
     void Running(bool running);
     // The run is over for the engine: Done ends it for the console.
@@ -68,9 +71,14 @@ public:
 
     // A line of the progress log.
     void appendLine(const QString &line);
+    // More text at the end of the last line.
+    void continueLine(const QString &text);
 
 Q_SIGNALS:
     void doneClicked();
+    // The Cancel button during a network or ping test: the test stops
+    // through its own command.
+    void testStopRequested();
 
 private:
     void statusChanged(int computerId, const QString &code);

@@ -12,6 +12,7 @@
 #include "engine/StartMigration.h"
 #include "engine/ValidationReport.h"
 #include "engine/modRunReport.h"
+#include "shell/PingTest.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
@@ -171,8 +172,9 @@ void frmMain::createMenus()
     mnuConfiguration = addItem(mnuTools, "mnuConfiguration", QStringLiteral("&Configuration..."), true);
     mnuTools->addSeparator();
     mnuTests = addSubmenu(mnuTools, "mnuTests", QStringLiteral("&Tests"));
-    mnuPingStart = addItem(mnuTests, "mnuPingStart", QStringLiteral("Start &Ping Client Test"), false);
-    mnuPingStop = addItem(mnuTests, "mnuPingStop", QStringLiteral("Stop &Ping Client Test"), false);
+    mnuPingStart = addItem(mnuTests, "mnuPingStart", QStringLiteral("Start &Ping Client Test"), true);
+    mnuPingStop = addItem(mnuTests, "mnuPingStop", QStringLiteral("Stop &Ping Client Test"), true);
+    mnuPingStop->setVisible(false);
     mnuTests->addSeparator();
     mnuNetworkTestStart = addItem(mnuTests, "mnuNetworkTestStart", QStringLiteral("Start &Network Test..."), false);
     mnuNetworkTestStop = addItem(mnuTests, "mnuNetworkTestStop", QStringLiteral("Stop &Network Test..."), false);
@@ -256,6 +258,14 @@ void frmMain::connectCommands()
     for (QAction *item : {mnuAbortClient, mnuPopAbortClient})
         connect(item, &QAction::triggered, this, [this] { m_runControl->AbortClient(tvMain->selectedKey()); });
     connect(m_runControl, &RunControlPane::doneClicked, this, &frmMain::cmdDone_Click);
+    for (QAction *item : {mnuPingStart, mnuPingStop})
+        connect(item, &QAction::triggered, this, &frmMain::mnuPingStart_Click);
+    connect(m_runControl, &RunControlPane::testStopRequested, this, [this] {
+        if (AppState::Get().Mode == AppState::RunPingTest)
+            mnuPingStart_Click();
+    });
+    connect(m_pingTest, &PingTest::Line, m_runControl, &RunControlPane::appendLine);
+    connect(m_pingTest, &PingTest::LineContinued, m_runControl, &RunControlPane::continueLine);
     // A run that could not start or an engine that failed: back to editing.
     connect(m_run.get(), &MigrationRun::Stopped, this, [this] { Database->SetColorsForEdit(); });
 }
@@ -329,6 +339,7 @@ void frmMain::createPanes()
     runCommands.PopAbortClient = mnuPopAbortClient;
     m_runControl = new RunControlPane(*m_run, *tvMain, runCommands, fmProgressLog);
     progress->addWidget(m_runControl);
+    m_pingTest = new PingTest(*tvMain, this);
     fmProgressLog->hide();
     rightLayout->addWidget(fmProgressLog, 1);
 
@@ -678,6 +689,35 @@ void frmMain::cmdDone_Click()
     Database->SetColorsForEdit();
 }
 
+void frmMain::mnuPingStart_Click()
+{
+    modErrorHandler::Guard("frmMain.mnuPingStart_Click", [&] {
+        AppState::State &state = AppState::Get();
+        if (state.MigrationRunning) {
+            mnuPingStart->setVisible(true);
+            mnuPingStop->setVisible(false);
+            m_pingTest->Cancel();
+            return;
+        }
+        m_runControl->StartTest(QStringLiteral("Ping test in progress..."));
+        state.Mode = AppState::RunPingTest;
+        Running(true);
+        state.MigrationIdle = true;
+        mnuPingStop->setVisible(true);
+        mnuPingStart->setVisible(false);
+        if (m_pingTest->Run() > 0) {
+            m_runControl->EnableDone();
+            return;
+        }
+        state.Mode = AppState::RunMigration;
+        Running(false);
+        Database->SetColorsForEdit();
+        mnuPingStart->setVisible(true);
+        mnuPingStop->setVisible(false);
+        modErrorHandler::ShowMessage(modErrorHandler::Information, QStringLiteral("No clients to ping."));
+    });
+}
+
 void frmMain::mnuMigJobName_Click()
 {
     modErrorHandler::Guard("frmMain.mnuMigJobName_Click", [&] {
@@ -788,6 +828,14 @@ int frmMain::PaneSize() const
 
 void frmMain::closeEvent(QCloseEvent *event)
 {
+    // The ping test's loop runs inside this window's own handler, which
+    // must not find the window gone when it comes back from the events it
+    // lets run: the close becomes the test's stop request.
+    if (m_pingTest->Looping()) {
+        m_pingTest->Cancel();
+        event->ignore();
+        return;
+    }
     if (!AppState::Get().MigrationIdle) {
         Presenter::Message box;
         box.owner = this;

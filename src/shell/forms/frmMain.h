@@ -18,6 +18,7 @@ class QMenu;
 class QPushButton;
 class QSplitter;
 class QXEInterface;
+class PingTest;
 class RunControlPane;
 class SettingsFileController;
 class TreeCommands;
@@ -85,6 +86,8 @@ public:
     void StartMigration();
     // Done under the progress log: back to editing.
     void cmdDone_Click();
+    // Tools > Tests, the ping test's start entry, and its stop entry while it runs.
+    void mnuPingStart_Click();
     // Edit > Migration Job Name.
     void mnuMigJobName_Click();
     RunControlPane *runControl() const { return m_runControl; }
@@ -206,6 +209,7 @@ private:
     ObjectSettingsPanel *m_objectSettings = nullptr;
     QFrame *fmProgressLog = nullptr;
     RunControlPane *m_runControl = nullptr;
+    PingTest *m_pingTest = nullptr;
 
     // ---- state ----
     // The one computer database: made with the window, because the tree and
