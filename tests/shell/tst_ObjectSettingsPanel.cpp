@@ -1,6 +1,7 @@
+#include "FakeNetwork.h"
+
 #include "common/AppState.h"
 #include "database/ComputerDB.h"
-#include "network/NameResolver.h"
 #include "shell/forms/ObjectSettingsPanel.h"
 #include "support/RecordingPresenter.h"
 
@@ -16,20 +17,6 @@
 namespace {
 
 const QColor Grey(128, 128, 128);
-
-// Every name is the one DC, so the Lookup button never asks the network.
-class OneAddressResolver final : public NameResolver
-{
-public:
-    OneAddressResolver()
-        : m_previous(install(this))
-    { }
-    ~OneAddressResolver() override { install(m_previous); }
-    QString Resolve(const QString &) const override { return QStringLiteral("10.0.0.7"); }
-
-private:
-    const NameResolver *m_previous;
-};
 
 // The root with two contexts, the group "Sales" without a record of its own,
 // and PC01 in it with one user migration.
@@ -87,7 +74,8 @@ private Q_SLOTS:
 
     void greyValuesClicksAndTyping()
     {
-        OneAddressResolver resolver;
+        FakeNetwork network;
+        network.addresses = {{"dc1", "10.0.0.7"}};
         Fixture f;
         f.panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.panel));

@@ -15,73 +15,66 @@ class TestMainWindowPing : public QObject
 
 private:
     MainWindowFixture f;
-    QHash<QString, int> m_ids;
+    FakeNetwork *m_network = nullptr;
+    std::unique_ptr<frmMain> m_window;
+    QStringList m_keys;
 
-    std::unique_ptr<frmMain> newWindow(const QStringList &computers)
+    // PC-B in the group "Lab" comes before PC-A under the root in the tree,
+    // though it was added after it.
+    void newWindow(bool computers = true)
     {
-        auto window = std::make_unique<frmMain>();
-        ComputerDB &db = *window->database();
-        for (const QString &name : computers)
-            m_ids.insert(name, db.AddComputer(name, QString(), -1, -1));
-        window->ReloadComputerDatabase();
-        return window;
+        m_window = std::make_unique<frmMain>();
+        ComputerDB &db = *m_window->database();
+        if (computers) {
+            const int pcA = db.AddComputer(QStringLiteral("PC-A"), QString(), -1, -1);
+            const int lab = db.AddFolder(QStringLiteral("Lab"), -1);
+            m_keys = {modGeneral::ComputerKey(pcA), modGeneral::ComputerKey(db.AddComputer(QStringLiteral("PC-B"), QString(), lab, -1))};
+        }
+        m_window->ReloadComputerDatabase();
     }
-    int icon(const frmMain &window, const char *name) const
+    QPushButton *button(const char *name) const { return m_window->runControl()->findChild<QPushButton *>(QString::fromLatin1(name)); }
+    QStringList log() const { return m_window->runControl()->log()->toPlainText().split(QLatin1Char('\n')).mid(3); }
+    bool visible(const char *name) const { return MainWindowFixture::action(*m_window, QString::fromLatin1(name))->isVisible(); }
+    // Back in the editing state, with the start entry offered.
+    void editing() const
     {
-        return window.treeView()->icon(QStringLiteral("C%1").arg(m_ids.value(QString::fromLatin1(name))));
-    }
-    static QPushButton *button(const frmMain &window, const char *name)
-    {
-        return window.runControl()->findChild<QPushButton *>(QString::fromLatin1(name));
-    }
-    static QStringList log(const frmMain &window) { return window.runControl()->log()->toPlainText().split(QLatin1Char('\n')); }
-    static bool visible(frmMain &window, const char *name)
-    {
-        return MainWindowFixture::action(window, QString::fromLatin1(name))->isVisible();
+        QVERIFY(!AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunMigration);
+        QVERIFY(visible("mnuPingStart") && !visible("mnuPingStop"));
+        QVERIFY(MainWindowFixture::action(*m_window, QStringLiteral("mnuNewComputer"))->isEnabled());
     }
 
 private Q_SLOTS:
     void init()
     {
         f.init();
-        m_ids.clear();
+        m_network = new FakeNetwork;
+        m_network->addresses = {{"PC-A", "10.0.0.5"}, {"PC-B", "10.0.0.6"}};
     }
-    void cleanup() { f.cleanup(); }
+    void cleanup()
+    {
+        m_window.reset();
+        delete m_network;
+        f.cleanup();
+    }
 
     void aTestToDone()
     {
-        FakeNetwork network;
-        network.addresses = {{"PC-A", "10.0.0.5"}};
-        network.replies = {{"10.0.0.5", 12}};
-        auto window = newWindow({"PC-A", "PC-B"});
-        network.onEcho = [&] {
-            // While it runs: the log in the settings panel's place, the stop entry offered, editing locked.
-            QVERIFY(window->runControl()->isVisibleTo(window.get()));
-            QCOMPARE(int(AppState::Get().Mode), int(AppState::RunPingTest));
-            QVERIFY(AppState::Get().MigrationRunning && AppState::Get().MigrationIdle);
-            QVERIFY(visible(*window, "mnuPingStop") && !visible(*window, "mnuPingStart"));
-            QVERIFY(!MainWindowFixture::action(*window, QStringLiteral("mnuNewComputer"))->isEnabled());
+        m_network->addresses.remove(QStringLiteral("PC-B"));
+        m_network->replies = {{"10.0.0.5", 12}};
+        newWindow();
+        m_network->onEcho = [this] {
+            QVERIFY(AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunPingTest);
+            QVERIFY(visible("mnuPingStop") && !visible("mnuPingStart"));
         };
-        QVERIFY(f.trigger(*window, QStringLiteral("mnuPingStart")));
-
-        QCOMPARE(network.pinged.size(), 1);
-        QCOMPARE(log(*window).mid(3),
-            (QStringList {"Resolving IP address for PC-A ... 10.0.0.5 ... pinging ... Response received 12ms",
-                "Resolving IP address for PC-B ... CANNOT RESOLVE NAME", "Ping test complete."}));
-        QCOMPARE(icon(*window, "PC-A"), int(StatusSuccess));
-        QCOMPARE(icon(*window, "PC-B"), int(StatusErrors));
-        QVERIFY(button(*window, "cmdDone")->isEnabled() && !button(*window, "cmdCancel")->isEnabled());
-        QCOMPARE(f.presenter->count(), 0);
-
-        QTest::mouseClick(button(*window, "cmdDone"), Qt::LeftButton);
-        QCOMPARE(int(AppState::Get().Mode), int(AppState::RunMigration));
-        QVERIFY(!AppState::Get().MigrationRunning);
-        QVERIFY(visible(*window, "mnuPingStart") && !visible(*window, "mnuPingStop"));
-        QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuNewComputer"))->isEnabled());
-        QCOMPARE(icon(*window, "PC-A"), int(Computer));
-        // And it runs again.
-        QVERIFY(f.trigger(*window, QStringLiteral("mnuPingStart")));
-        QCOMPARE(log(*window).last(), QStringLiteral("Ping test complete."));
+        QVERIFY(f.trigger(*m_window, QStringLiteral("mnuPingStart")));
+        QCOMPARE(log(),
+            (QStringList {"Resolving IP address for PC-B ... CANNOT RESOLVE NAME",
+                "Resolving IP address for PC-A ... 10.0.0.5 ... pinging ... Response received 12ms", "Ping test complete."}));
+        QCOMPARE(m_window->treeView()->icon(m_keys[0]), int(StatusSuccess));
+        QCOMPARE(m_window->treeView()->icon(m_keys[1]), int(StatusErrors));
+        QVERIFY(AppState::Get().MigrationRunning && button("cmdDone")->isEnabled());
+        QTest::mouseClick(button("cmdDone"), Qt::LeftButton);
+        editing();
     }
 
     void aStopInTheMiddle_data()
@@ -94,38 +87,29 @@ private Q_SLOTS:
     void aStopInTheMiddle()
     {
         QFETCH(QString, how);
-        FakeNetwork network;
-        network.addresses = {{"PC-A", "10.0.0.5"}, {"PC-B", "10.0.0.6"}};
-        auto window = newWindow({"PC-A", "PC-B"});
-        window->show();
-        network.onEcho = [&] {
+        newWindow();
+        m_window->show();
+        m_network->onEcho = [&] {
             if (how == QStringLiteral("close"))
-                QVERIFY(!window->close());
+                QVERIFY(!m_window->close());
             else if (how == QStringLiteral("cmdCancel"))
-                QTest::mouseClick(button(*window, "cmdCancel"), Qt::LeftButton);
+                QTest::mouseClick(button("cmdCancel"), Qt::LeftButton);
             else
-                QVERIFY(f.trigger(*window, how));
+                QVERIFY(f.trigger(*m_window, how));
         };
-        QVERIFY(f.trigger(*window, QStringLiteral("mnuPingStart")));
-        QCOMPARE(network.pinged, QStringList {"10.0.0.5"});
-        QCOMPARE(log(*window).mid(3),
-            (QStringList {"Resolving IP address for PC-A ... 10.0.0.5 ... pinging ... REQUEST TIMED OUT", "Ping test canceled."}));
-        QCOMPARE(icon(*window, "PC-B"), int(StatusNotProcessed));
-        QVERIFY(button(*window, "cmdDone")->isEnabled());
+        QVERIFY(f.trigger(*m_window, QStringLiteral("mnuPingStart")));
+        QCOMPARE(
+            log(), (QStringList {"Resolving IP address for PC-B ... 10.0.0.6 ... pinging ... REQUEST TIMED OUT", "Ping test canceled."}));
+        QCOMPARE(m_window->treeView()->icon(m_keys[0]), int(StatusNotProcessed));
         QCOMPARE(f.presenter->count(), 0);
     }
 
     void noComputers()
     {
-        FakeNetwork network;
-        auto window = newWindow({});
-        QVERIFY(f.trigger(*window, QStringLiteral("mnuPingStart")));
+        newWindow(false);
+        QVERIFY(f.trigger(*m_window, QStringLiteral("mnuPingStart")));
         QCOMPARE(f.presenter->last().text, QStringLiteral("No clients to ping."));
-        QCOMPARE(f.presenter->last().icon, Presenter::Icon::Information);
-        QVERIFY(!AppState::Get().MigrationRunning);
-        QCOMPARE(int(AppState::Get().Mode), int(AppState::RunMigration));
-        QVERIFY(visible(*window, "mnuPingStart") && !visible(*window, "mnuPingStop"));
-        QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuNewComputer"))->isEnabled());
+        editing();
     }
 };
 
