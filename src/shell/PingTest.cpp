@@ -6,6 +6,7 @@
 #include "network/modNetwork.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 
 namespace {
 
@@ -38,6 +39,9 @@ int PingTest::Run()
 {
     m_cancel = false;
     m_looping = true;
+    // Also when a step throws: a window that waits for the loop to end
+    // would otherwise never close.
+    const auto done = qScopeGuard([this] { m_looping = false; });
     Q_EMIT Line(QStringLiteral("Beginning ping test.  The status of each client will be shown below."));
     Q_EMIT Line(QStringLiteral("Please ensure that all clients are powered on and any software firewalls are configured to"));
     Q_EMIT Line(QStringLiteral("allow ping responses.  See the Help file for more information."));
@@ -51,7 +55,6 @@ int PingTest::Run()
     }
     if (count > 0)
         Q_EMIT Line(m_cancel ? QStringLiteral("Ping test canceled.") : QStringLiteral("Ping test complete."));
-    m_looping = false;
     return count;
 }
 
