@@ -65,6 +65,8 @@ private Q_SLOTS:
         m_network->onEcho = [this] {
             QVERIFY(AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunPingTest);
             QVERIFY(visible("mnuPingStop") && !visible("mnuPingStart"));
+            // Nothing to abort in a test: only Cancel stops it.
+            QVERIFY(!m_window->findChild<QPushButton *>(QStringLiteral("cmdAbort"))->isEnabled());
         };
         QVERIFY(f.trigger(*m_window, QStringLiteral("mnuPingStart")));
         QCOMPARE(log(),

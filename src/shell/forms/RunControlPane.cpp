@@ -192,10 +192,12 @@ void RunControlPane::Running(bool running)
     } else {
         tmrAnimation->stop();
     }
-    cmdAbort->setEnabled(running);
+    const bool migration = AppState::Get().Mode == AppState::RunMigration;
+    // A ping or network test has nothing to abort; its Abort button would
+    // only ask the migration's abort question.
+    cmdAbort->setEnabled(running && migration);
     cmdCancel->setEnabled(running);
     cmdDone->setEnabled(false);
-    const bool migration = AppState::Get().Mode == AppState::RunMigration;
     enable(m_commands.CancelMigration, running && migration);
     enable(m_commands.AbortMigration, running && migration);
     for (QAction *client : {m_commands.CancelClient, m_commands.AbortClient, m_commands.PopCancelClient, m_commands.PopAbortClient})
