@@ -29,7 +29,7 @@ QString Text(qint32 result)
         {OptionTooBig, "OPTION TOO BIG"},
         {BadDestination, "BAD DESTINATION"},
         {AddressDeleted, "ADDRESS DELETED"},
-        {MtuChange, "SPEC MTU CHANGE"},
+        {MtuChangeSpecified, "SPEC MTU CHANGE"},
         {MtuChange, "MTU CHANGE"},
         {Unload, "UNLOAD"},
         {AddressAdded, "ADDRESS ADDED"},

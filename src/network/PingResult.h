@@ -28,7 +28,7 @@ enum : qint32 {
     OptionTooBig = -11017,
     BadDestination = -11018,
     AddressDeleted = -11019,
-    MtuChange = -11020,
+    MtuChangeSpecified = -11020,
     MtuChange = -11021,
     Unload = -11022,
     AddressAdded = -11023,
