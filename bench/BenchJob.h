@@ -4,14 +4,44 @@
 // user migrations each, settings that pass every check.
 
 #include "database/ComputerDB.h"
+#include "engine/ManualScheduler.h"
+#include "engine/QXEInterface.h"
+#include "engine/SimulatedEngine.h"
+#include "engine/modEngine.h"
 #include "settings/GlobalSettings.h"
 #include "settings/UserProfiles.h"
 
 #include <QRandomGenerator>
 
+#include <memory>
 #include <vector>
 
 namespace BenchJob {
+
+// The engine interface over the simulated engine, on a clock the benchmark
+// turns, listening on loopback only.
+struct SimulatedRun
+{
+    ManualScheduler *clock = nullptr;
+    SimulatedEngine *engine = nullptr;
+    std::unique_ptr<QXEInterface> qxe;
+};
+
+inline SimulatedRun simulatedRun()
+{
+    SimulatedRun run;
+    auto scheduler = std::make_unique<ManualScheduler>();
+    run.clock = scheduler.get();
+    modEngine::SetFactory([&] {
+        auto made = std::make_unique<SimulatedEngine>(std::move(scheduler));
+        run.engine = made.get();
+        return made;
+    });
+    run.qxe = std::make_unique<QXEInterface>();
+    modEngine::SetFactory({});
+    run.qxe->SetListenerAddressSource([] { return QStringLiteral("127.0.0.1"); });
+    return run;
+}
 
 constexpr int kGroups = 2000;
 

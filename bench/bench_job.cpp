@@ -77,21 +77,14 @@ bool measure(int computers, const QString &logRoot, Figures &figures)
         return false;
     }
 
-    auto scheduler = std::make_unique<ManualScheduler>();
-    ManualScheduler *clock = scheduler.get();
-    SimulatedEngine *engine = nullptr;
-    modEngine::SetFactory([&] {
-        auto made = std::make_unique<SimulatedEngine>(std::move(scheduler));
-        engine = made.get();
-        return made;
-    });
-    QXEInterface qxe;
-    modEngine::SetFactory({});
+    BenchJob::SimulatedRun simulated = BenchJob::simulatedRun();
+    ManualScheduler *clock = simulated.clock;
+    SimulatedEngine *engine = simulated.engine;
+    QXEInterface &qxe = *simulated.qxe;
     SimulationProfile profile;
     profile.StepMs = 0;
     profile.ExecuteSteps = 1;
     engine->SetProfile(profile);
-    qxe.SetListenerAddressSource([] { return QStringLiteral("127.0.0.1"); });
 
     ComputerDBJobExport job(db);
     qxe.SetConsoleIP(QStringLiteral("127.0.0.1"));

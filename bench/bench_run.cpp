@@ -91,16 +91,9 @@ bool measureEvents(int computers, EventFigures &figures)
     tree.attachDatabase(db).InitializeTreeView();
     db.LinkTreeView(&tree, TreeImage::Computer, TreeImage::Folder, nullptr);
 
-    auto scheduler = std::make_unique<ManualScheduler>();
-    SimulatedEngine *engine = nullptr;
-    modEngine::SetFactory([&] {
-        auto made = std::make_unique<SimulatedEngine>(std::move(scheduler));
-        engine = made.get();
-        return made;
-    });
-    QXEInterface qxe;
-    modEngine::SetFactory({});
-    qxe.SetListenerAddressSource([] { return QStringLiteral("127.0.0.1"); });
+    BenchJob::SimulatedRun simulated = BenchJob::simulatedRun();
+    SimulatedEngine *engine = simulated.engine;
+    QXEInterface &qxe = *simulated.qxe;
     AppState::Get().CurrentJobName = QStringLiteral("BenchRun%1").arg(computers);
 
     MigrationRun run(db);
