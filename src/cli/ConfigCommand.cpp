@@ -16,7 +16,7 @@ using C = ConsoleConfig;
 
 // The values the configuration dialog shows, in its order.
 constexpr C::Value kShown[] = {C::LogPath, C::ListenerIP, C::ListenerPort, C::ConsoleIP, C::DestShare, C::DestPath, C::StatusCheckPeriod,
-    C::ReportingPeriod, C::KeepAliveIncrement, C::LoggingLevel, C::MaxTransferors, C::WelcomeScreen};
+    C::ReportingPeriod, C::KeepAliveIncrement, C::LoggingLevel, C::MaxTransferors, C::PingsInFlight, C::WelcomeScreen};
 
 std::optional<C::Value> valueNamed(const QString &name)
 {
@@ -67,10 +67,12 @@ QString ConfigCommand::usage()
                           "\n"
                           "NAME is one of LogPath, ListenerIP, ListenerPort, ConsoleIP, DestShare,\n"
                           "DestPath, StatusCheckPeriod, ReportingPeriod, KeepAliveIncrement,\n"
-                          "LoggingLevel, MaxTransferors (1 to %1), WelcomeScreen (0 shows the welcome\n"
-                          "screen, 1 does not). An empty ConsoleIP, or \"- Use Listener IP -\", gives\n"
-                          "the clients the listener address.\n")
-        .arg(ConsoleConfig::MaxTransferorsLimit);
+                          "LoggingLevel, MaxTransferors (1 to %1), PingsInFlight (pings of a ping test\n"
+                          "under way at once, 1 to %2), WelcomeScreen (0 shows the welcome screen, 1\n"
+                          "does not). An empty ConsoleIP, or \"- Use Listener IP -\", gives the clients\n"
+                          "the listener address.\n")
+        .arg(ConsoleConfig::MaxTransferorsLimit)
+        .arg(ConsoleConfig::PingsInFlightLimit);
 }
 
 int ConfigCommand::failure(const QString &message)

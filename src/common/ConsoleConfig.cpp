@@ -31,6 +31,7 @@ constexpr Entry kValues[] = {
     {"KeepAliveIncrement", "300", true},
     {"LoggingLevel", "1", true},
     {"MaxTransferors", "", true},
+    {"PingsInFlight", "", true},
     // Start-up shows the welcome screen unless this is "1".
     {"WelcomeScreen", "", false},
     {"CLogFile", "varnoosk.log", false},
@@ -66,6 +67,8 @@ QString ConsoleConfig::Default(Value value)
         return QString::number(DefaultListenerPort);
     case MaxTransferors:
         return QString::number(DefaultMaxTransferors);
+    case PingsInFlight:
+        return QString::number(DefaultPingsInFlight);
     default:
         return QString::fromLatin1(entry(value).fixedDefault);
     }

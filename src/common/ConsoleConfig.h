@@ -21,6 +21,8 @@ public:
         KeepAliveIncrement,
         LoggingLevel,
         MaxTransferors,
+        // How many pings of a ping test are under way at once.
+        PingsInFlight,
         WelcomeScreen,
         // Read by a run only; the dialog does not show them.
         CLogFile,
@@ -35,6 +37,9 @@ public:
     // The engine runs at most this many transferors at once; the dialog's
     // upper bound.
     static constexpr int MaxTransferorsLimit = 50;
+    // One at a time unless the administrator asks for more.
+    static constexpr int DefaultPingsInFlight = 1;
+    static constexpr int PingsInFlightLimit = 256;
 
     // The registry value's name ("LogPath").
     static QString Name(Value value);

@@ -32,9 +32,9 @@ bool clientFolder(const QString &text)
 }
 
 // The order in which SaveSettings writes; the checks go in field order.
-constexpr Config::Value kWriteOrder[]
-    = {Config::LogPath, Config::ListenerIP, Config::ListenerPort, Config::DestShare, Config::DestPath, Config::ConsoleIP,
-        Config::StatusCheckPeriod, Config::ReportingPeriod, Config::KeepAliveIncrement, Config::LoggingLevel, Config::MaxTransferors};
+constexpr Config::Value kWriteOrder[] = {Config::LogPath, Config::ListenerIP, Config::ListenerPort, Config::DestShare, Config::DestPath,
+    Config::ConsoleIP, Config::StatusCheckPeriod, Config::ReportingPeriod, Config::KeepAliveIncrement, Config::LoggingLevel,
+    Config::MaxTransferors, Config::PingsInFlight};
 
 } // namespace
 
@@ -148,6 +148,11 @@ std::optional<ConfigurationModel::Refusal> ConfigurationModel::CheckField(Field 
         passes = numberWithin(text, 1, Config::MaxTransferorsLimit);
         message = QStringLiteral("Please enter a valid number of maximum transferors between 1 and ")
             + QString::number(Config::MaxTransferorsLimit) + QLatin1Char('.');
+        break;
+    case Config::PingsInFlight:
+        passes = numberWithin(text, 1, Config::PingsInFlightLimit);
+        message = QStringLiteral("Please enter how many pings of a ping test may be under way at once, between 1 and ")
+            + QString::number(Config::PingsInFlightLimit) + QLatin1Char('.');
         break;
     default:
         return std::nullopt;

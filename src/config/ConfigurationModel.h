@@ -17,7 +17,7 @@ public:
     // The fields are the configuration values LogPath to MaxTransferors;
     // the welcome screen's box is apart, it can hold nothing wrong.
     using Field = ConsoleConfig::Value;
-    static constexpr int FieldCount = ConsoleConfig::MaxTransferors + 1;
+    static constexpr int FieldCount = ConsoleConfig::PingsInFlight + 1;
 
     // The Console IP list's first entry: the clients are given the listener
     // address. Stored as empty text.

@@ -49,6 +49,9 @@ public:
     virtual int childCount(const QString &key) const = 0;
 
     QStringList childKeys(const QString &key) const;
+    // Every computer's key, depth first from the top level, as the tree
+    // shows them fully expanded.
+    QStringList computerKeysInOrder() const;
     // The parsed key of a node; not valid when the tree has no such node.
     NodeInfo GetNodeInfo(const QString &key) const;
 };

@@ -42,4 +42,6 @@ inline void addConfigurationRows()
         {"1", "999"}, {"0", "1000"});
     rows(C::LoggingLevel, "Please enter a valid logging level between 1 (basic) and 9 (verbose debug).", {"1", "9"}, {"0", "10"});
     rows(C::MaxTransferors, "Please enter a valid number of maximum transferors between 1 and 50.", {"1", "50"}, {"0", "51"});
+    rows(C::PingsInFlight, "Please enter how many pings of a ping test may be under way at once, between 1 and 256.", {"1", "256"},
+        {"0", "257"});
 }

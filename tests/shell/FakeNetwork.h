@@ -4,14 +4,18 @@
 #include "network/NameResolver.h"
 #include "network/modNetwork.h"
 
+#include <QCoreApplication>
 #include <QHash>
+#include <QMutex>
 #include <QStringList>
+#include <QThread>
 
 #include <functional>
 
 // Names resolve to their entry in `addresses` and addresses answer with
 // their entry in `replies` (else timed out), so nothing leaves the machine.
-// `onEcho` runs inside each echo, where a long one lets events run.
+// `onEcho` runs inside each echo on the test's own thread (the echoes of a
+// ping test run on threads of their own), while the echo waits for it.
 struct FakeNetwork final : NameResolver, EchoService
 {
     FakeNetwork()
@@ -26,16 +30,25 @@ struct FakeNetwork final : NameResolver, EchoService
     QString Resolve(const QString &name) const override { return addresses.value(name); }
     qint32 Echo(quint32 networkOrder, int) const override
     {
-        pinged.append(modNetwork::DottedText(networkOrder));
-        if (onEcho)
-            onEcho();
-        return replies.value(pinged.last(), -11010);
+        const QString address = modNetwork::DottedText(networkOrder);
+        {
+            const QMutexLocker lock(&m_mutex);
+            pinged.append(address);
+        }
+        if (onEcho) {
+            if (QThread::currentThread() == qApp->thread())
+                onEcho();
+            else
+                QMetaObject::invokeMethod(qApp, onEcho, Qt::BlockingQueuedConnection);
+        }
+        return replies.value(address, -11010);
     }
 
     QHash<QString, QString> addresses;
     QHash<QString, qint32> replies;
     std::function<void()> onEcho;
     mutable QStringList pinged;
+    mutable QMutex m_mutex;
     const NameResolver *m_resolver;
     const EchoService *m_echo;
 };

@@ -71,6 +71,8 @@ frmConfiguration::frmConfiguration(QWidget *owner)
         "Seconds appended to increment the reporting period when a Keep Alive is requested (e.g. during long operations like reboot)");
     txtLoggingLevel = textField(this, "txtLoggingLevel", "Logging detail level from 1 (Normal) to 9 (Verbose/Debug)");
     txtMaxTransferors = textField(this, "txtMaxTransferors", "Maximum number of Transferor processes to execute simultaneously");
+    txtPingsInFlight = textField(this, "txtPingsInFlight",
+        "Number of clients the ping test pings at once; 1 pings one after the other, each waiting up to two seconds for its reply");
     chkWelcomeScreen = new QCheckBox(QStringLiteral("Show &Welcome Screen at startup"), this);
     chkWelcomeScreen->setObjectName(QStringLiteral("chkWelcomeScreen"));
 
@@ -96,6 +98,7 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     form->addRow(QStringLiteral("Keep Alive Incr.:"), txtKeepAliveIncr);
     form->addRow(QStringLiteral("Logging Level:"), txtLoggingLevel);
     form->addRow(QStringLiteral("Max. Transferors:"), txtMaxTransferors);
+    form->addRow(QStringLiteral("Pings at Once:"), txtPingsInFlight);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -141,6 +144,7 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     txtKeepAliveIncr->setText(m_model.Text(Config::KeepAliveIncrement));
     txtLoggingLevel->setText(m_model.Text(Config::LoggingLevel));
     txtMaxTransferors->setText(m_model.Text(Config::MaxTransferors));
+    txtPingsInFlight->setText(m_model.Text(Config::PingsInFlight));
     chkWelcomeScreen->setChecked(m_model.ShowWelcomeScreen());
     cmdApply->setEnabled(false);
 
@@ -188,6 +192,8 @@ QWidget *frmConfiguration::fieldWidget(ConfigurationModel::Field field) const
         return txtLoggingLevel;
     case Config::MaxTransferors:
         return txtMaxTransferors;
+    case Config::PingsInFlight:
+        return txtPingsInFlight;
     default:
         return nullptr;
     }

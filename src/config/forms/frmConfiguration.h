@@ -44,6 +44,7 @@ private:
     QLineEdit *txtKeepAliveIncr = nullptr;
     QLineEdit *txtLoggingLevel = nullptr;
     QLineEdit *txtMaxTransferors = nullptr;
+    QLineEdit *txtPingsInFlight = nullptr;
     QCheckBox *chkWelcomeScreen = nullptr;
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdApply = nullptr;

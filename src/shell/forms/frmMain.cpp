@@ -1,6 +1,7 @@
 #include "shell/forms/frmMain.h"
 
 #include "common/AppState.h"
+#include "common/ConsoleConfig.h"
 #include "common/Presenter.h"
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
@@ -12,7 +13,7 @@
 #include "engine/StartMigration.h"
 #include "engine/ValidationReport.h"
 #include "engine/modRunReport.h"
-#include "shell/PingTest.h"
+#include "network/PingTest.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
@@ -266,6 +267,11 @@ void frmMain::connectCommands()
     });
     connect(m_pingTest, &PingTest::Line, m_runControl, &RunControlPane::appendLine);
     connect(m_pingTest, &PingTest::LineContinued, m_runControl, &RunControlPane::continueLine);
+    connect(m_pingTest, &PingTest::Pinged, this, [this](int index, qint32 result) {
+        const QString &key = m_pingKeys.at(index);
+        if (tvMain->contains(key))
+            tvMain->setIcon(key, result >= 0 ? TreeImage::StatusSuccess : TreeImage::StatusErrors);
+    });
     // A run that could not start or an engine that failed: back to editing.
     connect(m_run.get(), &MigrationRun::Stopped, this, [this] { Database->SetColorsForEdit(); });
 }
@@ -339,7 +345,7 @@ void frmMain::createPanes()
     runCommands.PopAbortClient = mnuPopAbortClient;
     m_runControl = new RunControlPane(*m_run, *tvMain, runCommands, fmProgressLog);
     progress->addWidget(m_runControl);
-    m_pingTest = new PingTest(*tvMain, this);
+    m_pingTest = new PingTest(this);
     fmProgressLog->hide();
     rightLayout->addWidget(fmProgressLog, 1);
 
@@ -705,7 +711,14 @@ void frmMain::mnuPingStart_Click()
         state.MigrationIdle = true;
         mnuPingStop->setVisible(true);
         mnuPingStart->setVisible(false);
-        if (m_pingTest->Run() > 0) {
+        // Taken up front: the tree's editing commands are locked while the test runs.
+        m_pingKeys = tvMain->computerKeysInOrder();
+        QStringList names;
+        names.reserve(m_pingKeys.size());
+        for (const QString &key : std::as_const(m_pingKeys))
+            names.append(tvMain->text(key));
+        m_pingTest->setInFlight(ConsoleConfig().Number(ConsoleConfig::PingsInFlight));
+        if (m_pingTest->Run(names) > 0) {
             m_runControl->EnableDone();
             return;
         }

@@ -210,6 +210,8 @@ private:
     QFrame *fmProgressLog = nullptr;
     RunControlPane *m_runControl = nullptr;
     PingTest *m_pingTest = nullptr;
+    // The computers of the running ping test, in the order it pings them.
+    QStringList m_pingKeys;
 
     // ---- state ----
     // The one computer database: made with the window, because the tree and
