@@ -99,6 +99,20 @@ bool ConsoleConfig::Read(Value value, QString &text) const
     return true;
 }
 
+long ConsoleConfig::ReadAsStored(Value value, QString &text) const
+{
+    text = Default(value);
+    RegKey key = Reg::NoKey;
+    const long opened = modRegistry::OpenKey(m_keyPath, QString(), Reg::KeyRead, key);
+    if (opened != Reg::Success)
+        return opened;
+    QVariant stored = QString();
+    if (modRegistry::GetValue(Name(value), stored, std::nullopt, key, m_keyPath) == Reg::Success)
+        text = stored.toString();
+    modRegistry::CloseKey(key);
+    return Reg::Success;
+}
+
 QString ConsoleConfig::Text(Value value) const
 {
     QString text;

@@ -61,6 +61,11 @@ public:
     // read (anything but its absence); `text` is the default then.
     bool Read(Value value, QString &text) const;
     bool Read(Value value, int &number) const;
+    // The stored text as it stands, even for a numeric value (the default
+    // when absent), and the registry's result code of opening the key: the
+    // start commands refuse a port that is not a number with their own
+    // message, and name the code of a key that cannot be opened.
+    long ReadAsStored(Value value, QString &text) const;
 
     // Stores `text` as it is, as text; the caller has checked it. False when
     // it could not be written.

@@ -19,16 +19,13 @@ bool MigrationRun::running() const
     return AppState::Get().MigrationRunning;
 }
 
-void MigrationRun::Start(QXEInterface &engine)
+void MigrationRun::Attach(QXEInterface &engine)
 {
+    if (m_engine == &engine)
+        return;
     if (m_engine)
         m_engine->disconnect(this);
     m_engine = &engine;
-    m_lastStatus.clear();
-    m_tally = {};
-    m_lastClient = false;
-    m_complete = false;
-    m_abortSent = false;
 
     connect(&engine, &QXEInterface::ClientStatusChanged, this, &MigrationRun::statusChanged);
     connect(&engine, &QXEInterface::Progress, this, &MigrationRun::progress);
@@ -52,6 +49,16 @@ void MigrationRun::Start(QXEInterface &engine)
         if (!on && !m_complete)
             Q_EMIT Stopped();
     });
+}
+
+void MigrationRun::Start(QXEInterface &engine)
+{
+    Attach(engine);
+    m_lastStatus.clear();
+    m_tally = {};
+    m_lastClient = false;
+    m_complete = false;
+    m_abortSent = false;
 
     ComputerDBJobExport job(m_database);
     engine.Run(job);

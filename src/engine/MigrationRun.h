@@ -47,6 +47,10 @@ public:
     // Exports the database's active computers and starts the engine through
     // `engine`, which switches the running state on first. A run that cannot
     // start says why through Message and ends with Stopped.
+    // Takes the engine's events from now on: its progress lines and
+    // messages reach the log also during a network test. Start attaches
+    // the engine it is given.
+    void Attach(QXEInterface &engine);
     void Start(QXEInterface &engine);
 
     // Reach the engine only while a run is going on. The client commands

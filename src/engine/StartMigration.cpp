@@ -88,19 +88,12 @@ bool StartMigration::resultsMayBeAppended()
 
 bool StartMigration::readListenerPort()
 {
-    const QString keyPath = AppState::Get().AppKeyPath;
-    RegKey key = Reg::NoKey;
-    const long result = modRegistry::OpenKey(keyPath, QString(), Reg::KeyRead, key);
-    if (result != 0) {
+    const long result = ConsoleConfig().ReadAsStored(ConsoleConfig::ListenerPort, m_port);
+    if (result != Reg::Success) {
         modErrorHandler::ShowMessage(
             modErrorHandler::Error, QStringLiteral("Unable to open registry. (") + QString::number(result) + QLatin1Char(')'));
         return false;
     }
-    QVariant port = QString();
-    const QString name = ConsoleConfig::Name(ConsoleConfig::ListenerPort);
-    modRegistry::GetValue(name, port, QVariant(ConsoleConfig::Default(ConsoleConfig::ListenerPort)), key, keyPath);
-    modRegistry::CloseKey(key);
-    m_port = port.toString();
     return true;
 }
 

@@ -160,6 +160,11 @@ void RunControlPane::continueLine(const QString &text)
     end.insertText(text);
 }
 
+void RunControlPane::SetCaption(const QString &caption)
+{
+    lblProgressCaption->setText(caption);
+}
+
 void RunControlPane::StartTest(const QString &caption)
 {
     lblProgressCaption->setText(caption);

@@ -54,6 +54,7 @@ public:
     // A test's start: the tree prepared, the log emptied, the caption set.
     // The caller switches the running state on.
     void StartTest(const QString &caption);
+    void SetCaption(const QString &caption);
     // The pane's part of the running state.
     void Running(bool running);
     // The run is over for the engine: Done ends it for the console.

@@ -9,6 +9,7 @@
 #include "config/forms/frmConfiguration.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
+#include "engine/NetworkTest.h"
 #include "engine/QXEInterface.h"
 #include "engine/StartMigration.h"
 #include "engine/ValidationReport.h"
@@ -36,6 +37,7 @@
 #include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
@@ -177,8 +179,9 @@ void frmMain::createMenus()
     mnuPingStop = addItem(mnuTests, "mnuPingStop", QStringLiteral("Stop &Ping Client Test"), true);
     mnuPingStop->setVisible(false);
     mnuTests->addSeparator();
-    mnuNetworkTestStart = addItem(mnuTests, "mnuNetworkTestStart", QStringLiteral("Start &Network Test..."), false);
-    mnuNetworkTestStop = addItem(mnuTests, "mnuNetworkTestStop", QStringLiteral("Stop &Network Test..."), false);
+    mnuNetworkTestStart = addItem(mnuTests, "mnuNetworkTestStart", QStringLiteral("Start &Network Test..."), true);
+    mnuNetworkTestStop = addItem(mnuTests, "mnuNetworkTestStop", QStringLiteral("Stop &Network Test..."), true);
+    mnuNetworkTestStop->setVisible(false);
     mnuTools->addSeparator();
     mnuStartMigration = addItem(mnuTools, "mnuStartMigration", QStringLiteral("&Start Migration..."), true);
     mnuCancelMigration = addItem(mnuTools, "mnuCancelMigration", QStringLiteral("Cancel Migration"), false);
@@ -261,9 +264,13 @@ void frmMain::connectCommands()
     connect(m_runControl, &RunControlPane::doneClicked, this, &frmMain::cmdDone_Click);
     for (QAction *item : {mnuPingStart, mnuPingStop})
         connect(item, &QAction::triggered, this, &frmMain::mnuPingStart_Click);
+    for (QAction *item : {mnuNetworkTestStart, mnuNetworkTestStop})
+        connect(item, &QAction::triggered, this, &frmMain::NetworkTest);
     connect(m_runControl, &RunControlPane::testStopRequested, this, [this] {
         if (AppState::Get().Mode == AppState::RunPingTest)
             mnuPingStart_Click();
+        else if (AppState::Get().Mode == AppState::RunNetworkTest)
+            NetworkTest();
     });
     connect(m_pingTest, &PingTest::Line, m_runControl, &RunControlPane::appendLine);
     connect(m_pingTest, &PingTest::LineContinued, m_runControl, &RunControlPane::continueLine);
@@ -619,6 +626,15 @@ void frmMain::CreateEngineWrapper()
     wintQXE = std::make_unique<QXEInterface>();
     connect(wintQXE.get(), &QXEInterface::RunningChanged, this, &frmMain::Running);
     connect(wintQXE.get(), &QXEInterface::TestReceived, m_runControl, &RunControlPane::EnableDone);
+    // An engine that fails during a network test ends it: back to editing.
+    connect(wintQXE.get(), &QXEInterface::RunningChanged, this, [this](bool running) {
+        if (running || AppState::Get().Mode != AppState::RunNetworkTest)
+            return;
+        AppState::Get().Mode = AppState::RunMigration;
+        mnuNetworkTestStart->setVisible(true);
+        mnuNetworkTestStop->setVisible(false);
+    });
+    m_run->Attach(*wintQXE);
     // A new wrapper is idle; it says so before anyone listens, so the window
     // takes it from here: this is what makes the console free to exit
     // without a warning.
@@ -658,6 +674,9 @@ void frmMain::Running(bool running)
     cmdFoldNew->setEnabled(!running);
     if (state.Mode == AppState::RunMigration)
         mnuTests->menuAction()->setEnabled(!running);
+    // One test at a time: the other test's start entry would stop this one.
+    mnuPingStart->setEnabled(!running || state.Mode == AppState::RunPingTest);
+    mnuNetworkTestStart->setEnabled(!running || state.Mode == AppState::RunNetworkTest);
     m_runControl->Running(running);
     FrameVisibility();
 }
@@ -686,13 +705,36 @@ void frmMain::StartMigration()
 void frmMain::cmdDone_Click()
 {
     AppState::State &state = AppState::Get();
-    if (state.Mode == AppState::RunNetworkTest)
-        return; // the network test ends itself, with its own command
+    if (state.Mode == AppState::RunNetworkTest) {
+        NetworkTest();
+        return;
+    }
     state.Mode = AppState::RunMigration;
     Running(false);
     mnuPingStart->setVisible(true);
     mnuPingStop->setVisible(false);
     Database->SetColorsForEdit();
+}
+
+void frmMain::NetworkTest()
+{
+    modErrorHandler::Guard("frmMain.NetworkTest", [&] {
+        ::NetworkTest::Hooks hooks;
+        hooks.Owner = this;
+        hooks.ClearLog = [this] { m_runControl->log()->clear(); };
+        hooks.SetCaption = [this](const QString &caption) { m_runControl->SetCaption(caption); };
+        hooks.AppendLine = [this](const QString &line) { m_runControl->appendLine(line); };
+        hooks.SetRunning = [this](bool running) {
+            Running(running);
+            if (!running)
+                Database->SetColorsForEdit();
+        };
+        hooks.ShowStopEntry = [this](bool stop) {
+            mnuNetworkTestStop->setVisible(stop);
+            mnuNetworkTestStart->setVisible(!stop);
+        };
+        ::NetworkTest(*wintQXE, hooks).Toggle();
+    });
 }
 
 void frmMain::mnuPingStart_Click()

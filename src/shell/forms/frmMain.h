@@ -87,6 +87,8 @@ public:
     // Done under the progress log: back to editing.
     void cmdDone_Click();
     // Tools > Tests, the ping test's start entry, and its stop entry while it runs.
+    // The network test's start and stop command.
+    void NetworkTest();
     void mnuPingStart_Click();
     // Edit > Migration Job Name.
     void mnuMigJobName_Click();

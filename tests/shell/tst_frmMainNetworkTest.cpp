@@ -1,0 +1,150 @@
+#include "MainWindowFixture.h"
+
+#include "engine/NetworkTest.h"
+#include "shell/forms/RunControlPane.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+// The network test in the main window through the simulated engine's real
+// listener on 127.0.0.1.
+class TestMainWindowNetworkTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    MainWindowFixture f;
+    std::unique_ptr<frmMain> m_window;
+    quint16 m_port = 0;
+
+    QPushButton *button(const char *name) const { return m_window->runControl()->findChild<QPushButton *>(QString::fromLatin1(name)); }
+    QStringList log() const { return m_window->runControl()->log()->toPlainText().split(QLatin1Char('\n')); }
+    bool visible(const char *name) const { return MainWindowFixture::action(*m_window, QString::fromLatin1(name))->isVisible(); }
+    bool start(Presenter::Answer answer = Presenter::Yes)
+    {
+        f.presenter->setNextAnswer(answer);
+        return f.trigger(*m_window, QStringLiteral("mnuNetworkTestStart"));
+    }
+    QString telnet(const char *address) const { return QStringLiteral("   telnet %1 %2").arg(QLatin1String(address)).arg(m_port); }
+    void running() const
+    {
+        QVERIFY(AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunNetworkTest);
+        QVERIFY(visible("mnuNetworkTestStop") && !visible("mnuNetworkTestStart"));
+        // The other test cannot start meanwhile.
+        QVERIFY(!MainWindowFixture::action(*m_window, QStringLiteral("mnuPingStart"))->isEnabled());
+    }
+    void editing() const
+    {
+        QVERIFY(!AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunMigration);
+        QVERIFY(visible("mnuNetworkTestStart") && !visible("mnuNetworkTestStop"));
+        QVERIFY(MainWindowFixture::action(*m_window, QStringLiteral("mnuNewComputer"))->isEnabled());
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        f.init();
+        f.addresses.setAddresses({QStringLiteral("127.0.0.1")});
+        // A port free a moment ago; the engine listens on it.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        m_port = probe.serverPort();
+        probe.close();
+        QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("ListenerPort"), QString::number(m_port)));
+        m_window = std::make_unique<frmMain>();
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        f.cleanup();
+    }
+
+    // A client connects and presses a key; Done ends the test.
+    void aClientConnects()
+    {
+        QVERIFY(start());
+        QVERIFY(!f.presenter->last().text.contains(QStringLiteral("Console IP")));
+        QCOMPARE(f.presenter->last().caption, NetworkTest::Caption);
+        running();
+        QVERIFY(log().contains(telnet("127.0.0.1")));
+        QVERIFY(!log().join(QLatin1Char('\n')).contains(QStringLiteral("Console IP, type")));
+
+        QTcpSocket client;
+        QByteArray heard;
+        connect(&client, &QTcpSocket::readyRead, this, [&] { heard += client.readAll(); });
+        client.connectToHost(QStringLiteral("127.0.0.1"), m_port);
+        QTRY_VERIFY_WITH_TIMEOUT(heard.contains("Press any key"), 20000);
+        client.write("x");
+        QTRY_VERIFY_WITH_TIMEOUT(button("cmdDone")->isEnabled(), 20000);
+        QCOMPARE(f.presenter->last().icon, Presenter::Icon::Information);
+        QVERIFY(log().contains(f.presenter->last().text));
+
+        QTest::mouseClick(button("cmdDone"), Qt::LeftButton);
+        editing();
+        // The engine's closing line came while the test still ran: no
+        // complaint about a progress line out of a run.
+        for (const Presenter::Message &message : f.presenter->messages())
+            QVERIFY2(message.icon != Presenter::Icon::Critical, qPrintable(message.text));
+        QTcpSocket late;
+        late.connectToHost(QStringLiteral("127.0.0.1"), m_port);
+        QVERIFY(!late.waitForConnected(5000) || late.waitForDisconnected(5000));
+    }
+
+    // With a console address the question and the instructions name it too;
+    // the Cancel button stops the test.
+    void withAConsoleAddress()
+    {
+        QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("ConsoleIP"), QStringLiteral("10.1.1.1")));
+        QVERIFY(start());
+        QVERIFY(f.presenter->last().text.contains(QStringLiteral("Console IP: 10.1.1.1")));
+        QVERIFY(log().indexOf(telnet("10.1.1.1")) < log().indexOf(telnet("127.0.0.1")));
+        QVERIFY(log().indexOf(telnet("10.1.1.1")) > 0);
+        QTest::mouseClick(button("cmdCancel"), Qt::LeftButton);
+        editing();
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("address");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("port not a number") << "79x" << true << "Invalid Listener Port specified.  Test cannot proceed ";
+        QTest::newRow("no address") << "" << false << "Listener IP address not found.  Test cannot proceed.";
+    }
+    // Refused before the question, and nothing runs.
+    void refusals()
+    {
+        QFETCH(QString, port);
+        QFETCH(bool, address);
+        QFETCH(QString, warning);
+        if (!port.isEmpty())
+            QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("ListenerPort"), port));
+        if (!address)
+            f.addresses.setAddresses({});
+        QVERIFY(f.trigger(*m_window, QStringLiteral("mnuNetworkTestStart")));
+        QCOMPARE(f.presenter->count(), 1);
+        QCOMPARE(f.presenter->last().text, warning);
+        editing();
+    }
+
+    void answeredNo()
+    {
+        QVERIFY(start(Presenter::No));
+        editing();
+    }
+
+    // An engine that cannot listen ends the test: its message, and editing.
+    void theEngineCannotListen()
+    {
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress::LocalHost, m_port));
+        QVERIFY(start());
+        QCOMPARE(f.presenter->last().icon, Presenter::Icon::Critical);
+        editing();
+    }
+};
+
+QTEST_MAIN(TestMainWindowNetworkTest)
+#include "tst_frmMainNetworkTest.moc"
