@@ -17,7 +17,7 @@ set(VO_LAYERS
     "vo_engine:vo_common,vo_network"
     "vo_job:vo_engine,vo_database"
     "vo_logview:vo_common"
-    "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config"
+    "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config,vo_network"
     "vo_shell:vo_common,vo_database,vo_network"
     "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_job,vo_logview,vo_config_forms"
     "vo:vo_cli"

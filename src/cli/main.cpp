@@ -1,6 +1,7 @@
 #include "cli/ConfigCommand.h"
 #include "cli/DescrambleCommand.h"
 #include "cli/ExportCommand.h"
+#include "cli/PingCommand.h"
 #include "cli/RegCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/TreeCommand.h"
@@ -28,6 +29,10 @@ QString generalUsage()
                           "             (vo descramble --help explains it)\n"
                           "  export     write the clients' configuration files and the engine's arrays\n"
                           "             of a settings file (vo export --help explains it)\n"
+                          "  ping       resolve and ping hosts as the console's ping test does\n"
+                          "             (vo ping --help explains it)\n"
+                          "  ping-test  the console's ping test over the computers of a settings file\n"
+                          "             (vo ping-test --help explains it)\n"
                           "  reg        query, add and delete values of the console's registry store\n"
                           "             (vo reg /? explains it)\n"
                           "  run        check a settings file and run its migration on the engine,\n"
@@ -74,6 +79,10 @@ int main(int argc, char *argv[])
         return reg.run(arguments.mid(1));
     }
 
+    if (command.compare(QLatin1String("ping"), Qt::CaseInsensitive) == 0)
+        return PingCommand(out, err).ping(arguments.mid(1));
+    if (command.compare(QLatin1String("ping-test"), Qt::CaseInsensitive) == 0)
+        return PingCommand(out, err).pingTest(arguments.mid(1));
     if (command.compare(QLatin1String("tree"), Qt::CaseInsensitive) == 0) {
         TreeCommand tree(out, err);
         return tree.run(arguments.mid(1));
