@@ -86,7 +86,10 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
     heading->addWidget(lblProgressCaption, 1);
     layout->addLayout(heading);
 
-    auto *counts = new QGridLayout;
+    fraCounts = new QWidget(this);
+    fraCounts->setObjectName(QStringLiteral("fraCounts"));
+    auto *counts = new QGridLayout(fraCounts);
+    counts->setContentsMargins(0, 0, 0, 0);
     counts->setHorizontalSpacing(12);
     for (int i = 0; i < ClientStatus::CategoryCount; ++i) {
         auto *icon = new QLabel(this);
@@ -98,7 +101,7 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
         counts->addWidget(lblCounts[i], 0, 2 * i + 1, Qt::AlignLeft | Qt::AlignVCenter);
     }
     counts->setColumnStretch(2 * ClientStatus::CategoryCount, 1);
-    layout->addLayout(counts);
+    layout->addWidget(fraCounts);
 
     txtProgressLog = new QPlainTextEdit(this);
     txtProgressLog->setObjectName(QStringLiteral("txtProgressLog"));
@@ -198,6 +201,8 @@ void RunControlPane::Running(bool running)
         tmrAnimation->stop();
     }
     const bool migration = AppState::Get().Mode == AppState::RunMigration;
+    // A test has no migration tally to show.
+    fraCounts->setVisible(migration);
     // A ping or network test has nothing to abort; its Abort button would
     // only ask the migration's abort question.
     cmdAbort->setEnabled(running && migration);

@@ -98,6 +98,7 @@ private:
 
     QLabel *imgProgress = nullptr;
     QLabel *lblProgressCaption = nullptr;
+    QWidget *fraCounts = nullptr;
     std::array<QLabel *, ClientStatus::CategoryCount> lblCounts {};
     std::array<int, ClientStatus::CategoryCount> m_shownCounts {};
     QPlainTextEdit *txtProgressLog = nullptr;

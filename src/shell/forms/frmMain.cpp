@@ -625,7 +625,10 @@ void frmMain::CreateEngineWrapper()
     wintQXE.reset();
     wintQXE = std::make_unique<QXEInterface>();
     connect(wintQXE.get(), &QXEInterface::RunningChanged, this, &frmMain::Running);
-    connect(wintQXE.get(), &QXEInterface::TestReceived, m_runControl, &RunControlPane::EnableDone);
+    connect(wintQXE.get(), &QXEInterface::TestReceived, m_runControl, [this] {
+        m_runControl->SetCaption(QStringLiteral("Network test successful: press Done to end it."));
+        m_runControl->EnableDone();
+    });
     // An engine that fails during a network test ends it: back to editing.
     connect(wintQXE.get(), &QXEInterface::RunningChanged, this, [this](bool running) {
         if (running || AppState::Get().Mode != AppState::RunNetworkTest)
@@ -761,6 +764,10 @@ void frmMain::mnuPingStart_Click()
             names.append(tvMain->text(key));
         m_pingTest->setInFlight(ConsoleConfig().Number(ConsoleConfig::PingsInFlight));
         if (m_pingTest->Run(names) > 0) {
+            // A caption still saying "in progress" would leave the
+            // administrator waiting for more.
+            m_runControl->SetCaption(m_pingTest->CancelRequested() ? QStringLiteral("Ping test canceled: press Done to return to editing.")
+                                                                   : QStringLiteral("Ping test complete: press Done to return to editing."));
             m_runControl->EnableDone();
             return;
         }
