@@ -57,10 +57,20 @@ private Q_SLOTS:
         f.cleanup();
     }
 
+    // Several pings at once still write their lines in the tree's order.
+    void aTestToDone_data()
+    {
+        QTest::addColumn<QString>("inFlight");
+        QTest::newRow("one at a time") << "1";
+        QTest::newRow("several at once") << "3";
+    }
     void aTestToDone()
     {
-        m_network->addresses.remove(QStringLiteral("PC-B"));
-        m_network->replies = {{"10.0.0.5", 12}};
+        QFETCH(QString, inFlight);
+        QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("PingsInFlight"), inFlight));
+        // The first in the tree's order is the slow one.
+        m_network->addresses.remove(QStringLiteral("PC-A"));
+        m_network->replies = {{"10.0.0.6", 12}};
         newWindow();
         m_network->onEcho = [this] {
             QVERIFY(AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunPingTest);
@@ -70,10 +80,10 @@ private Q_SLOTS:
         };
         QVERIFY(f.trigger(*m_window, QStringLiteral("mnuPingStart")));
         QCOMPARE(log(),
-            (QStringList {"Resolving IP address for PC-B ... CANNOT RESOLVE NAME",
-                "Resolving IP address for PC-A ... 10.0.0.5 ... pinging ... Response received 12ms", "Ping test complete."}));
-        QCOMPARE(m_window->treeView()->icon(m_keys[0]), int(StatusSuccess));
-        QCOMPARE(m_window->treeView()->icon(m_keys[1]), int(StatusErrors));
+            (QStringList {"Resolving IP address for PC-B ... 10.0.0.6 ... pinging ... Response received 12ms",
+                "Resolving IP address for PC-A ... CANNOT RESOLVE NAME", "Ping test complete."}));
+        QCOMPARE(m_window->treeView()->icon(m_keys[0]), int(StatusErrors));
+        QCOMPARE(m_window->treeView()->icon(m_keys[1]), int(StatusSuccess));
         QVERIFY(AppState::Get().MigrationRunning && button("cmdDone")->isEnabled());
         QTest::mouseClick(button("cmdDone"), Qt::LeftButton);
         editing();
