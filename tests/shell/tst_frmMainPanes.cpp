@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include <QFrame>
+#include <QLabel>
 #include <QPushButton>
 
 using modGeneral::ComputerKey;
@@ -56,6 +57,35 @@ private Q_SLOTS:
         QCOMPARE(tree()->icon(FolderKey(m_sales)), 23);
         QCOMPARE(tree()->selectedKey(), RootKey);
         QCOMPARE(f.presenter->count(), 0);
+    }
+
+    // Find moves to each hit as a click would; the view menu opens and
+    // closes the whole tree; the status bar counts.
+    void findExpandAndCounts()
+    {
+        QVERIFY(f.trigger(window(), QStringLiteral("mnuFind")));
+        auto *find = window().findChild<QLineEdit *>(QStringLiteral("txtFind"));
+        QVERIFY(find->isVisible() && find->hasFocus());
+        auto *count = window().findChild<QLabel *>(QStringLiteral("lblFindCount"));
+        QTest::keyClicks(find, QStringLiteral("eS"));
+        QCOMPARE(tree()->selectedKey(), FolderKey(m_sales));
+        QCOMPARE(count->text(), QStringLiteral("1 of 2"));
+        QTest::keyClick(find, Qt::Key_Return);
+        QCOMPARE(tree()->selectedKey(), ComputerKey(m_desk));
+        QCOMPARE(window().findChild<QLabel *>(QStringLiteral("lblObjSetTitle"))->text(), QStringLiteral("DESK-01"));
+        QVERIFY(f.trigger(window(), QStringLiteral("mnuFindPrevious")));
+        QCOMPARE(count->text(), QStringLiteral("1 of 2"));
+        QTest::keyClicks(find, QStringLiteral("x"));
+        QCOMPARE(count->text(), QStringLiteral("Not found"));
+        QTest::keyClick(find, Qt::Key_Escape);
+        QVERIFY(!find->isVisible());
+
+        QVERIFY(f.trigger(window(), QStringLiteral("mnuCollapseAll")));
+        QVERIFY(tree()->itemForKey(RootKey)->isExpanded() && !tree()->itemForKey(FolderKey(m_sales))->isExpanded());
+        QVERIFY(f.trigger(window(), QStringLiteral("mnuExpandAll")));
+        QVERIFY(tree()->itemForKey(tree()->parentKey(ComputerKey(m_desk)))->isExpanded());
+
+        QTRY_COMPARE(window().findChild<QLabel *>(QStringLiteral("lblStatusCounts"))->text(), QStringLiteral("2 groups, 1 computer"));
     }
 
     void leavingAnEditedNodeAsksFirst()

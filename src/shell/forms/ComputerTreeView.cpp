@@ -169,6 +169,7 @@ void ComputerTreeView::refreshDecoration(QTreeWidgetItem *item)
 
 bool ComputerTreeView::addNode(const QString &relativeKey, Relation relation, const QString &key, const QString &text, int icon)
 {
+    ++m_changes;
     if (key.isEmpty() || m_items.contains(key))
         return false;
     QTreeWidgetItem *relative = relativeItem(relativeKey);
@@ -191,6 +192,7 @@ bool ComputerTreeView::addNode(const QString &relativeKey, Relation relation, co
 
 bool ComputerTreeView::moveNode(const QString &key, const QString &relativeKey, Relation relation)
 {
+    ++m_changes;
     QTreeWidgetItem *item = itemForKey(key);
     QTreeWidgetItem *relative = relativeItem(relativeKey);
     if (!item || !relative)
@@ -235,6 +237,7 @@ bool ComputerTreeView::moveNode(const QString &key, const QString &relativeKey, 
 
 bool ComputerTreeView::removeNode(const QString &key)
 {
+    ++m_changes;
     QTreeWidgetItem *item = itemForKey(key);
     if (!item)
         return false;
@@ -275,6 +278,7 @@ bool ComputerTreeView::removeNode(const QString &key)
 
 void ComputerTreeView::clear()
 {
+    ++m_changes;
     QTreeWidget::clear();
     m_items.clear();
     m_dropKey.clear();
@@ -294,6 +298,7 @@ QString ComputerTreeView::text(const QString &key) const
 
 void ComputerTreeView::setText(const QString &key, const QString &text)
 {
+    ++m_changes;
     if (QTreeWidgetItem *item = itemForKey(key))
         item->setText(0, text);
 }
@@ -379,6 +384,13 @@ void ComputerTreeView::selectNode(const QString &key)
         up->setExpanded(true);
     setCurrentItem(item);
     scrollToItem(item);
+}
+
+void ComputerTreeView::goToNode(const QString &key)
+{
+    const QString before = selectedKey();
+    selectNode(key);
+    userSelected(before);
 }
 
 void ComputerTreeView::setExpanded(const QString &key, bool expanded)

@@ -61,6 +61,10 @@ public:
     static QString keyOf(const QTreeWidgetItem *item);
     QString dropHighlightKey() const { return m_dropKey; }
     QLabel *loadingLabel() const { return m_txtTVLoading; }
+    // Moves whenever a node is added, moved, removed or renamed.
+    quint64 changes() const { return m_changes; }
+    // Selects the node as a click would, loading it into the panel.
+    void goToNode(const QString &key);
 
     // ---- TreeDisplay ----
     bool addNode(const QString &relativeKey, Relation relation, const QString &key, const QString &text, int icon) override;
@@ -136,4 +140,5 @@ private:
     int m_waitCursors = 0;
     mutable QTreeWidgetItem *m_hintParent = nullptr;
     mutable int m_hintRow = -1;
+    quint64 m_changes = 0;
 };

@@ -163,6 +163,17 @@ void RunControlPane::continueLine(const QString &text)
     end.insertText(text);
 }
 
+QString RunControlPane::Summary() const
+{
+    const MigrationRun::Tally &tally = m_run.Clients();
+    QStringList parts;
+    for (int i = 0; i < ClientStatus::CategoryCount; ++i) {
+        if (const int count = tally.Count(static_cast<ClientStatus::Category>(i)))
+            parts.append(QStringLiteral("%1 %2").arg(QString::fromLatin1(kTiles[i].caption)).arg(count));
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
 void RunControlPane::SetCaption(const QString &caption)
 {
     lblProgressCaption->setText(caption);

@@ -55,6 +55,8 @@ public:
     // The caller switches the running state on.
     void StartTest(const QString &caption);
     void SetCaption(const QString &caption);
+    // The run's counts in one line ("Succeeded 10, With errors 2"), for the status bar.
+    QString Summary() const;
     // The pane's part of the running state.
     void Running(bool running);
     // The run is over for the engine: Done ends it for the console.

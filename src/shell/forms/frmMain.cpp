@@ -21,6 +21,7 @@
 #include "shell/forms/LogViewMenus.h"
 #include "shell/forms/ObjectSettingsPanel.h"
 #include "shell/forms/RunControlPane.h"
+#include "shell/forms/TreeFindBar.h"
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmMigJobName.h"
 #include "shell/forms/frmWelcome.h"
@@ -31,10 +32,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -43,6 +46,7 @@
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -108,6 +112,7 @@ frmMain::frmMain(QWidget *parent)
     m_settingsFiles->setOwner(this);
     createMenus();
     createPanes();
+    createStatusBar();
     connectCommands();
     Form_Load();
 }
@@ -160,12 +165,22 @@ void frmMain::createMenus()
     mnuNewComputer = addItem(mnuEdit, "mnuNewComputer", QStringLiteral("New &Computer"), true);
     mnuNewGroup = addItem(mnuEdit, "mnuNewGroup", QStringLiteral("New &Group"), true);
     mnuEdit->addSeparator();
+    mnuFind = addItem(mnuEdit, "mnuFind", QStringLiteral("&Find..."), true);
+    mnuFind->setShortcut(QKeySequence::Find);
+    mnuFindNext = addItem(mnuEdit, "mnuFindNext", QStringLiteral("Find &Next"), true);
+    mnuFindNext->setShortcut(QKeySequence::FindNext);
+    mnuFindPrevious = addItem(mnuEdit, "mnuFindPrevious", QStringLiteral("Find Pre&vious"), true);
+    mnuFindPrevious->setShortcut(QKeySequence::FindPrevious);
+    mnuEdit->addSeparator();
     mnuMigJobName = addItem(mnuEdit, "mnuMigJobName", QStringLiteral("&Migration Job Name..."), true);
 
     mnuView = addMenu(bar, "mnuView", QStringLiteral("&View"));
     mnuHandlerLog = addItem(mnuView, "mnuHandlerLog", QStringLiteral("&Handler Log"), true);
     mnuTransferorLogs = addSubmenu(mnuView, "mnuTransferorLogs", QStringLiteral("&Transferor Logs"));
     mnuClientLogsFolder = addItem(mnuView, "mnuClientLogsFolder", QStringLiteral("&Client Logs Folder"), true);
+    mnuView->addSeparator();
+    mnuExpandAll = addItem(mnuView, "mnuExpandAll", QStringLiteral("&Expand All"), true);
+    mnuCollapseAll = addItem(mnuView, "mnuCollapseAll", QStringLiteral("C&ollapse All"), true);
     mnuView->addSeparator();
     mnuRefresh = addItem(mnuView, "mnuRefresh", QStringLiteral("&Refresh"), true);
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
@@ -202,12 +217,24 @@ void frmMain::createMenus()
     mnuTVRename = addItem(mnuTVRightClick, "mnuTVRename", QStringLiteral("&Rename"), false);
     mnuTVDelete = addItem(mnuTVRightClick, "mnuTVDelete", QStringLiteral("&Delete"), false);
     mnuTVRightClick->addSeparator();
+    mnuTVRightClick->addAction(mnuExpandAll);
+    mnuTVRightClick->addAction(mnuCollapseAll);
+    mnuTVRightClick->addSeparator();
     mnuOpenClientLog = addItem(mnuTVRightClick, "mnuOpenClientLog", QStringLiteral("&Open Newest Client Log"), false);
     mnuTVRightClick->addSeparator();
     mnuPopCancelClient = addItem(mnuTVRightClick, "mnuPopCancelClient", QStringLiteral("&Cancel Client"), false);
     mnuPopAbortClient = addItem(mnuTVRightClick, "mnuPopAbortClient", QStringLiteral("&Abort Client"), false);
 
     connect(mnuNewSettings, &QAction::triggered, this, &frmMain::NewSettingsFile);
+    connect(mnuFind, &QAction::triggered, this, [this] { m_findBar->open(); });
+    connect(mnuFindNext, &QAction::triggered, this, [this] { m_findBar->findNext(); });
+    connect(mnuFindPrevious, &QAction::triggered, this, [this] { m_findBar->findPrevious(); });
+    connect(mnuExpandAll, &QAction::triggered, this, [this] { tvMain->expandAll(); });
+    connect(mnuCollapseAll, &QAction::triggered, this, [this] {
+        tvMain->collapseAll();
+        // The top level stays in sight.
+        tvMain->setExpanded(modGeneral::RootKey, true);
+    });
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
     connect(mnuHelpContent, &QAction::triggered, this, &frmMain::mnuHelpContent_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
@@ -283,6 +310,44 @@ void frmMain::connectCommands()
     connect(m_run.get(), &MigrationRun::Stopped, this, [this] { Database->SetColorsForEdit(); });
 }
 
+void frmMain::createStatusBar()
+{
+    lblStatusFile = new QLabel(this);
+    lblStatusFile->setObjectName(QStringLiteral("lblStatusFile"));
+    lblStatusCounts = new QLabel(this);
+    lblStatusCounts->setObjectName(QStringLiteral("lblStatusCounts"));
+    lblStatusRun = new QLabel(this);
+    lblStatusRun->setObjectName(QStringLiteral("lblStatusRun"));
+    statusBar()->addWidget(lblStatusFile, 1);
+    statusBar()->addPermanentWidget(lblStatusRun);
+    statusBar()->addPermanentWidget(lblStatusCounts);
+    // The file, its changes, the counts and a run's tally change in many
+    // places; a look four times a second costs nothing and misses none.
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, &frmMain::UpdateStatusBar);
+    timer->start(250);
+    UpdateStatusBar();
+}
+
+void frmMain::UpdateStatusBar()
+{
+    const AppState::State &state = AppState::Get();
+    const QString file = state.CurrentSettingsFile.isEmpty() ? QStringLiteral("New settings (not saved yet)")
+                                                             : QDir::toNativeSeparators(state.CurrentSettingsFile);
+    lblStatusFile->setText(file + (state.DatabaseChanged ? QStringLiteral("  \u2022 unsaved changes") : QString()));
+    const int groups = Database->FolderCount();
+    const int computers = Database->ComputerCount();
+    lblStatusCounts->setText(QStringLiteral("%1 %2, %3 %4")
+                                 .arg(groups)
+                                 .arg(groups == 1 ? QStringLiteral("group") : QStringLiteral("groups"))
+                                 .arg(computers)
+                                 .arg(computers == 1 ? QStringLiteral("computer") : QStringLiteral("computers")));
+    const bool migration = state.MigrationRunning && state.Mode == AppState::RunMigration;
+    lblStatusRun->setVisible(migration);
+    if (migration)
+        lblStatusRun->setText(m_runControl->Summary());
+}
+
 void frmMain::createPanes()
 {
     splitMain = new QSplitter(Qt::Horizontal, this);
@@ -299,6 +364,8 @@ void frmMain::createPanes()
 
     tvMain = new ComputerTreeView(fmComputers);
     tvMain->attachDatabase(*Database).SetLoadSelectedNode([this] { LoadSelectedNode(); });
+    m_findBar = new TreeFindBar(*tvMain, fmComputers);
+    computers->addWidget(m_findBar);
     computers->addWidget(tvMain, 1);
 
     cmdCompNew = new QPushButton(QStringLiteral("New &Computer"), fmComputers);
@@ -766,8 +833,9 @@ void frmMain::mnuPingStart_Click()
         if (m_pingTest->Run(names) > 0) {
             // A caption still saying "in progress" would leave the
             // administrator waiting for more.
-            m_runControl->SetCaption(m_pingTest->CancelRequested() ? QStringLiteral("Ping test canceled: press Done to return to editing.")
-                                                                   : QStringLiteral("Ping test complete: press Done to return to editing."));
+            m_runControl->SetCaption(m_pingTest->CancelRequested()
+                    ? QStringLiteral("Ping test canceled: press Done to return to editing.")
+                    : QStringLiteral("Ping test complete: press Done to return to editing."));
             m_runControl->EnableDone();
             return;
         }

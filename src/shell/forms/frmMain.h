@@ -14,11 +14,13 @@ class ComputerTreeView;
 class ObjectSettingsPanel;
 class QAction;
 class QFrame;
+class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
 class QXEInterface;
 class PingTest;
+class TreeFindBar;
 class RunControlPane;
 class SettingsFileController;
 class TreeCommands;
@@ -118,6 +120,9 @@ protected:
 private:
     void createMenus();
     void createPanes();
+    void createStatusBar();
+    // The settings file, its unsaved changes, the counts and a run's tally.
+    void UpdateStatusBar();
 
     void Form_Load();
     void LoadImages();
@@ -182,6 +187,11 @@ private:
     QMenu *mnuTests = nullptr;
     QAction *mnuPingStart = nullptr;
     QAction *mnuPingStop = nullptr;
+    QAction *mnuFind = nullptr;
+    QAction *mnuFindNext = nullptr;
+    QAction *mnuFindPrevious = nullptr;
+    QAction *mnuExpandAll = nullptr;
+    QAction *mnuCollapseAll = nullptr;
     QAction *mnuNetworkTestStart = nullptr;
     QAction *mnuNetworkTestStop = nullptr;
     QAction *mnuStartMigration = nullptr;
@@ -212,6 +222,10 @@ private:
     QFrame *fmProgressLog = nullptr;
     RunControlPane *m_runControl = nullptr;
     PingTest *m_pingTest = nullptr;
+    TreeFindBar *m_findBar = nullptr;
+    QLabel *lblStatusFile = nullptr;
+    QLabel *lblStatusCounts = nullptr;
+    QLabel *lblStatusRun = nullptr;
     // The computers of the running ping test, in the order it pings them.
     QStringList m_pingKeys;
 
