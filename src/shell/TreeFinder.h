@@ -19,6 +19,9 @@ public:
     // `changes` answers a number that moves whenever the tree changes.
     TreeFinder(const TreeDisplay &tree, std::function<quint64()> changes);
 
+    // Gathers the names now if the tree changed since: the find box does
+    // it when it opens, so that no keystroke waits for it.
+    void Prepare();
     // The number of hits; the place is before the first.
     qsizetype Find(const QString &text);
     qsizetype Count() const { return m_hits.size(); }
@@ -32,6 +35,7 @@ private:
     struct Entry
     {
         QString key;
+        // Case-folded.
         QString name;
     };
     void gather();

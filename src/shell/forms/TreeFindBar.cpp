@@ -50,6 +50,7 @@ TreeFindBar::TreeFindBar(ComputerTreeView &tree, QWidget *parent)
 void TreeFindBar::open()
 {
     show();
+    m_finder.Prepare();
     txtFind->setFocus();
     txtFind->selectAll();
     // The tree may have changed while the box was closed.
