@@ -55,6 +55,11 @@ std::optional<QString> Presenter::askFolder(const FolderRequest &)
     return std::nullopt;
 }
 
+std::optional<int> Presenter::askChoice(const ChoiceRequest &)
+{
+    return std::nullopt;
+}
+
 QList<Presenter::Answer> Presenter::answersFor(Buttons buttons)
 {
     switch (buttons) {

@@ -83,6 +83,16 @@ public:
         QObject *owner = nullptr;
     };
 
+    // One of a list of texts to pick, a group for instance.
+    struct ChoiceRequest
+    {
+        QString caption;
+        QString text; // the prompt
+        QStringList items;
+        int current = 0; // the item offered first
+        QObject *owner = nullptr;
+    };
+
     virtual ~Presenter() = default;
 
     // Shows a modal message and returns the button pressed.
@@ -98,6 +108,8 @@ public:
     virtual std::optional<QString> askSaveFileName(const FileRequest &request);
     // The chosen folder's full path.
     virtual std::optional<QString> askFolder(const FolderRequest &request);
+    // The index of the chosen item.
+    virtual std::optional<int> askChoice(const ChoiceRequest &request);
 
     // The presenter in charge: the one installed, else one that writes to
     // standard error and takes the first button.

@@ -370,6 +370,16 @@ int ComputerDB::GetComputerCount() const
     return count;
 }
 
+int ComputerDB::GetFolderCount() const
+{
+    int count = 0;
+    for (int id = 0; id < m_folderCount; ++id) {
+        if (isActiveFolder(id))
+            ++count;
+    }
+    return count;
+}
+
 QString ComputerDB::GetComputerName(int id) const
 {
     return isActiveComputer(id) ? Computers(id)->Name : QString();

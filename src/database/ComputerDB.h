@@ -61,6 +61,8 @@ public:
     bool RenameComputer(int id, const QString &newName);
     // Active computers.
     int GetComputerCount() const;
+    // Active groups, the root not counted.
+    int GetFolderCount() const;
     // Empty text for an ID that is not an active computer.
     QString GetComputerName(int id) const;
     // nullptr for an ID that is not an active computer.

@@ -9,6 +9,8 @@
 #include "database/TreeDisplay.h"
 #include "shell/TreeControl.h"
 
+#include <QSet>
+
 #include <climits>
 
 using modErrorHandler::Guard;
@@ -210,31 +212,164 @@ void TreeCommands::DeleteSelectedNode()
     Guard("frmMain.DeleteSelectedNode", [&] {
         if (MigrationRunning())
             return;
-        const QString key = m_control.selectedKey();
-        const NodeInfo node = m_tree.GetNodeInfo(key);
-        if (!node.Valid)
-            return;
-        if (IsRoot(node)) {
-            ShowMessage(modErrorHandler::Information, QStringLiteral("Can't delete root node."));
-            return;
+        const QStringList selected = m_control.selectedKeys();
+        for (const QString &key : selected) {
+            if (IsRoot(m_tree.GetNodeInfo(key))) {
+                ShowMessage(modErrorHandler::Information, QStringLiteral("Can't delete root node."));
+                return;
+            }
         }
+        const QStringList keys = SelectedTopNodes();
+        if (keys.isEmpty())
+            return;
 
-        const bool folder = node.Type == NodeInfo::Folder;
         Presenter::Message question;
-        question.text = (folder ? QStringLiteral("Are you sure you'd like to delete the group '")
-                                : QStringLiteral("Are you sure you'd like to delete the computer '"))
-            + m_tree.text(key) + QStringLiteral("'?");
+        if (keys.size() == 1) {
+            const bool folder = m_tree.GetNodeInfo(keys.first()).Type == NodeInfo::Folder;
+            question.text = (folder ? QStringLiteral("Are you sure you'd like to delete the group '")
+                                    : QStringLiteral("Are you sure you'd like to delete the computer '"))
+                + m_tree.text(keys.first()) + QStringLiteral("'?");
+        } else {
+            // Several nodes go at once: the question counts everything that
+            // goes with them, so that a group full of computers is no surprise.
+            int computers = 0;
+            int groups = 0;
+            CountSubtrees(keys, computers, groups);
+            const auto counted = [](int count, const char *one, const char *many) {
+                return QString::number(count) + QLatin1Char(' ') + QString::fromLatin1(count == 1 ? one : many);
+            };
+            QStringList parts;
+            if (groups > 0)
+                parts.append(counted(groups, "group", "groups"));
+            if (computers > 0)
+                parts.append(counted(computers, "computer", "computers"));
+            question.text = QStringLiteral("Are you sure you'd like to delete %1 selected nodes: %2 in all?")
+                                .arg(keys.size())
+                                .arg(parts.join(QStringLiteral(" and ")));
+        }
         question.caption = QStringLiteral("Confirm Delete");
         question.icon = Presenter::Icon::Question;
         question.buttons = Presenter::Buttons::YesNo;
         // Either answer reloads the panel; the window's reload keeps edits
         // that are not saved yet.
         if (Presenter::current().showMessage(question) == Presenter::Yes) {
-            if (folder)
-                m_database.RemoveFolder(node.ID);
-            else
-                m_database.RemoveComputer(node.ID);
+            for (const QString &key : keys) {
+                const NodeInfo node = m_tree.GetNodeInfo(key);
+                if (!node.Valid)
+                    continue;
+                if (node.Type == NodeInfo::Folder)
+                    m_database.RemoveFolder(node.ID);
+                else
+                    m_database.RemoveComputer(node.ID);
+            }
         }
+        LoadSelectedNode();
+    });
+}
+
+QStringList TreeCommands::SelectedTopNodes() const
+{
+    const QStringList selected = m_control.selectedKeys();
+    QSet<QString> chosen(selected.cbegin(), selected.cend());
+    QStringList keys;
+    for (const QString &key : selected) {
+        const NodeInfo node = m_tree.GetNodeInfo(key);
+        if (!node.Valid || IsRoot(node))
+            continue;
+        bool underChosen = false;
+        for (QString up = m_tree.parentKey(key); !up.isEmpty() && !underChosen; up = m_tree.parentKey(up))
+            underChosen = chosen.contains(up) && up != RootKey;
+        if (!underChosen)
+            keys.append(key);
+    }
+    return keys;
+}
+
+void TreeCommands::CountSubtrees(const QStringList &keys, int &computers, int &groups) const
+{
+    computers = 0;
+    groups = 0;
+    QStringList pending = keys;
+    while (!pending.isEmpty()) {
+        const QString key = pending.takeLast();
+        if (modGeneral::ParseNodeKey(key).Type == NodeInfo::Computer) {
+            ++computers;
+            continue;
+        }
+        ++groups;
+        for (QString child = m_tree.firstChildKey(key); !child.isEmpty(); child = m_tree.nextSiblingKey(child))
+            pending.append(child);
+    }
+}
+
+QList<std::pair<QString, QString>> TreeCommands::GroupPaths() const
+{
+    QList<std::pair<QString, QString>> groups {{m_tree.text(RootKey), RootKey}};
+    // Depth first, each group after its parent, with the path of names below the root.
+    QList<std::pair<QString, QString>> pending;
+    const auto pushChildren = [&](const QString &key, const QString &path) {
+        QList<std::pair<QString, QString>> children;
+        for (QString child = m_tree.firstChildKey(key); !child.isEmpty(); child = m_tree.nextSiblingKey(child)) {
+            if (modGeneral::ParseNodeKey(child).Type == NodeInfo::Folder)
+                children.append({path.isEmpty() ? m_tree.text(child) : path + QLatin1Char('/') + m_tree.text(child), child});
+        }
+        for (auto it = children.crbegin(); it != children.crend(); ++it)
+            pending.append(*it);
+    };
+    pushChildren(RootKey, QString());
+    while (!pending.isEmpty()) {
+        const auto group = pending.takeLast();
+        groups.append(group);
+        pushChildren(group.second, group.first);
+    }
+    return groups;
+}
+
+int TreeCommands::MoveNodes(const QStringList &keys, const QString &targetKey)
+{
+    int stayed = 0;
+    const NodeInfo target = m_tree.GetNodeInfo(targetKey);
+    for (const QString &key : keys) {
+        if (!DropMoves(key, targetKey)) {
+            ++stayed;
+            continue;
+        }
+        const NodeInfo source = m_tree.GetNodeInfo(key);
+        if (source.Type == NodeInfo::Folder)
+            m_database.MoveFolder(source.ID, target.ID);
+        else
+            m_database.MoveComputer(source.ID, target.ID);
+    }
+    return stayed;
+}
+
+void TreeCommands::MoveSelectedNodes()
+{
+    Guard("frmMain.MoveSelectedNodes", [&] {
+        if (MigrationRunning())
+            return;
+        const QStringList keys = SelectedTopNodes();
+        if (keys.isEmpty())
+            return;
+        const QList<std::pair<QString, QString>> groups = GroupPaths();
+        Presenter::ChoiceRequest request;
+        request.caption = QStringLiteral("Move To");
+        request.text = keys.size() == 1 ? QStringLiteral("Move '%1' into the group:").arg(m_tree.text(keys.first()))
+                                        : QStringLiteral("Move the %1 selected nodes into the group:").arg(keys.size());
+        for (const auto &group : groups)
+            request.items.append(group.first);
+        const std::optional<int> chosen = Presenter::current().askChoice(request);
+        if (!chosen || *chosen < 0 || *chosen >= groups.size())
+            return;
+        const QString &target = groups.at(*chosen).second;
+        const int stayed = MoveNodes(keys, target);
+        if (stayed > 0) {
+            ShowMessage(modErrorHandler::Information,
+                QStringLiteral("%1 of the selected nodes stayed where they were: a group cannot go into itself, into a group below "
+                               "it, or into the group it is in already.")
+                    .arg(stayed));
+        }
+        m_control.selectNode(keys.first());
         LoadSelectedNode();
     });
 }
@@ -315,6 +450,8 @@ void TreeCommands::tvMain_KeyDown(int keyCode)
 void TreeCommands::tvMain_MouseDown(const QString &key)
 {
     m_mouseDownKey = key;
+    const QStringList selected = m_control.selectedKeys();
+    m_dragKeys = selected.size() > 1 && selected.contains(key) ? SelectedTopNodes() : QStringList {key};
     m_mouseMoves = 0;
     m_dragStarted = false;
 }
@@ -377,7 +514,11 @@ bool TreeCommands::tvMain_DragOver(const QString &key)
     }
     m_dropTargetKey = key;
     m_control.setDropHighlight(key);
-    return DropMoves(m_mouseDownKey, key);
+    for (const QString &source : std::as_const(m_dragKeys)) {
+        if (DropMoves(source, key))
+            return true;
+    }
+    return false;
 }
 
 void TreeCommands::tvMain_DragDrop()
@@ -386,15 +527,9 @@ void TreeCommands::tvMain_DragDrop()
         if (MigrationRunning() || !m_dragStarted)
             return;
         // A drop on a computer, on the node itself, below itself or a group
-        // on its own parent moves nothing.
-        if (!DropMoves(m_mouseDownKey, m_dropTargetKey))
-            return;
-        const NodeInfo source = m_tree.GetNodeInfo(m_mouseDownKey);
-        const NodeInfo target = m_tree.GetNodeInfo(m_dropTargetKey);
-        if (source.Type == NodeInfo::Folder)
-            m_database.MoveFolder(source.ID, target.ID);
-        else
-            m_database.MoveComputer(source.ID, target.ID);
+        // on its own parent moves nothing; of several nodes, those that may
+        // go there go.
+        MoveNodes(m_dragKeys, m_dropTargetKey);
     });
     m_dropTargetKey.clear();
     m_control.setDropHighlight(QString());
@@ -417,8 +552,10 @@ TreePopup TreeCommands::tvMain_RightClick(const QString &key)
             return;
         const AppState::State &state = AppState::Get();
         popup.Key = key;
-        popup.RenameEnabled = !IsRoot(node) && !state.MigrationRunning;
-        popup.DeleteEnabled = popup.RenameEnabled;
+        const QStringList selected = m_control.selectedKeys();
+        const bool several = selected.size() > 1 && selected.contains(key);
+        popup.DeleteEnabled = !state.MigrationRunning && (several ? !SelectedTopNodes().isEmpty() : !IsRoot(node));
+        popup.RenameEnabled = popup.DeleteEnabled && !several;
         popup.ComputerNode = node.Type == NodeInfo::Computer;
 
         // The panel follows the selection, so that what the menu acts on is

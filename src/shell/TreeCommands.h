@@ -3,6 +3,7 @@
 #include "common/modGeneral.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -17,7 +18,8 @@ struct TreePopup
     QString Key;
     // False when there is no node there, or while a network or ping test runs.
     bool Show = false;
-    // "&Rename" and "&Delete": every node but the root, and only while editing.
+    // "&Rename" and "&Delete": every node but the root, and only while
+    // editing; rename only with one node selected.
     bool RenameEnabled = false;
     bool DeleteEnabled = false;
     // The client items and "&Open Newest Client Log" are for computers.
@@ -97,8 +99,19 @@ public:
     // The drag is over, dropped or not.
     void DragEnded();
     // Right button over `key` (empty over no node): selects it and says what
-    // the pop-up menu offers.
+    // the pop-up menu offers. A node among several selected keeps them.
     TreePopup tvMain_RightClick(const QString &key);
+
+    // ---- several nodes ----
+    // The selected nodes without the root and without those whose group is
+    // selected too (they go wherever their group goes), in tree order.
+    QStringList SelectedTopNodes() const;
+    // Edit > Move To...: asks for a group and moves every selected node
+    // that may go there; says how many could not.
+    void MoveSelectedNodes();
+    // Every group as the administrator sees it ("All Computers",
+    // "Head Office/Finance") with its key, in tree order.
+    QList<std::pair<QString, QString>> GroupPaths() const;
 
 private:
     void LoadSelectedNode();
@@ -107,6 +120,10 @@ private:
     int NewObjectParent() const;
     void SelectAndRename(const QString &key);
     bool DropMoves(const QString &sourceKey, const QString &targetKey) const;
+    // Moves each node that DropMoves allows; the number that stayed.
+    int MoveNodes(const QStringList &keys, const QString &targetKey);
+    // Computers and groups in the subtrees of `keys`, the nodes included.
+    void CountSubtrees(const QStringList &keys, int &computers, int &groups) const;
 
     ComputerDB &m_database;
     TreeDisplay &m_tree;
@@ -115,6 +132,9 @@ private:
     bool m_treeReady = false;
 
     QString m_mouseDownKey;
+    // What a drag carries: the selection when the press was on a node of
+    // it, else the pressed node.
+    QStringList m_dragKeys;
     int m_mouseMoves = 0;
     bool m_dragStarted = false;
     QString m_dropTargetKey;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The side of the tree control that the tree gestures drive besides its
 // nodes (which are a TreeDisplay): the selection, label editing and the
@@ -12,8 +13,12 @@ public:
 
     // The key of the selected node; empty when none is.
     virtual QString selectedKey() const = 0;
-    // Selects a node and brings it into view. Raises no node click: the
-    // caller decides whether the settings panel follows.
+    // Every selected node's key, the current one among them; empty when none
+    // is. Ctrl- and Shift-click select several.
+    virtual QStringList selectedKeys() const = 0;
+    // Selects a node and brings it into view; a node among several selected
+    // becomes the current one and keeps the others. Raises no node click:
+    // the caller decides whether the settings panel follows.
     virtual void selectNode(const QString &key) = 0;
     virtual void setExpanded(const QString &key, bool expanded) = 0;
     // Opens the label editor on a node; the edited text comes back through

@@ -73,13 +73,14 @@ struct MainWindowFixture
         return texts;
     }
 
-    static void click(const frmMain &window, const QString &key, Qt::MouseButton button = Qt::LeftButton)
+    static void click(
+        const frmMain &window, const QString &key, Qt::MouseButton button = Qt::LeftButton, Qt::KeyboardModifiers modifiers = {})
     {
         ComputerTreeView *tree = window.treeView();
         QTreeWidgetItem *item = tree->itemForKey(key);
         for (QTreeWidgetItem *up = item ? item->parent() : nullptr; up; up = up->parent())
             up->setExpanded(true);
-        QTest::mouseClick(tree->viewport(), button, {}, tree->visualItemRect(item).center());
+        QTest::mouseClick(tree->viewport(), button, modifiers, tree->visualItemRect(item).center());
     }
 
     // Replaces a text field's contents the way typing does.

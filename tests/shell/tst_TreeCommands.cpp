@@ -25,6 +25,7 @@ public:
     { }
 
     QString selectedKey() const override { return m_tree.contains(selected) ? selected : QString(); }
+    QStringList selectedKeys() const override { return more.isEmpty() ? QStringList {selectedKey()} : more; }
     void selectNode(const QString &key) override { selected = m_tree.contains(key) ? key : selected; }
     void setExpanded(const QString &, bool) override { }
     void beginLabelEdit(const QString &key) override { edits.append(key); }
@@ -33,6 +34,8 @@ public:
     void setWaitCursor(bool wait) override { waitCalls.append(wait); }
 
     QString selected;
+    // Several selected: these, the current one among them.
+    QStringList more;
     QString highlight;
     QStringList edits;
     QList<bool> loadingCalls;
@@ -251,6 +254,49 @@ private Q_SLOTS:
         QCOMPARE(c.database.FindComputer(folder ? QStringLiteral("S1") : QStringLiteral("Lab PC")), yes ? -1 : folder ? inside : pc);
         // Either answer reloads the panel for what is selected now.
         QCOMPARE(c.loads, QStringList {c.control.selectedKey()});
+    }
+
+    // Several nodes: a node inside a selected group goes with its group and
+    // is not counted twice; the question counts what the groups hold; a
+    // drag and Move To move each node that may go and leave the others.
+    void severalNodes()
+    {
+        Console c;
+        RecordingPresenter presenter;
+        const int sales = c.folder(QStringLiteral("Sales"));
+        const int london = c.folder(QStringLiteral("London"), sales);
+        const int s1 = c.computer(QStringLiteral("S1"), london);
+        const int pc = c.computer(QStringLiteral("PC"));
+        const int lab = c.folder(QStringLiteral("Lab"));
+        c.select(ComputerKey(pc));
+        c.control.more = {FolderKey(sales), ComputerKey(s1), ComputerKey(pc)};
+        QCOMPARE(c.commands.SelectedTopNodes(), (QStringList {FolderKey(sales), ComputerKey(pc)}));
+
+        presenter.setNextAnswer(Presenter::No);
+        c.commands.DeleteSelectedNode();
+        QCOMPARE(
+            presenter.last().text, QStringLiteral("Are you sure you'd like to delete 2 selected nodes: 2 groups and 2 computers in all?"));
+        QVERIFY(c.tree.contains(FolderKey(sales)));
+
+        // Sales may not go into London, below itself; PC may.
+        presenter.setNextChoice(int(c.commands.GroupPaths().indexOf({QStringLiteral("Sales/London"), FolderKey(london)})));
+        c.commands.MoveSelectedNodes();
+        QCOMPARE(presenter.choiceRequests().last().items, (QStringList {"All Computers", "Lab", "Sales", "Sales/London"}));
+        QCOMPARE(c.tree.parentKey(ComputerKey(pc)), FolderKey(london));
+        QCOMPARE(c.tree.parentKey(FolderKey(sales)), modGeneral::RootKey);
+        QVERIFY(presenter.last().text.startsWith(QStringLiteral("1 of the selected nodes stayed")));
+
+        const int pc2 = c.computer(QStringLiteral("PC2"));
+        c.control.more = {FolderKey(sales), ComputerKey(pc2)};
+        c.drag(ComputerKey(pc2), FolderKey(lab));
+        QCOMPARE(c.tree.parentKey(FolderKey(sales)), FolderKey(lab));
+        QCOMPARE(c.tree.parentKey(ComputerKey(pc2)), FolderKey(lab));
+
+        presenter.setNextAnswer(Presenter::Yes);
+        c.control.more = {FolderKey(lab), modGeneral::RootKey};
+        c.commands.DeleteSelectedNode();
+        QCOMPARE(presenter.last().text, QStringLiteral("Can't delete root node."));
+        QVERIFY(c.tree.contains(FolderKey(lab)));
     }
 
     void rootRefusals()

@@ -88,6 +88,20 @@ private Q_SLOTS:
         QTRY_COMPARE(window().findChild<QLabel *>(QStringLiteral("lblStatusCounts"))->text(), QStringLiteral("2 groups, 1 computer"));
     }
 
+    // Ctrl-click adds to the selection; Delete asks once for all of it.
+    void ctrlClickSelectsSeveral()
+    {
+        const int kiosk = db().AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
+        f.click(window(), ComputerKey(m_desk));
+        f.click(window(), ComputerKey(kiosk), Qt::LeftButton, Qt::ControlModifier);
+        QCOMPARE(tree()->selectedKeys(), (QStringList {ComputerKey(m_desk), ComputerKey(kiosk)}));
+        f.presenter->setNextAnswer(Presenter::Yes);
+        QTest::keyClick(tree(), Qt::Key_Delete);
+        QCOMPARE(f.presenter->last().text, QStringLiteral("Are you sure you'd like to delete 2 selected nodes: 2 computers in all?"));
+        QCOMPARE(db().GetComputerCount(), 0);
+        QTRY_COMPARE(window().findChild<QLabel *>(QStringLiteral("lblStatusCounts"))->text(), QStringLiteral("2 groups, 0 computers"));
+    }
+
     void leavingAnEditedNodeAsksFirst()
     {
         f.click(window(), FolderKey(m_sales));

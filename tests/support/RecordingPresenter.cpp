@@ -54,3 +54,9 @@ std::optional<QString> RecordingPresenter::askFolder(const FolderRequest &reques
     m_folderRequests.append(request);
     return m_folders.isEmpty() ? std::nullopt : m_folders.dequeue();
 }
+
+std::optional<int> RecordingPresenter::askChoice(const ChoiceRequest &request)
+{
+    m_choiceRequests.append(request);
+    return m_choices.isEmpty() ? std::nullopt : m_choices.dequeue();
+}

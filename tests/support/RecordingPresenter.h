@@ -23,6 +23,9 @@ public:
     std::optional<QString> askOpenFileName(const FileRequest &request) override;
     std::optional<QString> askSaveFileName(const FileRequest &request) override;
     std::optional<QString> askFolder(const FolderRequest &request) override;
+    std::optional<int> askChoice(const ChoiceRequest &request) override;
+    void setNextChoice(std::optional<int> choice) { m_choices.enqueue(choice); }
+    const QList<ChoiceRequest> &choiceRequests() const { return m_choiceRequests; }
     // std::nullopt scripts a Cancel.
     void setNextFolder(std::optional<QString> folder) { m_folders.enqueue(std::move(folder)); }
     const QList<FolderRequest> &folderRequests() const { return m_folderRequests; }
@@ -62,4 +65,6 @@ private:
     QQueue<std::optional<QString>> m_fileNames;
     QList<FolderRequest> m_folderRequests;
     QQueue<std::optional<QString>> m_folders;
+    QList<ChoiceRequest> m_choiceRequests;
+    QQueue<std::optional<int>> m_choices;
 };

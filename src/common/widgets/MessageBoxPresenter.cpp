@@ -111,6 +111,21 @@ std::optional<QString> MessageBoxPresenter::askText(const TextRequest &request)
     return dialog.textValue();
 }
 
+std::optional<int> MessageBoxPresenter::askChoice(const ChoiceRequest &request)
+{
+    QInputDialog dialog(ownerWidget(request.owner));
+    dialog.setWindowTitle(request.caption);
+    dialog.setLabelText(displayText(request.text));
+    dialog.setComboBoxItems(request.items);
+    dialog.setComboBoxEditable(false);
+    if (request.current >= 0 && request.current < request.items.size())
+        dialog.setTextValue(request.items.at(request.current));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const qsizetype chosen = request.items.indexOf(dialog.textValue());
+    return chosen < 0 ? std::nullopt : std::optional<int>(int(chosen));
+}
+
 std::optional<QString> MessageBoxPresenter::askOpenFileName(const FileRequest &request)
 {
     return askFileName(request, QFileDialog::AcceptOpen);

@@ -11,4 +11,5 @@ public:
     std::optional<QString> askOpenFileName(const FileRequest &request) override;
     std::optional<QString> askSaveFileName(const FileRequest &request) override;
     std::optional<QString> askFolder(const FolderRequest &request) override;
+    std::optional<int> askChoice(const ChoiceRequest &request) override;
 };

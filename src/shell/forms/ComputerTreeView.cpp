@@ -18,6 +18,7 @@
 #include <QScrollBar>
 #include <QStyleOption>
 #include <QTimer>
+#include <QTreeWidgetItemIterator>
 
 #include <vector>
 
@@ -43,7 +44,7 @@ ComputerTreeView::ComputerTreeView(QWidget *parent)
     setHeaderHidden(true);
     header()->setStretchLastSection(true);
     setItemDelegate(new ComputerTreeDelegate(this));
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectItems);
     // The root stays open; its children start at the first indentation step.
     setRootIsDecorated(false);
@@ -375,6 +376,15 @@ QString ComputerTreeView::selectedKey() const
     return keyOf(currentItem());
 }
 
+QStringList ComputerTreeView::selectedKeys() const
+{
+    QStringList keys;
+    // The iterator walks in the tree's order.
+    for (QTreeWidgetItemIterator it(const_cast<ComputerTreeView *>(this), QTreeWidgetItemIterator::Selected); *it; ++it)
+        keys.append(keyOf(*it));
+    return keys;
+}
+
 void ComputerTreeView::selectNode(const QString &key)
 {
     QTreeWidgetItem *item = itemForKey(key);
@@ -382,7 +392,10 @@ void ComputerTreeView::selectNode(const QString &key)
         return;
     for (QTreeWidgetItem *up = item->parent(); up; up = up->parent())
         up->setExpanded(true);
-    setCurrentItem(item);
+    if (item->isSelected() && selectedItems().size() > 1)
+        setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+    else
+        setCurrentItem(item);
     scrollToItem(item);
 }
 

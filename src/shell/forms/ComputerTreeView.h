@@ -85,6 +85,7 @@ public:
 
     // ---- TreeControl ----
     QString selectedKey() const override;
+    QStringList selectedKeys() const override;
     void selectNode(const QString &key) override;
     void setExpanded(const QString &key, bool expanded) override;
     void beginLabelEdit(const QString &key) override;

@@ -165,6 +165,8 @@ void frmMain::createMenus()
     mnuNewComputer = addItem(mnuEdit, "mnuNewComputer", QStringLiteral("New &Computer"), true);
     mnuNewGroup = addItem(mnuEdit, "mnuNewGroup", QStringLiteral("New &Group"), true);
     mnuEdit->addSeparator();
+    mnuMoveTo = addItem(mnuEdit, "mnuMoveTo", QStringLiteral("Mo&ve To..."), true);
+    mnuEdit->addSeparator();
     mnuFind = addItem(mnuEdit, "mnuFind", QStringLiteral("&Find..."), true);
     mnuFind->setShortcut(QKeySequence::Find);
     mnuFindNext = addItem(mnuEdit, "mnuFindNext", QStringLiteral("Find &Next"), true);
@@ -216,6 +218,7 @@ void frmMain::createMenus()
     mnuTVRightClick->setObjectName(QStringLiteral("mnuTVRightClick"));
     mnuTVRename = addItem(mnuTVRightClick, "mnuTVRename", QStringLiteral("&Rename"), false);
     mnuTVDelete = addItem(mnuTVRightClick, "mnuTVDelete", QStringLiteral("&Delete"), false);
+    mnuTVMoveTo = addItem(mnuTVRightClick, "mnuTVMoveTo", QStringLiteral("&Move To..."), false);
     mnuTVRightClick->addSeparator();
     mnuTVRightClick->addAction(mnuExpandAll);
     mnuTVRightClick->addAction(mnuCollapseAll);
@@ -275,6 +278,11 @@ void frmMain::connectCommands()
     connect(mnuRefresh, &QAction::triggered, this, &frmMain::mnuRefresh_Click);
     connect(mnuTVRename, &QAction::triggered, this, [this] { tree().mnuTVRename_Click(); });
     connect(mnuTVDelete, &QAction::triggered, this, [this] { tree().DeleteSelectedNode(); });
+    for (QAction *item : {mnuMoveTo, mnuTVMoveTo})
+        connect(item, &QAction::triggered, this, [this] {
+            if (PanelMayLeave())
+                tree().MoveSelectedNodes();
+        });
     connect(tvMain, &ComputerTreeView::popupMenuRequested, this, &frmMain::tvMain_PopupMenu);
 
     connect(m_objectSettings, &ObjectSettingsPanel::treeIconsChanged, tvMain->viewport(), qOverload<>(&QWidget::update));
@@ -284,10 +292,17 @@ void frmMain::connectCommands()
     connect(mnuMigJobName, &QAction::triggered, this, &frmMain::mnuMigJobName_Click);
     connect(mnuCancelMigration, &QAction::triggered, m_runControl, &RunControlPane::CancelMigration);
     connect(mnuAbortMigration, &QAction::triggered, m_runControl, &RunControlPane::AbortMigration);
+    // The client commands act on every selected computer; groups pass.
     for (QAction *item : {mnuCancelClient, mnuPopCancelClient})
-        connect(item, &QAction::triggered, this, [this] { m_runControl->CancelClient(tvMain->selectedKey()); });
+        connect(item, &QAction::triggered, this, [this] {
+            for (const QString &key : tvMain->selectedKeys())
+                m_runControl->CancelClient(key);
+        });
     for (QAction *item : {mnuAbortClient, mnuPopAbortClient})
-        connect(item, &QAction::triggered, this, [this] { m_runControl->AbortClient(tvMain->selectedKey()); });
+        connect(item, &QAction::triggered, this, [this] {
+            for (const QString &key : tvMain->selectedKeys())
+                m_runControl->AbortClient(key);
+        });
     connect(m_runControl, &RunControlPane::doneClicked, this, &frmMain::cmdDone_Click);
     for (QAction *item : {mnuPingStart, mnuPingStop})
         connect(item, &QAction::triggered, this, &frmMain::mnuPingStart_Click);
@@ -335,8 +350,8 @@ void frmMain::UpdateStatusBar()
     const QString file = state.CurrentSettingsFile.isEmpty() ? QStringLiteral("New settings (not saved yet)")
                                                              : QDir::toNativeSeparators(state.CurrentSettingsFile);
     lblStatusFile->setText(file + (state.DatabaseChanged ? QStringLiteral("  \u2022 unsaved changes") : QString()));
-    const int groups = Database->FolderCount();
-    const int computers = Database->ComputerCount();
+    const int groups = Database->GetFolderCount();
+    const int computers = Database->GetComputerCount();
     lblStatusCounts->setText(QStringLiteral("%1 %2, %3 %4")
                                  .arg(groups)
                                  .arg(groups == 1 ? QStringLiteral("group") : QStringLiteral("groups"))
@@ -729,7 +744,7 @@ void frmMain::Running(bool running)
     // a test goes on. Items of features still to come stay greyed after it.
     const QList<QAction *> locked {mnuNewComputer, mnuNewGroup, mnuNewSettings, mnuSave, mnuSaveAs, mnuLoad, mnuRecentlyUsed->menuAction(),
         mnuImport->menuAction(), mnuImportADS, mnuImportUsersFile, mnuRefresh, mnuSetupWizard, mnuConfiguration, mnuStartMigration,
-        mnuTVRename, mnuTVDelete};
+        mnuTVRename, mnuTVDelete, mnuMoveTo, mnuTVMoveTo};
     if (running && m_enabledBeforeRun.isEmpty()) {
         for (QAction *item : locked) {
             m_enabledBeforeRun.insert(item, item->isEnabled());
@@ -921,6 +936,8 @@ void frmMain::tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos)
         return;
     mnuTVRename->setEnabled(popup.RenameEnabled);
     mnuTVDelete->setEnabled(popup.DeleteEnabled);
+    // What may be deleted may be moved.
+    mnuTVMoveTo->setEnabled(popup.DeleteEnabled);
     // The client items follow the run (RunControlPane).
     mnuOpenClientLog->setEnabled(popup.ComputerNode);
     mnuTVRightClick->popup(globalPos);

@@ -187,6 +187,8 @@ private:
     QMenu *mnuTests = nullptr;
     QAction *mnuPingStart = nullptr;
     QAction *mnuPingStop = nullptr;
+    QAction *mnuMoveTo = nullptr;
+    QAction *mnuTVMoveTo = nullptr;
     QAction *mnuFind = nullptr;
     QAction *mnuFindNext = nullptr;
     QAction *mnuFindPrevious = nullptr;
