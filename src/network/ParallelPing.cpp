@@ -58,16 +58,22 @@ QString ParallelPing::nextAddress()
     return m_taken < m_names.size() ? m_addresses[size_t(m_taken)] : QString();
 }
 
+bool ParallelPing::mayStart() const
+{
+    return m_underWay < m_inFlight && (m_inFlight > 1 || m_started == m_taken);
+}
+
 void ParallelPing::work()
 {
     for (;;) {
         qsizetype index = 0;
         {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return m_cancelled || m_started >= m_names.size() || m_started < m_taken + m_inFlight; });
+            m_changed.wait(lock, [this] { return m_cancelled || m_started >= m_names.size() || mayStart(); });
             if (m_cancelled || m_started >= m_names.size())
                 return;
             index = m_started++;
+            ++m_underWay;
         }
         Outcome outcome;
         outcome.address = modNetwork::ResolveHost(m_names.at(index));
@@ -79,6 +85,7 @@ void ParallelPing::work()
         {
             const std::lock_guard lock(m_mutex);
             m_outcomes[size_t(index)] = std::move(outcome);
+            --m_underWay;
         }
         m_changed.notify_all();
     }
