@@ -61,7 +61,7 @@ public:
         m_open.insert(networkOrder);
         m_released.notify_all();
     }
-    int count(const int &value) const
+    int read(const int &value) const
     {
         const std::lock_guard lock(m_mutex);
         return value;
@@ -92,23 +92,23 @@ class TestIcmpNamespace : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // The real resolver and echo, each in a namespace of its own: a route,
-    // a sysctl and a veth whose far end is down make every outcome happen
-    // without a packet leaving the machine.
+    // The real resolver and echo, each in a namespace of its own where
+    // routes, sysctls and a veth make every outcome happen without a packet
+    // leaving the machine.
     void realPing_data()
     {
         QTest::addColumn<QString>("setup");
         QTest::addColumn<bool>("datagram");
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("text"); // the start of it
-        const QString dropped
-            = QStringLiteral("ip link add va type veth peer name vb && ip link set va up && ip addr add 10.9.0.1/24 dev va"
-                             " && ip neigh add 10.9.0.2 lladdr 02:00:00:00:00:02 dev va nud permanent");
+        // A veth whose far end is down: what is sent through it goes nowhere.
+        const QString veth = QStringLiteral("ip link add va type veth peer name vb && ip link set va up && ip addr add 10.9.0.1/24 dev va");
+        const QString dropped = veth + QStringLiteral(" && ip neigh add 10.9.0.2 lladdr 02:00:00:00:00:02 dev va nud permanent");
         // The kernel gives up on the address after one unanswered ARP
         // request and sends the ICMP error itself.
-        const QString noNeighbour = QStringLiteral(
-            "ip link add va type veth peer name vb && ip link set va up && ip addr add 10.9.0.1/24 dev va"
-            " && echo 1 > /proc/sys/net/ipv4/neigh/va/mcast_solicit && echo 100 > /proc/sys/net/ipv4/neigh/va/retrans_time_ms");
+        const QString noNeighbour = veth
+            + QStringLiteral(
+                " && echo 1 > /proc/sys/net/ipv4/neigh/va/mcast_solicit && echo 100 > /proc/sys/net/ipv4/neigh/va/retrans_time_ms");
         const QString unreachable = QStringLiteral("ip route add unreachable 10.8.0.0/16");
         for (const bool datagram : {false, true}) {
             const QString path = datagram ? QStringLiteral("datagram: ") : QStringLiteral("raw: ");
@@ -162,7 +162,7 @@ private Q_SLOTS:
         QFETCH(int, inFlight);
         GatedEcho echo;
         ParallelPing ping(Addresses(count), inFlight, 1000);
-        QTRY_COMPARE(echo.count(echo.underWay), std::min(count, inFlight));
+        QTRY_COMPARE(echo.read(echo.underWay), std::min(count, inFlight));
         // The last first: each waits for the one after it to finish.
         for (int i = count; i >= 1; --i)
             echo.release(htonl(0x0a010000 | quint32(i)));
@@ -173,7 +173,7 @@ private Q_SLOTS:
             QCOMPARE(outcome->result, i);
         }
         QVERIFY(!ping.takeNext(0));
-        QCOMPARE(echo.count(echo.mostUnderWay), std::min(count, inFlight));
+        QCOMPARE(echo.read(echo.mostUnderWay), std::min(count, inFlight));
     }
 
     // An echo that waits for its timeout holds back only its own place: the
@@ -184,7 +184,7 @@ private Q_SLOTS:
         for (int i = 2; i <= 5; ++i)
             echo.release(htonl(0x0a010000 | quint32(i)));
         ParallelPing ping(Addresses(5), 2, 1000);
-        QTRY_COMPARE(echo.count(echo.started), 5);
+        QTRY_COMPARE(echo.read(echo.started), 5);
         QVERIFY(!ping.takeNext(0));
         echo.release(0);
     }
@@ -202,13 +202,13 @@ private Q_SLOTS:
         QFETCH(int, inFlight);
         GatedEcho echo;
         ParallelPing ping(Addresses(6), inFlight, 1000);
-        QTRY_COMPARE(echo.count(echo.underWay), inFlight);
+        QTRY_COMPARE(echo.read(echo.underWay), inFlight);
         ping.cancel();
         echo.release(0);
         for (int i = 1; i <= inFlight; ++i)
             QVERIFY(ping.takeNext(10000));
         QVERIFY(!ping.takeNext(100));
-        QCOMPARE(echo.count(echo.started), inFlight);
+        QCOMPARE(echo.read(echo.started), inFlight);
     }
 };
 
