@@ -36,12 +36,14 @@ public:
 
     qsizetype size() const { return m_names.size(); }
     // The outcome of the next name in the list, waiting at most waitMs for
-    // it; nothing when it is not there yet or every outcome was taken.
+    // it; nothing when it is not there yet, every outcome was taken, or the
+    // name will never start.
     std::optional<Outcome> takeNext(int waitMs);
     // The address of the next name once it is resolved, while its echo is
     // under way; empty before, and when it did not resolve.
     QString nextAddress();
-    // No name starts after this; those under way finish.
+    // No name starts after the next one to be taken, which the caller may
+    // be waiting for already; those under way finish.
     void cancel();
 
 private:
@@ -59,6 +61,7 @@ private:
     qsizetype m_started = 0;
     int m_underWay = 0;
     qsizetype m_taken = 0;
-    bool m_cancelled = false;
+    // Names from here on never start.
+    qsizetype m_end = 0;
     std::vector<std::thread> m_workers;
 };

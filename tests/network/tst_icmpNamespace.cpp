@@ -189,6 +189,21 @@ private Q_SLOTS:
         echo.release(0);
     }
 
+    // The console cancels while it waits for the next outcome, whose line it
+    // has begun: that name still gets its echo, however late its start.
+    void parallelCancelWhileWaiting()
+    {
+        GatedEcho echo;
+        echo.release(0);
+        ParallelPing ping(Addresses(4), 1, 1000);
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(ping.takeNext(10000));
+            ping.cancel();
+        }
+        QVERIFY(!ping.takeNext(100));
+        QCOMPARE(echo.read(echo.started), 2);
+    }
+
     // A cancel lets the echoes under way finish and starts no other.
     void parallelCancel_data()
     {
