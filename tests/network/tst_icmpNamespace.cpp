@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -48,7 +49,7 @@ public:
     {
         std::unique_lock lock(m_mutex);
         ++started;
-        mostUnderWay = std::max(mostUnderWay, ++underWay);
+        mostUnderWay = std::max(mostUnderWay.load(), ++underWay);
         // Bounded, so that a failing test still ends.
         m_released.wait_for(lock, std::chrono::seconds(10), [&] { return m_open.count(networkOrder) || m_open.count(0); });
         --underWay;
@@ -61,14 +62,9 @@ public:
         m_open.insert(networkOrder);
         m_released.notify_all();
     }
-    int read(const int &value) const
-    {
-        const std::lock_guard lock(m_mutex);
-        return value;
-    }
-    mutable int started = 0;
-    mutable int underWay = 0;
-    mutable int mostUnderWay = 0;
+    mutable std::atomic<int> started = 0;
+    mutable std::atomic<int> underWay = 0;
+    mutable std::atomic<int> mostUnderWay = 0;
 
 private:
     mutable std::mutex m_mutex;
@@ -162,7 +158,7 @@ private Q_SLOTS:
         QFETCH(int, inFlight);
         GatedEcho echo;
         ParallelPing ping(Addresses(count), inFlight, 1000);
-        QTRY_COMPARE(echo.read(echo.underWay), std::min(count, inFlight));
+        QTRY_COMPARE(echo.underWay.load(), std::min(count, inFlight));
         // The last first: each waits for the one after it to finish.
         for (int i = count; i >= 1; --i)
             echo.release(htonl(0x0a010000 | quint32(i)));
@@ -173,7 +169,7 @@ private Q_SLOTS:
             QCOMPARE(outcome->result, i);
         }
         QVERIFY(!ping.takeNext(0));
-        QCOMPARE(echo.read(echo.mostUnderWay), std::min(count, inFlight));
+        QCOMPARE(echo.mostUnderWay.load(), std::min(count, inFlight));
     }
 
     // An echo that waits for its timeout holds back only its own place: the
@@ -184,7 +180,7 @@ private Q_SLOTS:
         for (int i = 2; i <= 5; ++i)
             echo.release(htonl(0x0a010000 | quint32(i)));
         ParallelPing ping(Addresses(5), 2, 1000);
-        QTRY_COMPARE(echo.read(echo.started), 5);
+        QTRY_COMPARE(echo.started.load(), 5);
         QVERIFY(!ping.takeNext(0));
         echo.release(0);
     }
@@ -201,7 +197,7 @@ private Q_SLOTS:
             ping.cancel();
         }
         QVERIFY(!ping.takeNext(100));
-        QCOMPARE(echo.read(echo.started), 2);
+        QCOMPARE(echo.started.load(), 2);
     }
 
     // A cancel lets the echoes under way finish and starts no other.
@@ -217,13 +213,13 @@ private Q_SLOTS:
         QFETCH(int, inFlight);
         GatedEcho echo;
         ParallelPing ping(Addresses(6), inFlight, 1000);
-        QTRY_COMPARE(echo.read(echo.underWay), inFlight);
+        QTRY_COMPARE(echo.underWay.load(), inFlight);
         ping.cancel();
         echo.release(0);
         for (int i = 1; i <= inFlight; ++i)
             QVERIFY(ping.takeNext(10000));
         QVERIFY(!ping.takeNext(100));
-        QCOMPARE(echo.read(echo.started), inFlight);
+        QCOMPARE(echo.started.load(), inFlight);
     }
 };
 
