@@ -12,6 +12,7 @@ ParallelPing::ParallelPing(QStringList names, int inFlight, int timeoutMs)
     , m_timeoutMs(timeoutMs)
     , m_outcomes(size_t(m_names.size()))
     , m_addresses(size_t(m_names.size()))
+    , m_end(m_names.size())
 {
     const qsizetype workers = std::min<qsizetype>(m_inFlight, m_names.size());
     m_workers.reserve(size_t(workers));
@@ -21,7 +22,11 @@ ParallelPing::ParallelPing(QStringList names, int inFlight, int timeoutMs)
 
 ParallelPing::~ParallelPing()
 {
-    cancel();
+    {
+        const std::lock_guard lock(m_mutex);
+        m_end = m_started;
+    }
+    m_changed.notify_all();
     for (std::thread &worker : m_workers)
         worker.join();
 }
@@ -30,7 +35,7 @@ void ParallelPing::cancel()
 {
     {
         const std::lock_guard lock(m_mutex);
-        m_cancelled = true;
+        m_end = std::min(m_end, std::max(m_started, m_taken + 1));
     }
     m_changed.notify_all();
 }
@@ -38,7 +43,7 @@ void ParallelPing::cancel()
 std::optional<ParallelPing::Outcome> ParallelPing::takeNext(int waitMs)
 {
     std::unique_lock lock(m_mutex);
-    if (m_taken >= m_names.size())
+    if (m_taken >= m_end)
         return std::nullopt;
     const auto ready = [this] { return m_outcomes[size_t(m_taken)].has_value(); };
     if (!m_changed.wait_for(lock, std::chrono::milliseconds(waitMs), ready))
@@ -58,16 +63,22 @@ QString ParallelPing::nextAddress()
     return m_taken < m_names.size() ? m_addresses[size_t(m_taken)] : QString();
 }
 
+bool ParallelPing::mayStart() const
+{
+    return m_underWay < m_inFlight && (m_inFlight > 1 || m_started == m_taken);
+}
+
 void ParallelPing::work()
 {
     for (;;) {
         qsizetype index = 0;
         {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return m_cancelled || m_started >= m_names.size() || m_started < m_taken + m_inFlight; });
-            if (m_cancelled || m_started >= m_names.size())
+            m_changed.wait(lock, [this] { return m_started >= m_end || mayStart(); });
+            if (m_started >= m_end)
                 return;
             index = m_started++;
+            ++m_underWay;
         }
         Outcome outcome;
         outcome.address = modNetwork::ResolveHost(m_names.at(index));
@@ -79,6 +90,7 @@ void ParallelPing::work()
         {
             const std::lock_guard lock(m_mutex);
             m_outcomes[size_t(index)] = std::move(outcome);
+            --m_underWay;
         }
         m_changed.notify_all();
     }
