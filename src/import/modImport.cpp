@@ -1,6 +1,26 @@
 #include "import/modImport.h"
 
+#include <QFileInfo>
+
 namespace modImport {
+
+int FileTypeFor(int option, bool allUsers)
+{
+    if (option == ComputersOnly && allUsers)
+        return ComputersAllUsers;
+    return option >= UserToUser && option <= ComputersOnly ? option : 0;
+}
+
+QString DoInputChecks(int fileType, const QString &path)
+{
+    if (!IsUserFileType(fileType))
+        return QStringLiteral("You must select the file format your are using.");
+    if (path.isEmpty())
+        return QStringLiteral("You must provide the path to the file you wish to import.");
+    if (!QFileInfo::exists(path))
+        return QStringLiteral("The file specified does not exist. Press 'Browse' to locate the file you wish to import.");
+    return QString();
+}
 
 QString GetImportErrorText(int code)
 {

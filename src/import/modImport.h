@@ -35,6 +35,13 @@ enum LineCode : int {
     BadSourceSID = 16,
 };
 
+// The dialog's format options: 1 user names, 2 SIDs, 3 computers only;
+// the last with "Migrate all user profiles" checked is type 4. 0 for none.
+int FileTypeFor(int option, bool allUsers);
+// What keeps the dialog from importing, in the order it is told; empty
+// text when the import may start.
+QString DoInputChecks(int fileType, const QString &path);
+
 QString GetImportErrorText(int code);
 // One line of the error list, CR LF included.
 QString ErrorLine(qint64 lineNumber, int code);
