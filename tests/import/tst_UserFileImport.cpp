@@ -15,12 +15,13 @@ using namespace modImport;
 
 namespace {
 
-// "PC1" holds a user -> user entry for "Bob", "ALLPC" an all-users entry.
+// "PC1" holds user -> user entries for "Bob" and "kim", "ALLPC" an all-users entry.
 void fill(ComputerDB &db)
 {
     db.Clear();
-    db.GetComputerUserList(db.AddComputer(QStringLiteral("PC1"), QString(), -1, -1))
-        ->AddUserToUser(QStringLiteral("old"), QStringLiteral("Bob"));
+    const UserProfilesPtr pc1 = db.GetComputerUserList(db.AddComputer(QStringLiteral("PC1"), QString(), -1, -1));
+    pc1->AddUserToUser(QStringLiteral("old"), QStringLiteral("Bob"));
+    pc1->AddUserToUser(QStringLiteral("old2"), QStringLiteral("kim"));
     db.GetComputerUserList(db.AddComputer(QStringLiteral("ALLPC"), QString(), -1, -1))->AddAllUsers();
     AppState::Get().DatabaseChanged = false;
 }
@@ -88,6 +89,8 @@ private Q_SLOTS:
         QTest::newRow("SID") << 2 << "NEWPC,S-1-5-21-7,ann" << 0 << 0;
         QTest::newRow("bad destination") << 1 << "PC1,ann,a=b" << 13 << 13;
         QTest::newRow("destination taken, other case") << 1 << "PC1,ann,BOB" << 0 << 15;
+        // The Kelvin sign folds to "k": no shortcut for ASCII names may miss it.
+        QTest::newRow("destination taken, Kelvin sign") << 1 << "PC1,ann,\u212Aim" << 0 << 15;
         QTest::newRow("SID beside user entries") << 2 << "PC1,S-1-5,ann" << 0 << 5;
         QTest::newRow("user beside all users") << 1 << "ALLPC,ann,ann" << 0 << 5;
         QTest::newRow("second all-users entry") << 4 << "ALLPC" << 0 << 5;
@@ -121,8 +124,8 @@ private Q_SLOTS:
         QCOMPARE(sids.ParseUserLine(u"SIDPC,S-1-5-21-9,carl", false), 0);
         UserLineParser all(db, ComputersAllUsers);
         QCOMPARE(all.ParseUserLine(u"ALL2", false), 0);
-        QCOMPARE(
-            outline(db), QStringLiteral("PC1[1:old>Bob ]ALLPC[5:*ALL>*ALL ]NEWPC[1:ann>bob ]SIDPC[3:S-1-5-21-9>carl ]ALL2[5:*ALL>*ALL ]"));
+        QCOMPARE(outline(db),
+            QStringLiteral("PC1[1:old>Bob old2>kim ]ALLPC[5:*ALL>*ALL ]NEWPC[1:ann>bob ]SIDPC[3:S-1-5-21-9>carl ]ALL2[5:*ALL>*ALL ]"));
         QCOMPARE(db.Computers(2)->FolderID, -1);
         QCOMPARE(users.ComputersAdded() + sids.ComputersAdded() + all.ComputersAdded(), 3);
     }
@@ -178,7 +181,7 @@ private Q_SLOTS:
         const UserFileImport::Result result = UserFileImport::ImportUserFile(db, path, UserToUser);
         QCOMPARE(result.status, UserFileImport::Status::PartlyImported);
         QCOMPARE(result.errorText, QStringLiteral("Error on line 2: Duplicate destination username. This line has not been imported.\r\n"));
-        QCOMPARE(outline(db), QStringLiteral("PC1[1:old>Bob carl>dora ]ALLPC[5:*ALL>*ALL ]NEWPC[1:ann>josé ]"));
+        QCOMPARE(outline(db), QStringLiteral("PC1[1:old>Bob old2>kim carl>dora ]ALLPC[5:*ALL>*ALL ]NEWPC[1:ann>josé ]"));
         QVERIFY(AppState::Get().DatabaseChanged);
         QCOMPARE(UserFileImport::ImportUserFile(db, write("PC2\n"), ComputersOnly).status, UserFileImport::Status::Imported);
     }

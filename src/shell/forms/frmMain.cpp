@@ -13,6 +13,7 @@
 #include "engine/StartMigration.h"
 #include "engine/ValidationReport.h"
 #include "engine/modRunReport.h"
+#include "import/forms/frmImportUsers.h"
 #include "network/PingTest.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
@@ -150,7 +151,7 @@ void frmMain::createMenus()
     mnuFile->addSeparator();
     mnuImport = addSubmenu(mnuFile, "mnuImport", QStringLiteral("&Import"));
     mnuImportADS = addItem(mnuImport, "mnuImportADS", QStringLiteral("&Computers from Active Directory..."), false);
-    mnuImportUsersFile = addItem(mnuImport, "mnuImportUsersFile", QStringLiteral("From &File..."), false);
+    mnuImportUsersFile = addItem(mnuImport, "mnuImportUsersFile", QStringLiteral("From &File..."), true);
     mnuFile->addSeparator();
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("E&xit"), true);
 
@@ -243,6 +244,10 @@ void frmMain::connectCommands()
     connect(mnuNewComputer, &QAction::triggered, this, &frmMain::cmdCompNew_Click);
     connect(mnuNewGroup, &QAction::triggered, this, &frmMain::cmdFoldNew_Click);
     connect(mnuRefresh, &QAction::triggered, this, &frmMain::mnuRefresh_Click);
+    connect(mnuImportUsersFile, &QAction::triggered, this, [this] {
+        if (frmImportUsers::ShowModal(*Database, this, tree().GetSelectedID()))
+            LoadSelectedNode();
+    });
     connect(mnuTVRename, &QAction::triggered, this, [this] { tree().mnuTVRename_Click(); });
     connect(mnuTVDelete, &QAction::triggered, this, [this] { tree().DeleteSelectedNode(); });
     connect(tvMain, &ComputerTreeView::popupMenuRequested, this, &frmMain::tvMain_PopupMenu);
