@@ -2,6 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/modErrorHandler.h"
+#include "database/ComputerDB.h"
 #include "import/UserFileReader.h"
 #include "import/UserLineParser.h"
 #include "import/modImport.h"
@@ -72,6 +73,8 @@ UserFileImport::Result UserFileImport::ImportUserText(ComputerDB &database, cons
         result.status = Status::CheckFailed;
         return result;
     }
+    if (database.IsLinked() && parser.ComputersToAdd() > UnlinkTreeAbove)
+        database.UnlinkTreeView();
     parser.Reset();
     result.errorCount = runPass(parser, text, false, result.errorText);
     result.computersAdded = parser.ComputersAdded();

@@ -32,6 +32,12 @@ public:
         int entriesAdded = 0;
     };
 
+    // A linked tree takes each new computer in its place among all the
+    // others; beyond this many, the tree is unlinked for the second pass
+    // and the caller links it again, which builds it once (IsLinked() is
+    // false afterwards).
+    static constexpr int UnlinkTreeAbove = 1000;
+
     // Reading failures are reported through the common error handler.
     static Result ImportUserFile(ComputerDB &database, const QString &path, int fileType);
     // The same over text already read.

@@ -90,7 +90,9 @@ int UserLineParser::lookUpComputer(QStringView name, bool checkOnly, int &id)
             // accept as a rename and the run's check would pass.
             if (!modFormat::IsValidComputerName(m_lastName)) {
                 m_lastCode = BadComputerName;
-            } else if (!checkOnly) {
+            } else if (checkOnly) {
+                ++m_computersToAdd;
+            } else {
                 m_lastID = m_database.AddComputer(m_lastName, QString(), -1, -1);
                 if (m_lastID < 0)
                     m_lastCode = ComputerNotFound;

@@ -29,6 +29,9 @@ public:
     // Computers and entries the lines added since the parser was made.
     int ComputersAdded() const { return m_computersAdded; }
     int EntriesAdded() const { return m_entriesAdded; }
+    // Computers the checked lines would add; a name on lines apart counts
+    // each time, so it is an upper bound.
+    int ComputersToAdd() const { return m_computersToAdd; }
 
 private:
     // The code of the lookup (0, 2 or 12); the computer's ID when added or found.
@@ -47,4 +50,5 @@ private:
 
     int m_computersAdded = 0;
     int m_entriesAdded = 0;
+    int m_computersToAdd = 0;
 };

@@ -1,5 +1,6 @@
 #include "common/AppState.h"
 #include "database/ComputerDB.h"
+#include "database/MemoryTreeDisplay.h"
 #include "import/UserFileImport.h"
 #include "import/UserFileReader.h"
 #include "import/UserLineParser.h"
@@ -184,6 +185,28 @@ private Q_SLOTS:
         QCOMPARE(outline(db), QStringLiteral("PC1[1:old>Bob old2>kim carl>dora ]ALLPC[5:*ALL>*ALL ]NEWPC[1:ann>josé ]"));
         QVERIFY(AppState::Get().DatabaseChanged);
         QCOMPARE(UserFileImport::ImportUserFile(db, write("PC2\n"), ComputersOnly).status, UserFileImport::Status::Imported);
+    }
+
+    void manyNewComputersUnlinkTheTree()
+    {
+        ComputerDB db;
+        fill(db);
+        MemoryTreeDisplay tree;
+        tree.resetWithRoot();
+        db.LinkTreeView(&tree, 24, 3, nullptr);
+        const auto names = [](const char *prefix, int count) {
+            QByteArray lines;
+            for (int i = 0; i < count; ++i)
+                lines += prefix + QByteArray::number(i) + "\n";
+            return lines;
+        };
+        const int limit = UserFileImport::UnlinkTreeAbove;
+        QCOMPARE(UserFileImport::ImportUserFile(db, write(names("A", limit)), ComputersOnly).status, UserFileImport::Status::Imported);
+        QVERIFY(db.IsLinked());
+        QCOMPARE(tree.childCount(modGeneral::RootKey), limit + 2);
+        QCOMPARE(UserFileImport::ImportUserFile(db, write(names("B", limit + 1)), ComputersOnly).status, UserFileImport::Status::Imported);
+        QVERIFY(!db.IsLinked());
+        QCOMPARE(db.GetComputerCount(), 2 * limit + 3);
     }
 
     void unreadableFiles_data()

@@ -20,7 +20,9 @@ public:
     frmImportUsers(ComputerDB &database, QWidget *owner);
 
     // Runs the dialog modally; true when the list of the computer `selected`
-    // names has changed, so that the panel showing it must be reloaded.
+    // names has changed, so that the panel showing it must be reloaded. A
+    // large import leaves the tree unlinked for the caller to build again
+    // (UserFileImport::UnlinkTreeAbove).
     static bool ShowModal(ComputerDB &database, QWidget *owner, const NodeInfo &selected);
 
     QLineEdit *txtFile() const { return m_txtFile; }

@@ -245,7 +245,10 @@ void frmMain::connectCommands()
     connect(mnuNewGroup, &QAction::triggered, this, &frmMain::cmdFoldNew_Click);
     connect(mnuRefresh, &QAction::triggered, this, &frmMain::mnuRefresh_Click);
     connect(mnuImportUsersFile, &QAction::triggered, this, [this] {
-        if (frmImportUsers::ShowModal(*Database, this, tree().GetSelectedID()))
+        const bool listChanged = frmImportUsers::ShowModal(*Database, this, tree().GetSelectedID());
+        if (!Database->IsLinked())
+            ReloadComputerDatabase();
+        else if (listChanged)
             LoadSelectedNode();
     });
     connect(mnuTVRename, &QAction::triggered, this, [this] { tree().mnuTVRename_Click(); });
