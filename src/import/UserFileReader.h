@@ -11,7 +11,7 @@ class UserFileReader
 public:
     // Far beyond the largest list anyone keeps (a million lines take about
     // 40 MB), and small enough that a wrong file cannot exhaust memory.
-    static constexpr qint64 MaxFileBytes = qint64(512) * 1024 * 1024;
+    static constexpr qint64 MaxFileBytes = qint64(256) * 1024 * 1024;
 
     enum class Status {
         Read,

@@ -214,7 +214,7 @@ private Q_SLOTS:
         QTest::newRow("device") << QStringLiteral("/dev/zero")
                                 << QStringLiteral("'/dev/zero' is not a file. Please choose a CSV file to import.");
         QTest::newRow("missing") << QStringLiteral("/nonexistent/users.csv") << QString();
-        QTest::newRow("too large") << QStringLiteral("big") << QStringLiteral("is larger than 512 MB");
+        QTest::newRow("too large") << QStringLiteral("big") << QStringLiteral("is larger than 256 MB");
     }
 
     void unreadableFiles()
