@@ -55,20 +55,22 @@ private Q_SLOTS:
             refused.out.constData());
         QCOMPARE(contents(settings), before);
 
-        const QString good = write(QStringLiteral("good.csv"), "PC1,ann,jos\xE9\r\nNEWPC,carl,eve\r\n");
+        const QString good = write(QStringLiteral("good.csv"), "PC1,S-1-5-21-9,jos\xE9\r\nNEWPC,S-1-5-21-7,eve\r\n");
         const VoRun noPassphrase = vo({QStringLiteral("import-users"), good, QStringLiteral("--into"), settings});
         QCOMPARE(noPassphrase.status, 1);
         QVERIFY2(noPassphrase.err.contains("passphrase"), noPassphrase.err.constData());
         QCOMPARE(contents(settings), before);
 
-        const VoRun done
-            = vo({QStringLiteral("import-users"), good, QStringLiteral("--into"), settings, QStringLiteral("--passphrase-file"), phrase});
+        const VoRun done = vo({QStringLiteral("import-users"), good, QStringLiteral("--type=2"), QStringLiteral("--into"), settings,
+            QStringLiteral("--passphrase-file"), phrase});
         QCOMPARE(done.status, 0);
         QVERIFY(done.out.startsWith("Import successful!\n"));
 
         ComputerDB loaded;
         QVERIFY(SettingsFile().Load(settings, QStringLiteral("phrase"), loaded).ok());
-        QCOMPARE(loaded.GetComputerUserList(loaded.FindComputer(QStringLiteral("PC1")))->GetUser(0)->UsernameTo, QStringLiteral("josé"));
+        const MigrationUsers entry = *loaded.GetComputerUserList(loaded.FindComputer(QStringLiteral("PC1")))->GetUser(0);
+        QVERIFY(entry.UseSIDFrom && !entry.UseSIDTo);
+        QCOMPARE(entry.SIDFrom + QLatin1Char('>') + entry.UsernameTo, QStringLiteral("S-1-5-21-9>josé"));
         QCOMPARE(loaded.GetComputerUserList(loaded.FindComputer(QStringLiteral("NEWPC")))->GetUserCount(), 1);
         QString domain, user, password;
         QVERIFY(loaded.GetSettings(QStringLiteral("G"), -1)->GetUserSettings(0, domain, user, password));
