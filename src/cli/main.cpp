@@ -1,6 +1,7 @@
 #include "cli/ConfigCommand.h"
 #include "cli/DescrambleCommand.h"
 #include "cli/ExportCommand.h"
+#include "cli/ImportUsersCommand.h"
 #include "cli/PingCommand.h"
 #include "cli/RegCommand.h"
 #include "cli/RunCommand.h"
@@ -29,6 +30,9 @@ QString generalUsage()
                           "             (vo descramble --help explains it)\n"
                           "  export     write the clients' configuration files and the engine's arrays\n"
                           "             of a settings file (vo export --help explains it)\n"
+                          "  import-users\n"
+                          "             import a user list file into a settings file\n"
+                          "             (vo import-users --help explains it)\n"
                           "  ping       resolve and ping hosts as the console's ping test does\n"
                           "             (vo ping --help explains it)\n"
                           "  ping-test  the console's ping test over the computers of a settings file\n"
@@ -99,6 +103,10 @@ int main(int argc, char *argv[])
     if (command.compare(QLatin1String("run"), Qt::CaseInsensitive) == 0) {
         RunCommand runCommand(out, err);
         return runCommand.run(arguments.mid(1));
+    }
+    if (command.compare(QLatin1String("import-users"), Qt::CaseInsensitive) == 0) {
+        ImportUsersCommand importUsers(out, err);
+        return importUsers.run(arguments.mid(1));
     }
     if (command.compare(QLatin1String("config"), Qt::CaseInsensitive) == 0) {
         ConfigCommand config(out, err);

@@ -1,6 +1,8 @@
 #include "common/modText.h"
 
+#include <algorithm>
 #include <array>
+#include <optional>
 
 namespace modText {
 
@@ -12,10 +14,47 @@ constexpr std::array<char16_t, 32> kHighControls = {
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
+char16_t codeUnit(QChar c)
+{
+    return c.unicode();
+}
+
+char16_t codeUnit(char c)
+{
+    return static_cast<unsigned char>(c);
+}
+
+// The answer when both texts are ASCII as far as they go together, nothing
+// when a character beyond ASCII needs the full rule: the Kelvin sign, for
+// one, folds to "k".
+template<typename Left, typename Right> std::optional<bool> sameAscii(Left left, Right right)
+{
+    const qsizetype common = std::min(left.size(), right.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        char16_t l = codeUnit(left.data()[i]);
+        char16_t r = codeUnit(right.data()[i]);
+        if (l >= 0x80 || r >= 0x80)
+            return std::nullopt;
+        if (l >= u'A' && l <= u'Z')
+            l = char16_t(l | 0x20);
+        if (r >= u'A' && r <= u'Z')
+            r = char16_t(r | 0x20);
+        if (l != r)
+            return false;
+    }
+    // Case folding maps one character to one: the longer text has more.
+    return left.size() == right.size();
+}
+
 } // namespace
 
 bool SameText(QAnyStringView a, QAnyStringView b)
 {
+    // Most names are ASCII, and Unicode case folding of every character
+    // is most of the time of a user list import's duplicate checks.
+    const std::optional<bool> same = a.visit([&](auto left) { return b.visit([&](auto right) { return sameAscii(left, right); }); });
+    if (same)
+        return *same;
     return QAnyStringView::compare(a, b, Qt::CaseInsensitive) == 0;
 }
 

@@ -14,6 +14,7 @@
 #include "engine/StartMigration.h"
 #include "engine/ValidationReport.h"
 #include "engine/modRunReport.h"
+#include "import/forms/frmImportUsers.h"
 #include "network/PingTest.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
@@ -157,7 +158,7 @@ void frmMain::createMenus()
     mnuFile->addSeparator();
     mnuImport = addSubmenu(mnuFile, "mnuImport", QStringLiteral("&Import"));
     mnuImportADS = addItem(mnuImport, "mnuImportADS", QStringLiteral("&Computers from Active Directory..."), false);
-    mnuImportUsersFile = addItem(mnuImport, "mnuImportUsersFile", QStringLiteral("From &File..."), false);
+    mnuImportUsersFile = addItem(mnuImport, "mnuImportUsersFile", QStringLiteral("From &File..."), true);
     mnuFile->addSeparator();
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("E&xit"), true);
 
@@ -276,6 +277,13 @@ void frmMain::connectCommands()
     connect(mnuNewComputer, &QAction::triggered, this, &frmMain::cmdCompNew_Click);
     connect(mnuNewGroup, &QAction::triggered, this, &frmMain::cmdFoldNew_Click);
     connect(mnuRefresh, &QAction::triggered, this, &frmMain::mnuRefresh_Click);
+    connect(mnuImportUsersFile, &QAction::triggered, this, [this] {
+        const bool listChanged = frmImportUsers::ShowModal(*Database, this, tree().GetSelectedID());
+        if (!Database->IsLinked())
+            ReloadComputerDatabase();
+        else if (listChanged)
+            LoadSelectedNode();
+    });
     connect(mnuTVRename, &QAction::triggered, this, [this] { tree().mnuTVRename_Click(); });
     connect(mnuTVDelete, &QAction::triggered, this, [this] { tree().DeleteSelectedNode(); });
     for (QAction *item : {mnuMoveTo, mnuTVMoveTo})
