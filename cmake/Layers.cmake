@@ -16,10 +16,11 @@ set(VO_LAYERS
     "vo_database:vo_settings,vo_common"
     "vo_engine:vo_common,vo_network"
     "vo_job:vo_engine,vo_database"
+    "vo_import:vo_database,vo_settings,vo_common"
     "vo_logview:vo_common"
-    "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config"
+    "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config,vo_import"
     "vo_shell:vo_common,vo_database,vo_network"
-    "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_job,vo_logview,vo_config_forms"
+    "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_job,vo_logview,vo_config_forms,vo_import"
     "vo:vo_cli"
     "varno-osk:vo_shell_forms")
 set(VO_GUI_LIBRARIES vo_common_widgets vo_config_forms vo_shell_forms varno-osk)

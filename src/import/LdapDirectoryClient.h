@@ -1,0 +1,42 @@
+#pragma once
+
+#include "import/DirectoryClient.h"
+
+#include <QByteArray>
+
+struct ldap;
+struct ldapmsg;
+
+// The directory client over OpenLDAP's libldap. Every request is sent
+// asynchronously and its answer awaited in short slices, so that a server
+// that accepts a connection and then says nothing costs a timeout, not a
+// frozen window. TLS always checks the server's certificate.
+class LdapDirectoryClient final : public DirectoryClient
+{
+public:
+    LdapDirectoryClient() = default;
+    ~LdapDirectoryClient() override;
+    LdapDirectoryClient(const LdapDirectoryClient &) = delete;
+    LdapDirectoryClient &operator=(const LdapDirectoryClient &) = delete;
+
+    Outcome Connect(const Server &server, Observer &observer) override;
+    Outcome ReadComputers(int pageSize, bool firstPageOnly, Observer &observer, std::vector<Computer> &computers) override;
+
+private:
+    Outcome open(Observer &observer);
+    Outcome startTls(Observer &observer);
+    Outcome bind(const QByteArray &name, Observer &observer);
+    Outcome bindAsUser(Observer &observer);
+    Outcome readNamingContext(Observer &observer);
+    // The DN of the entry whose user name is `user`, found without binding;
+    // empty when there is not exactly one.
+    Outcome findUserEntry(const QString &user, QByteArray &dn, Observer &observer);
+    // Waits for the next answer to `messageID`; `message` is freed by the caller.
+    Outcome await(int messageID, ldapmsg **message, Observer &observer);
+    Outcome failure(int code, const char *during);
+    void close();
+
+    ldap *m_ld = nullptr;
+    Server m_server;
+    QByteArray m_namingContext;
+};
