@@ -3,8 +3,12 @@
 #include <QElapsedTimer>
 
 #include <ldap.h>
+#include <sys/socket.h>
 
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -56,6 +60,17 @@ QString firstValue(LDAP *ld, LDAPMessage *entry, const char *attribute)
     return text;
 }
 
+// The socket of the connection being opened, as soon as it is connected.
+int rememberSocket(LDAP *, Sockbuf *sb, LDAPURLDesc *, sockaddr *, ldap_conncb *callback)
+{
+    ber_socket_t fd = -1;
+    ber_sockbuf_ctrl(sb, LBER_SB_OPT_GET_FD, &fd);
+    static_cast<std::atomic<int> *>(callback->lc_arg)->store(int(fd));
+    return 0;
+}
+
+void forgetSocket(LDAP *, Sockbuf *, ldap_conncb *) { }
+
 bool looksLikeDN(const QString &user)
 {
     LDAPDN dn = nullptr;
@@ -82,6 +97,7 @@ void LdapDirectoryClient::close()
     if (m_ld)
         ldap_unbind_ext_s(m_ld, nullptr, nullptr);
     m_ld = nullptr;
+    m_connectCallback.reset();
 }
 
 DirectoryClient::Outcome LdapDirectoryClient::failure(int code, const char *during)
@@ -134,6 +150,36 @@ DirectoryClient::Outcome LdapDirectoryClient::await(int messageID, ldapmsg **mes
     }
 }
 
+int LdapDirectoryClient::runBounded(const std::function<int()> &call, Observer &observer)
+{
+    // libldap does its TLS handshake with blocking reads, so a server that
+    // accepts the connection and then stays silent would hold the caller
+    // for good. The call runs beside the window instead; when the server has
+    // been silent too long its socket is shut, which ends the read.
+    std::atomic<bool> done {false};
+    int code = LDAP_OTHER;
+    std::thread worker([&] {
+        code = call();
+        done = true;
+    });
+    QElapsedTimer silence;
+    silence.start();
+    bool shut = false;
+    while (!done) {
+        if (!shut && silence.elapsed() >= qint64(m_server.TimeoutSeconds) * 1000) {
+            const int fd = m_socket.load();
+            if (fd >= 0) {
+                ::shutdown(fd, SHUT_RDWR);
+                shut = true;
+            }
+        }
+        observer.Waiting();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    worker.join();
+    return shut ? LDAP_TIMEOUT : code;
+}
+
 DirectoryClient::Outcome LdapDirectoryClient::open(Observer &observer)
 {
     close();
@@ -165,6 +211,23 @@ DirectoryClient::Outcome LdapDirectoryClient::open(Observer &observer)
         if (code != LDAP_OPT_SUCCESS)
             return failure(LDAP_CONNECT_ERROR, "reading the certificate authority file");
     }
+    m_socket = -1;
+    m_connectCallback = std::make_unique<ldap_conncb>();
+    m_connectCallback->lc_add = &rememberSocket;
+    m_connectCallback->lc_del = &forgetSocket;
+    m_connectCallback->lc_arg = &m_socket;
+    ldap_set_option(m_ld, LDAP_OPT_CONNECT_CB, m_connectCallback.get());
+    LDAP *ld = m_ld;
+    code = runBounded([ld] { return ldap_connect(ld); }, observer);
+    if (code != LDAP_SUCCESS) {
+        Outcome refused = failure(code, "connecting");
+        // Connected, and then no TLS session with a certificate that checks
+        // out: libldap names no reason for LDAPS, but the handshake is all
+        // that happened on the socket.
+        if (ldaps && code != LDAP_TIMEOUT && m_socket.load() >= 0)
+            refused.Result = Outcome::Certificate;
+        return refused;
+    }
     if (m_server.Mode == Security::StartTLS)
         return startTls(observer);
     return Outcome();
@@ -186,7 +249,10 @@ DirectoryClient::Outcome LdapDirectoryClient::startTls(Observer &observer)
         return failure(code, "asking for TLS");
     if (result != LDAP_SUCCESS)
         return failure(result, "asking for TLS");
-    code = ldap_install_tls(m_ld);
+    LDAP *ld = m_ld;
+    code = runBounded([ld] { return ldap_install_tls(ld); }, observer);
+    if (code == LDAP_TIMEOUT)
+        return failure(code, "setting up TLS");
     if (code != LDAP_SUCCESS) {
         Outcome refused = failure(code, "setting up TLS");
         // After a granted StartTLS the only way the handshake fails is the certificate.

@@ -4,8 +4,13 @@
 
 #include <QByteArray>
 
+#include <atomic>
+#include <functional>
+#include <memory>
+
 struct ldap;
 struct ldapmsg;
+struct ldap_conncb;
 
 // The directory client over OpenLDAP's libldap. Every request is sent
 // asynchronously and its answer awaited in short slices, so that a server
@@ -24,6 +29,9 @@ public:
 
 private:
     Outcome open(Observer &observer);
+    // Runs a libldap call that may block on the network; LDAP_TIMEOUT when
+    // the server stayed silent for the timeout.
+    int runBounded(const std::function<int()> &call, Observer &observer);
     Outcome startTls(Observer &observer);
     Outcome bind(const QByteArray &name, Observer &observer);
     Outcome bindAsUser(Observer &observer);
@@ -39,4 +47,6 @@ private:
     ldap *m_ld = nullptr;
     Server m_server;
     QByteArray m_namingContext;
+    std::unique_ptr<ldap_conncb> m_connectCallback;
+    std::atomic<int> m_socket {-1};
 };
