@@ -17,9 +17,8 @@ bool isHelp(const QString &token)
     return token == QLatin1String("/?") || token == QLatin1String("-?") || token == QLatin1String("-h") || token == QLatin1String("--help");
 }
 
-const QStringList kValueOptions {QStringLiteral("--port"),          QStringLiteral("--user"), QStringLiteral("--domain"),
-                                 QStringLiteral("--password-file"), QStringLiteral("--ca"),   QStringLiteral("--into"),
-                                 QStringLiteral("--passphrase-file")};
+const QStringList kValueOptions {QStringLiteral("--port"), QStringLiteral("--user"), QStringLiteral("--domain"),
+    QStringLiteral("--password-file"), QStringLiteral("--ca"), QStringLiteral("--into"), QStringLiteral("--passphrase-file")};
 const QStringList kFlags {QStringLiteral("--starttls"), QStringLiteral("--ldaps"), QStringLiteral("--all-users")};
 
 } // namespace
@@ -31,25 +30,24 @@ ImportComputersCommand::ImportComputersCommand(QTextStream &out, QTextStream &er
 
 QString ImportComputersCommand::usage()
 {
-    return QStringLiteral(
-        "Usage: vo import-computers SERVER [--port N] --user U --domain D --password-file F\n"
-        "                           [--starttls | --ldaps] [--ca FILE] [--all-users]\n"
-        "                           --into SETTINGS [--passphrase-file P]\n"
-        "\n"
-        "Reads every computer object of a directory server and adds those that the\n"
-        "settings file does not hold yet, each in the groups of its organisational\n"
-        "units, as File > Import > Computers from Active Directory does. The file is\n"
-        "created when it does not exist; when the import fails it is left as it was.\n"
-        "\n"
-        "  --port N              the server's port (default 389, 636 with --ldaps)\n"
-        "  --user U, --domain D  signs in as D\\U, or as U when U is a DN\n"
-        "  --password-file F     the password is the first line of F\n"
-        "  --starttls, --ldaps   a TLS connection; the certificate is always checked\n"
-        "  --ca FILE             the certificate authority to check it with\n"
-        "  --all-users           give every added computer the all-users migration\n"
-        "  --passphrase-file P   the passphrase of a settings file saved with one\n"
-        "\n"
-        "Exit status: 0 success, 1 failure.\n");
+    return QStringLiteral("Usage: vo import-computers SERVER [--port N] --user U --domain D --password-file F\n"
+                          "                           [--starttls | --ldaps] [--ca FILE] [--all-users]\n"
+                          "                           --into SETTINGS [--passphrase-file P]\n"
+                          "\n"
+                          "Reads every computer object of a directory server and adds those that the\n"
+                          "settings file does not hold yet, each in the groups of its organisational\n"
+                          "units, as File > Import > Computers from Active Directory does. The file is\n"
+                          "created when it does not exist; when the import fails it is left as it was.\n"
+                          "\n"
+                          "  --port N              the server's port (default 389, 636 with --ldaps)\n"
+                          "  --user U, --domain D  signs in as D\\U, or as U when U is a DN\n"
+                          "  --password-file F     the password is the first line of F\n"
+                          "  --starttls, --ldaps   a TLS connection; the certificate is always checked\n"
+                          "  --ca FILE             the certificate authority to check it with\n"
+                          "  --all-users           give every added computer the all-users migration\n"
+                          "  --passphrase-file P   the passphrase of a settings file saved with one\n"
+                          "\n"
+                          "Exit status: 0 success, 1 failure.\n");
 }
 
 int ImportComputersCommand::failure(const QString &text)
@@ -63,7 +61,8 @@ bool ImportComputersCommand::readFirstLine(const QString &path, const char *what
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        failure(QStringLiteral("The %1 file \"%2\" cannot be read: %3.").arg(QLatin1String(what), QDir::toNativeSeparators(path), file.errorString()));
+        failure(QStringLiteral("The %1 file \"%2\" cannot be read: %3.")
+                    .arg(QLatin1String(what), QDir::toNativeSeparators(path), file.errorString()));
         return false;
     }
     QByteArray bytes = file.readLine();
@@ -139,7 +138,8 @@ int ImportComputersCommand::run(const QStringList &arguments)
     if (!readFirstLine(values.value(QStringLiteral("--password-file")), "password", input.Password))
         return 1;
     QString passphrase;
-    if (values.contains(QStringLiteral("--passphrase-file")) && !readFirstLine(values.value(QStringLiteral("--passphrase-file")), "passphrase", passphrase))
+    if (values.contains(QStringLiteral("--passphrase-file"))
+        && !readFirstLine(values.value(QStringLiteral("--passphrase-file")), "passphrase", passphrase))
         return 1;
 
     const QString path = values.value(QStringLiteral("--into"));

@@ -55,9 +55,9 @@ private:
 void showCertificateFailure()
 {
     modErrorHandler::ShowMessage(modErrorHandler::Error,
-                                 QStringLiteral("The server's certificate could not be verified, so no connection was made.") + QChar(u'\r')
-                                     + QStringLiteral("Give the file of the certificate authority that issued it, and check that the server name "
-                                                      "is the one the certificate was made for."));
+        QStringLiteral("The server's certificate could not be verified, so no connection was made.") + QChar(u'\r')
+            + QStringLiteral("Give the file of the certificate authority that issued it, and check that the server name "
+                             "is the one the certificate was made for."));
 }
 
 int reportFailure(const DirectoryClient::Outcome &outcome)
@@ -67,17 +67,16 @@ int reportFailure(const DirectoryClient::Outcome &outcome)
         modErrorHandler::ShowMessage(modErrorHandler::Error, QStringLiteral("Invalid username or password given. Please try again."));
         return ADComputerImport::BadCredentials;
     case DirectoryClient::Outcome::Unreachable:
-        modErrorHandler::ShowMessage(modErrorHandler::Error,
-                                     QStringLiteral("The server name entered is incorrect or the server could not be contacted."));
+        modErrorHandler::ShowMessage(
+            modErrorHandler::Error, QStringLiteral("The server name entered is incorrect or the server could not be contacted."));
         return ADComputerImport::ServerNotReachable;
     case DirectoryClient::Outcome::Certificate:
         showCertificateFailure();
         return ADComputerImport::OtherFailure;
     default:
         modErrorHandler::ShowMessage(modErrorHandler::InternalError,
-                                     QStringLiteral("Unexpected error ") + QString::number(outcome.Number) + QStringLiteral(" during AD import. ")
-                                         + outcome.Text,
-                                     QStringLiteral("ImportADSComputers"), outcome.Number);
+            QStringLiteral("Unexpected error ") + QString::number(outcome.Number) + QStringLiteral(" during AD import. ") + outcome.Text,
+            QStringLiteral("ImportADSComputers"), outcome.Number);
         return ADComputerImport::OtherFailure;
     }
 }
@@ -86,11 +85,10 @@ int reportFailure(const DirectoryClient::Outcome &outcome)
 
 ADComputerImport::ADComputerImport(ClientFactory factory)
     : m_factory(std::move(factory))
-{
-}
+{ }
 
-int ADComputerImport::ImportADSComputers(const DirectoryClient::Server &server, bool test, ProgressBarLink *progress,
-                                         std::vector<ComputerRecord> &records)
+int ADComputerImport::ImportADSComputers(
+    const DirectoryClient::Server &server, bool test, ProgressBarLink *progress, std::vector<ComputerRecord> &records)
 {
     records.clear();
     int result = OtherFailure;
@@ -133,8 +131,8 @@ int ADComputerImport::ImportADSComputers(const DirectoryClient::Server &server, 
     return result;
 }
 
-int ADComputerImport::AddADComputers(const DirectoryClient::Server &server, ComputerDB &database, ProgressBarLink *progress, bool test,
-                                     bool allUsers)
+int ADComputerImport::AddADComputers(
+    const DirectoryClient::Server &server, ComputerDB &database, ProgressBarLink *progress, bool test, bool allUsers)
 {
     m_added = 0;
     std::vector<ComputerRecord> records;

@@ -44,7 +44,8 @@ public:
     // Reads every computer. A test connects and reads one small page, and
     // hands back no records. Failures are shown here; `records` stays empty
     // unless the result is Success.
-    int ImportADSComputers(const DirectoryClient::Server &server, bool test, ProgressBarLink *progress, std::vector<ComputerRecord> &records);
+    int ImportADSComputers(
+        const DirectoryClient::Server &server, bool test, ProgressBarLink *progress, std::vector<ComputerRecord> &records);
 
     // Reads, then adds the computers that the database does not know by
     // name, in the groups of their OU path.

@@ -69,7 +69,8 @@ int rememberSocket(LDAP *, Sockbuf *sb, LDAPURLDesc *, sockaddr *, ldap_conncb *
     return 0;
 }
 
-void forgetSocket(LDAP *, Sockbuf *, ldap_conncb *) { }
+void forgetSocket(LDAP *, Sockbuf *, ldap_conncb *)
+{ }
 
 bool looksLikeDN(const QString &user)
 {
@@ -113,7 +114,8 @@ DirectoryClient::Outcome LdapDirectoryClient::failure(int code, const char *duri
     // libldap reports a certificate it refuses as a failed connection; its
     // diagnostic names TLS, and a plain connection never gets that far.
     if (tls && (code == LDAP_CONNECT_ERROR || code == LDAP_SERVER_DOWN)
-        && (diagnostic.contains(QLatin1String("TLS"), Qt::CaseInsensitive) || diagnostic.contains(QLatin1String("cert"), Qt::CaseInsensitive)))
+        && (diagnostic.contains(QLatin1String("TLS"), Qt::CaseInsensitive)
+            || diagnostic.contains(QLatin1String("cert"), Qt::CaseInsensitive)))
         outcome.Result = Outcome::Certificate;
     else if (code == LDAP_INVALID_CREDENTIALS || code == LDAP_INAPPROPRIATE_AUTH)
         outcome.Result = Outcome::BadCredentials;
@@ -185,8 +187,8 @@ DirectoryClient::Outcome LdapDirectoryClient::open(Observer &observer)
     close();
     const bool ldaps = m_server.Mode == Security::LDAPS;
     const int port = m_server.Port > 0 ? m_server.Port : (ldaps ? LDAPS_PORT : LDAP_PORT);
-    const QByteArray uri = (ldaps ? QByteArrayLiteral("ldaps://") : QByteArrayLiteral("ldap://")) + m_server.Name.toUtf8() + ':'
-                           + QByteArray::number(port);
+    const QByteArray uri
+        = (ldaps ? QByteArrayLiteral("ldaps://") : QByteArrayLiteral("ldap://")) + m_server.Name.toUtf8() + ':' + QByteArray::number(port);
     int code = ldap_initialize(&m_ld, uri.constData());
     if (code != LDAP_SUCCESS)
         return failure(code, "opening the connection");
@@ -292,8 +294,8 @@ DirectoryClient::Outcome LdapDirectoryClient::findUserEntry(const QString &user,
     char noAttributes[] = LDAP_NO_ATTRS;
     char *attributes[] = {noAttributes, nullptr};
     int messageID = 0;
-    const int code = ldap_search_ext(m_ld, m_namingContext.constData(), LDAP_SCOPE_SUBTREE, filter.constData(), attributes, 0, nullptr,
-                                     nullptr, nullptr, 2, &messageID);
+    const int code = ldap_search_ext(
+        m_ld, m_namingContext.constData(), LDAP_SCOPE_SUBTREE, filter.constData(), attributes, 0, nullptr, nullptr, nullptr, 2, &messageID);
     if (code != LDAP_SUCCESS)
         return failure(code, "looking the user up");
     int found = 0;
@@ -387,8 +389,8 @@ DirectoryClient::Outcome LdapDirectoryClient::Connect(const Server &server, Obse
     return outcome;
 }
 
-DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(int pageSize, bool firstPageOnly, Observer &observer,
-                                                             std::vector<Computer> &computers)
+DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(
+    int pageSize, bool firstPageOnly, Observer &observer, std::vector<Computer> &computers)
 {
     if (!m_ld)
         return failure(LDAP_SERVER_DOWN, "reading computers");
@@ -410,8 +412,8 @@ DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(int pageSize, bool f
         std::unique_ptr<LDAPControl, ControlFree> page(rawPage);
         LDAPControl *serverControls[] = {rawPage, nullptr};
         int messageID = 0;
-        code = ldap_search_ext(m_ld, m_namingContext.constData(), LDAP_SCOPE_SUBTREE, "(objectClass=computer)", attributes, 0, serverControls,
-                               nullptr, nullptr, LDAP_NO_LIMIT, &messageID);
+        code = ldap_search_ext(m_ld, m_namingContext.constData(), LDAP_SCOPE_SUBTREE, "(objectClass=computer)", attributes, 0,
+            serverControls, nullptr, nullptr, LDAP_NO_LIMIT, &messageID);
         if (code != LDAP_SUCCESS)
             return failure(code, "reading computers");
 

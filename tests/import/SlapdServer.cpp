@@ -68,11 +68,11 @@ QByteArray SlapdServer::unitEntries(const QStringList &units, QStringList &made)
 QByteArray SlapdServer::computerEntry(const QString &name, const QStringList &units)
 {
     const QByteArray lower = name.toLower().toUtf8();
-    return "dn: cn=" + name.toUtf8() + "," + unitsDN(units).toUtf8() + "\nobjectClass: computer\ncn: " + name.toUtf8() + "\ndNSHostName: " + lower
-           + ".corp.example\n\n";
+    return "dn: cn=" + name.toUtf8() + "," + unitsDN(units).toUtf8() + "\nobjectClass: computer\ncn: " + name.toUtf8()
+        + "\ndNSHostName: " + lower + ".corp.example\n\n";
 }
 
-bool SlapdServer::run(const QString &program, const QStringList &arguments, const QByteArray &input)
+bool SlapdServer::run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -81,8 +81,6 @@ bool SlapdServer::run(const QString &program, const QStringList &arguments, cons
         m_error = program + QStringLiteral(" did not start");
         return false;
     }
-    process.write(input);
-    process.closeWriteChannel();
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         m_error = program + QStringLiteral(" failed: ") + QString::fromLocal8Bit(process.readAll());
         return false;
@@ -92,67 +90,69 @@ bool SlapdServer::run(const QString &program, const QStringList &arguments, cons
 
 bool SlapdServer::start(const QByteArray &computers)
 {
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no temporary folder");
-        return false;
-    }
-    const QString dir = m_dir.path();
-    const QString openssl = QStringLiteral("openssl");
-    const QStringList ecKey {QStringLiteral("-newkey"), QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
-                             QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes")};
-    if (!writeFile(dir + QStringLiteral("/san.cnf"), "subjectAltName=IP:127.0.0.1,DNS:localhost\n")
-        || !run(openssl, QStringList {QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
-                             + QStringList {QStringLiteral("-keyout"), dir + QStringLiteral("/ca.key"), QStringLiteral("-out"),
-                                            dir + QStringLiteral("/ca.pem"), QStringLiteral("-days"), QStringLiteral("2"),
-                                            QStringLiteral("-subj"), QStringLiteral("/CN=Import Test CA")})
-        || !run(openssl, QStringList {QStringLiteral("req"), QStringLiteral("-x509")} + ecKey
-                             + QStringList {QStringLiteral("-keyout"), dir + QStringLiteral("/other-ca.key"), QStringLiteral("-out"),
-                                            dir + QStringLiteral("/other-ca.pem"), QStringLiteral("-days"), QStringLiteral("2"),
-                                            QStringLiteral("-subj"), QStringLiteral("/CN=Import Test CA")})
-        || !run(openssl, QStringList {QStringLiteral("req")} + ecKey
-                             + QStringList {QStringLiteral("-keyout"), dir + QStringLiteral("/server.key"), QStringLiteral("-out"),
-                                            dir + QStringLiteral("/server.csr"), QStringLiteral("-subj"), QStringLiteral("/CN=localhost")})
-        || !run(openssl, {QStringLiteral("x509"), QStringLiteral("-req"), QStringLiteral("-in"), dir + QStringLiteral("/server.csr"),
-                          QStringLiteral("-CA"), dir + QStringLiteral("/ca.pem"), QStringLiteral("-CAkey"), dir + QStringLiteral("/ca.key"),
-                          QStringLiteral("-CAcreateserial"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-extfile"),
-                          dir + QStringLiteral("/san.cnf"), QStringLiteral("-out"), dir + QStringLiteral("/server.pem")}))
-        return false;
-
-    const QByteArray d = dir.toUtf8();
+    const QByteArray d = m_dir.path().toUtf8();
+    // Two authorities of the same name; only the first signed the server's certificate.
+    const QByteArray certificates = "set -e; cd '" + d
+        + "'; key='-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes'\n"
+          "for ca in ca other-ca; do openssl req -x509 $key -keyout $ca.key -out $ca.pem -days 2 -subj '/CN=Import Test CA'; done\n"
+          "openssl req $key -keyout server.key -out server.csr -subj /CN=localhost\n"
+          "echo subjectAltName=IP:127.0.0.1,DNS:localhost > san.cnf\n"
+          "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile san.cnf -out server.pem\n";
     const QByteArray userDN = QByteArray("uid=") + User + ",ou=People," + Suffix;
-    const QByteArray config = "include /etc/ldap/schema/core.schema\n"
-                              "include /etc/ldap/schema/cosine.schema\n"
-                              "include /etc/ldap/schema/inetorgperson.schema\n"
-                              "include "
-                              + d + "/computer.schema\n"
-                                    "pidfile "
-                              + d + "/slapd.pid\n"
-                                    "modulepath /usr/lib/ldap\n"
-                                    "moduleload back_mdb\n"
-                                    "TLSCACertificateFile "
-                              + d + "/ca.pem\nTLSCertificateFile " + d + "/server.pem\nTLSCertificateKeyFile " + d
-                              + "/server.key\n"
-                                "database mdb\n"
-                                "maxsize 4294967296\n"
-                                "suffix \""
-                              + Suffix + "\"\nrootdn \"cn=admin," + Suffix + "\"\ndirectory " + d
-                              + "/db\n"
-                                "limits dn.exact=\""
-                              + userDN
-                              + "\" size.soft=1000 size.hard=1000 size.prtotal=unlimited\n"
-                                "access to attrs=userPassword by anonymous auth by * none\n"
-                                "access to * by * read\n";
-    const QByteArray base = QByteArray("dn: ") + Suffix + "\nobjectClass: dcObject\nobjectClass: organization\ndc: corp\no: Corp\n\n"
-                            + "dn: ou=People," + Suffix + "\nobjectClass: organizationalUnit\nou: People\n\n" + "dn: " + userDN
-                            + "\nobjectClass: inetOrgPerson\nuid: " + User + "\ncn: Import User\nsn: User\nuserPassword: " + Password + "\n\n";
-    if (!writeFile(dir + QStringLiteral("/computer.schema"), kSchema) || !writeFile(dir + QStringLiteral("/slapd.conf"), config)
-        || !writeFile(dir + QStringLiteral("/data.ldif"), base + computers) || !m_dir.isValid()) {
+    const QByteArray config = QByteArray(R"(include /etc/ldap/schema/core.schema
+include /etc/ldap/schema/cosine.schema
+include /etc/ldap/schema/inetorgperson.schema
+include DIR/computer.schema
+modulepath /usr/lib/ldap
+moduleload back_mdb
+TLSCACertificateFile DIR/ca.pem
+TLSCertificateFile DIR/server.pem
+TLSCertificateKeyFile DIR/server.key
+database mdb
+maxsize 4294967296
+suffix "SUFFIX"
+rootdn "cn=admin,SUFFIX"
+directory DIR/db
+limits dn.exact="USERDN" size.soft=1000 size.hard=1000 size.prtotal=unlimited
+access to attrs=userPassword by anonymous auth by * none
+access to * by * read
+)")
+                                  .replace("USERDN", userDN)
+                                  .replace("SUFFIX", Suffix)
+                                  .replace("DIR", d);
+    const QByteArray base = QByteArray(R"(dn: SUFFIX
+objectClass: dcObject
+objectClass: organization
+dc: corp
+o: Corp
+
+dn: ou=People,SUFFIX
+objectClass: organizationalUnit
+ou: People
+
+dn: USERDN
+objectClass: inetOrgPerson
+uid: USER
+cn: Import User
+sn: User
+userPassword: PASSWORD
+
+)")
+                                .replace("USERDN", userDN)
+                                .replace("SUFFIX", Suffix)
+                                .replace("PASSWORD", Password)
+                                .replace("USER", User);
+    const QString dir = m_dir.path();
+    if (!m_dir.isValid() || !writeFile(dir + QStringLiteral("/computer.schema"), kSchema)
+        || !writeFile(dir + QStringLiteral("/slapd.conf"), config) || !writeFile(dir + QStringLiteral("/data.ldif"), base + computers)
+        || !QDir(dir).mkpath(QStringLiteral("db"))) {
         m_error = QStringLiteral("the configuration could not be written");
         return false;
     }
-    if (!QDir(dir).mkpath(QStringLiteral("db"))
+    if (!run(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromUtf8(certificates)})
         || !run(QStringLiteral("slapadd"),
-                {QStringLiteral("-q"), QStringLiteral("-f"), dir + QStringLiteral("/slapd.conf"), QStringLiteral("-l"), dir + QStringLiteral("/data.ldif")}))
+            {QStringLiteral("-q"), QStringLiteral("-f"), dir + QStringLiteral("/slapd.conf"), QStringLiteral("-l"),
+                dir + QStringLiteral("/data.ldif")}))
         return false;
     m_port = freePort();
     m_tlsPort = freePort();
@@ -166,8 +166,8 @@ bool SlapdServer::launch()
     m_slapd->setStandardOutputFile(QProcess::nullDevice());
     // In the foreground (-d), so that the process the test started is slapd itself.
     m_slapd->start(QStringLiteral("/usr/sbin/slapd"),
-                   {QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-f"), m_dir.filePath(QStringLiteral("slapd.conf")), QStringLiteral("-h"),
-                    QStringLiteral("ldap://127.0.0.1:%1/ ldaps://127.0.0.1:%2/").arg(m_port).arg(m_tlsPort)});
+        {QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-f"), m_dir.filePath(QStringLiteral("slapd.conf")),
+            QStringLiteral("-h"), QStringLiteral("ldap://127.0.0.1:%1/ ldaps://127.0.0.1:%2/").arg(m_port).arg(m_tlsPort)});
     if (!m_slapd->waitForStarted()) {
         m_error = QStringLiteral("slapd did not start");
         return false;

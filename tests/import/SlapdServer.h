@@ -49,7 +49,7 @@ public:
     static QByteArray computerEntry(const QString &name, const QStringList &units);
 
 private:
-    bool run(const QString &program, const QStringList &arguments, const QByteArray &input = QByteArray());
+    bool run(const QString &program, const QStringList &arguments);
     bool launch();
 
     QTemporaryDir m_dir;

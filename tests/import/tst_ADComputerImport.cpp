@@ -119,7 +119,7 @@ void tst_ADComputerImport::initTestCase()
     }
     // A computer object without a name: skipped.
     ldif += QByteArray("dn: dNSHostName=nameless.corp.example,") + SlapdServer::Suffix
-            + "\nobjectClass: computer\ndNSHostName: nameless.corp.example\n\n";
+        + "\nobjectClass: computer\ndNSHostName: nameless.corp.example\n\n";
     QVERIFY2(m_slapd.start(ldif), qPrintable(m_slapd.error()));
 }
 
@@ -147,16 +147,26 @@ void tst_ADComputerImport::parseOUPath_data()
 {
     QTest::addColumn<QString>("adsPath");
     QTest::addColumn<QString>("path");
-    QTest::newRow("nested, outermost first") << "LDAP://dc1/CN=PC1,OU=Sales,OU=Europe,DC=corp,DC=example" << "Europe\\Sales";
-    QTest::newRow("no unit") << "LDAP://dc1/CN=PC1,CN=Computers,DC=corp,DC=example" << "";
-    QTest::newRow("lower case") << "LDAP://dc1/cn=PC1,ou=Sales,ou=Europe,dc=corp" << "Europe\\Sales";
-    QTest::newRow("escaped comma") << "LDAP://dc1/CN=PC1,OU=Sales\\, North,DC=corp" << "Sales, North";
-    QTest::newRow("comma in the computer's name") << "LDAP://dc1/CN=PC\\,1,OU=A,DC=corp" << "A";
-    QTest::newRow("no server part") << "LDAP://CN=PC1,OU=A,OU=B,DC=corp" << "B\\A";
-    QTest::newRow("server with port") << "LDAP://dc1:389/CN=PC1,OU=A,DC=corp" << "A";
-    QTest::newRow("OU= inside another value") << "LDAP://dc1/CN=MYOU=1,OU=A,DC=corp" << "A";
-    QTest::newRow("not an LDAP path") << "GC://dc1/CN=PC1,OU=A,DC=corp" << "";
-    QTest::newRow("prefix only") << "LDAP://" << "";
+    QTest::newRow("nested, outermost first") << "LDAP://dc1/CN=PC1,OU=Sales,OU=Europe,DC=corp,DC=example"
+                                             << "Europe\\Sales";
+    QTest::newRow("no unit") << "LDAP://dc1/CN=PC1,CN=Computers,DC=corp,DC=example"
+                             << "";
+    QTest::newRow("lower case") << "LDAP://dc1/cn=PC1,ou=Sales,ou=Europe,dc=corp"
+                                << "Europe\\Sales";
+    QTest::newRow("escaped comma") << "LDAP://dc1/CN=PC1,OU=Sales\\, North,DC=corp"
+                                   << "Sales, North";
+    QTest::newRow("comma in the computer's name") << "LDAP://dc1/CN=PC\\,1,OU=A,DC=corp"
+                                                  << "A";
+    QTest::newRow("no server part") << "LDAP://CN=PC1,OU=A,OU=B,DC=corp"
+                                    << "B\\A";
+    QTest::newRow("server with port") << "LDAP://dc1:389/CN=PC1,OU=A,DC=corp"
+                                      << "A";
+    QTest::newRow("OU= inside another value") << "LDAP://dc1/CN=MYOU=1,OU=A,DC=corp"
+                                              << "A";
+    QTest::newRow("not an LDAP path") << "GC://dc1/CN=PC1,OU=A,DC=corp"
+                                      << "";
+    QTest::newRow("prefix only") << "LDAP://"
+                                 << "";
 }
 
 void tst_ADComputerImport::parseOUPath()
@@ -238,9 +248,11 @@ void tst_ADComputerImport::failureAddsNothing_data()
     const QString password = QLatin1String(SlapdServer::Password);
     QTest::newRow("connection test") << Security::Plain << "slapd" << user << password << false << true << 0 << QString();
     QTest::newRow("wrong password") << Security::Plain << "slapd" << user << "wrong" << false << false << 1 << InvalidCredentials;
-    QTest::newRow("wrong password, DN") << Security::Plain << "slapd" << "uid=importer,ou=People,dc=corp,dc=example" << "wrong" << false
-                                        << false << 1 << InvalidCredentials;
-    QTest::newRow("unknown user") << Security::Plain << "slapd" << "nobody" << password << false << true << 1 << InvalidCredentials;
+    QTest::newRow("wrong password, DN") << Security::Plain << "slapd"
+                                        << "uid=importer,ou=People,dc=corp,dc=example"
+                                        << "wrong" << false << false << 1 << InvalidCredentials;
+    QTest::newRow("unknown user") << Security::Plain << "slapd"
+                                  << "nobody" << password << false << true << 1 << InvalidCredentials;
     QTest::newRow("closed port") << Security::Plain << "closed" << user << password << false << false << 2 << NotContacted;
     QTest::newRow("silent listener") << Security::Plain << "silent" << user << password << false << false << 2 << NotContacted;
     QTest::newRow("silent listener, LDAPS") << Security::LDAPS << "silent" << user << password << false << false << 2 << NotContacted;

@@ -44,9 +44,9 @@ void tst_voImportComputers::initTestCase()
 QStringList tst_voImportComputers::arguments(const QString &passwordFile, const QString &into) const
 {
     return {QStringLiteral("import-computers"), QStringLiteral("127.0.0.1"), QStringLiteral("--port"), QString::number(m_slapd.port()),
-            QStringLiteral("--starttls"), QStringLiteral("--ca"), m_slapd.caFile(), QStringLiteral("--user"), QLatin1String(SlapdServer::User),
-            QStringLiteral("--domain"), QStringLiteral("CORP"), QStringLiteral("--password-file"), m_registry.folder() + QLatin1Char('/') + passwordFile,
-            QStringLiteral("--into"), into};
+        QStringLiteral("--starttls"), QStringLiteral("--ca"), m_slapd.caFile(), QStringLiteral("--user"), QLatin1String(SlapdServer::User),
+        QStringLiteral("--domain"), QStringLiteral("CORP"), QStringLiteral("--password-file"),
+        m_registry.folder() + QLatin1Char('/') + passwordFile, QStringLiteral("--into"), into};
 }
 
 void tst_voImportComputers::importsIntoSettingsFile()

@@ -160,7 +160,7 @@ void frmImportADS::DoImport()
     modErrorHandler::Guard("frmImportADS.DoImport", [&] {
         if (!m_database) {
             modErrorHandler::ShowMessage(modErrorHandler::InternalError, QStringLiteral("Computer database not linked for ADS import."),
-                                         QStringLiteral("frmImportADS.DoImport"));
+                QStringLiteral("frmImportADS.DoImport"));
             return;
         }
         ADSImportInput input = readControls();
