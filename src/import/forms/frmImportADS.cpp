@@ -175,7 +175,11 @@ void frmImportADS::DoImport()
         DirectoryClient::Server server = input.ToServer();
         input.Password.fill(QLatin1Char('\0'));
         ADComputerImport import;
+        // The test lets events run while it waits for the server; a second
+        // press of Import Now must not start a second import inside it.
+        setEnabled(false);
         int result = import.AddADComputers(server, *m_database, nullptr, true, input.AllUsers);
+        setEnabled(true);
         if (result == ADComputerImport::Success) {
             hide();
             frmProgress progress(parentWidget());
