@@ -9,6 +9,7 @@
 #include "import/modImportADS.h"
 
 #include <QCoreApplication>
+#include <QHash>
 
 namespace {
 
@@ -160,10 +161,16 @@ int ADComputerImport::addRecords(const std::vector<ComputerRecord> &records, Com
             database.UnlinkTreeView();
         }
 
+        // What AddComputerRecOU does, with each unit path walked once instead
+        // of once per computer: a directory keeps hundreds in one unit.
+        QHash<QString, int> folders;
         for (int index = 0; index < count; ++index) {
             const ComputerRecord &record = records[size_t(index)];
             if (!record.Name.isEmpty() && database.FindComputer(record.Name) < 0) {
-                const int id = database.AddComputerRecOU(record);
+                auto folder = folders.constFind(record.OU);
+                if (folder == folders.cend())
+                    folder = folders.insert(record.OU, database.AddPath(record.OU));
+                const int id = database.AddComputer(record.Name, record.DNSName, *folder, -1);
                 ++m_added;
                 if (allUsers) {
                     const UserProfilesPtr list = database.GetComputerUserList(id);

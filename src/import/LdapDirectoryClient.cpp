@@ -126,7 +126,7 @@ DirectoryClient::Outcome LdapDirectoryClient::failure(int code, const char *duri
     return outcome;
 }
 
-DirectoryClient::Outcome LdapDirectoryClient::await(int messageID, ldapmsg **message, Observer &observer)
+DirectoryClient::Outcome LdapDirectoryClient::await(int messageID, ldapmsg **message, Observer &observer, bool everything)
 {
     *message = nullptr;
     QElapsedTimer silence;
@@ -134,7 +134,7 @@ DirectoryClient::Outcome LdapDirectoryClient::await(int messageID, ldapmsg **mes
     for (;;) {
         timeval slice {0, kSliceMilliseconds * 1000};
         LDAPMessage *answer = nullptr;
-        const int type = ldap_result(m_ld, messageID, LDAP_MSG_ONE, &slice, &answer);
+        const int type = ldap_result(m_ld, messageID, everything ? LDAP_MSG_RECEIVED : LDAP_MSG_ONE, &slice, &answer);
         if (type > 0) {
             *message = answer;
             return Outcome();
@@ -389,6 +389,39 @@ DirectoryClient::Outcome LdapDirectoryClient::Connect(const Server &server, Obse
     return outcome;
 }
 
+void LdapDirectoryClient::readEntry(ldapmsg *entry, const QString &pathPrefix, Computer &computer)
+{
+    // One pass over the entry's attributes, as they come; "name" is taken
+    // before "cn" whatever their order.
+    BerElement *ber = nullptr;
+    berval dn {0, nullptr};
+    if (ldap_get_dn_ber(m_ld, entry, &ber, &dn) != LDAP_SUCCESS) {
+        ber_free(ber, 0);
+        return;
+    }
+    computer.ADsPath = pathPrefix + QString::fromUtf8(dn.bv_val, qsizetype(dn.bv_len));
+    QString cn;
+    berval attribute {0, nullptr};
+    berval *values = nullptr;
+    while (ldap_get_attribute_ber(m_ld, entry, ber, &attribute, &values) == LDAP_SUCCESS && attribute.bv_val) {
+        const QLatin1String type(attribute.bv_val, qsizetype(attribute.bv_len));
+        if (values && values[0].bv_val) {
+            const QString value = QString::fromUtf8(values[0].bv_val, qsizetype(values[0].bv_len));
+            if (type.compare(QLatin1String("name"), Qt::CaseInsensitive) == 0)
+                computer.Name = value;
+            else if (type.compare(QLatin1String("cn"), Qt::CaseInsensitive) == 0)
+                cn = value;
+            else if (type.compare(QLatin1String("dNSHostName"), Qt::CaseInsensitive) == 0)
+                computer.DNSName = value;
+        }
+        ber_memfree(values);
+        values = nullptr;
+    }
+    ber_free(ber, 0);
+    if (computer.Name.isEmpty())
+        computer.Name = cn;
+}
+
 DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(
     int pageSize, bool firstPageOnly, Observer &observer, std::vector<Computer> &computers)
 {
@@ -420,46 +453,44 @@ DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(
         bool pageDone = false;
         while (!pageDone) {
             LDAPMessage *raw = nullptr;
-            Outcome outcome = await(messageID, &raw, observer);
+            // Everything that has arrived at once: a page comes in far fewer
+            // reads than rows.
+            Outcome outcome = await(messageID, &raw, observer, true);
             if (!outcome.ok())
                 return outcome;
-            MessagePtr answer(raw);
-            const int type = ldap_msgtype(raw);
-            if (type == LDAP_RES_SEARCH_ENTRY) {
-                Computer computer;
-                computer.Name = firstValue(m_ld, raw, name);
-                if (computer.Name.isEmpty())
-                    computer.Name = firstValue(m_ld, raw, cn);
-                computer.DNSName = firstValue(m_ld, raw, dnsHostName);
-                char *dn = ldap_get_dn(m_ld, raw);
-                computer.ADsPath = pathPrefix + QString::fromUtf8(dn);
-                ldap_memfree(dn);
-                computers.push_back(std::move(computer));
-                ++rows;
-                if (rows % RowStep == 0 && !observer.RowsRead(rows)) {
-                    ldap_abandon_ext(m_ld, messageID, nullptr, nullptr);
-                    Outcome cancelled;
-                    cancelled.Result = Outcome::Cancelled;
-                    return cancelled;
-                }
-            } else if (type == LDAP_RES_SEARCH_RESULT) {
-                int result = LDAP_OTHER;
-                LDAPControl **controls = nullptr;
-                code = ldap_parse_result(m_ld, raw, &result, nullptr, nullptr, nullptr, &controls, 0);
-                if (code != LDAP_SUCCESS)
-                    return failure(code, "reading computers");
-                // A size or time limit ends the search with rows missing:
-                // that is a failure, never a complete list.
-                if (result != LDAP_SUCCESS) {
+            MessagePtr chain(raw);
+            for (LDAPMessage *message = ldap_first_message(m_ld, raw); message && !pageDone; message = ldap_next_message(m_ld, message)) {
+                const int type = ldap_msgtype(message);
+                if (type == LDAP_RES_SEARCH_ENTRY) {
+                    Computer computer;
+                    readEntry(message, pathPrefix, computer);
+                    computers.push_back(std::move(computer));
+                    ++rows;
+                    if (rows % RowStep == 0 && !observer.RowsRead(rows)) {
+                        ldap_abandon_ext(m_ld, messageID, nullptr, nullptr);
+                        Outcome cancelled;
+                        cancelled.Result = Outcome::Cancelled;
+                        return cancelled;
+                    }
+                } else if (type == LDAP_RES_SEARCH_RESULT) {
+                    int result = LDAP_OTHER;
+                    LDAPControl **controls = nullptr;
+                    code = ldap_parse_result(m_ld, message, &result, nullptr, nullptr, nullptr, &controls, 0);
+                    if (code != LDAP_SUCCESS)
+                        return failure(code, "reading computers");
+                    // A size or time limit ends the search with rows missing:
+                    // that is a failure, never a complete list.
+                    if (result != LDAP_SUCCESS) {
+                        ldap_controls_free(controls);
+                        return failure(result, "reading computers");
+                    }
+                    LDAPControl *response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr);
+                    ber_int_t estimate = 0;
+                    if (response)
+                        ldap_parse_pageresponse_control(m_ld, response, &estimate, &cookie);
                     ldap_controls_free(controls);
-                    return failure(result, "reading computers");
+                    pageDone = true;
                 }
-                LDAPControl *response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr);
-                ber_int_t estimate = 0;
-                if (response)
-                    ldap_parse_pageresponse_control(m_ld, response, &estimate, &cookie);
-                ldap_controls_free(controls);
-                pageDone = true;
             }
         }
         if (firstPageOnly || cookie.bv_len == 0) {

@@ -40,7 +40,9 @@ private:
     // empty when there is not exactly one.
     Outcome findUserEntry(const QString &user, QByteArray &dn, Observer &observer);
     // Waits for the next answer to `messageID`; `message` is freed by the caller.
-    Outcome await(int messageID, ldapmsg **message, Observer &observer);
+    // With `everything`, all messages that have arrived, as one chain.
+    Outcome await(int messageID, ldapmsg **message, Observer &observer, bool everything = false);
+    void readEntry(ldapmsg *entry, const QString &pathPrefix, Computer &computer);
     Outcome failure(int code, const char *during);
     void close();
 

@@ -1,7 +1,5 @@
 #include "import/modImportADS.h"
 
-#include <QStringList>
-
 namespace {
 
 const QLatin1String kPrefix("LDAP://");
@@ -49,27 +47,6 @@ QString unescapeValue(const QString &value)
     return plain;
 }
 
-// The DN's components, split at commas that are not escaped.
-QStringList splitComponents(const QString &dn)
-{
-    QStringList components;
-    QString current;
-    for (qsizetype i = 0; i < dn.size(); ++i) {
-        const QChar c = dn.at(i);
-        if (c == QLatin1Char('\\') && i + 1 < dn.size()) {
-            current += c;
-            current += dn.at(++i);
-        } else if (c == QLatin1Char(',')) {
-            components.append(current);
-            current.clear();
-        } else {
-            current += c;
-        }
-    }
-    components.append(current);
-    return components;
-}
-
 } // namespace
 
 namespace modImportADS {
@@ -78,7 +55,7 @@ QString ParseOUPath(const QString &adsPath)
 {
     if (adsPath.size() <= kPrefix.size() || !adsPath.startsWith(kPrefix))
         return QString();
-    QString dn = adsPath.mid(kPrefix.size());
+    QStringView dn = QStringView(adsPath).mid(kPrefix.size());
     // "LDAP://server/DN" or "LDAP://DN": a server part ends at a "/" that
     // comes before the DN's first "=".
     const qsizetype slash = dn.indexOf(QLatin1Char('/'));
@@ -86,13 +63,25 @@ QString ParseOUPath(const QString &adsPath)
     if (slash >= 0 && (equals < 0 || slash < equals))
         dn = dn.mid(slash + 1);
 
-    QStringList units;
-    for (const QString &component : splitComponents(dn)) {
-        const QString trimmed = component.trimmed();
-        if (trimmed.size() > 3 && trimmed.startsWith(QLatin1String("OU="), Qt::CaseInsensitive))
-            units.prepend(unescapeValue(trimmed.mid(3).trimmed()));
+    // Components end at commas that are not escaped; the innermost comes first.
+    QString path;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= dn.size(); ++i) {
+        if (i < dn.size() && dn.at(i) == QLatin1Char('\\')) {
+            ++i;
+            continue;
+        }
+        if (i < dn.size() && dn.at(i) != QLatin1Char(','))
+            continue;
+        const QStringView component = dn.mid(start, i - start).trimmed();
+        start = i + 1;
+        if (component.size() <= 3 || !component.startsWith(QLatin1String("OU="), Qt::CaseInsensitive))
+            continue;
+        const QStringView value = component.mid(3).trimmed();
+        const QString unit = value.contains(QLatin1Char('\\')) ? unescapeValue(value.toString()) : value.toString();
+        path = path.isEmpty() ? unit : unit + QLatin1Char('\\') + path;
     }
-    return units.join(QLatin1Char('\\'));
+    return path;
 }
 
 } // namespace modImportADS
