@@ -63,7 +63,10 @@ frmImportADS::frmImportADS(QWidget *owner)
     auto *caRow = new QHBoxLayout;
     caRow->addWidget(txtCAFile);
     caRow->addWidget(cmdCAFile);
-    form->addRow(QStringLiteral("Certificate &authority:"), caRow);
+    // A row of two widgets has no buddy of its own for the mnemonic.
+    auto *lblCAFile = new QLabel(QStringLiteral("&Certificate authority:"), this);
+    lblCAFile->setBuddy(txtCAFile);
+    form->addRow(lblCAFile, caRow);
     form->addRow(QStringLiteral("&Username:"), txtUser);
     form->addRow(QStringLiteral("&Password:"), txtPassword);
     form->addRow(QStringLiteral("&Domain:"), txtDomain);
