@@ -5,6 +5,7 @@
 #include "database/ComputerDB.h"
 #include "database/MemoryTreeDisplay.h"
 #include "import/ADComputerImport.h"
+#include "import/ADSImportInput.h"
 #include "import/modImportADS.h"
 #include "support/RecordingPresenter.h"
 #include "support/TestRegistry.h"
@@ -89,6 +90,8 @@ class tst_ADComputerImport : public QObject
 
 private Q_SLOTS:
     void initTestCase();
+    void inputChecks_data();
+    void inputChecks();
     void parseOUPath_data();
     void parseOUPath();
     void importsEveryComputer_data();
@@ -141,6 +144,44 @@ void tst_ADComputerImport::seed(ComputerDB &database)
 {
     const int group = database.AddFolder(QStringLiteral("Mine"), -1);
     database.AddComputer(QStringLiteral("eus-0007"), QStringLiteral("kept.example"), group, -1);
+}
+
+void tst_ADComputerImport::inputChecks_data()
+{
+    QTest::addColumn<QStringList>("entries"); // server, user, domain, port
+    QTest::addColumn<int>("focus");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("all empty: server first") << QStringList {"", "", "", ""} << int(ADSImportInput::ServerField)
+                                             << "You must enter the name of your Active Directory server.";
+    QTest::newRow("no user before a bad server")
+        << QStringList {"dc:1", "", "CORP", ""} << int(ADSImportInput::UserField) << "You must enter a username. Please try again.";
+    QTest::newRow("no domain") << QStringList {"dc1", "jo", "", ""} << int(ADSImportInput::DomainField)
+                               << "You must enter the user's domain name.";
+    QTest::newRow("server with a port") << QStringList {"dc1:389", "jo", "CORP", ""} << int(ADSImportInput::ServerField)
+                                        << "The server name entered contains invalid characters.";
+    QTest::newRow("user with a backslash") << QStringList {"dc1", "CORP\\jo", "CORP", ""} << int(ADSImportInput::UserField)
+                                           << "The username entered contains invalid characters.";
+    QTest::newRow("domain with a slash") << QStringList {"dc1", "jo", "CO/RP", ""} << int(ADSImportInput::DomainField)
+                                         << "The domain name entered contains invalid characters.";
+    QTest::newRow("port out of range") << QStringList {"dc1", "jo", "CORP", "65536"} << int(ADSImportInput::PortField)
+                                       << "The port must be a number from 1 to 65535, or empty for the usual port.";
+    QTest::newRow("a DN as user") << QStringList {"dc1", "uid=jo,ou=People,dc=corp,dc=example", "CORP", "636"}
+                                  << int(ADSImportInput::NoField) << QString();
+}
+
+void tst_ADComputerImport::inputChecks()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(int, focus);
+    QFETCH(QString, message);
+    ADSImportInput input;
+    input.Server = entries.at(0);
+    input.User = entries.at(1);
+    input.Domain = entries.at(2);
+    input.Port = entries.at(3);
+    const ADSImportInput::Problem problem = input.DoInputChecks();
+    QCOMPARE(int(problem.Focus), focus);
+    QCOMPARE(problem.Message, message);
 }
 
 void tst_ADComputerImport::parseOUPath_data()
