@@ -1,6 +1,7 @@
 #include "cli/ConfigCommand.h"
 #include "cli/DescrambleCommand.h"
 #include "cli/ExportCommand.h"
+#include "cli/ImportComputersCommand.h"
 #include "cli/ImportUsersCommand.h"
 #include "cli/PingCommand.h"
 #include "cli/RegCommand.h"
@@ -30,6 +31,8 @@ QString generalUsage()
                           "             (vo descramble --help explains it)\n"
                           "  export     write the clients' configuration files and the engine's arrays\n"
                           "             of a settings file (vo export --help explains it)\n"
+                          "  import-computers  add the computers of a directory server to a settings\n"
+                          "             file (vo import-computers --help explains it)\n"
                           "  import-users\n"
                           "             import a user list file into a settings file\n"
                           "             (vo import-users --help explains it)\n"
@@ -111,6 +114,10 @@ int main(int argc, char *argv[])
     if (command.compare(QLatin1String("config"), Qt::CaseInsensitive) == 0) {
         ConfigCommand config(out, err);
         return config.run(arguments.mid(1));
+    }
+    if (command.compare(QLatin1String("import-computers"), Qt::CaseInsensitive) == 0) {
+        ImportComputersCommand importComputers(out, err);
+        return importComputers.run(arguments.mid(1));
     }
     if (command.compare(QLatin1String("descramble"), Qt::CaseInsensitive) == 0) {
         DescrambleCommand descramble(out, err);

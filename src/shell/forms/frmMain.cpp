@@ -15,6 +15,7 @@
 #include "engine/ValidationReport.h"
 #include "engine/modRunReport.h"
 #include "import/forms/frmImportUsers.h"
+#include "import/forms/frmImportADS.h"
 #include "network/PingTest.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
@@ -157,7 +158,7 @@ void frmMain::createMenus()
     }
     mnuFile->addSeparator();
     mnuImport = addSubmenu(mnuFile, "mnuImport", QStringLiteral("&Import"));
-    mnuImportADS = addItem(mnuImport, "mnuImportADS", QStringLiteral("&Computers from Active Directory..."), false);
+    mnuImportADS = addItem(mnuImport, "mnuImportADS", QStringLiteral("&Computers from Active Directory..."), true);
     mnuImportUsersFile = addItem(mnuImport, "mnuImportUsersFile", QStringLiteral("From &File..."), true);
     mnuFile->addSeparator();
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("E&xit"), true);
@@ -260,6 +261,7 @@ void frmMain::connectCommands()
     connect(m_run.get(), &MigrationRun::Stopped, mnuSaveRunReport, [this] { mnuSaveRunReport->setEnabled(true); });
     connect(mnuFile, &QMenu::aboutToShow, mnuSaveRunReport, runEnded);
     connect(mnuLoad, &QAction::triggered, this, [this] { LoadSettingsFile(QString()); });
+    connect(mnuImportADS, &QAction::triggered, this, &frmMain::mnuImportADS_Click);
     connect(files, &SettingsFileController::recentlyUsedChanged, this, &frmMain::ReloadRecentlyUsed);
     connect(files, &SettingsFileController::loaded, this, &frmMain::SettingsFileLoaded);
 
@@ -934,6 +936,19 @@ void frmMain::LoadSelectedNode()
 void frmMain::ReloadComputerDatabase()
 {
     tvMain->ReloadComputerDatabase();
+}
+
+void frmMain::mnuImportADS_Click()
+{
+    if (!PanelMayLeave() || AppState::Get().MigrationRunning)
+        return;
+    auto *dialog = new frmImportADS(this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->LinkRequired(Database.get(), [this] {
+        ReloadComputerDatabase();
+        Database->SetColorsForEdit();
+    });
+    dialog->open();
 }
 
 void frmMain::tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos)

@@ -82,6 +82,7 @@ public:
     void LoadSelectedNode();
     // After the setup wizard: the tree built again, in front of the progress window.
     void ReloadComputerDatabase();
+    void mnuImportADS_Click();
 
     // ---- run control ----
     // Tools > Start Migration: the checks and questions, then the run.

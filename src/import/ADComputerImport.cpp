@@ -1,0 +1,200 @@
+#include "import/ADComputerImport.h"
+
+#include "common/Presenter.h"
+#include "common/ProgressBarLink.h"
+#include "common/modErrorHandler.h"
+#include "database/ComputerDB.h"
+#include "database/ComputerRecord.h"
+#include "database/ProgressLinkSink.h"
+#include "import/modImportADS.h"
+
+#include <QCoreApplication>
+#include <QHash>
+
+namespace {
+
+constexpr int kListAllUsers = 5;
+
+// Keeps the progress window alive during the read and asks, when Cancel was
+// pressed, whether the administrator means it.
+class ReadObserver final : public DirectoryClient::Observer
+{
+public:
+    explicit ReadObserver(ProgressBarLink *progress)
+        : m_progress(progress)
+    { }
+
+    bool RowsRead(int count) override
+    {
+        if (!m_progress) {
+            QCoreApplication::processEvents();
+            return true;
+        }
+        m_progress->SetValue(count % 1000 + 1);
+        m_progress->SetMessage(QStringLiteral("Importing computer ") + QString::number(count));
+        if (!m_progress->CancelVal())
+            return true;
+        Presenter::Message question;
+        question.text = QStringLiteral("Are you sure you would like to cancel?");
+        question.caption = QStringLiteral("Confirm Cancel");
+        question.icon = Presenter::Icon::Question;
+        question.buttons = Presenter::Buttons::YesNo;
+        if (Presenter::current().showMessage(question) == Presenter::Yes)
+            return false;
+        m_progress->CancelOff();
+        return true;
+    }
+
+    void Waiting() override { QCoreApplication::processEvents(); }
+
+private:
+    ProgressBarLink *m_progress;
+};
+
+// libldap names no reason for a refused certificate beyond "unknown error",
+// so the message says what to check instead.
+void showCertificateFailure()
+{
+    modErrorHandler::ShowMessage(modErrorHandler::Error,
+        QStringLiteral("The server's certificate could not be verified, so no connection was made.") + QChar(u'\r')
+            + QStringLiteral("Give the file of the certificate authority that issued it, and check that the server name "
+                             "is the one the certificate was made for."));
+}
+
+int reportFailure(const DirectoryClient::Outcome &outcome)
+{
+    switch (outcome.Result) {
+    case DirectoryClient::Outcome::BadCredentials:
+        modErrorHandler::ShowMessage(modErrorHandler::Error, QStringLiteral("Invalid username or password given. Please try again."));
+        return ADComputerImport::BadCredentials;
+    case DirectoryClient::Outcome::Unreachable:
+        modErrorHandler::ShowMessage(
+            modErrorHandler::Error, QStringLiteral("The server name entered is incorrect or the server could not be contacted."));
+        return ADComputerImport::ServerNotReachable;
+    case DirectoryClient::Outcome::Certificate:
+        showCertificateFailure();
+        return ADComputerImport::OtherFailure;
+    default:
+        modErrorHandler::ShowMessage(modErrorHandler::InternalError,
+            QStringLiteral("Unexpected error ") + QString::number(outcome.Number) + QStringLiteral(" during AD import. ") + outcome.Text,
+            QStringLiteral("ImportADSComputers"), outcome.Number);
+        return ADComputerImport::OtherFailure;
+    }
+}
+
+} // namespace
+
+ADComputerImport::ADComputerImport(ClientFactory factory)
+    : m_factory(std::move(factory))
+{ }
+
+int ADComputerImport::ImportADSComputers(
+    const DirectoryClient::Server &server, bool test, ProgressBarLink *progress, std::vector<ComputerRecord> &records)
+{
+    records.clear();
+    int result = OtherFailure;
+    modErrorHandler::Guard("ImportADSComputers", [&] {
+        ReadObserver observer(test ? nullptr : progress);
+        std::unique_ptr<DirectoryClient> client = m_factory();
+        DirectoryClient::Outcome outcome = client->Connect(server, observer);
+        if (!outcome.ok()) {
+            result = reportFailure(outcome);
+            return;
+        }
+        if (!test && progress)
+            progress->Start(0, 1000, QStringLiteral("Importing"), QStringLiteral("Importing computers..."), 0, true);
+
+        std::vector<DirectoryClient::Computer> rows;
+        // The table grows a thousand rows at a time, as the pages arrive.
+        rows.reserve(1000);
+        outcome = client->ReadComputers(test ? TestPageSize : PageSize, test, observer, rows);
+        if (outcome.Result == DirectoryClient::Outcome::Cancelled) {
+            result = Success;
+            return;
+        }
+        if (!outcome.ok()) {
+            result = reportFailure(outcome);
+            return;
+        }
+        result = Success;
+        if (test)
+            return;
+        records.resize(rows.size());
+        for (size_t i = 0; i < rows.size(); ++i) {
+            ComputerRecord &record = records[i];
+            record.Name = std::move(rows[i].Name);
+            record.DNSName = std::move(rows[i].DNSName);
+            record.OU = modImportADS::ParseOUPath(rows[i].ADsPath);
+        }
+    });
+    if (result != Success)
+        records.clear();
+    return result;
+}
+
+int ADComputerImport::AddADComputers(
+    const DirectoryClient::Server &server, ComputerDB &database, ProgressBarLink *progress, bool test, bool allUsers)
+{
+    m_added = 0;
+    std::vector<ComputerRecord> records;
+    const int result = ImportADSComputers(server, test, progress, records);
+    if (result != Success || records.empty())
+        return result;
+    return addRecords(records, database, progress, allUsers);
+}
+
+int ADComputerImport::addRecords(const std::vector<ComputerRecord> &records, ComputerDB &database, ProgressBarLink *progress, bool allUsers)
+{
+    int result = Success;
+    modErrorHandler::Guard("AddADComputers", [&] {
+        const int count = int(records.size());
+        if (progress)
+            progress->Start(0, count - 1, QStringLiteral("Importing"), QStringLiteral("Adding computers to DB..."));
+
+        TreeDisplay *tree = nullptr;
+        int computerIcon = ComputerDB::DefaultComputerIcon;
+        int folderIcon = ComputerDB::DefaultFolderIcon;
+        if (database.IsLinked() && count >= RebuildThreshold) {
+            tree = database.LinkedTree();
+            computerIcon = database.ComputerIcon();
+            folderIcon = database.FolderIcon();
+            database.UnlinkTreeView();
+        }
+
+        // What AddComputerRecOU does, with each unit path walked once instead
+        // of once per computer: a directory keeps hundreds in one unit.
+        QHash<QString, int> folders;
+        for (int index = 0; index < count; ++index) {
+            const ComputerRecord &record = records[size_t(index)];
+            if (!record.Name.isEmpty() && database.FindComputer(record.Name) < 0) {
+                auto folder = folders.constFind(record.OU);
+                if (folder == folders.cend())
+                    folder = folders.insert(record.OU, database.AddPath(record.OU));
+                const int id = database.AddComputer(record.Name, record.DNSName, *folder, -1);
+                ++m_added;
+                if (allUsers) {
+                    const UserProfilesPtr list = database.GetComputerUserList(id);
+                    if (!list)
+                        result = NoUserList;
+                    else if (!list->AllowAdd(kListAllUsers) || !list->AddAllUsers())
+                        result = AllUsersRefused;
+                }
+            }
+            if (progress && index % 100 == 0)
+                progress->SetValue(index);
+        }
+
+        if (tree) {
+            // Down to the root, which the build expects to find alone.
+            for (const QString &key : tree->childKeys(modGeneral::RootKey))
+                tree->removeNode(key);
+            if (progress) {
+                ProgressLinkSink sink(*progress);
+                database.LinkTreeView(tree, computerIcon, folderIcon, &sink);
+            } else {
+                database.LinkTreeView(tree, computerIcon, folderIcon, nullptr);
+            }
+        }
+    });
+    return result;
+}

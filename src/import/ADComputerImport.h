@@ -1,0 +1,62 @@
+#pragma once
+
+#include "import/DirectoryClient.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class ComputerDB;
+class ProgressBarLink;
+struct ComputerRecord;
+
+// The import of computers from a directory: the read (every row first, so
+// that a failure or a confirmed cancel leaves the database untouched) and
+// the add, where each computer's OU path becomes its groups.
+class ADComputerImport
+{
+public:
+    enum Result : int {
+        Success = 0,
+        BadCredentials = 1,
+        ServerNotReachable = 2,
+        OtherFailure = 3,
+        // With all users: an added computer's list would not take the entry.
+        AllUsersRefused = 4,
+        // With all users: an added computer had no user list.
+        NoUserList = 5,
+    };
+
+    // Rows per page of the read; the connection test reads one small page.
+    static constexpr int PageSize = 1000;
+    static constexpr int TestPageSize = 10;
+    // From this many new computers on, the linked tree is dropped during the
+    // add and built once at the end: placing each node among thousands of
+    // sorted siblings costs far more than one build.
+    static constexpr int RebuildThreshold = 500;
+
+    using ClientFactory = std::function<std::unique_ptr<DirectoryClient>()>;
+
+    explicit ADComputerImport(ClientFactory factory = &DirectoryClient::Create);
+
+    // Reads every computer. A test connects and reads one small page, and
+    // hands back no records. Failures are shown here; `records` stays empty
+    // unless the result is Success.
+    int ImportADSComputers(
+        const DirectoryClient::Server &server, bool test, ProgressBarLink *progress, std::vector<ComputerRecord> &records);
+
+    // Reads, then adds the computers that the database does not know by
+    // name, in the groups of their OU path.
+    int AddADComputers(const DirectoryClient::Server &server, ComputerDB &database, ProgressBarLink *progress, bool test, bool allUsers);
+
+    // Computers the last AddADComputers added.
+    int AddedCount() const { return m_added; }
+
+private:
+    int addRecords(const std::vector<ComputerRecord> &records, ComputerDB &database, ProgressBarLink *progress, bool allUsers);
+
+    ClientFactory m_factory;
+    int m_added = 0;
+};
