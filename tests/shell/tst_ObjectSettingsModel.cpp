@@ -75,10 +75,10 @@ struct Fixture
             const QString name = step.section(QLatin1Char('='), 0, 0);
             int found = 0;
             for (int i = 0; i < Model::TextCount; ++i)
-                if (Model::ControlName(Text(i)) == name && ++found)
+                if (model.ControlName(Text(i)) == name && ++found)
                     model.TextChange(Text(i), step.section(QLatin1Char('='), 1));
             for (int i = 0; i < Model::CheckCount; ++i)
-                if (Model::ControlName(Check(i)) == name && ++found)
+                if (model.ControlName(Check(i)) == name && ++found)
                     model.CheckClick(Check(i));
             QVERIFY2(found == 1, qPrintable(step));
         }
