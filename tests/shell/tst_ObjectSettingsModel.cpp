@@ -59,15 +59,6 @@ struct Fixture
     GlobalSettingsPtr computerRecord(int id) const { return db.GetSettings(QStringLiteral("C"), id); }
     GlobalSettingsPtr global() const { return db.GetSettings(QStringLiteral("G"), -1); }
 
-    // Value and lock of check boxes, "1" or "0L" (locked), to compare several at once.
-    QStringList boxes(std::initializer_list<Check> checks) const
-    {
-        QStringList states;
-        for (Check box : checks)
-            states.append(QString::number(model.check(box)) + (model.checkLocked(box) ? "L" : ""));
-        return states;
-    }
-
     // Steps by control name: "chkJoinDomain" clicks the box, "txtDomDCIP=10.0.0.1" types into the field.
     void apply(const QStringList &steps)
     {
@@ -194,54 +185,18 @@ private Q_SLOTS:
         QCOMPARE(f.model.inheritedFrom(), QStringLiteral("Sales"));
     }
 
-    void lockingRules()
+    void savesLocalSourceAndWorkgroup()
     {
         Fixture f;
         f.loadComputer(f.pc02);
-        QVERIFY(f.model.textLocked(Text::JoinDomainName));
-        f.apply({"chkJoinDomain", "txtJoinDomainName=CORP", "txtDomDCName=dc1"});
-        QVERIFY(!f.model.textLocked(Text::DomDCIP) && f.model.commandEnabled(Command::LookupJoinDC));
-        // The two join boxes exclude each other; leaving the domain empties its fields.
-        f.apply({"chkJoinWorkgroup"});
-        QCOMPARE(f.model.check(Check::JoinDomain), int(Model::Unchecked));
-        QVERIFY(f.model.text(Text::JoinDomainName).isEmpty() && f.model.textLocked(Text::DomDCName));
-        QVERIFY(!f.model.commandEnabled(Command::LookupJoinDC) && !f.model.textLocked(Text::JoinWorkgroupName));
-
-        f.apply({"txtSourceDC=olddc", "txtSourceDCIP=10.1.1.1", "chkSourceUseLocal", "txtJoinWorkgroupName=TEAM"});
-        for (Text source : {Text::SourceContext, Text::SourceDC, Text::SourceDCIP})
-            QVERIFY(f.model.text(source).isEmpty() && f.model.textLocked(source));
-        QVERIFY(!f.model.commandEnabled(Command::LookupSourceDC) && !f.model.textLocked(Text::DestContext));
+        f.apply({"chkJoinDomain", "txtJoinDomainName=CORP", "chkJoinWorkgroup", "txtSourceDC=olddc", "txtSourceDCIP=10.1.1.1",
+            "chkSourceUseLocal", "txtJoinWorkgroupName=TEAM"});
+        QVERIFY(f.model.textLocked(Text::SourceDC) && !f.model.commandEnabled(Command::LookupSourceDC));
         QVERIFY(f.model.SaveObjectSettings());
         const GlobalSettingsPtr record = f.computerRecord(f.pc02);
         QCOMPARE(record->SourceDomain, QStringLiteral("*LOCAL ACCOUNT*"));
         QVERIFY(record->SourceDCName.isEmpty() && record->SourceDCIP.isEmpty());
         QVERIFY(record->JoinVal == JoinWorkgroup && record->JoinName == QStringLiteral("TEAM"));
-
-        // An inherited workgroup name stays locked under its greyed box.
-        f.loadComputer(f.db.AddComputer(QStringLiteral("LAB1"), QString(), f.labs, -1));
-        QCOMPARE(f.model.check(Check::JoinWorkgroup), int(Model::Grayed));
-        QCOMPARE(f.model.text(Text::JoinWorkgroupName), QStringLiteral("LABGROUP"));
-        QVERIFY(f.model.textLocked(Text::JoinWorkgroupName));
-    }
-
-    void coupledOptions()
-    {
-        Fixture f;
-        f.loadComputer(f.pc02);
-        f.apply({"chkMinFreeSpace", "txtMinFreeSpace=500", "chkCopyProfile"});
-        QCOMPARE(f.boxes({Check::NoTempInternet, Check::MinFreeSpace}), (QStringList {"0L", "0L"}));
-        QVERIFY(f.model.text(Text::MinFreeSpace).isEmpty());
-        f.apply({"chkCopyProfile"});
-        QCOMPARE(f.boxes({Check::NoTempInternet, Check::MinFreeSpace}), (QStringList {"1", "0"}));
-        f.apply({"chkRebootAllow"});
-        QCOMPARE(f.boxes({Check::RebootForce}), QStringList {"0L"});
-        f.apply({"chkRebootAllow"});
-        QCOMPARE(f.boxes({Check::RebootForce}), QStringList {"1"});
-
-        // A stored record with copying off shows its dependants locked as well.
-        f.computerRecord(f.pc02)->CopyProfile = 0;
-        f.loadComputer(f.pc02);
-        QVERIFY(f.model.checkLocked(Check::NoTempInternet) && !f.model.SettingsChanged());
     }
 
     void inputChecks_data()
