@@ -781,7 +781,11 @@ void ObjectSettingsModel::UserListEdited()
 {
     Notify notify(*this);
     Guard("frmMain.cmdAddUser_Click", [&] {
+        const QStringList before = m_userLines;
         DisplayUserList();
+        // A new entry is a change to save; a cancelled dialog is none.
+        if (m_userLines != before)
+            AppState::Get().DatabaseChanged = true;
         if (m_db && m_objectType == kComputer && m_userList)
             m_db->SetComputerUserList(m_objectID, m_userList);
     });
