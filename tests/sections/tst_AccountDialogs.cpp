@@ -45,6 +45,16 @@ void finish(QDialog &dialog, const QString &way, const QString &confirm)
         click(dialog, way == QLatin1String("cancel") ? QStringLiteral("cmdCancel") : confirm);
 }
 
+// The guide's pictures: VO_SCREENSHOTS=docs/images tst_AccountDialogs
+void picture(QDialog &dialog, const char *name)
+{
+    const QString folder = qEnvironmentVariable("VO_SCREENSHOTS");
+    if (folder.isEmpty())
+        return;
+    QApplication::processEvents();
+    dialog.grab().save(folder + QLatin1Char('/') + QString::fromLatin1(name));
+}
+
 void ways()
 {
     QTest::addColumn<QString>("way");
@@ -89,6 +99,7 @@ private Q_SLOTS:
         QVERIFY(!child<QLineEdit>(dialog, "txtDomain")->isEnabled());
         click(dialog, "cmdSet1");
         QCOMPARE(child<QLabel>(dialog, "lblAccount1")->text(), QStringLiteral("*LOCAL ACCOUNT*\\osk"));
+        picture(dialog, "auth-manual.png");
         QVERIFY(record->account(AdminB).Username.isEmpty());
 
         finish(dialog, way, QStringLiteral("cmdOK"));
@@ -134,6 +145,7 @@ private Q_SLOTS:
         source->setFocus();
         QTest::keyClick(source, Qt::Key_V, Qt::ControlModifier);
         QVERIFY(destination->text() == QStringLiteral("*ALL") && !destination->isEnabled());
+        picture(dialog, "add-migration.png");
         click(dialog, "optSourceSID");
         QVERIFY(destination->isEnabled() && destination->text().isEmpty() && !source->isEnabled());
         click(dialog, "optSourceUser");

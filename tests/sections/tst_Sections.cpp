@@ -158,28 +158,6 @@ private Q_SLOTS:
             QCOMPARE(name + "=" + describe(*section, name), expectation);
         }
     }
-
-    void storesWhatItShows()
-    {
-        GlobalSettings inherited;
-        inherited.SetDefaults();
-        inherited.SourceDomain = LocalAccountDomain;
-        OptionsSection options;
-        options.load(inherited, true);
-        options.click(OptionsSection::MinFreeSpace);
-        options.type(OptionsSection::MinFreeSpaceValue, QStringLiteral(" 2048.9 "));
-        ContextSection source(ContextSection::Side::Source);
-        source.load(inherited, true);
-
-        GlobalSettings stored;
-        stored.SourceDCName = QStringLiteral("old");
-        options.store(stored);
-        source.store(stored);
-        // Greyed ticks are stored as the level's own; the space as its integer part.
-        QVERIFY(stored.RebootPermitted == 1 && stored.CopyProfile == 1 && stored.OverwriteProfile == 0);
-        QCOMPARE(stored.MinFreeSpace, 2048);
-        QVERIFY(stored.SourceDomain == LocalAccountDomain && stored.SourceDCName.isEmpty());
-    }
 };
 
 QTEST_GUILESS_MAIN(TestSections)

@@ -10,9 +10,12 @@ AccountEntrySection::AccountEntrySection(QObject *parent)
 void AccountEntrySection::setAccountType(AccountType type)
 {
     Batch batch(*this);
+    const bool wasLocal = local();
     m_type = type;
     if (type != AccountType::Either)
         setCheck(LocalAccount, type == AccountType::LocalOnly ? Checked : Unchecked);
+    if (wasLocal && !local())
+        setText(Domain, QString());
     updateLocks();
 }
 
@@ -41,11 +44,12 @@ void AccountEntrySection::applyLocks()
     setLocked(Domain, local());
     if (local())
         setText(Domain, LocalAccountDomain);
-    else if (text(Domain) == LocalAccountDomain)
-        setText(Domain, QString());
 }
 
-void AccountEntrySection::clicked(int, bool)
+void AccountEntrySection::clicked(int, bool ticked)
 {
+    // The domain field held "*LOCAL ACCOUNT*" only to show the tick.
+    if (!ticked)
+        setText(Domain, QString());
     updateLocks();
 }
