@@ -15,7 +15,6 @@
 
 #include <array>
 #include <functional>
-#include <initializer_list>
 
 class ComputerDB;
 
