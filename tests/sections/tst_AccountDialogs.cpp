@@ -150,6 +150,11 @@ private Q_SLOTS:
         QVERIFY(destination->isEnabled() && destination->text().isEmpty() && !source->isEnabled());
         click(dialog, "optSourceUser");
         QVERIFY(!destination->isEnabled());
+        // One letter less and the source is a user name again; what was filled in goes.
+        source->setFocus();
+        QTest::keyClick(source, Qt::Key_Backspace);
+        QVERIFY(destination->isEnabled() && destination->text().isEmpty());
+        QTest::keyClick(source, Qt::Key_L);
 
         finish(dialog, way, QStringLiteral("cmdAddMigration"));
         QVERIFY(dialog.isHidden());

@@ -102,9 +102,6 @@ private Q_SLOTS:
         QVERIFY(!record->Valid);
 
         // A new password through the prompt is a change; OK then makes the record valid.
-        QCOMPARE(ManualAccountsModel::PasswordProblem(QString(127, QLatin1Char('x'))), QString());
-        QCOMPARE(ManualAccountsModel::PasswordProblem(QString(128, QLatin1Char('x'))),
-            QStringLiteral("The password is too long.  Please enter a valid password."));
         QVERIFY(!model.hasAccount(1));
         model.SetPassword(0, QStringLiteral("pw"));
         QVERIFY(!model.Changed());
@@ -165,25 +162,6 @@ private Q_SLOTS:
         }
         const MigrationUsers added = *list->GetUser(list->GetMaxID() - 1);
         QCOMPARE((added.UseSIDFrom ? added.SIDFrom : added.UsernameFrom) + " -> " + added.UsernameTo, line);
-    }
-
-    void allUsersFillsAndLocksTheDestination()
-    {
-        AddMigrationModel model;
-        QVERIFY(!model.fieldEnabled(Field::SourceSID) && !model.fieldEnabled(Field::DestSID));
-        model.TextChange(Field::DestUsername, QStringLiteral("mine"));
-        model.TextChange(Field::SourceUsername, QStringLiteral("*All"));
-        QVERIFY(model.text(Field::DestUsername) == AllUsersName && !model.fieldEnabled(Field::DestUsername));
-        model.TextChange(Field::DestUsername, QStringLiteral("typed"));
-        QCOMPARE(model.text(Field::DestUsername), AllUsersName);
-        // The rule follows the option: by SID the destination is free again, back by name it is "*ALL" again.
-        model.setSourceBySID(true);
-        QVERIFY(model.text(Field::DestUsername).isEmpty() && model.fieldEnabled(Field::DestUsername));
-        QVERIFY(model.fieldEnabled(Field::SourceSID) && !model.fieldEnabled(Field::SourceUsername));
-        model.setSourceBySID(false);
-        QCOMPARE(model.text(Field::DestUsername), AllUsersName);
-        model.TextChange(Field::SourceUsername, QStringLiteral("*Al"));
-        QVERIFY(model.text(Field::DestUsername).isEmpty() && model.fieldEnabled(Field::DestUsername));
     }
 };
 

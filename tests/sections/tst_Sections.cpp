@@ -115,8 +115,6 @@ private Q_SLOTS:
         QTest::newRow("join: the domain unticks the workgroup")
             << "join" << "defaults" << QStringList {"chkJoinWorkgroup", "txtJoinWorkgroupName=TEAM", "chkJoinDomain"}
             << QStringList {"chkJoinWorkgroup=0", "txtJoinWorkgroupName=TEAM|L", "cmdLookupJoinDC=off"};
-        QTest::newRow("join: lookup with a controller name")
-            << "join" << "defaults" << QStringList {"chkJoinDomain", "txtDomDCName=dc1"} << QStringList {"cmdLookupJoinDC=on", "txtDomDCIP="};
         QTest::newRow("join: an inherited workgroup name stays locked under its greyed box")
             << "join" << "inheritedWorkgroup" << QStringList {"txtJoinWorkgroupName=OTHER"}
             << QStringList {"chkJoinWorkgroup=2", "txtJoinWorkgroupName=LABGROUP|L"};
