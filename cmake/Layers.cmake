@@ -13,6 +13,9 @@ set(VO_LAYERS
     "vo_config:vo_common,vo_network"
     "vo_config_forms:vo_config,vo_common_widgets"
     "vo_settings:vo_common"
+    "vo_sections:vo_settings,vo_common"
+    "vo_sections_widgets:vo_sections,vo_common_widgets"
+    "vo_wizards_forms:vo_sections_widgets,vo_sections,vo_common_widgets"
     "vo_database:vo_settings,vo_common"
     "vo_import:vo_database,vo_settings,vo_common"
     "vo_import_forms:vo_import,vo_common_widgets"
@@ -20,11 +23,11 @@ set(VO_LAYERS
     "vo_job:vo_engine,vo_database"
     "vo_logview:vo_common"
     "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config,vo_network,vo_import"
-    "vo_shell:vo_common,vo_database,vo_network"
-    "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_job,vo_logview,vo_config_forms,vo_import,vo_import_forms"
+    "vo_shell:vo_common,vo_database,vo_network,vo_sections"
+    "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_job,vo_logview,vo_config_forms,vo_import,vo_import_forms,vo_sections_widgets,vo_wizards_forms"
     "vo:vo_cli"
     "varno-osk:vo_shell_forms")
-set(VO_GUI_LIBRARIES vo_common_widgets vo_config_forms vo_import_forms vo_shell_forms varno-osk)
+set(VO_GUI_LIBRARIES vo_common_widgets vo_config_forms vo_import_forms vo_sections_widgets vo_wizards_forms vo_shell_forms varno-osk)
 
 # Fails the configuration when a library links one of ours that its layer
 # does not allow, or a logic library links Qt's widgets; writes, for the

@@ -7,10 +7,6 @@
 #include "database/ComputerDB.h"
 #include "network/modNetwork.h"
 
-#include <QRegularExpression>
-
-#include <cmath>
-
 using modErrorHandler::Guard;
 using modErrorHandler::ShowMessage;
 
@@ -21,31 +17,13 @@ const QString kGlobal = QStringLiteral("G");
 const QString kFolder = QStringLiteral("F");
 const QString kComputer = QStringLiteral("C");
 
-// What the administrator may type as a number: digits with an optional sign,
-// decimal point and exponent, blanks around it. Words such as "inf" that
-// QString::toDouble would take are not numbers here.
-bool ReadNumber(const QString &text, double &value)
-{
-    static const QRegularExpression number(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?\s*$)"));
-    if (!number.match(text).hasMatch())
-        return false;
-    bool ok = false;
-    value = text.trimmed().toDouble(&ok);
-    return ok && std::isfinite(value);
-}
-
-// Saving keeps the tick, not where it came from: an inherited tick becomes the node's own.
-int StoredOption(int checkValue)
-{
-    return checkValue == ObjectSettingsModel::Grayed ? 1 : checkValue;
-}
-
-Presenter::Answer Ask(const QString &text, const QString &caption, Presenter::Buttons buttons)
+Presenter::Answer Ask(
+    const QString &text, const QString &caption, Presenter::Buttons buttons, Presenter::Icon icon = Presenter::Icon::Question)
 {
     Presenter::Message box;
     box.text = text;
     box.caption = caption;
-    box.icon = Presenter::Icon::Question;
+    box.icon = icon;
     box.buttons = buttons;
     return Presenter::current().showMessage(box);
 }
@@ -77,47 +55,24 @@ private:
 
 // ---- names ------------------------------------------------------------------------
 
-QString ObjectSettingsModel::ControlName(Text field)
+QString ObjectSettingsModel::ControlName(Text field) const
 {
-    static const std::array<const char *, TextCount> names = {
-        "txtSourceContext",
-        "txtSourceDC",
-        "txtSourceDCIP",
-        "txtDestContext",
-        "txtDestDC",
-        "txtDestDCIP",
-        "txtJoinDomainName",
-        "txtDomDCName",
-        "txtDomDCIP",
-        "txtJoinWorkgroupName",
-        "txtMinFreeSpace",
-    };
-    return QString::fromLatin1(names[index(field)]);
+    return at(field).Section->controlName(at(field).Control);
 }
 
-QString ObjectSettingsModel::ControlName(Check field)
+QString ObjectSettingsModel::ControlName(Check field) const
 {
-    static const std::array<const char *, CheckCount> names = {
-        "chkSourceUseLocal",
-        "chkDestUseLocal",
-        "chkJoinDomain",
-        "chkJoinWorkgroup",
-        "chkRebootAllow",
-        "chkRebootForce",
-        "chkCopyProfile",
-        "chkNoTempInternet",
-        "chkOverwriteProfile",
-        "chkMinFreeSpace",
-    };
-    return QString::fromLatin1(names[index(field)]);
+    return at(field).Section->controlName(at(field).Control);
 }
 
-QString ObjectSettingsModel::ControlName(Command command)
+QString ObjectSettingsModel::ControlName(Command command) const
 {
+    if (const Place place = at(command); place.Section)
+        return place.Section->controlName(place.Control);
     static const std::array<const char *, CommandCount> names = {
-        "cmdLookupSourceDC",
-        "cmdLookupDestDC",
-        "cmdLookupJoinDC",
+        "",
+        "",
+        "",
         "cmdObjSettingsSave",
         "cmdInheritFromParent",
         "cmdOverwriteChildren",
@@ -131,32 +86,17 @@ QString ObjectSettingsModel::ControlName(Command command)
 
 QString ObjectSettingsModel::AccountLabelName(int index)
 {
-    static const std::array<const char *, AccountLabelCount> names = {
-        "lblVarnoUser",
-        "lblOskUser",
-        "lblJoinDomUser",
-        "lblSourceSIDUser",
-        "lblDestSIDUser",
-    };
-    return index >= 0 && index < AccountLabelCount ? QString::fromLatin1(names[static_cast<size_t>(index)]) : QString();
+    return index >= 0 && index < AccountLabelCount ? QString::fromLatin1(AccountRows[static_cast<size_t>(index)].LabelName) : QString();
 }
 
 QString ObjectSettingsModel::AccountCaption(int index)
 {
-    static const std::array<const char *, AccountLabelCount> captions = {
-        "Administrator A:",
-        "Administrator B:",
-        "Domain Join Privileges:",
-        "Source SID Lookup:",
-        "Destination SID Lookup:",
-    };
-    return index >= 0 && index < AccountLabelCount ? QString::fromLatin1(captions[static_cast<size_t>(index)]) : QString();
+    return index >= 0 && index < AccountLabelCount ? QString::fromLatin1(AccountRows[static_cast<size_t>(index)].Caption) : QString();
 }
 
 int ObjectSettingsModel::AccountSlot(int index)
 {
-    static constexpr std::array<int, AccountLabelCount> slots = {AdminA, AdminB, DomainJoin, SourceSIDLookup, DestinationSIDLookup};
-    return index >= 0 && index < AccountLabelCount ? slots[static_cast<size_t>(index)] : -1;
+    return index >= 0 && index < AccountLabelCount ? AccountRows[static_cast<size_t>(index)].Slot : -1;
 }
 
 // ---- state --------------------------------------------------------------------------
@@ -165,11 +105,44 @@ ObjectSettingsModel::ObjectSettingsModel(QObject *parent)
     : QObject(parent)
 {
     m_accountLabels.fill(NotSpecified);
-    // Nothing is loaded yet: the panel shows no object, so nothing may be edited.
-    for (TextState &field : m_texts)
-        field.Locked = true;
-    for (CheckState &field : m_checks)
-        field.Locked = true;
+    const auto text = [&](Text field, SettingsSection &section, int control) {
+        m_textPlaces[static_cast<size_t>(field)] = Place {&section, control};
+    };
+    const auto box = [&](Check field, SettingsSection &section, int control) {
+        m_checkPlaces[static_cast<size_t>(field)] = Place {&section, control};
+    };
+    text(Text::SourceContext, m_source, ContextSection::Context);
+    text(Text::SourceDC, m_source, ContextSection::DC);
+    text(Text::SourceDCIP, m_source, ContextSection::DCIP);
+    text(Text::DestContext, m_destination, ContextSection::Context);
+    text(Text::DestDC, m_destination, ContextSection::DC);
+    text(Text::DestDCIP, m_destination, ContextSection::DCIP);
+    text(Text::JoinDomainName, m_join, JoinSection::JoinDomainName);
+    text(Text::DomDCName, m_join, JoinSection::DomDCName);
+    text(Text::DomDCIP, m_join, JoinSection::DomDCIP);
+    text(Text::JoinWorkgroupName, m_join, JoinSection::JoinWorkgroupName);
+    text(Text::MinFreeSpace, m_options, OptionsSection::MinFreeSpaceValue);
+    box(Check::SourceUseLocal, m_source, ContextSection::UseLocal);
+    box(Check::DestUseLocal, m_destination, ContextSection::UseLocal);
+    box(Check::JoinDomain, m_join, JoinSection::JoinDomain);
+    box(Check::JoinWorkgroup, m_join, JoinSection::JoinWorkgroup);
+    box(Check::RebootAllow, m_options, OptionsSection::RebootAllow);
+    box(Check::RebootForce, m_options, OptionsSection::RebootForce);
+    box(Check::CopyProfile, m_options, OptionsSection::CopyProfile);
+    box(Check::NoTempInternet, m_options, OptionsSection::NoTempInternet);
+    box(Check::OverwriteProfile, m_options, OptionsSection::OverwriteProfile);
+    box(Check::MinFreeSpace, m_options, OptionsSection::MinFreeSpace);
+    m_commandPlaces[static_cast<size_t>(Command::LookupSourceDC)] = Place {&m_source, ContextSection::LookupDC};
+    m_commandPlaces[static_cast<size_t>(Command::LookupDestDC)] = Place {&m_destination, ContextSection::LookupDC};
+    m_commandPlaces[static_cast<size_t>(Command::LookupJoinDC)] = Place {&m_join, JoinSection::LookupJoinDC};
+
+    for (SettingsSection *section : sections()) {
+        connect(section, &SettingsSection::changed, this, [this] { Notify notify(*this); });
+        connect(section, &SettingsSection::edited, this, [this] { SettingsChange(true); });
+    }
+    connect(&m_source, &SettingsSection::commandPressed, this, [this] { cmdLookup_Click(Command::LookupSourceDC); });
+    connect(&m_destination, &SettingsSection::commandPressed, this, [this] { cmdLookup_Click(Command::LookupDestDC); });
+    connect(&m_join, &SettingsSection::commandPressed, this, [this] { cmdLookup_Click(Command::LookupJoinDC); });
 }
 
 ObjectSettingsModel::~ObjectSettingsModel() = default;
@@ -190,11 +163,9 @@ bool ObjectSettingsModel::commandEnabled(Command command) const
     const bool loaded = !m_objectType.isEmpty();
     switch (command) {
     case Command::LookupSourceDC:
-        return !text(Text::SourceDC).isEmpty();
     case Command::LookupDestDC:
-        return !text(Text::DestDC).isEmpty();
     case Command::LookupJoinDC:
-        return !text(Text::DomDCName).isEmpty();
+        return at(command).Section->commandEnabled(at(command).Control);
     case Command::ObjSettingsSave:
         return m_settingsChanged;
     case Command::InheritFromParent:
@@ -211,9 +182,10 @@ bool ObjectSettingsModel::commandEnabled(Command command) const
     case Command::DeleteUser:
         return m_deleteUserAllowed;
     case Command::AuthWizard:
-    case Command::ChangePasswords:
-        // The account wizards are not part of the console yet.
+        // The authentication wizard is not part of the console yet.
         return false;
+    case Command::ChangePasswords:
+        return loaded && m_db;
     }
     return false;
 }
@@ -271,10 +243,8 @@ void ObjectSettingsModel::LoadSelectedNode(const NodeInfo &node)
 void ObjectSettingsModel::ClearSettingsDisplay()
 {
     Notify notify(*this);
-    for (TextState &field : m_texts)
-        field = TextState {};
-    for (CheckState &field : m_checks)
-        field = CheckState {};
+    for (SettingsSection *section : sections())
+        section->clear();
     m_accountLabels.fill(NotSpecified);
     m_title.clear();
     m_headerIcon = 0;
@@ -343,65 +313,13 @@ void ObjectSettingsModel::DisplaySettings(const GlobalSettingsPtr &record, bool 
     Guard("frmMain.DisplaySettings", [&] {
         if (!record)
             modErrorHandler::Raise(91);
-        const int on = inherited ? Grayed : Checked;
-        for (TextState &field : m_texts)
-            field.Inherited = inherited;
-
-        switch (record->JoinVal) {
-        case JoinNone:
-            setCheck(Check::JoinDomain, Unchecked);
-            setCheck(Check::JoinWorkgroup, Unchecked);
-            setText(Text::JoinDomainName, QString());
-            setText(Text::DomDCName, QString());
-            setText(Text::DomDCIP, QString());
-            setText(Text::JoinWorkgroupName, QString());
-            break;
-        case JoinDomain:
-            // The two join boxes exclude each other; an upper level's
-            // workgroup must not stay ticked beside this level's domain.
-            setCheck(Check::JoinWorkgroup, Unchecked);
-            setCheck(Check::JoinDomain, on);
-            setText(Text::JoinDomainName, record->JoinName);
-            setText(Text::DomDCName, record->JoinDCName);
-            setText(Text::DomDCIP, record->JoinDCIP);
-            break;
-        case JoinWorkgroup:
-            setCheck(Check::JoinDomain, Unchecked);
-            setCheck(Check::JoinWorkgroup, on);
-            setText(Text::JoinWorkgroupName, record->JoinName);
-            break;
-        default:
+        if (!JoinSection::KnownJoinValue(record->JoinVal))
             ShowMessage(modErrorHandler::InternalError, QStringLiteral("Invalid join value encountered."),
                 QStringLiteral("frmMain.DisplaySettings"));
-            break;
-        }
-
-        const auto option = [&](Check field, int value) { setCheck(field, value == 1 ? on : Unchecked); };
-        option(Check::RebootAllow, record->RebootPermitted);
-        option(Check::RebootForce, record->ForceReboot);
-        option(Check::CopyProfile, record->CopyProfile);
-        option(Check::NoTempInternet, record->IgnoreTempInternetFiles);
-        option(Check::OverwriteProfile, record->OverwriteProfile);
-        setCheck(Check::MinFreeSpace, record->MinFreeSpace >= 0 ? on : Unchecked);
-        if (record->MinFreeSpace != -1)
-            setText(Text::MinFreeSpace, QString::number(record->MinFreeSpace));
-
-        const auto context = [&](const QString &domain, const QString &dcName, const QString &dcIP, Check useLocal, Text contextText,
-                                 Text dcText, Text ipText) {
-            if (domain == LocalAccountDomain) {
-                setCheck(useLocal, on);
-                setText(contextText, QString());
-            } else {
-                setCheck(useLocal, Unchecked);
-                setText(contextText, domain);
-                setText(dcText, dcName);
-                setText(ipText, dcIP);
-            }
-        };
-        context(record->SourceDomain, record->SourceDCName, record->SourceDCIP, Check::SourceUseLocal, Text::SourceContext, Text::SourceDC,
-            Text::SourceDCIP);
-        context(record->DestinationDomain, record->DestinationDCName, record->DestinationDCIP, Check::DestUseLocal, Text::DestContext,
-            Text::DestDC, Text::DestDCIP);
+        m_join.load(*record, inherited);
+        m_options.load(*record, inherited);
+        m_source.load(*record, inherited);
+        m_destination.load(*record, inherited);
 
         LoadAuthUsernames();
         ObjectSettingsSetLockedFields();
@@ -423,50 +341,22 @@ void ObjectSettingsModel::LoadAuthUsernames()
 
 // ---- locking --------------------------------------------------------------------------
 
-void ObjectSettingsModel::lockTexts(std::initializer_list<Text> fields, bool lock, bool empty)
-{
-    for (Text field : fields) {
-        TextState &state = textState(field);
-        state.Locked = lock;
-        if (lock && empty)
-            state.Text.clear();
-    }
-}
-
 void ObjectSettingsModel::ObjectSettingsSetLockedFields()
 {
     Notify notify(*this);
-    for (CheckState &field : m_checks)
-        field.Locked = false;
-
-    // An inherited workgroup (greyed) stays as inherited; to change its
-    // name the administrator ticks the box for this level first.
-    lockTexts({Text::JoinWorkgroupName}, check(Check::JoinWorkgroup) != Checked, false);
-    lockTexts({Text::JoinDomainName, Text::DomDCName, Text::DomDCIP}, check(Check::JoinDomain) == Unchecked, true);
-    lockTexts({Text::MinFreeSpace}, check(Check::MinFreeSpace) == Unchecked, true);
-    lockTexts({Text::SourceContext, Text::SourceDC, Text::SourceDCIP}, isOn(Check::SourceUseLocal), true);
-    lockTexts({Text::DestContext, Text::DestDC, Text::DestDCIP}, isOn(Check::DestUseLocal), true);
-
-    // The dependent options follow their masters after a load too, not
-    // only after a click, so a record with copying off never shows a
-    // usable "Temporary Internet Files" box.
-    LockProfileOptions();
-    LockRebootOptions();
+    for (SettingsSection *section : sections())
+        section->updateLocks();
     SettingsChange(true);
 }
 
 void ObjectSettingsModel::LockProfileOptions()
 {
-    Notify notify(*this);
-    const bool locked = check(Check::CopyProfile) == Unchecked;
-    checkState(Check::NoTempInternet).Locked = locked;
-    checkState(Check::MinFreeSpace).Locked = locked;
+    m_options.updateLocks();
 }
 
 void ObjectSettingsModel::LockRebootOptions()
 {
-    Notify notify(*this);
-    checkState(Check::RebootForce).Locked = check(Check::RebootAllow) == Unchecked;
+    m_options.updateLocks();
 }
 
 void ObjectSettingsModel::SettingsChange(bool changed)
@@ -481,87 +371,15 @@ void ObjectSettingsModel::SettingsChange(bool changed)
 void ObjectSettingsModel::TextChange(Text field, const QString &newText)
 {
     Notify notify(*this);
-    TextState &state = textState(field);
-    if (state.Locked || m_objectType.isEmpty())
-        return;
-    state.Text = newText;
-    // A value typed here is this level's own, and so is the option it
-    // belongs to: the checks then test it, and saving cannot store an
-    // inherited tick beside a value nobody checked.
-    state.Inherited = false;
-    const auto promote = [&](Check owner) {
-        if (check(owner) == Grayed)
-            setCheck(owner, Checked);
-    };
-    switch (field) {
-    case Text::JoinDomainName:
-    case Text::DomDCName:
-    case Text::DomDCIP:
-        promote(Check::JoinDomain);
-        break;
-    case Text::JoinWorkgroupName:
-        promote(Check::JoinWorkgroup);
-        break;
-    case Text::MinFreeSpace:
-        promote(Check::MinFreeSpace);
-        break;
-    default:
-        break;
-    }
-
-    if (field == Text::SourceDC || field == Text::DestDC || field == Text::DomDCName)
-        ObjectSettingsSetLockedFields();
-    else
-        SettingsChange(true);
+    if (!m_objectType.isEmpty())
+        at(field).Section->type(at(field).Control, newText);
 }
 
 void ObjectSettingsModel::CheckClick(Check field)
 {
     Notify notify(*this);
-    if (checkState(field).Locked || m_objectType.isEmpty())
-        return;
-    const int value = check(field) == Unchecked ? Checked : Unchecked;
-    setCheck(field, value);
-    const bool ticked = value == Checked;
-
-    switch (field) {
-    case Check::JoinDomain:
-        if (ticked)
-            setCheck(Check::JoinWorkgroup, Unchecked);
-        ObjectSettingsSetLockedFields();
-        break;
-    case Check::JoinWorkgroup:
-        if (ticked)
-            setCheck(Check::JoinDomain, Unchecked);
-        ObjectSettingsSetLockedFields();
-        break;
-    case Check::MinFreeSpace:
-    case Check::SourceUseLocal:
-    case Check::DestUseLocal:
-        ObjectSettingsSetLockedFields();
-        break;
-    case Check::CopyProfile:
-        if (ticked) {
-            setCheck(Check::NoTempInternet, Checked);
-        } else {
-            setCheck(Check::NoTempInternet, Unchecked);
-            setCheck(Check::MinFreeSpace, Unchecked);
-        }
-        // Not only LockProfileOptions: the disk-space box just went off,
-        // and its number must go with it.
-        ObjectSettingsSetLockedFields();
-        break;
-    case Check::RebootAllow:
-        setCheck(Check::RebootForce, ticked ? Checked : Unchecked);
-        LockRebootOptions();
-        SettingsChange(true);
-        break;
-    case Check::RebootForce:
-    case Check::NoTempInternet:
-    case Check::OverwriteProfile:
-        SettingsChange(true);
-        break;
-    }
+    if (!m_objectType.isEmpty())
+        at(field).Section->click(at(field).Control);
 }
 
 void ObjectSettingsModel::cmdLookup_Click(Command command)
@@ -659,18 +477,18 @@ bool ObjectSettingsModel::GeneralSettingsInputChecks()
                 QStringLiteral("You must specify a workgroup name to join or deselect the join workgroup option."));
             return;
         }
-        double spaceValue = 0;
+        const std::optional<double> spaceValue = OptionsSection::ReadNumber(space);
         if (minFreeSpace && space.isEmpty()) {
             passed = fail(TabOptions, Text::MinFreeSpace,
                 QStringLiteral("You must specify a minimum free space or deselect the minimum disk space option."));
             return;
         }
-        if (minFreeSpace && !ReadNumber(space, spaceValue)) {
+        if (minFreeSpace && !spaceValue) {
             passed = fail(TabOptions, Text::MinFreeSpace,
                 QStringLiteral("Invalid minimum disk space specified. This must be a number between 0 and ") + limit + QStringLiteral("."));
             return;
         }
-        if (minFreeSpace && (spaceValue < 0 || spaceValue > MaxMinFreeSpace)) {
+        if (minFreeSpace && (*spaceValue < 0 || *spaceValue > MaxMinFreeSpace)) {
             passed = fail(TabOptions, Text::MinFreeSpace,
                 QStringLiteral("The minimum disk space value must be between 0 and ") + limit + QStringLiteral("."));
             return;
@@ -775,49 +593,10 @@ bool ObjectSettingsModel::SaveObjectSettings()
         if (!record)
             return;
 
-        if (isOn(Check::JoinDomain)) {
-            record->JoinVal = JoinDomain;
-            record->JoinName = text(Text::JoinDomainName);
-        } else if (isOn(Check::JoinWorkgroup)) {
-            record->JoinVal = JoinWorkgroup;
-            record->JoinName = text(Text::JoinWorkgroupName);
-        } else {
-            record->JoinVal = JoinNone;
-            record->JoinName.clear();
-        }
-        record->JoinDCName = text(Text::DomDCName);
-        record->JoinDCIP = text(Text::DomDCIP);
-
-        record->RebootPermitted = StoredOption(check(Check::RebootAllow));
-        record->ForceReboot = StoredOption(check(Check::RebootForce));
-        record->CopyProfile = StoredOption(check(Check::CopyProfile));
-        record->IgnoreTempInternetFiles = StoredOption(check(Check::NoTempInternet));
-        record->OverwriteProfile = StoredOption(check(Check::OverwriteProfile));
-
-        double space = -1;
-        if (isOn(Check::MinFreeSpace) && ReadNumber(text(Text::MinFreeSpace), space))
-            record->MinFreeSpace = static_cast<int>(std::trunc(space));
-        else
-            record->MinFreeSpace = -1;
-
-        if (isOn(Check::SourceUseLocal)) {
-            record->SourceDomain = LocalAccountDomain;
-            record->SourceDCName.clear();
-            record->SourceDCIP.clear();
-        } else {
-            record->SourceDomain = text(Text::SourceContext);
-            record->SourceDCName = text(Text::SourceDC);
-            record->SourceDCIP = text(Text::SourceDCIP);
-        }
-        if (isOn(Check::DestUseLocal)) {
-            record->DestinationDomain = LocalAccountDomain;
-            record->DestinationDCName.clear();
-            record->DestinationDCIP.clear();
-        } else {
-            record->DestinationDomain = text(Text::DestContext);
-            record->DestinationDCName = text(Text::DestDC);
-            record->DestinationDCIP = text(Text::DestDCIP);
-        }
+        m_join.store(*record);
+        m_options.store(*record);
+        m_source.store(*record);
+        m_destination.store(*record);
 
         m_db->AddSettings(record, m_objectID, m_objectType);
         AppState::Get().DatabaseChanged = true;
@@ -1002,8 +781,78 @@ void ObjectSettingsModel::UserListEdited()
 {
     Notify notify(*this);
     Guard("frmMain.cmdAddUser_Click", [&] {
+        const QStringList before = m_userLines;
         DisplayUserList();
+        // A new entry is a change to save; a cancelled dialog is none.
+        if (m_userLines != before)
+            AppState::Get().DatabaseChanged = true;
         if (m_db && m_objectType == kComputer && m_userList)
             m_db->SetComputerUserList(m_objectID, m_userList);
+    });
+}
+
+// ---- accounts -----------------------------------------------------------------------------------
+
+void ObjectSettingsModel::EditAccounts(AccountCommand command, const std::function<void(const GlobalSettingsPtr &record)> &dialog)
+{
+    Notify notify(*this);
+    GlobalSettingsPtr record;
+    bool cloned = false;
+    const char *procedure = command == AccountCommand::AuthWizard ? "frmMain.cmdAuthWizard_Click" : "frmMain.cmdChangePasswords_Click";
+    Guard(procedure, [&] {
+        if (!m_db || m_objectType.isEmpty())
+            return;
+        record = m_db->GetSettings(m_objectType, m_objectID);
+        if (!record) {
+            QString sourceKey;
+            m_db->GetEffectiveSettings(m_objectType, m_objectID, sourceKey);
+            const bool group = m_objectType == kFolder;
+            const QString what = group ? QStringLiteral("group") : QStringLiteral("computer");
+            const QString doing = command == AccountCommand::AuthWizard
+                ? QStringLiteral("Running the Authentication Wizard on this ") + what
+                : QStringLiteral("Changing the account passwords for this ") + what;
+            const QString consequence = group
+                ? QStringLiteral(" will create a new") + CR + QStringLiteral("settings root beginning at this item which may disrupt your")
+                    + CR + QStringLiteral("intended settings inheritance path.")
+                : QStringLiteral(" will create new") + CR
+                    + QStringLiteral("settings for this computer which may disrupt your intended settings") + CR
+                    + QStringLiteral("inheritance path.");
+            const QString question = QStringLiteral("This ") + what + QStringLiteral(" is currently inheriting settings from '")
+                + nodeText(sourceKey) + QStringLiteral("'.") + CR + CR + doing + consequence + CR + CR
+                + QStringLiteral("Would you like to continue?");
+            if (Ask(question, QStringLiteral("Confirm Changes"), Presenter::Buttons::YesNo, Presenter::Icon::Exclamation) != Presenter::Yes)
+                return;
+            record = CloneAtThisLevel();
+            cloned = static_cast<bool>(record);
+            if (cloned)
+                AppState::Get().DatabaseChanged = true;
+        }
+        if (!record)
+            return;
+
+        // The record is shared with the settings table, so it must be in use
+        // again however the dialog ends, a failure inside it included.
+        record->Valid = false;
+        struct ValidAgain
+        {
+            GlobalSettings &Record;
+            ~ValidAgain() { Record.Valid = true; }
+        };
+        bool confirmed = false;
+        {
+            ValidAgain restore {*record};
+            dialog(record);
+            confirmed = record->Valid;
+        }
+        if (confirmed)
+            AppState::Get().DatabaseChanged = true;
+        if (!confirmed && !cloned)
+            return;
+        // Edits in the panel are the administrator's until saved or dropped:
+        // only the accounts are shown again then.
+        if (m_settingsChanged)
+            LoadAuthUsernames();
+        else
+            LoadSelectedNode(m_node);
     });
 }

@@ -4,6 +4,10 @@
 #include "common/modGeneral.h"
 #include "settings/GlobalSettings.h"
 #include "settings/UserProfiles.h"
+#include "settings/sections/AccountRows.h"
+#include "settings/sections/ContextSection.h"
+#include "settings/sections/JoinSection.h"
+#include "settings/sections/OptionsSection.h"
 
 #include <QObject>
 #include <QString>
@@ -11,7 +15,6 @@
 
 #include <array>
 #include <functional>
-#include <initializer_list>
 
 class ComputerDB;
 
@@ -22,9 +25,13 @@ class ComputerDB;
 // checks, the save, inherit-from-parent, overwrite-children and the
 // computer's user migration list.
 //
-// The panel widget copies this state into its controls and hands every user
-// edit back (TextChange, CheckClick, the command handlers); stateChanged()
-// says when to copy again. Procedure names in messages and error reports are
+// The fields live in four sections (source, destination, join, options)
+// that the account dialogs and the wizards host as well; the model loads and
+// stores them, runs the panel's own checks in the panel's order and keeps
+// what is the panel's alone (header, accounts, user list, saving). Text,
+// Check and Command name the panel's fields across the sections. The panel
+// widget binds each section's controls by name and copies the rest of this
+// state into its controls; stateChanged() says when to copy again. Procedure names in messages and error reports are
 // the main window's ("frmMain.SaveObjectSettings"), because to the
 // administrator and the error log this is the main window's panel.
 class ObjectSettingsModel final : public QObject
@@ -75,12 +82,16 @@ public:
     };
     static constexpr int CommandCount = 10;
 
-    // Check box values: a ticked box is Checked for a value the node defines
-    // itself and Grayed for one it inherits.
     enum CheckValue : int {
-        Unchecked = 0,
-        Checked = 1,
-        Grayed = 2,
+        Unchecked = SettingsSection::Unchecked,
+        Checked = SettingsSection::Checked,
+        Grayed = SettingsSection::Grayed,
+    };
+
+    // The account commands that edit the loaded node's own accounts.
+    enum class AccountCommand {
+        AuthWizard,
+        ChangePasswords,
     };
 
     // The panel's tabs, in their order.
@@ -91,16 +102,16 @@ public:
         TabAccounts = 3,
     };
 
-    static constexpr int MaxMinFreeSpace = 102400;
+    static constexpr int MaxMinFreeSpace = OptionsSection::MaxMinFreeSpace;
     static constexpr int RootIcon = TreeImage::DragFolder;
     static constexpr int GroupIcon = TreeImage::DragFolder;
     static constexpr int ComputerIcon = TreeImage::DragComputer;
-    static constexpr int AccountLabelCount = 5;
+    static constexpr int AccountLabelCount = AccountRowCount;
 
     // The control that shows a field or runs a command ("txtSourceDC").
-    static QString ControlName(Text field);
-    static QString ControlName(Check field);
-    static QString ControlName(Command command);
+    QString ControlName(Text field) const;
+    QString ControlName(Check field) const;
+    QString ControlName(Command command) const;
     // The five account labels in their order on the accounts tab:
     // "lblVarnoUser" ... "lblDestSIDUser", their captions ("Administrator A:")
     // and the account slot each one shows (1, 0, 2, 3, 4).
@@ -108,10 +119,7 @@ public:
     static QString AccountCaption(int index);
     static int AccountSlot(int index);
 
-    static inline const QString NotSpecified = QStringLiteral("- Not specified -");
-    // Shown in the empty workgroup field as a prompt, never stored as its text:
-    // a prompt saved as a name would only earn "Invalid characters found".
-    static inline const QString WorkgroupPrompt = QStringLiteral("<Enter Workgroup Name Here>");
+    static inline const QString NotSpecified = NotSpecifiedAccount;
 
     explicit ObjectSettingsModel(QObject *parent = nullptr);
     ~ObjectSettingsModel() override;
@@ -124,12 +132,18 @@ public:
     // add command stays disabled whatever the list holds.
     void setAddUserAvailable(bool available);
 
+    // The sections, for the widgets that bind to them.
+    ContextSection &sourceSection() { return m_source; }
+    ContextSection &destinationSection() { return m_destination; }
+    JoinSection &joinSection() { return m_join; }
+    OptionsSection &optionsSection() { return m_options; }
+
     // ---- what the panel shows ----------------------------------------------
-    QString text(Text field) const { return m_texts[index(field)].Text; }
-    bool textInherited(Text field) const { return m_texts[index(field)].Inherited; }
-    bool textLocked(Text field) const { return m_texts[index(field)].Locked; }
-    int check(Check field) const { return m_checks[index(field)].Value; }
-    bool checkLocked(Check field) const { return m_checks[index(field)].Locked; }
+    QString text(Text field) const { return at(field).Section->text(at(field).Control); }
+    bool textInherited(Text field) const { return at(field).Section->inherited(at(field).Control); }
+    bool textLocked(Text field) const { return at(field).Section->locked(at(field).Control); }
+    int check(Check field) const { return at(field).Section->check(at(field).Control); }
+    bool checkLocked(Check field) const { return at(field).Section->locked(at(field).Control); }
     bool commandEnabled(Command command) const;
 
     QString title() const { return m_title; }
@@ -184,6 +198,13 @@ public:
     void cmdInheritFromParent_Click();
     void cmdOverwriteChildren_Click();
 
+    // Runs an account dialog on the loaded node's own record. A node that
+    // inherits is asked about first and, on Yes, given its own copy. The
+    // record is not Valid while the dialog is open; a dialog that confirms
+    // sets Valid, and the panel shows the new accounts. Whichever way the
+    // dialog ends (cancelled, closed, failed) the record is Valid afterwards.
+    void EditAccounts(AccountCommand command, const std::function<void(const GlobalSettingsPtr &record)> &dialog);
+
     void LoadUserList(int computerID);
     void DisplayUserList();
     // `selectedLine` is the list line, -1 for none.
@@ -213,39 +234,34 @@ Q_SIGNALS:
     void treeIconsChanged();
 
 private:
-    struct TextState
+    // Where a field of the panel lives.
+    struct Place
     {
-        QString Text;
-        bool Inherited = false;
-        bool Locked = false;
-    };
-    struct CheckState
-    {
-        int Value = Unchecked;
-        bool Locked = false;
+        SettingsSection *Section = nullptr;
+        int Control = 0;
     };
 
     // Collects stateChanged() to one emission per outermost operation.
     class Notify;
     friend class Notify;
 
-    static size_t index(Text field) { return static_cast<size_t>(field); }
-    static size_t index(Check field) { return static_cast<size_t>(field); }
-
-    TextState &textState(Text field) { return m_texts[index(field)]; }
-    CheckState &checkState(Check field) { return m_checks[index(field)]; }
-    void setText(Text field, const QString &text) { textState(field).Text = text; }
-    void setCheck(Check field, int value) { checkState(field).Value = value; }
+    Place at(Text field) const { return m_textPlaces[static_cast<size_t>(field)]; }
+    Place at(Check field) const { return m_checkPlaces[static_cast<size_t>(field)]; }
+    Place at(Command command) const { return m_commandPlaces[static_cast<size_t>(command)]; }
     bool isOn(Check field) const { return check(field) != Unchecked; }
-    // Empties and locks the fields when `lock`, unlocks them otherwise.
-    void lockTexts(std::initializer_list<Text> fields, bool lock, bool empty);
+    std::array<SettingsSection *, 4> sections() { return {&m_source, &m_destination, &m_join, &m_options}; }
     void clearUserList();
     QString nodeText(const QString &key) const;
     bool fail(int tab, Text field, const QString &message);
 
     ComputerDB *m_db = nullptr;
-    std::array<TextState, TextCount> m_texts;
-    std::array<CheckState, CheckCount> m_checks;
+    ContextSection m_source {ContextSection::Side::Source};
+    ContextSection m_destination {ContextSection::Side::Destination};
+    JoinSection m_join;
+    OptionsSection m_options;
+    std::array<Place, TextCount> m_textPlaces;
+    std::array<Place, CheckCount> m_checkPlaces;
+    std::array<Place, CommandCount> m_commandPlaces;
     std::array<QString, AccountLabelCount> m_accountLabels;
 
     QString m_objectType;

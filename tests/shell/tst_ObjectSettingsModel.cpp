@@ -1,6 +1,7 @@
 #include "FakeNetwork.h"
 
 #include "common/AppState.h"
+#include "common/modErrorHandler.h"
 #include "database/ComputerDB.h"
 #include "shell/ObjectSettingsModel.h"
 #include "support/RecordingPresenter.h"
@@ -59,15 +60,6 @@ struct Fixture
     GlobalSettingsPtr computerRecord(int id) const { return db.GetSettings(QStringLiteral("C"), id); }
     GlobalSettingsPtr global() const { return db.GetSettings(QStringLiteral("G"), -1); }
 
-    // Value and lock of check boxes, "1" or "0L" (locked), to compare several at once.
-    QStringList boxes(std::initializer_list<Check> checks) const
-    {
-        QStringList states;
-        for (Check box : checks)
-            states.append(QString::number(model.check(box)) + (model.checkLocked(box) ? "L" : ""));
-        return states;
-    }
-
     // Steps by control name: "chkJoinDomain" clicks the box, "txtDomDCIP=10.0.0.1" types into the field.
     void apply(const QStringList &steps)
     {
@@ -75,10 +67,10 @@ struct Fixture
             const QString name = step.section(QLatin1Char('='), 0, 0);
             int found = 0;
             for (int i = 0; i < Model::TextCount; ++i)
-                if (Model::ControlName(Text(i)) == name && ++found)
+                if (model.ControlName(Text(i)) == name && ++found)
                     model.TextChange(Text(i), step.section(QLatin1Char('='), 1));
             for (int i = 0; i < Model::CheckCount; ++i)
-                if (Model::ControlName(Check(i)) == name && ++found)
+                if (model.ControlName(Check(i)) == name && ++found)
                     model.CheckClick(Check(i));
             QVERIFY2(found == 1, qPrintable(step));
         }
@@ -194,54 +186,18 @@ private Q_SLOTS:
         QCOMPARE(f.model.inheritedFrom(), QStringLiteral("Sales"));
     }
 
-    void lockingRules()
+    void savesLocalSourceAndWorkgroup()
     {
         Fixture f;
         f.loadComputer(f.pc02);
-        QVERIFY(f.model.textLocked(Text::JoinDomainName));
-        f.apply({"chkJoinDomain", "txtJoinDomainName=CORP", "txtDomDCName=dc1"});
-        QVERIFY(!f.model.textLocked(Text::DomDCIP) && f.model.commandEnabled(Command::LookupJoinDC));
-        // The two join boxes exclude each other; leaving the domain empties its fields.
-        f.apply({"chkJoinWorkgroup"});
-        QCOMPARE(f.model.check(Check::JoinDomain), int(Model::Unchecked));
-        QVERIFY(f.model.text(Text::JoinDomainName).isEmpty() && f.model.textLocked(Text::DomDCName));
-        QVERIFY(!f.model.commandEnabled(Command::LookupJoinDC) && !f.model.textLocked(Text::JoinWorkgroupName));
-
-        f.apply({"txtSourceDC=olddc", "txtSourceDCIP=10.1.1.1", "chkSourceUseLocal", "txtJoinWorkgroupName=TEAM"});
-        for (Text source : {Text::SourceContext, Text::SourceDC, Text::SourceDCIP})
-            QVERIFY(f.model.text(source).isEmpty() && f.model.textLocked(source));
-        QVERIFY(!f.model.commandEnabled(Command::LookupSourceDC) && !f.model.textLocked(Text::DestContext));
+        f.apply({"chkJoinDomain", "txtJoinDomainName=CORP", "chkJoinWorkgroup", "txtSourceDC=olddc", "txtSourceDCIP=10.1.1.1",
+            "chkSourceUseLocal", "txtJoinWorkgroupName=TEAM"});
+        QVERIFY(f.model.textLocked(Text::SourceDC) && !f.model.commandEnabled(Command::LookupSourceDC));
         QVERIFY(f.model.SaveObjectSettings());
         const GlobalSettingsPtr record = f.computerRecord(f.pc02);
         QCOMPARE(record->SourceDomain, QStringLiteral("*LOCAL ACCOUNT*"));
         QVERIFY(record->SourceDCName.isEmpty() && record->SourceDCIP.isEmpty());
         QVERIFY(record->JoinVal == JoinWorkgroup && record->JoinName == QStringLiteral("TEAM"));
-
-        // An inherited workgroup name stays locked under its greyed box.
-        f.loadComputer(f.db.AddComputer(QStringLiteral("LAB1"), QString(), f.labs, -1));
-        QCOMPARE(f.model.check(Check::JoinWorkgroup), int(Model::Grayed));
-        QCOMPARE(f.model.text(Text::JoinWorkgroupName), QStringLiteral("LABGROUP"));
-        QVERIFY(f.model.textLocked(Text::JoinWorkgroupName));
-    }
-
-    void coupledOptions()
-    {
-        Fixture f;
-        f.loadComputer(f.pc02);
-        f.apply({"chkMinFreeSpace", "txtMinFreeSpace=500", "chkCopyProfile"});
-        QCOMPARE(f.boxes({Check::NoTempInternet, Check::MinFreeSpace}), (QStringList {"0L", "0L"}));
-        QVERIFY(f.model.text(Text::MinFreeSpace).isEmpty());
-        f.apply({"chkCopyProfile"});
-        QCOMPARE(f.boxes({Check::NoTempInternet, Check::MinFreeSpace}), (QStringList {"1", "0"}));
-        f.apply({"chkRebootAllow"});
-        QCOMPARE(f.boxes({Check::RebootForce}), QStringList {"0L"});
-        f.apply({"chkRebootAllow"});
-        QCOMPARE(f.boxes({Check::RebootForce}), QStringList {"1"});
-
-        // A stored record with copying off shows its dependants locked as well.
-        f.computerRecord(f.pc02)->CopyProfile = 0;
-        f.loadComputer(f.pc02);
-        QVERIFY(f.model.checkLocked(Check::NoTempInternet) && !f.model.SettingsChanged());
     }
 
     void inputChecks_data()
@@ -394,6 +350,58 @@ private Q_SLOTS:
         QCOMPARE(f.model.check(Check::RebootAllow), int(Model::Grayed));
         QVERIFY(AppState::Get().DatabaseChanged);
         QCOMPARE(icons.size(), 1);
+    }
+
+    void editAccountsAsksFirst_data()
+    {
+        QTest::addColumn<bool>("computer");
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("question");
+        QTest::newRow("group, passwords") << false << int(Model::AccountCommand::ChangePasswords)
+                                          << "This group is currently inheriting settings from 'All Computers'." + CR + CR
+                + "Changing the account passwords for this group will create a new" + CR
+                + "settings root beginning at this item which may disrupt your" + CR + "intended settings inheritance path." + CR + CR
+                + "Would you like to continue?";
+        QTest::newRow("computer, wizard") << true << int(Model::AccountCommand::AuthWizard)
+                                          << "This computer is currently inheriting settings from 'All Computers'." + CR + CR
+                + "Running the Authentication Wizard on this computer will create new" + CR
+                + "settings for this computer which may disrupt your intended settings" + CR + "inheritance path." + CR + CR
+                + "Would you like to continue?";
+    }
+    void editAccountsAsksFirst()
+    {
+        QFETCH(bool, computer);
+        QFETCH(int, command);
+        QFETCH(QString, question);
+        Fixture f;
+        computer ? f.loadComputer(f.pc01) : f.loadFolder(f.sales);
+        const auto own = [&] { return computer ? f.computerRecord(f.pc01) : f.folderRecord(f.sales); };
+        int opened = 0;
+        const auto cancelled = [&](const GlobalSettingsPtr &record) {
+            ++opened;
+            QVERIFY(!record->Valid && record == own());
+        };
+        m_presenter.setNextAnswer(Presenter::No);
+        f.model.EditAccounts(Model::AccountCommand(command), cancelled);
+        QCOMPARE(m_presenter.last().text, question);
+        QCOMPARE(m_presenter.last().icon, Presenter::Icon::Exclamation);
+        QVERIFY(opened == 0 && !own());
+
+        m_presenter.setNextAnswer(Presenter::Yes);
+        f.model.EditAccounts(Model::AccountCommand(command), cancelled);
+        QVERIFY(opened == 1 && own() && own()->Valid && f.model.inheritedFrom().isEmpty());
+        // A dialog that fails half-way leaves the record in use as well; no second question.
+        f.model.EditAccounts(Model::AccountCommand(command), [](const GlobalSettingsPtr &) { modErrorHandler::Raise(5); });
+        QVERIFY(own()->Valid && m_presenter.count() == 3);
+
+        // Confirmed with edits in the panel: the accounts are shown again, the edits stay.
+        f.apply({"txtDestContext=EDITED"});
+        f.model.EditAccounts(Model::AccountCommand(command), [](const GlobalSettingsPtr &record) {
+            record->SetUser(AdminB, QStringLiteral("osk"), QString(), QStringLiteral("NEWDOM"));
+            record->Valid = true;
+        });
+        QCOMPARE(f.model.accountLabel(1), QStringLiteral("osk"));
+        QVERIFY(f.model.text(Text::DestContext) == QStringLiteral("EDITED") && f.model.SettingsChanged());
     }
 
     void userList()

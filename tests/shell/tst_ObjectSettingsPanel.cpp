@@ -7,12 +7,14 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyleOptionButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -54,6 +56,16 @@ void clickBox(QCheckBox *box)
     option.initFrom(box);
     const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
     QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
+}
+
+// Runs `step` on the modal dialog that the next command opens.
+void onModal(std::function<void(QWidget &dialog)> step)
+{
+    QTimer::singleShot(0, [step] {
+        QWidget *dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog);
+        step(*dialog);
+    });
 }
 
 } // namespace
@@ -131,6 +143,36 @@ private Q_SLOTS:
         QCOMPARE(m_presenter.count(), 1);
         QCOMPARE(f.tabs()->currentIndex(), 2);
         QCOMPARE(QApplication::focusWidget(), f.edit("txtMinFreeSpace"));
+    }
+
+    void accountAndMigrationDialogs()
+    {
+        Fixture f;
+        f.panel.show();
+        f.load(QStringLiteral("F%1").arg(f.sales));
+        QVERIFY(!f.button("cmdAuthWizard")->isEnabled());
+
+        m_presenter.setNextAnswer(Presenter::Yes);
+        onModal([](QWidget &dialog) {
+            QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("txtUsername")), QStringLiteral("varno"));
+            QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("txtDomain")), QStringLiteral("NEWDOM"));
+            dialog.findChild<QPushButton *>(QStringLiteral("cmdSet0"))->click();
+            dialog.findChild<QPushButton *>(QStringLiteral("cmdOK"))->click();
+        });
+        QTest::mouseClick(f.button("cmdChangePasswords"), Qt::LeftButton);
+        const GlobalSettingsPtr own = f.db.GetSettings(QStringLiteral("F"), f.sales);
+        QVERIFY(own && own->Valid && f.control<QLabel>(QStringLiteral("lblVarnoUser"))->text() == QStringLiteral("varno"));
+
+        f.load(QStringLiteral("C%1").arg(f.pc01));
+        AppState::Get().DatabaseChanged = false;
+        onModal([](QWidget &dialog) {
+            QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("txtSourceUser")), QStringLiteral("carol"));
+            QTest::keyClicks(dialog.findChild<QLineEdit *>(QStringLiteral("txtDestUser")), QStringLiteral("carol2"));
+            dialog.findChild<QPushButton *>(QStringLiteral("cmdAddMigration"))->click();
+        });
+        QTest::mouseClick(f.button("cmdAddUser"), Qt::LeftButton);
+        QCOMPARE(f.control<QListWidget>(QStringLiteral("lstMigrateUsers"))->count(), 3);
+        QVERIFY(AppState::Get().DatabaseChanged);
     }
 };
 

@@ -1,7 +1,11 @@
 #include "shell/forms/ObjectSettingsPanel.h"
 
 #include "engine/ValidationReport.h"
-#include "shell/forms/InheritableCheckBox.h"
+#include "settings/sections/widgets/ContextSectionWidget.h"
+#include "settings/sections/widgets/JoinSectionWidget.h"
+#include "settings/sections/widgets/OptionsSectionWidget.h"
+#include "wizards/forms/frmAddMigration.h"
+#include "wizards/forms/frmAuthManual.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -19,27 +23,9 @@ namespace {
 
 // Inherited values are drawn in this grey; a value the node defines itself in the normal text colour.
 const QColor InheritedGrey(128, 128, 128);
-// Dependent options sit this far right of the option they depend on.
-constexpr int DependentIndent = 20;
-
-size_t slot(ObjectSettingsModel::Text field)
-{
-    return static_cast<size_t>(field);
-}
-size_t slot(ObjectSettingsModel::Check field)
-{
-    return static_cast<size_t>(field);
-}
 size_t slot(ObjectSettingsModel::Command command)
 {
     return static_cast<size_t>(command);
-}
-
-QLabel *fieldLabel(const QString &caption, QWidget *buddy, QWidget *parent)
-{
-    auto *label = new QLabel(caption, parent);
-    label->setBuddy(buddy);
-    return label;
 }
 
 // A short explanation under a group of controls, in the window's text colour but smaller.
@@ -122,17 +108,7 @@ ObjectSettingsPanel::ObjectSettingsPanel(QWidget *parent)
     m_commands[slot(Command::OverwriteChildren)]->setToolTip(
         QStringLiteral("Make every group and computer below this one use these settings"));
 
-    for (int i = 0; i < ObjectSettingsModel::TextCount; ++i) {
-        const auto field = static_cast<Text>(i);
-        connect(
-            m_texts[slot(field)], &QLineEdit::textEdited, this, [this, field](const QString &text) { m_model.TextChange(field, text); });
-    }
-    for (int i = 0; i < ObjectSettingsModel::CheckCount; ++i) {
-        const auto field = static_cast<Check>(i);
-        connect(m_checks[slot(field)], &QCheckBox::clicked, this, [this, field] { m_model.CheckClick(field); });
-    }
-    for (Command lookup : {Command::LookupSourceDC, Command::LookupDestDC, Command::LookupJoinDC})
-        connect(m_commands[slot(lookup)], &QPushButton::clicked, this, [this, lookup] { m_model.cmdLookup_Click(lookup); });
+    connect(m_commands[slot(Command::ChangePasswords)], &QPushButton::clicked, this, &ObjectSettingsPanel::cmdChangePasswords_Click);
     connect(m_commands[slot(Command::ObjSettingsSave)], &QPushButton::clicked, this, [this] { m_model.SaveObjectSettings(); });
     connect(m_commands[slot(Command::InheritFromParent)], &QPushButton::clicked, this, [this] { m_model.cmdInheritFromParent_Click(); });
     connect(m_commands[slot(Command::OverwriteChildren)], &QPushButton::clicked, this, [this] { m_model.cmdOverwriteChildren_Click(); });
@@ -145,6 +121,11 @@ ObjectSettingsPanel::ObjectSettingsPanel(QWidget *parent)
     connect(&m_model, &ObjectSettingsModel::settingsSaved, this, &ObjectSettingsPanel::settingsSaved);
     connect(&m_model, &ObjectSettingsModel::treeIconsChanged, this, &ObjectSettingsPanel::treeIconsChanged);
 
+    setAddMigrationDialog([](QWidget *owner, const UserProfilesPtr &list) {
+        frmAddMigration dialog(owner);
+        dialog.LinkList(list);
+        dialog.exec();
+    });
     refresh();
 }
 
@@ -152,26 +133,10 @@ ObjectSettingsPanel::~ObjectSettingsPanel() = default;
 
 // ---- building ---------------------------------------------------------------------------
 
-QLineEdit *ObjectSettingsPanel::addText(Text field, QWidget *parent)
-{
-    auto *edit = new QLineEdit(parent);
-    edit->setObjectName(ObjectSettingsModel::ControlName(field));
-    m_texts[slot(field)] = edit;
-    return edit;
-}
-
-InheritableCheckBox *ObjectSettingsPanel::addCheck(Check field, const QString &caption, QWidget *parent)
-{
-    auto *box = new InheritableCheckBox(caption, parent);
-    box->setObjectName(ObjectSettingsModel::ControlName(field));
-    m_checks[slot(field)] = box;
-    return box;
-}
-
 QPushButton *ObjectSettingsPanel::addButton(Command command, const QString &caption, QWidget *parent)
 {
     auto *button = new QPushButton(caption, parent);
-    button->setObjectName(ObjectSettingsModel::ControlName(command));
+    button->setObjectName(m_model.ControlName(command));
     button->setAutoDefault(false);
     m_commands[slot(command)] = button;
     return button;
@@ -184,34 +149,8 @@ QWidget *ObjectSettingsPanel::createSourceDestinationTab()
     auto *layout = new QVBoxLayout(page);
     layout->setSpacing(8);
 
-    const auto contextBox
-        = [&](const QString &title, Check useLocal, const QString &localCaption, Text context, const QString &contextCaption, Text dc,
-              const QString &dcCaption, Command lookup, Text ip, const QString &ipCaption) {
-              auto *box = new QGroupBox(title, page);
-              auto *grid = new QGridLayout(box);
-              grid->setHorizontalSpacing(8);
-              grid->setVerticalSpacing(6);
-              grid->addWidget(addCheck(useLocal, localCaption, box), 0, 0, 1, 3);
-              QLineEdit *contextEdit = addText(context, box);
-              grid->addWidget(fieldLabel(contextCaption, contextEdit, box), 1, 0);
-              grid->addWidget(contextEdit, 1, 1, 1, 2);
-              QLineEdit *dcEdit = addText(dc, box);
-              grid->addWidget(fieldLabel(dcCaption, dcEdit, box), 2, 0);
-              grid->addWidget(dcEdit, 2, 1);
-              grid->addWidget(addButton(lookup, QStringLiteral("Lookup"), box), 2, 2);
-              QLineEdit *ipEdit = addText(ip, box);
-              grid->addWidget(fieldLabel(ipCaption, ipEdit, box), 3, 0);
-              grid->addWidget(ipEdit, 3, 1);
-              grid->setColumnStretch(1, 1);
-              return box;
-          };
-
-    layout->addWidget(contextBox(QStringLiteral("Source"), Check::SourceUseLocal, QStringLiteral("Source users are local accounts"),
-        Text::SourceContext, QStringLiteral("Source Domain:"), Text::SourceDC, QStringLiteral("Source DC:"), Command::LookupSourceDC,
-        Text::SourceDCIP, QStringLiteral("Source DC IP:")));
-    layout->addWidget(contextBox(QStringLiteral("Destination"), Check::DestUseLocal, QStringLiteral("Destination users are local accounts"),
-        Text::DestContext, QStringLiteral("Destination Domain:"), Text::DestDC, QStringLiteral("Destination DC:"), Command::LookupDestDC,
-        Text::DestDCIP, QStringLiteral("Destination DC IP:")));
+    layout->addWidget(new ContextSectionWidget(m_model.sourceSection(), page));
+    layout->addWidget(new ContextSectionWidget(m_model.destinationSection(), page));
     layout->addStretch(1);
     return page;
 }
@@ -222,40 +161,7 @@ QWidget *ObjectSettingsPanel::createDomainJoinTab()
     page->setObjectName(QStringLiteral("tabDomainJoin"));
     auto *layout = new QVBoxLayout(page);
     layout->setSpacing(6);
-
-    layout->addWidget(addCheck(Check::JoinDomain, QStringLiteral("Join Domain"), page));
-    auto *domain = new QGridLayout;
-    domain->setContentsMargins(DependentIndent, 0, 0, 0);
-    domain->setHorizontalSpacing(8);
-    domain->setVerticalSpacing(6);
-    QLineEdit *domainName = addText(Text::JoinDomainName, page);
-    domain->addWidget(fieldLabel(QStringLiteral("Domain Name:"), domainName, page), 0, 0);
-    domain->addWidget(domainName, 0, 1, 1, 2);
-    QLineEdit *dcName = addText(Text::DomDCName, page);
-    domain->addWidget(fieldLabel(QStringLiteral("Domain Controller:"), dcName, page), 1, 0);
-    domain->addWidget(dcName, 1, 1);
-    domain->addWidget(addButton(Command::LookupJoinDC, QStringLiteral("Lookup"), page), 1, 2);
-    QLineEdit *dcIP = addText(Text::DomDCIP, page);
-    domain->addWidget(fieldLabel(QStringLiteral("Domain Controller IP:"), dcIP, page), 2, 0);
-    domain->addWidget(dcIP, 2, 1);
-    domain->setColumnStretch(1, 1);
-    layout->addLayout(domain);
-
-    layout->addSpacing(10);
-    layout->addWidget(addCheck(Check::JoinWorkgroup, QStringLiteral("Join Workgroup"), page));
-    auto *workgroup = new QGridLayout;
-    workgroup->setContentsMargins(DependentIndent, 0, 0, 0);
-    workgroup->setHorizontalSpacing(8);
-    QLineEdit *workgroupName = addText(Text::JoinWorkgroupName, page);
-    workgroupName->setPlaceholderText(ObjectSettingsModel::WorkgroupPrompt);
-    workgroup->addWidget(fieldLabel(QStringLiteral("Workgroup Name:"), workgroupName, page), 0, 0);
-    workgroup->addWidget(workgroupName, 0, 1);
-    workgroup->setColumnStretch(1, 1);
-    // The two captions of the grids line up so that both fields start in one column.
-    const int captionWidth = fontMetrics().horizontalAdvance(QStringLiteral("Domain Controller IP:")) + 4;
-    domain->setColumnMinimumWidth(0, captionWidth);
-    workgroup->setColumnMinimumWidth(0, captionWidth);
-    layout->addLayout(workgroup);
+    layout->addWidget(new JoinSectionWidget(m_model.joinSection(), page));
 
     layout->addSpacing(10);
     layout->addWidget(hintLabel(QStringLiteral("With neither box ticked the computers stay members of the domain or workgroup "
@@ -272,40 +178,7 @@ QWidget *ObjectSettingsPanel::createOptionsTab()
     auto *layout = new QVBoxLayout(page);
     layout->setSpacing(8);
 
-    const auto dependent = [](QWidget *widget) {
-        auto *row = new QHBoxLayout;
-        row->setContentsMargins(DependentIndent, 0, 0, 0);
-        row->addWidget(widget);
-        return row;
-    };
-
-    auto *reboot = new QGroupBox(QStringLiteral("Reboot"), page);
-    auto *rebootLayout = new QVBoxLayout(reboot);
-    rebootLayout->addWidget(
-        addCheck(Check::RebootAllow, QStringLiteral("Allow target computers to be rebooted if necessary (strongly recommended)"), reboot));
-    rebootLayout->addLayout(
-        dependent(addCheck(Check::RebootForce, QStringLiteral("Force applications closed during reboot (recommended)"), reboot)));
-    layout->addWidget(reboot);
-
-    auto *profile = new QGroupBox(QStringLiteral("Profile"), page);
-    auto *profileLayout = new QVBoxLayout(profile);
-    profileLayout->addWidget(
-        addCheck(Check::CopyProfile, QStringLiteral("Copy source user profile instead of renaming it (strongly recommended)"), profile));
-    profileLayout->addLayout(
-        dependent(addCheck(Check::NoTempInternet, QStringLiteral("Do not copy 'Temporary Internet Files' folder (recommended)"), profile)));
-    auto *space = new QHBoxLayout;
-    space->setContentsMargins(DependentIndent, 0, 0, 0);
-    space->addWidget(addCheck(Check::MinFreeSpace, QStringLiteral("Minimum disk space required after migration:"), profile));
-    QLineEdit *spaceEdit = addText(Text::MinFreeSpace, profile);
-    spaceEdit->setMaxLength(12);
-    spaceEdit->setFixedWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
-    spaceEdit->setAlignment(Qt::AlignRight);
-    space->addWidget(spaceEdit);
-    space->addStretch(1);
-    profileLayout->addLayout(space);
-    profileLayout->addWidget(addCheck(Check::OverwriteProfile, QStringLiteral("Overwrite existing destination profiles"), profile));
-    layout->addWidget(profile);
-
+    layout->addWidget(new OptionsSectionWidget(m_model.optionsSection(), page));
     layout->addStretch(1);
     return page;
 }
@@ -440,38 +313,11 @@ QIcon ObjectSettingsPanel::headerIcon(int imageNumber) const
 
 void ObjectSettingsPanel::refresh()
 {
-    for (int i = 0; i < ObjectSettingsModel::TextCount; ++i) {
-        const auto field = static_cast<Text>(i);
-        QLineEdit *edit = m_texts[slot(field)];
-        // Setting equal text would put the cursor at the end while the administrator types.
-        if (edit->text() != m_model.text(field))
-            edit->setText(m_model.text(field));
-        edit->setEnabled(!m_model.textLocked(field));
-        const bool inherited = m_model.textInherited(field);
-        QPalette colours = palette();
-        if (inherited) {
-            colours.setColor(QPalette::Active, QPalette::Text, InheritedGrey);
-            colours.setColor(QPalette::Inactive, QPalette::Text, InheritedGrey);
-        }
-        edit->setPalette(colours);
-        edit->setToolTip(inherited && !edit->text().isEmpty() ? QStringLiteral("Inherited from a higher level") : QString());
-    }
-
-    for (int i = 0; i < ObjectSettingsModel::CheckCount; ++i) {
-        const auto field = static_cast<Check>(i);
-        InheritableCheckBox *box = m_checks[slot(field)];
-        const int value = m_model.check(field);
-        box->setCheckState(value == ObjectSettingsModel::Grayed ? Qt::PartiallyChecked
-                                                                : (value == ObjectSettingsModel::Checked ? Qt::Checked : Qt::Unchecked));
-        box->setEnabled(!m_model.checkLocked(field));
-        box->setToolTip(value == ObjectSettingsModel::Grayed
-                ? QStringLiteral("Inherited from a higher level; saving makes it this level's own")
-                : QString());
-    }
-
+    // The lookups are their sections' buttons.
     for (int i = 0; i < ObjectSettingsModel::CommandCount; ++i) {
         const auto command = static_cast<Command>(i);
-        m_commands[slot(command)]->setEnabled(m_model.commandEnabled(command));
+        if (QPushButton *button = m_commands[slot(command)])
+            button->setEnabled(m_model.commandEnabled(command));
     }
 
     m_lblObjSetTitle->setText(m_model.title());
@@ -558,6 +404,15 @@ void ObjectSettingsPanel::cmdAddUser_Click()
         return;
     m_addMigrationDialog(this, list);
     m_model.UserListEdited();
+}
+
+void ObjectSettingsPanel::cmdChangePasswords_Click()
+{
+    m_model.EditAccounts(ObjectSettingsModel::AccountCommand::ChangePasswords, [this](const GlobalSettingsPtr &record) {
+        frmAuthManual dialog(this);
+        dialog.LinkSettings(record);
+        dialog.exec();
+    });
 }
 
 void ObjectSettingsPanel::cmdDeleteUser_Click()

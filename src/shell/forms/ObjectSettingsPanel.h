@@ -9,9 +9,7 @@
 #include <functional>
 
 class ComputerDB;
-class InheritableCheckBox;
 class QLabel;
-class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QTabWidget;
@@ -45,8 +43,8 @@ public:
     // The tree's images by number (9 folder, 6 computer) for the header icon.
     using IconProvider = std::function<QIcon(int imageNumber)>;
     void setIconProvider(IconProvider provider);
-    // Opens the add-migration dialog on a computer's list, modally. Until
-    // one is set, "&Add" stays disabled.
+    // Opens the add-migration dialog on a computer's list, modally; the
+    // console's own unless another is set. Without one "&Add" stays disabled.
     using AddMigrationDialog = std::function<void(QWidget *owner, const UserProfilesPtr &list)>;
     void setAddMigrationDialog(AddMigrationDialog dialog);
 
@@ -72,8 +70,6 @@ Q_SIGNALS:
     void treeIconsChanged();
 
 private:
-    using Text = ObjectSettingsModel::Text;
-    using Check = ObjectSettingsModel::Check;
     using Command = ObjectSettingsModel::Command;
 
     QWidget *createSourceDestinationTab();
@@ -81,13 +77,12 @@ private:
     QWidget *createOptionsTab();
     QWidget *createAccountsTab();
     QWidget *createProfilesBox();
-    QLineEdit *addText(Text field, QWidget *parent);
-    InheritableCheckBox *addCheck(Check field, const QString &caption, QWidget *parent);
     QPushButton *addButton(Command command, const QString &caption, QWidget *parent);
 
     void refresh();
     void focusField(int tab, const QString &controlName);
     void cmdAddUser_Click();
+    void cmdChangePasswords_Click();
     void cmdDeleteUser_Click();
     QIcon headerIcon(int imageNumber) const;
 
@@ -101,8 +96,6 @@ private:
     QLabel *m_lblInheritedFrom = nullptr;
     QTabWidget *m_tabs = nullptr;
     QListWidget *m_lstMigrateUsers = nullptr;
-    std::array<QLineEdit *, ObjectSettingsModel::TextCount> m_texts {};
-    std::array<InheritableCheckBox *, ObjectSettingsModel::CheckCount> m_checks {};
     std::array<QPushButton *, ObjectSettingsModel::CommandCount> m_commands {};
     std::array<QLabel *, ObjectSettingsModel::AccountLabelCount> m_accountLabels {};
     int m_shownIcon = -1;

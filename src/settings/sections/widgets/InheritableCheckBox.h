@@ -6,7 +6,7 @@
 // a grey tick in a grey box, as a greyed box always looked on Windows,
 // instead of the dash many styles draw for a partly checked box.
 //
-// A click does not change the box by itself. The panel's rules decide what
+// A click does not change the box by itself. The section's rules decide what
 // a click means (an inherited tick becomes unticked, not ticked) and set
 // the state afterwards.
 class InheritableCheckBox final : public QCheckBox

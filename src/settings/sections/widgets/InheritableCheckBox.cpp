@@ -1,4 +1,4 @@
-#include "shell/forms/InheritableCheckBox.h"
+#include "settings/sections/widgets/InheritableCheckBox.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>

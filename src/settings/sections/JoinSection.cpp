@@ -1,0 +1,86 @@
+#include "settings/sections/JoinSection.h"
+
+JoinSection::JoinSection(QObject *parent)
+    : SettingsSection(
+        {checkControl("chkJoinDomain"), textControl("txtJoinDomainName"), textControl("txtDomDCName"), textControl("txtDomDCIP"),
+            commandControl("cmdLookupJoinDC"), checkControl("chkJoinWorkgroup"), textControl("txtJoinWorkgroupName")},
+        parent)
+{ }
+
+bool JoinSection::KnownJoinValue(int joinVal)
+{
+    return joinVal == ::JoinNone || joinVal == ::JoinDomain || joinVal == ::JoinWorkgroup;
+}
+
+void JoinSection::load(const GlobalSettings &record, bool inherited)
+{
+    Batch batch(*this);
+    setTextsInherited(inherited);
+    switch (record.JoinVal) {
+    case ::JoinNone:
+        setCheck(JoinDomain, Unchecked);
+        setCheck(JoinWorkgroup, Unchecked);
+        for (int field : {JoinDomainName, DomDCName, DomDCIP, JoinWorkgroupName})
+            setText(field, QString());
+        break;
+    case ::JoinDomain:
+        // The two boxes exclude each other; a higher level's workgroup must
+        // not stay ticked beside this level's domain.
+        setCheck(JoinWorkgroup, Unchecked);
+        setCheck(JoinDomain, onValue(inherited));
+        setText(JoinDomainName, record.JoinName);
+        setText(DomDCName, record.JoinDCName);
+        setText(DomDCIP, record.JoinDCIP);
+        break;
+    case ::JoinWorkgroup:
+        setCheck(JoinDomain, Unchecked);
+        setCheck(JoinWorkgroup, onValue(inherited));
+        setText(JoinWorkgroupName, record.JoinName);
+        break;
+    default:
+        break;
+    }
+    updateLocks();
+}
+
+void JoinSection::store(GlobalSettings &record) const
+{
+    if (isOn(JoinDomain)) {
+        record.JoinVal = ::JoinDomain;
+        record.JoinName = text(JoinDomainName);
+    } else if (isOn(JoinWorkgroup)) {
+        record.JoinVal = ::JoinWorkgroup;
+        record.JoinName = text(JoinWorkgroupName);
+    } else {
+        record.JoinVal = ::JoinNone;
+        record.JoinName.clear();
+    }
+    record.JoinDCName = text(DomDCName);
+    record.JoinDCIP = text(DomDCIP);
+}
+
+bool JoinSection::commandEnabled(int control) const
+{
+    return control != LookupJoinDC || !text(DomDCName).isEmpty();
+}
+
+void JoinSection::applyLocks()
+{
+    // An inherited workgroup (greyed) stays as inherited; to change its name
+    // the administrator ticks the box for this level first.
+    lockTexts({JoinWorkgroupName}, check(JoinWorkgroup) != Checked, false);
+    lockTexts({JoinDomainName, DomDCName, DomDCIP}, check(JoinDomain) == Unchecked, true);
+}
+
+void JoinSection::typed(int control)
+{
+    promote(control == JoinWorkgroupName ? JoinWorkgroup : JoinDomain);
+    updateLocks();
+}
+
+void JoinSection::clicked(int control, bool ticked)
+{
+    if (ticked)
+        setCheck(control == JoinDomain ? JoinWorkgroup : JoinDomain, Unchecked);
+    updateLocks();
+}

@@ -1,0 +1,72 @@
+#include "settings/sections/widgets/JoinSectionWidget.h"
+
+#include "settings/sections/JoinSection.h"
+#include "settings/sections/widgets/InheritableCheckBox.h"
+#include "settings/sections/widgets/SectionBinding.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Dependent fields sit this far right of the box they depend on.
+constexpr int DependentIndent = 20;
+
+} // namespace
+
+JoinSectionWidget::JoinSectionWidget(JoinSection &section, QWidget *parent)
+    : QWidget(parent)
+{
+    using Control = JoinSection::Control;
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+
+    const auto box = [&](Control control, const QString &caption) {
+        auto *check = new InheritableCheckBox(caption, this);
+        check->setObjectName(section.controlName(control));
+        layout->addWidget(check);
+    };
+    const auto edit = [&](QGridLayout *grid, Control control, const QString &caption, int row, int span) {
+        auto *field = new QLineEdit(this);
+        field->setObjectName(section.controlName(control));
+        auto *label = new QLabel(caption, this);
+        label->setBuddy(field);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(field, row, 1, 1, span);
+        return field;
+    };
+
+    box(Control::JoinDomain, QStringLiteral("Join Domain"));
+    auto *domain = new QGridLayout;
+    domain->setContentsMargins(DependentIndent, 0, 0, 0);
+    domain->setHorizontalSpacing(8);
+    domain->setVerticalSpacing(6);
+    edit(domain, Control::JoinDomainName, QStringLiteral("Domain Name:"), 0, 2);
+    edit(domain, Control::DomDCName, QStringLiteral("Domain Controller:"), 1, 1);
+    auto *lookup = new QPushButton(QStringLiteral("Lookup"), this);
+    lookup->setObjectName(section.controlName(Control::LookupJoinDC));
+    lookup->setAutoDefault(false);
+    domain->addWidget(lookup, 1, 2);
+    edit(domain, Control::DomDCIP, QStringLiteral("Domain Controller IP:"), 2, 1);
+    domain->setColumnStretch(1, 1);
+    layout->addLayout(domain);
+
+    layout->addSpacing(10);
+    box(Control::JoinWorkgroup, QStringLiteral("Join Workgroup"));
+    auto *workgroup = new QGridLayout;
+    workgroup->setContentsMargins(DependentIndent, 0, 0, 0);
+    workgroup->setHorizontalSpacing(8);
+    edit(workgroup, Control::JoinWorkgroupName, QStringLiteral("Workgroup Name:"), 0, 1)->setPlaceholderText(JoinSection::WorkgroupPrompt);
+    workgroup->setColumnStretch(1, 1);
+    // The captions of both grids line up so that the fields start in one column.
+    const int captionWidth = fontMetrics().horizontalAdvance(QStringLiteral("Domain Controller IP:")) + 4;
+    domain->setColumnMinimumWidth(0, captionWidth);
+    workgroup->setColumnMinimumWidth(0, captionWidth);
+    layout->addLayout(workgroup);
+
+    new SectionBinding(section, this);
+}
