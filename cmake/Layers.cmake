@@ -16,6 +16,7 @@ set(VO_LAYERS
     "vo_database:vo_settings,vo_common"
     "vo_engine:vo_common,vo_network"
     "vo_wizards:vo_database,vo_settings,vo_common"
+    "vo_auth_wizard_form:vo_wizards"
     "vo_job:vo_engine,vo_database"
     "vo_logview:vo_common"
     "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config,vo_network"
@@ -23,7 +24,7 @@ set(VO_LAYERS
     "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_job,vo_logview,vo_config_forms"
     "vo:vo_cli"
     "varno-osk:vo_shell_forms")
-set(VO_GUI_LIBRARIES vo_common_widgets vo_config_forms vo_shell_forms varno-osk)
+set(VO_GUI_LIBRARIES vo_common_widgets vo_config_forms vo_auth_wizard_form vo_shell_forms varno-osk)
 
 # Fails the configuration when a library links one of ours that its layer
 # does not allow, or a logic library links Qt's widgets; writes, for the
