@@ -1,5 +1,7 @@
 #include "wizards/forms/frmAuthWizard.h"
 
+#include "wizards/modAccountsOpening.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QFormLayout>
@@ -121,6 +123,18 @@ frmAuthWizard::frmAuthWizard(QWidget *owner)
 
     cmdOverride->setEnabled(false);
     ShowCurrentPage();
+}
+
+bool frmAuthWizard::Run(const GlobalSettingsPtr &record, QWidget *owner, const OverrideHandler &override)
+{
+    if (!record)
+        return false;
+    return modAccountsOpening::RunEditor(*record, "frmMain.cmdAuthWizard_Click", [&] {
+        frmAuthWizard wizard(owner);
+        wizard.setOverrideHandler(override);
+        wizard.LinkSettings(record);
+        wizard.exec();
+    });
 }
 
 void frmAuthWizard::LinkSettings(const GlobalSettingsPtr &record)

@@ -28,6 +28,10 @@ public:
 
     explicit frmAuthWizard(QWidget *owner = nullptr);
 
+    // Runs the wizard modally on `record` (the node's own record). True when
+    // it finished; otherwise the record is as it was, and Valid again.
+    static bool Run(const GlobalSettingsPtr &record, QWidget *owner, const OverrideHandler &override = {});
+
     void LinkSettings(const GlobalSettingsPtr &record);
     // Without one, Override stays disabled.
     void setOverrideHandler(OverrideHandler handler);
