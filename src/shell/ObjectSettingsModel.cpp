@@ -182,8 +182,6 @@ bool ObjectSettingsModel::commandEnabled(Command command) const
     case Command::DeleteUser:
         return m_deleteUserAllowed;
     case Command::AuthWizard:
-        // The authentication wizard is not part of the console yet.
-        return false;
     case Command::ChangePasswords:
         return loaded && m_db;
     }

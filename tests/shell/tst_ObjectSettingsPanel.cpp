@@ -150,7 +150,17 @@ private Q_SLOTS:
         Fixture f;
         f.panel.show();
         f.load(QStringLiteral("F%1").arg(f.sales));
-        QVERIFY(!f.button("cmdAuthWizard")->isEnabled());
+        // The wizard on a group that inherits asks first; closing it changes nothing.
+        m_presenter.setNextAnswer(Presenter::No);
+        QTest::mouseClick(f.button("cmdAuthWizard"), Qt::LeftButton);
+        QCOMPARE(m_presenter.last().caption, QStringLiteral("Confirm Changes"));
+        QVERIFY(!f.db.GetSettings(QStringLiteral("F"), f.sales));
+        f.load(QStringLiteral("F-1"));
+        AppState::Get().DatabaseChanged = false;
+        onModal([](QWidget &dialog) { dialog.close(); });
+        QTest::mouseClick(f.button("cmdAuthWizard"), Qt::LeftButton);
+        QVERIFY(f.db.GetSettings(QStringLiteral("G"), -1)->Valid && !AppState::Get().DatabaseChanged);
+        f.load(QStringLiteral("F%1").arg(f.sales));
 
         m_presenter.setNextAnswer(Presenter::Yes);
         onModal([](QWidget &dialog) {

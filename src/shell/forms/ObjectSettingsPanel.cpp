@@ -6,6 +6,7 @@
 #include "settings/sections/widgets/OptionsSectionWidget.h"
 #include "wizards/forms/frmAddMigration.h"
 #include "wizards/forms/frmAuthManual.h"
+#include "wizards/forms/frmAuthWizard.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -109,6 +110,7 @@ ObjectSettingsPanel::ObjectSettingsPanel(QWidget *parent)
         QStringLiteral("Make every group and computer below this one use these settings"));
 
     connect(m_commands[slot(Command::ChangePasswords)], &QPushButton::clicked, this, &ObjectSettingsPanel::cmdChangePasswords_Click);
+    connect(m_commands[slot(Command::AuthWizard)], &QPushButton::clicked, this, &ObjectSettingsPanel::cmdAuthWizard_Click);
     connect(m_commands[slot(Command::ObjSettingsSave)], &QPushButton::clicked, this, [this] { m_model.SaveObjectSettings(); });
     connect(m_commands[slot(Command::InheritFromParent)], &QPushButton::clicked, this, [this] { m_model.cmdInheritFromParent_Click(); });
     connect(m_commands[slot(Command::OverwriteChildren)], &QPushButton::clicked, this, [this] { m_model.cmdOverwriteChildren_Click(); });
@@ -412,6 +414,21 @@ void ObjectSettingsPanel::cmdChangePasswords_Click()
         frmAuthManual dialog(this);
         dialog.LinkSettings(record);
         dialog.exec();
+    });
+}
+
+void ObjectSettingsPanel::cmdAuthWizard_Click()
+{
+    m_model.EditAccounts(ObjectSettingsModel::AccountCommand::AuthWizard, [this](const GlobalSettingsPtr &record) {
+        frmAuthWizard wizard(this);
+        // Override sets the accounts by hand on the wizard's working copy.
+        wizard.setOverrideHandler([](const GlobalSettingsPtr &workingCopy, QWidget *owner) {
+            frmAuthManual dialog(owner);
+            dialog.LinkSettings(workingCopy);
+            dialog.exec();
+        });
+        wizard.LinkSettings(record);
+        wizard.exec();
     });
 }
 

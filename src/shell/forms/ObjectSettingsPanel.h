@@ -83,6 +83,7 @@ private:
     void focusField(int tab, const QString &controlName);
     void cmdAddUser_Click();
     void cmdChangePasswords_Click();
+    void cmdAuthWizard_Click();
     void cmdDeleteUser_Click();
     QIcon headerIcon(int imageNumber) const;
 
