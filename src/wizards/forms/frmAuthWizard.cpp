@@ -36,7 +36,8 @@ frmAuthWizard::frmAuthWizard(QWidget *owner)
     setObjectName(QStringLiteral("frmAuthWizard"));
     setWindowTitle(QStringLiteral("Authentication Wizard"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setMinimumWidth(520);
+    // Room for the finish page's summary of five accounts without clipping.
+    setMinimumSize(560, 400);
 
     m_pages = named(new QStackedWidget(this), QStringLiteral("stkPages"));
 
@@ -217,4 +218,7 @@ void frmAuthWizard::ShowAccountPage()
     txtDomain->setEnabled(m_model.domainEnabled());
     chkLocalAccount->setChecked(form.Local);
     chkLocalAccount->setEnabled(m_model.localAccountEnabled());
+    // A new page starts at its first field; a refused one gets the focus
+    // on its fault from the model afterwards.
+    txtUsername->setFocus();
 }
