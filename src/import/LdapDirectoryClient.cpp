@@ -241,16 +241,8 @@ DirectoryClient::Outcome LdapDirectoryClient::startTls(Observer &observer)
     int code = ldap_extended_operation(m_ld, LDAP_EXOP_START_TLS, nullptr, nullptr, nullptr, &messageID);
     if (code != LDAP_SUCCESS)
         return failure(code, "asking for TLS");
-    LDAPMessage *answer = nullptr;
-    Outcome outcome = await(messageID, &answer, observer);
-    if (!outcome.ok())
+    if (Outcome outcome = awaitResult(messageID, observer, "asking for TLS"); !outcome.ok())
         return outcome;
-    int result = LDAP_OTHER;
-    code = ldap_parse_result(m_ld, answer, &result, nullptr, nullptr, nullptr, nullptr, 1);
-    if (code != LDAP_SUCCESS)
-        return failure(code, "asking for TLS");
-    if (result != LDAP_SUCCESS)
-        return failure(result, "asking for TLS");
     LDAP *ld = m_ld;
     code = runBounded([ld] { return ldap_install_tls(ld); }, observer);
     if (code == LDAP_TIMEOUT)
@@ -273,16 +265,21 @@ DirectoryClient::Outcome LdapDirectoryClient::bind(const QByteArray &name, Obser
     password.fill('\0');
     if (code != LDAP_SUCCESS)
         return failure(code, "signing in");
+    return awaitResult(messageID, observer, "signing in");
+}
+
+DirectoryClient::Outcome LdapDirectoryClient::awaitResult(int messageID, Observer &observer, const char *during)
+{
     LDAPMessage *answer = nullptr;
     Outcome outcome = await(messageID, &answer, observer);
     if (!outcome.ok())
         return outcome;
     int result = LDAP_OTHER;
-    code = ldap_parse_result(m_ld, answer, &result, nullptr, nullptr, nullptr, nullptr, 1);
+    const int code = ldap_parse_result(m_ld, answer, &result, nullptr, nullptr, nullptr, nullptr, 1);
     if (code != LDAP_SUCCESS)
-        return failure(code, "signing in");
+        return failure(code, during);
     if (result != LDAP_SUCCESS)
-        return failure(result, "signing in");
+        return failure(result, during);
     return Outcome();
 }
 

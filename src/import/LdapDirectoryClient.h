@@ -44,6 +44,8 @@ private:
     Outcome await(int messageID, ldapmsg **message, Observer &observer, bool everything = false);
     void readEntry(ldapmsg *entry, const QString &pathPrefix, Computer &computer);
     Outcome failure(int code, const char *during);
+    // Waits for the answer to an operation that only succeeds or fails.
+    Outcome awaitResult(int messageID, Observer &observer, const char *during);
     void close();
 
     ldap *m_ld = nullptr;
