@@ -6,6 +6,7 @@
 #include "common/modFormat.h"
 #include "database/ComputerDB.h"
 #include "network/modNetwork.h"
+#include "wizards/modAccountsOpening.h"
 
 using modErrorHandler::Guard;
 using modErrorHandler::ShowMessage;
@@ -794,54 +795,23 @@ void ObjectSettingsModel::UserListEdited()
 void ObjectSettingsModel::EditAccounts(AccountCommand command, const std::function<void(const GlobalSettingsPtr &record)> &dialog)
 {
     Notify notify(*this);
-    GlobalSettingsPtr record;
-    bool cloned = false;
-    const char *procedure = command == AccountCommand::AuthWizard ? "frmMain.cmdAuthWizard_Click" : "frmMain.cmdChangePasswords_Click";
+    const bool wizard = command == AccountCommand::AuthWizard;
+    const char *procedure = wizard ? "frmMain.cmdAuthWizard_Click" : "frmMain.cmdChangePasswords_Click";
     Guard(procedure, [&] {
         if (!m_db || m_objectType.isEmpty())
             return;
-        record = m_db->GetSettings(m_objectType, m_objectID);
-        if (!record) {
-            QString sourceKey;
-            m_db->GetEffectiveSettings(m_objectType, m_objectID, sourceKey);
-            const bool group = m_objectType == kFolder;
-            const QString what = group ? QStringLiteral("group") : QStringLiteral("computer");
-            const QString doing = command == AccountCommand::AuthWizard
-                ? QStringLiteral("Running the Authentication Wizard on this ") + what
-                : QStringLiteral("Changing the account passwords for this ") + what;
-            const QString consequence = group
-                ? QStringLiteral(" will create a new") + CR + QStringLiteral("settings root beginning at this item which may disrupt your")
-                    + CR + QStringLiteral("intended settings inheritance path.")
-                : QStringLiteral(" will create new") + CR
-                    + QStringLiteral("settings for this computer which may disrupt your intended settings") + CR
-                    + QStringLiteral("inheritance path.");
-            const QString question = QStringLiteral("This ") + what + QStringLiteral(" is currently inheriting settings from '")
-                + nodeText(sourceKey) + QStringLiteral("'.") + CR + CR + doing + consequence + CR + CR
-                + QStringLiteral("Would you like to continue?");
-            if (Ask(question, QStringLiteral("Confirm Changes"), Presenter::Buttons::YesNo, Presenter::Icon::Exclamation) != Presenter::Yes)
-                return;
-            record = CloneAtThisLevel();
-            cloned = static_cast<bool>(record);
-            if (cloned)
-                AppState::Get().DatabaseChanged = true;
-        }
+        const bool own = static_cast<bool>(m_db->GetSettings(m_objectType, m_objectID));
+        const GlobalSettingsPtr record = modAccountsOpening::RecordForAccounts(*m_db, m_objectType, m_objectID,
+            wizard ? modAccountsOpening::Purpose::AuthWizard : modAccountsOpening::Purpose::ChangePasswords,
+            [this] { return CloneAtThisLevel(); });
         if (!record)
             return;
-
+        const bool cloned = !own;
+        if (cloned)
+            AppState::Get().DatabaseChanged = true;
         // The record is shared with the settings table, so it must be in use
         // again however the dialog ends, a failure inside it included.
-        record->Valid = false;
-        struct ValidAgain
-        {
-            GlobalSettings &Record;
-            ~ValidAgain() { Record.Valid = true; }
-        };
-        bool confirmed = false;
-        {
-            ValidAgain restore {*record};
-            dialog(record);
-            confirmed = record->Valid;
-        }
+        const bool confirmed = modAccountsOpening::RunEditor(*record, procedure, [&] { dialog(record); });
         if (confirmed)
             AppState::Get().DatabaseChanged = true;
         if (!confirmed && !cloned)
