@@ -1,0 +1,49 @@
+// Registry key paths as vo reg takes them from the command line: parsed,
+// opened, created and removed again on a store of its own, so that the store
+// stays small over millions of runs.
+#include "common/SqliteRegistryStore.h"
+#include "common/modRegistry.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+SqliteRegistryStore &store()
+{
+    // In memory where the system offers it: each created key is a write
+    // transaction, and a flush to a real disk per run would slow the fuzzer
+    // to a crawl.
+    static QTemporaryDir folder(QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm/vo-fuzz-XXXXXX")
+                                                                          : QDir::tempPath() + QStringLiteral("/vo-fuzz-XXXXXX"));
+    static SqliteRegistryStore instance(folder.filePath(QStringLiteral("registry.db")));
+    return instance;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const QString path = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
+    RegKey root = Reg::NoKey;
+    QString subKey;
+    if (modRegistry::ParseKeyPath(path, root, subKey) != 0 || root == Reg::NoKey)
+        return 0;
+
+    SqliteRegistryStore &registry = store();
+    RegKey key = Reg::NoKey;
+    if (registry.openKey(root, subKey, Reg::KeyRead, &key) == Reg::Success)
+        registry.closeKey(key);
+    if (registry.createKey(root, subKey, &key) != Reg::Success)
+        return 0;
+    QString name;
+    registry.keyName(key, &name);
+    registry.closeKey(key);
+    const QString top = subKey.section(QLatin1Char('\\'), 0, 0);
+    if (!top.isEmpty())
+        registry.deleteTree(root, top);
+    return 0;
+}
