@@ -37,7 +37,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "cannot read %s\n", path.c_str());
             return 1;
         }
-        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        const std::vector<char> bytes {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
         // An empty vector's data() may be null; libFuzzer never hands one over.
         static const std::uint8_t none = 0;
         const auto *data = bytes.empty() ? &none : reinterpret_cast<const std::uint8_t *>(bytes.data());
