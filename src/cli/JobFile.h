@@ -39,7 +39,6 @@ public:
     static constexpr qint64 MaxPassphraseFileBytes = 64 * 1024;
 
 private:
-
     QString m_path;
     QString m_passphrase;
     QSet<QString> m_given;
