@@ -1,6 +1,7 @@
 #include "support/VoProcess.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -67,6 +68,18 @@ private Q_SLOTS:
         QVERIFY2(err.contains(message), qPrintable(err));
         const QString file = arguments.at(arguments.size() - 1);
         QVERIFY2(err.contains(QLatin1Char('"') + file + QLatin1Char('"')), qPrintable(err));
+    }
+
+    // A question answered from a device that never ends a line.
+    void endlessAnswerIsNoAnswer()
+    {
+        qputenv("VARNO_OSK_REGISTRY", QFile::encodeName(m_dir.filePath(QStringLiteral("registry.db"))));
+        QCOMPARE(vo({"reg", "add", "HKCU\\Software\\Brindlewood", "/v", "A", "/d", "1", "/f"}).status, 0);
+        QProcess process;
+        process.setStandardInputFile(QStringLiteral("/dev/zero"));
+        process.start(QStringLiteral(VO_EXECUTABLE), {"reg", "delete", "HKCU\\Software\\Brindlewood", "/va"});
+        QVERIFY(process.waitForFinished(60000));
+        QVERIFY(process.readAllStandardOutput().contains("canceled"));
     }
 };
 
