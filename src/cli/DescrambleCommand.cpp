@@ -3,13 +3,9 @@
 #include "engine/ClientConfig.h"
 #include "engine/modScramble.h"
 
-#include <QFile>
-#include <QTextStream>
+#include "common/modFileRead.h"
 
-namespace {
-// A configuration file is a few kilobytes; anything far larger is not one.
-constexpr qint64 kMaxFileBytes = 16 * 1024 * 1024;
-} // namespace
+#include <QTextStream>
 
 DescrambleCommand::DescrambleCommand(QTextStream &out, QTextStream &err)
     : m_out(out)
@@ -41,19 +37,15 @@ int DescrambleCommand::run(const QStringList &arguments)
     }
 
     const QString &path = rest.first();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_err << "vo descramble: cannot read \"" << path << "\": " << file.errorString() << '\n';
-        return 1;
-    }
-    if (file.size() > kMaxFileBytes) {
-        m_err << "vo descramble: \"" << path << "\" is too large to be a configuration file.\n";
+    QString problem;
+    const std::optional<QByteArray> bytes = modFileRead::ReadAll(path, ClientConfig::MaxFileBytes, problem);
+    if (!bytes) {
+        m_err << "vo descramble: cannot read \"" << path << "\": " << problem << '\n';
         return 1;
     }
 
     QString text;
-    QString problem;
-    if (!modScramble::Descramble(file.readAll(), text, &problem)) {
+    if (!modScramble::Descramble(*bytes, text, &problem)) {
         m_err << "vo descramble: \"" << path << "\": " << problem << '\n';
         return 1;
     }

@@ -3,8 +3,9 @@
 #include "database/ComputerDB.h"
 #include "database/SettingsFile.h"
 
+#include "common/modFileRead.h"
+
 #include <QDir>
-#include <QFile>
 
 namespace {
 const QString kPassphraseFile = QStringLiteral("--passphrase-file");
@@ -56,23 +57,22 @@ bool JobFile::parse(const QStringList &arguments, const QStringList &flags, cons
         problem = QStringLiteral("Invalid syntax. A settings file is needed.");
         return false;
     }
-    return !has(kPassphraseFile) || readPassphrase(value(kPassphraseFile), problem);
+    return !has(kPassphraseFile) || ReadPassphrase(value(kPassphraseFile), m_passphrase, problem);
 }
 
-bool JobFile::readPassphrase(const QString &path, QString &problem)
+bool JobFile::ReadPassphrase(const QString &path, QString &passphrase, QString &problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem = QStringLiteral("The passphrase file \"%1\" cannot be read: %2.").arg(QDir::toNativeSeparators(path), file.errorString());
+    QString reason;
+    const std::optional<QByteArray> bytes = modFileRead::ReadAll(path, MaxPassphraseFileBytes, reason);
+    if (!bytes) {
+        problem = QStringLiteral("The passphrase file \"%1\" cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason);
         return false;
     }
-    // The passphrase is the first line, without its line end.
-    QByteArray line = file.readLine();
-    if (line.endsWith('\n'))
-        line.chop(1);
+    const qsizetype end = bytes->indexOf('\n');
+    QByteArray line = end < 0 ? *bytes : bytes->left(end);
     if (line.endsWith('\r'))
         line.chop(1);
-    m_passphrase = QString::fromUtf8(line);
+    passphrase = QString::fromUtf8(line);
     return true;
 }
 

@@ -33,9 +33,13 @@ public:
 
     static bool isHelp(const QString &argument);
 
-private:
-    bool readPassphrase(const QString &path, QString &problem);
+    // The passphrase is the first line of the file, without its line end.
+    // False with the problem in `problem`.
+    static bool ReadPassphrase(const QString &path, QString &passphrase, QString &problem);
+    // Far more than any passphrase; a larger file is not a passphrase file.
+    static constexpr qint64 MaxPassphraseFileBytes = 64 * 1024;
 
+private:
     QString m_path;
     QString m_passphrase;
     QSet<QString> m_given;

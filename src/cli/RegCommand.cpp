@@ -267,8 +267,10 @@ bool RegCommand::confirm(const QString &question)
     for (;;) {
         m_out << question;
         m_out.flush();
-        const QString answer = m_in.readLine();
-        if (answer.isNull()) {
+        // Input that never ends a line (a device, a runaway program) is no answer.
+        constexpr qint64 longestAnswer = 1024;
+        const QString answer = m_in.readLine(longestAnswer);
+        if (answer.isNull() || answer.size() >= longestAnswer) {
             m_out << '\n';
             return false;
         }

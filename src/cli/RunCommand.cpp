@@ -243,7 +243,7 @@ int RunCommand::run(const QStringList &arguments)
         // Read once here, so that a broken profile is named before anything starts.
         SimulationProfile profile;
         if (!profile.Load(file.value(profileOption), &problem))
-            return failure(QStringLiteral("The simulation profile \"%1\" cannot be used: %2").arg(file.value(profileOption), problem));
+            return failure(problem);
         qputenv(SimulatedEngine::ProfileVariable, QDir::current().absoluteFilePath(file.value(profileOption)).toLocal8Bit());
     }
 

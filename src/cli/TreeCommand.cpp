@@ -1,12 +1,12 @@
 #include "cli/TreeCommand.h"
 
+#include "cli/JobFile.h"
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "database/MemoryTreeDisplay.h"
 #include "database/SettingsFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTextStream>
 
 #include <utility>
@@ -51,22 +51,6 @@ int TreeCommand::failure(const QString &text)
     return 1;
 }
 
-bool TreeCommand::readPassphrase(const QString &path, QString *passphrase)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure(QStringLiteral("The passphrase file \"%1\" cannot be read: %2.").arg(QDir::toNativeSeparators(path), file.errorString()));
-        return false;
-    }
-    QByteArray line = file.readLine();
-    if (line.endsWith('\n'))
-        line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    *passphrase = QString::fromUtf8(line);
-    return true;
-}
-
 int TreeCommand::run(const QStringList &arguments)
 {
     if (!arguments.isEmpty() && isHelp(arguments.first())) {
@@ -107,8 +91,8 @@ int TreeCommand::run(const QStringList &arguments)
     }
 
     QString passphrase;
-    if (passphraseGiven && !readPassphrase(passphraseFile, &passphrase))
-        return 1;
+    if (QString problem; passphraseGiven && !JobFile::ReadPassphrase(passphraseFile, passphrase, problem))
+        return failure(problem);
 
     ComputerDB database;
     SettingsFile file;

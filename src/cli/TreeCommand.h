@@ -21,8 +21,6 @@ public:
 
 private:
     int failure(const QString &text);
-    // The passphrase is the first line of the file, without its line end.
-    bool readPassphrase(const QString &path, QString *passphrase);
 
     QTextStream &m_out;
     QTextStream &m_err;

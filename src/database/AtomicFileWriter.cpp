@@ -1,12 +1,14 @@
 #include "database/AtomicFileWriter.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,6 +30,42 @@ bool writeAll(int fd, const char *data, qsizetype size)
 }
 
 } // namespace
+
+bool AtomicFileWriter::IsTemporaryOf(const QString &fileName, const QString &target)
+{
+    // mkstemp's six characters are letters and digits.
+    const qsizetype stem = target.size() + 2;
+    if (fileName.size() != stem + 6 || !fileName.startsWith(QLatin1Char('.')) || fileName.at(stem - 1) != QLatin1Char('.')
+        || QStringView(fileName).mid(1, target.size()) != target)
+        return false;
+    for (const QChar c : QStringView(fileName).mid(stem)) {
+        if (c.unicode() > 127 || !c.isLetterOrNumber())
+            return false;
+    }
+    return true;
+}
+
+void AtomicFileWriter::removeLeftovers(const QString &folder, const QString &target) const
+{
+    QDirIterator entries(folder, QDir::Files | QDir::Hidden | QDir::System);
+    while (entries.hasNext()) {
+        const QString path = entries.next();
+        if (!IsTemporaryOf(entries.fileName(), target))
+            continue;
+        const QByteArray encoded = QFile::encodeName(path);
+        // Not following a link, and never waiting on a pipe of that name.
+        const int fd = ::open(encoded.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat status
+        {
+        };
+        // A writer at work holds its lock until its rename is done.
+        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(encoded.constData());
+        ::close(fd);
+    }
+}
 
 AtomicFileWriter::AtomicFileWriter(QString path)
     : m_path(std::move(path))
@@ -81,6 +119,9 @@ bool AtomicFileWriter::Begin()
         return false;
     }
 
+    // Before the new one takes its room on the disk.
+    removeLeftovers(folder, target.fileName());
+
     // Beside the target, so that the rename stays on one file system; hidden
     // and unique, so that a left-over from a crash never collides.
     m_temporary = QFile::encodeName(folder + QLatin1Char('/') + QLatin1Char('.') + target.fileName() + QStringLiteral(".XXXXXX"));
@@ -88,6 +129,9 @@ bool AtomicFileWriter::Begin()
         m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
     if (m_fd < 0)
         return fail(QStringLiteral("cannot create a file in \"%1\"").arg(QDir::toNativeSeparators(folder)), errno);
+    // Released by the close after the rename, or by the system when this
+    // process dies; a file system without locks only loses the clean-up.
+    ::flock(m_fd, LOCK_EX | LOCK_NB);
 
     // mkstemp gives 0600; a settings file gets what any new file of the user gets.
     const mode_t mask = ::umask(0);

@@ -9,8 +9,15 @@
 // temporary file beside the target, are flushed to the disk, and the
 // temporary file is renamed over the target; then the folder is flushed so
 // that the rename itself survives a power cut. Whatever fails on the way (a
-// full disk, a folder without write access, a crash) leaves the old file as
-// it was and no temporary file behind.
+// full disk, a folder without write access) leaves the old file as it was
+// and no temporary file behind.
+//
+// A process that is killed cannot remove its temporary file, and that one is
+// as large as the file itself. So each writer holds a lock on its temporary
+// file while it writes, and the next write of the same target removes the
+// temporary files left beside it: those named exactly as a writer names them
+// for that target ("." + the target's name + "." + six letters or digits),
+// regular files, and not locked by a writer at work.
 class AtomicFileWriter
 {
 public:
@@ -34,6 +41,10 @@ public:
 
     void setFaultHook(FaultHook hook) { m_faultHook = std::move(hook); }
 
+    // Whether `fileName` (a name without folder) is a temporary file of a
+    // write to `target`.
+    static bool IsTemporaryOf(const QString &fileName, const QString &target);
+
     // True when `data` now is the file's content. On failure ErrorString()
     // says what went wrong, and the target is untouched. A failing flush of
     // the folder is not a failure: some file systems (network shares among
@@ -52,6 +63,8 @@ public:
 
 private:
     bool step(Step step);
+    // Removes what killed writers of this target left behind.
+    void removeLeftovers(const QString &folder, const QString &target) const;
     bool fail(const QString &what, int error);
     // Closes and removes the temporary file; returns false with `what` and the current errno.
     bool discard(const QString &what);

@@ -1,6 +1,7 @@
 #include "database/SettingsFile.h"
 
 #include "common/modErrorHandler.h"
+#include "common/modFileRead.h"
 #include "database/DatabaseSnapshot.h"
 #include "database/SettingsFileCodec.h"
 
@@ -84,6 +85,11 @@ SettingsFileResult SettingsFile::Load(const QString &path, const QString &passph
     SettingsFileResult result = failure(SettingsFileResult::Unexpected,
         QStringLiteral("The settings file %1 could not be loaded because of an unexpected error.").arg(quoted(path)));
     modErrorHandler::Guard("SettingsFile.Load", [&] {
+        // Before opening: a pipe without a writer blocks the opening itself.
+        if (const QString refusal = modFileRead::Refusal(path, MaxFileBytes); !refusal.isEmpty()) {
+            result = failure(SettingsFileResult::CannotRead, QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), refusal));
+            return;
+        }
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
             result = failure(SettingsFileResult::CannotRead,

@@ -14,6 +14,9 @@ class ClientConfig
 public:
     // The version the clients of this console understand.
     static const QString Version; // "00002"
+    // A file of 35 short lines is a few kilobytes; one far larger is not one
+    // and is not read into memory.
+    static constexpr qint64 MaxFileBytes = qint64(1) << 20;
 
     // The 35 keys in file order, each with its "=".
     static const QStringList &Keys();

@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "common/modErrorHandler.h"
+#include "common/modFileRead.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
 #include "common/modText.h"
@@ -512,14 +513,15 @@ void SimulatedEngine::readConfiguration(int n)
     c.actions.clear();
     const QString path = ClientFolder(n) + QStringLiteral("varnoosk.cfg");
 
-    QFile file(path);
     ClientConfig config;
     QString text;
-    if (!file.exists()) {
+    QString problem;
+    std::optional<QByteArray> bytes;
+    if (!QFileInfo::exists(path)) {
         c.problem = QStringLiteral("The configuration file %1 is missing.").arg(path);
-    } else if (!file.open(QIODevice::ReadOnly)) {
-        c.problem = QStringLiteral("The configuration file %1 could not be read: %2").arg(path, file.errorString());
-    } else if (!modScramble::Descramble(file.readAll(), text, &c.problem)) {
+    } else if (bytes = modFileRead::ReadAll(path, ClientConfig::MaxFileBytes, problem); !bytes) {
+        c.problem = QStringLiteral("The configuration file %1 could not be read: %2").arg(path, problem);
+    } else if (!modScramble::Descramble(*bytes, text, &c.problem)) {
         // Descramble gave the reason.
     } else if (!config.Parse(text, &c.problem)) {
         // Parse gave the reason.

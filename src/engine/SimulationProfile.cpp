@@ -1,6 +1,6 @@
 #include "engine/SimulationProfile.h"
 
-#include <QFile>
+#include "common/modFileRead.h"
 
 namespace {
 
@@ -61,19 +61,14 @@ SimulationProfile::Outcome SimulationProfile::OutcomeFor(const QString &computer
 
 bool SimulationProfile::Load(const QString &path, QString *problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (problem)
-            *problem = QStringLiteral("The simulation profile \"%1\" could not be read: %2").arg(path, file.errorString());
-        return false;
-    }
-    if (file.size() > kMaxProfileBytes) {
-        if (problem)
-            *problem = QStringLiteral("The simulation profile \"%1\" is larger than %2 bytes.").arg(path).arg(kMaxProfileBytes);
-        return false;
-    }
     QString reason;
-    if (!Parse(QString::fromUtf8(file.readAll()), &reason)) {
+    const std::optional<QByteArray> bytes = modFileRead::ReadAll(path, kMaxProfileBytes, reason);
+    if (!bytes) {
+        if (problem)
+            *problem = QStringLiteral("The simulation profile \"%1\" could not be read: %2").arg(path, reason);
+        return false;
+    }
+    if (!Parse(QString::fromUtf8(*bytes), &reason)) {
         if (problem)
             *problem = QStringLiteral("The simulation profile \"%1\", %2").arg(path, reason);
         return false;

@@ -14,6 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 const QString kPassphrase = QStringLiteral("Tr0ub4dor & 3");
@@ -340,6 +344,46 @@ private Q_SLOTS:
         // Only the flush of the folder may fail without failing the save.
         file.setWriteFaultHook([](AtomicFileWriter::Step step) { return step != AtomicFileWriter::Step::SyncFolder; });
         QVERIFY(file.Save(db, path(), options()).ok());
+    }
+
+    // A save killed half way leaves a temporary file as large as the file;
+    // the next save of that file removes such files and nothing else, and
+    // loading never takes one for the file, not even when it is missing.
+    void nextSaveRemovesWhatKilledSavesLeft()
+    {
+        ComputerDB db;
+        fill(db);
+        SettingsFile file;
+        SettingsFile::SaveOptions other = options();
+        other.JobName = QStringLiteral("Left over");
+        QVERIFY(file.Save(db, path(QStringLiteral("other")), other).ok());
+        const QByteArray leftover = readAll(path(QStringLiteral("other")));
+        const QStringList killed {QStringLiteral(".job.vos.json.a1B2c3"), QStringLiteral(".job.vos.json.ZZZZZZ")};
+        for (const QString &name : killed)
+            writeAll(path(name), leftover);
+        const QStringList kept {QStringLiteral(".job.vos.json.a1B2c"), QStringLiteral(".job.vos.json.a1B2c34"),
+            QStringLiteral(".job.vos.json.a1-2c3"), QStringLiteral(".jobXvos.json.a1B2c3"), QStringLiteral("job.vos.json.a1B2c3"),
+            QStringLiteral(".job.vos.json.a1B2c3.bak"), QStringLiteral(".other.a1B2c3"), QStringLiteral(".job.vos.json.busy12")};
+        for (const QString &name : kept)
+            writeAll(path(name), leftover);
+        QVERIFY(QDir(m_dir.path()).mkdir(QStringLiteral(".job.vos.json.dir123")));
+        QVERIFY(QFile::link(path(QStringLiteral("other")), path(QStringLiteral(".job.vos.json.link12"))));
+        // Another console's save at work holds its file locked.
+        const int busy = ::open(QFile::encodeName(path(QStringLiteral(".job.vos.json.busy12"))).constData(), O_RDONLY | O_CLOEXEC);
+        QVERIFY(busy >= 0 && ::flock(busy, LOCK_EX) == 0);
+
+        ComputerDB loaded;
+        QCOMPARE(file.Load(path(), QString(), loaded).status, SettingsFileResult::CannotRead);
+        QVERIFY(file.Save(db, path(), options()).ok());
+        ::close(busy);
+        const SettingsFileResult result = file.Load(path(), QString(), loaded);
+        QVERIFY(result.ok());
+        QCOMPARE(result.JobName, QStringLiteral("Migration 7"));
+        for (const QString &name : killed)
+            QVERIFY2(!QFileInfo::exists(path(name)), qPrintable(name));
+        for (const QString &name : kept + QStringList {QStringLiteral(".job.vos.json.dir123"), QStringLiteral(".job.vos.json.link12")})
+            QVERIFY2(QFileInfo::exists(path(name)), qPrintable(name));
+        QCOMPARE(readAll(path(QStringLiteral("other"))), leftover);
     }
 };
 
