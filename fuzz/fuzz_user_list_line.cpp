@@ -1,7 +1,7 @@
 // One line of a user list file, checked only (nothing is added), in each of
 // the file formats; the first byte picks the format.
 #include "database/ComputerDB.h"
-#include "import/modImport.h"
+#include "import/UserLineParser.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static ComputerDB database;
     const int type = 1 + data[0] % 4;
     const QString line = QString::fromUtf8(reinterpret_cast<const char *>(data) + 1, qsizetype(size - 1));
-    (void)modImport::ParseUserLine(database, line, true, type);
+    UserLineParser parser(database, type);
+    (void)parser.ParseUserLine(line, true);
     return 0;
 }
