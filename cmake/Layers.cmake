@@ -15,7 +15,7 @@ set(VO_LAYERS
     "vo_settings:vo_common"
     "vo_database:vo_settings,vo_common"
     "vo_engine:vo_common,vo_network"
-    "vo_job:vo_engine,vo_database"
+    "vo_job:vo_engine,vo_database,vo_network"
     "vo_logview:vo_common"
     "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config,vo_network"
     "vo_shell:vo_common,vo_database,vo_network"
