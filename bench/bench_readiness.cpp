@@ -1,6 +1,6 @@
 // The readiness report of a job of 100,000 computers in 2,000 groups,
-// without ping: once with every computer sound, once with three faults on
-// each (a group record and every computer's own list broken), beside the
+// without ping: once with every computer sound, once with two faults on
+// each (every settings record and every computer's own list broken), beside the
 // first-fault check Start Migration runs on the same job. Also the time to
 // make the CSV and the HTML page, and the new job of unfinished computers
 // with half of them done. Target: each step in seconds, not minutes.
@@ -39,7 +39,8 @@ void measure(const char *caption, ComputerDB &db)
     const QByteArray csv = report.Csv();
     const QByteArray html = report.Html();
     const double files = seconds(timer);
-    std::printf("%s: Start Migration's check %.3f s (code %d); readiness report %.3f s, %d faults; CSV %.1f MB and HTML %.1f MB in %.3f s\n",
+    std::printf(
+        "%s: Start Migration's check %.3f s (code %d); readiness report %.3f s, %d faults; CSV %.1f MB and HTML %.1f MB in %.3f s\n",
         caption, verify, first.Code, build, report.FaultCount(false) + report.FaultCount(true), static_cast<double>(csv.size()) / 1e6,
         static_cast<double>(html.size()) / 1e6, files);
 }

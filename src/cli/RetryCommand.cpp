@@ -114,8 +114,8 @@ int RetryCommand::run(const QStringList &arguments)
     if (!readStatuses(file.value(kFrom), file.passphrase(), statuses, problem))
         return failure(problem);
 
-    const modRetry::Split split = modRetry::UnfinishedJob(
-        database, [&](int id) { return statuses.value(modRetry::NameKey(database.GetComputerName(id))); });
+    const modRetry::Split split
+        = modRetry::UnfinishedJob(database, [&](int id) { return statuses.value(modRetry::NameKey(database.GetComputerName(id))); });
     if (split.Kept == 0) {
         m_out << "Every one of the " << split.Finished << " computers finished; no new job was written.\n";
         m_out.flush();

@@ -185,8 +185,10 @@ QList<ValidationResult> JobValidator::Faults(int id) const
             modErrorHandler::Raise(91);
         if (!settings->Valid)
             return faults;
-        const bool unreadableName = checkTexts(id, *settings, found) || found.has(TextComputerName);
-        if (!unreadableName)
+        checkTexts(id, *settings, found);
+        // A name that cannot reach the client is a fault already; its form
+        // would only say the same again.
+        if (!found.has(TextComputerName))
             checkName(*computer, found);
         checkComputer(*settings, m_database.GetComputerUserList(id).get(), found);
     } catch (...) {
@@ -225,10 +227,9 @@ bool JobValidator::checkName(const ComputerRecord &computer, Findings &found)
 bool JobValidator::checkComputer(const GlobalSettings &settings, const UserProfiles *list, Findings &found)
 {
     Counts counts;
-    return checkAccounts(settings, found) || checkUserList(settings, list, counts, found)
-        || checkDestinationDomain(settings, counts, found) || checkSourceDomain(settings, counts, found)
-        || checkSourceLookup(settings, counts, found) || checkDestinationLookup(settings, counts, found)
-        || checkDomainJoin(settings, found) || checkOptions(settings, found);
+    return checkAccounts(settings, found) || checkUserList(settings, list, counts, found) || checkDestinationDomain(settings, counts, found)
+        || checkSourceDomain(settings, counts, found) || checkSourceLookup(settings, counts, found)
+        || checkDestinationLookup(settings, counts, found) || checkDomainJoin(settings, found) || checkOptions(settings, found);
 }
 
 bool JobValidator::checkAccounts(const GlobalSettings &settings, Findings &found)

@@ -231,11 +231,15 @@ QString ReadinessReport::PingText(qint32 result)
 QString ReadinessReport::Summary() const
 {
     const auto counts = Counts();
-    QString text = QStringLiteral("Readiness of %1: %2\n").arg(JobName.isEmpty() ? QStringLiteral("the job") : QLatin1Char('"') + JobName + QLatin1Char('"'),
-        plural(static_cast<int>(Computers.size()), "computer", "computers"));
+    QString text = QStringLiteral("Readiness of %1: %2\n")
+                       .arg(JobName.isEmpty() ? QStringLiteral("the job") : QLatin1Char('"') + JobName + QLatin1Char('"'),
+                           plural(static_cast<int>(Computers.size()), "computer", "computers"));
     for (int standing = 0; standing < StandingCount; ++standing)
-        text += QStringLiteral("  %1: %2\n").arg(StandingCaption(static_cast<Standing>(standing))).arg(counts[static_cast<size_t>(standing)]);
-    text += QStringLiteral("Faults: %1, %2\n").arg(plural(FaultCount(false), "error", "errors"), plural(FaultCount(true), "warning", "warnings"));
+        text += QStringLiteral("  %1: %2\n")
+                    .arg(StandingCaption(static_cast<Standing>(standing)))
+                    .arg(counts[static_cast<size_t>(standing)]);
+    text += QStringLiteral("Faults: %1, %2\n")
+                .arg(plural(FaultCount(false), "error", "errors"), plural(FaultCount(true), "warning", "warnings"));
     if (Listener) {
         text += QStringLiteral("Listener %1 port %2: ").arg(Listener->Address).arg(Listener->Port)
             + (Listener->Problem.isEmpty() ? QStringLiteral("can be opened") : QStringLiteral("cannot be opened: ") + Listener->Problem)
@@ -288,7 +292,8 @@ QByteArray ReadinessReport::Html() const
     out << "</table>\r\n";
     if (Listener) {
         out << "<p>Listener " << escaped(Listener->Address) << " port " << Listener->Port << ": "
-            << (Listener->Problem.isEmpty() ? QStringLiteral("can be opened.") : escaped(QStringLiteral("cannot be opened: ") + Listener->Problem))
+            << (Listener->Problem.isEmpty() ? QStringLiteral("can be opened.")
+                                            : escaped(QStringLiteral("cannot be opened: ") + Listener->Problem))
             << "</p>\r\n";
     }
 
@@ -331,8 +336,8 @@ QByteArray ReadinessReport::Html() const
     }
     if (Pinged() && Unanswered() > 0) {
         out << "<h2>Computers that did not answer the ping (" << Unanswered() << ")</h2>\r\n";
-        out << tableRow({QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Address"), QStringLiteral("Ping")},
-            "<table>\r\n", "th");
+        out << tableRow(
+            {QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Address"), QStringLiteral("Ping")}, "<table>\r\n", "th");
         for (const Computer &computer : Computers) {
             if (computer.Ping && !Answered(*computer.Ping))
                 out << tableRow({computer.Name, computer.GroupPath, computer.Address, PingText(*computer.Ping)});

@@ -119,9 +119,8 @@ QList<RunReport::Row> RunReport::Unsuccessful() const
 
 QByteArray RunReport::Csv() const
 {
-    QByteArray csv = modReportFormat::CsvHeader(
-        {QStringLiteral("Computer"), QStringLiteral("Group Path"), QStringLiteral("Last Status Code"), QStringLiteral("Status Text"),
-            QStringLiteral("Client Log File")});
+    QByteArray csv = modReportFormat::CsvHeader({QStringLiteral("Computer"), QStringLiteral("Group Path"),
+        QStringLiteral("Last Status Code"), QStringLiteral("Status Text"), QStringLiteral("Client Log File")});
     for (const Row &row : Rows)
         csv += modReportFormat::CsvRow({row.Computer, row.GroupPath, row.StatusCode, row.StatusText, row.ClientLog});
     return csv;
@@ -151,8 +150,9 @@ QByteArray RunReport::Html() const
     } else {
         out << "<table>\r\n<tr><th>Computer</th><th>Group</th><th>Status code</th><th>Status</th><th>Client log</th></tr>\r\n";
         for (const Row &row : failed) {
-            out << "<tr><td>" << modReportFormat::Html(row.Computer) << "</td><td>" << modReportFormat::Html(row.GroupPath) << "</td><td>" << modReportFormat::Html(row.StatusCode)
-                << "</td><td>" << modReportFormat::Html(row.StatusText) << "</td><td>" << modReportFormat::Html(row.ClientLog) << "</td></tr>\r\n";
+            out << "<tr><td>" << modReportFormat::Html(row.Computer) << "</td><td>" << modReportFormat::Html(row.GroupPath) << "</td><td>"
+                << modReportFormat::Html(row.StatusCode) << "</td><td>" << modReportFormat::Html(row.StatusText) << "</td><td>"
+                << modReportFormat::Html(row.ClientLog) << "</td></tr>\r\n";
         }
         out << "</table>\r\n";
     }

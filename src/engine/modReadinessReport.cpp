@@ -30,7 +30,8 @@ QString faultLines(const ReadinessReport &report)
         for (const ReadinessReport::Fault &fault : computer.Faults) {
             if (shown++ == FaultsShown)
                 return lines + QStringLiteral("...") + CR;
-            lines += QStringLiteral("%1: %2 %3: %4").arg(computer.Name, fault.Warning ? QStringLiteral("warning") : QStringLiteral("error"))
+            lines += QStringLiteral("%1: %2 %3: %4")
+                         .arg(computer.Name, fault.Warning ? QStringLiteral("warning") : QStringLiteral("error"))
                          .arg(fault.Code)
                          .arg(fault.Text)
                 + CR;
@@ -107,7 +108,7 @@ void Show(const ComputerDB &database, QObject *owner)
         summary.owner = owner;
         summary.caption = Caption;
         summary.icon = report.Counts()[static_cast<size_t>(ReadinessReport::Standing::Errors)] > 0 ? Presenter::Icon::Exclamation
-                                                                                                  : Presenter::Icon::Information;
+                                                                                                   : Presenter::Icon::Information;
         summary.buttons = Presenter::Buttons::YesNo;
         summary.buttonCaptions = {QStringLiteral("Save Report..."), QStringLiteral("Close")};
         summary.text = report.Summary().trimmed().replace(QLatin1Char('\n'), CR) + CR + CR + faultLines(report) + CR

@@ -112,7 +112,8 @@ bool WriteFiles(const QList<std::pair<QString, QByteArray>> &files, const QStrin
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
             if (problem)
-                *problem = QStringLiteral("%1 \"%2\" could not be written: %3").arg(what, QDir::toNativeSeparators(path), file.errorString());
+                *problem
+                    = QStringLiteral("%1 \"%2\" could not be written: %3").arg(what, QDir::toNativeSeparators(path), file.errorString());
             return false;
         }
     }

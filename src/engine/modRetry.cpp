@@ -33,7 +33,8 @@ bool ReadStatusFile(const QString &path, QHash<QString, QString> &statuses, QStr
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        problem = QStringLiteral("The client status file \"%1\" cannot be read: %2.").arg(QDir::toNativeSeparators(path), file.errorString());
+        problem
+            = QStringLiteral("The client status file \"%1\" cannot be read: %2.").arg(QDir::toNativeSeparators(path), file.errorString());
         return false;
     }
     while (!file.atEnd()) {
@@ -64,9 +65,8 @@ Split UnfinishedJob(const ComputerDB &database, const std::function<QString(int)
     }
     snapshot.Computers = kept;
     const QString computerType = QStringLiteral("C");
-    snapshot.Settings.removeIf([&](const GlobalSettings &record) {
-        return record.ObjectType == computerType && leftOut.contains(record.AssociatedID);
-    });
+    snapshot.Settings.removeIf(
+        [&](const GlobalSettings &record) { return record.ObjectType == computerType && leftOut.contains(record.AssociatedID); });
     snapshot.LastStatus.reset();
     split.Database = std::make_unique<ComputerDB>();
     snapshot.Restore(*split.Database);

@@ -45,7 +45,8 @@ private Q_SLOTS:
         f.presenter->setNextFileName(html);
         QVERIFY(f.trigger(window, QStringLiteral("mnuReadinessReport")));
         const QString summary = f.presenter->messages().value(1).text;
-        QVERIFY2(summary.contains(QStringLiteral("With errors: 1")) && summary.contains(QStringLiteral("PC-B: error 306:")), qPrintable(summary));
+        QVERIFY2(summary.contains(QStringLiteral("With errors: 1")) && summary.contains(QStringLiteral("PC-B: error 306:")),
+            qPrintable(summary));
         QVERIFY(QFile::exists(f.file(QStringLiteral("ready.csv"))));
         QCOMPARE(opener.opened.value(0).path, html);
     }
