@@ -318,8 +318,9 @@ QByteArray ReadinessReport::Html() const
         out << "</table>\r\n";
     }
 
-    out << "<h2>Computers with faults (" << (counts[1] + counts[2]) << ")</h2>\r\n";
-    if (counts[1] + counts[2] == 0) {
+    const int withFaults = total - counts[static_cast<size_t>(Standing::Ready)];
+    out << "<h2>Computers with faults (" << withFaults << ")</h2>\r\n";
+    if (withFaults == 0) {
         out << "<p>None.</p>\r\n";
     } else {
         out << tableRow({QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Severity"), QStringLiteral("Code"),
