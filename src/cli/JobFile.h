@@ -28,6 +28,7 @@ public:
     bool load(ComputerDB &database, QString &problem);
 
     QString path() const { return m_path; }
+    // The passphrase read with --passphrase-file, for other files of the job.
     QString passphrase() const { return m_passphrase; }
     const SettingsFileResult &result() const { return m_result; }
 

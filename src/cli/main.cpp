@@ -1,3 +1,4 @@
+#include "cli/CheckCommand.h"
 #include "cli/ConfigCommand.h"
 #include "cli/DescrambleCommand.h"
 #include "cli/ExportCommand.h"
@@ -5,6 +6,7 @@
 #include "cli/ImportUsersCommand.h"
 #include "cli/PingCommand.h"
 #include "cli/RegCommand.h"
+#include "cli/RetryCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/TreeCommand.h"
 #include "cli/ValidateCommand.h"
@@ -25,6 +27,8 @@ QString generalUsage()
                           "The command-line companion of the Varno-Osk console.\n"
                           "\n"
                           "Commands:\n"
+                          "  check      the readiness report: every fault of every computer of a\n"
+                          "             settings file (vo check --help explains it)\n"
                           "  config     show the console's configuration or set one value, checked as\n"
                           "             the configuration dialog checks it (vo config --help explains it)\n"
                           "  descramble print the plain text of a scrambled client configuration file\n"
@@ -42,6 +46,8 @@ QString generalUsage()
                           "             (vo ping-test --help explains it)\n"
                           "  reg        query, add and delete values of the console's registry store\n"
                           "             (vo reg /? explains it)\n"
+                          "  retry      a new settings file with only the computers a run did not\n"
+                          "             finish (vo retry --help explains it)\n"
                           "  run        check a settings file and run its migration on the engine,\n"
                           "             printing the progress log (vo run --help explains it)\n"
                           "  tree       print the computer tree of a settings file\n"
@@ -99,6 +105,8 @@ int main(int argc, char *argv[])
         ValidateCommand validate(out, err);
         return validate.run(arguments.mid(1));
     }
+    if (command.compare(QLatin1String("check"), Qt::CaseInsensitive) == 0)
+        return CheckCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("export"), Qt::CaseInsensitive) == 0) {
         ExportCommand exportCommand(out, err);
         return exportCommand.run(arguments.mid(1));
@@ -111,6 +119,8 @@ int main(int argc, char *argv[])
         ImportUsersCommand importUsers(out, err);
         return importUsers.run(arguments.mid(1));
     }
+    if (command.compare(QLatin1String("retry"), Qt::CaseInsensitive) == 0)
+        return RetryCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("config"), Qt::CaseInsensitive) == 0) {
         ConfigCommand config(out, err);
         return config.run(arguments.mid(1));

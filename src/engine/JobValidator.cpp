@@ -9,6 +9,7 @@
 
 #include <QStringView>
 
+#include <algorithm>
 #include <optional>
 
 using namespace ValidationCode;
@@ -146,15 +147,14 @@ ValidationResult JobValidator::Verify(int firstIndex) const
                 continue;
             // The texts first: a field check would otherwise name a field
             // whose real fault is a character it cannot show.
-            int code = checkTexts(id, *settings, result.Character);
-            if (code == Passed && !warning) {
-                code = modFormat::IsValidComputerName(computer->Name) ? Passed : ComputerName;
-                if (code == Passed)
-                    code = checkComputer(*settings, m_database.GetComputerUserList(id).get());
-            }
-            if (code == Passed)
+            Findings found(Findings::FirstOnly);
+            if (!checkTexts(id, *settings, found) && !warning && !checkName(*computer, found))
+                checkComputer(*settings, m_database.GetComputerUserList(id).get(), found);
+            if (found.Faults.isEmpty())
                 continue;
+            const int code = found.Faults.first().Code;
             result.Code = code;
+            result.Character = found.Faults.first().Character;
             result.Index = id;
             result.ComputerKey = modGeneral::ComputerKey(id);
             if (!ValidationCode::IsWarning(code))
@@ -171,84 +171,112 @@ ValidationResult JobValidator::Verify(int firstIndex) const
     return warning.value_or(result);
 }
 
-int JobValidator::checkComputer(const GlobalSettings &settings, const UserProfiles *list)
+QList<ValidationResult> JobValidator::Faults(int id) const
 {
-    Counts counts;
-    int code = checkAccounts(settings);
-    if (code == Passed)
-        code = checkUserList(settings, list, counts);
-    if (code == Passed)
-        code = checkDestinationDomain(settings, counts);
-    if (code == Passed)
-        code = checkSourceDomain(settings, counts);
-    if (code == Passed)
-        code = checkSourceLookup(settings, counts);
-    if (code == Passed)
-        code = checkDestinationLookup(settings, counts);
-    if (code == Passed)
-        code = checkDomainJoin(settings);
-    if (code == Passed)
-        code = checkOptions(settings);
-    return code;
+    QList<ValidationResult> faults;
+    const ComputerRecord *computer = m_database.Computers(id);
+    if (!computer || !computer->Active)
+        return faults;
+    Findings found(Findings::Every);
+    QString sourceKey;
+    try {
+        const GlobalSettingsPtr settings = m_database.GetEffectiveSettings(kComputerType, id, sourceKey);
+        if (!settings)
+            modErrorHandler::Raise(91);
+        if (!settings->Valid)
+            return faults;
+        checkTexts(id, *settings, found);
+        // A name that cannot reach the client is a fault already; its form
+        // would only say the same again.
+        if (!found.has(TextComputerName))
+            checkName(*computer, found);
+        checkComputer(*settings, m_database.GetComputerUserList(id).get(), found);
+    } catch (...) {
+        found.add(modErrorHandler::ClassifyCurrentException().Number);
+    }
+    faults.reserve(found.Faults.size());
+    for (const Findings::Fault &fault : std::as_const(found.Faults)) {
+        ValidationResult result;
+        result.Code = fault.Code;
+        result.Character = fault.Character;
+        result.SettingsSourceKey = sourceKey;
+        result.Index = id;
+        result.ComputerKey = modGeneral::ComputerKey(id);
+        faults.append(result);
+    }
+    return faults;
 }
 
-int JobValidator::checkAccounts(const GlobalSettings &settings)
+bool JobValidator::Findings::add(int code, const QString &character)
+{
+    if (!has(code))
+        Faults.append({code, character});
+    return m_scope == FirstOnly;
+}
+
+bool JobValidator::Findings::has(int code) const
+{
+    return std::any_of(Faults.cbegin(), Faults.cend(), [code](const Fault &fault) { return fault.Code == code; });
+}
+
+bool JobValidator::checkName(const ComputerRecord &computer, Findings &found)
+{
+    return !modFormat::IsValidComputerName(computer.Name) && found.add(ComputerName);
+}
+
+bool JobValidator::checkComputer(const GlobalSettings &settings, const UserProfiles *list, Findings &found)
+{
+    Counts counts;
+    return checkAccounts(settings, found) || checkUserList(settings, list, counts, found) || checkDestinationDomain(settings, counts, found)
+        || checkSourceDomain(settings, counts, found) || checkSourceLookup(settings, counts, found)
+        || checkDestinationLookup(settings, counts, found) || checkDomainJoin(settings, found) || checkOptions(settings, found);
+}
+
+bool JobValidator::checkAccounts(const GlobalSettings &settings, Findings &found)
 {
     const AccountRecord &adminA = settings.account(AdminA);
     const AccountRecord &adminB = settings.account(AdminB);
-    if (!validAccountDomain(adminA.Domain))
-        return AdminADomain;
-    if (!validName(adminA.Username))
-        return AdminAUsername;
-    if (!validAccountDomain(adminB.Domain))
-        return AdminBDomain;
-    if (!validName(adminB.Username))
-        return AdminBUsername;
-    if (adminA.Password.size() > MaxPasswordLength)
-        return AdminAPassword;
-    if (settings.account(DestinationSIDLookup).Password.size() > MaxPasswordLength)
-        return DestLookupPassword;
-    if (adminB.Password.size() > MaxPasswordLength)
-        return AdminBPassword;
-    if (settings.account(DomainJoin).Password.size() > MaxPasswordLength)
-        return JoinAccountPassword;
-    if (settings.account(SourceSIDLookup).Password.size() > MaxPasswordLength)
-        return SourceLookupPassword;
-    return Passed;
+    const auto tooLong = [&settings](int userType) { return settings.account(userType).Password.size() > MaxPasswordLength; };
+    return (!validAccountDomain(adminA.Domain) && found.add(AdminADomain)) || (!validName(adminA.Username) && found.add(AdminAUsername))
+        || (!validAccountDomain(adminB.Domain) && found.add(AdminBDomain)) || (!validName(adminB.Username) && found.add(AdminBUsername))
+        || (tooLong(AdminA) && found.add(AdminAPassword)) || (tooLong(DestinationSIDLookup) && found.add(DestLookupPassword))
+        || (tooLong(AdminB) && found.add(AdminBPassword)) || (tooLong(DomainJoin) && found.add(JoinAccountPassword))
+        || (tooLong(SourceSIDLookup) && found.add(SourceLookupPassword));
 }
 
-int JobValidator::checkUserList(const GlobalSettings &settings, const UserProfiles *list, Counts &counts)
+bool JobValidator::checkUserList(const GlobalSettings &settings, const UserProfiles *list, Counts &counts, Findings &found)
 {
     if (!list)
-        return settings.JoinVal != JoinDomain ? NothingToDo : Passed;
-    if (list->GetMaxID() >= 1 && settings.DestinationDomain.isEmpty())
-        return DestDomainRequired;
+        return settings.JoinVal != JoinDomain && found.add(NothingToDo);
+    if (list->GetMaxID() >= 1 && settings.DestinationDomain.isEmpty() && found.add(DestDomainRequired))
+        return true;
     for (int entryID = 0; entryID <= list->GetMaxID(); ++entryID) {
         const std::optional<MigrationUsers> entry = list->GetUser(entryID);
         if (!entry)
             continue;
         const bool allUsers = isAllUsers(*entry);
-        if (!allUsers && !validName(entry->UsernameTo))
-            return DestinationUser;
+        if (!allUsers && !validName(entry->UsernameTo) && found.add(DestinationUser))
+            return true;
         switch (list->GetType()) {
         case ListUserToUser:
         case ListAllUsers:
             ++counts.counted;
-            if (!allUsers && !validName(entry->UsernameFrom))
-                return SourceUser;
-            if (!entry->SIDFrom.isEmpty())
-                return SIDWithUserToUser;
+            if ((!allUsers && !validName(entry->UsernameFrom) && found.add(SourceUser))
+                || (!entry->SIDFrom.isEmpty() && found.add(SIDWithUserToUser)))
+                return true;
             break;
         case ListSIDToUser:
-            if (const int code = checkSIDToUserEntry(entry->UsernameFrom, entry->SIDFrom, entry->UseSIDFrom); code != Passed)
-                return code;
+            if (const int code = checkSIDToUserEntry(entry->UsernameFrom, entry->SIDFrom, entry->UseSIDFrom);
+                code != Passed && found.add(code))
+                return true;
             ++counts.sidSourced;
             break;
         default:
-            return InternalListType;
+            if (found.add(InternalListType))
+                return true;
         }
     }
-    return Passed;
+    return false;
 }
 
 // SID to user lists, as this console checks them. A sound entry has its
@@ -277,152 +305,104 @@ int JobValidator::checkSIDToUserEntry(const QString &usernameFrom, const QString
     return Passed;
 }
 
-int JobValidator::checkDestinationDomain(const GlobalSettings &settings, const Counts &counts)
+bool JobValidator::checkDestinationDomain(const GlobalSettings &settings, const Counts &counts, Findings &found)
 {
     const QString &domain = settings.DestinationDomain;
     const bool profiles = counts.counted > 0 || counts.sidSourced > 0;
     if (domain.isEmpty()) {
-        if (counts.counted > 0)
-            return NothingToDo;
-        if (!settings.DestinationDCName.isEmpty())
-            return DestDCNameWithoutDomain;
-        if (!settings.DestinationDCIP.isEmpty())
-            return DestDCIPWithoutDomain;
-        return Passed;
+        return (counts.counted > 0 && found.add(NothingToDo))
+            || (!settings.DestinationDCName.isEmpty() && found.add(DestDCNameWithoutDomain))
+            || (!settings.DestinationDCIP.isEmpty() && found.add(DestDCIPWithoutDomain));
     }
     if (isLocal(domain))
-        return Passed;
-    if (!validName(domain))
-        return DestDomain;
-    if (!validName(settings.DestinationDCName))
-        return DestDCName;
-    if (!modFormat::IsValidIPAddress(settings.DestinationDCIP))
-        return DestDCIP;
-    return profiles ? Passed : DestDomainWithoutProfiles;
+        return false;
+    return (!validName(domain) && found.add(DestDomain)) || (!validName(settings.DestinationDCName) && found.add(DestDCName))
+        || (!modFormat::IsValidIPAddress(settings.DestinationDCIP) && found.add(DestDCIP))
+        || (!profiles && found.add(DestDomainWithoutProfiles));
 }
 
-int JobValidator::checkSourceDomain(const GlobalSettings &settings, const Counts &counts)
+bool JobValidator::checkSourceDomain(const GlobalSettings &settings, const Counts &counts, Findings &found)
 {
     const QString &domain = settings.SourceDomain;
     if (domain.isEmpty()) {
-        if (counts.counted > 0)
-            return SourceDomainRequired;
-        if (!settings.SourceDCName.isEmpty())
-            return SourceDCNameWithoutDomain;
-        if (!settings.SourceDCIP.isEmpty())
-            return SourceDCIPWithoutDomain;
-        return Passed;
+        return (counts.counted > 0 && found.add(SourceDomainRequired))
+            || (!settings.SourceDCName.isEmpty() && found.add(SourceDCNameWithoutDomain))
+            || (!settings.SourceDCIP.isEmpty() && found.add(SourceDCIPWithoutDomain));
     }
     if (isLocal(domain))
-        return Passed;
-    if (!validName(domain))
-        return SourceDomain;
-    if (!validName(settings.SourceDCName))
-        return SourceDCName;
-    if (!modFormat::IsValidIPAddress(settings.SourceDCIP))
-        return SourceDCIP;
-    return counts.counted > 0 ? Passed : SourceDomainWithoutProfiles;
+        return false;
+    return (!validName(domain) && found.add(SourceDomain)) || (!validName(settings.SourceDCName) && found.add(SourceDCName))
+        || (!modFormat::IsValidIPAddress(settings.SourceDCIP) && found.add(SourceDCIP))
+        || (counts.counted == 0 && found.add(SourceDomainWithoutProfiles));
 }
 
-int JobValidator::checkSourceLookup(const GlobalSettings &settings, const Counts &counts)
+bool JobValidator::checkSourceLookup(const GlobalSettings &settings, const Counts &counts, Findings &found)
 {
     const AccountRecord &lookup = settings.account(SourceSIDLookup);
-    if (counts.sidSourced > 0 && !lookup.Username.isEmpty())
-        return SourceLookupNotNeeded;
+    if (counts.sidSourced > 0 && !lookup.Username.isEmpty() && found.add(SourceLookupNotNeeded))
+        return true;
     if (!lookup.Username.isEmpty()) {
-        if (!validName(lookup.Username))
-            return SourceLookupUsername;
-        if (!validAccountDomain(lookup.Domain))
-            return SourceLookupDomain;
-        return Passed;
+        return (!validName(lookup.Username) && found.add(SourceLookupUsername))
+            || (!validAccountDomain(lookup.Domain) && found.add(SourceLookupDomain));
     }
-    if (counts.counted > 0 && !isLocal(settings.SourceDomain))
-        return SourceLookupUsername;
-    if (!lookup.Password.isEmpty())
-        return SourceLookupPasswordWithoutUser;
-    if (!lookup.Domain.isEmpty())
-        return SourceLookupDomainWithoutUser;
-    return Passed;
+    return (counts.counted > 0 && !isLocal(settings.SourceDomain) && found.add(SourceLookupUsername))
+        || (!lookup.Password.isEmpty() && found.add(SourceLookupPasswordWithoutUser))
+        || (!lookup.Domain.isEmpty() && found.add(SourceLookupDomainWithoutUser));
 }
 
-int JobValidator::checkDestinationLookup(const GlobalSettings &settings, const Counts &counts)
+bool JobValidator::checkDestinationLookup(const GlobalSettings &settings, const Counts &counts, Findings &found)
 {
     const AccountRecord &lookup = settings.account(DestinationSIDLookup);
     if (!lookup.Username.isEmpty()) {
-        if (!validName(lookup.Username))
-            return DestLookupUsername;
-        if (!validAccountDomain(lookup.Domain))
-            return DestLookupDomain;
-        return Passed;
+        return (!validName(lookup.Username) && found.add(DestLookupUsername))
+            || (!validAccountDomain(lookup.Domain) && found.add(DestLookupDomain));
     }
     const bool profiles = counts.counted > 0 || counts.sidSourced > 0;
-    if (profiles && !isLocal(settings.DestinationDomain))
-        return DestLookupUsername;
-    if (!lookup.Password.isEmpty())
-        return DestLookupPasswordWithoutUser;
-    if (!lookup.Domain.isEmpty())
-        return DestLookupDomainWithoutUser;
-    return Passed;
+    return (profiles && !isLocal(settings.DestinationDomain) && found.add(DestLookupUsername))
+        || (!lookup.Password.isEmpty() && found.add(DestLookupPasswordWithoutUser))
+        || (!lookup.Domain.isEmpty() && found.add(DestLookupDomainWithoutUser));
 }
 
-int JobValidator::checkDomainJoin(const GlobalSettings &settings)
+bool JobValidator::checkDomainJoin(const GlobalSettings &settings, Findings &found)
 {
     const AccountRecord &joinAccount = settings.account(DomainJoin);
     switch (settings.JoinVal) {
     case JoinDomain:
-        if (!validName(settings.JoinName))
-            return JoinName;
-        if (!validName(settings.JoinDCName))
-            return JoinDCName;
-        if (!modFormat::IsValidIPAddress(settings.JoinDCIP))
-            return JoinDCIP;
-        if (joinAccount.Username.isEmpty() || !validName(joinAccount.Username))
-            return JoinAccountUsername;
-        if (!validAccountDomain(joinAccount.Domain))
-            return JoinAccountDomain;
-        return Passed;
+        return (!validName(settings.JoinName) && found.add(JoinName)) || (!validName(settings.JoinDCName) && found.add(JoinDCName))
+            || (!modFormat::IsValidIPAddress(settings.JoinDCIP) && found.add(JoinDCIP))
+            || ((joinAccount.Username.isEmpty() || !validName(joinAccount.Username)) && found.add(JoinAccountUsername))
+            || (!validAccountDomain(joinAccount.Domain) && found.add(JoinAccountDomain));
     case JoinWorkgroup:
-        if (!validName(settings.JoinName))
-            return JoinName;
+        if (!validName(settings.JoinName) && found.add(JoinName))
+            return true;
         break;
     case JoinNone:
-        if (!settings.JoinName.isEmpty())
-            return InternalJoinNameWithoutJoin;
+        if (!settings.JoinName.isEmpty() && found.add(InternalJoinNameWithoutJoin))
+            return true;
         break;
     default:
-        return InternalJoinType;
+        return found.add(InternalJoinType);
     }
-    if (!settings.JoinDCName.isEmpty())
-        return JoinDCNameWithoutJoin;
-    if (!settings.JoinDCIP.isEmpty())
-        return JoinDCIPWithoutJoin;
-    if (!joinAccount.Username.isEmpty())
-        return JoinAccountWithoutJoin;
-    if (!joinAccount.Password.isEmpty())
-        return JoinAccountPasswordWithoutUser;
-    if (!joinAccount.Domain.isEmpty())
-        return JoinAccountDomainWithoutUser;
-    return Passed;
+    return (!settings.JoinDCName.isEmpty() && found.add(JoinDCNameWithoutJoin))
+        || (!settings.JoinDCIP.isEmpty() && found.add(JoinDCIPWithoutJoin))
+        || (!joinAccount.Username.isEmpty() && found.add(JoinAccountWithoutJoin))
+        || (!joinAccount.Password.isEmpty() && found.add(JoinAccountPasswordWithoutUser))
+        || (!joinAccount.Domain.isEmpty() && found.add(JoinAccountDomainWithoutUser));
 }
 
-int JobValidator::checkOptions(const GlobalSettings &settings)
+bool JobValidator::checkOptions(const GlobalSettings &settings, Findings &found)
 {
     const int actions = settings.GetProfileActions();
-    if (actions < 0 || actions > 3)
-        return InternalProfileActions;
-    if (settings.RebootPermitted < 0 || settings.RebootPermitted > 1)
-        return InternalRebootPermitted;
-    if (settings.ForceReboot < 0 || settings.ForceReboot > 1)
-        return InternalForceReboot;
-    if (settings.MinFreeSpace < -1)
-        return MinFreeSpace;
-    return Passed;
+    return ((actions < 0 || actions > 3) && found.add(InternalProfileActions))
+        || ((settings.RebootPermitted < 0 || settings.RebootPermitted > 1) && found.add(InternalRebootPermitted))
+        || ((settings.ForceReboot < 0 || settings.ForceReboot > 1) && found.add(InternalForceReboot))
+        || (settings.MinFreeSpace < -1 && found.add(MinFreeSpace));
 }
 
 // Every value the export writes into this computer's configuration file, in
 // the order of the fields' checks. A domain that is the local-account marker
 // is sent as the computer's name, which is checked first.
-int JobValidator::checkTexts(int id, const GlobalSettings &settings, QString &character) const
+bool JobValidator::checkTexts(int id, const GlobalSettings &settings, Findings &found) const
 {
     struct Value
     {
@@ -465,14 +445,14 @@ int JobValidator::checkTexts(int id, const GlobalSettings &settings, QString &ch
         {TextJoinDCIP, settings.JoinDCIP},
     };
     for (const Value &value : values) {
-        character = unsendableCharacter(value.text);
-        if (!character.isEmpty())
-            return value.code;
+        const QString character = unsendableCharacter(value.text);
+        if (!character.isEmpty() && found.add(value.code, character))
+            return true;
     }
 
     const UserProfilesPtr list = m_database.GetComputerUserList(id);
     if (!list)
-        return Passed;
+        return false;
     for (int entryID = 0; entryID < list->GetMaxID(); ++entryID) {
         const std::optional<MigrationUsers> entry = list->GetUser(entryID);
         if (!entry)
@@ -481,13 +461,13 @@ int JobValidator::checkTexts(int id, const GlobalSettings &settings, QString &ch
         // kind: a SID source goes out as a SID, any other as a user name.
         if (!entry->UseSIDTo) {
             const bool sidSource = entry->UseSIDFrom;
-            character = unsendableCharacter(sidSource ? entry->SIDFrom : entry->UsernameFrom);
-            if (!character.isEmpty())
-                return sidSource ? TextSourceSID : TextSourceUser;
+            const QString character = unsendableCharacter(sidSource ? entry->SIDFrom : entry->UsernameFrom);
+            if (!character.isEmpty() && found.add(sidSource ? TextSourceSID : TextSourceUser, character))
+                return true;
         }
-        character = unsendableCharacter(entry->UsernameTo);
-        if (!character.isEmpty())
-            return TextDestinationUser;
+        const QString character = unsendableCharacter(entry->UsernameTo);
+        if (!character.isEmpty() && found.add(TextDestinationUser, character))
+            return true;
     }
-    return Passed;
+    return false;
 }

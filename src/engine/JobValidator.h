@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class ComputerDB;
+struct ComputerRecord;
 class GlobalSettings;
 class UserProfiles;
 
@@ -46,7 +48,42 @@ public:
     // The same pass with everything it found.
     ValidationResult Verify(int firstIndex = 0) const;
 
+    // Every fault of one computer, each code once, in the order of the
+    // checks: what the readiness report lists. Unlike Verify it goes on
+    // after a fault, so a field that fails shows beside the one before it.
+    // Empty for a removed computer and for one whose settings are not valid.
+    QList<ValidationResult> Faults(int id) const;
+
 private:
+    // What the checks found on one computer. Each check returns true when
+    // the pass must end there, which is at the first fault unless every
+    // fault is wanted.
+    class Findings
+    {
+    public:
+        enum Scope {
+            FirstOnly,
+            Every,
+        };
+        struct Fault
+        {
+            int Code = 0;
+            QString Character;
+        };
+
+        explicit Findings(Scope scope)
+            : m_scope(scope)
+        { }
+        // Keeps `code` unless it is there already.
+        bool add(int code, const QString &character = QString());
+        bool has(int code) const;
+
+        QList<Fault> Faults;
+
+    private:
+        Scope m_scope;
+    };
+
     struct Counts
     {
         // Entries whose source is a user name (user to user, all users).
@@ -55,17 +92,18 @@ private:
         int sidSourced = 0;
     };
 
-    int checkTexts(int id, const GlobalSettings &settings, QString &character) const;
-    static int checkComputer(const GlobalSettings &settings, const UserProfiles *list);
-    static int checkAccounts(const GlobalSettings &settings);
-    static int checkUserList(const GlobalSettings &settings, const UserProfiles *list, Counts &counts);
+    bool checkTexts(int id, const GlobalSettings &settings, Findings &found) const;
+    static bool checkName(const ComputerRecord &computer, Findings &found);
+    static bool checkComputer(const GlobalSettings &settings, const UserProfiles *list, Findings &found);
+    static bool checkAccounts(const GlobalSettings &settings, Findings &found);
+    static bool checkUserList(const GlobalSettings &settings, const UserProfiles *list, Counts &counts, Findings &found);
     static int checkSIDToUserEntry(const QString &usernameFrom, const QString &sidFrom, bool useSIDFrom);
-    static int checkDestinationDomain(const GlobalSettings &settings, const Counts &counts);
-    static int checkSourceDomain(const GlobalSettings &settings, const Counts &counts);
-    static int checkSourceLookup(const GlobalSettings &settings, const Counts &counts);
-    static int checkDestinationLookup(const GlobalSettings &settings, const Counts &counts);
-    static int checkDomainJoin(const GlobalSettings &settings);
-    static int checkOptions(const GlobalSettings &settings);
+    static bool checkDestinationDomain(const GlobalSettings &settings, const Counts &counts, Findings &found);
+    static bool checkSourceDomain(const GlobalSettings &settings, const Counts &counts, Findings &found);
+    static bool checkSourceLookup(const GlobalSettings &settings, const Counts &counts, Findings &found);
+    static bool checkDestinationLookup(const GlobalSettings &settings, const Counts &counts, Findings &found);
+    static bool checkDomainJoin(const GlobalSettings &settings, Findings &found);
+    static bool checkOptions(const GlobalSettings &settings, Findings &found);
 
     const ComputerDB &m_database;
 };

@@ -3,57 +3,20 @@
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
+#include "engine/modReportFormat.h"
 
 #include <QDir>
 #include <QHash>
-#include <QSaveFile>
 #include <QTextStream>
 
 const QString RunReport::NoStatusText = QStringLiteral("No status received");
 
 namespace {
 
-QString groupPath(const ComputerDB &database, int folderId, QHash<int, QString> &known)
-{
-    if (folderId < 0)
-        return QString();
-    const auto found = known.constFind(folderId);
-    if (found != known.constEnd())
-        return *found;
-    const FolderRecord *folder = database.Folders(folderId);
-    QString path;
-    if (folder) {
-        const QString parent = groupPath(database, folder->ParentID, known);
-        path = parent.isEmpty() ? folder->Name : parent + QLatin1Char('\\') + folder->Name;
-    }
-    known.insert(folderId, path);
-    return path;
-}
-
 // Windows names are the same whatever their case.
 QString nameKey(const QString &computer)
 {
     return computer.toCaseFolded();
-}
-
-QByteArray csvField(const QString &text)
-{
-    QByteArray field = text.toUtf8();
-    // A spreadsheet takes a cell that starts with one of these for a
-    // formula; a group called "@SUM(A1:A9)" or "-1+1" must arrive as the
-    // text it is. The apostrophe is the spreadsheets' own mark for that.
-    if (!field.isEmpty() && QByteArrayView("=+-@\t\r").contains(field.front()))
-        field.prepend('\'');
-    if (field.contains(',') || field.contains('"') || field.contains('\r') || field.contains('\n')) {
-        field.replace('"', "\"\"");
-        field = '"' + field + '"';
-    }
-    return field;
-}
-
-QString html(const QString &text)
-{
-    return text.toHtmlEscaped();
 }
 
 const char *outcomeColour(RunReport::Outcome outcome)
@@ -133,7 +96,7 @@ RunReport RunReport::Build(
             continue;
         Row row;
         row.Computer = computer->Name;
-        row.GroupPath = groupPath(database, computer->FolderID, groups);
+        row.GroupPath = modReportFormat::GroupPath(database, computer->FolderID, groups);
         row.StatusCode = statuses.value(id);
         row.StatusText = row.StatusCode.isEmpty() ? NoStatusText : ClientStatus::Text(row.StatusCode);
         row.ClientLog = newestLog.value(nameKey(row.Computer));
@@ -156,14 +119,10 @@ QList<RunReport::Row> RunReport::Unsuccessful() const
 
 QByteArray RunReport::Csv() const
 {
-    // The byte order mark lets spreadsheet programs on Windows, where the
-    // report usually ends up, read the names as UTF-8.
-    QByteArray csv("\xEF\xBB\xBF"
-                   "Computer,Group Path,Last Status Code,Status Text,Client Log File\r\n");
-    for (const Row &row : Rows) {
-        csv += csvField(row.Computer) + ',' + csvField(row.GroupPath) + ',' + csvField(row.StatusCode) + ',' + csvField(row.StatusText)
-            + ',' + csvField(row.ClientLog) + "\r\n";
-    }
+    QByteArray csv = modReportFormat::CsvHeader({QStringLiteral("Computer"), QStringLiteral("Group Path"),
+        QStringLiteral("Last Status Code"), QStringLiteral("Status Text"), QStringLiteral("Client Log File")});
+    for (const Row &row : Rows)
+        csv += modReportFormat::CsvRow({row.Computer, row.GroupPath, row.StatusCode, row.StatusText, row.ClientLog});
     return csv;
 }
 
@@ -172,27 +131,15 @@ QByteArray RunReport::Html() const
     const int total = static_cast<int>(Rows.size());
     QString page;
     QTextStream out(&page);
-    out << "<!DOCTYPE html>\r\n<html lang=\"en\">\r\n<head>\r\n<meta charset=\"utf-8\">\r\n"
-        << "<title>Migration report: " << html(JobName) << "</title>\r\n"
-        << "<style>\r\n"
-           "body{font-family:sans-serif;margin:2em;color:#212121}\r\n"
-           "table{border-collapse:collapse}\r\n"
-           "th,td{text-align:left;padding:.2em .8em;border-bottom:1px solid #ddd}\r\n"
-           "td.n{text-align:right}\r\n"
-           ".bar{height:1em}\r\n"
-           ".chart td{border:none}\r\n"
-           "</style>\r\n</head>\r\n<body>\r\n";
-    out << "<h1>Migration report: " << html(JobName) << "</h1>\r\n";
-    out << "<p>Written " << html(Time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
-        << ". Results folder: " << html(QDir::toNativeSeparators(ResultsFolder)) << ".</p>\r\n";
+    out << modReportFormat::PageStart(QStringLiteral("Migration report: ") + JobName);
+    out << "<h1>Migration report: " << modReportFormat::Html(JobName) << "</h1>\r\n";
+    out << "<p>Written " << modReportFormat::Html(Time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
+        << ". Results folder: " << modReportFormat::Html(QDir::toNativeSeparators(ResultsFolder)) << ".</p>\r\n";
     out << "<h2>Outcome of " << total << (total == 1 ? " computer" : " computers") << "</h2>\r\n";
     out << "<table class=\"chart\">\r\n";
     for (int outcome = 0; outcome < OutcomeCount; ++outcome) {
-        const int count = Counts[static_cast<size_t>(outcome)];
-        const double width = total > 0 ? 100.0 * count / total : 0.0;
-        out << "<tr><td>" << html(OutcomeCaption(static_cast<Outcome>(outcome))) << "</td><td class=\"n\">" << count
-            << "</td><td style=\"width:30em\"><div class=\"bar\" style=\"width:" << QString::number(width, 'f', 1)
-            << "%;background:" << outcomeColour(static_cast<Outcome>(outcome)) << "\"></div></td></tr>\r\n";
+        const auto category = static_cast<Outcome>(outcome);
+        out << modReportFormat::BarRow(OutcomeCaption(category), Counts[static_cast<size_t>(outcome)], total, outcomeColour(category));
     }
     out << "</table>\r\n";
 
@@ -203,27 +150,18 @@ QByteArray RunReport::Html() const
     } else {
         out << "<table>\r\n<tr><th>Computer</th><th>Group</th><th>Status code</th><th>Status</th><th>Client log</th></tr>\r\n";
         for (const Row &row : failed) {
-            out << "<tr><td>" << html(row.Computer) << "</td><td>" << html(row.GroupPath) << "</td><td>" << html(row.StatusCode)
-                << "</td><td>" << html(row.StatusText) << "</td><td>" << html(row.ClientLog) << "</td></tr>\r\n";
+            out << "<tr><td>" << modReportFormat::Html(row.Computer) << "</td><td>" << modReportFormat::Html(row.GroupPath) << "</td><td>"
+                << modReportFormat::Html(row.StatusCode) << "</td><td>" << modReportFormat::Html(row.StatusText) << "</td><td>"
+                << modReportFormat::Html(row.ClientLog) << "</td></tr>\r\n";
         }
         out << "</table>\r\n";
     }
-    out << "</body>\r\n</html>\r\n";
+    out << modReportFormat::PageEnd();
     out.flush();
     return page.toUtf8();
 }
 
 bool RunReport::Write(const QString &csvPath, const QString &htmlPath, QString *problem) const
 {
-    const QList<std::pair<QString, QByteArray>> files {{csvPath, Csv()}, {htmlPath, Html()}};
-    for (const auto &[path, content] : files) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() || !file.commit()) {
-            if (problem)
-                *problem = QStringLiteral("The run report \"%1\" could not be written: %2")
-                               .arg(QDir::toNativeSeparators(path), file.errorString());
-            return false;
-        }
-    }
-    return true;
+    return modReportFormat::WriteFiles({{csvPath, Csv()}, {htmlPath, Html()}}, QStringLiteral("The run report"), problem);
 }

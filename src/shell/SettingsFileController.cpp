@@ -166,6 +166,41 @@ bool SettingsFileController::mnuSaveState_Click(const QMap<int, QString> &lastSt
     return saved;
 }
 
+bool SettingsFileController::SaveNewJob(const ComputerDB &job, const QString &jobName, QString *savedPath)
+{
+    bool saved = false;
+    modErrorHandler::Guard("frmMain.mnuNewJobFromUnfinished_Click", [&] {
+        if (m_panel.PromptToSaveRecord && !m_panel.PromptToSaveRecord())
+            return;
+        const std::optional<QString> path = askFileName(true, QStringLiteral("New Job from Unfinished Computers"), jobName + FileExtension);
+        if (!path)
+            return;
+        if (key(*path) == key(AppState::Get().CurrentSettingsFile)) {
+            modErrorHandler::ShowMessage(modErrorHandler::Warning,
+                QStringLiteral("The new job cannot replace the settings file that is open.  Please choose another name."));
+            return;
+        }
+        const std::optional<QString> passphrase = passphraseForSaving(*path, job);
+        if (!passphrase)
+            return;
+        SettingsFile::SaveOptions options;
+        options.JobName = jobName;
+        options.Passphrase = *passphrase;
+        options.Cost = m_cost;
+        // A file of its own: the sealing of the open file is not touched.
+        const SettingsFileResult result = SettingsFile().Save(job, *path, options);
+        if (!result.ok()) {
+            showFailure(result, QStringLiteral("frmMain.mnuNewJobFromUnfinished_Click"));
+            return;
+        }
+        addRecentlyUsed(*path);
+        if (savedPath)
+            *savedPath = *path;
+        saved = true;
+    });
+    return saved;
+}
+
 bool SettingsFileController::SaveSettingsFile(const QString &path)
 {
     bool saved = false;
@@ -194,9 +229,9 @@ bool SettingsFileController::SaveSettingsFileCopy(const QString &newJobName)
     return saved;
 }
 
-std::optional<QString> SettingsFileController::passphraseForSaving(const QString &path)
+std::optional<QString> SettingsFileController::passphraseForSaving(const QString &path, const ComputerDB &database)
 {
-    if (!DatabaseHasPasswords(m_database))
+    if (!DatabaseHasPasswords(database))
         return QString();
     const auto known = m_passphrases.constFind(key(path));
     if (known != m_passphrases.constEnd())
@@ -240,7 +275,7 @@ std::optional<QString> SettingsFileController::passphraseForSaving(const QString
 
 bool SettingsFileController::save(const QString &path, Contents contents, const QString &jobName, const QMap<int, QString> &lastStatus)
 {
-    const std::optional<QString> passphrase = passphraseForSaving(path);
+    const std::optional<QString> passphrase = passphraseForSaving(path, m_database);
     if (!passphrase)
         return false;
 

@@ -80,6 +80,11 @@ public:
     // File > Save Migration State: a copy of the database with the last status
     // of each computer. The current file stays what it was.
     bool mnuSaveState_Click(const QMap<int, QString> &lastStatus);
+    // File > New Job from Unfinished Computers: saves `job`, a database
+    // made beside the console's, as a new settings file of the job
+    // `jobName`, asking where. The console's own database and current file
+    // stay what they were; the new file joins the Recent list.
+    bool SaveNewJob(const ComputerDB &job, const QString &jobName, QString *savedPath = nullptr);
     // File > Load Settings, a Recent entry, the welcome screen's Load: asks
     // to save first; an empty path asks for the file. True when it loaded;
     // `loaded` has then been emitted.
@@ -109,7 +114,7 @@ private:
     };
     bool save(const QString &path, Contents contents, const QString &jobName, const QMap<int, QString> &lastStatus);
     // The passphrase to save `path` with; nullopt when the administrator cancelled.
-    std::optional<QString> passphraseForSaving(const QString &path);
+    std::optional<QString> passphraseForSaving(const QString &path, const ComputerDB &database);
     SettingsFileResult load(const QString &path);
     std::optional<QString> askFileName(bool saving, const QString &caption, const QString &suggestedName);
     void addRecentlyUsed(const QString &path);

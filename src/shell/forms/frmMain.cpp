@@ -20,6 +20,7 @@
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
+#include "shell/forms/JobReportMenus.h"
 #include "shell/forms/LogViewMenus.h"
 #include "shell/forms/ObjectSettingsPanel.h"
 #include "shell/forms/RunControlPane.h"
@@ -273,6 +274,7 @@ void frmMain::connectCommands()
     files->setPanelHooks(std::move(hooks));
 
     new LogViewMenus({mnuView, mnuHandlerLog, mnuTransferorLogs, mnuClientLogsFolder, mnuOpenClientLog, tvMain}, this);
+    new JobReportMenus({mnuFile, mnuSaveRunReport, mnuTools, mnuStartMigration, this}, *Database, *m_run, *m_settingsFiles);
 
     connect(cmdCompNew, &QPushButton::clicked, this, &frmMain::cmdCompNew_Click);
     connect(cmdFoldNew, &QPushButton::clicked, this, &frmMain::cmdFoldNew_Click);

@@ -1,0 +1,117 @@
+#include "cli/CheckCommand.h"
+
+#include "cli/JobFile.h"
+#include "common/Clock.h"
+#include "common/ConsoleConfig.h"
+#include "database/ComputerDB.h"
+#include "engine/ReadinessReport.h"
+#include "network/modNetwork.h"
+
+#include <QTextStream>
+
+namespace {
+const QString kPing = QStringLiteral("--ping");
+const QString kHtml = QStringLiteral("--html");
+const QString kCsv = QStringLiteral("--csv");
+} // namespace
+
+CheckCommand::CheckCommand(QTextStream &out, QTextStream &err)
+    : m_out(out)
+    , m_err(err)
+{ }
+
+QString CheckCommand::usage()
+{
+    return QStringLiteral("Usage: vo check FILE [--ping] [--html OUT] [--csv OUT] [--passphrase-file F]\n"
+                          "\n"
+                          "The readiness report of a Varno-Osk settings file (Tools > Readiness Report):\n"
+                          "every fault of every computer that the check before a run finds, where\n"
+                          "Start Migration stops at the first one. Prints the counts, then each\n"
+                          "computer with faults: each fault's severity, code and text, the node where\n"
+                          "it is fixed and the node whose settings the computer uses (\"All Computers\",\n"
+                          "a group path, or the computer itself).\n"
+                          "\n"
+                          "  --ping                also resolve and ping every computer (as many at once\n"
+                          "                        as the configuration's PingsInFlight) and open the\n"
+                          "                        listener port on the listener address for a moment\n"
+                          "  --html OUT            write the report as a page that stands alone\n"
+                          "  --csv OUT             write one row per fault (one per ready computer)\n"
+                          "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
+                          "                        first line of F\n"
+                          "\n"
+                          "Exit status: 0 no faults, 2 warnings only (or computers that did not answer\n"
+                          "the ping), 1 errors, a listener port that cannot be opened, or a file that\n"
+                          "cannot be loaded or written.\n");
+}
+
+int CheckCommand::failure(const QString &text)
+{
+    m_err << "ERROR: " << text << '\n';
+    m_err.flush();
+    return Failed;
+}
+
+int CheckCommand::exitStatus(const ReadinessReport &report)
+{
+    const auto counts = report.Counts();
+    if (counts[static_cast<size_t>(ReadinessReport::Standing::Errors)] > 0 || (report.Listener && !report.Listener->Problem.isEmpty()))
+        return Failed;
+    if (counts[static_cast<size_t>(ReadinessReport::Standing::Warnings)] > 0 || report.Unanswered() > 0)
+        return Warnings;
+    return Ready;
+}
+
+int CheckCommand::run(const QStringList &arguments)
+{
+    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+        m_out << usage();
+        m_out.flush();
+        return Ready;
+    }
+    JobFile file;
+    QString problem;
+    if (!file.parse(arguments, {kPing}, {kHtml, kCsv}, problem)) {
+        m_err << "ERROR: " << problem << "\n\n" << usage();
+        m_err.flush();
+        return Failed;
+    }
+    ComputerDB database;
+    if (!file.load(database, problem))
+        return failure(problem);
+
+    ReadinessReport report = ReadinessReport::Build(database);
+    report.JobName = file.result().JobName;
+    report.Time = Clock::instance().currentDateTime();
+    if (file.has(kPing)) {
+        const ConsoleConfig config;
+        // The stored address as it stands: one this machine no longer has
+        // is a fault to show, not one to replace.
+        QString address = config.Text(ConsoleConfig::ListenerIP);
+        if (address.isEmpty())
+            address = modNetwork::GetListenerIP(config);
+        report.CheckListener(address, config.Number(ConsoleConfig::ListenerPort));
+        report.Ping(config.Number(ConsoleConfig::PingsInFlight));
+    }
+
+    m_out << report.Summary();
+    for (const ReadinessReport::Computer &computer : std::as_const(report.Computers)) {
+        const bool silent = computer.Ping && !ReadinessReport::Answered(*computer.Ping);
+        if (computer.Faults.isEmpty() && !silent)
+            continue;
+        m_out << '\n' << computer.Name;
+        if (!computer.GroupPath.isEmpty())
+            m_out << " in " << computer.GroupPath;
+        if (computer.Ping)
+            m_out << " (ping: " << ReadinessReport::PingText(*computer.Ping) << ')';
+        m_out << '\n';
+        for (const ReadinessReport::Fault &fault : computer.Faults) {
+            m_out << "  " << (fault.Warning ? "warning " : "error ") << fault.Code << ": " << fault.Text << '\n';
+            m_out << "    node: " << fault.Node << "; settings from: " << fault.SettingsSource << '\n';
+        }
+    }
+    m_out.flush();
+
+    if ((file.has(kHtml) || file.has(kCsv)) && !report.Write(file.value(kCsv), file.value(kHtml), &problem))
+        return failure(problem);
+    return exitStatus(report);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class ComputerDB;
+
+// A new job for the computers a run did not finish: File > New Job from
+// Unfinished Computers and `vo retry`. The new job has every group and every
+// settings record of the old one and only the computers still to do; the
+// old database is only read.
+namespace modRetry {
+
+// Whether a computer whose last status is `code` is done. A migration that
+// ended with warnings is done: its profiles were moved, and what the
+// warnings were about is in its client log. No status at all (the client
+// never answered), errors, cancel and abort, and a run that stopped while
+// the client was busy all leave it to do.
+bool Finished(const QString &code);
+
+// The client status file of a results folder, as the configuration names it
+// ("CStatusFile", normally varnoosk.sts).
+QString StatusFilePath(const QString &resultsFolder);
+
+// The last status of every computer in a client status file, by the
+// computer's name in lower case. Each line is "time<TAB>client<TAB>computer
+// name<TAB>code", one per status change, the newest last. False with the
+// reason in `problem` when the file cannot be read.
+bool ReadStatusFile(const QString &path, QHash<QString, QString> &statuses, QString &problem);
+
+// The key ReadStatusFile files a computer's status under.
+QString NameKey(const QString &computerName);
+
+struct Split
+{
+    std::unique_ptr<ComputerDB> Database;
+    int Kept = 0; // computers still to do, now in Database
+    int Finished = 0; // computers left out
+};
+
+// A copy of `database` without the computers that finished, by
+// `lastStatus` of a computer ID; the settings records of the computers left
+// out go with them. IDs stay what they were.
+Split UnfinishedJob(const ComputerDB &database, const std::function<QString(int id)> &lastStatus);
+
+// The name of the retry of `jobName`: `jobName` + " retry", or " retry 2"
+// and so on while that job's results folder holds files.
+QString NextJobName(const QString &jobName);
+
+} // namespace modRetry

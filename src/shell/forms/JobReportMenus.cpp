@@ -1,0 +1,81 @@
+#include "shell/forms/JobReportMenus.h"
+
+#include "common/AppState.h"
+#include "common/modErrorHandler.h"
+#include "database/ComputerDB.h"
+#include "engine/MigrationRun.h"
+#include "engine/modReadinessReport.h"
+#include "engine/modRetry.h"
+#include "shell/SettingsFileController.h"
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QWidget>
+
+namespace {
+
+QAction *insertItem(QMenu *menu, QAction *before, const char *name, const QString &caption)
+{
+    auto *action = new QAction(caption, menu);
+    action->setObjectName(QString::fromLatin1(name));
+    menu->insertAction(before, action);
+    return action;
+}
+
+} // namespace
+
+JobReportMenus::JobReportMenus(const Items &items, ComputerDB &database, MigrationRun &run, SettingsFileController &files)
+    : QObject(items.Owner)
+    , m_items(items)
+    , m_database(database)
+    , m_run(run)
+    , m_files(files)
+{
+    const QList<QAction *> fileItems = items.File->actions();
+    QAction *afterNewJob = fileItems.value(fileItems.indexOf(items.AfterNewJob) + 1);
+    mnuNewJobFromUnfinished
+        = insertItem(items.File, afterNewJob, "mnuNewJobFromUnfinished", QStringLiteral("New Job from &Unfinished Computers..."));
+    mnuReadinessReport = insertItem(items.Tools, items.BeforeReadiness, "mnuReadinessReport", QStringLiteral("&Readiness Report..."));
+    connect(mnuReadinessReport, &QAction::triggered, this, [this] { modReadinessReport::Show(m_database, m_items.Owner); });
+    connect(mnuNewJobFromUnfinished, &QAction::triggered, this, &JobReportMenus::mnuNewJobFromUnfinished_Click);
+    connect(items.File, &QMenu::aboutToShow, this, &JobReportMenus::updateItems);
+    connect(items.Tools, &QMenu::aboutToShow, this, &JobReportMenus::updateItems);
+    updateItems();
+}
+
+void JobReportMenus::updateItems()
+{
+    const bool running = AppState::Get().MigrationRunning;
+    mnuReadinessReport->setEnabled(!running);
+    // Without a status nothing is known to have finished: the new job
+    // would be the old one.
+    mnuNewJobFromUnfinished->setEnabled(!running && !m_run.LastStatuses().isEmpty());
+}
+
+void JobReportMenus::mnuNewJobFromUnfinished_Click()
+{
+    modErrorHandler::Guard("frmMain.mnuNewJobFromUnfinished_Click", [&] {
+        const QMap<int, QString> &statuses = m_run.LastStatuses();
+        const modRetry::Split split = modRetry::UnfinishedJob(m_database, [&statuses](int id) { return statuses.value(id); });
+        const int total = split.Kept + split.Finished;
+        if (split.Kept == 0) {
+            modErrorHandler::ShowMessage(modErrorHandler::Information,
+                QStringLiteral("Every one of the %1 computers finished its migration: there is nothing to do again.").arg(total));
+            return;
+        }
+        const QString jobName = modRetry::NextJobName(AppState::Get().CurrentJobName);
+        QString path;
+        if (!m_files.SaveNewJob(*split.Database, jobName, &path))
+            return;
+        modErrorHandler::ShowMessage(modErrorHandler::Information,
+            QStringLiteral("The new job \"%1\" keeps the %2 of %3 computers that did not finish;\r"
+                           "%4 finished and were left out.  Its settings file is\r\"%5\".\r\r"
+                           "The settings open now are unchanged.  Load the new file to run it.")
+                .arg(jobName)
+                .arg(split.Kept)
+                .arg(total)
+                .arg(split.Finished)
+                .arg(QDir::toNativeSeparators(path)));
+    });
+}

@@ -1,0 +1,137 @@
+#include "database/ComputerDB.h"
+#include "database/SettingsFile.h"
+
+#include "engine/EngineFixture.h"
+#include "engine/JobFixture.h"
+#include "support/VoProcess.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace JobFixture;
+
+class TestVoReadiness : public QObject
+{
+    Q_OBJECT
+
+    EngineFixture m_fixture;
+    QTemporaryDir m_dir;
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+
+    // PC-1 and PC-2 in "Sales", PC-3 under the root; `change` breaks them.
+    QString job(const QString &name, const std::function<void(ComputerDB &)> &change = {})
+    {
+        ComputerDB db;
+        makeSound(global(db));
+        const int group = db.AddFolder(QStringLiteral("Sales"), -1);
+        addComputer(db, QStringLiteral("PC-1"), group);
+        addComputer(db, QStringLiteral("PC-2"), group);
+        addComputer(db, QStringLiteral("PC-3"), -1);
+        if (change)
+            change(db);
+        SettingsFile::SaveOptions options;
+        options.JobName = QStringLiteral("Spring");
+        const SettingsFileResult result = SettingsFile().Save(db, path(name), options);
+        if (!result.ok())
+            qWarning("%s", qPrintable(result.Message));
+        return path(name);
+    }
+
+    QString write(const QString &name, const QByteArray &text)
+    {
+        QFile file(path(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text);
+        return file.fileName();
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        qunsetenv("VARNO_OSK_SIMULATION");
+        QVERIFY(m_dir.isValid());
+    }
+
+    // Every fault of every computer, not the first alone, with the exit
+    // status of the worst; the files it writes.
+    void check()
+    {
+        const QString broken = job("broken.vos.json", [](ComputerDB &db) {
+            GlobalSettingsPtr sales = global(db).Clone();
+            sales->DestinationDCName.clear();
+            sales->MinFreeSpace = -7;
+            db.AddSettings(sales, 0, QStringLiteral("F"));
+            db.SetComputerUserList(2, UserProfiles::create());
+        });
+        VoRun run = vo({"check", broken, "--html", path("r.html"), "--csv", path("r.csv")});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.out.startsWith("Readiness of \"Spring\": 3 computers\n  Ready: 0\n  Warnings only: 1\n  With errors: 2\n"
+                                    "Faults: 4 errors, 2 warnings\n"),
+            run.out.constData());
+        QVERIFY(run.out.contains("\nPC-2 in Sales\n  error 102: 'Destination DC' is invalid.\n    node: Sales; settings from: Sales\n"
+                                 "  error 300: "));
+        QVERIFY(run.out.contains("\nPC-3\n  warning 106: "));
+        QVERIFY(QFile(path("r.html")).size() > 0);
+        QFile csv(path("r.csv"));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count("\r\n"), 7);
+
+        run = vo({"check", job("warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(2, UserProfiles::create()); })});
+        QCOMPARE(run.status, 2);
+        run = vo({"check", job("sound.vos.json")});
+        QCOMPARE(run.status, 0);
+        QVERIFY(run.out.endsWith("Faults: 0 errors, 0 warnings\n"));
+        run = vo({"check", write("damaged.vos.json", "{")});
+        QCOMPARE(run.status, 1);
+    }
+
+    // After a run with one error and one warning, the new job keeps the
+    // computer that did not finish, with the groups and settings; the old
+    // file stays as it was. A migration state file serves as well.
+    void retry()
+    {
+        const QString file = job("retry.vos.json", [](ComputerDB &db) {
+            GlobalSettingsPtr sales = global(db).Clone();
+            sales->SourceDCName = QStringLiteral("SALES-DC");
+            db.AddSettings(sales, 0, QStringLiteral("F"));
+        });
+        QFile original(file);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray before = original.readAll();
+        original.close();
+        VoRun run = vo({"run", file, "--profile", write("p.txt", "step_ms = 0\nerror = PC-1\nwarning = PC-2\n"), "--job", "Spring"});
+        QCOMPARE(run.status, 1);
+
+        const QString results = m_fixture.logs.filePath(QStringLiteral("Spring"));
+        run = vo({"retry", file, "--from", results, "--into", path("new.vos.json")});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.startsWith("Kept 1 computer that did not finish, of 3, in "), run.out.constData());
+        QVERIFY(run.out.endsWith(" as job \"Spring retry\"; 2 finished and were left out.\n"));
+        run = vo({"tree", path("new.vos.json")});
+        QVERIFY2(run.out.contains("Sales") && run.out.contains("PC-1") && !run.out.contains("PC-2") && !run.out.contains("PC-3"),
+            run.out.constData());
+        ComputerDB loaded;
+        QVERIFY(SettingsFile().Load(path("new.vos.json"), QString(), loaded).ok());
+        QCOMPARE(loaded.GetSettings(QStringLiteral("F"), 0)->SourceDCName, QStringLiteral("SALES-DC"));
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QCOMPARE(original.readAll(), before);
+
+        // The same from a migration state; here nothing is left to do.
+        ComputerDB state;
+        QVERIFY(SettingsFile().Load(file, QString(), state).ok());
+        SettingsFile::SaveOptions options;
+        options.LastStatus = QMap<int, QString> {{0, "XS"}, {1, "XW"}, {2, "XS"}};
+        QVERIFY(SettingsFile().Save(state, path("state.vos.json"), options).ok());
+        run = vo({"retry", file, "--from", path("state.vos.json"), "--into", path("none.vos.json")});
+        QCOMPARE(run.status, 2);
+        QVERIFY(!QFile::exists(path("none.vos.json")));
+        run = vo({"retry", file, "--from", path("state.vos.json"), "--into", file});
+        QCOMPARE(run.status, 1);
+        QVERIFY(run.err.contains("already exists"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVoReadiness)
+#include "tst_voReadiness.moc"
