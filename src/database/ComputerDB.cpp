@@ -331,11 +331,18 @@ void ComputerDB::MoveComputer(int id, int newFolderID)
         if (!isActiveComputer(id))
             return;
         requireFolderOrRoot(newFolderID);
+        const QString key = modGeneral::ComputerKey(id);
+        const QString oldParentKey = m_linked && m_tree->contains(key) ? m_tree->parentKey(key) : QString();
         DetachComputer(id);
         AttachComputer(id, newFolderID);
         if (m_linked) {
             RemoveNode(kComputer, id);
             AddNode(kComputer, id, newFolderID);
+            // A new node has the plain image: a computer with its own
+            // settings keeps its mark, and both groups show what they hold now.
+            InheritSetColors(key);
+            if (!oldParentKey.isEmpty())
+                InheritSetColors(oldParentKey);
         }
         markChanged();
     });

@@ -161,6 +161,11 @@ private Q_SLOTS:
         QCOMPARE(shown(), (QStringList {"24/0", "21/20", "21/20", "23/22", "3/2", "4/0"}));
         db.RemoveComputer(plain);
         QCOMPARE(shown().mid(0, 5), unmarked.mid(0, 5));
+
+        // A computer with its own record keeps its mark when it moves; the groups follow.
+        db.AddSettings(GlobalSettings::create(), pc, C);
+        db.MoveComputer(pc, inner);
+        QCOMPARE(shown().mid(0, 5), (QStringList {"4/0", "21/20", "21/20", "23/22", "21/20"}));
     }
 
     void treeFailuresAreReported()
