@@ -114,8 +114,6 @@ private Q_SLOTS:
         QTest::keyClicks(f.edit("txtDomDCName"), QStringLiteral("dc1"));
         QTest::mouseClick(f.button("cmdLookupJoinDC"), Qt::LeftButton);
         QCOMPARE(f.edit("txtDomDCIP")->text(), QStringLiteral("10.0.0.7"));
-        clickBox(f.box("chkJoinWorkgroup"));
-        QVERIFY(f.edit("txtJoinDomainName")->text().isEmpty() && !f.edit("txtJoinDomainName")->isEnabled());
 
         // The selected line of the list is the migration deleted.
         auto *list = f.control<QListWidget>(QStringLiteral("lstMigrateUsers"));
