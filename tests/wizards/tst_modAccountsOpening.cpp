@@ -54,8 +54,11 @@ private Q_SLOTS:
         QCOMPARE(record, source.isEmpty() ? db.GetSettings(type, id) : clone);
         QCOMPARE(clones, source.isEmpty() ? 0 : 1);
         QCOMPARE(presenter.count(), source.isEmpty() ? 0 : 1);
-        if (!source.isEmpty())
-            QVERIFY(presenter.last().text.contains(QStringLiteral(" inheriting settings from '") + source + QStringLiteral("'.\r")));
+        if (source.isEmpty())
+            return;
+        QVERIFY(presenter.last().text.contains(QStringLiteral(" inheriting settings from '") + source + QStringLiteral("'.\r")));
+        QCOMPARE(presenter.last().icon, Presenter::Icon::Exclamation);
+        QCOMPARE(presenter.last().buttons, Presenter::Buttons::YesNo);
     }
 
     void questionTexts_data()
