@@ -59,6 +59,7 @@ public:
         if (onMessage)
             onMessage(text);
     }
+
     void SetMax(int) override { }
     void SetValue(int) override { }
     bool CancelVal() const override { return cancel; }
@@ -88,312 +89,289 @@ class tst_ADComputerImport : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void inputChecks_data();
-    void inputChecks();
-    void parseOUPath_data();
-    void parseOUPath();
-    void importsEveryComputer_data();
-    void importsEveryComputer();
-    void failureAddsNothing_data();
-    void failureAddsNothing();
-    void confirmedCancelAddsNothing();
-    void serverKilledBetweenPagesAddsNothing();
-
 private:
-    DirectoryClient::Server server(Security mode = Security::Plain) const;
+    DirectoryClient::Server server(Security mode = Security::Plain) const
+    {
+        DirectoryClient::Server server;
+        server.Name = QStringLiteral("127.0.0.1");
+        server.Mode = mode;
+        server.Port = mode == Security::LDAPS ? m_slapd.tlsPort() : m_slapd.port();
+        server.CAFile = m_slapd.caFile();
+        server.User = QLatin1String(SlapdServer::User);
+        server.Domain = QStringLiteral("CORP");
+        server.Password = QLatin1String(SlapdServer::Password);
+        server.TimeoutSeconds = 3;
+        return server;
+    }
+
     // A database holding one computer that the directory has too, in a
     // group of its own.
-    static void seed(ComputerDB &database);
+    static void seed(ComputerDB &database)
+    {
+        const int group = database.AddFolder(QStringLiteral("Mine"), -1);
+        database.AddComputer(QStringLiteral("eus-0007"), QStringLiteral("kept.example"), group, -1);
+    }
 
     TestRegistry m_registry;
     SlapdServer m_slapd;
-};
 
-void tst_ADComputerImport::initTestCase()
-{
-    QByteArray ldif;
-    QStringList made;
-    for (const Population &population : kPopulation) {
-        ldif += SlapdServer::unitEntries(population.units, made);
-        for (int n = 1; n <= population.count; ++n)
-            ldif += SlapdServer::computerEntry(computerName(population.prefix, n), population.units);
-    }
-    // A computer object without a name: skipped.
-    ldif += QByteArray("dn: dNSHostName=nameless.corp.example,") + SlapdServer::Suffix
-        + "\nobjectClass: computer\ndNSHostName: nameless.corp.example\n\n";
-    QVERIFY2(m_slapd.start(ldif), qPrintable(m_slapd.error()));
-}
-
-DirectoryClient::Server tst_ADComputerImport::server(Security mode) const
-{
-    DirectoryClient::Server server;
-    server.Name = QStringLiteral("127.0.0.1");
-    server.Mode = mode;
-    server.Port = mode == Security::LDAPS ? m_slapd.tlsPort() : m_slapd.port();
-    server.CAFile = m_slapd.caFile();
-    server.User = QLatin1String(SlapdServer::User);
-    server.Domain = QStringLiteral("CORP");
-    server.Password = QLatin1String(SlapdServer::Password);
-    server.TimeoutSeconds = 3;
-    return server;
-}
-
-void tst_ADComputerImport::seed(ComputerDB &database)
-{
-    const int group = database.AddFolder(QStringLiteral("Mine"), -1);
-    database.AddComputer(QStringLiteral("eus-0007"), QStringLiteral("kept.example"), group, -1);
-}
-
-void tst_ADComputerImport::inputChecks_data()
-{
-    QTest::addColumn<QStringList>("entries"); // server, user, domain, port
-    QTest::addColumn<int>("focus");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("all empty: server first") << QStringList {"", "", "", ""} << int(ADSImportInput::ServerField)
-                                             << "You must enter the name of your Active Directory server.";
-    QTest::newRow("no user before a bad server")
-        << QStringList {"dc:1", "", "CORP", ""} << int(ADSImportInput::UserField) << "You must enter a username. Please try again.";
-    QTest::newRow("no domain") << QStringList {"dc1", "jo", "", ""} << int(ADSImportInput::DomainField)
-                               << "You must enter the user's domain name.";
-    QTest::newRow("server with a port") << QStringList {"dc1:389", "jo", "CORP", ""} << int(ADSImportInput::ServerField)
-                                        << "The server name entered contains invalid characters.";
-    QTest::newRow("user with a backslash") << QStringList {"dc1", "CORP\\jo", "CORP", ""} << int(ADSImportInput::UserField)
-                                           << "The username entered contains invalid characters.";
-    QTest::newRow("domain with a slash") << QStringList {"dc1", "jo", "CO/RP", ""} << int(ADSImportInput::DomainField)
-                                         << "The domain name entered contains invalid characters.";
-    QTest::newRow("port out of range") << QStringList {"dc1", "jo", "CORP", "65536"} << int(ADSImportInput::PortField)
-                                       << "The port must be a number from 1 to 65535, or empty for the usual port.";
-    QTest::newRow("a DN as user") << QStringList {"dc1", "uid=jo,ou=People,dc=corp,dc=example", "CORP", "636"}
-                                  << int(ADSImportInput::NoField) << QString();
-}
-
-void tst_ADComputerImport::inputChecks()
-{
-    QFETCH(QStringList, entries);
-    QFETCH(int, focus);
-    QFETCH(QString, message);
-    ADSImportInput input;
-    input.Server = entries.at(0);
-    input.User = entries.at(1);
-    input.Domain = entries.at(2);
-    input.Port = entries.at(3);
-    const ADSImportInput::Problem problem = input.DoInputChecks();
-    QCOMPARE(int(problem.Focus), focus);
-    QCOMPARE(problem.Message, message);
-}
-
-void tst_ADComputerImport::parseOUPath_data()
-{
-    QTest::addColumn<QString>("adsPath");
-    QTest::addColumn<QString>("path");
-    QTest::newRow("nested, outermost first") << "LDAP://dc1/CN=PC1,OU=Sales,OU=Europe,DC=corp,DC=example"
-                                             << "Europe\\Sales";
-    QTest::newRow("no unit") << "LDAP://dc1/CN=PC1,CN=Computers,DC=corp,DC=example"
-                             << "";
-    QTest::newRow("lower case") << "LDAP://dc1/cn=PC1,ou=Sales,ou=Europe,dc=corp"
-                                << "Europe\\Sales";
-    QTest::newRow("escaped comma") << "LDAP://dc1/CN=PC1,OU=Sales\\, North,DC=corp"
-                                   << "Sales, North";
-    QTest::newRow("comma in the computer's name") << "LDAP://dc1/CN=PC\\,1,OU=A,DC=corp"
-                                                  << "A";
-    QTest::newRow("no server part") << "LDAP://CN=PC1,OU=A,OU=B,DC=corp"
-                                    << "B\\A";
-    QTest::newRow("server with port") << "LDAP://dc1:389/CN=PC1,OU=A,DC=corp"
-                                      << "A";
-    QTest::newRow("OU= inside another value") << "LDAP://dc1/CN=MYOU=1,OU=A,DC=corp"
-                                              << "A";
-    QTest::newRow("not an LDAP path") << "GC://dc1/CN=PC1,OU=A,DC=corp"
-                                      << "";
-    QTest::newRow("prefix only") << "LDAP://"
-                                 << "";
-}
-
-void tst_ADComputerImport::parseOUPath()
-{
-    QFETCH(QString, adsPath);
-    QFETCH(QString, path);
-    QCOMPARE(modImportADS::ParseOUPath(adsPath), path);
-}
-
-void tst_ADComputerImport::importsEveryComputer_data()
-{
-    QTest::addColumn<Security>("mode");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<bool>("allUsers");
-    QTest::newRow("plain, user found by name") << Security::Plain << QString() << true;
-    QTest::newRow("StartTLS") << Security::StartTLS << QString() << false;
-    QTest::newRow("LDAPS, user as a DN") << Security::LDAPS << QStringLiteral("uid=importer,ou=People,dc=corp,dc=example") << false;
-}
-
-void tst_ADComputerImport::importsEveryComputer()
-{
-    QFETCH(Security, mode);
-    QFETCH(QString, user);
-    QFETCH(bool, allUsers);
-    RecordingPresenter presenter;
-    ComputerDB database;
-    seed(database);
-    MemoryTreeDisplay tree;
-    tree.resetWithRoot();
-    database.LinkTreeView(&tree, ComputerDB::DefaultComputerIcon, ComputerDB::DefaultFolderIcon, nullptr);
-    DirectoryClient::Server target = server(mode);
-    if (!user.isEmpty())
-        target.User = user;
-
-    ADComputerImport import;
-    FakeWindow window;
-    ProgressBarLink progress;
-    progress.LinkForm(&window);
-    QCOMPARE(import.AddADComputers(target, database, &progress, false, allUsers), int(ADComputerImport::Success));
-    QCOMPARE(presenter.count(), 0);
-
-    // Every named computer once; the one the database had stays where it was.
-    QCOMPARE(database.GetComputerCount(), kNamedComputers);
-    QCOMPARE(import.AddedCount(), kNamedComputers - 1);
-    const int kept = database.FindComputer(QStringLiteral("EUS-0007"));
-    QCOMPARE(folderPath(database, kept), QStringLiteral("Mine"));
-    QCOMPARE(database.Computers(kept)->DNSName, QStringLiteral("kept.example"));
-    QCOMPARE(database.Computers(kept)->Name, QStringLiteral("eus-0007"));
-
-    const int sales = database.FindComputer(QStringLiteral("EUS-0500"));
-    QCOMPARE(folderPath(database, sales), QStringLiteral("Europe\\Sales"));
-    QCOMPARE(database.Computers(sales)->DNSName, QStringLiteral("eus-0500.corp.example"));
-    QCOMPARE(folderPath(database, database.FindComputer(QStringLiteral("EU-0400"))), QStringLiteral("Europe"));
-    QCOMPARE(folderPath(database, database.FindComputer(QStringLiteral("AMS-0250"))), QStringLiteral("America\\Sales, North"));
-    QCOMPARE(database.Computers(database.FindComputer(QStringLiteral("TOP-0060")))->FolderID, -1);
-    QCOMPARE(database.FindFolder(QStringLiteral("Europe"), -1) >= 0, true);
-
-    // The tree was rebuilt with everything in it, and is linked again.
-    QVERIFY(database.IsLinked());
-    QCOMPARE(tree.computerKeysInOrder().size(), kNamedComputers);
-    QCOMPARE(tree.text(modGeneral::ComputerKey(sales)), QStringLiteral("EUS-0500"));
-
-    const UserProfilesPtr list = database.GetComputerUserList(sales);
-    QCOMPARE(list->GetUserCount(), allUsers ? 1 : 0);
-    QCOMPARE(database.GetComputerUserList(kept)->GetUserCount(), 0);
-}
-
-void tst_ADComputerImport::failureAddsNothing_data()
-{
-    QTest::addColumn<Security>("mode");
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<QString>("user");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<bool>("otherCa");
-    QTest::addColumn<bool>("test");
-    QTest::addColumn<int>("result");
-    QTest::addColumn<QString>("message");
-    const QString user = QLatin1String(SlapdServer::User);
-    const QString password = QLatin1String(SlapdServer::Password);
-    QTest::newRow("connection test") << Security::Plain << "slapd" << user << password << false << true << 0 << QString();
-    QTest::newRow("wrong password") << Security::Plain << "slapd" << user << "wrong" << false << false << 1 << InvalidCredentials;
-    QTest::newRow("wrong password, DN") << Security::Plain << "slapd"
-                                        << "uid=importer,ou=People,dc=corp,dc=example"
-                                        << "wrong" << false << false << 1 << InvalidCredentials;
-    QTest::newRow("unknown user") << Security::Plain << "slapd"
-                                  << "nobody" << password << false << true << 1 << InvalidCredentials;
-    QTest::newRow("closed port") << Security::Plain << "closed" << user << password << false << false << 2 << NotContacted;
-    QTest::newRow("silent listener") << Security::Plain << "silent" << user << password << false << false << 2 << NotContacted;
-    QTest::newRow("silent listener, LDAPS") << Security::LDAPS << "silent" << user << password << false << false << 2 << NotContacted;
-    QTest::newRow("wrong CA, StartTLS") << Security::StartTLS << "slapd" << user << password << true << false << 3 << CertificateRefused;
-    QTest::newRow("wrong CA, LDAPS") << Security::LDAPS << "slapd" << user << password << true << true << 3 << CertificateRefused;
-}
-
-void tst_ADComputerImport::failureAddsNothing()
-{
-    QFETCH(Security, mode);
-    QFETCH(QString, target);
-    QFETCH(QString, user);
-    QFETCH(QString, password);
-    QFETCH(bool, otherCa);
-    QFETCH(bool, test);
-    QFETCH(int, result);
-    QFETCH(QString, message);
-    RecordingPresenter presenter;
-    ComputerDB database;
-    seed(database);
-
-    DirectoryClient::Server directory = server(mode);
-    directory.User = user;
-    directory.Password = password;
-    if (otherCa)
-        directory.CAFile = m_slapd.otherCaFile();
-    QTcpServer silent;
-    if (target == QLatin1String("closed"))
-        directory.Port = SlapdServer::freePort();
-    if (target == QLatin1String("silent")) {
-        QVERIFY(silent.listen(QHostAddress::LocalHost));
-        directory.Port = silent.serverPort();
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QByteArray ldif;
+        QStringList made;
+        for (const Population &population : kPopulation) {
+            ldif += SlapdServer::unitEntries(population.units, made);
+            for (int n = 1; n <= population.count; ++n)
+                ldif += SlapdServer::computerEntry(computerName(population.prefix, n), population.units);
+        }
+        // A computer object without a name: skipped.
+        ldif += QByteArray("dn: dNSHostName=nameless.corp.example,") + SlapdServer::Suffix
+            + "\nobjectClass: computer\ndNSHostName: nameless.corp.example\n\n";
+        QVERIFY2(m_slapd.start(ldif), qPrintable(m_slapd.error()));
     }
 
-    ADComputerImport import;
-    QCOMPARE(import.AddADComputers(directory, database, nullptr, test, false), result);
-    QCOMPARE(database.GetComputerCount(), 1);
-    QCOMPARE(database.FolderCount(), 1);
-    if (message.isEmpty()) {
+    void inputChecks_data()
+    {
+        QTest::addColumn<QStringList>("entries"); // server, user, domain, port
+        QTest::addColumn<int>("focus");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("all empty: server first") << QStringList {"", "", "", ""} << int(ADSImportInput::ServerField)
+                                                 << "You must enter the name of your Active Directory server.";
+        QTest::newRow("no user before a bad server")
+            << QStringList {"dc:1", "", "CORP", ""} << int(ADSImportInput::UserField) << "You must enter a username. Please try again.";
+        QTest::newRow("no domain") << QStringList {"dc1", "jo", "", ""} << int(ADSImportInput::DomainField)
+                                   << "You must enter the user's domain name.";
+        QTest::newRow("server with a port") << QStringList {"dc1:389", "jo", "CORP", ""} << int(ADSImportInput::ServerField)
+                                            << "The server name entered contains invalid characters.";
+        QTest::newRow("user with a backslash") << QStringList {"dc1", "CORP\\jo", "CORP", ""} << int(ADSImportInput::UserField)
+                                               << "The username entered contains invalid characters.";
+        QTest::newRow("domain with a slash") << QStringList {"dc1", "jo", "CO/RP", ""} << int(ADSImportInput::DomainField)
+                                             << "The domain name entered contains invalid characters.";
+        QTest::newRow("port out of range") << QStringList {"dc1", "jo", "CORP", "65536"} << int(ADSImportInput::PortField)
+                                           << "The port must be a number from 1 to 65535, or empty for the usual port.";
+        QTest::newRow("a DN as user") << QStringList {"dc1", "uid=jo,ou=People,dc=corp,dc=example", "CORP", "636"}
+                                      << int(ADSImportInput::NoField) << QString();
+    }
+
+    void inputChecks()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(int, focus);
+        QFETCH(QString, message);
+        ADSImportInput input;
+        input.Server = entries.at(0);
+        input.User = entries.at(1);
+        input.Domain = entries.at(2);
+        input.Port = entries.at(3);
+        const ADSImportInput::Problem problem = input.DoInputChecks();
+        QCOMPARE(int(problem.Focus), focus);
+        QCOMPARE(problem.Message, message);
+    }
+
+    void parseOUPath_data()
+    {
+        QTest::addColumn<QString>("adsPath");
+        QTest::addColumn<QString>("path");
+        // clang-format off
+        QTest::newRow("nested, outermost first") << "LDAP://dc1/CN=PC1,OU=Sales,OU=Europe,DC=corp,DC=example" << "Europe\\Sales";
+        QTest::newRow("no unit") << "LDAP://dc1/CN=PC1,CN=Computers,DC=corp,DC=example" << "";
+        QTest::newRow("lower case") << "LDAP://dc1/cn=PC1,ou=Sales,ou=Europe,dc=corp" << "Europe\\Sales";
+        QTest::newRow("escaped comma") << "LDAP://dc1/CN=PC1,OU=Sales\\, North,DC=corp" << "Sales, North";
+        QTest::newRow("comma in the computer's name") << "LDAP://dc1/CN=PC\\,1,OU=A,DC=corp" << "A";
+        QTest::newRow("no server part") << "LDAP://CN=PC1,OU=A,OU=B,DC=corp" << "B\\A";
+        QTest::newRow("server with port") << "LDAP://dc1:389/CN=PC1,OU=A,DC=corp" << "A";
+        QTest::newRow("OU= inside another value") << "LDAP://dc1/CN=MYOU=1,OU=A,DC=corp" << "A";
+        QTest::newRow("not an LDAP path") << "GC://dc1/CN=PC1,OU=A,DC=corp" << "";
+        QTest::newRow("prefix only") << "LDAP://" << "";
+        // clang-format on
+    }
+
+    void parseOUPath()
+    {
+        QFETCH(QString, adsPath);
+        QFETCH(QString, path);
+        QCOMPARE(modImportADS::ParseOUPath(adsPath), path);
+    }
+
+    void importsEveryComputer_data()
+    {
+        QTest::addColumn<Security>("mode");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<bool>("allUsers");
+        QTest::newRow("plain, user found by name") << Security::Plain << QString() << true;
+        QTest::newRow("StartTLS") << Security::StartTLS << QString() << false;
+        QTest::newRow("LDAPS, user as a DN") << Security::LDAPS << QStringLiteral("uid=importer,ou=People,dc=corp,dc=example") << false;
+    }
+
+    void importsEveryComputer()
+    {
+        QFETCH(Security, mode);
+        QFETCH(QString, user);
+        QFETCH(bool, allUsers);
+        RecordingPresenter presenter;
+        ComputerDB database;
+        seed(database);
+        MemoryTreeDisplay tree;
+        tree.resetWithRoot();
+        database.LinkTreeView(&tree, ComputerDB::DefaultComputerIcon, ComputerDB::DefaultFolderIcon, nullptr);
+        DirectoryClient::Server target = server(mode);
+        if (!user.isEmpty())
+            target.User = user;
+
+        ADComputerImport import;
+        FakeWindow window;
+        ProgressBarLink progress;
+        progress.LinkForm(&window);
+        QCOMPARE(import.AddADComputers(target, database, &progress, false, allUsers), int(ADComputerImport::Success));
         QCOMPARE(presenter.count(), 0);
-    } else {
-        QCOMPARE(presenter.count(), 1);
-        QVERIFY2(presenter.last().text.startsWith(message), qPrintable(presenter.last().text));
-        QVERIFY(!presenter.last().text.contains(password));
+
+        // Every named computer once; the one the database had stays where it was.
+        QCOMPARE(database.GetComputerCount(), kNamedComputers);
+        QCOMPARE(import.AddedCount(), kNamedComputers - 1);
+        const int kept = database.FindComputer(QStringLiteral("EUS-0007"));
+        QCOMPARE(folderPath(database, kept), QStringLiteral("Mine"));
+        QCOMPARE(database.Computers(kept)->DNSName, QStringLiteral("kept.example"));
+        QCOMPARE(database.Computers(kept)->Name, QStringLiteral("eus-0007"));
+
+        const int sales = database.FindComputer(QStringLiteral("EUS-0500"));
+        QCOMPARE(folderPath(database, sales), QStringLiteral("Europe\\Sales"));
+        QCOMPARE(database.Computers(sales)->DNSName, QStringLiteral("eus-0500.corp.example"));
+        QCOMPARE(folderPath(database, database.FindComputer(QStringLiteral("EU-0400"))), QStringLiteral("Europe"));
+        QCOMPARE(folderPath(database, database.FindComputer(QStringLiteral("AMS-0250"))), QStringLiteral("America\\Sales, North"));
+        QCOMPARE(database.Computers(database.FindComputer(QStringLiteral("TOP-0060")))->FolderID, -1);
+
+        // The tree was rebuilt with everything in it, and is linked again.
+        QVERIFY(database.IsLinked());
+        QCOMPARE(tree.computerKeysInOrder().size(), kNamedComputers);
+        QCOMPARE(tree.text(modGeneral::ComputerKey(sales)), QStringLiteral("EUS-0500"));
+
+        const UserProfilesPtr list = database.GetComputerUserList(sales);
+        QCOMPARE(list->GetUserCount(), allUsers ? 1 : 0);
+        QCOMPARE(database.GetComputerUserList(kept)->GetUserCount(), 0);
     }
-}
 
-void tst_ADComputerImport::confirmedCancelAddsNothing()
-{
-    RecordingPresenter presenter;
-    ComputerDB database;
-    seed(database);
-    FakeWindow window;
-    int cancels = 0;
-    // Cancel twice: "No" goes on, "Yes" stops.
-    window.onMessage = [&](const QString &text) {
-        const int rows = rowsIn(text);
-        if ((cancels == 0 && rows >= 50) || (cancels == 1 && rows >= 1100)) {
-            window.cancel = true;
-            ++cancels;
+    void failureAddsNothing_data()
+    {
+        QTest::addColumn<Security>("mode");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("otherCa");
+        QTest::addColumn<bool>("test");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<QString>("message");
+        const QString user = QLatin1String(SlapdServer::User);
+        const QString password = QLatin1String(SlapdServer::Password);
+        QTest::newRow("connection test") << Security::Plain << "slapd" << user << password << false << true << 0 << QString();
+        QTest::newRow("wrong password") << Security::Plain << "slapd" << user << "wrong" << false << false << 1 << InvalidCredentials;
+        QTest::newRow("wrong password, DN") << Security::Plain << "slapd"
+                                            << "uid=importer,ou=People,dc=corp,dc=example"
+                                            << "wrong" << false << false << 1 << InvalidCredentials;
+        QTest::newRow("unknown user") << Security::Plain << "slapd"
+                                      << "nobody" << password << false << true << 1 << InvalidCredentials;
+        QTest::newRow("closed port") << Security::Plain << "closed" << user << password << false << false << 2 << NotContacted;
+        QTest::newRow("silent listener") << Security::Plain << "silent" << user << password << false << false << 2 << NotContacted;
+        QTest::newRow("silent listener, LDAPS") << Security::LDAPS << "silent" << user << password << false << false << 2 << NotContacted;
+        QTest::newRow("wrong CA, StartTLS") << Security::StartTLS << "slapd" << user << password << true << false << 3
+                                            << CertificateRefused;
+        QTest::newRow("wrong CA, LDAPS") << Security::LDAPS << "slapd" << user << password << true << true << 3 << CertificateRefused;
+    }
+
+    void failureAddsNothing()
+    {
+        QFETCH(Security, mode);
+        QFETCH(QString, target);
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(bool, otherCa);
+        QFETCH(bool, test);
+        QFETCH(int, result);
+        QFETCH(QString, message);
+        RecordingPresenter presenter;
+        ComputerDB database;
+        seed(database);
+
+        DirectoryClient::Server directory = server(mode);
+        directory.User = user;
+        directory.Password = password;
+        if (otherCa)
+            directory.CAFile = m_slapd.otherCaFile();
+        QTcpServer silent;
+        if (target == QLatin1String("closed"))
+            directory.Port = SlapdServer::freePort();
+        if (target == QLatin1String("silent")) {
+            QVERIFY(silent.listen(QHostAddress::LocalHost));
+            directory.Port = silent.serverPort();
         }
-    };
-    ProgressBarLink progress;
-    progress.LinkForm(&window);
-    presenter.setNextAnswer(Presenter::No);
-    presenter.setNextAnswer(Presenter::Yes);
 
-    ADComputerImport import;
-    QCOMPARE(import.AddADComputers(server(), database, &progress, false, false), int(ADComputerImport::Success));
-    QCOMPARE(presenter.count(), 2);
-    QCOMPARE(presenter.last().text, ConfirmCancel);
-    QCOMPARE(presenter.last().caption, QStringLiteral("Confirm Cancel"));
-    QCOMPARE(database.GetComputerCount(), 1);
-    QCOMPARE(import.AddedCount(), 0);
-}
-
-void tst_ADComputerImport::serverKilledBetweenPagesAddsNothing()
-{
-    RecordingPresenter presenter;
-    ComputerDB database;
-    seed(database);
-    FakeWindow window;
-    bool killed = false;
-    window.onMessage = [&](const QString &text) {
-        if (!killed && rowsIn(text) >= 20) {
-            killed = true;
-            m_slapd.kill();
+        ADComputerImport import;
+        QCOMPARE(import.AddADComputers(directory, database, nullptr, test, false), result);
+        QCOMPARE(database.GetComputerCount(), 1);
+        QCOMPARE(database.FolderCount(), 1);
+        if (message.isEmpty()) {
+            QCOMPARE(presenter.count(), 0);
+        } else {
+            QCOMPARE(presenter.count(), 1);
+            QVERIFY2(presenter.last().text.startsWith(message), qPrintable(presenter.last().text));
+            QVERIFY(!presenter.last().text.contains(password));
         }
-    };
-    ProgressBarLink progress;
-    progress.LinkForm(&window);
+    }
 
-    ADComputerImport import;
-    QCOMPARE(import.AddADComputers(server(), database, &progress, false, false), int(ADComputerImport::ServerNotReachable));
-    QVERIFY(killed);
-    QCOMPARE(presenter.count(), 1);
-    QCOMPARE(presenter.last().text, NotContacted);
-    QCOMPARE(database.GetComputerCount(), 1);
-    QVERIFY2(m_slapd.restart(), qPrintable(m_slapd.error()));
-}
+    void confirmedCancelAddsNothing()
+    {
+        RecordingPresenter presenter;
+        ComputerDB database;
+        seed(database);
+        FakeWindow window;
+        int cancels = 0;
+        // Cancel twice: "No" goes on, "Yes" stops.
+        window.onMessage = [&](const QString &text) {
+            const int rows = rowsIn(text);
+            if ((cancels == 0 && rows >= 50) || (cancels == 1 && rows >= 1100)) {
+                window.cancel = true;
+                ++cancels;
+            }
+        };
+        ProgressBarLink progress;
+        progress.LinkForm(&window);
+        presenter.setNextAnswer(Presenter::No);
+        presenter.setNextAnswer(Presenter::Yes);
+
+        ADComputerImport import;
+        QCOMPARE(import.AddADComputers(server(), database, &progress, false, false), int(ADComputerImport::Success));
+        QCOMPARE(presenter.count(), 2);
+        QCOMPARE(presenter.last().text, ConfirmCancel);
+        QCOMPARE(presenter.last().caption, QStringLiteral("Confirm Cancel"));
+        QCOMPARE(database.GetComputerCount(), 1);
+        QCOMPARE(import.AddedCount(), 0);
+    }
+
+    void serverKilledBetweenPagesAddsNothing()
+    {
+        RecordingPresenter presenter;
+        ComputerDB database;
+        seed(database);
+        FakeWindow window;
+        bool killed = false;
+        window.onMessage = [&](const QString &text) {
+            if (!killed && rowsIn(text) >= 20) {
+                killed = true;
+                m_slapd.kill();
+            }
+        };
+        ProgressBarLink progress;
+        progress.LinkForm(&window);
+
+        ADComputerImport import;
+        QCOMPARE(import.AddADComputers(server(), database, &progress, false, false), int(ADComputerImport::ServerNotReachable));
+        QVERIFY(killed);
+        QCOMPARE(presenter.count(), 1);
+        QCOMPARE(presenter.last().text, NotContacted);
+        QCOMPARE(database.GetComputerCount(), 1);
+        QVERIFY2(m_slapd.restart(), qPrintable(m_slapd.error()));
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_ADComputerImport)
 #include "tst_ADComputerImport.moc"

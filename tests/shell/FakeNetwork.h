@@ -6,7 +6,6 @@
 
 #include <QCoreApplication>
 #include <QHash>
-#include <QMutex>
 #include <QStringList>
 #include <QThread>
 
@@ -31,10 +30,6 @@ struct FakeNetwork final : NameResolver, EchoService
     qint32 Echo(quint32 networkOrder, int) const override
     {
         const QString address = modNetwork::DottedText(networkOrder);
-        {
-            const QMutexLocker lock(&m_mutex);
-            pinged.append(address);
-        }
         if (onEcho) {
             if (QThread::currentThread() == qApp->thread())
                 onEcho();
@@ -47,8 +42,6 @@ struct FakeNetwork final : NameResolver, EchoService
     QHash<QString, QString> addresses;
     QHash<QString, qint32> replies;
     std::function<void()> onEcho;
-    mutable QStringList pinged;
-    mutable QMutex m_mutex;
     const NameResolver *m_resolver;
     const EchoService *m_echo;
 };

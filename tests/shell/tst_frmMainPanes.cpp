@@ -1,6 +1,5 @@
 #include "MainWindowFixture.h"
 
-#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 
@@ -133,25 +132,6 @@ private Q_SLOTS:
         QCOMPARE(tree()->selectedKey(), RootKey);
         QCOMPARE(db().GetSettings(QStringLiteral("C"), m_desk)->SourceDomain, QStringLiteral("DESKCORP"));
         QCOMPARE(text("txtSourceContext")->text(), QStringLiteral("OLDCORP"));
-    }
-
-    void aRunningMigrationBlocksEditingAndShowsTheLog()
-    {
-        auto *settings = window().findChild<QFrame *>(QStringLiteral("fmObjectSettings"));
-        auto *progress = window().findChild<QFrame *>(QStringLiteral("fmProgressLog"));
-        QVERIFY(!settings->isHidden() && progress->isHidden());
-        window().Running(true);
-        QVERIFY(settings->isHidden() && !progress->isHidden());
-        QVERIFY(!AppState::Get().MigrationIdle);
-        for (const char *name : {"mnuNewComputer", "mnuNewGroup", "mnuNewSettings", "mnuLoad", "mnuRefresh"})
-            QVERIFY2(!f.action(window(), QString::fromLatin1(name))->isEnabled(), name);
-        QVERIFY(!button("cmdCompNew")->isEnabled() && !button("cmdFoldNew")->isEnabled());
-        QVERIFY(f.action(window(), QStringLiteral("mnuSaveState"))->isEnabled());
-
-        window().Running(false);
-        QVERIFY(!settings->isHidden() && progress->isHidden());
-        QVERIFY(f.action(window(), QStringLiteral("mnuNewComputer"))->isEnabled());
-        QVERIFY(button("cmdCompNew")->isEnabled());
     }
 };
 

@@ -116,9 +116,11 @@ private Q_SLOTS:
         auto window = newWindow();
         const QString lab = window->treeView()->parentKey(key("LAB-01"));
         QVERIFY(start(*window));
-        for (const char *item : {"mnuStartMigration", "mnuNewComputer", "mnuLoad", "mnuSave", "mnuRefresh", "mnuTests"})
+        for (const char *item :
+            {"mnuStartMigration", "mnuNewComputer", "mnuNewGroup", "mnuNewSettings", "mnuLoad", "mnuSave", "mnuRefresh", "mnuTests"})
             QVERIFY2(!MainWindowFixture::action(*window, QString::fromLatin1(item))->isEnabled(), item);
-        QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuCancelMigration"))->isEnabled());
+        for (const char *item : {"mnuCancelMigration", "mnuSaveState"})
+            QVERIFY2(MainWindowFixture::action(*window, QString::fromLatin1(item))->isEnabled(), item);
         QVERIFY(window->findChild<QWidget *>(QStringLiteral("fmProgressLog"))->isVisibleTo(window.get()));
 
         // Two transferors: the lab machines go first.

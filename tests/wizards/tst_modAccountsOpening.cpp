@@ -54,17 +54,35 @@ private Q_SLOTS:
         QCOMPARE(record, source.isEmpty() ? db.GetSettings(type, id) : clone);
         QCOMPARE(clones, source.isEmpty() ? 0 : 1);
         QCOMPARE(presenter.count(), source.isEmpty() ? 0 : 1);
-        if (!source.isEmpty())
-            QVERIFY(presenter.last().text.contains(QStringLiteral(" inheriting settings from '") + source + QStringLiteral("'.\r")));
+        if (source.isEmpty())
+            return;
+        QVERIFY(presenter.last().text.contains(QStringLiteral(" inheriting settings from '") + source + QStringLiteral("'.\r")));
+        QCOMPARE(presenter.last().icon, Presenter::Icon::Exclamation);
+        QCOMPARE(presenter.last().buttons, Presenter::Buttons::YesNo);
     }
 
+    void questionTexts_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("purpose");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("computer, wizard") << "C" << int(Purpose::AuthWizard)
+                                          << "This computer is currently inheriting settings from 'Sales'.\r\r"
+                                             "Running the Authentication Wizard on this computer will create new\r"
+                                             "settings for this computer which may disrupt your intended settings\r"
+                                             "inheritance path.\r\rWould you like to continue?";
+        QTest::newRow("group, passwords") << "F" << int(Purpose::ChangePasswords)
+                                          << "This group is currently inheriting settings from 'Sales'.\r\r"
+                                             "Changing the account passwords for this group will create a new\r"
+                                             "settings root beginning at this item which may disrupt your\r"
+                                             "intended settings inheritance path.\r\rWould you like to continue?";
+    }
     void questionTexts()
     {
-        QCOMPARE(InheritanceQuestion(QStringLiteral("C"), QStringLiteral("Sales"), Purpose::AuthWizard),
-            QStringLiteral("This computer is currently inheriting settings from 'Sales'.\r\r"
-                           "Running the Authentication Wizard on this computer will create new\r"
-                           "settings for this computer which may disrupt your intended settings\r"
-                           "inheritance path.\r\rWould you like to continue?"));
+        QFETCH(QString, type);
+        QFETCH(int, purpose);
+        QFETCH(QString, text);
+        QCOMPARE(InheritanceQuestion(type, QStringLiteral("Sales"), Purpose(purpose)), text);
     }
 
     // However the editor closes without confirming, the record is in use again.
