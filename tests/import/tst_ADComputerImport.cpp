@@ -106,7 +106,7 @@ private:
 
     // A database holding one computer that the directory has too, in a
     // group of its own.
-    static void seed(ComputerDB &database)
+    static void addExisting(ComputerDB &database)
     {
         const int group = database.AddFolder(QStringLiteral("Mine"), -1);
         database.AddComputer(QStringLiteral("eus-0007"), QStringLiteral("kept.example"), group, -1);
@@ -211,7 +211,7 @@ private Q_SLOTS:
         QFETCH(bool, allUsers);
         RecordingPresenter presenter;
         ComputerDB database;
-        seed(database);
+        addExisting(database);
         MemoryTreeDisplay tree;
         tree.resetWithRoot();
         database.LinkTreeView(&tree, ComputerDB::DefaultComputerIcon, ComputerDB::DefaultFolderIcon, nullptr);
@@ -290,7 +290,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         RecordingPresenter presenter;
         ComputerDB database;
-        seed(database);
+        addExisting(database);
 
         DirectoryClient::Server directory = server(mode);
         directory.User = user;
@@ -322,7 +322,7 @@ private Q_SLOTS:
     {
         RecordingPresenter presenter;
         ComputerDB database;
-        seed(database);
+        addExisting(database);
         FakeWindow window;
         int cancels = 0;
         // Cancel twice: "No" goes on, "Yes" stops.
@@ -351,7 +351,7 @@ private Q_SLOTS:
     {
         RecordingPresenter presenter;
         ComputerDB database;
-        seed(database);
+        addExisting(database);
         FakeWindow window;
         bool killed = false;
         window.onMessage = [&](const QString &text) {
