@@ -87,7 +87,8 @@ SettingsFileResult SettingsFile::Load(const QString &path, const QString &passph
     modErrorHandler::Guard("SettingsFile.Load", [&] {
         // Before opening: a pipe without a writer blocks the opening itself.
         if (const QString refusal = modFileRead::Refusal(path, MaxFileBytes); !refusal.isEmpty()) {
-            result = failure(SettingsFileResult::CannotRead, QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), refusal));
+            result = failure(
+                SettingsFileResult::CannotRead, QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), refusal));
             return;
         }
         QFile file(path);
