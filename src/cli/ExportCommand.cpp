@@ -6,6 +6,7 @@
 #include "common/ConsoleConfig.h"
 #include "common/modConsoleKey.h"
 #include "common/modFormat.h"
+#include "common/modPrivateFiles.h"
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
 #include "engine/ComputerDBJobExport.h"
@@ -236,7 +237,8 @@ int ExportCommand::run(const QStringList &arguments)
     }
 
     const QDir target(file.value(out));
-    if (!QDir().mkpath(target.path()))
+    // The client files carry the accounts' passwords, scrambled only.
+    if (!modPrivateFiles::MakeFolder(target.path()))
         return failure(QStringLiteral("The folder \"%1\" cannot be created.").arg(QDir::toNativeSeparators(target.path())));
 
     QXEInterface qxe;
@@ -255,8 +257,10 @@ int ExportCommand::run(const QStringList &arguments)
         const QVariantList entry = clients.Value(10, row).toList().value(0).toList();
         const QString folder = target.filePath(SimulatedEngine::SafeFileName(name));
         QSaveFile config(QDir(folder).filePath(entry.value(0).toString()));
-        if (!QDir().mkpath(folder) || !config.open(QIODevice::WriteOnly) || config.write(entry.value(1).toByteArray()) < 0
-            || !config.commit())
+        const bool opened = modPrivateFiles::MakeFolder(folder) && config.open(QIODevice::WriteOnly);
+        if (opened)
+            modPrivateFiles::Restrict(config);
+        if (!opened || config.write(entry.value(1).toByteArray()) < 0 || !config.commit())
             return failure(
                 QStringLiteral("The configuration file of %1 cannot be written to \"%2\".").arg(name, QDir::toNativeSeparators(folder)));
     }

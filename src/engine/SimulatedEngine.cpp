@@ -4,6 +4,7 @@
 #include "common/modErrorHandler.h"
 #include "common/modFileRead.h"
 #include "common/modFormat.h"
+#include "common/modPrivateFiles.h"
 #include "common/modRegistry.h"
 #include "common/modText.h"
 #include "engine/ClientConfig.h"
@@ -228,8 +229,9 @@ void SimulatedEngine::StartProcessing()
         modErrorHandler::Raise(1032, QStringLiteral("The Handler is already processing a migration."));
     if (!m_clientArray.Exists() || m_clientArray.Rows() < 1 || m_clientArray.Columns() < ClientColumn::Count)
         modErrorHandler::Raise(1029, QStringLiteral("The client array has no rows or fewer than 10 columns."));
-    if (m_settings.logPath.isEmpty() || !QDir().mkpath(m_settings.logPath)
-        || (!m_settings.statusPath.isEmpty() && !QDir().mkpath(m_settings.statusPath)))
+    // The clients' logs may quote their accounts: the results folder is the owner's alone.
+    if (m_settings.logPath.isEmpty() || !modPrivateFiles::MakeFolder(m_settings.logPath)
+        || (!m_settings.statusPath.isEmpty() && !modPrivateFiles::MakeFolder(m_settings.statusPath)))
         modErrorHandler::Raise(1043, QStringLiteral("The results folder \"%1\" could not be created.").arg(m_settings.logPath));
 
     closeLogs();
@@ -476,7 +478,7 @@ void SimulatedEngine::copyGeneratedFiles(int n)
 {
     Client &c = m_clients[n];
     const QString folder = ClientFolder(n);
-    if (!QDir().mkpath(folder)) {
+    if (!modPrivateFiles::MakeFolder(folder)) {
         c.log->Line(QStringLiteral("Loading: the destination folder %1 could not be created.").arg(folder));
         return;
     }
@@ -498,7 +500,10 @@ void SimulatedEngine::copyGeneratedFiles(int n)
             c.log->Line(QStringLiteral("Loading: %1 was damaged on its way to the client.").arg(name));
         }
         QFile file(folder + name);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size()) {
+        const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        if (opened)
+            modPrivateFiles::Restrict(file);
+        if (!opened || file.write(content) != content.size()) {
             c.log->Line(QStringLiteral("Loading: %1 could not be written: %2").arg(file.fileName(), file.errorString()));
             continue;
         }

@@ -149,6 +149,13 @@ private Q_SLOTS:
         QCOMPARE((QStringList {config.Value("COMPUTERNAME"), config.Value("KEY"), config.Value("CONSOLEIP"), config.Value("CONSOLEPORT"),
                      config.Value("VARNOPASS")}),
             (QStringList {"PC-3", "3", "10.1.2.3", "8000", "Secret-A1"}));
+        // Only their owner may read them.
+        const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+        QCOMPARE(QFile::permissions(QDir(out).filePath("PC-3/varnoosk.cfg"))
+                & ~QFileDevice::Permissions(QFileDevice::ReadUser | QFileDevice::WriteUser),
+            owner);
+        QCOMPARE(
+            QFile::permissions(QDir(out).filePath("PC-3")) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
 
         QFile dump(QDir(out).filePath("arrays.txt"));
         QVERIFY(dump.open(QIODevice::ReadOnly));
