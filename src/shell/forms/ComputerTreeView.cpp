@@ -183,7 +183,7 @@ bool ComputerTreeView::addNode(const QString &relativeKey, Relation relation, co
     item->setText(0, text);
     item->setData(0, KeyRole, key);
     item->setData(0, IconRole, icon);
-    item->setData(0, ExpandedIconRole, 0);
+    // No expanded image until one is set: an absent value reads as 0.
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
     item->setIcon(0, m_icons.icon(icon));
     parent->insertChild(row, item);
