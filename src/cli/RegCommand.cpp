@@ -2,10 +2,12 @@
 
 #include "common/modRegistry.h"
 
+#include <QScopeGuard>
 #include <QTextStream>
 #include <QtEndian>
 
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -389,7 +391,7 @@ void RegCommand::printValue(const QString &name, quint32 type, const QByteArray 
           << formatData(type, data) << '\n';
 }
 
-int RegCommand::queryRecursive(RegKey key, const QString &fullName, const Options &options, int *matches)
+int RegCommand::printMatchingValues(RegKey key, const QString &fullName, const Options &options, int *matches)
 {
     QList<RegistryStore::Value> values;
     if (long code = modRegistry::EnumValues(key, values); code != Reg::Success)
@@ -410,17 +412,57 @@ int RegCommand::queryRecursive(RegKey key, const QString &fullName, const Option
             printValue(value.name, value.type, value.data);
         m_out << '\n';
     }
+    return 0;
+}
 
-    QStringList subKeys;
-    if (long code = modRegistry::EnumKeys(key, subKeys); code != Reg::Success)
-        return failureForCode(code);
-    for (const QString &name : std::as_const(subKeys)) {
-        RegKey child = Reg::NoKey;
-        if (long code = modRegistry::Store().openKey(key, name, Reg::KeyRead, &child); code != Reg::Success)
+int RegCommand::queryTree(RegKey top, const QString &topName, const Options &options, int *matches)
+{
+    // Walked with a stack of its own rather than by recursion: a damaged or
+    // hostile store can hold a chain of keys far deeper than any call stack.
+    struct Level
+    {
+        RegKey key = Reg::NoKey;
+        QString fullName;
+        QStringList subKeys;
+        qsizetype next = 0;
+    };
+    std::vector<Level> levels;
+    // The top key belongs to the caller; every key below it is opened here.
+    const auto closeOpened = qScopeGuard([&levels] {
+        for (std::size_t i = 1; i < levels.size(); ++i)
+            modRegistry::CloseKey(levels[i].key);
+    });
+    auto enter = [&](RegKey key, const QString &fullName) -> int {
+        levels.push_back({key, fullName, {}, 0});
+        if (int status = printMatchingValues(key, fullName, options, matches); status != 0)
+            return status;
+        if (long code = modRegistry::EnumKeys(key, levels.back().subKeys); code != Reg::Success)
             return failureForCode(code);
-        const int status = queryRecursive(child, fullName + QLatin1Char('\\') + name, options, matches);
-        modRegistry::CloseKey(child);
-        if (status != 0)
+        return 0;
+    };
+
+    const qsizetype topDepth = topName.count(QLatin1Char('\\'));
+    if (int status = enter(top, topName); status != 0)
+        return status;
+    while (!levels.empty()) {
+        Level &level = levels.back();
+        if (level.next == level.subKeys.size()) {
+            if (levels.size() > 1)
+                modRegistry::CloseKey(level.key);
+            levels.pop_back();
+            continue;
+        }
+        const QString &name = level.subKeys.at(level.next++);
+        const QString fullName = level.fullName + QLatin1Char('\\') + name;
+        if (topDepth + static_cast<qsizetype>(levels.size()) > Reg::MaxKeyDepth) {
+            return failure(QStringLiteral("The registry store is damaged: %1 is more than %2 levels below its root.")
+                               .arg(fullName.left(200) + QStringLiteral("..."))
+                               .arg(Reg::MaxKeyDepth));
+        }
+        RegKey child = Reg::NoKey;
+        if (long code = modRegistry::Store().openKey(level.key, name, Reg::KeyRead, &child); code != Reg::Success)
+            return failureForCode(code);
+        if (int status = enter(child, fullName); status != 0)
             return status;
     }
     return 0;
@@ -440,7 +482,7 @@ int RegCommand::query(const Options &options)
     if (options.recurse) {
         int matches = 0;
         m_out << '\n';
-        if (int status = queryRecursive(key, fullName, options, &matches); status != 0)
+        if (int status = queryTree(key, fullName, options, &matches); status != 0)
             return status;
         if (options.hasValueName) {
             m_out << "End of search: " << matches << " match(es) found.\n";

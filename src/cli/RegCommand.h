@@ -49,7 +49,8 @@ private:
 
     void printKey(const QString &fullName);
     void printValue(const QString &name, quint32 type, const QByteArray &data);
-    int queryRecursive(RegKey key, const QString &fullName, const Options &options, int *matches);
+    int printMatchingValues(RegKey key, const QString &fullName, const Options &options, int *matches);
+    int queryTree(RegKey top, const QString &topName, const Options &options, int *matches);
     static QString formatData(quint32 type, const QByteArray &data);
     static bool encodeData(quint32 type, const QString &text, const QString &separator, QByteArray *data, QString *problem);
     static QString operationUsage(const QString &operation);

@@ -15,6 +15,9 @@ namespace Reg {
 
 constexpr RegKey NoKey = 0;
 
+// How many levels of keys the platform allows below a root.
+constexpr int MaxKeyDepth = 512;
+
 enum Root : RegKey {
     ClassesRoot = 0x80000000,
     CurrentUser = 0x80000001,

@@ -2,10 +2,15 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
+
+#include <unistd.h>
 
 namespace {
 
@@ -58,6 +63,7 @@ public:
     }
 
     int step() { return sqlite3_step(m_stmt); }
+    void reset() { sqlite3_reset(m_stmt); }
 
     qint64 int64(int column) const { return sqlite3_column_int64(m_stmt, column); }
     QString text(int column) const
@@ -141,19 +147,24 @@ long SqliteRegistryStore::failSqlite(int rc, const QString &doing)
 {
     const long code = codeForSqlite(rc);
     const QString reason = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
-    if (code == Reg::BadDb) {
-        // Whatever is wrong with the file, it stays as it is: it may hold the
-        // only copy of the administrator's configuration.
-        const QString text = QStringLiteral("The registry store \"%1\" is damaged or is not a Varno-Osk registry store (%2). "
-                                            "It was left unchanged; move it aside to start with an empty store.")
-                                 .arg(m_path, reason);
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
-        return fail(code, text);
-    }
+    if (code == Reg::BadDb)
+        return damaged(reason);
     if (code == Reg::Busy)
         return fail(code, QStringLiteral("The registry store \"%1\" is locked by another program (%2).").arg(m_path, reason));
     return fail(code, QStringLiteral("The registry store \"%1\" could not be %2 (%3).").arg(m_path, doing, reason));
+}
+
+long SqliteRegistryStore::damaged(const QString &reason)
+{
+    // Whatever is wrong with the file, it stays as it is: it may hold the
+    // only copy of the administrator's configuration.
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    m_writable = false;
+    return fail(Reg::BadDb,
+        QStringLiteral("The registry store \"%1\" is damaged or is not a Varno-Osk registry store (%2). "
+                       "It was left unchanged; move it aside to start with an empty store.")
+            .arg(m_path, reason));
 }
 
 long SqliteRegistryStore::ensureOpen()
@@ -164,11 +175,22 @@ long SqliteRegistryStore::ensureOpen()
     const QFileInfo info(m_path);
     if (info.exists() && !info.isFile())
         return fail(Reg::CantOpen, QStringLiteral("The registry store \"%1\" is not a file.").arg(m_path));
-    if (!info.exists() && !QDir().mkpath(info.absolutePath()))
-        return fail(Reg::CantOpen, QStringLiteral("The folder of the registry store \"%1\" could not be created.").arg(m_path));
+    if (!info.exists()) {
+        if (!QDir().mkpath(info.absolutePath()))
+            return fail(Reg::CantOpen, QStringLiteral("The folder of the registry store \"%1\" could not be created.").arg(m_path));
+        if (long code = createStore(); code != Reg::Success)
+            return code;
+    } else if (info.size() == 0) {
+        // SQLite would take an empty file for an empty database; it is more
+        // likely a store that lost its contents.
+        return fail(Reg::BadDb,
+            QStringLiteral("The registry store \"%1\" is an empty file. It was left unchanged; move it aside to start with an empty store.")
+                .arg(m_path));
+    }
 
+    m_writable = false;
     const QByteArray encoded = QFile::encodeName(m_path);
-    const int rc = sqlite3_open_v2(encoded.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int rc = sqlite3_open_v2(encoded.constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
     if (rc != SQLITE_OK) {
         const long code = failSqlite(rc, QStringLiteral("opened"));
         sqlite3_close_v2(m_db);
@@ -178,7 +200,7 @@ long SqliteRegistryStore::ensureOpen()
     sqlite3_extended_result_codes(m_db, 0);
     sqlite3_busy_timeout(m_db, BusyTimeoutMs);
 
-    const long code = initialiseSchema();
+    const long code = checkHeader();
     if (code != Reg::Success) {
         sqlite3_close_v2(m_db);
         m_db = nullptr;
@@ -186,96 +208,128 @@ long SqliteRegistryStore::ensureOpen()
     return code;
 }
 
-long SqliteRegistryStore::initialiseSchema()
+long SqliteRegistryStore::checkHeader()
 {
     int rc = sqlite3_exec(m_db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK)
         return failSqlite(rc, QStringLiteral("opened"));
 
-    // Reading the header inside the write lock: two programs starting on a
-    // new file must not both lay out the tables.
-    auto readHeader = [this](qint64 *appId, qint64 *version, qint64 *tables) -> int {
-        Statement st(m_db,
-            "SELECT (SELECT application_id FROM pragma_application_id),"
-            "       (SELECT user_version FROM pragma_user_version),"
-            "       (SELECT count(*) FROM sqlite_master)");
-        if (!st.prepared())
-            return st.prepareResult();
-        const int stepRc = st.step();
-        if (stepRc != SQLITE_ROW)
-            return stepRc;
-        *appId = st.int64(0);
-        *version = st.int64(1);
-        *tables = st.int64(2);
-        return SQLITE_OK;
-    };
-
-    qint64 appId = 0, version = 0, tables = 0;
-    rc = readHeader(&appId, &version, &tables);
-    if (rc != SQLITE_OK)
+    Statement st(m_db,
+        "SELECT (SELECT application_id FROM pragma_application_id),"
+        "       (SELECT user_version FROM pragma_user_version)");
+    rc = st.prepared() ? st.step() : st.prepareResult();
+    if (rc != SQLITE_ROW)
         return failSqlite(rc, QStringLiteral("read"));
-
-    if (appId == kApplicationId && version >= 1) {
-        if (version > kSchemaVersion) {
-            return fail(Reg::BadDb,
-                QStringLiteral("The registry store \"%1\" was written by a newer version of Varno-Osk and was left unchanged.")
-                    .arg(m_path));
-        }
-        return Reg::Success;
-    }
-    if (tables != 0 || appId != 0) {
+    if (st.int64(0) != kApplicationId || st.int64(1) < 1) {
         return fail(Reg::BadDb,
             QStringLiteral("The file \"%1\" is not a Varno-Osk registry store. It was left unchanged; "
                            "point VARNO_OSK_REGISTRY at another file or move it aside.")
                 .arg(m_path));
     }
+    if (st.int64(1) > kSchemaVersion) {
+        return fail(Reg::BadDb,
+            QStringLiteral("The registry store \"%1\" was written by a newer version of Varno-Osk and was left unchanged.").arg(m_path));
+    }
+    return Reg::Success;
+}
 
-    if (long code = begin(); code != Reg::Success)
-        return code;
-    rc = readHeader(&appId, &version, &tables);
-    if (rc != SQLITE_OK) {
-        rollback();
+long SqliteRegistryStore::createStore()
+{
+    // The tables are laid out under a temporary name and the file is linked
+    // into place whole, so no program ever finds the store empty or half
+    // made. Of several programs starting at once the first link wins and the
+    // others use that store.
+    static const char *const schema = "BEGIN;"
+                                      "CREATE TABLE keys ("
+                                      "  id INTEGER PRIMARY KEY,"
+                                      "  parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
+                                      "  name TEXT NOT NULL,"
+                                      "  fold TEXT NOT NULL,"
+                                      "  UNIQUE (parent, fold));"
+                                      "CREATE TABLE vals ("
+                                      "  id INTEGER PRIMARY KEY,"
+                                      "  key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
+                                      "  name TEXT NOT NULL,"
+                                      "  fold TEXT NOT NULL,"
+                                      "  type INTEGER NOT NULL,"
+                                      "  data BLOB NOT NULL,"
+                                      "  UNIQUE (key, fold));"
+                                      "INSERT INTO keys (id, parent, name, fold) VALUES"
+                                      "  (1, NULL, 'HKEY_CLASSES_ROOT', 'hkey_classes_root'),"
+                                      "  (2, NULL, 'HKEY_CURRENT_USER', 'hkey_current_user'),"
+                                      "  (3, NULL, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine'),"
+                                      "  (4, NULL, 'HKEY_USERS', 'hkey_users'),"
+                                      "  (5, NULL, 'HKEY_PERFORMANCE_DATA', 'hkey_performance_data'),"
+                                      "  (6, NULL, 'HKEY_CURRENT_CONFIG', 'hkey_current_config'),"
+                                      "  (7, NULL, 'HKEY_DYN_DATA', 'hkey_dyn_data'),"
+                                      // Software exists under these two roots on every Windows machine;
+                                      // programs create their own keys below it and expect it there.
+                                      "  (8, 2, 'Software', 'software'),"
+                                      "  (9, 3, 'SOFTWARE', 'software');"
+                                      "PRAGMA application_id = 1448038983;"
+                                      "PRAGMA user_version = 1;"
+                                      "COMMIT;";
+    static_assert(kApplicationId == 1448038983);
+    static_assert(kSchemaVersion == 1);
+
+    auto failCreate = [this](long code, const QString &reason) {
+        return fail(code, QStringLiteral("The registry store \"%1\" could not be created (%2).").arg(m_path, reason));
+    };
+    QTemporaryFile temporary(m_path + QStringLiteral(".XXXXXX"));
+    if (!temporary.open())
+        return failCreate(Reg::CantOpen, temporary.errorString());
+    const QByteArray temporaryName = QFile::encodeName(temporary.fileName());
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(temporaryName.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc == SQLITE_OK)
+        rc = sqlite3_exec(db, schema, nullptr, nullptr, nullptr);
+    const QString reason = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+    sqlite3_close_v2(db);
+    if (rc != SQLITE_OK)
+        return failCreate(codeForSqlite(rc), reason);
+    if (::link(temporaryName.constData(), QFile::encodeName(m_path).constData()) != 0 && errno != EEXIST)
+        return failCreate(Reg::CantOpen, QString::fromLocal8Bit(std::strerror(errno)));
+    return Reg::Success;
+}
+
+long SqliteRegistryStore::checkWritable()
+{
+    if (m_writable)
+        return Reg::Success;
+    QString result;
+    {
+        Statement st(m_db, "PRAGMA integrity_check(1)");
+        const int rc = st.prepared() ? st.step() : st.prepareResult();
+        if (rc != SQLITE_ROW)
+            return failSqlite(rc, QStringLiteral("checked"));
+        result = st.text(0);
+    }
+    if (result != QLatin1String("ok"))
+        return damaged(result);
+    m_writable = true;
+    return Reg::Success;
+}
+
+long SqliteRegistryStore::keyDepth(qint64 id, int *depth)
+{
+    // Counted only as far as the limit, so that a damaged chain of parents
+    // that loops back on itself still ends.
+    Statement st(m_db,
+        "WITH RECURSIVE up(id, depth) AS ("
+        "  SELECT ?, 0"
+        "  UNION ALL"
+        "  SELECT k.parent, up.depth + 1 FROM keys k JOIN up ON k.id = up.id"
+        "  WHERE k.parent IS NOT NULL AND up.depth <= ?)"
+        "SELECT max(depth) FROM up");
+    if (!st.prepared())
+        return failSqlite(st.prepareResult(), QStringLiteral("read"));
+    st.bind(1, id);
+    st.bind(2, qint64(Reg::MaxKeyDepth));
+    const int rc = st.step();
+    if (rc != SQLITE_ROW)
         return failSqlite(rc, QStringLiteral("read"));
-    }
-    if (tables == 0) {
-        static const char *const schema = "CREATE TABLE keys ("
-                                          "  id INTEGER PRIMARY KEY,"
-                                          "  parent INTEGER REFERENCES keys(id) ON DELETE CASCADE,"
-                                          "  name TEXT NOT NULL,"
-                                          "  fold TEXT NOT NULL,"
-                                          "  UNIQUE (parent, fold));"
-                                          "CREATE TABLE vals ("
-                                          "  id INTEGER PRIMARY KEY,"
-                                          "  key INTEGER NOT NULL REFERENCES keys(id) ON DELETE CASCADE,"
-                                          "  name TEXT NOT NULL,"
-                                          "  fold TEXT NOT NULL,"
-                                          "  type INTEGER NOT NULL,"
-                                          "  data BLOB NOT NULL,"
-                                          "  UNIQUE (key, fold));"
-                                          "INSERT INTO keys (id, parent, name, fold) VALUES"
-                                          "  (1, NULL, 'HKEY_CLASSES_ROOT', 'hkey_classes_root'),"
-                                          "  (2, NULL, 'HKEY_CURRENT_USER', 'hkey_current_user'),"
-                                          "  (3, NULL, 'HKEY_LOCAL_MACHINE', 'hkey_local_machine'),"
-                                          "  (4, NULL, 'HKEY_USERS', 'hkey_users'),"
-                                          "  (5, NULL, 'HKEY_PERFORMANCE_DATA', 'hkey_performance_data'),"
-                                          "  (6, NULL, 'HKEY_CURRENT_CONFIG', 'hkey_current_config'),"
-                                          "  (7, NULL, 'HKEY_DYN_DATA', 'hkey_dyn_data'),"
-                                          // Software exists under these two roots on every Windows machine;
-                                          // programs create their own keys below it and expect it there.
-                                          "  (8, 2, 'Software', 'software'),"
-                                          "  (9, 3, 'SOFTWARE', 'software');"
-                                          "PRAGMA application_id = 1448038983;"
-                                          "PRAGMA user_version = 1;";
-        static_assert(kApplicationId == 1448038983);
-        static_assert(kSchemaVersion == 1);
-        rc = sqlite3_exec(m_db, schema, nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) {
-            const long code = failSqlite(rc, QStringLiteral("initialised"));
-            rollback();
-            return code;
-        }
-    }
-    return commit();
+    *depth = static_cast<int>(st.int64(0));
+    return Reg::Success;
 }
 
 long SqliteRegistryStore::begin()
@@ -302,6 +356,8 @@ void SqliteRegistryStore::rollback()
 
 template<typename Body> long SqliteRegistryStore::write(Body &&body)
 {
+    if (long code = checkWritable(); code != Reg::Success)
+        return code;
     if (long code = begin(); code != Reg::Success)
         return code;
     if (long code = body(); code != Reg::Success) {
@@ -430,6 +486,13 @@ long SqliteRegistryStore::createKey(RegKey parent, const QString &subKey, RegKey
         OpenKey from;
         if (long code = resolve(parent, 0, &from); code != Reg::Success)
             return code;
+        int depth = 0;
+        if (long code = keyDepth(from.id, &depth); code != Reg::Success)
+            return code;
+        if (depth + components.size() > Reg::MaxKeyDepth) {
+            return fail(
+                Reg::InvalidParameter, QStringLiteral("A registry key can be at most %1 levels below its root.").arg(Reg::MaxKeyDepth));
+        }
         id = from.id;
         for (const QString &component : std::as_const(components)) {
             qint64 child = 0;
@@ -547,10 +610,40 @@ long SqliteRegistryStore::deleteTree(RegKey key, const QString &subKey)
             return code;
         if (id <= rootRowId(Reg::DynData))
             return fail(Reg::AccessDenied, QStringLiteral("A root key cannot be deleted."));
-        Statement del(m_db, "DELETE FROM keys WHERE id = ?");
-        del.bind(1, id);
-        return execute(del);
+        return deleteSubtree(id);
     });
+}
+
+long SqliteRegistryStore::deleteSubtree(qint64 id)
+{
+    // Deepest keys first: a key then has no subkeys left when it goes, and
+    // the cascade only takes its values. Left to the cascade, a deep chain
+    // would run into SQLite's limit on nested triggers.
+    QList<qint64> ids;
+    {
+        Statement below(m_db,
+            "WITH RECURSIVE down(id, depth) AS ("
+            "  SELECT ?, 0"
+            "  UNION ALL"
+            "  SELECT k.id, down.depth + 1 FROM keys k JOIN down ON k.parent = down.id)"
+            "SELECT id FROM down ORDER BY depth DESC");
+        if (!below.prepared())
+            return failSqlite(below.prepareResult(), QStringLiteral("read"));
+        below.bind(1, id);
+        int rc;
+        while ((rc = below.step()) == SQLITE_ROW)
+            ids.append(below.int64(0));
+        if (rc != SQLITE_DONE)
+            return failSqlite(rc, QStringLiteral("read"));
+    }
+    Statement del(m_db, "DELETE FROM keys WHERE id = ?");
+    for (const qint64 key : std::as_const(ids)) {
+        del.reset();
+        del.bind(1, key);
+        if (long code = execute(del); code != Reg::Success)
+            return code;
+    }
+    return Reg::Success;
 }
 
 long SqliteRegistryStore::enumKeys(RegKey key, QStringList *names)

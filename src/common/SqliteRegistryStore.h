@@ -13,7 +13,9 @@ class Statement;
 // SQLite's locking with a busy timeout serialises them, and every write is
 // one immediate transaction, so no write is lost and no reader sees half of
 // one. A file that is not a store of ours, or a damaged one, is reported and
-// never touched.
+// never touched: a new store appears under its name only once it is whole,
+// and a store that fails SQLite's integrity check can still be read but
+// takes no write.
 class SqliteRegistryStore final : public RegistryStore
 {
 public:
@@ -49,7 +51,11 @@ private:
     };
 
     long ensureOpen();
-    long initialiseSchema();
+    long createStore();
+    long checkHeader();
+    long damaged(const QString &reason);
+    long checkWritable();
+    long keyDepth(qint64 id, int *depth);
     long fail(long code, const QString &text);
     long failSqlite(int rc, const QString &doing);
     long resolve(RegKey key, quint32 needed, OpenKey *open);
@@ -61,6 +67,7 @@ private:
     long write(Body &&body);
     long execute(Statement &statement);
     long commit();
+    long deleteSubtree(qint64 id);
     void rollback();
     RegKey addHandle(qint64 id, quint32 access);
 
@@ -69,4 +76,6 @@ private:
     QHash<RegKey, OpenKey> m_handles;
     RegKey m_nextHandle = 1;
     QString m_lastError;
+    // Set once the integrity check has passed on the open connection.
+    bool m_writable = false;
 };

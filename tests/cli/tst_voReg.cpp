@@ -8,6 +8,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <sqlite3.h>
+
 #include <memory>
 
 namespace {
@@ -152,6 +154,32 @@ private Q_SLOTS:
         const VoRun run = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v A /d 1 /f")));
         QCOMPARE(run.status, 1);
         QVERIFY(run.err.startsWith("ERROR: The registry store \"" + m_registry->path().toLocal8Bit()));
+    }
+
+    void chainDeeperThanAllowedIsQueriedAndDeleted()
+    {
+        // A store written by other means may hold far deeper chains than the
+        // console creates: the walk stops at the limit, and delete takes all.
+        add(kAppKey + QStringLiteral(" /v A /d 1"));
+        sqlite3 *db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(m_registry->path()).constData(), &db), SQLITE_OK);
+        const int rc = sqlite3_exec(db,
+            "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 60000) "
+            "INSERT INTO keys (id, parent, name, fold) SELECT 1000 + n, iif(n = 1, 8, 999 + n), 'k', 'k' FROM c;"
+            "INSERT INTO vals (key, name, fold, type, data) VALUES (61000, 'v', 'v', 4, x'01000000');",
+            nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        QCOMPARE(rc, SQLITE_OK);
+
+        const VoRun run = vo(reg(QStringLiteral("query HKCU\\Software\\k /s")));
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains("more than 512 levels below its root"), run.err.constData());
+        QCOMPARE(run.out.count("\nHKEY_CURRENT_USER\\Software\\k"), 511);
+
+        QCOMPARE(vo(reg(QStringLiteral("delete HKCU\\Software\\k /f"))).status, 0);
+        QCOMPARE(vo(reg(QStringLiteral("query HKCU\\Software /s"))).out,
+            QByteArray("\nHKEY_CURRENT_USER\\Software\n\nHKEY_CURRENT_USER\\Software\\Brindlewood\n\n"
+                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n    A    REG_SZ    1\n\n"));
     }
 
     void overwriteAsksFirst_data()

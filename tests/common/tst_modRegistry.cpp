@@ -33,6 +33,32 @@ void execSql(const QString &path, const char *sql)
     QCOMPARE(rc, SQLITE_OK);
 }
 
+qint64 sqlValue(const QString &path, const char *sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_stmt *st = nullptr;
+    qint64 value = -1;
+    if (sqlite3_open(QFile::encodeName(path).constData(), &db) == SQLITE_OK && sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK
+        && sqlite3_step(st) == SQLITE_ROW)
+        value = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return value;
+}
+
+// Changes a name inside the page of the value index, so that the index no
+// longer matches its table while the file's structure stays readable.
+void damageValueIndex(const QString &path, const QByteArray &name)
+{
+    const qint64 pageSize = sqlValue(path, "PRAGMA page_size");
+    const qint64 start = (sqlValue(path, "SELECT rootpage FROM sqlite_master WHERE name = 'sqlite_autoindex_vals_1'") - 1) * pageSize;
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const qsizetype at = file.readAll().indexOf(name, start);
+    QVERIFY(at > start && at < start + pageSize);
+    QVERIFY(file.seek(at) && file.write(QByteArray(name.size(), 'y')) == name.size());
+}
+
 // The console's key, created the way start-up creates it.
 void createAppKey()
 {
@@ -222,20 +248,34 @@ private Q_SLOTS:
 
     void unusableStoreIsRefusedAndLeftAlone_data()
     {
-        QTest::addColumn<QByteArray>("contents"); // written as the store, else
+        QTest::addColumn<QByteArray>("contents"); // unless null, written as the store
         QTest::addColumn<QByteArray>("sql"); // run on a new file, or on a copy of the store after "PRAGMA"
+        QTest::addColumn<bool>("damageIndex");
+        QTest::addColumn<long>("readCode");
         QTest::addColumn<QString>("words");
-        QTest::newRow("header, then garbage") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\xFF') << QByteArray()
-                                              << QString();
-        QTest::newRow("another program's database") << QByteArray() << QByteArray("CREATE TABLE t(x); INSERT INTO t VALUES (1);")
-                                                    << QStringLiteral("not a Varno-Osk registry store");
-        QTest::newRow("newer version") << QByteArray() << QByteArray("PRAGMA user_version = 2;") << QStringLiteral("newer version");
+        const long bad = Reg::BadDb;
+        QTest::newRow("header, then garbage") << QByteArray("SQLite format 3\0", 16) + QByteArray(4080, '\xFF') << QByteArray() << false
+                                              << bad << QString();
+        QTest::newRow("empty file") << QByteArray("") << QByteArray() << false << bad << QStringLiteral("empty file");
+        QTest::newRow("another program's database") << QByteArray() << QByteArray("CREATE TABLE t(x); INSERT INTO t VALUES (1);") << false
+                                                    << bad << QStringLiteral("not a Varno-Osk registry store");
+        QTest::newRow("SQLite database without tables")
+            << QByteArray() << QByteArray("VACUUM;") << false << bad << QStringLiteral("not a Varno-Osk registry store");
+        QTest::newRow("newer version") << QByteArray() << QByteArray("PRAGMA user_version = 2;") << false << bad
+                                       << QStringLiteral("newer version");
+        // Readable, but the integrity check finds the fault: no write at all.
+        QTest::newRow("damaged index")
+            << QByteArray()
+            << QByteArray(
+                   "PRAGMA foreign_keys = ON; INSERT INTO vals (key, name, fold, type, data) VALUES (8, 'zzzzzzzz', 'zzzzzzzz', 1, x'00');")
+            << true << 0L << QStringLiteral("damaged");
     }
 
     void unusableStoreIsRefusedAndLeftAlone()
     {
         QFETCH(QByteArray, contents);
         QFETCH(QByteArray, sql);
+        QFETCH(bool, damageIndex);
         QFETCH(QString, words);
         const QString path = m_registry->folder() + QStringLiteral("/other.db");
         if (sql.startsWith("PRAGMA"))
@@ -243,18 +283,49 @@ private Q_SLOTS:
         if (!sql.isEmpty())
             execSql(path, sql.constData());
         QFile file(path);
-        if (!contents.isEmpty())
+        if (!contents.isNull())
             QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(contents) == contents.size());
         file.close();
+        if (damageIndex)
+            damageValueIndex(path, "zzzzzzzz");
         const QByteArray before = fileBytes(path);
         SetStore(std::make_unique<SqliteRegistryStore>(path));
 
         RegKey key = Reg::NoKey;
-        QCOMPARE(OpenKey(kAppKey, QString(), Reg::KeyRead, key), long(Reg::BadDb));
-        QVERIFY2(ErrorText(Reg::BadDb).contains(path) && ErrorText(Reg::BadDb).contains(words), qPrintable(ErrorText(Reg::BadDb)));
+        QTEST(OpenKey(kAppKey, QString(), Reg::KeyRead, key), "readCode");
         QVERIFY(!SaveSettingString(kAppKey, QStringLiteral("V"), QStringLiteral("x")));
-        QVERIFY(CreateKey(QStringLiteral("X"), Reg::CurrentUser, QString(), QString(), key) != 0);
+        QVERIFY(DeleteKey(kAppKey, QString()) != 0);
+        QCOMPARE(CreateKey(QStringLiteral("X"), Reg::CurrentUser, QString(), QString(), key), long(Reg::BadDb));
+        QVERIFY2(ErrorText(Reg::BadDb).contains(path) && ErrorText(Reg::BadDb).contains(words), qPrintable(ErrorText(Reg::BadDb)));
         QCOMPARE(fileBytes(path), before);
+    }
+
+    void keysAreAtMost512LevelsDeep_data()
+    {
+        QTest::addColumn<int>("first"); // levels made by one call below HKCU
+        QTest::addColumn<int>("second"); // then levels below those
+        QTest::addColumn<long>("code");
+        QTest::addColumn<qint64>("keys"); // in the store afterwards
+        QTest::newRow("512 at once") << 512 << 0 << 0L << qint64(512);
+        QTest::newRow("513 at once") << 513 << 0 << long(Reg::InvalidParameter) << qint64(0);
+        QTest::newRow("one more below 511") << 511 << 1 << 0L << qint64(512);
+        QTest::newRow("one more below 512") << 512 << 1 << long(Reg::InvalidParameter) << qint64(512);
+    }
+
+    void keysAreAtMost512LevelsDeep()
+    {
+        QFETCH(int, first);
+        QFETCH(int, second);
+        QFETCH(long, code);
+        const auto chain = [](int levels) { return QStringList(levels, QStringLiteral("k")).join(QLatin1Char('\\')); };
+        RegKey key = Reg::NoKey;
+        if (second > 0) {
+            QCOMPARE(Store().createKey(Reg::CurrentUser, chain(first), &key), 0L);
+            QCOMPARE(Store().createKey(key, chain(second), &key), code);
+        } else {
+            QCOMPARE(Store().createKey(Reg::CurrentUser, chain(first), &key), code);
+        }
+        QTEST(sqlValue(m_registry->path(), "SELECT count(*) FROM keys WHERE name = 'k'"), "keys");
     }
 
     void storeFolderIsMadeButNotAFile()
