@@ -682,25 +682,43 @@ int ComputerDB::AddFolderRecord(const QString &name, int parentID, int customSet
 void ComputerDB::RebuildFolderLists()
 {
     Guard("ComputerDB.RebuildFolderLists", [&] {
+        // A saved file is outside our control: a parent that does not exist
+        // would leave the folder unreachable, and a parent chain that comes
+        // back to itself would make every walk endless.
         for (int id = 0; id < m_folderCount; ++id) {
             FolderRecord &record = folderSlot(id);
-            if (!record.Active)
-                continue;
-            // A saved file is outside our control: a parent that does not
-            // exist, or a parent chain that comes back to the folder, would
-            // leave the folder unreachable or make every walk endless.
-            bool sound = record.ParentID == -1 || isActiveFolder(record.ParentID);
-            int up = record.ParentID;
-            for (int steps = 0; sound && up != -1; ++steps) {
-                if (up == id || steps > m_folderCount || !isActiveFolder(up)) {
-                    sound = false;
-                    break;
-                }
-                up = Folders(up)->ParentID;
-            }
-            if (!sound)
+            if (record.Active && record.ParentID != -1 && !isActiveFolder(record.ParentID))
                 record.ParentID = -1;
-            folderListFor(record.ParentID).PushUnique(id);
+        }
+        // Each folder is walked once: a walk stops where an earlier one
+        // reached the root, so a deep chain costs its length, not its square.
+        // A loop is opened at its lowest ID, which then goes under the root.
+        enum : char { Unknown, OnWalk, ReachesRoot };
+        std::vector<char> state(static_cast<size_t>(m_folderCount), Unknown);
+        std::vector<int> walk;
+        for (int id = 0; id < m_folderCount; ++id) {
+            if (!isActiveFolder(id))
+                continue;
+            walk.clear();
+            int up = id;
+            while (up != -1 && state[static_cast<size_t>(up)] == Unknown) {
+                state[static_cast<size_t>(up)] = OnWalk;
+                walk.push_back(up);
+                up = folderSlot(up).ParentID;
+            }
+            if (up != -1 && state[static_cast<size_t>(up)] == OnWalk) {
+                int lowest = up;
+                for (int member = folderSlot(up).ParentID; member != up; member = folderSlot(member).ParentID)
+                    lowest = std::min(lowest, member);
+                folderSlot(lowest).ParentID = -1;
+            }
+            for (const int member : walk)
+                state[static_cast<size_t>(member)] = ReachesRoot;
+        }
+        // Every ID once, in ID order: a plain push keeps this linear.
+        for (int id = 0; id < m_folderCount; ++id) {
+            if (isActiveFolder(id))
+                folderListFor(folderSlot(id).ParentID).Push(id);
         }
         m_siblingOrder.clear();
     });
@@ -1018,7 +1036,7 @@ void ComputerDB::BuildTree(TreeDisplay *tree, int computerIcon, int folderIcon, 
         if (progress)
             progress->Start(0, m_folderCount, QStringLiteral("Importing"), QStringLiteral("Creating Folder Hierarchy..."));
         int foldersDone = 0;
-        AddFolderNodes(tree, -1, folderIcon, progress, m_folderCount / 20 + 1, foldersDone);
+        AddFolderNodes(tree, folderIcon, progress, m_folderCount / 20 + 1, foldersDone);
 
         if (progress)
             progress->Start(0, m_computerCount, QStringLiteral("Importing"), QStringLiteral("Adding Computers to Hierarchy..."));
@@ -1050,28 +1068,35 @@ void ComputerDB::BuildTree(TreeDisplay *tree, int computerIcon, int folderIcon, 
     });
 }
 
-void ComputerDB::AddFolderNodes(TreeDisplay *tree, int parentID, int folderIcon, ProgressSink *progress, int step, int &done)
+// Breadth first from a queue, not by recursion: a file may hold a chain of
+// groups far deeper than the stack. Each parent's folders still go in sorted
+// and before any folder below them, so the tree comes out the same.
+void ComputerDB::AddFolderNodes(TreeDisplay *tree, int folderIcon, ProgressSink *progress, int step, int &done)
 {
-    const StackInt *folders = parentID == -1 ? &m_rootFolders : SubFolders(parentID);
-    if (!folders)
-        return;
-    QList<QStringList> rows;
-    rows.reserve(folders->Count());
-    for (int i = 0; i < folders->Count(); ++i) {
-        const int id = folders->Peek(i);
-        if (const FolderRecord *record = Folders(id); record && record->Active)
-            rows.append({record->Name, QString::number(id)});
-    }
-    const QString parentKey = parentNodeKey(parentID);
-    for (const QStringList &row : modSort::MergeSortRows(rows, 2, 0)) {
-        const int id = row.at(1).toInt();
-        const QString key = modGeneral::FolderKey(id);
-        if (!tree->addNode(parentKey, TreeDisplay::Relation::LastChild, key, row.at(0), folderIcon))
-            Raise(tree->contains(key) ? KeyNotUnique : ElementNotFound);
-        ++done;
-        if (progress && done % step == 0)
-            progress->SetValue(done);
-        AddFolderNodes(tree, id, folderIcon, progress, step, done);
+    std::vector<int> parents {-1};
+    for (size_t next = 0; next < parents.size(); ++next) {
+        const int parentID = parents[next];
+        const StackInt *folders = parentID == -1 ? &m_rootFolders : SubFolders(parentID);
+        if (!folders)
+            continue;
+        QList<QStringList> rows;
+        rows.reserve(folders->Count());
+        for (int i = 0; i < folders->Count(); ++i) {
+            const int id = folders->Peek(i);
+            if (const FolderRecord *record = Folders(id); record && record->Active)
+                rows.append({record->Name, QString::number(id)});
+        }
+        const QString parentKey = parentNodeKey(parentID);
+        for (const QStringList &row : modSort::MergeSortRows(rows, 2, 0)) {
+            const int id = row.at(1).toInt();
+            const QString key = modGeneral::FolderKey(id);
+            if (!tree->addNode(parentKey, TreeDisplay::Relation::LastChild, key, row.at(0), folderIcon))
+                Raise(tree->contains(key) ? KeyNotUnique : ElementNotFound);
+            ++done;
+            if (progress && done % step == 0)
+                progress->SetValue(done);
+            parents.push_back(id);
+        }
     }
 }
 

@@ -308,6 +308,45 @@ private Q_SLOTS:
         QVERIFY(AppState::Get().DatabaseChanged);
     }
 
+    // Files from elsewhere: each is refused with its reason before it can
+    // cost much, or loads and shows as a tree, whatever its shape.
+    void hostileFileCannotTakeTheConsoleDown_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("problem");
+
+        DatabaseSnapshot plain = DatabaseSnapshot::Capture(ComputerDB());
+        DatabaseSnapshot chain = plain;
+        constexpr int depth = 60000;
+        for (int id = 0; id < depth; ++id)
+            chain.Folders.append({id, QStringLiteral("G%1").arg(id), id - 1});
+        chain.NextFolderID = depth;
+        QTest::newRow("deep chain of groups") << SettingsFileCodec::Encode(chain, nullptr) << QString();
+    }
+
+    void hostileFileCannotTakeTheConsoleDown()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, problem);
+        writeAll(path(), bytes);
+
+        ComputerDB db;
+        const SettingsFileResult result = SettingsFile().Load(path(), QString(), db);
+        if (!problem.isEmpty()) {
+            QCOMPARE(
+                result.Message, QStringLiteral("The settings file \"%1\" is damaged: %2.").arg(QDir::toNativeSeparators(path()), problem));
+            return;
+        }
+        QVERIFY2(result.ok(), qPrintable(result.Message));
+        MemoryTreeDisplay tree;
+        tree.resetWithRoot();
+        db.LinkTreeView(&tree, ComputerDB::DefaultComputerIcon, ComputerDB::DefaultFolderIcon, nullptr);
+        int depth = 0;
+        for (QString key = modGeneral::FolderKey(db.FolderCount() - 1); key != modGeneral::RootKey; key = tree.parentKey(key))
+            ++depth;
+        QCOMPARE(depth, db.FolderCount());
+    }
+
     void failedSaveKeepsTheOldFile_data()
     {
         QTest::addColumn<QString>("name");
