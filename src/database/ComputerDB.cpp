@@ -679,6 +679,18 @@ int ComputerDB::AddFolderRecord(const QString &name, int parentID, int customSet
     return result;
 }
 
+int ComputerDB::AddRemovedComputerRecord()
+{
+    int result = -1;
+    Guard("ComputerDB.AddRemovedComputerRecord", [&] {
+        if (m_computerCount >= m_computerCapacity)
+            growComputers();
+        result = m_computerCount++;
+        computerSlot(result).Active = false;
+    });
+    return result;
+}
+
 void ComputerDB::RebuildFolderLists()
 {
     Guard("ComputerDB.RebuildFolderLists", [&] {

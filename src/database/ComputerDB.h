@@ -103,6 +103,9 @@ public:
     // For loading a saved database: a folder record as it was saved, active,
     // outside every list and the tree, until RebuildFolderLists.
     int AddFolderRecord(const QString &name, int parentID, int customSettings);
+    // For loading a saved database: the record of a computer ID that was
+    // removed before saving, inactive and outside every list and index.
+    int AddRemovedComputerRecord();
     // Files every folder into its parent's list, in ID order. A folder whose
     // parent is not a loaded folder goes directly under the root, and so does
     // the lowest ID of a loop of parents, which opens the loop.

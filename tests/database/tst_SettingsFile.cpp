@@ -322,6 +322,10 @@ private Q_SLOTS:
             chain.Folders.append({id, QStringLiteral("G%1").arg(id), id - 1});
         chain.NextFolderID = depth;
         QTest::newRow("deep chain of groups") << SettingsFileCodec::Encode(chain, nullptr) << QString();
+
+        const QByteArray small = SettingsFileCodec::Encode(plain, nullptr);
+        QTest::newRow("largest next IDs") << QByteArray(small).replace("\"nextComputerID\": 0", "\"nextComputerID\": 16777216")
+                                          << QStringLiteral("nextComputerID must be a whole number from 0 to 1048576");
     }
 
     void hostileFileCannotTakeTheConsoleDown()
