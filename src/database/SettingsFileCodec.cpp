@@ -510,8 +510,8 @@ SettingsFileCodec::Decoded SettingsFileCodec::Decode(QIODevice &device, const QS
         return decoded;
     };
     auto cannotRead = [&] {
-        return refuse(
-            SettingsFileResult::CannotRead, QStringLiteral("The settings file %1 cannot be read: %2.").arg(file, device.errorString()));
+        return refuse(SettingsFileResult::CannotRead,
+            QStringLiteral("The settings file %1 cannot be read: %2.").arg(file, device.errorString()));
     };
 
     const qint64 size = device.size();

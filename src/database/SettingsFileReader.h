@@ -182,6 +182,7 @@ private:
     [[noreturn]] void missing(const Frame &frame, int field) const;
     void requireFields(const Frame &frame, std::uint32_t required) const;
 
+
     qint64 wholeNumber(const Scalar &scalar, const char *name, qint64 min, qint64 max) const;
     int int32(const Scalar &scalar, const char *name) const;
     QString text(const Scalar &scalar, const char *name) const;

@@ -77,8 +77,8 @@ void UserListBuilder::fill(const Batch &batch)
     for (std::size_t i = 0; i < batch.Lists.size(); ++i) {
         const Batch::List &list = batch.Lists[i];
         const std::size_t end = i + 1 < batch.Lists.size() ? batch.Lists[i + 1].Bytes : batch.Bytes.size();
-        list.Target->RestoreEncoded(
-            list.Type, list.NextID, batch.Table.data() + list.Table, std::string_view(batch.Bytes).substr(list.Bytes, end - list.Bytes));
+        list.Target->RestoreEncoded(list.Type, list.NextID, batch.Table.data() + list.Table,
+            std::string_view(batch.Bytes).substr(list.Bytes, end - list.Bytes));
     }
 }
 
