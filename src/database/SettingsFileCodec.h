@@ -28,6 +28,10 @@ public:
     // console build millions of them. Ten times the largest job the console
     // is built for (100,000 computers) leaves room for years of removals.
     static constexpr int MaxNextID = 1 << 20;
+    // No text of a real job comes near the longest path Windows knows: names,
+    // DNS names, directory paths, accounts and the job name are all far
+    // shorter. A longer text in a file is refused before it is kept.
+    static constexpr qsizetype MaxTextBytes = 32767;
 
     // Takes the text piece by piece; false stops the writing (a full disk, say).
     using Sink = std::function<bool(const char *data, qsizetype size)>;

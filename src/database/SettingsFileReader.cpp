@@ -774,6 +774,8 @@ QString SettingsFileReader::text(const Scalar &scalar, const char *name) const
 {
     if (scalar.kind != Scalar::Text)
         damaged(QStringLiteral("%1 must be text").arg(fieldPath(name)));
+    if (qsizetype(scalar.text.size()) > SettingsFileCodec::MaxTextBytes)
+        damaged(QStringLiteral("%1 is longer than %2 bytes").arg(fieldPath(name)).arg(SettingsFileCodec::MaxTextBytes));
     return QString::fromUtf8(scalar.text.data(), qsizetype(scalar.text.size()));
 }
 
@@ -951,6 +953,8 @@ void SettingsFileReader::entryValue(Frame &frame, const Scalar &scalar)
         else
             raw.wellFormed = false;
     } else if (position <= 2 && scalar.kind == Scalar::Text) {
+        if (qsizetype(scalar.text.size()) > SettingsFileCodec::MaxTextBytes)
+            damaged(QStringLiteral("%1[%2] is longer than %3 bytes").arg(here()).arg(position).arg(SettingsFileCodec::MaxTextBytes));
         (position == 1 ? raw.firstStart : raw.secondStart) = qsizetype(m_entryText.size());
         (position == 1 ? raw.firstLength : raw.secondLength) = qsizetype(scalar.text.size());
         m_entryText.append(scalar.text);

@@ -326,6 +326,15 @@ private Q_SLOTS:
         const QByteArray small = SettingsFileCodec::Encode(plain, nullptr);
         QTest::newRow("largest next IDs") << QByteArray(small).replace("\"nextComputerID\": 0", "\"nextComputerID\": 16777216")
                                           << QStringLiteral("nextComputerID must be a whole number from 0 to 1048576");
+        const QByteArray huge(32768, 'x');
+        QTest::newRow("long job name") << QByteArray(small).replace("\"jobName\": \"\"", "\"jobName\": \"" + huge + '"')
+                                       << QStringLiteral("jobName is longer than 32767 bytes");
+        DatabaseSnapshot listed = plain;
+        listed.NextComputerID = 1;
+        listed.Computers.append({0, QStringLiteral("PC"), {}, {}, -1, UserProfiles::create()});
+        listed.Computers[0].Users->AddUserToUser(QStringLiteral("a"), QStringLiteral("b"));
+        QTest::newRow("long user name") << SettingsFileCodec::Encode(listed, nullptr).replace("\"a\"", '"' + huge + '"')
+                                        << QStringLiteral("computers[0].userList.entries[0][1] is longer than 32767 bytes");
     }
 
     void hostileFileCannotTakeTheConsoleDown()
