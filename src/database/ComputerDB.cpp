@@ -981,10 +981,16 @@ void ComputerDB::OverwriteChildrenSettings(const QString &nodeKey, int depth)
 {
     Guard("ComputerDB.OverwriteChildrenSettings", [&] {
         if (m_linked && m_tree->contains(nodeKey)) {
-            if (depth >= 1)
-                RemoveNodeSettings(nodeKey);
-            for (QString child = m_tree->firstChildKey(nodeKey); !child.isEmpty(); child = m_tree->nextSiblingKey(child))
-                OverwriteChildrenSettings(child, std::max(depth + 1, 1));
+            // With a stack, not by recursion: groups may nest deeper than the stack.
+            std::vector<QString> pending {nodeKey};
+            while (!pending.empty()) {
+                const QString key = std::move(pending.back());
+                pending.pop_back();
+                if (depth >= 1 || key != nodeKey)
+                    RemoveNodeSettings(key);
+                for (QString child = m_tree->firstChildKey(key); !child.isEmpty(); child = m_tree->nextSiblingKey(child))
+                    pending.push_back(child);
+            }
             return;
         }
         const NodeInfo node = modGeneral::ParseNodeKey(nodeKey);
@@ -993,6 +999,7 @@ void ComputerDB::OverwriteChildrenSettings(const QString &nodeKey, int depth)
     });
 }
 
+// With a stack, not by recursion: groups may nest deeper than the stack.
 void ComputerDB::OverwriteDatabaseChildren(const NodeInfo &node, int depth)
 {
     if (node.Type == NodeInfo::Computer) {
@@ -1000,14 +1007,19 @@ void ComputerDB::OverwriteDatabaseChildren(const NodeInfo &node, int depth)
             RemoveSettings(node.ID, kComputer);
         return;
     }
-    if (depth >= 1)
-        RemoveSettings(node.ID, kFolder);
-    const StackInt *folders = node.ID == -1 ? &m_rootFolders : SubFolders(node.ID);
-    for (int i = 0; folders && i < folders->Count(); ++i)
-        OverwriteDatabaseChildren(NodeInfo {NodeInfo::Folder, folders->Peek(i), true}, depth + 1);
-    const StackInt *computers = node.ID == -1 ? &m_rootComputers : FolderComputers(node.ID);
-    for (int i = 0; computers && i < computers->Count(); ++i)
-        RemoveSettings(computers->Peek(i), kComputer);
+    std::vector<int> pending {node.ID};
+    while (!pending.empty()) {
+        const int folderID = pending.back();
+        pending.pop_back();
+        if (folderID != node.ID || depth >= 1)
+            RemoveSettings(folderID, kFolder);
+        const StackInt *folders = folderID == -1 ? &m_rootFolders : SubFolders(folderID);
+        for (int i = 0; folders && i < folders->Count(); ++i)
+            pending.push_back(folders->Peek(i));
+        const StackInt *computers = folderID == -1 ? &m_rootComputers : FolderComputers(folderID);
+        for (int i = 0; computers && i < computers->Count(); ++i)
+            RemoveSettings(computers->Peek(i), kComputer);
+    }
 }
 
 // --- Tree display -----------------------------------------------------------------
@@ -1261,13 +1273,21 @@ int ComputerDB::CountCustomBelow(const QString &nodeKey, bool stopAtFirst) const
 
 int ComputerDB::CountCustomIn(const QString &nodeKey, bool stopAtFirst) const
 {
-    int count = HasCustomSettings(nodeKey) ? 1 : 0;
-    if (!m_linked || (stopAtFirst && count > 0))
-        return count;
-    for (QString child = m_tree->firstChildKey(nodeKey); !child.isEmpty(); child = m_tree->nextSiblingKey(child)) {
-        count += CountCustomIn(child, stopAtFirst);
-        if (stopAtFirst && count > 0)
+    int count = 0;
+    std::vector<QString> pending {nodeKey};
+    while (!pending.empty()) {
+        const QString key = std::move(pending.back());
+        pending.pop_back();
+        if (HasCustomSettings(key)) {
+            ++count;
+            if (stopAtFirst)
+                break;
+        }
+        // Unlinked, there is no tree to walk below the node.
+        if (!m_linked)
             break;
+        for (QString child = m_tree->firstChildKey(key); !child.isEmpty(); child = m_tree->nextSiblingKey(child))
+            pending.push_back(child);
     }
     return count;
 }

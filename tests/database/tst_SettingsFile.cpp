@@ -358,6 +358,7 @@ private Q_SLOTS:
         for (QString key = modGeneral::FolderKey(db.FolderCount() - 1); key != modGeneral::RootKey; key = tree.parentKey(key))
             ++depth;
         QCOMPARE(depth, db.FolderCount());
+        QCOMPARE(db.CountCustomBelow(modGeneral::FolderKey(0), false), 0);
     }
 
     void failedSaveKeepsTheOldFile_data()
