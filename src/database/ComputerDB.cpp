@@ -499,39 +499,52 @@ void ComputerDB::RemoveFolder(int id)
     if (id < 0 || id >= m_folderCount || !isActiveFolder(id))
         return;
 
-    int counter = 0;
-    for (;;) {
-        const StackInt *subFolders = SubFolders(id);
+    // Deepest first, with a stack of the folders on the way down rather than
+    // recursion: groups may nest deeper than the stack. A sound tree is never
+    // deeper than it has folders; a deeper stack means a folder in its own list.
+    struct Level
+    {
+        int id;
+        int counter;
+    };
+    std::vector<Level> levels {{id, 0}};
+    while (!levels.empty()) {
+        const int current = levels.back().id;
+        const int counter = levels.back().counter;
+        const StackInt *subFolders = SubFolders(current);
         const bool empty = !subFolders || subFolders->Count() == 0;
-        if (empty && counter < RemoveLoopLimit)
-            break;
-        if (counter >= RemoveLoopLimit)
-            Raise(1, QStringLiteral("Infinite loop detected while removing subfolders. Remove failed."));
-        RemoveFolder(subFolders->Peek(0));
-        ++counter;
-    }
+        if (!empty || counter >= RemoveLoopLimit) {
+            if (counter >= RemoveLoopLimit || levels.size() > static_cast<size_t>(m_folderCount))
+                Raise(1, QStringLiteral("Infinite loop detected while removing subfolders. Remove failed."));
+            ++levels.back().counter;
+            if (const int child = subFolders->Peek(0); isActiveFolder(child))
+                levels.push_back({child, 0});
+            continue;
+        }
+        levels.pop_back();
 
-    counter = 0;
-    for (;;) {
-        const StackInt *computers = FolderComputers(id);
-        const bool empty = !computers || computers->Count() == 0;
-        if (empty && counter < RemoveLoopLimit)
-            break;
-        if (counter >= RemoveLoopLimit)
-            Raise(1, QStringLiteral("Infinite loop detected while removing computers. Remove failed."));
-        RemoveComputer(computers->Peek(0));
-        ++counter;
-    }
+        int computerCounter = 0;
+        for (;;) {
+            const StackInt *computers = FolderComputers(current);
+            const bool noComputers = !computers || computers->Count() == 0;
+            if (noComputers && computerCounter < RemoveLoopLimit)
+                break;
+            if (computerCounter >= RemoveLoopLimit)
+                Raise(1, QStringLiteral("Infinite loop detected while removing computers. Remove failed."));
+            RemoveComputer(computers->Peek(0));
+            ++computerCounter;
+        }
 
-    DetachFolder(id);
-    FolderRecord &record = folderSlot(id);
-    record.Active = false;
-    record.Name.clear();
-    record.ParentID = -1;
-    RemoveSettings(id, kFolder);
-    if (m_linked)
-        m_tree->removeNode(modGeneral::FolderKey(id));
-    markChanged();
+        DetachFolder(current);
+        FolderRecord &record = folderSlot(current);
+        record.Active = false;
+        record.Name.clear();
+        record.ParentID = -1;
+        RemoveSettings(current, kFolder);
+        if (m_linked)
+            m_tree->removeNode(modGeneral::FolderKey(current));
+        markChanged();
+    }
 }
 
 int ComputerDB::FindFolder(const QString &name, int parentID) const

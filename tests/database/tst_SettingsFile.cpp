@@ -359,6 +359,9 @@ private Q_SLOTS:
             ++depth;
         QCOMPARE(depth, db.FolderCount());
         QCOMPARE(db.CountCustomBelow(modGeneral::FolderKey(0), false), 0);
+        db.UnlinkTreeView();
+        db.RemoveFolder(0);
+        QCOMPARE(db.GetFolderCount(), 0);
     }
 
     void failedSaveKeepsTheOldFile_data()
