@@ -499,39 +499,52 @@ void ComputerDB::RemoveFolder(int id)
     if (id < 0 || id >= m_folderCount || !isActiveFolder(id))
         return;
 
-    int counter = 0;
-    for (;;) {
-        const StackInt *subFolders = SubFolders(id);
+    // Deepest first, with a stack of the folders on the way down rather than
+    // recursion: groups may nest deeper than the stack. A sound tree is never
+    // deeper than it has folders; a deeper stack means a folder in its own list.
+    struct Level
+    {
+        int id;
+        int counter;
+    };
+    std::vector<Level> levels {{id, 0}};
+    while (!levels.empty()) {
+        const int current = levels.back().id;
+        const int counter = levels.back().counter;
+        const StackInt *subFolders = SubFolders(current);
         const bool empty = !subFolders || subFolders->Count() == 0;
-        if (empty && counter < RemoveLoopLimit)
-            break;
-        if (counter >= RemoveLoopLimit)
-            Raise(1, QStringLiteral("Infinite loop detected while removing subfolders. Remove failed."));
-        RemoveFolder(subFolders->Peek(0));
-        ++counter;
-    }
+        if (!empty || counter >= RemoveLoopLimit) {
+            if (counter >= RemoveLoopLimit || levels.size() > static_cast<size_t>(m_folderCount))
+                Raise(1, QStringLiteral("Infinite loop detected while removing subfolders. Remove failed."));
+            ++levels.back().counter;
+            if (const int child = subFolders->Peek(0); isActiveFolder(child))
+                levels.push_back({child, 0});
+            continue;
+        }
+        levels.pop_back();
 
-    counter = 0;
-    for (;;) {
-        const StackInt *computers = FolderComputers(id);
-        const bool empty = !computers || computers->Count() == 0;
-        if (empty && counter < RemoveLoopLimit)
-            break;
-        if (counter >= RemoveLoopLimit)
-            Raise(1, QStringLiteral("Infinite loop detected while removing computers. Remove failed."));
-        RemoveComputer(computers->Peek(0));
-        ++counter;
-    }
+        int computerCounter = 0;
+        for (;;) {
+            const StackInt *computers = FolderComputers(current);
+            const bool noComputers = !computers || computers->Count() == 0;
+            if (noComputers && computerCounter < RemoveLoopLimit)
+                break;
+            if (computerCounter >= RemoveLoopLimit)
+                Raise(1, QStringLiteral("Infinite loop detected while removing computers. Remove failed."));
+            RemoveComputer(computers->Peek(0));
+            ++computerCounter;
+        }
 
-    DetachFolder(id);
-    FolderRecord &record = folderSlot(id);
-    record.Active = false;
-    record.Name.clear();
-    record.ParentID = -1;
-    RemoveSettings(id, kFolder);
-    if (m_linked)
-        m_tree->removeNode(modGeneral::FolderKey(id));
-    markChanged();
+        DetachFolder(current);
+        FolderRecord &record = folderSlot(current);
+        record.Active = false;
+        record.Name.clear();
+        record.ParentID = -1;
+        RemoveSettings(current, kFolder);
+        if (m_linked)
+            m_tree->removeNode(modGeneral::FolderKey(current));
+        markChanged();
+    }
 }
 
 int ComputerDB::FindFolder(const QString &name, int parentID) const
@@ -679,28 +692,58 @@ int ComputerDB::AddFolderRecord(const QString &name, int parentID, int customSet
     return result;
 }
 
+int ComputerDB::AddRemovedComputerRecord()
+{
+    int result = -1;
+    Guard("ComputerDB.AddRemovedComputerRecord", [&] {
+        if (m_computerCount >= m_computerCapacity)
+            growComputers();
+        result = m_computerCount++;
+        computerSlot(result).Active = false;
+    });
+    return result;
+}
+
 void ComputerDB::RebuildFolderLists()
 {
     Guard("ComputerDB.RebuildFolderLists", [&] {
+        // A saved file is outside our control: a parent that does not exist
+        // would leave the folder unreachable, and a parent chain that comes
+        // back to itself would make every walk endless.
         for (int id = 0; id < m_folderCount; ++id) {
             FolderRecord &record = folderSlot(id);
-            if (!record.Active)
-                continue;
-            // A saved file is outside our control: a parent that does not
-            // exist, or a parent chain that comes back to the folder, would
-            // leave the folder unreachable or make every walk endless.
-            bool sound = record.ParentID == -1 || isActiveFolder(record.ParentID);
-            int up = record.ParentID;
-            for (int steps = 0; sound && up != -1; ++steps) {
-                if (up == id || steps > m_folderCount || !isActiveFolder(up)) {
-                    sound = false;
-                    break;
-                }
-                up = Folders(up)->ParentID;
-            }
-            if (!sound)
+            if (record.Active && record.ParentID != -1 && !isActiveFolder(record.ParentID))
                 record.ParentID = -1;
-            folderListFor(record.ParentID).PushUnique(id);
+        }
+        // Each folder is walked once: a walk stops where an earlier one
+        // reached the root, so a deep chain costs its length, not its square.
+        // A loop is opened at its lowest ID, which then goes under the root.
+        enum : char { Unknown, OnWalk, ReachesRoot };
+        std::vector<char> state(static_cast<size_t>(m_folderCount), Unknown);
+        std::vector<int> walk;
+        for (int id = 0; id < m_folderCount; ++id) {
+            if (!isActiveFolder(id))
+                continue;
+            walk.clear();
+            int up = id;
+            while (up != -1 && state[static_cast<size_t>(up)] == Unknown) {
+                state[static_cast<size_t>(up)] = OnWalk;
+                walk.push_back(up);
+                up = folderSlot(up).ParentID;
+            }
+            if (up != -1 && state[static_cast<size_t>(up)] == OnWalk) {
+                int lowest = up;
+                for (int member = folderSlot(up).ParentID; member != up; member = folderSlot(member).ParentID)
+                    lowest = std::min(lowest, member);
+                folderSlot(lowest).ParentID = -1;
+            }
+            for (const int member : walk)
+                state[static_cast<size_t>(member)] = ReachesRoot;
+        }
+        // Every ID once, in ID order: a plain push keeps this linear.
+        for (int id = 0; id < m_folderCount; ++id) {
+            if (isActiveFolder(id))
+                folderListFor(folderSlot(id).ParentID).Push(id);
         }
         m_siblingOrder.clear();
     });
@@ -951,10 +994,16 @@ void ComputerDB::OverwriteChildrenSettings(const QString &nodeKey, int depth)
 {
     Guard("ComputerDB.OverwriteChildrenSettings", [&] {
         if (m_linked && m_tree->contains(nodeKey)) {
-            if (depth >= 1)
-                RemoveNodeSettings(nodeKey);
-            for (QString child = m_tree->firstChildKey(nodeKey); !child.isEmpty(); child = m_tree->nextSiblingKey(child))
-                OverwriteChildrenSettings(child, std::max(depth + 1, 1));
+            // With a stack, not by recursion: groups may nest deeper than the stack.
+            std::vector<QString> pending {nodeKey};
+            while (!pending.empty()) {
+                const QString key = std::move(pending.back());
+                pending.pop_back();
+                if (depth >= 1 || key != nodeKey)
+                    RemoveNodeSettings(key);
+                for (QString child = m_tree->firstChildKey(key); !child.isEmpty(); child = m_tree->nextSiblingKey(child))
+                    pending.push_back(child);
+            }
             return;
         }
         const NodeInfo node = modGeneral::ParseNodeKey(nodeKey);
@@ -963,6 +1012,7 @@ void ComputerDB::OverwriteChildrenSettings(const QString &nodeKey, int depth)
     });
 }
 
+// With a stack, not by recursion: groups may nest deeper than the stack.
 void ComputerDB::OverwriteDatabaseChildren(const NodeInfo &node, int depth)
 {
     if (node.Type == NodeInfo::Computer) {
@@ -970,14 +1020,19 @@ void ComputerDB::OverwriteDatabaseChildren(const NodeInfo &node, int depth)
             RemoveSettings(node.ID, kComputer);
         return;
     }
-    if (depth >= 1)
-        RemoveSettings(node.ID, kFolder);
-    const StackInt *folders = node.ID == -1 ? &m_rootFolders : SubFolders(node.ID);
-    for (int i = 0; folders && i < folders->Count(); ++i)
-        OverwriteDatabaseChildren(NodeInfo {NodeInfo::Folder, folders->Peek(i), true}, depth + 1);
-    const StackInt *computers = node.ID == -1 ? &m_rootComputers : FolderComputers(node.ID);
-    for (int i = 0; computers && i < computers->Count(); ++i)
-        RemoveSettings(computers->Peek(i), kComputer);
+    std::vector<int> pending {node.ID};
+    while (!pending.empty()) {
+        const int folderID = pending.back();
+        pending.pop_back();
+        if (folderID != node.ID || depth >= 1)
+            RemoveSettings(folderID, kFolder);
+        const StackInt *folders = folderID == -1 ? &m_rootFolders : SubFolders(folderID);
+        for (int i = 0; folders && i < folders->Count(); ++i)
+            pending.push_back(folders->Peek(i));
+        const StackInt *computers = folderID == -1 ? &m_rootComputers : FolderComputers(folderID);
+        for (int i = 0; computers && i < computers->Count(); ++i)
+            RemoveSettings(computers->Peek(i), kComputer);
+    }
 }
 
 // --- Tree display -----------------------------------------------------------------
@@ -1018,7 +1073,7 @@ void ComputerDB::BuildTree(TreeDisplay *tree, int computerIcon, int folderIcon, 
         if (progress)
             progress->Start(0, m_folderCount, QStringLiteral("Importing"), QStringLiteral("Creating Folder Hierarchy..."));
         int foldersDone = 0;
-        AddFolderNodes(tree, -1, folderIcon, progress, m_folderCount / 20 + 1, foldersDone);
+        AddFolderNodes(tree, folderIcon, progress, m_folderCount / 20 + 1, foldersDone);
 
         if (progress)
             progress->Start(0, m_computerCount, QStringLiteral("Importing"), QStringLiteral("Adding Computers to Hierarchy..."));
@@ -1050,28 +1105,35 @@ void ComputerDB::BuildTree(TreeDisplay *tree, int computerIcon, int folderIcon, 
     });
 }
 
-void ComputerDB::AddFolderNodes(TreeDisplay *tree, int parentID, int folderIcon, ProgressSink *progress, int step, int &done)
+// Breadth first from a queue, not by recursion: a file may hold a chain of
+// groups far deeper than the stack. Each parent's folders still go in sorted
+// and before any folder below them, so the tree comes out the same.
+void ComputerDB::AddFolderNodes(TreeDisplay *tree, int folderIcon, ProgressSink *progress, int step, int &done)
 {
-    const StackInt *folders = parentID == -1 ? &m_rootFolders : SubFolders(parentID);
-    if (!folders)
-        return;
-    QList<QStringList> rows;
-    rows.reserve(folders->Count());
-    for (int i = 0; i < folders->Count(); ++i) {
-        const int id = folders->Peek(i);
-        if (const FolderRecord *record = Folders(id); record && record->Active)
-            rows.append({record->Name, QString::number(id)});
-    }
-    const QString parentKey = parentNodeKey(parentID);
-    for (const QStringList &row : modSort::MergeSortRows(rows, 2, 0)) {
-        const int id = row.at(1).toInt();
-        const QString key = modGeneral::FolderKey(id);
-        if (!tree->addNode(parentKey, TreeDisplay::Relation::LastChild, key, row.at(0), folderIcon))
-            Raise(tree->contains(key) ? KeyNotUnique : ElementNotFound);
-        ++done;
-        if (progress && done % step == 0)
-            progress->SetValue(done);
-        AddFolderNodes(tree, id, folderIcon, progress, step, done);
+    std::vector<int> parents {-1};
+    for (size_t next = 0; next < parents.size(); ++next) {
+        const int parentID = parents[next];
+        const StackInt *folders = parentID == -1 ? &m_rootFolders : SubFolders(parentID);
+        if (!folders)
+            continue;
+        QList<QStringList> rows;
+        rows.reserve(folders->Count());
+        for (int i = 0; i < folders->Count(); ++i) {
+            const int id = folders->Peek(i);
+            if (const FolderRecord *record = Folders(id); record && record->Active)
+                rows.append({record->Name, QString::number(id)});
+        }
+        const QString parentKey = parentNodeKey(parentID);
+        for (const QStringList &row : modSort::MergeSortRows(rows, 2, 0)) {
+            const int id = row.at(1).toInt();
+            const QString key = modGeneral::FolderKey(id);
+            if (!tree->addNode(parentKey, TreeDisplay::Relation::LastChild, key, row.at(0), folderIcon))
+                Raise(tree->contains(key) ? KeyNotUnique : ElementNotFound);
+            ++done;
+            if (progress && done % step == 0)
+                progress->SetValue(done);
+            parents.push_back(id);
+        }
     }
 }
 
@@ -1224,13 +1286,21 @@ int ComputerDB::CountCustomBelow(const QString &nodeKey, bool stopAtFirst) const
 
 int ComputerDB::CountCustomIn(const QString &nodeKey, bool stopAtFirst) const
 {
-    int count = HasCustomSettings(nodeKey) ? 1 : 0;
-    if (!m_linked || (stopAtFirst && count > 0))
-        return count;
-    for (QString child = m_tree->firstChildKey(nodeKey); !child.isEmpty(); child = m_tree->nextSiblingKey(child)) {
-        count += CountCustomIn(child, stopAtFirst);
-        if (stopAtFirst && count > 0)
+    int count = 0;
+    std::vector<QString> pending {nodeKey};
+    while (!pending.empty()) {
+        const QString key = std::move(pending.back());
+        pending.pop_back();
+        if (HasCustomSettings(key)) {
+            ++count;
+            if (stopAtFirst)
+                break;
+        }
+        // Unlinked, there is no tree to walk below the node.
+        if (!m_linked)
             break;
+        for (QString child = m_tree->firstChildKey(key); !child.isEmpty(); child = m_tree->nextSiblingKey(child))
+            pending.push_back(child);
     }
     return count;
 }

@@ -103,9 +103,12 @@ public:
     // For loading a saved database: a folder record as it was saved, active,
     // outside every list and the tree, until RebuildFolderLists.
     int AddFolderRecord(const QString &name, int parentID, int customSettings);
+    // For loading a saved database: the record of a computer ID that was
+    // removed before saving, inactive and outside every list and index.
+    int AddRemovedComputerRecord();
     // Files every folder into its parent's list, in ID order. A folder whose
-    // parent is not a loaded folder, or whose parents lead back to itself, is
-    // put directly under the root.
+    // parent is not a loaded folder goes directly under the root, and so does
+    // the lowest ID of a loop of parents, which opens the loop.
     void RebuildFolderLists();
     // The directory path a loaded computer was saved with (AddComputer has
     // no place for it); nothing for an ID that is not an active computer.
@@ -208,7 +211,7 @@ private:
     void DetachFolder(int id);
 
     void BuildTree(TreeDisplay *tree, int computerIcon, int folderIcon, ProgressSink *progress);
-    void AddFolderNodes(TreeDisplay *tree, int parentID, int folderIcon, ProgressSink *progress, int step, int &done);
+    void AddFolderNodes(TreeDisplay *tree, int folderIcon, ProgressSink *progress, int step, int &done);
     void AddNode(const QString &type, int id, int parentID);
     void RemoveNode(const QString &type, int id);
     // Where AddNode puts the node of a folder or computer that is already in

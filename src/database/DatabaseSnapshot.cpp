@@ -98,9 +98,7 @@ void DatabaseSnapshot::Restore(ComputerDB &database) const
                 database.SetComputerOU(id, computer.OU);
             database.SetComputerUserList(id, computer.Users);
         } else {
-            // Added and removed at once: the root's list is left as it came.
-            database.AddComputer(QString(), QString(), -1, -1);
-            database.RemoveComputer(id);
+            database.AddRemovedComputerRecord();
         }
     }
 

@@ -18,9 +18,14 @@ constexpr size_t TagBytes = crypto_aead_xchacha20poly1305_ietf_ABYTES;
 // length of the password in it.
 constexpr size_t PadBlock = 16;
 
-// No file the console writes asks for more; see CheckParameters.
-constexpr quint64 MaxOpsLimit = 32;
-constexpr quint64 MaxMemLimit = quint64(4) * 1024 * 1024 * 1024;
+// The cost is read from the file, so the file decides how long and with how
+// much memory the console hashes before it can even refuse a passphrase. A
+// file may ask for a few times what the console writes (a stronger machine
+// may have saved it), each limit and their product alike, and no more.
+constexpr quint64 CostFactor = 4;
+constexpr quint64 MaxOpsLimit = CostFactor * crypto_pwhash_OPSLIMIT_MODERATE;
+constexpr quint64 MaxMemLimit = CostFactor * crypto_pwhash_MEMLIMIT_MODERATE;
+constexpr quint64 MaxWork = CostFactor * crypto_pwhash_OPSLIMIT_MODERATE * crypto_pwhash_MEMLIMIT_MODERATE;
 
 const QByteArray CheckText = QByteArrayLiteral("varno-osk-settings passphrase check");
 
@@ -83,6 +88,13 @@ QString PasswordSealer::CheckParameters(const Parameters &parameters)
             .arg(parameters.KdfCost.MemLimit)
             .arg(crypto_pwhash_MEMLIMIT_MIN)
             .arg(MaxMemLimit);
+    if (parameters.KdfCost.OpsLimit * parameters.KdfCost.MemLimit > MaxWork)
+        return QStringLiteral("%1 passes over %2 bytes are more than %3 times the work of %4 passes over %5 bytes")
+            .arg(parameters.KdfCost.OpsLimit)
+            .arg(parameters.KdfCost.MemLimit)
+            .arg(CostFactor)
+            .arg(crypto_pwhash_OPSLIMIT_MODERATE)
+            .arg(crypto_pwhash_MEMLIMIT_MODERATE);
     return QString();
 }
 

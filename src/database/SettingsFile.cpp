@@ -45,6 +45,10 @@ SettingsFileResult SettingsFile::Save(const ComputerDB &database, const QString 
             result = notSaved(path, QStringLiteral("the database has handed out more than %1 IDs").arg(SettingsFileCodec::MaxNextID));
             return;
         }
+        if (options.JobName.toUtf8().size() > SettingsFileCodec::MaxTextBytes) {
+            result = notSaved(path, QStringLiteral("the job name is longer than %1 bytes").arg(SettingsFileCodec::MaxTextBytes));
+            return;
+        }
 
         std::optional<PasswordSealer> sealer;
         std::optional<PasswordSealer::Parameters> sealing;

@@ -12,6 +12,7 @@
 #include <array>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 // clang-format off
 const SettingsFileReader::RecordField SettingsFileReader::RecordFields[18] = {
@@ -773,6 +774,8 @@ QString SettingsFileReader::text(const Scalar &scalar, const char *name) const
 {
     if (scalar.kind != Scalar::Text)
         damaged(QStringLiteral("%1 must be text").arg(fieldPath(name)));
+    if (qsizetype(scalar.text.size()) > SettingsFileCodec::MaxTextBytes)
+        damaged(QStringLiteral("%1 is longer than %2 bytes").arg(fieldPath(name)).arg(SettingsFileCodec::MaxTextBytes));
     return QString::fromUtf8(scalar.text.data(), qsizetype(scalar.text.size()));
 }
 
@@ -950,6 +953,8 @@ void SettingsFileReader::entryValue(Frame &frame, const Scalar &scalar)
         else
             raw.wellFormed = false;
     } else if (position <= 2 && scalar.kind == Scalar::Text) {
+        if (qsizetype(scalar.text.size()) > SettingsFileCodec::MaxTextBytes)
+            damaged(QStringLiteral("%1[%2] is longer than %3 bytes").arg(here()).arg(position).arg(SettingsFileCodec::MaxTextBytes));
         (position == 1 ? raw.firstStart : raw.secondStart) = qsizetype(m_entryText.size());
         (position == 1 ? raw.firstLength : raw.secondLength) = qsizetype(scalar.text.size());
         m_entryText.append(scalar.text);
@@ -1003,14 +1008,28 @@ void SettingsFileReader::checkFolders()
         if (f.ParentID != -1 && !folder(f.ParentID))
             damaged(QStringLiteral("folder %1 has the parent %2, which is not among the folders").arg(f.ID).arg(f.ParentID));
     }
-    // Every chain of parents must reach the root; more steps than folders means a loop.
-    for (const DatabaseSnapshot::Folder &f : std::as_const(Snapshot.Folders)) {
-        int id = f.ParentID;
-        for (qsizetype steps = 0; id != -1; ++steps) {
-            if (steps > Snapshot.Folders.size())
-                damaged(QStringLiteral("folder %1 is inside itself (its parents form a loop)").arg(f.ID));
-            id = folder(id)->ParentID;
+    // Every chain of parents must reach the root. Each folder is walked once:
+    // a walk stops at the first folder an earlier walk has shown to reach the
+    // root, so a deep chain costs its length, not its length squared.
+    enum : char { Unknown, OnWalk, ReachesRoot };
+    std::vector<char> state(static_cast<size_t>(Snapshot.Folders.size()), Unknown);
+    const auto indexOf = [&](int id) { return static_cast<size_t>(folder(id) - Snapshot.Folders.constData()); };
+    std::vector<size_t> walk;
+    for (qsizetype i = 0; i < Snapshot.Folders.size(); ++i) {
+        walk.clear();
+        int id = Snapshot.Folders[i].ID;
+        while (id != -1) {
+            const size_t at = indexOf(id);
+            if (state[at] == ReachesRoot)
+                break;
+            if (state[at] == OnWalk)
+                damaged(QStringLiteral("folder %1 is inside itself (its parents form a loop)").arg(id));
+            state[at] = OnWalk;
+            walk.push_back(at);
+            id = Snapshot.Folders[qsizetype(at)].ParentID;
         }
+        for (const size_t at : walk)
+            state[at] = ReachesRoot;
     }
 }
 

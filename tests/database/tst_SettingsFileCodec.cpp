@@ -325,9 +325,11 @@ private Q_SLOTS:
             "computers[0].userList.nextID must be a whole number from 0 to 65536.");
         // The sealing parameters are checked before any work is spent on them.
         bad("salt", "\"salt\": \"", "\"salt\": \"AA", "passwords.kdf.salt must be 16 bytes in Base64.");
-        bad("memory", "\"memLimit\": 8192", "\"memLimit\": 4294967297",
-            "passwords.kdf: the memory limit 4294967297 is outside 8192 to 4294967296.");
-        bad("passes", "\"opsLimit\": 1", "\"opsLimit\": 33", "passwords.kdf: the operations limit 33 is outside 1 to 32.");
+        bad("memory", "\"memLimit\": 8192", "\"memLimit\": 1073741825",
+            "passwords.kdf: the memory limit 1073741825 is outside 8192 to 1073741824.");
+        bad("passes", "\"opsLimit\": 1", "\"opsLimit\": 13", "passwords.kdf: the operations limit 13 is outside 1 to 12.");
+        bad("passes times memory", "\"opsLimit\": 1,\r\n      \"memLimit\": 8192", "\"opsLimit\": 12,\r\n      \"memLimit\": 268435457",
+            "passwords.kdf: 12 passes over 268435457 bytes are more than 4 times the work of 3 passes over 268435456 bytes.");
         QByteArray manyEntries = "\"entries\": [";
         for (int i = 0; i < 65537; ++i)
             manyEntries += "[0], ";
