@@ -1079,17 +1079,22 @@ void ComputerDB::BuildTree(TreeDisplay *tree, int computerIcon, int folderIcon, 
             progress->Start(0, m_computerCount, QStringLiteral("Importing"), QStringLiteral("Adding Computers to Hierarchy..."));
         const int step = m_computerCount / 20 + 1;
         int computersDone = 0;
+        // Names and IDs side by side, sorted by position: no row of texts per computer.
+        std::vector<QString> names;
+        std::vector<int> ids;
         const auto addComputers = [&](const StackInt &list, const QString &parentKey) {
-            QList<QStringList> rows;
-            rows.reserve(list.Count());
+            names.clear();
+            ids.clear();
             for (int i = 0; i < list.Count(); ++i) {
                 const int id = list.Peek(i);
-                if (const ComputerRecord *record = Computers(id); record && record->Active)
-                    rows.append({record->Name, QString::number(id)});
+                if (const ComputerRecord *record = Computers(id); record && record->Active) {
+                    names.push_back(record->Name);
+                    ids.push_back(id);
+                }
             }
-            for (const QStringList &row : modSort::MergeSortRows(rows, 2, 0)) {
-                const QString key = modGeneral::ComputerKey(row.at(1).toInt());
-                if (!tree->addNode(parentKey, TreeDisplay::Relation::LastChild, key, row.at(0), computerIcon))
+            for (const int at : modSort::SortedPositions(names)) {
+                const QString key = modGeneral::ComputerKey(ids[static_cast<size_t>(at)]);
+                if (!tree->addNode(parentKey, TreeDisplay::Relation::LastChild, key, names[static_cast<size_t>(at)], computerIcon))
                     Raise(tree->contains(key) ? KeyNotUnique : ElementNotFound);
                 ++computersDone;
                 if (progress && computersDone % step == 0)

@@ -82,6 +82,13 @@ std::vector<int> sortedOrder(const std::vector<QString> &keys, int low, int high
 
 } // namespace
 
+std::vector<int> SortedPositions(const std::vector<QString> &keys)
+{
+    if (keys.empty())
+        return {};
+    return sortedOrder(keys, 0, static_cast<int>(keys.size()) - 1);
+}
+
 int MiddleIndex(int low, int n)
 {
     // low + n / 2 - 1, kept doubled so that the half is exact.
