@@ -13,14 +13,7 @@ class TestVoDescramble : public QObject
 
     QTemporaryDir m_dir;
 
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(m_dir.filePath(name));
-        if (!file.open(QIODevice::WriteOnly))
-            return QString();
-        file.write(bytes);
-        return file.fileName();
-    }
+    QString write(const QString &name, const QByteArray &bytes) { return writeFile(m_dir.filePath(name), bytes); }
 
 private Q_SLOTS:
     // Passwords show only when asked for; an empty one stays visibly empty.

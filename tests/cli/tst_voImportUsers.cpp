@@ -17,13 +17,7 @@ private:
     RecordingPresenter m_presenter;
     QTemporaryDir m_dir;
 
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(m_dir.filePath(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-        return file.fileName();
-    }
+    QString write(const QString &name, const QByteArray &bytes) { return writeFile(m_dir.filePath(name), bytes); }
 
     static QByteArray contents(const QString &path)
     {

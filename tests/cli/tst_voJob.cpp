@@ -41,13 +41,7 @@ private:
         return path(name);
     }
 
-    QString write(const QString &name, const QByteArray &text)
-    {
-        QFile file(path(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(text);
-        return file.fileName();
-    }
+    QString write(const QString &name, const QByteArray &text) { return writeFile(path(name), text); }
 
     // Three computers, two in a group; `change` breaks or bends them.
     QString job(const QString &name, const std::function<void(ComputerDB &)> &change = {})

@@ -39,13 +39,7 @@ class TestVoReadiness : public QObject
         return path(name);
     }
 
-    QString write(const QString &name, const QByteArray &text)
-    {
-        QFile file(path(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(text);
-        return file.fileName();
-    }
+    QString write(const QString &name, const QByteArray &text) { return writeFile(path(name), text); }
 
 private Q_SLOTS:
     void initTestCase()

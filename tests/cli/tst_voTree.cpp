@@ -29,13 +29,7 @@ private:
     QString m_plain;
     QString m_sealed;
 
-    QString write(const QString &name, const QByteArray &bytes)
-    {
-        QFile file(m_dir.filePath(name));
-        if (file.open(QIODevice::WriteOnly))
-            file.write(bytes);
-        return file.fileName();
-    }
+    QString write(const QString &name, const QByteArray &bytes) { return writeFile(m_dir.filePath(name), bytes); }
 
 private Q_SLOTS:
     void initTestCase()

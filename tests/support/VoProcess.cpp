@@ -1,5 +1,6 @@
 #include "support/VoProcess.h"
 
+#include <QFile>
 #include <QProcess>
 
 VoRun runProgram(const QString &program, const QStringList &arguments, const QByteArray &input)
@@ -20,4 +21,12 @@ VoRun runProgram(const QString &program, const QStringList &arguments, const QBy
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+QString writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        return QString();
+    return file.fileName();
 }

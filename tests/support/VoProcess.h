@@ -17,6 +17,10 @@ struct VoRun
 // prompt reads end-of-input instead of waiting.
 VoRun runProgram(const QString &program, const QStringList &arguments, const QByteArray &input = QByteArray());
 
+// Writes `bytes` to `path` for a command to read; the path, or empty text
+// when the file cannot be written.
+QString writeFile(const QString &path, const QByteArray &bytes);
+
 #ifdef VO_EXECUTABLE
 inline VoRun vo(const QStringList &arguments, const QByteArray &input = QByteArray())
 {
