@@ -1,6 +1,7 @@
 #include "network/modNetwork.h"
 
 #include "common/ConsoleConfig.h"
+#include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "network/AddressTable.h"
 #include "network/EchoService.h"
@@ -23,6 +24,23 @@ QString DottedText(quint32 networkOrder)
 bool IsDottedAddress(const QString &text)
 {
     return DottedToAddress(text) != -1;
+}
+
+QString LookupDC(const QString &dcName)
+{
+    const auto tell = [](const QString &message) { modErrorHandler::ShowMessage(modErrorHandler::Information, message); };
+    if (dcName.isEmpty()) {
+        tell(QStringLiteral("You must enter a domain controller name to lookup."));
+        return QString();
+    }
+    if (!modFormat::IsValidName(dcName)) {
+        tell(QStringLiteral("Invalid characters found in DC name. Unable to perform IP lookup."));
+        return QString();
+    }
+    const QString address = ResolveHost(dcName);
+    if (address.isEmpty())
+        tell(QStringLiteral("Failed to lookup IP address for '%1'.").arg(dcName));
+    return address;
 }
 
 qint64 DottedToAddress(const QString &text)

@@ -24,6 +24,12 @@ bool IsDottedAddress(const QString &text);
 // The first IPv4 address of the name as dotted text, or empty text.
 QString ResolveHost(const QString &name);
 
+// The domain controller lookup of the settings pages: the controller's
+// address, or empty text after telling the administrator why there is none
+// (no name, a name with characters no host name has, a name that does not
+// resolve).
+QString LookupDC(const QString &dcName);
+
 // One echo to the target, a dotted address or a host name, waiting at
 // most timeoutMs: the round trip in milliseconds or a PingResult value;
 // a name that does not resolve is PingResult::CannotResolve.

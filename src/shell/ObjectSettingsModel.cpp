@@ -398,19 +398,8 @@ void ObjectSettingsModel::cmdLookup_Click(Command command)
         }
         if (!commandEnabled(command))
             return;
-        const QString name = text(nameField);
-        if (name.isEmpty()) {
-            ShowMessage(modErrorHandler::Information, QStringLiteral("You must enter a domain controller name to lookup."));
-            return;
-        }
-        if (!modFormat::IsValidName(name)) {
-            ShowMessage(modErrorHandler::Information, QStringLiteral("Invalid characters found in DC name. Unable to perform IP lookup."));
-            return;
-        }
-        const QString address = modNetwork::ResolveHost(name);
-        if (address.isEmpty())
-            ShowMessage(modErrorHandler::Information, QStringLiteral("Failed to lookup IP address for '%1'.").arg(name));
-        else
+        const QString address = modNetwork::LookupDC(text(nameField));
+        if (!address.isEmpty())
             TextChange(addressField, address);
     });
 }

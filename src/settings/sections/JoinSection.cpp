@@ -1,10 +1,15 @@
 #include "settings/sections/JoinSection.h"
 
 JoinSection::JoinSection(QObject *parent)
-    : SettingsSection(
-        {checkControl("chkJoinDomain"), textControl("txtJoinDomainName"), textControl("txtDomDCName"), textControl("txtDomDCIP"),
-            commandControl("cmdLookupJoinDC"), checkControl("chkJoinWorkgroup"), textControl("txtJoinWorkgroupName")},
+    : JoinSection(Style::Boxes, parent)
+{ }
+
+JoinSection::JoinSection(Style style, QObject *parent)
+    : SettingsSection({checkControl("chkJoinDomain"), textControl("txtJoinDomainName"), textControl("txtDomDCName"),
+                          textControl("txtDomDCIP"), commandControl("cmdLookupJoinDC"), checkControl("chkJoinWorkgroup"),
+                          textControl("txtJoinWorkgroupName"), textControl("txtJoinName")},
         parent)
+    , m_style(style)
 { }
 
 bool JoinSection::KnownJoinValue(int joinVal)
@@ -16,6 +21,19 @@ void JoinSection::load(const GlobalSettings &record, bool inherited)
 {
     Batch batch(*this);
     setTextsInherited(inherited);
+    if (m_style == Style::Choice) {
+        // A record that changes no membership starts at a domain join, the
+        // usual aim of a domain change; the administrator may pick the
+        // workgroup instead.
+        const bool workgroup = record.JoinVal == ::JoinWorkgroup;
+        setCheck(JoinDomain, workgroup ? Unchecked : onValue(inherited));
+        setCheck(JoinWorkgroup, workgroup ? onValue(inherited) : Unchecked);
+        setText(JoinName, record.JoinName);
+        setText(DomDCName, workgroup ? QString() : record.JoinDCName);
+        setText(DomDCIP, workgroup ? QString() : record.JoinDCIP);
+        updateLocks();
+        return;
+    }
     switch (record.JoinVal) {
     case ::JoinNone:
         setCheck(JoinDomain, Unchecked);
@@ -45,7 +63,10 @@ void JoinSection::load(const GlobalSettings &record, bool inherited)
 
 void JoinSection::store(GlobalSettings &record) const
 {
-    if (isOn(JoinDomain)) {
+    if (m_style == Style::Choice) {
+        record.JoinVal = isOn(JoinWorkgroup) ? ::JoinWorkgroup : ::JoinDomain;
+        record.JoinName = text(JoinName);
+    } else if (isOn(JoinDomain)) {
         record.JoinVal = ::JoinDomain;
         record.JoinName = text(JoinDomainName);
     } else if (isOn(JoinWorkgroup)) {
@@ -66,6 +87,13 @@ bool JoinSection::commandEnabled(int control) const
 
 void JoinSection::applyLocks()
 {
+    if (m_style == Style::Choice) {
+        lockTexts({JoinDomainName, JoinWorkgroupName}, true, true);
+        lockTexts({JoinName}, false, false);
+        lockTexts({DomDCName, DomDCIP}, !isOn(JoinDomain), true);
+        return;
+    }
+    lockTexts({JoinName}, true, true);
     // An inherited workgroup (greyed) stays as inherited; to change its name
     // the administrator ticks the box for this level first.
     lockTexts({JoinWorkgroupName}, check(JoinWorkgroup) != Checked, false);
@@ -74,13 +102,17 @@ void JoinSection::applyLocks()
 
 void JoinSection::typed(int control)
 {
-    promote(control == JoinWorkgroupName ? JoinWorkgroup : JoinDomain);
+    if (m_style == Style::Boxes)
+        promote(control == JoinWorkgroupName ? JoinWorkgroup : JoinDomain);
     updateLocks();
 }
 
 void JoinSection::clicked(int control, bool ticked)
 {
-    if (ticked)
+    // An option is chosen, not toggled: a click on the chosen one keeps it.
+    if (m_style == Style::Choice && !ticked)
+        setCheck(control, Checked);
+    else if (ticked)
         setCheck(control == JoinDomain ? JoinWorkgroup : JoinDomain, Unchecked);
     updateLocks();
 }

@@ -1,5 +1,7 @@
 #include "settings/sections/SettingsSection.h"
 
+#include <algorithm>
+
 SettingsSection::Batch::Batch(SettingsSection &section)
     : m_section(section)
 {
@@ -15,6 +17,7 @@ SettingsSection::Batch::~Batch()
 SettingsSection::SettingsSection(std::vector<ControlState> controls, QObject *parent)
     : QObject(parent)
     , m_controls(std::move(controls))
+    , m_pins(m_controls.size())
 { }
 
 int SettingsSection::controlIndex(const QString &name) const
@@ -44,10 +47,34 @@ void SettingsSection::clear()
 void SettingsSection::updateLocks()
 {
     Batch batch(*this);
-    for (ControlState &control : m_controls)
-        if (control.Kind == Kind::Check)
-            control.Locked = false;
+    for (size_t i = 0; i < m_controls.size(); ++i) {
+        ControlState &control = m_controls[i];
+        if (control.Kind != Kind::Check)
+            continue;
+        control.Locked = false;
+        if (m_pins[i])
+            control.Value = *m_pins[i];
+    }
+    // The section's rules see the pinned values, so what depends on a
+    // pinned box follows it; the pinned boxes stay locked whatever the rules say.
     applyLocks();
+    for (size_t i = 0; i < m_controls.size(); ++i)
+        if (m_pins[i])
+            m_controls[i].Locked = true;
+}
+
+void SettingsSection::pin(int control, int value)
+{
+    if (controlKind(control) != Kind::Check)
+        return;
+    m_pins.at(pos(control)) = value;
+    updateLocks();
+}
+
+void SettingsSection::releasePins()
+{
+    std::fill(m_pins.begin(), m_pins.end(), std::nullopt);
+    updateLocks();
 }
 
 void SettingsSection::setTextsInherited(bool inherited)

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <initializer_list>
+#include <optional>
 #include <vector>
 
 // A group of controls that several windows show alike (the contexts, the
@@ -54,6 +55,14 @@ public:
     void clear();
     // Unlocks the check boxes and applies the section's locks again.
     void updateLocks();
+
+    // Holds a check box at `value` and locks it, whatever a load or the
+    // section's own rules would make of it: a host's rule that outranks the
+    // record (a wizard page where the kind of migration decides a box).
+    // The coupled controls follow the pinned value. Pins last until
+    // released; both update the locks at once.
+    void pin(int control, int value);
+    void releasePins();
 
     // The administrator's edits. Typing into a locked field and clicking a
     // locked box do nothing; a click turns an unticked box ticked and a
@@ -128,5 +137,6 @@ private:
     static size_t pos(int control) { return static_cast<size_t>(control); }
 
     std::vector<ControlState> m_controls;
+    std::vector<std::optional<int>> m_pins;
     int m_batchDepth = 0;
 };

@@ -5,9 +5,11 @@
 #include "settings/sections/widgets/SectionBinding.h"
 
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 namespace {
@@ -39,6 +41,34 @@ JoinSectionWidget::JoinSectionWidget(JoinSection &section, QWidget *parent)
         grid->addWidget(field, row, 1, 1, span);
         return field;
     };
+
+    if (section.style() == JoinSection::Style::Choice) {
+        // The options read workgroup first; each is bound by its name, so the
+        // stored value never depends on the order shown.
+        auto *options = new QHBoxLayout;
+        for (const auto &[control, caption] : {std::pair {Control::JoinWorkgroup, QStringLiteral("&Workgroup")},
+                 std::pair {Control::JoinDomain, QStringLiteral("&Domain")}}) {
+            auto *option = new QRadioButton(caption, this);
+            option->setObjectName(section.controlName(control));
+            options->addWidget(option);
+        }
+        options->addStretch(1);
+        layout->addLayout(options);
+        auto *fields = new QGridLayout;
+        fields->setHorizontalSpacing(8);
+        fields->setVerticalSpacing(6);
+        edit(fields, Control::JoinName, QStringLiteral("D&omain/Workgroup name:"), 0, 2);
+        edit(fields, Control::DomDCName, QStringLiteral("Domain &controller name:"), 1, 1);
+        auto *lookup = new QPushButton(QStringLiteral("Lookup"), this);
+        lookup->setObjectName(section.controlName(Control::LookupJoinDC));
+        lookup->setAutoDefault(false);
+        fields->addWidget(lookup, 1, 2);
+        edit(fields, Control::DomDCIP, QStringLiteral("Domain controller &IP address:"), 2, 1);
+        fields->setColumnStretch(1, 1);
+        layout->addLayout(fields);
+        new SectionBinding(section, this);
+        return;
+    }
 
     box(Control::JoinDomain, QStringLiteral("Join Domain"));
     auto *domain = new QGridLayout;

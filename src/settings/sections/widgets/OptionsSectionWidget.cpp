@@ -17,8 +17,13 @@ constexpr int DependentIndent = 20;
 } // namespace
 
 OptionsSectionWidget::OptionsSectionWidget(OptionsSection &section, QWidget *parent)
+    : OptionsSectionWidget(section, Host::Panel, parent)
+{ }
+
+OptionsSectionWidget::OptionsSectionWidget(OptionsSection &section, Host host, QWidget *parent)
     : QWidget(parent)
 {
+    const bool wizard = host == Host::Wizard;
     using Control = OptionsSection::Control;
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -38,18 +43,32 @@ OptionsSectionWidget::OptionsSectionWidget(OptionsSection &section, QWidget *par
 
     auto *reboot = new QGroupBox(QStringLiteral("Reboot"), this);
     auto *rebootLayout = new QVBoxLayout(reboot);
-    rebootLayout->addWidget(
-        box(Control::RebootAllow, QStringLiteral("Allow target computers to be rebooted if necessary (strongly recommended)"), reboot));
-    rebootLayout->addLayout(
-        dependent(box(Control::RebootForce, QStringLiteral("Force applications closed during reboot (recommended)"), reboot)));
+    rebootLayout->addWidget(box(Control::RebootAllow,
+        wizard ? QStringLiteral("&Allow target computers to be rebooted if necessary (strongly recommended)")
+               : QStringLiteral("Allow target computers to be rebooted if necessary (strongly recommended)"),
+        reboot));
+    rebootLayout->addLayout(dependent(box(Control::RebootForce,
+        wizard ? QStringLiteral("&Force applications closed during reboot (recommended)")
+               : QStringLiteral("Force applications closed during reboot (recommended)"),
+        reboot)));
     layout->addWidget(reboot);
 
     auto *profile = new QGroupBox(QStringLiteral("Profile"), this);
     auto *profileLayout = new QVBoxLayout(profile);
-    profileLayout->addWidget(
-        box(Control::CopyProfile, QStringLiteral("Copy source user profile instead of renaming it (strongly recommended)"), profile));
-    profileLayout->addLayout(
-        dependent(box(Control::NoTempInternet, QStringLiteral("Do not copy 'Temporary Internet Files' folder (recommended)"), profile)));
+    profileLayout->addWidget(box(Control::CopyProfile,
+        wizard ? QStringLiteral("&Create a copy of source user profile instead of renaming it (strongly recommended)")
+               : QStringLiteral("Copy source user profile instead of renaming it (strongly recommended)"),
+        profile));
+    profileLayout->addLayout(dependent(box(Control::NoTempInternet,
+        wizard ? QStringLiteral("&Do not copy 'Temporary Internet Files' folder (recommended)")
+               : QStringLiteral("Do not copy 'Temporary Internet Files' folder (recommended)"),
+        profile)));
+    if (wizard) {
+        profileLayout->addWidget(box(Control::OverwriteProfile, QStringLiteral("&Overwrite existing destination profiles"), profile));
+        layout->addWidget(profile);
+        new SectionBinding(section, this);
+        return;
+    }
     auto *space = new QHBoxLayout;
     space->setContentsMargins(DependentIndent, 0, 0, 0);
     space->addWidget(box(Control::MinFreeSpace, QStringLiteral("Minimum disk space required after migration:"), profile));

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 namespace {
 
@@ -24,8 +25,12 @@ SectionBinding::SectionBinding(SettingsSection &section, QWidget *root)
         m_widgets.push_back(widget);
         if (auto *edit = qobject_cast<QLineEdit *>(widget))
             connect(edit, &QLineEdit::textEdited, this, [this, control](const QString &text) { m_section.type(control, text); });
-        else if (auto *box = qobject_cast<QCheckBox *>(widget))
-            connect(box, &QCheckBox::clicked, this, [this, control] { m_section.click(control); });
+        else if (qobject_cast<QCheckBox *>(widget) || qobject_cast<QRadioButton *>(widget))
+            connect(static_cast<QAbstractButton *>(widget), &QAbstractButton::clicked, this, [this, control] {
+                m_section.click(control);
+                // A click the section refused (a locked or chosen option) must not stay drawn.
+                refresh();
+            });
         else if (auto *button = qobject_cast<QAbstractButton *>(widget))
             connect(button, &QAbstractButton::clicked, this, [this, control] { m_section.press(control); });
     }
@@ -58,6 +63,13 @@ void SectionBinding::refresh()
             box->setToolTip(value == SettingsSection::Grayed
                     ? QStringLiteral("Inherited from a higher level; saving makes it this level's own")
                     : QString());
+        } else if (auto *option = qobject_cast<QRadioButton *>(widget)) {
+            // The section decides which option is on; Qt's own exclusion
+            // would refuse to show none chosen.
+            option->setAutoExclusive(false);
+            option->setChecked(m_section.isOn(control));
+            option->setAutoExclusive(true);
+            option->setEnabled(!m_section.locked(control));
         } else if (widget) {
             widget->setEnabled(m_section.commandEnabled(control));
         }
