@@ -20,7 +20,7 @@ set(VO_LAYERS
     "vo_import_forms:vo_import,vo_common_widgets"
     "vo_engine:vo_common,vo_network"
     "vo_wizards:vo_database,vo_sections,vo_settings,vo_network,vo_common"
-    "vo_wizards_forms:vo_wizards,vo_sections_widgets,vo_sections,vo_common_widgets"
+    "vo_wizards_forms:vo_wizards,vo_import_forms,vo_sections_widgets,vo_sections,vo_common_widgets"
     "vo_job:vo_engine,vo_database,vo_network"
     "vo_logview:vo_common"
     "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config,vo_network,vo_import"

@@ -1,5 +1,6 @@
 #include "wizards/SetupWizardModel.h"
 
+#include "common/AppState.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "database/ComputerDB.h"
@@ -361,5 +362,6 @@ bool SetupWizardModel::ApplyResult(ComputerDB &database, const GlobalSettingsPtr
         return false;
     database.RemoveAllSettings();
     database.AddSettings(record, 0, QStringLiteral("G"));
+    AppState::Get().DatabaseChanged = true;
     return true;
 }

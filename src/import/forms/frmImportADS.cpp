@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <optional>
+
 namespace {
 
 QLineEdit *lineEdit(QWidget *parent, const char *name)
@@ -185,9 +187,14 @@ void frmImportADS::DoImport()
         setEnabled(true);
         if (result == ADComputerImport::Success) {
             hide();
-            frmProgress progress(parentWidget());
+            std::optional<frmProgress> progress;
             ProgressBarLink link;
-            link.LinkForm(&progress);
+            if (m_bar) {
+                link.LinkBar(m_bar);
+            } else {
+                progress.emplace(parentWidget());
+                link.LinkForm(&*progress);
+            }
             // The owner builds its tree once at the end; placing each new
             // node among its sorted siblings would cost far more.
             if (m_rebuildOwnerTree)

@@ -7,6 +7,7 @@
 #include <functional>
 
 class ComputerDB;
+class ProgressBarView;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
@@ -27,6 +28,9 @@ public:
     // Before the dialog shows: the database to fill and, when the owner's
     // tree is to be rebuilt after the import, how.
     void LinkRequired(ComputerDB *database, std::function<void()> rebuildOwnerTree);
+    // A bar on the owner that shows the import's progress instead of the
+    // progress window (the owner keeps it alive while the dialog is open).
+    void LinkBar(ProgressBarView *bar) { m_bar = bar; }
 
 public Q_SLOTS:
     void DoImport();
@@ -41,6 +45,7 @@ private:
     void updateSecurityControls();
 
     ComputerDB *m_database = nullptr;
+    ProgressBarView *m_bar = nullptr;
     std::function<void()> m_rebuildOwnerTree;
     bool m_activated = false;
 

@@ -419,17 +419,8 @@ void ObjectSettingsPanel::cmdChangePasswords_Click()
 
 void ObjectSettingsPanel::cmdAuthWizard_Click()
 {
-    m_model.EditAccounts(ObjectSettingsModel::AccountCommand::AuthWizard, [this](const GlobalSettingsPtr &record) {
-        frmAuthWizard wizard(this);
-        // Override sets the accounts by hand on the wizard's working copy.
-        wizard.setOverrideHandler([](const GlobalSettingsPtr &workingCopy, QWidget *owner) {
-            frmAuthManual dialog(owner);
-            dialog.LinkSettings(workingCopy);
-            dialog.exec();
-        });
-        wizard.LinkSettings(record);
-        wizard.exec();
-    });
+    m_model.EditAccounts(
+        ObjectSettingsModel::AccountCommand::AuthWizard, [this](const GlobalSettingsPtr &record) { frmAuthWizard::Open(record, this); });
 }
 
 void ObjectSettingsPanel::cmdDeleteUser_Click()

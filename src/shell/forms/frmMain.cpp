@@ -32,6 +32,7 @@
 #include "shell/modRecentlyUsed.h"
 #include "shell/modStartup.h"
 #include "shell/modWindowSettings.h"
+#include "wizards/forms/frmSetupWizard.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -191,7 +192,7 @@ void frmMain::createMenus()
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
 
     mnuTools = addMenu(bar, "mnuTools", QStringLiteral("&Tools"));
-    mnuSetupWizard = addItem(mnuTools, "mnuSetupWizard", QStringLiteral("&Easy Setup Wizard..."), false);
+    mnuSetupWizard = addItem(mnuTools, "mnuSetupWizard", QStringLiteral("&Easy Setup Wizard..."), true);
     mnuConfiguration = addItem(mnuTools, "mnuConfiguration", QStringLiteral("&Configuration..."), true);
     mnuTools->addSeparator();
     mnuTests = addSubmenu(mnuTools, "mnuTests", QStringLiteral("&Tests"));
@@ -244,6 +245,7 @@ void frmMain::createMenus()
     connect(mnuExit, &QAction::triggered, this, &QWidget::close);
     connect(mnuHelpContent, &QAction::triggered, this, &frmMain::mnuHelpContent_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
+    connect(mnuSetupWizard, &QAction::triggered, this, &frmMain::StartEasySetupWizard);
     connect(mnuConfiguration, &QAction::triggered, this,
         [this] { modErrorHandler::Guard("frmMain.mnuConfiguration_Click", [&] { frmConfiguration(this).exec(); }); });
 }
@@ -695,7 +697,27 @@ void frmMain::SettingsFileLoaded(const SettingsFileResult &result)
 }
 
 void frmMain::StartEasySetupWizard()
-{ }
+{
+    if (AppState::Get().MigrationRunning || !PanelMayLeave())
+        return;
+    modErrorHandler::Guard("frmMain.StartEasySetupWizard", [&] {
+        GlobalSettingsPtr record = GlobalSettings::create();
+        record->SetDefaults();
+        record->Valid = false;
+        frmSetupWizard wizard(this);
+        wizard.LinkData(record, Database.get(), [this] {
+            if (!Database->IsLinked())
+                ReloadComputerDatabase();
+            Database->SetColorsForEdit();
+        });
+        wizard.exec();
+        if (!SetupWizardModel::ApplyResult(*Database, record))
+            return;
+        // Only the root has settings of its own now.
+        Database->SetColorsForEdit();
+        LoadSelectedNode();
+    });
+}
 
 // ---- Help menu ----------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #include "wizards/forms/frmAuthWizard.h"
 
+#include "wizards/forms/frmAuthManual.h"
 #include "wizards/modAccountsOpening.h"
 
 #include <QButtonGroup>
@@ -136,6 +137,19 @@ bool frmAuthWizard::Run(const GlobalSettingsPtr &record, QWidget *owner, const O
         wizard.LinkSettings(record);
         wizard.exec();
     });
+}
+
+bool frmAuthWizard::Open(const GlobalSettingsPtr &record, QWidget *owner)
+{
+    frmAuthWizard wizard(owner);
+    // Override sets the accounts by hand on the wizard's working copy.
+    wizard.setOverrideHandler([](const GlobalSettingsPtr &workingCopy, QWidget *dialogOwner) {
+        frmAuthManual dialog(dialogOwner);
+        dialog.LinkSettings(workingCopy);
+        dialog.exec();
+    });
+    wizard.LinkSettings(record);
+    return wizard.exec() == QDialog::Accepted;
 }
 
 void frmAuthWizard::LinkSettings(const GlobalSettingsPtr &record)

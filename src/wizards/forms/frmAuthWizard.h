@@ -32,6 +32,11 @@ public:
     // it finished; otherwise the record is as it was, and Valid again.
     static bool Run(const GlobalSettingsPtr &record, QWidget *owner, const OverrideHandler &override = {});
 
+    // Shows the wizard modally on `record` with Override opening the manual
+    // account dialog; the caller decides what the record's Valid means.
+    // True when it finished.
+    static bool Open(const GlobalSettingsPtr &record, QWidget *owner);
+
     void LinkSettings(const GlobalSettingsPtr &record);
     // Without one, Override stays disabled.
     void setOverrideHandler(OverrideHandler handler);
