@@ -64,15 +64,37 @@ QString escaped(const QString &text)
     return modReportFormat::Html(text);
 }
 
-// One row of a table, every cell escaped. Built in one place, since a long
-// chain of stream insertions takes the compiler minutes.
+QStringList escaped(const QStringList &texts)
+{
+    QStringList cells;
+    cells.reserve(texts.size());
+    for (const QString &text : texts)
+        cells.append(escaped(text));
+    return cells;
+}
+
+// A group path wraps only between its groups: "Head Office\Finance" broken
+// at the blank reads as two groups.
+QString pathCell(const QString &path)
+{
+    return escaped(path).replace(QLatin1Char(' '), QLatin1String("&nbsp;")).replace(QLatin1Char('\\'), QLatin1String("\\<wbr>"));
+}
+
+// Coloured, so that the errors stand out in a long table.
+QString severityCell(const ReadinessReport::Fault &fault)
+{
+    return QStringLiteral("<span class=\"%1\">%1</span>").arg(severity(fault));
+}
+
+// One row of a table, its cells already HTML. Built in one place, since a
+// long chain of stream insertions takes the compiler minutes.
 QString tableRow(const QStringList &cells, const char *before = "", const char *tag = "td")
 {
     QString row = QLatin1String(before) + QStringLiteral("<tr>");
     const QString open = QStringLiteral("<%1>").arg(QLatin1String(tag));
     const QString close = QStringLiteral("</%1>").arg(QLatin1String(tag));
     for (const QString &cell : cells)
-        row += open + escaped(cell) + close;
+        row += open + cell + close;
     return row + QStringLiteral("</tr>\r\n");
 }
 
@@ -323,25 +345,32 @@ QByteArray ReadinessReport::Html() const
     if (withFaults == 0) {
         out << "<p>None.</p>\r\n";
     } else {
-        out << tableRow({QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Severity"), QStringLiteral("Code"),
-                            QStringLiteral("Text"), QStringLiteral("Node"), QStringLiteral("Settings from"), QStringLiteral("Ping")},
-            "<table>\r\n", "th");
+        // Without pings the column would stay empty on every row.
+        const bool pinged = Pinged();
+        QStringList header {QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Severity"), QStringLiteral("Code"),
+            QStringLiteral("Text"), QStringLiteral("Node"), QStringLiteral("Settings from")};
+        if (pinged)
+            header.append(QStringLiteral("Ping"));
+        out << tableRow(escaped(header), "<table>\r\n", "th");
         for (const Computer &computer : Computers) {
-            const QString ping = computer.Ping ? PingText(*computer.Ping) : QString();
             for (const Fault &fault : computer.Faults) {
-                out << tableRow({computer.Name, computer.GroupPath, severity(fault), QString::number(fault.Code), fault.Text, fault.Node,
-                    fault.SettingsSource, ping});
+                QStringList cells {escaped(computer.Name), pathCell(computer.GroupPath), severityCell(fault), QString::number(fault.Code),
+                    escaped(fault.Text), pathCell(fault.Node), pathCell(fault.SettingsSource)};
+                if (pinged)
+                    cells.append(escaped(computer.Ping ? PingText(*computer.Ping) : QString()));
+                out << tableRow(cells);
             }
         }
         out << "</table>\r\n";
     }
     if (Pinged() && Unanswered() > 0) {
         out << "<h2>Computers that did not answer the ping (" << Unanswered() << ")</h2>\r\n";
-        out << tableRow(
-            {QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Address"), QStringLiteral("Ping")}, "<table>\r\n", "th");
+        out << tableRow(escaped({QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Address"), QStringLiteral("Ping")}),
+            "<table>\r\n", "th");
         for (const Computer &computer : Computers) {
             if (computer.Ping && !Answered(*computer.Ping))
-                out << tableRow({computer.Name, computer.GroupPath, computer.Address, PingText(*computer.Ping)});
+                out << tableRow(
+                    {escaped(computer.Name), pathCell(computer.GroupPath), escaped(computer.Address), escaped(PingText(*computer.Ping))});
         }
         out << "</table>\r\n";
     }

@@ -56,6 +56,9 @@ QString PageStart(const QString &title)
                          "td.n{text-align:right}\r\n"
                          ".bar{height:1em}\r\n"
                          ".chart td{border:none}\r\n"
+                         // The warning bars' amber is too light for text.
+                         ".error{color:#c62828}\r\n"
+                         ".warning{color:#9a6700}\r\n"
                          "</style>\r\n</head>\r\n<body>\r\n");
 }
 

@@ -23,7 +23,8 @@ QByteArray CsvHeader(const QStringList &columns);
 QByteArray CsvRow(const QStringList &fields);
 
 QString Html(const QString &text);
-// The page up to and including <body>; the style covers tables and bars.
+// The page up to and including <body>; the style covers tables, bars and
+// the classes "error" and "warning" for severities in text.
 QString PageStart(const QString &title);
 QString PageEnd();
 // One row of a bar chart table (<table class="chart">): the caption, the

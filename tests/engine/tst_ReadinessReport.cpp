@@ -125,7 +125,7 @@ private Q_SLOTS:
         // A page that stands alone: nothing to fetch from elsewhere.
         QVERIFY(!html.contains("src=") && !html.contains("href=") && !html.contains("@import"));
         QVERIFY(html.contains("With errors</td><td class=\"n\">3</td>"));
-        QVERIFY(html.contains("<td>PC-MANY</td><td></td><td>error</td><td>300</td>"));
+        QVERIFY(html.contains("<td>PC-MANY</td><td></td><td><span class=\"error\">error</span></td><td>300</td>"));
     }
 
     // Pings go only to the fake network; a name that does not resolve and a
