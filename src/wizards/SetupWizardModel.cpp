@@ -5,6 +5,7 @@
 #include "common/modFormat.h"
 #include "database/ComputerDB.h"
 #include "network/modNetwork.h"
+#include "settings/sections/AccountRows.h"
 
 using modErrorHandler::Guard;
 using modErrorHandler::ShowMessage;
@@ -72,8 +73,9 @@ QString SetupWizardModel::PageText(int page)
             + QStringLiteral("domain; a local account is an account of the computer itself.");
     case ContextPage:
         return QStringLiteral("Enter the domain the users come from and the domain they go to, each with one of its domain ")
-            + QStringLiteral("controllers.  A side of local accounts is the local computer itself (\"*LOCAL ACCOUNT*\") ")
-            + QStringLiteral("and needs no domain controller.  Lookup finds a controller's address from its name.");
+            + QStringLiteral("controllers.  A side of local accounts, as the migration type decides, is each computer ")
+            + QStringLiteral("itself (\"*LOCAL ACCOUNT*\") and needs no domain controller.  Lookup finds a controller's ")
+            + QStringLiteral("address from its name.");
     case JoinPage:
         return QStringLiteral("Enter the domain or workgroup the computers join.  For a domain either the full DNS domain ")
             + QStringLiteral("name or the NetBIOS domain name may be entered, with one of its domain controllers.");
@@ -109,6 +111,60 @@ QStringList SetupWizardModel::MigrationCaptions()
         QStringLiteral("L&ocal profiles -> Local profiles: Local users get other local accounts of their computers.")};
 }
 
+QStringList SetupWizardModel::SummaryLines() const
+{
+    if (!m_working)
+        return {};
+    const GlobalSettings &record = *m_working;
+    // An option's caption up to its colon, without the access key.
+    const auto optionName = [](const QStringList &captions, int option) {
+        return QString(captions.value(option)).section(QLatin1Char(':'), 0, 0).remove(QLatin1Char('&'));
+    };
+    const auto side = [](const QString &domain, const QString &dc, const QString &ip) {
+        return domain == LocalAccountDomain ? QStringLiteral("local accounts of each computer")
+                                            : QStringLiteral("%1 (domain controller %2, %3)").arg(domain, dc, ip);
+    };
+    const auto yesNo = [](int value, const char *yes, const char *no) { return QString::fromLatin1(value == 1 ? yes : no); };
+
+    QStringList lines;
+    lines << QStringLiteral("Action: ") + optionName(ActionCaptions(), record.ActionType);
+    if (record.ActionType != DomainChangeOnly) {
+        lines << QStringLiteral("Migration: ") + optionName(MigrationCaptions(), record.MigrationType);
+        lines << QStringLiteral("Source: ") + side(record.SourceDomain, record.SourceDCName, record.SourceDCIP);
+        lines << QStringLiteral("Destination: ") + side(record.DestinationDomain, record.DestinationDCName, record.DestinationDCIP);
+    }
+    if (record.ActionType != ProfileMigrationOnly) {
+        lines << (record.JoinVal == JoinWorkgroup
+                ? QStringLiteral("Join: workgroup %1").arg(record.JoinName)
+                : QStringLiteral("Join: domain %1 (domain controller %2, %3)").arg(record.JoinName, record.JoinDCName, record.JoinDCIP));
+    }
+    lines << QStringLiteral("Reboots: ")
+            + (record.RebootPermitted == 1 ? yesNo(record.ForceReboot, "allowed, applications forced closed", "allowed")
+                                           : QStringLiteral("not allowed"));
+    if (record.ActionType != DomainChangeOnly) {
+        lines << QStringLiteral("Profiles: ")
+                + (record.CopyProfile == 1 ? yesNo(record.IgnoreTempInternetFiles, "copied, without 'Temporary Internet Files'", "copied")
+                                           : QStringLiteral("renamed"))
+                + yesNo(record.OverwriteProfile, "; existing destination profiles overwritten", "");
+    }
+    if (m_database)
+        lines << QStringLiteral("Computers in the job: %1").arg(m_database->GetComputerCount());
+    bool anyAccount = false;
+    for (const AccountRow &row : AccountRows) {
+        const AccountRecord &account = record.account(row.Slot);
+        if (account.Username.isEmpty())
+            continue;
+        anyAccount = true;
+        lines << QString::fromLatin1(row.Caption) + QLatin1Char(' ')
+                + (account.Domain == LocalAccountDomain ? account.Username + QStringLiteral(" (local)")
+                        : account.Domain.isEmpty()      ? account.Username
+                                                        : account.Domain + QLatin1Char('\\') + account.Username);
+    }
+    if (!anyAccount)
+        lines << QStringLiteral("Accounts: none yet; set them later on the Accounts tab");
+    return lines;
+}
+
 int SetupWizardModel::NextPage(int page, int actionType)
 {
     switch (page) {
@@ -121,6 +177,14 @@ int SetupWizardModel::NextPage(int page, int actionType)
     default:
         return page + 1;
     }
+}
+
+QList<int> SetupWizardModel::PagePath(int actionType)
+{
+    QList<int> path {WelcomePage};
+    while (path.constLast() != FinishPage)
+        path << NextPage(path.constLast(), actionType);
+    return path;
 }
 
 void SetupWizardModel::cmdNext_Click()

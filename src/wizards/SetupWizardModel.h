@@ -81,6 +81,8 @@ public:
 
     // The page after `page` for an action type.
     static int NextPage(int page, int actionType);
+    // Every page from the welcome page to Finish for an action type.
+    static QList<int> PagePath(int actionType);
 
     // Pages 1 and 2: the captions of the options (each with an access key)
     // and the option chosen, NoChoice for none.
@@ -96,6 +98,10 @@ public:
     ContextSection &destination() { return m_destination; }
     JoinSection &join() { return m_join; }
     OptionsSection &options() { return m_options; }
+
+    // The finish page: what Finish will set, a line per setting ("Join:
+    // workgroup WG", "Administrator A: CORP\admin"), in the administrator's words.
+    QStringList SummaryLines() const;
 
     bool isClosed() const { return m_closed; }
     bool isFinished() const { return m_finished; }

@@ -11,13 +11,18 @@
 #include "wizards/forms/frmAuthWizard.h"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -55,6 +60,18 @@ void showChoice(QButtonGroup *group, int chosen)
     for (QAbstractButton *button : group->buttons())
         button->setChecked(group->id(button) == chosen);
     group->setExclusive(true);
+}
+
+// "Name: value" lines as a table of two columns.
+QString summaryTable(const QStringList &lines)
+{
+    QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\">");
+    for (const QString &line : lines) {
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        html += QStringLiteral("<tr><td style=\"padding-right:12px\"><b>%1</b></td><td>%2</td></tr>")
+                    .arg(line.left(colon + 1).toHtmlEscaped(), line.mid(colon + 1).trimmed().toHtmlEscaped());
+    }
+    return html + QStringLiteral("</table>");
 }
 
 } // namespace
@@ -111,8 +128,10 @@ frmSetupWizard::frmSetupWizard(QWidget *owner)
     pbImport->setValue(0);
     m_importBar = std::make_unique<LinkedProgressBar>(pbImport, lblProgress);
     auto *importLayout = new QVBoxLayout(imports);
+    const int importWidth = std::max(cmdImportADS->sizeHint().width(), cmdImportFile->sizeHint().width());
     for (QPushButton *button : {cmdImportADS, cmdImportFile}) {
         button->setAutoDefault(false);
+        button->setMinimumWidth(importWidth);
         importLayout->addWidget(button, 0, Qt::AlignLeft);
     }
     importLayout->addSpacing(16);
@@ -129,7 +148,13 @@ frmSetupWizard::frmSetupWizard(QWidget *owner)
     accountsLayout->addStretch(1);
     m_pages->addWidget(accounts);
 
-    m_pages->addWidget(named(new QWidget(m_pages), QStringLiteral("fraFinish")));
+    auto *finish = named(new QWidget(m_pages), QStringLiteral("fraFinish"));
+    lblSummary = wrappedLabel(finish, QStringLiteral("lblSummary"));
+    lblSummary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *finishLayout = new QVBoxLayout(finish);
+    finishLayout->addWidget(lblSummary);
+    finishLayout->addStretch(1);
+    m_pages->addWidget(finish);
 
     lblImportant = wrappedLabel(this, QStringLiteral("lblImportant"),
         QStringLiteral("<b>%1</b> %2").arg(SetupWizardModel::ImportantTitle, SetupWizardModel::ImportantText.toHtmlEscaped()));
@@ -144,15 +169,62 @@ frmSetupWizard::frmSetupWizard(QWidget *owner)
     buttons->addWidget(cmdNext);
     buttons->addWidget(cmdCancel);
 
+    // The steps down the left, the current one in bold; a white band with
+    // the page's heading and explanation over the page itself.
+    auto *steps = named(new QFrame(this), QStringLiteral("fraSteps"));
+    steps->setFrameShape(QFrame::StyledPanel);
+    steps->setAutoFillBackground(true);
+    QPalette stepColours = steps->palette();
+    stepColours.setColor(QPalette::Window, stepColours.color(QPalette::Window).darker(112));
+    steps->setPalette(stepColours);
+    auto *stepsLayout = new QVBoxLayout(steps);
+    stepsLayout->setContentsMargins(14, 14, 18, 14);
+    stepsLayout->setSpacing(10);
+    for (int page = 0; page < SetupWizardModel::PageCount; ++page) {
+        QLabel *step = named(new QLabel(SetupWizardModel::PageTitle(page), steps), QStringLiteral("lblStep%1").arg(page));
+        lblStep[static_cast<size_t>(page)] = step;
+        stepsLayout->addWidget(step);
+    }
+    stepsLayout->addStretch(1);
+    // Wide enough for the longest step in bold, so the pages never shift.
+    QFont bold = steps->font();
+    bold.setBold(true);
+    int widest = 0;
+    for (int page = 0; page < SetupWizardModel::PageCount; ++page)
+        widest = std::max(widest, QFontMetrics(bold).horizontalAdvance(SetupWizardModel::PageTitle(page)));
+    steps->setFixedWidth(widest + 40);
+
+    auto *header = named(new QFrame(this), QStringLiteral("fraHeader"));
+    header->setAutoFillBackground(true);
+    QPalette headerColours = header->palette();
+    headerColours.setColor(QPalette::Window, headerColours.color(QPalette::Base));
+    header->setPalette(headerColours);
+    auto *headerLayout = new QVBoxLayout(header);
+    headerLayout->setContentsMargins(14, 12, 14, 12);
+    headerLayout->addWidget(lblTitle);
+    headerLayout->addWidget(lblText);
+
+    auto *body = new QVBoxLayout;
+    body->setContentsMargins(14, 8, 14, 0);
+    body->addWidget(m_pages, 1);
+    body->addWidget(lblImportant);
+    auto *right = new QVBoxLayout;
+    right->setSpacing(0);
+    right->addWidget(header);
+    right->addLayout(body, 1);
+    auto *columns = new QHBoxLayout;
+    columns->setSpacing(0);
+    columns->addWidget(steps);
+    columns->addLayout(right, 1);
+
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(lblTitle);
-    layout->addWidget(lblText);
-    layout->addSpacing(8);
-    layout->addWidget(m_pages, 1);
-    layout->addWidget(lblImportant);
+    layout->setContentsMargins(0, 0, 0, 10);
+    layout->addLayout(columns, 1);
+    buttons->setContentsMargins(14, 0, 14, 0);
     layout->addLayout(buttons);
 
     connect(m_actions, &QButtonGroup::idClicked, &m_model, &SetupWizardModel::chooseAction);
+    connect(m_actions, &QButtonGroup::idClicked, this, &frmSetupWizard::ShowCurrentFrame);
     connect(m_migrations, &QButtonGroup::idClicked, &m_model, &SetupWizardModel::chooseMigration);
     connect(cmdImportADS, &QPushButton::clicked, this, &frmSetupWizard::cmdImportADS_Click);
     connect(cmdImportFile, &QPushButton::clicked, this, &frmSetupWizard::cmdImportFile_Click);
@@ -199,6 +271,18 @@ void frmSetupWizard::ShowCurrentFrame()
     lblTitle->setText(SetupWizardModel::PageTitle(page));
     lblText->setText(SetupWizardModel::PageText(page));
     lblImportant->setVisible(page <= SetupWizardModel::ActionPage);
+    if (page == SetupWizardModel::FinishPage)
+        lblSummary->setText(summaryTable(m_model.SummaryLines()));
+    // The steps this kind of migration goes through; the others greyed.
+    const QList<int> path = SetupWizardModel::PagePath(
+        m_model.actionChoice() == SetupWizardModel::NoChoice ? ProfileMigrationAndDomainChange : m_model.actionChoice());
+    for (int step = 0; step < SetupWizardModel::PageCount; ++step) {
+        QLabel *label = lblStep[static_cast<size_t>(step)];
+        QFont font = label->font();
+        font.setBold(step == page);
+        label->setFont(font);
+        label->setEnabled(path.contains(step));
+    }
     showChoice(m_actions, m_model.actionChoice());
     showChoice(m_migrations, m_model.migrationChoice());
     const bool importing = m_model.database() != nullptr;
@@ -206,6 +290,15 @@ void frmSetupWizard::ShowCurrentFrame()
     cmdImportFile->setEnabled(importing);
     cmdNext->setText(m_model.nextCaption());
     cmdPrevious->setEnabled(m_model.previousEnabled());
+    // A new page starts at its first control that can be used; a refused
+    // one gets the focus on its fault from the model afterwards.
+    const QList<QWidget *> controls = m_pages->currentWidget()->findChildren<QWidget *>();
+    const auto first = std::find_if(controls.cbegin(), controls.cend(), [](const QWidget *control) {
+        return (qobject_cast<const QLineEdit *>(control) || qobject_cast<const QAbstractButton *>(control)) && control->isEnabled()
+            && (control->focusPolicy() & Qt::TabFocus);
+    });
+    if (first != controls.cend())
+        (*first)->setFocus();
 }
 
 void frmSetupWizard::cmdImportADS_Click()

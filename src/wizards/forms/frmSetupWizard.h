@@ -45,6 +45,7 @@ private:
     SetupWizardModel m_model;
     std::function<void()> m_treeChanged;
 
+    std::array<QLabel *, SetupWizardModel::PageCount> lblStep {};
     QLabel *lblTitle = nullptr;
     QLabel *lblText = nullptr;
     QLabel *lblImportant = nullptr;
@@ -57,6 +58,7 @@ private:
     QProgressBar *pbImport = nullptr;
     std::unique_ptr<LinkedProgressBar> m_importBar;
     QPushButton *cmdAuthWizard = nullptr;
+    QLabel *lblSummary = nullptr;
     QPushButton *cmdPrevious = nullptr;
     QPushButton *cmdNext = nullptr;
     QPushButton *cmdCancel = nullptr;
