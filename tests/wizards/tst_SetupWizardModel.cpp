@@ -76,7 +76,6 @@ private Q_SLOTS:
         QTest::addColumn<L>("pages");
         QTest::newRow("domain change only") << 0 << 0 << L {0, 1, 4, 5, 6, 7, 8};
         QTest::newRow("profile migration only") << 1 << 0 << L {0, 1, 2, 3, 5, 6, 7, 8};
-        QTest::newRow("profile migration, local to local") << 1 << 3 << L {0, 1, 2, 3, 5, 6, 7, 8};
         QTest::newRow("both") << 2 << 1 << L {0, 1, 2, 3, 4, 5, 6, 7, 8};
     }
 
@@ -379,29 +378,6 @@ private Q_SLOTS:
         QCOMPARE(record->ActionType, -1);
         ComputerDB db;
         QVERIFY(!S::ApplyResult(db, record));
-    }
-
-    // Finish replaces every group and computer setting with the one record.
-    void applyResultReplacesAllSettings()
-    {
-        ComputerDB db;
-        const int group = db.AddFolder(QStringLiteral("Sales"), -1);
-        const int computer = db.AddComputer(QStringLiteral("PC1"), QString(), group, 0);
-        for (const auto &[type, id] : {std::pair {QStringLiteral("F"), group}, std::pair {QStringLiteral("C"), computer}}) {
-            GlobalSettingsPtr own = GlobalSettings::create();
-            own->JoinName = QStringLiteral("OWN");
-            db.AddSettings(own, id, type);
-        }
-        const GlobalSettingsPtr record = newRecord();
-        record->Valid = true;
-        record->JoinVal = JoinWorkgroup;
-        record->JoinName = QStringLiteral("WG");
-        QVERIFY(S::ApplyResult(db, record));
-        QVERIFY(!db.GetSettings(QStringLiteral("F"), group));
-        QVERIFY(!db.GetSettings(QStringLiteral("C"), computer));
-        QString source;
-        QCOMPARE(db.GetEffectiveSettings(QStringLiteral("C"), computer, source)->JoinName, QStringLiteral("WG"));
-        QCOMPARE(source, QStringLiteral("F-1"));
     }
 };
 
