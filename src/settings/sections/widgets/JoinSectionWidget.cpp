@@ -42,6 +42,17 @@ JoinSectionWidget::JoinSectionWidget(JoinSection &section, QWidget *parent)
         return field;
     };
 
+    // The controller's name with its lookup in row 1 of a grid, its address in row 2.
+    const auto controllerRows = [&](QGridLayout *grid, const QString &nameCaption, const QString &addressCaption) {
+        edit(grid, Control::DomDCName, nameCaption, 1, 1);
+        auto *lookup = new QPushButton(QStringLiteral("Lookup"), this);
+        lookup->setObjectName(section.controlName(Control::LookupJoinDC));
+        lookup->setAutoDefault(false);
+        grid->addWidget(lookup, 1, 2);
+        edit(grid, Control::DomDCIP, addressCaption, 2, 1);
+        grid->setColumnStretch(1, 1);
+    };
+
     if (section.style() == JoinSection::Style::Choice) {
         // The options read workgroup first; each is bound by its name, so the
         // stored value never depends on the order shown.
@@ -58,13 +69,7 @@ JoinSectionWidget::JoinSectionWidget(JoinSection &section, QWidget *parent)
         fields->setHorizontalSpacing(8);
         fields->setVerticalSpacing(6);
         edit(fields, Control::JoinName, QStringLiteral("D&omain/Workgroup name:"), 0, 2);
-        edit(fields, Control::DomDCName, QStringLiteral("Domain &controller name:"), 1, 1);
-        auto *lookup = new QPushButton(QStringLiteral("Lookup"), this);
-        lookup->setObjectName(section.controlName(Control::LookupJoinDC));
-        lookup->setAutoDefault(false);
-        fields->addWidget(lookup, 1, 2);
-        edit(fields, Control::DomDCIP, QStringLiteral("Domain controller &IP address:"), 2, 1);
-        fields->setColumnStretch(1, 1);
+        controllerRows(fields, QStringLiteral("Domain &controller name:"), QStringLiteral("Domain controller &IP address:"));
         layout->addLayout(fields);
         new SectionBinding(section, this);
         return;
@@ -76,13 +81,7 @@ JoinSectionWidget::JoinSectionWidget(JoinSection &section, QWidget *parent)
     domain->setHorizontalSpacing(8);
     domain->setVerticalSpacing(6);
     edit(domain, Control::JoinDomainName, QStringLiteral("Domain Name:"), 0, 2);
-    edit(domain, Control::DomDCName, QStringLiteral("Domain Controller:"), 1, 1);
-    auto *lookup = new QPushButton(QStringLiteral("Lookup"), this);
-    lookup->setObjectName(section.controlName(Control::LookupJoinDC));
-    lookup->setAutoDefault(false);
-    domain->addWidget(lookup, 1, 2);
-    edit(domain, Control::DomDCIP, QStringLiteral("Domain Controller IP:"), 2, 1);
-    domain->setColumnStretch(1, 1);
+    controllerRows(domain, QStringLiteral("Domain Controller:"), QStringLiteral("Domain Controller IP:"));
     layout->addLayout(domain);
 
     layout->addSpacing(10);
