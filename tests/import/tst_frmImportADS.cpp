@@ -3,7 +3,11 @@
 #include "import/forms/frmImportADS.h"
 #include "shell/MainWindowFixture.h"
 
+#include "common/widgets/LinkedProgressBar.h"
+
 #include <QComboBox>
+#include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 
 class tst_frmImportADS : public QObject
@@ -76,6 +80,25 @@ private Q_SLOTS:
         auto *next = window.findChildren<frmImportADS *>().constLast();
         QCOMPARE(next->findChild<QLineEdit *>(QStringLiteral("txtPort"))->text(), QString::number(m_slapd.port()));
         QCOMPARE(next->findChild<QLineEdit *>(QStringLiteral("txtPassword"))->text(), QString());
+    }
+
+    // The setup wizard shows the import's progress in a bar of its own page.
+    void progressGoesToALinkedBar()
+    {
+        frmMain window;
+        frmImportADS *dialog = openDialog(window, QLatin1String(SlapdServer::Password));
+        QVERIFY(dialog);
+        QProgressBar bar;
+        QLabel caption;
+        LinkedProgressBar linked(&bar, &caption);
+        dialog->LinkBar(&linked);
+        QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("cmdImport")), Qt::LeftButton);
+        QCOMPARE(f.presenter->count(), 0);
+        QCOMPARE(window.database()->GetComputerCount(), 25);
+        // Run through to the end, which empties the bar and says so.
+        QVERIFY(bar.maximum() > 0);
+        QCOMPARE(bar.value(), 0);
+        QCOMPARE(caption.text(), QStringLiteral("Complete"));
     }
 
     void wrongPasswordKeepsTheDialogOpen()
