@@ -40,6 +40,24 @@ bool IsValidName(const QString &text, bool ShortName)
     return !containsAnyOf(text, kNameForbidden);
 }
 
+bool IsValidHostName(const QString &text)
+{
+    if (IsValidName(text))
+        return true;
+    if (text.isEmpty() || text.size() > 253)
+        return false;
+    for (const QStringView label : QStringView(text).split(QLatin1Char('.'))) {
+        if (label.isEmpty() || label.size() > 63 || label.startsWith(QLatin1Char('-')) || label.endsWith(QLatin1Char('-')))
+            return false;
+        for (const QChar c : label) {
+            const bool letterOrDigit = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9');
+            if (!letterOrDigit && c != QLatin1Char('-'))
+                return false;
+        }
+    }
+    return true;
+}
+
 bool IsValidComputerName(const QString &text)
 {
     // The name check alone lets "BAD NAME!" through: blanks and most

@@ -11,6 +11,13 @@ namespace modFormat {
 // narrows the length to 15 characters (a NetBIOS domain name).
 bool IsValidName(const QString &text, bool ShortName = false);
 
+// A domain, a domain controller or a directory server: a name IsValidName
+// takes, or a DNS name of up to 253 characters, dot-separated labels of 1 to
+// 63 letters, digits and hyphens, none starting or ending with a hyphen.
+// The 20 characters of a name are too few for most fully qualified names
+// ("dc01.corp.example.com"), and a controller is usually known by one.
+bool IsValidHostName(const QString &text);
+
 // A Windows computer name, as the administrator types or a file brings it:
 // at most 15 characters (a NetBIOS name), letters, digits, hyphens and
 // underscores, and not digits alone.

@@ -28,6 +28,12 @@ bool validName(const QString &text)
     return modFormat::IsValidName(text, false);
 }
 
+// A domain or a domain controller, which may be known by its DNS name.
+bool validHost(const QString &text)
+{
+    return modFormat::IsValidHostName(text);
+}
+
 bool isLocal(const QString &domain)
 {
     return domain == LocalAccountDomain;
@@ -316,7 +322,7 @@ bool JobValidator::checkDestinationDomain(const GlobalSettings &settings, const 
     }
     if (isLocal(domain))
         return false;
-    return (!validName(domain) && found.add(DestDomain)) || (!validName(settings.DestinationDCName) && found.add(DestDCName))
+    return (!validHost(domain) && found.add(DestDomain)) || (!validHost(settings.DestinationDCName) && found.add(DestDCName))
         || (!modFormat::IsValidIPAddress(settings.DestinationDCIP) && found.add(DestDCIP))
         || (!profiles && found.add(DestDomainWithoutProfiles));
 }
@@ -331,7 +337,7 @@ bool JobValidator::checkSourceDomain(const GlobalSettings &settings, const Count
     }
     if (isLocal(domain))
         return false;
-    return (!validName(domain) && found.add(SourceDomain)) || (!validName(settings.SourceDCName) && found.add(SourceDCName))
+    return (!validHost(domain) && found.add(SourceDomain)) || (!validHost(settings.SourceDCName) && found.add(SourceDCName))
         || (!modFormat::IsValidIPAddress(settings.SourceDCIP) && found.add(SourceDCIP))
         || (counts.counted == 0 && found.add(SourceDomainWithoutProfiles));
 }
@@ -368,7 +374,7 @@ bool JobValidator::checkDomainJoin(const GlobalSettings &settings, Findings &fou
     const AccountRecord &joinAccount = settings.account(DomainJoin);
     switch (settings.JoinVal) {
     case JoinDomain:
-        return (!validName(settings.JoinName) && found.add(JoinName)) || (!validName(settings.JoinDCName) && found.add(JoinDCName))
+        return (!validHost(settings.JoinName) && found.add(JoinName)) || (!validHost(settings.JoinDCName) && found.add(JoinDCName))
             || (!modFormat::IsValidIPAddress(settings.JoinDCIP) && found.add(JoinDCIP))
             || ((joinAccount.Username.isEmpty() || !validName(joinAccount.Username)) && found.add(JoinAccountUsername))
             || (!validAccountDomain(joinAccount.Domain) && found.add(JoinAccountDomain));

@@ -73,7 +73,7 @@ ADSImportInput::Problem ADSImportInput::DoInputChecks() const
         return {UserField, QStringLiteral("You must enter a username. Please try again.")};
     if (Domain.isEmpty())
         return {DomainField, QStringLiteral("You must enter the user's domain name.")};
-    if (!modFormat::IsValidName(Server))
+    if (!modFormat::IsValidHostName(Server))
         return {ServerField, QStringLiteral("The server name entered contains invalid characters.")};
     // A DN is a user name too: the directory is asked with it as typed.
     if (!modFormat::IsValidName(User) && !User.contains(QLatin1Char('=')))

@@ -33,7 +33,7 @@ QString LookupDC(const QString &dcName)
         tell(QStringLiteral("You must enter a domain controller name to lookup."));
         return QString();
     }
-    if (!modFormat::IsValidName(dcName)) {
+    if (!modFormat::IsValidHostName(dcName)) {
         tell(QStringLiteral("Invalid characters found in DC name. Unable to perform IP lookup."));
         return QString();
     }

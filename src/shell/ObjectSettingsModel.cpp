@@ -481,7 +481,7 @@ bool ObjectSettingsModel::GeneralSettingsInputChecks()
                 QStringLiteral("The minimum disk space value must be between 0 and ") + limit + QStringLiteral("."));
             return;
         }
-        if (joinDomain && !modFormat::IsValidName(domainName)) {
+        if (joinDomain && !modFormat::IsValidHostName(domainName)) {
             passed = fail(TabDomainJoin, Text::JoinDomainName, QStringLiteral("Invalid characters found in domain name."));
             return;
         }
@@ -490,7 +490,7 @@ bool ObjectSettingsModel::GeneralSettingsInputChecks()
                 QStringLiteral("You must specify both a domain controller name and IP address."));
             return;
         }
-        if (joinDomain && !modFormat::IsValidName(joinDC)) {
+        if (joinDomain && !modFormat::IsValidHostName(joinDC)) {
             passed = fail(TabDomainJoin, Text::DomDCName, QStringLiteral("Invalid characters found in domain controller name."));
             return;
         }
@@ -530,7 +530,7 @@ bool ObjectSettingsModel::GeneralSettingsInputChecks()
             return;
         }
 
-        const auto badName = [&](Text field) { return !text(field).isEmpty() && !modFormat::IsValidName(text(field)); };
+        const auto badName = [&](Text field) { return !text(field).isEmpty() && !modFormat::IsValidHostName(text(field)); };
         const auto badAddress = [&](Text field) { return !text(field).isEmpty() && !modFormat::IsValidIPAddress(text(field)); };
         if (badName(Text::SourceContext)) {
             passed = fail(TabSourceDestination, Text::SourceContext, QStringLiteral("Invalid characters found in source context name."));

@@ -354,7 +354,7 @@ bool SetupWizardModel::SaveContexts()
     const Side source {m_source, !m_source.isOn(C::UseLocal)};
     const Side destination {m_destination, !m_destination.isOn(C::UseLocal)};
     const auto empty = [](const Side &side, int field) { return side.Domain && side.Section.text(field).isEmpty(); };
-    const auto badName = [](const Side &side, int field) { return side.Domain && !modFormat::IsValidName(side.Section.text(field)); };
+    const auto badName = [](const Side &side, int field) { return side.Domain && !modFormat::IsValidHostName(side.Section.text(field)); };
     const auto badAddress
         = [](const Side &side, int field) { return side.Domain && !modFormat::IsValidIPAddress(side.Section.text(field)); };
     const auto name = [](const Side &side, int field) { return side.Section.controlName(field); };
@@ -401,9 +401,9 @@ bool SetupWizardModel::SaveJoin()
         return refuse(QStringLiteral("Please enter the name of the domain controller."), field(J::DomDCName));
     if (domain && m_join.text(J::DomDCIP).isEmpty())
         return refuse(QStringLiteral("Please enter the IP address of the domain controller."), field(J::DomDCIP));
-    if (!modFormat::IsValidName(joinName))
+    if (domain ? !modFormat::IsValidHostName(joinName) : !modFormat::IsValidName(joinName))
         return refuse(QStringLiteral("Invalid domain or workgroup name entered."), field(J::JoinName));
-    if (domain && !modFormat::IsValidName(m_join.text(J::DomDCName)))
+    if (domain && !modFormat::IsValidHostName(m_join.text(J::DomDCName)))
         return refuse(QStringLiteral("Invalid domain controller name entered."), field(J::DomDCName));
     if (domain && !modFormat::IsValidIPAddress(m_join.text(J::DomDCIP)))
         return refuse(QStringLiteral("Invalid domain controller IP address entered."), field(J::DomDCIP));

@@ -6,7 +6,7 @@ using namespace modFormat;
 
 namespace {
 
-enum class Check { Name, ShortName, ComputerName, FileName, LocalFolder, LocalFile, IPAddress };
+enum class Check { Name, ShortName, HostName, ComputerName, FileName, LocalFolder, LocalFile, IPAddress };
 
 bool passes(Check check, const QString &text)
 {
@@ -14,6 +14,8 @@ bool passes(Check check, const QString &text)
     case Check::Name:
     case Check::ShortName:
         return IsValidName(text, check == Check::ShortName);
+    case Check::HostName:
+        return IsValidHostName(text);
     case Check::ComputerName:
         return IsValidComputerName(text);
     case Check::FileName:
@@ -52,6 +54,20 @@ private Q_SLOTS:
         QTest::newRow("name: non-ASCII letters") << Check::Name << QStringLiteral("Ärger") << true;
         for (const QChar c : QStringLiteral("\"/[]:;|=,+*?<>"))
             QTest::addRow("name: forbidden %c", c.toLatin1()) << Check::Name << (QStringLiteral("ab") + c + QStringLiteral("cd")) << false;
+        // Longer than a name: DNS labels, each 1 to 63 letters, digits and
+        // hyphens, 253 characters in all; a short name keeps the name rule.
+        const QString label63(63, QLatin1Char('x'));
+        QTest::newRow("host: fully qualified") << Check::HostName << QStringLiteral("dc01.corp.example.com") << true;
+        QTest::newRow("host: 253 characters") << Check::HostName << (QStringList(3, label63).join(u'.') + u'.' + QString(61, u'x')) << true;
+        QTest::newRow("host: 254 characters") << Check::HostName << (QStringList(3, label63).join(u'.') + u'.' + QString(62, u'x'))
+                                              << false;
+        QTest::newRow("host: label of 64") << Check::HostName << (label63 + QStringLiteral("x.com")) << false;
+        QTest::newRow("host: empty label") << Check::HostName << QStringLiteral("dc01..corp.example.com") << false;
+        QTest::newRow("host: hyphen at a label's end") << Check::HostName << QStringLiteral("dc01-.corp.example.com") << false;
+        QTest::newRow("host: blank in a long name") << Check::HostName << QStringLiteral("dc 01.corp.example.com") << false;
+        QTest::newRow("host: underscore in a long name") << Check::HostName << QStringLiteral("dc_01.corp.example.com") << false;
+        QTest::newRow("host: short name with a blank") << Check::HostName << QStringLiteral("Old Corp") << true;
+        QTest::newRow("host: domain\\user") << Check::HostName << QStringLiteral("CORP\\jsmith") << false;
         QTest::newRow("computer: letters, digits, hyphen, underscore") << Check::ComputerName << QStringLiteral("WS-0042_old") << true;
         QTest::newRow("computer: 15 characters") << Check::ComputerName << QString(15, QLatin1Char('p')) << true;
         QTest::newRow("computer: 16 characters") << Check::ComputerName << QString(16, QLatin1Char('p')) << false;

@@ -107,6 +107,9 @@ const std::vector<Case> &cases()
         {"sound: euro sign and Ç (199)", 0, acc(AdminA, "varno", QStringLiteral("€uro-Ç"), "OLDCORP")},
         {"sound: hexadecimal SID authority", 0, sids({entry("", "alice.new", true, "S-1-0x0000000000FF-4294967295")})},
         {"sound: computer name of 15 characters", 0, [](ComputerDB &db, GS &) { db.RenameComputer(0, QString(15, 'P')); }},
+        {"sound: domains and controllers by their DNS names", 0,
+            all({set(&GS::SourceDomain, "old.corp.example.com"), set(&GS::SourceDCName, "dc01.old.corp.example.com"),
+                set(&GS::DestinationDomain, "new.corp.example.com"), set(&GS::DestinationDCName, "dc01.new.corp.example.com")})},
 
         // The computer's own name, before its settings.
         {"computer name with a blank and !", 309,
@@ -179,6 +182,7 @@ const std::vector<Case> &cases()
         {"join type -1", 903, set(&GS::JoinVal, -1)},
         {"join domain: name missing", 306, set(&GS::JoinVal, int(JoinDomain))},
         {"join domain: DC invalid", 303, join(JoinDomain, "NEWCORP", "DC:1")},
+        {"join domain: DNS name with a blank", 306, join(JoinDomain, "new corp.example.local", "NEW-DC1")},
         {"join domain: DC address missing", 301, join(JoinDomain, "NEWCORP", "NEW-DC1")},
         {"join domain: account missing", 22, joinReady},
         {"join domain: account domain invalid", 18, all({joinReady, acc(DomainJoin, "joiner", "pw", "")})},
