@@ -33,11 +33,16 @@ size_t slot(ObjectSettingsModel::Command command)
 QLabel *hintLabel(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
-    label->setWordWrap(true);
     QFont font = label->font();
     font.setPointSizeF(font.pointSizeF() * 0.92);
     label->setFont(font);
     label->setForegroundRole(QPalette::PlaceholderText);
+    // One line that does not wrap: a wrapping label makes the scrolling
+    // panel lay out by preferred heights, and at the window's usual size
+    // the Save Settings button then went below the edge. A narrow panel
+    // cuts the line instead; the whole text stays in the tooltip.
+    label->setMinimumWidth(1);
+    label->setToolTip(text);
     return label;
 }
 
