@@ -2,6 +2,9 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
 
 using modGeneral::ComputerKey;
 using modGeneral::FolderKey;
@@ -42,6 +45,23 @@ private Q_SLOTS:
     {
         m_window.reset();
         f.cleanup();
+    }
+
+    // At the size a first start opens with, every tab of the panel fits:
+    // Save Settings is never scrolled out of sight.
+    void panelFitsAtTheUsualSize()
+    {
+        frmMain window;
+        window.resize(1050, 676);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *scroll = window.findChild<QScrollArea *>(QStringLiteral("scrObjectSettings"));
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabObjectSettings"));
+        for (int tab = 0; tab < tabs->count(); ++tab) {
+            tabs->setCurrentIndex(tab);
+            QCoreApplication::processEvents();
+            QVERIFY2(scroll->verticalScrollBar()->maximum() == 0, qPrintable(tabs->tabText(tab)));
+        }
     }
 
     void savedSettingsMarkTheTreeAlsoAfterARefresh()
