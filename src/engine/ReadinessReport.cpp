@@ -270,7 +270,11 @@ QString ReadinessReport::Summary() const
     if (Pinged()) {
         const int unanswered = Unanswered();
         const auto pinged = std::count_if(Computers.cbegin(), Computers.cend(), [](const Computer &c) { return c.Ping.has_value(); });
-        text += QStringLiteral("Ping: %1 answered, %2 did not\n").arg(static_cast<int>(pinged) - unanswered).arg(unanswered);
+        text += QStringLiteral("Ping: %1 answered, %2 did not").arg(static_cast<int>(pinged) - unanswered).arg(unanswered);
+        // Pings cancelled part of the way.
+        if (pinged < Computers.size())
+            text += QStringLiteral(", %1 not pinged (cancelled)").arg(Computers.size() - pinged);
+        text += QLatin1Char('\n');
     }
     return text;
 }

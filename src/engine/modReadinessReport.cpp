@@ -4,6 +4,7 @@
 #include "common/Clock.h"
 #include "common/ConsoleConfig.h"
 #include "common/Presenter.h"
+#include "common/ProgressBarLink.h"
 #include "common/modErrorHandler.h"
 #include "common/modShell.h"
 #include "engine/ReadinessReport.h"
@@ -69,7 +70,7 @@ void save(const ReadinessReport &report, QObject *owner)
 
 } // namespace
 
-void Show(const ComputerDB &database, QObject *owner)
+void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress)
 {
     modErrorHandler::Guard("frmMain.mnuReadinessReport_Click", [&] {
         const ConsoleConfig config;
@@ -97,11 +98,20 @@ void Show(const ComputerDB &database, QObject *owner)
         report.Time = Clock::instance().currentDateTime();
         if (network == Presenter::Yes) {
             report.CheckListener(address, port);
-            // The window stays alive while the pings are under way.
-            report.Ping(inFlight, [](int) {
-                QCoreApplication::processEvents();
-                return true;
+            if (progress)
+                progress->Start(0, static_cast<int>(report.Computers.size()), Caption, QStringLiteral("Pinging the computers..."), 0, true);
+            // The window stays alive while the pings are under way; at ten
+            // thousand computers that is minutes, so they may be cancelled.
+            report.Ping(inFlight, [progress](int done) {
+                if (!progress) {
+                    QCoreApplication::processEvents();
+                    return true;
+                }
+                progress->SetValue(done);
+                return !progress->CancelVal();
             });
+            if (progress)
+                progress->Finish();
         }
 
         Presenter::Message summary;

@@ -1,10 +1,13 @@
 #include "MainWindowFixture.h"
 
+#include "common/widgets/frmProgress.h"
 #include "database/SettingsFile.h"
 #include "support/RecordingOpener.h"
 
 #include <QFile>
 #include <QMenu>
+#include <QPushButton>
+#include <QTimer>
 
 // The two menu items for big jobs, pressed in the window: the readiness
 // report saved and opened, and a new job of the computers a run left.
@@ -49,6 +52,30 @@ private Q_SLOTS:
             qPrintable(summary));
         QVERIFY(QFile::exists(f.file(QStringLiteral("ready.csv"))));
         QCOMPARE(opener.opened.value(0).path, html);
+    }
+
+    // Pings at scale take minutes: they show their progress and may be
+    // cancelled, and the report then says how many went unpinged.
+    void pingsCanBeCancelled()
+    {
+        frmMain window;
+        ComputerDB &db = *window.database();
+        for (const char *loopback : {"127.0.0.1", "127.0.0.2", "127.0.0.3"})
+            db.AddComputer(QLatin1String(loopback), QString(), -1, -1);
+        bool cancelled = false;
+        QTimer::singleShot(0, this, [&] {
+            for (QWidget *top : QApplication::topLevelWidgets())
+                if (auto *progress = qobject_cast<frmProgress *>(top); progress && progress->isVisible()) {
+                    QTest::mouseClick(progress->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+                    cancelled = true;
+                }
+        });
+        f.presenter->setNextAnswer(Presenter::Yes); // ping
+        f.presenter->setNextAnswer(Presenter::No); // close
+        QVERIFY(f.trigger(window, QStringLiteral("mnuReadinessReport")));
+        QVERIFY(cancelled);
+        const QString summary = f.presenter->messages().value(1).text;
+        QVERIFY2(summary.contains(QStringLiteral("not pinged (cancelled)")), qPrintable(summary));
     }
 
     void newJobFromUnfinished()

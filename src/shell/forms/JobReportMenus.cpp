@@ -1,7 +1,9 @@
 #include "shell/forms/JobReportMenus.h"
 
 #include "common/AppState.h"
+#include "common/ProgressBarLink.h"
 #include "common/modErrorHandler.h"
+#include "common/widgets/frmProgress.h"
 #include "database/ComputerDB.h"
 #include "engine/MigrationRun.h"
 #include "engine/modReadinessReport.h"
@@ -37,7 +39,12 @@ JobReportMenus::JobReportMenus(const Items &items, ComputerDB &database, Migrati
     mnuNewJobFromUnfinished
         = insertItem(items.File, afterNewJob, "mnuNewJobFromUnfinished", QStringLiteral("New Job from &Unfinished Computers..."));
     mnuReadinessReport = insertItem(items.Tools, items.BeforeReadiness, "mnuReadinessReport", QStringLiteral("&Readiness Report..."));
-    connect(mnuReadinessReport, &QAction::triggered, this, [this] { modReadinessReport::Show(m_database, m_items.Owner); });
+    connect(mnuReadinessReport, &QAction::triggered, this, [this] {
+        frmProgress progress(m_items.Owner);
+        ProgressBarLink link;
+        link.LinkForm(&progress);
+        modReadinessReport::Show(m_database, m_items.Owner, &link);
+    });
     connect(mnuNewJobFromUnfinished, &QAction::triggered, this, &JobReportMenus::mnuNewJobFromUnfinished_Click);
     connect(items.File, &QMenu::aboutToShow, this, &JobReportMenus::updateItems);
     connect(items.Tools, &QMenu::aboutToShow, this, &JobReportMenus::updateItems);
