@@ -23,7 +23,7 @@ set(VO_LAYERS
     "vo_wizards_forms:vo_wizards,vo_import_forms,vo_sections_widgets,vo_sections,vo_common_widgets"
     "vo_job:vo_engine,vo_database,vo_network"
     "vo_logview:vo_common"
-    "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config,vo_network,vo_import"
+    "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config,vo_network,vo_import,vo_wizards,vo_sections,vo_settings"
     "vo_shell:vo_common,vo_database,vo_network,vo_sections,vo_wizards"
     "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_job,vo_logview,vo_config_forms,vo_import,vo_import_forms,vo_sections_widgets,vo_wizards_forms"
     "vo:vo_cli"

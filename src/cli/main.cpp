@@ -8,6 +8,7 @@
 #include "cli/RegCommand.h"
 #include "cli/RetryCommand.h"
 #include "cli/RunCommand.h"
+#include "cli/SetupCommand.h"
 #include "cli/TreeCommand.h"
 #include "cli/ValidateCommand.h"
 
@@ -50,6 +51,8 @@ QString generalUsage()
                           "             finish (vo retry --help explains it)\n"
                           "  run        check a settings file and run its migration on the engine,\n"
                           "             printing the progress log (vo run --help explains it)\n"
+                          "  setup      the Easy Setup Wizard: one set of settings for the whole job\n"
+                          "             (vo setup --help explains it)\n"
                           "  tree       print the computer tree of a settings file\n"
                           "             (vo tree --help explains it)\n"
                           "  validate   check a settings file as Start Migration does\n"
@@ -121,6 +124,8 @@ int main(int argc, char *argv[])
     }
     if (command.compare(QLatin1String("retry"), Qt::CaseInsensitive) == 0)
         return RetryCommand(out, err).run(arguments.mid(1));
+    if (command.compare(QLatin1String("setup"), Qt::CaseInsensitive) == 0)
+        return SetupCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("config"), Qt::CaseInsensitive) == 0) {
         ConfigCommand config(out, err);
         return config.run(arguments.mid(1));
