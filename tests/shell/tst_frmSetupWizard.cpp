@@ -80,6 +80,7 @@ private:
             db.AddSettings(own, id, type);
         }
         GlobalSettingsPtr global = GlobalSettings::create();
+        global->SetDefaults();
         global->JoinName = QStringLiteral("OLDGLOBAL");
         db.AddSettings(global, 0, QStringLiteral("G"));
         db.SetColorsForEdit();

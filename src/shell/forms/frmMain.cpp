@@ -711,10 +711,11 @@ void frmMain::StartEasySetupWizard()
             Database->SetColorsForEdit();
         });
         wizard.exec();
-        if (!SetupWizardModel::ApplyResult(*Database, record))
-            return;
-        // Only the root has settings of its own now.
-        Database->SetColorsForEdit();
+        // Only the root has settings of its own after Finish; and a user
+        // list imported on the way may be the selected computer's, even
+        // after Cancel.
+        if (SetupWizardModel::ApplyResult(*Database, record))
+            Database->SetColorsForEdit();
         LoadSelectedNode();
     });
 }
