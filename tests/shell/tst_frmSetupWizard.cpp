@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFile>
+#include <QLabel>
 #include <QRadioButton>
 #include <QTimer>
 
@@ -228,6 +229,7 @@ private Q_SLOTS:
                         child<QAbstractButton>(wizard, "cmdImportFile"), &QAbstractButton::click, Qt::QueuedConnection);
                     importPressed = true;
                 } else if (imported) {
+                    QCOMPARE(child<QLabel>(wizard, "lblComputerCount")->text(), QStringLiteral("Computers in the job: 3"));
                     wizard->close();
                 }
                 return;

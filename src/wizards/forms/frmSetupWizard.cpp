@@ -137,6 +137,9 @@ frmSetupWizard::frmSetupWizard(QWidget *owner)
     importLayout->addSpacing(16);
     importLayout->addWidget(lblProgress);
     importLayout->addWidget(pbImport);
+    lblComputerCount = named(new QLabel(imports), QStringLiteral("lblComputerCount"));
+    importLayout->addSpacing(8);
+    importLayout->addWidget(lblComputerCount);
     importLayout->addStretch(1);
     m_pages->addWidget(imports);
 
@@ -288,6 +291,7 @@ void frmSetupWizard::ShowCurrentFrame()
     const bool importing = m_model.database() != nullptr;
     cmdImportADS->setEnabled(importing);
     cmdImportFile->setEnabled(importing);
+    ShowComputerCount();
     cmdNext->setText(m_model.nextCaption());
     cmdPrevious->setEnabled(m_model.previousEnabled());
     // A new page starts at its first control that can be used; a refused
@@ -301,6 +305,13 @@ void frmSetupWizard::ShowCurrentFrame()
         (*first)->setFocus();
 }
 
+void frmSetupWizard::ShowComputerCount()
+{
+    const ComputerDB *database = m_model.database();
+    const int count = database ? database->GetComputerCount() : 0;
+    lblComputerCount->setText(database ? QStringLiteral("Computers in the job: %1").arg(count) : QString());
+}
+
 void frmSetupWizard::cmdImportADS_Click()
 {
     ComputerDB *database = m_model.database();
@@ -310,6 +321,7 @@ void frmSetupWizard::cmdImportADS_Click()
     dialog.LinkRequired(database, m_treeChanged);
     dialog.LinkBar(m_importBar.get());
     dialog.exec();
+    ShowComputerCount();
 }
 
 void frmSetupWizard::cmdImportFile_Click()
@@ -321,6 +333,7 @@ void frmSetupWizard::cmdImportFile_Click()
     // A large list is read with the tree unlinked; it is built again here.
     if (!database->IsLinked() && m_treeChanged)
         m_treeChanged();
+    ShowComputerCount();
 }
 
 void frmSetupWizard::cmdAuthWizard_Click()

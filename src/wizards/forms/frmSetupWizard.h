@@ -40,6 +40,7 @@ private:
     void cmdImportADS_Click();
     void cmdImportFile_Click();
     void cmdAuthWizard_Click();
+    void ShowComputerCount();
     void closeWizard();
 
     SetupWizardModel m_model;
@@ -56,6 +57,7 @@ private:
     QPushButton *cmdImportFile = nullptr;
     QLabel *lblProgress = nullptr;
     QProgressBar *pbImport = nullptr;
+    QLabel *lblComputerCount = nullptr;
     std::unique_ptr<LinkedProgressBar> m_importBar;
     QPushButton *cmdAuthWizard = nullptr;
     QLabel *lblSummary = nullptr;
