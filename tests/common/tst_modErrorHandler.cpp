@@ -4,7 +4,6 @@
 #include "support/ManualClock.h"
 #include "support/RecordingPresenter.h"
 
-#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QScopeGuard>

@@ -76,10 +76,9 @@ private Q_SLOTS:
             QString key = QStringLiteral("unchanged");
             return db.GetEffectiveSettings(type, id, key)->SourceDomain + QLatin1Char('@') + key;
         };
-        QCOMPARE(source(C, pc), QStringLiteral("OWN@C%1").arg(pc));
-        QCOMPARE(source(F, group), QStringLiteral("PARENT@F%1").arg(parent));
-        QCOMPARE(source(F, parent), QStringLiteral("PARENT@F%1").arg(parent));
-        QCOMPARE(source(C, rootPc), QStringLiteral("@F-1"));
+        QCOMPARE((QStringList {source(C, pc), source(F, group), source(F, parent), source(C, rootPc)}),
+            (QStringList {QStringLiteral("OWN@C%1").arg(pc), QStringLiteral("PARENT@F%1").arg(parent),
+                QStringLiteral("PARENT@F%1").arg(parent), QStringLiteral("@F-1")}));
         QVERIFY(db.RemoveSettings(pc, C));
         QCOMPARE(source(C, pc), QStringLiteral("PARENT@F%1").arg(parent));
         QVERIFY(db.RemoveSettings(parent, F));

@@ -1,5 +1,4 @@
 #include "engine/JobValidator.h"
-#include "engine/ValidationCode.h"
 
 #include "JobFixture.h"
 

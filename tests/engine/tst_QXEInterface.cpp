@@ -267,13 +267,10 @@ private Q_SLOTS:
         for (int id = 0; id < 200; id += 2)
             job.computers.append({id, QStringLiteral("PC%1").arg(id)});
         m_qxe->Run(job);
-        QCOMPARE(m_qxe->CDBtoQXE(0), 1);
-        QCOMPARE(m_qxe->CDBtoQXE(198), 100);
-        QCOMPARE(m_qxe->CDBtoQXE(150), 76);
-        QCOMPARE(m_qxe->CDBtoQXE(3), -1);
-        QCOMPARE(m_qxe->ComputerName(76), QStringLiteral("PC150"));
-        QCOMPARE(m_qxe->ComputerName(101), QString());
-        QCOMPARE(m_qxe->SimpleClientStatus(QStringLiteral("C150")), QStringLiteral("CL"));
+        QCOMPARE((QList<int> {m_qxe->CDBtoQXE(0), m_qxe->CDBtoQXE(198), m_qxe->CDBtoQXE(150), m_qxe->CDBtoQXE(3)}),
+            (QList<int> {1, 100, 76, -1}));
+        QCOMPARE((QStringList {m_qxe->ComputerName(76), m_qxe->ComputerName(101), m_qxe->SimpleClientStatus(QStringLiteral("C150"))}),
+            (QStringList {"PC150", "", "CL"}));
     }
 
     void commandsByNodeKey()

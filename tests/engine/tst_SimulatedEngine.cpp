@@ -2,7 +2,6 @@
 #include "engine/NetworkTestListener.h"
 #include "engine/QXEInterface.h"
 #include "engine/SimulatedEngine.h"
-#include "engine/modScramble.h"
 
 #include "EngineFixture.h"
 

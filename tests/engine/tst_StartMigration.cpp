@@ -1,4 +1,3 @@
-#include "common/ConsoleConfig.h"
 #include "engine/StartMigration.h"
 #include "engine/ValidationReport.h"
 

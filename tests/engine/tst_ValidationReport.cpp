@@ -1,7 +1,4 @@
-#include "engine/ValidationCode.h"
 #include "engine/ValidationReport.h"
-
-#include "JobFixture.h"
 
 #include "support/RecordingPresenter.h"
 

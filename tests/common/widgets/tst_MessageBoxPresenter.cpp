@@ -1,11 +1,9 @@
 #include "common/widgets/MessageBoxPresenter.h"
 
 #include <QApplication>
-#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
