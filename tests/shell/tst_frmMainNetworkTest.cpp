@@ -19,9 +19,9 @@ private:
     std::unique_ptr<frmMain> m_window;
     quint16 m_port = 0;
 
-    QPushButton *button(const char *name) const { return m_window->runControl()->findChild<QPushButton *>(QString::fromLatin1(name)); }
+    QPushButton *button(const char *name) const { return MainWindowFixture::runButton(*m_window, name); }
     QStringList log() const { return m_window->runControl()->log()->toPlainText().split(QLatin1Char('\n')); }
-    bool visible(const char *name) const { return MainWindowFixture::action(*m_window, QString::fromLatin1(name))->isVisible(); }
+    bool visible(const char *name) const { return MainWindowFixture::visible(*m_window, name); }
     bool start(Presenter::Answer answer = Presenter::Yes)
     {
         f.presenter->setNextAnswer(answer);
@@ -35,12 +35,7 @@ private:
         // The other test cannot start meanwhile.
         QVERIFY(!MainWindowFixture::action(*m_window, QStringLiteral("mnuPingStart"))->isEnabled());
     }
-    void editing() const
-    {
-        QVERIFY(!AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunMigration);
-        QVERIFY(visible("mnuNetworkTestStart") && !visible("mnuNetworkTestStop"));
-        QVERIFY(MainWindowFixture::action(*m_window, QStringLiteral("mnuNewComputer"))->isEnabled());
-    }
+    void editing() const { MainWindowFixture::editingAfter(*m_window, "mnuNetworkTestStart", "mnuNetworkTestStop"); }
 
 private Q_SLOTS:
     void init()
