@@ -176,8 +176,7 @@ private Q_SLOTS:
         const GlobalSettingsPtr record = f.folderRecord(f.sales);
         QVERIFY(record && record != f.global());
         QVERIFY(record->RebootPermitted == 1 && record->OverwriteProfile == 1 && f.global()->OverwriteProfile == 0);
-        QCOMPARE(record->SourceDomain, QStringLiteral("OLDDOM"));
-        QCOMPARE(record->GetFullUsername(AdminA), QStringLiteral("NEWDOM\\varno"));
+        QCOMPARE(record->SourceDomain + QLatin1Char(' ') + record->GetFullUsername(AdminA), QStringLiteral("OLDDOM NEWDOM\\varno"));
         QVERIFY(AppState::Get().DatabaseChanged);
         QCOMPARE(f.model.check(Check::RebootAllow), int(Model::Checked));
         QVERIFY(!f.model.textInherited(Text::SourceContext) && !f.model.SettingsChanged());
@@ -197,9 +196,9 @@ private Q_SLOTS:
         QVERIFY(f.model.textLocked(Text::SourceDC) && !f.model.commandEnabled(Command::LookupSourceDC));
         QVERIFY(f.model.SaveObjectSettings());
         const GlobalSettingsPtr record = f.computerRecord(f.pc02);
-        QCOMPARE(record->SourceDomain, QStringLiteral("*LOCAL ACCOUNT*"));
-        QVERIFY(record->SourceDCName.isEmpty() && record->SourceDCIP.isEmpty());
-        QVERIFY(record->JoinVal == JoinWorkgroup && record->JoinName == QStringLiteral("TEAM"));
+        QCOMPARE((QStringList {record->SourceDomain, record->SourceDCName, record->SourceDCIP, record->JoinName}),
+            (QStringList {"*LOCAL ACCOUNT*", "", "", "TEAM"}));
+        QCOMPARE(record->JoinVal, JoinWorkgroup);
     }
 
     void inputChecks_data()
