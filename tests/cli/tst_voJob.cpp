@@ -11,6 +11,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -135,19 +136,18 @@ private Q_SLOTS:
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.contains("Exported 3 clients"));
 
-        // The folder of each computer holds its own file, with the listener given.
-        const VoRun plain = vo({"descramble", "--show-passwords", QDir(out).filePath("PC-3/varnoosk.cfg")});
+        // The folder of each computer holds its own file, with the listener given; only their owner may read them.
+        const QString client = QDir(out).filePath("PC-3/varnoosk.cfg");
+        const VoRun plain = vo({"descramble", "--show-passwords", client});
         ClientConfig config;
         QString problem;
         QVERIFY2(config.Parse(QString::fromUtf8(plain.out).replace("\n", "\r\n"), &problem), qPrintable(problem));
-        QCOMPARE((QStringList {config.Value("COMPUTERNAME"), config.Value("KEY"), config.Value("CONSOLEIP"), config.Value("CONSOLEPORT"),
-                     config.Value("VARNOPASS")}),
-            (QStringList {"PC-3", "3", "10.1.2.3", "8000", "Secret-A1"}));
-        // Only their owner may read them.
-        const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-        QCOMPARE(QFile::permissions(QDir(out).filePath("PC-3/varnoosk.cfg"))
-                & ~QFileDevice::Permissions(QFileDevice::ReadUser | QFileDevice::WriteUser),
-            owner);
+        QStringList values;
+        for (const char *key : {"COMPUTERNAME", "KEY", "CONSOLEIP", "CONSOLEPORT", "VARNOPASS"})
+            values << config.Value(QString::fromLatin1(key));
+        QCOMPARE(values, (QStringList {"PC-3", "3", "10.1.2.3", "8000", "Secret-A1"}));
+        const auto user = QFileDevice::ReadUser | QFileDevice::WriteUser; // the same bits as the owner's, seen from here
+        QCOMPARE(QFile::permissions(client) & ~user, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         QCOMPARE(
             QFile::permissions(QDir(out).filePath("PC-3")) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
 
@@ -269,13 +269,10 @@ private Q_SLOTS:
         TestRegistry fresh;
         QTemporaryDir data;
         const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+        const auto restore = qScopeGuard([&] { dataHome.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", dataHome); });
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
         const VoRun run = vo({"run", QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json"), "--profile",
             write("fast.txt", "step_ms = 0\nexecute_steps = 1\n"), "--job", "Example", "--report", path("report")});
-        if (dataHome.isNull())
-            qunsetenv("XDG_DATA_HOME");
-        else
-            qputenv("XDG_DATA_HOME", dataHome);
         QCOMPARE(run.status, 0);
         QFile csv(path("report/report.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly) && QFile::exists(path("report/report.html")));

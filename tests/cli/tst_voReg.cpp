@@ -15,14 +15,21 @@
 namespace {
 
 const QString kAppKey = QStringLiteral("HKCU\\Software\\Brindlewood\\Varno-Osk");
+const QByteArray kAppPath = "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk";
 const QByteArray kDone = "The operation completed successfully.\n";
 const QByteArray kNotFound = "ERROR: The system was unable to find the specified registry key or value.\n";
 
+// `vo reg` with `arguments`, where APP stands for the console's key.
 QStringList reg(const QString &arguments)
 {
-    QStringList list = QProcess::splitCommand(arguments);
+    QStringList list = QProcess::splitCommand(QString(arguments).replace(QStringLiteral("APP"), kAppKey));
     list.prepend(QStringLiteral("reg"));
     return list;
+}
+
+VoRun regRun(const char *arguments, const QByteArray &input = QByteArray())
+{
+    return vo(reg(QString::fromLatin1(arguments)), input);
 }
 
 } // namespace
@@ -34,9 +41,9 @@ class TestVoReg : public QObject
 private:
     std::unique_ptr<TestRegistry> m_registry;
 
-    void add(const QString &arguments)
+    void add(const char *arguments)
     {
-        const VoRun run = vo(reg(QStringLiteral("add ") + arguments + QStringLiteral(" /f")));
+        const VoRun run = vo(reg(QStringLiteral("add APP") + QLatin1String(arguments) + QStringLiteral(" /f")));
         QVERIFY2(run.status == 0, run.err.constData());
         QCOMPARE(run.out, kDone);
     }
@@ -47,57 +54,41 @@ private Q_SLOTS:
 
     void queryListsValuesThenSubkeys()
     {
-        add(kAppKey + QStringLiteral(" /v Zeta /d last"));
-        add(kAppKey + QStringLiteral(" /v Alpha /d first"));
-        add(kAppKey + QStringLiteral("\\Import /v zeta /d 2"));
-        add(kAppKey + QStringLiteral("\\Engine"));
+        add(" /v Zeta /d last");
+        add(" /v Alpha /d first");
+        add("\\Import /v zeta /d 2");
+        add("\\Engine");
 
-        QCOMPARE(vo(reg(QStringLiteral("query ") + kAppKey)).out,
-            QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n"
-                       "    Zeta    REG_SZ    last\n"
-                       "    Alpha    REG_SZ    first\n"
-                       "\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Engine\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Import\n"));
-        QVERIFY(vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /ve")))
-                    .out.contains("    (Default)    REG_SZ    (value not set)\n"));
-        QCOMPARE(vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /v alpha"))).out,
-            QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n    Alpha    REG_SZ    first\n\n"));
-
+        const QByteArray &app = kAppPath;
+        const QByteArray values = "\n" + app + "\n    Zeta    REG_SZ    last\n    Alpha    REG_SZ    first\n\n";
+        QCOMPARE(regRun("query APP").out, values + app + "\\Engine\n" + app + "\\Import\n");
+        QVERIFY(regRun("query APP /ve").out.contains("    (Default)    REG_SZ    (value not set)\n"));
+        QCOMPARE(regRun("query APP /v alpha").out, "\n" + app + "\n    Alpha    REG_SZ    first\n\n");
         // With /s every key below follows with its values; /v searches them all.
-        QCOMPARE(vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /s"))).out,
-            QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n"
-                       "    Zeta    REG_SZ    last\n"
-                       "    Alpha    REG_SZ    first\n"
-                       "\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Engine\n"
-                       "\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Import\n"
-                       "    zeta    REG_SZ    2\n"
-                       "\n"));
-        QVERIFY(vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /v ZETA /s")))
-                    .out.endsWith("End of search: 2 match(es) found.\n"));
+        QCOMPARE(regRun("query APP /s").out, values + app + "\\Engine\n\n" + app + "\\Import\n    zeta    REG_SZ    2\n\n");
+        QVERIFY(regRun("query APP /v ZETA /s").out.endsWith("End of search: 2 match(es) found.\n"));
     }
 
     void valueTypesAreWrittenAndShownAsRegDoes_data()
     {
         QTest::addColumn<QString>("arguments");
         QTest::addColumn<QByteArray>("line");
-
-        QTest::newRow("dword hex") << QStringLiteral("/v N /t reg_dword /d 0xFFFFFFFF") << QByteArray("    N    REG_DWORD    0xffffffff\n");
-        QTest::newRow("binary") << QStringLiteral("/v N /t REG_BINARY /d 0aff10") << QByteArray("    N    REG_BINARY    0AFF10\n");
-        QTest::newRow("multi") << QStringLiteral("/v N /t REG_MULTI_SZ /d a\\0b") << QByteArray("    N    REG_MULTI_SZ    a\\0b\n");
-        QTest::newRow("default value") << QStringLiteral("/ve /d standard") << QByteArray("    (Default)    REG_SZ    standard\n");
-        QTest::newRow("multi, own separator") << QStringLiteral("/v N /t REG_MULTI_SZ /s # /d a#b")
-                                              << QByteArray("    N    REG_MULTI_SZ    a\\0b\n");
+        const auto row = [](const char *name, const char *arguments, const char *line) {
+            QTest::newRow(name) << QString::fromLatin1(arguments) << QByteArray("    ") + line + "\n";
+        };
+        row("dword hex", "/v N /t reg_dword /d 0xFFFFFFFF", "N    REG_DWORD    0xffffffff");
+        row("binary", "/v N /t REG_BINARY /d 0aff10", "N    REG_BINARY    0AFF10");
+        row("multi", "/v N /t REG_MULTI_SZ /d a\\0b", "N    REG_MULTI_SZ    a\\0b");
+        row("default value", "/ve /d standard", "(Default)    REG_SZ    standard");
+        row("multi, own separator", "/v N /t REG_MULTI_SZ /s # /d a#b", "N    REG_MULTI_SZ    a\\0b");
     }
 
     void valueTypesAreWrittenAndShownAsRegDoes()
     {
         QFETCH(QString, arguments);
         QFETCH(QByteArray, line);
-        add(kAppKey + QLatin1Char(' ') + arguments);
-        const VoRun run = vo(reg(QStringLiteral("query ") + kAppKey));
+        add(qPrintable(QLatin1Char(' ') + arguments));
+        const VoRun run = regRun("query APP");
         QVERIFY2(run.out.contains(line), run.out.constData());
     }
 
@@ -151,7 +142,7 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a registry\n") > 0);
         file.close();
 
-        const VoRun run = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v A /d 1 /f")));
+        const VoRun run = regRun("add APP /v A /d 1 /f");
         QCOMPARE(run.status, 1);
         QVERIFY(run.err.startsWith("ERROR: The registry store \"" + m_registry->path().toLocal8Bit()));
     }
@@ -160,7 +151,7 @@ private Q_SLOTS:
     {
         // A store written by other means may hold far deeper chains than the
         // console creates: the walk stops at the limit, and delete takes all.
-        add(kAppKey + QStringLiteral(" /v A /d 1"));
+        add(" /v A /d 1");
         sqlite3 *db = nullptr;
         QCOMPARE(sqlite3_open(QFile::encodeName(m_registry->path()).constData(), &db), SQLITE_OK);
         const int rc = sqlite3_exec(db,
@@ -171,13 +162,13 @@ private Q_SLOTS:
         sqlite3_close(db);
         QCOMPARE(rc, SQLITE_OK);
 
-        const VoRun run = vo(reg(QStringLiteral("query HKCU\\Software\\k /s")));
+        const VoRun run = regRun("query HKCU\\Software\\k /s");
         QCOMPARE(run.status, 1);
         QVERIFY2(run.err.contains("more than 512 levels below its root"), run.err.constData());
         QCOMPARE(run.out.count("\nHKEY_CURRENT_USER\\Software\\k"), 511);
 
-        QCOMPARE(vo(reg(QStringLiteral("delete HKCU\\Software\\k /f"))).status, 0);
-        QCOMPARE(vo(reg(QStringLiteral("query HKCU\\Software /s"))).out,
+        QCOMPARE(regRun("delete HKCU\\Software\\k /f").status, 0);
+        QCOMPARE(regRun("query HKCU\\Software /s").out,
             QByteArray("\nHKEY_CURRENT_USER\\Software\n\nHKEY_CURRENT_USER\\Software\\Brindlewood\n\n"
                        "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n    A    REG_SZ    1\n\n"));
     }
@@ -196,9 +187,9 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, answer);
         QFETCH(QString, expected);
-        add(kAppKey + QStringLiteral(" /v Job /d old"));
+        add(" /v Job /d old");
 
-        const VoRun run = vo(reg(QStringLiteral("add ") + kAppKey + QStringLiteral(" /v Job /d new")), answer);
+        const VoRun run = regRun("add APP /v Job /d new", answer);
         QCOMPARE(run.status, 0);
         QVERIFY(run.out.startsWith("Value Job exists, overwrite(Yes/No)? "));
         QCOMPARE(modRegistry::GetSettingString(kAppKey, QStringLiteral("Job")), expected);
@@ -206,28 +197,24 @@ private Q_SLOTS:
 
     void deleteValueValuesAndKey()
     {
-        add(kAppKey + QStringLiteral(" /v A /d 1"));
-        add(kAppKey + QStringLiteral(" /v B /d 2"));
-        add(kAppKey + QStringLiteral(" /v C /d 3"));
-        add(kAppKey + QStringLiteral("\\Sub /v D /d 4"));
+        add(" /v A /d 1");
+        add(" /v B /d 2");
+        add(" /v C /d 3");
+        add("\\Sub /v D /d 4");
 
-        VoRun run = vo(reg(QStringLiteral("delete ") + kAppKey + QStringLiteral(" /v A")), "y\n");
+        VoRun run = regRun("delete APP /v A", "y\n");
         QCOMPARE(run.out, QByteArray("Delete the registry value A (Yes/No)? ") + kDone);
-        QCOMPARE(vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /v A"))).status, 1);
+        QCOMPARE(regRun("query APP /v A").status, 1);
 
-        QCOMPARE(vo(reg(QStringLiteral("delete ") + kAppKey + QStringLiteral(" /va /f"))).status, 0);
-        QCOMPARE(vo(reg(QStringLiteral("query ") + kAppKey)).out,
-            QByteArray("\nHKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\n\n"
-                       "HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk\\Sub\n"));
+        QCOMPARE(regRun("delete APP /va /f").status, 0);
+        QCOMPARE(regRun("query APP").out, "\n" + kAppPath + "\n\n" + kAppPath + "\\Sub\n");
 
-        run = vo(reg(QStringLiteral("delete ") + kAppKey), "n\n");
-        QCOMPARE(run.out,
-            QByteArray("Permanently delete the registry key HKEY_CURRENT_USER\\Software\\Brindlewood\\Varno-Osk (Yes/No)? "
-                       "The operation was canceled by the user.\n"));
+        run = regRun("delete APP", "n\n");
+        QCOMPARE(run.out, "Permanently delete the registry key " + kAppPath + " (Yes/No)? The operation was canceled by the user.\n");
         QCOMPARE(modRegistry::GetSettingString(kAppKey + QStringLiteral("\\Sub"), QStringLiteral("D")), QStringLiteral("4"));
 
-        QCOMPARE(vo(reg(QStringLiteral("delete ") + kAppKey + QStringLiteral(" /f"))).status, 0);
-        const VoRun gone = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral("\\Sub")));
+        QCOMPARE(regRun("delete APP /f").status, 0);
+        const VoRun gone = regRun("query APP\\Sub");
         QCOMPARE(gone.status, 1);
         QCOMPARE(gone.err, kNotFound);
     }
@@ -257,7 +244,7 @@ private Q_SLOTS:
             QVERIFY2(process->exitCode() == 0, process->readAllStandardError().constData());
         }
 
-        const VoRun run = vo(reg(QStringLiteral("query ") + kAppKey + QStringLiteral(" /s")));
+        const VoRun run = regRun("query APP /s");
         for (int i = 0; i < writers; ++i)
             QVERIFY(run.out.contains(QStringLiteral("    Value%1    REG_DWORD    0x%2\n").arg(i).arg(i, 0, 16).toLatin1()));
         for (int i = 0; i < 20; ++i)

@@ -136,22 +136,19 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("entries"); // server, user, domain, port
         QTest::addColumn<int>("focus");
         QTest::addColumn<QString>("message");
-        QTest::newRow("all empty: server first") << QStringList {"", "", "", ""} << int(ADSImportInput::ServerField)
-                                                 << "You must enter the name of your Active Directory server.";
-        QTest::newRow("no user before a bad server")
-            << QStringList {"dc:1", "", "CORP", ""} << int(ADSImportInput::UserField) << "You must enter a username. Please try again.";
-        QTest::newRow("no domain") << QStringList {"dc1", "jo", "", ""} << int(ADSImportInput::DomainField)
-                                   << "You must enter the user's domain name.";
-        QTest::newRow("server with a port") << QStringList {"dc1:389", "jo", "CORP", ""} << int(ADSImportInput::ServerField)
-                                            << "The server name entered contains invalid characters.";
-        QTest::newRow("user with a backslash") << QStringList {"dc1", "CORP\\jo", "CORP", ""} << int(ADSImportInput::UserField)
-                                               << "The username entered contains invalid characters.";
-        QTest::newRow("domain with a slash") << QStringList {"dc1", "jo", "CO/RP", ""} << int(ADSImportInput::DomainField)
-                                             << "The domain name entered contains invalid characters.";
-        QTest::newRow("port out of range") << QStringList {"dc1", "jo", "CORP", "65536"} << int(ADSImportInput::PortField)
-                                           << "The port must be a number from 1 to 65535, or empty for the usual port.";
-        QTest::newRow("a DN as user") << QStringList {"dc1", "uid=jo,ou=People,dc=corp,dc=example", "CORP", "636"}
-                                      << int(ADSImportInput::NoField) << QString();
+        const auto row = [](const char *name, const QStringList &entries, ADSImportInput::Field focus, const QString &message) {
+            QTest::newRow(name) << entries << int(focus) << message;
+        };
+        // clang-format off
+        row("all empty: server first", {"", "", "", ""}, ADSImportInput::ServerField, "You must enter the name of your Active Directory server.");
+        row("no user before a bad server", {"dc:1", "", "CORP", ""}, ADSImportInput::UserField, "You must enter a username. Please try again.");
+        row("no domain", {"dc1", "jo", "", ""}, ADSImportInput::DomainField, "You must enter the user's domain name.");
+        row("server with a port", {"dc1:389", "jo", "CORP", ""}, ADSImportInput::ServerField, "The server name entered contains invalid characters.");
+        row("user with a backslash", {"dc1", "CORP\\jo", "CORP", ""}, ADSImportInput::UserField, "The username entered contains invalid characters.");
+        row("domain with a slash", {"dc1", "jo", "CO/RP", ""}, ADSImportInput::DomainField, "The domain name entered contains invalid characters.");
+        row("port out of range", {"dc1", "jo", "CORP", "65536"}, ADSImportInput::PortField, "The port must be a number from 1 to 65535, or empty for the usual port.");
+        row("a DN as user", {"dc1", "uid=jo,ou=People,dc=corp,dc=example", "CORP", "636"}, ADSImportInput::NoField, QString());
+        // clang-format on
     }
 
     void inputChecks()
@@ -230,16 +227,14 @@ private Q_SLOTS:
         QCOMPARE(database.GetComputerCount(), kNamedComputers);
         QCOMPARE(import.AddedCount(), kNamedComputers - 1);
         const int kept = database.FindComputer(QStringLiteral("EUS-0007"));
-        QCOMPARE(folderPath(database, kept), QStringLiteral("Mine"));
-        QCOMPARE(database.Computers(kept)->DNSName, QStringLiteral("kept.example"));
-        QCOMPARE(database.Computers(kept)->Name, QStringLiteral("eus-0007"));
+        QCOMPARE((QStringList {folderPath(database, kept), database.Computers(kept)->DNSName, database.Computers(kept)->Name}),
+            (QStringList {"Mine", "kept.example", "eus-0007"}));
 
+        for (const auto &[name, path] :
+            {std::pair {"EUS-0500", "Europe\\Sales"}, {"EU-0400", "Europe"}, {"AMS-0250", "America\\Sales, North"}, {"TOP-0060", ""}})
+            QCOMPARE(folderPath(database, database.FindComputer(QString::fromLatin1(name))), QString::fromLatin1(path));
         const int sales = database.FindComputer(QStringLiteral("EUS-0500"));
-        QCOMPARE(folderPath(database, sales), QStringLiteral("Europe\\Sales"));
         QCOMPARE(database.Computers(sales)->DNSName, QStringLiteral("eus-0500.corp.example"));
-        QCOMPARE(folderPath(database, database.FindComputer(QStringLiteral("EU-0400"))), QStringLiteral("Europe"));
-        QCOMPARE(folderPath(database, database.FindComputer(QStringLiteral("AMS-0250"))), QStringLiteral("America\\Sales, North"));
-        QCOMPARE(database.Computers(database.FindComputer(QStringLiteral("TOP-0060")))->FolderID, -1);
 
         // The tree was rebuilt with everything in it, and is linked again.
         QVERIFY(database.IsLinked());
@@ -263,19 +258,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         const QString user = QLatin1String(SlapdServer::User);
         const QString password = QLatin1String(SlapdServer::Password);
-        QTest::newRow("connection test") << Security::Plain << "slapd" << user << password << false << true << 0 << QString();
-        QTest::newRow("wrong password") << Security::Plain << "slapd" << user << "wrong" << false << false << 1 << InvalidCredentials;
-        QTest::newRow("wrong password, DN") << Security::Plain << "slapd"
-                                            << "uid=importer,ou=People,dc=corp,dc=example"
-                                            << "wrong" << false << false << 1 << InvalidCredentials;
-        QTest::newRow("unknown user") << Security::Plain << "slapd"
-                                      << "nobody" << password << false << true << 1 << InvalidCredentials;
-        QTest::newRow("closed port") << Security::Plain << "closed" << user << password << false << false << 2 << NotContacted;
-        QTest::newRow("silent listener") << Security::Plain << "silent" << user << password << false << false << 2 << NotContacted;
-        QTest::newRow("silent listener, LDAPS") << Security::LDAPS << "silent" << user << password << false << false << 2 << NotContacted;
-        QTest::newRow("wrong CA, StartTLS") << Security::StartTLS << "slapd" << user << password << true << false << 3
-                                            << CertificateRefused;
-        QTest::newRow("wrong CA, LDAPS") << Security::LDAPS << "slapd" << user << password << true << true << 3 << CertificateRefused;
+        const QString userDN = QStringLiteral("uid=importer,ou=People,dc=corp,dc=example");
+        const auto row = [](const char *name, Security mode, const char *target, const QString &user, const QString &password, bool otherCa,
+                             bool test, int result, const QString &message) {
+            QTest::newRow(name) << mode << QString::fromLatin1(target) << user << password << otherCa << test << result << message;
+        };
+        // clang-format off
+        row("connection test", Security::Plain, "slapd", user, password, false, true, 0, QString());
+        row("wrong password", Security::Plain, "slapd", user, "wrong", false, false, 1, InvalidCredentials);
+        row("wrong password, DN", Security::Plain, "slapd", userDN, "wrong", false, false, 1, InvalidCredentials);
+        row("unknown user", Security::Plain, "slapd", "nobody", password, false, true, 1, InvalidCredentials);
+        row("closed port", Security::Plain, "closed", user, password, false, false, 2, NotContacted);
+        row("silent listener", Security::Plain, "silent", user, password, false, false, 2, NotContacted);
+        row("silent listener, LDAPS", Security::LDAPS, "silent", user, password, false, false, 2, NotContacted);
+        row("wrong CA, StartTLS", Security::StartTLS, "slapd", user, password, true, false, 3, CertificateRefused);
+        row("wrong CA, LDAPS", Security::LDAPS, "slapd", user, password, true, true, 3, CertificateRefused);
+        // clang-format on
     }
 
     void failureAddsNothing()

@@ -131,40 +131,40 @@ private Q_SLOTS:
         QCOMPARE(UserFileReader::Decode(bytes), text);
     }
 
-    void failedCheckChangesNothing()
+    // A failed check changes nothing; a line refused while importing keeps
+    // the lines before and after it. Line numbers count every line.
+    void importFile_data()
     {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<UserFileImport::Status>("status");
+        QTest::addColumn<QString>("errorText");
+        QTest::addColumn<QString>("after"); // empty: as before
+        QTest::newRow("check failed") << QByteArray("NEWPC,ann,ann\r\nPC1,x,y\r\nPC1,a,b,c\r\nPC1,ann,ann\r\n")
+                                      << UserFileImport::Status::CheckFailed << "Error on line 3: Too many fields of data found.\r\n"
+                                      << "";
+        // LF and CR LF mixed, a line of only a CR, a line of blanks, no final break.
+        QTest::newRow("line numbers") << QByteArray("\xEF\xBB\xBF\nPC1,x,y\r\n\r\n  \nPC1,z,w,v") << UserFileImport::Status::CheckFailed
+                                      << ErrorLine(4, BadComputerName) + ErrorLine(5, TooManyFields) << "";
+        QTest::newRow("partly imported") << QByteArray("NEWPC,ann,jos\xE9\nNEWPC,bea,JOS\xC9\nPC1,carl,dora\n")
+                                         << UserFileImport::Status::PartlyImported
+                                         << "Error on line 2: Duplicate destination username. This line has not been imported.\r\n"
+                                         << "PC1[1:old>Bob old2>kim carl>dora ]ALLPC[5:*ALL>*ALL ]NEWPC[1:ann>josé ]";
+    }
+
+    void importFile()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(UserFileImport::Status, status);
+        QFETCH(QString, errorText);
+        QFETCH(QString, after);
         ComputerDB db;
         fill(db);
         const QString before = outline(db);
-        const QString path = write("NEWPC,ann,ann\r\nPC1,x,y\r\nPC1,a,b,c\r\nPC1,ann,ann\r\n");
-        const UserFileImport::Result result = UserFileImport::ImportUserFile(db, path, UserToUser);
-        QCOMPARE(result.status, UserFileImport::Status::CheckFailed);
-        QCOMPARE(result.errorText, QStringLiteral("Error on line 3: Too many fields of data found.\r\n"));
-        QCOMPARE(outline(db), before);
-        QVERIFY(!AppState::Get().DatabaseChanged);
-    }
-
-    void lineNumbersCountEveryLine()
-    {
-        ComputerDB db;
-        fill(db);
-        // LF and CR LF mixed, a line of only a CR, a line of blanks, no final break.
-        const QString path = write("\xEF\xBB\xBF\nPC1,x,y\r\n\r\n  \nPC1,z,w,v");
-        const UserFileImport::Result result = UserFileImport::ImportUserFile(db, path, UserToUser);
-        QCOMPARE(result.errorText, ErrorLine(4, BadComputerName) + ErrorLine(5, TooManyFields));
-    }
-
-    void partialImportKeepsEarlierLines()
-    {
-        ComputerDB db;
-        fill(db);
-        const QString path = write("NEWPC,ann,jos\xE9\nNEWPC,bea,JOS\xC9\nPC1,carl,dora\n");
-        const UserFileImport::Result result = UserFileImport::ImportUserFile(db, path, UserToUser);
-        QCOMPARE(result.status, UserFileImport::Status::PartlyImported);
-        QCOMPARE(result.errorText, QStringLiteral("Error on line 2: Duplicate destination username. This line has not been imported.\r\n"));
-        QCOMPARE(outline(db), QStringLiteral("PC1[1:old>Bob old2>kim carl>dora ]ALLPC[5:*ALL>*ALL ]NEWPC[1:ann>josé ]"));
-        QVERIFY(AppState::Get().DatabaseChanged);
-        QCOMPARE(UserFileImport::ImportUserFile(db, write("PC2\n"), ComputersOnly).status, UserFileImport::Status::Imported);
+        const UserFileImport::Result result = UserFileImport::ImportUserFile(db, write(bytes), UserToUser);
+        QCOMPARE(result.status, status);
+        QCOMPARE(result.errorText, errorText);
+        QCOMPARE(outline(db), after.isEmpty() ? before : after);
+        QCOMPARE(AppState::Get().DatabaseChanged, !after.isEmpty());
     }
 
     void manyNewComputersUnlinkTheTree()

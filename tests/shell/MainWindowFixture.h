@@ -4,6 +4,7 @@
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
 #include "shell/forms/ComputerTreeView.h"
+#include "shell/forms/RunControlPane.h"
 #include "shell/forms/frmMain.h"
 #include "shell/modStartup.h"
 
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -62,6 +64,22 @@ struct MainWindowFixture
         }
         item->trigger();
         return true;
+    }
+
+    static bool visible(QWidget &window, const char *name) { return action(window, QString::fromLatin1(name))->isVisible(); }
+
+    // A button of the pane that shows a run or a test.
+    static QPushButton *runButton(const frmMain &window, const char *name)
+    {
+        return window.runControl()->findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+
+    // Back to editing after a test: its start item offered again, the tree open to changes.
+    static void editingAfter(frmMain &window, const char *start, const char *stop)
+    {
+        QVERIFY(!AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunMigration);
+        QVERIFY(visible(window, start) && !visible(window, stop));
+        QVERIFY(action(window, QStringLiteral("mnuNewComputer"))->isEnabled());
     }
 
     static QStringList childTexts(const frmMain &window, const QString &key)

@@ -109,18 +109,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("field");
         QTest::addColumn<QString>("address");
-        QTest::newRow("empty name") << QStringList() << int(Command::LookupSourceDC) << "" << int(Text::SourceDCIP) << "";
-        QTest::newRow("invalid name") << QStringList {"txtDestDC=dc/1"} << int(Command::LookupDestDC)
-                                      << "Invalid characters found in DC name. Unable to perform IP lookup." << int(Text::DestDCIP) << "";
-        QTest::newRow("not found keeps the field") << QStringList {"txtDestDC=dc9", "txtDestDCIP=10.9.9.9"} << int(Command::LookupDestDC)
-                                                   << "Failed to lookup IP address for 'dc9'." << int(Text::DestDCIP) << "10.9.9.9";
-        QTest::newRow("source") << QStringList {"txtSourceDC=dc1"} << int(Command::LookupSourceDC) << "" << int(Text::SourceDCIP)
-                                << "10.0.0.7";
-        QTest::newRow("destination") << QStringList {"txtDestDC=dc1"} << int(Command::LookupDestDC) << "" << int(Text::DestDCIP)
-                                     << "10.0.0.7";
-        QTest::newRow("join") << QStringList {"chkJoinDomain", "txtJoinDomainName=CORP", "txtDomDCName=dc1"} << int(Command::LookupJoinDC)
-                              << "" << int(Text::DomDCIP) << "10.0.0.7";
+        const auto row
+            = [](const char *name, const QStringList &steps, Command command, const QString &message, Text field, const char *address) {
+                  QTest::newRow(name) << steps << int(command) << message << int(field) << QString::fromLatin1(address);
+              };
+        // clang-format off
+        row("empty name", {}, Command::LookupSourceDC, "", Text::SourceDCIP, "");
+        row("invalid name", {"txtDestDC=dc/1"}, Command::LookupDestDC, "Invalid characters found in DC name. Unable to perform IP lookup.", Text::DestDCIP, "");
+        row("not found keeps the field", {"txtDestDC=dc9", "txtDestDCIP=10.9.9.9"}, Command::LookupDestDC, "Failed to lookup IP address for 'dc9'.", Text::DestDCIP, "10.9.9.9");
+        row("source", {"txtSourceDC=dc1"}, Command::LookupSourceDC, "", Text::SourceDCIP, "10.0.0.7");
+        row("destination", {"txtDestDC=dc1"}, Command::LookupDestDC, "", Text::DestDCIP, "10.0.0.7");
+        row("join", {"chkJoinDomain", "txtJoinDomainName=CORP", "txtDomDCName=dc1"}, Command::LookupJoinDC, "", Text::DomDCIP, "10.0.0.7");
+        // clang-format on
     }
+
     void dcLookup()
     {
         QFETCH(QStringList, steps);
@@ -174,8 +176,7 @@ private Q_SLOTS:
         const GlobalSettingsPtr record = f.folderRecord(f.sales);
         QVERIFY(record && record != f.global());
         QVERIFY(record->RebootPermitted == 1 && record->OverwriteProfile == 1 && f.global()->OverwriteProfile == 0);
-        QCOMPARE(record->SourceDomain, QStringLiteral("OLDDOM"));
-        QCOMPARE(record->GetFullUsername(AdminA), QStringLiteral("NEWDOM\\varno"));
+        QCOMPARE(record->SourceDomain + QLatin1Char(' ') + record->GetFullUsername(AdminA), QStringLiteral("OLDDOM NEWDOM\\varno"));
         QVERIFY(AppState::Get().DatabaseChanged);
         QCOMPARE(f.model.check(Check::RebootAllow), int(Model::Checked));
         QVERIFY(!f.model.textInherited(Text::SourceContext) && !f.model.SettingsChanged());
@@ -195,9 +196,9 @@ private Q_SLOTS:
         QVERIFY(f.model.textLocked(Text::SourceDC) && !f.model.commandEnabled(Command::LookupSourceDC));
         QVERIFY(f.model.SaveObjectSettings());
         const GlobalSettingsPtr record = f.computerRecord(f.pc02);
-        QCOMPARE(record->SourceDomain, QStringLiteral("*LOCAL ACCOUNT*"));
-        QVERIFY(record->SourceDCName.isEmpty() && record->SourceDCIP.isEmpty());
-        QVERIFY(record->JoinVal == JoinWorkgroup && record->JoinName == QStringLiteral("TEAM"));
+        QCOMPARE((QStringList {record->SourceDomain, record->SourceDCName, record->SourceDCIP, record->JoinName}),
+            (QStringList {"*LOCAL ACCOUNT*", "", "", "TEAM"}));
+        QCOMPARE(record->JoinVal, JoinWorkgroup);
     }
 
     void inputChecks_data()

@@ -176,7 +176,7 @@ private Q_SLOTS:
         QTest::newRow("folder name of a sibling") << "Sub" << "SUB2" << false << exists;
         QTest::newRow("empty name") << "Sub" << "" << false << "You must provide a name for this object.";
         QTest::newRow("blanks are kept in group names") << "Sub" << " Sub 7 " << true << "";
-        QTest::newRow("computer name with a blank") << "PC1" << "BAD NAME!" << false << notComputer;
+        QTest::newRow("computer name with a blank") << "PC1" << "PC 1" << false << notComputer;
         QTest::newRow("computer name of 15 characters") << "PC1" << "ABCDEFGHIJKLMNO" << true << "";
         QTest::newRow("computer name of 16 characters") << "PC1" << "ABCDEFGHIJKLMNOP" << false << notComputer;
         QTest::newRow("computer name with a forbidden character") << "PC1" << "PC*1" << false << notComputer;

@@ -19,9 +19,9 @@ private:
     std::unique_ptr<frmMain> m_window;
     quint16 m_port = 0;
 
-    QPushButton *button(const char *name) const { return m_window->runControl()->findChild<QPushButton *>(QString::fromLatin1(name)); }
+    QPushButton *button(const char *name) const { return MainWindowFixture::runButton(*m_window, name); }
     QStringList log() const { return m_window->runControl()->log()->toPlainText().split(QLatin1Char('\n')); }
-    bool visible(const char *name) const { return MainWindowFixture::action(*m_window, QString::fromLatin1(name))->isVisible(); }
+    bool visible(const char *name) const { return MainWindowFixture::visible(*m_window, name); }
     bool start(Presenter::Answer answer = Presenter::Yes)
     {
         f.presenter->setNextAnswer(answer);
@@ -35,12 +35,7 @@ private:
         // The other test cannot start meanwhile.
         QVERIFY(!MainWindowFixture::action(*m_window, QStringLiteral("mnuPingStart"))->isEnabled());
     }
-    void editing() const
-    {
-        QVERIFY(!AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunMigration);
-        QVERIFY(visible("mnuNetworkTestStart") && !visible("mnuNetworkTestStop"));
-        QVERIFY(MainWindowFixture::action(*m_window, QStringLiteral("mnuNewComputer"))->isEnabled());
-    }
+    void editing() const { MainWindowFixture::editingAfter(*m_window, "mnuNetworkTestStart", "mnuNetworkTestStop"); }
 
 private Q_SLOTS:
     void init()
@@ -105,43 +100,38 @@ private Q_SLOTS:
         editing();
     }
 
-    void refusals_data()
+    // Refused before the question, answered No, or an engine that cannot
+    // listen: its message, and nothing runs.
+    void endsWithoutRunning_data()
     {
         QTest::addColumn<QString>("port");
         QTest::addColumn<bool>("address");
-        QTest::addColumn<QString>("warning");
-        QTest::newRow("port not a number") << "79x" << true << "Invalid Listener Port specified.  Test cannot proceed ";
-        QTest::newRow("no address") << "" << false << "Listener IP address not found.  Test cannot proceed.";
+        QTest::addColumn<int>("answer"); // -1: refused before the question
+        QTest::addColumn<QString>("message"); // a refusal's; "Critical" for an error after the start
+        QTest::newRow("port not a number") << "79x" << true << -1 << "Invalid Listener Port specified.  Test cannot proceed ";
+        QTest::newRow("no address") << "" << false << -1 << "Listener IP address not found.  Test cannot proceed.";
+        QTest::newRow("answered No") << "" << true << int(Presenter::No) << "";
+        QTest::newRow("port taken") << "taken" << true << int(Presenter::Yes) << "Critical";
     }
-    // Refused before the question, and nothing runs.
-    void refusals()
+    void endsWithoutRunning()
     {
         QFETCH(QString, port);
         QFETCH(bool, address);
-        QFETCH(QString, warning);
-        if (!port.isEmpty())
+        QFETCH(int, answer);
+        QFETCH(QString, message);
+        QTcpServer taken;
+        if (port == QLatin1String("taken"))
+            QVERIFY(taken.listen(QHostAddress::LocalHost, m_port));
+        else if (!port.isEmpty())
             QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("ListenerPort"), port));
         if (!address)
             f.addresses.setAddresses({});
+        if (answer >= 0)
+            f.presenter->setNextAnswer(Presenter::Answer(answer));
         QVERIFY(f.trigger(*m_window, QStringLiteral("mnuNetworkTestStart")));
-        QCOMPARE(f.presenter->count(), 1);
-        QCOMPARE(f.presenter->last().text, warning);
-        editing();
-    }
-
-    void answeredNo()
-    {
-        QVERIFY(start(Presenter::No));
-        editing();
-    }
-
-    // An engine that cannot listen ends the test: its message, and editing.
-    void theEngineCannotListen()
-    {
-        QTcpServer taken;
-        QVERIFY(taken.listen(QHostAddress::LocalHost, m_port));
-        QVERIFY(start());
-        QCOMPARE(f.presenter->last().icon, Presenter::Icon::Critical);
+        if (answer < 0)
+            QVERIFY(f.presenter->count() == 1 && f.presenter->last().text == message);
+        QCOMPARE(f.presenter->last().icon == Presenter::Icon::Critical, message == QLatin1String("Critical"));
         editing();
     }
 };

@@ -32,16 +32,9 @@ private:
         }
         m_window->ReloadComputerDatabase();
     }
-    QPushButton *button(const char *name) const { return m_window->runControl()->findChild<QPushButton *>(QString::fromLatin1(name)); }
+    QPushButton *button(const char *name) const { return MainWindowFixture::runButton(*m_window, name); }
     QStringList log() const { return m_window->runControl()->log()->toPlainText().split(QLatin1Char('\n')).mid(3); }
-    bool visible(const char *name) const { return MainWindowFixture::action(*m_window, QString::fromLatin1(name))->isVisible(); }
-    // Back in the editing state, with the start entry offered.
-    void editing() const
-    {
-        QVERIFY(!AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunMigration);
-        QVERIFY(visible("mnuPingStart") && !visible("mnuPingStop"));
-        QVERIFY(MainWindowFixture::action(*m_window, QStringLiteral("mnuNewComputer"))->isEnabled());
-    }
+    void editing() const { MainWindowFixture::editingAfter(*m_window, "mnuPingStart", "mnuPingStop"); }
 
 private Q_SLOTS:
     void init()
@@ -74,7 +67,7 @@ private Q_SLOTS:
         newWindow();
         m_network->onEcho = [this] {
             QVERIFY(AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunPingTest);
-            QVERIFY(visible("mnuPingStop") && !visible("mnuPingStart"));
+            QVERIFY(MainWindowFixture::visible(*m_window, "mnuPingStop") && !MainWindowFixture::visible(*m_window, "mnuPingStart"));
             // Nothing to abort in a test: only Cancel stops it.
             QVERIFY(!m_window->findChild<QPushButton *>(QStringLiteral("cmdAbort"))->isEnabled());
         };

@@ -48,10 +48,7 @@ private:
 
     QString key(const char *name) const { return QStringLiteral("C%1").arg(m_ids.value(QString::fromLatin1(name))); }
     static int icon(const frmMain &window, const QString &key) { return window.treeView()->icon(key); }
-    static QPushButton *button(const frmMain &window, const char *name)
-    {
-        return window.runControl()->findChild<QPushButton *>(QString::fromLatin1(name));
-    }
+    static QPushButton *button(const frmMain &window, const char *name) { return MainWindowFixture::runButton(window, name); }
     // The number a tally label shows inside its markup.
     static QString count(const frmMain &window, const char *name)
     {

@@ -135,29 +135,25 @@ private Q_SLOTS:
         QTest::addColumn<QRect>("window"); // left, top, width, height; -1: not applied
         QTest::addColumn<bool>("maximized");
 
+        const auto row = [](const char *name, const QStringList &saved, const QRect &window, bool maximized = false,
+                             const QSize &screen = QSize(19200, 12000), const QRect &available = QRect()) {
+            QTest::newRow(name) << saved << screen << available << window << maximized;
+        };
         const QStringList nothing(6);
-        const QSize screen(19200, 12000);
+        // clang-format off
         // Nothing stored yet: three quarters of the free desktop, centred, within the minimum and a maximum.
-        QTest::newRow("first start") << nothing << screen << QRect() << QRect(2400, 1500, 14400, 9000) << false;
-        QTest::newRow("first start, beside a panel")
-            << nothing << screen << QRect(960, 480, 17600, 11200) << QRect(3160, 1880, 13200, 8400) << false;
-        QTest::newRow("first start, small screen")
-            << nothing << QSize(11520, 9000) << QRect() << QRect(1012, 1005, MinWidthTwips, MinHeightTwips) << false;
-        QTest::newRow("first start, huge screen") << nothing << QSize(57600, 32400) << QRect() << QRect(16800, 7950, 24000, 16500) << false;
-        QTest::newRow("only the pane stored, maximised only when 1")
-            << QStringList {"yes", "3600", "", "", "", ""} << screen << QRect() << QRect(2400, 1500, 14400, 9000) << false;
-        QTest::newRow("fits") << QStringList {"1", "3600", "1200", "1500", "12000", "9000"} << screen << QRect()
-                              << QRect(1500, 1200, 12000, 9000) << true;
-        QTest::newRow("wider than a smaller screen")
-            << QStringList {"0", "", "0", "0", "28800", "9000"} << QSize(15360, 11520) << QRect() << QRect(0, 0, 15360, 9000) << false;
-        QTest::newRow("top beyond the screen") << QStringList {"", "", "12001", "600", "12000", "9000"} << screen << QRect()
-                                               << QRect(600, -1, 12000, 9000) << false;
-        QTest::newRow("top at the screen's edge")
-            << QStringList {"", "", "12000", "600", "12000", "9000"} << screen << QRect() << QRect(600, 12000, 12000, 9000) << false;
-        QTest::newRow("left beyond the screen")
-            << QStringList {"", "", "300", "19201", "12000", "9000"} << screen << QRect() << QRect(-1, 300, 12000, 9000) << false;
-        QTest::newRow("smaller than the guard")
-            << QStringList {"", "", "0", "0", "3000", "2000"} << screen << QRect() << QRect(0, 0, MinWidthTwips, MinHeightTwips) << false;
+        row("first start", nothing, QRect(2400, 1500, 14400, 9000));
+        row("first start, beside a panel", nothing, QRect(3160, 1880, 13200, 8400), false, QSize(19200, 12000), QRect(960, 480, 17600, 11200));
+        row("first start, small screen", nothing, QRect(1012, 1005, MinWidthTwips, MinHeightTwips), false, QSize(11520, 9000));
+        row("first start, huge screen", nothing, QRect(16800, 7950, 24000, 16500), false, QSize(57600, 32400));
+        row("only the pane stored, maximised only when 1", {"yes", "3600", "", "", "", ""}, QRect(2400, 1500, 14400, 9000));
+        row("fits", {"1", "3600", "1200", "1500", "12000", "9000"}, QRect(1500, 1200, 12000, 9000), true);
+        row("wider than a smaller screen", {"0", "", "0", "0", "28800", "9000"}, QRect(0, 0, 15360, 9000), false, QSize(15360, 11520));
+        row("top beyond the screen", {"", "", "12001", "600", "12000", "9000"}, QRect(600, -1, 12000, 9000));
+        row("top at the screen's edge", {"", "", "12000", "600", "12000", "9000"}, QRect(600, 12000, 12000, 9000));
+        row("left beyond the screen", {"", "", "300", "19201", "12000", "9000"}, QRect(-1, 300, 12000, 9000));
+        row("smaller than the guard", {"", "", "0", "0", "3000", "2000"}, QRect(0, 0, MinWidthTwips, MinHeightTwips));
+        // clang-format on
     }
 
     void placement()
