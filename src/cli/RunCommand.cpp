@@ -16,6 +16,7 @@
 #include "engine/RunReport.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/SimulationProfile.h"
+#include "engine/StartMigration.h"
 #include "engine/ValidationReport.h"
 
 #include <QDir>
@@ -264,7 +265,7 @@ int RunCommand::run(const QStringList &arguments)
     // The console's rule: one job's logs are not mixed with another run's
     // unless the administrator says so. It comes before the checks, as the
     // console's question does.
-    const bool earlierLogs = !QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files).isEmpty();
+    const bool earlierLogs = StartMigration::HasEarlierLogs(resultsFolder);
     if (earlierLogs && !file.has(appendOption))
         return failure(existingMigrationText(resultsFolder, job));
 

@@ -58,10 +58,15 @@ bool StartMigration::Check()
     return confirm() && validate();
 }
 
+bool StartMigration::HasEarlierLogs(const QString &resultsFolder)
+{
+    return !QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files).isEmpty();
+}
+
 bool StartMigration::resultsMayBeAppended()
 {
     const QString folder = modGeneral::GetLogPath();
-    if (QDir(folder).entryList({QStringLiteral("*.log")}, QDir::Files).isEmpty())
+    if (!HasEarlierLogs(folder))
         return true;
 
     const QString job = AppState::Get().CurrentJobName;

@@ -38,6 +38,9 @@ public:
     QString ListenerPort() const { return m_port; }
 
     static const QString ExistingMigrationCaption; // "Existing Migration Found"
+    // A results folder that holds logs of an earlier run: a new run under the
+    // same job name appends to them, so the administrator is asked first.
+    static bool HasEarlierLogs(const QString &resultsFolder);
 
 private:
     bool resultsMayBeAppended();
