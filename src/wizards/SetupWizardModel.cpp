@@ -254,12 +254,18 @@ void SetupWizardModel::LoadFormData()
     case JoinPage:
         m_join.load(record, false);
         break;
-    case OptionsPage:
+    case OptionsPage: {
         m_options.releasePins();
-        m_options.load(record, false);
+        // Not copying the profile leaves no 'Temporary Internet Files' to
+        // skip: the box shows cleared, and is stored so.
+        const GlobalSettingsPtr shown = record.Clone();
+        if (shown->CopyProfile != 1)
+            shown->IgnoreTempInternetFiles = 0;
+        m_options.load(*shown, false);
         LockRebootOptions();
         LockProfileOptions();
         break;
+    }
     default:
         break;
     }

@@ -349,6 +349,19 @@ private Q_SLOTS:
         QCOMPARE(working.MinFreeSpace, 500);
     }
 
+    void noCopyLeavesNoTemporaryFilesToSkip()
+    {
+        const GlobalSettingsPtr record = newRecord();
+        record->CopyProfile = 0;
+        S wizard;
+        wizard.LinkData(record, nullptr);
+        walkTo(wizard, S::OptionsPage, int(ProfileMigrationOnly), int(LocalToLocal));
+        QVERIFY(!wizard.options().isOn(O::NoTempInternet));
+        QVERIFY(wizard.options().locked(O::NoTempInternet));
+        wizard.cmdNext_Click();
+        QCOMPARE(wizard.workingCopy()->IgnoreTempInternetFiles, 0);
+    }
+
     void refusalsAndCancel()
     {
         RecordingPresenter presenter;
