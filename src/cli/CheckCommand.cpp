@@ -1,6 +1,7 @@
 #include "cli/CheckCommand.h"
 
 #include "cli/JobFile.h"
+#include "cli/modCommandLine.h"
 #include "common/Clock.h"
 #include "common/ConsoleConfig.h"
 #include "database/ComputerDB.h"
@@ -46,9 +47,7 @@ QString CheckCommand::usage()
 
 int CheckCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return Failed;
+    return modCommandLine::Fail(m_err, text);
 }
 
 int CheckCommand::exitStatus(const ReadinessReport &report)

@@ -1,5 +1,6 @@
 #include "cli/ConfigCommand.h"
 
+#include "cli/modCommandLine.h"
 #include "common/AppState.h"
 #include "common/ConsoleConfig.h"
 #include "common/modConsoleKey.h"
@@ -77,9 +78,7 @@ QString ConfigCommand::usage()
 
 int ConfigCommand::failure(const QString &message)
 {
-    m_err << "ERROR: " << message << '\n';
-    m_err.flush();
-    return 1;
+    return modCommandLine::Fail(m_err, message);
 }
 
 int ConfigCommand::run(const QStringList &arguments)

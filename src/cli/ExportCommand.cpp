@@ -2,6 +2,7 @@
 
 #include "cli/JobFile.h"
 #include "cli/ValidateCommand.h"
+#include "cli/modCommandLine.h"
 #include "common/AppState.h"
 #include "common/ConsoleConfig.h"
 #include "common/modConsoleKey.h"
@@ -158,9 +159,7 @@ QString ExportCommand::DumpFileName()
 
 int ExportCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return 1;
+    return modCommandLine::Fail(m_err, text);
 }
 
 QString ExportCommand::Dump(const TranslationArray &translation, const JobArray &clients, const JobArray &settings)

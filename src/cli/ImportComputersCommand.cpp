@@ -1,5 +1,6 @@
 #include "cli/ImportComputersCommand.h"
 
+#include "cli/modCommandLine.h"
 #include "database/ComputerDB.h"
 #include "database/SettingsFile.h"
 #include "import/ADComputerImport.h"
@@ -52,9 +53,7 @@ QString ImportComputersCommand::usage()
 
 int ImportComputersCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return 1;
+    return modCommandLine::Fail(m_err, text);
 }
 
 bool ImportComputersCommand::readFirstLine(const QString &path, const char *what, QString &line)

@@ -1,6 +1,7 @@
 #include "cli/ImportUsersCommand.h"
 
 #include "cli/JobFile.h"
+#include "cli/modCommandLine.h"
 #include "database/ComputerDB.h"
 #include "database/SettingsFile.h"
 #include "import/UserFileImport.h"
@@ -56,9 +57,7 @@ QString ImportUsersCommand::usage()
 
 int ImportUsersCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return 1;
+    return modCommandLine::Fail(m_err, text);
 }
 
 int ImportUsersCommand::run(const QStringList &arguments)

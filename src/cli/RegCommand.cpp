@@ -1,5 +1,6 @@
 #include "cli/RegCommand.h"
 
+#include "cli/modCommandLine.h"
 #include "common/modRegistry.h"
 
 #include <QScopeGuard>
@@ -73,39 +74,37 @@ RegCommand::RegCommand(QTextStream &out, QTextStream &err, QTextStream &in)
     : m_out(out)
     , m_err(err)
     , m_in(in)
-{
-}
+{ }
 
 QString RegCommand::usage()
 {
-    return QStringLiteral(
-        "Usage: vo reg OPERATION KEY [switches]\n"
-        "\n"
-        "Reads and changes the Varno-Osk console's registry store, the way the\n"
-        "Windows reg command does on a Windows machine.\n"
-        "\n"
-        "  vo reg query  KEY [/v NAME | /ve] [/s]\n"
-        "  vo reg add    KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]\n"
-        "  vo reg delete KEY [/v NAME | /ve | /va] [/f]\n"
-        "\n"
-        "  KEY     [\\\\MACHINE\\]ROOT\\SUBKEY, ROOT being HKCR, HKCU, HKLM, HKU, HKPD,\n"
-        "          HKCC, HKDD or their long names (HKEY_CURRENT_USER, ...).\n"
-        "          Quote the key in the shell: vo reg query \"HKCU\\Software\".\n"
-        "  /v      the value NAME          /ve  the default value (Default)\n"
-        "  /va     every value of the key  /s   query: the key and all keys below it\n"
-        "  /t      REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD,\n"
-        "          REG_QWORD, REG_BINARY or REG_NONE\n"
-        "  /d      the data: text, a number (decimal or 0x...) or hexadecimal bytes\n"
-        "  /s      add: the separator of REG_MULTI_SZ strings in DATA (default \\0)\n"
-        "  /f      no question before overwriting or deleting\n"
-        "\n"
-        "The store is the file named by VARNO_OSK_REGISTRY, else\n"
-        "$XDG_CONFIG_HOME/varno-osk/registry.db. Exit status: 0 success, 1 failure.\n"
-        "\n"
-        "Examples:\n"
-        "  vo reg add \"HKCU\\Software\\Brindlewood\\Varno-Osk\" /v ListenerPort /t REG_SZ /d 7919 /f\n"
-        "  vo reg query \"HKCU\\Software\\Brindlewood\\Varno-Osk\" /v ListenerPort\n"
-        "  vo reg delete \"HKCU\\Software\\Brindlewood\\Varno-Osk\" /va /f\n");
+    return QStringLiteral("Usage: vo reg OPERATION KEY [switches]\n"
+                          "\n"
+                          "Reads and changes the Varno-Osk console's registry store, the way the\n"
+                          "Windows reg command does on a Windows machine.\n"
+                          "\n"
+                          "  vo reg query  KEY [/v NAME | /ve] [/s]\n"
+                          "  vo reg add    KEY [/v NAME | /ve] [/t TYPE] [/s SEPARATOR] [/d DATA] [/f]\n"
+                          "  vo reg delete KEY [/v NAME | /ve | /va] [/f]\n"
+                          "\n"
+                          "  KEY     [\\\\MACHINE\\]ROOT\\SUBKEY, ROOT being HKCR, HKCU, HKLM, HKU, HKPD,\n"
+                          "          HKCC, HKDD or their long names (HKEY_CURRENT_USER, ...).\n"
+                          "          Quote the key in the shell: vo reg query \"HKCU\\Software\".\n"
+                          "  /v      the value NAME          /ve  the default value (Default)\n"
+                          "  /va     every value of the key  /s   query: the key and all keys below it\n"
+                          "  /t      REG_SZ (the default), REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD,\n"
+                          "          REG_QWORD, REG_BINARY or REG_NONE\n"
+                          "  /d      the data: text, a number (decimal or 0x...) or hexadecimal bytes\n"
+                          "  /s      add: the separator of REG_MULTI_SZ strings in DATA (default \\0)\n"
+                          "  /f      no question before overwriting or deleting\n"
+                          "\n"
+                          "The store is the file named by VARNO_OSK_REGISTRY, else\n"
+                          "$XDG_CONFIG_HOME/varno-osk/registry.db. Exit status: 0 success, 1 failure.\n"
+                          "\n"
+                          "Examples:\n"
+                          "  vo reg add \"HKCU\\Software\\Brindlewood\\Varno-Osk\" /v ListenerPort /t REG_SZ /d 7919 /f\n"
+                          "  vo reg query \"HKCU\\Software\\Brindlewood\\Varno-Osk\" /v ListenerPort\n"
+                          "  vo reg delete \"HKCU\\Software\\Brindlewood\\Varno-Osk\" /va /f\n");
 }
 
 QString RegCommand::operationUsage(const QString &operation)
@@ -167,9 +166,7 @@ int RegCommand::syntaxError(const QString &operation, const QString &detail)
 
 int RegCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return 1;
+    return modCommandLine::Fail(m_err, text);
 }
 
 int RegCommand::failureForCode(long code)
@@ -250,12 +247,13 @@ int RegCommand::parse(const QStringList &arguments, Options *options)
         }
     }
 
-    const int valueSwitches = int(seen.contains(QStringLiteral("v"))) + int(seen.contains(QStringLiteral("ve")))
-        + int(seen.contains(QStringLiteral("va")));
+    const int valueSwitches
+        = int(seen.contains(QStringLiteral("v"))) + int(seen.contains(QStringLiteral("ve"))) + int(seen.contains(QStringLiteral("va")));
     if (valueSwitches > 1)
         return syntaxError(operation, QStringLiteral("Use only one of /v, /ve and /va."));
     // As with reg, /t or /d without a value name set the default value.
-    if (operation == QLatin1String("ADD") && !options->hasValueName && (seen.contains(QStringLiteral("t")) || seen.contains(QStringLiteral("d")))) {
+    if (operation == QLatin1String("ADD") && !options->hasValueName
+        && (seen.contains(QStringLiteral("t")) || seen.contains(QStringLiteral("d")))) {
         options->hasValueName = true;
         options->defaultValue = true;
     }
@@ -473,7 +471,7 @@ int RegCommand::query(const Options &options)
     RegKey key = Reg::NoKey;
     if (long code = modRegistry::OpenKey(options.keyPath, options.machine, Reg::KeyRead, key); code != Reg::Success)
         return failureForCode(code);
-    const KeyCloser closer{key};
+    const KeyCloser closer {key};
 
     QString fullName;
     if (long code = modRegistry::KeyName(key, fullName); code != Reg::Success)
@@ -540,8 +538,9 @@ int RegCommand::add(const Options &options)
 {
     quint32 type = Reg::TypeSz;
     if (!Reg::TypeFromName(options.type, &type))
-        return failure(QStringLiteral("Invalid type \"%1\". Use REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY or REG_NONE.")
-                           .arg(options.type));
+        return failure(
+            QStringLiteral("Invalid type \"%1\". Use REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, REG_DWORD, REG_QWORD, REG_BINARY or REG_NONE.")
+                .arg(options.type));
     QByteArray data;
     QString problem;
     if (options.hasValueName && !encodeData(type, options.data, options.separator, &data, &problem))
@@ -560,7 +559,7 @@ int RegCommand::add(const Options &options)
     RegKey key = Reg::NoKey;
     if (long code = modRegistry::CreateKey(subKey, parent, QString(), options.machine, key); code != Reg::Success)
         return failureForCode(code);
-    const KeyCloser closer{key};
+    const KeyCloser closer {key};
 
     if (options.hasValueName) {
         quint32 existingType = Reg::TypeNone;
@@ -584,7 +583,7 @@ int RegCommand::remove(const Options &options)
     RegKey key = Reg::NoKey;
     if (long code = modRegistry::OpenKey(options.keyPath, options.machine, Reg::KeyAllAccess, key); code != Reg::Success)
         return failureForCode(code);
-    const KeyCloser closer{key};
+    const KeyCloser closer {key};
 
     QString fullName;
     if (long code = modRegistry::KeyName(key, fullName); code != Reg::Success)

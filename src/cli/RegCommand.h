@@ -25,13 +25,13 @@ private:
     {
         QString operation;
         QString machine;
-        QString keyPath;     // without the machine part
+        QString keyPath; // without the machine part
         QString valueName;
         bool hasValueName = false; // /v or /ve
         bool defaultValue = false; // /ve
-        bool allValues = false;    // /va
-        bool recurse = false;      // /s on query
-        bool force = false;        // /f
+        bool allValues = false; // /va
+        bool recurse = false; // /s on query
+        bool force = false; // /f
         QString type = QStringLiteral("REG_SZ");
         QString data;
         QString separator = QStringLiteral("\\0");

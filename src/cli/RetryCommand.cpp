@@ -1,6 +1,7 @@
 #include "cli/RetryCommand.h"
 
 #include "cli/JobFile.h"
+#include "cli/modCommandLine.h"
 #include "common/modFormat.h"
 #include "database/ComputerDB.h"
 #include "database/SettingsFile.h"
@@ -53,9 +54,7 @@ QString RetryCommand::usage()
 
 int RetryCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return Failed;
+    return modCommandLine::Fail(m_err, text);
 }
 
 bool RetryCommand::readStatuses(const QString &results, const QString &passphrase, QHash<QString, QString> &statuses, QString &problem)

@@ -2,6 +2,7 @@
 
 #include "cli/JobFile.h"
 #include "cli/ValidateCommand.h"
+#include "cli/modCommandLine.h"
 #include "common/AppState.h"
 #include "common/Clock.h"
 #include "common/ConsoleConfig.h"
@@ -168,9 +169,7 @@ QString RunCommand::usage()
 
 int RunCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return 1;
+    return modCommandLine::Fail(m_err, text);
 }
 
 void RunCommand::printUnsuccessful(const RunReport &report)

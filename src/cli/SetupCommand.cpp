@@ -1,6 +1,7 @@
 #include "cli/SetupCommand.h"
 
 #include "cli/JobFile.h"
+#include "cli/modCommandLine.h"
 #include "common/Presenter.h"
 #include "database/ComputerDB.h"
 #include "database/SettingsFile.h"
@@ -97,9 +98,7 @@ QString SetupCommand::usage()
 
 int SetupCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return Failed;
+    return modCommandLine::Fail(m_err, text);
 }
 
 int SetupCommand::run(const QStringList &arguments)

@@ -1,6 +1,7 @@
 #include "cli/TreeCommand.h"
 
 #include "cli/JobFile.h"
+#include "cli/modCommandLine.h"
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "database/MemoryTreeDisplay.h"
@@ -24,31 +25,27 @@ bool isHelp(const QString &token)
 TreeCommand::TreeCommand(QTextStream &out, QTextStream &err)
     : m_out(out)
     , m_err(err)
-{
-}
+{ }
 
 QString TreeCommand::usage()
 {
-    return QStringLiteral(
-        "Usage: vo tree FILE [--passphrase-file F]\n"
-        "\n"
-        "Prints the computer tree of a Varno-Osk settings file as the console shows\n"
-        "it: \"All Computers\" first, then under each parent its groups before its\n"
-        "computers, each in name order, two spaces of indent per level. A \"*\"\n"
-        "follows every node that has its own settings.\n"
-        "\n"
-        "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
-        "                        first line of F\n"
-        "\n"
-        "Exit status: 0 success, 1 failure (a file that cannot be loaded is named\n"
-        "with its problem).\n");
+    return QStringLiteral("Usage: vo tree FILE [--passphrase-file F]\n"
+                          "\n"
+                          "Prints the computer tree of a Varno-Osk settings file as the console shows\n"
+                          "it: \"All Computers\" first, then under each parent its groups before its\n"
+                          "computers, each in name order, two spaces of indent per level. A \"*\"\n"
+                          "follows every node that has its own settings.\n"
+                          "\n"
+                          "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
+                          "                        first line of F\n"
+                          "\n"
+                          "Exit status: 0 success, 1 failure (a file that cannot be loaded is named\n"
+                          "with its problem).\n");
 }
 
 int TreeCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return 1;
+    return modCommandLine::Fail(m_err, text);
 }
 
 int TreeCommand::run(const QStringList &arguments)

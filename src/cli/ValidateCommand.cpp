@@ -1,6 +1,7 @@
 #include "cli/ValidateCommand.h"
 
 #include "cli/JobFile.h"
+#include "cli/modCommandLine.h"
 #include "database/ComputerDB.h"
 #include "engine/JobValidator.h"
 #include "engine/ValidationReport.h"
@@ -44,9 +45,7 @@ QString ValidateCommand::usage()
 
 int ValidateCommand::failure(const QString &text)
 {
-    m_err << "ERROR: " << text << '\n';
-    m_err.flush();
-    return Failed;
+    return modCommandLine::Fail(m_err, text);
 }
 
 int ValidateCommand::exitStatus(const ValidationReport &report)
