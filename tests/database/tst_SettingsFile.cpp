@@ -341,12 +341,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("failingStep");
         QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("jobName");
         const QString job = QStringLiteral("job.vos.json");
         // A full disk: see the large database.
-        QTest::newRow("flush") << job << int(AtomicFileWriter::Step::Sync) << QStringLiteral("cannot flush the new contents");
-        QTest::newRow("rename") << job << int(AtomicFileWriter::Step::Rename) << QStringLiteral("cannot replace the file");
-        QTest::newRow("onto a folder") << QStringLiteral("folder") << -1 << QStringLiteral("a folder has that name");
-        QTest::newRow("into nowhere") << QStringLiteral("missing/job.vos.json") << -1 << QStringLiteral("cannot create a file in");
+        QTest::newRow("flush") << job << int(AtomicFileWriter::Step::Sync) << QStringLiteral("cannot flush the new contents") << QString();
+        QTest::newRow("rename") << job << int(AtomicFileWriter::Step::Rename) << QStringLiteral("cannot replace the file") << QString();
+        QTest::newRow("onto a folder") << QStringLiteral("folder") << -1 << QStringLiteral("a folder has that name") << QString();
+        QTest::newRow("into nowhere") << QStringLiteral("missing/job.vos.json") << -1 << QStringLiteral("cannot create a file in")
+                                      << QString();
+        // Loading would refuse it.
+        QTest::newRow("job name too long") << job << -1 << QStringLiteral("the job name is longer than 32767 bytes")
+                                           << QString(32768, u'j');
     }
 
     void failedSaveKeepsTheOldFile()
@@ -361,7 +366,11 @@ private Q_SLOTS:
         SettingsFile file;
         file.setWriteFaultHook([&](AtomicFileWriter::Step step) { return int(step) != failingStep; });
 
-        const SettingsFileResult result = file.Save(db, path(name), options());
+        QFETCH(QString, jobName);
+        SettingsFile::SaveOptions refused = options();
+        if (!jobName.isEmpty())
+            refused.JobName = jobName;
+        const SettingsFileResult result = file.Save(db, path(name), refused);
         QCOMPARE(result.status, SettingsFileResult::CannotWrite);
         QVERIFY2(result.Message.startsWith(QStringLiteral("The settings file \"%1\" could not be saved: ").arg(path(name))),
             qPrintable(result.Message));
