@@ -17,8 +17,8 @@
 #include "common/AppState.h"
 #include "database/ComputerDB.h"
 #include "database/MemoryTreeDisplay.h"
-#include "database/PasswordSealer.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/PasswordSealer.h"
+#include "settingsfile/SettingsFile.h"
 #include "settings/GlobalSettings.h"
 #include "settings/UserProfiles.h"
 

@@ -6,9 +6,9 @@
 // with half of them done. Target: each step in seconds, not minutes.
 
 #include "database/ComputerDB.h"
-#include "engine/JobValidator.h"
-#include "engine/ReadinessReport.h"
-#include "engine/modRetry.h"
+#include "validation/JobValidator.h"
+#include "validation/ReadinessReport.h"
+#include "job/modRetry.h"
 
 #include "BenchJob.h"
 

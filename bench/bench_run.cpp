@@ -20,7 +20,7 @@
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "engine/ManualScheduler.h"
-#include "engine/MigrationRun.h"
+#include "job/MigrationRun.h"
 #include "engine/QXEInterface.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/modEngine.h"

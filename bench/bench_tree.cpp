@@ -10,7 +10,7 @@
 
 #include "common/TreeImage.h"
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
 

@@ -16,16 +16,18 @@ set(VO_LAYERS
     "vo_sections:vo_settings,vo_common"
     "vo_sections_widgets:vo_sections,vo_common_widgets"
     "vo_database:vo_settings,vo_common"
+    "vo_settingsfile:vo_database,vo_settings,vo_common"
     "vo_import:vo_database,vo_settings,vo_common"
     "vo_import_forms:vo_import,vo_common_widgets"
     "vo_engine:vo_common,vo_network"
     "vo_wizards:vo_database,vo_sections,vo_settings,vo_network,vo_common"
     "vo_wizards_forms:vo_wizards,vo_import_forms,vo_sections_widgets,vo_sections,vo_common_widgets"
-    "vo_job:vo_engine,vo_database,vo_network"
+    "vo_validation:vo_database,vo_network,vo_engine"
+    "vo_job:vo_engine,vo_validation,vo_database,vo_settingsfile"
     "vo_logview:vo_common"
-    "vo_cli:vo_common,vo_database,vo_engine,vo_job,vo_config,vo_network,vo_import,vo_wizards,vo_sections,vo_settings"
-    "vo_shell:vo_common,vo_database,vo_network,vo_sections,vo_wizards"
-    "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_job,vo_logview,vo_config_forms,vo_import,vo_import_forms,vo_sections_widgets,vo_wizards_forms"
+    "vo_cli:vo_common,vo_database,vo_settingsfile,vo_validation,vo_engine,vo_job,vo_config,vo_network,vo_import,vo_wizards,vo_sections,vo_settings"
+    "vo_shell:vo_common,vo_database,vo_settingsfile,vo_network,vo_sections,vo_wizards"
+    "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_validation,vo_job,vo_logview,vo_config_forms,vo_import,vo_import_forms,vo_sections_widgets,vo_wizards_forms"
     "vo:vo_cli"
     "varno-osk:vo_shell_forms")
 set(VO_GUI_LIBRARIES vo_common_widgets vo_config_forms vo_import_forms vo_sections_widgets vo_wizards_forms vo_shell_forms varno-osk)
@@ -70,11 +72,24 @@ function(vo_check_layers manifest)
 
         list(JOIN allowed "," joined)
         string(APPEND lines "layer ${target} ${joined}\n")
+        # One folder, one library: a library's sources are the files of its
+        # own folder, and no other library lives there.
         get_target_property(folder ${target} SOURCE_DIR)
+        get_target_property(type ${target} TYPE)
+        if(type STREQUAL "STATIC_LIBRARY")
+            if(DEFINED library_in_${folder})
+                message(FATAL_ERROR "${target} and ${library_in_${folder}} share the folder ${folder}: give each library its own")
+            endif()
+            set(library_in_${folder} ${target})
+        endif()
         get_target_property(sources ${target} SOURCES)
         foreach(source IN LISTS sources)
             cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY "${folder}" NORMALIZE OUTPUT_VARIABLE path)
             if(path MATCHES "^${PROJECT_SOURCE_DIR}/src/.*\\.(h|cpp)$" AND EXISTS "${path}")
+                cmake_path(GET path PARENT_PATH source_folder)
+                if(type STREQUAL "STATIC_LIBRARY" AND NOT source_folder STREQUAL folder)
+                    message(FATAL_ERROR "${target} takes ${path} from outside its folder ${folder}")
+                endif()
                 string(APPEND lines "file ${target} ${path}\n")
             endif()
         endforeach()

@@ -2,7 +2,7 @@
 // take the console down. Without a passphrase the key derivation is never
 // reached, so every run stays cheap; what loads goes into a database too.
 #include "database/ComputerDB.h"
-#include "database/SettingsFileCodec.h"
+#include "settingsfile/SettingsFileCodec.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "common/Clock.h"
 #include "common/ConsoleConfig.h"
 #include "database/ComputerDB.h"
-#include "engine/ReadinessReport.h"
+#include "validation/ReadinessReport.h"
 #include "network/modNetwork.h"
 
 #include <QTextStream>

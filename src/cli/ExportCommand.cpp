@@ -10,14 +10,14 @@
 #include "common/modPrivateFiles.h"
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
-#include "engine/ComputerDBJobExport.h"
+#include "job/ComputerDBJobExport.h"
 #include "engine/JobArray.h"
 #include "engine/JobColumns.h"
-#include "engine/JobValidator.h"
+#include "validation/JobValidator.h"
 #include "engine/QXEInterface.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/TranslationArray.h"
-#include "engine/ValidationReport.h"
+#include "validation/ValidationReport.h"
 
 #include <QDir>
 #include <QFile>

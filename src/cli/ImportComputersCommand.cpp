@@ -2,7 +2,7 @@
 
 #include "cli/modCommandLine.h"
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 #include "import/ADComputerImport.h"
 #include "import/ADSImportInput.h"
 

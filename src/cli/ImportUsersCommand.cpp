@@ -3,7 +3,7 @@
 #include "cli/JobFile.h"
 #include "cli/modCommandLine.h"
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 #include "import/UserFileImport.h"
 #include "import/modImport.h"
 

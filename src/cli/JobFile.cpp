@@ -1,7 +1,7 @@
 #include "cli/JobFile.h"
 
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 
 #include "common/modFileRead.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "database/SettingsFileResult.h"
+#include "settingsfile/SettingsFileResult.h"
 
 #include <QHash>
 #include <QSet>

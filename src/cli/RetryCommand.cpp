@@ -4,8 +4,8 @@
 #include "cli/modCommandLine.h"
 #include "common/modFormat.h"
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
-#include "engine/modRetry.h"
+#include "settingsfile/SettingsFile.h"
+#include "job/modRetry.h"
 
 #include <QDir>
 #include <QFileInfo>

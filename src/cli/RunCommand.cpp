@@ -11,14 +11,14 @@
 #include "common/modGeneral.h"
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
-#include "engine/JobValidator.h"
-#include "engine/MigrationRun.h"
+#include "validation/JobValidator.h"
+#include "job/MigrationRun.h"
 #include "engine/QXEInterface.h"
-#include "engine/RunReport.h"
+#include "job/RunReport.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/SimulationProfile.h"
-#include "engine/StartMigration.h"
-#include "engine/ValidationReport.h"
+#include "job/StartMigration.h"
+#include "validation/ValidationReport.h"
 
 #include <QDir>
 #include <QEventLoop>

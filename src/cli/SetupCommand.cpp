@@ -4,7 +4,7 @@
 #include "cli/modCommandLine.h"
 #include "common/Presenter.h"
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 #include "wizards/SetupWizardModel.h"
 
 #include <QDir>

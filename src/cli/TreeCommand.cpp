@@ -5,7 +5,7 @@
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "database/MemoryTreeDisplay.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 
 #include <QDir>
 #include <QTextStream>

@@ -3,8 +3,8 @@
 #include "cli/JobFile.h"
 #include "cli/modCommandLine.h"
 #include "database/ComputerDB.h"
-#include "engine/JobValidator.h"
-#include "engine/ValidationReport.h"
+#include "validation/JobValidator.h"
+#include "validation/ValidationReport.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "database/PasswordSealer.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/PasswordSealer.h"
+#include "settingsfile/SettingsFile.h"
 
 #include <QHash>
 #include <QMap>

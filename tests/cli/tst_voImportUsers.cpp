@@ -1,5 +1,5 @@
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 
 #include "support/RecordingPresenter.h"
 #include "support/VoProcess.h"

@@ -1,9 +1,9 @@
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 #include "engine/ClientConfig.h"
 
 #include "engine/EngineFixture.h"
-#include "engine/JobFixture.h"
+#include "job/JobFixture.h"
 #include "support/VoProcess.h"
 
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 
 #include "engine/EngineFixture.h"
-#include "engine/JobFixture.h"
+#include "job/JobFixture.h"
 #include "support/VoProcess.h"
 
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "SlapdServer.h"
 
 #include "database/ComputerDB.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 #include "support/TestRegistry.h"
 #include "support/VoProcess.h"
 

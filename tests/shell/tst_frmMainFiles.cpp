@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 
-#include "database/PasswordSealer.h"
+#include "settingsfile/PasswordSealer.h"
 #include "shell/SettingsFileController.h"
 #include "shell/forms/frmWelcome.h"
 

@@ -1,7 +1,7 @@
 #include "MainWindowFixture.h"
 
 #include "common/widgets/frmProgress.h"
-#include "database/SettingsFile.h"
+#include "settingsfile/SettingsFile.h"
 #include "support/RecordingOpener.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "MainWindowFixture.h"
 
-#include "engine/JobFixture.h"
+#include "job/JobFixture.h"
 #include "engine/ManualScheduler.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/modEngine.h"

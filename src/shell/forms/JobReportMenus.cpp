@@ -5,9 +5,9 @@
 #include "common/modErrorHandler.h"
 #include "common/widgets/frmProgress.h"
 #include "database/ComputerDB.h"
-#include "engine/MigrationRun.h"
-#include "engine/modReadinessReport.h"
-#include "engine/modRetry.h"
+#include "job/MigrationRun.h"
+#include "validation/modReadinessReport.h"
+#include "job/modRetry.h"
 #include "shell/SettingsFileController.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #include "shell/forms/LogViewMenus.h"
 
 #include "common/modErrorHandler.h"
-#include "config/logview/modLogView.h"
+#include "logview/modLogView.h"
 #include "shell/forms/ComputerTreeView.h"
 
 #include <QAction>

@@ -1,6 +1,6 @@
 #include "shell/forms/ObjectSettingsPanel.h"
 
-#include "engine/ValidationReport.h"
+#include "validation/ValidationReport.h"
 #include "settings/sections/widgets/ContextSectionWidget.h"
 #include "settings/sections/widgets/JoinSectionWidget.h"
 #include "settings/sections/widgets/OptionsSectionWidget.h"

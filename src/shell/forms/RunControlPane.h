@@ -1,7 +1,7 @@
 #pragma once
 
-#include "engine/MigrationRun.h"
-#include "engine/RunTreeStatus.h"
+#include "job/MigrationRun.h"
+#include "job/RunTreeStatus.h"
 
 #include <QFrame>
 

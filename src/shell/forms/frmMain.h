@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/MigrationRun.h"
+#include "job/MigrationRun.h"
 
 #include <QHash>
 #include <QMainWindow>

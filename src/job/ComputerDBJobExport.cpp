@@ -1,0 +1,182 @@
+#include "job/ComputerDBJobExport.h"
+
+#include "engine/JobColumns.h"
+
+#include "common/AppState.h"
+#include "common/modErrorHandler.h"
+#include "database/ComputerDB.h"
+#include "engine/JobArray.h"
+#include "engine/TranslationArray.h"
+
+#include <QVariantList>
+
+namespace {
+
+const QString kComputerType = QStringLiteral("C");
+const QString kComma = QStringLiteral(",");
+const QString kBackslash = QStringLiteral("\\");
+
+QString localToName(const QString &domain, const QString &computerName)
+{
+    return domain == LocalAccountDomain ? computerName : domain;
+}
+
+// The same for every client; built once, shared by every row.
+const QVariant &filesToCopy()
+{
+    static const QVariant files = QVariantList {
+        QStringLiteral("vbin.dat"),
+        QStringLiteral("varno.exe"),
+        QStringLiteral("obin.dat"),
+        QStringLiteral("osk.exe"),
+    };
+    return files;
+}
+
+const QVariant &servicesToInstall()
+{
+    // Executable, display name, start type (3 on demand, 2 automatic), then
+    // three values whose meaning is the engine's.
+    static const QVariant services = QVariantList {
+        QVariantList {QStringLiteral("varno.exe"), QStringLiteral("Varno-Osk Service (Varno)"), qint32(3), true, QString(), QString()},
+        QVariantList {QStringLiteral("osk.exe"), QStringLiteral("Varno-Osk Service (Osk)"), qint32(2), false, QString(), QString()},
+    };
+    return services;
+}
+
+} // namespace
+
+ComputerDBJobExport::ComputerDBJobExport(ComputerDB &database)
+    : m_database(database)
+{ }
+
+QString ComputerDBJobExport::ConfigFileName()
+{
+    return QStringLiteral("varnoosk.cfg");
+}
+
+void ComputerDBJobExport::ExportArrays(
+    JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray, const ConfigFileWriter &createConfigFile)
+{
+    int rows = 0;
+    const bool completed = modErrorHandler::Guard("ComputerDB.ExportArrays", [&] {
+        const int count = m_database.ComputerCount();
+        AppState::Get().ExportComputerCount = count;
+        if (count == 0)
+            return;
+
+        clientArray.Create(ClientColumn::Count, count);
+        settingsArray.Create(SettingsColumn::Count, count);
+        translationArray.Create(count);
+        for (int id = 0; id < count; ++id) {
+            const ComputerRecord *computer = m_database.Computers(id);
+            if (!computer || !computer->Active)
+                continue;
+            ++rows;
+            translationArray[rows] = id;
+            exportRow(rows, id, clientArray, settingsArray, createConfigFile);
+        }
+        clientArray.ShrinkRows(rows);
+        settingsArray.ShrinkRows(rows);
+        translationArray.ShrinkRows(rows);
+    });
+
+    if (!completed || (rows == 0 && AppState::Get().ExportComputerCount > 0)) {
+        clientArray.Create(ClientColumn::Count, 0);
+        settingsArray.Create(SettingsColumn::Count, 0);
+        translationArray.Create(0);
+        AppState::Get().ExportComputerCount = 0;
+    }
+}
+
+void ComputerDBJobExport::exportRow(
+    int row, int id, JobArray &clientArray, JobArray &settingsArray, const ConfigFileWriter &createConfigFile)
+{
+    const QString name = m_database.GetComputerName(id);
+    clientArray.Cell(ClientColumn::ComputerName, row) = name;
+
+    QString sourceKey;
+    const GlobalSettingsPtr settings = m_database.GetEffectiveSettings(kComputerType, id, sourceKey);
+    if (!settings)
+        modErrorHandler::Raise(91);
+
+    QString domain;
+    QString username;
+    QString password;
+    settings->GetUserSettings(AdminA, domain, username, password);
+    clientArray.Cell(ClientColumn::AdminADomain, row) = localToName(domain, name);
+    clientArray.Cell(ClientColumn::AdminAUsername, row) = username;
+    clientArray.Cell(ClientColumn::AdminAPassword, row) = password;
+    settings->GetUserSettings(AdminB, domain, username, password);
+    clientArray.Cell(ClientColumn::AdminBDomain, row) = localToName(domain, name);
+    clientArray.Cell(ClientColumn::AdminBUsername, row) = username;
+    clientArray.Cell(ClientColumn::AdminBPassword, row) = password;
+
+    settingsArray.Cell(SettingsColumn::SourceDomain, row) = localToName(settings->SourceDomain, name);
+    settingsArray.Cell(SettingsColumn::DestinationDomain, row) = localToName(settings->DestinationDomain, name);
+
+    // The separator goes before every entry after the list's first, whatever
+    // the kinds, so a list of one kind gives plain comma-separated names.
+    QString sourceUsers;
+    QString sourceSIDs;
+    QString destinationUsers;
+    if (const UserProfilesPtr list = m_database.GetComputerUserList(id)) {
+        bool first = true;
+        for (int entryID = 0; entryID < list->GetMaxID(); ++entryID) {
+            const std::optional<MigrationUserView> entry = list->ViewUser(entryID);
+            if (!entry)
+                continue;
+            const QString &separator = first ? QString() : kComma;
+            first = false;
+            // Only user and SID sources to a user name travel; a destination
+            // SID is not something the clients are given.
+            if (!entry->UseSIDTo) {
+                if (entry->UseSIDFrom)
+                    sourceSIDs.append(separator).append(entry->SIDFrom.toString());
+                else
+                    sourceUsers.append(separator).append(entry->UsernameFrom.toString());
+            }
+            destinationUsers.append(separator).append(entry->UsernameTo.toString());
+        }
+    }
+    settingsArray.Cell(SettingsColumn::SourceUsers, row) = sourceUsers;
+    settingsArray.Cell(SettingsColumn::SourceSIDs, row) = sourceSIDs;
+    settingsArray.Cell(SettingsColumn::DestinationUsers, row) = destinationUsers;
+
+    settings->GetUserSettings(SourceSIDLookup, domain, username, password);
+    settingsArray.Cell(SettingsColumn::SourceLookupAccount, row) = localToName(domain, name) + kBackslash + username;
+    settingsArray.Cell(SettingsColumn::SourceLookupPassword, row) = password;
+    settings->GetUserSettings(DestinationSIDLookup, domain, username, password);
+    settingsArray.Cell(SettingsColumn::DestinationLookupAccount, row) = localToName(domain, name) + kBackslash + username;
+    settingsArray.Cell(SettingsColumn::DestinationLookupPassword, row) = password;
+
+    settingsArray.Cell(SettingsColumn::SourceDCName, row) = settings->SourceDCName;
+    settingsArray.Cell(SettingsColumn::SourceDCIP, row) = settings->SourceDCIP;
+    settingsArray.Cell(SettingsColumn::DestinationDCName, row) = settings->DestinationDCName;
+    settingsArray.Cell(SettingsColumn::DestinationDCIP, row) = settings->DestinationDCIP;
+    if (settings->JoinVal == JoinWorkgroup)
+        settingsArray.Cell(SettingsColumn::Workgroup, row) = settings->JoinName;
+    else if (settings->JoinVal == JoinDomain)
+        settingsArray.Cell(SettingsColumn::JoinDomain, row) = settings->JoinName;
+    settingsArray.Cell(SettingsColumn::JoinDCName, row) = settings->JoinDCName;
+    settingsArray.Cell(SettingsColumn::JoinDCIP, row) = settings->JoinDCIP;
+
+    settings->GetUserSettings(DomainJoin, domain, username, password);
+    settingsArray.Cell(SettingsColumn::JoinAccount, row) = localToName(domain, name) + kBackslash + username;
+    settingsArray.Cell(SettingsColumn::JoinPassword, row) = password;
+
+    settingsArray.Cell(SettingsColumn::RebootPermitted, row) = qint32(settings->RebootPermitted);
+    settingsArray.Cell(SettingsColumn::ForceReboot, row) = qint32(settings->ForceReboot);
+    settingsArray.Cell(SettingsColumn::ProfileActions, row) = qint32(settings->GetProfileActions());
+    // Written into the record itself: the group or the root that supplied it
+    // shows the default from now on.
+    if (settings->MinFreeSpace == -1)
+        settings->MinFreeSpace = DefaultMinFreeSpace;
+    settingsArray.Cell(SettingsColumn::MinFreeSpace, row) = qint32(settings->MinFreeSpace);
+    settingsArray.Cell(SettingsColumn::OverwriteProfile, row) = qint32(settings->OverwriteProfile);
+
+    clientArray.Cell(ClientColumn::FilesToCopy, row) = filesToCopy();
+    clientArray.Cell(ClientColumn::Services, row) = servicesToInstall();
+    const QByteArray configFile = createConfigFile ? createConfigFile(row) : QByteArray();
+    clientArray.Cell(ClientColumn::GeneratedFiles, row) = QVariantList {QVariantList {ConfigFileName(), configFile}};
+}

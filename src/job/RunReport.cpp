@@ -1,0 +1,167 @@
+#include "job/RunReport.h"
+
+#include "common/modGeneral.h"
+#include "database/ComputerDB.h"
+#include "engine/ClientStatus.h"
+#include "validation/modReportFormat.h"
+
+#include <QDir>
+#include <QHash>
+#include <QTextStream>
+
+const QString RunReport::NoStatusText = QStringLiteral("No status received");
+
+namespace {
+
+// Windows names are the same whatever their case.
+QString nameKey(const QString &computer)
+{
+    return computer.toCaseFolded();
+}
+
+const char *outcomeColour(RunReport::Outcome outcome)
+{
+    switch (outcome) {
+    case RunReport::Outcome::Successful:
+        return "#2e7d32";
+    case RunReport::Outcome::Warnings:
+        return "#f9a825";
+    case RunReport::Outcome::Errors:
+        return "#c62828";
+    case RunReport::Outcome::Canceled:
+        return "#6d4c41";
+    case RunReport::Outcome::Aborted:
+        return "#4a148c";
+    case RunReport::Outcome::InProgress:
+        return "#1565c0";
+    default:
+        return "#9e9e9e";
+    }
+}
+
+} // namespace
+
+QString RunReport::OutcomeCaption(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::NotStarted:
+        return QStringLiteral("Not started or never answered");
+    case Outcome::InProgress:
+        return QStringLiteral("Still in progress");
+    case Outcome::Successful:
+        return QStringLiteral("Successful");
+    case Outcome::Warnings:
+        return QStringLiteral("With warnings");
+    case Outcome::Errors:
+        return QStringLiteral("With errors");
+    case Outcome::Canceled:
+        return QStringLiteral("Canceled");
+    case Outcome::Aborted:
+        return QStringLiteral("Aborted");
+    default:
+        return QString();
+    }
+}
+
+RunReport RunReport::Build(
+    const ComputerDB &database, const QList<qint32> &computerIds, const QMap<int, QString> &statuses, const QString &resultsFolder)
+{
+    RunReport report;
+    report.ResultsFolder = resultsFolder;
+
+    // One pass over the folder, so that a run of many thousand clients does
+    // not list it once per computer. The stamp has a fixed width, so the
+    // greatest stamp is the newest log, whatever the files' times say.
+    QHash<QString, QString> newestLog;
+    const QStringList files = QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
+    QHash<QString, QString> newestStamp;
+    for (const QString &file : files) {
+        const auto log = modGeneral::ParseClientLogName(file);
+        if (!log)
+            continue;
+        // Compared by stamp alone, as the name part may differ in case.
+        const QString key = nameKey(log->Computer);
+        QString &stamp = newestStamp[key];
+        if (stamp.isEmpty() || log->Stamp > stamp) {
+            stamp = log->Stamp;
+            newestLog[key] = file;
+        }
+    }
+
+    QHash<int, QString> groups;
+    report.Rows.reserve(computerIds.size());
+    for (const qint32 id : computerIds) {
+        const ComputerRecord *computer = database.Computers(id);
+        if (!computer)
+            continue;
+        Row row;
+        row.Computer = computer->Name;
+        row.GroupPath = modReportFormat::GroupPath(database, computer->FolderID, groups);
+        row.StatusCode = statuses.value(id);
+        row.StatusText = row.StatusCode.isEmpty() ? NoStatusText : ClientStatus::Text(row.StatusCode);
+        row.ClientLog = newestLog.value(nameKey(row.Computer));
+        row.Result = ClientStatus::CategoryOf(row.StatusCode);
+        ++report.Counts[static_cast<size_t>(row.Result)];
+        report.Rows.append(row);
+    }
+    return report;
+}
+
+QList<RunReport::Row> RunReport::Unsuccessful() const
+{
+    QList<Row> rows;
+    for (const Row &row : Rows) {
+        if (row.Result != Outcome::Successful)
+            rows.append(row);
+    }
+    return rows;
+}
+
+QByteArray RunReport::Csv() const
+{
+    QByteArray csv = modReportFormat::CsvHeader({QStringLiteral("Computer"), QStringLiteral("Group Path"),
+        QStringLiteral("Last Status Code"), QStringLiteral("Status Text"), QStringLiteral("Client Log File")});
+    for (const Row &row : Rows)
+        csv += modReportFormat::CsvRow({row.Computer, row.GroupPath, row.StatusCode, row.StatusText, row.ClientLog});
+    return csv;
+}
+
+QByteArray RunReport::Html() const
+{
+    const int total = static_cast<int>(Rows.size());
+    QString page;
+    QTextStream out(&page);
+    out << modReportFormat::PageStart(QStringLiteral("Migration report: ") + JobName);
+    out << "<h1>Migration report: " << modReportFormat::Html(JobName) << "</h1>\r\n";
+    out << "<p>Written " << modReportFormat::Html(Time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
+        << ". Results folder: " << modReportFormat::Html(QDir::toNativeSeparators(ResultsFolder)) << ".</p>\r\n";
+    out << "<h2>Outcome of " << total << (total == 1 ? " computer" : " computers") << "</h2>\r\n";
+    out << "<table class=\"chart\">\r\n";
+    for (int outcome = 0; outcome < OutcomeCount; ++outcome) {
+        const auto category = static_cast<Outcome>(outcome);
+        out << modReportFormat::BarRow(OutcomeCaption(category), Counts[static_cast<size_t>(outcome)], total, outcomeColour(category));
+    }
+    out << "</table>\r\n";
+
+    const QList<Row> failed = Unsuccessful();
+    out << "<h2>Computers that did not succeed (" << failed.size() << ")</h2>\r\n";
+    if (failed.isEmpty()) {
+        out << "<p>None.</p>\r\n";
+    } else {
+        out << "<table>\r\n<tr><th>Computer</th><th>Group</th><th>Status code</th><th>Status</th><th>Client log</th></tr>\r\n";
+        for (const Row &row : failed) {
+            out << "<tr><td>" << modReportFormat::Html(row.Computer) << "</td><td>" << modReportFormat::Html(row.GroupPath) << "</td><td>"
+                << modReportFormat::Html(row.StatusCode) << "</td><td>" << modReportFormat::Html(row.StatusText) << "</td><td>"
+                << modReportFormat::Html(row.ClientLog) << "</td></tr>\r\n";
+        }
+        out << "</table>\r\n";
+    }
+    out << modReportFormat::PageEnd();
+    out.flush();
+    return page.toUtf8();
+}
+
+bool RunReport::Write(const QString &csvPath, const QString &htmlPath, QString *problem) const
+{
+    return modReportFormat::WriteFiles({{csvPath, Csv()}, {htmlPath, Html()}}, QStringLiteral("The run report"), problem);
+}

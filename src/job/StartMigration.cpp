@@ -1,0 +1,135 @@
+#include "job/StartMigration.h"
+
+#include "common/AppInfo.h"
+#include "common/AppState.h"
+#include "common/ConsoleConfig.h"
+#include "common/Presenter.h"
+#include "common/modErrorHandler.h"
+#include "common/modFormat.h"
+#include "common/modGeneral.h"
+#include "common/modMessages.h"
+#include "common/modRegistry.h"
+#include "validation/JobValidator.h"
+#include "validation/ValidationReport.h"
+
+#include <QDir>
+#include <QVariant>
+
+#include <utility>
+
+namespace {
+
+const QString CR = QStringLiteral("\r");
+
+} // namespace
+
+const QString StartMigration::ExistingMigrationCaption = QStringLiteral("Existing Migration Found");
+
+StartMigration::StartMigration(const ComputerDB &database, Hooks hooks)
+    : m_database(database)
+    , m_hooks(std::move(hooks))
+{ }
+
+bool StartMigration::Check()
+{
+    // First of all, although the order of the questions would put it later:
+    // during a run the results folder fills with the run's own logs, so a
+    // second start would ask whether to append to them and offer to save the
+    // panel before finding out that it can do nothing.
+    if (AppState::Get().MigrationRunning)
+        return false;
+    if (!resultsMayBeAppended())
+        return false;
+    if (m_hooks.PromptToSaveRecord && !m_hooks.PromptToSaveRecord())
+        return false;
+    if (!readListenerPort())
+        return false;
+
+    m_address = m_hooks.ListenerAddress ? m_hooks.ListenerAddress() : QString();
+    if (m_address.isEmpty()) {
+        modErrorHandler::ShowMessage(modErrorHandler::Warning, QStringLiteral("Listener IP address not found.  Migration cannot proceed."));
+        return false;
+    }
+    if (!modFormat::IsNumeric(m_port)) {
+        modErrorHandler::ShowMessage(
+            modErrorHandler::Warning, QStringLiteral("Invalid Listener Port specified.  Migration cannot proceed "));
+        return false;
+    }
+    return confirm() && validate();
+}
+
+bool StartMigration::HasEarlierLogs(const QString &resultsFolder)
+{
+    return !QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files).isEmpty();
+}
+
+bool StartMigration::resultsMayBeAppended()
+{
+    const QString folder = modGeneral::GetLogPath();
+    if (!HasEarlierLogs(folder))
+        return true;
+
+    const QString job = AppState::Get().CurrentJobName;
+    Presenter::Message box;
+    box.owner = m_hooks.Owner;
+    box.caption = ExistingMigrationCaption;
+    box.icon = Presenter::Icon::Exclamation;
+    box.buttons = Presenter::Buttons::YesNo;
+    box.defaultButton = 1;
+    box.text = QStringLiteral("Migration log files were found in results folder:") + CR + QLatin1Char('\'')
+        + QDir::toNativeSeparators(folder) + QStringLiteral("'.") + CR + CR
+        + QStringLiteral("It is recommended that you run each migration under a separate job name") + CR
+        + QStringLiteral("to keep all migration logs and associated save files encapsulated.") + CR
+        + QStringLiteral("To change the migration job name, click on the Edit menu and choose") + CR
+        + QStringLiteral("'Migration Job Name...'  If you proceed without changing the name, the") + CR
+        + QStringLiteral("results of this migration will be appended to the existing log files.") + CR + CR
+        + QStringLiteral("Do you wish to proceed with this migration as job '") + job + QStringLiteral("'?");
+    if (Presenter::current().showMessage(box) == Presenter::Yes)
+        return true;
+    if (m_hooks.OpenJobNameDialog)
+        m_hooks.OpenJobNameDialog();
+    return false;
+}
+
+bool StartMigration::readListenerPort()
+{
+    const long result = ConsoleConfig().ReadAsStored(ConsoleConfig::ListenerPort, m_port);
+    if (result != Reg::Success) {
+        modErrorHandler::ShowMessage(
+            modErrorHandler::Error, QStringLiteral("Unable to open registry. (") + QString::number(result) + QLatin1Char(')'));
+        return false;
+    }
+    return true;
+}
+
+bool StartMigration::confirm()
+{
+    Presenter::Message box;
+    box.owner = m_hooks.Owner;
+    box.caption = AppInfo::Title();
+    box.icon = Presenter::Icon::Question;
+    box.buttons = Presenter::Buttons::YesNo;
+    box.text = QStringLiteral("Please verify options before proceeding with migration:") + CR + CR + QStringLiteral("Migration Job Name: ")
+        + AppState::Get().CurrentJobName + CR + CR + QStringLiteral("Listener IP: ") + m_address + CR + QStringLiteral("Listener Port: ")
+        + m_port + CR + CR + QStringLiteral("Do you wish to proceed?");
+    return Presenter::current().showMessage(box) == Presenter::Yes;
+}
+
+bool StartMigration::validate()
+{
+    const ValidationResult result = JobValidator(m_database).Verify(0);
+    if (result.passed())
+        return true;
+    const ValidationReport report = ValidationReport::Build(result, m_database);
+    if (m_hooks.ShowValidationFault)
+        m_hooks.ShowValidationFault(report);
+    if (!report.Warning) {
+        modErrorHandler::ShowMessage(modErrorHandler::Warning, report.Message);
+        return false;
+    }
+    // Ignore All and Ignore Once both go on at once: the computers after
+    // this one are not checked either way.
+    const int answer = modMessages::ShowCustomMessage(
+        m_hooks.Owner, report.Message, AppInfo::Title(), modMessages::IconQuestion, ValidationReport::WarningButtons());
+    return answer != 3;
+}

@@ -1,0 +1,177 @@
+#include "database/MemoryTreeDisplay.h"
+#include "engine/ClientStatus.h"
+#include "job/MigrationRun.h"
+#include "engine/QXEInterface.h"
+#include "job/RunTreeStatus.h"
+
+#include "engine/EngineFixture.h"
+#include "engine/FakeEngine.h"
+#include "JobFixture.h"
+
+#include <memory>
+
+class TestMigrationRun : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Text and image of the codes at the edges of the families, and of one
+    // code of the table; both come from one lookup, so each row checks that
+    // they agree.
+    void statusCodes_data()
+    {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("image");
+        using namespace TreeImage;
+        const auto row = [](const char *code, const char *text, int image) { QTest::addRow("'%s'", code) << code << text << image; };
+        row("CL", "Client executing", StatusExecuting);
+        row("L", "Loading in progress", StatusLoading);
+        row("L5x", "Loading in progress", StatusLoading);
+        row("L9", "Loading in progress", StatusLoading);
+        row("L9x", "Unspecified status = L9x", StatusUnknown);
+        row("L10", "Loading in progress", StatusLoading);
+        row("L/", "Unspecified status = L/", StatusUnknown);
+        row("A", "Aborting in progress", StatusAborting);
+        row("U7", "Unloading in progress", StatusUnloading);
+        row("Q1", "Unspecified status = Q1", StatusUnknown);
+        row("", "Unspecified status = ", StatusUnknown);
+    }
+
+    void statusCodes()
+    {
+        QFETCH(QString, code);
+        QFETCH(QString, text);
+        QFETCH(int, image);
+        QCOMPARE(ClientStatus::Text(code), text);
+        QCOMPARE(ClientStatus::Image(code), image);
+    }
+
+    // A run of computers 1 and 2 (computer 0 removed) through the fake
+    // engine: the log's lines, the tally, the last statuses and the commands
+    // on offer as the run goes on.
+    void aRunFromStartToCompletion()
+    {
+        EngineFixture fixture;
+        auto engine = std::make_unique<FakeEngine>();
+        FakeEngine *fake = engine.get();
+        QXEInterface qxe(std::move(engine));
+        ComputerDB db;
+        JobFixture::makeSound(JobFixture::global(db));
+        for (const char *name : {"GONE", "PC-A", "PC-B"})
+            JobFixture::addComputer(db, QString::fromLatin1(name));
+        db.RemoveComputer(0);
+
+        MigrationRun run(db);
+        run.LastStatuses().insert(0, QStringLiteral("XS")); // from a loaded state
+        QStringList lines;
+        QList<int> statusIds;
+        connect(&run, &MigrationRun::Line, &run, [&lines](const QString &line) { lines << line; });
+        connect(&run, &MigrationRun::StatusChanged, &run, [&statusIds](int id, const QString &) { statusIds << id; });
+        run.Start(qxe);
+        QCOMPARE(run.ClientCount(), 2);
+        QVERIFY(run.LastStatuses().isEmpty());
+        QVERIFY(run.CanCancel() && run.CanAbort());
+
+        Q_EMIT fake->ClientStatusChanged(2, QStringLiteral("L3"));
+        QVERIFY(run.Clients().NotStarted == 1 && run.Clients().InProgress == 1);
+        run.CancelClient(QStringLiteral("C1"));
+        Q_EMIT fake->LastClient();
+        QVERIFY(!run.CanCancel() && run.CanAbort());
+        run.CancelAll();
+        run.AbortClient(QStringLiteral("C1"));
+        run.AbortAll();
+        run.AbortAll();
+        QVERIFY(!run.CanAbort());
+        Q_EMIT fake->ClientStatusChanged(1, QStringLiteral("XW"));
+        Q_EMIT fake->ClientStatusChanged(2, QStringLiteral("XS"));
+        Q_EMIT fake->ClientStatusChanged(2, QStringLiteral("XS"));
+        QVERIFY(!AppState::Get().MigrationIdle);
+        Q_EMIT fake->ProcessingComplete();
+        Q_EMIT fake->ProcessingComplete(); // said twice, completed once
+
+        QCOMPARE(lines,
+            (QStringList {"Building migration list...", "Processing entries...", "PC-B: Loading in progress",
+                "PC-A: Migration complete with warnings", "PC-B: Migration successful", "PC-B: Migration successful",
+                "Processing complete."}));
+        QCOMPARE(statusIds, (QList<int> {2, 1, 2, 2}));
+        QVERIFY(run.Clients().Successful == 1 && run.Clients().Warnings == 1 && run.Clients().Ended() == 2);
+        QVERIFY(run.Clients().NotStarted == 0 && run.Clients().InProgress == 0);
+        QCOMPARE(run.LastStatuses(), (QMap<int, QString> {{1, "XW"}, {2, "XS"}}));
+        QVERIFY(run.Complete() && !run.CanAbort() && !run.CanCancel());
+        QVERIFY(AppState::Get().MigrationIdle);
+        // The cancel after the last client and the second abort never reached the engine.
+        QCOMPARE(fake->calls.filter(QStringLiteral("Cancel")), (QStringList {"CancelClient=1"}));
+        QCOMPARE(fake->calls.filter(QStringLiteral("Abort")), (QStringList {"AbortClient=1", "AbortAll"}));
+        QCOMPARE(fixture.presenter.count(), 0);
+    }
+
+    // Groups show the worst state below them, and only from the run's
+    // preparation on; the computers outside a group do not touch it.
+    void groupsShowTheWorstStateBelow()
+    {
+        using namespace TreeImage;
+        MemoryTreeDisplay tree;
+        tree.resetWithRoot();
+        ComputerDB db;
+        const int lab = db.AddFolder(QStringLiteral("Lab"), -1);
+        const int inner = db.AddFolder(QStringLiteral("Inner"), lab);
+        const int a = db.AddComputer(QStringLiteral("A"), QString(), inner, -1);
+        const int b = db.AddComputer(QStringLiteral("B"), QString(), lab, -1);
+        const int c = db.AddComputer(QStringLiteral("C"), QString(), -1, -1);
+        db.LinkTreeView(&tree, Computer, Folder, nullptr);
+        RunTreeStatus status(tree);
+        status.SetColorsForRun();
+        const QString labKey = QStringLiteral("F%1").arg(lab), innerKey = QStringLiteral("F%1").arg(inner);
+        const auto key = [](int id) { return QStringLiteral("C%1").arg(id); };
+        QCOMPARE(tree.icon(key(c)), int(StatusNotProcessed));
+        QCOMPARE(tree.icon(labKey), int(Folder));
+
+        const auto step = [&](int id, const char *code, int labImage, int innerImage) {
+            status.SetNodeStatus(key(id), QString::fromLatin1(code));
+            QCOMPARE(tree.icon(labKey), labImage);
+            QCOMPARE(tree.expandedIcon(labKey), labImage == Folder ? int(FolderOpen) : labImage);
+            QCOMPARE(tree.icon(innerKey), innerImage);
+        };
+        step(c, "XE", Folder, Folder);
+        step(a, "L2", StatusExecuting, StatusExecuting);
+        step(a, "XS", Folder, StatusSuccess); // B has not started
+        step(b, "CL", StatusExecuting, StatusSuccess);
+        step(b, "XW", StatusWarnings, StatusSuccess);
+        step(a, "XA", StatusAborted, StatusAborted);
+        QCOMPARE(tree.icon(key(a)), int(StatusAborted));
+        QCOMPARE(status.Status(key(b)), QStringLiteral("XW"));
+        QCOMPARE(tree.icon(QStringLiteral("F-1")), int(StatusErrors));
+    }
+
+    // Nothing to migrate: the engine interface says so, and the run stops.
+    // A progress line after that is an internal error, not a line.
+    void aRunThatCannotStart()
+    {
+        EngineFixture fixture;
+        QXEInterface qxe(std::make_unique<FakeEngine>());
+        ComputerDB db;
+        MigrationRun run(db);
+        QStringList messages;
+        int stopped = 0;
+        connect(
+            &run, &MigrationRun::Message, &run, [&messages](int level, const QString &text) { messages << QString::number(level) + text; });
+        connect(&run, &MigrationRun::Stopped, &run, [&stopped] { ++stopped; });
+        run.Start(qxe);
+        QCOMPARE(messages, (QStringList {"48The migration list is empty."}));
+        QCOMPARE(stopped, 1);
+        QVERIFY(!run.Complete() && !run.CanAbort() && !run.CanCancel());
+
+        QStringList lines;
+        connect(&run, &MigrationRun::Line, &run, [&lines](const QString &line) { lines << line; });
+        fixture.presenter.clear();
+        qxe.NetworkTestEnd();
+        QVERIFY(lines.isEmpty());
+        QCOMPARE(fixture.presenter.count(), 1);
+        QVERIFY(fixture.presenter.last().text.contains(QStringLiteral("Function: wintQXE_Progress\r")));
+        QVERIFY(fixture.presenter.last().text.endsWith(QStringLiteral("Progress message when not running")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMigrationRun)
+#include "tst_MigrationRun.moc"

@@ -1,0 +1,167 @@
+#include "database/ComputerDB.h"
+#include "validation/JobValidator.h"
+#include "validation/ReadinessReport.h"
+
+#include "job/JobFixture.h"
+#include "shell/FakeNetwork.h"
+
+#include <QTcpServer>
+#include <QTest>
+
+using namespace JobFixture;
+using Standing = ReadinessReport::Standing;
+
+class TestReadinessReport : public QObject
+{
+    Q_OBJECT
+
+    ComputerDB m_db;
+    ReadinessReport m_report;
+
+    const ReadinessReport::Computer *computer(const QString &name) const
+    {
+        for (const ReadinessReport::Computer &c : m_report.Computers) {
+            if (c.Name == name)
+                return &c;
+        }
+        return nullptr;
+    }
+
+private Q_SLOTS:
+    // A group two levels down with a faulty record of its own, computers that
+    // inherit it, one with several faults in its own record, one with only
+    // warnings and a sound one.
+    void initTestCase()
+    {
+        makeSound(global(m_db));
+        const int office = m_db.AddFolder(QStringLiteral("Head Office"), -1);
+        const int finance = m_db.AddFolder(QStringLiteral("Finance"), office);
+        addComputer(m_db, QStringLiteral("PC-FIN"), finance);
+        const int listFault = addComputer(m_db, QStringLiteral("PC-LIST"), finance);
+        m_db.GetComputerUserList(listFault)->AddUserToUser(QStringLiteral("bob"), QStringLiteral("bad/user"));
+        GlobalSettingsPtr group = global(m_db).Clone();
+        group->DestinationDCName.clear();
+        m_db.AddSettings(group, finance, QStringLiteral("F"));
+
+        const int many = addComputer(m_db, QStringLiteral("PC-MANY"));
+        GlobalSettings &own = JobFixture::own(m_db, many);
+        own.SetUser(AdminA, QStringLiteral("varno"), QString(), QString());
+        own.SetUser(AdminB, QString(), QString(), QStringLiteral("NEWCORP"));
+        own.DestinationDCIP = QStringLiteral("999.1.1.1");
+        own.MinFreeSpace = -5;
+
+        m_db.AddComputer(QStringLiteral("PC-WARN"), QString(), -1, -1);
+        addComputer(m_db, QStringLiteral("PC-OK"));
+        const int removed = addComputer(m_db, QStringLiteral("PC-GONE"));
+        m_db.RemoveComputer(removed);
+
+        m_report = ReadinessReport::Build(m_db);
+    }
+
+    // Every fault of a computer, not only the one Start Migration stops at,
+    // each with the node to fix and where the setting comes from as the tree
+    // names them.
+    void faultsOfEachComputer_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QList<int>>("codes");
+        QTest::addColumn<QStringList>("nodes");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<int>("standing");
+        const QString finance = QStringLiteral("Head Office\\Finance");
+        QTest::newRow("inherited from a nested group")
+            << "PC-FIN" << QList<int> {102} << QStringList {finance} << finance << int(Standing::Errors);
+        QTest::newRow("list fault shown on the computer")
+            << "PC-LIST" << QList<int> {200, 102} << QStringList {"PC-LIST", finance} << finance << int(Standing::Errors);
+        QTest::newRow("several faults in its own record")
+            << "PC-MANY" << QList<int> {1, 11, 100, 300} << QStringList {"PC-MANY", "PC-MANY", "PC-MANY", "PC-MANY"} << "PC-MANY"
+            << int(Standing::Errors);
+        QTest::newRow("warnings only") << "PC-WARN" << QList<int> {106, 114} << QStringList {"All Computers", "All Computers"}
+                                       << "All Computers" << int(Standing::Warnings);
+        QTest::newRow("ready") << "PC-OK" << QList<int> {} << QStringList {} << QString() << int(Standing::Ready);
+    }
+
+    void faultsOfEachComputer()
+    {
+        QFETCH(QString, name);
+        QFETCH(QList<int>, codes);
+        QFETCH(QStringList, nodes);
+        QFETCH(QString, source);
+        QFETCH(int, standing);
+        const ReadinessReport::Computer *found = computer(name);
+        QVERIFY(found);
+        QList<int> gotCodes;
+        QStringList gotNodes;
+        for (const ReadinessReport::Fault &fault : found->Faults) {
+            gotCodes.append(fault.Code);
+            gotNodes.append(fault.Node);
+            QCOMPARE(fault.SettingsSource, source);
+            QCOMPARE(fault.Warning, standing == int(Standing::Warnings));
+            // A report asks nothing, and reads on one line.
+            QVERIFY(!fault.Text.contains(QLatin1String("ignore")) && !fault.Text.contains(QLatin1Char('\r')) && !fault.Text.isEmpty());
+        }
+        QCOMPARE(gotCodes, codes);
+        QCOMPARE(gotNodes, nodes);
+        QCOMPARE(int(found->standing()), standing);
+        // Start Migration still stops at the first fault, with the report's first code.
+        if (!codes.isEmpty())
+            QCOMPARE(JobValidator(m_db).Verify(found->ID).Code, codes.first());
+    }
+
+    void countsAndFiles()
+    {
+        QCOMPARE(m_report.Computers.size(), 5); // the removed computer is not in the job
+        QCOMPARE(m_report.Counts(), (std::array<int, 3> {1, 1, 3}));
+        QCOMPARE(m_report.FaultCount(false), 7);
+        QCOMPARE(m_report.FaultCount(true), 2);
+        QCOMPARE(m_report.CodeCounts().value(102), 2);
+
+        const QByteArray csv = m_report.Csv();
+        QCOMPARE(csv.count("\r\n"), 1 + 9 + 1); // header, one row per fault, one per ready computer
+        QVERIFY(csv.contains("PC-LIST,Head Office\\Finance,error,200,"));
+        QVERIFY(csv.contains("PC-OK,,ready,"));
+
+        const QByteArray html = m_report.Html();
+        // A page that stands alone: nothing to fetch from elsewhere.
+        QVERIFY(!html.contains("src=") && !html.contains("href=") && !html.contains("@import"));
+        QVERIFY(html.contains("With errors</td><td class=\"n\">3</td>"));
+        QVERIFY(html.contains("<td>PC-MANY</td><td></td><td><span class=\"error\">error</span></td><td>300</td>"));
+    }
+
+    // Pings go only to the fake network; a name that does not resolve and a
+    // reply as slow as the timeout count as no answer.
+    void ping()
+    {
+        FakeNetwork network;
+        network.addresses = {{"PC-OK", "127.0.0.2"}, {"PC-FIN", "127.0.0.3"}, {"PC-MANY", "127.0.0.4"}};
+        network.replies = {{"127.0.0.2", 3}, {"127.0.0.3", 2000}};
+        ReadinessReport report = m_report;
+        int calls = 0;
+        report.Ping(4, [&](int) {
+            ++calls;
+            return true;
+        });
+        QVERIFY(calls >= 5);
+        QCOMPARE(report.Unanswered(), 4);
+        QVERIFY(!computer(QStringLiteral("PC-OK"))->Ping); // the built report itself is untouched
+        QCOMPARE(ReadinessReport::PingText(*report.Computers.at(4).Ping), QStringLiteral("3 ms"));
+        QVERIFY(report.Html().contains("Did not answer the ping</td><td class=\"n\">4</td>"));
+    }
+
+    void listener()
+    {
+        QTcpServer taken;
+        QVERIFY(taken.listen(QHostAddress(QStringLiteral("127.0.0.1"))));
+        ReadinessReport report;
+        report.CheckListener(QStringLiteral("127.0.0.1"), taken.serverPort());
+        QVERIFY(!report.Listener->Problem.isEmpty());
+        const quint16 port = taken.serverPort();
+        taken.close();
+        report.CheckListener(QStringLiteral("127.0.0.1"), port);
+        QVERIFY2(report.Listener->Problem.isEmpty(), qPrintable(report.Listener->Problem));
+        QVERIFY(report.Summary().contains(QStringLiteral("port %1: can be opened").arg(port)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReadinessReport)
+#include "tst_ReadinessReport.moc"
