@@ -76,6 +76,9 @@ public:
     };
 
     static constexpr int RowStep = 10;
+    // Far more than a file of authorities holds (the system's whole bundle
+    // is a few hundred KB).
+    static constexpr qint64 MaxCAFileBytes = 4 << 20;
 
     virtual ~DirectoryClient() = default;
 
