@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 #include <QThread>
 
@@ -76,68 +77,6 @@ private:
     mutable std::condition_variable m_released;
     std::set<quint32> m_open;
     const EchoService *m_previous;
-};
-
-// Name servers on the addresses this machine's resolv.conf names, inside a
-// namespace: they take every query and never answer. names() are the names
-// asked for.
-class SilentNameServers
-{
-public:
-    static QStringList addresses()
-    {
-        QFile conf(QStringLiteral("/etc/resolv.conf"));
-        QStringList found;
-        for (const QByteArray &line : conf.open(QIODevice::ReadOnly) ? conf.readAll().split('\n') : QList<QByteArray>()) {
-            const QList<QByteArray> words = line.simplified().split(' ');
-            if (words.size() == 2 && words.at(0) == "nameserver" && modNetwork::IsDottedAddress(QString::fromLatin1(words.at(1))))
-                found << QString::fromLatin1(words.at(1));
-        }
-        return found.isEmpty() ? QStringList {QStringLiteral("127.0.0.1")} : found;
-    }
-    SilentNameServers()
-    {
-        for (const QString &address : addresses()) {
-            sockaddr_in at {AF_INET, htons(53), {inet_addr(qPrintable(address))}, {}};
-            m_sockets.push_back({::socket(AF_INET, SOCK_DGRAM, 0), POLLIN, 0});
-            ::bind(m_sockets.back().fd, reinterpret_cast<sockaddr *>(&at), sizeof at);
-        }
-        m_reader = std::thread([this] {
-            while (!m_stop) {
-                for (pollfd &socket : m_sockets) {
-                    char query[512];
-                    const ssize_t size = ::poll(&socket, 1, 20) > 0 ? ::recv(socket.fd, query, sizeof query, 0) : 0;
-                    QByteArray name;
-                    for (ssize_t at = 12; at < size && query[at] > 0 && at + query[at] < size; at += query[at] + 1)
-                        name += QByteArray(query + at + 1, query[at]) + '.';
-                    const std::lock_guard lock(m_mutex);
-                    if (!name.isEmpty() && !m_names.contains(QString::fromLatin1(name)))
-                        m_names << QString::fromLatin1(name);
-                }
-            }
-        });
-    }
-    ~SilentNameServers()
-    {
-        m_stop = true;
-        m_reader.join();
-        for (const pollfd &socket : m_sockets)
-            ::close(socket.fd);
-    }
-    QStringList names()
-    {
-        const std::lock_guard lock(m_mutex);
-        QStringList sorted = m_names;
-        sorted.sort();
-        return sorted;
-    }
-
-private:
-    std::vector<pollfd> m_sockets;
-    std::atomic<bool> m_stop = false;
-    std::mutex m_mutex;
-    QStringList m_names;
-    std::thread m_reader;
 };
 
 QStringList Addresses(int count)
@@ -211,18 +150,30 @@ private Q_SLOTS:
         QVERIFY2(PingResult::Text(*result).startsWith(text), qPrintable(PingResult::Text(*result)));
     }
 
-    // With a name server that never answers, lookups run as many at once as
-    // echoes may, and a cancel gives them up instead of waiting for them.
+    // With a name server that never answers (a socket on its address that
+    // only counts queries), lookups run as many at once as echoes may, and a
+    // cancel gives them up instead of waiting for them.
     void lookupsNeverAnswered()
     {
-        QString setup = QStringLiteral("true");
-        for (const QString &address : SilentNameServers::addresses())
-            setup += QStringLiteral(" && { ip addr add %1/32 dev lo 2>/dev/null || true; }").arg(address);
-        QStringList asked;
-        QStringList lines;
+        QFile conf(QStringLiteral("/etc/resolv.conf"));
+        const QRegularExpressionMatch named
+            = QRegularExpression(QStringLiteral("^nameserver\\s+([0-9.]+)\\s*$"), QRegularExpression::MultilineOption)
+                  .match(conf.open(QIODevice::ReadOnly) ? QString::fromLatin1(conf.readAll()) : QString());
+        const QString server = named.hasMatch() ? named.captured(1) : QStringLiteral("127.0.0.1");
+        std::atomic<int> queries = 0;
+        int asked = -1;
         qint64 cancelMs = -1;
-        const std::optional<bool> ran = NetNamespace::Run(qPrintable(setup), [&] {
-            SilentNameServers servers;
+        QStringList lines;
+        const auto ran = NetNamespace::Run(qPrintable(QStringLiteral("ip addr add %1/32 dev lo 2>/dev/null; true").arg(server)), [&] {
+            const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+            sockaddr_in at {AF_INET, htons(53), {inet_addr(qPrintable(server))}, {}};
+            ::bind(fd, reinterpret_cast<sockaddr *>(&at), sizeof at);
+            std::atomic<bool> stop = false;
+            std::thread silent([&] {
+                char query[512];
+                for (pollfd in {fd, POLLIN, 0}; !stop;)
+                    queries += ::poll(&in, 1, 20) > 0 && ::recv(fd, query, sizeof query, 0) > 0;
+            });
             PingTest test;
             test.setInFlight(2);
             QElapsedTimer clock;
@@ -230,23 +181,23 @@ private Q_SLOTS:
                 lines << line;
                 if (lines.size() != 4)
                     return;
-                QElapsedTimer waited;
-                waited.start();
-                while (servers.names().size() < 2 && waited.elapsed() < 10000)
+                for (int waited = 0; queries < 2 && waited < 500; ++waited)
                     QThread::msleep(20);
                 QThread::msleep(300);
-                asked = servers.names();
+                asked = queries;
                 clock.start();
                 test.Cancel();
             });
             test.Run({"pc1.example.test", "pc2.example.test", "pc3.example.test", "pc4.example.test"});
             cancelMs = clock.elapsed();
-            return true;
+            stop = true;
+            silent.join();
+            return ::close(fd);
         });
         if (!ran)
             QSKIP("no network namespace can be made here (needs CAP_SYS_ADMIN, CAP_NET_ADMIN and iproute2)");
-        QCOMPARE(asked, (QStringList {"pc1.example.test.", "pc2.example.test."}));
-        QVERIFY2(cancelMs >= 0 && cancelMs < 5000, qPrintable(QString::number(cancelMs)));
+        QCOMPARE(asked, 2);
+        QVERIFY2(cancelMs < 5000, qPrintable(QString::number(cancelMs)));
         QCOMPARE(lines.mid(3), (QStringList {"Resolving IP address for pc1.example.test ... ", "Ping test canceled."}));
     }
 
