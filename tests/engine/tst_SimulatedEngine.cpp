@@ -313,10 +313,8 @@ private Q_SLOTS:
             return std::count_if(
                 silent.cbegin(), silent.cend(), [](const auto &s) { return s->state() == QAbstractSocket::UnconnectedState; });
         };
-        for (auto &socket : silent) {
-            socket = std::make_unique<QTcpSocket>();
-            socket->connectToHost(QHostAddress::LocalHost, listener.Port());
-        }
+        for (auto &socket : silent)
+            (socket = std::make_unique<QTcpSocket>())->connectToHost(QHostAddress::LocalHost, listener.Port());
         QTRY_VERIFY_WITH_TIMEOUT(dropped() >= 92, 20000);
 
         QTcpSocket client;
