@@ -100,6 +100,14 @@ int ConfigCommand::run(const QStringList &arguments)
 int ConfigCommand::show()
 {
     const QString keyPath = AppState::Get().AppKeyPath;
+    // A key that is not there yet holds no value, and every default is true;
+    // a store that cannot be read would make every value look like one.
+    RegKey key = Reg::NoKey;
+    if (const long opened = modRegistry::OpenKey(keyPath, QString(), Reg::KeyRead, key); opened == Reg::Success)
+        modRegistry::CloseKey(key);
+    else if (opened != Reg::FileNotFound)
+        return failure(
+            QStringLiteral("The configuration cannot be shown: the registry could not be read. %1").arg(modRegistry::ErrorText(opened)));
     for (const C::Value value : kShown) {
         QVariant stored = QString();
         const bool isStored = modRegistry::GetValue(C::Name(value), stored, std::nullopt, Reg::NoKey, keyPath) == Reg::Success;

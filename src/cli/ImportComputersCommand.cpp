@@ -1,10 +1,11 @@
 #include "cli/ImportComputersCommand.h"
 
+#include "cli/JobFile.h"
 #include "cli/modCommandLine.h"
 #include "database/ComputerDB.h"
-#include "settingsfile/SettingsFile.h"
 #include "import/ADComputerImport.h"
 #include "import/ADSImportInput.h"
+#include "settingsfile/SettingsFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -58,20 +59,11 @@ int ImportComputersCommand::failure(const QString &text)
 
 bool ImportComputersCommand::readFirstLine(const QString &path, const char *what, QString &line)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        failure(QStringLiteral("The %1 file \"%2\" cannot be read: %3.")
-                    .arg(QLatin1String(what), QDir::toNativeSeparators(path), file.errorString()));
-        return false;
-    }
-    QByteArray bytes = file.readLine();
-    if (bytes.endsWith('\n'))
-        bytes.chop(1);
-    if (bytes.endsWith('\r'))
-        bytes.chop(1);
-    line = QString::fromUtf8(bytes);
-    bytes.fill('\0');
-    return true;
+    QString problem;
+    if (JobFile::ReadFirstLine(path, what, line, problem))
+        return true;
+    failure(problem);
+    return false;
 }
 
 int ImportComputersCommand::run(const QStringList &arguments)

@@ -62,17 +62,24 @@ bool JobFile::parse(const QStringList &arguments, const QStringList &flags, cons
 
 bool JobFile::ReadPassphrase(const QString &path, QString &passphrase, QString &problem)
 {
+    return ReadFirstLine(path, "passphrase", passphrase, problem);
+}
+
+bool JobFile::ReadFirstLine(const QString &path, const char *what, QString &line, QString &problem)
+{
     QString reason;
-    const std::optional<QByteArray> bytes = modFileRead::ReadAll(path, MaxPassphraseFileBytes, reason);
+    std::optional<QByteArray> bytes = modFileRead::ReadAll(path, MaxPassphraseFileBytes, reason);
     if (!bytes) {
-        problem = QStringLiteral("The passphrase file \"%1\" cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason);
+        problem = QStringLiteral("The %1 file \"%2\" cannot be read: %3.").arg(QLatin1String(what), QDir::toNativeSeparators(path), reason);
         return false;
     }
     const qsizetype end = bytes->indexOf('\n');
-    QByteArray line = end < 0 ? *bytes : bytes->left(end);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    passphrase = QString::fromUtf8(line);
+    QByteArray first = end < 0 ? *bytes : bytes->left(end);
+    if (first.endsWith('\r'))
+        first.chop(1);
+    line = QString::fromUtf8(first);
+    first.fill('\0');
+    bytes->fill('\0');
     return true;
 }
 

@@ -37,7 +37,10 @@ public:
     // The passphrase is the first line of the file, without its line end.
     // False with the problem in `problem`.
     static bool ReadPassphrase(const QString &path, QString &passphrase, QString &problem);
-    // Far more than any passphrase; a larger file is not a passphrase file.
+    // The same for any secret kept in a file: `what` names it in the problem
+    // ("password" gives "The password file ... cannot be read: ...").
+    static bool ReadFirstLine(const QString &path, const char *what, QString &line, QString &problem);
+    // Far more than any passphrase or password; a larger file is not one.
     static constexpr qint64 MaxPassphraseFileBytes = 64 * 1024;
 
 private:

@@ -3,6 +3,7 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 const QByteArray NetworkTestListener::Greeting = QByteArrayLiteral("\r\nVarno-Osk: communication has been established with the Handler.\r\n"
                                                                    "Press any key to complete the test.\r\n");
@@ -10,8 +11,6 @@ const QByteArray NetworkTestListener::Farewell
     = QByteArrayLiteral("\r\nThe network test is complete.  The console reports that it was successful.\r\n");
 
 namespace {
-// Nobody tests from more clients at once; beyond this a flood is turned away.
-constexpr int kMaxPeers = 64;
 
 constexpr unsigned char kIac = 255;
 constexpr unsigned char kSb = 250;
@@ -25,9 +24,15 @@ QString peerName(const QTcpSocket *socket)
 }
 } // namespace
 
-NetworkTestListener::NetworkTestListener(QObject *parent)
+NetworkTestListener::NetworkTestListener(QObject *parent, PeerPolicy::Limits limits)
     : QObject(parent)
-{ }
+    , m_policy(limits)
+    , m_idleCheck(new QTimer(this))
+{
+    m_idleCheck->setSingleShot(true);
+    connect(m_idleCheck, &QTimer::timeout, this, &NetworkTestListener::dropSilentPeers);
+    m_clock.start();
+}
 
 NetworkTestListener::~NetworkTestListener()
 {
@@ -59,6 +64,8 @@ void NetworkTestListener::Stop()
 {
     const QList<QTcpSocket *> sockets = m_peers.keys();
     m_peers.clear();
+    m_policy.clear();
+    m_idleCheck->stop();
     for (QTcpSocket *socket : sockets) {
         socket->disconnect(this);
         socket->abort();
@@ -85,17 +92,15 @@ void NetworkTestListener::acceptConnections()
 {
     while (m_server && m_server->hasPendingConnections()) {
         QTcpSocket *socket = m_server->nextPendingConnection();
-        if (m_peers.size() >= kMaxPeers) {
-            socket->abort();
-            socket->deleteLater();
-            continue;
-        }
+        if (const auto givesWay = m_policy.admit(PeerPolicy::Peer(socket), m_clock.elapsed()))
+            drop(reinterpret_cast<QTcpSocket *>(*givesWay));
         m_peers.insert(socket, TelnetState::Data);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { readFrom(socket); });
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] { drop(socket); });
         socket->write(Greeting);
         Q_EMIT Connected(peerName(socket));
     }
+    scheduleIdleCheck();
 }
 
 void NetworkTestListener::readFrom(QTcpSocket *socket)
@@ -104,6 +109,7 @@ void NetworkTestListener::readFrom(QTcpSocket *socket)
     if (it == m_peers.end())
         return;
     TelnetState state = it.value();
+    m_policy.heard(PeerPolicy::Peer(socket), m_clock.elapsed());
     const bool keyPressed = ContainsKey(socket->readAll(), state);
     it.value() = state;
     if (!keyPressed)
@@ -111,6 +117,7 @@ void NetworkTestListener::readFrom(QTcpSocket *socket)
 
     const QString peer = peerName(socket);
     m_peers.erase(it);
+    m_policy.forget(PeerPolicy::Peer(socket));
     socket->disconnect(this);
     socket->write(Farewell);
     socket->disconnectFromHost();
@@ -159,6 +166,25 @@ bool NetworkTestListener::ContainsKey(const QByteArray &bytes, TelnetState &stat
 
 void NetworkTestListener::drop(QTcpSocket *socket)
 {
-    if (m_peers.remove(socket))
-        socket->deleteLater();
+    m_policy.forget(PeerPolicy::Peer(socket));
+    if (!m_peers.remove(socket))
+        return;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
+}
+
+void NetworkTestListener::dropSilentPeers()
+{
+    for (const PeerPolicy::Peer peer : m_policy.expired(m_clock.elapsed()))
+        drop(reinterpret_cast<QTcpSocket *>(peer));
+    scheduleIdleCheck();
+}
+
+void NetworkTestListener::scheduleIdleCheck()
+{
+    if (const std::optional<qint64> due = m_policy.nextExpiry(m_clock.elapsed()))
+        m_idleCheck->start(int(*due));
+    else
+        m_idleCheck->stop();
 }

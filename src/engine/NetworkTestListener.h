@@ -1,15 +1,20 @@
 #pragma once
 
+#include "engine/PeerPolicy.h"
+
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
 
 class QTcpServer;
 class QTcpSocket;
+class QTimer;
 
 // The engine's side of the network test: it listens on the listener address
 // and port, greets whoever connects (typically telnet on a client), and when
-// that peer presses a key reports that the test got through.
+// that peer presses a key reports that the test got through. Peers that
+// say nothing give way to new ones (PeerPolicy).
 class NetworkTestListener final : public QObject
 {
     Q_OBJECT
@@ -18,7 +23,7 @@ public:
     static const QByteArray Greeting;
     static const QByteArray Farewell;
 
-    explicit NetworkTestListener(QObject *parent = nullptr);
+    explicit NetworkTestListener(QObject *parent = nullptr, PeerPolicy::Limits limits = {});
     ~NetworkTestListener() override;
 
     // 0 when listening, else the engine's number: 1028 the address is not
@@ -53,8 +58,13 @@ private:
     void acceptConnections();
     void readFrom(QTcpSocket *socket);
     void drop(QTcpSocket *socket);
+    void dropSilentPeers();
+    void scheduleIdleCheck();
 
     QTcpServer *m_server = nullptr;
     QHash<QTcpSocket *, TelnetState> m_peers;
+    PeerPolicy m_policy;
+    QElapsedTimer m_clock;
+    QTimer *m_idleCheck = nullptr;
     QString m_errorString;
 };

@@ -74,6 +74,22 @@ int reportFailure(const DirectoryClient::Outcome &outcome)
     case DirectoryClient::Outcome::Certificate:
         showCertificateFailure();
         return ADComputerImport::OtherFailure;
+    case DirectoryClient::Outcome::TlsRefused:
+        modErrorHandler::ShowMessage(modErrorHandler::Error,
+            QStringLiteral("The server refused StartTLS, so no connection was made.") + QChar(u'\r')
+                + QStringLiteral("Choose LDAPS, or ask the server's administrator to give it a certificate for StartTLS."));
+        return ADComputerImport::OtherFailure;
+    case DirectoryClient::Outcome::ConnectionLost:
+        modErrorHandler::ShowMessage(modErrorHandler::Error,
+            QStringLiteral("The connection to the server was lost during the read of the computers, so nothing was imported."));
+        return ADComputerImport::ServerNotReachable;
+    case DirectoryClient::Outcome::Limit:
+        modErrorHandler::ShowMessage(modErrorHandler::Error,
+            QStringLiteral("The server ended the read at its size or time limit before every computer was read, so nothing was "
+                           "imported.")
+                + QChar(u'\r')
+                + QStringLiteral("Ask the directory's administrator to lift the limit for this user, or sign in as a user without one."));
+        return ADComputerImport::OtherFailure;
     default:
         modErrorHandler::ShowMessage(modErrorHandler::InternalError,
             QStringLiteral("Unexpected error ") + QString::number(outcome.Number) + QStringLiteral(" during AD import. ") + outcome.Text,

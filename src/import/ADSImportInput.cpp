@@ -1,6 +1,7 @@
 #include "import/ADSImportInput.h"
 
 #include "common/AppState.h"
+#include "common/modFileRead.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
 
@@ -82,8 +83,15 @@ ADSImportInput::Problem ADSImportInput::DoInputChecks() const
         return {DomainField, QStringLiteral("The domain name entered contains invalid characters.")};
     if (!Port.isEmpty() && (!modFormat::IsNumeric(Port) || Port.size() > 5 || Port.toInt() < 1 || Port.toInt() > kHighestPort))
         return {PortField, QStringLiteral("The port must be a number from 1 to 65535, or empty for the usual port.")};
-    if (Mode != DirectoryClient::Security::Plain && !CAFile.isEmpty() && !QFileInfo(CAFile).isReadable())
-        return {CAFileField, QStringLiteral("The certificate authority file \"%1\" cannot be read.").arg(CAFile)};
+    if (Mode != DirectoryClient::Security::Plain && !CAFile.isEmpty()) {
+        // The TLS library reads the file whole, and would read a device or a
+        // pipe for ever.
+        QString reason = modFileRead::Refusal(CAFile, DirectoryClient::MaxCAFileBytes);
+        if (reason.isEmpty() && !QFileInfo(CAFile).isReadable())
+            reason = QStringLiteral("it does not exist or may not be read");
+        if (!reason.isEmpty())
+            return {CAFileField, QStringLiteral("The certificate authority file \"%1\" cannot be read: %2.").arg(CAFile, reason)};
+    }
     return {};
 }
 

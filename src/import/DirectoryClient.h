@@ -45,6 +45,13 @@ public:
             Unreachable,
             // TLS could not be set up with a certificate that checks out.
             Certificate,
+            // The server answered StartTLS with no: it has no TLS set up.
+            TlsRefused,
+            // The connection went after the read had begun.
+            ConnectionLost,
+            // The server ended the read at a size or time limit of its own,
+            // with rows missing.
+            Limit,
             Cancelled,
             Other,
         };
@@ -76,6 +83,9 @@ public:
     };
 
     static constexpr int RowStep = 10;
+    // Far more than a file of authorities holds (the system's whole bundle
+    // is a few hundred KB).
+    static constexpr qint64 MaxCAFileBytes = 4 << 20;
 
     virtual ~DirectoryClient() = default;
 

@@ -241,7 +241,7 @@ DirectoryClient::Outcome LdapDirectoryClient::startTls(Observer &observer)
     int code = ldap_extended_operation(m_ld, LDAP_EXOP_START_TLS, nullptr, nullptr, nullptr, &messageID);
     if (code != LDAP_SUCCESS)
         return failure(code, "asking for TLS");
-    if (Outcome outcome = awaitResult(messageID, observer, "asking for TLS"); !outcome.ok())
+    if (Outcome outcome = awaitResult(messageID, observer, "asking for TLS", Outcome::TlsRefused); !outcome.ok())
         return outcome;
     LDAP *ld = m_ld;
     code = runBounded([ld] { return ldap_install_tls(ld); }, observer);
@@ -268,7 +268,8 @@ DirectoryClient::Outcome LdapDirectoryClient::bind(const QByteArray &name, Obser
     return awaitResult(messageID, observer, "signing in");
 }
 
-DirectoryClient::Outcome LdapDirectoryClient::awaitResult(int messageID, Observer &observer, const char *during)
+DirectoryClient::Outcome LdapDirectoryClient::awaitResult(
+    int messageID, Observer &observer, const char *during, std::optional<Outcome::Kind> refusal)
 {
     LDAPMessage *answer = nullptr;
     Outcome outcome = await(messageID, &answer, observer);
@@ -278,8 +279,12 @@ DirectoryClient::Outcome LdapDirectoryClient::awaitResult(int messageID, Observe
     const int code = ldap_parse_result(m_ld, answer, &result, nullptr, nullptr, nullptr, nullptr, 1);
     if (code != LDAP_SUCCESS)
         return failure(code, during);
-    if (result != LDAP_SUCCESS)
-        return failure(result, during);
+    if (result != LDAP_SUCCESS) {
+        Outcome refused = failure(result, during);
+        if (refusal)
+            refused.Result = *refusal;
+        return refused;
+    }
     return Outcome();
 }
 
@@ -430,6 +435,12 @@ DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(
     char *attributes[] = {name, cn, dnsHostName, nullptr};
     const QString pathPrefix = QStringLiteral("LDAP://") + m_server.Name + QLatin1Char('/');
 
+    // Once rows have come, a server that goes away has cut the read short.
+    const auto lost = [](Outcome outcome) {
+        if (outcome.Result == Outcome::Unreachable)
+            outcome.Result = Outcome::ConnectionLost;
+        return outcome;
+    };
     berval cookie {0, nullptr};
     int rows = 0;
     for (;;) {
@@ -445,7 +456,7 @@ DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(
         code = ldap_search_ext(m_ld, m_namingContext.constData(), LDAP_SCOPE_SUBTREE, "(objectClass=computer)", attributes, 0,
             serverControls, nullptr, nullptr, LDAP_NO_LIMIT, &messageID);
         if (code != LDAP_SUCCESS)
-            return failure(code, "reading computers");
+            return lost(failure(code, "reading computers"));
 
         bool pageDone = false;
         while (!pageDone) {
@@ -454,7 +465,7 @@ DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(
             // reads than rows.
             Outcome outcome = await(messageID, &raw, observer, true);
             if (!outcome.ok())
-                return outcome;
+                return lost(outcome);
             MessagePtr chain(raw);
             for (LDAPMessage *message = ldap_first_message(m_ld, raw); message && !pageDone; message = ldap_next_message(m_ld, message)) {
                 const int type = ldap_msgtype(message);
@@ -479,7 +490,10 @@ DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(
                     // that is a failure, never a complete list.
                     if (result != LDAP_SUCCESS) {
                         ldap_controls_free(controls);
-                        return failure(result, "reading computers");
+                        Outcome cut = lost(failure(result, "reading computers"));
+                        if (result == LDAP_SIZELIMIT_EXCEEDED || result == LDAP_TIMELIMIT_EXCEEDED || result == LDAP_ADMINLIMIT_EXCEEDED)
+                            cut.Result = Outcome::Limit;
+                        return cut;
                     }
                     LDAPControl *response = ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, controls, nullptr);
                     ber_int_t estimate = 0;

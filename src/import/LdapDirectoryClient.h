@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct ldap;
 struct ldapmsg;
@@ -44,8 +45,9 @@ private:
     Outcome await(int messageID, ldapmsg **message, Observer &observer, bool everything = false);
     void readEntry(ldapmsg *entry, const QString &pathPrefix, Computer &computer);
     Outcome failure(int code, const char *during);
-    // Waits for the answer to an operation that only succeeds or fails.
-    Outcome awaitResult(int messageID, Observer &observer, const char *during);
+    // Waits for the answer to an operation that only succeeds or fails. A
+    // server that answers with a failure gives `refusal` when one is named.
+    Outcome awaitResult(int messageID, Observer &observer, const char *during, std::optional<Outcome::Kind> refusal = std::nullopt);
     void close();
 
     ldap *m_ld = nullptr;

@@ -10,6 +10,12 @@ const NameResolver *s_resolver = nullptr;
 
 } // namespace
 
+std::unique_ptr<NameResolver::Lookup> NameResolver::Start(const QString &name, Done done) const
+{
+    done(Resolve(name));
+    return nullptr;
+}
+
 const NameResolver &NameResolver::current()
 {
     static const AddrInfoNameResolver platform;

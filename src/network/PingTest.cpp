@@ -44,22 +44,24 @@ int PingTest::Run(const QStringList &computers)
     Q_EMIT Line(QStringLiteral("allow ping responses.  See the Help file for more information."));
     int count = 0;
     for (const QString &name : computers) {
-        if (m_cancel)
+        if (m_cancel || !pingComputer(count++, name))
             break;
-        pingComputer(count++, name);
     }
     if (count > 0)
         Q_EMIT Line(m_cancel ? QStringLiteral("Ping test canceled.") : QStringLiteral("Ping test complete."));
     return count;
 }
 
-void PingTest::pingComputer(int index, const QString &name)
+bool PingTest::pingComputer(int index, const QString &name)
 {
     Q_EMIT Line(QStringLiteral("Resolving IP address for ") + name + QStringLiteral(" ... "));
     QCoreApplication::processEvents();
     bool addressShown = false;
     std::optional<ParallelPing::Outcome> outcome;
     while (!(outcome = m_pings->takeNext(kWaitSliceMs))) {
+        // Cancelled while the name was still being looked up: given up.
+        if (m_pings->over())
+            return false;
         if (!addressShown) {
             const QString address = m_pings->nextAddress();
             if (!address.isEmpty()) {
@@ -73,4 +75,5 @@ void PingTest::pingComputer(int index, const QString &name)
         Q_EMIT LineContinued(outcome->address + QStringLiteral(" ... pinging ... "));
     Q_EMIT LineContinued(PingResult::Text(outcome->result));
     Q_EMIT Pinged(index, outcome->result);
+    return true;
 }

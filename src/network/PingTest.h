@@ -45,7 +45,8 @@ Q_SIGNALS:
     void Pinged(int index, qint32 result);
 
 private:
-    void pingComputer(int index, const QString &name);
+    // False when the computer was given up, unresolved, by a cancel.
+    bool pingComputer(int index, const QString &name);
 
     ParallelPing *m_pings = nullptr;
     int m_inFlight = 1;

@@ -46,6 +46,12 @@ private Q_SLOTS:
             {"ConsoleIP           (empty)  [stored; default (empty: the listener address)]", "MaxTransferors      5  [default]"})
             QVERIFY2(out.contains(line), line);
         QCOMPARE(out.count('\n'), 13);
+
+        // A store that cannot be read shows no value at all.
+        QVERIFY(!writeFile(registry.path(), "not a registry store").isEmpty());
+        const VoRun unreadable = vo({"config", "show"});
+        QCOMPARE(unreadable.status, 1);
+        QVERIFY2(unreadable.err.contains("the registry could not be read") && unreadable.out.isEmpty(), unreadable.err.constData());
     }
 };
 

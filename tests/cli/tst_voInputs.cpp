@@ -42,8 +42,16 @@ private Q_SLOTS:
 
         const QString notRegular = QStringLiteral("it is not a regular file");
         const QString tooLarge = QStringLiteral("it is larger than");
+        const auto importing = [this](const QStringList &files) {
+            return QStringList {"import-computers", "127.0.0.1", "--user", "u", "--domain", "D", "--into", m_dir.filePath("into.vos.json"),
+                       "--password-file"}
+            + files;
+        };
         for (const QString &endless : {QStringLiteral("/dev/zero"), fifo()}) {
             const QByteArray at = " " + endless.toUtf8();
+            QTest::newRow("import password" + at) << importing({endless}) << notRegular;
+            QTest::newRow("import CA" + at) << importing({m_settings, "--starttls", "--ca", endless}) << notRegular;
+            QTest::newRow("import passphrase" + at) << importing({m_settings, "--passphrase-file", endless}) << notRegular;
             QTest::newRow("descramble" + at) << QStringList {"descramble", endless} << notRegular;
             QTest::newRow("tree passphrase" + at) << QStringList {"tree", m_settings, "--passphrase-file", endless} << notRegular;
             QTest::newRow("validate passphrase" + at) << QStringList {"validate", m_settings, "--passphrase-file", endless} << notRegular;

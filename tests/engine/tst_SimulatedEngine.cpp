@@ -301,6 +301,30 @@ private Q_SLOTS:
         QCOMPARE(m_engine->TestPort(), quint16(0));
     }
 
+    // Connections that are held and say nothing neither shut a client out
+    // nor stay for good.
+    void listenerKeepsRoomForClients()
+    {
+        NetworkTestListener listener(nullptr, {8, 1500});
+        QCOMPARE(listener.Start(QStringLiteral("127.0.0.1"), 0), 0);
+        QSignalSpy keys(&listener, &NetworkTestListener::KeyReceived);
+        std::vector<std::unique_ptr<QTcpSocket>> silent(100);
+        const auto dropped = [&] {
+            return std::count_if(
+                silent.cbegin(), silent.cend(), [](const auto &s) { return s->state() == QAbstractSocket::UnconnectedState; });
+        };
+        for (auto &socket : silent)
+            (socket = std::make_unique<QTcpSocket>())->connectToHost(QHostAddress::LocalHost, listener.Port());
+        QTRY_VERIFY_WITH_TIMEOUT(dropped() >= 92, 20000);
+
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, listener.Port());
+        QTRY_VERIFY_WITH_TIMEOUT(client.bytesAvailable() > 0, 20000);
+        client.write("x");
+        QTRY_COMPARE_WITH_TIMEOUT(keys.count(), 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(dropped(), 100, 20000);
+    }
+
     void telnetNegotiationIsNoKey_data()
     {
         QTest::addColumn<QByteArray>("first");

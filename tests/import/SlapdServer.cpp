@@ -37,7 +37,9 @@ QString unitsDN(const QStringList &units)
 
 } // namespace
 
-SlapdServer::SlapdServer() = default;
+SlapdServer::SlapdServer(bool tls)
+    : m_tls(tls)
+{ }
 
 SlapdServer::~SlapdServer()
 {
@@ -99,24 +101,29 @@ bool SlapdServer::start(const QByteArray &computers)
           "echo subjectAltName=IP:127.0.0.1,DNS:localhost > san.cnf\n"
           "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 -extfile san.cnf -out server.pem\n";
     const QByteArray userDN = QByteArray("uid=") + User + ",ou=People," + Suffix;
+    const QByteArray limitedDN = QByteArray("uid=") + LimitedUser + ",ou=People," + Suffix;
+    const QByteArray tls = m_tls ? QByteArray("TLSCACertificateFile DIR/ca.pem\nTLSCertificateFile DIR/server.pem\n"
+                                              "TLSCertificateKeyFile DIR/server.key\n")
+                                 : QByteArray();
     const QByteArray config = QByteArray(R"(include /etc/ldap/schema/core.schema
 include /etc/ldap/schema/cosine.schema
 include /etc/ldap/schema/inetorgperson.schema
 include DIR/computer.schema
 modulepath /usr/lib/ldap
 moduleload back_mdb
-TLSCACertificateFile DIR/ca.pem
-TLSCertificateFile DIR/server.pem
-TLSCertificateKeyFile DIR/server.key
+TLS
 database mdb
 maxsize 4294967296
 suffix "SUFFIX"
 rootdn "cn=admin,SUFFIX"
 directory DIR/db
 limits dn.exact="USERDN" size.soft=1000 size.hard=1000 size.prtotal=unlimited
+limits dn.exact="LIMITEDDN" size.soft=1000 size.hard=1000 size.prtotal=1100
 access to attrs=userPassword by anonymous auth by * none
 access to * by * read
 )")
+                                  .replace("TLS\n", tls)
+                                  .replace("LIMITEDDN", limitedDN)
                                   .replace("USERDN", userDN)
                                   .replace("SUFFIX", Suffix)
                                   .replace("DIR", d);
@@ -137,10 +144,19 @@ cn: Import User
 sn: User
 userPassword: PASSWORD
 
+dn: LIMITEDDN
+objectClass: inetOrgPerson
+uid: LIMITED
+cn: Limited User
+sn: User
+userPassword: PASSWORD
+
 )")
+                                .replace("LIMITEDDN", limitedDN)
                                 .replace("USERDN", userDN)
                                 .replace("SUFFIX", Suffix)
                                 .replace("PASSWORD", Password)
+                                .replace("LIMITED", LimitedUser)
                                 .replace("USER", User);
     const QString dir = m_dir.path();
     if (!m_dir.isValid() || !writeFile(dir + QStringLiteral("/computer.schema"), kSchema)
@@ -149,7 +165,7 @@ userPassword: PASSWORD
         m_error = QStringLiteral("the configuration could not be written");
         return false;
     }
-    if (!run(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromUtf8(certificates)})
+    if ((m_tls && !run(QStringLiteral("sh"), {QStringLiteral("-c"), QString::fromUtf8(certificates)}))
         || !run(QStringLiteral("slapadd"),
             {QStringLiteral("-q"), QStringLiteral("-f"), dir + QStringLiteral("/slapd.conf"), QStringLiteral("-l"),
                 dir + QStringLiteral("/data.ldif")}))
@@ -167,7 +183,9 @@ bool SlapdServer::launch()
     // In the foreground (-d), so that the process the test started is slapd itself.
     m_slapd->start(QStringLiteral("/usr/sbin/slapd"),
         {QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-f"), m_dir.filePath(QStringLiteral("slapd.conf")),
-            QStringLiteral("-h"), QStringLiteral("ldap://127.0.0.1:%1/ ldaps://127.0.0.1:%2/").arg(m_port).arg(m_tlsPort)});
+            QStringLiteral("-h"),
+            m_tls ? QStringLiteral("ldap://127.0.0.1:%1/ ldaps://127.0.0.1:%2/").arg(m_port).arg(m_tlsPort)
+                  : QStringLiteral("ldap://127.0.0.1:%1/").arg(m_port)});
     if (!m_slapd->waitForStarted()) {
         m_error = QStringLiteral("slapd did not start");
         return false;

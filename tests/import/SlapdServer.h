@@ -11,15 +11,19 @@
 // with computer entries (name in cn, as a directory that is not a Windows
 // one has it), a user that is not the directory's root and has a Windows
 // directory's size limit of 1000 rows a search (paging may go beyond it),
-// and certificates made at start for StartTLS and LDAPS.
+// and certificates made at start for StartTLS and LDAPS. A second user,
+// LimitedUser, may read 1100 entries in all, however it pages.
 class SlapdServer
 {
 public:
     static constexpr const char *Suffix = "dc=corp,dc=example";
     static constexpr const char *User = "importer";
+    static constexpr const char *LimitedUser = "limited";
     static constexpr const char *Password = "Secret#1";
 
-    SlapdServer();
+    // Without TLS the server has no certificate, refuses StartTLS and
+    // listens for LDAPS nowhere.
+    explicit SlapdServer(bool tls = true);
     ~SlapdServer();
 
     // Writes the configuration and certificates, loads the base entries, the
@@ -57,4 +61,5 @@ private:
     int m_port = 0;
     int m_tlsPort = 0;
     QString m_error;
+    bool m_tls;
 };

@@ -23,6 +23,8 @@ const QString InvalidCredentials = QStringLiteral("Invalid username or password 
 const QString NotContacted = QStringLiteral("The server name entered is incorrect or the server could not be contacted.");
 const QString CertificateRefused = QStringLiteral("The server's certificate could not be verified");
 const QString ConfirmCancel = QStringLiteral("Are you sure you would like to cancel?");
+const QString TlsRefused = QStringLiteral("The server refused StartTLS, so no connection was made.");
+const QString CutShort = QStringLiteral("The server ended the read at its size or time limit");
 
 // Computers of the test directory: more than a search may return at once,
 // in nested units, one unit with a comma in its name, some directly below
@@ -114,6 +116,7 @@ private:
 
     TestRegistry m_registry;
     SlapdServer m_slapd;
+    SlapdServer m_withoutTls {false};
 
 private Q_SLOTS:
     void initTestCase()
@@ -129,6 +132,7 @@ private Q_SLOTS:
         ldif += QByteArray("dn: dNSHostName=nameless.corp.example,") + SlapdServer::Suffix
             + "\nobjectClass: computer\ndNSHostName: nameless.corp.example\n\n";
         QVERIFY2(m_slapd.start(ldif), qPrintable(m_slapd.error()));
+        QVERIFY2(m_withoutTls.start(QByteArray()), qPrintable(m_withoutTls.error()));
     }
 
     void inputChecks_data()
@@ -273,6 +277,8 @@ private Q_SLOTS:
         row("silent listener, LDAPS", Security::LDAPS, "silent", user, password, false, false, 2, NotContacted);
         row("wrong CA, StartTLS", Security::StartTLS, "slapd", user, password, true, false, 3, CertificateRefused);
         row("wrong CA, LDAPS", Security::LDAPS, "slapd", user, password, true, true, 3, CertificateRefused);
+        row("StartTLS refused", Security::StartTLS, "no TLS", user, password, false, true, 3, TlsRefused);
+        row("limit on all pages", Security::Plain, "slapd", SlapdServer::LimitedUser, password, false, false, 3, CutShort);
         // clang-format on
     }
 
@@ -296,6 +302,8 @@ private Q_SLOTS:
         if (otherCa)
             directory.CAFile = m_slapd.otherCaFile();
         QTcpServer silent;
+        if (target == QLatin1String("no TLS"))
+            directory.Port = m_withoutTls.port();
         if (target == QLatin1String("closed"))
             directory.Port = SlapdServer::freePort();
         if (target == QLatin1String("silent")) {
@@ -365,7 +373,8 @@ private Q_SLOTS:
         QCOMPARE(import.AddADComputers(server(), database, &progress, false, false), int(ADComputerImport::ServerNotReachable));
         QVERIFY(killed);
         QCOMPARE(presenter.count(), 1);
-        QCOMPARE(presenter.last().text, NotContacted);
+        QCOMPARE(presenter.last().text,
+            QStringLiteral("The connection to the server was lost during the read of the computers, so nothing was imported."));
         QCOMPARE(database.GetComputerCount(), 1);
         QVERIFY2(m_slapd.restart(), qPrintable(m_slapd.error()));
     }
