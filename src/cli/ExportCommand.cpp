@@ -142,7 +142,9 @@ QString ExportCommand::usage()
                           "\n"
                           "  --out DIR             the folder to write to (created when missing)\n"
                           "  --listener ADDRESS    the console address written into the files; default\n"
-                          "                        the stored ConsoleIP, else ListenerIP, else 127.0.0.1\n"
+                          "                        the stored ConsoleIP, else the listener address: the\n"
+                          "                        stored ListenerIP while it is an address of this\n"
+                          "                        machine, else the machine's first\n"
                           "  --port N              the listener port written into the files; default the\n"
                           "                        stored ListenerPort, else %1\n"
                           "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
@@ -200,17 +202,13 @@ int ExportCommand::run(const QStringList &arguments)
     if (!modConsoleKey::Prepare())
         return 1;
 
-    QString address = file.value(listener);
-    if (file.has(listener) && !modFormat::IsValidIPAddress(address))
-        return failure(QStringLiteral("\"%1\" is not a dotted IPv4 address.").arg(address));
-    if (!file.has(listener)) {
-        const ConsoleConfig config;
-        address = config.Text(ConsoleConfig::ConsoleIP);
-        if (!modFormat::IsValidIPAddress(address))
-            address = config.Text(ConsoleConfig::ListenerIP);
-        if (!modFormat::IsValidIPAddress(address))
-            address = QStringLiteral("127.0.0.1");
-    }
+    // As a run tells the clients: the stored ConsoleIP, else the listener address.
+    const QString consoleIP = ConsoleConfig().Text(ConsoleConfig::ConsoleIP);
+    const QString address = !file.has(listener) && modFormat::IsValidIPAddress(consoleIP)
+        ? consoleIP
+        : modCommandLine::ListenerAddress(file.has(listener) ? std::optional(file.value(listener)) : std::nullopt, problem);
+    if (address.isEmpty())
+        return failure(problem);
     int portNumber = ConsoleConfig::DefaultListenerPort;
     if (file.has(port)) {
         bool numeric = false;

@@ -155,8 +155,9 @@ QString RunCommand::usage()
                           "  --profile P           the simulation profile to play (see\n"
                           "                        examples/simulation-profile.txt); default the one named\n"
                           "                        by VARNO_OSK_SIMULATION or the registry\n"
-                          "  --listener ADDRESS    the listener address; default the stored ListenerIP,\n"
-                          "                        else 127.0.0.1\n"
+                          "  --listener ADDRESS    the listener address; default the stored ListenerIP\n"
+                          "                        while it is an address of this machine, else the\n"
+                          "                        machine's first (a stored one it no longer has is emptied)\n"
                           "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
                           "                        first line of F\n"
                           "  --report DIR          at the end, write the run report into DIR:\n"
@@ -231,14 +232,10 @@ int RunCommand::run(const QStringList &arguments)
     if (!modConsoleKey::Prepare())
         return 1;
 
-    QString listener = file.value(listenerOption);
-    if (file.has(listenerOption) && !modFormat::IsValidIPAddress(listener))
-        return failure(QStringLiteral("\"%1\" is not a dotted IPv4 address.").arg(listener));
-    if (!file.has(listenerOption)) {
-        listener = ConsoleConfig().Text(ConsoleConfig::ListenerIP);
-        if (!modFormat::IsValidIPAddress(listener))
-            listener = QStringLiteral("127.0.0.1");
-    }
+    const QString listener
+        = modCommandLine::ListenerAddress(file.has(listenerOption) ? std::optional(file.value(listenerOption)) : std::nullopt, problem);
+    if (listener.isEmpty())
+        return failure(problem);
     if (file.has(profileOption)) {
         // Read once here, so that a broken profile is named before anything starts.
         SimulationProfile profile;

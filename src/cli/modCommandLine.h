@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 class QTextStream;
 
 // What every vo command does alike.
@@ -12,5 +14,12 @@ constexpr int Failed = 1;
 
 // Writes "ERROR: " and `text` as one line on `err` and returns Failed.
 int Fail(QTextStream &err, const QString &text);
+
+// The listener address of a run or an export: the one the command line
+// gives (std::nullopt when it gives none), else the console's own rule,
+// modNetwork::GetListenerIP, which also empties a stored address this
+// machine no longer has. Empty, with the reason in `problem`, when the given
+// text is no dotted IPv4 address or the machine has none to offer.
+QString ListenerAddress(const std::optional<QString> &given, QString &problem);
 
 } // namespace modCommandLine

@@ -40,6 +40,9 @@ public:
         Ignore = 5,
         Yes = 6,
         No = 7,
+        // Never a box's answer: its Help button opens the guide and leaves
+        // the box open. Tests script it to press Help before the answer.
+        Help = 9,
     };
 
     struct Message
@@ -51,6 +54,7 @@ public:
         QStringList buttonCaptions; // replaces the captions of the buttons present, in order
         int defaultButton = 0; // index of the button that Enter presses, first button 0
         QObject *owner = nullptr;
+        QString helpPage; // a page of the user guide: the box gets a Help button that opens it
     };
 
     // A line of text to type, a passphrase for instance.

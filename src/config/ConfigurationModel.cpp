@@ -59,9 +59,12 @@ bool ConfigurationModel::Load()
     m_localAddresses = AddressTable::current().Addresses(false);
     const Config config(m_keyPath);
     const bool opened = keyOpens();
+    // A field shows the text as it is stored, a number that is none too
+    // ("80a"): Start Migration refuses it, so the dialog's check must name
+    // it rather than show the default that hides it.
     for (int field = 0; field < FieldCount; ++field) {
         QString stored;
-        config.Read(Field(field), stored);
+        config.ReadAsStored(Field(field), stored);
         m_texts[field] = ShownText(Field(field), stored);
     }
     // The list offers only this machine's addresses; a stored one that is
@@ -70,9 +73,11 @@ bool ConfigurationModel::Load()
     if (!m_localAddresses.contains(listener))
         listener = m_localAddresses.value(0, NoIPsFound);
 
+    // Any number above 0 clears the box, "1.5" as well as "2".
     const QString welcome = config.Text(Config::WelcomeScreen);
     bool number = false;
-    m_showWelcome = !(welcome.toInt(&number) > 0 && number);
+    const double value = welcome.toDouble(&number);
+    m_showWelcome = !(number && value > 0);
     return opened;
 }
 

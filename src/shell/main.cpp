@@ -5,6 +5,7 @@
 #include "common/widgets/MessageBoxPresenter.h"
 #include "shell/ConsoleInstance.h"
 #include "shell/forms/frmMain.h"
+#include "shell/modHelp.h"
 #include "shell/modStartup.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(AppInfo::VersionText());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/shell/varno-osk.svg")));
 
-    MessageBoxPresenter presenter;
+    MessageBoxPresenter presenter([](const QString &page) { modHelp::ShowHelpPage(page); });
     Presenter::install(&presenter);
 
     int status = 1;

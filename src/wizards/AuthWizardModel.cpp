@@ -107,7 +107,9 @@ void AuthWizardModel::LinkSettings(const GlobalSettingsPtr &record)
         if (record->ActionType >= 0) {
             m_action = record->ActionType;
             m_position = 1;
-            if (record->MigrationType >= 0) {
+            // Only a profile migration has a type; a domain change's
+            // record may still carry one and must not skip a page for it.
+            if (record->ActionType != DomainChangeOnly && record->MigrationType >= 0) {
                 m_migration = record->MigrationType;
                 m_position = 2;
             }

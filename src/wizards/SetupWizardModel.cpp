@@ -321,6 +321,11 @@ bool SetupWizardModel::SaveFormData()
         if (m_actionChoice == NoChoice)
             return refuse(QStringLiteral("You must select an action type to continue."), QStringLiteral("optAction0"));
         record.ActionType = m_actionChoice;
+        // A type chosen on the way to a profile migration and then left by
+        // going back means nothing now; kept, it would send the
+        // authentication wizard past its first account page.
+        if (m_actionChoice == DomainChangeOnly)
+            record.MigrationType = -1;
         return true;
     case MigrationPage:
         if (m_migrationChoice == NoChoice)

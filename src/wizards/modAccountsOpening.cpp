@@ -58,6 +58,7 @@ GlobalSettingsPtr RecordForAccounts(
     box.caption = QStringLiteral("Confirm Changes");
     box.icon = Presenter::Icon::Exclamation;
     box.buttons = Presenter::Buttons::YesNo;
+    box.helpPage = InheritanceHelpPage;
     if (Presenter::current().showMessage(box) != Presenter::Yes)
         return nullptr;
     return cloneAtThisLevel ? cloneAtThisLevel() : nullptr;

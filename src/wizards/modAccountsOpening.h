@@ -14,6 +14,9 @@ class ComputerDB;
 // agrees, because from then on it no longer follows its parent.
 namespace modAccountsOpening {
 
+// The guide's page on inheritance, which the question's Help button opens.
+inline const QString InheritanceHelpPage = QStringLiteral("tree-and-inheritance.html");
+
 enum class Purpose {
     AuthWizard,
     ChangePasswords,

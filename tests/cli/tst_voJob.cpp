@@ -1,6 +1,7 @@
 #include "database/ComputerDB.h"
 #include "settingsfile/SettingsFile.h"
 #include "engine/ClientConfig.h"
+#include "network/InterfaceAddressTable.h"
 
 #include "engine/EngineFixture.h"
 #include "job/JobFixture.h"
@@ -158,6 +159,26 @@ private Q_SLOTS:
         // The passwords travel scrambled in the files; the dump masks them.
         QVERIFY(text.contains("     4 Admin A password: <password>\n"));
         QVERIFY(!text.contains("Secret-A1"));
+    }
+
+    // Without --listener, export and run take the console's rule: a stored
+    // address this machine no longer has gives way to its first (never to
+    // loopback) and is emptied. A machine without one has nothing to offer.
+    void listenerFollowsTheConsolesRule()
+    {
+        const QString first = InterfaceAddressTable().Addresses(false).value(0);
+        const QString file = job("listener.vos.json");
+        for (const QStringList &arguments : {QStringList {"export", file, "--out", path("listener")},
+                 QStringList {"run", file, "--profile", write("fast.txt", "step_ms = 0\n"), "--job", "Listener"}}) {
+            EngineFixture::set("ListenerIP", "203.0.113.77");
+            const VoRun run = vo(arguments);
+            QCOMPARE(run.status, first.isEmpty() ? 1 : 0);
+            const bool exported = arguments.first() == "export";
+            const QByteArray shown = exported ? vo({"descramble", path("listener/PC-3/varnoosk.cfg")}).out : run.out;
+            const QByteArray line = (exported ? "\nCONSOLEIP=" : "\nListener: ") + first.toUtf8() + "\n";
+            QVERIFY2(first.isEmpty() ? run.err.contains("--listener") : shown.contains(line), shown.constData());
+            QCOMPARE(modRegistry::GetSettingString(AppState::Get().AppKeyPath, "ListenerIP").isEmpty(), !first.isEmpty());
+        }
     }
 
     void exportStopsAtAnError()

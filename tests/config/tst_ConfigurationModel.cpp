@@ -94,8 +94,8 @@ private Q_SLOTS:
 
     // What a field shows for what is stored: a listener address the
     // machine no longer has gives way to the first one, or to "- No IPs
-    // Found -"; a number that is not one shows its default; the welcome
-    // box is clear for any number above 0.
+    // Found -"; a number that is not one shows as it is stored, for its
+    // check to name; the welcome box is clear for any number above 0.
     void loadShows_data()
     {
         QTest::addColumn<QStringList>("local");
@@ -108,8 +108,10 @@ private Q_SLOTS:
         const QStringList two {"10.0.0.5", "192.168.1.9"};
         row("listener gone", two, C::ListenerIP, "10.0.0.99", "10.0.0.5");
         row("no address", {}, C::ListenerIP, "10.0.0.5", "- No IPs Found -");
-        row("port not a number", two, C::ListenerPort, "80a", "7919");
+        row("port not a number", two, C::ListenerPort, "80a", "80a");
+        row("period not a number", two, C::StatusCheckPeriod, "15s", "15s");
         row("welcome 2", two, C::WelcomeScreen, "2", "clear");
+        row("welcome 1.5", two, C::WelcomeScreen, "1.5", "clear");
         row("welcome not a number", two, C::WelcomeScreen, "yes", "ticked");
     }
     void loadShows()

@@ -56,6 +56,9 @@ private Q_SLOTS:
         QTest::newRow("two characters") << "AB" << QList<double> {forLength(2), forCode(40), forCode(41)} << QByteArray("()Shm");
         // n = 119: k runs 120, 240, then 360 - 255 = 105.
         QTest::newRow("key wraps from 256") << QString(3, QChar(0)) << longest << QByteArray(119, '(') + "S\x9C\x4D\x8F";
+        // n = 63: k runs 64, 128, 192, then exactly 256 wraps to 1, then 65.
+        QTest::newRow("key reaching 256 wraps") << QString(5, QChar(0)) << (QList<double> {forLength(63)} + QList<double>(63, forCode(40)))
+                                                << QByteArray(63, '(') + "Sd\xA5\xE6(i";
         QTest::newRow("empty text: prefix and marker") << QString() << longest << QByteArray(119, '(') + "S";
         // Offered 127, "S", 127 and 249 for a prefix of one: only 249 may stay.
         QTest::newRow("prefix refuses marker and DEL")

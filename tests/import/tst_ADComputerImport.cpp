@@ -179,6 +179,7 @@ private Q_SLOTS:
         QTest::newRow("no unit") << "LDAP://dc1/CN=PC1,CN=Computers,DC=corp,DC=example" << "";
         QTest::newRow("lower case") << "LDAP://dc1/cn=PC1,ou=Sales,ou=Europe,dc=corp" << "Europe\\Sales";
         QTest::newRow("escaped comma") << "LDAP://dc1/CN=PC1,OU=Sales\\, North,DC=corp" << "Sales, North";
+        QTest::newRow("hex escape ending a unit") << "LDAP://dc1/CN=PC1,OU=Sales\\2C,OU=Europe\\C3\\A9,DC=corp" << "Europe\u00e9\\Sales,";
         QTest::newRow("comma in the computer's name") << "LDAP://dc1/CN=PC\\,1,OU=A,DC=corp" << "A";
         QTest::newRow("no server part") << "LDAP://CN=PC1,OU=A,OU=B,DC=corp" << "B\\A";
         QTest::newRow("server with port") << "LDAP://dc1:389/CN=PC1,OU=A,DC=corp" << "A";

@@ -18,8 +18,14 @@ RecordingPresenter::~RecordingPresenter()
 Presenter::Answer RecordingPresenter::showMessage(const Message &message)
 {
     m_messages.append(message);
-    if (!m_answers.isEmpty())
-        return m_answers.dequeue();
+    while (!m_answers.isEmpty()) {
+        const Answer answer = m_answers.dequeue();
+        if (answer != Help)
+            return answer;
+        if (message.helpPage.isEmpty())
+            QTest::qFail("Help scripted for a box without it", __FILE__, __LINE__);
+        m_helpPages.append(message.helpPage);
+    }
     const QList<Answer> answers = answersFor(message.buttons);
     // A question nobody scripted would be answered with its first button,
     // often Yes: a test that never expected the question would pass on an

@@ -30,7 +30,10 @@ public:
     void setNextFolder(std::optional<QString> folder) { m_folders.enqueue(std::move(folder)); }
     const QList<FolderRequest> &folderRequests() const { return m_folderRequests; }
 
+    // Help presses the box's Help button; the next answer scripted closes it.
     void setNextAnswer(Answer answer) { m_answers.enqueue(answer); }
+    // The guide pages Help opened, in order.
+    const QStringList &helpPages() const { return m_helpPages; }
     // std::nullopt scripts a Cancel.
     void setNextText(std::optional<QString> text) { m_texts.enqueue(std::move(text)); }
     void setNextFileName(std::optional<QString> fileName) { m_fileNames.enqueue(std::move(fileName)); }
@@ -53,12 +56,14 @@ public:
         m_messages.clear();
         m_textRequests.clear();
         m_fileRequests.clear();
+        m_helpPages.clear();
     }
 
 private:
     Presenter *m_previous = nullptr;
     QList<Message> m_messages;
     QQueue<Answer> m_answers;
+    QStringList m_helpPages;
     QList<TextRequest> m_textRequests;
     QQueue<std::optional<QString>> m_texts;
     QList<FileAsk> m_fileRequests;

@@ -105,6 +105,7 @@ const std::vector<Case> &cases()
                 acc(SourceSIDLookup, "lookup-old", kLong127, "OLDCORP"), acc(DestinationSIDLookup, "lookup-new", kLong127, "NEWCORP")})},
         {"sound: euro sign and Ç (199)", 0, acc(AdminA, "varno", QStringLiteral("€uro-Ç"), "OLDCORP")},
         {"sound: hexadecimal SID authority", 0, sids({entry("", "alice.new", true, "S-1-0x0000000000FF-4294967295")})},
+        {"sound: fifteen sub-authorities", 0, sids({entry("", "alice.new", true, "S-1-5-21-1-2-3-4-5-6-7-8-9-10-11-12-13-14")})},
         {"sound: computer name of 15 characters", 0, [](ComputerDB &db, GS &) { db.RenameComputer(0, QString(15, 'P')); }},
         {"sound: domains and controllers by their DNS names", 0,
             all({set(&GS::SourceDomain, "old.corp.example.com"), set(&GS::SourceDCName, "dc01.old.corp.example.com"),
@@ -141,6 +142,7 @@ const std::vector<Case> &cases()
         {"no list object, no join", 308, noList},
         {"no list object, joining a domain: on to the domains", 106, all({noList, joinReady, acc(DomainJoin, "joiner", "", "NEWCORP")})},
         {"SID list: sub-authority of 2^32", 201, sids({entry("", "alice.new", true, "S-1-5-4294967296")})},
+        {"SID list: sixteen sub-authorities", 201, sids({entry("", "alice.new", true, "S-1-5-21-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15")})},
         {"SID list: entry sourced by a user name", 202, sids({entry("", "bob", true, kSid1), entry("alice", "alice.new", false, "")})},
         {"SID list: user name beside the SID", 205, sids({entry("alice", "alice.new", true, kSid1)})},
 

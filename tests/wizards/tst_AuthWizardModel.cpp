@@ -145,6 +145,12 @@ private Q_SLOTS:
         QCOMPARE(wizard.CurrentStep(), int(W::ActionStep));
         QCOMPARE(wizard.selectedOption(), int(ProfileMigrationOnly));
         QVERIFY(!wizard.previousEnabled());
+
+        // A domain change's record may hold a type left from an earlier choice; it skips no page.
+        record->ActionType = DomainChangeOnly;
+        W domainChange;
+        domainChange.LinkSettings(record);
+        QCOMPARE(domainChange.currentKind(), 1);
     }
 
     void changedAnswerReplacesLaterPagesAndKeepsEntries()

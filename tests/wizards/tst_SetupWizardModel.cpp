@@ -88,6 +88,7 @@ private Q_SLOTS:
         QFETCH(L, pages);
         RecordingPresenter presenter;
         const GlobalSettingsPtr record = newRecord();
+        record->MigrationType = LocalToLocal; // as from an earlier pass; a domain change drops it
         S wizard;
         wizard.LinkData(record, nullptr);
         QVERIFY(!wizard.previousEnabled());
@@ -117,6 +118,7 @@ private Q_SLOTS:
         QVERIFY(wizard.isFinished());
         QVERIFY(record->Valid);
         QCOMPARE(record->ActionType, action);
+        QCOMPARE(record->MigrationType, action == DomainChangeOnly ? -1 : migration);
     }
 
     // Each row breaks one field of a filled page 3 (or two, to show which

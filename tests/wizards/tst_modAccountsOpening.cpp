@@ -48,8 +48,10 @@ private Q_SLOTS:
         };
 
         RecordingPresenter presenter;
-        if (!source.isEmpty())
+        if (!source.isEmpty()) {
+            presenter.setNextAnswer(Presenter::Help);
             presenter.setNextAnswer(Presenter::Yes);
+        }
         const GlobalSettingsPtr record = RecordForAccounts(db, type, id, Purpose::AuthWizard, cloneAtThisLevel);
         QCOMPARE(record, source.isEmpty() ? db.GetSettings(type, id) : clone);
         QCOMPARE(clones, source.isEmpty() ? 0 : 1);
@@ -59,6 +61,7 @@ private Q_SLOTS:
         QVERIFY(presenter.last().text.contains(QStringLiteral(" inheriting settings from '") + source + QStringLiteral("'.\r")));
         QCOMPARE(presenter.last().icon, Presenter::Icon::Exclamation);
         QCOMPARE(presenter.last().buttons, Presenter::Buttons::YesNo);
+        QCOMPARE(presenter.helpPages(), QStringList {InheritanceHelpPage});
     }
 
     void questionTexts_data()

@@ -43,6 +43,8 @@ QMessageBox::StandardButton boxButton(Presenter::Answer answer)
         return QMessageBox::Yes;
     case Presenter::No:
         return QMessageBox::No;
+    case Presenter::Help:
+        return QMessageBox::Help;
     }
     return QMessageBox::Ok;
 }
@@ -77,6 +79,10 @@ std::optional<QString> askFileName(const Presenter::FileRequest &request, QFileD
 
 } // namespace
 
+MessageBoxPresenter::MessageBoxPresenter(HelpOpener showHelp)
+    : m_showHelp(std::move(showHelp))
+{ }
+
 Presenter::Answer MessageBoxPresenter::showMessage(const Message &message)
 {
     const QString text = displayText(message.text);
@@ -92,6 +98,13 @@ Presenter::Answer MessageBoxPresenter::showMessage(const Message &message)
         answerOf.insert(button, answers.at(i));
         if (i == message.defaultButton || (i == 0 && (message.defaultButton < 0 || message.defaultButton >= answers.size())))
             box.setDefaultButton(button);
+    }
+    if (!message.helpPage.isEmpty() && m_showHelp) {
+        // Help is no answer: the box stays open while the guide is read, so
+        // the button leaves the box's own handling, which would close it.
+        QPushButton *help = box.addButton(QMessageBox::Help);
+        QObject::disconnect(help, &QAbstractButton::clicked, nullptr, nullptr);
+        QObject::connect(help, &QAbstractButton::clicked, &box, [this, &message] { m_showHelp(message.helpPage); });
     }
     box.exec();
     // Closing the box with Escape or the title bar counts as its last button.

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -28,6 +30,25 @@ class TestMessageBoxPresenter : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // Help opens the guide's page and leaves the box open for the answer.
+    void helpKeepsTheBoxOpen()
+    {
+        QStringList opened;
+        MessageBoxPresenter presenter([&](const QString &page) { opened << page; });
+        Presenter::Message message;
+        message.buttons = Presenter::Buttons::YesNo;
+        message.helpPage = QStringLiteral("tree-and-inheritance.html");
+        whenModal([](QWidget *modal) {
+            auto *box = qobject_cast<QMessageBox *>(modal);
+            QVERIFY(box && box->button(QMessageBox::Help));
+            box->button(QMessageBox::Help)->click();
+            QVERIFY(box->isVisible());
+            box->button(QMessageBox::No)->click();
+        });
+        QCOMPARE(presenter.showMessage(message), Presenter::No);
+        QCOMPARE(opened, QStringList {message.helpPage});
+    }
+
     void passphraseIsTypedHidden()
     {
         MessageBoxPresenter presenter;
