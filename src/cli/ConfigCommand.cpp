@@ -111,8 +111,8 @@ int ConfigCommand::show()
     for (const C::Value value : kShown) {
         QVariant stored = QString();
         const bool isStored = modRegistry::GetValue(C::Name(value), stored, std::nullopt, Reg::NoKey, keyPath) == Reg::Success;
-        // A stored number that is not one is read as the default, by the
-        // dialog and the run alike.
+        // A stored number that is not one reads as its default; the dialog
+        // shows the stored text instead, so that its check can name it.
         const QString text = C().Text(value);
         const bool used = isStored && text == stored.toString();
         m_out << C::Name(value).leftJustified(20);
