@@ -1,5 +1,6 @@
 #include "settingsfile/SettingsFileCodec.h"
 
+#include "common/modLimits.h"
 #include "settingsfile/PieceReader.h"
 #include "settingsfile/SettingsFileReader.h"
 
@@ -357,6 +358,30 @@ int firstSignificantByte(QIODevice &device)
     return found;
 }
 
+// The first text of the list that would not fit; `label` names it.
+struct TooLong
+{
+    QString label;
+};
+
+void fits(QStringView text, const QString &label)
+{
+    // Most texts are short: only a long one is measured.
+    if (text.size() > modLimits::MaxTextLength && !modLimits::TextFits(text))
+        throw TooLong {label};
+}
+
+void fits(QUtf8StringView text, const QString &label)
+{
+    if (text.size() > modLimits::MaxTextBytes)
+        throw TooLong {label};
+}
+
+QString computerLabel(const DatabaseSnapshot &snapshot, qsizetype i)
+{
+    return QStringLiteral("computers[%1] (%2)").arg(i).arg(snapshot.Computers[i].Name.left(64));
+}
+
 } // namespace
 
 QByteArray SettingsFileCodec::Encode(const DatabaseSnapshot &snapshot, const PasswordSealer *sealer)
@@ -491,6 +516,71 @@ bool SettingsFileCodec::Encode(const DatabaseSnapshot &snapshot, const PasswordS
     return out.flush();
 }
 
+QString SettingsFileCodec::Refusal(const DatabaseSnapshot &snapshot, bool passwords)
+{
+    if (snapshot.NextFolderID > modLimits::MaxNextID || snapshot.NextComputerID > modLimits::MaxNextID)
+        return QStringLiteral("the database has handed out more than %1 IDs").arg(modLimits::MaxNextID);
+    qint64 allUserIDs = 0;
+    for (qsizetype i = 0; i < snapshot.Computers.size(); ++i) {
+        const UserProfiles &users = *snapshot.Computers[i].Users;
+        if (users.GetMaxID() > modLimits::MaxUserListIDs)
+            return QStringLiteral("the user list of %1 has handed out more than %2 IDs")
+                .arg(computerLabel(snapshot, i))
+                .arg(modLimits::MaxUserListIDs);
+        allUserIDs += users.GetMaxID();
+    }
+    if (allUserIDs > modLimits::MaxAllUserListIDs)
+        return QStringLiteral("the user lists have handed out more than %1 IDs together").arg(modLimits::MaxAllUserListIDs);
+
+    try {
+        fits(snapshot.JobName, QStringLiteral("jobName"));
+        for (qsizetype i = 0; i < snapshot.Folders.size(); ++i)
+            fits(snapshot.Folders[i].Name, QStringLiteral("folders[%1].name").arg(i));
+        for (qsizetype i = 0; i < snapshot.Computers.size(); ++i) {
+            const DatabaseSnapshot::Computer &computer = snapshot.Computers[i];
+            fits(computer.Name, QStringLiteral("computers[%1].name").arg(i));
+            const QString label = computerLabel(snapshot, i);
+            fits(computer.DNSName, label + QStringLiteral(".dnsName"));
+            fits(computer.OU, label + QStringLiteral(".ou"));
+            const UserProfiles &users = *computer.Users;
+            for (int id = 0; id < users.GetMaxID(); ++id) {
+                const std::optional<MigrationUserView> entry = users.ViewUser(id);
+                if (!entry)
+                    continue;
+                const QString entryLabel = label + QStringLiteral(".userList entry %1").arg(id);
+                for (QUtf8StringView text : {entry->UsernameFrom, entry->UsernameTo, entry->SIDFrom, entry->SIDTo})
+                    fits(text, entryLabel);
+            }
+            if (snapshot.LastStatus) {
+                if (const auto status = snapshot.LastStatus->constFind(computer.ID); status != snapshot.LastStatus->cend())
+                    fits(*status, label + QStringLiteral(".lastStatus"));
+            }
+        }
+        for (qsizetype i = 0; i < snapshot.Settings.size(); ++i) {
+            const GlobalSettings &record = snapshot.Settings[i];
+            const QString label = QStringLiteral("settings[%1].").arg(i);
+            fits(record.ObjectType, label + QStringLiteral("objectType"));
+            for (const SettingsFileReader::RecordField &field : SettingsFileReader::RecordFields) {
+                if (field.text)
+                    fits(record.*field.text, label + QLatin1String(field.name));
+            }
+            for (int type = 0; type < UserTypeCount; ++type) {
+                const AccountRecord &account = record.account(type);
+                const QString accountLabel = label + QStringLiteral("accounts.") + QLatin1String(SettingsFileReader::AccountNames[type]);
+                fits(account.Username, accountLabel + QStringLiteral(".username"));
+                fits(account.Domain, accountLabel + QStringLiteral(".domain"));
+                if (passwords && modLimits::Utf8Bytes(account.Password) > modLimits::MaxPasswordBytes)
+                    return QStringLiteral("%1.password is longer than %2 bytes, the most a sealed password holds")
+                        .arg(accountLabel)
+                        .arg(modLimits::MaxPasswordBytes);
+            }
+        }
+    } catch (const TooLong &text) {
+        return text.label + QLatin1Char(' ') + modLimits::TooLong();
+    }
+    return QString();
+}
+
 SettingsFileCodec::Decoded SettingsFileCodec::Decode(const QByteArray &bytes, const QString &fileName, const QString &passphrase)
 {
     QBuffer buffer;
@@ -530,6 +620,14 @@ SettingsFileCodec::Decoded SettingsFileCodec::Decode(QIODevice &device, const QS
         if (reader.OutOfMemory())
             return refuse(SettingsFileResult::CannotRead,
                 QStringLiteral("The settings file %1 cannot be read: there is not enough memory to load it.").arg(file));
+        // The read stopped at the long text: what came before it tells
+        // whether the file is one of ours at all.
+        if (reader.TextTooLong()) {
+            if (reader.KnowsFormat() && !reader.HasFormat(FormatName))
+                return refuse(
+                    SettingsFileResult::NotSettingsFile, QStringLiteral("The file %1 is not a Varno-Osk settings file.").arg(file));
+            return refuse(SettingsFileResult::Damaged, QStringLiteral("The settings file %1 is damaged: %2.").arg(file, reader.Finish()));
+        }
         const qsizetype offset = reader.SyntaxOffset();
         const auto [line, column] = lineAndColumn(device, offset);
         if (offset >= size)
