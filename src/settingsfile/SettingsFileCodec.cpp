@@ -358,23 +358,29 @@ int firstSignificantByte(QIODevice &device)
     return found;
 }
 
-// The first text of the list that would not fit; `label` names it.
+// A text that would not fit; `label` names it.
 struct TooLong
 {
     QString label;
 };
 
-void fits(QStringView text, const QString &label)
+bool fitsText(QStringView text)
 {
     // Most texts are short: only a long one is measured.
-    if (text.size() > modLimits::MaxTextLength && !modLimits::TextFits(text))
-        throw TooLong {label};
+    return text.size() <= modLimits::MaxTextLength || modLimits::TextFits(text);
 }
 
-void fits(QUtf8StringView text, const QString &label)
+bool fitsText(QUtf8StringView text)
 {
-    if (text.size() > modLimits::MaxTextBytes)
-        throw TooLong {label};
+    return text.size() <= modLimits::MaxTextBytes;
+}
+
+// The label is made only for a text that does not fit: a database of
+// 100,000 computers would otherwise spend more on labels than on saving.
+template<typename Text, typename Label> void fits(const Text &text, const Label &label)
+{
+    if (!fitsText(text))
+        throw TooLong {label()};
 }
 
 QString computerLabel(const DatabaseSnapshot &snapshot, qsizetype i)
@@ -533,44 +539,46 @@ QString SettingsFileCodec::Refusal(const DatabaseSnapshot &snapshot, bool passwo
         return QStringLiteral("the user lists have handed out more than %1 IDs together").arg(modLimits::MaxAllUserListIDs);
 
     try {
-        fits(snapshot.JobName, QStringLiteral("jobName"));
+        fits(snapshot.JobName, [] { return QStringLiteral("jobName"); });
         for (qsizetype i = 0; i < snapshot.Folders.size(); ++i)
-            fits(snapshot.Folders[i].Name, QStringLiteral("folders[%1].name").arg(i));
+            fits(snapshot.Folders[i].Name, [i] { return QStringLiteral("folders[%1].name").arg(i); });
         for (qsizetype i = 0; i < snapshot.Computers.size(); ++i) {
             const DatabaseSnapshot::Computer &computer = snapshot.Computers[i];
-            fits(computer.Name, QStringLiteral("computers[%1].name").arg(i));
-            const QString label = computerLabel(snapshot, i);
-            fits(computer.DNSName, label + QStringLiteral(".dnsName"));
-            fits(computer.OU, label + QStringLiteral(".ou"));
+            const auto label = [&](const char *field) {
+                return [&snapshot, i, field] { return computerLabel(snapshot, i) + QLatin1String(field); };
+            };
+            fits(computer.Name, [i] { return QStringLiteral("computers[%1].name").arg(i); });
+            fits(computer.DNSName, label(".dnsName"));
+            fits(computer.OU, label(".ou"));
             const UserProfiles &users = *computer.Users;
             for (int id = 0; id < users.GetMaxID(); ++id) {
                 const std::optional<MigrationUserView> entry = users.ViewUser(id);
                 if (!entry)
                     continue;
-                const QString entryLabel = label + QStringLiteral(".userList entry %1").arg(id);
                 for (QUtf8StringView text : {entry->UsernameFrom, entry->UsernameTo, entry->SIDFrom, entry->SIDTo})
-                    fits(text, entryLabel);
+                    fits(text, [&, id] { return computerLabel(snapshot, i) + QStringLiteral(".userList entry %1").arg(id); });
             }
             if (snapshot.LastStatus) {
                 if (const auto status = snapshot.LastStatus->constFind(computer.ID); status != snapshot.LastStatus->cend())
-                    fits(*status, label + QStringLiteral(".lastStatus"));
+                    fits(*status, label(".lastStatus"));
             }
         }
         for (qsizetype i = 0; i < snapshot.Settings.size(); ++i) {
             const GlobalSettings &record = snapshot.Settings[i];
-            const QString label = QStringLiteral("settings[%1].").arg(i);
-            fits(record.ObjectType, label + QStringLiteral("objectType"));
+            const auto label = [i](QString field) { return [i, field] { return QStringLiteral("settings[%1].").arg(i) + field; }; };
+            fits(record.ObjectType, label(QStringLiteral("objectType")));
             for (const SettingsFileReader::RecordField &field : SettingsFileReader::RecordFields) {
                 if (field.text)
-                    fits(record.*field.text, label + QLatin1String(field.name));
+                    fits(record.*field.text, label(QLatin1String(field.name)));
             }
             for (int type = 0; type < UserTypeCount; ++type) {
                 const AccountRecord &account = record.account(type);
-                const QString accountLabel = label + QStringLiteral("accounts.") + QLatin1String(SettingsFileReader::AccountNames[type]);
-                fits(account.Username, accountLabel + QStringLiteral(".username"));
-                fits(account.Domain, accountLabel + QStringLiteral(".domain"));
+                const QString accountLabel = QStringLiteral("accounts.") + QLatin1String(SettingsFileReader::AccountNames[type]);
+                fits(account.Username, label(accountLabel + QStringLiteral(".username")));
+                fits(account.Domain, label(accountLabel + QStringLiteral(".domain")));
                 if (passwords && modLimits::Utf8Bytes(account.Password) > modLimits::MaxPasswordBytes)
-                    return QStringLiteral("%1.password is longer than %2 bytes, the most a sealed password holds")
+                    return QStringLiteral("settings[%1].%2.password is longer than %3 bytes, the most a sealed password holds")
+                        .arg(i)
                         .arg(accountLabel)
                         .arg(modLimits::MaxPasswordBytes);
             }
