@@ -5,6 +5,11 @@
 // Two imports are timed: into a database that holds the computers already,
 // and into an empty one, where the second pass adds every computer at the
 // root. Each runs five times on a fresh database and the best time counts.
+//
+// Then one computer's list of 20,000 and of 65,536 lines (the most a
+// settings file keeps for one list): the time per line must not grow with
+// the list. And a file of 10,000,000 lines, more than a settings file
+// keeps, which the check must refuse quickly and in little memory.
 
 #include "common/AppState.h"
 #include "database/ComputerDB.h"
@@ -16,6 +21,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -54,6 +61,50 @@ template<typename Prepare> double timeImport(const QString &path, Prepare prepar
     return best;
 }
 
+// `lines` lines of `line(n)`, written a piece at a time.
+template<typename Line> QString writeLines(const QTemporaryDir &dir, const QString &name, qint64 lines, Line line)
+{
+    const QString path = dir.filePath(name);
+    QFile out(path);
+    if (!out.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    QByteArray text;
+    for (qint64 n = 0; n < lines; ++n) {
+        text += line(n);
+        if (text.size() > (1 << 20) || n + 1 == lines) {
+            out.write(text);
+            text.clear();
+        }
+    }
+    return path;
+}
+
+double timeOneComputer(const QTemporaryDir &dir, int lines)
+{
+    const QString path = writeLines(dir, QStringLiteral("one%1.csv").arg(lines), lines,
+        [](qint64 n) { return "PC1,user" + QByteArray::number(n) + ",new.user" + QByteArray::number(n) + "\r\n"; });
+    ComputerDB db;
+    db.Clear();
+    QElapsedTimer timer;
+    timer.start();
+    const UserFileImport::Result result = UserFileImport::ImportUserFile(db, path, modImport::UserToUser);
+    const double time = seconds(timer);
+    if (result.status != UserFileImport::Status::Imported || result.entriesAdded != lines) {
+        std::fprintf(stderr, "the import of one computer's list failed: %s\n", qPrintable(result.errorText.left(400)));
+        std::exit(1);
+    }
+    return time;
+}
+
+long peakMiB()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -62,6 +113,32 @@ int main(int argc, char *argv[])
     std::printf(
         "a user list file of %d lines: %d computers, %d users each\n\n", kComputers * kUsersPerComputer, kComputers, kUsersPerComputer);
 
+    QTemporaryDir dir;
+    {
+        // First, while the process is small: its peak is the refusal's.
+        const QString huge = writeLines(dir, QStringLiteral("huge.csv"), 10000000, [](qint64 n) {
+            return 'W' + QByteArray::number(n / 100 + 100000) + ",u" + QByteArray::number(n % 100) + ",n" + QByteArray::number(n % 100)
+                + "\r\n";
+        });
+        const long before = peakMiB();
+        ComputerDB db;
+        db.Clear();
+        QElapsedTimer timer;
+        timer.start();
+        const UserFileImport::Result result = UserFileImport::ImportUserFile(db, huge, modImport::UserToUser);
+        const bool refused = result.status == UserFileImport::Status::CheckFailed && db.GetComputerCount() == 0;
+        std::printf("10,000,000 lines, %-26s %8.3f s, peak %ld MiB (%ld MiB before)\n",
+            refused ? "refused at the limit" : "NOT REFUSED", seconds(timer), peakMiB(), before);
+        std::printf("   %s\n", qPrintable(result.errorText.section(QStringLiteral("\r\n"), -2, -2)));
+        QFile::remove(huge);
+    }
+    const double one20000 = timeOneComputer(dir, 20000);
+    const double one65536 = timeOneComputer(dir, 65536);
+    std::printf("one computer, 20,000 lines                  %8.3f s\n", one20000);
+    std::printf("one computer, 65,536 lines                  %8.3f s\n", one65536);
+    std::printf("ratio per line 65,536 / 20,000              %.2f   (target about 1: linear)\n\n",
+        (one65536 / 65536) / (one20000 / 20000));
+
     std::vector<QString> names;
     for (int i = 0; i < kComputers; ++i)
         names.push_back(QStringLiteral("WS%1").arg(i, 6, 10, QLatin1Char('0')));
@@ -69,7 +146,6 @@ int main(int argc, char *argv[])
     std::vector<QString> order = names;
     std::shuffle(order.begin(), order.end(), std::mt19937(7));
 
-    QTemporaryDir dir;
     const QString csv = dir.filePath(QStringLiteral("users.csv"));
     {
         QFile out(csv);

@@ -112,7 +112,6 @@ int ImportUsersCommand::run(const QStringList &arguments)
               << logLines(result.errorText);
         break;
     case UserFileImport::Status::Imported:
-        m_out << modImport::SuccessText() << '\n';
         break;
     }
 
@@ -124,6 +123,9 @@ int ImportUsersCommand::run(const QStringList &arguments)
     const SettingsFileResult saved = file.Save(database, settingsPath, save);
     if (!saved.ok())
         return failure(saved.Message);
+    // Only now: a save that is refused has imported nothing.
+    if (result.status == UserFileImport::Status::Imported)
+        m_out << modImport::SuccessText() << '\n';
     m_out << "Saved " << QDir::toNativeSeparators(settingsPath) << ": computers added " << result.computersAdded
           << ", user migrations added " << result.entriesAdded << ".\n";
     m_out.flush();

@@ -10,10 +10,16 @@
 #include <QDir>
 #include <QTextStream>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 namespace {
+
+// Past this depth the indent stays where it is and the line starts with
+// the depth in brackets: a chain of 60,000 groups would otherwise print
+// gigabytes of blanks, the square of its depth.
+constexpr int MaxIndentDepth = 32;
 
 bool isHelp(const QString &token)
 {
@@ -34,7 +40,8 @@ QString TreeCommand::usage()
                           "Prints the computer tree of a Varno-Osk settings file as the console shows\n"
                           "it: \"All Computers\" first, then under each parent its groups before its\n"
                           "computers, each in name order, two spaces of indent per level. A \"*\"\n"
-                          "follows every node that has its own settings.\n"
+                          "follows every node that has its own settings. Below level 32 the indent\n"
+                          "stays and each line starts with its level in brackets, \"[33] \".\n"
                           "\n"
                           "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
                           "                        first line of F\n"
@@ -103,12 +110,16 @@ int TreeCommand::run(const QStringList &arguments)
 
     // Depth first without recursion: groups can nest deeper than a stack likes.
     std::vector<std::pair<QString, int>> pending {{modGeneral::RootKey, 0}};
+    const QString indent(2 * MaxIndentDepth, QLatin1Char(' '));
     while (!pending.empty()) {
         const auto [key, depth] = pending.back();
         pending.pop_back();
         // The root always has its own settings: the global record.
         const bool own = key == modGeneral::RootKey || database.HasCustomSettings(key);
-        m_out << QString(2 * depth, QLatin1Char(' ')) << tree.text(key) << (own ? " *" : "") << '\n';
+        m_out << indent.left(2 * std::min(depth, MaxIndentDepth));
+        if (depth > MaxIndentDepth)
+            m_out << '[' << depth << "] ";
+        m_out << tree.text(key) << (own ? " *" : "") << '\n';
         const QStringList children = tree.childKeys(key);
         for (auto child = children.crbegin(); child != children.crend(); ++child)
             pending.emplace_back(*child, depth + 1);

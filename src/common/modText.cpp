@@ -1,5 +1,7 @@
 #include "common/modText.h"
 
+#include <QList>
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -104,6 +106,18 @@ QString FromAnsi(const QByteArray &bytes)
     for (const char b : bytes)
         text.append(FromAnsiCode(static_cast<unsigned char>(b)));
     return text;
+}
+
+QString UnsendableCharacter(QStringView text)
+{
+    constexpr int MaxClientCode = 199;
+    for (const char32_t codePoint : text.toUcs4()) {
+        const int ansi = codePoint <= 0xFFFF ? AnsiCode(QChar(static_cast<char16_t>(codePoint))) : -1;
+        if (ansi >= 32 && ansi <= MaxClientCode && ansi != 127)
+            continue;
+        return QString::fromUcs4(&codePoint, 1);
+    }
+    return QString();
 }
 
 } // namespace modText

@@ -21,4 +21,12 @@ QChar FromAnsiCode(int code);
 QByteArray ToAnsi(const QString &text);
 QString FromAnsi(const QByteArray &bytes);
 
+// The first character of `text` that cannot reach a client intact, empty
+// text when there is none. The clients' configuration file carries
+// character codes 32 to 199 of the ANSI code page and nothing else: a
+// control character or a line end would split its line, and codes above
+// 199 do not survive the scrambling. The same rule keeps ESC sequences and
+// right-to-left overrides in names from ever reaching a terminal.
+QString UnsendableCharacter(QStringView text);
+
 } // namespace modText

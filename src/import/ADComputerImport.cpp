@@ -2,6 +2,7 @@
 
 #include "common/Presenter.h"
 #include "common/ProgressBarLink.h"
+#include "common/modLimits.h"
 #include "common/modErrorHandler.h"
 #include "database/ComputerDB.h"
 #include "database/ComputerRecord.h"
@@ -10,6 +11,9 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
@@ -59,6 +63,18 @@ void showCertificateFailure()
         QStringLiteral("The server's certificate could not be verified, so no connection was made.") + QChar(u'\r')
             + QStringLiteral("Give the file of the certificate authority that issued it, and check that the server name "
                              "is the one the certificate was made for."));
+}
+
+// The computers left out, the first ten by name; the rest come in.
+void showRefused(const QStringList &refused)
+{
+    constexpr qsizetype shown = 10;
+    QString text = QStringLiteral("%1 computers of the directory were not imported:").arg(refused.size());
+    for (qsizetype i = 0; i < std::min(shown, refused.size()); ++i)
+        text += QChar(u'\r') + refused[i];
+    if (refused.size() > shown)
+        text += QChar(u'\r') + QStringLiteral("... and %1 more.").arg(refused.size() - shown);
+    modErrorHandler::ShowMessage(modErrorHandler::Warning, text);
 }
 
 int reportFailure(const DirectoryClient::Outcome &outcome)
@@ -135,13 +151,20 @@ int ADComputerImport::ImportADSComputers(
         result = Success;
         if (test)
             return;
-        records.resize(rows.size());
-        for (size_t i = 0; i < rows.size(); ++i) {
-            ComputerRecord &record = records[i];
-            record.Name = std::move(rows[i].Name);
-            record.DNSName = std::move(rows[i].DNSName);
-            record.OU = modImportADS::ParseOUPath(rows[i].ADsPath);
+        records.reserve(rows.size());
+        QStringList refused;
+        for (DirectoryClient::Computer &row : rows) {
+            ComputerRecord record;
+            record.Name = std::move(row.Name);
+            record.DNSName = std::move(row.DNSName);
+            record.OU = modImportADS::ParseOUPath(row.ADsPath);
+            if (const QString refusal = modImportADS::Refusal(record.Name, record.DNSName, record.OU); !refusal.isEmpty())
+                refused.append(modImportADS::Shown(record.Name) + QStringLiteral(": ") + refusal + QLatin1Char('.'));
+            else
+                records.push_back(std::move(record));
         }
+        if (!refused.isEmpty())
+            showRefused(refused);
     });
     if (result != Success)
         records.clear();
@@ -164,6 +187,16 @@ int ADComputerImport::addRecords(const std::vector<ComputerRecord> &records, Com
     int result = Success;
     modErrorHandler::Guard("AddADComputers", [&] {
         const int count = int(records.size());
+        // Every ID a computer gets is kept, and a settings file keeps only so many.
+        if (qint64(database.ComputerCount()) + count > modLimits::MaxNextID) {
+            modErrorHandler::ShowMessage(modErrorHandler::Error,
+                QStringLiteral("The directory holds %1 computers; with those of the database that is more than the %2 a settings "
+                               "file keeps. Nothing was imported.")
+                    .arg(count)
+                    .arg(modLimits::MaxNextID));
+            result = OtherFailure;
+            return;
+        }
         if (progress)
             progress->Start(0, count - 1, QStringLiteral("Importing"), QStringLiteral("Adding computers to DB..."));
 

@@ -15,6 +15,7 @@ namespace {
 int runPass(UserLineParser &parser, const QString &text, bool checkOnly, QString &errorText)
 {
     int errors = 0;
+    int listed = 0;
     qint64 lineNumber = 0;
     const QStringView all(text);
     for (qsizetype start = 0; start < all.size();) {
@@ -29,11 +30,21 @@ int runPass(UserLineParser &parser, const QString &text, bool checkOnly, QString
             line.chop(1);
         ++lineNumber;
         if (const int code = parser.ParseUserLine(line, checkOnly)) {
+            // A file of millions of wrong lines must not become a list of
+            // millions: the first ones show what is wrong, the rest are counted.
             ++errors;
-            errorText += modImport::ErrorLine(lineNumber, code);
+            const bool stops = modImport::StopsTheCheck(code);
+            if (listed < modImport::ListedErrors || stops) {
+                errorText += modImport::ErrorLine(lineNumber, code);
+                ++listed;
+            }
+            if (stops)
+                break;
         }
         start = end + 1;
     }
+    if (errors > listed)
+        errorText += modImport::MoreErrorsLine(errors - listed);
     return errors;
 }
 

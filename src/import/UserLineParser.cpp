@@ -1,6 +1,7 @@
 #include "import/UserLineParser.h"
 
 #include "common/modFormat.h"
+#include "common/modLimits.h"
 #include "database/ComputerDB.h"
 #include "import/modImport.h"
 
@@ -26,6 +27,10 @@ void UserLineParser::Reset()
 {
     m_haveLast = false;
     m_lastList.reset();
+    m_lastPlanned = nullptr;
+    m_plannedIDs.clear();
+    m_plannedComputers = 0;
+    m_plannedAllIDs = -1;
 }
 
 int UserLineParser::ParseUserLine(QStringView line, bool checkOnly)
@@ -56,7 +61,7 @@ int UserLineParser::ParseUserLine(QStringView line, bool checkOnly)
     if (const int code = lookUpComputer(fields[0], checkOnly, id))
         return code;
     if (m_fileType == ComputersOnly)
-        return LineGood;
+        return checkOnly ? plan(id, 0) : LineGood;
 
     QStringView source = fields[1];
     QStringView destination = fields[2];
@@ -67,13 +72,16 @@ int UserLineParser::ParseUserLine(QStringView line, bool checkOnly)
             return UserMissing;
         if (m_fileType == UserToUser && !modFormat::IsValidName(borrowed(source)))
             return BadSourceUser;
+        // The names are checked for their length; a SID must be short enough to keep.
+        if (m_fileType == SIDToUser && !modLimits::TextFits(source))
+            return ValueTooLong;
         if (m_fileType == SIDToUser && !source.startsWith(u"S-"))
             return BadSourceSID;
         if (!modFormat::IsValidName(borrowed(destination)))
             return BadDestinationUser;
     }
     if (checkOnly)
-        return LineGood;
+        return plan(id, 1);
     return addEntry(id, source, destination);
 }
 
@@ -83,6 +91,7 @@ int UserLineParser::lookUpComputer(QStringView name, bool checkOnly, int &id)
         m_lastName = name.toString();
         m_lastCheckOnly = checkOnly;
         m_lastList.reset();
+        m_lastPlanned = nullptr;
         m_lastID = m_database.FindComputer(m_lastName);
         m_lastCode = LineGood;
         if (m_lastID < 0) {
@@ -104,6 +113,39 @@ int UserLineParser::lookUpComputer(QStringView name, bool checkOnly, int &id)
     }
     id = m_lastID;
     return m_lastCode;
+}
+
+int UserLineParser::plan(int id, int entries)
+{
+    if (m_plannedAllIDs < 0) {
+        m_plannedAllIDs = 0;
+        for (int computer = 0; computer < m_database.ComputerCount(); ++computer) {
+            if (const UserProfilesPtr list = m_database.GetComputerUserList(computer))
+                m_plannedAllIDs += list->GetMaxID();
+        }
+    }
+    if (!m_lastPlanned) {
+        // A name on lines apart is one computer: the IDs add up.
+        const auto [planned, first] = m_plannedIDs.try_emplace(m_lastName.toCaseFolded(), 0);
+        if (first) {
+            if (id >= 0) {
+                if (const UserProfilesPtr list = m_database.GetComputerUserList(id))
+                    planned->second = list->GetMaxID();
+            } else if (qint64(m_database.ComputerCount()) + ++m_plannedComputers > modLimits::MaxNextID) {
+                return DatabaseFull;
+            }
+        }
+        m_lastPlanned = &planned->second;
+    }
+    if (entries == 0)
+        return LineGood;
+    if (*m_lastPlanned + entries > modLimits::MaxUserListIDs)
+        return ListFull;
+    if (m_plannedAllIDs + entries > modLimits::MaxAllUserListIDs)
+        return AllListsFull;
+    *m_lastPlanned += entries;
+    m_plannedAllIDs += entries;
+    return LineGood;
 }
 
 int UserLineParser::addEntry(int id, QStringView source, QStringView destination)

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <unordered_map>
+
 class ComputerDB;
 
 // Reads one line of a user list file after another against the database:
@@ -37,6 +39,9 @@ private:
     // The code of the lookup (0, 2 or 12); the computer's ID when added or found.
     int lookUpComputer(QStringView name, bool checkOnly, int &id);
     int addEntry(int id, QStringView source, QStringView destination);
+    // The check's count of what the lines would add, against modLimits:
+    // the code of the first limit the line would pass, 0 when it fits.
+    int plan(int id, int entries);
 
     ComputerDB &m_database;
     int m_fileType;
@@ -47,6 +52,14 @@ private:
     int m_lastCode = 0;
     int m_lastID = -1;
     UserProfilesPtr m_lastList;
+
+    // By folded computer name, the IDs its list would have handed out
+    // after the lines checked so far; the computers they would add; the
+    // IDs of all lists (-1 until counted).
+    std::unordered_map<QString, int> m_plannedIDs;
+    int *m_lastPlanned = nullptr;
+    int m_plannedComputers = 0;
+    qint64 m_plannedAllIDs = -1;
 
     int m_computersAdded = 0;
     int m_entriesAdded = 0;

@@ -1,5 +1,7 @@
 #include "import/modImport.h"
 
+#include "common/modLimits.h"
+
 #include <QFileInfo>
 
 namespace modImport {
@@ -47,6 +49,20 @@ QString GetImportErrorText(int code)
         return QStringLiteral("Duplicate destination username. This line has not been imported.");
     case BadSourceSID:
         return QStringLiteral("The source SID specified does not appear to be valid.");
+    case ValueTooLong:
+        return QStringLiteral("A value is longer than %1 bytes, more than a settings file keeps.").arg(modLimits::MaxTextBytes);
+    case ListFull:
+        return QStringLiteral("The computer's list would hold more than %1 user migrations, more than a settings file keeps. "
+                              "The check stopped here.")
+            .arg(modLimits::MaxUserListIDs);
+    case AllListsFull:
+        return QStringLiteral("The computers' lists would hold more than %1 user migrations together, more than a settings file "
+                              "keeps. The check stopped here.")
+            .arg(modLimits::MaxAllUserListIDs);
+    case DatabaseFull:
+        return QStringLiteral("The database would hold more than %1 computers, more than a settings file keeps. "
+                              "The check stopped here.")
+            .arg(modLimits::MaxNextID);
     default:
         return QStringLiteral("Unknown error number '%1'. Please report this message.").arg(code);
     }
@@ -55,6 +71,11 @@ QString GetImportErrorText(int code)
 QString ErrorLine(qint64 lineNumber, int code)
 {
     return QStringLiteral("Error on line %1: ").arg(lineNumber) + GetImportErrorText(code) + QStringLiteral("\r\n");
+}
+
+QString MoreErrorsLine(qint64 more)
+{
+    return QStringLiteral("... and %1 more lines with errors.\r\n").arg(more);
 }
 
 QString FailedCaption()

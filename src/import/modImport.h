@@ -33,7 +33,21 @@ enum LineCode : int {
     NotThreeValues = 14,
     DuplicateDestination = 15,
     BadSourceSID = 16,
+    // Past what a settings file keeps (modLimits). The last three stop the
+    // check where they are found: every line after them would fail too.
+    ValueTooLong = 17,
+    ListFull = 18,
+    AllListsFull = 19,
+    DatabaseFull = 20,
 };
+
+inline bool StopsTheCheck(int code)
+{
+    return code == ListFull || code == AllListsFull || code == DatabaseFull;
+}
+
+// The error list names this many lines; the rest are counted.
+inline constexpr int ListedErrors = 1000;
 
 // The dialog's format options: 1 user names, 2 SIDs, 3 computers only;
 // the last with "Migrate all user profiles" checked is type 4. 0 for none.
@@ -45,6 +59,8 @@ QString DoInputChecks(int fileType, const QString &path);
 QString GetImportErrorText(int code);
 // One line of the error list, CR LF included.
 QString ErrorLine(qint64 lineNumber, int code);
+// The last line of a list cut short at ListedErrors, CR LF included.
+QString MoreErrorsLine(qint64 more);
 
 // The log window of a file that failed.
 QString FailedCaption();

@@ -1,5 +1,10 @@
 #include "import/modImportADS.h"
 
+#include "common/modLimits.h"
+#include "common/modText.h"
+
+#include <QList>
+
 namespace {
 
 const QLatin1String kPrefix("LDAP://");
@@ -82,6 +87,55 @@ QString ParseOUPath(const QString &adsPath)
         path = path.isEmpty() ? unit : unit + QLatin1Char('\\') + path;
     }
     return path;
+}
+
+namespace {
+
+bool invisible(char32_t c)
+{
+    const QChar::Category category = QChar::category(c);
+    return category == QChar::Other_Control || category == QChar::Other_Format;
+}
+
+QString codeOf(char32_t c)
+{
+    return QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+QString Refusal(const QString &name, const QString &dnsName, const QString &ou)
+{
+    const struct
+    {
+        const QString &text;
+        const char *what;
+    } texts[] = {{name, "name"}, {dnsName, "DNS name"}, {ou, "unit path"}};
+    for (const auto &text : texts) {
+        if (!modLimits::TextFits(text.text))
+            return QStringLiteral("its %1 %2").arg(QLatin1String(text.what), modLimits::TooLong());
+    }
+    if (const QString character = modText::UnsendableCharacter(name); !character.isEmpty())
+        return QStringLiteral("its name contains the character %1, which cannot be passed to the client computers")
+            .arg(codeOf(character.toUcs4().value(0)));
+    for (const char32_t c : ou.toUcs4()) {
+        if (invisible(c))
+            return QStringLiteral("its unit path contains the control character %1").arg(codeOf(c));
+    }
+    for (const char32_t c : dnsName.toUcs4()) {
+        if (invisible(c))
+            return QStringLiteral("its DNS name contains the control character %1").arg(codeOf(c));
+    }
+    return QString();
+}
+
+QString Shown(const QString &name)
+{
+    QString shown;
+    const QList<uint> characters = name.left(64).toUcs4();
+    for (const char32_t c : characters)
+        shown += invisible(c) ? QLatin1Char('<') + codeOf(c) + QLatin1Char('>') : QString::fromUcs4(&c, 1);
+    return name.size() > 64 ? shown + QStringLiteral("...") : shown;
 }
 
 } // namespace modImportADS

@@ -11,4 +11,15 @@ namespace modImportADS {
 // is no "LDAP://" path or a DN without OU components.
 QString ParseOUPath(const QString &adsPath);
 
+// Why a computer the directory gave is not taken into the database, to
+// follow its name; empty when it may come in. A name must reach the
+// clients as it is (the job check's rule, modText::UnsendableCharacter),
+// no text may be longer than a settings file keeps (modLimits), and no
+// unit may carry control characters: ESC sequences and right-to-left
+// overrides would reach the terminal of whoever lists the tree.
+QString Refusal(const QString &name, const QString &dnsName, const QString &ou);
+// A name as a message may show it: at most 64 characters, with control
+// characters and other invisible ones as their code (U+001B).
+QString Shown(const QString &name);
+
 } // namespace modImportADS

@@ -1,6 +1,7 @@
 #include "settings/UserProfiles.h"
 
 #include "common/modErrorHandler.h"
+#include "common/modLimits.h"
 #include "common/modText.h"
 
 #include <algorithm>
@@ -10,6 +11,9 @@ namespace {
 
 // User lists grow this many entries at a time.
 constexpr int kUserCapacityStep = 10;
+// Shorter lists are walked: an index for each of 100,000 lists of ten
+// would cost more than the walks.
+constexpr int kIndexedFrom = 32;
 
 bool isListType(int listType)
 {
@@ -35,7 +39,7 @@ bool UserProfiles::AddAllUsers()
 {
     bool added = false;
     modErrorHandler::Guard("UserProfiles.AddAllUsers", [&] {
-        if (m_entryCount != 0)
+        if (m_entryCount != 0 || IsFull())
             return;
         MigrationUsers entry;
         entry.UsernameFrom = AllUsersName;
@@ -50,7 +54,7 @@ bool UserProfiles::AddUserToUser(const QString &usernameFrom, const QString &use
 {
     bool added = false;
     modErrorHandler::Guard("UserProfiles.AddUserToUser", [&] {
-        if (DestinationInUse(usernameTo))
+        if (IsFull() || DestinationInUse(usernameTo))
             return;
         MigrationUsers entry;
         entry.UsernameFrom = usernameFrom;
@@ -65,7 +69,7 @@ bool UserProfiles::AddSIDToUser(const QString &sidFrom, const QString &usernameT
 {
     bool added = false;
     modErrorHandler::Guard("UserProfiles.AddSIDToUser", [&] {
-        if (DestinationInUse(usernameTo))
+        if (IsFull() || DestinationInUse(usernameTo))
             return;
         MigrationUsers entry;
         entry.UseSIDFrom = true;
@@ -81,6 +85,8 @@ void UserProfiles::AddUserToSID(const QString &usernameFrom, const QString &sidT
 {
     // No duplicate check: a destination SID has no user name to compare.
     modErrorHandler::Guard("UserProfiles.AddUserToSID", [&] {
+        if (IsFull())
+            return;
         MigrationUsers entry;
         entry.UseSIDTo = true;
         entry.UsernameFrom = usernameFrom;
@@ -92,6 +98,8 @@ void UserProfiles::AddUserToSID(const QString &usernameFrom, const QString &sidT
 void UserProfiles::AddSIDToSID(const QString &sidFrom, const QString &sidTo)
 {
     modErrorHandler::Guard("UserProfiles.AddSIDToSID", [&] {
+        if (IsFull())
+            return;
         MigrationUsers entry;
         entry.UseSIDFrom = true;
         entry.UseSIDTo = true;
@@ -129,6 +137,7 @@ void UserProfiles::DeleteUser(int id)
 {
     if (!ViewUser(id))
         return;
+    countDestination(view(m_entries[id]), -1);
     // The entry stays, not Valid, so the IDs after it keep their meaning.
     m_entries[id] &= ~ValidBit;
     --m_entryCount;
@@ -141,6 +150,15 @@ void UserProfiles::DeleteUser(int id)
 
 bool UserProfiles::DestinationInUse(const QString &usernameTo) const
 {
+    if (!m_destinations.index && m_entryCount >= kIndexedFrom) {
+        m_destinations.index = std::make_unique<Destinations>();
+        for (quint32 stored : m_entries) {
+            if (stored & ValidBit)
+                countDestination(view(stored), 1);
+        }
+    }
+    if (const Destinations *index = m_destinations.index.get())
+        return index->allUsers > 0 || index->names.contains(usernameTo.toCaseFolded());
     for (quint32 stored : m_entries) {
         if (!(stored & ValidBit))
             continue;
@@ -149,6 +167,28 @@ bool UserProfiles::DestinationInUse(const QString &usernameTo) const
             return true;
     }
     return false;
+}
+
+bool UserProfiles::IsFull() const
+{
+    return m_nextID >= modLimits::MaxUserListIDs;
+}
+
+void UserProfiles::countDestination(const MigrationUserView &entry, int change) const
+{
+    Destinations *index = m_destinations.index.get();
+    if (!index)
+        return;
+    if (isAllUsersEntry(entry)) {
+        index->allUsers += change;
+        return;
+    }
+    // Case folding is the rule SameText compares by.
+    const QString name = entry.UsernameTo.toString().toCaseFolded();
+    int &count = index->names[name];
+    count += change;
+    if (count <= 0)
+        index->names.remove(name);
 }
 
 void UserProfiles::RestoreList(int listType, int nextID, qsizetype textBytes)
@@ -170,6 +210,7 @@ void UserProfiles::RestoreEncoded(int listType, int nextID, const quint32 *table
 
 void UserProfiles::reset(int listType, int nextID)
 {
+    m_destinations.index.reset();
     m_entries.clear();
     m_bytes = std::string();
     m_userCapacity = 0;
@@ -197,6 +238,7 @@ bool UserProfiles::RestoreEntry(int id, const MigrationUserView &entry)
     modErrorHandler::Guard("UserProfiles.RestoreEntry", [&] {
         if (id < 0 || id >= m_nextID)
             return;
+        m_destinations.index.reset();
         quint32 &stored = m_entries[id];
         const bool wasValid = stored & ValidBit;
         // A replaced entry's old texts stay unused in the store until the
@@ -270,6 +312,7 @@ void UserProfiles::append(int listType, const MigrationUserView &entry)
             * (4 + entry.UsernameFrom.size() + entry.UsernameTo.size() + entry.SIDFrom.size() + entry.SIDTo.size())));
     }
     m_entries.push_back(store(entry));
+    countDestination(entry, 1);
     ++m_nextID;
     ++m_entryCount;
     m_listType = listType;

@@ -2,6 +2,7 @@
 
 #include "settings/MigrationUsers.h"
 
+#include <QHash>
 #include <QString>
 #include <QVarLengthArray>
 
@@ -51,6 +52,9 @@ public:
 
     // True when `usernameTo` already receives a profile, or an all-users entry exists.
     bool DestinationInUse(const QString &usernameTo) const;
+    // The list has handed out every ID a settings file keeps for one list
+    // (modLimits::MaxUserListIDs): the adds refuse, and change nothing.
+    bool IsFull() const;
 
     // Upper index of the entry array as the growth rule counts it: 0 before the
     // first entry, then 10, 20, ... (storage holds the IDs handed out only).
@@ -101,6 +105,30 @@ private:
     void append(int listType, const MigrationUserView &entry);
     void EnsureUserCapacity();
 
+    // The destinations of a long list, case folded, with the number of
+    // valid entries for each: without it every add would walk the whole
+    // list, and a list of tens of thousands would take minutes to fill.
+    // Built when a long list is first asked, kept up by the adds and
+    // deletes, dropped by a restore; a copy of the list starts without it.
+    struct Destinations
+    {
+        QHash<QString, int> names;
+        int allUsers = 0;
+    };
+    class DestinationCache
+    {
+    public:
+        DestinationCache() = default;
+        DestinationCache(const DestinationCache &) { }
+        DestinationCache &operator=(const DestinationCache &)
+        {
+            index.reset();
+            return *this;
+        }
+        std::unique_ptr<Destinations> index;
+    };
+    void countDestination(const MigrationUserView &entry, int change) const;
+
     int m_listType = ListNone;
     int m_nextID = 0;
     int m_userCapacity = 0;
@@ -109,4 +137,5 @@ private:
     // never need a block of their own.
     QVarLengthArray<quint32, 10> m_entries;
     std::string m_bytes;
+    mutable DestinationCache m_destinations;
 };

@@ -2,6 +2,7 @@
 
 #include "common/modErrorHandler.h"
 #include "common/modFileRead.h"
+#include "common/modLimits.h"
 #include "settingsfile/DatabaseSnapshot.h"
 #include "settingsfile/SettingsFileCodec.h"
 
@@ -40,13 +41,10 @@ SettingsFileResult SettingsFile::Save(const ComputerDB &database, const QString 
         DatabaseSnapshot snapshot = DatabaseSnapshot::Capture(database);
         snapshot.JobName = options.JobName;
         snapshot.LastStatus = options.LastStatus;
-        // Never write a file that loading would refuse.
-        if (snapshot.NextFolderID > SettingsFileCodec::MaxNextID || snapshot.NextComputerID > SettingsFileCodec::MaxNextID) {
-            result = notSaved(path, QStringLiteral("the database has handed out more than %1 IDs").arg(SettingsFileCodec::MaxNextID));
-            return;
-        }
-        if (options.JobName.toUtf8().size() > SettingsFileCodec::MaxTextBytes) {
-            result = notSaved(path, QStringLiteral("the job name is longer than %1 bytes").arg(SettingsFileCodec::MaxTextBytes));
+        // Never write a file that loading would refuse: all of it is
+        // checked before the first byte goes out, so the old file stays.
+        if (const QString refusal = SettingsFileCodec::Refusal(snapshot, !options.Passphrase.isEmpty()); !refusal.isEmpty()) {
+            result = notSaved(path, refusal);
             return;
         }
 
@@ -90,7 +88,7 @@ SettingsFileResult SettingsFile::Load(const QString &path, const QString &passph
         QStringLiteral("The settings file %1 could not be loaded because of an unexpected error.").arg(quoted(path)));
     modErrorHandler::Guard("SettingsFile.Load", [&] {
         // Before opening: a pipe without a writer blocks the opening itself.
-        if (const QString refusal = modFileRead::Refusal(path, MaxFileBytes); !refusal.isEmpty()) {
+        if (const QString refusal = modFileRead::Refusal(path, modLimits::MaxSettingsFileBytes); !refusal.isEmpty()) {
             result = failure(
                 SettingsFileResult::CannotRead, QStringLiteral("The settings file %1 cannot be read: %2.").arg(quoted(path), refusal));
             return;

@@ -45,10 +45,6 @@ public:
     // come back in the result.
     SettingsFileResult Load(const QString &path, const QString &passphrase, ComputerDB &database);
 
-    // A job of 100,000 computers with ten user migrations each is a few
-    // hundred megabytes; a file far beyond that is not loaded at all.
-    static constexpr qint64 MaxFileBytes = qint64(2) << 30;
-
     // Tests make the writing of the next saves fail on purpose.
     void setWriteFaultHook(AtomicFileWriter::FaultHook hook) { m_faultHook = std::move(hook); }
 

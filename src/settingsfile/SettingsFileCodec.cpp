@@ -1,5 +1,6 @@
 #include "settingsfile/SettingsFileCodec.h"
 
+#include "common/modLimits.h"
 #include "settingsfile/PieceReader.h"
 #include "settingsfile/SettingsFileReader.h"
 
@@ -357,6 +358,36 @@ int firstSignificantByte(QIODevice &device)
     return found;
 }
 
+// A text that would not fit; `label` names it.
+struct TooLong
+{
+    QString label;
+};
+
+bool fitsText(QStringView text)
+{
+    // Most texts are short: only a long one is measured.
+    return text.size() <= modLimits::MaxTextLength || modLimits::TextFits(text);
+}
+
+bool fitsText(QUtf8StringView text)
+{
+    return text.size() <= modLimits::MaxTextBytes;
+}
+
+// The label is made only for a text that does not fit: a database of
+// 100,000 computers would otherwise spend more on labels than on saving.
+template<typename Text, typename Label> void fits(const Text &text, const Label &label)
+{
+    if (!fitsText(text))
+        throw TooLong {label()};
+}
+
+QString computerLabel(const DatabaseSnapshot &snapshot, qsizetype i)
+{
+    return QStringLiteral("computers[%1] (%2)").arg(i).arg(snapshot.Computers[i].Name.left(64));
+}
+
 } // namespace
 
 QByteArray SettingsFileCodec::Encode(const DatabaseSnapshot &snapshot, const PasswordSealer *sealer)
@@ -491,6 +522,73 @@ bool SettingsFileCodec::Encode(const DatabaseSnapshot &snapshot, const PasswordS
     return out.flush();
 }
 
+QString SettingsFileCodec::Refusal(const DatabaseSnapshot &snapshot, bool passwords)
+{
+    if (snapshot.NextFolderID > modLimits::MaxNextID || snapshot.NextComputerID > modLimits::MaxNextID)
+        return QStringLiteral("the database has handed out more than %1 IDs").arg(modLimits::MaxNextID);
+    qint64 allUserIDs = 0;
+    for (qsizetype i = 0; i < snapshot.Computers.size(); ++i) {
+        const UserProfiles &users = *snapshot.Computers[i].Users;
+        if (users.GetMaxID() > modLimits::MaxUserListIDs)
+            return QStringLiteral("the user list of %1 has handed out more than %2 IDs")
+                .arg(computerLabel(snapshot, i))
+                .arg(modLimits::MaxUserListIDs);
+        allUserIDs += users.GetMaxID();
+    }
+    if (allUserIDs > modLimits::MaxAllUserListIDs)
+        return QStringLiteral("the user lists have handed out more than %1 IDs together").arg(modLimits::MaxAllUserListIDs);
+
+    try {
+        fits(snapshot.JobName, [] { return QStringLiteral("jobName"); });
+        for (qsizetype i = 0; i < snapshot.Folders.size(); ++i)
+            fits(snapshot.Folders[i].Name, [i] { return QStringLiteral("folders[%1].name").arg(i); });
+        for (qsizetype i = 0; i < snapshot.Computers.size(); ++i) {
+            const DatabaseSnapshot::Computer &computer = snapshot.Computers[i];
+            const auto label = [&](const char *field) {
+                return [&snapshot, i, field] { return computerLabel(snapshot, i) + QLatin1String(field); };
+            };
+            fits(computer.Name, [i] { return QStringLiteral("computers[%1].name").arg(i); });
+            fits(computer.DNSName, label(".dnsName"));
+            fits(computer.OU, label(".ou"));
+            const UserProfiles &users = *computer.Users;
+            for (int id = 0; id < users.GetMaxID(); ++id) {
+                const std::optional<MigrationUserView> entry = users.ViewUser(id);
+                if (!entry)
+                    continue;
+                for (QUtf8StringView text : {entry->UsernameFrom, entry->UsernameTo, entry->SIDFrom, entry->SIDTo})
+                    fits(text, [&, id] { return computerLabel(snapshot, i) + QStringLiteral(".userList entry %1").arg(id); });
+            }
+            if (snapshot.LastStatus) {
+                if (const auto status = snapshot.LastStatus->constFind(computer.ID); status != snapshot.LastStatus->cend())
+                    fits(*status, label(".lastStatus"));
+            }
+        }
+        for (qsizetype i = 0; i < snapshot.Settings.size(); ++i) {
+            const GlobalSettings &record = snapshot.Settings[i];
+            const auto label = [i](QString field) { return [i, field] { return QStringLiteral("settings[%1].").arg(i) + field; }; };
+            fits(record.ObjectType, label(QStringLiteral("objectType")));
+            for (const SettingsFileReader::RecordField &field : SettingsFileReader::RecordFields) {
+                if (field.text)
+                    fits(record.*field.text, label(QLatin1String(field.name)));
+            }
+            for (int type = 0; type < UserTypeCount; ++type) {
+                const AccountRecord &account = record.account(type);
+                const QString accountLabel = QStringLiteral("accounts.") + QLatin1String(SettingsFileReader::AccountNames[type]);
+                fits(account.Username, label(accountLabel + QStringLiteral(".username")));
+                fits(account.Domain, label(accountLabel + QStringLiteral(".domain")));
+                if (passwords && modLimits::Utf8Bytes(account.Password) > modLimits::MaxPasswordBytes)
+                    return QStringLiteral("settings[%1].%2.password is longer than %3 bytes, the most a sealed password holds")
+                        .arg(i)
+                        .arg(accountLabel)
+                        .arg(modLimits::MaxPasswordBytes);
+            }
+        }
+    } catch (const TooLong &text) {
+        return text.label + QLatin1Char(' ') + modLimits::TooLong();
+    }
+    return QString();
+}
+
 SettingsFileCodec::Decoded SettingsFileCodec::Decode(const QByteArray &bytes, const QString &fileName, const QString &passphrase)
 {
     QBuffer buffer;
@@ -530,6 +628,14 @@ SettingsFileCodec::Decoded SettingsFileCodec::Decode(QIODevice &device, const QS
         if (reader.OutOfMemory())
             return refuse(SettingsFileResult::CannotRead,
                 QStringLiteral("The settings file %1 cannot be read: there is not enough memory to load it.").arg(file));
+        // The read stopped at the long text: what came before it tells
+        // whether the file is one of ours at all.
+        if (reader.TextTooLong()) {
+            if (reader.KnowsFormat() && !reader.HasFormat(FormatName))
+                return refuse(
+                    SettingsFileResult::NotSettingsFile, QStringLiteral("The file %1 is not a Varno-Osk settings file.").arg(file));
+            return refuse(SettingsFileResult::Damaged, QStringLiteral("The settings file %1 is damaged: %2.").arg(file, reader.Finish()));
+        }
         const qsizetype offset = reader.SyntaxOffset();
         const auto [line, column] = lineAndColumn(device, offset);
         if (offset >= size)

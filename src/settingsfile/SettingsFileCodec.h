@@ -23,22 +23,17 @@ class SettingsFileCodec
 public:
     static const QString FormatName; // "varno-osk-settings"
     static constexpr int FormatVersion = 1;
-    // No file may hand out more IDs than this per sequence: every ID costs a
-    // record on loading, and a damaged or crafted number must not make the
-    // console build millions of them. Ten times the largest job the console
-    // is built for (100,000 computers) leaves room for years of removals.
-    static constexpr int MaxNextID = 1 << 20;
-    // No text of a real job comes near the longest path Windows knows: names,
-    // DNS names, directory paths, accounts and the job name are all far
-    // shorter. A longer text in a file is refused before it is kept.
-    static constexpr qsizetype MaxTextBytes = 32767;
-
     // Takes the text piece by piece; false stops the writing (a full disk, say).
     using Sink = std::function<bool(const char *data, qsizetype size)>;
 
     // `sealer` seals the passwords; without one (nullptr) they are left out
     // and the file says so.
     static QByteArray Encode(const DatabaseSnapshot &snapshot, const PasswordSealer *sealer);
+    // What Decode would refuse in the file of `snapshot` (a text, a count
+    // or an ID past modLimits), to follow "could not be saved: "; empty
+    // when it all fits. `passwords` counts the passwords in as they would
+    // be sealed.
+    static QString Refusal(const DatabaseSnapshot &snapshot, bool passwords);
     // The same text handed to `write` in pieces of about a megabyte, so that
     // a large database never stands in memory a second time as text. False
     // when `write` refused a piece.

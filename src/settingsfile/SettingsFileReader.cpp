@@ -1,5 +1,6 @@
 #include "settingsfile/SettingsFileReader.h"
 
+#include "common/modLimits.h"
 #include "settingsfile/PieceReader.h"
 #include "settingsfile/SettingsFileCodec.h"
 
@@ -10,7 +11,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <limits>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -57,12 +60,6 @@ const char *const KdfAlgorithm = "argon2id13";
 const char *const Cipher = "xchacha20poly1305-ietf";
 const char *const ContentsSettings = "settings";
 const char *const ContentsMigrationState = "migration state";
-
-// A user list can have handed out at most this many IDs, and all lists
-// together at most MaxAllUserIDs: the IDs of deleted entries cost memory
-// on loading, and a damaged number must not ask for gigabytes.
-constexpr int MaxUserListID = 1 << 16;
-constexpr qint64 MaxAllUserIDs = qint64(1) << 22;
 
 enum class Type { Whole, Text, Flag, Object, List, Any };
 
@@ -279,6 +276,48 @@ template<typename Item> void checkIDs(QList<Item> &items, int next, const QStrin
     std::sort(items.begin(), items.end(), [](const Item &a, const Item &b) { return a.ID < b.ID; });
 }
 
+// The parser gathers each text, a value or a member name, whole on its
+// stack before it hands it over, so an unbounded stack would take in a
+// text of gigabytes before the reader could refuse it. The stack holds the
+// one text and eight bytes per level of nesting, and grows by half at a
+// time: asked to grow beyond half again what the depth reached and the
+// longest text allow, it holds a text longer than any the format takes,
+// and the read stops there.
+struct LongText
+{ };
+
+class BoundedStack
+{
+public:
+    static constexpr bool kNeedFree = true;
+
+    // The parser's stack can make one of its own, which it never does here.
+    BoundedStack() = default;
+    explicit BoundedStack(const int &depth)
+        : m_depth(&depth)
+    { }
+
+    void *Malloc(size_t size) { return Realloc(nullptr, 0, size); }
+    void *Realloc(void *old, size_t, size_t size)
+    {
+        if (size == 0) {
+            std::free(old);
+            return nullptr;
+        }
+        const size_t room = size_t(modLimits::MaxTextBytes) + 1 + 8 * (size_t(std::max(m_depth ? *m_depth : 0, 0)) + 2);
+        if (size > room + room / 2 + 256)
+            throw LongText {};
+        void *grown = std::realloc(old, size);
+        if (!grown)
+            throw std::bad_alloc();
+        return grown;
+    }
+    static void Free(void *memory) { std::free(memory); }
+
+private:
+    const int *m_depth = nullptr;
+};
+
 } // namespace
 
 // ---------------------------------------------------------------- parsing
@@ -292,14 +331,23 @@ bool SettingsFileReader::Parse(QIODevice &device)
     m_size = device.bytesAvailable();
     PieceReader pieces(device);
     // Iterative: a file of a million nested lists must not use up the stack.
-    rapidjson::Reader parser;
-    const rapidjson::ParseResult result
-        = parser.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(pieces, *this);
+    BoundedStack stack(m_depth);
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, BoundedStack> parser(&stack);
+    rapidjson::ParseResult result;
+    try {
+        result = parser.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(pieces, *this);
+    } catch (const LongText &) {
+        m_textTooLong = true;
+        if (!m_failed) {
+            m_failed = true;
+            m_problem = longTextPath() + QLatin1Char(' ') + modLimits::TooLong();
+        }
+    }
     // Every list is filled, or the builder has given up, before the
     // snapshot goes anywhere.
     m_outOfMemory = !m_lists.Finish();
     m_readFailed = pieces.Failed();
-    if (m_readFailed || m_outOfMemory)
+    if (m_readFailed || m_outOfMemory || m_textTooLong)
         return false;
     if (result.IsError()) {
         m_syntaxOffset = qsizetype(start + qint64(result.Offset()));
@@ -408,6 +456,7 @@ bool SettingsFileReader::Key(const char *text, unsigned length, bool)
         else if (name == "version")
             m_version = {Version::Other, 0, 0};
     }
+    m_keyPending = true;
     return guarded([&] { member(name); });
 }
 
@@ -435,6 +484,23 @@ QString SettingsFileReader::fieldPath(const char *name) const
 QString SettingsFileReader::elementPath(const Frame &list) const
 {
     return here() + QStringLiteral("[%1]").arg(list.count);
+}
+
+QString SettingsFileReader::longTextPath() const
+{
+    if (m_stack.empty())
+        return QStringLiteral("a text");
+    const Frame &frame = m_stack.back();
+    const QString where = here().isEmpty() ? QStringLiteral("the top level") : here();
+    if (m_skipDepth > 0)
+        return QStringLiteral("a text inside %1").arg(where);
+    if (isList(frame.node))
+        return frame.node == Node::EntryList ? QStringLiteral("%1[%2]").arg(here()).arg(frame.count) : elementPath(frame);
+    if (!m_keyPending)
+        return QStringLiteral("a member name in %1").arg(where);
+    if (frame.field >= 0)
+        return fieldPath(fieldsOf(frame.node).fields[frame.field].name);
+    return QStringLiteral("the value of a member of %1").arg(where);
 }
 
 void SettingsFileReader::missing(const Frame &frame, int field) const
@@ -474,6 +540,7 @@ void SettingsFileReader::member(std::string_view name)
 
 void SettingsFileReader::open(bool isObject)
 {
+    m_keyPending = false;
     if (m_skipDepth > 0) {
         ++m_skipDepth;
         return;
@@ -499,8 +566,8 @@ void SettingsFileReader::open(bool isObject)
         case Node::Entries:
             // No list can hold more entries than it can hand out IDs; a
             // hostile file must not make the reader keep millions of them.
-            if (m_entries.size() >= std::size_t(MaxUserListID))
-                damaged(QStringLiteral("%1 holds more than %2 entries").arg(here()).arg(MaxUserListID));
+            if (m_entries.size() >= std::size_t(modLimits::MaxUserListIDs))
+                damaged(QStringLiteral("%1 holds more than %2 entries").arg(here()).arg(modLimits::MaxUserListIDs));
             child.node = isObject ? Node::EntryObject : Node::EntryList;
             m_entries.emplace_back();
             if (isObject) {
@@ -673,8 +740,8 @@ void SettingsFileReader::closeUserList()
     auto listPath = [&] { return here(); };
     auto entryPath = [&](std::size_t i) { return QStringLiteral("%1.entries[%2]").arg(here()).arg(i); };
     m_allUserIDs += m_listNextID;
-    if (m_allUserIDs > MaxAllUserIDs)
-        damaged(QStringLiteral("the user lists have handed out more than %1 IDs together").arg(MaxAllUserIDs));
+    if (m_allUserIDs > modLimits::MaxAllUserListIDs)
+        damaged(QStringLiteral("the user lists have handed out more than %1 IDs together").arg(modLimits::MaxAllUserListIDs));
 
     // A list takes its kind from its first entry and loses it with its last.
     if (m_listType == ListNone && !m_entries.empty())
@@ -774,8 +841,8 @@ QString SettingsFileReader::text(const Scalar &scalar, const char *name) const
 {
     if (scalar.kind != Scalar::Text)
         damaged(QStringLiteral("%1 must be text").arg(fieldPath(name)));
-    if (qsizetype(scalar.text.size()) > SettingsFileCodec::MaxTextBytes)
-        damaged(QStringLiteral("%1 is longer than %2 bytes").arg(fieldPath(name)).arg(SettingsFileCodec::MaxTextBytes));
+    if (qsizetype(scalar.text.size()) > modLimits::MaxTextBytes)
+        damaged(QStringLiteral("%1 is longer than %2 bytes").arg(fieldPath(name)).arg(modLimits::MaxTextBytes));
     return QString::fromUtf8(scalar.text.data(), qsizetype(scalar.text.size()));
 }
 
@@ -788,6 +855,7 @@ bool SettingsFileReader::flag(const Scalar &scalar, const char *name) const
 
 void SettingsFileReader::value(const Scalar &scalar)
 {
+    m_keyPending = false;
     if (m_skipDepth > 0)
         return;
     Frame &frame = m_stack.back();
@@ -819,9 +887,9 @@ void SettingsFileReader::value(const Scalar &scalar)
         } else if (field == TopJobName) {
             Snapshot.JobName = text(scalar, name);
         } else if (field == TopNextFolderID) {
-            Snapshot.NextFolderID = int(wholeNumber(scalar, name, 0, SettingsFileCodec::MaxNextID));
+            Snapshot.NextFolderID = int(wholeNumber(scalar, name, 0, modLimits::MaxNextID));
         } else if (field == TopNextComputerID) {
-            Snapshot.NextComputerID = int(wholeNumber(scalar, name, 0, SettingsFileCodec::MaxNextID));
+            Snapshot.NextComputerID = int(wholeNumber(scalar, name, 0, modLimits::MaxNextID));
             // A file lists at most this many, and each takes some twenty
             // bytes at least: a damaged number reserves nothing the file
             // could not fill.
@@ -884,7 +952,7 @@ void SettingsFileReader::value(const Scalar &scalar)
                 damaged(QStringLiteral("%1 must be -1 or 1 to 5").arg(fieldPath(name)));
             m_listType = type;
         } else if (field == ListNextID) {
-            m_listNextID = int(wholeNumber(scalar, name, 0, MaxUserListID));
+            m_listNextID = int(wholeNumber(scalar, name, 0, modLimits::MaxUserListIDs));
         }
         break;
     case Node::EntryObject: {
@@ -953,8 +1021,8 @@ void SettingsFileReader::entryValue(Frame &frame, const Scalar &scalar)
         else
             raw.wellFormed = false;
     } else if (position <= 2 && scalar.kind == Scalar::Text) {
-        if (qsizetype(scalar.text.size()) > SettingsFileCodec::MaxTextBytes)
-            damaged(QStringLiteral("%1[%2] is longer than %3 bytes").arg(here()).arg(position).arg(SettingsFileCodec::MaxTextBytes));
+        if (qsizetype(scalar.text.size()) > modLimits::MaxTextBytes)
+            damaged(QStringLiteral("%1[%2] is longer than %3 bytes").arg(here()).arg(position).arg(modLimits::MaxTextBytes));
         (position == 1 ? raw.firstStart : raw.secondStart) = qsizetype(m_entryText.size());
         (position == 1 ? raw.firstLength : raw.secondLength) = qsizetype(scalar.text.size());
         m_entryText.append(scalar.text);

@@ -69,11 +69,15 @@ public:
     bool ReadFailed() const { return m_readFailed; }
     // Memory ran out while the user lists were filled.
     bool OutOfMemory() const { return m_outOfMemory; }
+    // A text or member name past modLimits::MaxTextBytes stopped the read
+    // where it stood; Finish() names it.
+    bool TextTooLong() const { return m_textTooLong; }
     qsizetype SyntaxOffset() const { return m_syntaxOffset; }
     QString SyntaxDetail() const { return m_syntaxDetail; }
 
     // Top-level "format" was text with this value.
     bool HasFormat(const QString &name) const { return m_format && QString::fromStdString(*m_format) == name; }
+    bool KnowsFormat() const { return m_format.has_value(); }
     const Version &FileVersion() const { return m_version; }
 
     // After a successful parse of a file of the right format and version:
@@ -177,6 +181,7 @@ private:
 
     QString pathOf(std::size_t depth) const;
     QString here() const { return pathOf(m_stack.size() - 1); }
+    QString longTextPath() const;
     QString fieldPath(const char *name) const;
     QString elementPath(const Frame &list) const;
     [[noreturn]] void missing(const Frame &frame, int field) const;
@@ -210,6 +215,9 @@ private:
     qsizetype m_syntaxOffset = -1;
     bool m_readFailed = false;
     bool m_outOfMemory = false;
+    bool m_textTooLong = false;
+    // A member name came and its value has not begun.
+    bool m_keyPending = false;
     QString m_syntaxDetail;
 
     // What is being read.

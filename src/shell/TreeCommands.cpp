@@ -5,6 +5,7 @@
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
+#include "common/modLimits.h"
 #include "database/ComputerDB.h"
 #include "database/TreeDisplay.h"
 #include "shell/TreeControl.h"
@@ -398,6 +399,12 @@ bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newT
             ShowMessage(modErrorHandler::Information,
                 QStringLiteral("The specified name is not a valid computer name: it may have at most 15 characters, "
                                "letters, digits, hyphens and underscores, and not only digits. Please try again."));
+            return;
+        }
+        if (!modLimits::TextFits(newText)) {
+            ShowMessage(modErrorHandler::Information,
+                QStringLiteral("The specified name is longer than %1 bytes, more than a settings file keeps. Please try again.")
+                    .arg(modLimits::MaxTextBytes));
             return;
         }
         const bool taken

@@ -19,9 +19,6 @@ namespace {
 const QString kComputerType = QStringLiteral("C");
 
 constexpr int MaxPasswordLength = 127;
-// The highest character code the configuration file's scrambling carries
-// unchanged.
-constexpr int MaxClientCode = 199;
 
 bool validName(const QString &text)
 {
@@ -99,20 +96,6 @@ bool isValidSID(const QString &sid)
     return true;
 }
 
-// The first character of `text` that cannot reach a client as it is, as
-// text for the message; empty when there is none. Control characters are
-// refused with the rest: CR or LF would end the value's line early, and none
-// of them can be typed into the console's fields.
-QString unsendableCharacter(const QString &text)
-{
-    for (const char32_t codePoint : text.toUcs4()) {
-        const int ansi = codePoint <= 0xFFFF ? modText::AnsiCode(QChar(static_cast<char16_t>(codePoint))) : -1;
-        if (ansi >= 32 && ansi <= MaxClientCode && ansi != 127)
-            continue;
-        return QString::fromUcs4(&codePoint, 1);
-    }
-    return QString();
-}
 } // namespace
 
 JobValidator::JobValidator(const ComputerDB &database)
@@ -451,7 +434,7 @@ bool JobValidator::checkTexts(int id, const GlobalSettings &settings, Findings &
         {TextJoinDCIP, settings.JoinDCIP},
     };
     for (const Value &value : values) {
-        const QString character = unsendableCharacter(value.text);
+        const QString character = modText::UnsendableCharacter(value.text);
         if (!character.isEmpty() && found.add(value.code, character))
             return true;
     }
@@ -467,11 +450,11 @@ bool JobValidator::checkTexts(int id, const GlobalSettings &settings, Findings &
         // kind: a SID source goes out as a SID, any other as a user name.
         if (!entry->UseSIDTo) {
             const bool sidSource = entry->UseSIDFrom;
-            const QString character = unsendableCharacter(sidSource ? entry->SIDFrom : entry->UsernameFrom);
+            const QString character = modText::UnsendableCharacter(sidSource ? entry->SIDFrom : entry->UsernameFrom);
             if (!character.isEmpty() && found.add(sidSource ? TextSourceSID : TextSourceUser, character))
                 return true;
         }
-        const QString character = unsendableCharacter(entry->UsernameTo);
+        const QString character = modText::UnsendableCharacter(entry->UsernameTo);
         if (!character.isEmpty() && found.add(TextDestinationUser, character))
             return true;
     }

@@ -55,6 +55,12 @@ private Q_SLOTS:
         QVERIFY2(noPassphrase.err.contains("passphrase"), noPassphrase.err.constData());
         QCOMPARE(contents(settings), before);
 
+        // Success is told only once the file is saved.
+        const VoRun unsaved = vo({QStringLiteral("import-users"), good, QStringLiteral("--type=2"), QStringLiteral("--into"),
+            m_dir.filePath(QStringLiteral("missing/job.vos.json"))});
+        QCOMPARE(unsaved.status, 1);
+        QVERIFY2(!unsaved.out.contains("Import successful!") && unsaved.err.contains("could not be saved"), unsaved.out.constData());
+
         const VoRun done = vo({QStringLiteral("import-users"), good, QStringLiteral("--type=2"), QStringLiteral("--into"), settings,
             QStringLiteral("--passphrase-file"), phrase});
         QCOMPARE(done.status, 0);

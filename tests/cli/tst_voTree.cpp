@@ -78,6 +78,18 @@ private Q_SLOTS:
         // A sealed file with its passphrase: the first line of the file, without its line break.
         const QString right = write(QStringLiteral("right.txt"), kPassphrase.toUtf8() + "\r\nsecond line\n");
         QCOMPARE(vo(tree(m_sealed, {QStringLiteral("--passphrase-file"), right})).out, run.out);
+
+        // A deep chain of groups: the indent stops growing, the depth shows as a number.
+        ComputerDB chain;
+        for (int level = 1, parent = -1; level <= 40; ++level)
+            parent = chain.AddFolder(QStringLiteral("G%1").arg(level), parent);
+        const QString deep = m_dir.filePath(QStringLiteral("deep.vos.json"));
+        QVERIFY(SettingsFile().Save(chain, deep, {}).ok());
+        QByteArray end;
+        for (int level = 32; level <= 40; ++level)
+            end += QByteArray(64, ' ') + (level > 32 ? '[' + QByteArray::number(level) + "] " : "") + 'G' + QByteArray::number(level) + '\n';
+        const QByteArray lines = vo(tree(deep)).out;
+        QVERIFY2(lines.endsWith(end), lines.constData());
     }
 
     void answersWithItsMessageAndStatus_data()

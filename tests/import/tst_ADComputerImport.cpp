@@ -131,6 +131,11 @@ private Q_SLOTS:
         // A computer object without a name: skipped.
         ldif += QByteArray("dn: dNSHostName=nameless.corp.example,") + SlapdServer::Suffix
             + "\nobjectClass: computer\ndNSHostName: nameless.corp.example\n\n";
+        // Two that no settings file could keep or no client take: left out, and named.
+        ldif += "dn: cn=BIG-DNS," + QByteArray(SlapdServer::Suffix) + "\nobjectClass: computer\ncn: BIG-DNS\ndNSHostName: "
+            + QByteArray(1 << 20, 'd') + "\n\n";
+        ldif += "dn: description=escape," + QByteArray(SlapdServer::Suffix) + "\nobjectClass: computer\ndescription: escape\ncn:: "
+            + QByteArray("PC\x1b[2J1").toBase64() + "\n\n";
         QVERIFY2(m_slapd.start(ldif), qPrintable(m_slapd.error()));
         QVERIFY2(m_withoutTls.start(QByteArray()), qPrintable(m_withoutTls.error()));
     }
@@ -226,7 +231,10 @@ private Q_SLOTS:
         ProgressBarLink progress;
         progress.LinkForm(&window);
         QCOMPARE(import.AddADComputers(target, database, &progress, false, allUsers), int(ADComputerImport::Success));
-        QCOMPARE(presenter.count(), 0);
+        QCOMPARE(presenter.count(), 1);
+        for (const char *refused : {"2 computers of the directory were not imported:", "\rBIG-DNS: its DNS name is longer than 32767 bytes.",
+                 "\rPC<U+001B>[2J1: its name contains the character U+001B, which cannot be passed to the client computers."})
+            QVERIFY2(presenter.last().text.contains(QLatin1String(refused)), qPrintable(presenter.last().text));
 
         // Every named computer once; the one the database had stays where it was.
         QCOMPARE(database.GetComputerCount(), kNamedComputers);

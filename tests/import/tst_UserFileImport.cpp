@@ -86,6 +86,7 @@ private Q_SLOTS:
         QTest::newRow("bad source user") << 1 << "PC1,a/b,ann" << 6 << 6;
         QTest::newRow("source not a SID") << 2 << "PC1,ann,ann" << 16 << 16;
         QTest::newRow("SID") << 2 << "NEWPC,S-1-5-21-7,ann" << 0 << 0;
+        QTest::newRow("SID longer than a file keeps") << 2 << "PC1,S-" + QString(32767, u'1') + ",ann" << 17 << 17;
         QTest::newRow("bad destination") << 1 << "PC1,ann,a=b" << 13 << 13;
         QTest::newRow("destination taken, other case") << 1 << "PC1,ann,BOB" << 0 << 15;
         // The Kelvin sign folds to "k": no shortcut for ASCII names may miss it.
@@ -149,6 +150,17 @@ private Q_SLOTS:
                                          << UserFileImport::Status::PartlyImported
                                          << "Error on line 2: Duplicate destination username. This line has not been imported.\r\n"
                                          << "PC1[1:old>Bob old2>kim carl>dora ]ALLPC[5:*ALL>*ALL ]NEWPC[1:ann>josé ]";
+        // Past what a settings file keeps for one list: the check stops there.
+        QByteArray full;
+        for (int n = 0; n <= 65536; ++n)
+            full += "BIGPC,u" + QByteArray::number(n) + ",n" + QByteArray::number(n) + "\n";
+        QTest::newRow("list full") << full + "PC1,a,b,c\n" << UserFileImport::Status::CheckFailed << ErrorLine(65537, ListFull) << "";
+        // The first thousand errors are listed, the rest counted.
+        QString listed;
+        for (int line = 1; line <= ListedErrors; ++line)
+            listed += ErrorLine(line, TooManyFields);
+        QTest::newRow("many errors") << QByteArray("PC1,a,b,c\n").repeated(ListedErrors + 5) << UserFileImport::Status::CheckFailed
+                                     << listed + MoreErrorsLine(5) << "";
     }
 
     void importFile()

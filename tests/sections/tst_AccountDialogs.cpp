@@ -1,3 +1,4 @@
+#include "common/modLimits.h"
 #include "wizards/forms/frmAddMigration.h"
 #include "wizards/forms/frmAuthManual.h"
 #include "wizards/forms/frmAuthPassword.h"
@@ -94,6 +95,10 @@ private Q_SLOTS:
         click(dialog, "cmdSet1");
         QCOMPARE(m_presenter.count(), 1);
         QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(dialog, "txtDomain"));
+        // Pasting stops at what a settings file keeps.
+        QApplication::clipboard()->setText(QString(40000, QLatin1Char('d')));
+        child<QLineEdit>(dialog, "txtDomain")->paste();
+        QCOMPARE(child<QLineEdit>(dialog, "txtDomain")->text().size(), modLimits::MaxTextLength);
 
         click(dialog, "chkLocalAccount");
         QVERIFY(!child<QLineEdit>(dialog, "txtDomain")->isEnabled());

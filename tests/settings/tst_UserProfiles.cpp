@@ -1,3 +1,4 @@
+#include "common/modLimits.h"
 #include "settings/UserProfiles.h"
 
 #include "support/RecordingPresenter.h"
@@ -94,10 +95,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("existing");
         QTest::addColumn<QString>("candidate");
         QTest::addColumn<bool>("inUse");
+        QTest::addColumn<int>("before"); // entries already there: a long list looks names up in an index
 
-        QTest::newRow("non-ASCII case") << QStringLiteral("ÄRGER") << QStringLiteral("ärger") << true;
-        QTest::newRow("different") << QStringLiteral("jsmith") << QStringLiteral("jsmith2") << false;
-        QTest::newRow("accent matters") << QStringLiteral("arger") << QStringLiteral("ärger") << false;
+        for (int before : {0, 40}) {
+            const QByteArray list = before ? " (long list)" : "";
+            QTest::newRow("non-ASCII case" + list) << QStringLiteral("ÄRGER") << QStringLiteral("ärger") << true << before;
+            QTest::newRow("different" + list) << QStringLiteral("jsmith") << QStringLiteral("jsmith2") << false << before;
+            QTest::newRow("accent matters" + list) << QStringLiteral("arger") << QStringLiteral("ärger") << false << before;
+        }
     }
 
     void destinationIsComparedWithoutCase()
@@ -105,12 +110,17 @@ private Q_SLOTS:
         QFETCH(QString, existing);
         QFETCH(QString, candidate);
         QFETCH(bool, inUse);
+        QFETCH(int, before);
 
         UserProfiles users;
+        for (int n = 0; n < before; ++n)
+            addOne(users, ListUserToUser, n);
         QVERIFY(users.AddUserToUser(QStringLiteral("src"), existing));
         QCOMPARE(users.DestinationInUse(candidate), inUse);
         QCOMPARE(users.AddUserToUser(QStringLiteral("src2"), candidate), !inUse);
-        QCOMPARE(users.GetMaxID(), inUse ? 1 : 2);
+        QCOMPARE(users.GetMaxID(), before + (inUse ? 1 : 2));
+        users.DeleteUser(before);
+        QVERIFY(!users.DestinationInUse(existing));
 
         UserProfiles sids;
         QVERIFY(sids.AddSIDToUser(QStringLiteral("S-1-5-21-1"), existing));
@@ -137,6 +147,10 @@ private Q_SLOTS:
         list.DeleteUser(3);
         QVERIFY(list.AllowAdd(ListSIDToUser));
         QCOMPARE(show(list), QStringLiteral("-1/4/10:"));
+
+        // A list that handed out every ID a settings file keeps takes no more.
+        list.RestoreList(ListUserToUser, modLimits::MaxUserListIDs);
+        QVERIFY(!list.AddUserToUser(QStringLiteral("a"), QStringLiteral("b")) && list.GetMaxID() == modLimits::MaxUserListIDs);
     }
 
     void capacityGrowsOneSlotEarly()

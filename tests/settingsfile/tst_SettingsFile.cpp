@@ -341,17 +341,22 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("failingStep");
         QTest::addColumn<QString>("reason");
-        QTest::addColumn<QString>("jobName");
+        QTest::addColumn<int>("spoil");
         const QString job = QStringLiteral("job.vos.json");
         // A full disk: see the large database.
-        QTest::newRow("flush") << job << int(AtomicFileWriter::Step::Sync) << QStringLiteral("cannot flush the new contents") << QString();
-        QTest::newRow("rename") << job << int(AtomicFileWriter::Step::Rename) << QStringLiteral("cannot replace the file") << QString();
-        QTest::newRow("onto a folder") << QStringLiteral("folder") << -1 << QStringLiteral("a folder has that name") << QString();
-        QTest::newRow("into nowhere") << QStringLiteral("missing/job.vos.json") << -1 << QStringLiteral("cannot create a file in")
-                                      << QString();
+        QTest::newRow("flush") << job << int(AtomicFileWriter::Step::Sync) << QStringLiteral("cannot flush the new contents") << 0;
+        QTest::newRow("rename") << job << int(AtomicFileWriter::Step::Rename) << QStringLiteral("cannot replace the file") << 0;
+        QTest::newRow("onto a folder") << QStringLiteral("folder") << -1 << QStringLiteral("a folder has that name") << 0;
+        QTest::newRow("into nowhere") << QStringLiteral("missing/job.vos.json") << -1 << QStringLiteral("cannot create a file in") << 0;
         // Loading would refuse it.
-        QTest::newRow("job name too long") << job << -1 << QStringLiteral("the job name is longer than 32767 bytes")
-                                           << QString(32768, u'j');
+        QTest::newRow("job name too long") << job << -1 << QStringLiteral(": jobName is longer than 32767 bytes") << 1;
+        QTest::newRow("DNS name too long") << job << -1 << QStringLiteral(": computers[4] (BIG).dnsName is longer than 32767 bytes")
+                                           << 2;
+        QTest::newRow("user name too long") << job << -1 << QStringLiteral(": computers[0] (PC-0001).userList entry 3 is longer") << 3;
+        QTest::newRow("too many user IDs") << job << -1
+                                           << QStringLiteral(": the user list of computers[3] (Zed) has handed out more than 65536 IDs") << 4;
+        QTest::newRow("password too long to seal") << job << -1
+                                                   << QStringLiteral(": settings[0].accounts.AdminA.password is longer than 24527 bytes") << 5;
     }
 
     void failedSaveKeepsTheOldFile()
@@ -366,10 +371,19 @@ private Q_SLOTS:
         SettingsFile file;
         file.setWriteFaultHook([&](AtomicFileWriter::Step step) { return int(step) != failingStep; });
 
-        QFETCH(QString, jobName);
-        SettingsFile::SaveOptions refused = options();
-        if (!jobName.isEmpty())
-            refused.JobName = jobName;
+        QFETCH(int, spoil);
+        SettingsFile::SaveOptions refused = options(spoil == 5 ? kPassphrase : QString());
+        const QString tooLong(32768, u'j');
+        if (spoil == 1)
+            refused.JobName = tooLong;
+        else if (spoil == 2)
+            db.AddComputer(QStringLiteral("BIG"), QString(1 << 20, u'd'), -1, -1);
+        else if (spoil == 3)
+            db.GetComputerUserList(0)->AddUserToUser(tooLong, QStringLiteral("b"));
+        else if (spoil == 4)
+            db.GetComputerUserList(4)->RestoreList(ListUserToUser, 65537);
+        else if (spoil == 5)
+            db.GetSettings(QStringLiteral("G"), -1)->SetUser(AdminA, QStringLiteral("a"), QString(24528, u'p'), QString());
         const SettingsFileResult result = file.Save(db, path(name), refused);
         QCOMPARE(result.status, SettingsFileResult::CannotWrite);
         QVERIFY2(result.Message.startsWith(QStringLiteral("The settings file \"%1\" could not be saved: ").arg(path(name))),
@@ -378,6 +392,8 @@ private Q_SLOTS:
         QCOMPARE(readAll(path()), QByteArray("the old file\r\n"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {QStringLiteral("job.vos.json")});
 
+        if (spoil != 0)
+            return;
         // Only the flush of the folder may fail without failing the save.
         file.setWriteFaultHook([](AtomicFileWriter::Step step) { return step != AtomicFileWriter::Step::SyncFolder; });
         QVERIFY(file.Save(db, path(), options()).ok());

@@ -325,6 +325,12 @@ private Q_SLOTS:
         bad("job name of 32768 bytes", "Migration \xC3\x84 1", text32768, "jobName is longer than 32767 bytes.");
         bad("user name of 32768 bytes", "[0, \"jdoe\"", "[0, \"" + text32768 + '"',
             "computers[0].userList.entries[0][1] is longer than 32767 bytes.");
+        // A long text stops the read where it stands: the broken text after it is never reached.
+        const QByteArray text40000(40000, 'x');
+        bad("long name, then junk", "[0, \"jdoe\"", "[0, \"" + text40000 + "\"{{{", "computers[0].userList.entries[0][1] is longer than");
+        bad("long member name", "\"jobName\":", "\"" + text40000 + "\": {{{, \"jobName\":", "a member name in the top level is longer");
+        bad("long unknown value", "\"jobName\":", "\"note\": [\"" + text40000 + "\"{{{, \"jobName\":",
+            "a text inside the top level is longer");
         // The sealing parameters are checked before any work is spent on them.
         bad("salt", "\"salt\": \"", "\"salt\": \"AA", "passwords.kdf.salt must be 16 bytes in Base64.");
         bad("memory", "\"memLimit\": 8192", "\"memLimit\": 1073741825",
@@ -340,7 +346,7 @@ private Q_SLOTS:
         // The text goes through the reader a megabyte at a time: a mistake
         // beyond the first piece is placed as exactly.
         QTest::newRow("bad JSON beyond a megabyte")
-            << replaced(replaced(good, "\"nextFolderID\": 3,", "\"nextFolderID\": 3,,"), "Migration \xC3\x84 1", QByteArray(3 << 20, 'j'))
+            << replaced(replaced(good, "\"nextFolderID\": 3,", "\"nextFolderID\": 3,,"), "\"jobName\": ", "\"jobName\": " + QByteArray(3 << 20, ' '))
             << int(SettingsFileResult::Damaged) << damaged + QStringLiteral("it is not valid JSON at line 9, column 21 (");
     }
 

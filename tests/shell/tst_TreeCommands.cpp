@@ -181,6 +181,7 @@ private Q_SLOTS:
         QTest::newRow("computer name of 16 characters") << "PC1" << "ABCDEFGHIJKLMNOP" << false << notComputer;
         QTest::newRow("computer name with a forbidden character") << "PC1" << "PC*1" << false << notComputer;
         QTest::newRow("group names may be longer") << "Sub" << "Sales and Marketing EU" << true << "";
+        QTest::newRow("group name longer than a file keeps") << "Sub" << QString(10923, QChar(0x20AC)) << false << "The specified name is longer than 32767 bytes, more than a settings file keeps. Please try again.";
         QTest::newRow("root") << "root" << "Everything" << false << "";
         QTest::newRow("unchanged still counts as an edit") << "PC1" << "PC1" << true << "";
         QTest::newRow("node gone") << "C99" << "X" << false << "Attempting to load the selected object failed.";

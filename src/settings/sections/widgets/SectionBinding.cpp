@@ -1,5 +1,6 @@
 #include "settings/sections/widgets/SectionBinding.h"
 
+#include "common/modLimits.h"
 #include "settings/sections/SettingsSection.h"
 
 #include <QAbstractButton>
@@ -7,6 +8,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -43,6 +46,10 @@ void SectionBinding::refresh()
     for (int control = 0; control < m_section.controlCount(); ++control) {
         QWidget *widget = m_widgets[static_cast<size_t>(control)];
         if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+            // Typing and pasting stay within what a settings file keeps; a
+            // longer text that came from a file is still shown whole.
+            const int limit = edit->echoMode() == QLineEdit::Password ? modLimits::MaxPasswordLength : modLimits::MaxTextLength;
+            edit->setMaxLength(std::max(limit, int(m_section.text(control).size())));
             // Setting equal text would put the cursor at the end while the administrator types.
             if (edit->text() != m_section.text(control))
                 edit->setText(m_section.text(control));
