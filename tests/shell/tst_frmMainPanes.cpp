@@ -113,6 +113,10 @@ private Q_SLOTS:
         const int kiosk = db().AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
         f.click(window(), ComputerKey(m_desk));
         f.click(window(), ComputerKey(kiosk), Qt::LeftButton, Qt::ControlModifier);
+        // A plain click inside the selection keeps it, and opens no name for editing.
+        f.click(window(), ComputerKey(m_desk));
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QVERIFY(!tree()->viewport()->findChild<QLineEdit *>());
         QCOMPARE(tree()->selectedKeys(), (QStringList {ComputerKey(m_desk), ComputerKey(kiosk)}));
         f.presenter->setNextAnswer(Presenter::Yes);
         QTest::keyClick(tree(), Qt::Key_Delete);
