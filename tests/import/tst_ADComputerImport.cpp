@@ -222,6 +222,12 @@ private Q_SLOTS:
         progress.LinkForm(&window);
         QCOMPARE(import.AddADComputers(target, database, &progress, false, allUsers), int(ADComputerImport::Success));
         QCOMPARE(presenter.count(), 0);
+        QCOMPARE(import.CountsText(), QStringLiteral("Added %1 computers and %2 groups; 1 computer was already there.")
+                                          .arg(kNamedComputers - 1).arg(database.FolderCount() - 1));
+        // With all users the one already there is offered the entry too.
+        presenter.setNextAnswer(Presenter::Yes);
+        QCOMPARE(import.ReportAndOffer(database, allUsers, nullptr), allUsers ? 1 : 0);
+        QCOMPARE(presenter.last().buttons, allUsers ? Presenter::Buttons::YesNo : Presenter::Buttons::Ok);
 
         // Every named computer once; the one the database had stays where it was.
         QCOMPARE(database.GetComputerCount(), kNamedComputers);
@@ -243,7 +249,7 @@ private Q_SLOTS:
 
         const UserProfilesPtr list = database.GetComputerUserList(sales);
         QCOMPARE(list->GetUserCount(), allUsers ? 1 : 0);
-        QCOMPARE(database.GetComputerUserList(kept)->GetUserCount(), 0);
+        QCOMPARE(database.GetComputerUserList(kept)->GetUserCount(), allUsers ? 1 : 0);
     }
 
     void failureAddsNothing_data()
