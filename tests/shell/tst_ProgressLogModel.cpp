@@ -47,18 +47,6 @@ private Q_SLOTS:
         QTRY_COMPARE(model.index(shown.size() - 1).data().toString(), shown.constLast());
         QCOMPARE(model.rowCount(), shown.size());
     }
-
-    void continuesTheLastLine()
-    {
-        ProgressLogModel model;
-        model.appendLine(QStringLiteral("Resolving PC1 ... "));
-        QCOMPARE(model.rowCount(), 0);
-        model.flush();
-        model.continueLine(QStringLiteral("10.0.0.5"));
-        QCOMPARE(model.index(0).data().toString(), QStringLiteral("Resolving PC1 ... 10.0.0.5"));
-        model.clear();
-        QCOMPARE(model.rowCount(), 0);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestProgressLogModel)
