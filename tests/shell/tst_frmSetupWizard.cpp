@@ -201,8 +201,7 @@ private Q_SLOTS:
 
         bool importPressed = false;
         bool imported = false;
-        QWidget *focused = nullptr;
-        QWidget *focusedAfter = nullptr;
+        QWidget *focused = nullptr, *focusedAfter = nullptr;
         Driver driver;
         driver.other = [&](QWidget *modal) {
             if (!qobject_cast<frmImportUsers *>(modal))

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QAction>
-#include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
@@ -33,19 +32,14 @@ inline QStringList clashes(const QStringList &texts)
     return found;
 }
 
-inline QStringList problems(const QMenu &menu)
-{
-    QStringList texts;
-    for (const QAction *action : menu.actions())
-        texts.append(action->isVisible() ? action->text() : QString());
-    return clashes(texts);
-}
-
-// Besides the clashes, a field's label without a letter and a letter that leads to no field.
+// The entries of a menu in sight, or a window's labels and buttons; there
+// besides, a field's label without a letter and a letter that leads to no field.
 inline QStringList problems(const QWidget &window)
 {
     QStringList texts;
     QStringList found;
+    for (const QAction *action : window.actions())
+        texts.append(action->isVisible() ? action->text() : QString());
     for (const QLabel *label : window.findChildren<QLabel *>()) {
         if (!label->buddy() != of(label->text()).isNull())
             found.append(label->text());
@@ -53,8 +47,6 @@ inline QStringList problems(const QWidget &window)
     }
     for (const QAbstractButton *button : window.findChildren<QAbstractButton *>())
         texts.append(button->text());
-    for (const QGroupBox *box : window.findChildren<QGroupBox *>())
-        texts.append(box->title());
     return found + clashes(texts);
 }
 
