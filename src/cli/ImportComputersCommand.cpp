@@ -158,7 +158,7 @@ int ImportComputersCommand::run(const QStringList &arguments)
     const SettingsFileResult saved = file.Save(database, path, options);
     if (!saved.ok())
         return failure(saved.Message);
-    m_out << "Imported " << import.AddedCount() << " computers into \"" << QDir::toNativeSeparators(path) << "\".\n";
+    m_out << import.CountsText() << " Saved in \"" << QDir::toNativeSeparators(path) << "\".\n";
     if (result != ADComputerImport::Success)
         m_out << "Some added computers did not take the all-users migration.\n";
     m_out.flush();

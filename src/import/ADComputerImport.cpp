@@ -1,5 +1,6 @@
 #include "import/ADComputerImport.h"
 
+#include "common/AppState.h"
 #include "common/Presenter.h"
 #include "common/ProgressBarLink.h"
 #include "common/modLimits.h"
@@ -174,7 +175,8 @@ int ADComputerImport::ImportADSComputers(
 int ADComputerImport::AddADComputers(
     const DirectoryClient::Server &server, ComputerDB &database, ProgressBarLink *progress, bool test, bool allUsers)
 {
-    m_added = 0;
+    m_counts = {};
+    m_withoutUsers.clear();
     std::vector<ComputerRecord> records;
     const int result = ImportADSComputers(server, test, progress, records);
     if (result != Success || records.empty())
@@ -213,14 +215,23 @@ int ADComputerImport::addRecords(const std::vector<ComputerRecord> &records, Com
         // What AddComputerRecOU does, with each unit path walked once instead
         // of once per computer: a directory keeps hundreds in one unit.
         QHash<QString, int> folders;
+        const int computersBefore = database.ComputerCount();
+        const int foldersBefore = database.FolderCount();
         for (int index = 0; index < count; ++index) {
             const ComputerRecord &record = records[size_t(index)];
-            if (!record.Name.isEmpty() && database.FindComputer(record.Name) < 0) {
+            const int known = record.Name.isEmpty() ? -2 : database.FindComputer(record.Name);
+            // A name the directory gives twice is no computer found already there.
+            if (known >= 0 && known < computersBefore) {
+                ++m_counts.AlreadyThere;
+                const UserProfilesPtr list = database.GetComputerUserList(known);
+                if (list && list->AllowAdd(kListAllUsers))
+                    m_withoutUsers.push_back(known);
+            } else if (known == -1) {
                 auto folder = folders.constFind(record.OU);
                 if (folder == folders.cend())
                     folder = folders.insert(record.OU, database.AddPath(record.OU));
                 const int id = database.AddComputer(record.Name, record.DNSName, *folder, -1);
-                ++m_added;
+                ++m_counts.Computers;
                 if (allUsers) {
                     const UserProfilesPtr list = database.GetComputerUserList(id);
                     if (!list)
@@ -232,6 +243,7 @@ int ADComputerImport::addRecords(const std::vector<ComputerRecord> &records, Com
             if (progress && index % 100 == 0)
                 progress->SetValue(index);
         }
+        m_counts.Groups = database.FolderCount() - foldersBefore;
 
         if (tree) {
             // Down to the root, which the build expects to find alone.
@@ -246,4 +258,44 @@ int ADComputerImport::addRecords(const std::vector<ComputerRecord> &records, Com
         }
     });
     return result;
+}
+
+QString ADComputerImport::CountsText() const
+{
+    const auto counted = [](int count, const char *one, const char *many) {
+        return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
+    };
+    return QStringLiteral("Added %1 and %2; %3 already there.")
+        .arg(counted(m_counts.Computers, "computer", "computers"), counted(m_counts.Groups, "group", "groups"),
+            counted(m_counts.AlreadyThere, "computer was", "computers were"));
+}
+
+int ADComputerImport::ReportAndOffer(ComputerDB &database, bool allUsers, QObject *owner)
+{
+    Presenter::Message message;
+    message.owner = owner;
+    message.caption = QStringLiteral("Import from Active Directory");
+    message.text = CountsText();
+    message.icon = Presenter::Icon::Information;
+    if (!allUsers || m_withoutUsers.empty()) {
+        Presenter::current().showMessage(message);
+        return 0;
+    }
+    message.icon = Presenter::Icon::Question;
+    message.buttons = Presenter::Buttons::YesNo;
+    message.text += QStringLiteral("\r\r%1 of the computers already there %2 no user migration. Give them the all-users migration "
+                                   "(\"*ALL\" to \"*ALL\") as well?")
+                        .arg(m_withoutUsers.size())
+                        .arg(m_withoutUsers.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"));
+    if (Presenter::current().showMessage(message) != Presenter::Yes)
+        return 0;
+    int given = 0;
+    for (const int id : m_withoutUsers) {
+        const UserProfilesPtr list = database.GetComputerUserList(id);
+        if (list && list->AllowAdd(kListAllUsers) && list->AddAllUsers())
+            ++given;
+    }
+    if (given > 0)
+        AppState::Get().DatabaseChanged = true;
+    return given;
 }

@@ -10,6 +10,7 @@
 
 class ComputerDB;
 class ProgressBarLink;
+class QObject;
 struct ComputerRecord;
 
 // The import of computers from a directory: the read (every row first, so
@@ -51,12 +52,29 @@ public:
     // name, in the groups of their OU path.
     int AddADComputers(const DirectoryClient::Server &server, ComputerDB &database, ProgressBarLink *progress, bool test, bool allUsers);
 
-    // Computers the last AddADComputers added.
-    int AddedCount() const { return m_added; }
+    // What the last AddADComputers did.
+    struct Counts
+    {
+        int Computers = 0; // added
+        int Groups = 0; // added
+        int AlreadyThere = 0; // computers of the directory the database had by name
+    };
+    const Counts &LastCounts() const { return m_counts; }
+    int AddedCount() const { return m_counts.Computers; }
+    // "Added 12 computers and 3 groups; 5 computers were already there."
+    QString CountsText() const;
+
+    // Says what the last import did. With all users, the computers that were
+    // already there and have no user migration are offered the all-users
+    // entry too (the box only ever spoke for the added ones); the number that
+    // took it.
+    int ReportAndOffer(ComputerDB &database, bool allUsers, QObject *owner);
 
 private:
     int addRecords(const std::vector<ComputerRecord> &records, ComputerDB &database, ProgressBarLink *progress, bool allUsers);
 
     ClientFactory m_factory;
-    int m_added = 0;
+    Counts m_counts;
+    // The computers already there whose list is empty, by ID.
+    std::vector<int> m_withoutUsers;
 };

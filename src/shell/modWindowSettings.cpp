@@ -73,8 +73,11 @@ Placement LoadWindowSettings(const SavedPlacement &saved, int screenWidthTwips, 
     placement.PaneSize = LeadingNumber(saved.PaneSize);
 
     if (saved.Top.isEmpty() && saved.Left.isEmpty() && saved.Width.isEmpty() && saved.Height.isEmpty()) {
-        placement.Width = std::clamp(availableTwips.width() / 100 * FirstStartPercent, MinWidthTwips, FirstStartMaxWidthTwips);
-        placement.Height = std::clamp(availableTwips.height() / 100 * FirstStartPercent, MinHeightTwips, FirstStartMaxHeightTwips);
+        const auto size = [](int available, int fits, int max, int min) {
+            return std::max(min, std::min(available, std::clamp(available / 100 * FirstStartPercent, fits, max)));
+        };
+        placement.Width = size(availableTwips.width(), PanelFitsWidthTwips, FirstStartMaxWidthTwips, MinWidthTwips);
+        placement.Height = size(availableTwips.height(), PanelFitsHeightTwips, FirstStartMaxHeightTwips, MinHeightTwips);
         // On a desktop smaller than the minimum the title bar stays reachable.
         placement.Left = std::max(availableTwips.x(), availableTwips.x() + (availableTwips.width() - placement.Width) / 2);
         placement.Top = std::max(availableTwips.y(), availableTwips.y() + (availableTwips.height() - placement.Height) / 2);

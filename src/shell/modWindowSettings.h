@@ -18,10 +18,14 @@ constexpr int MinHeightTwips = 6990;
 
 // The first start's window: this share of the free desktop, but no larger
 // than this (1600 by 1100 pixels at 96 DPI), so that it does not sprawl
-// over a wide screen.
+// over a wide screen, and no smaller than the size at which every tab of the
+// settings panel shows whole (1050 by 676 pixels), so that Save Settings is
+// in sight on a 1280 by 800 screen. A smaller desktop gets all of itself.
 constexpr int FirstStartPercent = 75;
 constexpr int FirstStartMaxWidthTwips = 24000;
 constexpr int FirstStartMaxHeightTwips = 16500;
+constexpr int PanelFitsWidthTwips = 15750;
+constexpr int PanelFitsHeightTwips = 10140;
 
 // Twips per pixel at a logical resolution: 1440 / DPI, 15 at 96 DPI. A screen
 // that reports no sensible resolution counts as 96 DPI.

@@ -11,8 +11,10 @@
 #include "network/PingTest.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
+#include <QUrl>
 
 namespace {
 
@@ -296,7 +298,7 @@ QByteArray ReadinessReport::Csv() const
     return csv;
 }
 
-QByteArray ReadinessReport::Html() const
+QByteArray ReadinessReport::Html(const QString &csvLink, int firstComputers) const
 {
     const int total = static_cast<int>(Computers.size());
     const auto counts = Counts();
@@ -305,7 +307,14 @@ QByteArray ReadinessReport::Html() const
     out << modReportFormat::PageStart(QStringLiteral("Readiness report: ") + JobName);
     out << "<h1>Readiness report: " << escaped(JobName) << "</h1>\r\n";
     out << "<p>Written " << escaped(Time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"))) << ". Every fault the check before a run finds, "
-        << "on every computer; Start Migration stops at the first one.</p>\r\n";
+        << "on every computer; Start Migration stops at the first one.";
+    // Every row of a large job would make a page that a browser takes the
+    // better part of a minute to open: the page shows each code's first
+    // computers, the CSV file all of them.
+    const QString csv = csvLink.isEmpty()
+        ? QStringLiteral("the CSV file")
+        : QStringLiteral("<a href=\"%1\">%2</a>").arg(escaped(QString::fromLatin1(QUrl::toPercentEncoding(csvLink, "/"))), escaped(csvLink));
+    out << " Each code lists its first " << firstComputers << " computers; " << csv << " has every fault.</p>\r\n";
     out << "<h2>" << escaped(plural(total, "computer", "computers")) << "</h2>\r\n<table class=\"chart\">\r\n";
     for (int standing = 0; standing < StandingCount; ++standing) {
         const auto which = static_cast<Standing>(standing);
@@ -324,6 +333,11 @@ QByteArray ReadinessReport::Html() const
     }
 
     const QMap<int, int> codes = CodeCounts();
+    const bool pinged = Pinged();
+    const auto more = [&](int count, int shown) {
+        if (count > shown)
+            out << "<p>" << (count - shown) << " more in " << csv << ".</p>\r\n";
+    };
     out << "<h2>Faults by code</h2>\r\n";
     if (codes.isEmpty()) {
         out << "<p>None.</p>\r\n";
@@ -331,9 +345,14 @@ QByteArray ReadinessReport::Html() const
         // The text of a code is the same on every computer but for the
         // character of the unreadable-text codes; the first one stands for all.
         QHash<int, QString> texts;
+        QHash<int, QList<std::pair<const Computer *, const Fault *>>> first;
         for (const Computer &computer : Computers) {
-            for (const Fault &fault : computer.Faults)
+            for (const Fault &fault : computer.Faults) {
                 texts.insert(fault.Code, texts.value(fault.Code, fault.Text));
+                auto &shown = first[fault.Code];
+                if (shown.size() < firstComputers)
+                    shown.append({&computer, &fault});
+            }
         }
         out << "<table class=\"chart\">\r\n";
         for (auto it = codes.cbegin(); it != codes.cend(); ++it) {
@@ -342,41 +361,40 @@ QByteArray ReadinessReport::Html() const
                 warning ? standingColour(Standing::Warnings) : standingColour(Standing::Errors));
         }
         out << "</table>\r\n";
-    }
 
-    const int withFaults = total - counts[static_cast<size_t>(Standing::Ready)];
-    out << "<h2>Computers with faults (" << withFaults << ")</h2>\r\n";
-    if (withFaults == 0) {
-        out << "<p>None.</p>\r\n";
-    } else {
         // Without pings the column would stay empty on every row.
-        const bool pinged = Pinged();
-        QStringList header {QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Severity"), QStringLiteral("Code"),
-            QStringLiteral("Text"), QStringLiteral("Node"), QStringLiteral("Settings from")};
+        QStringList header {QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Node"), QStringLiteral("Settings from")};
         if (pinged)
             header.append(QStringLiteral("Ping"));
-        out << tableRow(escaped(header), "<table>\r\n", "th");
-        for (const Computer &computer : Computers) {
-            for (const Fault &fault : computer.Faults) {
-                QStringList cells {escaped(computer.Name), pathCell(computer.GroupPath), severityCell(fault), QString::number(fault.Code),
-                    escaped(fault.Text), pathCell(fault.Node), pathCell(fault.SettingsSource)};
+        for (auto it = codes.cbegin(); it != codes.cend(); ++it) {
+            const QList<std::pair<const Computer *, const Fault *>> &shown = first.value(it.key());
+            out << "<h3 id=\"code" << it.key() << "\">" << it.key() << " " << severityCell(*shown.constFirst().second) << ": "
+                << escaped(texts.value(it.key())) << " (" << escaped(plural(it.value(), "computer", "computers")) << ")</h3>\r\n";
+            out << tableRow(escaped(header), "<table>\r\n", "th");
+            for (const auto &[computer, fault] : shown) {
+                QStringList cells {escaped(computer->Name), pathCell(computer->GroupPath), pathCell(fault->Node), pathCell(fault->SettingsSource)};
                 if (pinged)
-                    cells.append(escaped(computer.Ping ? PingText(*computer.Ping) : QString()));
+                    cells.append(escaped(computer->Ping ? PingText(*computer->Ping) : QString()));
                 out << tableRow(cells);
             }
+            out << "</table>\r\n";
+            more(it.value(), static_cast<int>(shown.size()));
         }
-        out << "</table>\r\n";
     }
-    if (Pinged() && Unanswered() > 0) {
+    if (pinged && Unanswered() > 0) {
         out << "<h2>Computers that did not answer the ping (" << Unanswered() << ")</h2>\r\n";
         out << tableRow(escaped({QStringLiteral("Computer"), QStringLiteral("Group"), QStringLiteral("Address"), QStringLiteral("Ping")}),
             "<table>\r\n", "th");
+        int shown = 0;
         for (const Computer &computer : Computers) {
-            if (computer.Ping && !Answered(*computer.Ping))
+            if (shown < firstComputers && computer.Ping && !Answered(*computer.Ping)) {
                 out << tableRow(
                     {escaped(computer.Name), pathCell(computer.GroupPath), escaped(computer.Address), escaped(PingText(*computer.Ping))});
+                ++shown;
+            }
         }
         out << "</table>\r\n";
+        more(Unanswered(), shown);
     }
     out << modReportFormat::PageEnd();
     out.flush();
@@ -389,6 +407,6 @@ bool ReadinessReport::Write(const QString &csvPath, const QString &htmlPath, QSt
     if (!csvPath.isEmpty())
         files.append({csvPath, Csv()});
     if (!htmlPath.isEmpty())
-        files.append({htmlPath, Html()});
+        files.append({htmlPath, Html(csvPath.isEmpty() ? QString() : QFileInfo(htmlPath).dir().relativeFilePath(csvPath))});
     return modReportFormat::WriteFiles(files, QStringLiteral("The readiness report"), problem);
 }

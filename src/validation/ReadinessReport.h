@@ -15,8 +15,9 @@ class ComputerDB;
 // Tools > Readiness Report and `vo check`: every fault of every computer
 // that a run would take, where Start Migration stops at the first one, and
 // on request whether each computer answers a ping and whether the listener
-// port can be opened. Written as a CSV file and an HTML page that stands
-// alone, with the counts as bars.
+// port can be opened. Written as a CSV file with every fault and an HTML
+// page that stands alone, with the counts as bars and each code's first
+// computers, small enough to open at once whatever the size of the job.
 class ReadinessReport
 {
 public:
@@ -101,6 +102,9 @@ public:
     // The counts, the listener and the ping in a few lines, LF between them.
     QString Summary() const;
     QByteArray Csv() const;
-    QByteArray Html() const;
+    // Each fault code lists its first computers; the page links to the CSV
+    // file at `csvLink` (relative to the page) for all of them.
+    static constexpr int FirstComputersShown = 20;
+    QByteArray Html(const QString &csvLink = QString(), int firstComputers = FirstComputersShown) const;
     bool Write(const QString &csvPath, const QString &htmlPath, QString *problem) const;
 };

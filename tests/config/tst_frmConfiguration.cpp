@@ -2,6 +2,7 @@
 
 #include "shell/MainWindowFixture.h"
 #include "support/FixedAddressTable.h"
+#include "support/Mnemonics.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -48,6 +49,7 @@ private Q_SLOTS:
     // change, saves, and leaves the dialog open for the next one.
     void applyStaysOpen()
     {
+        QCOMPARE(Mnemonics::problems(*m_dialog), QStringList());
         QCOMPARE(control<QComboBox>("cboConsoleIP")->currentText(), QStringLiteral("- Use Listener IP -"));
         QVERIFY(!control<QPushButton>("cmdApply")->isEnabled());
         MainWindowFixture::retype(edit("txtListenerPort"), QStringLiteral("8080"));

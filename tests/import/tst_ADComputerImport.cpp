@@ -235,6 +235,12 @@ private Q_SLOTS:
         for (const char *refused : {"2 computers of the directory were not imported:", "\rBIG-DNS: its DNS name is longer than 32767 bytes.",
                  "\rPC<U+001B>[2J1: its name contains the character U+001B, which cannot be passed to the client computers."})
             QVERIFY2(presenter.last().text.contains(QLatin1String(refused)), qPrintable(presenter.last().text));
+        QCOMPARE(import.CountsText(), QStringLiteral("Added %1 computers and %2 groups; 1 computer was already there.")
+                                          .arg(kNamedComputers - 1).arg(database.FolderCount() - 1));
+        // With all users the one already there is offered the entry too.
+        presenter.setNextAnswer(Presenter::Yes);
+        QCOMPARE(import.ReportAndOffer(database, allUsers, nullptr), allUsers ? 1 : 0);
+        QCOMPARE(presenter.last().buttons, allUsers ? Presenter::Buttons::YesNo : Presenter::Buttons::Ok);
 
         // Every named computer once; the one the database had stays where it was.
         QCOMPARE(database.GetComputerCount(), kNamedComputers);
@@ -256,7 +262,7 @@ private Q_SLOTS:
 
         const UserProfilesPtr list = database.GetComputerUserList(sales);
         QCOMPARE(list->GetUserCount(), allUsers ? 1 : 0);
-        QCOMPARE(database.GetComputerUserList(kept)->GetUserCount(), 0);
+        QCOMPARE(database.GetComputerUserList(kept)->GetUserCount(), allUsers ? 1 : 0);
     }
 
     void failureAddsNothing_data()

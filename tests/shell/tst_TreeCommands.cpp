@@ -289,6 +289,9 @@ private Q_SLOTS:
 
         const int pc2 = c.computer(QStringLiteral("PC2"));
         c.control.more = {FolderKey(sales), ComputerKey(pc2)};
+        // Over London, below Sales: the drag is still welcome, since PC2 may go there.
+        c.pressToDrag(ComputerKey(pc2));
+        QVERIFY(c.commands.tvMain_MouseMove(true) && c.commands.tvMain_DragOver(FolderKey(london)));
         c.drag(ComputerKey(pc2), FolderKey(lab));
         QCOMPARE(c.tree.parentKey(FolderKey(sales)), FolderKey(lab));
         QCOMPARE(c.tree.parentKey(ComputerKey(pc2)), FolderKey(lab));

@@ -46,6 +46,9 @@ private Q_SLOTS:
 
         // A longer text keeps only what still holds it; a shorter one finds again.
         QCOMPARE(finder.Find(QStringLiteral("LAB-0")), 2);
+        // Backspace: the shorter text finds what the longer one left out.
+        QCOMPARE(finder.Find(QStringLiteral("LAB-")), 2);
+        QCOMPARE(finder.Find(QStringLiteral("LAB")), 4);
         QCOMPARE(finder.Find(QStringLiteral("k")), 1);
         QCOMPARE(finder.Find(QStringLiteral("All Computers")), 0);
         QCOMPARE(finder.Find(QString()), 0);

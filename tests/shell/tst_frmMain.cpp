@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "support/Mnemonics.h"
 #include "support/RecordingOpener.h"
 
 #include "shell/forms/frmWelcome.h"
@@ -76,6 +77,9 @@ private Q_SLOTS:
     {
         frmMain window;
         QCOMPARE(window.windowTitle(), QStringLiteral("Varno-Osk - Profile Migration System: Migration1"));
+        // Each Alt letter of a menu leads to one entry.
+        for (const QMenu *menu : window.findChildren<QMenu *>())
+            QVERIFY2(Mnemonics::problems(*menu).isEmpty(), qPrintable(Mnemonics::problems(*menu).join(QLatin1Char(';'))));
 
         // The job's results folder fills up; New Settings moves on to the next free name.
         QVERIFY(QDir().mkpath(f.logs->filePath(QStringLiteral("Migration1"))));

@@ -1,4 +1,5 @@
 #include "MainWindowFixture.h"
+#include "shell/modWindowSettings.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -47,12 +48,13 @@ private Q_SLOTS:
         f.cleanup();
     }
 
-    // At the size a first start opens with, every tab of the panel fits:
-    // Save Settings is never scrolled out of sight.
+    // At the size a first start opens with on a 1280 by 800 screen, every
+    // tab of the panel fits: Save Settings is never scrolled out of sight.
     void panelFitsAtTheUsualSize()
     {
         frmMain window;
-        window.resize(1050, 676);
+        const auto first = modWindowSettings::LoadWindowSettings({}, 19200, 12000, QRect(0, 0, 19200, 12000));
+        window.resize(modWindowSettings::TwipsToPixels(first.Width, 15), modWindowSettings::TwipsToPixels(first.Height, 15));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto *scroll = window.findChild<QScrollArea *>(QStringLiteral("scrObjectSettings"));
@@ -113,6 +115,10 @@ private Q_SLOTS:
         const int kiosk = db().AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
         f.click(window(), ComputerKey(m_desk));
         f.click(window(), ComputerKey(kiosk), Qt::LeftButton, Qt::ControlModifier);
+        // A plain click inside the selection keeps it, and opens no name for editing.
+        f.click(window(), ComputerKey(m_desk));
+        QTest::qWait(QApplication::doubleClickInterval() + 100);
+        QVERIFY(!tree()->viewport()->findChild<QLineEdit *>());
         QCOMPARE(tree()->selectedKeys(), (QStringList {ComputerKey(m_desk), ComputerKey(kiosk)}));
         f.presenter->setNextAnswer(Presenter::Yes);
         QTest::keyClick(tree(), Qt::Key_Delete);

@@ -201,6 +201,7 @@ private Q_SLOTS:
 
         bool importPressed = false;
         bool imported = false;
+        QWidget *focused = nullptr, *focusedAfter = nullptr;
         Driver driver;
         driver.other = [&](QWidget *modal) {
             if (!qobject_cast<frmImportUsers *>(modal))
@@ -228,8 +229,10 @@ private Q_SLOTS:
                     QMetaObject::invokeMethod(
                         child<QAbstractButton>(wizard, "cmdImportFile"), &QAbstractButton::click, Qt::QueuedConnection);
                     importPressed = true;
+                    focused = QApplication::focusWidget();
                 } else if (imported) {
                     QCOMPARE(child<QLabel>(wizard, "lblComputerCount")->text(), QStringLiteral("Computers in the job: 3"));
+                    focusedAfter = QApplication::focusWidget();
                     wizard->close();
                 }
                 return;
@@ -240,6 +243,8 @@ private Q_SLOTS:
         };
         drive(driver, [&] { QVERIFY(f.trigger(window, QStringLiteral("mnuSetupWizard"))); });
 
+        // The keyboard carries on where it was before the import.
+        QVERIFY(focused && focusedAfter == focused);
         QCOMPARE(f.presenter->count(), 1);
         QCOMPARE(f.presenter->messages().constFirst().text, QStringLiteral("Import successful!"));
         QVERIFY(db.FindComputer(QStringLiteral("NEW-01")) >= 0);

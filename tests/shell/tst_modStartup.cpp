@@ -141,12 +141,13 @@ private Q_SLOTS:
         };
         const QStringList nothing(6);
         // clang-format off
-        // Nothing stored yet: three quarters of the free desktop, centred, within the minimum and a maximum.
-        row("first start", nothing, QRect(2400, 1500, 14400, 9000));
-        row("first start, beside a panel", nothing, QRect(3160, 1880, 13200, 8400), false, QSize(19200, 12000), QRect(960, 480, 17600, 11200));
-        row("first start, small screen", nothing, QRect(1012, 1005, MinWidthTwips, MinHeightTwips), false, QSize(11520, 9000));
+        // Nothing stored yet: three quarters of the free desktop, centred, at least where the panel fits, at most a maximum.
+        row("first start, 1280 by 800", nothing, QRect(1725, 930, 15750, 10140));
+        row("first start, beside a panel", nothing, QRect(1885, 1010, 15750, 10140), false, QSize(19200, 12000), QRect(960, 480, 17600, 11200));
+        row("first start, 1920 by 1200", nothing, QRect(3600, 2250, 21600, 13500), false, QSize(28800, 18000));
+        row("first start, small screen", nothing, QRect(0, 0, 11520, 9000), false, QSize(11520, 9000));
         row("first start, huge screen", nothing, QRect(16800, 7950, 24000, 16500), false, QSize(57600, 32400));
-        row("only the pane stored, maximised only when 1", {"yes", "3600", "", "", "", ""}, QRect(2400, 1500, 14400, 9000));
+        row("only the pane stored, maximised only when 1", {"yes", "3600", "", "", "", ""}, QRect(1725, 930, 15750, 10140));
         row("fits", {"1", "3600", "1200", "1500", "12000", "9000"}, QRect(1500, 1200, 12000, 9000), true);
         row("wider than a smaller screen", {"0", "", "0", "0", "28800", "9000"}, QRect(0, 0, 15360, 9000), false, QSize(15360, 11520));
         row("top beyond the screen", {"", "", "12001", "600", "12000", "9000"}, QRect(600, -1, 12000, 9000));

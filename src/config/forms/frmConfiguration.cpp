@@ -8,6 +8,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -81,24 +82,27 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     auto *logRow = new QHBoxLayout;
     logRow->addWidget(txtLogPath, 1);
     logRow->addWidget(cmdBrowse);
-    form->addRow(QStringLiteral("Log Path:"), logRow);
+    // A row of two takes no buddy of its own: the label's letter goes to the path.
+    auto *logLabel = new QLabel(QStringLiteral("&Log Path:"), this);
+    logLabel->setBuddy(txtLogPath);
+    form->addRow(logLabel, logRow);
 
     QGroupBox *networkSettings = group(this, "fraNetworkSettings", QStringLiteral("Network Settings"), form);
-    form->addRow(QStringLiteral("Listener IP:"), cboListenerIP);
-    form->addRow(QStringLiteral("Listener Port:"), txtListenerPort);
+    form->addRow(QStringLiteral("Listener &IP:"), cboListenerIP);
+    form->addRow(QStringLiteral("Listener P&ort:"), txtListenerPort);
 
     QGroupBox *clientSettings = group(this, "fraClientSettings", QStringLiteral("Client Settings"), form);
-    form->addRow(QStringLiteral("Console IP:"), cboConsoleIP);
-    form->addRow(QStringLiteral("Destination Share:"), txtDestShare);
-    form->addRow(QStringLiteral("Destination Path:"), txtDestPath);
+    form->addRow(QStringLiteral("&Console IP:"), cboConsoleIP);
+    form->addRow(QStringLiteral("Destination &Share:"), txtDestShare);
+    form->addRow(QStringLiteral("Destination &Path:"), txtDestPath);
 
     QGroupBox *advancedSettings = group(this, "fraAdvancedSettings", QStringLiteral("Advanced Settings"), form);
-    form->addRow(QStringLiteral("Check Period:"), txtCheckPeriod);
-    form->addRow(QStringLiteral("Reporting Period:"), txtReportingPeriod);
-    form->addRow(QStringLiteral("Keep Alive Incr.:"), txtKeepAliveIncr);
-    form->addRow(QStringLiteral("Logging Level:"), txtLoggingLevel);
-    form->addRow(QStringLiteral("Max. Transferors:"), txtMaxTransferors);
-    form->addRow(QStringLiteral("Pings at Once:"), txtPingsInFlight);
+    form->addRow(QStringLiteral("C&heck Period:"), txtCheckPeriod);
+    form->addRow(QStringLiteral("&Reporting Period:"), txtReportingPeriod);
+    form->addRow(QStringLiteral("&Keep Alive Incr.:"), txtKeepAliveIncr);
+    form->addRow(QStringLiteral("Lo&gging Level:"), txtLoggingLevel);
+    form->addRow(QStringLiteral("&Max. Transferors:"), txtMaxTransferors);
+    form->addRow(QStringLiteral("Pi&ngs at Once:"), txtPingsInFlight);
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

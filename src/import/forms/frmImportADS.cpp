@@ -207,6 +207,7 @@ void frmImportADS::DoImport()
         server.Password.fill(QLatin1Char('\0'));
 
         if (result == ADComputerImport::Success) {
+            import.ReportAndOffer(*m_database, input.AllUsers, parentWidget());
             accept();
             return;
         }

@@ -473,10 +473,26 @@ void ComputerTreeView::mousePressEvent(QMouseEvent *event)
         return;
     }
     const QString before = selectedKey();
+    const QStringList selected = selectedKeys();
+    m_pressInSelection = event->button() == Qt::LeftButton && event->modifiers() == Qt::NoModifier && selected.size() > 1
+        && selected.contains(key);
     QTreeWidget::mousePressEvent(event);
     if (m_commands && event->button() == Qt::LeftButton)
         m_commands->tvMain_MouseDown(key);
     userSelected(before);
+}
+
+void ComputerTreeView::mouseReleaseEvent(QMouseEvent *event)
+{
+    // A click inside a selection of several keeps them all, as the right
+    // button does: the base class would narrow it to the clicked node and
+    // then open that node's name for editing, where Delete erases the name
+    // instead of asking about the selection.
+    if (std::exchange(m_pressInSelection, false) && event->button() == Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QTreeWidget::mouseReleaseEvent(event);
 }
 
 void ComputerTreeView::mouseMoveEvent(QMouseEvent *event)

@@ -101,6 +101,7 @@ Q_SIGNALS:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -142,4 +143,6 @@ private:
     mutable QTreeWidgetItem *m_hintParent = nullptr;
     mutable int m_hintRow = -1;
     quint64 m_changes = 0;
+    // The left button went down, without a modifier, on a node of a selection of several.
+    bool m_pressInSelection = false;
 };

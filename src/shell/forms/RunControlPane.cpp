@@ -6,19 +6,22 @@
 #include "common/modErrorHandler.h"
 #include "database/ComputerDB.h"
 #include "engine/QXEInterface.h"
+#include "shell/ProgressLogModel.h"
 #include "shell/forms/ComputerTreeView.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QListView>
 #include <QPushButton>
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -103,12 +106,31 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
     counts->setColumnStretch(2 * ClientStatus::CategoryCount, 1);
     layout->addWidget(fraCounts);
 
-    txtProgressLog = new QPlainTextEdit(this);
-    txtProgressLog->setObjectName(QStringLiteral("txtProgressLog"));
-    txtProgressLog->setReadOnly(true);
-    txtProgressLog->setUndoRedoEnabled(false);
-    txtProgressLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    layout->addWidget(txtProgressLog, 1);
+    m_log = new ProgressLogModel(this);
+    lstProgressLog = new QListView(this);
+    lstProgressLog->setObjectName(QStringLiteral("lstProgressLog"));
+    lstProgressLog->setAccessibleName(QStringLiteral("Progress log"));
+    // One height for every line: the view then places a line without measuring it.
+    lstProgressLog->setUniformItemSizes(true);
+    lstProgressLog->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstProgressLog->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstProgressLog->setModel(m_log);
+    auto *copy = new QAction(QStringLiteral("&Copy"), lstProgressLog);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetShortcut);
+    lstProgressLog->addAction(copy);
+    lstProgressLog->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(copy, &QAction::triggered, this, &RunControlPane::copyLines);
+    // The newest lines stay in sight unless the administrator scrolled up to read.
+    connect(m_log, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        const QScrollBar *bar = lstProgressLog->verticalScrollBar();
+        m_followEnd = bar->value() == bar->maximum();
+    });
+    connect(m_log, &QAbstractItemModel::rowsInserted, this, [this] {
+        if (m_followEnd)
+            lstProgressLog->scrollToBottom();
+    });
+    layout->addWidget(lstProgressLog, 1);
 
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -134,7 +156,7 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
     connect(cmdDone, &QPushButton::clicked, this, &RunControlPane::doneClicked);
     connect(tmrAnimation, &QTimer::timeout, this, &RunControlPane::tmrAnimation_Timer);
 
-    connect(&m_run, &MigrationRun::Line, this, &RunControlPane::appendLine);
+    connect(&m_run, &MigrationRun::Line, this, &RunControlPane::runLine);
     connect(&m_run, &MigrationRun::StatusChanged, this, &RunControlPane::statusChanged);
     connect(&m_run, &MigrationRun::LastClient, this, &RunControlPane::lastClient);
     connect(&m_run, &MigrationRun::Message, this, &RunControlPane::message);
@@ -143,24 +165,31 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
 
 void RunControlPane::appendLine(const QString &line)
 {
-    // The oldest lines go in large steps, not one by one through the view's
-    // block limit: the plain-text layout then looks through every line for
-    // the widest each time the first goes, and a line would cost the whole
-    // log once it is full.
-    QTextDocument *document = txtProgressLog->document();
-    if (document->blockCount() >= LogLineLimit + LogTrimStep) {
-        QTextCursor oldest(document);
-        oldest.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, LogTrimStep);
-        oldest.removeSelectedText();
-    }
-    txtProgressLog->appendPlainText(line);
+    m_log->appendLine(line);
 }
 
 void RunControlPane::continueLine(const QString &text)
 {
-    QTextCursor end(txtProgressLog->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(text);
+    m_log->continueLine(text);
+}
+
+void RunControlPane::runLine(const QString &line)
+{
+    const int client = std::exchange(m_statusClient, -1);
+    if (client >= 0)
+        m_log->appendStatus(client, line);
+    else
+        m_log->appendLine(line);
+}
+
+void RunControlPane::copyLines()
+{
+    QModelIndexList rows = lstProgressLog->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end());
+    QStringList lines;
+    for (const QModelIndex &row : std::as_const(rows))
+        lines.append(row.data().toString());
+    QGuiApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
 }
 
 QString RunControlPane::Summary() const
@@ -182,7 +211,7 @@ void RunControlPane::SetCaption(const QString &caption)
 void RunControlPane::StartTest(const QString &caption)
 {
     lblProgressCaption->setText(caption);
-    txtProgressLog->clear();
+    m_log->clear();
     m_treeStatus.SetColorsForRun();
     m_animationFrame = false;
     tmrAnimation_Timer();
@@ -191,7 +220,7 @@ void RunControlPane::StartTest(const QString &caption)
 void RunControlPane::Start(QXEInterface &engine)
 {
     m_treeStatus.SetColorsForRun();
-    txtProgressLog->clear();
+    m_log->clear();
     m_shownCounts.fill(-1);
     cmdAbort->setEnabled(true);
     m_animationFrame = false;
@@ -246,9 +275,11 @@ void RunControlPane::tmrAnimation_Timer()
 
 void RunControlPane::statusChanged(int computerId, const QString &code)
 {
-    // The progress line comes from the run itself, with the computer's name.
     m_treeStatus.SetNodeStatus(QStringLiteral("C") + QString::number(computerId), code);
     showCounts();
+    // The run writes the progress line, with the computer's name, right
+    // after this: the log writes a client's unchanged status once.
+    m_statusClient = computerId;
 }
 
 void RunControlPane::showCounts()

@@ -2,6 +2,7 @@
 
 #include "job/MigrationRun.h"
 #include "job/RunTreeStatus.h"
+#include "shell/ProgressLogModel.h"
 
 #include <QFrame>
 
@@ -11,7 +12,7 @@
 class ComputerTreeView;
 class QAction;
 class QLabel;
-class QPlainTextEdit;
+class QListView;
 class QPushButton;
 class QXEInterface;
 class QTimer;
@@ -22,9 +23,10 @@ class QTimer;
 // Done buttons. It handles the run's events and the run commands; the main
 // window switches the rest of itself with Running and ends the run on Done.
 //
-// The log is one plain-text view with a line limit, and a status event
-// finds its node through the tree's key index, so the pane keeps pace with
-// a run of any size.
+// The log is a list over ProgressLogModel, which hands it its lines in
+// batches and keeps a bounded number, and a status event finds its node
+// through the tree's key index, so the pane keeps pace with a run of any
+// size.
 class RunControlPane : public QFrame
 {
     Q_OBJECT
@@ -40,11 +42,6 @@ public:
         QAction *PopCancelClient = nullptr;
         QAction *PopAbortClient = nullptr;
     };
-
-    // Lines the log keeps at least; older ones go, LogTrimStep at a time.
-    // The log files keep everything.
-    static constexpr int LogLineLimit = 200'000;
-    static constexpr int LogTrimStep = 20'000;
 
     RunControlPane(MigrationRun &run, ComputerTreeView &tree, Commands commands, QWidget *parent = nullptr);
 
@@ -69,7 +66,7 @@ public:
     void CancelClient(const QString &nodeKey);
     void AbortClient(const QString &nodeKey);
 
-    QPlainTextEdit *log() const { return txtProgressLog; }
+    ProgressLogModel *log() const { return m_log; }
     RunTreeStatus &treeStatus() { return m_treeStatus; }
 
     // A line of the progress log.
@@ -85,6 +82,8 @@ Q_SIGNALS:
 
 private:
     void statusChanged(int computerId, const QString &code);
+    void runLine(const QString &line);
+    void copyLines();
     void lastClient();
     void message(int level, const QString &text);
     void processingComplete();
@@ -103,7 +102,11 @@ private:
     QWidget *fraCounts = nullptr;
     std::array<QLabel *, ClientStatus::CategoryCount> lblCounts {};
     std::array<int, ClientStatus::CategoryCount> m_shownCounts {};
-    QPlainTextEdit *txtProgressLog = nullptr;
+    ProgressLogModel *m_log = nullptr;
+    QListView *lstProgressLog = nullptr;
+    // The client whose status line the run writes next; -1 for other lines.
+    int m_statusClient = -1;
+    bool m_followEnd = true;
     QPushButton *cmdAbort = nullptr;
     QPushButton *cmdCancel = nullptr;
     QPushButton *cmdDone = nullptr;

@@ -148,7 +148,7 @@ void frmMain::createMenus()
     mnuSave->setShortcut(QKeySequence::Save);
     mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save Settings &As..."), true);
     mnuSaveState = addItem(mnuFile, "mnuSaveState", QStringLiteral("Save &Migration State..."), true);
-    mnuSaveRunReport = addItem(mnuFile, "mnuSaveRunReport", QStringLiteral("Save Run &Report..."), false);
+    mnuSaveRunReport = addItem(mnuFile, "mnuSaveRunReport", QStringLiteral("Save Run Re&port..."), false);
     mnuFile->addSeparator();
     mnuLoad = addItem(mnuFile, "mnuLoad", QStringLiteral("&Load Settings"), true);
     mnuLoad->setShortcut(QKeySequence::Open);
@@ -175,7 +175,7 @@ void frmMain::createMenus()
     mnuFind->setShortcut(QKeySequence::Find);
     mnuFindNext = addItem(mnuEdit, "mnuFindNext", QStringLiteral("Find &Next"), true);
     mnuFindNext->setShortcut(QKeySequence::FindNext);
-    mnuFindPrevious = addItem(mnuEdit, "mnuFindPrevious", QStringLiteral("Find Pre&vious"), true);
+    mnuFindPrevious = addItem(mnuEdit, "mnuFindPrevious", QStringLiteral("Find &Previous"), true);
     mnuFindPrevious->setShortcut(QKeySequence::FindPrevious);
     mnuEdit->addSeparator();
     mnuMigJobName = addItem(mnuEdit, "mnuMigJobName", QStringLiteral("&Migration Job Name..."), true);
@@ -186,7 +186,7 @@ void frmMain::createMenus()
     mnuClientLogsFolder = addItem(mnuView, "mnuClientLogsFolder", QStringLiteral("&Client Logs Folder"), true);
     mnuView->addSeparator();
     mnuExpandAll = addItem(mnuView, "mnuExpandAll", QStringLiteral("&Expand All"), true);
-    mnuCollapseAll = addItem(mnuView, "mnuCollapseAll", QStringLiteral("C&ollapse All"), true);
+    mnuCollapseAll = addItem(mnuView, "mnuCollapseAll", QStringLiteral("Co&llapse All"), true);
     mnuView->addSeparator();
     mnuRefresh = addItem(mnuView, "mnuRefresh", QStringLiteral("&Refresh"), true);
     mnuRefresh->setShortcut(QKeySequence(Qt::Key_F5));
@@ -208,7 +208,8 @@ void frmMain::createMenus()
     mnuCancelMigration = addItem(mnuTools, "mnuCancelMigration", QStringLiteral("Cancel Migration"), false);
     mnuAbortMigration = addItem(mnuTools, "mnuAbortMigration", QStringLiteral("Abort Migration..."), false);
     mnuTools->addSeparator();
-    mnuCancelClient = addItem(mnuTools, "mnuCancelClient", QStringLiteral("&Cancel Client"), false);
+    // "&Configuration..." has the C of the Tools menu; the pop-up's "&Cancel Client" keeps it.
+    mnuCancelClient = addItem(mnuTools, "mnuCancelClient", QStringLiteral("Cancel C&lient"), false);
     mnuAbortClient = addItem(mnuTools, "mnuAbortClient", QStringLiteral("&Abort Client..."), false);
 
     mnuHelp = addMenu(bar, "mnuHelp", QStringLiteral("&Help"));

@@ -61,12 +61,15 @@ frmAddMigration::frmAddMigration(QWidget *parent)
     add->setObjectName(QStringLiteral("cmdAddMigration"));
     QPushButton *cancel = buttons->addButton(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
+    add->setDefault(true);
     connect(add, &QPushButton::clicked, this, &frmAddMigration::cmdAddMigration_Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     layout->addWidget(buttons);
 
     connect(&m_model, &AddMigrationModel::stateChanged, this, &frmAddMigration::refresh);
     refresh();
+    // The dialog opens for a name to type, not for a choice already made.
+    m_fields[Field::SourceUsername]->setFocus();
 }
 
 void frmAddMigration::LinkList(const UserProfilesPtr &list)

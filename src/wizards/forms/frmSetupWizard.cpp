@@ -10,12 +10,14 @@
 #include "settings/sections/widgets/OptionsSectionWidget.h"
 #include "wizards/forms/frmAuthWizard.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -317,11 +319,13 @@ void frmSetupWizard::cmdImportADS_Click()
     ComputerDB *database = m_model.database();
     if (!database)
         return;
+    const QPointer<QWidget> focused = QApplication::focusWidget();
     frmImportADS dialog(this);
     dialog.LinkRequired(database, m_treeChanged);
     dialog.LinkBar(m_importBar.get());
     dialog.exec();
     ShowComputerCount();
+    giveFocusBack(focused, cmdImportADS);
 }
 
 void frmSetupWizard::cmdImportFile_Click()
@@ -329,11 +333,22 @@ void frmSetupWizard::cmdImportFile_Click()
     ComputerDB *database = m_model.database();
     if (!database)
         return;
+    const QPointer<QWidget> focused = QApplication::focusWidget();
     frmImportUsers::ShowModal(*database, this, NodeInfo {});
     // A large list is read with the tree unlinked; it is built again here.
     if (!database->IsLinked() && m_treeChanged)
         m_treeChanged();
     ShowComputerCount();
+    giveFocusBack(focused, cmdImportFile);
+}
+
+void frmSetupWizard::giveFocusBack(QWidget *focused, QWidget *button)
+{
+    // The main window's tree is rebuilt behind the import, in front of its
+    // progress window; when that closes, the main window is the active one
+    // and the wizard's keyboard is gone.
+    activateWindow();
+    (focused && isAncestorOf(focused) ? focused : button)->setFocus(Qt::OtherFocusReason);
 }
 
 void frmSetupWizard::cmdAuthWizard_Click()

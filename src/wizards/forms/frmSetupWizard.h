@@ -39,6 +39,8 @@ private:
     void ShowCurrentFrame();
     void cmdImportADS_Click();
     void cmdImportFile_Click();
+    // After a modal window: the keyboard back on what had it, else on `button`.
+    void giveFocusBack(QWidget *focused, QWidget *button);
     void cmdAuthWizard_Click();
     void ShowComputerCount();
     void closeWizard();
