@@ -1,11 +1,13 @@
 #include "job/RunReport.h"
 
+#include "common/PrivateFolder.h"
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "validation/modReportFormat.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
 
@@ -163,5 +165,17 @@ QByteArray RunReport::Html() const
 
 bool RunReport::Write(const QString &csvPath, const QString &htmlPath, QString *problem) const
 {
-    return modReportFormat::WriteFiles({{csvPath, Csv()}, {htmlPath, Html()}}, QStringLiteral("The run report"), problem);
+    // The folder is the one the user chose; the report's own names in it
+    // are not followed when they are links, since the results folder or a
+    // share it may stand in can hold anyone's links.
+    for (const auto &[path, content] : {std::pair {csvPath, Csv()}, std::pair {htmlPath, Html()}}) {
+        const QFileInfo file(path);
+        PrivateFolder folder;
+        if (!folder.Open(file.path(), PrivateFolder::Access::AsItIs) || !folder.Replace(file.fileName(), content)) {
+            if (problem)
+                *problem = QStringLiteral("The run report \"%1\" could not be written: %2").arg(QDir::toNativeSeparators(path), folder.ErrorString());
+            return false;
+        }
+    }
+    return true;
 }
