@@ -140,7 +140,8 @@ void PrivateFolder::Close()
 bool PrivateFolder::fail(const QString &relative, int error)
 {
     const QString path = QDir::toNativeSeparators(FilePath(relative));
-    if (error == ELOOP || error == EXDEV) {
+    // A link met on the way, or as a folder in its last step, which reads as "not a folder".
+    if (error == ELOOP || error == EXDEV || error == ENOTDIR) {
         // Which step of the way is the link: the first one that is.
         const QStringList steps = relative.split(QLatin1Char('/'), Qt::SkipEmptyParts);
         QString prefix;
@@ -153,6 +154,8 @@ bool PrivateFolder::fail(const QString &relative, int error)
                 return false;
             }
         }
+    }
+    if (error == EXDEV) {
         m_error = QStringLiteral("\"%1\" leads out of the folder \"%2\".").arg(path, QDir::toNativeSeparators(m_path));
     } else if (error == kNotOurs) {
         m_error = QStringLiteral("\"%1\" belongs to another user or is a second name of another file; the console writes nothing to it.")
