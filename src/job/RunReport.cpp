@@ -7,6 +7,7 @@
 #include "validation/modReportFormat.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
@@ -74,10 +75,14 @@ RunReport RunReport::Build(
     // One pass over the folder, so that a run of many thousand clients does
     // not list it once per computer. The stamp has a fixed width, so the
     // greatest stamp is the newest log, whatever the files' times say.
+    // Nor sorted: a sorted listing of 100,000 logs holds a file record per
+    // log at once.
     QHash<QString, QString> newestLog;
-    const QStringList files = QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
     QHash<QString, QString> newestStamp;
-    for (const QString &file : files) {
+    QDirIterator files(resultsFolder, {QStringLiteral("*.log")}, QDir::Files);
+    while (files.hasNext()) {
+        files.next();
+        const QString file = files.fileName();
         const auto log = modGeneral::ParseClientLogName(file);
         if (!log)
             continue;
