@@ -190,9 +190,14 @@ QString SimulatedEngine::ClientFolder(int client) const
 
 QString SimulatedEngine::ClientLogPath(int client) const
 {
-    if (!validClient(client))
+    if (!validClient(client) || m_clients[client].logStamp == 0)
         return QString();
-    return m_clients[client].logPath;
+    return joinPath(m_settings.logPath, clientLogName(client));
+}
+
+QString SimulatedEngine::clientLogName(int client) const
+{
+    return SafeFileName(m_clients[client].name) + QLatin1Char('-') + QString::number(m_clients[client].logStamp) + QStringLiteral(".log");
 }
 
 QString SimulatedEngine::transferorLogName(int transferor) const
@@ -327,9 +332,9 @@ void SimulatedEngine::startClient(int n)
     const QString stamp = Clock::instance().currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
     c.log = std::make_unique<EngineLogFile>();
     c.problem.clear();
-    if (!c.log->Open(m_results, SafeFileName(c.name) + QLatin1Char('-') + stamp + QStringLiteral(".log")))
+    c.logStamp = stamp.toULongLong();
+    if (!c.log->Open(m_results, clientLogName(n)))
         handlerLine(QStringLiteral("Client %1 (%2): the client log could not be written: %3").arg(n).arg(c.name, c.log->ErrorString()));
-    c.logPath = c.log->Path();
     c.log->Line(QStringLiteral("Varno-Osk client %1, client number %2, transferor %3.").arg(c.name).arg(n).arg(transferor));
 
     transferorLine(transferor, QStringLiteral("Client %1 (%2) started.").arg(n).arg(c.name));
@@ -636,7 +641,10 @@ void SimulatedEngine::end(int n, const QString &code)
         c.log->Line(QStringLiteral("Result: %1.").arg(code));
         c.log.reset();
     }
-    c.actions.clear();
+    // Given back rather than cleared: a cleared list keeps its room, and an
+    // ended client needs neither.
+    c.actions = QStringList();
+    c.problem = QString();
     static const QStringList finals
         = {QStringLiteral("XS"), QStringLiteral("XW"), QStringLiteral("XE"), QStringLiteral("XC"), QStringLiteral("XA")};
     const qsizetype index = finals.indexOf(code);

@@ -146,7 +146,9 @@ private:
         // Open while the client runs only: a run of many thousand clients
         // must not keep a file object per client.
         std::unique_ptr<EngineLogFile> log;
-        QString logPath;
+        // yyyyMMddhhmmss of its client log, 0 before it starts: a number
+        // rather than the log's path, as 100,000 paths are some 15 MB.
+        quint64 logStamp = 0;
     };
 
     struct Settings
@@ -196,6 +198,7 @@ private:
     void transferorLine(int transferor, const QString &text);
     QString transferorLogName(int transferor) const;
     QString clientFolderName(int client) const;
+    QString clientLogName(int client) const;
     bool validClient(int client) const { return client >= 1 && client < static_cast<int>(m_clients.size()); }
 
     std::unique_ptr<EngineScheduler> m_scheduler;
