@@ -7,7 +7,7 @@
 #include "common/ConsoleConfig.h"
 #include "common/modConsoleKey.h"
 #include "common/modFormat.h"
-#include "common/modPrivateFiles.h"
+#include "common/PrivateFolder.h"
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
 #include "job/ComputerDBJobExport.h"
@@ -21,7 +21,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QTextStream>
 
 namespace {
@@ -104,20 +103,47 @@ QString cellText(const QVariant &value)
     }
 }
 
-void dumpArray(QTextStream &out, const char *title, const JobArray &array, const char *const *labels, bool clientArray)
+void dumpRow(QTextStream &out, const JobArray &array, int row, int shownRow, const char *const *labels, bool clientArray)
 {
-    out << title << " (" << array.Columns() << " columns, " << array.Rows() << " rows)\n";
-    for (int row = 1; row <= array.Rows(); ++row) {
-        out << "  row " << row << '\n';
-        for (int column = 1; column <= array.Columns(); ++column) {
-            const QVariant value = array.Value(column, row);
-            // The dump is for reading; the passwords stay in the scrambled files.
-            const QString shown
-                = isPasswordCell(clientArray, column) && !value.toString().isEmpty() ? QStringLiteral("<password>") : cellText(value);
-            out << QStringLiteral("    %1 %2: ").arg(column, 2).arg(QString::fromLatin1(labels[column - 1])) << shown << '\n';
-        }
+    out << "  row " << shownRow << '\n';
+    for (int column = 1; column <= array.Columns(); ++column) {
+        const QVariant value = array.Value(column, row);
+        // The dump is for reading; the passwords stay in the scrambled files.
+        const QString shown
+            = isPasswordCell(clientArray, column) && !value.toString().isEmpty() ? QStringLiteral("<password>") : cellText(value);
+        out << QStringLiteral("    %1 %2: ").arg(column, 2).arg(QString::fromLatin1(labels[column - 1])) << shown << '\n';
     }
 }
+
+// A part of the dump gathered while the rows go by: a file below the
+// folder, unlinked at once so that an export that stops leaves nothing.
+struct DumpPart
+{
+    QFile file;
+    QTextStream text;
+
+    bool open(PrivateFolder &folder, const QString &name)
+    {
+        if (!folder.OpenFile(file, name, QIODevice::ReadWrite) || !folder.Remove(name))
+            return false;
+        text.setDevice(&file);
+        return true;
+    }
+
+    // Appends the part to `out`, a piece at a time.
+    bool appendTo(QFile &out)
+    {
+        text.flush();
+        if (!file.seek(0))
+            return false;
+        QByteArray piece;
+        while (!(piece = file.read(1 << 20)).isEmpty()) {
+            if (out.write(piece) != piece.size())
+                return false;
+        }
+        return file.error() == QFileDevice::NoError;
+    }
+};
 
 } // namespace
 
@@ -164,19 +190,69 @@ int ExportCommand::failure(const QString &text)
     return modCommandLine::Fail(m_err, text);
 }
 
-QString ExportCommand::Dump(const TranslationArray &translation, const JobArray &clients, const JobArray &settings)
+bool ExportCommand::WriteJob(QXEInterface &qxe, JobExport &job, const QString &folder, int &clients, QString &problem)
 {
-    QString text;
-    QTextStream out(&text);
-    out << "Translation array (" << translation.Rows() << " rows: engine client -> computer ID)\n";
-    for (int row = 1; row <= translation.Rows(); ++row)
-        out << "  " << row << ": " << translation.At(row) << '\n';
-    out << '\n';
-    dumpArray(out, "Client array", clients, kClientColumns, true);
-    out << '\n';
-    dumpArray(out, "Settings array", settings, kSettingsColumns, false);
+    clients = 0;
+    PrivateFolder target;
+    // The client files carry the accounts' passwords, scrambled only.
+    if (!target.Open(folder)) {
+        problem = target.ErrorString();
+        return false;
+    }
+    // The dump shows the translation array first, then the client array, then
+    // the settings array, and the rows arrive once: the computer IDs are kept,
+    // the two other parts gathered aside and joined at the end.
+    DumpPart clientPart;
+    DumpPart settingsPart;
+    if (!clientPart.open(target, QStringLiteral(".arrays-clients")) || !settingsPart.open(target, QStringLiteral(".arrays-settings"))) {
+        problem = target.ErrorString();
+        return false;
+    }
+    QList<qint32> ids;
+    const bool exported = qxe.StreamJob(job, [&](const JobExport::Row &row) {
+        const QString name = row.Clients.Text(ClientColumn::ComputerName, 1);
+        const QString computerFolder = SimulatedEngine::SafeFileName(name);
+        const QVariantList entry = row.Clients.Value(ClientColumn::GeneratedFiles, 1).toList().value(0).toList();
+        if (!target.MakeFolder(computerFolder)
+            || !target.Write(
+                computerFolder + QLatin1Char('/') + SimulatedEngine::SafeFileName(entry.value(0).toString()), entry.value(1).toByteArray())) {
+            problem = QStringLiteral("The configuration file of %1 cannot be written: %2").arg(name, target.ErrorString());
+            return false;
+        }
+        dumpRow(clientPart.text, row.Clients, 1, row.Client, kClientColumns, true);
+        dumpRow(settingsPart.text, row.Settings, 1, row.Client, kSettingsColumns, false);
+        ids.append(row.ComputerId);
+        return true;
+    });
+    if (!exported || ids.isEmpty()) {
+        if (problem.isEmpty())
+            problem = QStringLiteral("The migration list is empty.");
+        return false;
+    }
+
+    QFile dump;
+    if (!target.OpenFile(dump, DumpFileName(), QIODevice::WriteOnly)) {
+        problem = target.ErrorString();
+        return false;
+    }
+    QTextStream out(&dump);
+    out << "Translation array (" << ids.size() << " rows: engine client -> computer ID)\n";
+    for (qsizetype row = 0; row < ids.size(); ++row)
+        out << "  " << row + 1 << ": " << ids.at(row) << '\n';
+    out << "\nClient array (" << ClientColumn::Count << " columns, " << ids.size() << " rows)\n";
     out.flush();
-    return text;
+    bool written = clientPart.appendTo(dump);
+    out << "\nSettings array (" << SettingsColumn::Count << " columns, " << ids.size() << " rows)\n";
+    out.flush();
+    written = written && settingsPart.appendTo(dump) && dump.error() == QFileDevice::NoError;
+    dump.close();
+    // Durable once for all the files, rather than one flush per file.
+    if (!written || !target.Sync()) {
+        problem = QStringLiteral("\"%1\" cannot be written.").arg(QDir::toNativeSeparators(target.FilePath(DumpFileName())));
+        return false;
+    }
+    clients = static_cast<int>(ids.size());
+    return true;
 }
 
 int ExportCommand::run(const QStringList &arguments)
@@ -233,42 +309,17 @@ int ExportCommand::run(const QStringList &arguments)
             return 1;
     }
 
-    const QDir target(file.value(out));
-    // The client files carry the accounts' passwords, scrambled only.
-    if (!modPrivateFiles::MakeFolder(target.path()))
-        return failure(QStringLiteral("The folder \"%1\" cannot be created.").arg(QDir::toNativeSeparators(target.path())));
-
     QXEInterface qxe;
     qxe.SetConsoleIP(address);
     qxe.SetListenerIP(address);
     qxe.SetListenerPort(portNumber);
     ComputerDBJobExport job(database);
-    qxe.ExportJob(job);
+    int clients = 0;
+    if (!WriteJob(qxe, job, file.value(out), clients, problem))
+        return failure(problem);
 
-    const JobArray &clients = qxe.ClientArray();
-    const TranslationArray &translation = qxe.Translation();
-    if (!translation.Exists() || translation.Rows() == 0)
-        return failure(QStringLiteral("The migration list is empty."));
-    for (int row = 1; row <= clients.Rows(); ++row) {
-        const QString name = clients.Text(ClientColumn::ComputerName, row);
-        const QVariantList entry = clients.Value(10, row).toList().value(0).toList();
-        const QString folder = target.filePath(SimulatedEngine::SafeFileName(name));
-        QSaveFile config(QDir(folder).filePath(entry.value(0).toString()));
-        const bool opened = modPrivateFiles::MakeFolder(folder) && config.open(QIODevice::WriteOnly);
-        if (opened)
-            modPrivateFiles::Restrict(config);
-        if (!opened || config.write(entry.value(1).toByteArray()) < 0 || !config.commit())
-            return failure(
-                QStringLiteral("The configuration file of %1 cannot be written to \"%2\".").arg(name, QDir::toNativeSeparators(folder)));
-    }
-
-    QSaveFile dump(target.filePath(DumpFileName()));
-    const QString text = Dump(translation, clients, qxe.SettingsArray());
-    if (!dump.open(QIODevice::WriteOnly | QIODevice::Text) || dump.write(text.toUtf8()) < 0 || !dump.commit())
-        return failure(QStringLiteral("\"%1\" cannot be written.").arg(QDir::toNativeSeparators(dump.fileName())));
-
-    m_out << "Exported " << clients.Rows() << (clients.Rows() == 1 ? " client" : " clients") << " to "
-          << QDir::toNativeSeparators(target.path()) << '\n';
+    m_out << "Exported " << clients << (clients == 1 ? " client" : " clients") << " to " << QDir::toNativeSeparators(file.value(out))
+          << '\n';
     m_out.flush();
     return 0;
 }

@@ -2,9 +2,9 @@
 
 #include <QStringList>
 
-class JobArray;
+class JobExport;
 class QTextStream;
-class TranslationArray;
+class QXEInterface;
 
 // `vo export FILE --out DIR [--listener ADDRESS] [--port N]
 // [--passphrase-file F]`: exports a settings file as Start Migration hands it
@@ -23,8 +23,10 @@ public:
 
     static QString usage();
 
-    // The readable dump of the three arrays.
-    static QString Dump(const TranslationArray &translation, const JobArray &clients, const JobArray &settings);
+    // Writes the job of `job` into `folder` as the command does, row by row
+    // so that memory stays flat, and makes it durable once at the end; the
+    // number of clients, or false with the problem.
+    static bool WriteJob(QXEInterface &qxe, JobExport &job, const QString &folder, int &clients, QString &problem);
     static QString DumpFileName(); // "arrays.txt"
 
 private:

@@ -42,14 +42,16 @@ QString RetryCommand::usage()
                           "                        normally varnoosk.sts) the engine writes during the\n"
                           "                        run; or a file saved with File > Save Migration State\n"
                           "  --into NEW            the new settings file; it must not exist yet\n"
-                          "  --job NAME            the new job's name; else FILE's job name + \" retry\"\n"
+                          "  --job NAME            the new job's name; else FILE's job name (or, without\n"
+                          "                        one, its file name) + \" retry\"\n"
                           "                        (\" retry 2\" and so on when that job has results)\n"
                           "  --passphrase-file F   read the passphrase of FILE (and of a migration state\n"
                           "                        file) from the first line of F; NEW keeps the\n"
                           "                        passwords sealed with it\n"
                           "\n"
                           "Exit status: 0 NEW written, 2 every computer finished (nothing written),\n"
-                          "1 a usage error or a file that cannot be read or written.\n");
+                          "1 a usage error, a file that cannot be read or written, or RESULTS that name\n"
+                          "none of FILE's computers (another job's).\n");
 }
 
 int RetryCommand::failure(const QString &text)
@@ -57,7 +59,8 @@ int RetryCommand::failure(const QString &text)
     return modCommandLine::Fail(m_err, text);
 }
 
-bool RetryCommand::readStatuses(const QString &results, const QString &passphrase, QHash<QString, QString> &statuses, QString &problem)
+bool RetryCommand::readStatuses(const QString &results, const QString &passphrase, const QSet<QString> &computers,
+    QHash<QString, QString> &statuses, QString &problem)
 {
     const QFileInfo info(results);
     if (info.isDir()) {
@@ -67,7 +70,7 @@ bool RetryCommand::readStatuses(const QString &results, const QString &passphras
                           .arg(native(results), QFileInfo(path).fileName());
             return false;
         }
-        return modRetry::ReadStatusFile(path, statuses, problem);
+        return modRetry::ReadStatusFile(path, computers, statuses, problem);
     }
     ComputerDB state;
     const SettingsFileResult loaded = SettingsFile().Load(results, passphrase, state);
@@ -79,8 +82,11 @@ bool RetryCommand::readStatuses(const QString &results, const QString &passphras
         problem = QStringLiteral("\"%1\" is a settings file, not a migration state: it holds no computer's status.").arg(native(results));
         return false;
     }
-    for (auto it = loaded.LastStatus->cbegin(); it != loaded.LastStatus->cend(); ++it)
-        statuses.insert(modRetry::NameKey(state.GetComputerName(it.key())), it.value());
+    for (auto it = loaded.LastStatus->cbegin(); it != loaded.LastStatus->cend(); ++it) {
+        const QString key = modRetry::NameKey(state.GetComputerName(it.key()));
+        if (computers.contains(key))
+            statuses.insert(key, it.value());
+    }
     return true;
 }
 
@@ -109,9 +115,22 @@ int RetryCommand::run(const QStringList &arguments)
     ComputerDB database;
     if (!file.load(database, problem))
         return failure(problem);
+    QSet<QString> computers;
+    for (int id = 0; id < database.ComputerCount(); ++id) {
+        if (const ComputerRecord *computer = database.Computers(id); computer && computer->Active)
+            computers.insert(modRetry::NameKey(computer->Name));
+    }
     QHash<QString, QString> statuses;
-    if (!readStatuses(file.value(kFrom), file.passphrase(), statuses, problem))
+    if (!readStatuses(file.value(kFrom), file.passphrase(), computers, statuses, problem))
         return failure(problem);
+    // Results of another job match none of this one's computers, and would
+    // make every one of them look as if it never answered.
+    if (statuses.isEmpty())
+        return failure(QStringLiteral("None of the %1 computers of \"%2\" is named in \"%3\": those are the results of another job. "
+                                      "No new job was written.")
+                .arg(computers.size())
+                .arg(native(file.path()), native(file.value(kFrom))));
+    m_out << QStringLiteral("\"%1\" matched %2 of the %3 computers.\n").arg(native(file.value(kFrom))).arg(statuses.size()).arg(computers.size());
 
     const modRetry::Split split
         = modRetry::UnfinishedJob(database, [&](int id) { return statuses.value(modRetry::NameKey(database.GetComputerName(id))); });
@@ -121,7 +140,9 @@ int RetryCommand::run(const QStringList &arguments)
         return NothingToDo;
     }
     SettingsFile::SaveOptions options;
-    options.JobName = file.has(kJob) ? file.value(kJob) : modRetry::NextJobName(file.result().JobName);
+    // A file saved without a job name is named after itself, as an import into a new file is.
+    const QString jobName = file.result().JobName.trimmed().isEmpty() ? QFileInfo(file.path()).baseName() : file.result().JobName;
+    options.JobName = file.has(kJob) ? file.value(kJob) : modRetry::NextJobName(jobName);
     options.Passphrase = file.passphrase();
     const SettingsFileResult saved = SettingsFile().Save(*split.Database, into, options);
     if (!saved.ok())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QStringList>
 
 class QTextStream;
@@ -29,7 +30,8 @@ public:
 private:
     int failure(const QString &text);
     // The last statuses of RESULTS by NameKey; false with the problem.
-    bool readStatuses(const QString &results, const QString &passphrase, QHash<QString, QString> &statuses, QString &problem);
+    bool readStatuses(const QString &results, const QString &passphrase, const QSet<QString> &computers,
+        QHash<QString, QString> &statuses, QString &problem);
 
     QTextStream &m_out;
     QTextStream &m_err;

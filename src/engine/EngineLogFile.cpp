@@ -1,12 +1,17 @@
 #include "engine/EngineLogFile.h"
 
 #include "common/Clock.h"
+#include "common/PrivateFolder.h"
 
-bool EngineLogFile::Open(const QString &path)
+bool EngineLogFile::Open(PrivateFolder &folder, const QString &name)
 {
     Close();
-    m_file.setFileName(path);
-    return m_file.open(QIODevice::WriteOnly | QIODevice::Append);
+    m_path = folder.FilePath(name);
+    m_error.clear();
+    if (folder.OpenFile(m_file, name, QIODevice::WriteOnly | QIODevice::Append))
+        return true;
+    m_error = folder.ErrorString();
+    return false;
 }
 
 void EngineLogFile::Close()

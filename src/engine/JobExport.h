@@ -1,10 +1,11 @@
 #pragma once
 
+#include "engine/JobArray.h"
+
 #include <QByteArray>
 
 #include <functional>
 
-class JobArray;
 class TranslationArray;
 
 // What a run needs from the computer database: the export of its active
@@ -18,9 +19,29 @@ public:
     // Returns the scrambled "varnoosk.cfg" of the given row (engine client number).
     using ConfigFileWriter = std::function<QByteArray(int row)>;
 
+    // One row of the job on its own: its cells in row 1 of a client and a
+    // settings array.
+    struct Row
+    {
+        int Client = 0; // engine client number
+        qint32 ComputerId = -1;
+        JobArray Clients;
+        JobArray Settings;
+    };
+    // The row's scrambled "varnoosk.cfg", made from its cells.
+    using RowConfigWriter = std::function<QByteArray(const Row &row)>;
+    // Takes one row; false stops the export.
+    using RowVisitor = std::function<bool(const Row &row)>;
+
     virtual ~JobExport() = default;
 
     virtual void ExportArrays(
         JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray, const ConfigFileWriter &createConfigFile)
         = 0;
+
+    // The rows ExportArrays makes, one at a time and each dropped once
+    // `visit` has it, for a job that is written out as it is made (vo
+    // export): memory is that of one row, whatever the size of the job.
+    // False when the export failed (it was reported) or `visit` stopped it.
+    virtual bool ExportRows(const RowConfigWriter &createConfigFile, const RowVisitor &visit) = 0;
 };

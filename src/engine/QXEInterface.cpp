@@ -96,6 +96,12 @@ void QXEInterface::ExportJob(JobExport &database)
     database.ExportArrays(m_clientArray, m_settingsArray, m_translationArray, [this](int row) { return CreateConfigFile(row); });
 }
 
+bool QXEInterface::StreamJob(JobExport &database, const JobExport::RowVisitor &visit)
+{
+    return database.ExportRows(
+        [this](const JobExport::Row &row) { return configFile(row.Clients, row.Settings, 1, row.Client); }, visit);
+}
+
 void QXEInterface::SetListenerAddressSource(std::function<QString()> source)
 {
     m_listenerAddressSource = std::move(source);
@@ -213,12 +219,17 @@ void QXEInterface::CancelClient(const QString &nodeKey)
 
 QByteArray QXEInterface::CreateConfigFile(int client)
 {
+    return configFile(m_clientArray, m_settingsArray, client, client);
+}
+
+QByteArray QXEInterface::configFile(const JobArray &clients, const JobArray &settings, int row, int client)
+{
     QByteArray file;
     modErrorHandler::Guard("QXEInterface.CreateConfigFile", [&] {
-        if (!m_clientArray.Contains(ClientColumn::ComputerName, client) || !m_settingsArray.Contains(SettingsColumn::SourceUsers, client))
+        if (!clients.Contains(ClientColumn::ComputerName, row) || !settings.Contains(SettingsColumn::SourceUsers, row))
             modErrorHandler::Raise(9);
-        auto c = [&](int column) { return m_clientArray.Text(column, client); };
-        auto s = [&](int column) { return m_settingsArray.Text(column, client); };
+        auto c = [&](int column) { return clients.Text(column, row); };
+        auto s = [&](int column) { return settings.Text(column, row); };
         // In the order of ClientConfig::Keys().
         using namespace SettingsColumn;
         const QStringList values = {
@@ -400,9 +411,14 @@ void QXEInterface::Run(JobExport &database)
         engine.SetClients(m_clientArray);
         engine.StartProcessing();
     } catch (...) {
-        const int failure = modErrorHandler::ClassifyCurrentException().Number;
+        const modErrorHandler::ErrorInfo error = modErrorHandler::ClassifyCurrentException();
+        const int failure = error.Number;
         if (AppState::Get().MigrationRunning) {
-            Q_EMIT Message(failure == 1022 ? LevelWarning : LevelError, RunFailureText(failure));
+            QString text = RunFailureText(failure);
+            // The engine names the folder or file of the results it could not use.
+            if (failure == 1043 && !error.Description.isEmpty())
+                text += QStringLiteral("\r\r") + error.Description;
+            Q_EMIT Message(failure == 1022 ? LevelWarning : LevelError, text);
             setRunning(false);
         }
     }

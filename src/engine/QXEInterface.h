@@ -74,6 +74,11 @@ public:
     // client's configuration file included, with the addresses and port set
     // below, and starts nothing (vo export).
     void ExportJob(JobExport &database);
+    // The same row by row, for an export written out as it is made: each
+    // row reaches `visit` with its configuration file in client column 10,
+    // and is dropped; the arrays of a run are left alone. False when the
+    // export failed or `visit` stopped it.
+    bool StreamJob(JobExport &database, const JobExport::RowVisitor &visit);
 
     // The engine client number of a computer, -1 when it has none.
     int CDBtoQXE(int computerId);
@@ -127,6 +132,8 @@ private:
     void connectEngine();
     void setRunning(bool running);
     int clientForNodeKey(const QString &nodeKey);
+    // The file of `client`, whose cells are in `row` of the two arrays.
+    QByteArray configFile(const JobArray &clients, const JobArray &settings, int row, int client);
 
     void engineClientStatusChanged(int client, const QString &status);
     void engineClientSuccess(int client);

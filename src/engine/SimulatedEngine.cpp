@@ -4,7 +4,6 @@
 #include "common/modErrorHandler.h"
 #include "common/modFileRead.h"
 #include "common/modFormat.h"
-#include "common/modPrivateFiles.h"
 #include "common/modRegistry.h"
 #include "common/modText.h"
 #include "engine/ClientConfig.h"
@@ -14,7 +13,6 @@
 #include "engine/modScramble.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 
@@ -178,21 +176,31 @@ QString SimulatedEngine::SafeFileName(const QString &name)
     return safe;
 }
 
+QString SimulatedEngine::clientFolderName(int client) const
+{
+    return QStringLiteral("clients/") + SafeFileName(m_clients[client].name);
+}
+
 QString SimulatedEngine::ClientFolder(int client) const
 {
     if (!validClient(client))
         return QString();
-    return joinPath(m_settings.logPath, QStringLiteral("clients/") + SafeFileName(m_clients[client].name) + QLatin1Char('/'));
+    return joinPath(m_settings.logPath, clientFolderName(client) + QLatin1Char('/'));
 }
 
 QString SimulatedEngine::ClientLogPath(int client) const
 {
-    if (!validClient(client))
+    if (!validClient(client) || m_clients[client].logStamp == 0)
         return QString();
-    return m_clients[client].logPath;
+    return joinPath(m_settings.logPath, clientLogName(client));
 }
 
-QString SimulatedEngine::transferorLogPath(int transferor) const
+QString SimulatedEngine::clientLogName(int client) const
+{
+    return SafeFileName(m_clients[client].name) + QLatin1Char('-') + QString::number(m_clients[client].logStamp) + QStringLiteral(".log");
+}
+
+QString SimulatedEngine::transferorLogName(int transferor) const
 {
     QString name = m_settings.transferorLogFile;
     if (name.contains(QLatin1Char('*'))) {
@@ -202,7 +210,7 @@ QString SimulatedEngine::transferorLogPath(int transferor) const
         const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
         name.insert(dot < 0 ? name.size() : dot, QString::number(transferor));
     }
-    return joinPath(m_settings.logPath, name);
+    return name;
 }
 
 // Starting a run --------------------------------------------------------------
@@ -229,15 +237,21 @@ void SimulatedEngine::StartProcessing()
         modErrorHandler::Raise(1032, QStringLiteral("The Handler is already processing a migration."));
     if (!m_clientArray.Exists() || m_clientArray.Rows() < 1 || m_clientArray.Columns() < ClientColumn::Count)
         modErrorHandler::Raise(1029, QStringLiteral("The client array has no rows or fewer than 10 columns."));
-    // The clients' logs may quote their accounts: the results folder is the owner's alone.
-    if (m_settings.logPath.isEmpty() || !modPrivateFiles::MakeFolder(m_settings.logPath)
-        || (!m_settings.statusPath.isEmpty() && !modPrivateFiles::MakeFolder(m_settings.statusPath)))
-        modErrorHandler::Raise(1043, QStringLiteral("The results folder \"%1\" could not be created.").arg(m_settings.logPath));
-
     closeLogs();
-    if (!m_handlerLog.Open(joinPath(m_settings.logPath, m_settings.handlerLogFile)))
+    // The clients' logs may quote their accounts: the results folder is the owner's alone.
+    if (m_settings.logPath.isEmpty() || !m_results.Open(m_settings.logPath))
+        modErrorHandler::Raise(1043, m_results.ErrorString());
+    const QString statusPath = valueOr(m_settings.statusPath, m_settings.logPath);
+    PrivateFolder *statusFolder = &m_results;
+    if (QDir(statusPath) != QDir(m_settings.logPath)) {
+        if (!m_statusFolder.Open(statusPath))
+            modErrorHandler::Raise(1043, m_statusFolder.ErrorString());
+        statusFolder = &m_statusFolder;
+    }
+    if (!m_handlerLog.Open(m_results, m_settings.handlerLogFile))
         modErrorHandler::Raise(1043, QStringLiteral("The handler log could not be written: %1").arg(m_handlerLog.ErrorString()));
-    m_statusFile.Open(joinPath(valueOr(m_settings.statusPath, m_settings.logPath), m_settings.clientStatusFile));
+    if (!m_settings.clientStatusFile.isEmpty() && !m_statusFile.Open(*statusFolder, m_settings.clientStatusFile))
+        modErrorHandler::Raise(1043, QStringLiteral("The client status file could not be written: %1").arg(m_statusFile.ErrorString()));
 
     const int count = m_clientArray.Rows();
     m_clients.clear();
@@ -317,9 +331,10 @@ void SimulatedEngine::startClient(int n)
 
     const QString stamp = Clock::instance().currentDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
     c.log = std::make_unique<EngineLogFile>();
-    if (!c.log->Open(joinPath(m_settings.logPath, SafeFileName(c.name) + QLatin1Char('-') + stamp + QStringLiteral(".log"))))
+    c.problem.clear();
+    c.logStamp = stamp.toULongLong();
+    if (!c.log->Open(m_results, clientLogName(n)))
         handlerLine(QStringLiteral("Client %1 (%2): the client log could not be written: %3").arg(n).arg(c.name, c.log->ErrorString()));
-    c.logPath = c.log->Path();
     c.log->Line(QStringLiteral("Varno-Osk client %1, client number %2, transferor %3.").arg(c.name).arg(n).arg(transferor));
 
     transferorLine(transferor, QStringLiteral("Client %1 (%2) started.").arg(n).arg(c.name));
@@ -477,9 +492,16 @@ void SimulatedEngine::loadStep(int n)
 void SimulatedEngine::copyGeneratedFiles(int n)
 {
     Client &c = m_clients[n];
-    const QString folder = ClientFolder(n);
-    if (!modPrivateFiles::MakeFolder(folder)) {
-        c.log->Line(QStringLiteral("Loading: the destination folder %1 could not be created.").arg(folder));
+    const QString folder = clientFolderName(n);
+    // What cannot be copied leaves the client without its configuration; the
+    // reason goes to both logs, as the client log may be what was refused.
+    const auto refused = [&](const QString &what) {
+        c.problem = QStringLiteral("%1 could not be written: %2").arg(what, m_results.ErrorString());
+        c.log->Line(QStringLiteral("Loading: ") + c.problem);
+        handlerLine(QStringLiteral("Client %1 (%2): %3").arg(n).arg(c.name, c.problem));
+    };
+    if (!m_results.MakeFolder(folder)) {
+        refused(QStringLiteral("The destination folder"));
         return;
     }
     for (const QVariant &entryValue : m_clientArray.Value(ClientColumn::GeneratedFiles, n).toList()) {
@@ -499,12 +521,8 @@ void SimulatedEngine::copyGeneratedFiles(int n)
                 content = QByteArrayLiteral("\x01\x02\x03");
             c.log->Line(QStringLiteral("Loading: %1 was damaged on its way to the client.").arg(name));
         }
-        QFile file(folder + name);
-        const bool opened = file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        if (opened)
-            modPrivateFiles::Restrict(file);
-        if (!opened || file.write(content) != content.size()) {
-            c.log->Line(QStringLiteral("Loading: %1 could not be written: %2").arg(file.fileName(), file.errorString()));
+        if (!m_results.Write(folder + QLatin1Char('/') + name, content)) {
+            refused(name);
             continue;
         }
         c.log->Line(QStringLiteral("Loading: %1 written (%2 bytes).").arg(name).arg(content.size()));
@@ -514,7 +532,6 @@ void SimulatedEngine::copyGeneratedFiles(int n)
 void SimulatedEngine::readConfiguration(int n)
 {
     Client &c = m_clients[n];
-    c.problem.clear();
     c.actions.clear();
     const QString path = ClientFolder(n) + QStringLiteral("varnoosk.cfg");
 
@@ -522,7 +539,9 @@ void SimulatedEngine::readConfiguration(int n)
     QString text;
     QString problem;
     std::optional<QByteArray> bytes;
-    if (!QFileInfo::exists(path)) {
+    if (!c.problem.isEmpty()) {
+        // The copy said why.
+    } else if (!QFileInfo::exists(path)) {
         c.problem = QStringLiteral("The configuration file %1 is missing.").arg(path);
     } else if (bytes = modFileRead::ReadAll(path, ClientConfig::MaxFileBytes, problem); !bytes) {
         c.problem = QStringLiteral("The configuration file %1 could not be read: %2").arg(path, problem);
@@ -622,7 +641,10 @@ void SimulatedEngine::end(int n, const QString &code)
         c.log->Line(QStringLiteral("Result: %1.").arg(code));
         c.log.reset();
     }
-    c.actions.clear();
+    // Given back rather than cleared: a cleared list keeps its room, and an
+    // ended client needs neither.
+    c.actions = QStringList();
+    c.problem = QString();
     static const QStringList finals
         = {QStringLiteral("XS"), QStringLiteral("XW"), QStringLiteral("XE"), QStringLiteral("XC"), QStringLiteral("XA")};
     const qsizetype index = finals.indexOf(code);
@@ -713,7 +735,7 @@ void SimulatedEngine::transferorLine(int transferor, const QString &text)
     std::unique_ptr<EngineLogFile> &log = m_transferorLogs[transferor];
     if (!log) {
         log = std::make_unique<EngineLogFile>();
-        if (log->Open(transferorLogPath(transferor)))
+        if (log->Open(m_results, transferorLogName(transferor)))
             log->Line(QStringLiteral("Transferor %1 started.").arg(transferor));
         else
             handlerLine(QStringLiteral("Transferor %1: its log could not be written: %2").arg(transferor).arg(log->ErrorString()));
@@ -811,7 +833,7 @@ void SimulatedEngine::WriteLog(quint8 level, int number, const QString &text)
 {
     if (!m_handlerLog.IsOpen()) {
         // Between runs the log is closed; a late line still belongs in it.
-        if (m_settings.logPath.isEmpty() || !m_handlerLog.Open(joinPath(m_settings.logPath, m_settings.handlerLogFile)))
+        if (!m_results.IsOpen() || !m_handlerLog.Open(m_results, m_settings.handlerLogFile))
             return;
         m_handlerLog.Line(QStringLiteral("[%1/%2] %3").arg(level).arg(number).arg(text));
         if (!m_processing)

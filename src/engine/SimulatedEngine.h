@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/ConsoleConfig.h"
+#include "common/PrivateFolder.h"
 #include "engine/EngineLogFile.h"
 #include "engine/EngineScheduler.h"
 #include "engine/JobArray.h"
@@ -42,6 +43,13 @@ class NetworkTestListener;
 // ("CStatusFile"), to which every status change appends one line: time,
 // client number, computer name, code. The status file lives in the second
 // results-folder property.
+//
+// Clients' files land in the results folder, which may sit on a shared
+// disk: everything below it is written through PrivateFolder, never through
+// a link. A handler log or status file that cannot be written that way
+// stops the run before it starts (1043, naming the path); a client whose
+// log or folder cannot be, ends with errors, and the handler log names the
+// path.
 //
 // Each status change costs the same whatever the number of clients: the
 // engine keeps the clients in an array by number and the next one to start
@@ -138,7 +146,9 @@ private:
         // Open while the client runs only: a run of many thousand clients
         // must not keep a file object per client.
         std::unique_ptr<EngineLogFile> log;
-        QString logPath;
+        // yyyyMMddhhmmss of its client log, 0 before it starts: a number
+        // rather than the log's path, as 100,000 paths are some 15 MB.
+        quint64 logStamp = 0;
     };
 
     struct Settings
@@ -186,7 +196,9 @@ private:
     void closeLogs();
     void handlerLine(const QString &text, int detail = 1);
     void transferorLine(int transferor, const QString &text);
-    QString transferorLogPath(int transferor) const;
+    QString transferorLogName(int transferor) const;
+    QString clientFolderName(int client) const;
+    QString clientLogName(int client) const;
     bool validClient(int client) const { return client >= 1 && client < static_cast<int>(m_clients.size()); }
 
     std::unique_ptr<EngineScheduler> m_scheduler;
@@ -208,6 +220,10 @@ private:
     quint32 m_run = 0; // tasks of an earlier run find another number here and do nothing
     std::vector<bool> m_transferorBusy;
     std::vector<std::unique_ptr<EngineLogFile>> m_transferorLogs;
+    // Open from the start of a run until the next; a late WriteLog still
+    // reaches the handler log through it.
+    PrivateFolder m_results;
+    PrivateFolder m_statusFolder; // when the second results folder is another one
     EngineLogFile m_handlerLog;
     EngineLogFile m_statusFile;
     int m_counts[5] = {}; // XS, XW, XE, XC, XA

@@ -61,21 +61,18 @@ void ComputerDBJobExport::ExportArrays(
     int rows = 0;
     const bool completed = modErrorHandler::Guard("ComputerDB.ExportArrays", [&] {
         const int count = m_database.ComputerCount();
-        AppState::Get().ExportComputerCount = count;
-        if (count == 0)
+        if (count == 0) {
+            AppState::Get().ExportComputerCount = 0;
             return;
-
+        }
         clientArray.Create(ClientColumn::Count, count);
         settingsArray.Create(SettingsColumn::Count, count);
         translationArray.Create(count);
-        for (int id = 0; id < count; ++id) {
-            const ComputerRecord *computer = m_database.Computers(id);
-            if (!computer || !computer->Active)
-                continue;
-            ++rows;
-            translationArray[rows] = id;
-            exportRow(rows, id, clientArray, settingsArray, createConfigFile);
-        }
+        rows = forEachRow([&](int row, int id) {
+            translationArray[row] = id;
+            exportRow(row, id, clientArray, settingsArray, createConfigFile);
+            return true;
+        });
         clientArray.ShrinkRows(rows);
         settingsArray.ShrinkRows(rows);
         translationArray.ShrinkRows(rows);
@@ -87,6 +84,42 @@ void ComputerDBJobExport::ExportArrays(
         translationArray.Create(0);
         AppState::Get().ExportComputerCount = 0;
     }
+}
+
+int ComputerDBJobExport::forEachRow(const std::function<bool(int row, int id)> &row)
+{
+    const int count = m_database.ComputerCount();
+    AppState::Get().ExportComputerCount = count;
+    int rows = 0;
+    for (int id = 0; id < count; ++id) {
+        const ComputerRecord *computer = m_database.Computers(id);
+        if (!computer || !computer->Active)
+            continue;
+        if (!row(++rows, id))
+            break;
+    }
+    return rows;
+}
+
+bool ComputerDBJobExport::ExportRows(const RowConfigWriter &createConfigFile, const RowVisitor &visit)
+{
+    bool stopped = false;
+    int rows = 0;
+    const bool completed = modErrorHandler::Guard("ComputerDB.ExportArrays", [&] {
+        Row row;
+        rows = forEachRow([&](int client, int id) {
+            row.Client = client;
+            row.ComputerId = id;
+            row.Clients.Create(ClientColumn::Count, 1);
+            row.Settings.Create(SettingsColumn::Count, 1);
+            exportRow(1, id, row.Clients, row.Settings, [&](int) { return createConfigFile(row); });
+            stopped = !visit(row);
+            return !stopped;
+        });
+    });
+    if (!completed || rows == 0)
+        AppState::Get().ExportComputerCount = 0;
+    return completed && !stopped;
 }
 
 void ComputerDBJobExport::exportRow(

@@ -32,9 +32,15 @@ public:
     void ExportArrays(JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray,
         const ConfigFileWriter &createConfigFile) override;
 
+    // The same rows one at a time; the arrays of a run are left alone.
+    bool ExportRows(const RowConfigWriter &createConfigFile, const RowVisitor &visit) override;
+
     static QString ConfigFileName(); // "varnoosk.cfg"
 
 private:
+    // Calls `row` with the row number and computer ID of every active
+    // computer, in ID order, and sets ExportComputerCount; the number of rows.
+    int forEachRow(const std::function<bool(int row, int id)> &row);
     void exportRow(int row, int id, JobArray &clientArray, JobArray &settingsArray, const ConfigFileWriter &createConfigFile);
 
     ComputerDB &m_database;

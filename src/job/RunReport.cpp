@@ -1,11 +1,14 @@
 #include "job/RunReport.h"
 
+#include "common/PrivateFolder.h"
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "validation/modReportFormat.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
 
@@ -72,10 +75,14 @@ RunReport RunReport::Build(
     // One pass over the folder, so that a run of many thousand clients does
     // not list it once per computer. The stamp has a fixed width, so the
     // greatest stamp is the newest log, whatever the files' times say.
+    // Nor sorted: a sorted listing of 100,000 logs holds a file record per
+    // log at once.
     QHash<QString, QString> newestLog;
-    const QStringList files = QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files, QDir::Name);
     QHash<QString, QString> newestStamp;
-    for (const QString &file : files) {
+    QDirIterator files(resultsFolder, {QStringLiteral("*.log")}, QDir::Files);
+    while (files.hasNext()) {
+        files.next();
+        const QString file = files.fileName();
         const auto log = modGeneral::ParseClientLogName(file);
         if (!log)
             continue;
@@ -163,5 +170,17 @@ QByteArray RunReport::Html() const
 
 bool RunReport::Write(const QString &csvPath, const QString &htmlPath, QString *problem) const
 {
-    return modReportFormat::WriteFiles({{csvPath, Csv()}, {htmlPath, Html()}}, QStringLiteral("The run report"), problem);
+    // The folder is the one the user chose; the report's own names in it
+    // are not followed when they are links, since the results folder or a
+    // share it may stand in can hold anyone's links.
+    for (const auto &[path, content] : {std::pair {csvPath, Csv()}, std::pair {htmlPath, Html()}}) {
+        const QFileInfo file(path);
+        PrivateFolder folder;
+        if (!folder.Open(file.path(), PrivateFolder::Access::AsItIs) || !folder.Replace(file.fileName(), content)) {
+            if (problem)
+                *problem = QStringLiteral("The run report \"%1\" could not be written: %2").arg(QDir::toNativeSeparators(path), folder.ErrorString());
+            return false;
+        }
+    }
+    return true;
 }

@@ -1,6 +1,7 @@
 #include "job/modRetry.h"
 
 #include "common/ConsoleConfig.h"
+#include "common/modFileRead.h"
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "settingsfile/DatabaseSnapshot.h"
@@ -29,21 +30,38 @@ QString NameKey(const QString &computerName)
     return computerName.toCaseFolded();
 }
 
-bool ReadStatusFile(const QString &path, QHash<QString, QString> &statuses, QString &problem)
+bool ReadStatusFile(const QString &path, const QSet<QString> &computers, QHash<QString, QString> &statuses, QString &problem)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        problem
-            = QStringLiteral("The client status file \"%1\" cannot be read: %2.").arg(QDir::toNativeSeparators(path), file.errorString());
+    // No line the engine writes comes near this; a longer one is passed over.
+    constexpr qint64 maxLine = 64 * 1024;
+    const auto refuse = [&](const QString &why) {
+        problem = QStringLiteral("The client status file \"%1\" cannot be read: %2.").arg(QDir::toNativeSeparators(path), why);
         return false;
-    }
+    };
+    if (const QString refusal = modFileRead::Refusal(path, MaxStatusFileBytes); !refusal.isEmpty())
+        return refuse(refusal);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(file.errorString());
     while (!file.atEnd()) {
-        const QList<QByteArray> fields = file.readLine().trimmed().split('\t');
+        // A file that grew past the limit since it was checked.
+        if (file.pos() > MaxStatusFileBytes)
+            return refuse(modFileRead::Refusal(path, MaxStatusFileBytes));
+        QByteArray line = file.readLine(maxLine);
+        if (!line.endsWith('\n') && !file.atEnd()) {
+            while (!file.atEnd() && file.pos() <= MaxStatusFileBytes && !file.readLine(maxLine).endsWith('\n')) { }
+            continue;
+        }
+        const QList<QByteArray> fields = line.trimmed().split('\t');
         // A line cut short by a run that ended mid-write says nothing.
         if (fields.size() != 4 || fields.at(2).isEmpty() || fields.at(3).isEmpty())
             continue;
-        statuses.insert(NameKey(QString::fromUtf8(fields.at(2))), QString::fromUtf8(fields.at(3)));
+        const QString key = NameKey(QString::fromUtf8(fields.at(2)));
+        if (computers.contains(key))
+            statuses.insert(key, QString::fromUtf8(fields.at(3)));
     }
+    if (file.error() != QFileDevice::NoError)
+        return refuse(file.errorString());
     return true;
 }
 

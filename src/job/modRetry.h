@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -25,11 +26,16 @@ bool Finished(const QString &code);
 // ("CStatusFile", normally varnoosk.sts).
 QString StatusFilePath(const QString &resultsFolder);
 
-// The last status of every computer in a client status file, by the
-// computer's name in lower case. Each line is "time<TAB>client<TAB>computer
-// name<TAB>code", one per status change, the newest last. False with the
-// reason in `problem` when the file cannot be read.
-bool ReadStatusFile(const QString &path, QHash<QString, QString> &statuses, QString &problem);
+// A run of 100,000 clients writes some 100 MB of status lines; runs
+// appended to it add theirs. Anything larger is not a status file.
+constexpr qint64 MaxStatusFileBytes = qint64(1) << 30;
+
+// The last status of each of `computers` (by NameKey) in a client status
+// file. Each line is "time<TAB>client<TAB>computer name<TAB>code", one per
+// status change, the newest last; names of other computers are passed over,
+// so that what is kept is bounded by the job. False with the reason in
+// `problem` when the file cannot be read or is larger than any status file.
+bool ReadStatusFile(const QString &path, const QSet<QString> &computers, QHash<QString, QString> &statuses, QString &problem);
 
 // The key ReadStatusFile files a computer's status under.
 QString NameKey(const QString &computerName);

@@ -8,6 +8,7 @@
 #include "support/VoProcess.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -17,6 +18,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 
 using namespace JobFixture;
 
@@ -267,6 +269,68 @@ private Q_SLOTS:
             run.err.startsWith("ERROR: Existing Migration Found\nMigration log files were found in results folder:\n'" + folder.toUtf8()),
             refused);
         QCOMPARE(run.out.contains("\nProcessing complete.\n"), !refused);
+    }
+
+    // A link planted below the results, export or report folder is never
+    // written through, and the path is named: in vo's error, or in the
+    // handler log for what a client's copy meets. Without one, what is made
+    // there is the owner's alone.
+    void nothingIsWrittenThroughALink_data()
+    {
+        QTest::addColumn<QString>("command"); // run, report, export
+        QTest::addColumn<QString>("link"); // below the folder
+        QTest::addColumn<bool>("toFolder");
+        QTest::addColumn<bool>("inHandlerLog");
+        const auto row = [](const char *name, const char *command, const char *link, bool toFolder, bool inHandlerLog) {
+            QTest::newRow(name) << command << link << toFolder << inHandlerLog;
+        };
+        row("no link", "report", "", false, false);
+        row("handler log", "run", "handler.log", false, false);
+        row("status file", "run", "varnoosk.sts", false, false);
+        row("transferor log", "run", "transferor1.log", false, true);
+        row("client file", "run", "clients/PC-1/varnoosk.cfg", false, true);
+        row("client folder", "run", "clients/PC-1", true, true);
+        row("clients", "run", "clients", true, true);
+        row("report page", "report", "report.html", false, false);
+        row("report table", "report", "report.csv", false, false);
+        row("export file", "export", "PC-1/varnoosk.cfg", false, false);
+        row("export folder", "export", "PC-1", true, false);
+        row("export dump", "export", "arrays.txt", false, false);
+    }
+
+    void nothingIsWrittenThroughALink()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, link);
+        QFETCH(bool, toFolder);
+        QFETCH(bool, inHandlerLog);
+        const QString name = QStringLiteral("Link-%1").arg(QTest::currentDataTag()).replace(' ', '-');
+        const QString folder = command == "run" ? m_logs + "/" + name : path(name);
+        const QString outside = path(name + "-outside");
+        QVERIFY(toFolder ? QDir().mkpath(outside) : !write(name + "-outside", "untouched").isEmpty());
+        QVERIFY(QDir().mkpath(QFileInfo(folder + "/" + link).path()));
+        QVERIFY(link.isEmpty() || QFile::link(outside, folder + "/" + link));
+        const QString file = job(name + ".vos.json");
+        QStringList arguments {"export", file, "--out", folder};
+        if (command != "export")
+            arguments = QStringList {"run", file, "--profile", write("fast.txt", "step_ms = 0\n"), "--job", name, "--append"}
+                + (command == "report" ? QStringList {"--report", folder} : QStringList());
+        const VoRun run = vo(arguments);
+        QFile kept(outside);
+        QVERIFY(toFolder ? QDir(outside).isEmpty() : kept.open(QIODevice::ReadOnly) && kept.readAll() == "untouched");
+        if (link.isEmpty()) {
+            QCOMPARE(run.status, 0);
+            for (const char *made : {"report.html", "report.csv", "clients", "clients/PC-1/varnoosk.cfg", "handler.log", "varnoosk.sts"}) {
+                struct stat info = {};
+                const QString base = QString(made).startsWith("report") ? folder : m_logs + "/" + name;
+                QVERIFY(::stat(qPrintable(base + "/" + made), &info) == 0);
+                QCOMPARE(info.st_mode & 0777, QString(made).contains('.') ? 0600u : 0700u);
+            }
+            return;
+        }
+        QFile handlerLog(folder + "/handler.log");
+        const QByteArray told = inHandlerLog && handlerLog.open(QIODevice::ReadOnly) ? handlerLog.readAll() : run.err;
+        QVERIFY2(told.contains("\"" + (folder + "/" + link).toUtf8() + "\" is a symbolic link"), told.constData());
     }
 
     // The terminal shows the first fifty computers that did not succeed and

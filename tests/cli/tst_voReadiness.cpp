@@ -1,10 +1,12 @@
 #include "database/ComputerDB.h"
+#include "job/modRetry.h"
 #include "settingsfile/SettingsFile.h"
 
 #include "engine/EngineFixture.h"
 #include "job/JobFixture.h"
 #include "support/VoProcess.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -101,7 +103,8 @@ private Q_SLOTS:
         const QString results = m_fixture.logs.filePath(QStringLiteral("Spring"));
         run = vo({"retry", file, "--from", results, "--into", path("new.vos.json")});
         QCOMPARE(run.status, 0);
-        QVERIFY2(run.out.startsWith("Kept 1 computer that did not finish, of 3, in "), run.out.constData());
+        QVERIFY2(run.out.startsWith("\"" + results.toUtf8() + "\" matched 3 of the 3 computers.\nKept 1 computer that did not finish, of 3, in "),
+            run.out.constData());
         QVERIFY(run.out.endsWith(" as job \"Spring retry\"; 2 finished and were left out.\n"));
         run = vo({"tree", path("new.vos.json")});
         QVERIFY2(run.out.contains("Sales") && run.out.contains("PC-1") && !run.out.contains("PC-2") && !run.out.contains("PC-3"),
@@ -124,6 +127,21 @@ private Q_SLOTS:
         run = vo({"retry", file, "--from", path("state.vos.json"), "--into", file});
         QCOMPARE(run.status, 1);
         QVERIFY(run.err.contains("already exists"));
+
+        // Another job's results name none of these computers; a file without
+        // a job name gives its own; a status file larger than any is refused unread.
+        QVERIFY(QDir().mkpath(path("other")) && !write("other/varnoosk.sts", "2024-01-02 03:04:05\t1\tOTHER-1\tXS\r\n").isEmpty());
+        run = vo({"retry", file, "--from", path("other"), "--into", path("other.vos.json")});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains("None of the 3 computers of"), run.err.constData());
+        options = {};
+        QVERIFY(SettingsFile().Save(state, path("nameless.vos.json"), options).ok());
+        run = vo({"retry", path("nameless.vos.json"), "--from", results, "--into", path("named.vos.json")});
+        QVERIFY2(run.out.endsWith(" as job \"nameless retry\"; 2 finished and were left out.\n"), run.out.constData());
+        QFile huge(path("other/varnoosk.sts"));
+        QVERIFY(huge.resize(modRetry::MaxStatusFileBytes + 1));
+        run = vo({"retry", file, "--from", path("other"), "--into", path("other.vos.json")});
+        QVERIFY2(run.status == 1 && run.err.contains("larger than 1024 MB"), run.err.constData());
     }
 };
 

@@ -64,6 +64,8 @@ public:
     // Called instead of the export's own work when set.
     std::function<void()> instead;
 
+    bool ExportRows(const RowConfigWriter &, const RowVisitor &) override { return false; }
+
     void ExportArrays(JobArray &clientArray, JobArray &settingsArray, TranslationArray &translationArray,
         const ConfigFileWriter &createConfigFile) override
     {
