@@ -64,7 +64,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("changes");
         QTest::newRow("a whole migration") << "migrate last complete" << State::MigrationComplete << 3;
         QTest::newRow("a cancel, then an abort") << "migrate cancel cancel abort complete" << State::MigrationComplete << 4;
-        QTest::newRow("no abort twice") << "migrate abort abort last" << State::Aborting << 2;
+        QTest::newRow("aborting stays") << "migrate abort last abort" << State::Aborting << 2;
         QTest::newRow("complete only from a run") << "complete ping migrate network" << State::PingTest << 1;
         QTest::newRow("a network test answered") << "network received received" << State::NetworkTestAnswered << 2;
         QTest::newRow("a ping test to its end") << "ping pinged pinged" << State::PingTestEnded << 2;

@@ -122,9 +122,11 @@ private Q_SLOTS:
         QVERIFY(!MainWindowFixture::action(*window, QStringLiteral("mnuConfiguration"))->isEnabled());
         QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuSaveState"))->isEnabled());
         QVERIFY(window->findChild<QWidget *>(QStringLiteral("fmProgressLog"))->isVisibleTo(window.get()));
-        // The pane's counts do not squeeze the tree.
+        // The pane's counts do not squeeze the tree, and none of them is cut off.
         QApplication::processEvents();
         QCOMPARE(window->findChild<QWidget *>(QStringLiteral("fmComputers"))->width(), treeWidth);
+        const QWidget *counts = window->runControl()->findChild<QWidget *>(QStringLiteral("fraCounts"));
+        QVERIFY(counts->width() >= counts->minimumSizeHint().width());
 
         // Two transferors: the lab machines go first; the counts follow.
         m_scheduler->Advance(300);
