@@ -148,7 +148,6 @@ private Q_SLOTS:
         screenshot(*window, "run-finished.png");
 
         QTest::mouseClick(button(*window, "cmdDone"), Qt::LeftButton);
-        QCOMPARE(RunState::instance().state(), RunState::State::Editing);
         QVERIFY(window->findChild<QWidget *>(QStringLiteral("fmObjectSettings"))->isVisibleTo(window.get()));
         QCOMPARE(icon(*window, key("PC-01")), int(Computer));
 
