@@ -7,9 +7,9 @@
 #include "common/widgets/frmProgress.h"
 #include "database/ComputerDB.h"
 #include "job/MigrationRun.h"
+#include "validation/modReadinessReport.h"
 #include "job/modRetry.h"
 #include "shell/SettingsFileController.h"
-#include "validation/modReadinessReport.h"
 
 #include <QAction>
 #include <QDir>

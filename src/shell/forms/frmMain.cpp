@@ -12,10 +12,11 @@
 #include "engine/ClientStatus.h"
 #include "engine/NetworkTest.h"
 #include "engine/QXEInterface.h"
+#include "job/StartMigration.h"
+#include "validation/ValidationReport.h"
+#include "job/modRunReport.h"
 #include "import/forms/frmImportADS.h"
 #include "import/forms/frmImportUsers.h"
-#include "job/StartMigration.h"
-#include "job/modRunReport.h"
 #include "network/PingTest.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
@@ -32,7 +33,6 @@
 #include "shell/modRecentlyUsed.h"
 #include "shell/modStartup.h"
 #include "shell/modWindowSettings.h"
-#include "validation/ValidationReport.h"
 #include "wizards/forms/frmSetupWizard.h"
 
 #include <QApplication>
