@@ -217,14 +217,16 @@ void MigrationRun::statusChanged(int computerId, const QString &code)
         --m_tally.Count(before);
         ++m_tally.Count(after);
     }
-    // The engine counts its steps in the code ("L0" to "L9"); the log says
-    // what the administrator can tell apart, once.
+    // The engine counts its steps in the code ("L0" to "L9"); the log and
+    // the tree show what the administrator can tell apart, once. A text and
+    // its image come from one lookup, so the same text is the same image.
     const QString text = ClientStatus::Text(code);
     const bool news = last.isEmpty() || ClientStatus::Text(last) != text;
     last = code;
+    if (!news)
+        return;
     Q_EMIT StatusChanged(computerId, code);
-    if (news)
-        Q_EMIT Line(m_database.GetComputerName(computerId) + QStringLiteral(": ") + text);
+    Q_EMIT Line(m_database.GetComputerName(computerId) + QStringLiteral(": ") + text);
 }
 
 void MigrationRun::progress(const QString &text)

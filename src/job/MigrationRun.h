@@ -100,7 +100,7 @@ public:
 
 Q_SIGNALS:
     // A line for the progress log: the engine's progress, and a computer's
-    // status each time its text changes.
+    // status each time its text changes, right after its StatusChanged.
     void Line(const QString &text);
     // A computer's new status code, for its tree image. Clients() already
     // counts it.
