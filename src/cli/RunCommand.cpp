@@ -6,6 +6,7 @@
 #include "common/AppState.h"
 #include "common/Clock.h"
 #include "common/ConsoleConfig.h"
+#include "common/RunState.h"
 #include "common/modConsoleKey.h"
 #include "common/modFormat.h"
 #include "common/modGeneral.h"
@@ -314,7 +315,10 @@ int RunCommand::run(const QStringList &arguments)
             const int arrived = interrupts.take();
             for (int i = 0; i < arrived; ++i) {
                 ++interruptCount;
-                if (interruptCount == 1) {
+                if (interruptCount == 1 && !migration.CanCancel()) {
+                    m_out << "Every computer has started: nothing is left to cancel.  Ctrl-C again aborts.\n";
+                    m_out.flush();
+                } else if (interruptCount == 1) {
                     m_out << "Cancel requested: computers not yet started will not be migrated.\n";
                     m_out.flush();
                     migration.CancelAll();
@@ -329,7 +333,7 @@ int RunCommand::run(const QStringList &arguments)
     }
 
     migration.Start(qxe);
-    if (state.MigrationRunning && !migration.Complete())
+    if (RunState::instance().running() && !migration.Complete())
         loop.exec();
     interrupts.restoreDefault();
 

@@ -1,5 +1,7 @@
 #include "common/AppState.h"
 
+#include "common/RunState.h"
+
 namespace AppState {
 
 namespace {
@@ -14,6 +16,7 @@ State &Get()
 void Reset()
 {
     s_state = State();
+    RunState::instance().reset();
 }
 
 } // namespace AppState

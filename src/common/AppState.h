@@ -3,14 +3,9 @@
 #include <QString>
 
 // The console's application-wide state: one instance, read and set by every
-// subsystem on the user-interface thread.
+// subsystem on the user-interface thread. What runs (a migration, a test)
+// is RunState's.
 namespace AppState {
-
-enum RunMode : int {
-    RunMigration = 0,
-    RunNetworkTest = 1,
-    RunPingTest = 2,
-};
 
 struct State
 {
@@ -21,18 +16,13 @@ struct State
     QString CurrentSettingsFile;
     // True after any structural change of the computer tree or a saved object setting.
     bool DatabaseChanged = false;
-    // True while no run is in progress, so that the console may exit without a warning.
-    bool MigrationIdle = false;
-    // True while a migration run (or a test) is in progress; no editing then.
-    bool MigrationRunning = false;
-    RunMode Mode = RunMigration;
     // Computer IDs handed out when the job was last exported; 0 also when
     // none of them was active (ComputerDBJobExport).
     int ExportComputerCount = 0;
 };
 
 State &Get();
-// Back to the state of a fresh start (tests).
+// Back to the state of a fresh start, the run state's included (tests).
 void Reset();
 
 } // namespace AppState

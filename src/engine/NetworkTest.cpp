@@ -1,8 +1,8 @@
 #include "engine/NetworkTest.h"
 
-#include "common/AppState.h"
 #include "common/ConsoleConfig.h"
 #include "common/Presenter.h"
+#include "common/RunState.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
@@ -31,6 +31,11 @@ NetworkTest::NetworkTest(QXEInterface &engine, Hooks hooks)
 
 void NetworkTest::Toggle()
 {
+    RunState &state = RunState::instance();
+    const bool stop = state.isEnabled(RunState::Command::NetworkTestStop);
+    // Neither: another run owns the progress log.
+    if (!stop && !state.isEnabled(RunState::Command::NetworkTestStart))
+        return;
     m_hooks.ClearLog();
     const QString listenerIP = m_engine.ListenerAddress();
     const ConsoleConfig config;
@@ -42,13 +47,10 @@ void NetworkTest::Toggle()
         return;
     }
 
-    AppState::State &state = AppState::Get();
-    if (state.MigrationRunning) {
-        m_hooks.ShowStopEntry(false);
+    if (stop) {
         // The engine's own line about the end arrives while the test still runs.
         m_engine.NetworkTestEnd();
-        state.Mode = AppState::RunMigration;
-        m_hooks.SetRunning(false);
+        state.backToEditing();
         return;
     }
 
@@ -65,15 +67,11 @@ void NetworkTest::Toggle()
     if (!confirm(listenerIP, port, consoleIP))
         return;
 
-    state.Mode = AppState::RunNetworkTest;
-    m_hooks.SetRunning(true);
-    state.MigrationIdle = true;
+    state.startNetworkTest();
     for (const QString &line : Instructions(listenerIP, port, consoleIP))
         m_hooks.AppendLine(line);
+    // An engine that cannot listen reports an error, which ends the test again.
     m_engine.NetworkTestStart(QXEHandler::PackAddress(listenerIP), port.toInt());
-    // An engine that could not listen has already switched the test off.
-    if (state.MigrationRunning)
-        m_hooks.ShowStopEntry(true);
 }
 
 bool NetworkTest::confirm(const QString &listenerIP, const QString &port, const QString &consoleIP)

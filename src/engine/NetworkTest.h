@@ -11,8 +11,9 @@ class QXEInterface;
 // The network test's start and stop command without a window: its checks,
 // its question, the instructions it writes and the engine's calls, in their
 // order. The engine listens on the listener address and port; a client that
-// connects with telnet arrives as the engine's TestReceived. What only the
-// window can do comes in as hooks.
+// connects with telnet arrives as the engine's TestReceived. The test is a
+// state of RunState, which the window follows; what only the window can do
+// comes in as hooks.
 class NetworkTest
 {
 public:
@@ -21,10 +22,6 @@ public:
         std::function<void()> ClearLog;
         std::function<void(const QString &)> SetCaption;
         std::function<void(const QString &)> AppendLine;
-        // Switches the window's running state; the run mode is set before.
-        std::function<void(bool)> SetRunning;
-        // True shows the stop entry and hides the start entry.
-        std::function<void(bool)> ShowStopEntry;
         // The window the questions belong to.
         QObject *Owner = nullptr;
     };

@@ -2,6 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/ConsoleConfig.h"
+#include "common/RunState.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "common/modGeneral.h"
@@ -82,10 +83,15 @@ void QXEInterface::connectEngine()
 
 void QXEInterface::setRunning(bool running)
 {
-    AppState::State &state = AppState::Get();
-    state.MigrationRunning = running;
-    state.MigrationIdle = !running;
-    Q_EMIT RunningChanged(running);
+    if (running)
+        RunState::instance().startMigration();
+    else
+        RunState::instance().backToEditing();
+}
+
+bool QXEInterface::running()
+{
+    return RunState::instance().running();
 }
 
 void QXEInterface::ExportJob(JobExport &database)
@@ -175,21 +181,21 @@ QString QXEInterface::SimpleClientStatus(const QString &nodeKey)
 
 void QXEInterface::AbortAll()
 {
-    if (!AppState::Get().MigrationRunning)
+    if (!running())
         return;
     modErrorHandler::Guard("QXEInterface.AbortAll", [&] { m_engine->AbortAll(); });
 }
 
 void QXEInterface::CancelAll()
 {
-    if (!AppState::Get().MigrationRunning)
+    if (!running())
         return;
     modErrorHandler::Guard("QXEInterface.CancelAll", [&] { m_engine->CancelAll(); });
 }
 
 void QXEInterface::AbortClient(const QString &nodeKey)
 {
-    if (!AppState::Get().MigrationRunning)
+    if (!running())
         return;
     modErrorHandler::Guard("QXEInterface.AbortClient", [&] {
         const int client = clientForNodeKey(nodeKey);
@@ -203,7 +209,7 @@ void QXEInterface::AbortClient(const QString &nodeKey)
 
 void QXEInterface::CancelClient(const QString &nodeKey)
 {
-    if (!AppState::Get().MigrationRunning)
+    if (!running())
         return;
     modErrorHandler::Guard("QXEInterface.CancelClient", [&] {
         const int client = clientForNodeKey(nodeKey);
@@ -413,7 +419,7 @@ void QXEInterface::Run(JobExport &database)
     } catch (...) {
         const modErrorHandler::ErrorInfo error = modErrorHandler::ClassifyCurrentException();
         const int failure = error.Number;
-        if (AppState::Get().MigrationRunning) {
+        if (running()) {
             QString text = RunFailureText(failure);
             // The engine names the folder or file of the results it could not use.
             if (failure == 1043 && !error.Description.isEmpty())
@@ -503,6 +509,7 @@ void QXEInterface::engineClientSuccess(int client)
 void QXEInterface::engineTestReceived()
 {
     const QString text = m_catalogue->MessageText(3027);
+    RunState::instance().testReceived();
     Q_EMIT Progress(text);
     Q_EMIT Message(LevelInformation, text);
     Q_EMIT TestReceived();

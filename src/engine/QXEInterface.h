@@ -21,10 +21,11 @@ class QXEHandler;
 // each client's scrambled configuration file, and turns the engine's events
 // into its own six signals (ClientStatusChanged ... TestReceived).
 //
-// Three more signals are for the window and not events of the engine:
-// RunningChanged (switch the running state; the application state's flags
-// are already set when it arrives), EditColorsRequested (restore the editing
-// colours of the tree) and BusyChanged (the busy pointer).
+// Two more signals are for the window and not events of the engine:
+// EditColorsRequested (restore the editing colours of the tree) and
+// BusyChanged (the busy pointer). The running state it switches is
+// RunState's: on at the start of Run, off when Run fails or the engine
+// reports an error.
 class QXEInterface : public QObject
 {
     Q_OBJECT
@@ -124,13 +125,13 @@ Q_SIGNALS:
     void ProcessingComplete();
     void TestReceived();
 
-    void RunningChanged(bool running);
     void EditColorsRequested();
     void BusyChanged(bool busy);
 
 private:
     void connectEngine();
     void setRunning(bool running);
+    static bool running();
     int clientForNodeKey(const QString &nodeKey);
     // The file of `client`, whose cells are in `row` of the two arrays.
     QByteArray configFile(const JobArray &clients, const JobArray &settings, int row, int client);

@@ -1,7 +1,8 @@
 #include "job/MigrationRun.h"
 
-#include "common/AppState.h"
+#include "common/RunState.h"
 #include "common/modErrorHandler.h"
+#include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "job/ComputerDBJobExport.h"
@@ -9,14 +10,25 @@
 
 const QString MigrationRun::CompleteLine = QStringLiteral("Processing complete.");
 
+using Command = RunState::Command;
+
 MigrationRun::MigrationRun(ComputerDB &database, QObject *parent)
     : QObject(parent)
     , m_database(database)
-{ }
-
-bool MigrationRun::running() const
 {
-    return AppState::Get().MigrationRunning;
+    connect(&RunState::instance(), &RunState::changed, this, [this](RunState::State state, RunState::State previous) {
+        // Back to editing without a completion: the run could not start, or the engine failed.
+        if (m_started && state == RunState::State::Editing && RunState::mode(previous) == RunState::Mode::Migration) {
+            m_started = false;
+            if (!m_complete)
+                Q_EMIT Stopped();
+        }
+    });
+}
+
+bool MigrationRun::allowed(RunState::Command command)
+{
+    return RunState::instance().isEnabled(command);
 }
 
 void MigrationRun::Attach(QXEInterface &engine)
@@ -31,7 +43,7 @@ void MigrationRun::Attach(QXEInterface &engine)
     connect(&engine, &QXEInterface::Progress, this, &MigrationRun::progress);
     connect(&engine, &QXEInterface::Message, this, &MigrationRun::Message);
     connect(&engine, &QXEInterface::LastClient, this, [this] {
-        m_lastClient = true;
+        RunState::instance().nothingLeftToCancel();
         Q_EMIT LastClient();
     });
     connect(&engine, &QXEInterface::ProcessingComplete, this, [this] {
@@ -41,13 +53,9 @@ void MigrationRun::Attach(QXEInterface &engine)
         m_complete = true;
         // The run stays on until the administrator is done with it, but the
         // console may now exit without a warning.
-        AppState::Get().MigrationIdle = true;
+        RunState::instance().processingComplete();
         Q_EMIT Line(CompleteLine);
         Q_EMIT ProcessingComplete();
-    });
-    connect(&engine, &QXEInterface::RunningChanged, this, [this](bool on) {
-        if (!on && !m_complete)
-            Q_EMIT Stopped();
     });
 }
 
@@ -56,9 +64,8 @@ void MigrationRun::Start(QXEInterface &engine)
     Attach(engine);
     m_lastStatus.clear();
     m_tally = {};
-    m_lastClient = false;
     m_complete = false;
-    m_abortSent = false;
+    m_started = true;
 
     ComputerDBJobExport job(m_database);
     engine.Run(job);
@@ -105,38 +112,83 @@ int MigrationRun::Tally::Count(ClientStatus::Category category) const
 
 void MigrationRun::CancelAll()
 {
-    if (m_engine && CanCancel())
-        m_engine->CancelAll();
+    if (!m_engine || !CanCancel())
+        return;
+    // Every client not yet started is canceled with it.
+    RunState::instance().nothingLeftToCancel();
+    m_engine->CancelAll();
 }
 
 void MigrationRun::AbortAll()
 {
     if (!m_engine || !CanAbort())
         return;
-    m_abortSent = true;
+    RunState::instance().abortSent();
     m_engine->AbortAll();
 }
 
 void MigrationRun::CancelClient(const QString &nodeKey)
 {
-    if (m_engine && running())
+    if (m_engine && allowed(Command::CancelClient))
         m_engine->CancelClient(nodeKey);
 }
 
 void MigrationRun::AbortClient(const QString &nodeKey)
 {
-    if (m_engine && running())
+    if (m_engine && allowed(Command::AbortClient))
         m_engine->AbortClient(nodeKey);
+}
+
+MigrationRun::ClientChoice MigrationRun::ChooseClients(const QStringList &nodeKeys) const
+{
+    using ClientStatus::Category;
+    ClientChoice choice;
+    for (const QString &key : nodeKeys) {
+        const NodeInfo node = modGeneral::ParseNodeKey(key);
+        if (!node.Valid || node.Type != NodeInfo::Computer)
+            continue;
+        const Category category = ClientStatus::CategoryOf(LastStatus(node.ID));
+        if (category == Category::NotStarted || category == Category::InProgress)
+            choice.Keys.append(key);
+        else
+            choice.Finished.append(m_database.GetComputerName(node.ID));
+    }
+    choice.NoComputer = choice.Keys.isEmpty() && choice.Finished.isEmpty();
+    return choice;
+}
+
+QString MigrationRun::WhyNot(const ClientChoice &choice, const QString &command)
+{
+    if (choice.NoComputer) {
+        QString caption = command;
+        caption[0] = caption[0].toUpper();
+        return QStringLiteral("No computer is selected.  Select in the tree the computers to %1, then choose %2 Client again.")
+            .arg(command, caption);
+    }
+    if (choice.Finished.isEmpty())
+        return QString();
+    // A long selection names a few; the tree shows the rest.
+    constexpr int named = 5;
+    QString names = QLatin1Char('\'') + choice.Finished.mid(0, named).join(QStringLiteral("', '")) + QLatin1Char('\'');
+    if (choice.Finished.size() > named)
+        names += QStringLiteral(" and %1 more").arg(choice.Finished.size() - named);
+    if (choice.Keys.isEmpty()) {
+        return QStringLiteral("%1 %2 already finished: there is nothing left to %3.")
+            .arg(names, choice.Finished.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"), command);
+    }
+    return QStringLiteral("%1 of the selected computers had already finished their migration and were left as they are: %2.")
+        .arg(choice.Finished.size())
+        .arg(names);
 }
 
 bool MigrationRun::CanCancel() const
 {
-    return running() && !m_lastClient && !m_complete;
+    return allowed(Command::CancelMigration);
 }
 
 bool MigrationRun::CanAbort() const
 {
-    return running() && !m_complete && !m_abortSent;
+    return allowed(Command::AbortMigration);
 }
 
 int MigrationRun::ClientCount() const
@@ -165,14 +217,21 @@ void MigrationRun::statusChanged(int computerId, const QString &code)
         --m_tally.Count(before);
         ++m_tally.Count(after);
     }
+    // The engine counts its steps in the code ("L0" to "L9"); the log and
+    // the tree show what the administrator can tell apart, once. A text and
+    // its image come from one lookup, so the same text is the same image.
+    const QString text = ClientStatus::Text(code);
+    const bool news = last.isEmpty() || ClientStatus::Text(last) != text;
     last = code;
+    if (!news)
+        return;
     Q_EMIT StatusChanged(computerId, code);
-    Q_EMIT Line(m_database.GetComputerName(computerId) + QStringLiteral(": ") + ClientStatus::Text(code));
+    Q_EMIT Line(m_database.GetComputerName(computerId) + QStringLiteral(": ") + text);
 }
 
 void MigrationRun::progress(const QString &text)
 {
-    if (!running()) {
+    if (!RunState::instance().running()) {
         modErrorHandler::ShowMessage(
             modErrorHandler::InternalError, QStringLiteral("Progress message when not running"), QStringLiteral("wintQXE_Progress"));
         return;

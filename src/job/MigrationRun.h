@@ -1,11 +1,13 @@
 #pragma once
 
+#include "common/RunState.h"
 #include "engine/ClientStatus.h"
 
 #include <QMap>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 class ComputerDB;
 class QXEInterface;
@@ -60,8 +62,24 @@ public:
     void CancelClient(const QString &nodeKey);
     void AbortClient(const QString &nodeKey);
 
-    // Cancel has work until the engine starts its last client; abort until
-    // processing is complete or an abort was sent.
+    // What a client command (Cancel Client, Abort Client) finds among the
+    // selected tree nodes.
+    struct ClientChoice
+    {
+        // The computers it goes to, by node key.
+        QStringList Keys;
+        // The names of those that had already finished: nothing to do there.
+        QStringList Finished;
+        bool NoComputer = false;
+    };
+    ClientChoice ChooseClients(const QStringList &nodeKeys) const;
+    // Why `command` ("cancel", "abort") leaves some or all of the selection
+    // alone; empty when it goes to every selected computer.
+    static QString WhyNot(const ClientChoice &choice, const QString &command);
+
+    // Cancel has work until the engine starts its last client or a cancel
+    // went out; abort until processing is complete or an abort was sent
+    // (RunState's table).
     bool CanCancel() const;
     bool CanAbort() const;
     bool Complete() const { return m_complete; }
@@ -81,7 +99,8 @@ public:
     static const QString CompleteLine; // "Processing complete."
 
 Q_SIGNALS:
-    // A line for the progress log.
+    // A line for the progress log: the engine's progress, and a computer's
+    // status each time its text changes, right after its StatusChanged.
     void Line(const QString &text);
     // A computer's new status code, for its tree image. Clients() already
     // counts it.
@@ -97,13 +116,13 @@ Q_SIGNALS:
 private:
     void statusChanged(int computerId, const QString &code);
     void progress(const QString &text);
-    bool running() const;
+    static bool allowed(RunState::Command command);
 
     ComputerDB &m_database;
     QPointer<QXEInterface> m_engine;
     QMap<int, QString> m_lastStatus;
     Tally m_tally;
-    bool m_lastClient = false;
     bool m_complete = false;
-    bool m_abortSent = false;
+    // Between Start and the end of the running state.
+    bool m_started = false;
 };

@@ -4,6 +4,7 @@
 #include "common/AppState.h"
 #include "common/ConsoleConfig.h"
 #include "common/Presenter.h"
+#include "common/RunState.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "common/modGeneral.h"
@@ -36,7 +37,7 @@ bool StartMigration::Check()
     // during a run the results folder fills with the run's own logs, so a
     // second start would ask whether to append to them and offer to save the
     // panel before finding out that it can do nothing.
-    if (AppState::Get().MigrationRunning)
+    if (!RunState::instance().isEnabled(RunState::Command::StartMigration))
         return false;
     if (!resultsMayBeAppended())
         return false;

@@ -30,6 +30,7 @@ void PingTest::Cancel()
 int PingTest::Run(const QStringList &computers)
 {
     m_cancel = false;
+    m_failed = 0;
     m_looping = true;
     ParallelPing pings(computers, m_inFlight, TimeoutMs);
     m_pings = &pings;
@@ -48,8 +49,23 @@ int PingTest::Run(const QStringList &computers)
             break;
     }
     if (count > 0)
-        Q_EMIT Line(m_cancel ? QStringLiteral("Ping test canceled.") : QStringLiteral("Ping test complete."));
+        Q_EMIT Line(ClosingLine(m_cancel, count, m_failed, int(computers.size())));
     return count;
+}
+
+QString PingTest::ClosingLine(bool canceled, int visited, int failed, int total)
+{
+    // "Complete" alone over a test where nothing answered reads as a pass.
+    if (canceled)
+        return QStringLiteral("Ping test canceled after %1 of %2 computers; %3 did not answer.").arg(visited).arg(total).arg(failed);
+    const QString complete = QStringLiteral("Ping test complete.  ");
+    if (visited == 1)
+        return complete + (failed ? QStringLiteral("The computer did not answer.") : QStringLiteral("The computer answered."));
+    if (failed == 0)
+        return complete + QStringLiteral("All %1 computers answered.").arg(visited);
+    if (failed == visited)
+        return complete + QStringLiteral("None of the %1 computers answered.").arg(visited);
+    return complete + QStringLiteral("%1 of the %2 computers did not answer.").arg(failed).arg(visited);
 }
 
 bool PingTest::pingComputer(int index, const QString &name)
@@ -74,6 +90,8 @@ bool PingTest::pingComputer(int index, const QString &name)
     if (!addressShown && !outcome->address.isEmpty())
         Q_EMIT LineContinued(outcome->address + QStringLiteral(" ... pinging ... "));
     Q_EMIT LineContinued(PingResult::Text(outcome->result));
+    if (outcome->result < 0)
+        ++m_failed;
     Q_EMIT Pinged(index, outcome->result);
     return true;
 }

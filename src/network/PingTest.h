@@ -32,6 +32,10 @@ public:
     int Run(const QStringList &computers);
     void Cancel();
     bool CancelRequested() const { return m_cancel; }
+    // Of the computers the last Run visited, those that did not answer.
+    int Failed() const { return m_failed; }
+    // The line that ends the log: complete or canceled, and how many answered.
+    static QString ClosingLine(bool canceled, int visited, int failed, int total);
     // True from the start of Run until it returns: the caller keeps
     // whatever shows the test alive meanwhile.
     bool Looping() const { return m_looping; }
@@ -50,6 +54,7 @@ private:
 
     ParallelPing *m_pings = nullptr;
     int m_inFlight = 1;
+    int m_failed = 0;
     bool m_cancel = false;
     bool m_looping = false;
 };

@@ -1,7 +1,7 @@
 #include "shell/TreeCommands.h"
 
-#include "common/AppState.h"
 #include "common/Presenter.h"
+#include "common/RunState.h"
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
@@ -20,9 +20,12 @@ using modGeneral::RootKey;
 
 namespace {
 
-bool MigrationRunning()
+using Command = RunState::Command;
+
+// What the run state lets the tree do now.
+bool allowed(Command command)
 {
-    return AppState::Get().MigrationRunning;
+    return RunState::instance().isEnabled(command);
 }
 
 bool IsRoot(const NodeInfo &node)
@@ -95,7 +98,7 @@ void TreeCommands::mnuRefresh_Click()
 {
     Guard("frmMain.mnuRefresh_Click", [&] {
         // During a run the tree shows each client's status, which a rebuild would wipe.
-        if (MigrationRunning())
+        if (!allowed(Command::Refresh))
             return;
         ClearTreeView();
         m_control.setWaitCursor(true);
@@ -146,7 +149,7 @@ void TreeCommands::SelectAndRename(const QString &key)
 void TreeCommands::AddNewComputer()
 {
     Guard("frmMain.AddNewComputer", [&] {
-        if (MigrationRunning())
+        if (!allowed(Command::NewComputer))
             return;
         const int parentID = NewObjectParent();
         // Computer names are unique across the whole tree, not per group.
@@ -167,7 +170,7 @@ void TreeCommands::AddNewComputer()
 void TreeCommands::AddNewFolder()
 {
     Guard("frmMain.AddNewFolder", [&] {
-        if (MigrationRunning())
+        if (!allowed(Command::NewGroup))
             return;
         const int parentID = NewObjectParent();
         QString name;
@@ -183,7 +186,7 @@ void TreeCommands::AddNewFolder()
 
 void TreeCommands::RenameNode()
 {
-    if (MigrationRunning())
+    if (!allowed(Command::Rename))
         return;
     const QString key = m_control.selectedKey();
     if (m_tree.GetNodeInfo(key).Valid)
@@ -193,7 +196,7 @@ void TreeCommands::RenameNode()
 void TreeCommands::mnuTVRename_Click()
 {
     Guard("frmMain.mnuTVRename_Click", [&] {
-        if (MigrationRunning())
+        if (!allowed(Command::Rename))
             return;
         const NodeInfo node = GetSelectedID();
         if (IsRoot(node))
@@ -205,13 +208,13 @@ void TreeCommands::mnuTVRename_Click()
 
 bool TreeCommands::CanEditLabel(const QString &key) const
 {
-    return !MigrationRunning() && key != RootKey && m_tree.GetNodeInfo(key).Valid;
+    return allowed(Command::Rename) && key != RootKey && m_tree.GetNodeInfo(key).Valid;
 }
 
 void TreeCommands::DeleteSelectedNode()
 {
     Guard("frmMain.DeleteSelectedNode", [&] {
-        if (MigrationRunning())
+        if (!allowed(Command::Delete))
             return;
         const QStringList selected = m_control.selectedKeys();
         for (const QString &key : selected) {
@@ -347,7 +350,7 @@ int TreeCommands::MoveNodes(const QStringList &keys, const QString &targetKey)
 void TreeCommands::MoveSelectedNodes()
 {
     Guard("frmMain.MoveSelectedNodes", [&] {
-        if (MigrationRunning())
+        if (!allowed(Command::Move))
             return;
         const QStringList keys = SelectedTopNodes();
         if (keys.isEmpty())
@@ -381,7 +384,7 @@ bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newT
 {
     bool renamed = false;
     Guard("frmMain.tvMain_AfterLabelEdit", [&] {
-        if (MigrationRunning())
+        if (!allowed(Command::Rename))
             return;
         if (newText.isEmpty()) {
             ShowMessage(modErrorHandler::Information, QStringLiteral("You must provide a name for this object."));
@@ -441,9 +444,8 @@ void TreeCommands::tvMain_Expand(const QString &key)
 
 void TreeCommands::tvMain_KeyDown(int keyCode)
 {
+    // Rename and delete ask the run state themselves.
     Guard("frmMain.tvMain_KeyDown", [&] {
-        if (MigrationRunning())
-            return;
         if (keyCode == KeyF2) {
             const NodeInfo node = GetSelectedID();
             if (node.Valid && !IsRoot(node))
@@ -471,7 +473,7 @@ bool TreeCommands::tvMain_MouseMove(bool leftButtonDown)
     }
     if (m_mouseMoves < INT_MAX)
         ++m_mouseMoves;
-    if (m_mouseMoves < DragThreshold || m_dragStarted || MigrationRunning())
+    if (m_mouseMoves < DragThreshold || m_dragStarted || !allowed(Command::Move))
         return false;
     // The root never moves, so dragging it would only promise what no drop keeps.
     const NodeInfo source = m_tree.GetNodeInfo(m_mouseDownKey);
@@ -514,7 +516,7 @@ bool TreeCommands::DropMoves(const QString &sourceKey, const QString &targetKey)
 
 bool TreeCommands::tvMain_DragOver(const QString &key)
 {
-    if (MigrationRunning()) {
+    if (!allowed(Command::Move)) {
         m_dropTargetKey.clear();
         m_control.setDropHighlight(QString());
         return false;
@@ -531,7 +533,7 @@ bool TreeCommands::tvMain_DragOver(const QString &key)
 void TreeCommands::tvMain_DragDrop()
 {
     Guard("frmMain.tvMain_DragDrop", [&] {
-        if (MigrationRunning() || !m_dragStarted)
+        if (!allowed(Command::Move) || !m_dragStarted)
             return;
         // A drop on a computer, on the node itself, below itself or a group
         // on its own parent moves nothing; of several nodes, those that may
@@ -557,12 +559,13 @@ TreePopup TreeCommands::tvMain_RightClick(const QString &key)
         const NodeInfo node = m_tree.GetNodeInfo(key);
         if (!node.Valid)
             return;
-        const AppState::State &state = AppState::Get();
         popup.Key = key;
         const QStringList selected = m_control.selectedKeys();
         const bool several = selected.size() > 1 && selected.contains(key);
-        popup.DeleteEnabled = !state.MigrationRunning && (several ? !SelectedTopNodes().isEmpty() : !IsRoot(node));
-        popup.RenameEnabled = popup.DeleteEnabled && !several;
+        const bool movable = several ? !SelectedTopNodes().isEmpty() : !IsRoot(node);
+        popup.DeleteEnabled = allowed(Command::Delete) && movable;
+        popup.MoveEnabled = allowed(Command::Move) && movable;
+        popup.RenameEnabled = allowed(Command::Rename) && movable && !several;
         popup.ComputerNode = node.Type == NodeInfo::Computer;
 
         // The panel follows the selection, so that what the menu acts on is
@@ -572,8 +575,7 @@ TreePopup TreeCommands::tvMain_RightClick(const QString &key)
         if (changed && m_treeReady)
             LoadSelectedNode();
 
-        const bool testRunning = state.MigrationRunning && (state.Mode == AppState::RunNetworkTest || state.Mode == AppState::RunPingTest);
-        popup.Show = !testRunning;
+        popup.Show = allowed(Command::TreePopup);
     });
     return popup;
 }

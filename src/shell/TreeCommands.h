@@ -18,10 +18,11 @@ struct TreePopup
     QString Key;
     // False when there is no node there, or while a network or ping test runs.
     bool Show = false;
-    // "&Rename" and "&Delete": every node but the root, and only while
-    // editing; rename only with one node selected.
+    // "&Rename", "&Delete" and "&Move To...": every node but the root, and
+    // only while editing; rename only with one node selected.
     bool RenameEnabled = false;
     bool DeleteEnabled = false;
+    bool MoveEnabled = false;
     // The client items and "&Open Newest Client Log" are for computers.
     bool ComputerNode = false;
 };
@@ -31,8 +32,8 @@ struct TreePopup
 // the database, which mirrors every change into the linked tree. Nothing here
 // draws; the tree control calls the tvMain_ handlers and does what they say.
 //
-// No gesture that changes the database works while a run or a test is going
-// on (AppState MigrationRunning).
+// A gesture that changes the database works only when RunState enables it:
+// never while a run or a test is going on.
 class TreeCommands
 {
 public:

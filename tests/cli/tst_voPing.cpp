@@ -28,7 +28,9 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 6);
         QVERIFY2(lines.at(3).startsWith("Resolving IP address for localhost ... 127.0.0.1 ... pinging ... "), lines.at(3));
         QCOMPARE(run.status, lines.at(3).contains("Response received") ? 0 : 2);
-        QCOMPARE(lines.at(4), QByteArray("Ping test complete."));
+        QCOMPARE(lines.at(4),
+            run.status ? QByteArray("Ping test complete.  The computer did not answer.")
+                       : QByteArray("Ping test complete.  The computer answered."));
 
         QCOMPARE(vo({"ping-test", file, "--parallel", "257"}).status, 1);
     }

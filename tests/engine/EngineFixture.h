@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/AppState.h"
+#include "common/RunState.h"
 #include "common/modRegistry.h"
 #include "engine/JobArray.h"
 #include "engine/JobColumns.h"

@@ -21,7 +21,8 @@ struct Events
         QObject::connect(&qxe, &QXEInterface::Progress, &qxe, [this](const QString &t) { lines << QStringLiteral("Progress ") + t; });
         QObject::connect(&qxe, &QXEInterface::ProcessingComplete, &qxe, [this] { lines << QStringLiteral("ProcessingComplete"); });
         QObject::connect(&qxe, &QXEInterface::TestReceived, &qxe, [this] { lines << QStringLiteral("TestReceived"); });
-        QObject::connect(&qxe, &QXEInterface::RunningChanged, &qxe, [this](bool on) { lines << QStringLiteral("Running %1").arg(on); });
+        QObject::connect(&RunState::instance(), &RunState::changed, &qxe,
+            [this] { lines << QStringLiteral("Running %1").arg(RunState::instance().running()); });
         QObject::connect(&qxe, &QXEInterface::EditColorsRequested, &qxe, [this] { lines << QStringLiteral("EditColors"); });
     }
 };
@@ -105,7 +106,7 @@ private Q_SLOTS:
                 "ClientStatusFile=varnoosk.sts", "StatusPath=" + results, "TransferorLogFile=transferor*.log",
                 "DestPath=", "DestShare=ADMIN$", "SourcePath", "KeepAliveIncrement=300", "ListenerIP=127.0.0.1", "ListenerPort=7919",
                 "MaxTransferors=5", "ReportingPeriod=120", "StatusCheckPeriod=15", "Clients=3", "StartProcessing"}));
-        QVERIFY(AppState::Get().MigrationRunning);
+        QVERIFY(RunState::instance().running());
     }
 
     // The listener port the engine is given, the console address the
@@ -164,6 +165,7 @@ private Q_SLOTS:
         // A second run whose export finds nothing must not run the first one's clients.
         QTest::newRow("empty list") << Setup([](QXEInterface &qxe, FakeEngine &, FakeExport &job) {
             qxe.Run(job);
+            RunState::instance().backToEditing();
             job.computers.clear();
         }) << QStringList {building, "Message 48 The migration list is empty.", "Running 0"}
                                     << 1;
@@ -183,8 +185,8 @@ private Q_SLOTS:
                                       << 1;
         // Stopped while the export ran: the failure that follows is not news.
         QTest::newRow("stopped during the export")
-            << Setup([](QXEInterface &, FakeEngine &, FakeExport &job) { job.instead = [] { AppState::Get().MigrationRunning = false; }; })
-            << QStringList {building} << 0;
+            << Setup([](QXEInterface &, FakeEngine &, FakeExport &job) { job.instead = [] { RunState::instance().backToEditing(); }; })
+            << QStringList {building, "Running 0"} << 0;
     }
 
     void runFailures()
@@ -199,7 +201,7 @@ private Q_SLOTS:
         m_qxe->Run(job);
         QCOMPARE(seen.lines, QStringList {"Running 1"} + events);
         QCOMPARE(m_engine->calls.count(QStringLiteral("StartProcessing")), starts);
-        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(!RunState::instance().running());
     }
 
     void engineErrorTexts_data()
@@ -224,11 +226,11 @@ private Q_SLOTS:
         QFETCH(int, number);
         QFETCH(QString, text);
         QVERIFY(!text.isEmpty());
-        AppState::Get().MigrationRunning = true;
+        RunState::instance().startMigration();
         Events events(*m_qxe);
         Q_EMIT m_engine->Error(number);
         QCOMPARE(events.lines, (QStringList {"Running 0", "EditColors", "Message 16 " + text}));
-        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(!RunState::instance().running());
     }
 
     void engineEventsAreTranslated()
@@ -291,7 +293,7 @@ private Q_SLOTS:
         QCOMPARE(m_fixture->presenter.last().text, QStringLiteral("Unable to find QXE key for selected node (-1)."));
 
         // Not running: nothing reaches the engine, not even a warning.
-        AppState::Get().MigrationRunning = false;
+        RunState::instance().backToEditing();
         m_qxe->CancelClient(QStringLiteral("C7"));
         m_qxe->AbortClient(QStringLiteral("C5"));
         m_qxe->CancelAll();

@@ -261,7 +261,7 @@ private Q_SLOTS:
         QVERIFY(m_scheduler->RunUntilIdle());
         QCOMPARE(m_events, QStringList {"Error 5000001"});
         QCOMPARE(m_messages, QStringList {"16 Error in whnHandler.LoadGeneralTransferorSettings.  Error code: 1"});
-        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(!RunState::instance().running());
     }
 
     void secondRunWhileProcessing()

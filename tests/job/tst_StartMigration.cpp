@@ -61,7 +61,8 @@ private Q_SLOTS:
             JobFixture::addComputer(db, QStringLiteral("PC1"));
         if (has("error"))
             JobFixture::global(db).SetUser(AdminA, QStringLiteral("varno"), QStringLiteral("pa55-A"), QString());
-        AppState::Get().MigrationRunning = has("running");
+        if (has("running"))
+            RunState::instance().startPingTest();
         if (has("logs") || has("other-files")) {
             QDir().mkpath(fixture.resultsFolder());
             QFile file(fixture.resultsFolder() + (has("logs") ? "handler.log" : "handler.txt"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/AppState.h"
+#include "common/RunState.h"
 #include "common/modRegistry.h"
 #include "database/ComputerDB.h"
 #include "shell/forms/ComputerTreeView.h"
@@ -77,7 +78,7 @@ struct MainWindowFixture
     // Back to editing after a test: its start item offered again, the tree open to changes.
     static void editingAfter(frmMain &window, const char *start, const char *stop)
     {
-        QVERIFY(!AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunMigration);
+        QCOMPARE(RunState::instance().state(), RunState::State::Editing);
         QVERIFY(visible(window, start) && !visible(window, stop));
         QVERIFY(action(window, QStringLiteral("mnuNewComputer"))->isEnabled());
     }

@@ -1,4 +1,5 @@
 #include "common/AppState.h"
+#include "common/RunState.h"
 #include "common/TreeImage.h"
 #include "database/ComputerDB.h"
 #include "database/MemoryTreeDisplay.h"
@@ -404,7 +405,7 @@ private Q_SLOTS:
         const int group = c.folder(QStringLiteral("G"));
         const int pc = c.computer(QStringLiteral("PC"));
         const QStringList before = c.tree.outline();
-        AppState::Get().MigrationRunning = true;
+        RunState::instance().startMigration();
         AppState::Get().DatabaseChanged = false;
         TreeCommands &commands = c.commands;
 
@@ -425,7 +426,7 @@ private Q_SLOTS:
         // A rebuild would wipe the client statuses the tree shows.
         commands.mnuRefresh_Click();
         const TreePopup popup = commands.tvMain_RightClick(ComputerKey(pc));
-        QVERIFY(popup.Show && !popup.RenameEnabled && !popup.DeleteEnabled);
+        QVERIFY(popup.Show && !popup.RenameEnabled && !popup.DeleteEnabled && !popup.MoveEnabled);
 
         QCOMPARE(c.tree.outline(), before);
         QVERIFY(c.control.edits.isEmpty() && c.control.highlight.isEmpty() && c.control.waitCalls.isEmpty());
@@ -448,11 +449,8 @@ private Q_SLOTS:
         QCOMPARE(c.loads, (QStringList {ComputerKey(pc), FolderKey(group)}));
 
         // No menu while a ping test or a network test is running.
-        AppState::Get().MigrationRunning = true;
-        for (const auto mode : {AppState::RunPingTest, AppState::RunNetworkTest, AppState::RunMigration}) {
-            AppState::Get().Mode = mode;
-            QCOMPARE(commands.tvMain_RightClick(ComputerKey(pc)).Show, mode == AppState::RunMigration);
-        }
+        RunState::instance().startPingTest();
+        QVERIFY(!commands.tvMain_RightClick(ComputerKey(pc)).Show);
     }
 
     void refreshAndReload()

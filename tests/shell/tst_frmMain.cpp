@@ -208,7 +208,7 @@ private Q_SLOTS:
         window.Form_Activate();
 
         // During a run the administrator is warned; No keeps the window and writes nothing.
-        window.Running(true);
+        RunState::instance().startMigration();
         f.presenter->setNextAnswer(Presenter::No);
         QVERIFY(!window.close());
         QCOMPARE(f.presenter->last().caption, QStringLiteral("Warning"));

@@ -3,6 +3,7 @@
 
 #include "shell/forms/RunControlPane.h"
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -34,6 +35,12 @@ private:
     }
     QPushButton *button(const char *name) const { return MainWindowFixture::runButton(*m_window, name); }
     QStringList log() const { return m_window->runControl()->log()->toPlainText().split(QLatin1Char('\n')).mid(3); }
+    // The icon of the pane says how the test ended, beside its last line.
+    bool endedWith(int image) const
+    {
+        const QLabel *shown = m_window->runControl()->findChild<QLabel *>(QStringLiteral("imgProgress"));
+        return shown->pixmap().toImage() == m_window->treeView()->icons().icon(image).pixmap(shown->size()).toImage();
+    }
     void editing() const { MainWindowFixture::editingAfter(*m_window, "mnuPingStart", "mnuPingStop"); }
 
 private Q_SLOTS:
@@ -50,34 +57,43 @@ private Q_SLOTS:
         f.cleanup();
     }
 
-    // Several pings at once still write their lines in the tree's order.
+    // Several pings at once still write their lines in the tree's order;
+    // the last line and the pane's icon say how many did not answer.
     void aTestToDone_data()
     {
         QTest::addColumn<QString>("inFlight");
-        QTest::newRow("one at a time") << "1";
-        QTest::newRow("several at once") << "3";
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("closing");
+        QTest::addColumn<int>("ending");
+        QTest::newRow("one at a time") << "1"
+                                       << "Response received 12ms"
+                                       << "1 of the 2 computers did not answer." << int(StatusWarnings);
+        QTest::newRow("several at once") << "3"
+                                         << "REQUEST TIMED OUT"
+                                         << "None of the 2 computers answered." << int(StatusErrors);
     }
     void aTestToDone()
     {
         QFETCH(QString, inFlight);
+        QFETCH(QString, answer);
+        QFETCH(QString, closing);
+        QFETCH(int, ending);
         QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("PingsInFlight"), inFlight));
         // The first in the tree's order is the slow one.
         m_network->addresses.remove(QStringLiteral("PC-A"));
-        m_network->replies = {{"10.0.0.6", 12}};
+        if (answer.startsWith(QLatin1String("Response")))
+            m_network->replies = {{"10.0.0.6", 12}};
         newWindow();
         m_network->onEcho = [this] {
-            QVERIFY(AppState::Get().MigrationRunning && AppState::Get().Mode == AppState::RunPingTest);
             QVERIFY(MainWindowFixture::visible(*m_window, "mnuPingStop") && !MainWindowFixture::visible(*m_window, "mnuPingStart"));
-            // Nothing to abort in a test: only Cancel stops it.
-            QVERIFY(!m_window->findChild<QPushButton *>(QStringLiteral("cmdAbort"))->isEnabled());
         };
         QVERIFY(f.trigger(*m_window, QStringLiteral("mnuPingStart")));
         QCOMPARE(log(),
-            (QStringList {"Resolving IP address for PC-B ... 10.0.0.6 ... pinging ... Response received 12ms",
-                "Resolving IP address for PC-A ... CANNOT RESOLVE NAME", "Ping test complete."}));
+            (QStringList {"Resolving IP address for PC-B ... 10.0.0.6 ... pinging ... " + answer,
+                "Resolving IP address for PC-A ... CANNOT RESOLVE NAME", "Ping test complete.  " + closing}));
         QCOMPARE(m_window->treeView()->icon(m_keys[0]), int(StatusErrors));
-        QCOMPARE(m_window->treeView()->icon(m_keys[1]), int(StatusSuccess));
-        QVERIFY(AppState::Get().MigrationRunning && button("cmdDone")->isEnabled());
+        QCOMPARE(m_window->treeView()->icon(m_keys[1]), int(ending == StatusWarnings ? StatusSuccess : StatusErrors));
+        QVERIFY(endedWith(ending) && button("cmdDone")->isEnabled());
         QTest::mouseClick(button("cmdDone"), Qt::LeftButton);
         editing();
     }
@@ -103,9 +119,11 @@ private Q_SLOTS:
                 QVERIFY(f.trigger(*m_window, how));
         };
         QVERIFY(f.trigger(*m_window, QStringLiteral("mnuPingStart")));
-        QCOMPARE(
-            log(), (QStringList {"Resolving IP address for PC-B ... 10.0.0.6 ... pinging ... REQUEST TIMED OUT", "Ping test canceled."}));
+        QCOMPARE(log(),
+            (QStringList {"Resolving IP address for PC-B ... 10.0.0.6 ... pinging ... REQUEST TIMED OUT",
+                "Ping test canceled after 1 of 2 computers; 1 did not answer."}));
         QCOMPARE(m_window->treeView()->icon(m_keys[0]), int(StatusNotProcessed));
+        QVERIFY(endedWith(StatusCanceled));
         QCOMPARE(f.presenter->count(), 0);
     }
 

@@ -105,24 +105,33 @@ private Q_SLOTS:
         f.cleanup();
     }
 
-    // Start to Done: the locked commands, the tree's and the pane's view of
-    // the run, the completion, Save Migration State and a loaded state, and
-    // a second start over the logs of the first.
+    // Start to Done: the menus as the run state has them, the tree's and
+    // the pane's view of the run, the completion, Save Migration State and a
+    // loaded state, and a second start over the logs of the first.
     void aWholeRun()
     {
         auto window = newWindow();
         const QString lab = window->treeView()->parentKey(key("LAB-01"));
+        window->resize(960, 600);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const int treeWidth = window->findChild<QWidget *>(QStringLiteral("fmComputers"))->width();
         QVERIFY(start(*window));
-        for (const char *item :
-            {"mnuStartMigration", "mnuNewComputer", "mnuNewGroup", "mnuNewSettings", "mnuLoad", "mnuSave", "mnuRefresh", "mnuTests"})
-            QVERIFY2(!MainWindowFixture::action(*window, QString::fromLatin1(item))->isEnabled(), item);
-        for (const char *item : {"mnuCancelMigration", "mnuSaveState"})
-            QVERIFY2(MainWindowFixture::action(*window, QString::fromLatin1(item))->isEnabled(), item);
+        // Which command a run locks is the run state's table; here only
+        // that the menus follow it.
+        QVERIFY(!MainWindowFixture::action(*window, QStringLiteral("mnuConfiguration"))->isEnabled());
+        QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuSaveState"))->isEnabled());
         QVERIFY(window->findChild<QWidget *>(QStringLiteral("fmProgressLog"))->isVisibleTo(window.get()));
+        // The pane's counts do not squeeze the tree, and none of them is cut off.
+        QApplication::processEvents();
+        QCOMPARE(window->findChild<QWidget *>(QStringLiteral("fmComputers"))->width(), treeWidth);
+        const QWidget *counts = window->runControl()->findChild<QWidget *>(QStringLiteral("fraCounts"));
+        QVERIFY(counts->width() >= counts->minimumSizeHint().width());
 
-        // Two transferors: the lab machines go first.
+        // Two transferors: the lab machines go first; the counts follow.
         m_scheduler->Advance(300);
         QCOMPARE(icon(*window, lab), int(StatusExecuting));
+        QVERIFY(count(*window, "lblInProgress") == "2" && count(*window, "lblNotStarted") == "3");
         screenshot(*window, "run-in-progress.png");
 
         f.presenter->clear();
@@ -134,17 +143,13 @@ private Q_SLOTS:
             {std::pair {"lblSucceeded", "2"}, {"lblWarnings", "1"}, {"lblErrors", "2"}, {"lblNotStarted", "0"}})
             QCOMPARE(count(*window, label), QString::fromLatin1(expected));
         QCOMPARE(icon(*window, key("KIOSK-01")), int(StatusErrors));
-        // Finished: the console may exit, but stays locked until Done.
-        QVERIFY(AppState::Get().MigrationIdle && AppState::Get().MigrationRunning);
-        QVERIFY(button(*window, "cmdDone")->isEnabled() && !button(*window, "cmdAbort")->isEnabled());
-        QVERIFY(!MainWindowFixture::action(*window, QStringLiteral("mnuStartMigration"))->isEnabled());
+        // Finished: locked until Done.
+        QCOMPARE(RunState::instance().state(), RunState::State::MigrationComplete);
         screenshot(*window, "run-finished.png");
 
         QTest::mouseClick(button(*window, "cmdDone"), Qt::LeftButton);
-        QVERIFY(!AppState::Get().MigrationRunning);
         QVERIFY(window->findChild<QWidget *>(QStringLiteral("fmObjectSettings"))->isVisibleTo(window.get()));
         QCOMPARE(icon(*window, key("PC-01")), int(Computer));
-        QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuStartMigration"))->isEnabled());
 
         const QString state = f.file(QStringLiteral("state.vos.json"));
         f.presenter->setNextFileName(state);
@@ -166,23 +171,30 @@ private Q_SLOTS:
         QVERIFY(f.trigger(*window, QStringLiteral("mnuStartMigration")));
         QCOMPARE(f.presenter->count(), 1);
         QCOMPARE(f.presenter->last().caption, QStringLiteral("Existing Migration Found"));
-        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(!RunState::instance().running());
     }
 
     // Cancel under the log stops the clients not started; Abort from the
-    // menu ends the started ones; a client aborted from the tree goes first.
+    // menu ends the started ones; a client aborted from the tree, after its
+    // question, goes first. A client command that finds nothing to do says why.
     void cancelAndAbortInTheMiddle()
     {
         auto window = newWindow();
         QVERIFY(start(*window));
         m_scheduler->Advance(300);
 
+        window->treeView()->selectNode(window->treeView()->parentKey(key("LAB-02")));
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuCancelClient")));
+        QVERIFY(f.presenter->last().text.startsWith(QStringLiteral("No computer is selected.")));
         window->treeView()->selectNode(key("LAB-02"));
+        f.presenter->setNextAnswer(Presenter::Yes);
         QVERIFY(f.trigger(*window, QStringLiteral("mnuAbortClient")));
+        QCOMPARE(f.presenter->last().caption, QStringLiteral("Abort Client"));
         f.presenter->setNextAnswer(Presenter::Yes);
         QTest::mouseClick(button(*window, "cmdCancel"), Qt::LeftButton);
-        QVERIFY(!button(*window, "cmdCancel")->isEnabled());
-        m_scheduler->Advance(100);
+        m_scheduler->Advance(800);
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuAbortClient")));
+        QCOMPARE(f.presenter->last().text, QStringLiteral("'LAB-02' has already finished: there is nothing left to abort."));
         f.presenter->setNextAnswer(Presenter::Yes);
         QVERIFY(f.trigger(*window, QStringLiteral("mnuAbortMigration")));
         QVERIFY(m_scheduler->RunUntilIdle());
@@ -201,10 +213,9 @@ private Q_SLOTS:
         auto window = newWindow();
         QVERIFY(start(*window));
         QVERIFY(m_scheduler->RunUntilIdle());
-        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(!RunState::instance().running());
         QVERIFY(f.presenter->last().text.startsWith(QStringLiteral("Error in whnHandler.")));
         QCOMPARE(icon(*window, key("PC-01")), int(Computer));
-        QVERIFY(MainWindowFixture::action(*window, QStringLiteral("mnuStartMigration"))->isEnabled());
     }
 
     // A fault stops the start on the computer's node, on the page of the
@@ -216,7 +227,7 @@ private Q_SLOTS:
             .SetUser(AdminA, QStringLiteral("varno"), QStringLiteral("pw"), QString());
         window->ReloadComputerDatabase();
         QVERIFY(start(*window));
-        QVERIFY(!AppState::Get().MigrationRunning);
+        QVERIFY(!RunState::instance().running());
         QCOMPARE(window->treeView()->selectedKey(), key("PC-01"));
         QCOMPARE(window->objectSettings()->CurrentTab(), 3);
     }

@@ -2,6 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/ProgressBarLink.h"
+#include "common/RunState.h"
 #include "common/modErrorHandler.h"
 #include "common/widgets/frmProgress.h"
 #include "database/ComputerDB.h"
@@ -53,11 +54,11 @@ JobReportMenus::JobReportMenus(const Items &items, ComputerDB &database, Migrati
 
 void JobReportMenus::updateItems()
 {
-    const bool running = AppState::Get().MigrationRunning;
-    mnuReadinessReport->setEnabled(!running);
+    const RunState &state = RunState::instance();
+    mnuReadinessReport->setEnabled(state.isEnabled(RunState::Command::ReadinessReport));
     // Without a status nothing is known to have finished: the new job
     // would be the old one.
-    mnuNewJobFromUnfinished->setEnabled(!running && !m_run.LastStatuses().isEmpty());
+    mnuNewJobFromUnfinished->setEnabled(state.isEnabled(RunState::Command::NewJobFromUnfinished) && !m_run.LastStatuses().isEmpty());
 }
 
 void JobReportMenus::mnuNewJobFromUnfinished_Click()

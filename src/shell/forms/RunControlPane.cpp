@@ -1,7 +1,7 @@
 #include "shell/forms/RunControlPane.h"
 
-#include "common/AppState.h"
 #include "common/Presenter.h"
+#include "common/RunState.h"
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "database/ComputerDB.h"
@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -55,19 +56,14 @@ QString tileText(int count, const char *caption)
     return QStringLiteral("<span style=\"font-size:15pt; font-weight:600\">%1</span><br>%2").arg(count).arg(QString::fromLatin1(caption));
 }
 
-void enable(QAction *action, bool enabled)
-{
-    if (action)
-        action->setEnabled(enabled);
-}
+using Command = RunState::Command;
 
 } // namespace
 
-RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Commands commands, QWidget *parent)
+RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, QWidget *parent)
     : QFrame(parent)
     , m_run(run)
     , m_tree(tree)
-    , m_commands(commands)
     , m_treeStatus(tree)
 {
     setObjectName(QStringLiteral("RunControlPane"));
@@ -89,21 +85,28 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
     heading->addWidget(lblProgressCaption, 1);
     layout->addLayout(heading);
 
+    // The tiles take as many rows as the pane's width needs: seven in a row
+    // would ask more width than the window spares beside the tree, and the
+    // splitter would take it from the tree.
     fraCounts = new QWidget(this);
     fraCounts->setObjectName(QStringLiteral("fraCounts"));
-    auto *counts = new QGridLayout(fraCounts);
-    counts->setContentsMargins(0, 0, 0, 0);
-    counts->setHorizontalSpacing(12);
+    fraCounts->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_countsGrid = new QGridLayout(fraCounts);
+    m_countsGrid->setContentsMargins(0, 0, 0, 0);
+    m_countsGrid->setHorizontalSpacing(12);
     for (int i = 0; i < ClientStatus::CategoryCount; ++i) {
-        auto *icon = new QLabel(this);
+        m_tiles[i] = new QWidget(fraCounts);
+        auto *tile = new QHBoxLayout(m_tiles[i]);
+        tile->setContentsMargins(0, 0, 0, 0);
+        auto *icon = new QLabel(m_tiles[i]);
         icon->setPixmap(tree.icons().icon(kTiles[i].image).pixmap(IconSize, IconSize));
-        lblCounts[i] = new QLabel(tileText(0, kTiles[i].caption), this);
+        lblCounts[i] = new QLabel(tileText(0, kTiles[i].caption), m_tiles[i]);
         lblCounts[i]->setObjectName(QString::fromLatin1(kTiles[i].name));
         lblCounts[i]->setTextFormat(Qt::RichText);
-        counts->addWidget(icon, 0, 2 * i, Qt::AlignRight | Qt::AlignVCenter);
-        counts->addWidget(lblCounts[i], 0, 2 * i + 1, Qt::AlignLeft | Qt::AlignVCenter);
+        tile->addWidget(icon);
+        tile->addWidget(lblCounts[i], 1);
     }
-    counts->setColumnStretch(2 * ClientStatus::CategoryCount, 1);
+    layoutTiles(ClientStatus::CategoryCount);
     layout->addWidget(fraCounts);
 
     m_log = new ProgressLogModel(this);
@@ -158,9 +161,10 @@ RunControlPane::RunControlPane(MigrationRun &run, ComputerTreeView &tree, Comman
 
     connect(&m_run, &MigrationRun::Line, this, &RunControlPane::runLine);
     connect(&m_run, &MigrationRun::StatusChanged, this, &RunControlPane::statusChanged);
-    connect(&m_run, &MigrationRun::LastClient, this, &RunControlPane::lastClient);
     connect(&m_run, &MigrationRun::Message, this, &RunControlPane::message);
     connect(&m_run, &MigrationRun::ProcessingComplete, this, &RunControlPane::processingComplete);
+    connect(&RunState::instance(), &RunState::changed, this, &RunControlPane::runStateChanged);
+    runStateChanged();
 }
 
 void RunControlPane::appendLine(const QString &line)
@@ -222,46 +226,72 @@ void RunControlPane::Start(QXEInterface &engine)
     m_treeStatus.SetColorsForRun();
     m_log->clear();
     m_shownCounts.fill(-1);
-    cmdAbort->setEnabled(true);
     m_animationFrame = false;
     tmrAnimation_Timer();
-    tmrAnimation->start();
     lblProgressCaption->setText(QStringLiteral("Migration in progress..."));
-    // Run switches the running state on before anything else.
+    // Run switches the run state on before anything else, and with it the
+    // buttons and the animation.
     m_run.Start(engine);
     // Only now does the run know how many clients it has.
     showCounts();
 }
 
-void RunControlPane::Running(bool running)
+void RunControlPane::runStateChanged()
 {
-    if (running) {
-        tmrAnimation->start();
-    } else {
-        tmrAnimation->stop();
-    }
-    const bool migration = AppState::Get().Mode == AppState::RunMigration;
+    const RunState &state = RunState::instance();
+    cmdAbort->setEnabled(state.isEnabled(Command::AbortMigration));
+    cmdCancel->setEnabled(state.isEnabled(Command::Cancel));
+    cmdDone->setEnabled(state.isEnabled(Command::Done));
     // A test has no migration tally to show.
-    fraCounts->setVisible(migration);
-    // A ping or network test has nothing to abort; its Abort button would
-    // only ask the migration's abort question.
-    cmdAbort->setEnabled(running && migration);
-    cmdCancel->setEnabled(running);
-    cmdDone->setEnabled(false);
-    enable(m_commands.CancelMigration, running && migration);
-    enable(m_commands.AbortMigration, running && migration);
-    for (QAction *client : {m_commands.CancelClient, m_commands.AbortClient, m_commands.PopCancelClient, m_commands.PopAbortClient})
-        enable(client, running);
-    if (running)
+    fraCounts->setVisible(state.mode() == RunState::Mode::Migration);
+    // The icon turns while something is under way, not while Done waits.
+    const bool underWay = state.running() && !state.isEnabled(Command::Done);
+    if (!underWay)
+        tmrAnimation->stop();
+    else if (!tmrAnimation->isActive())
+        tmrAnimation->start();
+    if (state.running())
         showCounts();
 }
 
-void RunControlPane::EnableDone()
+void RunControlPane::resizeEvent(QResizeEvent *event)
 {
-    cmdDone->setEnabled(true);
-    cmdCancel->setEnabled(false);
+    QFrame::resizeEvent(event);
+    const int spacing = m_countsGrid->horizontalSpacing();
+    const int width = contentsRect().width() - layout()->contentsMargins().left() - layout()->contentsMargins().right();
+    // The most columns whose widest tiles fit side by side.
+    int columns = ClientStatus::CategoryCount;
+    for (; columns > 1; --columns) {
+        int needed = -spacing;
+        for (int column = 0; column < columns; ++column) {
+            int widest = 0;
+            for (int i = column; i < ClientStatus::CategoryCount; i += columns)
+                widest = qMax(widest, m_tiles[i]->sizeHint().width());
+            needed += widest + spacing;
+        }
+        if (needed <= width)
+            break;
+    }
+    layoutTiles(columns);
+}
+
+void RunControlPane::layoutTiles(int columns)
+{
+    if (columns == m_tileColumns)
+        return;
+    for (QWidget *tile : m_tiles)
+        m_countsGrid->removeWidget(tile);
+    for (int column = 0; column <= ClientStatus::CategoryCount; ++column)
+        m_countsGrid->setColumnStretch(column, column == columns ? 1 : 0);
+    for (int i = 0; i < ClientStatus::CategoryCount; ++i)
+        m_countsGrid->addWidget(m_tiles[i], i / columns, i % columns);
+    m_tileColumns = columns;
+}
+
+void RunControlPane::ShowOutcome(int image)
+{
     tmrAnimation->stop();
-    imgProgress->setPixmap(m_tree.icons().icon(TreeImage::StatusSuccess).pixmap(IconSize, IconSize));
+    imgProgress->setPixmap(m_tree.icons().icon(image).pixmap(IconSize, IconSize));
 }
 
 void RunControlPane::tmrAnimation_Timer()
@@ -295,15 +325,6 @@ void RunControlPane::showCounts()
     }
 }
 
-void RunControlPane::lastClient()
-{
-    // Nothing is left to cancel.
-    enable(m_commands.CancelMigration, false);
-    enable(m_commands.CancelClient, false);
-    enable(m_commands.PopCancelClient, false);
-    cmdCancel->setEnabled(false);
-}
-
 void RunControlPane::message(int level, const QString &text)
 {
     if (level == QXEInterface::LevelError)
@@ -316,17 +337,21 @@ void RunControlPane::message(int level, const QString &text)
 
 void RunControlPane::processingComplete()
 {
-    enable(m_commands.AbortMigration, false);
-    enable(m_commands.AbortClient, false);
-    enable(m_commands.PopAbortClient, false);
-    cmdAbort->setEnabled(false);
-    EnableDone();
-    // The run has added "Processing complete." to the log and set the edit
-    // flag; the commands stay locked until Done. A caption still saying "in
-    // progress" over a finished run would send the administrator looking for
-    // what is left.
+    // The run has added "Processing complete." to the log and the run state
+    // waits for Done. A caption still saying "in progress" over a finished
+    // run would send the administrator looking for what is left; the icon
+    // is the worst way a client ended, as a group's would be.
     lblProgressCaption->setText(QStringLiteral("Migration complete: press Done to return to editing."));
     showCounts();
+    const MigrationRun::Tally &tally = m_run.Clients();
+    int outcome = TreeImage::StatusSuccess;
+    for (const ClientStatus::Category category : ClientStatus::WorstFirst) {
+        if (tally.Count(category) > 0 && category != ClientStatus::Category::InProgress && category != ClientStatus::Category::NotStarted) {
+            outcome = ClientStatus::GroupImage(category);
+            break;
+        }
+    }
+    ShowOutcome(outcome);
     modErrorHandler::ShowMessage(modErrorHandler::Information,
         QStringLiteral("Processing is complete.  A summary of the migration can be seen in ") + CR
             + QStringLiteral("the progress log and status tree panes of the console.  Press the") + CR
@@ -362,36 +387,59 @@ void RunControlPane::AbortMigration()
         + QStringLiteral("computers from being migrated.  All computers which have already") + CR
         + QStringLiteral("begun migration will be aborted and may be left in an inaccessible") + CR + QStringLiteral("or damaged state.")
         + CR + CR + QStringLiteral("Are you sure you wish to abort the migration?");
+    if (Presenter::current().showMessage(box) == Presenter::Yes)
+        m_run.AbortAll();
+}
+
+void RunControlPane::CancelClients(const QStringList &nodeKeys)
+{
+    const MigrationRun::ClientChoice choice = m_run.ChooseClients(nodeKeys);
+    if (const QString why = MigrationRun::WhyNot(choice, QStringLiteral("cancel")); !why.isEmpty())
+        modErrorHandler::ShowMessage(modErrorHandler::Information, why);
+    for (const QString &key : choice.Keys)
+        m_run.CancelClient(key);
+}
+
+void RunControlPane::AbortClients(const QStringList &nodeKeys)
+{
+    const MigrationRun::ClientChoice choice = m_run.ChooseClients(nodeKeys);
+    if (const QString why = MigrationRun::WhyNot(choice, QStringLiteral("abort")); !why.isEmpty())
+        modErrorHandler::ShowMessage(modErrorHandler::Information, why);
+    if (choice.Keys.isEmpty())
+        return;
+    // Asked first, although the whole-run abort is the only one the console
+    // always asked about: a client stopped half way may be left unusable
+    // just the same, and the command is one slip of the pop-up menu away.
+    Presenter::Message box;
+    box.owner = window();
+    box.caption = QStringLiteral("Abort Client");
+    box.icon = Presenter::Icon::Exclamation;
+    box.buttons = Presenter::Buttons::YesNo;
+    box.defaultButton = 1;
+    const bool one = choice.Keys.size() == 1;
+    const QString which = one ? QLatin1Char('\'') + m_tree.text(choice.Keys.first()) + QLatin1Char('\'')
+                              : QStringLiteral("the %1 selected computers").arg(choice.Keys.size());
+    box.text = QStringLiteral("WARNING! Aborting the migration of %1 stops it where it is.").arg(which) + CR
+        + (one ? QStringLiteral("The computer may be left in an inaccessible or damaged state.")
+               : QStringLiteral("The computers may be left in an inaccessible or damaged state."))
+        + CR + CR + (one ? QStringLiteral("Are you sure you wish to abort it?") : QStringLiteral("Are you sure you wish to abort them?"));
     if (Presenter::current().showMessage(box) != Presenter::Yes)
         return;
-    cmdAbort->setEnabled(false);
-    m_run.AbortAll();
-}
-
-void RunControlPane::CancelClient(const QString &nodeKey)
-{
-    if (nodeKey.startsWith(QLatin1Char('C')))
-        m_run.CancelClient(nodeKey);
-}
-
-void RunControlPane::AbortClient(const QString &nodeKey)
-{
-    if (nodeKey.startsWith(QLatin1Char('C')))
-        m_run.AbortClient(nodeKey);
+    for (const QString &key : choice.Keys)
+        m_run.AbortClient(key);
 }
 
 void RunControlPane::cmdAbort_Click()
 {
-    cmdCancel->setEnabled(false);
     AbortMigration();
 }
 
 void RunControlPane::cmdCancel_Click()
 {
-    if (!AppState::Get().MigrationRunning)
+    const RunState &state = RunState::instance();
+    if (!state.isEnabled(Command::Cancel))
         return;
-    cmdCancel->setEnabled(false);
-    if (AppState::Get().Mode == AppState::RunMigration)
+    if (state.isEnabled(Command::CancelMigration))
         CancelMigration();
     else
         Q_EMIT testStopRequested();

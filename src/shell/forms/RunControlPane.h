@@ -11,6 +11,7 @@
 
 class ComputerTreeView;
 class QAction;
+class QGridLayout;
 class QLabel;
 class QListView;
 class QPushButton;
@@ -20,8 +21,8 @@ class QTimer;
 // The progress log pane that takes the settings panel's place during a run
 // (the main window's `fmProgressLog` hosts it): the caption with its
 // animated icon, the live counts, the log itself and the Abort, Cancel and
-// Done buttons. It handles the run's events and the run commands; the main
-// window switches the rest of itself with Running and ends the run on Done.
+// Done buttons. It handles the run's events and the run commands; its
+// buttons follow RunState, and the main window ends the run on Done.
 //
 // The log is a list over ProgressLogModel, which hands it its lines in
 // batches and keeps a bounded number, and a status event finds its node
@@ -32,39 +33,28 @@ class RunControlPane : public QFrame
     Q_OBJECT
 
 public:
-    // The window's run entries the pane switches as the run goes on.
-    struct Commands
-    {
-        QAction *CancelMigration = nullptr;
-        QAction *AbortMigration = nullptr;
-        QAction *CancelClient = nullptr;
-        QAction *AbortClient = nullptr;
-        QAction *PopCancelClient = nullptr;
-        QAction *PopAbortClient = nullptr;
-    };
-
-    RunControlPane(MigrationRun &run, ComputerTreeView &tree, Commands commands, QWidget *parent = nullptr);
+    RunControlPane(MigrationRun &run, ComputerTreeView &tree, QWidget *parent = nullptr);
 
     // The start command's last step, once its checks passed: the tree and
     // the pane prepared, then the job handed to the engine.
     void Start(QXEInterface &engine);
     // A test's start: the tree prepared, the log emptied, the caption set.
-    // The caller switches the running state on.
+    // The caller switches the run state on.
     void StartTest(const QString &caption);
     void SetCaption(const QString &caption);
     // The run's counts in one line ("Succeeded 10, With errors 2"), for the status bar.
     QString Summary() const;
-    // The pane's part of the running state.
-    void Running(bool running);
-    // The run is over for the engine: Done ends it for the console.
-    void EnableDone();
+    // The run or the test is over and waits for Done: the icon stops
+    // turning and shows how it ended (a tree image).
+    void ShowOutcome(int image);
 
     // The whole-run commands, each with its confirmation.
     void CancelMigration();
     void AbortMigration();
-    // The client commands on a tree node; anything but a computer is ignored.
-    void CancelClient(const QString &nodeKey);
-    void AbortClient(const QString &nodeKey);
+    // The client commands on the selected tree nodes: each computer that
+    // has not finished; what they leave alone is said.
+    void CancelClients(const QStringList &nodeKeys);
+    void AbortClients(const QStringList &nodeKeys);
 
     ProgressLogModel *log() const { return m_log; }
     RunTreeStatus &treeStatus() { return m_treeStatus; }
@@ -80,11 +70,15 @@ Q_SIGNALS:
     // through its own command.
     void testStopRequested();
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void layoutTiles(int columns);
     void statusChanged(int computerId, const QString &code);
     void runLine(const QString &line);
     void copyLines();
-    void lastClient();
+    void runStateChanged();
     void message(int level, const QString &text);
     void processingComplete();
     void showCounts();
@@ -94,12 +88,14 @@ private:
 
     MigrationRun &m_run;
     ComputerTreeView &m_tree;
-    Commands m_commands;
     RunTreeStatus m_treeStatus;
 
     QLabel *imgProgress = nullptr;
     QLabel *lblProgressCaption = nullptr;
     QWidget *fraCounts = nullptr;
+    QGridLayout *m_countsGrid = nullptr;
+    std::array<QWidget *, ClientStatus::CategoryCount> m_tiles {};
+    int m_tileColumns = 0;
     std::array<QLabel *, ClientStatus::CategoryCount> lblCounts {};
     std::array<int, ClientStatus::CategoryCount> m_shownCounts {};
     ProgressLogModel *m_log = nullptr;

@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/ConsoleConfig.h"
 #include "common/Presenter.h"
+#include "common/RunState.h"
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
@@ -57,6 +58,7 @@
 #include <utility>
 
 using namespace modWindowSettings;
+using Command = RunState::Command;
 
 namespace {
 
@@ -233,6 +235,17 @@ void frmMain::createMenus()
     mnuPopCancelClient = addItem(mnuTVRightClick, "mnuPopCancelClient", QStringLiteral("&Cancel Client"), false);
     mnuPopAbortClient = addItem(mnuTVRightClick, "mnuPopAbortClient", QStringLiteral("&Abort Client"), false);
 
+    m_stateCommands = {{mnuNewComputer, Command::NewComputer}, {mnuNewGroup, Command::NewGroup}, {mnuMoveTo, Command::Move},
+        {mnuRefresh, Command::Refresh}, {mnuNewSettings, Command::NewSettings}, {mnuSave, Command::Save}, {mnuSaveAs, Command::SaveAs},
+        {mnuLoad, Command::Load}, {mnuRecentlyUsed->menuAction(), Command::Load}, {mnuImport->menuAction(), Command::Import},
+        {mnuImportADS, Command::Import}, {mnuImportUsersFile, Command::Import}, {mnuSetupWizard, Command::SetupWizard},
+        {mnuConfiguration, Command::Configuration}, {mnuStartMigration, Command::StartMigration},
+        {mnuTests->menuAction(), Command::TestsMenu}, {mnuPingStart, Command::PingStart}, {mnuPingStop, Command::PingStop},
+        {mnuNetworkTestStart, Command::NetworkTestStart}, {mnuNetworkTestStop, Command::NetworkTestStop},
+        {mnuCancelMigration, Command::CancelMigration}, {mnuAbortMigration, Command::AbortMigration},
+        {mnuCancelClient, Command::CancelClient}, {mnuPopCancelClient, Command::CancelClient}, {mnuAbortClient, Command::AbortClient},
+        {mnuPopAbortClient, Command::AbortClient}};
+
     connect(mnuNewSettings, &QAction::triggered, this, &frmMain::NewSettingsFile);
     connect(mnuFind, &QAction::triggered, this, [this] { m_findBar->open(); });
     connect(mnuFindNext, &QAction::triggered, this, [this] { m_findBar->findNext(); });
@@ -247,8 +260,10 @@ void frmMain::createMenus()
     connect(mnuHelpContent, &QAction::triggered, this, &frmMain::mnuHelpContent_Click);
     connect(mnuAbout, &QAction::triggered, this, &frmMain::mnuAbout_Click);
     connect(mnuSetupWizard, &QAction::triggered, this, &frmMain::StartEasySetupWizard);
-    connect(mnuConfiguration, &QAction::triggered, this,
-        [this] { modErrorHandler::Guard("frmMain.mnuConfiguration_Click", [&] { frmConfiguration(this).exec(); }); });
+    connect(mnuConfiguration, &QAction::triggered, this, [this] {
+        if (RunState::instance().isEnabled(Command::Configuration))
+            modErrorHandler::Guard("frmMain.mnuConfiguration_Click", [&] { frmConfiguration(this).exec(); });
+    });
 }
 
 void frmMain::connectCommands()
@@ -258,12 +273,7 @@ void frmMain::connectCommands()
     connect(mnuSaveAs, &QAction::triggered, files, &SettingsFileController::mnuSaveAs_Click);
     connect(mnuSaveState, &QAction::triggered, this, [this] { m_settingsFiles->mnuSaveState_Click(m_run->LastStatuses()); });
     connect(mnuSaveRunReport, &QAction::triggered, this, [this] { modRunReport::Save(*Database, *m_run, this); });
-    // A report while a run goes on would tell half the story.
-    const auto runEnded
-        = [this] { mnuSaveRunReport->setEnabled(m_run->Complete() || (!AppState::Get().MigrationRunning && m_run->ClientCount() > 0)); };
-    connect(m_run.get(), &MigrationRun::ProcessingComplete, mnuSaveRunReport, runEnded);
-    connect(m_run.get(), &MigrationRun::Stopped, mnuSaveRunReport, [this] { mnuSaveRunReport->setEnabled(true); });
-    connect(mnuFile, &QMenu::aboutToShow, mnuSaveRunReport, runEnded);
+    connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::UpdateSaveRunReport);
     connect(mnuLoad, &QAction::triggered, this, [this] { LoadSettingsFile(QString()); });
     connect(mnuImportADS, &QAction::triggered, this, &frmMain::mnuImportADS_Click);
     connect(files, &SettingsFileController::recentlyUsedChanged, this, &frmMain::ReloadRecentlyUsed);
@@ -309,24 +319,18 @@ void frmMain::connectCommands()
     connect(mnuAbortMigration, &QAction::triggered, m_runControl, &RunControlPane::AbortMigration);
     // The client commands act on every selected computer; groups pass.
     for (QAction *item : {mnuCancelClient, mnuPopCancelClient})
-        connect(item, &QAction::triggered, this, [this] {
-            for (const QString &key : tvMain->selectedKeys())
-                m_runControl->CancelClient(key);
-        });
+        connect(item, &QAction::triggered, this, [this] { m_runControl->CancelClients(tvMain->selectedKeys()); });
     for (QAction *item : {mnuAbortClient, mnuPopAbortClient})
-        connect(item, &QAction::triggered, this, [this] {
-            for (const QString &key : tvMain->selectedKeys())
-                m_runControl->AbortClient(key);
-        });
+        connect(item, &QAction::triggered, this, [this] { m_runControl->AbortClients(tvMain->selectedKeys()); });
     connect(m_runControl, &RunControlPane::doneClicked, this, &frmMain::cmdDone_Click);
     for (QAction *item : {mnuPingStart, mnuPingStop})
         connect(item, &QAction::triggered, this, &frmMain::mnuPingStart_Click);
     for (QAction *item : {mnuNetworkTestStart, mnuNetworkTestStop})
         connect(item, &QAction::triggered, this, &frmMain::NetworkTest);
     connect(m_runControl, &RunControlPane::testStopRequested, this, [this] {
-        if (AppState::Get().Mode == AppState::RunPingTest)
+        if (RunState::instance().isEnabled(Command::PingStop))
             mnuPingStart_Click();
-        else if (AppState::Get().Mode == AppState::RunNetworkTest)
+        else if (RunState::instance().isEnabled(Command::NetworkTestStop))
             NetworkTest();
     });
     connect(m_pingTest, &PingTest::Line, m_runControl, &RunControlPane::appendLine);
@@ -336,8 +340,7 @@ void frmMain::connectCommands()
         if (tvMain->contains(key))
             tvMain->setIcon(key, result >= 0 ? TreeImage::StatusSuccess : TreeImage::StatusErrors);
     });
-    // A run that could not start or an engine that failed: back to editing.
-    connect(m_run.get(), &MigrationRun::Stopped, this, [this] { Database->SetColorsForEdit(); });
+    connect(&RunState::instance(), &RunState::changed, this, &frmMain::RunStateChanged);
 }
 
 void frmMain::createStatusBar()
@@ -362,6 +365,7 @@ void frmMain::createStatusBar()
 void frmMain::UpdateStatusBar()
 {
     const AppState::State &state = AppState::Get();
+    const RunState &run = RunState::instance();
     const QString file = state.CurrentSettingsFile.isEmpty() ? QStringLiteral("New settings (not saved yet)")
                                                              : QDir::toNativeSeparators(state.CurrentSettingsFile);
     lblStatusFile->setText(file + (state.DatabaseChanged ? QStringLiteral("  \u2022 unsaved changes") : QString()));
@@ -372,7 +376,7 @@ void frmMain::UpdateStatusBar()
                                  .arg(groups == 1 ? QStringLiteral("group") : QStringLiteral("groups"))
                                  .arg(computers)
                                  .arg(computers == 1 ? QStringLiteral("computer") : QStringLiteral("computers")));
-    const bool migration = state.MigrationRunning && state.Mode == AppState::RunMigration;
+    const bool migration = run.running() && run.mode() == RunState::Mode::Migration;
     lblStatusRun->setVisible(migration);
     if (migration)
         lblStatusRun->setText(m_runControl->Summary());
@@ -440,14 +444,7 @@ void frmMain::createPanes()
     fmProgressLog->setFrameShape(QFrame::StyledPanel);
     auto *progress = new QVBoxLayout(fmProgressLog);
     progress->setContentsMargins(0, 0, 0, 0);
-    RunControlPane::Commands runCommands;
-    runCommands.CancelMigration = mnuCancelMigration;
-    runCommands.AbortMigration = mnuAbortMigration;
-    runCommands.CancelClient = mnuCancelClient;
-    runCommands.AbortClient = mnuAbortClient;
-    runCommands.PopCancelClient = mnuPopCancelClient;
-    runCommands.PopAbortClient = mnuPopAbortClient;
-    m_runControl = new RunControlPane(*m_run, *tvMain, runCommands, fmProgressLog);
+    m_runControl = new RunControlPane(*m_run, *tvMain, fmProgressLog);
     progress->addWidget(m_runControl);
     m_pingTest = new PingTest(this);
     fmProgressLog->hide();
@@ -489,6 +486,7 @@ void frmMain::Form_Load()
         AppState::Get().DatabaseChanged = false;
 
         CreateEngineWrapper();
+        RunStateChanged();
 
         WelcomePending = true;
         SetMainCaption();
@@ -699,7 +697,7 @@ void frmMain::SettingsFileLoaded(const SettingsFileResult &result)
 
 void frmMain::StartEasySetupWizard()
 {
-    if (AppState::Get().MigrationRunning || !PanelMayLeave())
+    if (!RunState::instance().isEnabled(Command::SetupWizard) || !PanelMayLeave())
         return;
     modErrorHandler::Guard("frmMain.StartEasySetupWizard", [&] {
         GlobalSettingsPtr record = GlobalSettings::create();
@@ -741,65 +739,47 @@ void frmMain::mnuAbout_Click()
 void frmMain::CreateEngineWrapper()
 {
     wintQXE.reset();
+    // A new wrapper switches the run state off: the console is free to exit
+    // without a warning.
     wintQXE = std::make_unique<QXEInterface>();
-    connect(wintQXE.get(), &QXEInterface::RunningChanged, this, &frmMain::Running);
     connect(wintQXE.get(), &QXEInterface::TestReceived, m_runControl, [this] {
         m_runControl->SetCaption(QStringLiteral("Network test successful: press Done to end it."));
-        m_runControl->EnableDone();
-    });
-    // An engine that fails during a network test ends it: back to editing.
-    connect(wintQXE.get(), &QXEInterface::RunningChanged, this, [this](bool running) {
-        if (running || AppState::Get().Mode != AppState::RunNetworkTest)
-            return;
-        AppState::Get().Mode = AppState::RunMigration;
-        mnuNetworkTestStart->setVisible(true);
-        mnuNetworkTestStop->setVisible(false);
+        m_runControl->ShowOutcome(TreeImage::StatusSuccess);
     });
     m_run->Attach(*wintQXE);
-    // A new wrapper is idle; it says so before anyone listens, so the window
-    // takes it from here: this is what makes the console free to exit
-    // without a warning.
-    Running(false);
 }
 
 void frmMain::FrameVisibility()
 {
-    const bool running = AppState::Get().MigrationRunning;
-    fmProgressLog->setVisible(running);
-    fmProgressLog->setEnabled(running);
-    fmObjectSettings->setVisible(!running);
-    fmObjectSettings->setEnabled(!running);
+    const bool editing = RunState::instance().isEnabled(Command::EditSettings);
+    fmProgressLog->setVisible(!editing);
+    fmProgressLog->setEnabled(!editing);
+    fmObjectSettings->setVisible(editing);
+    fmObjectSettings->setEnabled(editing);
 }
 
-void frmMain::Running(bool running)
+void frmMain::RunStateChanged()
 {
-    AppState::State &state = AppState::Get();
-    state.MigrationRunning = running;
-    state.MigrationIdle = !running;
-    // Nothing that changes the database or starts something while a run or
-    // a test goes on. Items of features still to come stay greyed after it.
-    const QList<QAction *> locked {mnuNewComputer, mnuNewGroup, mnuNewSettings, mnuSave, mnuSaveAs, mnuLoad, mnuRecentlyUsed->menuAction(),
-        mnuImport->menuAction(), mnuImportADS, mnuImportUsersFile, mnuRefresh, mnuSetupWizard, mnuConfiguration, mnuStartMigration,
-        mnuTVRename, mnuTVDelete, mnuMoveTo, mnuTVMoveTo};
-    if (running && m_enabledBeforeRun.isEmpty()) {
-        for (QAction *item : locked) {
-            m_enabledBeforeRun.insert(item, item->isEnabled());
-            item->setEnabled(false);
-        }
-    } else if (!running) {
-        for (auto it = m_enabledBeforeRun.cbegin(); it != m_enabledBeforeRun.cend(); ++it)
-            it.key()->setEnabled(it.value());
-        m_enabledBeforeRun.clear();
-    }
-    cmdCompNew->setEnabled(!running);
-    cmdFoldNew->setEnabled(!running);
-    if (state.Mode == AppState::RunMigration)
-        mnuTests->menuAction()->setEnabled(!running);
-    // One test at a time: the other test's start entry would stop this one.
-    mnuPingStart->setEnabled(!running || state.Mode == AppState::RunPingTest);
-    mnuNetworkTestStart->setEnabled(!running || state.Mode == AppState::RunNetworkTest);
-    m_runControl->Running(running);
+    const RunState &state = RunState::instance();
+    for (const auto &[item, command] : std::as_const(m_stateCommands))
+        item->setEnabled(state.isEnabled(command));
+    cmdCompNew->setEnabled(state.isEnabled(Command::NewComputer));
+    cmdFoldNew->setEnabled(state.isEnabled(Command::NewGroup));
+    // Each test's start and stop entries take turns.
+    mnuPingStop->setVisible(state.isEnabled(Command::PingStop));
+    mnuPingStart->setVisible(!mnuPingStop->isVisible());
+    mnuNetworkTestStop->setVisible(state.isEnabled(Command::NetworkTestStop));
+    mnuNetworkTestStart->setVisible(!mnuNetworkTestStop->isVisible());
+    UpdateSaveRunReport();
     FrameVisibility();
+    if (!state.running())
+        Database->SetColorsForEdit();
+}
+
+void frmMain::UpdateSaveRunReport()
+{
+    // A report while a run goes on would tell half the story.
+    mnuSaveRunReport->setEnabled(RunState::instance().isEnabled(Command::SaveRunReport) && (m_run->Complete() || m_run->ClientCount() > 0));
 }
 
 // ---- run control ---------------------------------------------------------------
@@ -825,16 +805,11 @@ void frmMain::StartMigration()
 
 void frmMain::cmdDone_Click()
 {
-    AppState::State &state = AppState::Get();
-    if (state.Mode == AppState::RunNetworkTest) {
+    // Done over a network test ends it through its own command.
+    if (RunState::instance().isEnabled(Command::NetworkTestStop))
         NetworkTest();
-        return;
-    }
-    state.Mode = AppState::RunMigration;
-    Running(false);
-    mnuPingStart->setVisible(true);
-    mnuPingStop->setVisible(false);
-    Database->SetColorsForEdit();
+    else if (RunState::instance().isEnabled(Command::Done))
+        RunState::instance().backToEditing();
 }
 
 void frmMain::NetworkTest()
@@ -845,15 +820,6 @@ void frmMain::NetworkTest()
         hooks.ClearLog = [this] { m_runControl->log()->clear(); };
         hooks.SetCaption = [this](const QString &caption) { m_runControl->SetCaption(caption); };
         hooks.AppendLine = [this](const QString &line) { m_runControl->appendLine(line); };
-        hooks.SetRunning = [this](bool running) {
-            Running(running);
-            if (!running)
-                Database->SetColorsForEdit();
-        };
-        hooks.ShowStopEntry = [this](bool stop) {
-            mnuNetworkTestStop->setVisible(stop);
-            mnuNetworkTestStart->setVisible(!stop);
-        };
         ::NetworkTest(*wintQXE, hooks).Toggle();
     });
 }
@@ -861,19 +827,15 @@ void frmMain::NetworkTest()
 void frmMain::mnuPingStart_Click()
 {
     modErrorHandler::Guard("frmMain.mnuPingStart_Click", [&] {
-        AppState::State &state = AppState::Get();
-        if (state.MigrationRunning) {
-            mnuPingStart->setVisible(true);
-            mnuPingStop->setVisible(false);
+        RunState &state = RunState::instance();
+        if (state.isEnabled(Command::PingStop)) {
             m_pingTest->Cancel();
             return;
         }
+        if (!state.isEnabled(Command::PingStart))
+            return;
         m_runControl->StartTest(QStringLiteral("Ping test in progress..."));
-        state.Mode = AppState::RunPingTest;
-        Running(true);
-        state.MigrationIdle = true;
-        mnuPingStop->setVisible(true);
-        mnuPingStart->setVisible(false);
+        state.startPingTest();
         // Taken up front: the tree's editing commands are locked while the test runs.
         m_pingKeys = tvMain->computerKeysInOrder();
         QStringList names;
@@ -881,20 +843,23 @@ void frmMain::mnuPingStart_Click()
         for (const QString &key : std::as_const(m_pingKeys))
             names.append(tvMain->text(key));
         m_pingTest->setInFlight(ConsoleConfig().Number(ConsoleConfig::PingsInFlight));
-        if (m_pingTest->Run(names) > 0) {
+        const int visited = m_pingTest->Run(names);
+        if (visited > 0) {
+            state.pingTestEnded();
             // A caption still saying "in progress" would leave the
-            // administrator waiting for more.
-            m_runControl->SetCaption(m_pingTest->CancelRequested()
-                    ? QStringLiteral("Ping test canceled: press Done to return to editing.")
-                    : QStringLiteral("Ping test complete: press Done to return to editing."));
-            m_runControl->EnableDone();
+            // administrator waiting for more; a green tick over computers
+            // that never answered would send them on to a run that fails.
+            const bool canceled = m_pingTest->CancelRequested();
+            const int failed = m_pingTest->Failed();
+            m_runControl->SetCaption(canceled ? QStringLiteral("Ping test canceled: press Done to return to editing.")
+                                              : QStringLiteral("Ping test complete: press Done to return to editing."));
+            m_runControl->ShowOutcome(canceled ? TreeImage::StatusCanceled
+                    : failed == 0              ? TreeImage::StatusSuccess
+                    : failed == visited        ? TreeImage::StatusErrors
+                                               : TreeImage::StatusWarnings);
             return;
         }
-        state.Mode = AppState::RunMigration;
-        Running(false);
-        Database->SetColorsForEdit();
-        mnuPingStart->setVisible(true);
-        mnuPingStop->setVisible(false);
+        state.backToEditing();
         modErrorHandler::ShowMessage(modErrorHandler::Information, QStringLiteral("No clients to ping."));
     });
 }
@@ -966,7 +931,7 @@ void frmMain::ReloadComputerDatabase()
 
 void frmMain::mnuImportADS_Click()
 {
-    if (!PanelMayLeave() || AppState::Get().MigrationRunning)
+    if (!RunState::instance().isEnabled(Command::Import) || !PanelMayLeave())
         return;
     auto *dialog = new frmImportADS(this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -985,9 +950,8 @@ void frmMain::tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos)
         return;
     mnuTVRename->setEnabled(popup.RenameEnabled);
     mnuTVDelete->setEnabled(popup.DeleteEnabled);
-    // What may be deleted may be moved.
-    mnuTVMoveTo->setEnabled(popup.DeleteEnabled);
-    // The client items follow the run (RunControlPane).
+    mnuTVMoveTo->setEnabled(popup.MoveEnabled);
+    // The client items follow the run state.
     mnuOpenClientLog->setEnabled(popup.ComputerNode);
     mnuTVRightClick->popup(globalPos);
 }
@@ -1007,7 +971,7 @@ void frmMain::cmdFoldNew_Click()
 
 void frmMain::mnuRefresh_Click()
 {
-    if (!PanelMayLeave() || AppState::Get().MigrationRunning)
+    if (!RunState::instance().isEnabled(Command::Refresh) || !PanelMayLeave())
         return;
     tree().mnuRefresh_Click();
     // The rebuilt tree shows plain images; the own settings are marked again.
@@ -1032,7 +996,7 @@ void frmMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
-    if (!AppState::Get().MigrationIdle) {
+    if (!RunState::instance().migrationIdle()) {
         Presenter::Message box;
         box.owner = this;
         box.caption = QStringLiteral("Warning");

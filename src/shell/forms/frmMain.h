@@ -1,13 +1,15 @@
 #pragma once
 
+#include "common/RunState.h"
 #include "job/MigrationRun.h"
 
-#include <QHash>
+#include <QList>
 #include <QMainWindow>
 #include <QMap>
 
 #include <array>
 #include <memory>
+#include <utility>
 
 class ComputerDB;
 class ComputerTreeView;
@@ -71,8 +73,6 @@ public:
 
     // Shows the settings panel while no run is going on, the progress log while one is.
     void FrameVisibility();
-    // The running state: no editing while a run or a test goes on.
-    void Running(bool running);
     // The panel holds edits not yet saved.
     void SettingsChange(bool changed);
     bool SettingsChanged() const;
@@ -135,6 +135,9 @@ private:
     void SaveWindowSettings();
     void connectCommands();
     void CreateEngineWrapper();
+    // The menus, the buttons and the panes as RunState's table has them now.
+    void RunStateChanged();
+    void UpdateSaveRunReport();
 
     // The settings-file prompt before New Settings, Load and exit; true: go on.
     bool PromptToSaveSettingsFile();
@@ -245,9 +248,10 @@ private:
     quint8 m_welcomeAction = 0;
     bool WelcomePending = false;
     bool m_shown = false;
-    // What Running(true) found enabled of the commands a run locks, so that
-    // the end of the run gives back exactly those.
-    QHash<QAction *, bool> m_enabledBeforeRun;
+    // The menu entries RunState enables and disables, each with its command.
+    // The pop-up's rename, delete and move follow the node as well and are
+    // set when the pop-up opens (TreePopup).
+    QList<std::pair<QAction *, RunState::Command>> m_stateCommands;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
 };
