@@ -47,18 +47,9 @@ private:
 
     QString write(const QString &name, const QByteArray &text) { return writeFile(path(name), text); }
 
-    // Three computers, two in a group; `change` breaks or bends them.
     QString job(const QString &name, const std::function<void(ComputerDB &)> &change = {})
     {
-        ComputerDB db;
-        makeSound(global(db));
-        const int group = db.AddFolder(QStringLiteral("Sales"), -1);
-        addComputer(db, QStringLiteral("PC-1"), group);
-        addComputer(db, QStringLiteral("PC-2"), group);
-        addComputer(db, QStringLiteral("PC-3"), -1);
-        if (change)
-            change(db);
-        return save(db, name);
+        return saveJob(path(name), QStringLiteral("Job ") + name, change);
     }
 
 private Q_SLOTS:

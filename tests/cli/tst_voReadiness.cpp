@@ -22,23 +22,9 @@ class TestVoReadiness : public QObject
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
 
-    // PC-1 and PC-2 in "Sales", PC-3 under the root; `change` breaks them.
     QString job(const QString &name, const std::function<void(ComputerDB &)> &change = {})
     {
-        ComputerDB db;
-        makeSound(global(db));
-        const int group = db.AddFolder(QStringLiteral("Sales"), -1);
-        addComputer(db, QStringLiteral("PC-1"), group);
-        addComputer(db, QStringLiteral("PC-2"), group);
-        addComputer(db, QStringLiteral("PC-3"), -1);
-        if (change)
-            change(db);
-        SettingsFile::SaveOptions options;
-        options.JobName = QStringLiteral("Spring");
-        const SettingsFileResult result = SettingsFile().Save(db, path(name), options);
-        if (!result.ok())
-            qWarning("%s", qPrintable(result.Message));
-        return path(name);
+        return saveJob(path(name), QStringLiteral("Spring"), change);
     }
 
     QString write(const QString &name, const QByteArray &text) { return writeFile(path(name), text); }

@@ -2,8 +2,11 @@
 
 #include "common/AppState.h"
 #include "database/ComputerDB.h"
+#include "settingsfile/SettingsFile.h"
 
 #include <QString>
+
+#include <functional>
 
 // Databases for the tests of the check before a run and of the export.
 namespace JobFixture {
@@ -51,6 +54,27 @@ inline int addComputer(ComputerDB &db, const QString &name, int folder = -1)
 inline GlobalSettings &global(ComputerDB &db)
 {
     return *db.GetSettings(QStringLiteral("G"), -1);
+}
+
+// A sound job saved as `path`: PC-1 and PC-2 in "Sales", PC-3 under the
+// root; `change` breaks or bends them first.
+inline QString saveJob(const QString &path, const QString &jobName, const std::function<void(ComputerDB &)> &change = {})
+{
+    ComputerDB db;
+    makeSound(global(db));
+    const int group = db.AddFolder(QStringLiteral("Sales"), -1);
+    addComputer(db, QStringLiteral("PC-1"), group);
+    addComputer(db, QStringLiteral("PC-2"), group);
+    addComputer(db, QStringLiteral("PC-3"), -1);
+    if (change)
+        change(db);
+    SettingsFile::SaveOptions options;
+    options.JobName = jobName;
+    options.Cost = PasswordSealer::Cost::Minimum();
+    const SettingsFileResult result = SettingsFile().Save(db, path, options);
+    if (!result.ok())
+        qWarning("%s", qPrintable(result.Message));
+    return path;
 }
 
 // A computer's own record, cloned from what it had.

@@ -232,7 +232,9 @@ private Q_SLOTS:
                     focused = QApplication::focusWidget();
                 } else if (imported) {
                     QCOMPARE(child<QLabel>(wizard, "lblComputerCount")->text(), QStringLiteral("Computers in the job: 3"));
-                    focusedAfter = QApplication::focusWidget();
+                    // The focus comes back once the window system has reactivated the wizard.
+                    focusedAfter = QTest::qWaitFor([&] { return QApplication::focusWidget() == focused; }) ? focused
+                                                                                                          : QApplication::focusWidget();
                     wizard->close();
                 }
                 return;
