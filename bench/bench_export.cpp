@@ -8,8 +8,9 @@
 // memory during the export, the database included (target: flat, at most
 // 64 MiB above the database at 100,000), and the memory the arrays of a run
 // keep for its whole length (vo run exports them whole; target at most
-// 1,280 bytes per client, the scrambled file of about 830 included). The folders are on the disk of the
-// temporary folder, not in memory, since durability is part of the cost.
+// 1,280 bytes per client, the scrambled file of about 830 included). The
+// folders are on the disk of the temporary folder, not in memory, since
+// durability is part of the cost.
 
 #include "cli/ExportCommand.h"
 #include "common/AppState.h"
