@@ -8,41 +8,75 @@ void JobArray::Create(int columns, int rows)
     if (columns <= 0 || rows < 0)
         modErrorHandler::Raise(9);
     m_columns = columns;
-    m_rows.resize(rows);
-    for (QList<QVariant> &row : m_rows)
-        row.resize(columns);
+    m_rows = rows;
+    m_values.resize(columns);
+    for (Column &column : m_values)
+        column.values.append(QVariant());
+    m_cells.fill(0, qsizetype(columns) * rows);
 }
 
 void JobArray::Erase()
 {
     m_columns = 0;
-    m_rows.clear();
+    m_rows = 0;
+    m_values.clear();
+    m_cells.clear();
 }
 
 void JobArray::ShrinkRows(int rows)
 {
     if (rows < 0 || rows > Rows())
         modErrorHandler::Raise(9);
-    m_rows.resize(rows);
+    m_rows = rows;
+    m_cells.resize(qsizetype(m_columns) * rows);
+    m_cells.squeeze();
 }
 
 bool JobArray::Contains(int column, int row) const
 {
-    return column >= 1 && column <= m_columns && row >= 1 && row <= Rows();
+    return column >= 1 && column <= m_columns && row >= 1 && row <= m_rows;
 }
 
-QVariant &JobArray::Cell(int column, int row)
+quint32 JobArray::entryOf(Column &column, const QVariant &value)
+{
+    if (!value.isValid())
+        return 0;
+    const QVariant &last = column.values.at(column.last);
+    if (last.typeId() == value.typeId() && last == value)
+        return column.last;
+
+    QHash<QString, quint32> *texts = value.typeId() == QMetaType::QString ? &column.texts : nullptr;
+    QHash<qint32, quint32> *numbers = value.typeId() == QMetaType::Int ? &column.numbers : nullptr;
+    if (texts) {
+        if (const auto found = texts->constFind(value.toString()); found != texts->cend())
+            return column.last = *found;
+    } else if (numbers) {
+        if (const auto found = numbers->constFind(value.toInt()); found != numbers->cend())
+            return column.last = *found;
+    }
+
+    const auto entry = static_cast<quint32>(column.values.size());
+    column.values.append(value);
+    if (texts && texts->size() < kIndexed)
+        texts->insert(value.toString(), entry);
+    else if (numbers && numbers->size() < kIndexed)
+        numbers->insert(value.toInt(), entry);
+    return column.last = entry;
+}
+
+void JobArray::Set(int column, int row, const QVariant &value)
 {
     if (!Contains(column, row))
         modErrorHandler::Raise(9);
-    return m_rows[row - 1][column - 1];
+    m_cells[qsizetype(row - 1) * m_columns + (column - 1)] = entryOf(m_values[column - 1], value);
 }
 
 QVariant JobArray::Value(int column, int row) const
 {
     if (!Contains(column, row))
         return QVariant();
-    return m_rows.at(row - 1).at(column - 1);
+    const quint32 entry = m_cells.at(qsizetype(row - 1) * m_columns + (column - 1));
+    return m_values.at(column - 1).values.at(entry);
 }
 
 QString JobArray::Text(int column, int row) const

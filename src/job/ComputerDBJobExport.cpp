@@ -126,7 +126,7 @@ void ComputerDBJobExport::exportRow(
     int row, int id, JobArray &clientArray, JobArray &settingsArray, const ConfigFileWriter &createConfigFile)
 {
     const QString name = m_database.GetComputerName(id);
-    clientArray.Cell(ClientColumn::ComputerName, row) = name;
+    clientArray.Set(ClientColumn::ComputerName, row, name);
 
     QString sourceKey;
     const GlobalSettingsPtr settings = m_database.GetEffectiveSettings(kComputerType, id, sourceKey);
@@ -137,16 +137,16 @@ void ComputerDBJobExport::exportRow(
     QString username;
     QString password;
     settings->GetUserSettings(AdminA, domain, username, password);
-    clientArray.Cell(ClientColumn::AdminADomain, row) = localToName(domain, name);
-    clientArray.Cell(ClientColumn::AdminAUsername, row) = username;
-    clientArray.Cell(ClientColumn::AdminAPassword, row) = password;
+    clientArray.Set(ClientColumn::AdminADomain, row, localToName(domain, name));
+    clientArray.Set(ClientColumn::AdminAUsername, row, username);
+    clientArray.Set(ClientColumn::AdminAPassword, row, password);
     settings->GetUserSettings(AdminB, domain, username, password);
-    clientArray.Cell(ClientColumn::AdminBDomain, row) = localToName(domain, name);
-    clientArray.Cell(ClientColumn::AdminBUsername, row) = username;
-    clientArray.Cell(ClientColumn::AdminBPassword, row) = password;
+    clientArray.Set(ClientColumn::AdminBDomain, row, localToName(domain, name));
+    clientArray.Set(ClientColumn::AdminBUsername, row, username);
+    clientArray.Set(ClientColumn::AdminBPassword, row, password);
 
-    settingsArray.Cell(SettingsColumn::SourceDomain, row) = localToName(settings->SourceDomain, name);
-    settingsArray.Cell(SettingsColumn::DestinationDomain, row) = localToName(settings->DestinationDomain, name);
+    settingsArray.Set(SettingsColumn::SourceDomain, row, localToName(settings->SourceDomain, name));
+    settingsArray.Set(SettingsColumn::DestinationDomain, row, localToName(settings->DestinationDomain, name));
 
     // The separator goes before every entry after the list's first, whatever
     // the kinds, so a list of one kind gives plain comma-separated names.
@@ -172,44 +172,44 @@ void ComputerDBJobExport::exportRow(
             destinationUsers.append(separator).append(entry->UsernameTo.toString());
         }
     }
-    settingsArray.Cell(SettingsColumn::SourceUsers, row) = sourceUsers;
-    settingsArray.Cell(SettingsColumn::SourceSIDs, row) = sourceSIDs;
-    settingsArray.Cell(SettingsColumn::DestinationUsers, row) = destinationUsers;
+    settingsArray.Set(SettingsColumn::SourceUsers, row, sourceUsers);
+    settingsArray.Set(SettingsColumn::SourceSIDs, row, sourceSIDs);
+    settingsArray.Set(SettingsColumn::DestinationUsers, row, destinationUsers);
 
     settings->GetUserSettings(SourceSIDLookup, domain, username, password);
-    settingsArray.Cell(SettingsColumn::SourceLookupAccount, row) = localToName(domain, name) + kBackslash + username;
-    settingsArray.Cell(SettingsColumn::SourceLookupPassword, row) = password;
+    settingsArray.Set(SettingsColumn::SourceLookupAccount, row, localToName(domain, name) + kBackslash + username);
+    settingsArray.Set(SettingsColumn::SourceLookupPassword, row, password);
     settings->GetUserSettings(DestinationSIDLookup, domain, username, password);
-    settingsArray.Cell(SettingsColumn::DestinationLookupAccount, row) = localToName(domain, name) + kBackslash + username;
-    settingsArray.Cell(SettingsColumn::DestinationLookupPassword, row) = password;
+    settingsArray.Set(SettingsColumn::DestinationLookupAccount, row, localToName(domain, name) + kBackslash + username);
+    settingsArray.Set(SettingsColumn::DestinationLookupPassword, row, password);
 
-    settingsArray.Cell(SettingsColumn::SourceDCName, row) = settings->SourceDCName;
-    settingsArray.Cell(SettingsColumn::SourceDCIP, row) = settings->SourceDCIP;
-    settingsArray.Cell(SettingsColumn::DestinationDCName, row) = settings->DestinationDCName;
-    settingsArray.Cell(SettingsColumn::DestinationDCIP, row) = settings->DestinationDCIP;
+    settingsArray.Set(SettingsColumn::SourceDCName, row, settings->SourceDCName);
+    settingsArray.Set(SettingsColumn::SourceDCIP, row, settings->SourceDCIP);
+    settingsArray.Set(SettingsColumn::DestinationDCName, row, settings->DestinationDCName);
+    settingsArray.Set(SettingsColumn::DestinationDCIP, row, settings->DestinationDCIP);
     if (settings->JoinVal == JoinWorkgroup)
-        settingsArray.Cell(SettingsColumn::Workgroup, row) = settings->JoinName;
+        settingsArray.Set(SettingsColumn::Workgroup, row, settings->JoinName);
     else if (settings->JoinVal == JoinDomain)
-        settingsArray.Cell(SettingsColumn::JoinDomain, row) = settings->JoinName;
-    settingsArray.Cell(SettingsColumn::JoinDCName, row) = settings->JoinDCName;
-    settingsArray.Cell(SettingsColumn::JoinDCIP, row) = settings->JoinDCIP;
+        settingsArray.Set(SettingsColumn::JoinDomain, row, settings->JoinName);
+    settingsArray.Set(SettingsColumn::JoinDCName, row, settings->JoinDCName);
+    settingsArray.Set(SettingsColumn::JoinDCIP, row, settings->JoinDCIP);
 
     settings->GetUserSettings(DomainJoin, domain, username, password);
-    settingsArray.Cell(SettingsColumn::JoinAccount, row) = localToName(domain, name) + kBackslash + username;
-    settingsArray.Cell(SettingsColumn::JoinPassword, row) = password;
+    settingsArray.Set(SettingsColumn::JoinAccount, row, localToName(domain, name) + kBackslash + username);
+    settingsArray.Set(SettingsColumn::JoinPassword, row, password);
 
-    settingsArray.Cell(SettingsColumn::RebootPermitted, row) = qint32(settings->RebootPermitted);
-    settingsArray.Cell(SettingsColumn::ForceReboot, row) = qint32(settings->ForceReboot);
-    settingsArray.Cell(SettingsColumn::ProfileActions, row) = qint32(settings->GetProfileActions());
+    settingsArray.Set(SettingsColumn::RebootPermitted, row, qint32(settings->RebootPermitted));
+    settingsArray.Set(SettingsColumn::ForceReboot, row, qint32(settings->ForceReboot));
+    settingsArray.Set(SettingsColumn::ProfileActions, row, qint32(settings->GetProfileActions()));
     // Written into the record itself: the group or the root that supplied it
     // shows the default from now on.
     if (settings->MinFreeSpace == -1)
         settings->MinFreeSpace = DefaultMinFreeSpace;
-    settingsArray.Cell(SettingsColumn::MinFreeSpace, row) = qint32(settings->MinFreeSpace);
-    settingsArray.Cell(SettingsColumn::OverwriteProfile, row) = qint32(settings->OverwriteProfile);
+    settingsArray.Set(SettingsColumn::MinFreeSpace, row, qint32(settings->MinFreeSpace));
+    settingsArray.Set(SettingsColumn::OverwriteProfile, row, qint32(settings->OverwriteProfile));
 
-    clientArray.Cell(ClientColumn::FilesToCopy, row) = filesToCopy();
-    clientArray.Cell(ClientColumn::Services, row) = servicesToInstall();
+    clientArray.Set(ClientColumn::FilesToCopy, row, filesToCopy());
+    clientArray.Set(ClientColumn::Services, row, servicesToInstall());
     const QByteArray configFile = createConfigFile ? createConfigFile(row) : QByteArray();
-    clientArray.Cell(ClientColumn::GeneratedFiles, row) = QVariantList {QVariantList {ConfigFileName(), configFile}};
+    clientArray.Set(ClientColumn::GeneratedFiles, row, QVariantList {QVariantList {ConfigFileName(), configFile}});
 }

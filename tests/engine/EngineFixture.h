@@ -83,15 +83,14 @@ public:
         for (int r = 1; r <= rows; ++r) {
             const FakeComputer &c = computers.at(r - 1);
             translationArray[r] = c.id;
-            clientArray.Cell(ClientColumn::ComputerName, r) = c.name;
+            clientArray.Set(ClientColumn::ComputerName, r, c.name);
             for (int col = ClientColumn::AdminADomain; col <= ClientColumn::AdminBPassword; ++col)
-                clientArray.Cell(col, r) = QStringLiteral("c%1r%2").arg(col).arg(r);
+                clientArray.Set(col, r, QStringLiteral("c%1r%2").arg(col).arg(r));
             for (int col = 1; col <= SettingsColumn::Count; ++col)
-                settingsArray.Cell(col, r) = QStringLiteral("s%1r%2").arg(col).arg(r);
-            settingsArray.Cell(SettingsColumn::SourceUsers, r) = c.sourceUsers;
-            settingsArray.Cell(SettingsColumn::DestinationUsers, r) = c.destinationUsers;
-            clientArray.Cell(ClientColumn::GeneratedFiles, r)
-                = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), createConfigFile(r)})};
+                settingsArray.Set(col, r, QStringLiteral("s%1r%2").arg(col).arg(r));
+            settingsArray.Set(SettingsColumn::SourceUsers, r, c.sourceUsers);
+            settingsArray.Set(SettingsColumn::DestinationUsers, r, c.destinationUsers);
+            clientArray.Set(ClientColumn::GeneratedFiles, r, QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), createConfigFile(r)})});
         }
     }
 };

@@ -146,10 +146,9 @@ private Q_SLOTS:
             auto &clients = const_cast<JobArray &>(m_qxe->ClientArray());
             inner.ExportArrays(clients, const_cast<JobArray &>(m_qxe->SettingsArray()),
                 const_cast<TranslationArray &>(m_qxe->Translation()), [this](int row) { return m_qxe->CreateConfigFile(row); });
-            clients.Cell(ClientColumn::GeneratedFiles, 2) = clients.Value(ClientColumn::GeneratedFiles, 1);
-            clients.Cell(ClientColumn::GeneratedFiles, 3)
-                = QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), QByteArray("VERSION=00002\r\n")})};
-            clients.Cell(ClientColumn::GeneratedFiles, 4) = QVariant();
+            clients.Set(ClientColumn::GeneratedFiles, 2, clients.Value(ClientColumn::GeneratedFiles, 1));
+            clients.Set(ClientColumn::GeneratedFiles, 3, QVariantList {QVariant(QVariantList {QStringLiteral("varnoosk.cfg"), QByteArray("VERSION=00002\r\n")})});
+            clients.Set(ClientColumn::GeneratedFiles, 4, QVariant());
         };
         m_qxe->Run(m_job);
         QVERIFY(m_scheduler->RunUntilIdle());
