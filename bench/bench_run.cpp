@@ -98,7 +98,7 @@ bool measureEvents(int computers, EventFigures &figures)
     AppState::Get().CurrentJobName = QStringLiteral("BenchRun%1").arg(computers);
 
     MigrationRun run(db);
-    RunControlPane pane(run, tree, RunControlPane::Commands {});
+    RunControlPane pane(run, tree);
     pane.resize(700, 700);
     pane.show();
     ProgressLogModel &log = *pane.log();
@@ -155,7 +155,7 @@ LogFigures measureLog()
     ComputerDB db;
     ComputerTreeView tree;
     MigrationRun run(db);
-    RunControlPane pane(run, tree, RunControlPane::Commands {});
+    RunControlPane pane(run, tree);
     pane.resize(700, 700);
     pane.show();
     QApplication::processEvents();
