@@ -77,7 +77,7 @@ void QXEInterface::connectEngine()
     connect(engine, &QXEHandler::ClientSuccess, this, &QXEInterface::engineClientSuccess);
     connect(engine, &QXEHandler::Error, this, &QXEInterface::engineError);
     connect(engine, &QXEHandler::LastClient, this, &QXEInterface::LastClient);
-    connect(engine, &QXEHandler::ProcessingComplete, this, &QXEInterface::ProcessingComplete);
+    connect(engine, &QXEHandler::ProcessingComplete, this, &QXEInterface::engineProcessingComplete);
     connect(engine, &QXEHandler::TestReceived, this, &QXEInterface::engineTestReceived);
 }
 
@@ -504,6 +504,15 @@ void QXEInterface::engineClientSuccess(int client)
         line.replace(QStringLiteral("{DATA}"), data);
         m_engine->WriteLog(QXEHandler::LogLevelSuccess, modStrings::MigrationSuccessful, line);
     });
+}
+
+void QXEInterface::engineProcessingComplete()
+{
+    // The clients and their configuration files are the engine's no more;
+    // the translation stays for the statuses asked after the run.
+    m_clientArray.Erase();
+    m_settingsArray.Erase();
+    Q_EMIT ProcessingComplete();
 }
 
 void QXEInterface::engineTestReceived()

@@ -99,6 +99,8 @@ public:
     void SetListenerIP(const QString &address) { m_listenerIP = address; }
     void SetListenerPort(int port) { m_listenerPort = port; }
 
+    // The client and settings arrays of the last job; emptied when the
+    // engine reports processing complete, the translation kept.
     const JobArray &ClientArray() const { return m_clientArray; }
     const JobArray &SettingsArray() const { return m_settingsArray; }
     const TranslationArray &Translation() const { return m_translationArray; }
@@ -139,6 +141,7 @@ private:
     void engineClientStatusChanged(int client, const QString &status);
     void engineClientSuccess(int client);
     void engineError(int number);
+    void engineProcessingComplete();
     void engineTestReceived();
 
     std::unique_ptr<DispatchWrapper> m_catalogue;

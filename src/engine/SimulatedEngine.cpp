@@ -696,6 +696,9 @@ void SimulatedEngine::checkComplete()
                     .arg(m_counts[3])
                     .arg(m_counts[4]));
     closeLogs();
+    // Every client has its files: the job's arrays, the configuration files
+    // among them, are given back before the console reports on the run.
+    m_clientArray = JobArray();
     Q_EMIT ProcessingComplete();
 }
 
@@ -705,6 +708,7 @@ void SimulatedEngine::failEngine(int number, const QString &reason)
     m_processing = false;
     ++m_run;
     closeLogs();
+    m_clientArray = JobArray();
     Q_EMIT Error(number);
 }
 
