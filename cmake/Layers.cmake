@@ -7,6 +7,7 @@
 #
 # Only the libraries listed in VO_GUI_LIBRARIES may link Qt's widgets.
 set(VO_LAYERS
+    "vo_protocol:"
     "vo_common:"
     "vo_common_widgets:vo_common"
     "vo_network:vo_common"
@@ -19,7 +20,7 @@ set(VO_LAYERS
     "vo_settingsfile:vo_database,vo_settings,vo_common"
     "vo_import:vo_database,vo_settings,vo_common"
     "vo_import_forms:vo_import,vo_common_widgets"
-    "vo_engine:vo_common,vo_network"
+    "vo_engine:vo_common,vo_network,vo_protocol"
     "vo_wizards:vo_database,vo_sections,vo_settings,vo_network,vo_common"
     "vo_wizards_forms:vo_wizards,vo_import_forms,vo_sections_widgets,vo_sections,vo_common_widgets"
     "vo_validation:vo_database,vo_network,vo_engine"
