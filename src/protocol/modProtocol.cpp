@@ -186,7 +186,8 @@ bool IsStatusCode(std::string_view code)
         if (known == code)
             return true;
     }
-    return false;
+    // Loading, aborting and unloading carry a step number: "L3", "A0".
+    return code.size() == 2 && (code[0] == 'L' || code[0] == 'A' || code[0] == 'U') && code[1] >= '0' && code[1] <= '9';
 }
 
 bool SameBytes(std::string_view a, std::string_view b)

@@ -87,7 +87,8 @@ private:
     std::size_t m_start = 0;
 };
 
-// The status codes a client may report, as the engine reports them to the console.
+// The status codes a client may report, as the engine reports them to the
+// console; the step families ("L0" to "L9", "A", "U") count as theirs.
 bool IsStatusCode(std::string_view code);
 const std::vector<std::string_view> &StatusCodes();
 
