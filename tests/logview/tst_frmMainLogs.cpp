@@ -1,8 +1,6 @@
 #include "common/modGeneral.h"
 #include "shell/MainWindowFixture.h"
 
-#include "support/RecordingOpener.h"
-
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -27,20 +25,10 @@ class TestMainWindowLogs : public QObject
 
 private:
     MainWindowFixture f;
-    std::unique_ptr<RecordingOpener> m_opener;
 
 private Q_SLOTS:
-    void init()
-    {
-        f.init();
-        m_opener = std::make_unique<RecordingOpener>();
-    }
-
-    void cleanup()
-    {
-        m_opener.reset();
-        f.cleanup();
-    }
+    void init() { f.init(); }
+    void cleanup() { f.cleanup(); }
 
     // Filled anew at each opening of the View menu; the items beyond the first go when the logs do.
     void transferorLogsSubmenu()
@@ -54,7 +42,7 @@ private Q_SLOTS:
         QVERIFY(QFile(results + QStringLiteral("transferor2&3.log")).open(QIODevice::WriteOnly));
         QCOMPARE(transferorItems(window), QStringList({"transferor1.log", "transferor2&&3.log"}));
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuTransferorLog1")));
-        QCOMPARE(m_opener->opened.constFirst().path, results + QStringLiteral("transferor2&3.log"));
+        QCOMPARE(f.opener->opened.constFirst().path, results + QStringLiteral("transferor2&3.log"));
 
         QVERIFY(QFile::remove(results + QStringLiteral("transferor2&3.log")));
         QCOMPARE(transferorItems(window), QStringList {"transferor1.log"});
@@ -72,7 +60,7 @@ private Q_SLOTS:
         QVERIFY(QFile(results + QStringLiteral("PC1-20261201101010.log")).open(QIODevice::WriteOnly));
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuHandlerLog")));
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuClientLogsFolder")));
-        QCOMPARE(m_opener->opened.size(), 2);
+        QCOMPARE(f.opener->opened.size(), 2);
 
         window.tree().AddNewComputer();
         const QString key = window.treeView()->selectedKey();
@@ -84,7 +72,7 @@ private Q_SLOTS:
         MainWindowFixture::click(window, key, Qt::RightButton);
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuOpenClientLog")));
         popup->hide();
-        QCOMPARE(m_opener->opened.constLast().path, results + QStringLiteral("PC1-20261201101010.log"));
+        QCOMPARE(f.opener->opened.constLast().path, results + QStringLiteral("PC1-20261201101010.log"));
         QCOMPARE(f.presenter->count(), 0);
     }
 };

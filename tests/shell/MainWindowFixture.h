@@ -10,6 +10,7 @@
 #include "shell/modStartup.h"
 
 #include "support/FixedAddressTable.h"
+#include "support/RecordingOpener.h"
 #include "support/RecordingPresenter.h"
 #include "support/TestRegistry.h"
 
@@ -21,7 +22,8 @@
 
 #include <memory>
 
-// A fresh registry, results folder and scripted presenter per test, the
+// A fresh registry, results folder, scripted presenter and recording
+// opener per test, the
 // welcome screen switched off, and ways to reach the main window's controls
 // by their names.
 struct MainWindowFixture
@@ -34,6 +36,7 @@ struct MainWindowFixture
         registry = std::make_unique<TestRegistry>();
         logs = std::make_unique<QTemporaryDir>();
         presenter = std::make_unique<RecordingPresenter>();
+        opener = std::make_unique<RecordingOpener>();
         QVERIFY(modStartup::PrepareRegistry());
         QVERIFY(modRegistry::SaveSettingString(AppKey, QStringLiteral("LogPath"), logs->path()));
         QVERIFY(modRegistry::SaveSettingString(AppKey, QStringLiteral("WelcomeScreen"), QStringLiteral("1")));
@@ -41,6 +44,7 @@ struct MainWindowFixture
 
     void cleanup()
     {
+        opener.reset();
         presenter.reset();
         registry.reset();
         logs.reset();
@@ -114,6 +118,7 @@ struct MainWindowFixture
     std::unique_ptr<TestRegistry> registry;
     std::unique_ptr<QTemporaryDir> logs;
     std::unique_ptr<RecordingPresenter> presenter;
+    std::unique_ptr<RecordingOpener> opener;
     // A run's listener stays on this machine, whatever its interfaces.
     FixedAddressTable addresses {{QStringLiteral("127.0.0.1")}};
 };

@@ -1,6 +1,5 @@
 #include "MainWindowFixture.h"
 #include "support/Mnemonics.h"
-#include "support/RecordingOpener.h"
 
 #include "shell/forms/frmWelcome.h"
 
@@ -59,19 +58,10 @@ class TestMainWindow : public QObject
 
 private:
     MainWindowFixture f;
-    std::unique_ptr<RecordingOpener> m_opener;
 
 private Q_SLOTS:
-    void init()
-    {
-        f.init();
-        m_opener = std::make_unique<RecordingOpener>();
-    }
-    void cleanup()
-    {
-        m_opener.reset();
-        f.cleanup();
-    }
+    void init() { f.init(); }
+    void cleanup() { f.cleanup(); }
 
     void captionAndNewSettings()
     {
@@ -160,8 +150,8 @@ private Q_SLOTS:
         // The guide opens beside the welcome screen, which stays.
         QTest::keyClick(button(&again, "cmdDocumentation"), Qt::Key_Space);
         QVERIFY(again.isVisible());
-        QCOMPARE(m_opener->opened.size(), 1);
-        QVERIFY(m_opener->opened.constFirst().path.endsWith(QStringLiteral("/getting-started.html")));
+        QCOMPARE(f.opener->opened.size(), 1);
+        QVERIFY(f.opener->opened.constFirst().path.endsWith(QStringLiteral("/getting-started.html")));
         QTest::keyClick(button(&again, "cmdDocumentation"), Qt::Key_Up);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QCOMPARE(again.WelcomeAction(), quint8(frmWelcome::ActionEasySetupWizard));
@@ -172,8 +162,8 @@ private Q_SLOTS:
     {
         frmMain window;
         QVERIFY(MainWindowFixture::trigger(window, QStringLiteral("mnuHelpContent")));
-        QCOMPARE(m_opener->opened.size(), 1);
-        QVERIFY(m_opener->opened.constFirst().path.endsWith(QStringLiteral("/index.html")));
+        QCOMPARE(f.opener->opened.size(), 1);
+        QVERIFY(f.opener->opened.constFirst().path.endsWith(QStringLiteral("/index.html")));
     }
 
     // ---- job name change ---------------------------------------------------

@@ -2,7 +2,6 @@
 
 #include "common/widgets/frmProgress.h"
 #include "settingsfile/SettingsFile.h"
-#include "support/RecordingOpener.h"
 
 #include <QFile>
 #include <QMenu>
@@ -41,7 +40,6 @@ private Q_SLOTS:
     {
         frmMain window;
         fill(*window.database());
-        RecordingOpener opener;
         const QString html = f.file(QStringLiteral("ready.html"));
         f.presenter->setNextAnswer(Presenter::No); // no ping
         f.presenter->setNextAnswer(Presenter::Yes); // save
@@ -51,7 +49,7 @@ private Q_SLOTS:
         QVERIFY2(summary.contains(QStringLiteral("With errors: 1")) && summary.contains(QStringLiteral("PC-B: error 306:")),
             qPrintable(summary));
         QVERIFY(QFile::exists(f.file(QStringLiteral("ready.csv"))));
-        QCOMPARE(opener.opened.value(0).path, html);
+        QCOMPARE(f.opener->opened.value(0).path, html);
     }
 
     // Pings at scale take minutes: they show their progress and may be
