@@ -32,6 +32,10 @@ const QHash<int, QString> &catalogue()
             QStringLiteral("The results folder of the migration job could not be created.  Check the log path in the "
                            "configuration dialog and the migration job name.")},
         {1044, QStringLiteral("The client service files were not found in the source path.")},
+        {1045,
+            QStringLiteral("The engine program varno-osk-engine could not be started.  Check that it is installed beside the "
+                           "console.")},
+        {1046, QStringLiteral("The engine program ended before the run did.  The clients it had not finished end with errors.")},
         {3027, QStringLiteral("Communication has been established with the Handler.  The network test was successful.")},
         {4008, QStringLiteral("Starting the network test listener...")},
         {4009, QStringLiteral("Stopping the network test listener...")},

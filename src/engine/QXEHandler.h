@@ -87,6 +87,9 @@ public:
 Q_SIGNALS:
     void ClientStatusChanged(int client, const QString &status);
     void ClientSuccess(int client);
+    // One finding of a check (its code from modFindings, and the client's
+    // or the engine's particulars); engines that only migrate never send one.
+    void ClientFinding(int client, int code, const QString &text);
     void Error(int number);
     void LastClient();
     void ProcessingComplete();

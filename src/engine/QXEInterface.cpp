@@ -9,6 +9,7 @@
 #include "engine/ClientConfig.h"
 #include "engine/JobColumns.h"
 #include "engine/QXEHandler.h"
+#include "engine/RemoteEngine.h"
 #include "engine/modEngine.h"
 #include "engine/modStrings.h"
 #include "network/modNetwork.h"
@@ -79,6 +80,9 @@ void QXEInterface::connectEngine()
     connect(engine, &QXEHandler::LastClient, this, &QXEInterface::LastClient);
     connect(engine, &QXEHandler::ProcessingComplete, this, &QXEInterface::engineProcessingComplete);
     connect(engine, &QXEHandler::TestReceived, this, &QXEInterface::engineTestReceived);
+    connect(engine, &QXEHandler::ClientFinding, this, [this](int client, int code, const QString &text) {
+        modErrorHandler::Guard("QXEInterface.QXE_ClientFinding", [&] { Q_EMIT ClientFinding(m_translationArray.At(client), code, text); });
+    });
 }
 
 void QXEInterface::setRunning(bool running)
@@ -445,6 +449,10 @@ QString QXEInterface::EngineErrorText(int number) const
     case 1032:
     case 1033:
     case 1044:
+    // The engine program's own failures: not the Handler's, but an
+    // administrator needs their words, not a number.
+    case RemoteEngine::ErrorNotStarted:
+    case RemoteEngine::ErrorEnded:
         return m_catalogue->MessageText(number);
     default:
         break;

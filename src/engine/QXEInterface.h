@@ -126,6 +126,8 @@ Q_SIGNALS:
     void Progress(const QString &text);
     void ProcessingComplete();
     void TestReceived();
+    // A check's finding for a computer (the engine's client number translated).
+    void ClientFinding(int computerId, int code, const QString &text);
 
     void EditColorsRequested();
     void BusyChanged(bool busy);

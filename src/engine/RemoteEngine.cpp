@@ -1,0 +1,392 @@
+#include "engine/RemoteEngine.h"
+
+#include "engine/JobArray.h"
+#include "engine/JobColumns.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <atomic>
+
+const char *const RemoteEngine::ProgramVariable = "VARNO_OSK_ENGINE";
+const QString RemoteEngine::ProgramName = QStringLiteral("varno-osk-engine");
+
+namespace {
+
+// A folder of this run that only this user can enter: it holds the job,
+// passwords and all, and the socket the engine program connects to.
+QString makeRunFolder(QString &problem)
+{
+    static std::atomic<int> runs {0};
+    QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (base.isEmpty())
+        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    base += QStringLiteral("/varno-osk");
+    const QString folder = base + QStringLiteral("/engine-%1-%2").arg(QCoreApplication::applicationPid()).arg(++runs);
+    QDir().mkpath(base);
+    QFile::setPermissions(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir(folder).removeRecursively();
+    if (!QDir().mkdir(folder) || !QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        problem = folder;
+        return {};
+    }
+    return folder;
+}
+
+} // namespace
+
+RemoteEngine::RemoteEngine(const QString &mode, QObject *parent)
+    : QXEHandler(parent)
+    , m_mode(mode)
+{
+    set("Mode", mode);
+}
+
+RemoteEngine::~RemoteEngine()
+{
+    stop();
+}
+
+void RemoteEngine::set(const char *name, const QJsonValue &value)
+{
+    m_settings.insert(QLatin1String(name), value);
+}
+
+void RemoteEngine::SetRegistryPath(const QString &path)
+{
+    set("RegistryPath", path);
+}
+
+void RemoteEngine::SetProgramFolder(const QString &folder)
+{
+    m_programFolder = folder;
+    set("ProgramFolder", folder);
+}
+
+void RemoteEngine::SetLoggingLevel(quint8 level)
+{
+    set("LoggingLevel", level);
+}
+
+void RemoteEngine::SetLogPath(const QString &resultsFolder)
+{
+    set("LogPath", resultsFolder);
+}
+
+void RemoteEngine::SetHandlerLogFile(const QString &fileName)
+{
+    set("HLogFile", fileName);
+}
+
+void RemoteEngine::SetClientLogFile(const QString &fileName)
+{
+    set("CLogFile", fileName);
+}
+
+void RemoteEngine::SetClientStatusFile(const QString &fileName)
+{
+    set("CStatusFile", fileName);
+}
+
+void RemoteEngine::SetStatusPath(const QString &resultsFolder)
+{
+    set("StatusPath", resultsFolder);
+}
+
+void RemoteEngine::SetTransferorLogFile(const QString &pattern)
+{
+    set("TLogFile", pattern);
+}
+
+void RemoteEngine::SetDestPath(const QString &path)
+{
+    set("DestPath", path);
+}
+
+void RemoteEngine::SetDestShare(const QString &share)
+{
+    set("DestShare", share);
+}
+
+void RemoteEngine::SetSourcePath(const QString &path)
+{
+    set("SourcePath", path);
+}
+
+void RemoteEngine::SetKeepAliveIncrement(qint32 seconds)
+{
+    set("KeepAliveIncrement", seconds);
+}
+
+void RemoteEngine::SetListenerIP(const QString &address)
+{
+    set("ListenerIP", address);
+}
+
+void RemoteEngine::SetListenerPort(quint16 port)
+{
+    set("ListenerPort", port);
+}
+
+void RemoteEngine::SetMaxTransferors(quint8 count)
+{
+    set("MaxTransferors", count);
+}
+
+void RemoteEngine::SetReportingPeriod(qint32 seconds)
+{
+    set("ReportingPeriod", seconds);
+}
+
+void RemoteEngine::SetStatusCheckPeriod(qint32 seconds)
+{
+    set("StatusCheckPeriod", seconds);
+}
+
+QString RemoteEngine::programPath() const
+{
+    const QString given = qEnvironmentVariable(ProgramVariable);
+    if (!given.isEmpty())
+        return given;
+    QString folder = m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder + ProgramName;
+}
+
+void RemoteEngine::SetClients(const JobArray &clients)
+{
+    m_clients.clear();
+    if (m_processing) {
+        Q_EMIT Error(1032);
+        return;
+    }
+    QString problem;
+    m_runFolder = makeRunFolder(problem);
+    if (m_runFolder.isEmpty()) {
+        Q_EMIT Error(1043);
+        return;
+    }
+    m_jobFile = m_runFolder + QStringLiteral("/job");
+    QFile job(m_jobFile);
+    if (!job.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        Q_EMIT Error(1043);
+        return;
+    }
+    job.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    for (int row = 1; row <= clients.Rows(); ++row) {
+        modEngineLink::JobClient client;
+        client.number = row;
+        client.name = clients.Text(ClientColumn::ComputerName, row);
+        client.login = clients.Text(ClientColumn::AdminAUsername, row);
+        for (const QVariant &entry : clients.Value(ClientColumn::GeneratedFiles, row).toList()) {
+            const QVariantList file = entry.toList();
+            if (file.size() == 2)
+                client.files.append({file.at(0).toString(), file.at(1).toByteArray()});
+        }
+        job.write(modEngineLink::Encode(modEngineLink::EncodeJobClient(client)));
+        m_clients.append({client.name, QStringLiteral("NP")});
+    }
+    if (!job.flush()) {
+        Q_EMIT Error(1043);
+        m_clients.clear();
+    }
+}
+
+void RemoteEngine::StartProcessing()
+{
+    if (m_processing) {
+        Q_EMIT Error(1032);
+        return;
+    }
+    if (m_clients.isEmpty()) {
+        Q_EMIT Error(1029);
+        return;
+    }
+    m_server = std::make_unique<QLocalServer>();
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    const QString socketPath = m_runFolder + QStringLiteral("/link");
+    if (!m_server->listen(socketPath)) {
+        fail(ErrorNotStarted);
+        return;
+    }
+    connect(m_server.get(), &QLocalServer::newConnection, this, &RemoteEngine::onConnection);
+
+    m_program = std::make_unique<QProcess>();
+    m_program->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    connect(m_program.get(), &QProcess::finished, this, &RemoteEngine::onProgramEnded);
+    connect(m_program.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart)
+            onProgramEnded();
+    });
+    m_processing = true;
+    m_complete = false;
+    send({{QStringLiteral("op"), QStringLiteral("settings")}, {QStringLiteral("values"), m_settings}});
+    send({{QStringLiteral("op"), QStringLiteral("start")}, {QStringLiteral("job"), m_jobFile}});
+    m_program->start(programPath(), {QStringLiteral("--link"), socketPath});
+}
+
+void RemoteEngine::onConnection()
+{
+    QLocalSocket *socket = m_server->nextPendingConnection();
+    if (!socket)
+        return;
+    if (m_link) {
+        // Only the program this run started talks to it.
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    m_link = socket;
+    connect(m_link, &QLocalSocket::readyRead, this, &RemoteEngine::onReadable);
+    for (const QByteArray &line : std::as_const(m_waiting))
+        m_link->write(line);
+    m_waiting.clear();
+    m_server->close();
+}
+
+void RemoteEngine::send(const QJsonObject &message)
+{
+    const QByteArray line = modEngineLink::Encode(message);
+    if (m_link)
+        m_link->write(line);
+    else
+        m_waiting.append(line);
+}
+
+void RemoteEngine::onReadable()
+{
+    QList<QJsonObject> messages;
+    QString problem;
+    const bool good = m_reader.read(*m_link, messages, problem);
+    for (const QJsonObject &message : std::as_const(messages))
+        handle(message);
+    if (!good)
+        fail(ErrorEnded);
+}
+
+void RemoteEngine::handle(const QJsonObject &message)
+{
+    const QString event = message.value(QStringLiteral("e")).toString();
+    const int n = message.value(QStringLiteral("n")).toInt();
+    const bool known = n >= 1 && n <= m_clients.size();
+    if (event == QLatin1String("status") && known) {
+        const QString code = message.value(QStringLiteral("code")).toString();
+        m_clients[n - 1].status = code;
+        Q_EMIT ClientStatusChanged(n, code);
+    } else if (event == QLatin1String("success") && known) {
+        Q_EMIT ClientSuccess(n);
+    } else if (event == QLatin1String("finding") && known) {
+        Q_EMIT ClientFinding(n, message.value(QStringLiteral("code")).toInt(), message.value(QStringLiteral("text")).toString());
+    } else if (event == QLatin1String("last")) {
+        Q_EMIT LastClient();
+    } else if (event == QLatin1String("error")) {
+        Q_EMIT Error(message.value(QStringLiteral("number")).toInt());
+    } else if (event == QLatin1String("test")) {
+        Q_EMIT TestReceived();
+    } else if (event == QLatin1String("complete")) {
+        m_complete = true;
+        m_processing = false;
+        Q_EMIT ProcessingComplete();
+    }
+}
+
+void RemoteEngine::onProgramEnded()
+{
+    if (m_link)
+        onReadable();
+    if (m_processing && !m_complete)
+        fail(m_link ? ErrorEnded : ErrorNotStarted);
+    stop();
+}
+
+void RemoteEngine::fail(int number)
+{
+    if (!m_processing)
+        return;
+    m_processing = false;
+    for (int n = 1; n <= m_clients.size(); ++n) {
+        const QString &status = m_clients.at(n - 1).status;
+        if (!status.startsWith(QLatin1Char('X'))) {
+            m_clients[n - 1].status = QStringLiteral("XE");
+            Q_EMIT ClientStatusChanged(n, QStringLiteral("XE"));
+        }
+    }
+    Q_EMIT Error(number);
+    stop();
+}
+
+void RemoteEngine::stop()
+{
+    if (m_program) {
+        m_program->disconnect(this);
+        if (m_program->state() != QProcess::NotRunning) {
+            if (m_link)
+                m_link->write(modEngineLink::Encode({{QStringLiteral("op"), QStringLiteral("end")}}));
+            m_program->terminate();
+            if (!m_program->waitForFinished(3000))
+                m_program->kill();
+            m_program->waitForFinished(1000);
+        }
+        m_program.release()->deleteLater();
+    }
+    if (m_link) {
+        m_link->disconnect(this);
+        m_link->deleteLater();
+        m_link = nullptr;
+    }
+    m_server.reset();
+    m_waiting.clear();
+    if (!m_runFolder.isEmpty()) {
+        QDir(m_runFolder).removeRecursively();
+        m_runFolder.clear();
+    }
+}
+
+void RemoteEngine::CancelAll()
+{
+    if (m_processing)
+        send({{QStringLiteral("op"), QStringLiteral("cancelAll")}});
+}
+
+void RemoteEngine::AbortAll()
+{
+    if (m_processing)
+        send({{QStringLiteral("op"), QStringLiteral("abortAll")}});
+}
+
+void RemoteEngine::CancelClient(int client)
+{
+    if (m_processing)
+        send({{QStringLiteral("op"), QStringLiteral("cancel")}, {QStringLiteral("n"), client}});
+}
+
+void RemoteEngine::AbortClient(int client)
+{
+    if (m_processing)
+        send({{QStringLiteral("op"), QStringLiteral("abort")}, {QStringLiteral("n"), client}});
+}
+
+ClientStatusRecord RemoteEngine::GetClientStatus(int client) const
+{
+    if (client < 1 || client > m_clients.size())
+        return {};
+    return {client, m_clients.at(client - 1).status, m_clients.at(client - 1).name, 0};
+}
+
+void RemoteEngine::NetworkTestStart(qint32, qint32) { }
+
+void RemoteEngine::NetworkTestEnd() { }
+
+void RemoteEngine::WriteLog(quint8 level, int number, const QString &text)
+{
+    if (m_processing)
+        send({{QStringLiteral("op"), QStringLiteral("log")}, {QStringLiteral("level"), level}, {QStringLiteral("number"), number},
+            {QStringLiteral("text"), text}});
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QList>
+#include <QPair>
+#include <QString>
+
+class QIODevice;
+
+// What the console and its engine program say to each other over their
+// local socket: one JSON object a line. The console sends the run's settings
+// ("settings"), the job ("start", naming the job file it wrote), and the
+// administrator's commands ("cancel", "abort", "cancelAll", "abortAll",
+// "log", "end"); the engine answers with the events of a run ("status",
+// "success", "finding", "error", "last", "complete", "test").
+//
+// Many events that happen together leave the engine in one write, and the
+// console takes every whole line a read brings before it returns to its
+// event loop, so a burst of statuses costs one turn of the loop.
+namespace modEngineLink {
+
+// A line longer than this is not one the other side wrote; the link drops.
+constexpr qsizetype MaxLineBytes = qsizetype(1) << 20;
+
+QByteArray Encode(const QJsonObject &message);
+
+// Collects the whole lines that have arrived on a device.
+class LineReader
+{
+public:
+    // Appends the messages now complete to `messages`. False, with the
+    // reason in `problem`, for a line over MaxLineBytes or one that is not a
+    // JSON object; the link is then not to be trusted further.
+    bool read(QIODevice &device, QList<QJsonObject> &messages, QString &problem);
+
+private:
+    QByteArray m_partial;
+};
+
+// One client of the job, as the console writes it into the job file (one
+// line each) and the engine reads it back: what a transferor needs to reach
+// the computer and the files it copies there.
+struct JobClient
+{
+    int number = 0;
+    QString name;
+    QString login; // the Varno service account, which ssh logs in as
+    QList<QPair<QString, QByteArray>> files; // name, content
+};
+
+QJsonObject EncodeJobClient(const JobClient &client);
+bool DecodeJobClient(const QJsonObject &message, JobClient &client, QString &problem);
+
+// The engine program's modes: a run that checks the clients, or one that migrates them.
+inline constexpr char ModeCheck[] = "check";
+inline constexpr char ModeMigrate[] = "migrate";
+
+} // namespace modEngineLink
