@@ -23,6 +23,7 @@ set(VO_LAYERS
     "vo_engine:vo_common,vo_network,vo_protocol"
     "vo_wizards:vo_database,vo_sections,vo_settings,vo_network,vo_common"
     "vo_wizards_forms:vo_wizards,vo_import_forms,vo_sections_widgets,vo_sections,vo_common_widgets"
+    "vo_enginehost:vo_engine,vo_protocol,vo_network,vo_common"
     "vo_validation:vo_database,vo_network,vo_engine"
     "vo_job:vo_engine,vo_validation,vo_database,vo_settingsfile"
     "vo_logview:vo_common"
@@ -30,6 +31,7 @@ set(VO_LAYERS
     "vo_shell:vo_common,vo_database,vo_settingsfile,vo_network,vo_sections,vo_wizards"
     "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_validation,vo_job,vo_logview,vo_config_forms,vo_import,vo_import_forms,vo_sections_widgets,vo_wizards_forms"
     "vo:vo_cli"
+    "varno-osk-engine:vo_enginehost"
     "varno-osk:vo_shell_forms")
 set(VO_GUI_LIBRARIES vo_common_widgets vo_config_forms vo_import_forms vo_sections_widgets vo_wizards_forms vo_shell_forms varno-osk)
 

@@ -287,6 +287,8 @@ void RemoteEngine::handle(const QJsonObject &message)
     } else if (event == QLatin1String("last")) {
         Q_EMIT LastClient();
     } else if (event == QLatin1String("error")) {
+        // The engine's error ends the run; the program ending after it is no second failure.
+        m_processing = false;
         Q_EMIT Error(message.value(QStringLiteral("number")).toInt());
     } else if (event == QLatin1String("test")) {
         Q_EMIT TestReceived();

@@ -1,0 +1,3 @@
+#include "enginehost/ClientChannel.h"
+
+ClientChannel::~ClientChannel() = default;

@@ -1,0 +1,3 @@
+#include "enginehost/DeliveryPlan.h"
+
+DeliveryPlan::~DeliveryPlan() = default;

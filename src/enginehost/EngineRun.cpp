@@ -1,0 +1,351 @@
+#include "enginehost/EngineRun.h"
+
+#include "engine/SimulatedEngine.h"
+#include "enginehost/ClientChannel.h"
+#include "enginehost/DeliveryPlan.h"
+#include "enginehost/TransferorPool.h"
+#include "protocol/modFindings.h"
+#include "protocol/modProtocol.h"
+
+#include <QDateTime>
+
+namespace {
+
+QString text(const QJsonObject &settings, const char *name, const QString &fallback = QString())
+{
+    const QString value = settings.value(QLatin1String(name)).toString();
+    return value.isEmpty() ? fallback : value;
+}
+
+qint64 seconds(const QJsonObject &settings, const char *name, int fallback)
+{
+    const int value = settings.value(QLatin1String(name)).toInt(fallback);
+    return qint64(value > 0 ? value : fallback);
+}
+
+} // namespace
+
+EngineRun::EngineRun(const QJsonObject &settings, std::unique_ptr<ClientChannel> channel, std::unique_ptr<DeliveryPlan> plan,
+    std::unique_ptr<TransferorPool> pool, QObject *parent)
+    : QObject(parent)
+    , m_settings(settings)
+    , m_channel(std::move(channel))
+    , m_plan(std::move(plan))
+    , m_pool(std::move(pool))
+{
+    m_reportingMs = seconds(settings, "ReportingPeriod", 120) * 1000;
+    m_keepAliveMs = seconds(settings, "KeepAliveIncrement", 300) * 1000;
+    connect(m_pool.get(), &TransferorPool::taken, this, &EngineRun::onTaken);
+    connect(m_pool.get(), &TransferorPool::finished, this, &EngineRun::onTask);
+    connect(m_channel.get(), &ClientChannel::status, this, &EngineRun::onStatus);
+    connect(m_channel.get(), &ClientChannel::finding, this, &EngineRun::onFinding);
+    connect(m_channel.get(), &ClientChannel::keepAlive, this, &EngineRun::onKeepAlive);
+    connect(m_channel.get(), &ClientChannel::gone, this, &EngineRun::onGone);
+    m_silence.setInterval(int(seconds(settings, "StatusCheckPeriod", 15) * 1000));
+    connect(&m_silence, &QTimer::timeout, this, &EngineRun::checkSilence);
+}
+
+EngineRun::~EngineRun() = default;
+
+bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &errorNumber)
+{
+    if (clients.isEmpty()) {
+        errorNumber = 1029;
+        return false;
+    }
+    if (!m_results.Open(text(m_settings, "LogPath")) || !m_log.Open(m_results, text(m_settings, "HLogFile", QStringLiteral("handler.log")))) {
+        errorNumber = 1002;
+        return false;
+    }
+    QString problem;
+    if (!m_channel->listen(text(m_settings, "ListenerIP"), quint16(m_settings.value(QStringLiteral("ListenerPort")).toInt()), errorNumber,
+            problem)) {
+        m_log.Line(QStringLiteral("The listener could not start: ") + problem);
+        return false;
+    }
+    m_log.Line(QStringLiteral("Run started (%1): %2 clients, %3 transferors")
+                   .arg(text(m_settings, "Mode", QString::fromLatin1(modEngineLink::ModeCheck)))
+                   .arg(clients.size())
+                   .arg(m_pool->size()));
+    m_clock.start();
+    m_clients.reserve(clients.size());
+    for (const modEngineLink::JobClient &job : clients) {
+        Client client;
+        client.job = job;
+        m_clients.append(client);
+        m_byName.insert(job.name.toLower(), int(m_clients.size()));
+    }
+    m_open = int(m_clients.size());
+    for (Client &client : m_clients)
+        queueDelivery(client);
+    m_silence.start();
+    return true;
+}
+
+EngineRun::Client *EngineRun::byName(const QString &computer)
+{
+    const int n = m_byName.value(computer.toLower());
+    return n > 0 ? &m_clients[n - 1] : nullptr;
+}
+
+void EngineRun::setStatus(Client &client, const QString &code)
+{
+    m_log.Line(QStringLiteral("%1 (client %2): %3").arg(client.job.name).arg(client.job.number).arg(code));
+    Q_EMIT status(client.job.number, code);
+}
+
+void EngineRun::addFinding(Client &client, int code, const QString &line)
+{
+    m_log.Line(QStringLiteral("%1 (client %2): finding %3: %4").arg(client.job.name).arg(client.job.number).arg(code).arg(line));
+    Q_EMIT finding(client.job.number, code, line);
+}
+
+void EngineRun::end(Client &client, const QString &code)
+{
+    if (client.phase == Phase::Ended)
+        return;
+    client.phase = Phase::Ended;
+    m_channel->end(client.job.name);
+    setStatus(client, code);
+    if (code == QLatin1String("XS") && text(m_settings, "Mode") == QLatin1String(modEngineLink::ModeMigrate))
+        Q_EMIT success(client.job.number);
+    if (--m_open == 0) {
+        m_silence.stop();
+        m_log.Line(QStringLiteral("Run complete."));
+        Q_EMIT processingComplete();
+    }
+}
+
+QByteArray EngineRun::runFile(const Client &client) const
+{
+    const QList<std::pair<const char *, QString>> entries {
+        {"PROTOCOL", QString::number(modProtocol::Version)},
+        {"MODE", text(m_settings, "Mode", QString::fromLatin1(modEngineLink::ModeCheck))},
+        {"TOKEN", m_tokens.value(client.job.name)},
+        {"FINGERPRINT", m_channel->fingerprint()},
+        {"REPORTINGPERIOD", QString::number(m_reportingMs / 1000)},
+        {"KEEPALIVEINCREMENT", QString::number(m_keepAliveMs / 1000)},
+        {"CLIENTLOG", text(m_settings, "CLogFile", QStringLiteral("varnoosk.log"))},
+        {"CLIENTSTATUS", text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts"))},
+    };
+    QByteArray file;
+    for (const auto &[key, value] : entries)
+        file += QByteArray(key) + '=' + value.toUtf8() + "\r\n";
+    return file;
+}
+
+void EngineRun::queueDelivery(Client &client)
+{
+    m_tokens.insert(client.job.name, m_channel->admit(client.job.name));
+    TransferorTask task = m_plan->deliver(client.job, runFile(client));
+    task.id = ++m_nextTask;
+    task.client = client.job.number;
+    task.computer = client.job.name;
+    client.task = task.id;
+    m_byTask.insert(task.id, client.job.number);
+    ++m_queuedDeliveries;
+    m_pool->submit(task);
+}
+
+void EngineRun::queueCollection(Client &client)
+{
+    client.phase = Phase::Collecting;
+    setStatus(client, QStringLiteral("U"));
+    const QString name = SimulatedEngine::SafeFileName(client.job.name);
+    const QString stamp = QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddhhmmss"));
+    const QString statusFolder = QStringLiteral("clients/") + name;
+    QString logFile = m_results.FilePath(name + QLatin1Char('-') + stamp + QStringLiteral(".log"));
+    QString statusFile;
+    if (m_results.MakeFolder(statusFolder))
+        statusFile = m_results.FilePath(statusFolder + QLatin1Char('/') + text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts")));
+    TransferorTask task = m_plan->collect(client.job, logFile, statusFile);
+    task.id = ++m_nextTask;
+    task.client = client.job.number;
+    task.computer = client.job.name;
+    client.task = task.id;
+    m_byTask.insert(task.id, client.job.number);
+    m_pool->submit(task);
+}
+
+QString EngineRun::outcomeOf(const Client &client) const
+{
+    if (client.request == Request::Abort)
+        return QStringLiteral("XA");
+    if (client.request == Request::Cancel && client.reported.isEmpty())
+        return QStringLiteral("XC");
+    if (client.reported == QLatin1String("PS"))
+        return QStringLiteral("XS");
+    if (client.reported == QLatin1String("PW"))
+        return QStringLiteral("XW");
+    if (client.reported.startsWith(QLatin1Char('X')))
+        return client.reported;
+    return QStringLiteral("XE");
+}
+
+void EngineRun::onTaken(int taskId, int n)
+{
+    if (n < 1 || n > m_clients.size() || m_clients[n - 1].task != taskId)
+        return;
+    Client &client = m_clients[n - 1];
+    if (client.phase != Phase::Queued)
+        return;
+    client.phase = Phase::Delivering;
+    setStatus(client, QStringLiteral("L"));
+    leftQueue();
+}
+
+void EngineRun::leftQueue()
+{
+    if (--m_queuedDeliveries == 0)
+        Q_EMIT lastClient();
+}
+
+void EngineRun::onTask(const TransferorOutcome &outcome)
+{
+    const int n = m_byTask.take(outcome.id);
+    if (n < 1 || n > m_clients.size() || m_clients[n - 1].task != outcome.id)
+        return;
+    Client &client = m_clients[n - 1];
+    client.task = 0;
+    if (client.phase == Phase::Collecting) {
+        if (!outcome.ok) {
+            QString reason;
+            m_plan->diagnose(outcome, reason);
+            addFinding(client, modFindings::CollectFailed, reason);
+        }
+        QString code = outcomeOf(client);
+        if (!m_plan->cleanedUp(outcome)) {
+            addFinding(client, modFindings::CleanUpNotConfirmed, QStringLiteral("the client's folders could not be checked"));
+            if (code == QLatin1String("XS"))
+                code = QStringLiteral("XW");
+        }
+        end(client, code);
+        return;
+    }
+    if (client.phase != Phase::Delivering && client.phase != Phase::Queued)
+        return;
+    if (!outcome.ok) {
+        QString reason;
+        const int code = outcome.workerDied ? modFindings::SshFailed : m_plan->diagnose(outcome, reason);
+        if (outcome.workerDied)
+            reason = QStringLiteral("the transferor ended twice while it delivered the client");
+        addFinding(client, code, reason);
+        end(client, client.request == Request::None ? QStringLiteral("XE") : outcomeOf(client));
+        return;
+    }
+    client.phase = Phase::Started;
+    client.heardAt = m_clock.elapsed();
+}
+
+void EngineRun::onStatus(const QString &computer, const QString &code)
+{
+    Client *client = byName(computer);
+    if (!client || client->phase == Phase::Ended || client->phase == Phase::Collecting)
+        return;
+    if (client->phase == Phase::Queued || client->phase == Phase::Delivering || client->phase == Phase::Started) {
+        // The first word of a client: commands given while it was on its way go to it now.
+        if (client->request == Request::Cancel)
+            m_channel->cancel(computer);
+        else if (client->request == Request::Abort)
+            m_channel->abort(computer);
+    }
+    client->phase = Phase::Working;
+    client->heardAt = m_clock.elapsed();
+    client->grace = 0;
+    client->reported = code;
+    setStatus(*client, code);
+}
+
+void EngineRun::onFinding(const QString &computer, int code, const QString &line)
+{
+    if (Client *client = byName(computer); client && client->phase != Phase::Ended) {
+        client->heardAt = m_clock.elapsed();
+        addFinding(*client, code, line);
+    }
+}
+
+void EngineRun::onKeepAlive(const QString &computer, int secondsMore)
+{
+    if (Client *client = byName(computer); client && client->phase != Phase::Ended) {
+        client->heardAt = m_clock.elapsed();
+        client->grace = qBound(qint64(0), qint64(secondsMore) * 1000, m_keepAliveMs);
+    }
+}
+
+void EngineRun::onGone(const QString &computer)
+{
+    Client *client = byName(computer);
+    if (!client || client->phase != Phase::Working)
+        return;
+    // A client that has given its result, or has stopped as it was told,
+    // is done; any other goes on being waited for until it is silent too long.
+    if (client->reported.startsWith(QLatin1Char('P')) || client->reported.startsWith(QLatin1Char('X')))
+        queueCollection(*client);
+}
+
+void EngineRun::checkSilence()
+{
+    const qint64 now = m_clock.elapsed();
+    for (Client &client : m_clients) {
+        if (client.phase != Phase::Started && client.phase != Phase::Working)
+            continue;
+        const qint64 silent = now - client.heardAt;
+        if (silent <= m_reportingMs + client.grace)
+            continue;
+        addFinding(client, modFindings::NoReport, QStringLiteral("no report from the client for %1 s").arg(silent / 1000));
+        end(client, QStringLiteral("XE"));
+    }
+}
+
+void EngineRun::cancel(int n)
+{
+    if (n < 1 || n > m_clients.size())
+        return;
+    Client &client = m_clients[n - 1];
+    if (client.phase == Phase::Ended || client.request != Request::None)
+        return;
+    client.request = Request::Cancel;
+    if (client.phase == Phase::Queued && m_pool->withdraw(client.task)) {
+        client.task = 0;
+        leftQueue();
+        end(client, QStringLiteral("XC"));
+    } else if (client.phase == Phase::Working) {
+        m_channel->cancel(client.job.name);
+    }
+}
+
+void EngineRun::abort(int n)
+{
+    if (n < 1 || n > m_clients.size())
+        return;
+    Client &client = m_clients[n - 1];
+    if (client.phase == Phase::Ended || client.request == Request::Abort)
+        return;
+    client.request = Request::Abort;
+    if (client.phase == Phase::Queued && m_pool->withdraw(client.task)) {
+        client.task = 0;
+        leftQueue();
+        end(client, QStringLiteral("XA"));
+        return;
+    }
+    setStatus(client, QStringLiteral("AP"));
+    if (client.phase == Phase::Working)
+        m_channel->abort(client.job.name);
+}
+
+void EngineRun::cancelAll()
+{
+    for (int n = 1; n <= m_clients.size(); ++n)
+        cancel(n);
+}
+
+void EngineRun::abortAll()
+{
+    for (int n = 1; n <= m_clients.size(); ++n)
+        abort(n);
+}
+
+void EngineRun::writeLog(const QString &line)
+{
+    m_log.Line(line);
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "common/PrivateFolder.h"
+#include "engine/EngineLogFile.h"
+#include "engine/modEngineLink.h"
+#include "enginehost/TransferorTask.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+
+class ClientChannel;
+class DeliveryPlan;
+class TransferorPool;
+
+// One run of the engine program: every client of the job is delivered by a
+// transferor, reports over the channel while it works, and is collected when
+// it is done. The run owns each client's state and is the only one to decide
+// its status; the console hears the statuses, the findings and the end.
+//
+// A client moves Queued -> Delivering ("L") -> Started (waiting for its
+// report) -> Working (its own statuses) -> Collecting ("U") -> ended ("XS",
+// "XW", "XE", "XC", "XA"). A client that cannot be reached ends "XE" with the
+// finding that says why; one that stops reporting for longer than the
+// reporting period (plus what it asked for) ends "XE" with "no report from
+// the client for N s", and is told the run has ended if it comes back.
+class EngineRun final : public QObject
+{
+    Q_OBJECT
+
+public:
+    EngineRun(const QJsonObject &settings, std::unique_ptr<ClientChannel> channel, std::unique_ptr<DeliveryPlan> plan,
+        std::unique_ptr<TransferorPool> pool, QObject *parent = nullptr);
+    ~EngineRun() override;
+
+    // False with the console's error number when the run cannot begin.
+    bool start(const QList<modEngineLink::JobClient> &clients, int &errorNumber);
+
+    void cancel(int client);
+    void abort(int client);
+    void cancelAll();
+    void abortAll();
+    void writeLog(const QString &text);
+
+    bool complete() const { return m_open == 0; }
+    const TransferorPool &pool() const { return *m_pool; }
+
+Q_SIGNALS:
+    void status(int client, const QString &code);
+    void finding(int client, int code, const QString &text);
+    void success(int client);
+    void lastClient();
+    void processingComplete();
+
+private:
+    enum class Phase : quint8 { Queued, Delivering, Started, Working, Collecting, Ended };
+    enum class Request : quint8 { None, Cancel, Abort };
+
+    struct Client
+    {
+        modEngineLink::JobClient job;
+        Phase phase = Phase::Queued;
+        Request request = Request::None;
+        QString reported; // the client's last own status
+        QString outcome; // "XS" ... once known
+        int task = 0;
+        qint64 heardAt = 0; // ms on m_clock
+        qint64 grace = 0; // ms the client asked for beyond the reporting period
+    };
+
+    Client *byName(const QString &computer);
+    void setStatus(Client &client, const QString &code);
+    void addFinding(Client &client, int code, const QString &text);
+    void end(Client &client, const QString &code);
+    void queueDelivery(Client &client);
+    void queueCollection(Client &client);
+    QByteArray runFile(const Client &client) const;
+    QString outcomeOf(const Client &client) const;
+
+    void leftQueue();
+    void onTaken(int taskId, int client);
+    void onTask(const TransferorOutcome &outcome);
+    void onStatus(const QString &computer, const QString &code);
+    void onFinding(const QString &computer, int code, const QString &text);
+    void onKeepAlive(const QString &computer, int seconds);
+    void onGone(const QString &computer);
+    void checkSilence();
+
+    QJsonObject m_settings;
+    std::unique_ptr<ClientChannel> m_channel;
+    std::unique_ptr<DeliveryPlan> m_plan;
+    std::unique_ptr<TransferorPool> m_pool;
+    QList<Client> m_clients; // by number - 1
+    QHash<QString, int> m_byName;
+    QHash<int, int> m_byTask; // task id -> client number
+    QHash<QString, QString> m_tokens;
+    int m_nextTask = 0;
+    int m_open = 0;
+    int m_queuedDeliveries = 0;
+    PrivateFolder m_results;
+    EngineLogFile m_log;
+    QElapsedTimer m_clock;
+    QTimer m_silence;
+    qint64 m_reportingMs = 120'000;
+    qint64 m_keepAliveMs = 300'000;
+};

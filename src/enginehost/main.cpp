@@ -1,0 +1,37 @@
+#include "enginehost/EngineSession.h"
+#include "enginehost/TransferorWorker.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <cstring>
+
+// varno-osk-engine --link SOCKET        one run, for the console that listens on SOCKET
+// varno-osk-engine --transferor N --log FILE   a transferor of a run (started by the engine)
+// varno-osk-engine --version
+int main(int argc, char *argv[])
+{
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("varno-osk-engine %s\n", VO_VERSION_STRING);
+        return 0;
+    }
+    if (argc == 5 && std::strcmp(argv[1], "--transferor") == 0 && std::strcmp(argv[3], "--log") == 0) {
+        QCoreApplication application(argc, argv);
+        TransferorWorker worker(std::atoi(argv[2]), QString::fromLocal8Bit(argv[4]));
+        return worker.exec(stdin, stdout);
+    }
+    if (argc == 3 && std::strcmp(argv[1], "--link") == 0) {
+        QCoreApplication application(argc, argv);
+        EngineSession::Parts parts;
+        parts.transferorProgram = QCoreApplication::applicationFilePath();
+        EngineSession session(std::move(parts));
+        QObject::connect(&session, &EngineSession::finished, &application, &QCoreApplication::quit, Qt::QueuedConnection);
+        if (!session.connectTo(QString::fromLocal8Bit(argv[2]))) {
+            std::fprintf(stderr, "varno-osk-engine: cannot reach the console at %s\n", argv[2]);
+            return 1;
+        }
+        return application.exec();
+    }
+    std::fprintf(stderr, "usage: varno-osk-engine --link SOCKET | --transferor N --log FILE | --version\n");
+    return 2;
+}
