@@ -76,6 +76,9 @@ bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &error
         m_byName.insert(job.name.toLower(), int(m_clients.size()));
     }
     m_open = int(m_clients.size());
+    // Counted before the first is queued: a free transferor takes a client
+    // the moment it is queued.
+    m_queuedDeliveries = m_open;
     for (Client &client : m_clients)
         queueDelivery(client);
     m_silence.start();
@@ -143,7 +146,6 @@ void EngineRun::queueDelivery(Client &client)
     task.computer = client.job.name;
     client.task = task.id;
     m_byTask.insert(task.id, client.job.number);
-    ++m_queuedDeliveries;
     m_pool->submit(task);
 }
 

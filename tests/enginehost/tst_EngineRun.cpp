@@ -1,0 +1,179 @@
+#include "enginehost/ClientChannel.h"
+#include "enginehost/DeliveryPlan.h"
+#include "enginehost/EngineRun.h"
+#include "enginehost/TransferorPool.h"
+#include "protocol/modFindings.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// Stands for the listener: records what the run asks of the clients.
+class FakeChannel final : public ClientChannel
+{
+public:
+    bool listen(const QString &, quint16, int &, QString &) override { return true; }
+    QString admit(const QString &computer) override { return QStringLiteral("token-") + computer; }
+    QString fingerprint() const override { return QStringLiteral("ab"); }
+    void cancel(const QString &computer) override { said.append(QStringLiteral("cancel ") + computer); }
+    void abort(const QString &computer) override { said.append(QStringLiteral("abort ") + computer); }
+    void end(const QString &computer) override { said.append(QStringLiteral("end ") + computer); }
+    void report(const QString &computer, const QStringList &codes)
+    {
+        for (const QString &code : codes)
+            Q_EMIT status(computer, code);
+    }
+    QStringList said;
+};
+
+TransferorStep step(const QString &name, const QStringList &argv)
+{
+    TransferorStep made;
+    made.name = name;
+    made.argv = argv;
+    return made;
+}
+
+// Delivers with a shell line per computer (given by the test), collects
+// with `true`, and diagnoses every failure as a refused connection.
+class ShellPlan final : public DeliveryPlan
+{
+public:
+    TransferorTask deliver(const modEngineLink::JobClient &client, const QByteArray &runFile) override
+    {
+        runFiles.insert(client.name, runFile);
+        TransferorTask task;
+        task.steps.append(step(QStringLiteral("deliver"), {"/bin/sh", "-c", scripts.value(client.name, QStringLiteral("sleep 0.1"))}));
+        task.environment = {QStringLiteral("PATH=/usr/bin:/bin")};
+        return task;
+    }
+    TransferorTask collect(const modEngineLink::JobClient &, const QString &, const QString &) override
+    {
+        TransferorTask task;
+        task.steps.append(step(QStringLiteral("collect"), {"/bin/true"}));
+        return task;
+    }
+    int diagnose(const TransferorOutcome &, QString &reason) const override
+    {
+        reason = QStringLiteral("refused");
+        return modFindings::ConnectionRefused;
+    }
+    bool cleanedUp(const TransferorOutcome &outcome) const override { return outcome.ok; }
+
+    QHash<QString, QString> scripts;
+    QHash<QString, QByteArray> runFiles;
+};
+
+struct Run
+{
+    explicit Run(int clients, int transferors = 4, const QHash<QString, QString> &scripts = {})
+    {
+        settings = {{"LogPath", results.path()}, {"ReportingPeriod", 1}, {"KeepAliveIncrement", 1}, {"StatusCheckPeriod", 1},
+            {"Mode", "check"}};
+        auto fakeChannel = std::make_unique<FakeChannel>();
+        auto shellPlan = std::make_unique<ShellPlan>();
+        channel = fakeChannel.get();
+        plan = shellPlan.get();
+        plan->scripts = scripts;
+        auto workers = std::make_unique<TransferorPool>(QStringLiteral(VO_ENGINE_PROGRAM),
+            QStringList {"--transferor", "%1", "--log", results.filePath("transferor%1.log")}, transferors);
+        pool = workers.get();
+        run = std::make_unique<EngineRun>(settings, std::move(fakeChannel), std::move(shellPlan), std::move(workers));
+        QObject::connect(run.get(), &EngineRun::status, [this](int n, const QString &code) { statuses[n].append(code); });
+        QObject::connect(run.get(), &EngineRun::finding, [this](int n, int code, const QString &) { findings[n].append(code); });
+        for (int n = 1; n <= clients; ++n)
+            job.append({n, QStringLiteral("PC%1").arg(n), QStringLiteral("varno"), {}});
+    }
+    bool start()
+    {
+        int number = 0;
+        return run->start(job, number);
+    }
+    // Waits until the client was delivered, then has it report `codes` and hang up.
+    bool works(int n, const QStringList &codes)
+    {
+        if (!QTest::qWaitFor([&] { return statuses[n].contains(QStringLiteral("L")) && pool->busy() == 0; }, 10'000))
+            return false;
+        channel->report(QStringLiteral("PC%1").arg(n), codes);
+        Q_EMIT channel->gone(QStringLiteral("PC%1").arg(n));
+        return true;
+    }
+    QString last(int n) const { return statuses.value(n).value(statuses.value(n).size() - 1); }
+
+    QTemporaryDir results;
+    QJsonObject settings;
+    QList<modEngineLink::JobClient> job;
+    FakeChannel *channel = nullptr;
+    ShellPlan *plan = nullptr;
+    TransferorPool *pool = nullptr;
+    std::unique_ptr<EngineRun> run;
+    QHash<int, QStringList> statuses;
+    QHash<int, QList<int>> findings;
+};
+
+} // namespace
+
+class TestEngineRun : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void transferorsNeverExceedTheirNumber()
+    {
+        Run r(12, 4);
+        QSignalSpy last(r.run.get(), &EngineRun::lastClient);
+        QVERIFY(r.start());
+        QVERIFY(QTest::qWaitFor([&] { return r.pool->busy() == 0 && r.pool->queued() == 0; }, 20'000));
+        QCOMPARE(r.pool->mostBusy(), 4);
+        QCOMPARE(last.size(), 1);
+        QVERIFY(r.plan->runFiles.value("PC3").contains("TOKEN=token-PC3\r\n"));
+        for (int n = 1; n <= 12; ++n)
+            QVERIFY(r.works(n, {"CL", "PS"}));
+        QVERIFY(QTest::qWaitFor([&] { return r.run->complete(); }, 20'000));
+        QCOMPARE(r.statuses.value(1), QStringList({"L", "CL", "PS", "U", "XS"}));
+    }
+
+    void clientsThatFailOrFallSilent()
+    {
+        // One refuses, one is never heard of, one dies with its transferor twice, one once.
+        QTemporaryDir marks;
+        Run r(5, 2,
+            {{"PC1", "exit 1"}, {"PC3", "kill -9 $PPID"},
+                {"PC4", QStringLiteral("[ -e %1/once ] || { touch %1/once; kill -9 $PPID; }").arg(marks.path())}});
+        QVERIFY(r.start());
+        QVERIFY(r.works(4, {"CL", "PW"}));
+        QVERIFY(r.works(5, {"CL", "PE"}));
+        QVERIFY(QTest::qWaitFor([&] { return r.run->complete(); }, 20'000));
+        QCOMPARE(r.last(1), "XE");
+        QCOMPARE(r.findings.value(1), QList<int> {modFindings::ConnectionRefused});
+        QCOMPARE(r.last(2), "XE");
+        QCOMPARE(r.findings.value(2), QList<int> {modFindings::NoReport});
+        QVERIFY(r.channel->said.contains("end PC2"));
+        QCOMPARE(r.findings.value(3), QList<int> {modFindings::SshFailed});
+        QCOMPARE(r.last(4), "XW");
+        QCOMPARE(r.last(5), "XE");
+    }
+
+    void cancelAndAbort()
+    {
+        Run r(3, 1, {{"PC1", "sleep 0.3"}});
+        QVERIFY(r.start());
+        r.run->cancel(3); // still queued: never delivered
+        QCOMPARE(r.statuses.value(3), QStringList {"XC"});
+        QVERIFY(QTest::qWaitFor([&] { return r.statuses[1].contains("L"); }, 5000));
+        r.run->abort(1); // on its way: told when it first reports
+        QVERIFY(r.works(1, {"CL"}));
+        QCOMPARE(r.channel->said.filter("abort"), QStringList {"abort PC1"});
+        r.channel->report("PC1", {"XA"});
+        Q_EMIT r.channel->gone("PC1");
+        QVERIFY(r.works(2, {"XC"}));
+        QVERIFY(QTest::qWaitFor([&] { return r.run->complete(); }, 20'000));
+        QCOMPARE(r.statuses.value(1), QStringList({"L", "AP", "CL", "XA", "U", "XA"}));
+        QCOMPARE(r.last(2), "XC");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEngineRun)
+#include "tst_EngineRun.moc"
