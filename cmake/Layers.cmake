@@ -24,7 +24,7 @@ set(VO_LAYERS
     "vo_wizards:vo_database,vo_sections,vo_settings,vo_network,vo_common"
     "vo_wizards_forms:vo_wizards,vo_import_forms,vo_sections_widgets,vo_sections,vo_common_widgets"
     "vo_enginehost:vo_engine,vo_protocol,vo_network,vo_common"
-    "vo_validation:vo_database,vo_network,vo_engine"
+    "vo_validation:vo_database,vo_network,vo_engine,vo_protocol"
     "vo_job:vo_engine,vo_validation,vo_database,vo_settingsfile"
     "vo_logview:vo_common"
     "vo_cli:vo_common,vo_database,vo_settingsfile,vo_validation,vo_engine,vo_job,vo_config,vo_network,vo_import,vo_wizards,vo_sections,vo_settings"

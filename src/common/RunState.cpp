@@ -45,6 +45,9 @@ constexpr Row kRows[] = {
     {State::NetworkTestAnswered, Mode::NetworkTest, true, commands({C::TestsMenu, C::NetworkTestStop, C::Done})},
     {State::PingTest, Mode::PingTest, true, commands({C::TestsMenu, C::PingStop, C::Cancel})},
     {State::PingTestEnded, Mode::PingTest, true, commands({C::TestsMenu, C::Done})},
+    // The clients are reached and run the check: leaving unasked would leave
+    // them waiting for a console that is gone.
+    {State::ClientCheck, Mode::ClientCheck, false, commands({C::CancelMigration, C::AbortMigration, C::CancelClient, C::AbortClient, C::TreePopup})},
 };
 
 static_assert(std::size(kRows) == RunState::StateCount, "one row per state");
@@ -129,6 +132,11 @@ bool RunState::startPingTest()
 bool RunState::pingTestEnded()
 {
     return move(State::PingTestEnded, {State::PingTest});
+}
+
+bool RunState::startClientCheck()
+{
+    return move(State::ClientCheck, {State::Editing});
 }
 
 void RunState::backToEditing()

@@ -32,15 +32,19 @@ public:
         PingTest,
         // The ping test went through its computers or was stopped; Done ends it.
         PingTestEnded,
+        // The engine checks each client on its own computer (the readiness
+        // report's check on the clients); the report follows its end.
+        ClientCheck,
     };
-    static constexpr int StateCount = int(State::PingTestEnded) + 1;
+    static constexpr int StateCount = int(State::ClientCheck) + 1;
 
     // The run mode the console has always kept: 0 migration, 1 network test,
-    // 2 ping test; editing counts as 0.
+    // 2 ping test; 3 a check on the clients; editing counts as 0.
     enum class Mode : quint8 {
         Migration = 0,
         NetworkTest = 1,
         PingTest = 2,
+        ClientCheck = 3,
     };
 
     enum class Command : quint8 {
@@ -105,6 +109,7 @@ public:
     bool testReceived();
     bool startPingTest();
     bool pingTestEnded();
+    bool startClientCheck();
     // From anywhere: Done, a run that could not start, a failing engine, a test stopped.
     void backToEditing();
 

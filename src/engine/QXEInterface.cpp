@@ -326,7 +326,20 @@ QString QXEInterface::RunFailureText(int number) const
 
 void QXEInterface::Run(JobExport &database)
 {
-    setRunning(true);
+    start(database, modGeneral::GetLogPath(), false);
+}
+
+void QXEInterface::Check(JobExport &database, const QString &resultsFolder)
+{
+    start(database, resultsFolder, true);
+}
+
+void QXEInterface::start(JobExport &database, const QString &resultsFolder, bool check)
+{
+    if (check)
+        RunState::instance().startClientCheck();
+    else
+        setRunning(true);
 
     bool busy = false;
     auto finish = [&] {
@@ -362,8 +375,6 @@ void QXEInterface::Run(JobExport &database)
         v.sourcePath = text(Config::SourcePath);
         v.statusCheckPeriod = number(Config::StatusCheckPeriod);
         v.transferorLogFile = text(Config::TLogFile);
-
-        const QString resultsFolder = modGeneral::GetLogPath();
 
         if (readFailed) {
             Q_EMIT Message(LevelError, m_catalogue->MessageText(1003));

@@ -70,6 +70,9 @@ public:
     // Starts a migration of the database's active computers; returns once
     // the engine has the job (or a message has said why not).
     void Run(JobExport &database);
+    // The same job handed to an engine that checks each client on its own
+    // computer instead of migrating it; its logs go to `resultsFolder`.
+    void Check(JobExport &database, const QString &resultsFolder);
 
     // The export of a run without the run: fills the three arrays, each
     // client's configuration file included, with the addresses and port set
@@ -133,6 +136,7 @@ Q_SIGNALS:
     void BusyChanged(bool busy);
 
 private:
+    void start(JobExport &database, const QString &resultsFolder, bool check);
     void connectEngine();
     void setRunning(bool running);
     static bool running();

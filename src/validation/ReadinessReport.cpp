@@ -2,6 +2,8 @@
 
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
+#include "engine/ClientStatus.h"
+#include "protocol/modFindings.h"
 #include "validation/JobValidator.h"
 #include "engine/NetworkTestListener.h"
 #include "validation/ValidationReport.h"
@@ -192,6 +194,45 @@ void ReadinessReport::CheckListener(const QString &address, int port)
     Listener = check;
 }
 
+ReadinessReport::Computer *ReadinessReport::computerWithId(int id)
+{
+    if (m_byId.size() != Computers.size()) {
+        m_byId.clear();
+        for (qsizetype i = 0; i < Computers.size(); ++i)
+            m_byId.insert(Computers.at(i).ID, i);
+    }
+    const auto found = m_byId.constFind(id);
+    return found == m_byId.constEnd() ? nullptr : &Computers[*found];
+}
+
+void ReadinessReport::AddFinding(int computerId, int code, const QString &particulars)
+{
+    Computer *computer = computerWithId(computerId);
+    const modFindings::Finding *finding = modFindings::Find(code);
+    if (!computer || !finding || finding->severity == modFindings::Severity::Information)
+        return;
+    Fault fault;
+    fault.Code = code;
+    fault.Warning = finding->severity == modFindings::Severity::Warning;
+    fault.Text = QString::fromUtf8(finding->text.data(), qsizetype(finding->text.size()));
+    if (!particulars.isEmpty())
+        fault.Text += QStringLiteral(" (") + particulars.simplified() + QLatin1Char(')');
+    fault.Node = computer->Name;
+    fault.SettingsSource = computer->Name;
+    computer->Faults.append(fault);
+}
+
+void ReadinessReport::SetCheckStatus(int computerId, const QString &status)
+{
+    if (Computer *computer = computerWithId(computerId))
+        computer->CheckStatus = status;
+}
+
+bool ReadinessReport::ClientsChecked() const
+{
+    return !CheckFolder.isEmpty();
+}
+
 std::array<int, ReadinessReport::StandingCount> ReadinessReport::Counts() const
 {
     std::array<int, StandingCount> counts {};
@@ -269,6 +310,15 @@ QString ReadinessReport::Summary() const
             + (Listener->Problem.isEmpty() ? QStringLiteral("can be opened") : QStringLiteral("cannot be opened: ") + Listener->Problem)
             + QLatin1Char('\n');
     }
+    if (ClientsChecked()) {
+        const auto checked = std::count_if(Computers.cbegin(), Computers.cend(), [](const Computer &c) {
+            return c.CheckStatus && (*c.CheckStatus == QLatin1String("XS") || *c.CheckStatus == QLatin1String("XW"));
+        });
+        text += QStringLiteral("Check on the clients: %1 checked, %2 not (logs in %3)\n")
+                    .arg(checked)
+                    .arg(Computers.size() - checked)
+                    .arg(QDir::toNativeSeparators(CheckFolder));
+    }
     if (Pinged()) {
         const int unanswered = Unanswered();
         const auto pinged = std::count_if(Computers.cbegin(), Computers.cend(), [](const Computer &c) { return c.Ping.has_value(); });
@@ -285,14 +335,16 @@ QByteArray ReadinessReport::Csv() const
 {
     using modReportFormat::CsvRow;
     QByteArray csv = modReportFormat::CsvHeader({QStringLiteral("Computer"), QStringLiteral("Group Path"), QStringLiteral("Severity"),
-        QStringLiteral("Code"), QStringLiteral("Text"), QStringLiteral("Node"), QStringLiteral("Settings From"), QStringLiteral("Ping")});
+        QStringLiteral("Code"), QStringLiteral("Text"), QStringLiteral("Node"), QStringLiteral("Settings From"), QStringLiteral("Ping"),
+        QStringLiteral("Client Check")});
     for (const Computer &computer : Computers) {
         const QString ping = computer.Ping ? PingText(*computer.Ping) : QString();
+        const QString check = computer.CheckStatus ? ClientStatus::Text(*computer.CheckStatus) : QString();
         if (computer.Faults.isEmpty())
-            csv += CsvRow({computer.Name, computer.GroupPath, QStringLiteral("ready"), QString(), QString(), QString(), QString(), ping});
+            csv += CsvRow({computer.Name, computer.GroupPath, QStringLiteral("ready"), QString(), QString(), QString(), QString(), ping, check});
         for (const Fault &fault : computer.Faults) {
             csv += CsvRow({computer.Name, computer.GroupPath, severity(fault), QString::number(fault.Code), fault.Text, fault.Node,
-                fault.SettingsSource, ping});
+                fault.SettingsSource, ping, check});
         }
     }
     return csv;
@@ -315,6 +367,10 @@ QByteArray ReadinessReport::Html(const QString &csvLink, int firstComputers) con
         ? QStringLiteral("the CSV file")
         : QStringLiteral("<a href=\"%1\">%2</a>").arg(escaped(QString::fromLatin1(QUrl::toPercentEncoding(csvLink, "/"))), escaped(csvLink));
     out << " Each code lists its first " << firstComputers << " computers; " << csv << " has every fault.</p>\r\n";
+    if (ClientsChecked()) {
+        out << "<p>Each client was also checked on its own computer: the codes from 1000 on are what the clients found, or why a "
+            << "computer could not be reached. Their logs are in " << escaped(QDir::toNativeSeparators(CheckFolder)) << ".</p>\r\n";
+    }
     out << "<h2>" << escaped(plural(total, "computer", "computers")) << "</h2>\r\n<table class=\"chart\">\r\n";
     for (int standing = 0; standing < StandingCount; ++standing) {
         const auto which = static_cast<Standing>(standing);
@@ -348,7 +404,11 @@ QByteArray ReadinessReport::Html(const QString &csvLink, int firstComputers) con
         QHash<int, QList<std::pair<const Computer *, const Fault *>>> first;
         for (const Computer &computer : Computers) {
             for (const Fault &fault : computer.Faults) {
-                texts.insert(fault.Code, texts.value(fault.Code, fault.Text));
+                // A finding's text carries its computer's particulars; its code's general words stand for all.
+                const modFindings::Finding *finding = fault.Code >= 1000 ? modFindings::Find(fault.Code) : nullptr;
+                texts.insert(fault.Code,
+                    texts.value(fault.Code,
+                        finding ? QString::fromUtf8(finding->text.data(), qsizetype(finding->text.size())) : fault.Text));
                 auto &shown = first[fault.Code];
                 if (shown.size() < firstComputers)
                     shown.append({&computer, &fault});
@@ -356,7 +416,7 @@ QByteArray ReadinessReport::Html(const QString &csvLink, int firstComputers) con
         }
         out << "<table class=\"chart\">\r\n";
         for (auto it = codes.cbegin(); it != codes.cend(); ++it) {
-            const bool warning = ValidationReport::IsWarning(it.key());
+            const bool warning = first.value(it.key()).constFirst().second->Warning;
             out << modReportFormat::BarRow(QString::number(it.key()) + QStringLiteral(": ") + texts.value(it.key()), it.value(), total,
                 warning ? standingColour(Standing::Warnings) : standingColour(Standing::Errors));
         }

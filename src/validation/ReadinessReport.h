@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QMap>
 #include <QString>
@@ -54,6 +55,10 @@ public:
         // The round trip in milliseconds or a PingResult; unset unless pinged.
         std::optional<qint32> Ping;
         QString Address;
+        // How the check on the clients ended for it ("XS", "XE", ...); unset
+        // unless the clients were checked. Its findings that need the
+        // administrator's eye are among the faults, with codes from 1000 on.
+        std::optional<QString> CheckStatus;
 
         Standing standing() const;
     };
@@ -77,6 +82,12 @@ public:
     // Opens the listener port on the address as the engine's listener does,
     // and closes it at once: nothing is sent or accepted.
     void CheckListener(const QString &address, int port);
+    // One finding of the check on the clients, for the computer with that
+    // ID: errors and warnings join its faults; information only counts.
+    void AddFinding(int computerId, int code, const QString &particulars);
+    void SetCheckStatus(int computerId, const QString &status);
+    // Where the check on the clients wrote its logs; empty when none ran.
+    QString CheckFolder;
 
     QString JobName;
     QDateTime Time;
@@ -89,6 +100,7 @@ public:
     QMap<int, int> CodeCounts() const;
     int FaultCount(bool warnings) const;
     bool Pinged() const;
+    bool ClientsChecked() const;
     // Computers whose ping had no answer (a name that did not resolve counts).
     int Unanswered() const;
 
@@ -107,4 +119,9 @@ public:
     static constexpr int FirstComputersShown = 20;
     QByteArray Html(const QString &csvLink = QString(), int firstComputers = FirstComputersShown) const;
     bool Write(const QString &csvPath, const QString &htmlPath, QString *problem) const;
+
+private:
+    Computer *computerWithId(int id);
+    // Computers by ID, made at the first finding.
+    QHash<int, qsizetype> m_byId;
 };

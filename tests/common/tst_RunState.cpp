@@ -38,6 +38,7 @@ private Q_SLOTS:
         row("network test answered", State::NetworkTestAnswered, Mode::NetworkTest, true, "..................   x...x ....  .x.");
         row("ping test", State::PingTest, Mode::PingTest, true, "..................   x.x.. ....  x..");
         row("ping test ended", State::PingTestEnded, Mode::PingTest, true, "..................   x.... ....  .x.");
+        row("client check", State::ClientCheck, Mode::ClientCheck, false, "..................   ..... xxxx  ..x");
     }
 
     void table()
@@ -68,6 +69,7 @@ private Q_SLOTS:
         QTest::newRow("complete only from a run") << "complete ping migrate network" << State::PingTest << 1;
         QTest::newRow("a network test answered") << "network received received" << State::NetworkTestAnswered << 2;
         QTest::newRow("a ping test to its end") << "ping pinged pinged" << State::PingTestEnded << 2;
+        QTest::newRow("a check locks the tests out") << "check ping migrate" << State::ClientCheck << 1;
         QTest::newRow("a failed start") << "migrate editing editing ping" << State::PingTest << 3;
     }
 
@@ -81,7 +83,7 @@ private Q_SLOTS:
         const QHash<QString, bool (RunState::*)()> step {{"migrate", &RunState::startMigration}, {"last", &RunState::nothingLeftToCancel},
             {"cancel", &RunState::nothingLeftToCancel}, {"abort", &RunState::abortSent}, {"complete", &RunState::processingComplete},
             {"network", &RunState::startNetworkTest}, {"received", &RunState::testReceived}, {"ping", &RunState::startPingTest},
-            {"pinged", &RunState::pingTestEnded}};
+            {"pinged", &RunState::pingTestEnded}, {"check", &RunState::startClientCheck}};
         for (const QString &name : steps.split(QLatin1Char(' ')))
             name == QLatin1String("editing") ? run.backToEditing() : void((run.*step.value(name))());
         QCOMPARE(run.state(), state);

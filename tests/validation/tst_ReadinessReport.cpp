@@ -1,6 +1,7 @@
 #include "database/ComputerDB.h"
 #include "validation/JobValidator.h"
 #include "validation/ReadinessReport.h"
+#include "protocol/modFindings.h"
 
 #include "job/JobFixture.h"
 #include "shell/FakeNetwork.h"
@@ -149,6 +150,29 @@ private Q_SLOTS:
         QVERIFY(!computer(QStringLiteral("PC-OK"))->Ping); // the built report itself is untouched
         QCOMPARE(ReadinessReport::PingText(*report.Computers.at(4).Ping), QStringLiteral("3 ms"));
         QVERIFY(report.Html().contains("Did not answer the ping</td><td class=\"n\">4</td>"));
+    }
+
+    // What the clients found joins the faults: errors and warnings count,
+    // information only shows in the client's log.
+    void findingsOfTheClients()
+    {
+        ReadinessReport report = m_report;
+        const int ok = computer(QStringLiteral("PC-OK"))->ID;
+        const int warn = computer(QStringLiteral("PC-WARN"))->ID;
+        report.AddFinding(ok, modFindings::SourceAccountFound, QStringLiteral("jdoe"));
+        report.AddFinding(ok, modFindings::RebootNotAllowed, QString());
+        report.AddFinding(warn, modFindings::ProfileInUse, QStringLiteral("jdoe"));
+        report.AddFinding(-7, modFindings::ProfileInUse, QString());
+        report.SetCheckStatus(ok, QStringLiteral("XW"));
+        report.SetCheckStatus(warn, QStringLiteral("XE"));
+        report.CheckFolder = QStringLiteral("/logs/Job.checks/20261207-101500/");
+        QCOMPARE(report.Counts(), (std::array<int, 3> {0, 1, 4}));
+        QVERIFY(report.Summary().contains(QStringLiteral("Check on the clients: 1 checked, 4 not")));
+        const QByteArray csv = report.Csv();
+        QVERIFY(csv.contains("PC-WARN,,error,1003,The profile is in use: its user has a session on this computer. (jdoe),PC-WARN,PC-WARN,,"
+                             "Migration complete with errors\r\n"));
+        QVERIFY(!csv.contains(",1007,"));
+        QVERIFY(report.Html().contains("<span class=\"warning\">warning</span>: A reboot is not allowed"));
     }
 
     void listener()
