@@ -5,6 +5,7 @@
 #include "common/Clock.h"
 #include "common/ConsoleConfig.h"
 #include "database/ComputerDB.h"
+#include "job/ClientCheck.h"
 #include "validation/ReadinessReport.h"
 #include "network/modNetwork.h"
 
@@ -12,6 +13,7 @@
 
 namespace {
 const QString kPing = QStringLiteral("--ping");
+const QString kClients = QStringLiteral("--clients");
 const QString kHtml = QStringLiteral("--html");
 const QString kCsv = QStringLiteral("--csv");
 } // namespace
@@ -23,7 +25,7 @@ CheckCommand::CheckCommand(QTextStream &out, QTextStream &err)
 
 QString CheckCommand::usage()
 {
-    return QStringLiteral("Usage: vo check FILE [--ping] [--html OUT] [--csv OUT] [--passphrase-file F]\n"
+    return QStringLiteral("Usage: vo check FILE [--ping] [--clients] [--html OUT] [--csv OUT] [--passphrase-file F]\n"
                           "\n"
                           "The readiness report of a Varno-Osk settings file (Tools > Readiness Report):\n"
                           "every fault of every computer that the check before a run finds, where\n"
@@ -35,14 +37,20 @@ QString CheckCommand::usage()
                           "  --ping                also resolve and ping every computer (as many at once\n"
                           "                        as the configuration's PingsInFlight) and open the\n"
                           "                        listener port on the listener address for a moment\n"
+                          "  --clients             also check every computer on the computer itself: the\n"
+                          "                        engine reaches each one over ssh and its client\n"
+                          "                        service checks accounts, profiles, disk space and the\n"
+                          "                        domain join, changing nothing; its logs go to\n"
+                          "                        <log root><job name>.checks/<time>/\n"
                           "  --html OUT            write the report as a page that stands alone\n"
                           "  --csv OUT             write one row per fault (one per ready computer)\n"
                           "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
                           "                        first line of F\n"
                           "\n"
                           "Exit status: 0 no faults, 2 warnings only (or computers that did not answer\n"
-                          "the ping), 1 errors, a listener port that cannot be opened, or a file that\n"
-                          "cannot be loaded or written.\n");
+                          "the ping), 1 errors (what the clients found among them), a listener port\n"
+                          "that cannot be opened, a check on the clients that could not run, or a\n"
+                          "file that cannot be loaded or written.\n");
 }
 
 int CheckCommand::failure(const QString &text)
@@ -69,7 +77,7 @@ int CheckCommand::run(const QStringList &arguments)
     }
     JobFile file;
     QString problem;
-    if (!file.parse(arguments, {kPing}, {kHtml, kCsv}, problem)) {
+    if (!file.parse(arguments, {kPing, kClients}, {kHtml, kCsv}, problem)) {
         m_err << "ERROR: " << problem << "\n\n" << usage();
         m_err.flush();
         return Failed;
@@ -90,6 +98,12 @@ int CheckCommand::run(const QStringList &arguments)
             address = modNetwork::GetListenerIP(config);
         report.CheckListener(address, config.Number(ConsoleConfig::ListenerPort));
         report.Ping(config.Number(ConsoleConfig::PingsInFlight));
+    }
+
+    if (file.has(kClients)) {
+        ClientCheck check(database);
+        if (!check.Run(report, {}, problem))
+            return failure(problem);
     }
 
     m_out << report.Summary();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/QXEHandler.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -8,7 +10,6 @@
 #include <memory>
 
 class ComputerDB;
-class QXEHandler;
 class ReadinessReport;
 
 // The check on the clients of the readiness report (Tools > Readiness

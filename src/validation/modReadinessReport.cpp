@@ -70,7 +70,7 @@ void save(const ReadinessReport &report, QObject *owner)
 
 } // namespace
 
-void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress)
+void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress, const ClientCheckStep &checkClients)
 {
     modErrorHandler::Guard("frmMain.mnuReadinessReport_Click", [&] {
         const ConsoleConfig config;
@@ -93,6 +93,23 @@ void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress)
         if (network == Presenter::Cancel)
             return;
 
+        bool clients = false;
+        if (checkClients) {
+            Presenter::Message ask;
+            ask.owner = owner;
+            ask.caption = Caption;
+            ask.icon = Presenter::Icon::Question;
+            ask.buttons = Presenter::Buttons::YesNoCancel;
+            ask.buttonCaptions = {QStringLiteral("Check on the clients"), QStringLiteral("No"), QStringLiteral("Cancel")};
+            ask.text = QStringLiteral("Check on the clients as well?") + CR + CR
+                + QStringLiteral("The engine reaches every computer over ssh, and the client service checks, on the computer") + CR
+                + QStringLiteral("itself, its accounts, profiles, disk space and domain membership. Nothing is changed.");
+            const Presenter::Answer answer = Presenter::current().showMessage(ask);
+            if (answer == Presenter::Cancel)
+                return;
+            clients = answer == Presenter::Yes;
+        }
+
         ReadinessReport report = ReadinessReport::Build(database);
         report.JobName = AppState::Get().CurrentJobName;
         report.Time = Clock::instance().currentDateTime();
@@ -112,6 +129,12 @@ void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress)
             });
             if (progress)
                 progress->Finish();
+        }
+
+        if (clients) {
+            QString problem;
+            if (!checkClients(report, progress, problem))
+                modErrorHandler::ShowMessage(modErrorHandler::Error, QStringLiteral("The check on the clients could not run:") + CR + problem);
         }
 
         Presenter::Message summary;

@@ -1,8 +1,13 @@
 #pragma once
 
+#include <QString>
+
+#include <functional>
+
 class ComputerDB;
 class ProgressBarLink;
 class QObject;
+class ReadinessReport;
 
 // Tools > Readiness Report: what the main window does with the command,
 // apart from the window.
@@ -13,6 +18,11 @@ namespace modReadinessReport {
 // page where the administrator chooses, the CSV beside it under the same
 // name, and the page opened once written. The pings report to `progress`,
 // which offers Cancel: the report then shows the computers pinged so far.
-void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress = nullptr);
+//
+// With `checkClients` it also offers the check on the clients, which it
+// calls with the report and `progress` once the pings are done; false from
+// it, with the reason, is shown and the report goes on without it.
+using ClientCheckStep = std::function<bool(ReadinessReport &report, ProgressBarLink *progress, QString &problem)>;
+void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress = nullptr, const ClientCheckStep &checkClients = {});
 
 } // namespace modReadinessReport

@@ -42,10 +42,12 @@ private Q_SLOTS:
         fill(*window.database());
         const QString html = f.file(QStringLiteral("ready.html"));
         f.presenter->setNextAnswer(Presenter::No); // no ping
+        f.presenter->setNextAnswer(Presenter::No); // no check on the clients
         f.presenter->setNextAnswer(Presenter::Yes); // save
         f.presenter->setNextFileName(html);
         QVERIFY(f.trigger(window, QStringLiteral("mnuReadinessReport")));
-        const QString summary = f.presenter->messages().value(1).text;
+        QVERIFY(f.presenter->messages().value(1).text.contains(QStringLiteral("Check on the clients as well?")));
+        const QString summary = f.presenter->messages().value(2).text;
         QVERIFY2(summary.contains(QStringLiteral("With errors: 1")) && summary.contains(QStringLiteral("PC-B: error 306:")),
             qPrintable(summary));
         QVERIFY(QFile::exists(f.file(QStringLiteral("ready.csv"))));
@@ -69,10 +71,11 @@ private Q_SLOTS:
                 }
         });
         f.presenter->setNextAnswer(Presenter::Yes); // ping
+        f.presenter->setNextAnswer(Presenter::No); // no check on the clients
         f.presenter->setNextAnswer(Presenter::No); // close
         QVERIFY(f.trigger(window, QStringLiteral("mnuReadinessReport")));
         QVERIFY(cancelled);
-        const QString summary = f.presenter->messages().value(1).text;
+        const QString summary = f.presenter->messages().value(2).text;
         QVERIFY2(summary.contains(QStringLiteral("not pinged (cancelled)")), qPrintable(summary));
     }
 

@@ -7,7 +7,9 @@
 #include "common/widgets/frmProgress.h"
 #include "database/ComputerDB.h"
 #include "job/MigrationRun.h"
+#include "validation/ReadinessReport.h"
 #include "validation/modReadinessReport.h"
+#include "job/ClientCheck.h"
 #include "job/modRetry.h"
 #include "shell/SettingsFileController.h"
 
@@ -44,7 +46,16 @@ JobReportMenus::JobReportMenus(const Items &items, ComputerDB &database, Migrati
         frmProgress progress(m_items.Owner);
         ProgressBarLink link;
         link.LinkForm(&progress);
-        modReadinessReport::Show(m_database, m_items.Owner, &link);
+        modReadinessReport::Show(m_database, m_items.Owner, &link, [this](ReadinessReport &report, ProgressBarLink *bar, QString &problem) {
+            bar->Start(0, int(report.Computers.size()), QStringLiteral("Readiness Report"), QStringLiteral("Checking on the clients..."), 0, true);
+            ClientCheck check(m_database);
+            const bool ran = check.Run(report, [bar](int done, int) {
+                bar->SetValue(done);
+                return !bar->CancelVal();
+            }, problem);
+            bar->Finish();
+            return ran;
+        });
     });
     connect(mnuNewJobFromUnfinished, &QAction::triggered, this, &JobReportMenus::mnuNewJobFromUnfinished_Click);
     connect(items.File, &QMenu::aboutToShow, this, &JobReportMenus::updateItems);
