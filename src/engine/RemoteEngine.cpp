@@ -24,10 +24,11 @@ namespace {
 QString makeRunFolder(QString &problem)
 {
     static std::atomic<int> runs {0};
-    QString base = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (base.isEmpty())
-        base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    base += QStringLiteral("/varno-osk");
+    // The runtime folder is the user's own and cleared at logout; without one
+    // (a service, a cron job) the data folder's stands in.
+    const QString base = qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")
+        ? QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation) + QStringLiteral("/varno-osk")
+        : QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/varno-osk/run");
     const QString folder = base + QStringLiteral("/engine-%1-%2").arg(QCoreApplication::applicationPid()).arg(++runs);
     QDir().mkpath(base);
     QFile::setPermissions(base, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -295,6 +296,8 @@ void RemoteEngine::handle(const QJsonObject &message)
     } else if (event == QLatin1String("complete")) {
         m_complete = true;
         m_processing = false;
+        // The program ends with its run; the run's folder goes with it.
+        QMetaObject::invokeMethod(this, &RemoteEngine::stop, Qt::QueuedConnection);
         Q_EMIT ProcessingComplete();
     }
 }
