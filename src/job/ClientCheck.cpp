@@ -12,6 +12,20 @@
 #include <QSet>
 #include <QTimer>
 
+namespace {
+bool s_stopRequested = false;
+} // namespace
+
+void ClientCheck::StopRunning()
+{
+    s_stopRequested = true;
+}
+
+bool ClientCheck::StopRequested()
+{
+    return s_stopRequested;
+}
+
 ClientCheck::ClientCheck(ComputerDB &database, std::unique_ptr<QXEHandler> engine, QObject *parent)
     : QObject(parent)
     , m_database(database)
@@ -27,6 +41,7 @@ QString ClientCheck::LogFolder(const QString &jobName, const QDateTime &time)
 
 bool ClientCheck::Run(ReadinessReport &report, const std::function<bool(int, int)> &progress, QString &problem)
 {
+    s_stopRequested = false;
     const QString folder = LogFolder(report.JobName, report.Time.isValid() ? report.Time : QDateTime::currentDateTime());
     QXEInterface engine(std::move(m_engine));
     QEventLoop loop;
@@ -59,7 +74,7 @@ bool ClientCheck::Run(ReadinessReport &report, const std::function<bool(int, int
     QTimer tick;
     tick.setInterval(200);
     connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (progress && !aborted && !progress(int(ended.size()), total)) {
+        if (!aborted && (s_stopRequested || (progress && !progress(int(ended.size()), total)))) {
             aborted = true;
             engine.AbortAll();
         }

@@ -42,6 +42,12 @@ public:
     // work. False, with the reason, when the check could not start.
     bool Run(ReadinessReport &report, const std::function<bool(int done, int total)> &progress, QString &problem);
 
+    // The console is leaving: the check under way aborts its clients and
+    // ends as soon as the engine has; StopRequested() says so until the
+    // next check starts.
+    static void StopRunning();
+    static bool StopRequested();
+
 private:
     ComputerDB &m_database;
     std::unique_ptr<QXEHandler> m_engine;

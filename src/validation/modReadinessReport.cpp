@@ -133,8 +133,11 @@ void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress,
 
         if (clients) {
             QString problem;
-            if (!checkClients(report, progress, problem))
+            if (!checkClients(report, progress, problem)) {
+                if (problem.isEmpty())
+                    return;
                 modErrorHandler::ShowMessage(modErrorHandler::Error, QStringLiteral("The check on the clients could not run:") + CR + problem);
+            }
         }
 
         Presenter::Message summary;

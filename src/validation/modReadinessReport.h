@@ -21,7 +21,8 @@ namespace modReadinessReport {
 //
 // With `checkClients` it also offers the check on the clients, which it
 // calls with the report and `progress` once the pings are done; false from
-// it, with the reason, is shown and the report goes on without it.
+// it, with the reason, is shown and the report goes on without it; false
+// without a reason ends the command there (the console is closing).
 using ClientCheckStep = std::function<bool(ReadinessReport &report, ProgressBarLink *progress, QString &problem)>;
 void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress = nullptr, const ClientCheckStep &checkClients = {});
 

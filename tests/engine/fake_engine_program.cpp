@@ -1,7 +1,7 @@
 // Stands in for varno-osk-engine on the console's link: it reads the
 // settings and the job, and answers as FAKE_ENGINE says: "complete" (every
 // client checked, then the end), "vanish" (gone after the first statuses)
-// or "wait" (until the console cancels all).
+// or "wait" (until the console cancels or aborts all).
 #include "engine/modEngineLink.h"
 
 #include <QCoreApplication>
@@ -15,8 +15,10 @@ int main(int argc, char *argv[])
     const QByteArray behaviour = qgetenv("FAKE_ENGINE");
     QLocalSocket link;
     link.connectToServer(QString::fromLocal8Bit(argv[2]));
-    if (!link.waitForConnected(5000))
+    if (!link.waitForConnected(5000)) {
+        qWarning("fake engine: cannot connect to %s", argv[2]);
         return 1;
+    }
     modEngineLink::LineReader reader;
     QList<modEngineLink::JobClient> clients;
     const auto send = [&](const QList<QJsonObject> &events) {
@@ -32,15 +34,19 @@ int main(int argc, char *argv[])
     while (link.waitForReadyRead(10'000)) {
         QList<QJsonObject> messages;
         QString problem;
-        if (!reader.read(link, messages, problem))
+        if (!reader.read(link, messages, problem)) {
+            qWarning("fake engine: %s", qPrintable(problem));
             return 2;
+        }
         for (const QJsonObject &message : messages) {
             const QString op = message.value("op").toString();
             if (op == "start") {
                 QFile job(message.value("job").toString());
                 QList<QJsonObject> lines;
-                if (!job.open(QIODevice::ReadOnly) || !reader.read(job, lines, problem))
+                if (!job.open(QIODevice::ReadOnly) || !reader.read(job, lines, problem)) {
+                    qWarning("fake engine: job unreadable: %s", qPrintable(problem));
                     return 3;
+                }
                 QList<QJsonObject> events;
                 for (const QJsonObject &line : lines) {
                     modEngineLink::JobClient client;
@@ -60,10 +66,10 @@ int main(int argc, char *argv[])
                         events << status(client.number, "XS");
                     send(events << QJsonObject {{"e", "complete"}});
                 }
-            } else if (op == "cancelAll") {
+            } else if (op == "cancelAll" || op == "abortAll") {
                 QList<QJsonObject> events;
                 for (const modEngineLink::JobClient &client : clients)
-                    events << status(client.number, "XC");
+                    events << status(client.number, op == "cancelAll" ? "XC" : "XA");
                 send(events << QJsonObject {{"e", "complete"}});
             } else if (op == "end") {
                 return 0;

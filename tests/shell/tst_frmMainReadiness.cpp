@@ -79,6 +79,35 @@ private Q_SLOTS:
         QVERIFY2(summary.contains(QStringLiteral("not pinged (cancelled)")), qPrintable(summary));
     }
 
+    // Closing the window while the clients are checked stops them first,
+    // then the window goes, without a report.
+    void closingDuringTheCheckOnTheClients()
+    {
+        qputenv("VARNO_OSK_ENGINE", VO_FAKE_ENGINE);
+        qputenv("FAKE_ENGINE", "wait");
+        auto window = std::make_unique<frmMain>();
+        fill(*window->database());
+        window->show();
+        f.presenter->setNextAnswer(Presenter::No); // no ping
+        f.presenter->setNextAnswer(Presenter::Yes); // check on the clients
+        f.presenter->setNextAnswer(Presenter::Yes); // abort the clients and exit
+        f.presenter->setNextAnswer(Presenter::No); // not saved first
+        // Polled, not waited for: the check's own loops must go on meanwhile.
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            if (RunState::instance().state() == RunState::State::ClientCheck) {
+                poll.stop();
+                window->close();
+            }
+        });
+        poll.start(20);
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuReadinessReport")));
+        qunsetenv("VARNO_OSK_ENGINE");
+        QVERIFY(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
+        QCOMPARE(f.presenter->messages().size(), 4);
+        QVERIFY(f.presenter->messages().value(2).text.contains(QStringLiteral("clients are being checked")));
+    }
+
     void newJobFromUnfinished()
     {
         frmMain window;

@@ -54,6 +54,11 @@ JobReportMenus::JobReportMenus(const Items &items, ComputerDB &database, Migrati
                 return !bar->CancelVal();
             }, problem);
             bar->Finish();
+            if (ClientCheck::StopRequested()) {
+                // The console is closing: no report to offer.
+                problem.clear();
+                return false;
+            }
             return ran;
         });
     });

@@ -8,6 +8,7 @@
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
 #include "config/forms/frmConfiguration.h"
+#include "job/ClientCheck.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "engine/NetworkTest.h"
@@ -993,6 +994,28 @@ void frmMain::closeEvent(QCloseEvent *event)
     // lets run: the close becomes the test's stop request.
     if (m_pingTest->Looping()) {
         m_pingTest->Cancel();
+        event->ignore();
+        return;
+    }
+    if (RunState::instance().state() == RunState::State::ClientCheck) {
+        // The check's loop runs inside the readiness report's command, as the
+        // ping test's does: the window closes once the clients are stopped.
+        Presenter::Message box;
+        box.owner = this;
+        box.caption = QStringLiteral("Warning");
+        box.icon = Presenter::Icon::Exclamation;
+        box.buttons = Presenter::Buttons::YesNo;
+        box.buttonCaptions = {QStringLiteral("Abort the Clients and Exit"), QStringLiteral("Do Not Exit")};
+        box.defaultButton = 1;
+        box.text = QStringLiteral("The clients are being checked.  Exiting now aborts the check on every") + CR
+            + QStringLiteral("computer still at it; nothing on the computers has been changed.");
+        if (Presenter::current().showMessage(box) == Presenter::Yes) {
+            ClientCheck::StopRunning();
+            connect(&RunState::instance(), &RunState::changed, this, [this](RunState::State state) {
+                if (state == RunState::State::Editing)
+                    QTimer::singleShot(0, this, &QWidget::close);
+            }, Qt::SingleShotConnection);
+        }
         event->ignore();
         return;
     }
