@@ -96,10 +96,10 @@ bool ClientRun::readFiles()
 
 bool ClientRun::takeFiles()
 {
-    std::string computer;
-    if (const auto name = m_config.find(std::string_view("COMPUTERNAME")); name != m_config.end() && !name->second.empty()) {
-        computer = name->second;
-    } else {
+    // The engine names the folder from its run file; with no readable run
+    // file the log still needs a home for the transferor to find.
+    std::string computer = m_run.computer;
+    if (computer.empty()) {
         utsname host {};
         computer = ::uname(&host) == 0 ? host.nodename : "client";
     }

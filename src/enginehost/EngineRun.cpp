@@ -134,6 +134,7 @@ QByteArray EngineRun::runFile(const Client &client) const
     file.clientLog = text(m_settings, "CLogFile", QStringLiteral("varnoosk.log")).toStdString();
     file.clientStatus = text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts")).toStdString();
     file.run = QFileInfo(QDir::cleanPath(text(m_settings, "LogPath"))).fileName().toStdString();
+    file.computer = client.job.name.toStdString();
     return QByteArray::fromStdString(modRunFile::Compose(file));
 }
 

@@ -59,6 +59,7 @@ std::string Compose(const RunFile &file)
         {"CLIENTLOG", file.clientLog},
         {"CLIENTSTATUS", file.clientStatus},
         {"RUN", file.run},
+        {"COMPUTER", file.computer},
     };
     std::string text;
     for (const auto &[key, value] : entries) {
@@ -153,9 +154,12 @@ bool Parse(std::string_view text, RunFile &file, std::string &problem)
     if (!isPlainName(*entry) || *entry == parsed.clientLog)
         return bad("CLIENTSTATUS");
     parsed.clientStatus = *entry;
-    // Without a RUN the working folder carries the computer's name alone.
-    if (const auto run = values.find(std::string_view("RUN")); run != values.end())
-        parsed.run = run->second;
+    if (!(entry = value("RUN")))
+        return false;
+    parsed.run = *entry;
+    if (!(entry = value("COMPUTER")))
+        return false;
+    parsed.computer = *entry;
     file = std::move(parsed);
     return true;
 }
@@ -166,7 +170,7 @@ std::string WorkingFolder(std::string_view root, bool asRoot, std::string_view h
     while (!folder.empty() && folder.back() == '/')
         folder.pop_back();
     folder += asRoot ? "/var/lib/varno-osk/" : "/.local/state/varno-osk/";
-    folder += safeName(run.empty() ? std::string(computer) : std::string(run) + "-" + std::string(computer));
+    folder += safeName(std::string(run) + "-" + std::string(computer));
     return folder;
 }
 

@@ -30,7 +30,8 @@ struct RunFile
     int keepAliveIncrement = 0; // seconds
     std::string clientLog; // file names in the client's working folder
     std::string clientStatus;
-    std::string run; // names this run in the working folder's name
+    std::string run; // with `computer`, names the working folder
+    std::string computer;
 };
 
 std::string Compose(const RunFile &file);
