@@ -167,6 +167,7 @@ int ClientRun::converse()
         finish("XA");
         return Done;
     case Heard::Ended:
+        return Done;
     case Heard::Lost:
         return LinkFailed;
     case Heard::Nothing:
@@ -181,7 +182,7 @@ int ClientRun::converse()
             return Done;
         }
         if (heard == Heard::Ended || heard == Heard::Lost)
-            return LinkFailed;
+            return heard == Heard::Ended ? Done : LinkFailed;
         if (ComputerCheck::IsLong(step))
             keepAlive(m_run.keepAliveIncrement);
         else if (std::chrono::steady_clock::now() - m_lastSent > std::chrono::seconds(m_run.reportingPeriod) / 2)
@@ -271,9 +272,8 @@ void ClientRun::finish(const std::string &code)
     send(modProtocol::Kind::Bye);
     // The console answers Bye with Ended; a console that stays silent is not waited for long.
     const int waitMs = std::min(std::max(m_run.reportingPeriod, 1), 10) * 1000;
-    while (m_linked && listen(waitMs) == Heard::Nothing) {
-        break;
-    }
+    if (m_linked)
+        listen(waitMs);
     m_link.close();
 }
 

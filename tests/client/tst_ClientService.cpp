@@ -194,6 +194,8 @@ private Q_SLOTS:
         const QByteArray logText = log.readAll();
         QVERIFY2(logText.contains(logged.toUtf8()), logText.constData());
         QCOMPARE(listener.fields(Kind::Status, 0), statuses);
+        // The realm step is long: the client asks for its keep-alive increment first.
+        QCOMPARE(listener.fields(Kind::KeepAlive, 0).contains("3"), statuses.startsWith("CL"));
         QStringList found = listener.fields(Kind::Finding, 0);
         found.removeAll(QString::number(modFindings::RightsEnough));
         found.removeAll(QString::number(modFindings::RightsMissing));
