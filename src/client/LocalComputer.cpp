@@ -225,8 +225,8 @@ std::optional<std::string> LocalComputer::joinedDomain()
     const std::string tool = realmTool();
     if (tool.empty())
         return std::nullopt;
-    // Only configured realms are members; the first name is the one the computer belongs to.
-    const std::optional<std::string> output = runTool(tool, {"list", "--configured", "--name-only"});
+    // Without --all, realm lists only the realms the computer is joined to.
+    const std::optional<std::string> output = runTool(tool, {"list", "--name-only"});
     if (!output)
         return std::nullopt;
     const std::string_view first = split(*output, '\n').front();
