@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/modScrambleCore.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -11,11 +13,7 @@
 // cannot carry it, because five of the body's codes (0x81, 0x8D, 0x8F, 0x90,
 // 0x9D) have no character in that code page.
 //
-// Layout: n random prefix characters (n from 0 to 119, codes 35 to 249, never
-// 127 and never "S"), then "S", then one byte per character of the text:
-// ((c + i + k) mod 200) + 35, where c is the character's ANSI code, i its
-// 1-based position and k a running key that starts at n + 1 and grows by
-// n + 1 per character, wrapping from 256 on by 255.
+// The scheme itself is modScrambleCore's, on those bytes.
 //
 // The body works modulo 200, so a character with a code of 200 or more comes
 // back as code - 200 ("È" (200) reads back as NUL, "é" (233) as "!"), and a
@@ -24,7 +22,7 @@
 namespace modScramble {
 
 // Uniform draws in [0, 1).
-using RandomSource = std::function<double()>;
+using RandomSource = modScrambleCore::RandomDraw;
 
 // Draws from a generator seeded from the clock.
 RandomSource ClockSeededSource();
@@ -39,6 +37,6 @@ QByteArray Scramble(const QString &text);
 bool Descramble(const QByteArray &data, QString &text, QString *problem = nullptr);
 
 // Longest prefix the scrambler writes.
-constexpr int MaxPrefixLength = 119;
+constexpr int MaxPrefixLength = modScrambleCore::MaxPrefixLength;
 
 } // namespace modScramble

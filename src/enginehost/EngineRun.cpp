@@ -6,8 +6,11 @@
 #include "enginehost/TransferorPool.h"
 #include "protocol/modFindings.h"
 #include "protocol/modProtocol.h"
+#include "protocol/modRunFile.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -121,20 +124,18 @@ void EngineRun::end(Client &client, const QString &code)
 
 QByteArray EngineRun::runFile(const Client &client) const
 {
-    const QList<std::pair<const char *, QString>> entries {
-        {"PROTOCOL", QString::number(modProtocol::Version)},
-        {"MODE", text(m_settings, "Mode", QString::fromLatin1(modEngineLink::ModeCheck))},
-        {"TOKEN", m_tokens.value(client.job.name)},
-        {"FINGERPRINT", m_channel->fingerprint()},
-        {"REPORTINGPERIOD", QString::number(m_reportingMs / 1000)},
-        {"KEEPALIVEINCREMENT", QString::number(m_keepAliveMs / 1000)},
-        {"CLIENTLOG", text(m_settings, "CLogFile", QStringLiteral("varnoosk.log"))},
-        {"CLIENTSTATUS", text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts"))},
-    };
-    QByteArray file;
-    for (const auto &[key, value] : entries)
-        file += QByteArray(key) + '=' + value.toUtf8() + "\r\n";
-    return file;
+    modRunFile::RunFile file;
+    file.protocol = modProtocol::Version;
+    file.mode = text(m_settings, "Mode", QString::fromLatin1(modEngineLink::ModeCheck)).toStdString();
+    file.token = m_tokens.value(client.job.name).toStdString();
+    file.fingerprint = m_channel->fingerprint().toStdString();
+    file.reportingPeriod = static_cast<int>(m_reportingMs / 1000);
+    file.keepAliveIncrement = static_cast<int>(m_keepAliveMs / 1000);
+    file.clientLog = text(m_settings, "CLogFile", QStringLiteral("varnoosk.log")).toStdString();
+    file.clientStatus = text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts")).toStdString();
+    file.run = QFileInfo(QDir::cleanPath(text(m_settings, "LogPath"))).fileName().toStdString();
+    file.computer = client.job.name.toStdString();
+    return QByteArray::fromStdString(modRunFile::Compose(file));
 }
 
 void EngineRun::queueDelivery(Client &client)

@@ -1,0 +1,322 @@
+#include "client/ClientRun.h"
+
+#include "client/ComputerCheck.h"
+#include "client/modClientFiles.h"
+#include "protocol/modFindings.h"
+#include "protocol/modScrambleCore.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::string_view kConfigVersion = "00002";
+constexpr int kConnectMs = 10'000;
+
+std::string baseName(const std::string &path)
+{
+    return path.substr(path.rfind('/') + 1);
+}
+
+std::string folderOf(const std::string &path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+std::string canonical(const std::string &path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) ? std::string(resolved) : path;
+}
+
+} // namespace
+
+ClientRun::ClientRun(ComputerView &computer, std::string root, std::string dropFolder, std::string program)
+    : m_computer(computer)
+    , m_root(std::move(root))
+    , m_drop(std::move(dropFolder))
+    , m_program(std::move(program))
+{
+    m_run.clientLog = "varnoosk.log";
+    m_run.clientStatus = "varnoosk.sts";
+}
+
+int ClientRun::exec()
+{
+    const bool filesRead = readFiles();
+    if (!takeFiles()) {
+        std::fprintf(stderr, "varno-osk-client: %s\n", m_problem.c_str());
+        removeSecrets();
+        return BadFiles;
+    }
+    log(std::string("varno-osk-client ") + VO_VERSION_STRING + " working in " + m_folder);
+    int result = BadFiles;
+    if (!filesRead) {
+        log("Refused: " + m_problem);
+        setStatus("PE");
+    } else {
+        result = converse();
+    }
+    removeSecrets();
+    if (m_log >= 0)
+        ::close(m_log);
+    return result;
+}
+
+bool ClientRun::readFiles()
+{
+    std::string runText;
+    std::string scrambled;
+    std::string codes;
+    std::string problem;
+    if (!modClientFiles::ReadBounded(
+            modClientFiles::Join(m_drop, std::string(modRunFile::FileName)), modRunFile::MaxFileBytes, runText, problem)
+        || !modRunFile::Parse(runText, m_run, problem)) {
+        m_problem = problem;
+        return false;
+    }
+    if (!modClientFiles::ReadBounded(
+            modClientFiles::Join(m_drop, std::string(modRunFile::ConfigFileName)), modRunFile::MaxFileBytes, scrambled, problem)
+        || !modScrambleCore::Descramble(scrambled, codes, &problem) || !modRunFile::ParseLines(codes, m_config, problem)) {
+        m_problem = std::string(modRunFile::ConfigFileName) + ": " + problem;
+        return false;
+    }
+    const auto version = m_config.find(std::string_view("VERSION"));
+    if (version == m_config.end() || version->second != kConfigVersion) {
+        m_problem = std::string(modRunFile::ConfigFileName) + " is not of version " + std::string(kConfigVersion) + ".";
+        return false;
+    }
+    return true;
+}
+
+bool ClientRun::takeFiles()
+{
+    // The engine names the folder from its run file; with no readable run
+    // file the log still needs a home for the transferor to find.
+    std::string computer = m_run.computer;
+    if (computer.empty()) {
+        utsname host {};
+        computer = ::uname(&host) == 0 ? host.nodename : "client";
+    }
+    const bool asRoot = ::geteuid() == 0;
+    std::string home;
+    if (!asRoot) {
+        const auto self = m_computer.accountOf(static_cast<unsigned>(::getuid()));
+        if (!self) {
+            m_problem = "This user has no account entry, so no home for the working folder.";
+            return false;
+        }
+        home = self->home;
+    }
+    m_folder = modRunFile::WorkingFolder(m_root, asRoot, home, m_run.run, computer);
+    if (!modClientFiles::MakePrivateFolder(m_folder, m_problem))
+        return false;
+    std::string problem;
+    m_log = modClientFiles::OpenLog(modClientFiles::Join(m_folder, m_run.clientLog), problem);
+    if (m_log < 0) {
+        m_problem = problem;
+        return false;
+    }
+    std::vector<std::string> names {std::string(modRunFile::ConfigFileName), std::string(modRunFile::FileName)};
+    if (canonical(folderOf(m_program)) == canonical(m_drop))
+        names.push_back(baseName(m_program));
+    for (const std::string &name : names) {
+        const std::string from = modClientFiles::Join(m_drop, name);
+        if (::access(from.c_str(), F_OK) == 0 && !modClientFiles::Move(from, modClientFiles::Join(m_folder, name), problem))
+            log("Not moved: " + problem);
+    }
+    return true;
+}
+
+int ClientRun::converse()
+{
+    const std::string address = m_config["CONSOLEIP"];
+    const int port = std::atoi(m_config["CONSOLEPORT"].c_str());
+    std::string problem;
+    if (!m_link.open(address, port, m_run.fingerprint, kConnectMs, problem)) {
+        log("Refused: " + problem);
+        setStatus("PE");
+        return LinkFailed;
+    }
+    m_linked = true;
+    log("Connected to the console at " + address + ":" + std::to_string(port));
+    send(modProtocol::Kind::Hello, {std::to_string(modProtocol::Version), m_config["COMPUTERNAME"], m_run.token});
+
+    modProtocol::Frame frame;
+    const TlsLink::Read read = m_link.receive(frame, 2 * modProtocol::HelloSeconds * 1000);
+    if (read != TlsLink::Read::Frame || frame.kind != modProtocol::Kind::Welcome) {
+        log("The console did not welcome this client.");
+        setStatus("PE");
+        return LinkFailed;
+    }
+    if (frame.fields[0] != std::to_string(modProtocol::Version))
+        log("The console speaks protocol " + frame.fields[0] + ", this client " + std::to_string(modProtocol::Version) + ".");
+    log("Welcomed; mode " + frame.fields[1]);
+
+    // Work starts only after what the console sent along with its welcome.
+    switch (listen(0)) {
+    case Heard::Cancel:
+        finish("XC");
+        return Done;
+    case Heard::Abort:
+        finish("XA");
+        return Done;
+    case Heard::Ended:
+        return Done;
+    case Heard::Lost:
+        return LinkFailed;
+    case Heard::Nothing:
+        break;
+    }
+    setStatus("CL");
+    ComputerCheck check(m_computer, m_config);
+    for (std::size_t step = 0; step < ComputerCheck::StepCount; ++step) {
+        const Heard heard = listen(0);
+        if (heard == Heard::Abort) {
+            finish("XA");
+            return Done;
+        }
+        if (heard == Heard::Ended || heard == Heard::Lost)
+            return heard == Heard::Ended ? Done : LinkFailed;
+        if (ComputerCheck::IsLong(step))
+            keepAlive(m_run.keepAliveIncrement);
+        else if (std::chrono::steady_clock::now() - m_lastSent > std::chrono::seconds(m_run.reportingPeriod) / 2)
+            keepAlive(0);
+        check.runStep(step, [this](int code, const std::string &text) { addFinding(code, text); });
+    }
+    addFinding(modFindings::CheckComplete, std::to_string(m_findings.size()) + " findings");
+    modFindings::Severity worst = modFindings::Severity::Information;
+    for (const auto &finding : m_findings) {
+        if (const modFindings::Finding *known = modFindings::Find(finding.first))
+            worst = std::max(worst, known->severity);
+    }
+    finish(worst == modFindings::Severity::Error ? "PE" : worst == modFindings::Severity::Warning ? "PW" : "PS");
+    return Done;
+}
+
+ClientRun::Heard ClientRun::listen(int timeoutMs)
+{
+    modProtocol::Frame frame;
+    for (;;) {
+        switch (m_link.receive(frame, timeoutMs)) {
+        case TlsLink::Read::Timeout:
+            return Heard::Nothing;
+        case TlsLink::Read::Closed:
+        case TlsLink::Read::Bad:
+            log("The link to the console was lost.");
+            m_linked = false;
+            return Heard::Lost;
+        case TlsLink::Read::Frame:
+            break;
+        }
+        switch (frame.kind) {
+        case modProtocol::Kind::Cancel:
+            if (m_status.empty())
+                return Heard::Cancel;
+            log("Cancel came after the work began; the work goes on.");
+            break;
+        case modProtocol::Kind::Abort:
+            log("Abort requested by the console.");
+            return Heard::Abort;
+        case modProtocol::Kind::Ended:
+            log("The console ended the run.");
+            return Heard::Ended;
+        default:
+            break;
+        }
+    }
+}
+
+void ClientRun::send(modProtocol::Kind kind, std::vector<std::string> fields)
+{
+    if (!m_linked)
+        return;
+    if (!m_link.send(modProtocol::Frame {kind, std::move(fields)})) {
+        log("The link to the console was lost.");
+        m_linked = false;
+    }
+    m_lastSent = std::chrono::steady_clock::now();
+}
+
+void ClientRun::setStatus(const std::string &code)
+{
+    m_status = code;
+    log("Status " + code);
+    writeStatusFile();
+    send(modProtocol::Kind::Status, {code});
+}
+
+void ClientRun::addFinding(int code, const std::string &text)
+{
+    const std::string cut = text.substr(0, modProtocol::MaxTextBytes);
+    const modFindings::Finding *known = modFindings::Find(code);
+    log(std::to_string(code) + " " + (known ? std::string(known->text) : std::string()) + " " + cut);
+    m_findings.emplace_back(code, cut);
+    writeStatusFile();
+    send(modProtocol::Kind::Finding, {std::to_string(code), cut});
+}
+
+void ClientRun::keepAlive(int seconds)
+{
+    send(modProtocol::Kind::KeepAlive, {std::to_string(seconds)});
+}
+
+void ClientRun::finish(const std::string &code)
+{
+    setStatus(code);
+    send(modProtocol::Kind::Bye);
+    // The console answers Bye with Ended; a console that stays silent is not waited for long.
+    const int waitMs = std::min(std::max(m_run.reportingPeriod, 1), 10) * 1000;
+    if (m_linked)
+        listen(waitMs);
+    m_link.close();
+}
+
+void ClientRun::log(const std::string &line)
+{
+    char stamp[32] = "";
+    const std::time_t now = std::time(nullptr);
+    std::tm parts {};
+    if (::gmtime_r(&now, &parts))
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &parts);
+    const std::string text = std::string(stamp) + " " + modProtocol::Escape(line) + "\r\n";
+    if (m_log < 0 || ::write(m_log, text.data(), text.size()) < 0)
+        std::fputs(text.c_str(), stderr);
+}
+
+void ClientRun::writeStatusFile()
+{
+    if (m_folder.empty())
+        return;
+    std::string text = "STATUS=" + m_status + "\r\n";
+    for (const auto &[code, particulars] : m_findings)
+        text += "FINDING=" + std::to_string(code) + " " + modProtocol::Escape(particulars) + "\r\n";
+    std::string problem;
+    if (!modClientFiles::Replace(modClientFiles::Join(m_folder, m_run.clientStatus), text, problem))
+        log(problem);
+}
+
+void ClientRun::removeSecrets()
+{
+    std::vector<std::string> paths;
+    for (const std::string &folder : {m_drop, m_folder}) {
+        if (folder.empty())
+            continue;
+        paths.push_back(modClientFiles::Join(folder, std::string(modRunFile::ConfigFileName)));
+        paths.push_back(modClientFiles::Join(folder, std::string(modRunFile::FileName)));
+    }
+    if (canonical(folderOf(m_program)) == canonical(m_drop) || canonical(folderOf(m_program)) == canonical(m_folder)) {
+        paths.push_back(modClientFiles::Join(m_drop, baseName(m_program)));
+        if (!m_folder.empty())
+            paths.push_back(modClientFiles::Join(m_folder, baseName(m_program)));
+    }
+    for (const std::string &path : paths) {
+        if (::unlink(path.c_str()) == 0)
+            log("Removed " + path);
+    }
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "client/ComputerView.h"
+#include "client/TlsLink.h"
+#include "protocol/modRunFile.h"
+
+#include <chrono>
+#include <map>
+#include <string>
+#include <vector>
+
+// One run of the client service: takes its files from the drop folder into
+// a working folder of its own, talks to the console's listener, checks the
+// computer and, whatever the outcome, removes its configuration, its token
+// and its own copy before it ends. The log and the status file stay for the
+// transferor to collect.
+class ClientRun
+{
+public:
+    enum Exit { Done = 0, BadFiles = 2, LinkFailed = 3 };
+
+    // `program`: this program's file; moved along when it lies in the drop folder.
+    ClientRun(ComputerView &computer, std::string root, std::string dropFolder, std::string program);
+    int exec();
+
+private:
+    enum class Heard { Nothing, Cancel, Abort, Ended, Lost };
+
+    bool readFiles();
+    bool takeFiles();
+    int converse();
+    Heard listen(int timeoutMs);
+    void setStatus(const std::string &code);
+    void addFinding(int code, const std::string &text);
+    void keepAlive(int seconds);
+    void send(modProtocol::Kind kind, std::vector<std::string> fields = {});
+    void finish(const std::string &code);
+    void log(const std::string &line);
+    void writeStatusFile();
+    void removeSecrets();
+
+    ComputerView &m_computer;
+    std::string m_root;
+    std::string m_drop;
+    std::string m_program;
+    std::string m_folder;
+    std::string m_problem;
+    modRunFile::RunFile m_run;
+    std::map<std::string, std::string, std::less<>> m_config;
+    TlsLink m_link;
+    int m_log = -1;
+    bool m_linked = false;
+    std::string m_status;
+    std::vector<std::pair<int, std::string>> m_findings;
+    std::chrono::steady_clock::time_point m_lastSent;
+};

@@ -1,0 +1,239 @@
+#include "client/LocalComputer.h"
+
+#include "client/modClientFiles.h"
+
+#include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <vector>
+
+namespace {
+
+constexpr std::size_t kMaxPasswdBytes = 16u * 1024 * 1024;
+constexpr std::size_t kMaxToolOutput = 64u * 1024;
+constexpr int kToolSeconds = 30;
+
+bool toUnsigned(std::string_view text, unsigned &value)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+std::vector<std::string_view> split(std::string_view line, char separator)
+{
+    std::vector<std::string_view> parts;
+    for (std::size_t at = 0;;) {
+        const std::size_t next = line.find(separator, at);
+        parts.push_back(line.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at));
+        if (next == std::string_view::npos)
+            return parts;
+        at = next + 1;
+    }
+}
+
+// Runs `program` with a clean environment and a time limit; its standard
+// output, cut at kMaxToolOutput. nullopt when it could not run or failed.
+std::optional<std::string> runTool(const std::string &program, const std::vector<std::string> &arguments)
+{
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child < 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return std::nullopt;
+    }
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, STDIN_FILENO);
+        ::dup2(null, STDERR_FILENO);
+        std::vector<char *> argv {const_cast<char *>(program.c_str())};
+        for (const std::string &argument : arguments)
+            argv.push_back(const_cast<char *>(argument.c_str()));
+        argv.push_back(nullptr);
+        char path[] = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
+        char *environment[] {path, nullptr};
+        ::execve(program.c_str(), argv.data(), environment);
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string output;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kToolSeconds);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        pollfd wait {out[0], POLLIN, 0};
+        if (left <= 0 || ::poll(&wait, 1, static_cast<int>(left)) <= 0) {
+            ::kill(child, SIGKILL);
+            break;
+        }
+        char buffer[4096];
+        const ssize_t got = ::read(out[0], buffer, sizeof buffer);
+        if (got <= 0)
+            break;
+        if (output.size() < kMaxToolOutput)
+            output.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(out[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    output.resize(std::min(output.size(), kMaxToolOutput));
+    return output;
+}
+
+} // namespace
+
+LocalComputer::LocalComputer(std::string root)
+    : m_root(std::move(root))
+{
+    while (!m_root.empty() && m_root.back() == '/')
+        m_root.pop_back();
+}
+
+std::optional<ComputerView::Account> LocalComputer::fromPasswd(const std::string *name, unsigned uid)
+{
+    std::string text;
+    std::string problem;
+    if (!modClientFiles::ReadBounded(m_root + "/etc/passwd", kMaxPasswdBytes, text, problem))
+        return std::nullopt;
+    for (const std::string_view line : split(text, '\n')) {
+        const std::vector<std::string_view> fields = split(line, ':');
+        unsigned lineUid = 0;
+        if (fields.size() < 7 || !toUnsigned(fields[2], lineUid))
+            continue;
+        if (name ? fields[0] == *name : lineUid == uid)
+            return Account {lineUid, m_root + std::string(fields[5])};
+    }
+    return std::nullopt;
+}
+
+std::optional<ComputerView::Account> LocalComputer::account(const std::string &name)
+{
+    if (!m_root.empty())
+        return fromPasswd(&name, 0);
+    std::vector<char> buffer(64 * 1024);
+    passwd entry {};
+    passwd *found = nullptr;
+    if (::getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    return Account {found->pw_uid, found->pw_dir};
+}
+
+std::optional<ComputerView::Account> LocalComputer::accountOf(unsigned uid)
+{
+    if (!m_root.empty())
+        return fromPasswd(nullptr, uid);
+    std::vector<char> buffer(64 * 1024);
+    passwd entry {};
+    passwd *found = nullptr;
+    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    return Account {found->pw_uid, found->pw_dir};
+}
+
+bool LocalComputer::hasSession(unsigned uid)
+{
+    const std::string proc = m_root + "/proc";
+    DIR *folder = ::opendir(proc.c_str());
+    if (!folder)
+        return false;
+    bool found = false;
+    while (const dirent *entry = ::readdir(folder)) {
+        unsigned pid = 0;
+        if (!toUnsigned(entry->d_name, pid))
+            continue;
+        // Files under /proc show a size of 0, so the line is read from a bounded buffer.
+        const int fd = ::open((proc + "/" + entry->d_name + "/status").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        char buffer[4096];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        ::close(fd);
+        if (got <= 0)
+            continue;
+        const std::string status(buffer, static_cast<std::size_t>(got));
+        const std::size_t at = status.find("\nUid:");
+        if (at == std::string::npos)
+            continue;
+        const std::size_t start = status.find_first_not_of(" \t", at + 5);
+        const std::size_t end = status.find_first_of(" \t\n", start);
+        unsigned processUid = 0;
+        if (start != std::string::npos && toUnsigned(std::string_view(status).substr(start, end - start), processUid)
+            && processUid == uid) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(folder);
+    return found;
+}
+
+bool LocalComputer::folderExists(const std::string &path)
+{
+    struct stat info
+    {
+    };
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string LocalComputer::profilesFolder()
+{
+    return m_root + "/home";
+}
+
+std::optional<unsigned long long> LocalComputer::freeBytes(const std::string &path)
+{
+    struct statvfs info
+    {
+    };
+    if (::statvfs(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
+}
+
+std::string LocalComputer::realmTool() const
+{
+    for (const char *candidate : {"/usr/sbin/realm", "/usr/bin/realm"}) {
+        const std::string path = m_root + candidate;
+        if (::access(path.c_str(), X_OK) == 0)
+            return path;
+    }
+    return {};
+}
+
+bool LocalComputer::realmToolsPresent()
+{
+    return !realmTool().empty();
+}
+
+std::optional<std::string> LocalComputer::joinedDomain()
+{
+    const std::string tool = realmTool();
+    if (tool.empty())
+        return std::nullopt;
+    // Without --all, realm lists only the realms the computer is joined to.
+    const std::optional<std::string> output = runTool(tool, {"list", "--name-only"});
+    if (!output)
+        return std::nullopt;
+    const std::string_view first = split(*output, '\n').front();
+    return std::string(first.substr(0, first.find_last_not_of(" \t\r") + 1));
+}
+
+bool LocalComputer::privileged()
+{
+    return ::geteuid() == 0;
+}

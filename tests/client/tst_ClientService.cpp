@@ -1,0 +1,220 @@
+#include "protocol/modFindings.h"
+#include "protocol/modProtocol.h"
+#include "protocol/modRunFile.h"
+#include "protocol/modScrambleCore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using modProtocol::Kind;
+
+namespace {
+
+const QString kToken = QString(64, 'c');
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// The console's listener as the client meets it: welcomes a good Hello,
+// answers Bye with Ended, and sends Cancel or Abort where a case asks.
+struct Listener
+{
+    QSslServer server;
+    QList<modProtocol::Frame> frames;
+    bool cancelWithWelcome = false;
+    bool abortOnFinding = false;
+    modProtocol::FrameReader reader;
+
+    void onData(QSslSocket *socket)
+    {
+        const QByteArray bytes = socket->readAll();
+        reader.append(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        modProtocol::Frame frame;
+        while (reader.next(frame) == modProtocol::FrameReader::Result::Ready) {
+            frames.append(frame);
+            auto say = [&](Kind kind, std::vector<std::string> fields = {}) {
+                socket->write(QByteArray::fromStdString(modProtocol::Encode({kind, std::move(fields)})));
+            };
+            if (frame.kind == Kind::Hello && frame.fields[2] == kToken.toStdString()) {
+                say(Kind::Welcome, {std::to_string(modProtocol::Version), "check"});
+                if (cancelWithWelcome)
+                    say(Kind::Cancel);
+            } else if (frame.kind == Kind::Finding && abortOnFinding) {
+                say(Kind::Abort);
+                abortOnFinding = false;
+            } else if (frame.kind == Kind::Bye) {
+                say(Kind::Ended);
+            }
+        }
+    }
+
+    QStringList fields(Kind kind, int field) const
+    {
+        QStringList out;
+        for (const modProtocol::Frame &frame : frames) {
+            if (frame.kind == kind)
+                out << QString::fromStdString(frame.fields[static_cast<std::size_t>(field)]);
+        }
+        return out;
+    }
+};
+
+} // namespace
+
+class tst_ClientService : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_keys.isValid());
+        QProcess openssl;
+        openssl.setWorkingDirectory(m_keys.path());
+        openssl.start("openssl",
+            {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", "key.pem", "-out",
+                "cert.pem", "-days", "1", "-subj", "/CN=console"});
+        QVERIFY(openssl.waitForFinished(30000) && openssl.exitCode() == 0);
+        const QList<QSslCertificate> certificates = QSslCertificate::fromPath(m_keys.filePath("cert.pem"));
+        QFile key(m_keys.filePath("key.pem"));
+        QVERIFY(certificates.size() == 1 && key.open(QIODevice::ReadOnly));
+        m_configuration.setLocalCertificate(certificates.first());
+        m_configuration.setPrivateKey(QSslKey(&key, QSsl::Ec));
+        m_configuration.setProtocol(QSsl::TlsV1_3OrLater);
+        m_fingerprint = certificates.first().digest(QCryptographicHash::Sha256).toHex();
+    }
+
+    void run_data()
+    {
+        QTest::addColumn<QString>("pin");
+        QTest::addColumn<int>("cfgBytes");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<bool>("abort");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QStringList>("statuses");
+        QTest::addColumn<QList<int>>("codes");
+        QTest::addColumn<QString>("logged");
+        QTest::newRow("clean check") << "" << 0 << false << false << 0 << QStringList {"CL", "PE"}
+                                     << QList<int> {modFindings::MembershipAsExpected, modFindings::ProfileInUse,
+                                            modFindings::DestinationLocalToCreate, modFindings::SourceAccountFound,
+                                            modFindings::DestinationAccountFound, modFindings::SourceAccountMissing,
+                                            modFindings::DestinationLocalToCreate, modFindings::ProfileFolderMissing,
+                                            modFindings::DestinationLocalToCreate, modFindings::DiskSpaceEnough,
+                                            modFindings::RebootNotAllowed, modFindings::CheckComplete}
+                                     << "Status PE";
+        QTest::newRow("wrong certificate") << QString(64, '0') << 0 << false << false << 3 << QStringList {} << QList<int> {}
+                                           << "is not the one of this run";
+        QTest::newRow("cancel before work") << "" << 0 << true << false << 0 << QStringList {"XC"} << QList<int> {} << "Status XC";
+        // The realm step takes a second, so the abort sent on the first finding arrives within the check.
+        QTest::newRow("abort between steps") << "" << 0 << false << true << 0 << QStringList {"CL", "XA"}
+                                             << QList<int> {modFindings::MembershipAsExpected} << "Abort requested";
+        QTest::newRow("oversized configuration")
+            << "" << 2 * 1024 * 1024 << false << false << 2 << QStringList {} << QList<int> {} << "at most 1048576";
+    }
+    void run()
+    {
+        QFETCH(QString, pin);
+        QFETCH(int, cfgBytes);
+        QFETCH(bool, cancel);
+        QFETCH(bool, abort);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, statuses);
+        QFETCH(QList<int>, codes);
+        QFETCH(QString, logged);
+
+        Listener listener;
+        listener.cancelWithWelcome = cancel;
+        listener.abortOnFinding = abort;
+        listener.server.setSslConfiguration(m_configuration);
+        connect(&listener.server, &QSslServer::pendingConnectionAvailable, this, [&listener] {
+            auto *socket = qobject_cast<QSslSocket *>(listener.server.nextPendingConnection());
+            connect(socket, &QSslSocket::readyRead, socket, [&listener, socket] { listener.onData(socket); });
+        });
+        QVERIFY(listener.server.listen(QHostAddress::LocalHost, 0));
+
+        QTemporaryDir dir;
+        const QString root = dir.filePath("root");
+        const QString drop = root + "/home/runner/drop";
+        const QString passwd = QStringLiteral("root:x:0:0::/root:/bin/sh\nrunner:x:%1:100::/home/runner:/bin/sh\n"
+                                              "alice:x:2001:100::/home/alice:/bin/sh\ncarol:x:2002:100::/home/carol:/bin/sh\n"
+                                              "dave:x:2003:100::/home/dave:/bin/sh\nfrank:x:2004:100::/home/frank:/bin/sh\n")
+                                   .arg(::getuid());
+        QVERIFY(writeFile(root + "/etc/passwd", passwd.toUtf8()));
+        QVERIFY(QDir().mkpath(root + "/home/alice") && QDir().mkpath(root + "/home/carol"));
+        QVERIFY(writeFile(root + "/proc/4242/status", "Name:\tbash\nUid:\t2001\t2001\t2001\t2001\n"));
+        QVERIFY(writeFile(root + "/usr/sbin/realm", "#!/bin/sh\nsleep 1\necho old.example\n"));
+        QVERIFY(QFile::setPermissions(root + "/usr/sbin/realm", QFile::ReadOwner | QFile::ExeOwner));
+
+        const std::string config = "VERSION=00002\r\nCONSOLEIP=127.0.0.1\r\nCONSOLEPORT=" + std::to_string(listener.server.serverPort())
+            + "\r\nCOMPUTERNAME=PC1\r\nSOURCEUSER=alice,carol,ghost,frank\r\nSOURCEUSERDOM=old.example\r\n"
+              "DESTUSER=alice2,dave,erin,gina\r\nDESTUSERDOM=*LOCAL ACCOUNT*\r\nJOINDOMAIN=new.example\r\nMINFREESPACE=1\r\n"
+              "REBOOTPERM=0\r\n";
+        const std::string scrambled
+            = cfgBytes ? std::string(static_cast<std::size_t>(cfgBytes), 'S') : modScrambleCore::Scramble(config, [] { return 0.3; });
+        QVERIFY(writeFile(drop + "/varnoosk.cfg", QByteArray::fromStdString(scrambled)));
+        modRunFile::RunFile runFile;
+        runFile.protocol = modProtocol::Version;
+        runFile.mode = "check";
+        runFile.token = kToken.toStdString();
+        runFile.fingerprint = pin.isEmpty() ? m_fingerprint.toStdString() : pin.toStdString();
+        runFile.reportingPeriod = 2;
+        runFile.keepAliveIncrement = 3;
+        runFile.clientLog = "varnoosk.log";
+        runFile.clientStatus = "varnoosk.sts";
+        runFile.run = "job";
+        runFile.computer = "PC1";
+        QVERIFY(writeFile(drop + "/varnoosk.run", QByteArray::fromStdString(modRunFile::Compose(runFile))));
+        QVERIFY(QFile::copy(VO_CLIENT_PROGRAM, drop + "/varno-osk-client"));
+
+        QProcess client;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("VARNO_OSK_CLIENT_ROOT", root);
+        client.setProcessEnvironment(environment);
+        client.start(drop + "/varno-osk-client", {drop});
+        QVERIFY(client.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(client.state() == QProcess::NotRunning, 60000);
+        QCOMPARE(client.exitCode(), exitCode);
+
+        const QString folder = QString::fromStdString(
+            modRunFile::WorkingFolder(root.toStdString(), ::geteuid() == 0, (root + "/home/runner").toStdString(), "job", "PC1"));
+        QFile log(folder + "/varnoosk.log");
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray logText = log.readAll();
+        QVERIFY2(logText.contains(logged.toUtf8()), logText.constData());
+        QCOMPARE(listener.fields(Kind::Status, 0), statuses);
+        // The realm step is long: the client asks for its keep-alive increment first.
+        QCOMPARE(listener.fields(Kind::KeepAlive, 0).contains("3"), statuses.startsWith("CL"));
+        QStringList found = listener.fields(Kind::Finding, 0);
+        found.removeAll(QString::number(modFindings::RightsEnough));
+        found.removeAll(QString::number(modFindings::RightsMissing));
+        QStringList expected;
+        for (const int code : codes)
+            expected << QString::number(code);
+        QCOMPARE(found, expected);
+        for (const char *name : {"varnoosk.cfg", "varnoosk.run", "varno-osk-client"}) {
+            QVERIFY2(!QFile::exists(drop + "/" + name), name);
+            QVERIFY2(!QFile::exists(folder + "/" + name), name);
+        }
+        QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFile::Permissions());
+    }
+
+private:
+    QTemporaryDir m_keys;
+    QSslConfiguration m_configuration;
+    QByteArray m_fingerprint;
+};
+
+QTEST_GUILESS_MAIN(tst_ClientService)
+#include "tst_ClientService.moc"
