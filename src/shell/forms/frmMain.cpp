@@ -12,11 +12,10 @@
 #include "engine/ClientStatus.h"
 #include "engine/NetworkTest.h"
 #include "engine/QXEInterface.h"
-#include "job/StartMigration.h"
-#include "validation/ValidationReport.h"
-#include "job/modRunReport.h"
 #include "import/forms/frmImportADS.h"
 #include "import/forms/frmImportUsers.h"
+#include "job/StartMigration.h"
+#include "job/modRunReport.h"
 #include "network/PingTest.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
@@ -33,6 +32,7 @@
 #include "shell/modRecentlyUsed.h"
 #include "shell/modStartup.h"
 #include "shell/modWindowSettings.h"
+#include "validation/ValidationReport.h"
 #include "wizards/forms/frmSetupWizard.h"
 
 #include <QApplication>
@@ -594,7 +594,12 @@ void frmMain::Form_Activate()
 
 void frmMain::SetMainCaption()
 {
-    setWindowTitle(modStartup::MainCaption(AppState::Get().CurrentJobName));
+    const QString caption = modStartup::MainCaption(AppState::Get().CurrentJobName);
+    // From the start of a rehearsal to its Done: its results fill the tree
+    // and the log, and must not pass for a migration's.
+    const bool rehearsal
+        = m_run && m_run->Rehearsal() && RunState::instance().mode() == RunState::Mode::Migration && RunState::instance().running();
+    setWindowTitle(rehearsal ? modRehearsal::Label(caption) : caption);
 }
 
 void frmMain::BringToFront()
@@ -771,6 +776,7 @@ void frmMain::RunStateChanged()
     mnuNetworkTestStop->setVisible(state.isEnabled(Command::NetworkTestStop));
     mnuNetworkTestStart->setVisible(!mnuNetworkTestStop->isVisible());
     UpdateSaveRunReport();
+    SetMainCaption();
     FrameVisibility();
     if (!state.running())
         Database->SetColorsForEdit();
