@@ -7,6 +7,7 @@
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
+#include "common/modRehearsal.h"
 #include "config/forms/frmConfiguration.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
