@@ -17,7 +17,7 @@ using C = ConsoleConfig;
 
 // The values the configuration dialog shows, in its order.
 constexpr C::Value kShown[] = {C::LogPath, C::ListenerIP, C::ListenerPort, C::ConsoleIP, C::DestShare, C::DestPath, C::StatusCheckPeriod,
-    C::ReportingPeriod, C::KeepAliveIncrement, C::LoggingLevel, C::MaxTransferors, C::PingsInFlight, C::WelcomeScreen};
+    C::ReportingPeriod, C::KeepAliveIncrement, C::LoggingLevel, C::MaxTransferors, C::PingsInFlight, C::WelcomeScreen, C::Engine, C::SshConfig};
 
 std::optional<C::Value> valueNamed(const QString &name)
 {
@@ -70,8 +70,11 @@ QString ConfigCommand::usage()
                           "DestPath, StatusCheckPeriod, ReportingPeriod, KeepAliveIncrement,\n"
                           "LoggingLevel, MaxTransferors (1 to %1), PingsInFlight (pings of a ping test\n"
                           "under way at once, 1 to %2), WelcomeScreen (0 shows the welcome screen, 1\n"
-                          "does not). An empty ConsoleIP, or \"- Use Listener IP -\", gives the clients\n"
-                          "the listener address.\n")
+                          "does not), Engine (\"rehearsal\": Start Migration and vo run rehearse the job\n"
+                          "with the simulated engine; \"ssh\": the clients are reached over ssh, which\n"
+                          "can check them but not yet migrate them), SshConfig (an ssh_config file for\n"
+                          "ssh; empty: the user's own). An empty ConsoleIP, or \"- Use Listener IP -\",\n"
+                          "gives the clients the listener address.\n")
         .arg(ConsoleConfig::MaxTransferorsLimit)
         .arg(ConsoleConfig::PingsInFlightLimit);
 }

@@ -11,14 +11,15 @@
 #include "common/modFormat.h"
 #include "common/modGeneral.h"
 #include "common/modRegistry.h"
+#include "common/modRehearsal.h"
 #include "database/ComputerDB.h"
-#include "validation/JobValidator.h"
-#include "job/MigrationRun.h"
 #include "engine/QXEInterface.h"
-#include "job/RunReport.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/SimulationProfile.h"
+#include "job/MigrationRun.h"
+#include "job/RunReport.h"
 #include "job/StartMigration.h"
+#include "validation/JobValidator.h"
 #include "validation/ValidationReport.h"
 
 #include <QDir>
@@ -132,12 +133,13 @@ RunCommand::RunCommand(QTextStream &out, QTextStream &err)
 
 QString RunCommand::usage()
 {
-    return QStringLiteral("Usage: vo run FILE [--ignore-warnings] [--job NAME] [--append] [--profile P]\n"
-                          "              [--listener ADDRESS] [--passphrase-file F] [--report DIR]\n"
+    return QStringLiteral("Usage: vo run FILE [--rehearsal] [--ignore-warnings] [--job NAME] [--append]\n"
+                          "              [--profile P] [--listener ADDRESS] [--passphrase-file F]\n"
+                          "              [--report DIR]\n"
                           "\n"
-                          "Runs the migration of a Varno-Osk settings file without the console window:\n"
-                          "checks it as Start Migration does, hands the job to the engine (on this\n"
-                          "machine the simulated engine), and prints each line of the progress log:\n"
+                          "Rehearses the migration of a Varno-Osk settings file without the console\n"
+                          "window: checks it as Start Migration does, hands the job to the simulated\n"
+                          "engine, which changes no computer, and prints each line of the progress log:\n"
                           "every status change of every computer and the engine's progress lines, up\n"
                           "to \"Processing complete.\". The engine's and the clients' logs go to the\n"
                           "results folder of the job: the registry value LogPath + the job name.\n"
@@ -145,9 +147,15 @@ QString RunCommand::usage()
                           "unless --append is given. At the end vo names every computer that did not\n"
                           "migrate successfully, with its last status.\n"
                           "\n"
+                          "The header, the progress log, the summary and the report say \"Rehearsal\".\n"
+                          "With the registry value Engine set to \"ssh\" the run is refused: that engine\n"
+                          "checks the clients (vo check --clients) but cannot migrate them yet.\n"
+                          "\n"
                           "Ctrl-C once cancels the computers not yet started; a second Ctrl-C aborts\n"
                           "the migration; a third ends vo at once.\n"
                           "\n"
+                          "  --rehearsal           rehearse whatever the registry value Engine says (the\n"
+                          "                        way for scripts)\n"
                           "  --ignore-warnings     go on after a validation warning (as \"Ignore Once\")\n"
                           "  --job NAME            the migration job name; default the one saved in the\n"
                           "                        file, else the next free \"Migration\" + number\n"
@@ -220,9 +228,11 @@ int RunCommand::run(const QStringList &arguments)
     const QString listenerOption = QStringLiteral("--listener");
     const QString appendOption = QStringLiteral("--append");
     const QString reportOption = QStringLiteral("--report");
+    const QString rehearsalOption = QStringLiteral("--rehearsal");
     JobFile file;
     QString problem;
-    if (!file.parse(arguments, {ignoreWarnings, appendOption}, {jobOption, profileOption, listenerOption, reportOption}, problem)) {
+    if (!file.parse(arguments, {ignoreWarnings, appendOption, rehearsalOption}, {jobOption, profileOption, listenerOption, reportOption},
+            problem)) {
         m_err << "ERROR: " << problem << "\n\n" << usage();
         m_err.flush();
         return 1;
@@ -232,6 +242,8 @@ int RunCommand::run(const QStringList &arguments)
     // and a run could not read its configuration without one.
     if (!modConsoleKey::Prepare())
         return 1;
+    if (const QString refusal = modRehearsal::Refusal(file.has(rehearsalOption)); !refusal.isEmpty())
+        return failure(refusal);
 
     const QString listener
         = modCommandLine::ListenerAddress(file.has(listenerOption) ? std::optional(file.value(listenerOption)) : std::nullopt, problem);
@@ -279,7 +291,10 @@ int RunCommand::run(const QStringList &arguments)
         }
     }
 
-    m_out << "Migration Job Name: " << job << '\n';
+    QXEInterface qxe;
+    const bool rehearsal = qxe.Engine().Rehearses();
+    const auto labelled = [rehearsal](const QString &text) { return rehearsal ? modRehearsal::Label(text) : text; };
+    m_out << labelled(QStringLiteral("Migration Job Name: ") + job) << '\n';
     m_out << "Results folder: " << QDir::toNativeSeparators(resultsFolder) << '\n';
     if (earlierLogs)
         m_out << "The results folder holds logs of an earlier run; this run's are appended.\n";
@@ -288,7 +303,6 @@ int RunCommand::run(const QStringList &arguments)
     m_out << "Listener: " << listener << '\n';
     m_out.flush();
 
-    QXEInterface qxe;
     qxe.SetListenerAddressSource([listener] { return listener; });
     MigrationRun migration(database);
     QObject::connect(&migration, &MigrationRun::Line, &migration, [this](const QString &line) {
@@ -341,14 +355,21 @@ int RunCommand::run(const QStringList &arguments)
     const MigrationRun::Tally &tally = migration.Clients();
     const int clients = migration.ClientCount();
     if (complete) {
-        m_out << "Clients: " << clients << "; successful " << tally.Successful << ", with warnings " << tally.Warnings << ", with errors "
-              << tally.Errors << ", canceled " << tally.Canceled << ", aborted " << tally.Aborted << ".\n";
+        m_out << labelled(QStringLiteral("Clients: %1; successful %2, with warnings %3, with errors %4, canceled %5, aborted %6.")
+                              .arg(clients)
+                              .arg(tally.Successful)
+                              .arg(tally.Warnings)
+                              .arg(tally.Errors)
+                              .arg(tally.Canceled)
+                              .arg(tally.Aborted))
+              << '\n';
         m_out << "Logs: " << QDir::toNativeSeparators(resultsFolder) << '\n';
     }
     bool reportWritten = true;
     if (clients > 0) {
         RunReport runReport = RunReport::Build(database, migration.ClientIds(), migration.LastStatuses(), resultsFolder);
         runReport.JobName = job;
+        runReport.Rehearsal = migration.Rehearsal();
         runReport.Time = Clock::instance().currentDateTime();
         printUnsuccessful(runReport);
         if (file.has(reportOption))

@@ -39,9 +39,11 @@ constexpr Entry kValues[] = {
     {"HLogFile", "handler.log", false},
     {"TLogFile", "transferor*.log", false},
     {"SourcePath", "", false},
+    {"Engine", "rehearsal", false},
+    {"SshConfig", "", false},
 };
 
-static_assert(std::size(kValues) == ConsoleConfig::SourcePath + 1);
+static_assert(std::size(kValues) == ConsoleConfig::SshConfig + 1);
 
 const Entry &entry(ConsoleConfig::Value value)
 {

@@ -30,6 +30,10 @@ public:
         HLogFile,
         TLogFile,
         SourcePath,
+        // Which engine a run drives: "rehearsal" or "ssh".
+        Engine,
+        // An ssh_config file for the ssh engine; empty: the user's own.
+        SshConfig,
     };
 
     static constexpr int DefaultListenerPort = 7919;

@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
+#include "common/modRehearsal.h"
 #include "network/AddressTable.h"
 #include "network/modNetwork.h"
 
@@ -158,6 +159,15 @@ std::optional<ConfigurationModel::Refusal> ConfigurationModel::CheckField(Field 
         passes = numberWithin(text, 1, Config::PingsInFlightLimit);
         message = QStringLiteral("Please enter how many pings of a ping test may be under way at once, between 1 and ")
             + QString::number(Config::PingsInFlightLimit) + QLatin1Char('.');
+        break;
+    case Config::Engine:
+        passes = text == QLatin1String(modRehearsal::EngineRehearsal) || text == QLatin1String(modRehearsal::EngineSsh);
+        message
+            = QStringLiteral("Engine is \"rehearsal\" (the simulated engine plays the job) or \"ssh\" (the clients are reached over ssh).");
+        break;
+    case Config::SshConfig:
+        passes = text.isEmpty() || modFormat::IsValidLocalPath(text, false);
+        message = QStringLiteral("SshConfig is empty (the user's own ssh configuration) or the absolute path of an ssh_config file.");
         break;
     default:
         return std::nullopt;

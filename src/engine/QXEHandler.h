@@ -79,6 +79,10 @@ public:
 
     virtual void WriteLog(quint8 level, int number, const QString &text) = 0;
 
+    // True for an engine that only plays a run: its results are no
+    // migration and are shown as a rehearsal.
+    virtual bool Rehearses() const { return false; }
+
     // "10.1.2.3" as NetworkTestStart takes it, and back; 0 for text that is
     // not a dotted IPv4 address.
     static qint32 PackAddress(const QString &address);

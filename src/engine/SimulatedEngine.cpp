@@ -5,6 +5,7 @@
 #include "common/modFileRead.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
+#include "common/modRehearsal.h"
 #include "common/modText.h"
 #include "engine/ClientConfig.h"
 #include "engine/JobColumns.h"
@@ -282,6 +283,9 @@ void SimulatedEngine::beginRun(quint32 run)
         return;
     m_begun = true;
     const int count = static_cast<int>(m_clients.size()) - 1;
+    // Whoever opens the handler log alone must see at once that nothing was
+    // migrated.
+    handlerLine(modRehearsal::FirstLine());
     handlerLine(QStringLiteral("Varno-Osk Handler (simulated) starts processing %1 client(s).").arg(count));
     handlerLine(QStringLiteral("Results folder: %1").arg(m_settings.logPath));
     handlerLine(QStringLiteral("Listener: %1:%2; transferors: %3; reporting period %4 s; status check period %5 s; keep alive %6 s.")
@@ -695,6 +699,7 @@ void SimulatedEngine::checkComplete()
                     .arg(m_counts[2])
                     .arg(m_counts[3])
                     .arg(m_counts[4]));
+    handlerLine(modRehearsal::LastLine());
     closeLogs();
     // Every client has its files: the job's arrays, the configuration files
     // among them, are given back before the console reports on the run.
@@ -705,6 +710,8 @@ void SimulatedEngine::checkComplete()
 void SimulatedEngine::failEngine(int number, const QString &reason)
 {
     handlerLine(QStringLiteral("ERROR %1: %2  Processing stops.").arg(number).arg(reason));
+    if (m_begun)
+        handlerLine(modRehearsal::LastLine());
     m_processing = false;
     ++m_run;
     closeLogs();

@@ -96,6 +96,7 @@ public:
     void CancelClient(int client) override;
     void AbortClient(int client) override;
     ClientStatusRecord GetClientStatus(int client) const override;
+    bool Rehearses() const override { return true; }
 
     void NetworkTestStart(qint32 address, qint32 port) override;
     void NetworkTestEnd() override;

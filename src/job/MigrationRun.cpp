@@ -3,10 +3,12 @@
 #include "common/RunState.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
+#include "common/modRehearsal.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
-#include "job/ComputerDBJobExport.h"
+#include "engine/QXEHandler.h"
 #include "engine/QXEInterface.h"
+#include "job/ComputerDBJobExport.h"
 
 const QString MigrationRun::CompleteLine = QStringLiteral("Processing complete.");
 
@@ -20,8 +22,11 @@ MigrationRun::MigrationRun(ComputerDB &database, QObject *parent)
         // Back to editing without a completion: the run could not start, or the engine failed.
         if (m_started && state == RunState::State::Editing && RunState::mode(previous) == RunState::Mode::Migration) {
             m_started = false;
-            if (!m_complete)
-                Q_EMIT Stopped();
+            if (m_complete)
+                return;
+            if (m_rehearsal)
+                Q_EMIT Line(modRehearsal::LastLine());
+            Q_EMIT Stopped();
         }
     });
 }
@@ -55,6 +60,8 @@ void MigrationRun::Attach(QXEInterface &engine)
         // console may now exit without a warning.
         RunState::instance().processingComplete();
         Q_EMIT Line(CompleteLine);
+        if (m_rehearsal)
+            Q_EMIT Line(modRehearsal::LastLine());
         Q_EMIT ProcessingComplete();
     });
 }
@@ -66,6 +73,9 @@ void MigrationRun::Start(QXEInterface &engine)
     m_tally = {};
     m_complete = false;
     m_started = true;
+    m_rehearsal = engine.Engine().Rehearses();
+    if (m_rehearsal)
+        Q_EMIT Line(modRehearsal::FirstLine());
 
     ComputerDBJobExport job(m_database);
     engine.Run(job);

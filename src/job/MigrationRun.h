@@ -83,6 +83,10 @@ public:
     bool CanCancel() const;
     bool CanAbort() const;
     bool Complete() const { return m_complete; }
+    // The last run was played by an engine that only rehearses: its
+    // statuses are no migration. Kept, like them, until the next run.
+    bool Rehearsal() const { return m_rehearsal; }
+    void SetRehearsal(bool rehearsal) { m_rehearsal = rehearsal; }
 
     // The clients of the job handed to the engine.
     int ClientCount() const;
@@ -123,6 +127,7 @@ private:
     QMap<int, QString> m_lastStatus;
     Tally m_tally;
     bool m_complete = false;
+    bool m_rehearsal = false;
     // Between Start and the end of the running state.
     bool m_started = false;
 };

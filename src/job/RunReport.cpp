@@ -2,6 +2,7 @@
 
 #include "common/PrivateFolder.h"
 #include "common/modGeneral.h"
+#include "common/modRehearsal.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "validation/modReportFormat.h"
@@ -127,9 +128,12 @@ QList<RunReport::Row> RunReport::Unsuccessful() const
 QByteArray RunReport::Csv() const
 {
     QByteArray csv = modReportFormat::CsvHeader({QStringLiteral("Computer"), QStringLiteral("Group Path"),
-        QStringLiteral("Last Status Code"), QStringLiteral("Status Text"), QStringLiteral("Client Log File")});
+        QStringLiteral("Last Status Code"), QStringLiteral("Status Text"), QStringLiteral("Client Log File"), QStringLiteral("Engine")});
+    // On every row: a row copied into another sheet still says whether it
+    // was migrated or only rehearsed.
+    const QString engine = QString::fromLatin1(Rehearsal ? modRehearsal::EngineRehearsal : modRehearsal::EngineSsh);
     for (const Row &row : Rows)
-        csv += modReportFormat::CsvRow({row.Computer, row.GroupPath, row.StatusCode, row.StatusText, row.ClientLog});
+        csv += modReportFormat::CsvRow({row.Computer, row.GroupPath, row.StatusCode, row.StatusText, row.ClientLog, engine});
     return csv;
 }
 
@@ -138,8 +142,12 @@ QByteArray RunReport::Html() const
     const int total = static_cast<int>(Rows.size());
     QString page;
     QTextStream out(&page);
-    out << modReportFormat::PageStart(QStringLiteral("Migration report: ") + JobName);
-    out << "<h1>Migration report: " << modReportFormat::Html(JobName) << "</h1>\r\n";
+    const QString title = QStringLiteral("Migration report: ") + JobName;
+    const QString shown = Rehearsal ? modRehearsal::Label(title) : title;
+    out << modReportFormat::PageStart(shown);
+    out << "<h1>" << modReportFormat::Html(shown) << "</h1>\r\n";
+    if (Rehearsal)
+        out << "<p>" << modReportFormat::Html(modRehearsal::FirstLine()) << "</p>\r\n";
     out << "<p>Written " << modReportFormat::Html(Time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
         << ". Results folder: " << modReportFormat::Html(QDir::toNativeSeparators(ResultsFolder)) << ".</p>\r\n";
     out << "<h2>Outcome of " << total << (total == 1 ? " computer" : " computers") << "</h2>\r\n";
@@ -178,7 +186,8 @@ bool RunReport::Write(const QString &csvPath, const QString &htmlPath, QString *
         PrivateFolder folder;
         if (!folder.Open(file.path(), PrivateFolder::Access::AsItIs) || !folder.Replace(file.fileName(), content)) {
             if (problem)
-                *problem = QStringLiteral("The run report \"%1\" could not be written: %2").arg(QDir::toNativeSeparators(path), folder.ErrorString());
+                *problem = QStringLiteral("The run report \"%1\" could not be written: %2")
+                               .arg(QDir::toNativeSeparators(path), folder.ErrorString());
             return false;
         }
     }

@@ -48,6 +48,8 @@ public:
     QString JobName;
     QDateTime Time;
     QString ResultsFolder;
+    // The run was a rehearsal: the title and every CSV row say so.
+    bool Rehearsal = false;
     QList<Row> Rows;
     std::array<int, OutcomeCount> Counts {};
 

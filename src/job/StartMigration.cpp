@@ -10,6 +10,7 @@
 #include "common/modGeneral.h"
 #include "common/modMessages.h"
 #include "common/modRegistry.h"
+#include "common/modRehearsal.h"
 #include "validation/JobValidator.h"
 #include "validation/ValidationReport.h"
 
@@ -39,6 +40,11 @@ bool StartMigration::Check()
     // panel before finding out that it can do nothing.
     if (!RunState::instance().isEnabled(RunState::Command::StartMigration))
         return false;
+    // Before the questions: no answer to them could make the engine migrate.
+    if (const QString refusal = modRehearsal::Refusal(); !refusal.isEmpty()) {
+        modErrorHandler::ShowMessage(modErrorHandler::Warning, refusal);
+        return false;
+    }
     if (!resultsMayBeAppended())
         return false;
     if (m_hooks.PromptToSaveRecord && !m_hooks.PromptToSaveRecord())

@@ -30,6 +30,7 @@ void Save(const ComputerDB &database, const MigrationRun &run, QObject *owner)
     const QString csv = html.dir().filePath(html.completeBaseName() + QStringLiteral(".csv"));
     RunReport report = RunReport::Build(database, run.ClientIds(), run.LastStatuses(), modGeneral::GetLogPath());
     report.JobName = AppState::Get().CurrentJobName;
+    report.Rehearsal = run.Rehearsal();
     report.Time = Clock::instance().currentDateTime();
     QString problem;
     if (!report.Write(csv, html.filePath(), &problem))

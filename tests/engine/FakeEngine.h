@@ -15,6 +15,7 @@ public:
     QStringList calls;
     JobArray clients;
     int failStartWith = 0;
+    bool rehearses = false;
     struct LogLine
     {
         int level;
@@ -25,6 +26,7 @@ public:
 
     void record(const char *name, const QVariant &value) { calls << QString::fromLatin1(name) + QLatin1Char('=') + value.toString(); }
 
+    bool Rehearses() const override { return rehearses; }
     void SetRegistryPath(const QString &v) override { record("RegistryPath", v); }
     void SetProgramFolder(const QString &v) override { record("ProgramFolder", v); }
     void SetLoggingLevel(quint8 v) override { record("LoggingLevel", v); }

@@ -4,7 +4,9 @@
 #include "common/RunState.h"
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
+#include "common/modRehearsal.h"
 #include "database/ComputerDB.h"
+#include "engine/QXEHandler.h"
 #include "engine/QXEInterface.h"
 #include "shell/ProgressLogModel.h"
 #include "shell/forms/ComputerTreeView.h"
@@ -228,7 +230,8 @@ void RunControlPane::Start(QXEInterface &engine)
     m_shownCounts.fill(-1);
     m_animationFrame = false;
     tmrAnimation_Timer();
-    lblProgressCaption->setText(QStringLiteral("Migration in progress..."));
+    const QString caption = QStringLiteral("Migration in progress...");
+    lblProgressCaption->setText(engine.Engine().Rehearses() ? modRehearsal::Label(caption) : caption);
     // Run switches the run state on before anything else, and with it the
     // buttons and the animation.
     m_run.Start(engine);
@@ -341,7 +344,8 @@ void RunControlPane::processingComplete()
     // waits for Done. A caption still saying "in progress" over a finished
     // run would send the administrator looking for what is left; the icon
     // is the worst way a client ended, as a group's would be.
-    lblProgressCaption->setText(QStringLiteral("Migration complete: press Done to return to editing."));
+    const QString caption = QStringLiteral("Migration complete: press Done to return to editing.");
+    lblProgressCaption->setText(m_run.Rehearsal() ? modRehearsal::Label(caption) : caption);
     showCounts();
     const MigrationRun::Tally &tally = m_run.Clients();
     int outcome = TreeImage::StatusSuccess;

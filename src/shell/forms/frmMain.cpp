@@ -7,17 +7,17 @@
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
+#include "common/modRehearsal.h"
 #include "config/forms/frmConfiguration.h"
 #include "job/ClientCheck.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "engine/NetworkTest.h"
 #include "engine/QXEInterface.h"
-#include "job/StartMigration.h"
-#include "validation/ValidationReport.h"
-#include "job/modRunReport.h"
 #include "import/forms/frmImportADS.h"
 #include "import/forms/frmImportUsers.h"
+#include "job/StartMigration.h"
+#include "job/modRunReport.h"
 #include "network/PingTest.h"
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
@@ -34,6 +34,7 @@
 #include "shell/modRecentlyUsed.h"
 #include "shell/modStartup.h"
 #include "shell/modWindowSettings.h"
+#include "validation/ValidationReport.h"
 #include "wizards/forms/frmSetupWizard.h"
 
 #include <QApplication>
@@ -595,7 +596,12 @@ void frmMain::Form_Activate()
 
 void frmMain::SetMainCaption()
 {
-    setWindowTitle(modStartup::MainCaption(AppState::Get().CurrentJobName));
+    const QString caption = modStartup::MainCaption(AppState::Get().CurrentJobName);
+    // From the start of a rehearsal to its Done: its results fill the tree
+    // and the log, and must not pass for a migration's.
+    const bool rehearsal
+        = m_run && m_run->Rehearsal() && RunState::instance().mode() == RunState::Mode::Migration && RunState::instance().running();
+    setWindowTitle(rehearsal ? modRehearsal::Label(caption) : caption);
 }
 
 void frmMain::BringToFront()
@@ -772,6 +778,7 @@ void frmMain::RunStateChanged()
     mnuNetworkTestStop->setVisible(state.isEnabled(Command::NetworkTestStop));
     mnuNetworkTestStart->setVisible(!mnuNetworkTestStop->isVisible());
     UpdateSaveRunReport();
+    SetMainCaption();
     FrameVisibility();
     if (!state.running())
         Database->SetColorsForEdit();

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// A run the simulated engine plays: every computer seems to migrate and
+// nothing is touched. Whatever shows such a run's results says so with the
+// texts below, so that a rehearsal can never be taken for a migration.
+namespace modRehearsal {
+
+// The registry value "Engine" that rehearses, and the one that reaches the
+// clients over ssh.
+inline constexpr char EngineRehearsal[] = "rehearsal";
+inline constexpr char EngineSsh[] = "ssh";
+
+// "Rehearsal"
+QString Word();
+// `text` + " [Rehearsal]": window captions, report titles, summaries.
+QString Label(const QString &text);
+// The first and the last line of a rehearsal's progress log, handler log
+// and terminal output.
+QString FirstLine();
+QString LastLine();
+
+// Why a migration cannot start with the engine the registry names; empty
+// when it rehearses. `forced` (vo run --rehearsal) rehearses whatever the
+// registry says.
+QString Refusal(bool forced = false);
+
+} // namespace modRehearsal
