@@ -45,7 +45,7 @@ private Q_SLOTS:
         for (const char *line :
             {"ConsoleIP           (empty)  [stored; default (empty: the listener address)]", "MaxTransferors      5  [default]"})
             QVERIFY2(out.contains(line), line);
-        QCOMPARE(out.count('\n'), 13);
+        QCOMPARE(out.count('\n'), 15);
 
         // A store that cannot be read shows no value at all.
         QVERIFY(!writeFile(registry.path(), "not a registry store").isEmpty());

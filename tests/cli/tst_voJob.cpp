@@ -202,7 +202,7 @@ private Q_SLOTS:
         const QString warning = job("run-warning.vos.json", [](ComputerDB &db) { db.SetComputerUserList(0, UserProfiles::create()); });
         row("warnings", sound, "warning = PC-2\n", 2, "successful 2, with warnings 1, with errors 0", 2);
         row("errors", sound, "error = PC-1\nwarning = PC-2\n", 1,
-            "successful 1, with warnings 1, with errors 1, canceled 0, aborted 0.\nLogs: " + m_logs.toUtf8()
+            "successful 1, with warnings 1, with errors 1, canceled 0, aborted 0. [Rehearsal]\nLogs: " + m_logs.toUtf8()
                 + "/Severity-errors/\nNot successful: 2\n  PC-1: XE Migration complete with errors\n"
                   "  PC-2: XW Migration complete with warnings\n",
             2);
@@ -353,8 +353,8 @@ private Q_SLOTS:
         QFile csv(path("report/report.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly) && QFile::exists(path("report/report.html")));
         QCOMPARE(csv.readAll().count("XS,Migration successful,FIN-"), 2);
-        for (const char *line : {"Migration Job Name: Example\n", "The settings file holds no passwords", "\nFIN-0001: Client executing\n",
-                 "\nProcessing complete.\nClients: 7; successful 7,"})
+        for (const char *line : {"Migration Job Name: Example [Rehearsal]\n", "The settings file holds no passwords", "\nFIN-0001: Client executing\n",
+                 "\nProcessing complete.\nRehearsal ended: no computer was migrated.\nClients: 7; successful 7,"})
             QVERIFY2(run.out.contains(line), line);
         QVERIFY(QFile::exists(data.path() + "/varno-osk/Log/Example/handler.log"));
     }

@@ -47,11 +47,11 @@ private Q_SLOTS:
     void csvRowsQuotedAsRfc4180()
     {
         const QByteArray expected = QByteArray("\xEF\xBB\xBF")
-            + "Computer,Group Path,Last Status Code,Status Text,Client Log File\r\n"
-              "PC1,\"'@Head, Office\\Finance\",XE,Migration complete with errors,PC1-20240301120000.log\r\n"
-              "PC10,,XS,Migration successful,PC10-20250101120000.log\r\n"
-            + QStringLiteral("\"say \"\"<hi>\"\" & Ünïcode\",\"'@Head, Office\",CL,Client executing,\r\n").toUtf8()
-            + "KIOSK,,,No status received,\r\n";
+            + "Computer,Group Path,Last Status Code,Status Text,Client Log File,Engine\r\n"
+              "PC1,\"'@Head, Office\\Finance\",XE,Migration complete with errors,PC1-20240301120000.log,ssh\r\n"
+              "PC10,,XS,Migration successful,PC10-20250101120000.log,ssh\r\n"
+            + QStringLiteral("\"say \"\"<hi>\"\" & Ünïcode\",\"'@Head, Office\",CL,Client executing,,ssh\r\n").toUtf8()
+            + "KIOSK,,,No status received,,ssh\r\n";
         QCOMPARE(m_report.Csv(), expected);
         // Not started, in progress, successful, warnings, errors, canceled, aborted.
         QCOMPARE(m_report.Counts, (std::array<int, RunReport::OutcomeCount> {1, 1, 1, 0, 1, 0, 0}));
@@ -70,6 +70,21 @@ private Q_SLOTS:
         QCOMPARE(page.count(QStringLiteral("width:25.0%")), 4);
         QVERIFY(page.contains(QStringLiteral("did not succeed (3)")));
         QVERIFY(!page.contains(QStringLiteral("<td>PC10</td>")) && page.contains(QStringLiteral("<td>KIOSK</td>")));
+        QVERIFY(!page.contains(QStringLiteral("Rehearsal")));
+    }
+
+    // A rehearsal's report can never be taken for a migration's, nor can a
+    // row of its CSV once copied elsewhere.
+    void rehearsalSaysSo()
+    {
+        RunReport rehearsal = m_report;
+        rehearsal.Rehearsal = true;
+        const QString page = QString::fromUtf8(rehearsal.Html());
+        QVERIFY(page.contains(QStringLiteral("[Rehearsal]</title>")) && page.contains(QStringLiteral("no computer is changed")));
+        const QList<QByteArray> rows = rehearsal.Csv().trimmed().split('\n');
+        QCOMPARE(rows.size(), 5);
+        for (const QByteArray &row : rows.mid(1))
+            QVERIFY2(row.trimmed().endsWith(",rehearsal"), row.constData());
     }
 
     void writeNamesTheFileThatFailed()
