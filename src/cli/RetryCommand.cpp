@@ -3,9 +3,10 @@
 #include "cli/JobFile.h"
 #include "cli/modCommandLine.h"
 #include "common/modFormat.h"
+#include "common/modRehearsal.h"
 #include "database/ComputerDB.h"
-#include "settingsfile/SettingsFile.h"
 #include "job/modRetry.h"
+#include "settingsfile/SettingsFile.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -59,8 +60,8 @@ int RetryCommand::failure(const QString &text)
     return modCommandLine::Fail(m_err, text);
 }
 
-bool RetryCommand::readStatuses(const QString &results, const QString &passphrase, const QSet<QString> &computers,
-    QHash<QString, QString> &statuses, QString &problem)
+bool RetryCommand::readStatuses(
+    const QString &results, const QString &passphrase, const QSet<QString> &computers, QHash<QString, QString> &statuses, QString &problem)
 {
     const QFileInfo info(results);
     if (info.isDir()) {
@@ -70,7 +71,14 @@ bool RetryCommand::readStatuses(const QString &results, const QString &passphras
                           .arg(native(results), QFileInfo(path).fileName());
             return false;
         }
-        return modRetry::ReadStatusFile(path, computers, statuses, problem);
+        if (!modRetry::ReadStatusFile(path, computers, statuses, problem))
+            return false;
+        if (QFileInfo(QFileInfo(path).dir(), QString::fromLatin1(modRehearsal::MarkerFile)).exists()) {
+            m_out << modRehearsal::NothingMigrated() << '\n';
+            for (QString &status : statuses)
+                status.clear();
+        }
+        return true;
     }
     ComputerDB state;
     const SettingsFileResult loaded = SettingsFile().Load(results, passphrase, state);
@@ -128,9 +136,12 @@ int RetryCommand::run(const QStringList &arguments)
     if (statuses.isEmpty())
         return failure(QStringLiteral("None of the %1 computers of \"%2\" is named in \"%3\": those are the results of another job. "
                                       "No new job was written.")
-                .arg(computers.size())
-                .arg(native(file.path()), native(file.value(kFrom))));
-    m_out << QStringLiteral("\"%1\" matched %2 of the %3 computers.\n").arg(native(file.value(kFrom))).arg(statuses.size()).arg(computers.size());
+                           .arg(computers.size())
+                           .arg(native(file.path()), native(file.value(kFrom))));
+    m_out << QStringLiteral("\"%1\" matched %2 of the %3 computers.\n")
+                 .arg(native(file.value(kFrom)))
+                 .arg(statuses.size())
+                 .arg(computers.size());
 
     const modRetry::Split split
         = modRetry::UnfinishedJob(database, [&](int id) { return statuses.value(modRetry::NameKey(database.GetComputerName(id))); });

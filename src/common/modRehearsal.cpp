@@ -24,6 +24,17 @@ QString LastLine()
     return Word() + QStringLiteral(" ended: no computer was migrated.");
 }
 
+QString NothingMigrated()
+{
+    return QStringLiteral("Those are the results of a rehearsal: no computer was migrated, so every computer is still to do.");
+}
+
+bool EngineRehearses()
+{
+    const QString engine = ConsoleConfig().Text(ConsoleConfig::Engine).trimmed();
+    return engine.isEmpty() || engine.compare(QLatin1String(EngineRehearsal), Qt::CaseInsensitive) == 0;
+}
+
 QString Refusal(bool forced)
 {
     if (forced)

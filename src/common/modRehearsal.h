@@ -21,6 +21,18 @@ QString Label(const QString &text);
 QString FirstLine();
 QString LastLine();
 
+// A rehearsal leaves this file in the folder of its status file, so that
+// `vo retry` knows its statuses for what they are: no computer finished.
+inline constexpr char MarkerFile[] = "rehearsal.txt";
+// The text a caller shows when it treats a rehearsal's statuses as "nothing
+// done": every computer is kept.
+QString NothingMigrated();
+
+// Whether the registry value Engine chooses the simulated engine (its
+// default). Checks that only matter when clients are really reached, such
+// as a listener they can call, are left out of a rehearsal.
+bool EngineRehearses();
+
 // Why a migration cannot start with the engine the registry names; empty
 // when it rehearses. `forced` (vo run --rehearsal) rehearses whatever the
 // registry says.

@@ -253,6 +253,8 @@ void SimulatedEngine::StartProcessing()
         modErrorHandler::Raise(1043, QStringLiteral("The handler log could not be written: %1").arg(m_handlerLog.ErrorString()));
     if (!m_settings.clientStatusFile.isEmpty() && !m_statusFile.Open(*statusFolder, m_settings.clientStatusFile))
         modErrorHandler::Raise(1043, QStringLiteral("The client status file could not be written: %1").arg(m_statusFile.ErrorString()));
+    if (!statusFolder->Write(QString::fromLatin1(modRehearsal::MarkerFile), modRehearsal::FirstLine().toUtf8() + '\n'))
+        modErrorHandler::Raise(1043, QStringLiteral("The rehearsal's mark could not be written beside the client status file."));
 
     const int count = m_clientArray.Rows();
     m_clients.clear();

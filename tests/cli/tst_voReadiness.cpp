@@ -86,7 +86,12 @@ private Q_SLOTS:
         VoRun run = vo({"run", file, "--profile", write("p.txt", "step_ms = 0\nerror = PC-1\nwarning = PC-2\n"), "--job", "Spring"});
         QCOMPARE(run.status, 1);
 
+        // That run was a rehearsal: nothing finished, whatever its statuses say.
         const QString results = m_fixture.logs.filePath(QStringLiteral("Spring"));
+        run = vo({"retry", file, "--from", results, "--into", path("rehearsed.vos.json")});
+        QVERIFY2(run.status == 0 && run.out.contains("no computer was migrated") && run.out.contains("Kept 3 computers"), run.out.constData());
+        // Results as an engine that migrates leaves them.
+        QVERIFY(QFile::remove(results + "/rehearsal.txt"));
         run = vo({"retry", file, "--from", results, "--into", path("new.vos.json")});
         QCOMPARE(run.status, 0);
         QVERIFY2(run.out.startsWith("\"" + results.toUtf8() + "\" matched 3 of the 3 computers.\nKept 1 computer that did not finish, of 3, in "),

@@ -1,9 +1,9 @@
 #include "MainWindowFixture.h"
 
-#include "job/JobFixture.h"
 #include "engine/ManualScheduler.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/modEngine.h"
+#include "job/JobFixture.h"
 #include "shell/forms/ObjectSettingsPanel.h"
 #include "shell/forms/RunControlPane.h"
 #include "shell/forms/frmMigJobName.h"
@@ -151,15 +151,10 @@ private Q_SLOTS:
         QVERIFY(window->findChild<QWidget *>(QStringLiteral("fmObjectSettings"))->isVisibleTo(window.get()));
         QCOMPARE(icon(*window, key("PC-01")), int(Computer));
 
-        const QString state = f.file(QStringLiteral("state.vos.json"));
-        f.presenter->setNextFileName(state);
-        f.presenter->setNextText(QString()); // no passphrase: without the passwords
+        // A rehearsal leaves no migration state: it would later read as computers that finished.
         QVERIFY(f.trigger(*window, QStringLiteral("mnuSaveState")));
-        f.presenter->setNextAnswer(Presenter::No); // "Unsaved Settings": the job itself is not saved
-        f.presenter->setNextFileName(state);
-        QVERIFY(f.trigger(*window, QStringLiteral("mnuLoad")));
-        QCOMPARE(icon(*window, key("LAB-01")), int(StatusWarnings));
-        QCOMPARE(icon(*window, key("KIOSK-01")), int(StatusErrors));
+        QVERIFY(f.presenter->last().text.contains(QStringLiteral("no migration state to save")));
+        QVERIFY(!QFile::exists(f.file(QStringLiteral("state.vos.json"))));
 
         // The logs of this run are in the results folder now.
         f.presenter->clear();

@@ -4,14 +4,15 @@
 #include "common/ProgressBarLink.h"
 #include "common/RunState.h"
 #include "common/modErrorHandler.h"
+#include "common/modRehearsal.h"
 #include "common/widgets/frmProgress.h"
 #include "database/ComputerDB.h"
-#include "job/MigrationRun.h"
-#include "validation/ReadinessReport.h"
-#include "validation/modReadinessReport.h"
 #include "job/ClientCheck.h"
+#include "job/MigrationRun.h"
 #include "job/modRetry.h"
 #include "shell/SettingsFileController.h"
+#include "validation/ReadinessReport.h"
+#include "validation/modReadinessReport.h"
 
 #include <QAction>
 #include <QDir>
@@ -47,12 +48,16 @@ JobReportMenus::JobReportMenus(const Items &items, ComputerDB &database, Migrati
         ProgressBarLink link;
         link.LinkForm(&progress);
         modReadinessReport::Show(m_database, m_items.Owner, &link, [this](ReadinessReport &report, ProgressBarLink *bar, QString &problem) {
-            bar->Start(0, int(report.Computers.size()), QStringLiteral("Readiness Report"), QStringLiteral("Checking on the clients..."), 0, true);
+            bar->Start(
+                0, int(report.Computers.size()), QStringLiteral("Readiness Report"), QStringLiteral("Checking on the clients..."), 0, true);
             ClientCheck check(m_database);
-            const bool ran = check.Run(report, [bar](int done, int) {
-                bar->SetValue(done);
-                return !bar->CancelVal();
-            }, problem);
+            const bool ran = check.Run(
+                report,
+                [bar](int done, int) {
+                    bar->SetValue(done);
+                    return !bar->CancelVal();
+                },
+                problem);
             bar->Finish();
             if (ClientCheck::StopRequested()) {
                 // The console is closing: no report to offer.
@@ -80,7 +85,8 @@ void JobReportMenus::updateItems()
 void JobReportMenus::mnuNewJobFromUnfinished_Click()
 {
     modErrorHandler::Guard("frmMain.mnuNewJobFromUnfinished_Click", [&] {
-        const QMap<int, QString> &statuses = m_run.LastStatuses();
+        // A rehearsal finished nothing, whatever its statuses say.
+        const QMap<int, QString> statuses = m_run.Rehearsal() ? QMap<int, QString>() : m_run.LastStatuses();
         const modRetry::Split split = modRetry::UnfinishedJob(m_database, [&statuses](int id) { return statuses.value(id); });
         const int total = split.Kept + split.Finished;
         if (split.Kept == 0) {
@@ -93,13 +99,14 @@ void JobReportMenus::mnuNewJobFromUnfinished_Click()
         if (!m_files.SaveNewJob(*split.Database, jobName, &path))
             return;
         modErrorHandler::ShowMessage(modErrorHandler::Information,
-            QStringLiteral("The new job \"%1\" keeps the %2 of %3 computers that did not finish;\r"
-                           "%4 finished and were left out.  Its settings file is\r\"%5\".\r\r"
-                           "The settings open now are unchanged.  Load the new file to run it.")
-                .arg(jobName)
-                .arg(split.Kept)
-                .arg(total)
-                .arg(split.Finished)
-                .arg(QDir::toNativeSeparators(path)));
+            (m_run.Rehearsal() ? modRehearsal::NothingMigrated() + QStringLiteral("\r\r") : QString())
+                + QStringLiteral("The new job \"%1\" keeps the %2 of %3 computers that did not finish;\r"
+                                 "%4 finished and were left out.  Its settings file is\r\"%5\".\r\r"
+                                 "The settings open now are unchanged.  Load the new file to run it.")
+                      .arg(jobName)
+                      .arg(split.Kept)
+                      .arg(total)
+                      .arg(split.Finished)
+                      .arg(QDir::toNativeSeparators(path)));
     });
 }

@@ -9,13 +9,13 @@
 #include "common/modGeneral.h"
 #include "common/modRehearsal.h"
 #include "config/forms/frmConfiguration.h"
-#include "job/ClientCheck.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "engine/NetworkTest.h"
 #include "engine/QXEInterface.h"
 #include "import/forms/frmImportADS.h"
 #include "import/forms/frmImportUsers.h"
+#include "job/ClientCheck.h"
 #include "job/StartMigration.h"
 #include "job/modRunReport.h"
 #include "network/PingTest.h"
@@ -273,7 +273,15 @@ void frmMain::connectCommands()
     SettingsFileController *files = m_settingsFiles.get();
     connect(mnuSave, &QAction::triggered, files, &SettingsFileController::mnuSave_Click);
     connect(mnuSaveAs, &QAction::triggered, files, &SettingsFileController::mnuSaveAs_Click);
-    connect(mnuSaveState, &QAction::triggered, this, [this] { m_settingsFiles->mnuSaveState_Click(m_run->LastStatuses()); });
+    connect(mnuSaveState, &QAction::triggered, this, [this] {
+        // A state saved from a rehearsal would later read as computers that finished.
+        if (m_run->Rehearsal()) {
+            modErrorHandler::ShowMessage(modErrorHandler::Information,
+                QStringLiteral("The last run was a rehearsal: no computer was migrated, so there is no migration state to save."));
+            return;
+        }
+        m_settingsFiles->mnuSaveState_Click(m_run->LastStatuses());
+    });
     connect(mnuSaveRunReport, &QAction::triggered, this, [this] { modRunReport::Save(*Database, *m_run, this); });
     connect(mnuFile, &QMenu::aboutToShow, this, &frmMain::UpdateSaveRunReport);
     connect(mnuLoad, &QAction::triggered, this, [this] { LoadSettingsFile(QString()); });
@@ -1018,10 +1026,13 @@ void frmMain::closeEvent(QCloseEvent *event)
             + QStringLiteral("computer still at it; nothing on the computers has been changed.");
         if (Presenter::current().showMessage(box) == Presenter::Yes) {
             ClientCheck::StopRunning();
-            connect(&RunState::instance(), &RunState::changed, this, [this](RunState::State state) {
-                if (state == RunState::State::Editing)
-                    QTimer::singleShot(0, this, &QWidget::close);
-            }, Qt::SingleShotConnection);
+            connect(
+                &RunState::instance(), &RunState::changed, this,
+                [this](RunState::State state) {
+                    if (state == RunState::State::Editing)
+                        QTimer::singleShot(0, this, &QWidget::close);
+                },
+                Qt::SingleShotConnection);
         }
         event->ignore();
         return;
