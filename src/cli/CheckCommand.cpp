@@ -4,10 +4,11 @@
 #include "cli/modCommandLine.h"
 #include "common/Clock.h"
 #include "common/ConsoleConfig.h"
+#include "common/modRehearsal.h"
 #include "database/ComputerDB.h"
 #include "job/ClientCheck.h"
-#include "validation/ReadinessReport.h"
 #include "network/modNetwork.h"
+#include "validation/ReadinessReport.h"
 
 #include <QTextStream>
 
@@ -86,16 +87,16 @@ int CheckCommand::run(const QStringList &arguments)
     if (!file.load(database, problem))
         return failure(problem);
 
-    ReadinessReport report = ReadinessReport::Build(database);
+    const ConsoleConfig config;
+    // The stored address as it stands: one this machine no longer has is a
+    // fault to show, not one to replace.
+    QString address = config.Text(ConsoleConfig::ListenerIP);
+    if (address.isEmpty())
+        address = modNetwork::GetListenerIP(config);
+    ReadinessReport report = ReadinessReport::Build(database, file.has(kClients) || !modRehearsal::EngineRehearses() ? address : QString());
     report.JobName = file.result().JobName;
     report.Time = Clock::instance().currentDateTime();
     if (file.has(kPing)) {
-        const ConsoleConfig config;
-        // The stored address as it stands: one this machine no longer has
-        // is a fault to show, not one to replace.
-        QString address = config.Text(ConsoleConfig::ListenerIP);
-        if (address.isEmpty())
-            address = modNetwork::GetListenerIP(config);
         report.CheckListener(address, config.Number(ConsoleConfig::ListenerPort));
         report.Ping(config.Number(ConsoleConfig::PingsInFlight));
     }

@@ -129,7 +129,7 @@ int ConfigCommand::show()
         m_out << (text.isEmpty() ? QStringLiteral("(empty)") : text) << "  [stored";
         m_out << "; default " << defaultText(value);
         // Shown, not fixed: the next run empties it (modNetwork::GetListenerIP).
-        if (value == C::ListenerIP && !AddressTable::current().Addresses(false).contains(text))
+        if (value == C::ListenerIP && !AddressTable::current().Addresses(true).contains(text))
             m_out << "; not an address of this machine, so a run uses the default";
         if (value == C::LogPath && !modFormat::IsValidLocalPath(text, true))
             m_out << "; not an absolute folder, so the logs go to the default";

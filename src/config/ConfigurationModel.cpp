@@ -57,7 +57,8 @@ bool ConfigurationModel::keyOpens() const
 
 bool ConfigurationModel::Load()
 {
-    m_localAddresses = AddressTable::current().Addresses(false);
+    // Loopback addresses come last: they serve clients on this machine only.
+    m_localAddresses = AddressTable::current().Addresses(true);
     const Config config(m_keyPath);
     const bool opened = keyOpens();
     // A field shows the text as it is stored, a number that is none too
@@ -72,7 +73,7 @@ bool ConfigurationModel::Load()
     // gone shows the first, as the next run will use it.
     QString &listener = m_texts[Config::ListenerIP];
     if (!m_localAddresses.contains(listener))
-        listener = m_localAddresses.value(0, NoIPsFound);
+        listener = AddressTable::current().Addresses(false).value(0, NoIPsFound);
 
     // Any number above 0 clears the box, "1.5" as well as "2".
     const QString welcome = config.Text(Config::WelcomeScreen);

@@ -124,7 +124,7 @@ bool StartMigration::confirm()
 
 bool StartMigration::validate()
 {
-    const ValidationResult result = JobValidator(m_database).Verify(0);
+    const ValidationResult result = JobValidator(m_database, modRehearsal::EngineRehearses() ? QString() : m_address).Verify(0);
     if (result.passed())
         return true;
     const ValidationReport report = ValidationReport::Build(result, m_database);

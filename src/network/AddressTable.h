@@ -18,8 +18,9 @@ public:
 
     virtual ~AddressTable() = default;
 
-    // "0.0.0.0" never appears. The loopback addresses only when asked for:
-    // clients are other computers and can never call a console back there.
+    // "0.0.0.0" never appears. The loopback addresses only when asked for,
+    // and then after the others: clients on other computers can never call
+    // a console back there, only those on this machine can.
     virtual QList<Row> Rows(bool includeLoopback) const = 0;
 
     // The addresses of Rows, in the same order.

@@ -12,6 +12,7 @@
 QList<AddressTable::Row> InterfaceAddressTable::Rows(bool includeLoopback) const
 {
     QList<Row> rows;
+    QList<Row> loopbackRows;
     ifaddrs *list = nullptr;
     if (getifaddrs(&list) != 0)
         return rows;
@@ -32,8 +33,10 @@ QList<AddressTable::Row> InterfaceAddressTable::Rows(bool includeLoopback) const
         const bool loopback = (entry->ifa_flags & IFF_LOOPBACK) || (ntohl(address) >> 24) == 127;
         if (loopback && !includeLoopback)
             continue;
-        rows.append({modNetwork::DottedText(address), modNetwork::DottedText(mask)});
+        (loopback ? loopbackRows : rows).append({modNetwork::DottedText(address), modNetwork::DottedText(mask)});
     }
     freeifaddrs(list);
-    return rows;
+    // Last, so that a list of them offers the addresses other computers can
+    // reach first.
+    return rows + loopbackRows;
 }

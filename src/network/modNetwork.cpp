@@ -9,6 +9,8 @@
 #include "network/PingResult.h"
 
 #include <QStringList>
+#include <QSysInfo>
+#include <QtEndian>
 
 #include <cstring>
 
@@ -77,14 +79,40 @@ qint32 Ping(const QString &target, int timeoutMs)
     return EchoService::current().Echo(quint32(address), timeoutMs);
 }
 
+bool IsLoopbackAddress(const QString &text)
+{
+    const qint64 address = DottedToAddress(text);
+    return address >= 0 && (qFromBigEndian(quint32(address)) >> 24) == 127;
+}
+
+bool IsThisMachine(const QString &computerName)
+{
+    const QString name = computerName.trimmed();
+    if (name.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        return true;
+    if (IsDottedAddress(name))
+        return IsLoopbackAddress(name) || AddressTable::current().Addresses(true).contains(name);
+    const QString host = QSysInfo::machineHostName();
+    if (host.isEmpty())
+        return false;
+    if (name.compare(host, Qt::CaseInsensitive) == 0)
+        return true;
+    // "ws1" for "ws1.example.org" and the other way round; two full names
+    // must agree in full.
+    const auto shortName = [](const QString &full) { return full.section(QLatin1Char('.'), 0, 0); };
+    const bool bothFull = name.contains(QLatin1Char('.')) && host.contains(QLatin1Char('.'));
+    return !bothFull && shortName(name).compare(shortName(host), Qt::CaseInsensitive) == 0;
+}
+
 QString GetListenerIP(const ConsoleConfig &config)
 {
+    const QString stored = config.Text(ConsoleConfig::ListenerIP);
+    if (!stored.isEmpty() && AddressTable::current().Addresses(true).contains(stored))
+        return stored;
+    // Never a loopback address unless chosen: clients elsewhere could not report.
     const QStringList local = AddressTable::current().Addresses(false);
     if (local.isEmpty())
         return QString();
-    const QString stored = config.Text(ConsoleConfig::ListenerIP);
-    if (local.contains(stored))
-        return stored;
     if (!stored.isEmpty())
         config.Write(ConsoleConfig::ListenerIP, QString());
     return local.constFirst();

@@ -21,6 +21,15 @@ qint64 DottedToAddress(const QString &text);
 // and the clients as it is typed must be what their own parsers take.
 bool IsDottedAddress(const QString &text);
 
+// 127.0.0.0/8, as dotted text.
+bool IsLoopbackAddress(const QString &text);
+
+// Whether a computer of the tree, by its name, is this machine: "localhost",
+// this machine's host name (with or without its domain), or one of its
+// addresses. Nothing is resolved: a job of 100,000 computers is looked at
+// in a moment.
+bool IsThisMachine(const QString &computerName);
+
 // The first IPv4 address of the name as dotted text, or empty text.
 QString ResolveHost(const QString &name);
 
@@ -36,7 +45,8 @@ QString LookupDC(const QString &dcName);
 qint32 Ping(const QString &target, int timeoutMs);
 
 // The listener address in use: the stored "ListenerIP" while it is one of
-// this machine's addresses; otherwise the first of them, and the stored
+// this machine's addresses, a loopback one included when the administrator
+// chose it; otherwise the first that is not loopback, and the stored
 // value is emptied so that it no longer names an address the machine lost.
 // With no address at all the answer is empty and nothing is written: the
 // stored choice may come back with the network.

@@ -5,6 +5,7 @@
 #include "common/modGeneral.h"
 #include "common/modText.h"
 #include "database/ComputerDB.h"
+#include "network/modNetwork.h"
 #include "validation/ValidationCode.h"
 
 #include <QStringView>
@@ -98,8 +99,9 @@ bool isValidSID(const QString &sid)
 
 } // namespace
 
-JobValidator::JobValidator(const ComputerDB &database)
+JobValidator::JobValidator(const ComputerDB &database, const QString &listenerAddress)
     : m_database(database)
+    , m_listenerLoopback(modNetwork::IsLoopbackAddress(listenerAddress))
 { }
 
 void JobValidator::VerifyRecords(int &code, QString &settingsSourceKey, int &index, int &scope, QString &computerKey) const
@@ -137,8 +139,9 @@ ValidationResult JobValidator::Verify(int firstIndex) const
             // The texts first: a field check would otherwise name a field
             // whose real fault is a character it cannot show.
             Findings found(Findings::FirstOnly);
-            if (!checkTexts(id, *settings, found) && !warning && !checkName(*computer, found))
-                checkComputer(*settings, m_database.GetComputerUserList(id).get(), found);
+            if (!checkTexts(id, *settings, found) && !warning && !checkName(*computer, found)
+                && !checkComputer(*settings, m_database.GetComputerUserList(id).get(), found))
+                checkListener(*computer, found);
             if (found.Faults.isEmpty())
                 continue;
             const int code = found.Faults.first().Code;
@@ -180,6 +183,7 @@ QList<ValidationResult> JobValidator::Faults(int id) const
         if (!found.has(TextComputerName))
             checkName(*computer, found);
         checkComputer(*settings, m_database.GetComputerUserList(id).get(), found);
+        checkListener(*computer, found);
     } catch (...) {
         found.add(modErrorHandler::ClassifyCurrentException().Number);
     }
@@ -211,6 +215,11 @@ bool JobValidator::Findings::has(int code) const
 bool JobValidator::checkName(const ComputerRecord &computer, Findings &found)
 {
     return !modFormat::IsValidComputerName(computer.Name) && found.add(ComputerName);
+}
+
+bool JobValidator::checkListener(const ComputerRecord &computer, Findings &found) const
+{
+    return m_listenerLoopback && !modNetwork::IsThisMachine(computer.Name) && found.add(ListenerLoopback);
 }
 
 bool JobValidator::checkComputer(const GlobalSettings &settings, const UserProfiles *list, Findings &found)

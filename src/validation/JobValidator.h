@@ -37,7 +37,9 @@ struct ValidationResult
 class JobValidator
 {
 public:
-    explicit JobValidator(const ComputerDB &database);
+    // With the address the run's clients will report to, a loopback one is
+    // a warning for every computer that is not this machine.
+    explicit JobValidator(const ComputerDB &database, const QString &listenerAddress = QString());
 
     // The console's form of the check. On entry `index` is the first computer
     // ID to look at (the start command passes 0); `scope` is not used. On
@@ -94,6 +96,7 @@ private:
 
     bool checkTexts(int id, const GlobalSettings &settings, Findings &found) const;
     static bool checkName(const ComputerRecord &computer, Findings &found);
+    bool checkListener(const ComputerRecord &computer, Findings &found) const;
     static bool checkComputer(const GlobalSettings &settings, const UserProfiles *list, Findings &found);
     static bool checkAccounts(const GlobalSettings &settings, Findings &found);
     static bool checkUserList(const GlobalSettings &settings, const UserProfiles *list, Counts &counts, Findings &found);
@@ -106,4 +109,5 @@ private:
     static bool checkOptions(const GlobalSettings &settings, Findings &found);
 
     const ComputerDB &m_database;
+    bool m_listenerLoopback = false;
 };

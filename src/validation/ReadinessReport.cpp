@@ -117,10 +117,10 @@ ReadinessReport::Standing ReadinessReport::Computer::standing() const
     return errors ? Standing::Errors : Standing::Warnings;
 }
 
-ReadinessReport ReadinessReport::Build(const ComputerDB &database)
+ReadinessReport ReadinessReport::Build(const ComputerDB &database, const QString &listenerAddress)
 {
     ReadinessReport report;
-    const JobValidator validator(database);
+    const JobValidator validator(database, listenerAddress);
     QHash<int, QString> groups;
     // Each group's and computer's name is looked up once however many
     // computers share its settings.

@@ -73,7 +73,7 @@ public:
 
     // Every active computer in ID order, each with every fault the check
     // before a run finds on it.
-    static ReadinessReport Build(const ComputerDB &database);
+    static ReadinessReport Build(const ComputerDB &database, const QString &listenerAddress = QString());
 
     // Resolves and pings every computer, `inFlight` at once. `progress` is
     // called after each computer with the number done; false from it stops

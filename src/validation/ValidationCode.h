@@ -62,6 +62,9 @@ enum : int {
     JoinDCName = 303,
     JoinDCNameWithoutJoin = 305,
     JoinName = 306,
+    // The listener is a loopback address and the computer is another one:
+    // its client could never report back.
+    ListenerLoopback = 307, // a warning
     NothingToDo = 308,
     // Not a name a Windows computer can carry (modFormat::IsValidComputerName).
     // Renaming and New Computer refuse such names; a settings file edited
@@ -115,7 +118,7 @@ enum : int {
 constexpr bool IsWarning(int code)
 {
     return code == DestLookupUsername || code == SourceLookupUsername || code == DestDomainWithoutProfiles
-        || code == SourceDomainWithoutProfiles;
+        || code == SourceDomainWithoutProfiles || code == ListenerLoopback;
 }
 
 } // namespace ValidationCode

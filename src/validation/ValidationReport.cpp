@@ -136,6 +136,12 @@ const QHash<int, Entry> &fieldTexts()
                             "Please rename the computer."),
                 Tab::None, {}}},
 
+        {ListenerLoopback,
+            {QStringLiteral("The Listener IP is a loopback address (127.x.x.x): only a client on this machine can report\r"
+                            "to it, and this computer is another one.  Choose another Listener IP in Tools > Configuration.\r\r"
+                            "Do you wish to ignore this message?"),
+                Tab::None, {}}},
+
         {InternalProfileActions, {kInternal + CR + QStringLiteral("Internal action invalid."), Tab::None, {}}},
         {InternalForceReboot, {kInternal + CR + QStringLiteral("'Force Reboot' invalid."), Tab::None, {}}},
         {InternalListType, {kInternal + CR + QStringLiteral("Migration type invalid."), Tab::None, {}}},

@@ -6,9 +6,10 @@
 #include "common/Presenter.h"
 #include "common/ProgressBarLink.h"
 #include "common/modErrorHandler.h"
+#include "common/modRehearsal.h"
 #include "common/modShell.h"
-#include "validation/ReadinessReport.h"
 #include "network/modNetwork.h"
+#include "validation/ReadinessReport.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -110,7 +111,7 @@ void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress,
             clients = answer == Presenter::Yes;
         }
 
-        ReadinessReport report = ReadinessReport::Build(database);
+        ReadinessReport report = ReadinessReport::Build(database, clients || !modRehearsal::EngineRehearses() ? address : QString());
         report.JobName = AppState::Get().CurrentJobName;
         report.Time = Clock::instance().currentDateTime();
         if (network == Presenter::Yes) {
@@ -136,7 +137,8 @@ void Show(const ComputerDB &database, QObject *owner, ProgressBarLink *progress,
             if (!checkClients(report, progress, problem)) {
                 if (problem.isEmpty())
                     return;
-                modErrorHandler::ShowMessage(modErrorHandler::Error, QStringLiteral("The check on the clients could not run:") + CR + problem);
+                modErrorHandler::ShowMessage(
+                    modErrorHandler::Error, QStringLiteral("The check on the clients could not run:") + CR + problem);
             }
         }
 

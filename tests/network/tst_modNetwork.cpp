@@ -99,9 +99,20 @@ private Q_SLOTS:
         const InterfaceAddressTable table;
         const QStringList with = table.Addresses(true);
         QVERIFY(!with.contains(QStringLiteral("0.0.0.0")));
-        for (const QString &address : table.Addresses(false))
-            QVERIFY2(modNetwork::IsDottedAddress(address) && !address.startsWith(QStringLiteral("127.")) && with.contains(address),
+        const QStringList without = table.Addresses(false);
+        for (const QString &address : without)
+            QVERIFY2(modNetwork::IsDottedAddress(address) && !modNetwork::IsLoopbackAddress(address) && with.contains(address),
                 qPrintable(address));
+        // The loopback ones last, as the configuration dialog lists them.
+        QVERIFY(with.contains(QStringLiteral("127.0.0.1")));
+        QCOMPARE(with.mid(0, without.size()), without);
+        // A stored loopback address is kept; none is ever chosen for the administrator.
+        TestRegistry registry;
+        QVERIFY(modConsoleKey::Prepare());
+        QVERIFY(ConsoleConfig().Write(ConsoleConfig::ListenerIP, QStringLiteral("127.0.0.1")));
+        QCOMPARE(modNetwork::GetListenerIP(), QStringLiteral("127.0.0.1"));
+        QVERIFY(ConsoleConfig().Write(ConsoleConfig::ListenerIP, QString()));
+        QCOMPARE(modNetwork::GetListenerIP(), without.value(0));
     }
 };
 

@@ -1,9 +1,11 @@
 #include "validation/JobValidator.h"
 
 #include "job/JobFixture.h"
+#include "network/modNetwork.h"
 
 #include "support/RecordingPresenter.h"
 
+#include <QSysInfo>
 #include <QTest>
 
 #include <algorithm>
@@ -340,6 +342,40 @@ private Q_SLOTS:
         QCOMPARE(result.Code, code);
         QCOMPARE(result.Index, index);
         QCOMPARE(result.SettingsSourceKey, QStringLiteral("C%1").arg(index));
+    }
+
+    // A loopback listener serves this machine alone: every other computer
+    // is warned about, after its own faults, and this machine never is.
+    void loopbackListener_data()
+    {
+        QTest::addColumn<QString>("listener");
+        QTest::addColumn<QString>("computer");
+        QTest::addColumn<int>("code");
+        QTest::newRow("another computer") << "127.0.0.1"
+                                          << "PC-0" << 307;
+        QTest::newRow("anywhere in 127/8") << "127.9.8.7"
+                                           << "PC-0" << 307;
+        QTest::newRow("localhost") << "127.0.0.1"
+                                   << "LOCALHOST" << 0;
+        QTest::newRow("this machine by name") << "127.0.0.1" << QSysInfo::machineHostName().section('.', 0, 0).toUpper() << 0;
+        QTest::newRow("a listener others reach") << "10.0.0.5"
+                                                 << "PC-0" << 0;
+    }
+
+    void loopbackListener()
+    {
+        QFETCH(QString, listener);
+        QFETCH(QString, computer);
+        QFETCH(int, code);
+        ComputerDB db;
+        buildMany(db, 2);
+        db.RenameComputer(0, computer);
+        own(db, 1).SourceDomain = QStringLiteral("bad/name");
+        const JobValidator validator(db, listener);
+        QCOMPARE(validator.Verify().Code, code == 0 ? 112 : code);
+        const QList<ValidationResult> faults = validator.Faults(0);
+        QCOMPARE(faults.isEmpty() ? 0 : faults.constFirst().Code, code);
+        QCOMPARE(validator.Faults(1).size(), modNetwork::IsLoopbackAddress(listener) ? 2 : 1);
     }
 
     void computersNotTakingPartAreSkipped()
