@@ -51,10 +51,7 @@ bool SshClient::prepare(const QString &login, QString &error) const
 
 QStringList SshClient::common(const QString &program, const QString &name, const QString &login) const
 {
-    // The known-hosts entry is the computer's name, whatever address and
-    // port the configuration maps it to: that is what vo engine trust records.
-    return QStringList {program, QStringLiteral("-F"), configFile(login)} + m_options.arguments()
-        + QStringList {QStringLiteral("-o"), QStringLiteral("HostKeyAlias=") + name};
+    return QStringList {program, QStringLiteral("-F"), configFile(login)} + m_options.arguments(name);
 }
 
 QStringList SshClient::ssh(const QString &name, const QString &login, const QString &command) const

@@ -1,7 +1,16 @@
 #include "ssh/SshOptions.h"
 
-QList<SshOptions::Option> SshOptions::table() const
+#include <QCryptographicHash>
+
+QList<SshOptions::Option> SshOptions::table(const QString &name) const
 {
+    // %C alone hashes the address, port and user ssh ends up with, so two
+    // names of one server would share a connection, and the second would
+    // never have its own host key checked. The name's hash keeps them apart
+    // in a path short enough for a socket.
+    const QString tag = name.isEmpty()
+        ? QStringLiteral("<hash of the name>")
+        : QString::fromLatin1(QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex().left(12));
     const QString yes = QStringLiteral("yes");
     const QString no = QStringLiteral("no");
     return {
@@ -17,20 +26,23 @@ QList<SshOptions::Option> SshOptions::table() const
         {QStringLiteral("GlobalKnownHostsFile"), QStringLiteral("/dev/null"), QStringLiteral("no other list of keys counts")},
         {QStringLiteral("UpdateHostKeys"), no, QStringLiteral("a server cannot add keys to the console's list")},
         {QStringLiteral("CheckHostIP"), no, QStringLiteral("keys are kept under the computer's name")},
+        {QStringLiteral("HostKeyAlias"), name.isEmpty() ? QStringLiteral("<name>") : name,
+            QStringLiteral("its key is looked up under that name, wherever the configuration sends it")},
         {QStringLiteral("ForwardAgent"), no, QStringLiteral("a client never reaches the administrator's agent")},
         {QStringLiteral("ForwardX11"), no, QStringLiteral("nor the display")},
         {QStringLiteral("ClearAllForwardings"), yes, QStringLiteral("nor any port")},
         {QStringLiteral("ControlMaster"), QStringLiteral("auto"), QStringLiteral("copy, start and collect share one login")},
-        {QStringLiteral("ControlPath"), controlFolder + QStringLiteral("/%C"), QStringLiteral("in a private folder of the run")},
+        {QStringLiteral("ControlPath"), controlFolder + QLatin1Char('/') + tag + QStringLiteral("-%C"),
+            QStringLiteral("one for each computer, in a private folder")},
         {QStringLiteral("ControlPersist"), QString::number(controlPersist),
             QStringLiteral("seconds the shared login outlives its last use")},
     };
 }
 
-QStringList SshOptions::arguments() const
+QStringList SshOptions::arguments(const QString &name) const
 {
     QStringList arguments;
-    for (const Option &option : table())
+    for (const Option &option : table(name))
         arguments << QStringLiteral("-o") << option.name + QLatin1Char('=') + option.value;
     return arguments;
 }

@@ -26,10 +26,11 @@ struct SshOptions
     int aliveCountMax = 4;
     int controlPersist = 120;
 
-    // The table the guide prints, with this set's values.
-    QList<Option> table() const;
+    // The table the guide prints, with this set's values for the computer
+    // `name` (empty: placeholders in its place).
+    QList<Option> table(const QString &name = {}) const;
     // The same as "-o NAME=VALUE" pairs.
-    QStringList arguments() const;
+    QStringList arguments(const QString &name) const;
     // The values the guide shows in place of paths that differ per user.
     static SshOptions placeholders();
 };

@@ -125,13 +125,15 @@ bool SshdServer::launch()
     const QString configFile = m_dir.filePath(QStringLiteral("sshd_config"));
     if (!writeFile(configFile, config))
         return false;
+    // The log is kept across restarts: only what this start wrote counts.
+    const qsizetype before = log().size();
     m_sshd = std::make_unique<QProcess>();
     m_sshd->setStandardOutputFile(QProcess::nullDevice());
     m_sshd->setStandardErrorFile(m_dir.filePath(QStringLiteral("sshd.log")), QIODevice::Append);
     m_sshd->start(QStringLiteral("/usr/sbin/sshd"), {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), configFile});
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired() && m_sshd->state() != QProcess::NotRunning) {
-        if (log().contains("Server listening on 127.0.0.1 port " + QByteArray::number(m_port)))
+        if (log().mid(before).contains("Server listening on 127.0.0.1 port " + QByteArray::number(m_port)))
             return true;
         QThread::msleep(20);
         m_sshd->waitForFinished(0);
