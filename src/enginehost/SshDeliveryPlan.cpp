@@ -3,7 +3,6 @@
 #include "protocol/modFindings.h"
 #include "protocol/modRunFile.h"
 #include "ssh/ConsoleKey.h"
-#include "ssh/KnownHosts.h"
 #include "ssh/modSshFailure.h"
 #include "ssh/modSshRun.h"
 
@@ -56,11 +55,7 @@ SshDeliveryPlan::SshDeliveryPlan(const QJsonObject &settings)
     , m_control(controlTemplate())
 {
     ConsoleKey key;
-    SshOptions options;
-    options.keyFile = key.privateFile();
-    options.knownHostsFile = KnownHosts::defaultFile();
-    options.controlFolder = m_control.path();
-    options.sshConfig = setting(settings, "SshConfig");
+    SshOptions options = SshOptions::console(m_control.path(), setting(settings, "SshConfig"));
     options.connectTimeout = settings.value(QStringLiteral("SshConnectTimeout")).toInt(options.connectTimeout);
     m_client = std::make_unique<SshClient>(options);
     m_drop = checkedDropFolder(settings, m_problem);

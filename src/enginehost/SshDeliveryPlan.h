@@ -35,6 +35,7 @@ public:
     int diagnose(const TransferorOutcome &outcome, QString &reason) const override;
     bool cleanedUp(const TransferorOutcome &outcome) const override;
 
+    const SshClient &client() const { return *m_client; }
     // The drop folder as a remote shell word, relative to the home or absolute.
     QString dropFolder() const { return m_drop; }
     // Sets `w` on the client to the working folder the client service moves

@@ -1,5 +1,8 @@
 #include "ssh/SshOptions.h"
 
+#include "ssh/ConsoleKey.h"
+#include "ssh/KnownHosts.h"
+
 #include <QCryptographicHash>
 
 QList<SshOptions::Option> SshOptions::table(const QString &name) const
@@ -45,6 +48,16 @@ QStringList SshOptions::arguments(const QString &name) const
     for (const Option &option : table(name))
         arguments << QStringLiteral("-o") << option.name + QLatin1Char('=') + option.value;
     return arguments;
+}
+
+SshOptions SshOptions::console(const QString &controlFolder, const QString &sshConfig)
+{
+    SshOptions options;
+    options.keyFile = ConsoleKey().privateFile();
+    options.knownHostsFile = KnownHosts::defaultFile();
+    options.controlFolder = controlFolder;
+    options.sshConfig = sshConfig;
+    return options;
 }
 
 SshOptions SshOptions::placeholders()

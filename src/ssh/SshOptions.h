@@ -31,6 +31,8 @@ struct SshOptions
     QList<Option> table(const QString &name = {}) const;
     // The same as "-o NAME=VALUE" pairs.
     QStringList arguments(const QString &name) const;
+    // The console's own: its key and known-hosts file (ConsoleKey's folder).
+    static SshOptions console(const QString &controlFolder, const QString &sshConfig);
     // The values the guide shows in place of paths that differ per user.
     static SshOptions placeholders();
 };
