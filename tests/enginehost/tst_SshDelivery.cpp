@@ -139,7 +139,7 @@ void tst_SshDelivery::deliversStartsAndCollects()
     QVERIFY(m_plan->cleanedUp(outcome));
 
     QVERIFY(writeFile(drop + QStringLiteral("varnoosk.run"), runFile));
-    QVERIFY(!m_plan->cleanedUp(run(m_plan->collect(pc, log, status))));
+    QVERIFY(!m_plan->cleanedUp(run(m_plan->collect(pc, log + QStringLiteral("2"), status + QStringLiteral("2")))));
 }
 
 void tst_SshDelivery::unreachableClientIsDiagnosed()
