@@ -1,6 +1,8 @@
 #include "cli/CheckCommand.h"
 #include "cli/ConfigCommand.h"
 #include "cli/DescrambleCommand.h"
+#include "cli/EngineKeyCommand.h"
+#include "cli/EngineTrustCommand.h"
 #include "cli/ExportCommand.h"
 #include "cli/ImportComputersCommand.h"
 #include "cli/ImportUsersCommand.h"
@@ -34,6 +36,9 @@ QString generalUsage()
                           "             the configuration dialog checks it (vo config --help explains it)\n"
                           "  descramble print the plain text of a scrambled client configuration file\n"
                           "             (vo descramble --help explains it)\n"
+                          "  engine key  the public half of the console's ssh key (--rotate: a new one)\n"
+                          "  engine trust NAME...  record the ssh host keys of clients\n"
+                          "             (vo engine key --help, vo engine trust --help explain them)\n"
                           "  export     write the clients' configuration files and the engine's arrays\n"
                           "             of a settings file (vo export --help explains it)\n"
                           "  import-computers  add the computers of a directory server to a settings\n"
@@ -137,6 +142,16 @@ int main(int argc, char *argv[])
     if (command.compare(QLatin1String("descramble"), Qt::CaseInsensitive) == 0) {
         DescrambleCommand descramble(out, err);
         return descramble.run(arguments.mid(1));
+    }
+
+    if (command.compare(QLatin1String("engine"), Qt::CaseInsensitive) == 0) {
+        const QString what = arguments.value(1).toLower();
+        if (what == QLatin1String("key"))
+            return EngineKeyCommand(out, err).run(arguments.mid(2));
+        if (what == QLatin1String("trust"))
+            return EngineTrustCommand(out, err, in).run(arguments.mid(2));
+        err << EngineKeyCommand::usage() << '\n' << EngineTrustCommand::usage();
+        return 1;
     }
 
     err << "vo: unknown command \"" << command << "\"\n\n" << generalUsage();

@@ -1,4 +1,5 @@
 #include "enginehost/EngineSession.h"
+#include "enginehost/SshDeliveryPlan.h"
 #include "enginehost/TransferorWorker.h"
 
 #include <QCoreApplication>
@@ -24,6 +25,7 @@ int main(int argc, char *argv[])
         QCoreApplication application(argc, argv);
         EngineSession::Parts parts;
         parts.transferorProgram = QCoreApplication::applicationFilePath();
+        parts.plan = [](const QJsonObject &settings) { return std::make_unique<SshDeliveryPlan>(settings); };
         EngineSession session(std::move(parts));
         QObject::connect(&session, &EngineSession::finished, &application, &QCoreApplication::quit, Qt::QueuedConnection);
         if (!session.connectTo(QString::fromLocal8Bit(argv[2]))) {

@@ -1,0 +1,238 @@
+#include "enginehost/SshDeliveryPlan.h"
+
+#include "protocol/modFindings.h"
+#include "protocol/modRunFile.h"
+#include "ssh/ConsoleKey.h"
+#include "ssh/modSshFailure.h"
+#include "ssh/modSshRun.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+const QString kVersion = QStringLiteral("version");
+const QString kStop = QStringLiteral("stop");
+const QString kCleanUp = QStringLiteral("cleanup");
+const QString kLog = QStringLiteral("log");
+const QString kStatus = QStringLiteral("status");
+const QByteArray kChecked = "checked";
+
+QString setting(const QJsonObject &settings, const char *name, const QString &fallback = {})
+{
+    const QString value = settings.value(QLatin1String(name)).toString();
+    return value.isEmpty() ? fallback : value;
+}
+
+// A control folder whose socket paths stay below the 108 bytes a Unix socket
+// allows, whatever TMPDIR says.
+QString controlTemplate()
+{
+    const QString temp = QDir::tempPath();
+    return (temp.size() <= 24 ? temp : QStringLiteral("/tmp")) + QStringLiteral("/vo-ssh-XXXXXX");
+}
+
+// The drop folder, checked: no way out of it with "..", no other separator.
+QString checkedDropFolder(const QJsonObject &settings, QString &problem)
+{
+    QString path = setting(settings, "DestPath").replace(QLatin1Char('\\'), QLatin1Char('/'));
+    const bool absolute = path.startsWith(QLatin1Char('/'));
+    if (!absolute)
+        path = setting(settings, "DestShare", QStringLiteral("ADMIN$")) + QLatin1Char('/') + path;
+    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (parts.isEmpty() || parts.contains(QStringLiteral("..")) || parts.contains(QStringLiteral("."))) {
+        problem = QStringLiteral("The destination share and path \"%1\" name no folder on the clients.").arg(path);
+        return {};
+    }
+    return (absolute ? QStringLiteral("/") : QString()) + parts.join(QLatin1Char('/'));
+}
+
+} // namespace
+
+SshDeliveryPlan::SshDeliveryPlan(const QJsonObject &settings)
+    : m_settings(settings)
+    , m_control(controlTemplate())
+{
+    ConsoleKey key;
+    SshOptions options = SshOptions::console(m_control.path(), setting(settings, "SshConfig"));
+    options.connectTimeout = settings.value(QStringLiteral("SshConnectTimeout")).toInt(options.connectTimeout);
+    m_client = std::make_unique<SshClient>(options);
+    m_drop = checkedDropFolder(settings, m_problem);
+    if (!m_control.isValid())
+        m_problem = QStringLiteral("No private folder for ssh's connections: %1").arg(m_control.errorString());
+    else if (!key.ensure())
+        m_problem = key.error();
+}
+
+SshDeliveryPlan::~SshDeliveryPlan()
+{
+    // Shared connections would otherwise outlive the run by ControlPersist.
+    for (auto it = m_logins.cbegin(); it != m_logins.cend(); ++it)
+        modSshRun::Run(m_client->stop(it.key(), it.value()), SshClient::environment(), {}, 5000);
+}
+
+TransferorTask SshDeliveryPlan::refused(const QString &why) const
+{
+    // The transferor reports it like any failed step, in the client's findings.
+    TransferorTask task;
+    task.steps.append(TransferorStep {QStringLiteral("prepare"),
+        {QStringLiteral("/bin/sh"), QStringLiteral("-c"), QStringLiteral("printf '%s\\n' \"$1\" >&2; exit 1"), QStringLiteral("sh"), why},
+        {}, 10, {}, 0, false});
+    task.environment = SshClient::environment();
+    return task;
+}
+
+TransferorStep SshDeliveryPlan::ssh(const QString &stepName, const modEngineLink::JobClient &client, const QString &command) const
+{
+    TransferorStep step;
+    step.name = stepName;
+    // The remote shell starts in the home; `cd` makes that so under any
+    // configuration, for the drop folder's relative path.
+    step.argv = m_client->ssh(client.name, client.login, QStringLiteral("cd || exit 1; ") + command);
+    step.timeoutSeconds = m_client->options().connectTimeout + 60;
+    return step;
+}
+
+QString SshDeliveryPlan::workingFolderScript(const std::string &run, const QString &computer)
+{
+    const std::string name = computer.toStdString();
+    return QStringLiteral(
+        "r=\"${VARNO_OSK_CLIENT_ROOT%/}\"; if [ \"$(id -u)\" = 0 ]; then w=\"%1\"; "
+        "elif [ -n \"$r\" ]; then h=\"$r$(awk -F: -v u=\"$(id -u)\" '$3==u{print $6; exit}' \"$r/etc/passwd\")\"; w=\"%2\"; "
+        "else h=\"$(getent passwd \"$(id -u)\" | cut -d: -f6)\"; w=\"%2\"; fi; ")
+        .arg(QString::fromStdString(modRunFile::WorkingFolder("$r", true, {}, run, name)),
+            QString::fromStdString(modRunFile::WorkingFolder({}, false, "$h", run, name)));
+}
+
+TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, const QByteArray &runFile)
+{
+    QString why = m_problem;
+    if (why.isEmpty() && !SshClient::isPlainName(client.name))
+        why = QStringLiteral("\"%1\" is not a computer name ssh can be given.").arg(client.name);
+    if (why.isEmpty())
+        m_client->prepare(client.login, why);
+    modRunFile::RunFile parsed;
+    std::string problem;
+    if (why.isEmpty() && !modRunFile::Parse(runFile.toStdString(), parsed, problem))
+        why = QString::fromStdString(problem);
+    QList<QPair<QString, QByteArray>> files = client.files;
+    files.append({QString::fromLatin1(modRunFile::FileName.data(), qsizetype(modRunFile::FileName.size())), runFile});
+    for (const auto &file : std::as_const(files)) {
+        if (why.isEmpty() && !SshClient::isPlainName(file.first))
+            why = QStringLiteral("The file name \"%1\" cannot go to a client.").arg(file.first);
+    }
+    if (!why.isEmpty())
+        return refused(why);
+    m_runs.insert(client.name, parsed.run);
+    m_logins.insert(client.name, client.login);
+
+    const QString drop = SshClient::quote(m_drop);
+    const QString program = drop + QStringLiteral("/") + QLatin1String(ClientProgram);
+    TransferorTask task;
+    task.environment = SshClient::environment();
+    task.steps.append(ssh(kVersion, client, program + QStringLiteral(" --version")));
+    task.steps.last().mayFail = true;
+    task.steps.append(ssh(QStringLiteral("folder"), client, QStringLiteral("umask 077; mkdir -p ") + drop));
+
+    TransferorStep copy;
+    copy.name = QStringLiteral("copy");
+    const QString source = setting(m_settings, "SourcePath", QCoreApplication::applicationDirPath());
+    // scp's paths on the client start in the home too.
+    copy.argv = m_client->scp(client.name, client.login, {QDir(source).filePath(QLatin1String(ClientProgram))},
+        m_drop + QLatin1Char('/') + QLatin1String(ClientProgram));
+    copy.timeoutSeconds = m_client->options().connectTimeout + 300;
+    task.steps.append(copy);
+
+    // Secrets go on standard input, never on a command line.
+    for (const auto &[name, content] : std::as_const(files)) {
+        task.steps.append(ssh(QStringLiteral("file"), client, QStringLiteral("umask 077; cat > ") + drop + QLatin1Char('/') + name));
+        task.steps.last().input = content;
+    }
+    // systemd-run as a transient unit where systemd runs (a user's own
+    // manager for a login that is not root), else setsid with a pid file.
+    // The service's environment is the session's root for tests only.
+    const QString unit = QStringLiteral("varno-osk-")
+        + QString::fromStdString(modRunFile::WorkingFolder({}, true, {}, parsed.run, client.name.toStdString()))
+              .section(QLatin1Char('/'), -1);
+    task.steps.append(ssh(QStringLiteral("start"), client,
+        QStringLiteral("d=") + drop
+            + QStringLiteral("; chmod 700 \"$d/%1\" || exit 1; p=\"$PWD/$d/%1\"; case $d in /*) p=\"$d/%1\";; esac; "
+                             "if [ -d /run/systemd/system ] && command -v systemd-run >/dev/null; then "
+                             "u=; [ \"$(id -u)\" = 0 ] || u=--user; "
+                             "if systemd-run $u --quiet --collect --unit=%2 "
+                             "${VARNO_OSK_CLIENT_ROOT:+--setenv=VARNO_OSK_CLIENT_ROOT=\"$VARNO_OSK_CLIENT_ROOT\"} \"$p\" \"${p%/*}\"; "
+                             "then echo \"started with systemd-run as %2\"; exit 0; fi; fi; "
+                             "setsid nohup \"$p\" \"${p%/*}\" </dev/null >/dev/null 2>&1 & echo $! > \"$d/varnoosk.pid\"; "
+                             "echo \"started with setsid as process $!\"")
+                  .arg(QLatin1String(ClientProgram), unit)));
+    return task;
+}
+
+TransferorTask SshDeliveryPlan::collect(const modEngineLink::JobClient &client, const QString &logFile, const QString &statusFile)
+{
+    if (!m_problem.isEmpty())
+        return refused(m_problem);
+    const std::string run = m_runs.value(client.name, QFileInfo(QDir::cleanPath(setting(m_settings, "LogPath"))).fileName().toStdString());
+    const QString where = workingFolderScript(run, client.name);
+    TransferorTask task;
+    task.environment = SshClient::environment();
+    const auto fetch = [&](const QString &step, const char *name, const char *fallback, const QString &into) {
+        task.steps.append(ssh(
+            step, client, where + QStringLiteral("cat \"$w\"/") + SshClient::quote(setting(m_settings, name, QLatin1String(fallback)))));
+        task.steps.last().outputFile = into;
+    };
+    fetch(kLog, "CLogFile", "varnoosk.log", logFile);
+    if (!statusFile.isEmpty())
+        fetch(kStatus, "CStatusFile", "varnoosk.sts", statusFile);
+    const QString drop = SshClient::quote(m_drop);
+    task.steps.append(ssh(kCleanUp, client,
+        where
+            + QStringLiteral("for f in %1/varnoosk.cfg %1/varnoosk.run %1/%2 \"$w\"/varnoosk.cfg \"$w\"/varnoosk.run \"$w\"/%2; do "
+                             "[ -e \"$f\" ] && echo \"left $f\"; done; echo %3")
+                  .arg(drop, QLatin1String(ClientProgram), QLatin1String(kChecked))));
+    TransferorStep stop;
+    stop.name = kStop;
+    stop.argv = m_client->stop(client.name, client.login);
+    stop.mayFail = true;
+    stop.timeoutSeconds = 10;
+    task.steps.append(stop);
+    m_logins.remove(client.name);
+    return task;
+}
+
+int SshDeliveryPlan::diagnose(const TransferorOutcome &outcome, QString &reason) const
+{
+    for (qsizetype i = outcome.results.size() - 1; i >= 0; --i) {
+        const TransferorStepResult &result = outcome.results[i];
+        if (result.name == kVersion || result.name == kStop || (result.exitCode == 0 && !result.timedOut))
+            continue;
+        if (result.timedOut) {
+            reason = QStringLiteral("%1 gave no answer in time").arg(result.name);
+            return modFindings::ConnectionTimedOut;
+        }
+        const int code = modSshFailure::Classify(result.exitCode, result.error, reason);
+        if (code != 0)
+            return code;
+        const QString said = QString::fromUtf8(result.error).trimmed().section(QLatin1Char('\n'), -1);
+        reason = said.isEmpty() ? QStringLiteral("%1 ended with status %2").arg(result.name).arg(result.exitCode) : said;
+        if (result.name == QLatin1String("start"))
+            return modFindings::ServiceDidNotStart;
+        if (result.name == QLatin1String("prepare"))
+            return modFindings::SshFailed;
+        if (result.name == kCleanUp || result.name == kLog || result.name == kStatus)
+            return modFindings::CollectFailed;
+        return modFindings::CopyFailed;
+    }
+    reason = QStringLiteral("the transferor gave no reason");
+    return modFindings::SshFailed;
+}
+
+bool SshDeliveryPlan::cleanedUp(const TransferorOutcome &outcome) const
+{
+    for (const TransferorStepResult &result : outcome.results) {
+        if (result.name == kCleanUp)
+            return result.exitCode == 0 && result.output.contains(kChecked) && !result.output.contains("left ");
+    }
+    return false;
+}

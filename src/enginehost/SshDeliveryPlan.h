@@ -1,0 +1,58 @@
+#pragma once
+
+#include "enginehost/DeliveryPlan.h"
+#include "ssh/SshClient.h"
+
+#include <QHash>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// Delivery with OpenSSH's own programs: every step is an ssh or scp call with
+// the console's fixed options, sharing one login per computer.
+//
+// On the client the files land in the drop folder: the folder DestShare
+// names in the login's home ("ADMIN$" is one like any other), DestPath below
+// it; an absolute DestPath is taken as it is. The client service is copied
+// every time, whatever version the client has: a copy is cheap next to the
+// login, and the version step only says in the transferor's log what was
+// there before.
+//
+// Settings: SourcePath (folder of varno-osk-client; empty: this program's),
+// DestShare, DestPath, CLogFile, CStatusFile, LogPath, SshConfig, and
+// SshConnectTimeout (seconds, for tests).
+class SshDeliveryPlan final : public DeliveryPlan
+{
+public:
+    static constexpr const char *ClientProgram = "varno-osk-client";
+
+    explicit SshDeliveryPlan(const QJsonObject &settings);
+    ~SshDeliveryPlan() override;
+
+    TransferorTask deliver(const modEngineLink::JobClient &client, const QByteArray &runFile) override;
+    TransferorTask collect(const modEngineLink::JobClient &client, const QString &logFile, const QString &statusFile) override;
+    int diagnose(const TransferorOutcome &outcome, QString &reason) const override;
+    bool cleanedUp(const TransferorOutcome &outcome) const override;
+
+    const SshClient &client() const { return *m_client; }
+    // The drop folder as a remote shell word, relative to the home or absolute.
+    QString dropFolder() const { return m_drop; }
+    // Sets `w` on the client to the working folder the client service moves
+    // into for this run and computer (modRunFile::WorkingFolder), in the
+    // client's own terms: root's folder under VARNO_OSK_CLIENT_ROOT, or the
+    // login's home as the service finds it.
+    static QString workingFolderScript(const std::string &run, const QString &computer);
+
+private:
+    TransferorStep ssh(const QString &stepName, const modEngineLink::JobClient &client, const QString &command) const;
+    TransferorTask refused(const QString &why) const;
+
+    QJsonObject m_settings;
+    QTemporaryDir m_control;
+    std::unique_ptr<SshClient> m_client;
+    QString m_problem; // why nothing can be delivered, when something is missing
+    QString m_drop;
+    QHash<QString, std::string> m_runs; // computer -> run, from its run file
+    QHash<QString, QString> m_logins; // computers that may hold a shared connection
+};

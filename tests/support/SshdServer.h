@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A real sshd of the test's own on 127.0.0.1 and a free port: its own host
+// key (made per fixture, new on request), its own authorized_keys, root may
+// log in with a key only, and every session it opens works under the
+// fixture's client root (VARNO_OSK_CLIENT_ROOT), never in this machine's
+// folders. Its folder carries the test's process id; folders of tests that
+// died, and their sshd, are cleared away at the next start. Needs root.
+class SshdServer
+{
+public:
+    SshdServer();
+    ~SshdServer();
+
+    // Empty when this process may run the server, else why not (for QSKIP).
+    static QString unavailable();
+
+    bool start();
+    // Stops and starts again on the same port, with a new host key if asked.
+    bool restart(bool newHostKey);
+    void stop();
+
+    // Lets the key log in (as any user, root included).
+    bool authorize(const QByteArray &publicKey);
+
+    int port() const { return m_port; }
+    QString folder() const { return m_dir.path(); }
+    QString clientRoot() const { return m_dir.filePath(QStringLiteral("client-root")); }
+    // sshd's own log, VERBOSE: one "Accepted publickey" line a login.
+    QByteArray log() const;
+    QString error() const { return m_error; }
+
+    // A loopback port where nothing listens (at the moment of asking).
+    static int freePort();
+
+private:
+    bool makeHostKey();
+    bool launch();
+    static void clearLeftovers();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QProcess> m_sshd;
+    int m_port = 0;
+    QString m_error;
+};
