@@ -56,7 +56,13 @@ SshDeliveryPlan::SshDeliveryPlan(const QJsonObject &settings)
 {
     ConsoleKey key;
     SshOptions options = SshOptions::console(m_control.path(), setting(settings, "SshConfig"));
-    options.connectTimeout = settings.value(QStringLiteral("SshConnectTimeout")).toInt(options.connectTimeout);
+    // Tests that cut clients off wait seconds, not the minute a real
+    // network is given before a silent link counts as gone.
+    if (const int seconds = qEnvironmentVariableIntValue("VARNO_OSK_SSH_TIMEOUT"); seconds > 0) {
+        options.connectTimeout = seconds;
+        options.aliveInterval = seconds;
+        options.aliveCountMax = 1;
+    }
     m_client = std::make_unique<SshClient>(options);
     m_drop = checkedDropFolder(settings, m_problem);
     if (!m_control.isValid())

@@ -21,7 +21,7 @@
 //
 // Settings: SourcePath (folder of varno-osk-client; empty: this program's),
 // DestShare, DestPath, CLogFile, CStatusFile, LogPath, SshConfig, and
-// SshConnectTimeout (seconds, for tests).
+// the environment's VARNO_OSK_SSH_TIMEOUT (seconds, for tests).
 class SshDeliveryPlan final : public DeliveryPlan
 {
 public:

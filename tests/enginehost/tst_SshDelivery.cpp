@@ -85,7 +85,8 @@ void tst_SshDelivery::initTestCase()
 
     m_settings = {{"SourcePath", QFileInfo(QStringLiteral(VO_CLIENT_PROGRAM)).absolutePath()},
         {"DestPath", m_sshd->clientRoot() + QStringLiteral("/drop")}, {"SshConfig", m_home.filePath(QStringLiteral("ssh_config"))},
-        {"SshConnectTimeout", 5}, {"LogPath", m_home.filePath(QStringLiteral("results"))}};
+        {"LogPath", m_home.filePath(QStringLiteral("results"))}};
+    qputenv("VARNO_OSK_SSH_TIMEOUT", "5");
     m_plan = std::make_unique<SshDeliveryPlan>(m_settings);
     KnownHosts known(KnownHosts::defaultFile(), m_plan->client());
     KnownHosts::Scan scan;

@@ -96,7 +96,7 @@ bool SshdServer::start()
     QDir().mkpath(clientRoot());
     if (!writeFile(m_dir.filePath(QStringLiteral("authorized_keys")), {}) || !makeHostKey())
         return false;
-    m_port = freePort();
+    m_port = m_namespace.isEmpty() ? freePort() : 22;
     return launch();
 }
 
@@ -110,7 +110,7 @@ bool SshdServer::launch()
 {
     const QByteArray folder = m_dir.path().toUtf8();
     const QByteArray config = "Port " + QByteArray::number(m_port)
-        + "\nListenAddress 127.0.0.1\n"
+        + "\nListenAddress " + m_address.toUtf8() + "\n"
           "HostKey "
         + folder + "/host_ed25519\nPidFile " + folder
         + "/sshd.pid\n"
@@ -130,10 +130,14 @@ bool SshdServer::launch()
     m_sshd = std::make_unique<QProcess>();
     m_sshd->setStandardOutputFile(QProcess::nullDevice());
     m_sshd->setStandardErrorFile(m_dir.filePath(QStringLiteral("sshd.log")), QIODevice::Append);
-    m_sshd->start(QStringLiteral("/usr/sbin/sshd"), {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), configFile});
+    const QStringList arguments {QStringLiteral("/usr/sbin/sshd"), QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), configFile};
+    // ip execs sshd in the namespace, so the process is sshd's all the same.
+    const QStringList command
+        = m_namespace.isEmpty() ? arguments : QStringList {QStringLiteral("ip"), QStringLiteral("netns"), QStringLiteral("exec"), m_namespace} + arguments;
+    m_sshd->start(command.constFirst(), command.mid(1));
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired() && m_sshd->state() != QProcess::NotRunning) {
-        if (log().mid(before).contains("Server listening on 127.0.0.1 port " + QByteArray::number(m_port)))
+        if (log().mid(before).contains("Server listening on " + m_address.toUtf8() + " port " + QByteArray::number(m_port)))
             return true;
         QThread::msleep(20);
         m_sshd->waitForFinished(0);

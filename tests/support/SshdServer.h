@@ -22,6 +22,14 @@ public:
     // Empty when this process may run the server, else why not (for QSKIP).
     static QString unavailable();
 
+    // Before start: the server runs inside network namespace `ns` on
+    // `address`, port 22, as a computer of a NamespaceLab.
+    void placeIn(const QString &ns, const QString &address)
+    {
+        m_namespace = ns;
+        m_address = address;
+    }
+
     bool start();
     // Stops and starts again on the same port, with a new host key if asked.
     bool restart(bool newHostKey);
@@ -48,5 +56,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<QProcess> m_sshd;
     int m_port = 0;
+    QString m_namespace;
+    QString m_address = QStringLiteral("127.0.0.1");
     QString m_error;
 };
