@@ -116,8 +116,9 @@ TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, 
     QString why = m_problem;
     if (why.isEmpty() && !SshClient::isPlainName(client.name))
         why = QStringLiteral("\"%1\" is not a computer name ssh can be given.").arg(client.name);
-    if (why.isEmpty())
-        m_client->prepare(client.login, why);
+    // One configuration file a login, not one a client.
+    if (why.isEmpty() && !m_prepared.contains(client.login) && m_client->prepare(client.login, why))
+        m_prepared.insert(client.login);
     modRunFile::RunFile parsed;
     std::string problem;
     if (why.isEmpty() && !modRunFile::Parse(runFile.toStdString(), parsed, problem))

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QJsonObject>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -55,4 +56,5 @@ private:
     QString m_drop;
     QHash<QString, std::string> m_runs; // computer -> run, from its run file
     QHash<QString, QString> m_logins; // computers that may hold a shared connection
+    QSet<QString> m_prepared; // logins whose configuration is written
 };

@@ -1,5 +1,7 @@
 #include "SshdServer.h"
 
+#include "VoProcess.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -13,21 +15,10 @@ namespace {
 
 const QString kPrefix = QStringLiteral("vo-sshd-");
 
-bool writeFile(const QString &path, const QByteArray &data, bool append = false)
-{
-    QFile file(path);
-    return file.open(append ? QIODevice::Append : QIODevice::WriteOnly) && file.write(data) == data.size();
-}
-
-QString tempTemplate()
-{
-    return QDir::tempPath() + QLatin1Char('/') + kPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX");
-}
-
 } // namespace
 
 SshdServer::SshdServer()
-    : m_dir(tempTemplate())
+    : m_dir(QDir::tempPath() + QLatin1Char('/') + kPrefix + QString::number(::getpid()) + QStringLiteral("-XXXXXX"))
 { }
 
 SshdServer::~SshdServer()
@@ -75,26 +66,19 @@ bool SshdServer::makeHostKey()
     const QString key = m_dir.filePath(QStringLiteral("host_ed25519"));
     QFile::remove(key);
     QFile::remove(key + QStringLiteral(".pub"));
-    const int status = QProcess::execute(QStringLiteral("ssh-keygen"),
-        {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"), QString(), QStringLiteral("-f"),
-            key});
-    if (status != 0)
-        m_error = QStringLiteral("ssh-keygen could not make the host key");
-    return status == 0;
+    m_error = QStringLiteral("ssh-keygen could not make the host key");
+    // "-N" takes the empty word between the two spaces: no passphrase.
+    return QProcess::execute(QStringLiteral("ssh-keygen"), QStringLiteral("-q -t ed25519 -N  -f %1").arg(key).split(QLatin1Char(' '))) == 0;
 }
 
 bool SshdServer::start()
 {
     clearLeftovers();
-    if (!m_dir.isValid()) {
-        m_error = QStringLiteral("no folder for sshd");
-        return false;
-    }
     // Privilege separation needs this folder, which only the machine's ssh
     // service would otherwise make.
     QDir().mkpath(QStringLiteral("/run/sshd"));
     QDir().mkpath(clientRoot());
-    if (!writeFile(m_dir.filePath(QStringLiteral("authorized_keys")), {}) || !makeHostKey())
+    if (writeFile(m_dir.filePath(QStringLiteral("authorized_keys")), {}).isEmpty() || !makeHostKey())
         return false;
     m_port = m_namespace.isEmpty() ? freePort() : 22;
     return launch();
@@ -108,22 +92,15 @@ bool SshdServer::restart(bool newHostKey)
 
 bool SshdServer::launch()
 {
-    const QByteArray folder = m_dir.path().toUtf8();
-    const QByteArray config = "Port " + QByteArray::number(m_port)
-        + "\nListenAddress " + m_address.toUtf8() + "\n"
-          "HostKey "
-        + folder + "/host_ed25519\nPidFile " + folder
-        + "/sshd.pid\n"
-          "AuthorizedKeysFile "
-        + folder
-        + "/authorized_keys\n"
-          "StrictModes no\nPermitRootLogin prohibit-password\nPasswordAuthentication no\n"
-          "KbdInteractiveAuthentication no\nUsePAM no\nMaxStartups 200:30:400\nMaxSessions 200\n"
-          "LogLevel VERBOSE\nSubsystem sftp internal-sftp\n"
-          "SetEnv VARNO_OSK_CLIENT_ROOT="
-        + folder + "/client-root\n";
+    const QString config = QStringLiteral("Port %1\nListenAddress %4\nHostKey %2/host_ed25519\nPidFile %2/sshd.pid\n"
+                                          "AuthorizedKeysFile %2/authorized_keys\nStrictModes no\nPermitRootLogin prohibit-password\n"
+                                          "PasswordAuthentication no\nKbdInteractiveAuthentication no\nUsePAM no\n"
+                                          "MaxStartups 200:30:400\nMaxSessions 200\nLogLevel VERBOSE\nSubsystem sftp internal-sftp\n"
+                                          "SetEnv VARNO_OSK_CLIENT_ROOT=%3\n")
+                               .arg(m_port)
+                               .arg(m_dir.path(), clientRoot(), m_address);
     const QString configFile = m_dir.filePath(QStringLiteral("sshd_config"));
-    if (!writeFile(configFile, config))
+    if (writeFile(configFile, config.toUtf8()).isEmpty())
         return false;
     // The log is kept across restarts: only what this start wrote counts.
     const qsizetype before = log().size();
@@ -161,7 +138,8 @@ void SshdServer::stop()
 
 bool SshdServer::authorize(const QByteArray &publicKey)
 {
-    return writeFile(m_dir.filePath(QStringLiteral("authorized_keys")), publicKey.trimmed() + '\n', true);
+    QFile file(m_dir.filePath(QStringLiteral("authorized_keys")));
+    return file.open(QIODevice::Append) && file.write(publicKey.trimmed() + '\n') > 0;
 }
 
 QByteArray SshdServer::log() const

@@ -39,7 +39,6 @@ public:
     bool authorize(const QByteArray &publicKey);
 
     int port() const { return m_port; }
-    QString folder() const { return m_dir.path(); }
     QString clientRoot() const { return m_dir.filePath(QStringLiteral("client-root")); }
     // sshd's own log, VERBOSE: one "Accepted publickey" line a login.
     QByteArray log() const;
