@@ -34,4 +34,6 @@ Q_SIGNALS:
     void keepAlive(const QString &computer, int seconds);
     // The computer's connection closed, whatever the reason.
     void gone(const QString &computer);
+    // A line for the run's log: a connection refused, and why.
+    void logLine(const QString &line);
 };

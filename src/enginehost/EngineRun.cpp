@@ -44,6 +44,7 @@ EngineRun::EngineRun(const QJsonObject &settings, std::unique_ptr<ClientChannel>
     connect(m_channel.get(), &ClientChannel::finding, this, &EngineRun::onFinding);
     connect(m_channel.get(), &ClientChannel::keepAlive, this, &EngineRun::onKeepAlive);
     connect(m_channel.get(), &ClientChannel::gone, this, &EngineRun::onGone);
+    connect(m_channel.get(), &ClientChannel::logLine, this, &EngineRun::writeLog);
     m_silence.setInterval(int(seconds(settings, "StatusCheckPeriod", 15) * 1000));
     connect(&m_silence, &QTimer::timeout, this, &EngineRun::checkSilence);
 }
@@ -56,13 +57,14 @@ bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &error
         errorNumber = 1029;
         return false;
     }
-    if (!m_results.Open(text(m_settings, "LogPath")) || !m_log.Open(m_results, text(m_settings, "HLogFile", QStringLiteral("handler.log")))) {
+    if (!m_results.Open(text(m_settings, "LogPath"))
+        || !m_log.Open(m_results, text(m_settings, "HLogFile", QStringLiteral("handler.log")))) {
         errorNumber = 1002;
         return false;
     }
     QString problem;
-    if (!m_channel->listen(text(m_settings, "ListenerIP"), quint16(m_settings.value(QStringLiteral("ListenerPort")).toInt()), errorNumber,
-            problem)) {
+    if (!m_channel->listen(
+            text(m_settings, "ListenerIP"), quint16(m_settings.value(QStringLiteral("ListenerPort")).toInt()), errorNumber, problem)) {
         m_log.Line(QStringLiteral("The listener could not start: ") + problem);
         return false;
     }

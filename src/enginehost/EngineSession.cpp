@@ -107,8 +107,8 @@ void EngineSession::start(const QString &jobFile)
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     log = log.isEmpty() ? QString() : folder + log.replace(QLatin1Char('*'), QStringLiteral("%1"));
-    auto pool = std::make_unique<TransferorPool>(
-        m_parts.transferorProgram, QStringList {QStringLiteral("--transferor"), QStringLiteral("%1"), QStringLiteral("--log"), log}, transferors);
+    auto pool = std::make_unique<TransferorPool>(m_parts.transferorProgram,
+        QStringList {QStringLiteral("--transferor"), QStringLiteral("%1"), QStringLiteral("--log"), log}, transferors);
 
     m_run = std::make_unique<EngineRun>(m_settings, std::move(channel), std::move(plan), std::move(pool));
     connect(m_run.get(), &EngineRun::status, this, [this](int client, const QString &code) {
@@ -118,8 +118,9 @@ void EngineSession::start(const QString &jobFile)
         post({{QStringLiteral("e"), QStringLiteral("finding")}, {QStringLiteral("n"), client}, {QStringLiteral("code"), code},
             {QStringLiteral("text"), text}});
     });
-    connect(m_run.get(), &EngineRun::success, this,
-        [this](int client) { post({{QStringLiteral("e"), QStringLiteral("success")}, {QStringLiteral("n"), client}}); });
+    connect(m_run.get(), &EngineRun::success, this, [this](int client) {
+        post({{QStringLiteral("e"), QStringLiteral("success")}, {QStringLiteral("n"), client}});
+    });
     connect(m_run.get(), &EngineRun::lastClient, this, [this] { post({{QStringLiteral("e"), QStringLiteral("last")}}); });
     connect(m_run.get(), &EngineRun::processingComplete, this, [this] {
         m_ending = true;

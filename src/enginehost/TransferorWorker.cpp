@@ -153,9 +153,10 @@ TransferorStepResult TransferorWorker::runStep(const TransferorStep &step, const
     drain();
     if (!result.timedOut && process.exitStatus() == QProcess::NormalExit)
         result.exitCode = process.exitCode();
-    log(QStringLiteral("%1: %2%3").arg(step.name,
-        result.timedOut ? QStringLiteral("timed out after %1 s").arg(step.timeoutSeconds)
-                        : QStringLiteral("exit %1").arg(result.exitCode),
-        result.error.isEmpty() ? QString() : QStringLiteral(": ") + firstLine(result.error)));
+    log(QStringLiteral("%1: %2%3")
+            .arg(step.name,
+                result.timedOut ? QStringLiteral("timed out after %1 s").arg(step.timeoutSeconds)
+                                : QStringLiteral("exit %1").arg(result.exitCode),
+                result.error.isEmpty() ? QString() : QStringLiteral(": ") + firstLine(result.error)));
     return result;
 }

@@ -1,8 +1,13 @@
+#include "common/ConsoleCertificate.h"
+#include "engine/modEngineLink.h"
+#include "enginehost/ClientListener.h"
 #include "enginehost/EngineSession.h"
 #include "enginehost/SshDeliveryPlan.h"
 #include "enginehost/TransferorWorker.h"
+#include "enginehost/modOpenFiles.h"
 
 #include <QCoreApplication>
+#include <QJsonObject>
 
 #include <cstdio>
 #include <cstring>
@@ -26,6 +31,19 @@ int main(int argc, char *argv[])
         EngineSession::Parts parts;
         parts.transferorProgram = QCoreApplication::applicationFilePath();
         parts.plan = [](const QJsonObject &settings) { return std::make_unique<SshDeliveryPlan>(settings); };
+        modOpenFiles::RaiseLimit();
+        parts.channel = [](const QJsonObject &settings) -> std::unique_ptr<ClientChannel> {
+            ConsoleCertificate::Pair pair;
+            QString problem;
+            if (!ConsoleCertificate().Load(pair, problem)) {
+                std::fprintf(stderr, "varno-osk-engine: the console certificate: %s\n", qPrintable(problem));
+                return nullptr;
+            }
+            QString mode = settings.value(QStringLiteral("Mode")).toString();
+            if (mode.isEmpty())
+                mode = QString::fromLatin1(modEngineLink::ModeCheck);
+            return std::make_unique<ClientListener>(std::move(pair), mode);
+        };
         EngineSession session(std::move(parts));
         QObject::connect(&session, &EngineSession::finished, &application, &QCoreApplication::quit, Qt::QueuedConnection);
         if (!session.connectTo(QString::fromLocal8Bit(argv[2]))) {
