@@ -1,5 +1,6 @@
 #include "engine/RemoteEngine.h"
 
+#include "common/ConsoleConfig.h"
 #include "engine/JobArray.h"
 #include "engine/JobColumns.h"
 
@@ -62,6 +63,10 @@ void RemoteEngine::set(const char *name, const QJsonValue &value)
 void RemoteEngine::SetRegistryPath(const QString &path)
 {
     set("RegistryPath", path);
+    // Only this engine reaches clients over ssh, so the handler's setters
+    // have no place for the administrator's ssh_config: it comes with the
+    // console's own configuration.
+    set("SshConfig", ConsoleConfig().Text(ConsoleConfig::SshConfig));
 }
 
 void RemoteEngine::SetProgramFolder(const QString &folder)
@@ -385,9 +390,11 @@ ClientStatusRecord RemoteEngine::GetClientStatus(int client) const
     return {client, m_clients.at(client - 1).status, m_clients.at(client - 1).name, 0};
 }
 
-void RemoteEngine::NetworkTestStart(qint32, qint32) { }
+void RemoteEngine::NetworkTestStart(qint32, qint32)
+{ }
 
-void RemoteEngine::NetworkTestEnd() { }
+void RemoteEngine::NetworkTestEnd()
+{ }
 
 void RemoteEngine::WriteLog(quint8 level, int number, const QString &text)
 {
