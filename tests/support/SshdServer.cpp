@@ -77,7 +77,7 @@ bool SshdServer::start()
     // Privilege separation needs this folder, which only the machine's ssh
     // service would otherwise make.
     QDir().mkpath(QStringLiteral("/run/sshd"));
-    QDir().mkpath(clientRoot());
+    QDir().mkpath(clientRoot() + QStringLiteral("/home"));
     if (writeFile(m_dir.filePath(QStringLiteral("authorized_keys")), {}).isEmpty() || !makeHostKey())
         return false;
     m_port = m_namespace.isEmpty() ? freePort() : 22;
@@ -95,8 +95,8 @@ bool SshdServer::launch()
     const QString config = QStringLiteral("Port %1\nListenAddress %4\nHostKey %2/host_ed25519\nPidFile %2/sshd.pid\n"
                                           "AuthorizedKeysFile %2/authorized_keys\nStrictModes no\nPermitRootLogin prohibit-password\n"
                                           "PasswordAuthentication no\nKbdInteractiveAuthentication no\nUsePAM no\n"
-                                          "MaxStartups 200:30:400\nMaxSessions 200\nLogLevel VERBOSE\nSubsystem sftp internal-sftp\n"
-                                          "SetEnv VARNO_OSK_CLIENT_ROOT=%3\n")
+                                          "MaxStartups 200:30:400\nMaxSessions 200\nLogLevel VERBOSE\nSubsystem sftp internal-sftp -d %3/home\n"
+                                          "SetEnv VARNO_OSK_CLIENT_ROOT=%3 HOME=%3/home\n")
                                .arg(m_port)
                                .arg(m_dir.path(), clientRoot(), m_address);
     const QString configFile = m_dir.filePath(QStringLiteral("sshd_config"));

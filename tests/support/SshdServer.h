@@ -39,6 +39,9 @@ public:
     bool authorize(const QByteArray &publicKey);
 
     int port() const { return m_port; }
+    // The computer's own tree: the client service's root, and the home of
+    // every login (HOME), so that no two servers share a drop folder and
+    // nothing lands in this machine's own homes.
     QString clientRoot() const { return m_dir.filePath(QStringLiteral("client-root")); }
     // sshd's own log, VERBOSE: one "Accepted publickey" line a login.
     QByteArray log() const;
