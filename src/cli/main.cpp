@@ -1,6 +1,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/ConfigCommand.h"
 #include "cli/DescrambleCommand.h"
+#include "cli/EngineCertCommand.h"
 #include "cli/EngineKeyCommand.h"
 #include "cli/EngineTrustCommand.h"
 #include "cli/ExportCommand.h"
@@ -38,7 +39,8 @@ QString generalUsage()
                           "             (vo descramble --help explains it)\n"
                           "  engine key  the public half of the console's ssh key (--rotate: a new one)\n"
                           "  engine trust NAME...  record the ssh host keys of clients\n"
-                          "             (vo engine key --help, vo engine trust --help explain them)\n"
+                          "  engine cert  the fingerprint of the listener's certificate (--renew: a new one)\n"
+                          "             (vo engine key --help, vo engine trust --help, vo engine cert --help)\n"
                           "  export     write the clients' configuration files and the engine's arrays\n"
                           "             of a settings file (vo export --help explains it)\n"
                           "  import-computers  add the computers of a directory server to a settings\n"
@@ -150,7 +152,9 @@ int main(int argc, char *argv[])
             return EngineKeyCommand(out, err).run(arguments.mid(2));
         if (what == QLatin1String("trust"))
             return EngineTrustCommand(out, err, in).run(arguments.mid(2));
-        err << EngineKeyCommand::usage() << '\n' << EngineTrustCommand::usage();
+        if (what == QLatin1String("cert"))
+            return EngineCertCommand(out, err).run(arguments.mid(2));
+        err << EngineKeyCommand::usage() << '\n' << EngineTrustCommand::usage() << '\n' << EngineCertCommand::usage();
         return 1;
     }
 

@@ -82,6 +82,14 @@ QString ConsoleCertificate::Fingerprint(const QByteArray &pem)
     return QString::fromLatin1(QCryptographicHash::hash(decoded.decoded, QCryptographicHash::Sha256).toHex());
 }
 
+QString ConsoleCertificate::Displayed(const QString &fingerprint)
+{
+    QString shown;
+    for (qsizetype at = 0; at < fingerprint.size(); at += 2)
+        shown += (at ? QStringLiteral(":") : QString()) + fingerprint.mid(at, 2).toUpper();
+    return shown;
+}
+
 ConsoleCertificate::ConsoleCertificate(QString folder)
     : m_folder(std::move(folder))
 { }
@@ -118,8 +126,15 @@ bool ConsoleCertificate::create(QString &problem)
 
 bool ConsoleCertificate::Load(Pair &pair, QString &problem)
 {
-    if (!Exists() && !create(problem))
+    return (Exists() || create(problem)) && Read(pair, problem);
+}
+
+bool ConsoleCertificate::Read(Pair &pair, QString &problem) const
+{
+    if (!Exists()) {
+        problem = QStringLiteral("The console has no certificate yet.");
         return false;
+    }
     PrivateFolder folder;
     if (!folder.Open(m_folder)) {
         problem = folder.ErrorString();
@@ -137,6 +152,11 @@ bool ConsoleCertificate::Load(Pair &pair, QString &problem)
         return false;
     }
     return true;
+}
+
+QString ConsoleCertificate::CertificatePath() const
+{
+    return QDir(m_folder).filePath(kCertificateFile);
 }
 
 bool ConsoleCertificate::Renew(Pair &pair, QString &problem)

@@ -25,6 +25,8 @@ public:
     // SHA-256 of the certificate's DER, lower-case hex; empty when `pem`
     // holds no certificate.
     static QString Fingerprint(const QByteArray &pem);
+    // The fingerprint as openssl shows it ("AB:CD:..."), for people to compare.
+    static QString Displayed(const QString &fingerprint);
 
     explicit ConsoleCertificate(QString folder = DefaultFolder());
 
@@ -32,6 +34,9 @@ public:
     bool Exists() const;
     // The pair, made when there is none yet.
     bool Load(Pair &pair, QString &problem);
+    // The pair as it is; makes nothing, and fails when there is none.
+    bool Read(Pair &pair, QString &problem) const;
+    QString CertificatePath() const;
     // A new pair in place of the old one.
     bool Renew(Pair &pair, QString &problem);
 

@@ -1,5 +1,7 @@
 #include "config/ConfigurationModel.h"
 
+#include "common/ConsoleCertificate.h"
+
 #include "common/AppState.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
@@ -202,4 +204,14 @@ ConfigurationModel::Outcome ConfigurationModel::SaveSettings() const
     if (!written)
         return {false, std::nullopt, RegistryNotOpened};
     return {true, std::nullopt, QString()};
+}
+
+QString ConfigurationModel::CertificateText()
+{
+    const ConsoleCertificate certificate;
+    if (!certificate.Exists())
+        return QStringLiteral("None yet: made by the first check on the clients");
+    ConsoleCertificate::Pair pair;
+    QString problem;
+    return certificate.Read(pair, problem) ? ConsoleCertificate::Displayed(pair.fingerprint) : problem;
 }

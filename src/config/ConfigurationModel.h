@@ -44,6 +44,10 @@ public:
     bool ShowWelcomeScreen() const { return m_showWelcome; }
     void SetShowWelcomeScreen(bool show) { m_showWelcome = show; }
 
+    // The fingerprint of the listener's certificate as the dialog shows it,
+    // read only: the certificate is made by the first check or run.
+    static QString CertificateText();
+
     // This machine's addresses, which the Listener IP list offers.
     const QStringList &LocalAddresses() const { return m_localAddresses; }
 

@@ -7,6 +7,8 @@
 #include "support/TestRegistry.h"
 #include "support/VoProcess.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestVoConfig : public QObject
@@ -52,6 +54,27 @@ private Q_SLOTS:
         const VoRun unreadable = vo({"config", "show"});
         QCOMPARE(unreadable.status, 1);
         QVERIFY2(unreadable.err.contains("the registry could not be read") && unreadable.out.isEmpty(), unreadable.err.constData());
+    }
+
+    // The listener's certificate as administrators compare it: the line
+    // openssl shows for the file vo names; renewed, another one.
+    void engineCert()
+    {
+        QTemporaryDir data;
+        qputenv("VARNO_OSK_DATA", data.path().toLocal8Bit());
+        const VoRun made = vo({"engine", "cert"});
+        QCOMPARE(made.status, 0);
+        const QString file = QString::fromUtf8(made.out).section("Certificate: ", 1).trimmed();
+        QProcess openssl;
+        openssl.start("openssl", {"x509", "-noout", "-fingerprint", "-sha256", "-in", file});
+        QVERIFY(openssl.waitForFinished());
+        const QByteArray fingerprint = openssl.readAllStandardOutput().split('=').value(1).trimmed();
+        QVERIFY2(fingerprint.size() == 95 && made.out.startsWith("SHA-256 fingerprint: " + fingerprint + "\n"), made.out.constData());
+        QCOMPARE(vo({"engine", "cert"}).out, made.out);
+        const VoRun renewed = vo({"engine", "cert", "--renew"});
+        QVERIFY(renewed.status == 0 && renewed.out != made.out && renewed.out.contains(file.toUtf8()));
+        QCOMPARE(vo({"engine", "cert", "--new"}).status, 1);
+        qunsetenv("VARNO_OSK_DATA");
     }
 };
 

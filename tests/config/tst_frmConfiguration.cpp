@@ -1,5 +1,7 @@
 #include "config/forms/frmConfiguration.h"
 
+#include "common/ConsoleCertificate.h"
+
 #include "shell/MainWindowFixture.h"
 #include "support/FixedAddressTable.h"
 #include "support/Mnemonics.h"
@@ -8,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 
 // The dialog over a fresh console key and a machine with two addresses.
@@ -57,6 +60,23 @@ private Q_SLOTS:
         QCOMPARE(stored("ListenerPort"), QStringLiteral("8080"));
         QCOMPARE(stored("ListenerIP"), QStringLiteral("10.0.0.5"));
         QVERIFY(m_dialog->isVisible() && !control<QPushButton>("cmdApply")->isEnabled());
+    }
+
+    // The listener's fingerprint is shown, never made by opening the dialog.
+    void certificateShownReadOnly()
+    {
+        QTemporaryDir data;
+        qputenv("VARNO_OSK_DATA", data.path().toLocal8Bit());
+        m_dialog = std::make_unique<frmConfiguration>();
+        QVERIFY(edit("txtCertificate")->text().startsWith("None yet") && edit("txtCertificate")->isReadOnly());
+        ConsoleCertificate certificate;
+        QVERIFY(!certificate.Exists());
+        ConsoleCertificate::Pair pair;
+        QString problem;
+        QVERIFY(certificate.Load(pair, problem));
+        m_dialog = std::make_unique<frmConfiguration>();
+        QCOMPARE(edit("txtCertificate")->text(), ConsoleCertificate::Displayed(pair.fingerprint));
+        qunsetenv("VARNO_OSK_DATA");
     }
 
     // A refusal takes the focus to its field (the order and the messages

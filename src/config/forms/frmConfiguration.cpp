@@ -74,6 +74,13 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     txtMaxTransferors = textField(this, "txtMaxTransferors", "Maximum number of Transferor processes to execute simultaneously");
     txtPingsInFlight = textField(this, "txtPingsInFlight",
         "Number of clients the ping test pings at once; 1 pings one after the other, each waiting up to two seconds for its reply");
+    // Read only, but focusable, so that the fingerprint can be selected and copied.
+    txtCertificate = textField(this, "txtCertificate",
+        "SHA-256 fingerprint of the certificate the listener shows the clients; vo engine cert --renew makes a new one");
+    txtCertificate->setReadOnly(true);
+    txtCertificate->setAccessibleName(QStringLiteral("Certificate fingerprint"));
+    txtCertificate->setText(ConfigurationModel::CertificateText());
+    txtCertificate->setCursorPosition(0);
     chkWelcomeScreen = new QCheckBox(QStringLiteral("Show &Welcome Screen at startup"), this);
     chkWelcomeScreen->setObjectName(QStringLiteral("chkWelcomeScreen"));
 
@@ -104,6 +111,9 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     form->addRow(QStringLiteral("&Max. Transferors:"), txtMaxTransferors);
     form->addRow(QStringLiteral("Pi&ngs at Once:"), txtPingsInFlight);
 
+    QGroupBox *certificate = group(this, "fraCertificate", QStringLiteral("Listener Certificate"), form);
+    form->addRow(QStringLiteral("SHA-256 &Fingerprint:"), txtCertificate);
+
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
@@ -128,6 +138,7 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(logSettings);
     layout->addLayout(columns);
+    layout->addWidget(certificate);
     layout->addLayout(buttons);
 
     const bool opened = m_model.Load();

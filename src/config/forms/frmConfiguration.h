@@ -45,6 +45,7 @@ private:
     QLineEdit *txtLoggingLevel = nullptr;
     QLineEdit *txtMaxTransferors = nullptr;
     QLineEdit *txtPingsInFlight = nullptr;
+    QLineEdit *txtCertificate = nullptr;
     QCheckBox *chkWelcomeScreen = nullptr;
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdApply = nullptr;
