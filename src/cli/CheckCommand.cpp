@@ -1,5 +1,6 @@
 #include "cli/CheckCommand.h"
 
+#include "cli/Interrupts.h"
 #include "cli/JobFile.h"
 #include "cli/modCommandLine.h"
 #include "common/Clock.h"
@@ -10,6 +11,7 @@
 #include "network/modNetwork.h"
 #include "validation/ReadinessReport.h"
 
+#include <QSocketNotifier>
 #include <QTextStream>
 
 namespace {
@@ -42,7 +44,8 @@ QString CheckCommand::usage()
                           "                        engine reaches each one over ssh and its client\n"
                           "                        service checks accounts, profiles, disk space and the\n"
                           "                        domain join, changing nothing; its logs go to\n"
-                          "                        <log root><job name>.checks/<time>/\n"
+                          "                        <log root><job name>.checks/<time>/; Ctrl-C once\n"
+                          "                        reaches no more computers, twice stops the clients\n"
                           "  --html OUT            write the report as a page that stands alone\n"
                           "  --csv OUT             write one row per fault (one per ready computer)\n"
                           "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
@@ -103,6 +106,25 @@ int CheckCommand::run(const QStringList &arguments)
 
     if (file.has(kClients)) {
         ClientCheck check(database);
+        // As in vo run: the first Ctrl-C reaches no more clients, the second
+        // stops those at work, a third ends vo at once.
+        Interrupts interrupts;
+        int interruptCount = 0;
+        if (QSocketNotifier *notifier = interrupts.notifier()) {
+            QObject::connect(notifier, &QSocketNotifier::activated, notifier, [&] {
+                for (int arrived = interrupts.take(); arrived > 0; --arrived) {
+                    if (++interruptCount == 1) {
+                        m_out << "Cancel requested: computers not reached yet are not checked.  Ctrl-C again aborts.\n";
+                        check.CancelAll();
+                    } else if (interruptCount == 2) {
+                        m_out << "Abort requested: the clients at work stop their check.\n";
+                        interrupts.restoreDefault();
+                        check.AbortAll();
+                    }
+                    m_out.flush();
+                }
+            });
+        }
         if (!check.Run(report, {}, problem))
             return failure(problem);
     }

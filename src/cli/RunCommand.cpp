@@ -1,5 +1,6 @@
 #include "cli/RunCommand.h"
 
+#include "cli/Interrupts.h"
 #include "cli/JobFile.h"
 #include "cli/ValidateCommand.h"
 #include "cli/modCommandLine.h"
@@ -27,82 +28,12 @@
 #include <QSocketNotifier>
 #include <QTextStream>
 
-#include <csignal>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace {
 
 QString terminalText(QString text)
 {
     return text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
-
-// Ctrl-C reaches the event loop through a pipe: the handler may only write
-// a byte, the loop reads it and decides.
-class Interrupts
-{
-public:
-    Interrupts()
-    {
-        if (::pipe2(s_pipe, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        struct sigaction action = {};
-        action.sa_handler = &Interrupts::handler;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESTART;
-        m_installed = ::sigaction(SIGINT, &action, &m_previous) == 0;
-        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
-    }
-
-    ~Interrupts()
-    {
-        m_notifier.reset();
-        if (m_installed)
-            ::sigaction(SIGINT, &m_previous, nullptr);
-        for (int &fd : s_pipe) {
-            if (fd >= 0)
-                ::close(fd);
-            fd = -1;
-        }
-    }
-
-    Interrupts(const Interrupts &) = delete;
-    Interrupts &operator=(const Interrupts &) = delete;
-
-    QSocketNotifier *notifier() const { return m_notifier.get(); }
-
-    // How many arrived since the last call.
-    int take()
-    {
-        char buffer[16];
-        int count = 0;
-        ssize_t got = 0;
-        while ((got = ::read(s_pipe[0], buffer, sizeof buffer)) > 0)
-            count += static_cast<int>(got);
-        return count;
-    }
-
-    // From now on Ctrl-C ends the program at once.
-    void restoreDefault()
-    {
-        if (m_installed)
-            ::sigaction(SIGINT, &m_previous, nullptr);
-        m_installed = false;
-    }
-
-private:
-    static void handler(int)
-    {
-        const char byte = 1;
-        [[maybe_unused]] const ssize_t written = ::write(s_pipe[1], &byte, 1);
-    }
-
-    static inline int s_pipe[2] = {-1, -1};
-    struct sigaction m_previous = {};
-    bool m_installed = false;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
 
 // The console's "Existing Migration Found" question, told as a refusal:
 // what the window's Yes and No do, --append and --job do here.

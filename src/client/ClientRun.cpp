@@ -5,6 +5,7 @@
 #include "protocol/modFindings.h"
 #include "protocol/modScrambleCore.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -174,9 +175,25 @@ int ClientRun::converse()
         break;
     }
     setStatus("CL");
+    // A tool that takes its time must not look like a client gone silent,
+    // and an abort must not wait for it.
+    Heard heardWhileWaiting = Heard::Nothing;
+    struct WaitingHook
+    {
+        ComputerView &computer;
+        ~WaitingHook() { computer.setWaiting({}); }
+    } hook {m_computer};
+    m_computer.setWaiting([&] {
+        if (std::chrono::steady_clock::now() - m_lastSent >= std::chrono::seconds(std::max(m_run.reportingPeriod, 2)) / 2)
+            keepAlive(m_run.keepAliveIncrement);
+        const Heard heard = listen(0);
+        if (heard == Heard::Abort || heard == Heard::Ended || heard == Heard::Lost)
+            heardWhileWaiting = heard;
+        return heardWhileWaiting == Heard::Nothing;
+    });
     ComputerCheck check(m_computer, m_config);
     for (std::size_t step = 0; step < ComputerCheck::StepCount; ++step) {
-        const Heard heard = listen(0);
+        const Heard heard = heardWhileWaiting != Heard::Nothing ? heardWhileWaiting : listen(0);
         if (heard == Heard::Abort) {
             finish("XA");
             return Done;
@@ -187,7 +204,16 @@ int ClientRun::converse()
             keepAlive(m_run.keepAliveIncrement);
         else if (std::chrono::steady_clock::now() - m_lastSent > std::chrono::seconds(m_run.reportingPeriod) / 2)
             keepAlive(0);
-        check.runStep(step, [this](int code, const std::string &text) { addFinding(code, text); });
+        // What a tool stopped half-way said is no finding.
+        check.runStep(step, [&](int code, const std::string &text) {
+            if (heardWhileWaiting == Heard::Nothing)
+                addFinding(code, text);
+        });
+    }
+    if (heardWhileWaiting != Heard::Nothing) {
+        if (heardWhileWaiting == Heard::Abort)
+            finish("XA");
+        return heardWhileWaiting == Heard::Lost ? LinkFailed : Done;
     }
     addFinding(modFindings::CheckComplete, std::to_string(m_findings.size()) + " findings");
     modFindings::Severity worst = modFindings::Severity::Information;

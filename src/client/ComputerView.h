@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,4 +31,15 @@ public:
     // realm tool gave no answer.
     virtual std::optional<std::string> joinedDomain() = 0;
     virtual bool privileged() = 0;
+
+    // Called about once a second while a tool of the computer runs: the run
+    // keeps the console told it is alive and hears an abort. False stops the
+    // tool, and its answer counts as none.
+    void setWaiting(std::function<bool()> stillWanted) { m_stillWanted = std::move(stillWanted); }
+
+protected:
+    bool stillWanted() const { return !m_stillWanted || m_stillWanted(); }
+
+private:
+    std::function<bool()> m_stillWanted;
 };

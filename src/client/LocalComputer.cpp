@@ -15,7 +15,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -23,6 +25,8 @@ namespace {
 constexpr std::size_t kMaxPasswdBytes = 16u * 1024 * 1024;
 constexpr std::size_t kMaxToolOutput = 64u * 1024;
 constexpr int kToolSeconds = 30;
+// How often a running tool's wait asks whether it is still wanted.
+constexpr int kWaitingMs = 1000;
 
 bool toUnsigned(std::string_view text, unsigned &value)
 {
@@ -43,8 +47,10 @@ std::vector<std::string_view> split(std::string_view line, char separator)
 }
 
 // Runs `program` with a clean environment and a time limit; its standard
-// output, cut at kMaxToolOutput. nullopt when it could not run or failed.
-std::optional<std::string> runTool(const std::string &program, const std::vector<std::string> &arguments)
+// output, cut at kMaxToolOutput. nullopt when it could not run, failed, or
+// `stillWanted` said no while it ran.
+std::optional<std::string> runTool(
+    const std::string &program, const std::vector<std::string> &arguments, const std::function<bool()> &stillWanted)
 {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0)
@@ -75,10 +81,15 @@ std::optional<std::string> runTool(const std::string &program, const std::vector
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
         pollfd wait {out[0], POLLIN, 0};
-        if (left <= 0 || ::poll(&wait, 1, static_cast<int>(left)) <= 0) {
+        const int ready = left <= 0 ? 0 : ::poll(&wait, 1, static_cast<int>(std::min<long long>(left, kWaitingMs)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready < 0 || left <= 0 || (ready == 0 && !stillWanted())) {
             ::kill(child, SIGKILL);
             break;
         }
+        if (ready == 0)
+            continue;
         char buffer[4096];
         const ssize_t got = ::read(out[0], buffer, sizeof buffer);
         if (got <= 0)
@@ -226,7 +237,7 @@ std::optional<std::string> LocalComputer::joinedDomain()
     if (tool.empty())
         return std::nullopt;
     // Without --all, realm lists only the realms the computer is joined to.
-    const std::optional<std::string> output = runTool(tool, {"list", "--name-only"});
+    const std::optional<std::string> output = runTool(tool, {"list", "--name-only"}, [this] { return stillWanted(); });
     if (!output)
         return std::nullopt;
     const std::string_view first = split(*output, '\n').front();

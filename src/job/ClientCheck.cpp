@@ -49,6 +49,8 @@ bool ClientCheck::Run(ReadinessReport &report, const std::function<bool(int, int
     const int total = int(report.Computers.size());
     bool complete = false;
     bool aborted = false;
+    bool canceled = false;
+    m_cancel = m_abort = false;
     QString failure;
 
     connect(&engine, &QXEInterface::ClientStatusChanged, &loop, [&](int computerId, const QString &status) {
@@ -74,9 +76,12 @@ bool ClientCheck::Run(ReadinessReport &report, const std::function<bool(int, int
     QTimer tick;
     tick.setInterval(200);
     connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (!aborted && (s_stopRequested || (progress && !progress(int(ended.size()), total)))) {
+        if (!aborted && (m_abort || s_stopRequested || (progress && !progress(int(ended.size()), total)))) {
             aborted = true;
             engine.AbortAll();
+        } else if (m_cancel && !canceled && !aborted) {
+            canceled = true;
+            engine.CancelAll();
         }
     });
 

@@ -48,7 +48,14 @@ public:
     static void StopRunning();
     static bool StopRequested();
 
+    // While Run waits: clients not reached yet are not reached (cancel), or
+    // those at work stop too (abort).
+    void CancelAll() { m_cancel = true; }
+    void AbortAll() { m_abort = true; }
+
 private:
     ComputerDB &m_database;
     std::unique_ptr<QXEHandler> m_engine;
+    bool m_cancel = false;
+    bool m_abort = false;
 };

@@ -1,4 +1,5 @@
 #include "database/ComputerDB.h"
+#include "engine/ClientStatus.h"
 #include "settingsfile/SettingsFile.h"
 
 #include "job/JobFixture.h"
@@ -17,6 +18,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <csignal>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -26,12 +29,13 @@ using namespace JobFixture;
 // against twenty computers of their own: each a network namespace with its
 // own sshd and a private root for the client service. Some are switched off
 // or cut off in the middle of their check, one runs no sshd, one has a host
-// key nobody trusted; the others check themselves and leave nothing behind.
+// key nobody trusted, one has a slow realm tool; the others check themselves
+// and leave nothing behind.
 class TestRealClients : public QObject
 {
     Q_OBJECT
 
-    enum class Role { Clean, Killed, Cut, NoService, Untrusted };
+    enum class Role { Clean, Slow, Killed, Cut, NoService, Untrusted };
 
     static Role role(int n)
     {
@@ -46,6 +50,8 @@ class TestRealClients : public QObject
             return Role::NoService;
         case 8:
             return Role::Untrusted;
+        case 9:
+            return Role::Slow;
         default:
             return Role::Clean;
         }
@@ -61,73 +67,135 @@ class TestRealClients : public QObject
         return runProgram(QStringLiteral("ip"), NamespaceLab::exec(lab.engineNamespace()).mid(1) + QStringList {VO_EXECUTABLE} + arguments);
     }
 
-private Q_SLOTS:
-    void checkOfTwentyClients()
+    // The computers of a lab, each with an sshd and a realm tool that takes
+    // `slow(n)` seconds; the console trusts those `trusted(n)` says, and a
+    // job of them all waits in home/lab.vos.json.
+    struct Computers
     {
-        if (const QString why = SshdServer::unavailable(); !why.isEmpty())
-            QSKIP(qPrintable(why));
-        NamespaceLab lab(Clients);
-        if (!lab.ready())
-            QSKIP(qPrintable(lab.problem()));
+        NamespaceLab lab;
         QTemporaryDir home;
+        TestRegistry registry;
+        std::vector<std::unique_ptr<SshdServer>> servers;
+        explicit Computers(int count)
+            : lab(count)
+            , servers(size_t(count) + 1)
+        { }
+        QString asked(int n) const { return servers[size_t(n)]->clientRoot() + "/usr/sbin/asked"; }
+    };
+
+    std::unique_ptr<Computers> makeComputers(int count, const std::function<bool(int)> &serves, const std::function<int(int)> &slow,
+        const std::function<bool(int)> &trusted, int transferors)
+    {
+        auto made = std::make_unique<Computers>(count);
+        const NamespaceLab &lab = made->lab;
+        QTemporaryDir &home = made->home;
         // VO_KEEP_HOME=1 keeps the logs of the check for a look afterwards.
         home.setAutoRemove(qEnvironmentVariableIsEmpty("VO_KEEP_HOME"));
-        QVERIFY(QDir().mkpath(home.filePath("run"))
-            && QFile::setPermissions(home.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        if (!lab.ready() || !QDir().mkpath(home.filePath("run"))
+            || !QFile::setPermissions(home.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+            return made;
         qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
         qputenv("XDG_RUNTIME_DIR", home.filePath("run").toLocal8Bit());
         qputenv("VARNO_OSK_SSH_TIMEOUT", "2");
-        TestRegistry registry;
 
         QByteArray sshConfig;
-        for (int n = 1; n <= Clients; ++n)
+        for (int n = 1; n <= count; ++n)
             sshConfig += "Host " + name(n).toUtf8() + "\n    HostName " + NamespaceLab::ClientAddress(n).toUtf8() + "\n    User root\n";
         const QString configFile = writeFile(home.filePath("ssh_config"), sshConfig);
-        for (const auto &[setting, text] :
-            std::map<QString, QString> {{"LogPath", home.filePath("logs")}, {"ListenerIP", NamespaceLab::EngineAddress},
-                {"ReportingPeriod", "2"}, {"KeepAliveIncrement", "2"}, {"MaxTransferors", "8"}, {"SshConfig", configFile}})
-            QVERIFY2(vo(lab, {"config", "set", setting, text}).status == 0, qPrintable(setting));
+        for (const auto &[setting, text] : std::map<QString, QString> {{"LogPath", home.filePath("logs")},
+                 {"ListenerIP", NamespaceLab::EngineAddress}, {"ReportingPeriod", "2"}, {"KeepAliveIncrement", "2"}, {"StatusCheckPeriod", "1"},
+                 {"MaxTransferors", QString::number(transferors)}, {"SshConfig", configFile}})
+            if (vo(lab, {"config", "set", setting, text}).status != 0)
+                return made;
         const VoRun key = vo(lab, {"engine", "key"});
-        QVERIFY2(key.status == 0 && key.out.startsWith("ssh-ed25519 "), key.err.constData());
+        if (key.status != 0 || !key.out.startsWith("ssh-ed25519 "))
+            return made;
 
-        std::vector<std::unique_ptr<SshdServer>> servers(Clients + 1);
-        QStringList trusted;
-        for (int n = 1; n <= Clients; ++n) {
-            if (role(n) == Role::NoService)
+        QStringList trust;
+        for (int n = 1; n <= count; ++n) {
+            if (!serves(n))
                 continue;
-            auto &server = servers[static_cast<size_t>(n)] = std::make_unique<SshdServer>();
+            auto &server = made->servers[static_cast<size_t>(n)] = std::make_unique<SshdServer>();
             server->placeIn(lab.clientNamespace(n), NamespaceLab::ClientAddress(n));
-            QVERIFY2(server->start() && server->authorize(key.out), qPrintable(server->error()));
-            // The realm tool of the computer: a slow one for those switched off or cut off meanwhile.
             const QString tools = server->clientRoot() + "/usr/sbin";
-            const bool slow = role(n) == Role::Killed || role(n) == Role::Cut;
-            QVERIFY(QDir().mkpath(tools));
-            QVERIFY(!writeFile(
-                tools + "/realm", "#!/bin/sh\ntouch \"$(dirname \"$0\")/asked\"\n" + QByteArray(slow ? "sleep 20\n" : "") + "exit 0\n")
-                         .isEmpty());
-            QVERIFY(QFile::setPermissions(tools + "/realm", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-            if (role(n) != Role::Untrusted)
-                trusted << name(n);
+            const QByteArray wait = slow(n) ? "sleep " + QByteArray::number(slow(n)) + "\n" : QByteArray();
+            if (!server->start() || !server->authorize(key.out) || !QDir().mkpath(tools)
+                || writeFile(tools + "/realm", "#!/bin/sh\ntouch \"$(dirname \"$0\")/asked\"\n" + wait + "exit 0\n").isEmpty()
+                || !QFile::setPermissions(tools + "/realm", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+                return made;
+            if (trusted(n))
+                trust << name(n);
         }
-        const VoRun trust = vo(lab, QStringList {"engine", "trust", "--yes"} + trusted);
-        QVERIFY2(trust.status == 0, trust.err.constData());
+        if (vo(lab, QStringList {"engine", "trust", "--yes"} + trust).status != 0)
+            return made;
 
         ComputerDB db;
         makeSound(global(db));
-        for (int n = 1; n <= Clients; ++n)
+        for (int n = 1; n <= count; ++n)
             addComputer(db, name(n));
         SettingsFile::SaveOptions options;
         options.JobName = QStringLiteral("Lab");
-        QVERIFY(SettingsFile().Save(db, home.filePath("lab.vos.json"), options).ok());
+        if (!SettingsFile().Save(db, home.filePath("lab.vos.json"), options).ok())
+            return made;
+        m_ready = true;
+        return made;
+    }
+
+    static void startCheck(const Computers &computers, QProcess &check)
+    {
+        check.start("ip",
+            NamespaceLab::exec(computers.lab.engineNamespace()).mid(1)
+                + QStringList {VO_EXECUTABLE, "check", computers.home.filePath("lab.vos.json"), "--clients", "--csv",
+                    computers.home.filePath("report.csv")});
+    }
+
+    static QByteArray readAll(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Nothing of the run is left on the computer: no configuration, token or program.
+    static QStringList leftovers(const SshdServer &server)
+    {
+        QStringList found;
+        QDirIterator files(server.clientRoot(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            const QString file = QFileInfo(files.next()).fileName();
+            if (file == "varnoosk.cfg" || file == "varnoosk.run" || file == "varno-osk-client")
+                found << file;
+        }
+        return found;
+    }
+
+    bool m_ready = false;
+
+private Q_SLOTS:
+    void init()
+    {
+        if (const QString why = SshdServer::unavailable(); !why.isEmpty())
+            QSKIP(qPrintable(why));
+        m_ready = false;
+    }
+
+    void checkOfTwentyClients()
+    {
+        const auto computers = makeComputers(
+            Clients, [](int n) { return role(n) != Role::NoService; },
+            [](int n) { return role(n) == Role::Killed || role(n) == Role::Cut ? 20 : role(n) == Role::Slow ? 8 : 0; },
+            [](int n) { return role(n) != Role::Untrusted; }, 8);
+        if (!computers->lab.ready())
+            QSKIP(qPrintable(computers->lab.problem()));
+        QVERIFY(m_ready);
+        const NamespaceLab &lab = computers->lab;
+        const auto &servers = computers->servers;
 
         QProcess check;
-        check.start("ip",
-            NamespaceLab::exec(lab.engineNamespace()).mid(1)
-                + QStringList {VO_EXECUTABLE, "check", home.filePath("lab.vos.json"), "--clients", "--csv", home.filePath("report.csv")});
+        startCheck(*computers, check);
         // Switched off or cut off once their check is under way.
         QDeadlineTimer deadline(60'000);
         for (int n = 3; n <= 6; ++n) {
-            while (!QFile::exists(servers[static_cast<size_t>(n)]->clientRoot() + "/usr/sbin/asked") && !deadline.hasExpired())
+            while (!QFile::exists(computers->asked(n)) && !deadline.hasExpired())
                 QThread::msleep(50);
             if (role(n) == Role::Killed)
                 lab.killClient(n);
@@ -136,9 +204,8 @@ private Q_SLOTS:
         }
         QVERIFY(check.waitForFinished(120'000));
         const QByteArray out = check.readAllStandardOutput();
-        QFile csv(home.filePath("report.csv"));
-        QVERIFY2(csv.open(QIODevice::ReadOnly), out.constData());
-        const QByteArray report = csv.readAll();
+        const QByteArray report = readAll(computers->home.filePath("report.csv"));
+        QVERIFY2(!report.isEmpty(), out.constData());
 
         // The report in the computers' own words: the codes of their faults.
         const auto codes = [&](int n) {
@@ -166,22 +233,60 @@ private Q_SLOTS:
             case Role::Untrusted:
                 QVERIFY2(found.contains("2005"), seen.constData());
                 break;
+            case Role::Slow: // its realm tool outlasts the reporting period several times
             case Role::Clean: {
                 // The account the job names is not on these computers: the client's own finding.
                 // Reached and heard to the end: no fault of reaching it or of cleaning up.
                 QVERIFY2(found.contains("1001"), seen.constData());
                 for (const QString &code : found)
                     QVERIFY2(!code.startsWith("20"), seen.constData());
-                // Nothing of the run is left on the computer: no configuration, token or program.
-                QDirIterator files(servers[static_cast<size_t>(n)]->clientRoot(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-                while (files.hasNext()) {
-                    const QString file = QFileInfo(files.next()).fileName();
-                    QVERIFY2(file != "varnoosk.cfg" && file != "varnoosk.run" && file != "varno-osk-client", qPrintable(file));
-                }
+                QCOMPARE(leftovers(*servers[static_cast<size_t>(n)]), QStringList());
                 break;
             }
             }
         }
+    }
+
+    // Ctrl-C on vo check: the first reaches no more computers, the second
+    // stops the clients at work long before their realm tool would end, and
+    // none of them keeps a secret of the run.
+    void interruptedCheck()
+    {
+        constexpr int Count = 6;
+        const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 60; }, [](int) { return true; }, 2);
+        if (!computers->lab.ready())
+            QSKIP(qPrintable(computers->lab.problem()));
+        QVERIFY(m_ready);
+        QProcess check;
+        startCheck(*computers, check);
+        QDeadlineTimer deadline(30'000);
+        while (!(QFile::exists(computers->asked(1)) && QFile::exists(computers->asked(2))) && !deadline.hasExpired())
+            QThread::msleep(50);
+        QVERIFY(!deadline.hasExpired());
+        ::kill(pid_t(check.processId()), SIGINT);
+        QByteArray said;
+        QTRY_VERIFY2((said += check.readAllStandardOutput()).contains("Cancel requested"), said + check.readAllStandardError());
+        QThread::msleep(500);
+        ::kill(pid_t(check.processId()), SIGINT);
+        QVERIFY(check.waitForFinished(20'000));
+        const QString report = QString::fromUtf8(readAll(computers->home.filePath("report.csv")));
+        QVERIFY2(!report.isEmpty(), check.readAllStandardError().constData());
+
+        // How each computer's check ended, the report's last column.
+        const auto ending = [&](int n) {
+            for (const QString &row : report.split(QLatin1Char('\n')))
+                if (row.startsWith(name(n) + ','))
+                    return row.trimmed().section(QLatin1Char(','), -1);
+            return QString();
+        };
+        for (int n = 1; n <= Count; ++n) {
+            const QStringList left = leftovers(*computers->servers[size_t(n)]);
+            QVERIFY2(left.isEmpty(), qPrintable(name(n) + ": " + left.join(' ') + "\n" + report));
+        }
+        QCOMPARE(ending(1), ClientStatus::Text("XA"));
+        QCOMPARE(ending(2), ClientStatus::Text("XA"));
+        QCOMPARE(ending(Count), ClientStatus::Text("XC"));
+        QVERIFY(!QFile::exists(computers->asked(Count)));
     }
 };
 
