@@ -41,8 +41,11 @@ struct Client
             const QByteArray bytes = socket->readAll();
             reader.append(bytes.constData(), std::size_t(bytes.size()));
             modProtocol::Frame frame;
-            while (reader.next(frame) == modProtocol::FrameReader::Result::Ready)
+            while (reader.next(frame) == modProtocol::FrameReader::Result::Ready) {
                 heard.append(frame.kind);
+                if (frame.kind == Kind::Welcome)
+                    welcome = frame.fields;
+            }
         });
         QObject::connect(socket.get(), &QSslSocket::disconnected, socket.get(), [this] { closed = true; });
         socket->setProtocol(QSsl::TlsV1_3OrLater);
@@ -52,6 +55,7 @@ struct Client
 
     modProtocol::FrameReader reader;
     QList<Kind> heard;
+    std::vector<std::string> welcome;
     bool closed = false;
     // Last, so that it goes first and never reports into a member already gone.
     std::unique_ptr<QSslSocket> socket = std::make_unique<QSslSocket>();
@@ -88,6 +92,7 @@ private Q_SLOTS:
         // Names compare as the job compares them; reports carry the admitted spelling.
         client.say(hello(QStringLiteral("pc1"), token));
         QTRY_COMPARE(client.heard, QList<Kind> {Kind::Welcome});
+        QVERIFY(client.welcome == std::vector<std::string>({std::to_string(modProtocol::Version), "check"}));
         const QString euros(341, QChar(0x20AC));
         client.say(frame(Kind::Status, {"CL"}) + frame(Kind::KeepAlive, {"30"})
             + frame(Kind::Finding, {std::to_string(modFindings::ProfileInUse), "al\x1b[2Jice\xe2\x80\xae\\x\t"})
@@ -124,8 +129,7 @@ private Q_SLOTS:
         row("frame over the limit", true, std::string("\x00\x01\x00\x01", 4), "a frame over 65536 bytes");
         row("unknown status code", true, frame(Kind::Status, {"ZZ"}) + frame(Kind::Status, {"CL"}), "unknown status code \"ZZ\"");
         row("finding code of the engine's", true, frame(Kind::Finding, {"2002", "x"}), "not one a client reports");
-        row("second Hello for another computer", true, hello(QStringLiteral("DB"), other) + frame(Kind::Status, {"CL"}),
-            "a second Hello");
+        row("second Hello for another computer", true, hello(QStringLiteral("DB"), other) + frame(Kind::Status, {"CL"}), "a second Hello");
     }
     void droppedAndNotReported()
     {
@@ -146,7 +150,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(client.closed, 1500);
         QTRY_VERIFY(!log.isEmpty());
         const QString line = log.last().value(0).toString();
-        QVERIFY2(line.startsWith(QStringLiteral("Listener: dropped the connection from 127.0.0.1:")) && line.contains(why), qPrintable(line));
+        QVERIFY2(
+            line.startsWith(QStringLiteral("Listener: dropped the connection from 127.0.0.1:")) && line.contains(why), qPrintable(line));
         QCOMPARE(client.heard, welcomed ? QList<Kind> {Kind::Welcome} : QList<Kind> {});
         QCOMPARE(status.size() + finding.size(), 0);
         if (welcomed) {
