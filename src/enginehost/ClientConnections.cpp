@@ -203,6 +203,10 @@ bool ClientConnections::handle(QSslSocket *socket, Peer &peer, const modProtocol
     case Kind::Bye:
         sayEnded(socket);
         return false;
+    case Kind::Hello:
+        // A connection speaks for one computer, the one its first Hello proved.
+        drop(socket, QStringLiteral("a second Hello, for ") + quoted(frame.fields[1]));
+        return false;
     default:
         drop(socket, QStringLiteral("a frame that only the console sends"));
         return false;
