@@ -11,6 +11,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
+#include <QMap>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -245,6 +246,38 @@ private Q_SLOTS:
             }
             }
         }
+    }
+
+    // Fifty computers and eight transferors: never more than eight at work,
+    // each serving one computer after the other, and every computer served once.
+    void fiftyClientsEightTransferors()
+    {
+        constexpr int Count = 50;
+        const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 0; }, [](int) { return true; }, 8);
+        if (!computers->lab.ready())
+            QSKIP(qPrintable(computers->lab.problem()));
+        QVERIFY(m_ready);
+        QProcess check;
+        startCheck(*computers, check);
+        QVERIFY(check.waitForFinished(180'000));
+        QDirIterator folders(computers->home.filePath("logs/Lab.checks"), QDir::Dirs | QDir::NoDotAndDotDot);
+        QVERIFY(folders.hasNext());
+        const QDir logs(folders.next());
+        const QStringList transferors = logs.entryList({"transferor*.log"}, QDir::Files);
+        QCOMPARE(transferors.size(), 8);
+        QMap<QString, int> served;
+        static const QRegularExpression begins(QStringLiteral("^\\S+ \\S+  T\\d+  (client-\\d+) \\(client \\d+\\): \\d+ steps"),
+            QRegularExpression::MultilineOption);
+        for (const QString &log : transferors)
+            for (auto match = begins.globalMatch(QString::fromUtf8(readAll(logs.filePath(log)))); match.hasNext();)
+                ++served[match.next().captured(1)];
+        // Each computer is delivered and later collected by a transferor.
+        QCOMPARE(served.size(), Count);
+        for (auto it = served.cbegin(); it != served.cend(); ++it)
+            QVERIFY2(it.value() == 2, qPrintable(it.key()));
+        const QByteArray report = readAll(computers->home.filePath("report.csv"));
+        QCOMPARE(report.count(",1001,"), Count);
+        QVERIFY2(!report.contains(",20"), report.constData());
     }
 
     // Ctrl-C on vo check: the first reaches no more computers, the second
