@@ -12,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QHash>
 #include <QProcess>
@@ -123,19 +124,21 @@ Round measure(QCoreApplication &application, const ConsoleCertificate::Pair &pai
         std::fprintf(stderr, "bench_listener: cannot start %s\n", VO_LISTENER_LOAD);
         return round;
     }
-    // Until the generator is done and every connection it closed is gone, or a little after.
+    // Until the generator is done and every connection it closed is gone,
+    // or three seconds after it is done; the loop sleeps while it waits.
+    QEventLoop loop;
     QElapsedTimer waiting;
     waiting.start();
-    while (!(loadDone && round.gone >= clients) && waiting.elapsed() < 300000) {
-        application.processEvents(QEventLoop::WaitForMoreEvents, 100);
-        if (loadDone && round.gone < clients) {
-            QElapsedTimer grace;
-            grace.start();
-            while (round.gone < clients && grace.elapsed() < 3000)
-                application.processEvents(QEventLoop::WaitForMoreEvents, 100);
-            break;
-        }
-    }
+    qint64 doneAt = -1;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (loadDone && doneAt < 0)
+            doneAt = waiting.elapsed();
+        if ((loadDone && round.gone >= clients) || (doneAt >= 0 && waiting.elapsed() - doneAt > 3000) || waiting.elapsed() > 300000)
+            loop.quit();
+    });
+    check.start(50);
+    loop.exec();
     if (!loadDone) {
         load.kill();
         load.waitForFinished();
