@@ -67,6 +67,9 @@ bool ClientConnections::listen(const QString &address, quint16 port, int &errorN
     m_server->setSslConfiguration(configuration);
     m_server->setHandshakeTimeout(m_helloMs);
     m_server->setMaxPendingConnections(kMaxPendingConnections);
+    // Qt's backlog of 50 overflows when a crowd connects: the kernel drops
+    // the rest, and each waits a second or more for its SYN to be resent.
+    m_server->setListenBacklogSize(kMaxPendingConnections);
     connect(m_server, &QSslServer::pendingConnectionAvailable, this, &ClientConnections::accept);
     connect(m_server, &QSslServer::errorOccurred, this, [this](QSslSocket *socket, QAbstractSocket::SocketError) {
         post(ClientEvent::Type::Log, QString(),
