@@ -118,14 +118,23 @@ QList<ClientEvent> ClientConnections::takeEvents()
 
 void ClientConnections::post(ClientEvent::Type type, const QString &computer, const QString &text, int number)
 {
-    bool first = false;
     {
         const std::lock_guard<std::mutex> lock(m_eventsLock);
-        first = m_events.isEmpty();
         m_events.append({type, computer, text, number});
     }
-    if (first)
-        Q_EMIT eventsReady();
+    // Announced when this turn of the loop has read every socket that was
+    // ready: announcing the first event at once would wake the run for
+    // nearly every report whenever it keeps up.
+    if (!m_announcing) {
+        m_announcing = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_announcing = false;
+                Q_EMIT eventsReady();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 QString ClientConnections::peerName(QSslSocket *socket) const
