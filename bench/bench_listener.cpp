@@ -11,6 +11,7 @@
 #include "enginehost/modOpenFiles.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
@@ -51,6 +52,27 @@ struct Round
     double wallMs = 0; // here, first report to last
     double cpuMs = 0; // the run's thread, first report to last
     double slotNs = 0; // in the slot, in all
+    qint64 batches = 0; // the listener's deliveries to the run's thread
+};
+
+// Counts the batches the listener hands the run's thread: each arrives as a
+// queued call.
+class BatchCounter final : public QObject
+{
+public:
+    explicit BatchCounter(qint64 &count)
+        : m_count(count)
+    { }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MetaCall)
+            ++m_count;
+        return false;
+    }
+
+private:
+    qint64 &m_count;
 };
 
 bool raiseOpenFiles(rlim_t needed)
@@ -109,6 +131,8 @@ Round measure(QCoreApplication &application, const ConsoleCertificate::Pair &pai
         last = Clock::now();
         round.slotNs += double(std::chrono::duration_cast<std::chrono::nanoseconds>(last - entered).count());
     });
+    BatchCounter batches(round.batches);
+    listener.installEventFilter(&batches);
     QObject::connect(&listener, &ClientChannel::gone, &application, [&] { ++round.gone; });
     QObject::connect(&listener, &ClientChannel::logLine, &application, [&](const QString &line) {
         if (++round.logLines <= 5)
@@ -193,14 +217,15 @@ int main(int argc, char *argv[])
     for (const int clients : std::as_const(sizes))
         rounds << measure(application, pair, folder.path(), clients, int(qMax<qint64>(1, reportsPerRound / clients)));
 
-    std::printf("%8s %10s %11s %10s %12s %13s %13s\n", "clients", "at once", "connect ms", "reports", "reports/s", "run ns/report",
-        "slot ns/report");
+    std::printf("%8s %10s %11s %10s %12s %13s %14s %14s\n", "clients", "at once", "connect ms", "reports", "reports/s", "run ns/report",
+        "slot ns/report", "reports/batch");
     bool allOk = true;
     for (const Round &round : std::as_const(rounds)) {
         const double perSecond = round.wallMs > 0 ? double(round.reports) * 1000.0 / round.wallMs : 0;
-        std::printf("%8d %10d %11.0f %10lld %12.0f %13.0f %13.0f%s\n", round.clients, round.connected, round.connectMs,
+        std::printf("%8d %10d %11.0f %10lld %12.0f %13.0f %14.0f %14.1f%s\n", round.clients, round.connected, round.connectMs,
             static_cast<long long>(round.reports), perSecond, round.cpuMs * 1e6 / double(qMax<qint64>(1, round.reports)),
-            round.slotNs / double(qMax<qint64>(1, round.reports)), round.ok ? "" : "  (failed)");
+            round.slotNs / double(qMax<qint64>(1, round.reports)), double(round.reports) / double(qMax<qint64>(1, round.batches)),
+            round.ok ? "" : "  (failed)");
         allOk = allOk && round.ok;
     }
 
