@@ -4,6 +4,9 @@
 // each computer's last code as the run does. Targets: N = 10,000 connected at
 // once, at least 20,000 reports a second, and the run's thread spending no
 // more per report at 10,000 clients than 1.5 times what it spends at 1,000.
+// "run ns/report" is the CPU time of the run's thread from the first report to
+// the last, over the reports: taking the batches, the signals and the slot;
+// "slot ns/report" is wall time in the slot, which a busy machine inflates.
 // Arguments: the reports of each round (100000), then the client counts
 // (1000 10000). VO_BENCH_IN_FLIGHT: how many clients connect at a time (1000).
 #include "common/ConsoleCertificate.h"
