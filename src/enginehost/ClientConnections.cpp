@@ -18,8 +18,13 @@ namespace {
 constexpr qint64 kReadBufferBytes = 2 * qint64(modProtocol::MaxFrameBytes) + 8;
 // A client asks for the time of its next step; a day is more than any step takes.
 constexpr int kMaxKeepAliveSeconds = 24 * 3600;
-// Clients connect in crowds when a run starts.
-constexpr int kMaxPendingConnections = 4096;
+// Clients connect in crowds when a run starts: the kernel holds this many
+// until they are accepted (it cuts the number to net.core.somaxconn)...
+constexpr int kListenBacklog = 4096;
+// ... and this many are accepted and in their handshake at a time, about a
+// second of handshakes: each has the hello time from its accept, and ten
+// thousand accepted at once would mostly run out of it before their turn.
+constexpr int kMaxHandshakes = 512;
 
 bool toInt(const std::string &text, int &value)
 {
@@ -66,7 +71,10 @@ bool ClientConnections::listen(const QString &address, quint16 port, int &errorN
     m_server = new QSslServer(this);
     m_server->setSslConfiguration(configuration);
     m_server->setHandshakeTimeout(m_helloMs);
-    m_server->setMaxPendingConnections(kMaxPendingConnections);
+    m_server->setMaxPendingConnections(kMaxHandshakes);
+    // Qt's backlog of 50 overflows when a crowd connects: the kernel drops
+    // the rest, and each waits a second or more for its SYN to be resent.
+    m_server->setListenBacklogSize(kListenBacklog);
     connect(m_server, &QSslServer::pendingConnectionAvailable, this, &ClientConnections::accept);
     connect(m_server, &QSslServer::errorOccurred, this, [this](QSslSocket *socket, QAbstractSocket::SocketError) {
         post(ClientEvent::Type::Log, QString(),
@@ -115,14 +123,23 @@ QList<ClientEvent> ClientConnections::takeEvents()
 
 void ClientConnections::post(ClientEvent::Type type, const QString &computer, const QString &text, int number)
 {
-    bool first = false;
     {
         const std::lock_guard<std::mutex> lock(m_eventsLock);
-        first = m_events.isEmpty();
         m_events.append({type, computer, text, number});
     }
-    if (first)
-        Q_EMIT eventsReady();
+    // Announced when this turn of the loop has read every socket that was
+    // ready: announcing the first event at once would wake the run for
+    // nearly every report whenever it keeps up.
+    if (!m_announcing) {
+        m_announcing = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_announcing = false;
+                Q_EMIT eventsReady();
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 QString ClientConnections::peerName(QSslSocket *socket) const

@@ -54,7 +54,7 @@ public:
     QList<ClientEvent> takeEvents();
 
 Q_SIGNALS:
-    // The queue was empty and is not any more.
+    // Events were queued in the turn of the listener's loop that just ended.
     void eventsReady();
 
 private:
@@ -87,4 +87,5 @@ private:
 
     std::mutex m_eventsLock;
     QList<ClientEvent> m_events;
+    bool m_announcing = false; // an eventsReady is on its way; the listener's thread only
 };
