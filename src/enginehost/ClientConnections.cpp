@@ -76,9 +76,14 @@ bool ClientConnections::listen(const QString &address, quint16 port, int &errorN
     // the rest, and each waits a second or more for its SYN to be resent.
     m_server->setListenBacklogSize(kListenBacklog);
     connect(m_server, &QSslServer::pendingConnectionAvailable, this, &ClientConnections::accept);
-    connect(m_server, &QSslServer::errorOccurred, this, [this](QSslSocket *socket, QAbstractSocket::SocketError) {
-        post(ClientEvent::Type::Log, QString(),
-            QStringLiteral("Listener: the connection from %1 failed before its Hello: %2").arg(peerName(socket), socket->errorString()));
+    connect(m_server, &QSslServer::errorOccurred, this, [this](QSslSocket *socket, QAbstractSocket::SocketError error) {
+        // The server's own handshake timer gives no reason of its own.
+        const QString why = error == QAbstractSocket::UnknownSocketError || error == QAbstractSocket::SocketTimeoutError
+            ? QStringLiteral("no TLS handshake within %1 ms").arg(m_helloMs)
+            : socket->errorString();
+        // A socket that failed has often forgotten its peer by now.
+        const QString peer = socket->peerAddress().isNull() ? QStringLiteral("a client") : peerName(socket);
+        post(ClientEvent::Type::Log, QString(), QStringLiteral("Listener: the connection from %1 failed before its Hello: %2").arg(peer, why));
     });
     if (!m_server->listen(host, port)) {
         errorNumber = m_server->serverError() == QAbstractSocket::SocketAddressNotAvailableError ? 1028 : 1027;

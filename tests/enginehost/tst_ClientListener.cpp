@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QSslSocket>
 #include <QTemporaryDir>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <memory>
@@ -158,6 +159,20 @@ private Q_SLOTS:
             QTRY_COMPARE(gone.size(), 1);
             QCOMPARE(gone.value(0), QVariantList({"DA"}));
         }
+    }
+
+    // A connection that never even starts TLS is closed after the hello
+    // time, and the log says why.
+    void silentConnectionWithoutTls()
+    {
+        QSignalSpy log(m_listener.get(), &ClientChannel::logLine);
+        QTcpSocket plain;
+        plain.connectToHost(QHostAddress::LocalHost, m_listener->port());
+        QVERIFY(plain.waitForConnected(1000));
+        QTRY_VERIFY_WITH_TIMEOUT(plain.state() == QAbstractSocket::UnconnectedState, 1500);
+        QTRY_VERIFY(!log.isEmpty());
+        const QString line = log.last().value(0).toString();
+        QVERIFY2(line.endsWith(QStringLiteral("failed before its Hello: no TLS handshake within 300 ms")), qPrintable(line));
     }
 
     void consoleFramesReachOnlyTheirClient()
