@@ -3,20 +3,22 @@
 #include "common/modGeneral.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
-#include "protocol/modFindings.h"
-#include "validation/JobValidator.h"
 #include "engine/NetworkTestListener.h"
-#include "validation/ValidationReport.h"
-#include "validation/modReportFormat.h"
 #include "network/ParallelPing.h"
 #include "network/PingResult.h"
 #include "network/PingTest.h"
+#include "protocol/modFindings.h"
+#include "validation/JobValidator.h"
+#include "validation/ValidationReport.h"
+#include "validation/modReportFormat.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QTextStream>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -215,8 +217,9 @@ void ReadinessReport::AddFinding(int computerId, int code, const QString &partic
     fault.Code = code;
     fault.Warning = finding->severity == modFindings::Severity::Warning;
     fault.Text = QString::fromUtf8(finding->text.data(), qsizetype(finding->text.size()));
-    if (!particulars.isEmpty())
-        fault.Text += QStringLiteral(" (") + particulars.simplified() + QLatin1Char(')');
+    fault.Particulars = particulars.simplified();
+    if (!fault.Particulars.isEmpty())
+        fault.Text += QStringLiteral(" (") + fault.Particulars + QLatin1Char(')');
     fault.Node = computer->Name;
     fault.SettingsSource = computer->Name;
     computer->Faults.append(fault);
@@ -430,11 +433,15 @@ QByteArray ReadinessReport::Html(const QString &csvLink, int firstComputers) con
             const QList<std::pair<const Computer *, const Fault *>> &shown = first.value(it.key());
             out << "<h3 id=\"code" << it.key() << "\">" << it.key() << " " << severityCell(*shown.constFirst().second) << ": "
                 << escaped(texts.value(it.key())) << " (" << escaped(plural(it.value(), "computer", "computers")) << ")</h3>\r\n";
-            out << tableRow(escaped(header), "<table>\r\n", "th");
+            // The clients' own words, or ssh's reason: what tells one computer's fault from another's.
+            const bool detailed = std::any_of(shown.cbegin(), shown.cend(), [](const auto &row) { return !row.second->Particulars.isEmpty(); });
+            out << tableRow(escaped(detailed ? header + QStringList {QStringLiteral("Details")} : header), "<table>\r\n", "th");
             for (const auto &[computer, fault] : shown) {
                 QStringList cells {escaped(computer->Name), pathCell(computer->GroupPath), pathCell(fault->Node), pathCell(fault->SettingsSource)};
                 if (pinged)
                     cells.append(escaped(computer->Ping ? PingText(*computer->Ping) : QString()));
+                if (detailed)
+                    cells.append(escaped(fault->Particulars));
                 out << tableRow(cells);
             }
             out << "</table>\r\n";

@@ -36,6 +36,9 @@ public:
         // The check's text on one line, without the question Start
         // Migration asks with a warning.
         QString Text;
+        // What a client said of its own finding, or why it could not be
+        // reached; also at the end of Text.
+        QString Particulars;
         // The node Start Migration would select for it: the computer for
         // its name and its user list, else where its settings come from.
         QString Node;

@@ -147,7 +147,7 @@ class TestRealClients : public QObject
         check.start("ip",
             NamespaceLab::exec(computers.lab.engineNamespace()).mid(1)
                 + QStringList {VO_EXECUTABLE, "check", computers.home.filePath("lab.vos.json"), "--clients", "--csv",
-                    computers.home.filePath("report.csv")});
+                    computers.home.filePath("report.csv"), "--html", computers.home.filePath("report.html")});
     }
 
     static QByteArray readAll(const QString &path)

@@ -172,7 +172,11 @@ private Q_SLOTS:
         QVERIFY(csv.contains("PC-WARN,,error,1003,The profile is in use: its user has a session on this computer. (jdoe),PC-WARN,PC-WARN,,"
                              "Migration complete with errors\r\n"));
         QVERIFY(!csv.contains(",1007,"));
-        QVERIFY(report.Html().contains("<span class=\"warning\">warning</span>: A reboot is not allowed"));
+        const QByteArray html = report.Html();
+        QVERIFY(html.contains("<span class=\"warning\">warning</span>: A reboot is not allowed"));
+        // Each computer's own particulars beside it, in a column only codes that have them get.
+        QVERIFY(html.contains("<th>Details</th>") && html.contains("<td>PC-WARN</td><td></td><td>PC-WARN</td><td>PC-WARN</td><td>jdoe</td>"));
+        QCOMPARE(html.count("<th>Details</th>"), 1);
     }
 
     void listener()
