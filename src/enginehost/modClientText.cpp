@@ -33,8 +33,6 @@ QString Clean(std::string_view bytes)
             out += QStringLiteral("\\x%1").arg(uint(c), 2, 16, QLatin1Char('0'));
         else if (isBidirectional(c))
             out += QStringLiteral("\\u%1").arg(uint(c), 4, 16, QLatin1Char('0'));
-        else if (c == U'\\')
-            out += QStringLiteral("\\\\");
         else
             out += QString::fromUcs4(&c, 1);
     }

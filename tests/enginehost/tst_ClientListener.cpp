@@ -102,7 +102,7 @@ private Q_SLOTS:
         QTRY_COMPARE(finding.size(), 2);
         QCOMPARE(status.value(0), QVariantList({"PC1", "CL"}));
         QCOMPARE(keepAlive.value(0), QVariantList({"PC1", 30}));
-        QCOMPARE(finding.value(0), QVariantList({"PC1", modFindings::ProfileInUse, "al\\x1b[2Jice\\u202e\\\\x\\x09"}));
+        QCOMPARE(finding.value(0), QVariantList({"PC1", modFindings::ProfileInUse, "al\\x1b[2Jice\\u202e\\x\\x09"}));
         QCOMPARE(finding.value(1), QVariantList({"PC1", modFindings::ProfileInUse, euros}));
         QCOMPARE(status.size() + keepAlive.size(), 2);
 
