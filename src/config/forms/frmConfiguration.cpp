@@ -81,6 +81,8 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     txtCertificate->setAccessibleName(QStringLiteral("Certificate fingerprint"));
     txtCertificate->setText(ConfigurationModel::CertificateText());
     txtCertificate->setCursorPosition(0);
+    // The whole fingerprint in view: it is compared by eye.
+    txtCertificate->setMinimumWidth(txtCertificate->fontMetrics().horizontalAdvance(txtCertificate->text()) + 16);
     chkWelcomeScreen = new QCheckBox(QStringLiteral("Show &Welcome Screen at startup"), this);
     chkWelcomeScreen->setObjectName(QStringLiteral("chkWelcomeScreen"));
 
