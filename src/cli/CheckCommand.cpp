@@ -74,7 +74,7 @@ int CheckCommand::exitStatus(const ReadinessReport &report)
 
 int CheckCommand::run(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         m_out.flush();
         return Ready;

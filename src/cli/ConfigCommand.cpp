@@ -87,7 +87,7 @@ int ConfigCommand::failure(const QString &message)
 int ConfigCommand::run(const QStringList &arguments)
 {
     const QString command = arguments.value(0).toLower();
-    if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("/?")) {
+    if (modCommandLine::IsHelp(command)) {
         m_out << usage();
         return 0;
     }

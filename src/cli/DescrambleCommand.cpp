@@ -1,5 +1,6 @@
 #include "cli/DescrambleCommand.h"
 
+#include "cli/modCommandLine.h"
 #include "engine/ClientConfig.h"
 #include "engine/modScramble.h"
 
@@ -23,9 +24,7 @@ QString DescrambleCommand::usage()
 
 int DescrambleCommand::run(const QStringList &arguments)
 {
-    if (arguments.size() == 1
-        && (arguments.first() == QLatin1String("-h") || arguments.first() == QLatin1String("--help")
-            || arguments.first() == QLatin1String("/?"))) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         return 0;
     }

@@ -25,7 +25,7 @@ QString EngineCertCommand::usage()
 
 int EngineCertCommand::run(const QStringList &arguments)
 {
-    if (arguments == QStringList {QStringLiteral("--help")} || arguments == QStringList {QStringLiteral("-h")}) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         return 0;
     }

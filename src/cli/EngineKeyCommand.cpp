@@ -24,7 +24,7 @@ QString EngineKeyCommand::usage()
 
 int EngineKeyCommand::run(const QStringList &arguments)
 {
-    if (arguments == QStringList {QStringLiteral("--help")} || arguments == QStringList {QStringLiteral("-h")}) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         return 0;
     }

@@ -36,7 +36,7 @@ int EngineTrustCommand::run(const QStringList &arguments)
     QStringList names;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments[i];
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+        if (modCommandLine::IsHelp(argument)) {
             m_out << usage();
             return 0;
         }

@@ -281,7 +281,7 @@ bool ExportCommand::WriteJob(QXEInterface &qxe, JobExport &job, const QString &f
 
 int ExportCommand::run(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         m_out.flush();
         return 0;

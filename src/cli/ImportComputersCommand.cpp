@@ -14,11 +14,6 @@
 
 namespace {
 
-bool isHelp(const QString &token)
-{
-    return token == QLatin1String("/?") || token == QLatin1String("-?") || token == QLatin1String("-h") || token == QLatin1String("--help");
-}
-
 const QStringList kValueOptions {QStringLiteral("--port"), QStringLiteral("--user"), QStringLiteral("--domain"),
     QStringLiteral("--password-file"), QStringLiteral("--ca"), QStringLiteral("--into"), QStringLiteral("--passphrase-file")};
 const QStringList kFlags {QStringLiteral("--starttls"), QStringLiteral("--ldaps"), QStringLiteral("--all-users")};
@@ -68,7 +63,7 @@ bool ImportComputersCommand::readFirstLine(const QString &path, const char *what
 
 int ImportComputersCommand::run(const QStringList &arguments)
 {
-    if (!arguments.isEmpty() && isHelp(arguments.first())) {
+    if (!arguments.isEmpty() && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         m_out.flush();
         return 0;

@@ -62,7 +62,7 @@ int ImportUsersCommand::failure(const QString &text)
 
 int ImportUsersCommand::run(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         return 0;
     }

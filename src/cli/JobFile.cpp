@@ -1,20 +1,14 @@
 #include "cli/JobFile.h"
 
+#include "cli/modCommandLine.h"
+#include "common/modFileRead.h"
 #include "database/ComputerDB.h"
 #include "settingsfile/SettingsFile.h"
-
-#include "common/modFileRead.h"
 
 #include <QDir>
 
 namespace {
 const QString kPassphraseFile = QStringLiteral("--passphrase-file");
-}
-
-bool JobFile::isHelp(const QString &argument)
-{
-    return argument == QLatin1String("/?") || argument == QLatin1String("-?") || argument == QLatin1String("-h")
-        || argument == QLatin1String("--help");
 }
 
 bool JobFile::parse(const QStringList &arguments, const QStringList &flags, const QStringList &valueOptions, QString &problem)

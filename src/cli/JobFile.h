@@ -32,8 +32,6 @@ public:
     QString passphrase() const { return m_passphrase; }
     const SettingsFileResult &result() const { return m_result; }
 
-    static bool isHelp(const QString &argument);
-
     // The passphrase is the first line of the file, without its line end.
     // False with the problem in `problem`.
     static bool ReadPassphrase(const QString &path, QString &passphrase, QString &problem);

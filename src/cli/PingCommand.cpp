@@ -1,6 +1,7 @@
 #include "cli/PingCommand.h"
 
 #include "cli/JobFile.h"
+#include "cli/modCommandLine.h"
 #include "common/ConsoleConfig.h"
 #include "common/modFormat.h"
 #include "database/ComputerDB.h"
@@ -75,7 +76,7 @@ int PingCommand::inFlight(const QString &text)
 
 int PingCommand::ping(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << pingUsage();
         m_out.flush();
         return AllAnswered;
@@ -103,7 +104,7 @@ int PingCommand::ping(const QStringList &arguments)
 
 int PingCommand::pingTest(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << pingTestUsage();
         m_out.flush();
         return AllAnswered;

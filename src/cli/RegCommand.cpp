@@ -21,11 +21,6 @@ bool isSwitch(const QString &token)
     return token.size() >= 2 && (token.startsWith(QLatin1Char('/')) || token.startsWith(QLatin1Char('-')));
 }
 
-bool isHelp(const QString &token)
-{
-    return token == QLatin1String("/?") || token == QLatin1String("-?") || token == QLatin1String("-h") || token == QLatin1String("--help");
-}
-
 // Text of a string value up to its terminating null.
 QString textOf(const QByteArray &data)
 {
@@ -126,12 +121,12 @@ int RegCommand::run(const QStringList &arguments)
         m_err.flush();
         return 1;
     }
-    if (isHelp(arguments.first())) {
+    if (modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         m_out.flush();
         return 0;
     }
-    if (arguments.size() >= 2 && isHelp(arguments.at(1))) {
+    if (arguments.size() >= 2 && modCommandLine::IsHelp(arguments.at(1))) {
         m_out << operationUsage(arguments.first());
         m_out.flush();
         return 0;

@@ -100,7 +100,7 @@ bool RetryCommand::readStatuses(
 
 int RetryCommand::run(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         m_out.flush();
         return Written;

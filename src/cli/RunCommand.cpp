@@ -148,7 +148,7 @@ bool RunCommand::writeReport(const RunReport &report, const QString &folder)
 
 int RunCommand::run(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         m_out.flush();
         return 0;

@@ -103,7 +103,7 @@ int SetupCommand::failure(const QString &text)
 
 int SetupCommand::run(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         m_out.flush();
         return Written;

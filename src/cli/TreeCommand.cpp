@@ -21,11 +21,6 @@ namespace {
 // gigabytes of blanks, the square of its depth.
 constexpr int MaxIndentDepth = 32;
 
-bool isHelp(const QString &token)
-{
-    return token == QLatin1String("/?") || token == QLatin1String("-?") || token == QLatin1String("-h") || token == QLatin1String("--help");
-}
-
 } // namespace
 
 TreeCommand::TreeCommand(QTextStream &out, QTextStream &err)
@@ -57,7 +52,7 @@ int TreeCommand::failure(const QString &text)
 
 int TreeCommand::run(const QStringList &arguments)
 {
-    if (!arguments.isEmpty() && isHelp(arguments.first())) {
+    if (!arguments.isEmpty() && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         m_out.flush();
         return 0;

@@ -79,7 +79,7 @@ QByteArray ValidateCommand::json(const ComputerDB &database, const ValidationRes
 
 int ValidateCommand::run(const QStringList &arguments)
 {
-    if (arguments.size() == 1 && JobFile::isHelp(arguments.first())) {
+    if (arguments.size() == 1 && modCommandLine::IsHelp(arguments.first())) {
         m_out << usage();
         m_out.flush();
         return Passed;

@@ -14,6 +14,7 @@
 #include "cli/SetupCommand.h"
 #include "cli/TreeCommand.h"
 #include "cli/ValidateCommand.h"
+#include "cli/modCommandLine.h"
 
 #include "common/AppInfo.h"
 
@@ -88,8 +89,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QString &command = arguments.first();
-    if (command == QLatin1String("-h") || command == QLatin1String("--help") || command == QLatin1String("help")
-        || command == QLatin1String("/?")) {
+    if (modCommandLine::IsHelp(command) || command == QLatin1String("help")) {
         out << generalUsage();
         return 0;
     }

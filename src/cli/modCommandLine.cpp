@@ -7,6 +7,11 @@
 
 namespace modCommandLine {
 
+bool IsHelp(const QString &token)
+{
+    return token == QLatin1String("/?") || token == QLatin1String("-?") || token == QLatin1String("-h") || token == QLatin1String("--help");
+}
+
 int Fail(QTextStream &err, const QString &text)
 {
     err << "ERROR: " << text << '\n';

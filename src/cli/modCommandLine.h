@@ -12,6 +12,9 @@ namespace modCommandLine {
 // The exit status of a command that could not do its work.
 constexpr int Failed = 1;
 
+// Whether `token` asks for a command's usage: /? -? -h --help.
+bool IsHelp(const QString &token);
+
 // Writes "ERROR: " and `text` as one line on `err` and returns Failed.
 int Fail(QTextStream &err, const QString &text);
 
