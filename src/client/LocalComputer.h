@@ -2,7 +2,7 @@
 
 #include "client/ComputerView.h"
 
-// The computer the service runs on. With a root folder (VARNO_OSK_CLIENT_ROOT)
+// The computer the service runs on. With a root folder (a test's, see modClientMode)
 // every system path is taken below it: accounts from <root>/etc/passwd,
 // processes from <root>/proc, the realm tool from <root>/usr/sbin; without
 // one, accounts come through NSS, so directory accounts count too.

@@ -1,9 +1,11 @@
 #include "client/ClientRun.h"
 #include "client/LocalComputer.h"
+#include "client/modClientFiles.h"
+#include "client/modClientMode.h"
+#include "protocol/modRunFile.h"
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -24,11 +26,26 @@ int main(int argc, char **argv)
     // A console that drops the connection must not kill the service mid-write.
     std::signal(SIGPIPE, SIG_IGN);
     ::umask(077);
-    const char *root = std::getenv("VARNO_OSK_CLIENT_ROOT");
+    std::string problem;
+    const std::string testRoots = modClientMode::TestRoots(problem);
+    std::string root;
+    if (problem.empty() && !testRoots.empty()) {
+        // In a test the computer is the one the run file names.
+        std::string text;
+        modRunFile::RunFile file;
+        if (modClientFiles::ReadBounded(modClientFiles::Join(argv[1], std::string(modRunFile::FileName)), modRunFile::MaxFileBytes, text,
+                problem)
+            && modRunFile::Parse(text, file, problem))
+            root = modClientMode::TestRoot(testRoots, file.computer, problem);
+    }
+    if (!problem.empty()) {
+        std::fprintf(stderr, "varno-osk-client: refused: %s\n", problem.c_str());
+        return ClientRun::BadFiles;
+    }
     char self[4096] = "";
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     const std::string program = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string(argv[0]);
-    LocalComputer computer(root ? root : "");
-    ClientRun run(computer, root ? root : "", argv[1], program);
+    LocalComputer computer(root);
+    ClientRun run(computer, root, argv[1], program);
     return run.exec();
 }

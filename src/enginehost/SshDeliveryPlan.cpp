@@ -103,12 +103,16 @@ TransferorStep SshDeliveryPlan::ssh(const QString &stepName, const modEngineLink
 QString SshDeliveryPlan::workingFolderScript(const std::string &run, const QString &computer)
 {
     const std::string name = computer.toStdString();
+    // In a test the client's computer lies below the folder of client roots
+    // that the client service's test-mode file names (modClientMode).
     return QStringLiteral(
-        "r=\"${VARNO_OSK_CLIENT_ROOT%/}\"; if [ \"$(id -u)\" = 0 ]; then w=\"%1\"; "
+        "r=; c='%3'; if [ -f \"$c\" ] && [ ! -L \"$c\" ] && [ \"$(stat -c %u \"$c\")\" = 0 ]; then "
+        "t=\"$(sed -n 's/^TestRoots=//p' \"$c\" | tail -n 1)\"; [ -n \"$t\" ] && r=\"${t%/}/%4\"; fi; "
+        "if [ \"$(id -u)\" = 0 ]; then w=\"%1\"; "
         "elif [ -n \"$r\" ]; then h=\"$r$(awk -F: -v u=\"$(id -u)\" '$3==u{print $6; exit}' \"$r/etc/passwd\")\"; w=\"%2\"; "
         "else h=\"$(getent passwd \"$(id -u)\" | cut -d: -f6)\"; w=\"%2\"; fi; ")
         .arg(QString::fromStdString(modRunFile::WorkingFolder("$r", true, {}, run, name)),
-            QString::fromStdString(modRunFile::WorkingFolder({}, false, "$h", run, name)));
+            QString::fromStdString(modRunFile::WorkingFolder({}, false, "$h", run, name)), QStringLiteral(VO_CLIENT_CONF), computer);
 }
 
 TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, const QByteArray &runFile)
@@ -158,7 +162,6 @@ TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, 
     }
     // systemd-run as a transient unit where systemd runs (a user's own
     // manager for a login that is not root), else setsid with a pid file.
-    // The service's environment is the session's root for tests only.
     const QString unit = QStringLiteral("varno-osk-")
         + QString::fromStdString(modRunFile::WorkingFolder({}, true, {}, parsed.run, client.name.toStdString()))
               .section(QLatin1Char('/'), -1);
@@ -168,7 +171,7 @@ TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, 
                              "if [ -d /run/systemd/system ] && command -v systemd-run >/dev/null; then "
                              "u=; [ \"$(id -u)\" = 0 ] || u=--user; "
                              "if systemd-run $u --quiet --collect --unit=%2 "
-                             "${VARNO_OSK_CLIENT_ROOT:+--setenv=VARNO_OSK_CLIENT_ROOT=\"$VARNO_OSK_CLIENT_ROOT\"} \"$p\" \"${p%/*}\"; "
+                             "\"$p\" \"${p%/*}\"; "
                              "then echo \"started with systemd-run as %2\"; exit 0; fi; fi; "
                              "setsid nohup \"$p\" \"${p%/*}\" </dev/null >/dev/null 2>&1 & echo $! > \"$d/varnoosk.pid\"; "
                              "echo \"started with setsid as process $!\"")

@@ -41,8 +41,8 @@ public:
     QString dropFolder() const { return m_drop; }
     // Sets `w` on the client to the working folder the client service moves
     // into for this run and computer (modRunFile::WorkingFolder), in the
-    // client's own terms: root's folder under VARNO_OSK_CLIENT_ROOT, or the
-    // login's home as the service finds it.
+    // client's own terms: root's folder (below the test root when the
+    // client's test-mode file names one), or the login's home as the service finds it.
     static QString workingFolderScript(const std::string &run, const QString &computer);
 
 private:

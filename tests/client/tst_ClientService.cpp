@@ -3,6 +3,8 @@
 #include "protocol/modRunFile.h"
 #include "protocol/modScrambleCore.h"
 
+#include "support/ClientTestMode.h"
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -96,6 +98,23 @@ private Q_SLOTS:
         m_fingerprint = certificates.first().digest(QCryptographicHash::Sha256).toHex();
     }
 
+    // A test-mode file that someone besides root could have written puts
+    // the service in no mode at all: it refuses to run.
+    void untrustedTestModeFile()
+    {
+        ClientTestMode testMode;
+        if (!testMode.problem().isEmpty())
+            QSKIP(qPrintable(testMode.problem()));
+        QVERIFY(QFile::setPermissions(VO_CLIENT_CONF, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup));
+        QTemporaryDir drop;
+        QProcess client;
+        client.start(VO_CLIENT_PROGRAM, {drop.path()});
+        QVERIFY(client.waitForFinished(10000));
+        QCOMPARE(client.exitCode(), 2);
+        QVERIFY2(client.readAllStandardError().contains("refused: " VO_CLIENT_CONF " is not a small file that only root may change"),
+            "no refusal");
+    }
+
     void run_data()
     {
         QTest::addColumn<QString>("pin");
@@ -145,8 +164,10 @@ private Q_SLOTS:
         });
         QVERIFY(listener.server.listen(QHostAddress::LocalHost, 0));
 
-        QTemporaryDir dir;
-        const QString root = dir.filePath("root");
+        ClientTestMode testMode;
+        if (!testMode.problem().isEmpty())
+            QSKIP(qPrintable(testMode.problem()));
+        const QString root = testMode.root("PC1");
         const QString drop = root + "/home/runner/drop";
         const QString passwd = QStringLiteral("root:x:0:0::/root:/bin/sh\nrunner:x:%1:100::/home/runner:/bin/sh\n"
                                               "alice:x:2001:100::/home/alice:/bin/sh\ncarol:x:2002:100::/home/carol:/bin/sh\n"
@@ -180,9 +201,6 @@ private Q_SLOTS:
         QVERIFY(QFile::copy(VO_CLIENT_PROGRAM, drop + "/varno-osk-client"));
 
         QProcess client;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("VARNO_OSK_CLIENT_ROOT", root);
-        client.setProcessEnvironment(environment);
         client.start(drop + "/varno-osk-client", {drop});
         QVERIFY(client.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(client.state() == QProcess::NotRunning, 60000);

@@ -3,6 +3,7 @@
 #include "settingsfile/SettingsFile.h"
 
 #include "job/JobFixture.h"
+#include "support/ClientTestMode.h"
 #include "support/NamespaceLab.h"
 #include "support/SshdServer.h"
 #include "support/TestRegistry.h"
@@ -73,6 +74,7 @@ class TestRealClients : public QObject
     // job of them all waits in home/lab.vos.json.
     struct Computers
     {
+        ClientTestMode testMode;
         NamespaceLab lab;
         QTemporaryDir home;
         TestRegistry registry;
@@ -92,7 +94,7 @@ class TestRealClients : public QObject
         QTemporaryDir &home = made->home;
         // VO_KEEP_HOME=1 keeps the logs of the check for a look afterwards.
         home.setAutoRemove(qEnvironmentVariableIsEmpty("VO_KEEP_HOME"));
-        if (!lab.ready() || !QDir().mkpath(home.filePath("run"))
+        if (!lab.ready() || !made->testMode.problem().isEmpty() || !QDir().mkpath(home.filePath("run"))
             || !QFile::setPermissions(home.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
             return made;
         qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
@@ -118,6 +120,7 @@ class TestRealClients : public QObject
                 continue;
             auto &server = made->servers[static_cast<size_t>(n)] = std::make_unique<SshdServer>();
             server->placeIn(lab.clientNamespace(n), NamespaceLab::ClientAddress(n));
+            server->setClientRoot(made->testMode.root(name(n)));
             const QString tools = server->clientRoot() + "/usr/sbin";
             const QByteArray wait = slow(n) ? "sleep " + QByteArray::number(slow(n)) + "\n" : QByteArray();
             if (!server->start() || !server->authorize(key.out) || !QDir().mkpath(tools)

@@ -5,6 +5,7 @@
 #include "protocol/modRunFile.h"
 #include "ssh/ConsoleKey.h"
 #include "ssh/KnownHosts.h"
+#include "support/ClientTestMode.h"
 #include "support/SshdServer.h"
 #include "support/VoProcess.h"
 
@@ -49,7 +50,10 @@ void tst_SshDelivery::deliversStartsAndCollects()
     const QString why = SshdServer::unavailable();
     if (!why.isEmpty())
         QSKIP(qPrintable(why));
+    ClientTestMode testMode;
+    QVERIFY2(testMode.problem().isEmpty(), qPrintable(testMode.problem()));
     SshdServer sshd;
+    sshd.setClientRoot(testMode.root(QStringLiteral("pc1")));
     QVERIFY2(sshd.start(), qPrintable(sshd.error()));
     // The console's key and known hosts of this test only.
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/vo-ssh-XXXXXX"));

@@ -119,8 +119,8 @@ void tst_SshLogin::trustAsksThenOneLoginServes()
     QFile copied(remote);
     QVERIFY(copied.open(QIODevice::ReadOnly) && copied.readAll() == "bytes\n");
     // The echo, the copy and this: one login between them.
-    result = run(QStringLiteral("plain"), QStringLiteral("root"), QStringLiteral("printenv VARNO_OSK_CLIENT_ROOT"));
-    QCOMPARE(result.output.trimmed(), m_sshd->clientRoot().toUtf8());
+    result = run(QStringLiteral("plain"), QStringLiteral("root"), QStringLiteral("printenv HOME"));
+    QCOMPARE(result.output.trimmed(), (m_sshd->clientRoot() + QStringLiteral("/home")).toUtf8());
     QCOMPARE(m_sshd->log().count("Accepted publickey") - loginsBefore, 1);
 }
 

@@ -96,7 +96,7 @@ bool SshdServer::launch()
                                           "AuthorizedKeysFile %2/authorized_keys\nStrictModes no\nPermitRootLogin prohibit-password\n"
                                           "PasswordAuthentication no\nKbdInteractiveAuthentication no\nUsePAM no\n"
                                           "MaxStartups 200:30:400\nMaxSessions 200\nLogLevel VERBOSE\nSubsystem sftp internal-sftp -d %3/home\n"
-                                          "SetEnv VARNO_OSK_CLIENT_ROOT=%3 HOME=%3/home\n")
+                                          "SetEnv HOME=%3/home\n")
                                .arg(m_port)
                                .arg(m_dir.path(), clientRoot(), m_address);
     const QString configFile = m_dir.filePath(QStringLiteral("sshd_config"));

@@ -9,9 +9,9 @@
 
 // A real sshd of the test's own on 127.0.0.1 and a free port: its own host
 // key (made per fixture, new on request), its own authorized_keys, root may
-// log in with a key only, and every session it opens works under the
-// fixture's client root (VARNO_OSK_CLIENT_ROOT), never in this machine's
-// folders. Its folder carries the test's process id; folders of tests that
+// log in with a key only, and every session it opens has its home in the
+// computer's own tree (its client root), never in this machine's folders.
+// The client service finds the same tree through ClientTestMode. Its folder carries the test's process id; folders of tests that
 // died, and their sshd, are cleared away at the next start. Needs root.
 class SshdServer
 {
@@ -41,8 +41,10 @@ public:
     int port() const { return m_port; }
     // The computer's own tree: the client service's root, and the home of
     // every login (HOME), so that no two servers share a drop folder and
-    // nothing lands in this machine's own homes.
-    QString clientRoot() const { return m_dir.filePath(QStringLiteral("client-root")); }
+    // nothing lands in this machine's own homes. Before start, a test in
+    // client test mode gives the root ClientTestMode::root(computer).
+    void setClientRoot(const QString &root) { m_clientRoot = root; }
+    QString clientRoot() const { return m_clientRoot.isEmpty() ? m_dir.filePath(QStringLiteral("client-root")) : m_clientRoot; }
     // sshd's own log, VERBOSE: one "Accepted publickey" line a login.
     QByteArray log() const;
     QString error() const { return m_error; }
@@ -59,6 +61,7 @@ private:
     std::unique_ptr<QProcess> m_sshd;
     int m_port = 0;
     QString m_namespace;
+    QString m_clientRoot;
     QString m_address = QStringLiteral("127.0.0.1");
     QString m_error;
 };
