@@ -1,0 +1,391 @@
+#include "client/ProfileReowner.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace {
+
+// Deeper than this is no one's profile; each level holds a folder open.
+constexpr int kMaxDepth = 400;
+constexpr std::size_t kMaxWarnings = 1000;
+// The largest extended attribute Linux stores.
+constexpr std::size_t kMaxAcl = 64u * 1024;
+
+const char kAccessAcl[] = "system.posix_acl_access";
+const char kDefaultAcl[] = "system.posix_acl_default";
+
+// The kernel's ACL in an extended attribute: a little-endian version word,
+// then entries of tag, permissions and id.
+constexpr std::uint32_t kAclVersion = 2;
+constexpr std::uint16_t kAclUser = 0x02;
+constexpr std::uint16_t kAclGroup = 0x08;
+constexpr std::size_t kAclHeader = 4;
+constexpr std::size_t kAclEntry = 8;
+
+std::uint32_t readLe(const char *at, int bytes)
+{
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(at[i]);
+    return value;
+}
+
+void writeLe(char *at, std::uint32_t value, int bytes)
+{
+    for (int i = 0; i < bytes; ++i, value >>= 8)
+        at[i] = static_cast<char>(value & 0xff);
+}
+
+std::string reason(const std::string &what)
+{
+    return what + ": " + std::strerror(errno);
+}
+
+} // namespace
+
+ProfileReowner::ProfileReowner(Mapping mapping, Direction direction)
+    : m_mapping(mapping)
+    , m_direction(direction)
+    , m_acl(kMaxAcl)
+{
+    if (direction == Direction::Reverse) {
+        std::swap(m_mapping.sourceUid, m_mapping.destinationUid);
+        std::swap(m_mapping.sourceGid, m_mapping.destinationGid);
+    }
+}
+
+int ProfileReowner::openFolderNoFollow(const std::string &path, std::string &problem)
+{
+    if (path.empty() || path.front() != '/') {
+        problem = "The profile path " + path + " is not absolute.";
+        return -1;
+    }
+    int folder = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (std::size_t at = 1; folder >= 0 && at < path.size();) {
+        std::size_t slash = path.find('/', at);
+        if (slash == std::string::npos)
+            slash = path.size();
+        const std::string part = path.substr(at, slash - at);
+        at = slash + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part == "..") {
+            ::close(folder);
+            problem = "The profile path " + path + " climbs out with \"..\".";
+            return -1;
+        }
+        const int next = ::openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        ::close(folder);
+        folder = next;
+        if (folder < 0) {
+            errno = error;
+            problem = error == ELOOP ? "The profile path " + path + " passes through a link at " + part + "; links are not followed."
+                                     : reason("Cannot open " + path.substr(0, slash));
+            return -1;
+        }
+    }
+    if (folder < 0)
+        problem = reason("Cannot open /");
+    return folder;
+}
+
+bool ProfileReowner::survey(int profile, bool collectKept)
+{
+    m_collectKept = collectKept && m_direction == Direction::Forward;
+    m_links.clear();
+    m_kept.clear();
+    m_problems.clear();
+    m_warnings.clear();
+    m_entries = 0;
+    return walk(profile, Pass::Survey, 0) && m_problems.empty();
+}
+
+bool ProfileReowner::apply(int profile, const std::vector<Kept> &kept)
+{
+    m_keptParts.clear();
+    for (const Kept &entry : kept)
+        m_keptParts[entry.path] |= entry.parts;
+    m_warnings.clear();
+    m_changed = 0;
+    return walk(profile, Pass::Apply, 0) && m_problems.empty();
+}
+
+bool ProfileReowner::walk(int folder, Pass pass, int depth)
+{
+    if (depth == 0) {
+        struct stat info
+        {
+        };
+        if (::fstat(folder, &info) != 0 || !S_ISDIR(info.st_mode)) {
+            fail("The profile is not an open folder.");
+            return false;
+        }
+        m_device = info.st_dev;
+        m_path.clear();
+        // A descriptor of our own, so that reading the folder does not move the caller's.
+        const int own = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (own < 0) {
+            fail(reason("Cannot open the profile"));
+            return false;
+        }
+        pass == Pass::Survey ? surveyEntry(-1, own, "", info) : applyEntry(-1, own, "", info);
+        folder = own;
+    }
+    DIR *dir = ::fdopendir(folder);
+    if (dir == nullptr) {
+        ::close(folder);
+        fail(reason("Cannot read the folder " + m_path));
+        return false;
+    }
+    const int fd = ::dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent *entry = ::readdir(dir);
+        if (entry == nullptr) {
+            if (errno != 0)
+                fail(reason("Cannot read the folder " + m_path));
+            break;
+        }
+        const char *name = entry->d_name;
+        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+            continue;
+        const std::size_t mark = m_path.size();
+        if (mark > 0)
+            m_path += '/';
+        m_path += name;
+        struct stat info
+        {
+        };
+        if (::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) == 0)
+            visit(fd, name, info, pass, depth);
+        else if (errno != ENOENT)
+            fail(reason("Cannot look at " + m_path));
+        m_path.resize(mark);
+    }
+    ::closedir(dir);
+    return true;
+}
+
+void ProfileReowner::visit(int folder, const char *name, const struct stat &info, Pass pass, int depth)
+{
+    ++m_entries;
+    if (info.st_dev != m_device) {
+        warn(m_path + " lies on another file system; it was skipped.");
+        return;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        pass == Pass::Survey ? surveyEntry(folder, -1, name, info) : applyEntry(folder, -1, name, info);
+        return;
+    }
+    if (depth + 1 >= kMaxDepth) {
+        fail(m_path + " lies deeper than " + std::to_string(kMaxDepth) + " folders.");
+        return;
+    }
+    const int sub = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (sub < 0) {
+        // A folder replaced by a link while we looked is not followed.
+        fail(reason("Cannot open the folder " + m_path));
+        return;
+    }
+    struct stat opened
+    {
+    };
+    if (::fstat(sub, &opened) != 0 || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino) {
+        ::close(sub);
+        fail(m_path + " changed while the profile was walked.");
+        return;
+    }
+    pass == Pass::Survey ? surveyEntry(folder, sub, name, opened) : applyEntry(folder, sub, name, opened);
+    walk(sub, pass, depth + 1);
+}
+
+void ProfileReowner::surveyEntry(int folder, int self, const char *name, const struct stat &info)
+{
+    const uid_t from = m_mapping.sourceUid;
+    const uid_t to = m_mapping.destinationUid;
+    if (info.st_uid != from && info.st_uid != to)
+        return;
+    if (!S_ISDIR(info.st_mode) && info.st_nlink > 1)
+        ++m_links[FileId {info.st_dev, info.st_ino}];
+    if (!m_collectKept)
+        return;
+    unsigned parts = 0;
+    if (info.st_uid == to) {
+        parts = KeptOwner;
+    } else {
+        if (m_mapping.mapsGroup && info.st_gid == m_mapping.destinationGid)
+            parts |= KeptGroup;
+        bool user = false, group = false, duplicate = false;
+        if (!S_ISLNK(info.st_mode) && readAcl(folder, self, name, kAccessAcl) && !mapAcl(~0u, ~0u, user, group, duplicate))
+            parts |= (user ? KeptAccessUser : 0u) | (group ? KeptAccessGroup : 0u);
+        if (S_ISDIR(info.st_mode) && readAcl(folder, self, name, kDefaultAcl) && !mapAcl(~0u, ~0u, user, group, duplicate))
+            parts |= (user ? KeptDefaultUser : 0u) | (group ? KeptDefaultGroup : 0u);
+    }
+    if (parts != 0)
+        m_kept.push_back(Kept {m_path.empty() ? "." : m_path, parts});
+}
+
+void ProfileReowner::applyEntry(int folder, int self, const char *name, const struct stat &info)
+{
+    const uid_t from = m_mapping.sourceUid;
+    const uid_t to = m_mapping.destinationUid;
+    if (info.st_uid != from && info.st_uid != to)
+        return;
+    unsigned kept = 0;
+    if (!m_keptParts.empty()) {
+        const auto found = m_keptParts.find(m_path.empty() ? "." : m_path);
+        kept = found == m_keptParts.end() ? 0 : found->second;
+    }
+    // What was the destination's before the move is left to it; the reverse
+    // walk gives back only what the forward one took.
+    if (kept & KeptOwner)
+        return;
+    const unsigned keptUser = m_direction == Direction::Reverse ? kept : 0;
+    if (!S_ISDIR(info.st_mode) && info.st_nlink > 1) {
+        const auto found = m_links.find(FileId {info.st_dev, info.st_ino});
+        if (found == m_links.end() || found->second < info.st_nlink) {
+            if (info.st_uid == from)
+                warn(m_path + " has hard links outside the profile; it was left as it is.");
+            return;
+        }
+    }
+    bool changed = false;
+    if (!S_ISLNK(info.st_mode)) {
+        const char *const acls[] {kAccessAcl, kDefaultAcl};
+        const unsigned userParts[] {KeptAccessUser, KeptDefaultUser};
+        const unsigned groupParts[] {KeptAccessGroup, KeptDefaultGroup};
+        for (int which = 0; which < (S_ISDIR(info.st_mode) ? 2 : 1); ++which) {
+            bool user = false, group = false, duplicate = false;
+            if (!readAcl(folder, self, name, acls[which]) || !mapAcl(keptUser & userParts[which], keptUser & groupParts[which], user, group, duplicate))
+                continue;
+            if (duplicate)
+                warn("An ACL of " + m_path + " names both accounts; it was left as it is.");
+            else if (writeAcl(folder, self, name, acls[which]))
+                changed = true;
+        }
+    }
+    gid_t gid = info.st_gid;
+    if (m_mapping.mapsGroup && !(keptUser & KeptGroup) && (gid == m_mapping.sourceGid || gid == m_mapping.destinationGid))
+        gid = m_mapping.destinationGid;
+    if (info.st_uid != to || gid != info.st_gid) {
+        // Changing the owner drops set-user-id and set-group-id; they are put back.
+        const bool special = S_ISREG(info.st_mode) && (info.st_mode & (S_ISUID | S_ISGID)) != 0;
+        const int fd = self >= 0 || !special ? self : ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        const bool done = fd >= 0 ? ::fchown(fd, to, gid) == 0 : ::fchownat(folder, name, to, gid, AT_SYMLINK_NOFOLLOW) == 0;
+        if (!done)
+            fail(reason("Cannot change the owner of " + m_path));
+        else if (special && fd >= 0 && ::fchmod(fd, info.st_mode & 07777) != 0)
+            fail(reason("Cannot restore the mode of " + m_path));
+        if (fd >= 0 && fd != self)
+            ::close(fd);
+        changed = changed || done;
+    }
+    if (changed)
+        ++m_changed;
+}
+
+const char *ProfileReowner::procPath(int folder, const char *name)
+{
+    // No *xattrat call without following links before Linux 6.13: the
+    // folder's own descriptor stands in, and the last component is not followed.
+    m_proc.assign("/proc/self/fd/");
+    m_proc += std::to_string(folder);
+    m_proc += '/';
+    m_proc += name;
+    return m_proc.c_str();
+}
+
+bool ProfileReowner::readAcl(int folder, int self, const char *name, const char *attribute)
+{
+    const ssize_t got = self >= 0 ? ::fgetxattr(self, attribute, m_acl.data(), m_acl.size())
+                                  : ::lgetxattr(procPath(folder, name), attribute, m_acl.data(), m_acl.size());
+    if (got < 0) {
+        if (errno != ENODATA && errno != ENOTSUP && errno != ENOENT)
+            fail(reason("Cannot read the ACL of " + m_path));
+        return false;
+    }
+    const auto size = static_cast<std::size_t>(got);
+    if (size < kAclHeader || (size - kAclHeader) % kAclEntry != 0 || readLe(m_acl.data(), 4) != kAclVersion) {
+        fail("The ACL of " + m_path + " is not in a form this program knows.");
+        return false;
+    }
+    m_aclSize = size;
+    return true;
+}
+
+bool ProfileReowner::mapAcl(unsigned keptUser, unsigned keptGroup, bool &userNamed, bool &groupNamed, bool &duplicate)
+{
+    // keptUser/keptGroup of ~0u: only look which entries name the destination.
+    const bool looking = keptUser == ~0u;
+    bool changed = false;
+    char *const begin = m_acl.data() + kAclHeader;
+    char *const end = m_acl.data() + m_aclSize;
+    for (char *at = begin; at < end; at += kAclEntry) {
+        const auto tag = static_cast<std::uint16_t>(readLe(at, 2));
+        const std::uint32_t id = readLe(at + 4, 4);
+        if (tag == kAclUser) {
+            userNamed = userNamed || id == m_mapping.destinationUid;
+            if (!looking && keptUser == 0 && id == m_mapping.sourceUid) {
+                writeLe(at + 4, m_mapping.destinationUid, 4);
+                changed = true;
+            }
+        } else if (tag == kAclGroup && m_mapping.mapsGroup) {
+            groupNamed = groupNamed || id == m_mapping.destinationGid;
+            if (!looking && keptGroup == 0 && id == m_mapping.sourceGid) {
+                writeLe(at + 4, m_mapping.destinationGid, 4);
+                changed = true;
+            }
+        }
+    }
+    if (!changed)
+        return false;
+    // The kernel takes an ACL only sorted by tag and id, each named once.
+    struct Entry
+    {
+        std::uint16_t tag;
+        std::uint32_t id;
+        char bytes[kAclEntry];
+    };
+    std::vector<Entry> entries;
+    for (char *at = begin; at < end; at += kAclEntry) {
+        Entry entry {static_cast<std::uint16_t>(readLe(at, 2)), readLe(at + 4, 4), {}};
+        std::memcpy(entry.bytes, at, kAclEntry);
+        entries.push_back(entry);
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry &a, const Entry &b) { return a.tag != b.tag ? a.tag < b.tag : a.id < b.id; });
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        std::memcpy(begin + i * kAclEntry, entries[i].bytes, kAclEntry);
+        if (i > 0 && (entries[i].tag == kAclUser || entries[i].tag == kAclGroup) && entries[i].tag == entries[i - 1].tag
+            && entries[i].id == entries[i - 1].id)
+            duplicate = true;
+    }
+    return true;
+}
+
+bool ProfileReowner::writeAcl(int folder, int self, const char *name, const char *attribute)
+{
+    const int done = self >= 0 ? ::fsetxattr(self, attribute, m_acl.data(), m_aclSize, 0)
+                               : ::lsetxattr(procPath(folder, name), attribute, m_acl.data(), m_aclSize, 0);
+    if (done != 0)
+        fail(reason("Cannot write the ACL of " + m_path));
+    return done == 0;
+}
+
+void ProfileReowner::warn(const std::string &what)
+{
+    if (m_warnings.size() < kMaxWarnings)
+        m_warnings.push_back(what);
+}
+
+void ProfileReowner::fail(const std::string &what)
+{
+    if (m_problems.size() < kMaxWarnings)
+        m_problems.push_back(what);
+}
