@@ -1,5 +1,6 @@
 #include "client/ComputerCheck.h"
 
+#include "client/modAccounts.h"
 #include "protocol/modFindings.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr std::string_view kLocalAccount = "*LOCAL ACCOUNT*";
 constexpr std::string_view kAllUsers = "*ALL";
 
 std::vector<std::string> commaList(const std::string &text)
@@ -34,14 +34,9 @@ bool sameName(std::string_view a, std::string_view b)
     });
 }
 
-bool isLocal(std::string_view domain)
-{
-    return domain.empty() || domain == kLocalAccount;
-}
-
 std::string qualified(const std::string &name, const std::string &domain)
 {
-    return isLocal(domain) ? name : domain + "\\" + name;
+    return modAccounts::IsLocal(domain) ? name : domain + "\\" + name;
 }
 
 } // namespace
@@ -95,13 +90,10 @@ const std::optional<std::string> &ComputerCheck::joined()
 
 std::optional<ComputerView::Account> ComputerCheck::lookUp(const std::string &name, const std::string &domain)
 {
-    // Directory accounts reach NSS as user@domain (sssd, winbind with its
-    // default separator set so); a plain name is tried as well.
-    if (!isLocal(domain)) {
-        if (auto account = m_computer.account(name + "@" + domain))
+    for (const std::string &form : modAccounts::Forms(name, domain))
+        if (auto account = m_computer.account(form))
             return account;
-    }
-    return m_computer.account(name);
+    return std::nullopt;
 }
 
 void ComputerCheck::checkRights(const Report &report)
@@ -123,7 +115,7 @@ void ComputerCheck::checkJoin(const Report &report)
         return;
     }
     const std::string source = value("SOURCEUSERDOM");
-    const std::string expected = isLocal(source) ? std::string() : source;
+    const std::string expected = modAccounts::IsLocal(source) ? std::string() : source;
     const std::optional<std::string> &current = joined();
     if (!current)
         report(modFindings::MembershipNotSource, "realm list gave no answer");
@@ -161,11 +153,11 @@ void ComputerCheck::checkUsers(const Report &report)
         const std::string name = qualified(destination, destinationDomain);
         const std::optional<std::string> &current = joined();
         const bool member = current && sameName(*current, destinationDomain);
-        if (!isLocal(destinationDomain) && !member && sameName(value("JOINDOMAIN"), destinationDomain)) {
+        if (!modAccounts::IsLocal(destinationDomain) && !member && sameName(value("JOINDOMAIN"), destinationDomain)) {
             report(modFindings::DestinationAfterJoin, name);
         } else if (lookUp(destination, destinationDomain)) {
             report(modFindings::DestinationAccountFound, name);
-        } else if (isLocal(destinationDomain)) {
+        } else if (modAccounts::IsLocal(destinationDomain)) {
             report(modFindings::DestinationLocalToCreate, name);
         } else {
             report(modFindings::DestinationAccountMissing, name);

@@ -1,15 +1,14 @@
 #include "client/LocalComputer.h"
 
 #include "client/modClientFiles.h"
+#include "client/modFields.h"
 
 #include <cerrno>
-#include <charconv>
 #include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/wait.h>
@@ -22,29 +21,10 @@
 
 namespace {
 
-constexpr std::size_t kMaxPasswdBytes = 16u * 1024 * 1024;
 constexpr std::size_t kMaxToolOutput = 64u * 1024;
 constexpr int kToolSeconds = 30;
 // How often a running tool's wait asks whether it is still wanted.
 constexpr int kWaitingMs = 1000;
-
-bool toUnsigned(std::string_view text, unsigned &value)
-{
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() && !text.empty();
-}
-
-std::vector<std::string_view> split(std::string_view line, char separator)
-{
-    std::vector<std::string_view> parts;
-    for (std::size_t at = 0;;) {
-        const std::size_t next = line.find(separator, at);
-        parts.push_back(line.substr(at, next == std::string_view::npos ? std::string_view::npos : next - at));
-        if (next == std::string_view::npos)
-            return parts;
-        at = next + 1;
-    }
-}
 
 // Runs `program` with a clean environment and a time limit; its standard
 // output, cut at kMaxToolOutput. nullopt when it could not run, failed, or
@@ -113,47 +93,24 @@ LocalComputer::LocalComputer(std::string root)
 {
     while (!m_root.empty() && m_root.back() == '/')
         m_root.pop_back();
+    if (m_root.empty())
+        m_directory = std::make_unique<NameServiceDirectory>();
+    else
+        m_directory = std::make_unique<FilesDirectory>(m_root);
 }
 
-std::optional<ComputerView::Account> LocalComputer::fromPasswd(const std::string *name, unsigned uid)
-{
-    std::string text;
-    std::string problem;
-    if (!modClientFiles::ReadBounded(m_root + "/etc/passwd", kMaxPasswdBytes, text, problem))
-        return std::nullopt;
-    for (const std::string_view line : split(text, '\n')) {
-        const std::vector<std::string_view> fields = split(line, ':');
-        unsigned lineUid = 0;
-        if (fields.size() < 7 || !toUnsigned(fields[2], lineUid))
-            continue;
-        if (name ? fields[0] == *name : lineUid == uid)
-            return Account {lineUid, m_root + std::string(fields[5])};
-    }
-    return std::nullopt;
-}
+LocalComputer::~LocalComputer() = default;
 
 std::optional<ComputerView::Account> LocalComputer::account(const std::string &name)
 {
-    if (!m_root.empty())
-        return fromPasswd(&name, 0);
-    std::vector<char> buffer(64 * 1024);
-    passwd entry {};
-    passwd *found = nullptr;
-    if (::getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return std::nullopt;
-    return Account {found->pw_uid, found->pw_dir};
+    const auto user = m_directory->user(name);
+    return user ? std::optional<Account>(Account {user->uid, user->home}) : std::nullopt;
 }
 
 std::optional<ComputerView::Account> LocalComputer::accountOf(unsigned uid)
 {
-    if (!m_root.empty())
-        return fromPasswd(nullptr, uid);
-    std::vector<char> buffer(64 * 1024);
-    passwd entry {};
-    passwd *found = nullptr;
-    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return std::nullopt;
-    return Account {found->pw_uid, found->pw_dir};
+    const auto user = m_directory->userById(uid);
+    return user ? std::optional<Account>(Account {user->uid, user->home}) : std::nullopt;
 }
 
 bool LocalComputer::hasSession(unsigned uid)
@@ -165,7 +122,7 @@ bool LocalComputer::hasSession(unsigned uid)
     bool found = false;
     while (const dirent *entry = ::readdir(folder)) {
         unsigned pid = 0;
-        if (!toUnsigned(entry->d_name, pid))
+        if (!modFields::ToUnsigned(entry->d_name, pid))
             continue;
         // Files under /proc show a size of 0, so the line is read from a bounded buffer.
         const int fd = ::open((proc + "/" + entry->d_name + "/status").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
@@ -183,7 +140,7 @@ bool LocalComputer::hasSession(unsigned uid)
         const std::size_t start = status.find_first_not_of(" \t", at + 5);
         const std::size_t end = status.find_first_of(" \t\n", start);
         unsigned processUid = 0;
-        if (start != std::string::npos && toUnsigned(std::string_view(status).substr(start, end - start), processUid)
+        if (start != std::string::npos && modFields::ToUnsigned(std::string_view(status).substr(start, end - start), processUid)
             && processUid == uid) {
             found = true;
             break;
@@ -240,7 +197,7 @@ std::optional<std::string> LocalComputer::joinedDomain()
     const std::optional<std::string> output = runTool(tool, {"list", "--name-only"}, [this] { return stillWanted(); });
     if (!output)
         return std::nullopt;
-    const std::string_view first = split(*output, '\n').front();
+    const std::string_view first = modFields::Split(*output, '\n').front();
     return std::string(first.substr(0, first.find_last_not_of(" \t\r") + 1));
 }
 

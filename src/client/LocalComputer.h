@@ -1,6 +1,9 @@
 #pragma once
 
+#include "client/AccountDirectory.h"
 #include "client/ComputerView.h"
+
+#include <memory>
 
 // The computer the service runs on. With a root folder (a test's, see modClientMode)
 // every system path is taken below it: accounts from <root>/etc/passwd,
@@ -10,6 +13,7 @@ class LocalComputer : public ComputerView
 {
 public:
     explicit LocalComputer(std::string root);
+    ~LocalComputer() override;
 
     std::optional<Account> account(const std::string &name) override;
     std::optional<Account> accountOf(unsigned uid) override;
@@ -23,8 +27,8 @@ public:
     bool privileged() override;
 
 private:
-    std::optional<Account> fromPasswd(const std::string *name, unsigned uid);
     std::string realmTool() const;
 
     std::string m_root;
+    std::unique_ptr<AccountDirectory> m_directory;
 };
