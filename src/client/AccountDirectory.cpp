@@ -12,31 +12,30 @@ namespace {
 constexpr std::size_t kMaxFileBytes = 16u * 1024 * 1024;
 constexpr std::size_t kEntryBuffer = 64 * 1024;
 
-AccountDirectory::User fromEntry(const passwd &entry)
+// One getpw*_r call with a buffer of its own.
+template<typename Call> std::optional<AccountDirectory::User> lookUpUser(const Call &call)
 {
-    return {entry.pw_name, entry.pw_uid, entry.pw_gid, entry.pw_dir};
+    std::vector<char> buffer(kEntryBuffer);
+    passwd entry {};
+    passwd *found = nullptr;
+    if (call(&entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    return AccountDirectory::User {found->pw_name, found->pw_uid, found->pw_gid, found->pw_dir};
 }
 
 } // namespace
 
 std::optional<AccountDirectory::User> NameServiceDirectory::user(const std::string &name)
 {
-    std::vector<char> buffer(kEntryBuffer);
-    passwd entry {};
-    passwd *found = nullptr;
-    if (::getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return std::nullopt;
-    return fromEntry(*found);
+    return lookUpUser([&](passwd *entry, char *buffer, std::size_t size, passwd **found) {
+        return ::getpwnam_r(name.c_str(), entry, buffer, size, found);
+    });
 }
 
 std::optional<AccountDirectory::User> NameServiceDirectory::userById(unsigned uid)
 {
-    std::vector<char> buffer(kEntryBuffer);
-    passwd entry {};
-    passwd *found = nullptr;
-    if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
-        return std::nullopt;
-    return fromEntry(*found);
+    return lookUpUser(
+        [&](passwd *entry, char *buffer, std::size_t size, passwd **found) { return ::getpwuid_r(uid, entry, buffer, size, found); });
 }
 
 std::optional<AccountDirectory::Group> NameServiceDirectory::groupById(unsigned gid)

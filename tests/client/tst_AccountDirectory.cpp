@@ -46,6 +46,16 @@ private Q_SLOTS:
         QVERIFY(!modAccounts::PrivateGroup(directory, *directory.user("dave"))); // erin is in it too
     }
 
+    // The name service, read only: this machine's root.
+    void nameService()
+    {
+        NameServiceDirectory directory;
+        QCOMPARE(directory.user("root")->uid, 0u);
+        QCOMPARE(directory.userById(0)->home, std::string("/root"));
+        QCOMPARE(directory.groupById(0)->name, std::string("root"));
+        QVERIFY(!directory.user("no-such-account-of-varno-osk"));
+    }
+
     // A file that is too large is not read at all.
     void oversizedFilesAreNotRead()
     {
