@@ -23,28 +23,39 @@ namespace {
 
 constexpr std::size_t kMaxToolOutput = 64u * 1024;
 constexpr int kToolSeconds = 30;
+constexpr std::size_t kMaxToolInput = 4096;
 // How often a running tool's wait asks whether it is still wanted.
 constexpr int kWaitingMs = 1000;
 
 // Runs `program` with a clean environment and a time limit; its standard
 // output, cut at kMaxToolOutput. nullopt when it could not run, failed, or
 // `stillWanted` said no while it ran.
-std::optional<std::string> runTool(
-    const std::string &program, const std::vector<std::string> &arguments, const std::function<bool()> &stillWanted)
+std::optional<std::string> runTool(const std::string &program, const std::vector<std::string> &arguments,
+    const std::function<bool()> &stillWanted, const std::string &input = {})
 {
+    // `input` (a password, say) goes through a pipe, never the command line;
+    // it is far smaller than a pipe holds, so it is written whole at once.
+    if (input.size() > kMaxToolInput)
+        return std::nullopt;
     int out[2];
+    int in[2];
     if (::pipe2(out, O_CLOEXEC) != 0)
         return std::nullopt;
-    const pid_t child = ::fork();
-    if (child < 0) {
+    if (::pipe2(in, O_CLOEXEC) != 0) {
         ::close(out[0]);
         ::close(out[1]);
         return std::nullopt;
     }
+    const pid_t child = ::fork();
+    if (child < 0) {
+        for (const int fd : {out[0], out[1], in[0], in[1]})
+            ::close(fd);
+        return std::nullopt;
+    }
     if (child == 0) {
         ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(in[0], STDIN_FILENO);
         const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, STDIN_FILENO);
         ::dup2(null, STDERR_FILENO);
         std::vector<char *> argv {const_cast<char *>(program.c_str())};
         for (const std::string &argument : arguments)
@@ -56,6 +67,10 @@ std::optional<std::string> runTool(
         ::_exit(127);
     }
     ::close(out[1]);
+    ::close(in[0]);
+    if (!input.empty() && ::write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
+        ::kill(child, SIGKILL);
+    ::close(in[1]);
     std::string output;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kToolSeconds);
     for (;;) {
@@ -175,12 +190,7 @@ std::optional<unsigned long long> LocalComputer::freeBytes(const std::string &pa
 
 std::string LocalComputer::realmTool() const
 {
-    for (const char *candidate : {"/usr/sbin/realm", "/usr/bin/realm"}) {
-        const std::string path = m_root + candidate;
-        if (::access(path.c_str(), X_OK) == 0)
-            return path;
-    }
-    return {};
+    return tool({"/usr/sbin/realm", "/usr/bin/realm"});
 }
 
 bool LocalComputer::realmToolsPresent()
@@ -204,4 +214,44 @@ std::optional<std::string> LocalComputer::joinedDomain()
 bool LocalComputer::privileged()
 {
     return ::geteuid() == 0;
+}
+
+std::string LocalComputer::tool(std::initializer_list<const char *> candidates) const
+{
+    for (const char *candidate : candidates) {
+        const std::string path = m_root + candidate;
+        if (::access(path.c_str(), X_OK) == 0)
+            return path;
+    }
+    return {};
+}
+
+bool LocalComputer::leaveRealm(const std::string &domain, std::string &problem)
+{
+    const std::string realm = realmTool();
+    if (realm.empty() || !runTool(realm, {"leave", domain}, [this] { return stillWanted(); })) {
+        problem = "realm leave " + domain + " failed";
+        return false;
+    }
+    return true;
+}
+
+bool LocalComputer::joinRealm(const std::string &domain, const std::string &user, const std::string &password, std::string &problem)
+{
+    const std::string realm = realmTool();
+    if (realm.empty() || !runTool(realm, {"join", "--user=" + user, domain}, [this] { return stillWanted(); }, password + "\n")) {
+        problem = "realm join " + domain + " as " + user + " failed";
+        return false;
+    }
+    return true;
+}
+
+bool LocalComputer::reboot(std::string &problem)
+{
+    const std::string program = tool({"/usr/bin/systemctl", "/bin/systemctl"});
+    if (program.empty() || !runTool(program, {"reboot"}, [] { return true; })) {
+        problem = "systemctl reboot failed";
+        return false;
+    }
+    return true;
 }

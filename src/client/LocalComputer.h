@@ -1,15 +1,18 @@
 #pragma once
 
 #include "client/AccountDirectory.h"
+#include "client/ComputerActions.h"
 #include "client/ComputerView.h"
 
+#include <initializer_list>
 #include <memory>
 
 // The computer the service runs on. With a root folder (a test's, see modClientMode)
 // every system path is taken below it: accounts from <root>/etc/passwd,
-// processes from <root>/proc, the realm tool from <root>/usr/sbin; without
-// one, accounts come through NSS, so directory accounts count too.
-class LocalComputer : public ComputerView
+// processes from <root>/proc, the realm tool from <root>/usr/sbin, systemctl
+// from <root>/usr/bin; without one, accounts come through NSS, so directory
+// accounts count too.
+class LocalComputer : public ComputerView, public ComputerActions
 {
 public:
     explicit LocalComputer(std::string root);
@@ -26,7 +29,13 @@ public:
     std::optional<std::string> joinedDomain() override;
     bool privileged() override;
 
+    bool leaveRealm(const std::string &domain, std::string &problem) override;
+    bool joinRealm(const std::string &domain, const std::string &user, const std::string &password, std::string &problem) override;
+    bool reboot(std::string &problem) override;
+
 private:
+    // The first of the tools' paths that is there, below the root.
+    std::string tool(std::initializer_list<const char *> candidates) const;
     std::string realmTool() const;
 
     std::string m_root;
