@@ -82,12 +82,16 @@ int ProfileReowner::openFolderNoFollow(const std::string &path, std::string &pro
         }
         const int next = ::openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         const int error = errno;
+        struct stat info
+        {
+        };
+        const bool link = next < 0 && ::fstatat(folder, part.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
         ::close(folder);
         folder = next;
         if (folder < 0) {
             errno = error;
-            problem = error == ELOOP ? "The profile path " + path + " passes through a link at " + part + "; links are not followed."
-                                     : reason("Cannot open " + path.substr(0, slash));
+            problem = link ? "The profile path " + path + " passes through a link at " + part + "; links are not followed."
+                           : reason("Cannot open " + path.substr(0, slash));
             return -1;
         }
     }
