@@ -223,15 +223,15 @@ private Q_SLOTS:
             QVERIFY(move(referenceJournal.path(), home));
             after = snapshot(reference.path());
         }
-        // A kill counts where it comes after the journal says "begun": the
-        // parent waits for the journal, then kills within the walk's time.
-        auto start = [extra](const QString &root, const QString &journalFolder, QElapsedTimer &timer) {
+        // Most kills come after the journal says "begun": the parent waits
+        // for the journal, then kills within the walk's time.
+        auto start = [extra](const QString &root, const QString &journalFolder, QElapsedTimer &timer, bool waits = true) {
             const QString home = makeProfile(root, extra);
             const pid_t child = ::fork();
             if (child == 0)
                 ::_exit(move(journalFolder, home) ? 0 : 1);
             const QByteArray journal = (journalFolder + "/journal").toLocal8Bit();
-            while (::access(journal.constData(), F_OK) != 0 && ::waitpid(child, nullptr, WNOHANG) == 0)
+            while (waits && ::access(journal.constData(), F_OK) != 0 && ::waitpid(child, nullptr, WNOHANG) == 0)
                 ::usleep(20);
             timer.start();
             return child;
@@ -255,8 +255,9 @@ private Q_SLOTS:
         int halfMoved = 0;
         for (int kill = 0; kill < 60; ++kill) {
             QTemporaryDir root, journalFolder;
-            const pid_t child = start(root.path(), journalFolder.path(), timer);
-            ::usleep(useconds_t(std::uniform_int_distribution<qint64>(0, walk)(rng)));
+            // Every fourth kill may come before the journal is written.
+            const pid_t child = start(root.path(), journalFolder.path(), timer, kill % 4 != 0);
+            ::usleep(useconds_t(std::uniform_int_distribution<qint64>(0, walk * 2 / 3)(rng)));
             ::kill(child, SIGKILL);
             ::waitpid(child, nullptr, 0);
 
@@ -266,7 +267,8 @@ private Q_SLOTS:
             std::string why;
             std::vector<std::string> said;
             QVERIFY2(journal.load(why), why.c_str());
-            const bool reverse = rng() % 2 == 0;
+            // A kill before the journal's first record leaves nothing to resume.
+            const bool reverse = rng() % 2 == 0 || journal.steps().empty();
             QVERIFY2(modProfileStep::Finish(journal, reverse, said, why), why.c_str());
             if (reverse)
                 QVERIFY2(modProfileStep::RollBack(journal, said, why), why.c_str());
@@ -275,7 +277,7 @@ private Q_SLOTS:
                 qPrintable(QString("kill %1 of seed %2 (VO_KILL_SEED) left the profile half moved").arg(kill).arg(seed)));
         }
         qInfo("%d of 60 kills left a profile half moved (seed %u, walk %lld us)", halfMoved, seed, walk);
-        QVERIFY(halfMoved > 10);
+        QVERIFY(halfMoved >= 5);
     }
 };
 
