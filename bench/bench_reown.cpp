@@ -5,6 +5,7 @@
 #include "client/ClientJournal.h"
 #include "client/modProfileStep.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +19,9 @@
 namespace {
 
 constexpr uid_t kOld = 61001, kNew = 61002;
-constexpr int kFolders = 100, kSubfolders = 10, kFiles = 1000;
+constexpr int kFolders = 100, kSubfolders = 10;
+// Files per folder; a smaller tree for a quick look: bench_reown 100.
+int kFiles = 1000;
 constexpr int kRounds = 2;
 
 double seconds(std::chrono::steady_clock::time_point since)
@@ -90,8 +93,10 @@ void bench(const char *where, const std::string &base)
 
 } // namespace
 
-int main()
+int main(int argc, char **argv)
 {
+    if (argc > 1)
+        kFiles = std::max(1, std::atoi(argv[1]));
     if (::geteuid() != 0) {
         std::printf("bench_reown: needs root (chown); skipped\n");
         return 0;
