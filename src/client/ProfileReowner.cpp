@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@ constexpr int kMaxDepth = 400;
 constexpr std::size_t kMaxWarnings = 1000;
 // The largest extended attribute Linux stores.
 constexpr std::size_t kMaxAcl = 64u * 1024;
+constexpr std::size_t kSmallAcl = 512;
 
 const char kAccessAcl[] = "system.posix_acl_access";
 const char kDefaultAcl[] = "system.posix_acl_default";
@@ -41,6 +43,21 @@ void writeLe(char *at, std::uint32_t value, int bytes)
     for (int i = 0; i < bytes; ++i, value >>= 8)
         at[i] = static_cast<char>(value & 0xff);
 }
+
+// getxattrat and setxattrat (Linux 6.13) read an attribute beneath a
+// folder descriptor without following the last component; the C library of
+// Debian 12 has no wrapper for them yet.
+#ifndef SYS_setxattrat
+#define SYS_setxattrat 463
+#define SYS_getxattrat 464
+#endif
+struct XattrArgs
+{
+    std::uint64_t value;
+    std::uint32_t size;
+    std::uint32_t flags;
+};
+bool g_xattrAt = true;
 
 std::string reason(const std::string &what)
 {
@@ -82,12 +99,16 @@ int ProfileReowner::openFolderNoFollow(const std::string &path, std::string &pro
         }
         const int next = ::openat(folder, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         const int error = errno;
+        struct stat info
+        {
+        };
+        const bool link = next < 0 && ::fstatat(folder, part.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode);
         ::close(folder);
         folder = next;
         if (folder < 0) {
             errno = error;
-            problem = error == ELOOP ? "The profile path " + path + " passes through a link at " + part + "; links are not followed."
-                                     : reason("Cannot open " + path.substr(0, slash));
+            problem = link ? "The profile path " + path + " passes through a link at " + part + "; links are not followed."
+                           : reason("Cannot open " + path.substr(0, slash));
             return -1;
         }
     }
@@ -304,8 +325,24 @@ const char *ProfileReowner::procPath(int folder, const char *name)
 
 bool ProfileReowner::readAcl(int folder, int self, const char *name, const char *attribute)
 {
-    const ssize_t got = self >= 0 ? ::fgetxattr(self, attribute, m_acl.data(), m_acl.size())
-                                  : ::lgetxattr(procPath(folder, name), attribute, m_acl.data(), m_acl.size());
+    // The kernel clears a buffer of the size asked for on every call: a
+    // small one first, the largest only for an ACL that does not fit.
+    ssize_t got = -1;
+    for (const std::size_t size : {kSmallAcl, kMaxAcl}) {
+        if (self >= 0) {
+            got = ::fgetxattr(self, attribute, m_acl.data(), size);
+        } else {
+            if (g_xattrAt) {
+                XattrArgs args {reinterpret_cast<std::uintptr_t>(m_acl.data()), static_cast<std::uint32_t>(size), 0};
+                got = ::syscall(SYS_getxattrat, folder, name, AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args);
+                g_xattrAt = got >= 0 || errno != ENOSYS;
+            }
+            if (!g_xattrAt)
+                got = ::lgetxattr(procPath(folder, name), attribute, m_acl.data(), size);
+        }
+        if (got >= 0 || errno != ERANGE)
+            break;
+    }
     if (got < 0) {
         if (errno != ENODATA && errno != ENOTSUP && errno != ENOENT)
             fail(reason("Cannot read the ACL of " + m_path));
@@ -371,8 +408,10 @@ bool ProfileReowner::mapAcl(unsigned keptUser, unsigned keptGroup, bool &userNam
 
 bool ProfileReowner::writeAcl(int folder, int self, const char *name, const char *attribute)
 {
-    const int done = self >= 0 ? ::fsetxattr(self, attribute, m_acl.data(), m_aclSize, 0)
-                               : ::lsetxattr(procPath(folder, name), attribute, m_acl.data(), m_aclSize, 0);
+    XattrArgs args {reinterpret_cast<std::uintptr_t>(m_acl.data()), static_cast<std::uint32_t>(m_aclSize), 0};
+    const long done = self >= 0 ? ::fsetxattr(self, attribute, m_acl.data(), m_aclSize, 0)
+        : g_xattrAt             ? ::syscall(SYS_setxattrat, folder, name, AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args)
+                                : ::lsetxattr(procPath(folder, name), attribute, m_acl.data(), m_aclSize, 0);
     if (done != 0)
         fail(reason("Cannot write the ACL of " + m_path));
     return done == 0;
