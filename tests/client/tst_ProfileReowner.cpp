@@ -250,14 +250,15 @@ private Q_SLOTS:
             walk = timer.nsecsElapsed() / 1000;
             ::waitpid(child, nullptr, 0);
         }
-        const unsigned seed = qEnvironmentVariableIsSet("VO_KILL_SEED") ? qEnvironmentVariableIntValue("VO_KILL_SEED") : unsigned(::time(nullptr));
-        std::mt19937 rng(seed);
+        // The moments of the kills come from one number; VO_REOWN_KILLS=N repeats a run.
+        const unsigned kills = qEnvironmentVariableIsSet("VO_REOWN_KILLS") ? qEnvironmentVariableIntValue("VO_REOWN_KILLS") : unsigned(::time(nullptr));
+        std::mt19937 moments(kills);
         int halfMoved = 0;
         for (int kill = 0; kill < 60; ++kill) {
             QTemporaryDir root, journalFolder;
             // Every fourth kill may come before the journal is written.
             const pid_t child = start(root.path(), journalFolder.path(), timer, kill % 4 != 0);
-            ::usleep(useconds_t(std::uniform_int_distribution<qint64>(0, walk * 2 / 3)(rng)));
+            ::usleep(useconds_t(std::uniform_int_distribution<qint64>(0, walk * 2 / 3)(moments)));
             ::kill(child, SIGKILL);
             ::waitpid(child, nullptr, 0);
 
@@ -268,15 +269,15 @@ private Q_SLOTS:
             std::vector<std::string> said;
             QVERIFY2(journal.load(why), why.c_str());
             // A kill before the journal's first record leaves nothing to resume.
-            const bool reverse = rng() % 2 == 0 || journal.steps().empty();
+            const bool reverse = moments() % 2 == 0 || journal.steps().empty();
             QVERIFY2(modProfileStep::Finish(journal, reverse, said, why), why.c_str());
             if (reverse)
                 QVERIFY2(modProfileStep::RollBack(journal, said, why), why.c_str());
             const QStringList now = snapshot(root.path());
             QVERIFY2(now == (reverse ? before : after),
-                qPrintable(QString("kill %1 of seed %2 (VO_KILL_SEED) left the profile half moved").arg(kill).arg(seed)));
+                qPrintable(QString("kill %1 of VO_REOWN_KILLS=%2 left the profile half moved").arg(kill).arg(kills)));
         }
-        qInfo("%d of 60 kills left a profile half moved (seed %u, walk %lld us)", halfMoved, seed, walk);
+        qInfo("%d of 60 kills left a profile half moved (VO_REOWN_KILLS=%u, walk %lld us)", halfMoved, kills, walk);
         QVERIFY(halfMoved >= 5);
     }
 };
