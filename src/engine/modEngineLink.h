@@ -52,8 +52,12 @@ struct JobClient
 QJsonObject EncodeJobClient(const JobClient &client);
 bool DecodeJobClient(const QJsonObject &message, JobClient &client, QString &problem);
 
-// The engine program's modes: a run that checks the clients, or one that migrates them.
+// The engine program's modes: a run that checks the clients, one that
+// migrates them, one that reverses an earlier migration, and one that removes
+// its journals.
 inline constexpr char ModeCheck[] = "check";
 inline constexpr char ModeMigrate[] = "migrate";
+inline constexpr char ModeRollback[] = "rollback";
+inline constexpr char ModeForget[] = "forget";
 
 } // namespace modEngineLink

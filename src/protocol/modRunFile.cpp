@@ -123,7 +123,7 @@ bool Parse(std::string_view text, RunFile &file, std::string &problem)
         return bad("PROTOCOL");
     if (!(entry = value("MODE")))
         return false;
-    if (*entry != ModeCheck && *entry != ModeMigrate)
+    if (*entry != ModeCheck && *entry != ModeMigrate && *entry != ModeRollback && *entry != ModeForget)
         return bad("MODE");
     parsed.mode = *entry;
     if (!(entry = value("TOKEN")))

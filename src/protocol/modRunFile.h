@@ -19,11 +19,15 @@ inline constexpr std::size_t MaxFileBytes = 1024 * 1024;
 
 inline constexpr std::string_view ModeCheck = "check";
 inline constexpr std::string_view ModeMigrate = "migrate";
+// Reverses the journal an earlier migration left on the computer.
+inline constexpr std::string_view ModeRollback = "rollback";
+// Removes that journal, so that the migration can no longer be rolled back.
+inline constexpr std::string_view ModeForget = "forget";
 
 struct RunFile
 {
     int protocol = 0;
-    std::string mode; // ModeCheck or ModeMigrate
+    std::string mode; // one of the modes above
     std::string token; // lower-case hex of modProtocol::TokenBytes
     std::string fingerprint; // SHA-256 of the console certificate's DER, lower-case hex
     int reportingPeriod = 0; // seconds
