@@ -16,6 +16,14 @@ namespace {
 constexpr std::size_t kMaxJournalBytes = 256u * 1024 * 1024;
 const char kHeader[] = "varno-osk-journal 1";
 const char *const kPhases[] {"begun", "done", "undone"};
+const char *const kKinds[] {"resolved", "realm-leave", "realm-join", "workgroup", "rename", "copy", "profile-reown"};
+
+template<std::size_t N>
+int indexOf(const char *const (&names)[N], std::string_view name)
+{
+    const auto found = std::find(std::begin(names), std::end(names), name);
+    return found == std::end(names) ? -1 : static_cast<int>(found - std::begin(names));
+}
 
 // Paths may hold any byte but '/' and NUL; fields are split at spaces.
 std::string escape(std::string_view text)
@@ -87,6 +95,8 @@ std::string ClientJournal::path() const
 bool ClientJournal::load(std::string &problem)
 {
     m_steps.clear();
+    m_run.clear();
+    m_complete = false;
     std::string text;
     if (::access(path().c_str(), F_OK) != 0 && errno == ENOENT)
         return true;
@@ -113,14 +123,21 @@ bool ClientJournal::parse(const std::string &text, std::string &problem)
         bool ok = true;
         if (lineNumber == 1) {
             ok = line == kHeader;
+        } else if (word == "run" && m_steps.empty() && m_run.empty()) {
+            ok = unescape(value, m_run);
+        } else if (line == "complete" && ended) {
+            m_complete = true;
         } else if (word == "step") {
-            ok = ended && first == "profile-reown";
+            const int kind = indexOf(kKinds, first);
+            const int phase = indexOf(kPhases, second);
+            ok = ended && kind >= 0 && phase >= 0;
             m_steps.emplace_back();
             step = &m_steps.back();
             ended = false;
-            ok = ok && std::find(std::begin(kPhases), std::end(kPhases), second) != std::end(kPhases);
-            if (ok)
-                step->phase = static_cast<Phase>(std::find(std::begin(kPhases), std::end(kPhases), second) - std::begin(kPhases));
+            if (ok) {
+                step->kind = static_cast<Kind>(kind);
+                step->phase = static_cast<Phase>(phase);
+            }
         } else if (step == nullptr || ended) {
             ok = false;
         } else if (word == "uid") {
@@ -130,6 +147,12 @@ bool ClientJournal::parse(const std::string &text, std::string &problem)
             ok = number(first, step->mapping.sourceGid) && number(second, step->mapping.destinationGid);
         } else if (word == "tree") {
             ok = unescape(value, step->tree) && !step->tree.empty();
+        } else if (word == "from") {
+            ok = unescape(value, step->from);
+        } else if (word == "to") {
+            ok = unescape(value, step->to);
+        } else if (word == "domain") {
+            ok = unescape(value, step->domain);
         } else if (word == "kept") {
             step->kept.emplace_back();
             ok = number(first, step->kept.back().parts) && unescape(second, step->kept.back().path);
@@ -155,17 +178,27 @@ bool ClientJournal::parse(const std::string &text, std::string &problem)
 bool ClientJournal::save(std::string &problem)
 {
     std::string text = std::string(kHeader) + "\n";
+    if (!m_run.empty())
+        text += "run " + escape(m_run) + "\n";
     for (const Step &step : m_steps) {
-        text += "step profile-reown ";
-        text += kPhases[static_cast<int>(step.phase)];
+        text += std::string("step ") + kKinds[static_cast<int>(step.kind)] + " " + kPhases[static_cast<int>(step.phase)];
         text += "\nuid " + std::to_string(step.mapping.sourceUid) + " " + std::to_string(step.mapping.destinationUid) + "\n";
         if (step.mapping.mapsGroup)
             text += "gid " + std::to_string(step.mapping.sourceGid) + " " + std::to_string(step.mapping.destinationGid) + "\n";
-        text += "tree " + escape(step.tree) + "\n";
+        if (!step.tree.empty())
+            text += "tree " + escape(step.tree) + "\n";
+        if (!step.from.empty())
+            text += "from " + escape(step.from) + "\n";
+        if (!step.to.empty())
+            text += "to " + escape(step.to) + "\n";
+        if (!step.domain.empty())
+            text += "domain " + escape(step.domain) + "\n";
         for (const ProfileReowner::Kept &kept : step.kept)
             text += "kept " + std::to_string(kept.parts) + " " + escape(kept.path) + "\n";
         text += "end\n";
     }
+    if (m_complete)
+        text += "complete\n";
     if (!modClientFiles::Replace(path(), text, problem))
         return false;
     // The new name must survive a reboot too, not only the file's data.
@@ -176,4 +209,16 @@ bool ClientJournal::save(std::string &problem)
     if (!synced)
         problem = "Cannot sync the folder " + m_folder + ": " + std::strerror(errno);
     return synced;
+}
+
+bool ClientJournal::forget(std::string &problem)
+{
+    m_steps.clear();
+    m_run.clear();
+    m_complete = false;
+    if (::unlink(path().c_str()) != 0 && errno != ENOENT) {
+        problem = "Cannot remove " + path() + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
 }

@@ -1,5 +1,6 @@
 #include "client/ClientRun.h"
 
+#include "client/ClientMigration.h"
 #include "client/ComputerCheck.h"
 #include "client/modClientFiles.h"
 #include "protocol/modFindings.h"
@@ -37,8 +38,11 @@ std::string canonical(const std::string &path)
 
 } // namespace
 
-ClientRun::ClientRun(ComputerView &computer, std::string root, std::string dropFolder, std::string program)
+ClientRun::ClientRun(
+    ComputerView &computer, ComputerActions &actions, std::string root, std::string dropFolder, std::string program, bool resume)
     : m_computer(computer)
+    , m_actions(actions)
+    , m_resume(resume)
     , m_root(std::move(root))
     , m_drop(std::move(dropFolder))
     , m_program(std::move(program))
@@ -63,7 +67,8 @@ int ClientRun::exec()
     } else {
         result = converse();
     }
-    removeSecrets();
+    if (!m_keepFiles)
+        removeSecrets();
     if (m_log >= 0)
         ::close(m_log);
     return result;
@@ -127,6 +132,8 @@ bool ClientRun::takeFiles()
     if (canonical(folderOf(m_program)) == canonical(m_drop))
         names.push_back(baseName(m_program));
     for (const std::string &name : names) {
+        if (canonical(m_drop) == canonical(m_folder))
+            break;
         const std::string from = modClientFiles::Join(m_drop, name);
         if (::access(from.c_str(), F_OK) == 0 && !modClientFiles::Move(from, modClientFiles::Join(m_folder, name), problem))
             log("Not moved: " + problem);
@@ -191,6 +198,24 @@ int ClientRun::converse()
             heardWhileWaiting = heard;
         return heardWhileWaiting == Heard::Nothing;
     });
+    if (m_resume)
+        return resumed();
+    if (m_run.mode != modRunFile::ModeCheck) {
+        bool aborted = false;
+        const int result = work(
+            [&] {
+                if (heardWhileWaiting == Heard::Nothing) {
+                    const Heard heard = listen(0);
+                    if (heard == Heard::Abort || heard == Heard::Ended || heard == Heard::Lost)
+                        heardWhileWaiting = heard;
+                }
+                return heardWhileWaiting == Heard::Nothing;
+            },
+            aborted);
+        if (aborted && heardWhileWaiting == Heard::Abort)
+            finish("XA");
+        return aborted && heardWhileWaiting == Heard::Lost ? LinkFailed : result;
+    }
     ComputerCheck check(m_computer, m_config);
     for (std::size_t step = 0; step < ComputerCheck::StepCount; ++step) {
         const Heard heard = heardWhileWaiting != Heard::Nothing ? heardWhileWaiting : listen(0);
@@ -216,12 +241,113 @@ int ClientRun::converse()
         return heardWhileWaiting == Heard::Lost ? LinkFailed : Done;
     }
     addFinding(modFindings::CheckComplete, std::to_string(m_findings.size()) + " findings");
+    finish(outcome());
+    return Done;
+}
+
+std::string ClientRun::outcome() const
+{
     modFindings::Severity worst = modFindings::Severity::Information;
     for (const auto &finding : m_findings) {
         if (const modFindings::Finding *known = modFindings::Find(finding.first))
             worst = std::max(worst, known->severity);
     }
-    finish(worst == modFindings::Severity::Error ? "PE" : worst == modFindings::Severity::Warning ? "PW" : "PS");
+    return worst == modFindings::Severity::Error ? "PE" : worst == modFindings::Severity::Warning ? "PW" : "PS";
+}
+
+int ClientRun::work(const std::function<bool()> &stillWanted, bool &aborted)
+{
+    if (!m_computer.privileged()) {
+        addFinding(modFindings::RightsMissing, "runs without root's rights; nothing was changed");
+        finish("PE");
+        return Done;
+    }
+    // The journal outlives the run, for its rollback, and the reboot, for its resume.
+    const std::string journalFolder = m_root + "/var/lib/varno-osk/journal";
+    std::string problem;
+    ClientJournal journal(journalFolder);
+    if (!modClientFiles::MakePrivateFolder(journalFolder, problem) || !journal.load(problem)) {
+        addFinding(modFindings::RollbackFailed, "the journal: " + problem);
+        finish("PE");
+        return Done;
+    }
+    ClientMigration migration(
+        m_computer, m_actions, m_config, journal, [this](int code, const std::string &text) { addFinding(code, text); },
+        [this](const std::string &line) { log(line); }, stillWanted);
+    if (m_run.mode == modRunFile::ModeForget) {
+        if (journal.forget(problem))
+            addFinding(modFindings::JournalForgotten, journal.run().empty() ? std::string("no journal") : journal.path());
+        else
+            addFinding(modFindings::RollbackFailed, problem);
+    } else if (m_run.mode == modRunFile::ModeRollback) {
+        log("Rolling back run " + (journal.run().empty() ? std::string("(none)") : journal.run()));
+        migration.rollBack();
+    } else {
+        if (!journal.steps().empty() && !journal.complete())
+            migration.undoInterrupted();
+        // The next run on a computer replaces the journal of the one before.
+        if (!journal.forget(problem)) {
+            addFinding(modFindings::RollbackFailed, problem);
+            finish("PE");
+            return Done;
+        }
+        journal.setRun(m_run.run);
+        const bool whole = migration.migrate();
+        journal.setComplete(true);
+        if (!journal.save(problem))
+            log("The journal could not be written: " + problem);
+        if (!whole) {
+            aborted = true;
+            return Done;
+        }
+        migration.verify();
+        addFinding(modFindings::WorkComplete, std::to_string(m_findings.size()) + " findings");
+        if (migration.rebootWanted()) {
+            const bool force = m_config[std::string("FORCEREBOOT")] == "1";
+            std::string unitProblem;
+            const std::string program = canonical(folderOf(m_program)) == canonical(m_drop)
+                ? modClientFiles::Join(m_folder, baseName(m_program))
+                : m_program;
+            if (modClientFiles::Replace(modClientFiles::Join(m_folder, "varnoosk.resume"), outcome() + "\n", unitProblem)
+                && m_actions.installResumeUnit({program, "--resume", m_folder}, unitProblem)) {
+                addFinding(modFindings::Rebooting, force ? "forced" : "allowed");
+                // The console waits through the reboot as long as this asks.
+                keepAlive(m_run.keepAliveIncrement);
+                if (m_actions.reboot(force, unitProblem)) {
+                    log("Rebooting; the service resumes after it.");
+                    m_keepFiles = true;
+                    m_link.close();
+                    return Done;
+                }
+                m_actions.removeResumeUnit(problem);
+            }
+            addFinding(modFindings::RebootFailed, unitProblem);
+        }
+    }
+    if (!stillWanted()) {
+        aborted = true;
+        return Done;
+    }
+    finish(outcome());
+    return Done;
+}
+
+int ClientRun::resumed()
+{
+    std::string code;
+    std::string problem;
+    if (!modClientFiles::ReadBounded(modClientFiles::Join(m_folder, "varnoosk.resume"), 64, code, problem))
+        code = "PE";
+    code = code.substr(0, code.find('\n'));
+    if (code != "PS" && code != "PW" && code != "PE")
+        code = "PE";
+    addFinding(modFindings::Resumed, "after the reboot");
+    if (!m_actions.removeResumeUnit(problem)) {
+        addFinding(modFindings::RebootFailed, problem);
+        code = "PE";
+    }
+    ::unlink(modClientFiles::Join(m_folder, "varnoosk.resume").c_str());
+    finish(code);
     return Done;
 }
 

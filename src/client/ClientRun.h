@@ -1,10 +1,12 @@
 #pragma once
 
+#include "client/ComputerActions.h"
 #include "client/ComputerView.h"
 #include "client/TlsLink.h"
 #include "protocol/modRunFile.h"
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -19,8 +21,11 @@ class ClientRun
 public:
     enum Exit { Done = 0, BadFiles = 2, LinkFailed = 3 };
 
-    // `program`: this program's file; moved along when it lies in the drop folder.
-    ClientRun(ComputerView &computer, std::string root, std::string dropFolder, std::string program);
+    // `program`: this program's file; moved along when it lies in the drop
+    // folder. `resume`: the drop folder is the working folder of a run
+    // that rebooted the computer, and the run reports its end.
+    ClientRun(ComputerView &computer, ComputerActions &actions, std::string root, std::string dropFolder, std::string program,
+        bool resume = false);
     int exec();
 
 private:
@@ -30,6 +35,9 @@ private:
     bool takeFiles();
     int converse();
     Heard listen(int timeoutMs);
+    int work(const std::function<bool()> &stillWanted, bool &aborted);
+    int resumed();
+    std::string outcome() const;
     void setStatus(const std::string &code);
     void addFinding(int code, const std::string &text);
     void keepAlive(int seconds);
@@ -40,6 +48,10 @@ private:
     void removeSecrets();
 
     ComputerView &m_computer;
+    ComputerActions &m_actions;
+    bool m_resume = false;
+    // A run that rebooted the computer keeps its files for the resume.
+    bool m_keepFiles = false;
     std::string m_root;
     std::string m_drop;
     std::string m_program;

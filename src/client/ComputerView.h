@@ -1,5 +1,7 @@
 #pragma once
 
+#include "client/AccountDirectory.h"
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,6 +33,8 @@ public:
     // realm tool gave no answer.
     virtual std::optional<std::string> joinedDomain() = 0;
     virtual bool privileged() = 0;
+    // The accounts themselves, for the work that needs their groups.
+    virtual AccountDirectory &directory() = 0;
 
     // Called about once a second while a tool of the computer runs: the run
     // keeps the console told it is alive and hears an abort. False stops the

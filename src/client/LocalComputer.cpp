@@ -2,6 +2,7 @@
 
 #include "client/modClientFiles.h"
 #include "client/modFields.h"
+#include "client/modTool.h"
 
 #include <cerrno>
 #include <csignal>
@@ -18,90 +19,6 @@
 #include <chrono>
 #include <functional>
 #include <vector>
-
-namespace {
-
-constexpr std::size_t kMaxToolOutput = 64u * 1024;
-constexpr int kToolSeconds = 30;
-constexpr std::size_t kMaxToolInput = 4096;
-// How often a running tool's wait asks whether it is still wanted.
-constexpr int kWaitingMs = 1000;
-
-// Runs `program` with a clean environment and a time limit; its standard
-// output, cut at kMaxToolOutput. nullopt when it could not run, failed, or
-// `stillWanted` said no while it ran.
-std::optional<std::string> runTool(const std::string &program, const std::vector<std::string> &arguments,
-    const std::function<bool()> &stillWanted, const std::string &input = {})
-{
-    // `input` (a password, say) goes through a pipe, never the command line;
-    // it is far smaller than a pipe holds, so it is written whole at once.
-    if (input.size() > kMaxToolInput)
-        return std::nullopt;
-    int out[2];
-    int in[2];
-    if (::pipe2(out, O_CLOEXEC) != 0)
-        return std::nullopt;
-    if (::pipe2(in, O_CLOEXEC) != 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        return std::nullopt;
-    }
-    const pid_t child = ::fork();
-    if (child < 0) {
-        for (const int fd : {out[0], out[1], in[0], in[1]})
-            ::close(fd);
-        return std::nullopt;
-    }
-    if (child == 0) {
-        ::dup2(out[1], STDOUT_FILENO);
-        ::dup2(in[0], STDIN_FILENO);
-        const int null = ::open("/dev/null", O_RDWR);
-        ::dup2(null, STDERR_FILENO);
-        std::vector<char *> argv {const_cast<char *>(program.c_str())};
-        for (const std::string &argument : arguments)
-            argv.push_back(const_cast<char *>(argument.c_str()));
-        argv.push_back(nullptr);
-        char path[] = "PATH=/usr/sbin:/usr/bin:/sbin:/bin";
-        char *environment[] {path, nullptr};
-        ::execve(program.c_str(), argv.data(), environment);
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    ::close(in[0]);
-    if (!input.empty() && ::write(in[1], input.data(), input.size()) != static_cast<ssize_t>(input.size()))
-        ::kill(child, SIGKILL);
-    ::close(in[1]);
-    std::string output;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kToolSeconds);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-        pollfd wait {out[0], POLLIN, 0};
-        const int ready = left <= 0 ? 0 : ::poll(&wait, 1, static_cast<int>(std::min<long long>(left, kWaitingMs)));
-        if (ready < 0 && errno == EINTR)
-            continue;
-        if (ready < 0 || left <= 0 || (ready == 0 && !stillWanted())) {
-            ::kill(child, SIGKILL);
-            break;
-        }
-        if (ready == 0)
-            continue;
-        char buffer[4096];
-        const ssize_t got = ::read(out[0], buffer, sizeof buffer);
-        if (got <= 0)
-            break;
-        if (output.size() < kMaxToolOutput)
-            output.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(out[0]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) { }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    output.resize(std::min(output.size(), kMaxToolOutput));
-    return output;
-}
-
-} // namespace
 
 LocalComputer::LocalComputer(std::string root)
     : m_root(std::move(root))
@@ -204,7 +121,7 @@ std::optional<std::string> LocalComputer::joinedDomain()
     if (tool.empty())
         return std::nullopt;
     // Without --all, realm lists only the realms the computer is joined to.
-    const std::optional<std::string> output = runTool(tool, {"list", "--name-only"}, [this] { return stillWanted(); });
+    const std::optional<std::string> output = modTool::Run(tool, {"list", "--name-only"}, [this] { return stillWanted(); });
     if (!output)
         return std::nullopt;
     const std::string_view first = modFields::Split(*output, '\n').front();
@@ -229,7 +146,7 @@ std::string LocalComputer::tool(std::initializer_list<const char *> candidates) 
 bool LocalComputer::leaveRealm(const std::string &domain, std::string &problem)
 {
     const std::string realm = realmTool();
-    if (realm.empty() || !runTool(realm, {"leave", domain}, [this] { return stillWanted(); })) {
+    if (realm.empty() || !modTool::Run(realm, {"leave", domain}, [this] { return stillWanted(); })) {
         problem = "realm leave " + domain + " failed";
         return false;
     }
@@ -239,19 +156,158 @@ bool LocalComputer::leaveRealm(const std::string &domain, std::string &problem)
 bool LocalComputer::joinRealm(const std::string &domain, const std::string &user, const std::string &password, std::string &problem)
 {
     const std::string realm = realmTool();
-    if (realm.empty() || !runTool(realm, {"join", "--user=" + user, domain}, [this] { return stillWanted(); }, password + "\n")) {
+    if (realm.empty() || !modTool::Run(realm, {"join", "--user=" + user, domain}, [this] { return stillWanted(); }, password + "\n")) {
         problem = "realm join " + domain + " as " + user + " failed";
         return false;
     }
     return true;
 }
 
-bool LocalComputer::reboot(std::string &problem)
+bool LocalComputer::reboot(bool force, std::string &problem)
 {
     const std::string program = tool({"/usr/bin/systemctl", "/bin/systemctl"});
-    if (program.empty() || !runTool(program, {"reboot"}, [] { return true; })) {
+    std::vector<std::string> arguments {"reboot"};
+    if (force)
+        arguments.push_back("--ignore-inhibitors");
+    if (program.empty() || !modTool::Run(program, arguments, [] { return true; })) {
         problem = "systemctl reboot failed";
         return false;
     }
     return true;
+}
+
+void LocalComputer::flushNameCaches()
+{
+    // Whichever caches the computer has; none of them is a fault.
+    if (const std::string sss = tool({"/usr/sbin/sss_cache"}); !sss.empty())
+        modTool::Run(sss, {"-E"}, [this] { return stillWanted(); });
+    if (const std::string nscd = tool({"/usr/sbin/nscd"}); !nscd.empty()) {
+        modTool::Run(nscd, {"-i", "passwd"}, [this] { return stillWanted(); });
+        modTool::Run(nscd, {"-i", "group"}, [this] { return stillWanted(); });
+    }
+}
+
+namespace {
+
+// The workgroup line of smb.conf's [global] section: its offset and length, npos for none.
+std::pair<std::size_t, std::size_t> workgroupLine(const std::string &text, std::string *value)
+{
+    bool global = false;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        line.erase(0, line.find_first_not_of(" \t"));
+        if (!line.empty() && line.front() == '[') {
+            global = line.rfind("[global]", 0) == 0;
+        } else if (global && line.rfind("workgroup", 0) == 0) {
+            const std::size_t equals = line.find('=');
+            if (equals != std::string::npos && line.find_first_not_of(" \t", 9) == equals) {
+                if (value) {
+                    *value = line.substr(line.find_first_not_of(" \t", equals + 1) == std::string::npos
+                            ? line.size()
+                            : line.find_first_not_of(" \t", equals + 1));
+                    value->erase(value->find_last_not_of(" \t\r") + 1);
+                }
+                return {at, end - at};
+            }
+        }
+        at = end + 1;
+    }
+    return {std::string::npos, 0};
+}
+
+constexpr std::size_t kMaxSambaConf = 1024 * 1024;
+
+} // namespace
+
+std::optional<std::string> LocalComputer::workgroup()
+{
+    std::string text;
+    std::string problem;
+    if (!modClientFiles::ReadBounded(m_root + "/etc/samba/smb.conf", kMaxSambaConf, text, problem))
+        return std::nullopt;
+    std::string value;
+    workgroupLine(text, &value);
+    return value;
+}
+
+bool LocalComputer::setWorkgroup(const std::string &name, std::string &problem)
+{
+    const std::string path = m_root + "/etc/samba/smb.conf";
+    std::string text;
+    if (!modClientFiles::ReadBounded(path, kMaxSambaConf, text, problem))
+        return false;
+    const std::string line = "   workgroup = " + name;
+    const auto [at, length] = workgroupLine(text, nullptr);
+    if (at != std::string::npos) {
+        text.replace(at, length, line);
+    } else if (const std::size_t global = text.find("[global]"); global != std::string::npos) {
+        const std::size_t end = text.find('\n', global);
+        text.insert(end == std::string::npos ? text.size() : end + 1, line + "\n");
+    } else {
+        text = "[global]\n" + line + "\n" + text;
+    }
+    return modClientFiles::Replace(path, text, problem);
+}
+
+std::optional<unsigned> LocalComputer::uidOfSid(const std::string &sid)
+{
+    const std::string wbinfo = tool({"/usr/bin/wbinfo"});
+    if (wbinfo.empty() || sid.rfind("S-", 0) != 0)
+        return std::nullopt;
+    const std::optional<std::string> output = modTool::Run(wbinfo, {"--sid-to-uid", sid}, [this] { return stillWanted(); });
+    unsigned uid = 0;
+    if (!output || !modFields::ToUnsigned(std::string_view(*output).substr(0, output->find_last_not_of(" \t\r\n") + 1), uid))
+        return std::nullopt;
+    return uid;
+}
+
+std::string LocalComputer::resumeUnitPath() const
+{
+    return m_root + "/etc/systemd/system/varno-osk-client-resume.service";
+}
+
+bool LocalComputer::installResumeUnit(const std::vector<std::string> &argv, std::string &problem)
+{
+    std::string command;
+    for (const std::string &argument : argv) {
+        // systemd's own quoting: double quotes, with \ and " escaped.
+        std::string quoted = "\"";
+        for (const char c : argument) {
+            if (c == '"' || c == '\\')
+                quoted += '\\';
+            quoted += c == '%' ? std::string("%%") : std::string(1, c);
+        }
+        command += (command.empty() ? "" : " ") + quoted + "\"";
+    }
+    const std::string unit = "[Unit]\nDescription=Varno-Osk client service, resuming its migration after a reboot\n"
+                             "After=network-online.target\nWants=network-online.target\n\n"
+                             "[Service]\nType=oneshot\nExecStart="
+        + command + "\n\n[Install]\nWantedBy=multi-user.target\n";
+    const std::string wants = m_root + "/etc/systemd/system/multi-user.target.wants";
+    if (!modClientFiles::MakeFolders(wants, problem) || !modClientFiles::Replace(resumeUnitPath(), unit, problem))
+        return false;
+    ::chmod(resumeUnitPath().c_str(), 0644);
+    const std::string link = wants + "/varno-osk-client-resume.service";
+    ::unlink(link.c_str());
+    if (::symlink("../varno-osk-client-resume.service", link.c_str()) != 0) {
+        problem = "Cannot enable the resume unit: " + std::string(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool LocalComputer::removeResumeUnit(std::string &problem)
+{
+    const std::string link = m_root + "/etc/systemd/system/multi-user.target.wants/varno-osk-client-resume.service";
+    bool ok = true;
+    for (const std::string &path : {link, resumeUnitPath()}) {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            problem = "Cannot remove " + path + ": " + std::strerror(errno);
+            ok = false;
+        }
+    }
+    return ok;
 }

@@ -10,7 +10,8 @@
 // The computer the service runs on. With a root folder (a test's, see modClientMode)
 // every system path is taken below it: accounts from <root>/etc/passwd,
 // processes from <root>/proc, the realm tool from <root>/usr/sbin, systemctl
-// from <root>/usr/bin; without one, accounts come through NSS, so directory
+// from <root>/usr/bin, Samba's configuration from <root>/etc/samba, the
+// resume unit in <root>/etc/systemd/system; without one, accounts come through NSS, so directory
 // accounts count too.
 class LocalComputer : public ComputerView, public ComputerActions
 {
@@ -28,10 +29,20 @@ public:
     bool realmToolsPresent() override;
     std::optional<std::string> joinedDomain() override;
     bool privileged() override;
+    AccountDirectory &directory() override { return *m_directory; }
 
     bool leaveRealm(const std::string &domain, std::string &problem) override;
     bool joinRealm(const std::string &domain, const std::string &user, const std::string &password, std::string &problem) override;
-    bool reboot(std::string &problem) override;
+    bool reboot(bool force, std::string &problem) override;
+    void flushNameCaches() override;
+    std::optional<std::string> workgroup() override;
+    bool setWorkgroup(const std::string &name, std::string &problem) override;
+    std::optional<unsigned> uidOfSid(const std::string &sid) override;
+    bool installResumeUnit(const std::vector<std::string> &argv, std::string &problem) override;
+    bool removeResumeUnit(std::string &problem) override;
+
+    // The resume unit's file, below the root.
+    std::string resumeUnitPath() const;
 
 private:
     // The first of the tools' paths that is there, below the root.

@@ -13,14 +13,20 @@
 
 // varno-osk-client --version
 // varno-osk-client DROP-FOLDER
+// varno-osk-client --resume WORKING-FOLDER   (the unit after a reboot)
 int main(int argc, char **argv)
 {
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("%s\n", VO_VERSION_STRING);
         return 0;
     }
+    const bool resume = argc == 3 && std::strcmp(argv[1], "--resume") == 0;
+    if (resume) {
+        --argc;
+        ++argv;
+    }
     if (argc != 2) {
-        std::fprintf(stderr, "usage: varno-osk-client DROP-FOLDER | --version\n");
+        std::fprintf(stderr, "usage: varno-osk-client DROP-FOLDER | --resume WORKING-FOLDER | --version\n");
         return 1;
     }
     // A console that drops the connection must not kill the service mid-write.
@@ -46,6 +52,6 @@ int main(int argc, char **argv)
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     const std::string program = length > 0 ? std::string(self, static_cast<std::size_t>(length)) : std::string(argv[0]);
     LocalComputer computer(root);
-    ClientRun run(computer, root, argv[1], program);
+    ClientRun run(computer, computer, root, argv[1], program, resume);
     return run.exec();
 }

@@ -1,5 +1,8 @@
 #include "client/modAccounts.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace modAccounts {
 
 bool IsLocal(const std::string &domain)
@@ -19,6 +22,26 @@ std::optional<AccountDirectory::User> Resolve(AccountDirectory &directory, const
     for (const std::string &form : Forms(name, domain))
         if (auto user = directory.user(form))
             return user;
+    return std::nullopt;
+}
+
+bool SameDomain(const std::string &a, const std::string &b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+std::optional<std::string> NameIn(const std::string &account, const std::string &domain)
+{
+    const std::size_t at = account.rfind('@');
+    const std::size_t backslash = account.find('\\');
+    if (IsLocal(domain))
+        return at == std::string::npos && backslash == std::string::npos ? std::optional(account) : std::nullopt;
+    if (at != std::string::npos && SameDomain(account.substr(at + 1), domain))
+        return account.substr(0, at);
+    if (backslash != std::string::npos && SameDomain(account.substr(0, backslash), domain))
+        return account.substr(backslash + 1);
     return std::nullopt;
 }
 

@@ -22,6 +22,14 @@ std::vector<std::string> Forms(const std::string &name, const std::string &domai
 // The first form that resolves.
 std::optional<AccountDirectory::User> Resolve(AccountDirectory &directory, const std::string &name, const std::string &domain);
 
+// The account's name within `domain` when the account, as the name service
+// shows it, belongs to that domain (name@domain, DOMAIN\name, either case),
+// or is a local one (no domain in its name) for the local domain.
+std::optional<std::string> NameIn(const std::string &account, const std::string &domain);
+
+// Whether two domain names are the same (they ignore case).
+bool SameDomain(const std::string &a, const std::string &b);
+
 // The user's private group: the primary group when it has the user's name
 // and nobody else in it; a shared primary group is no private group.
 std::optional<AccountDirectory::Group> PrivateGroup(AccountDirectory &directory, const AccountDirectory::User &user);

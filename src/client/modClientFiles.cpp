@@ -113,6 +113,27 @@ int OpenLog(const std::string &path, std::string &problem)
     return fd;
 }
 
+bool MakeFolders(const std::string &path, std::string &problem)
+{
+    for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+        const std::string part = path.substr(0, slash);
+        if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) {
+            problem = reason("Cannot make " + part);
+            return false;
+        }
+        if (slash == std::string::npos)
+            break;
+    }
+    struct stat info
+    {
+    };
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        problem = path + " is not a folder.";
+        return false;
+    }
+    return true;
+}
+
 bool MakePrivateFolder(const std::string &path, std::string &problem)
 {
     for (std::size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {

@@ -20,6 +20,9 @@ bool Replace(const std::string &path, const std::string &data, std::string &prob
 // Appends a line to an open log (or makes it, 0600); never through a link.
 int OpenLog(const std::string &path, std::string &problem);
 
+// Makes `path` and missing parents (0755), and checks that it is a real folder.
+bool MakeFolders(const std::string &path, std::string &problem);
+
 // Makes `path` and missing parents; `path` itself is 0700 and must end up a
 // real folder owned by this process's user.
 bool MakePrivateFolder(const std::string &path, std::string &problem);

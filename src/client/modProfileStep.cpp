@@ -1,5 +1,12 @@
 #include "client/modProfileStep.h"
 
+#include "client/modTool.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace modProfileStep {
@@ -21,13 +28,127 @@ bool run(const ClientJournal::Step &step, ProfileReowner::Direction direction, s
     return ok;
 }
 
-bool finishStep(ClientJournal &journal, ClientJournal::Step &step, bool reverse, std::vector<std::string> &warnings, std::string &problem)
+// A folder's parent, opened without following links, and the folder's name in it.
+struct Place
 {
-    if (!run(step, reverse ? ProfileReowner::Direction::Reverse : ProfileReowner::Direction::Forward, warnings, problem))
+    int parent = -1;
+    std::string name;
+    ~Place()
+    {
+        if (parent >= 0)
+            ::close(parent);
+    }
+    bool open(const std::string &path, std::string &problem)
+    {
+        const std::size_t slash = path.rfind('/');
+        name = slash == std::string::npos ? std::string() : path.substr(slash + 1);
+        if (name.empty() || name == "." || name == "..") {
+            problem = "The folder " + path + " has no name of its own.";
+            return false;
+        }
+        parent = ProfileReowner::openFolderNoFollow(slash == 0 ? std::string("/") : path.substr(0, slash), problem);
+        return parent >= 0;
+    }
+    // What is there: 0 nothing, 1 a real folder, -1 something else (a link, a file).
+    int state() const
+    {
+        struct stat info
+        {
+        };
+        if (::fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return 0;
+        return S_ISDIR(info.st_mode) ? 1 : -1;
+    }
+    // The folder as a path that a program reaches through this process's descriptor.
+    std::string viaDescriptor() const { return "/proc/self/fd/" + std::to_string(parent) + "/" + name; }
+};
+
+bool removeFolder(const Place &place, std::string &problem)
+{
+    if (place.state() == 0)
+        return true;
+    // rm never follows a link below the folder it is given.
+    if (!modTool::Run("/bin/rm", {"-rf", "--one-file-system", "--", place.viaDescriptor()}, [] { return true; }, {}, {place.parent},
+            24 * 3600)) {
+        problem = "Cannot remove " + place.name + ".";
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ApplyFolder(const ClientJournal::Step &step, bool reverse, std::string &problem)
+{
+    Place from;
+    Place to;
+    if (!from.open(step.from, problem) || !to.open(step.to, problem))
+        return false;
+    if (step.kind == ClientJournal::Kind::Copy) {
+        // A copy cut short is made again from the start.
+        if (!removeFolder(to, problem))
+            return false;
+        if (reverse)
+            return true;
+        if (from.state() != 1) {
+            problem = step.from + " is not a folder.";
+            return false;
+        }
+        if (!modTool::Run("/bin/cp", {"-a", "--no-target-directory", "--", from.viaDescriptor(), to.viaDescriptor()}, [] { return true; },
+                {}, {from.parent, to.parent}, 24 * 3600)) {
+            problem = "Cannot copy " + step.from + " to " + step.to + ".";
+            removeFolder(to, problem);
+            return false;
+        }
+        return true;
+    }
+    const Place &source = reverse ? to : from;
+    const Place &target = reverse ? from : to;
+    const std::string &sourcePath = reverse ? step.to : step.from;
+    const std::string &targetPath = reverse ? step.from : step.to;
+    // Moved already, before a kill.
+    if (source.state() == 0 && target.state() == 1)
+        return true;
+    if (source.state() != 1) {
+        problem = sourcePath + " is not a folder.";
+        return false;
+    }
+    if (::renameat2(source.parent, source.name.c_str(), target.parent, target.name.c_str(), RENAME_NOREPLACE) != 0) {
+        problem = "Cannot move " + sourcePath + " to " + targetPath + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+bool Folder(ClientJournal &journal, ClientJournal::Kind kind, const std::string &from, const std::string &to, std::string &problem)
+{
+    ClientJournal::Step step;
+    step.kind = kind;
+    step.from = from;
+    step.to = to;
+    journal.steps().push_back(step);
+    if (!journal.save(problem)) {
+        journal.steps().pop_back();
+        return false;
+    }
+    std::vector<std::string> none;
+    return Redo(journal, journal.steps().back(), false, none, problem);
+}
+
+bool Redo(ClientJournal &journal, ClientJournal::Step &step, bool reverse, std::vector<std::string> &warnings, std::string &problem)
+{
+    bool ok = true;
+    if (step.kind == ClientJournal::Kind::ProfileReown)
+        ok = run(step, reverse ? ProfileReowner::Direction::Reverse : ProfileReowner::Direction::Forward, warnings, problem);
+    else if (step.kind == ClientJournal::Kind::Rename || step.kind == ClientJournal::Kind::Copy)
+        ok = ApplyFolder(step, reverse, problem);
+    if (!ok)
         return false;
     step.phase = reverse ? ClientJournal::Phase::Undone : ClientJournal::Phase::Done;
     return journal.save(problem);
 }
+
+namespace {
 
 } // namespace
 
@@ -46,8 +167,11 @@ bool Move(ClientJournal &journal, const std::string &tree, const ProfileReowner:
     ProfileReowner reowner(mapping, ProfileReowner::Direction::Forward);
     bool ok = reowner.survey(profile, true);
     if (ok) {
-        journal.steps().push_back(
-            ClientJournal::Step {ClientJournal::Kind::ProfileReown, ClientJournal::Phase::Begun, mapping, tree, reowner.kept()});
+        ClientJournal::Step step;
+        step.mapping = mapping;
+        step.tree = tree;
+        step.kept = reowner.kept();
+        journal.steps().push_back(std::move(step));
         ok = journal.save(problem);
         if (!ok)
             journal.steps().pop_back();
@@ -64,11 +188,15 @@ bool Move(ClientJournal &journal, const std::string &tree, const ProfileReowner:
     return ok;
 }
 
+} // namespace modProfileStep
+
+namespace modProfileStep {
+
 bool Finish(ClientJournal &journal, bool reverse, std::vector<std::string> &warnings, std::string &problem)
 {
     for (ClientJournal::Step &step : journal.steps()) {
         if (step.phase == ClientJournal::Phase::Begun)
-            return finishStep(journal, step, reverse, warnings, problem);
+            return Redo(journal, step, reverse, warnings, problem);
     }
     return true;
 }
@@ -76,7 +204,7 @@ bool Finish(ClientJournal &journal, bool reverse, std::vector<std::string> &warn
 bool RollBack(ClientJournal &journal, std::vector<std::string> &warnings, std::string &problem)
 {
     for (auto step = journal.steps().rbegin(); step != journal.steps().rend(); ++step) {
-        if (step->phase != ClientJournal::Phase::Undone && !finishStep(journal, *step, true, warnings, problem))
+        if (step->phase != ClientJournal::Phase::Undone && !Redo(journal, *step, true, warnings, problem))
             return false;
     }
     return true;

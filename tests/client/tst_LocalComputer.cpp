@@ -34,12 +34,12 @@ private Q_SLOTS:
         LocalComputer computer(root.path().toStdString());
         std::string problem;
         // Without the test's tools there is nothing to run: never this machine's.
-        QVERIFY(!computer.realmToolsPresent() && !computer.reboot(problem) && !computer.leaveRealm("old.example", problem));
+        QVERIFY(!computer.realmToolsPresent() && !computer.reboot(false, problem) && !computer.leaveRealm("old.example", problem));
 
         QVERIFY(tool(root.filePath("usr/sbin/realm")) && tool(root.filePath("usr/bin/systemctl")));
         QVERIFY(computer.leaveRealm("old.example", problem));
         QVERIFY(computer.joinRealm("new.example", "joiner", "s3cret pass", problem));
-        QVERIFY(computer.reboot(problem));
+        QVERIFY(computer.reboot(false, problem));
         // The password only on standard input.
         QCOMPARE(read(root.filePath("usr/sbin/realm.asked")), QByteArray("leave old.example\njoin --user=joiner new.example\ns3cret pass\n"));
         QCOMPARE(read(root.filePath("usr/bin/systemctl.asked")), QByteArray("reboot\n"));
