@@ -42,6 +42,11 @@ private Q_SLOTS:
         row("validation error", "error", {P::Yes}, false, {confirm, fault});
         row("warning, Ignore Once", "warning", {P::Yes, P::No}, true, {confirm, fault});
         row("warning, Cancel", "warning", {P::Yes, P::Cancel}, false, {confirm, fault});
+        // No engine chosen yet: asked first, the answer kept; Cancel keeps nothing.
+        const QString engine = QStringLiteral("Should this console migrate the clients, or rehearse?");
+        row("no engine, Migrate the Clients", "no-engine", {P::Yes, P::Yes}, true, {engine, confirm});
+        row("no engine, Rehearse", "no-engine", {P::No, P::Yes}, true, {engine, confirm});
+        row("no engine, Cancel", "no-engine", {P::Cancel}, false, {engine});
     }
 
     void checks()
@@ -70,6 +75,8 @@ private Q_SLOTS:
         }
         if (has("bad-port") || has("blank-port"))
             fixture.set(QStringLiteral("ListenerPort"), has("bad-port") ? QStringLiteral("80a") : QString());
+        if (has("no-engine"))
+            fixture.set(QStringLiteral("Engine"), QString());
         if (has("no-key"))
             AppState::Get().AppKeyPath = QStringLiteral("HKCU\\Software\\Brindlewood\\Missing");
         for (const int answer : answers)
@@ -95,6 +102,10 @@ private Q_SLOTS:
         QCOMPARE(firstLines, shown);
         QCOMPARE(jobDialogs, situation == QLatin1String("logs") && !started ? 1 : 0);
         QCOMPARE(faultNode.isEmpty(), !has("error") && !has("warning"));
+        if (has("no-engine")) {
+            const QMap<int, QString> kept {{Presenter::Yes, "ssh"}, {Presenter::No, "rehearsal"}, {Presenter::Cancel, ""}};
+            QCOMPARE(ConsoleConfig().Text(ConsoleConfig::Engine), kept.value(answers.first()));
+        }
         if (situation.isEmpty() && started)
             QVERIFY(fixture.presenter.last().text.contains(
                 QStringLiteral("Migration Job Name: Job1\r\rListener IP: 127.0.0.1\rListener Port: 7919\r")));
