@@ -224,8 +224,7 @@ int RunCommand::run(const QStringList &arguments)
     if (earlierLogs && !file.has(appendOption))
         return failure(existingMigrationText(resultsFolder, job));
 
-    const ValidationResult result
-        = JobValidator(database, rehearse ? QString() : listener).Verify(0);
+    const ValidationResult result = JobValidator(database, rehearse ? QString() : listener).Verify(0);
     const ValidationReport report = ValidationReport::Build(result, database);
     if (!report.Passed) {
         ValidateCommand::print(report.Warning ? m_out : m_err, database, result, report);

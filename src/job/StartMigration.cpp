@@ -98,7 +98,8 @@ bool StartMigration::engineChosen()
         return false;
     const char *engine = answer == Presenter::Yes ? modRehearsal::EngineSsh : modRehearsal::EngineRehearsal;
     if (!ConsoleConfig().Write(ConsoleConfig::Engine, QString::fromLatin1(engine))) {
-        modErrorHandler::ShowMessage(modErrorHandler::Error, QStringLiteral("The registry value Engine could not be stored.  Migration cannot proceed."));
+        modErrorHandler::ShowMessage(
+            modErrorHandler::Error, QStringLiteral("The registry value Engine could not be stored.  Migration cannot proceed."));
         return false;
     }
     return true;

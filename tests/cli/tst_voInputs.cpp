@@ -62,7 +62,8 @@ private Q_SLOTS:
         QTest::newRow("descramble large") << QStringList {"descramble", oversized("large.cfg", 1 << 20)} << tooLarge;
         QTest::newRow("passphrase large") << QStringList {"export", m_settings, "--out", m_dir.filePath("out"), "--passphrase-file",
             oversized("pass", 64 * 1024)} << tooLarge;
-        QTest::newRow("profile large") << QStringList {"run", m_settings, "--rehearsal", "--profile", oversized("profile", 1 << 20)} << tooLarge;
+        QTest::newRow("profile large") << QStringList {"run", m_settings, "--rehearsal", "--profile", oversized("profile", 1 << 20)}
+                                       << tooLarge;
         QTest::newRow("settings large") << QStringList {"tree", oversized("large.vos.json", qint64(2) << 30)} << tooLarge;
     }
 

@@ -3,9 +3,9 @@
 #include "engine/ClientConfig.h"
 #include "network/InterfaceAddressTable.h"
 
+#include "common/modRehearsal.h"
 #include "engine/EngineFixture.h"
 #include "job/JobFixture.h"
-#include "common/modRehearsal.h"
 #include "support/SshdServer.h"
 #include "support/VoProcess.h"
 
@@ -387,7 +387,8 @@ private Q_SLOTS:
         qputenv("XDG_RUNTIME_DIR", data.path().toLocal8Bit());
         EngineFixture::set("Engine", "ssh");
         EngineFixture::set("ListenerPort", QString::number(SshdServer::freePort()));
-        EngineFixture::set("SshConfig", write("ssh_config", "Host *\n    HostName 127.0.0.1\n    Port " + QByteArray::number(SshdServer::freePort()) + "\n"));
+        EngineFixture::set("SshConfig",
+            write("ssh_config", "Host *\n    HostName 127.0.0.1\n    Port " + QByteArray::number(SshdServer::freePort()) + "\n"));
         const VoRun run = vo({"run", job("real.vos.json"), "--job", "Real", "--report", path("real")});
         QCOMPARE(run.status, 1);
         const QByteArray first = modRehearsal::SshFirstLine().toUtf8();

@@ -120,7 +120,8 @@ void tst_SshDelivery::deliversStartsAndCollects()
     QVERIFY(QDir().mkpath(units + QStringLiteral("multi-user.target.wants")));
     for (const QString &left : {drop + QStringLiteral("varnoosk.run"), units + QLatin1String(modRunFile::ResumeUnit.data()),
              units + QStringLiteral("multi-user.target.wants/") + QLatin1String(modRunFile::ResumeUnit.data())}) {
-        QVERIFY(left.endsWith(QStringLiteral(".run")) ? !writeFile(left, runFile).isEmpty() : QFile::link(QStringLiteral("/nowhere"), left));
+        QVERIFY(
+            left.endsWith(QStringLiteral(".run")) ? !writeFile(left, runFile).isEmpty() : QFile::link(QStringLiteral("/nowhere"), left));
         QVERIFY2(!plan.cleanedUp(run(plan.collect(pc, log + QStringLiteral("2"), status + QStringLiteral("2")))), qPrintable(left));
         QVERIFY(QFile::remove(left));
     }
@@ -153,15 +154,17 @@ void tst_SshDelivery::aLoginThatIsNotRoot()
     QVERIFY(!writeFile(root + QStringLiteral("/etc/passwd"), "admin:x:1000:1000::/home/admin:/bin/sh\n").isEmpty());
     const std::map<QString, QByteArray> programs {{bin + QStringLiteral("id"), "[ \"$1\" = -un ] && echo admin || echo 1000"},
         {bin + QStringLiteral("systemd-run"), "exit 1"},
-        {bin + QStringLiteral("sudo"), "[ -e \"$HOME/refuse\" ] && exit 1; [ \"$2\" = -l ] && exit 0; echo sudo \"$@\" >> \"$HOME/ran\"; "
-                                        "shift 2; exec \"$@\""},
+        {bin + QStringLiteral("sudo"),
+            "[ -e \"$HOME/refuse\" ] && exit 1; [ \"$2\" = -l ] && exit 0; echo sudo \"$@\" >> \"$HOME/ran\"; "
+            "shift 2; exec \"$@\""},
         {drop + QLatin1String(SshDeliveryPlan::ClientProgram), "echo client \"$@\" >> \"$HOME/ran\""}};
     for (const auto &[path, script] : programs)
-        QVERIFY(!writeFile(path, "#!/bin/sh\n" + script + "\n").isEmpty() && QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner));
+        QVERIFY(
+            !writeFile(path, "#!/bin/sh\n" + script + "\n").isEmpty() && QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner));
     SshDeliveryPlan plan({{"DestShare", "ADMIN$"}});
     const QString start = plan.deliver({1, QStringLiteral("pc1"), QStringLiteral("admin"), {}}, runFileFor("pc1")).steps.last().argv.last();
-    const QString where = QStringLiteral("cd || exit 1; ") + SshDeliveryPlan::workingFolderScript("r1", QStringLiteral("pc1"), plan.dropFolder())
-        + QStringLiteral("printf %s \"$w\"");
+    const QString where = QStringLiteral("cd || exit 1; ")
+        + SshDeliveryPlan::workingFolderScript("r1", QStringLiteral("pc1"), SshClient::quote(plan.dropFolder())) + QStringLiteral("printf %s \"$w\"");
     QProcess shell;
     QProcessEnvironment environment;
     environment.insert(QStringLiteral("HOME"), home.path());

@@ -4,6 +4,8 @@
 #include "engine/EngineFixture.h"
 #include "JobFixture.h"
 
+#include "common/ConsoleConfig.h"
+
 #include <QFile>
 
 // The start command's order of checks: each row sets up one situation,
