@@ -165,8 +165,10 @@ TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, 
     // manager for a login that is not root), else setsid with a pid file.
     // A login that is not root runs the service through sudo where sudo
     // lets it without a password; `sudo -n -l` asks first, because a sudo
-    // that refuses in the background would leave nobody to say so. The
-    // record tells the collection whose working folder to read.
+    // that refuses in the background would leave nobody to say so. Through
+    // sudo it is setsid: a user's manager stops with the login's last
+    // session, and would take the service with it. The record tells the
+    // collection whose working folder to read.
     const QString unit = QStringLiteral("varno-osk-")
         + QString::fromStdString(modRunFile::WorkingFolder({}, true, {}, parsed.run, client.name.toStdString()))
               .section(QLatin1Char('/'), -1);
@@ -177,11 +179,11 @@ TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, 
                              "if sudo -n -l -- \"$p\" \"${p%/*}\" >/dev/null 2>&1; then s='sudo -n --'; k=sudo; "
                              "else echo \"sudo -n refused: the client service runs as $(id -un), without root's rights\"; fi; fi; "
                              "echo $k > \"$d/%3\" || exit 1; "
-                             "if [ -d /run/systemd/system ] && command -v systemd-run >/dev/null; then "
+                             "if [ -z \"$s\" ] && [ -d /run/systemd/system ] && command -v systemd-run >/dev/null; then "
                              "u=; [ \"$(id -u)\" = 0 ] || u=--user; "
                              "if systemd-run $u --quiet --collect --unit=%2 "
-                             "$s \"$p\" \"${p%/*}\"; "
-                             "then echo \"started with systemd-run as %2${s:+ through sudo}\"; exit 0; fi; fi; "
+                             "\"$p\" \"${p%/*}\"; "
+                             "then echo \"started with systemd-run as %2\"; exit 0; fi; fi; "
                              "setsid nohup $s \"$p\" \"${p%/*}\" </dev/null >/dev/null 2>&1 & echo $! > \"$d/varnoosk.pid\"; "
                              "echo \"started with setsid as process $!${s:+ through sudo}\"")
                   .arg(QLatin1String(ClientProgram), unit, QLatin1String(StartRecord))));

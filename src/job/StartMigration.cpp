@@ -46,13 +46,15 @@ bool StartMigration::Check()
         modErrorHandler::ShowMessage(modErrorHandler::Warning, refusal);
         return false;
     }
-    if (!engineChosen())
-        return false;
     if (!resultsMayBeAppended())
         return false;
     if (m_hooks.PromptToSaveRecord && !m_hooks.PromptToSaveRecord())
         return false;
     if (!readListenerPort())
+        return false;
+    // Once the registry is known to answer, and before anything that
+    // depends on the engine: the listener's checks are a real run's.
+    if (!engineChosen())
         return false;
 
     m_address = m_hooks.ListenerAddress ? m_hooks.ListenerAddress() : QString();
