@@ -40,6 +40,8 @@ QString defaultText(C::Value value)
         return QStringLiteral("(empty: the listener address)");
     case C::WelcomeScreen:
         return QStringLiteral("(empty: the welcome screen is shown)");
+    case C::Engine:
+        return QStringLiteral("(not chosen: Start Migration asks, vo run refuses)");
     default: {
         const QString text = C::Default(value);
         return text.isEmpty() ? QStringLiteral("(empty)") : text;
@@ -70,10 +72,11 @@ QString ConfigCommand::usage()
                           "DestPath, StatusCheckPeriod, ReportingPeriod, KeepAliveIncrement,\n"
                           "LoggingLevel, MaxTransferors (1 to %1), PingsInFlight (pings of a ping test\n"
                           "under way at once, 1 to %2), WelcomeScreen (0 shows the welcome screen, 1\n"
-                          "does not), Engine (\"rehearsal\": Start Migration and vo run rehearse the job\n"
-                          "with the simulated engine; \"ssh\": the clients are reached over ssh, which\n"
-                          "can check them but not yet migrate them), SshConfig (an ssh_config file for\n"
-                          "ssh; empty: the user's own). An empty ConsoleIP, or \"- Use Listener IP -\",\n"
+                          "does not), Engine (\"ssh\": Start Migration and vo run migrate the clients,\n"
+                          "which the engine reaches over ssh; \"rehearsal\": they rehearse the job with\n"
+                          "the simulated engine, which changes no computer; not set: the first Start\n"
+                          "Migration asks, vo run refuses), SshConfig (an ssh_config file for ssh; empty:\n"
+                          "the user's own). An empty ConsoleIP, or \"- Use Listener IP -\",\n"
                           "gives the clients the listener address.\n")
         .arg(ConsoleConfig::MaxTransferorsLimit)
         .arg(ConsoleConfig::PingsInFlightLimit);

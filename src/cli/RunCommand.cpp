@@ -17,6 +17,7 @@
 #include "engine/QXEInterface.h"
 #include "engine/SimulatedEngine.h"
 #include "engine/SimulationProfile.h"
+#include "engine/modEngine.h"
 #include "job/MigrationRun.h"
 #include "job/RunReport.h"
 #include "job/StartMigration.h"
@@ -68,19 +69,23 @@ QString RunCommand::usage()
                           "              [--profile P] [--listener ADDRESS] [--passphrase-file F]\n"
                           "              [--report DIR]\n"
                           "\n"
-                          "Rehearses the migration of a Varno-Osk settings file without the console\n"
-                          "window: checks it as Start Migration does, hands the job to the simulated\n"
-                          "engine, which changes no computer, and prints each line of the progress log:\n"
-                          "every status change of every computer and the engine's progress lines, up\n"
-                          "to \"Processing complete.\". The engine's and the clients' logs go to the\n"
-                          "results folder of the job: the registry value LogPath + the job name.\n"
-                          "A results folder that already holds logs of an earlier run is refused\n"
-                          "unless --append is given. At the end vo names every computer that did not\n"
-                          "migrate successfully, with its last status.\n"
+                          "Runs the migration of a Varno-Osk settings file without the console window:\n"
+                          "checks it as Start Migration does, hands the job to the engine the registry\n"
+                          "value Engine chooses, and prints each line of the progress log: every status\n"
+                          "change of every computer and the engine's progress lines, up to \"Processing\n"
+                          "complete.\". The engine's and the clients' logs go to the results folder of the\n"
+                          "job: the registry value LogPath + the job name. A results folder that already\n"
+                          "holds logs of an earlier run is refused unless --append is given. At the end\n"
+                          "vo names every computer that did not migrate successfully, with its last status.\n"
                           "\n"
-                          "The header, the progress log, the summary and the report say \"Rehearsal\".\n"
-                          "With the registry value Engine set to \"ssh\" the run is refused: that engine\n"
-                          "checks the clients (vo check --clients) but cannot migrate them yet.\n"
+                          "Engine \"ssh\": the engine program reaches every computer over ssh and its\n"
+                          "client service migrates it; the computers are changed. The first line of the\n"
+                          "progress log says so.\n"
+                          "Engine \"rehearsal\", or --rehearsal: the simulated engine plays the job and\n"
+                          "changes no computer; the header, the progress log, the summary and the report\n"
+                          "say \"Rehearsal\".\n"
+                          "Engine not set: the run is refused; choose with vo config set Engine ssh, or\n"
+                          "pass --rehearsal.\n"
                           "\n"
                           "Ctrl-C once cancels the computers not yet started; a second Ctrl-C aborts\n"
                           "the migration; a third ends vo at once.\n"
@@ -92,7 +97,7 @@ QString RunCommand::usage()
                           "                        file, else the next free \"Migration\" + number\n"
                           "  --append              run even when the results folder holds logs; this\n"
                           "                        run's logs are added to them\n"
-                          "  --profile P           the simulation profile to play (see\n"
+                          "  --profile P           a rehearsal's simulation profile to play (see\n"
                           "                        examples/simulation-profile.txt); default the one named\n"
                           "                        by VARNO_OSK_SIMULATION or the registry\n"
                           "  --listener ADDRESS    the listener address; default the stored ListenerIP\n"
@@ -175,6 +180,16 @@ int RunCommand::run(const QStringList &arguments)
         return 1;
     if (const QString refusal = modRehearsal::Refusal(file.has(rehearsalOption)); !refusal.isEmpty())
         return failure(refusal);
+    // A script must not migrate computers because someone chose the engine
+    // in a window, nor rehearse while its author thinks it migrates.
+    if (!file.has(rehearsalOption) && modRehearsal::Chosen() == modRehearsal::Choice::NotChosen)
+        return failure(QStringLiteral("No engine is chosen yet: the registry value Engine is not set.  To migrate the clients, run\n"
+                                      "vo config set Engine ssh; to rehearse the job on the simulated engine, which changes no\n"
+                                      "computer, pass --rehearsal (or run vo config set Engine rehearsal)."));
+    const bool rehearse = file.has(rehearsalOption) || modRehearsal::EngineRehearses();
+    if (!rehearse && file.has(profileOption))
+        return failure(QStringLiteral("--profile is a rehearsal's: the ssh engine migrates the clients and plays no profile.  "
+                                      "Leave it out, or pass --rehearsal."));
 
     const QString listener
         = modCommandLine::ListenerAddress(file.has(listenerOption) ? std::optional(file.value(listenerOption)) : std::nullopt, problem);
@@ -209,8 +224,7 @@ int RunCommand::run(const QStringList &arguments)
     if (earlierLogs && !file.has(appendOption))
         return failure(existingMigrationText(resultsFolder, job));
 
-    const ValidationResult result
-        = JobValidator(database, file.has(rehearsalOption) || modRehearsal::EngineRehearses() ? QString() : listener).Verify(0);
+    const ValidationResult result = JobValidator(database, rehearse ? QString() : listener).Verify(0);
     const ValidationReport report = ValidationReport::Build(result, database);
     if (!report.Passed) {
         ValidateCommand::print(report.Warning ? m_out : m_err, database, result, report);
@@ -223,7 +237,7 @@ int RunCommand::run(const QStringList &arguments)
         }
     }
 
-    QXEInterface qxe;
+    QXEInterface qxe(modEngine::CreateHandler(rehearse));
     const bool rehearsal = qxe.Engine().Rehearses();
     const auto labelled = [rehearsal](const QString &text) { return rehearsal ? modRehearsal::Label(text) : text; };
     m_out << labelled(QStringLiteral("Migration Job Name: ") + job) << '\n';

@@ -39,7 +39,8 @@ constexpr Entry kValues[] = {
     {"HLogFile", "handler.log", false},
     {"TLogFile", "transferor*.log", false},
     {"SourcePath", "", false},
-    {"Engine", "rehearsal", false},
+    // No default: the first Start Migration asks (modRehearsal::Chosen).
+    {"Engine", "", false},
     {"SshConfig", "", false},
 };
 

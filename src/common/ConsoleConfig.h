@@ -30,7 +30,7 @@ public:
         HLogFile,
         TLogFile,
         SourcePath,
-        // Which engine a run drives: "rehearsal" or "ssh".
+        // Which engine a run drives: "rehearsal" or "ssh"; none until chosen.
         Engine,
         // An ssh_config file for the ssh engine; empty: the user's own.
         SshConfig,

@@ -20,6 +20,9 @@ QString Label(const QString &text);
 // and terminal output.
 QString FirstLine();
 QString LastLine();
+// The first line of a run on the ssh engine, in the same places: it names
+// the engine and says that the clients are changed.
+QString SshFirstLine();
 
 // A rehearsal leaves this file in the folder of its status file, so that
 // `vo retry` knows its statuses for what they are: no computer finished.
@@ -28,14 +31,21 @@ inline constexpr char MarkerFile[] = "rehearsal.txt";
 // done": every computer is kept.
 QString NothingMigrated();
 
-// Whether the registry value Engine chooses the simulated engine (its
-// default). Checks that only matter when clients are really reached, such
-// as a listener they can call, are left out of a rehearsal.
+// What the registry value Engine says. It has no default: a migration
+// never starts on the ssh engine, nor on the simulated one, unless the
+// administrator chose it once.
+enum class Choice { NotChosen, Rehearsal, Ssh, Unknown };
+Choice Chosen();
+
+// Whether the registry value Engine does not choose the ssh engine. Checks
+// that only matter when clients are really reached, such as a listener they
+// can call, are left out of a rehearsal.
 bool EngineRehearses();
 
-// Why a migration cannot start with the engine the registry names; empty
-// when it rehearses. `forced` (vo run --rehearsal) rehearses whatever the
-// registry says.
+// Why a migration cannot start with the engine the registry names: a value
+// that names no engine. Empty otherwise, also when none is chosen (the
+// caller asks, or says how to choose). `forced` (vo run --rehearsal)
+// rehearses whatever the registry says.
 QString Refusal(bool forced = false);
 
 } // namespace modRehearsal

@@ -3,6 +3,7 @@
 #include "common/ConsoleConfig.h"
 #include "engine/JobArray.h"
 #include "engine/JobColumns.h"
+#include "engine/NetworkTestListener.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -390,11 +391,25 @@ ClientStatusRecord RemoteEngine::GetClientStatus(int client) const
     return {client, m_clients.at(client - 1).status, m_clients.at(client - 1).name, 0};
 }
 
-void RemoteEngine::NetworkTestStart(qint32, qint32)
-{ }
+void RemoteEngine::NetworkTestStart(qint32 address, qint32 port)
+{
+    if (port < 0 || port > 65535) {
+        Q_EMIT Error(1027);
+        return;
+    }
+    if (!m_networkTest) {
+        m_networkTest = new NetworkTestListener(this);
+        connect(m_networkTest, &NetworkTestListener::KeyReceived, this, &RemoteEngine::TestReceived);
+    }
+    if (const int failure = m_networkTest->Start(UnpackAddress(address), static_cast<quint16>(port)); failure != 0)
+        Q_EMIT Error(failure);
+}
 
 void RemoteEngine::NetworkTestEnd()
-{ }
+{
+    if (m_networkTest)
+        m_networkTest->Stop();
+}
 
 void RemoteEngine::WriteLog(quint8 level, int number, const QString &text)
 {

@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class NetworkTestListener;
 class QLocalServer;
 class QLocalSocket;
 class QProcess;
@@ -24,6 +25,9 @@ class QProcess;
 // A program that cannot be started, or that goes away before it reports the
 // end of processing, is an engine error; the clients it had not finished
 // are then told "XE", so that no computer looks as if it were still running.
+//
+// The network test needs no engine program: the console listens on the
+// listener's address and port itself, as the simulated engine does.
 class RemoteEngine final : public QXEHandler
 {
     Q_OBJECT
@@ -108,4 +112,5 @@ private:
     QList<QByteArray> m_waiting; // commands given before the program connected
     bool m_processing = false;
     bool m_complete = false;
+    NetworkTestListener *m_networkTest = nullptr;
 };

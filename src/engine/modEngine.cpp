@@ -1,5 +1,7 @@
 #include "engine/modEngine.h"
 
+#include "common/modRehearsal.h"
+#include "engine/RemoteEngine.h"
 #include "engine/SimulatedEngine.h"
 
 namespace modEngine {
@@ -12,10 +14,12 @@ Factory &installedFactory()
 }
 } // namespace
 
-std::unique_ptr<QXEHandler> CreateHandler()
+std::unique_ptr<QXEHandler> CreateHandler(bool rehearse)
 {
     if (const Factory &factory = installedFactory())
         return factory();
+    if (!rehearse && modRehearsal::Chosen() == modRehearsal::Choice::Ssh)
+        return std::make_unique<RemoteEngine>(QString::fromLatin1(modEngineLink::ModeMigrate));
     return std::make_unique<SimulatedEngine>();
 }
 

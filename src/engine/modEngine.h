@@ -5,13 +5,16 @@
 
 class QXEHandler;
 
-// The one place that decides which engine the console drives. Today it is
-// the simulated engine; a real Handler binds here and nowhere else.
+// The one place that decides which engine the console drives: the engine
+// program in its migrate mode (RemoteEngine) when the registry value Engine
+// chooses "ssh", else the simulated engine, which only rehearses.
 namespace modEngine {
 
 using Factory = std::function<std::unique_ptr<QXEHandler>()>;
 
-std::unique_ptr<QXEHandler> CreateHandler();
+// `rehearse` (vo run --rehearsal) takes the simulated engine whatever the
+// registry says.
+std::unique_ptr<QXEHandler> CreateHandler(bool rehearse = false);
 
 // Replaces the engine that CreateHandler makes (tests, benchmarks); an empty
 // factory restores the default.

@@ -213,6 +213,8 @@ bool ClientConnections::handle(QSslSocket *socket, Peer &peer, const modProtocol
             drop(socket, QStringLiteral("the finding code ") + quoted(frame.fields[0]) + QStringLiteral(", not one a client reports"));
             return false;
         }
+        if (number == modFindings::Rebooting)
+            m_rebooting.insert(peer.computer.toLower());
         post(ClientEvent::Type::Finding, peer.computer, modClientText::Clean(frame.fields[1]), number);
         return true;
     case Kind::KeepAlive:
@@ -261,13 +263,18 @@ bool ClientConnections::hello(QSslSocket *socket, Peer &peer, const modProtocol:
     }
     // The token proves it is the same client: one whose link broke and came
     // back has a dead connection that TCP may not notice for many minutes.
+    const bool rebooted = m_rebooting.remove(key);
     if (QSslSocket *earlier = m_current.value(key)) {
         m_peers.remove(earlier);
         earlier->abort();
         earlier->deleteLater();
-        post(ClientEvent::Type::Log, QString(),
-            QStringLiteral("Listener: %1 reconnected from %2").arg(m_names.value(key), peerName(socket)));
+        if (!rebooted)
+            post(ClientEvent::Type::Log, QString(),
+                QStringLiteral("Listener: %1 reconnected from %2").arg(m_names.value(key), peerName(socket)));
     }
+    if (rebooted)
+        post(ClientEvent::Type::Log, QString(),
+            QStringLiteral("Listener: %1 reconnected after its reboot, from %2").arg(m_names.value(key), peerName(socket)));
     peer.computer = m_names.value(key);
     m_current.insert(key, socket);
     say(socket, Kind::Welcome, {std::to_string(modProtocol::Version), m_mode.toStdString()});

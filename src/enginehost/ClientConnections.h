@@ -35,6 +35,10 @@ struct ClientEvent
 // protocol version, a computer of this run and that computer's token)
 // within the hello time; anything it says that is not the protocol, too
 // large, or not its to say drops it, with a log line naming the peer.
+//
+// A client that said it reboots closes its link without Bye and comes back
+// with the same token; the log tells that return from the reconnect after a
+// broken link, which it also accepts.
 class ClientConnections final : public QObject
 {
     Q_OBJECT
@@ -83,6 +87,8 @@ private:
     QHash<QString, QString> m_names; // lower case -> as admitted
     QHash<QString, QSslSocket *> m_current; // lower case -> its connection
     QSet<QString> m_ended; // lower case
+    // Said it reboots (finding 1303) and has not come back since; lower case.
+    QSet<QString> m_rebooting;
     QHash<QSslSocket *, Peer> m_peers;
 
     std::mutex m_eventsLock;

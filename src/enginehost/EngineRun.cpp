@@ -1,5 +1,6 @@
 #include "enginehost/EngineRun.h"
 
+#include "common/modRehearsal.h"
 #include "engine/SimulatedEngine.h"
 #include "enginehost/ClientChannel.h"
 #include "enginehost/DeliveryPlan.h"
@@ -62,6 +63,8 @@ bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &error
         errorNumber = 1002;
         return false;
     }
+    if (text(m_settings, "Mode") == QLatin1String(modEngineLink::ModeMigrate))
+        m_log.Line(modRehearsal::SshFirstLine());
     QString problem;
     if (!m_channel->listen(
             text(m_settings, "ListenerIP"), quint16(m_settings.value(QStringLiteral("ListenerPort")).toInt()), errorNumber, problem)) {

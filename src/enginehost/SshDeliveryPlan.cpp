@@ -100,7 +100,7 @@ TransferorStep SshDeliveryPlan::ssh(const QString &stepName, const modEngineLink
     return step;
 }
 
-QString SshDeliveryPlan::workingFolderScript(const std::string &run, const QString &computer)
+QString SshDeliveryPlan::workingFolderScript(const std::string &run, const QString &computer, const QString &drop)
 {
     const std::string name = computer.toStdString();
     // In a test the client's computer lies below the folder of client roots
@@ -108,11 +108,12 @@ QString SshDeliveryPlan::workingFolderScript(const std::string &run, const QStri
     return QStringLiteral(
         "r=; c='%3'; if [ -f \"$c\" ] && [ ! -L \"$c\" ] && [ \"$(stat -c %u \"$c\")\" = 0 ]; then "
         "t=\"$(sed -n 's/^TestRoots=//p' \"$c\" | tail -n 1)\"; [ -n \"$t\" ] && r=\"${t%/}/%4\"; fi; "
-        "if [ \"$(id -u)\" = 0 ]; then w=\"%1\"; "
+        "if [ \"$(id -u)\" = 0 ] || [ \"$(head -c 16 %5/%6 2>/dev/null)\" = sudo ]; then w=\"%1\"; "
         "elif [ -n \"$r\" ]; then h=\"$r$(awk -F: -v u=\"$(id -u)\" '$3==u{print $6; exit}' \"$r/etc/passwd\")\"; w=\"%2\"; "
         "else h=\"$(getent passwd \"$(id -u)\" | cut -d: -f6)\"; w=\"%2\"; fi; ")
         .arg(QString::fromStdString(modRunFile::WorkingFolder("$r", true, {}, run, name)),
-            QString::fromStdString(modRunFile::WorkingFolder({}, false, "$h", run, name)), QStringLiteral(VO_CLIENT_CONF), computer);
+            QString::fromStdString(modRunFile::WorkingFolder({}, false, "$h", run, name)), QStringLiteral(VO_CLIENT_CONF), computer, drop,
+            QLatin1String(StartRecord));
 }
 
 TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, const QByteArray &runFile)
@@ -162,20 +163,30 @@ TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, 
     }
     // systemd-run as a transient unit where systemd runs (a user's own
     // manager for a login that is not root), else setsid with a pid file.
+    // A login that is not root runs the service through sudo where sudo
+    // lets it without a password; `sudo -n -l` asks first, because a sudo
+    // that refuses in the background would leave nobody to say so. Through
+    // sudo it is setsid: a user's manager stops with the login's last
+    // session, and would take the service with it. The record tells the
+    // collection whose working folder to read.
     const QString unit = QStringLiteral("varno-osk-")
         + QString::fromStdString(modRunFile::WorkingFolder({}, true, {}, parsed.run, client.name.toStdString()))
               .section(QLatin1Char('/'), -1);
     task.steps.append(ssh(QStringLiteral("start"), client,
         QStringLiteral("d=") + drop
             + QStringLiteral("; chmod 700 \"$d/%1\" || exit 1; p=\"$PWD/$d/%1\"; case $d in /*) p=\"$d/%1\";; esac; "
-                             "if [ -d /run/systemd/system ] && command -v systemd-run >/dev/null; then "
+                             "s=; k=root; if [ \"$(id -u)\" != 0 ]; then k=login; "
+                             "if sudo -n -l -- \"$p\" \"${p%/*}\" >/dev/null 2>&1; then s='sudo -n --'; k=sudo; "
+                             "else echo \"sudo -n refused: the client service runs as $(id -un), without root's rights\"; fi; fi; "
+                             "echo $k > \"$d/%3\" || exit 1; "
+                             "if [ -z \"$s\" ] && [ -d /run/systemd/system ] && command -v systemd-run >/dev/null; then "
                              "u=; [ \"$(id -u)\" = 0 ] || u=--user; "
                              "if systemd-run $u --quiet --collect --unit=%2 "
                              "\"$p\" \"${p%/*}\"; "
                              "then echo \"started with systemd-run as %2\"; exit 0; fi; fi; "
-                             "setsid nohup \"$p\" \"${p%/*}\" </dev/null >/dev/null 2>&1 & echo $! > \"$d/varnoosk.pid\"; "
-                             "echo \"started with setsid as process $!\"")
-                  .arg(QLatin1String(ClientProgram), unit)));
+                             "setsid nohup $s \"$p\" \"${p%/*}\" </dev/null >/dev/null 2>&1 & echo $! > \"$d/varnoosk.pid\"; "
+                             "echo \"started with setsid as process $!${s:+ through sudo}\"")
+                  .arg(QLatin1String(ClientProgram), unit, QLatin1String(StartRecord))));
     return task;
 }
 
@@ -184,7 +195,8 @@ TransferorTask SshDeliveryPlan::collect(const modEngineLink::JobClient &client, 
     if (!m_problem.isEmpty())
         return refused(m_problem);
     const std::string run = m_runs.value(client.name, QFileInfo(QDir::cleanPath(setting(m_settings, "LogPath"))).fileName().toStdString());
-    const QString where = workingFolderScript(run, client.name);
+    const QString drop = SshClient::quote(m_drop);
+    const QString where = workingFolderScript(run, client.name, drop);
     TransferorTask task;
     task.environment = SshClient::environment();
     const auto fetch = [&](const QString &step, const char *name, const char *fallback, const QString &into) {
@@ -195,12 +207,18 @@ TransferorTask SshDeliveryPlan::collect(const modEngineLink::JobClient &client, 
     fetch(kLog, "CLogFile", "varnoosk.log", logFile);
     if (!statusFile.isEmpty())
         fetch(kStatus, "CStatusFile", "varnoosk.sts", statusFile);
-    const QString drop = SshClient::quote(m_drop);
+    // A working folder the login cannot search would hide what is left in
+    // it; the unit that resumes after a reboot, or its link, would start the
+    // service again at the next boot.
+    const QString unit = QLatin1String(modRunFile::ResumeUnit.data(), qsizetype(modRunFile::ResumeUnit.size()));
     task.steps.append(ssh(kCleanUp, client,
         where
-            + QStringLiteral("for f in %1/varnoosk.cfg %1/varnoosk.run %1/%2 \"$w\"/varnoosk.cfg \"$w\"/varnoosk.run \"$w\"/%2; do "
-                             "[ -e \"$f\" ] && echo \"left $f\"; done; echo %3")
-                  .arg(drop, QLatin1String(ClientProgram), QLatin1String(kChecked))));
+            + QStringLiteral("[ -e \"$w\" ] && [ ! -x \"$w\" ] && echo \"left $w, which this login cannot search\"; "
+                             "u=\"$r/etc/systemd/system\"; "
+                             "for f in %1/varnoosk.cfg %1/varnoosk.run %1/%2 \"$w\"/varnoosk.cfg \"$w\"/varnoosk.run \"$w\"/%2 "
+                             "\"$u/%4\" \"$u/multi-user.target.wants/%4\"; do "
+                             "{ [ -e \"$f\" ] || [ -L \"$f\" ]; } && echo \"left $f\"; done; rm -f %1/%5; echo %3")
+                  .arg(drop, QLatin1String(ClientProgram), QLatin1String(kChecked), unit, QLatin1String(StartRecord))));
     TransferorStep stop;
     stop.name = kStop;
     stop.argv = m_client->stop(client.name, client.login);

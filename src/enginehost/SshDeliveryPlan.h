@@ -13,6 +13,11 @@
 // Delivery with OpenSSH's own programs: every step is an ssh or scp call with
 // the console's fixed options, sharing one login per computer.
 //
+// A login that is not root starts the client service through `sudo -n`,
+// which keeps none of the login's environment; where sudo refuses, the
+// service runs with the login's rights, and refuses any work that needs
+// root. The guide shows the sudoers line that allows it.
+//
 // On the client the files land in the drop folder: the folder DestShare
 // names in the login's home ("ADMIN$" is one like any other), DestPath below
 // it; an absolute DestPath is taken as it is. The client service is copied
@@ -39,11 +44,19 @@ public:
     const SshClient &client() const { return *m_client; }
     // The drop folder as a remote shell word, relative to the home or absolute.
     QString dropFolder() const { return m_drop; }
+    // The file in the drop folder where the start step says how it started
+    // the client service: "root" (the login is root), "sudo" (through
+    // sudo -n) or "login" (as the login, with its rights only).
+    static constexpr const char *StartRecord = "varnoosk.start";
+
     // Sets `w` on the client to the working folder the client service moves
     // into for this run and computer (modRunFile::WorkingFolder), in the
     // client's own terms: root's folder (below the test root when the
-    // client's test-mode file names one), or the login's home as the service finds it.
-    static QString workingFolderScript(const std::string &run, const QString &computer);
+    // client's test-mode file names one) when the login is root or the
+    // start record in `drop` (a shell word) says "sudo", else the login's
+    // home as the service finds it. Sets `r` to the test root, empty on a
+    // real computer.
+    static QString workingFolderScript(const std::string &run, const QString &computer, const QString &drop);
 
 private:
     TransferorStep ssh(const QString &stepName, const modEngineLink::JobClient &client, const QString &command) const;

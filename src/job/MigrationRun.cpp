@@ -74,8 +74,8 @@ void MigrationRun::Start(QXEInterface &engine)
     m_complete = false;
     m_started = true;
     m_rehearsal = engine.Engine().Rehearses();
-    if (m_rehearsal)
-        Q_EMIT Line(modRehearsal::FirstLine());
+    // Whoever reads the log, now or from a copy later, learns first whether computers were changed.
+    Q_EMIT Line(m_rehearsal ? modRehearsal::FirstLine() : modRehearsal::SshFirstLine());
 
     ComputerDBJobExport job(m_database);
     engine.Run(job);

@@ -146,8 +146,7 @@ QByteArray RunReport::Html() const
     const QString shown = Rehearsal ? modRehearsal::Label(title) : title;
     out << modReportFormat::PageStart(shown);
     out << "<h1>" << modReportFormat::Html(shown) << "</h1>\r\n";
-    if (Rehearsal)
-        out << "<p>" << modReportFormat::Html(modRehearsal::FirstLine()) << "</p>\r\n";
+    out << "<p>" << modReportFormat::Html(Rehearsal ? modRehearsal::FirstLine() : modRehearsal::SshFirstLine()) << "</p>\r\n";
     out << "<p>Written " << modReportFormat::Html(Time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
         << ". Results folder: " << modReportFormat::Html(QDir::toNativeSeparators(ResultsFolder)) << ".</p>\r\n";
     out << "<h2>Outcome of " << total << (total == 1 ? " computer" : " computers") << "</h2>\r\n";

@@ -26,6 +26,7 @@ const QString CR = QStringLiteral("\r");
 } // namespace
 
 const QString StartMigration::ExistingMigrationCaption = QStringLiteral("Existing Migration Found");
+const QString StartMigration::EngineCaption = QStringLiteral("Migrate or Rehearse");
 
 StartMigration::StartMigration(const ComputerDB &database, Hooks hooks)
     : m_database(database)
@@ -51,6 +52,10 @@ bool StartMigration::Check()
         return false;
     if (!readListenerPort())
         return false;
+    // Once the registry is known to answer, and before anything that
+    // depends on the engine: the listener's checks are a real run's.
+    if (!engineChosen())
+        return false;
 
     m_address = m_hooks.ListenerAddress ? m_hooks.ListenerAddress() : QString();
     if (m_address.isEmpty()) {
@@ -68,6 +73,38 @@ bool StartMigration::Check()
 bool StartMigration::HasEarlierLogs(const QString &resultsFolder)
 {
     return !QDir(resultsFolder).entryList({QStringLiteral("*.log")}, QDir::Files).isEmpty();
+}
+
+bool StartMigration::engineChosen()
+{
+    // Asked once, and never answered for the administrator: a console that
+    // went from rehearsing to changing computers on its own would be the
+    // worst surprise it could give.
+    if (modRehearsal::Chosen() != modRehearsal::Choice::NotChosen)
+        return true;
+    Presenter::Message box;
+    box.owner = m_hooks.Owner;
+    box.caption = EngineCaption;
+    box.icon = Presenter::Icon::Question;
+    box.buttons = Presenter::Buttons::YesNoCancel;
+    box.buttonCaptions = {QStringLiteral("&Migrate the Clients"), QStringLiteral("&Rehearse"), QStringLiteral("Cancel")};
+    box.defaultButton = 1;
+    box.text = QStringLiteral("Should this console migrate the clients, or rehearse?") + CR + CR
+        + QStringLiteral("Migrate the Clients: the ssh engine reaches every computer of the job and its client service does the ") + CR
+        + QStringLiteral("work there: profiles get their new owners, the computer may change realm and reboot.") + CR + CR
+        + QStringLiteral("Rehearse: the simulated engine plays the job; no computer is changed.") + CR + CR
+        + QStringLiteral("The answer is kept for every later migration (the registry value Engine, which") + CR
+        + QStringLiteral("vo config set Engine ssh or vo config set Engine rehearsal changes).");
+    const Presenter::Answer answer = Presenter::current().showMessage(box);
+    if (answer != Presenter::Yes && answer != Presenter::No)
+        return false;
+    const char *engine = answer == Presenter::Yes ? modRehearsal::EngineSsh : modRehearsal::EngineRehearsal;
+    if (!ConsoleConfig().Write(ConsoleConfig::Engine, QString::fromLatin1(engine))) {
+        modErrorHandler::ShowMessage(
+            modErrorHandler::Error, QStringLiteral("The registry value Engine could not be stored.  Migration cannot proceed."));
+        return false;
+    }
+    return true;
 }
 
 bool StartMigration::resultsMayBeAppended()

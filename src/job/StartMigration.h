@@ -38,11 +38,13 @@ public:
     QString ListenerPort() const { return m_port; }
 
     static const QString ExistingMigrationCaption; // "Existing Migration Found"
+    static const QString EngineCaption; // "Migrate or Rehearse"
     // A results folder that holds logs of an earlier run: a new run under the
     // same job name appends to them, so the administrator is asked first.
     static bool HasEarlierLogs(const QString &resultsFolder);
 
 private:
+    bool engineChosen();
     bool resultsMayBeAppended();
     bool readListenerPort();
     bool confirm();

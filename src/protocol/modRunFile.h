@@ -14,6 +14,10 @@ namespace modRunFile {
 
 inline constexpr std::string_view FileName = "varnoosk.run";
 inline constexpr std::string_view ConfigFileName = "varnoosk.cfg";
+// The unit a client installs in <root>/etc/systemd/system, enabled through a
+// link in multi-user.target.wants, to resume after its reboot; it removes it
+// at the end of its run, and the engine's collection confirms that it did.
+inline constexpr std::string_view ResumeUnit = "varno-osk-client-resume.service";
 // Either file, larger than this, is refused before it is read.
 inline constexpr std::size_t MaxFileBytes = 1024 * 1024;
 

@@ -55,14 +55,15 @@ private Q_SLOTS:
             QTest::newRow("descramble" + at) << QStringList {"descramble", endless} << notRegular;
             QTest::newRow("tree passphrase" + at) << QStringList {"tree", m_settings, "--passphrase-file", endless} << notRegular;
             QTest::newRow("validate passphrase" + at) << QStringList {"validate", m_settings, "--passphrase-file", endless} << notRegular;
-            QTest::newRow("run profile" + at) << QStringList {"run", m_settings, "--profile", endless} << notRegular;
+            QTest::newRow("run profile" + at) << QStringList {"run", m_settings, "--rehearsal", "--profile", endless} << notRegular;
             QTest::newRow("tree settings" + at) << QStringList {"tree", endless} << notRegular;
         }
         QTest::newRow("descramble folder") << QStringList {"descramble", m_dir.path()} << notRegular;
         QTest::newRow("descramble large") << QStringList {"descramble", oversized("large.cfg", 1 << 20)} << tooLarge;
         QTest::newRow("passphrase large") << QStringList {"export", m_settings, "--out", m_dir.filePath("out"), "--passphrase-file",
             oversized("pass", 64 * 1024)} << tooLarge;
-        QTest::newRow("profile large") << QStringList {"run", m_settings, "--profile", oversized("profile", 1 << 20)} << tooLarge;
+        QTest::newRow("profile large") << QStringList {"run", m_settings, "--rehearsal", "--profile", oversized("profile", 1 << 20)}
+                                       << tooLarge;
         QTest::newRow("settings large") << QStringList {"tree", oversized("large.vos.json", qint64(2) << 30)} << tooLarge;
     }
 

@@ -3,8 +3,10 @@
 #include "engine/ClientConfig.h"
 #include "network/InterfaceAddressTable.h"
 
+#include "common/modRehearsal.h"
 #include "engine/EngineFixture.h"
 #include "job/JobFixture.h"
+#include "support/SshdServer.h"
 #include "support/VoProcess.h"
 
 #include <QDir>
@@ -46,6 +48,11 @@ private:
     }
 
     QString write(const QString &name, const QByteArray &text) { return writeFile(path(name), text); }
+    static QByteArray contents(const QString &file)
+    {
+        QFile read(file);
+        return read.open(QIODevice::ReadOnly) ? read.readAll() : QByteArray();
+    }
 
     QString job(const QString &name, const std::function<void(ComputerDB &)> &change = {})
     {
@@ -337,9 +344,10 @@ private Q_SLOTS:
         QVERIFY(run.out.endsWith("\n  M-46: XE Migration complete with errors\n  ... and 5 more\n"));
     }
 
-    // The job shipped in examples/ runs to the end on a store nobody has
-    // set up: vo makes the console's key as the console's start-up does,
-    // and the logs go to the default log root.
+    // The job shipped in examples/ rehearses to the end on a store nobody
+    // has set up: vo makes the console's key as the console's start-up does,
+    // and the logs go to the default log root. Without --rehearsal it is
+    // refused: no engine is chosen there.
     void shippedExampleRunsOnAFreshStore()
     {
         TestRegistry fresh;
@@ -347,8 +355,13 @@ private Q_SLOTS:
         const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
         const auto restore = qScopeGuard([&] { dataHome.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", dataHome); });
         qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-        const VoRun run = vo({"run", QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json"), "--profile",
-            write("fast.txt", "step_ms = 0\nexecute_steps = 1\n"), "--job", "Example", "--report", path("report")});
+        const QString example = QStringLiteral(VO_SOURCE_DIR "/examples/example-settings.vos.json");
+        const VoRun refused = vo({"run", example, "--job", "Example"});
+        QCOMPARE(refused.status, 1);
+        QVERIFY2(refused.err.contains("vo config set Engine ssh") && refused.err.contains("--rehearsal"), refused.err.constData());
+        QVERIFY(!QDir(data.path() + "/varno-osk/Log/Example").exists());
+        const VoRun run = vo({"run", example, "--rehearsal", "--profile", write("fast.txt", "step_ms = 0\nexecute_steps = 1\n"), "--job",
+            "Example", "--report", path("report")});
         QCOMPARE(run.status, 0);
         QFile csv(path("report/report.csv"));
         QVERIFY(csv.open(QIODevice::ReadOnly) && QFile::exists(path("report/report.html")));
@@ -357,6 +370,37 @@ private Q_SLOTS:
                  "\nProcessing complete.\nRehearsal ended: no computer was migrated.\nClients: 7; successful 7,"})
             QVERIFY2(run.out.contains(line), line);
         QVERIFY(QFile::exists(data.path() + "/varno-osk/Log/Example/handler.log"));
+    }
+
+    // On the ssh engine the run is a migration: its first line says so, and
+    // nothing of it says "Rehearsal". No computer answers its ssh here.
+    void aRunOnTheSshEngine()
+    {
+        QTemporaryDir data;
+        const QByteArray dataHome = qgetenv("XDG_DATA_HOME"), runtime = qgetenv("XDG_RUNTIME_DIR");
+        const auto restore = qScopeGuard([&] {
+            qputenv("XDG_DATA_HOME", dataHome);
+            qputenv("XDG_RUNTIME_DIR", runtime);
+            EngineFixture::set("Engine", "rehearsal");
+        });
+        qputenv("XDG_DATA_HOME", data.filePath("data").toLocal8Bit());
+        qputenv("XDG_RUNTIME_DIR", data.path().toLocal8Bit());
+        EngineFixture::set("Engine", "ssh");
+        EngineFixture::set("ListenerPort", QString::number(SshdServer::freePort()));
+        EngineFixture::set("SshConfig",
+            write("ssh_config", "Host *\n    HostName 127.0.0.1\n    Port " + QByteArray::number(SshdServer::freePort()) + "\n"));
+        // The engine's listener on loopback is a warning for a real run.
+        const VoRun run
+            = vo({"run", job("real.vos.json"), "--job", "Real", "--report", path("real"), "--listener", "127.0.0.1", "--ignore-warnings"});
+        QCOMPARE(run.status, 1);
+        const QByteArray first = modRehearsal::SshFirstLine().toUtf8();
+        QVERIFY2(run.out.contains("\n" + first + "\n") && run.out.contains("Not successful: 3\n"), run.out.constData());
+        QFile handler(m_logs + "/Real/handler.log");
+        QVERIFY(handler.open(QIODevice::ReadOnly));
+        const QByteArray log = handler.readAll();
+        QVERIFY2(log.left(log.indexOf('\n')).contains(first) && log.contains("finding 2002"), log.constData());
+        for (const QByteArray &shown : {run.out + run.err, log, contents(path("real/report.html")), contents(path("real/report.csv"))})
+            QVERIFY2(!shown.contains("Rehearsal") && !shown.contains("rehearsal"), shown.constData());
     }
 
     // Ctrl-C once cancels the computers not yet started, a second aborts

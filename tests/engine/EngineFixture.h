@@ -38,6 +38,8 @@ struct EngineFixture
         modRegistry::CloseKey(key);
         set(QStringLiteral("LogPath"), logs.path());
         set(QStringLiteral("ListenerIP"), QStringLiteral("127.0.0.1"));
+        // Chosen, as on a console in use; the tests of the choice remove it.
+        set(QStringLiteral("Engine"), QStringLiteral("rehearsal"));
     }
     ~EngineFixture() { AppState::Reset(); }
 

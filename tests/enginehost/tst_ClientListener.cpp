@@ -106,9 +106,25 @@ private Q_SLOTS:
         QCOMPARE(finding.value(1), QVariantList({"PC1", modFindings::ProfileInUse, euros}));
         QCOMPARE(status.size() + keepAlive.size(), 2);
 
+        // It says it reboots and goes without Bye; back with its token, it
+        // is told from a client whose link broke, which comes back as well.
+        QSignalSpy log(m_listener.get(), &ClientChannel::logLine);
+        client.say(frame(Kind::Finding, {std::to_string(modFindings::Rebooting), ""}));
+        QTRY_COMPARE(finding.size(), 3);
         client.socket->disconnectFromHost();
         QVERIFY(gone.wait(2000));
         QCOMPARE(gone.value(0), QVariantList({"PC1"}));
+        Client rebooted(m_listener->port(), m_pinned), broken(m_listener->port(), m_pinned);
+        rebooted.say(hello(QStringLiteral("PC1"), token));
+        QTRY_COMPARE(rebooted.heard, QList<Kind> {Kind::Welcome});
+        broken.say(hello(QStringLiteral("PC1"), token));
+        QTRY_COMPARE(broken.heard, QList<Kind> {Kind::Welcome});
+        QTRY_COMPARE(log.size(), 2);
+        QVERIFY(log.value(0).value(0).toString().startsWith(QStringLiteral("Listener: PC1 reconnected after its reboot, from 127.0.0.1:")));
+        QVERIFY(log.value(1).value(0).toString().startsWith(QStringLiteral("Listener: PC1 reconnected from 127.0.0.1:")));
+        // Nothing of PC1 is left to reach the next test.
+        broken.socket->disconnectFromHost();
+        QTRY_COMPARE(gone.size(), 2);
     }
 
     void droppedAndNotReported_data()

@@ -1,3 +1,4 @@
+#include "common/modRehearsal.h"
 #include "enginehost/ClientChannel.h"
 #include "enginehost/DeliveryPlan.h"
 #include "enginehost/EngineRun.h"
@@ -68,10 +69,12 @@ public:
 
 struct Run
 {
-    explicit Run(int clients, int transferors = 4, const QHash<QString, QString> &scripts = {})
+    explicit Run(int clients, int transferors = 4, const QHash<QString, QString> &scripts = {}, const QJsonObject &more = {})
     {
         settings = {{"LogPath", results.path()}, {"ReportingPeriod", 1}, {"KeepAliveIncrement", 1}, {"StatusCheckPeriod", 1},
             {"Mode", "check"}};
+        for (auto it = more.begin(); it != more.end(); ++it)
+            settings.insert(it.key(), it.value());
         auto fakeChannel = std::make_unique<FakeChannel>();
         auto shellPlan = std::make_unique<ShellPlan>();
         channel = fakeChannel.get();
@@ -172,6 +175,32 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitFor([&] { return r.run->complete(); }, 20'000));
         QCOMPARE(r.statuses.value(1), QStringList({"L", "AP", "CL", "XA", "U", "XA"}));
         QCOMPARE(r.last(2), "XC");
+    }
+
+    // A client that reboots closes its link after 1303 and a keep-alive: it
+    // is waited for as long as the keep-alive asks, one without it is not.
+    // A migration's handler log says first which engine ran it.
+    void aRebootingClientIsWaitedFor()
+    {
+        Run r(2, 2, {}, {{"Mode", "migrate"}, {"KeepAliveIncrement", 4}});
+        QVERIFY(r.start());
+        QVERIFY(QTest::qWaitFor([&] { return r.statuses[2].contains("L") && r.pool->busy() == 0; }, 10'000));
+        for (const QString &computer : {QStringLiteral("PC1"), QStringLiteral("PC2")}) {
+            r.channel->report(computer, {"CL"});
+            Q_EMIT r.channel->finding(computer, modFindings::Rebooting, QString());
+            if (computer == "PC1")
+                Q_EMIT r.channel->keepAlive(computer, 4);
+            Q_EMIT r.channel->gone(computer);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(r.last(2), "XE", 4000);
+        QCOMPARE(r.last(1), "CL");
+        r.channel->report("PC1", {"PS"});
+        Q_EMIT r.channel->gone("PC1");
+        QTRY_VERIFY(r.run->complete());
+        QCOMPARE(r.statuses.value(1), QStringList({"L", "CL", "PS", "U", "XS"}));
+        QFile log(r.results.filePath("handler.log"));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readLine().trimmed().endsWith(modRehearsal::SshFirstLine().toUtf8()));
     }
 };
 

@@ -11,12 +11,16 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QProcess>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include <map>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +47,7 @@ class tst_SshDelivery : public QObject
 
 private Q_SLOTS:
     void deliversStartsAndCollects();
+    void aLoginThatIsNotRoot();
 };
 
 void tst_SshDelivery::deliversStartsAndCollects()
@@ -97,6 +102,7 @@ void tst_SshDelivery::deliversStartsAndCollects()
     // removes its secrets and itself.
     task.steps = {start};
     QVERIFY(run(task).ok);
+    QCOMPARE(readFile(drop + QLatin1String(SshDeliveryPlan::StartRecord)), QByteArray("root\n"));
     QDeadlineTimer deadline(15000);
     while (QFile::exists(drop + QStringLiteral("varnoosk.run")) && !deadline.hasExpired())
         QThread::msleep(50);
@@ -107,15 +113,82 @@ void tst_SshDelivery::deliversStartsAndCollects()
     QVERIFY(readFile(log).contains("Refused"));
     QVERIFY(readFile(status).contains("STATUS=PE"));
     QVERIFY(plan.cleanedUp(outcome));
+    QVERIFY(!QFile::exists(drop + QLatin1String(SshDeliveryPlan::StartRecord)));
 
-    QVERIFY(!writeFile(drop + QStringLiteral("varnoosk.run"), runFile).isEmpty());
-    QVERIFY(!plan.cleanedUp(run(plan.collect(pc, log + QStringLiteral("2"), status + QStringLiteral("2")))));
+    // Each of these left behind is a collection that cannot confirm its clean-up.
+    const QString units = sshd.clientRoot() + QStringLiteral("/etc/systemd/system/");
+    QVERIFY(QDir().mkpath(units + QStringLiteral("multi-user.target.wants")));
+    int round = 0;
+    for (const QString &left : {drop + QStringLiteral("varnoosk.run"), units + QLatin1String(modRunFile::ResumeUnit.data()),
+             units + QStringLiteral("multi-user.target.wants/") + QLatin1String(modRunFile::ResumeUnit.data())}) {
+        // The unit's link dangles once the unit is gone.
+        QVERIFY(
+            left.contains(QStringLiteral(".wants/")) ? QFile::link(QStringLiteral("/nowhere"), left) : !writeFile(left, runFile).isEmpty());
+        const QString again = log + QString::number(++round);
+        QVERIFY2(!plan.cleanedUp(run(plan.collect(pc, again, again + QStringLiteral(".sts")))), qPrintable(left));
+        QVERIFY(QFile::remove(left));
+    }
 
     outcome = run(plan.deliver({2, QStringLiteral("pc2"), QStringLiteral("root"), {}}, runFileFor("pc2")));
     QVERIFY(!outcome.ok);
     QString reason;
     QCOMPARE(plan.diagnose(outcome, reason), modFindings::ConnectionRefused);
     QVERIFY2(reason.contains(QLatin1String("port")), qPrintable(reason));
+}
+
+// The start step of a login that is not root, run here by the shell instead
+// of ssh, with an `id` that says uid 1000 and a `sudo` that records how it
+// was called: through sudo where sudo allows it, and the collection reads
+// root's working folder then; the login's own where sudo refuses.
+void tst_SshDelivery::aLoginThatIsNotRoot()
+{
+    if (::geteuid() != 0)
+        QSKIP("the client's test-mode file needs root");
+    ClientTestMode testMode;
+    QVERIFY2(testMode.problem().isEmpty(), qPrintable(testMode.problem()));
+    const QString root = testMode.root(QStringLiteral("pc1"));
+    QTemporaryDir home;
+    qputenv("VARNO_OSK_SSH_FOLDER", home.filePath(QStringLiteral("ssh")).toUtf8());
+    const auto restore = qScopeGuard([] { qunsetenv("VARNO_OSK_SSH_FOLDER"); });
+    const QString bin = home.filePath(QStringLiteral("bin/"));
+    const QString drop = home.filePath(QStringLiteral("ADMIN$/"));
+    const QString ran = home.filePath(QStringLiteral("ran"));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(drop) && QDir().mkpath(root + QStringLiteral("/etc")));
+    QVERIFY(!writeFile(root + QStringLiteral("/etc/passwd"), "admin:x:1000:1000::/home/admin:/bin/sh\n").isEmpty());
+    const std::map<QString, QByteArray> programs {{bin + QStringLiteral("id"), "[ \"$1\" = -un ] && echo admin || echo 1000"},
+        {bin + QStringLiteral("systemd-run"), "exit 1"},
+        {bin + QStringLiteral("sudo"),
+            "[ -e \"$HOME/refuse\" ] && exit 1; [ \"$2\" = -l ] && exit 0; echo sudo \"$@\" >> \"$HOME/ran\"; "
+            "shift 2; exec \"$@\""},
+        {drop + QLatin1String(SshDeliveryPlan::ClientProgram), "echo client \"$@\" >> \"$HOME/ran\""}};
+    for (const auto &[path, script] : programs)
+        QVERIFY(
+            !writeFile(path, "#!/bin/sh\n" + script + "\n").isEmpty() && QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner));
+    SshDeliveryPlan plan({{"DestShare", "ADMIN$"}});
+    const QString start = plan.deliver({1, QStringLiteral("pc1"), QStringLiteral("admin"), {}}, runFileFor("pc1")).steps.last().argv.last();
+    const QString where = QStringLiteral("cd || exit 1; ")
+        + SshDeliveryPlan::workingFolderScript("r1", QStringLiteral("pc1"), SshClient::quote(plan.dropFolder()))
+        + QStringLiteral("printf %s \"$w\"");
+    QProcess shell;
+    QProcessEnvironment environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    environment.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
+    shell.setProcessEnvironment(environment);
+    const auto sh = [&shell](const QString &command) {
+        shell.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
+        return shell.waitForFinished(10000) ? shell.readAllStandardOutput() : QByteArray();
+    };
+    const QByteArray program = QFile::encodeName(drop + QLatin1String(SshDeliveryPlan::ClientProgram));
+    const QByteArray folder = QFile::encodeName(home.filePath(QStringLiteral("ADMIN$")));
+
+    QVERIFY(sh(start).contains("through sudo"));
+    QTRY_COMPARE(readFile(ran), "sudo -n -- " + program + ' ' + folder + "\nclient " + folder + '\n');
+    QCOMPARE(sh(where), QFile::encodeName(root + QStringLiteral("/var/lib/varno-osk/r1-pc1")));
+
+    QVERIFY(QFile::remove(ran) && !writeFile(home.filePath(QStringLiteral("refuse")), {}).isEmpty());
+    QVERIFY(sh(start).contains("sudo -n refused"));
+    QTRY_COMPARE(readFile(ran), "client " + folder + '\n');
+    QCOMPARE(sh(where), QFile::encodeName(root + QStringLiteral("/home/admin/.local/state/varno-osk/r1-pc1")));
 }
 
 QTEST_GUILESS_MAIN(tst_SshDelivery)

@@ -1,3 +1,4 @@
+#include "common/modRehearsal.h"
 #include "database/MemoryTreeDisplay.h"
 #include "engine/ClientStatus.h"
 #include "job/MigrationRun.h"
@@ -88,7 +89,7 @@ private Q_SLOTS:
         Q_EMIT fake->ProcessingComplete(); // said twice, completed once
 
         QCOMPARE(lines,
-            (QStringList {"Building migration list...", "Processing entries...", "PC-B: Loading in progress",
+            (QStringList {modRehearsal::SshFirstLine(), "Building migration list...", "Processing entries...", "PC-B: Loading in progress",
                 "PC-A: Migration complete with warnings", "PC-B: Migration successful", "Processing complete."}));
         QCOMPARE(statusIds, (QList<int> {2, 1, 2}));
         QVERIFY(run.Clients().Successful == 1 && run.Clients().Warnings == 1 && run.Clients().Ended() == 2);

@@ -4,6 +4,8 @@
 #include "engine/EngineFixture.h"
 #include "JobFixture.h"
 
+#include "common/ConsoleConfig.h"
+
 #include <QFile>
 
 // The start command's order of checks: each row sets up one situation,
@@ -42,6 +44,12 @@ private Q_SLOTS:
         row("validation error", "error", {P::Yes}, false, {confirm, fault});
         row("warning, Ignore Once", "warning", {P::Yes, P::No}, true, {confirm, fault});
         row("warning, Cancel", "warning", {P::Yes, P::Cancel}, false, {confirm, fault});
+        // No engine chosen yet: asked first, the answer kept; Cancel keeps nothing.
+        const QString engine = QStringLiteral("Should this console migrate the clients, or rehearse?");
+        // A real run checks the listener too: loopback is a warning then.
+        row("no engine, Migrate the Clients", "no-engine", {P::Yes, P::Yes, P::No}, true, {engine, confirm, fault});
+        row("no engine, Rehearse", "no-engine", {P::No, P::Yes}, true, {engine, confirm});
+        row("no engine, Cancel", "no-engine", {P::Cancel}, false, {engine});
     }
 
     void checks()
@@ -70,6 +78,8 @@ private Q_SLOTS:
         }
         if (has("bad-port") || has("blank-port"))
             fixture.set(QStringLiteral("ListenerPort"), has("bad-port") ? QStringLiteral("80a") : QString());
+        if (has("no-engine"))
+            fixture.set(QStringLiteral("Engine"), QString());
         if (has("no-key"))
             AppState::Get().AppKeyPath = QStringLiteral("HKCU\\Software\\Brindlewood\\Missing");
         for (const int answer : answers)
@@ -94,7 +104,11 @@ private Q_SLOTS:
             firstLines << message.text.section(QLatin1Char('\r'), 0, 0);
         QCOMPARE(firstLines, shown);
         QCOMPARE(jobDialogs, situation == QLatin1String("logs") && !started ? 1 : 0);
-        QCOMPARE(faultNode.isEmpty(), !has("error") && !has("warning"));
+        QCOMPARE(faultNode.isEmpty(), !has("error") && !has("warning") && !(has("no-engine") && answers.value(0) == Presenter::Yes));
+        if (has("no-engine")) {
+            const QMap<int, QString> kept {{Presenter::Yes, "ssh"}, {Presenter::No, "rehearsal"}, {Presenter::Cancel, ""}};
+            QCOMPARE(ConsoleConfig().Text(ConsoleConfig::Engine), kept.value(answers.first()));
+        }
         if (situation.isEmpty() && started)
             QVERIFY(fixture.presenter.last().text.contains(
                 QStringLiteral("Migration Job Name: Job1\r\rListener IP: 127.0.0.1\rListener Port: 7919\r")));

@@ -40,6 +40,7 @@ struct MainWindowFixture
         QVERIFY(modStartup::PrepareRegistry());
         QVERIFY(modRegistry::SaveSettingString(AppKey, QStringLiteral("LogPath"), logs->path()));
         QVERIFY(modRegistry::SaveSettingString(AppKey, QStringLiteral("WelcomeScreen"), QStringLiteral("1")));
+        QVERIFY(modRegistry::SaveSettingString(AppKey, QStringLiteral("Engine"), QStringLiteral("rehearsal")));
     }
 
     void cleanup()

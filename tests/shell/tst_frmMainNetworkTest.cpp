@@ -46,6 +46,9 @@ private Q_SLOTS:
         m_port = probe.serverPort();
         probe.close();
         QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("ListenerPort"), QString::number(m_port)));
+        // The window drives the engine program then, and the console listens itself.
+        if (QTest::currentDataTag() == QLatin1String("ssh engine"))
+            QVERIFY(modRegistry::SaveSettingString(MainWindowFixture::AppKey, QStringLiteral("Engine"), QStringLiteral("ssh")));
         m_window = std::make_unique<frmMain>();
     }
     void cleanup()
@@ -54,6 +57,12 @@ private Q_SLOTS:
         f.cleanup();
     }
 
+    void aClientConnects_data()
+    {
+        QTest::addColumn<bool>("unused");
+        QTest::newRow("simulated engine") << false;
+        QTest::newRow("ssh engine") << true;
+    }
     // A client connects and presses a key; Done ends the test.
     void aClientConnects()
     {

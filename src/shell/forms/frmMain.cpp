@@ -12,6 +12,7 @@
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "engine/NetworkTest.h"
+#include "engine/QXEHandler.h"
 #include "engine/QXEInterface.h"
 #include "import/forms/frmImportADS.h"
 #include "import/forms/frmImportUsers.h"
@@ -815,6 +816,11 @@ void frmMain::StartMigration()
         };
         if (!::StartMigration(*Database, hooks).Check())
             return;
+        // The engine follows the registry value Engine, which the start may
+        // just have chosen; a real run gets a fresh one, with the ssh
+        // configuration as it stands now.
+        if (!modRehearsal::EngineRehearses() || !wintQXE->Engine().Rehearses())
+            CreateEngineWrapper();
         m_runControl->Start(*wintQXE);
     });
 }
