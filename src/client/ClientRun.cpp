@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
@@ -135,8 +136,12 @@ bool ClientRun::takeFiles()
         if (canonical(m_drop) == canonical(m_folder))
             break;
         const std::string from = modClientFiles::Join(m_drop, name);
-        if (::access(from.c_str(), F_OK) == 0 && !modClientFiles::Move(from, modClientFiles::Join(m_folder, name), problem))
+        if (::access(from.c_str(), F_OK) != 0)
+            continue;
+        if (!modClientFiles::Move(from, modClientFiles::Join(m_folder, name), problem))
             log("Not moved: " + problem);
+        // The token and the configuration are for root's eyes only, whatever mode they came with.
+        ::chmod(modClientFiles::Join(m_folder, name).c_str(), name == baseName(m_program) ? 0700 : 0600);
     }
     return true;
 }
@@ -285,13 +290,16 @@ int ClientRun::work(const std::function<bool()> &stillWanted, bool &aborted)
     } else {
         if (!journal.steps().empty() && !journal.complete())
             migration.undoInterrupted();
-        // The next run on a computer replaces the journal of the one before.
-        if (!journal.forget(problem)) {
+        // The next run on a computer replaces the journal of the one before;
+        // the same run delivered again adds to its own, so that what it did
+        // the first time can still be rolled back.
+        if (journal.run() != m_run.run && !journal.forget(problem)) {
             addFinding(modFindings::RollbackFailed, problem);
             finish("PE");
             return Done;
         }
         journal.setRun(m_run.run);
+        journal.setComplete(false);
         const bool whole = migration.migrate();
         journal.setComplete(true);
         if (!journal.save(problem))

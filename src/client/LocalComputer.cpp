@@ -3,6 +3,7 @@
 #include "client/modClientFiles.h"
 #include "client/modFields.h"
 #include "client/modTool.h"
+#include "protocol/modRunFile.h"
 
 #include <cerrno>
 #include <csignal>
@@ -266,7 +267,7 @@ std::optional<unsigned> LocalComputer::uidOfSid(const std::string &sid)
 
 std::string LocalComputer::resumeUnitPath() const
 {
-    return m_root + "/etc/systemd/system/varno-osk-client-resume.service";
+    return m_root + "/etc/systemd/system/" + std::string(modRunFile::ResumeUnit);
 }
 
 bool LocalComputer::installResumeUnit(const std::vector<std::string> &argv, std::string &problem)
@@ -290,9 +291,10 @@ bool LocalComputer::installResumeUnit(const std::vector<std::string> &argv, std:
     if (!modClientFiles::MakeFolders(wants, problem) || !modClientFiles::Replace(resumeUnitPath(), unit, problem))
         return false;
     ::chmod(resumeUnitPath().c_str(), 0644);
-    const std::string link = wants + "/varno-osk-client-resume.service";
+    const std::string unitName(modRunFile::ResumeUnit);
+    const std::string link = wants + "/" + unitName;
     ::unlink(link.c_str());
-    if (::symlink("../varno-osk-client-resume.service", link.c_str()) != 0) {
+    if (::symlink(("../" + unitName).c_str(), link.c_str()) != 0) {
         problem = "Cannot enable the resume unit: " + std::string(std::strerror(errno));
         return false;
     }
@@ -301,7 +303,7 @@ bool LocalComputer::installResumeUnit(const std::vector<std::string> &argv, std:
 
 bool LocalComputer::removeResumeUnit(std::string &problem)
 {
-    const std::string link = m_root + "/etc/systemd/system/multi-user.target.wants/varno-osk-client-resume.service";
+    const std::string link = m_root + "/etc/systemd/system/multi-user.target.wants/" + std::string(modRunFile::ResumeUnit);
     bool ok = true;
     for (const std::string &path : {link, resumeUnitPath()}) {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {

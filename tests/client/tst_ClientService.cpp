@@ -6,6 +6,8 @@
 #include "support/ClientTestMode.h"
 
 #include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSslKey>
@@ -14,6 +16,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QRandomGenerator>
+
+#include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using modProtocol::Kind;
@@ -78,6 +84,100 @@ struct Listener
 class tst_ClientService : public QObject
 {
     Q_OBJECT
+
+
+    // A computer with one profile of a few thousand files, for the client
+    // program's own runs; the drop folder filled for `mode`.
+    struct Computer
+    {
+        QString root;
+        QString drop;
+        QString folder;
+    };
+
+    bool prepare(Computer &pc, const ClientTestMode &testMode, quint16 port, const std::string &mode, const std::string &extra = {})
+    {
+        pc.root = testMode.root("PC2");
+        pc.drop = pc.root + "/root/drop";
+        pc.folder = QString::fromStdString(modRunFile::WorkingFolder(pc.root.toStdString(), true, {}, "job", "PC2"));
+        if (!QFileInfo::exists(pc.root + "/etc/passwd")) {
+            if (!writeFile(pc.root + "/etc/passwd",
+                    "root:x:0:0::/root:/bin/sh\nalice:x:2001:2001::/home/alice:/bin/sh\nalice2:x:3001:3001::/home/alice2:/bin/sh\n")
+                || !writeFile(pc.root + "/etc/group", "alice:x:2001:\nalice2:x:3001:\n") || !QDir().mkpath(pc.root + "/proc"))
+                return false;
+            for (int i = 0; i < 3000; ++i) {
+                const QString file = pc.root + QStringLiteral("/home/alice/d%1/f%2").arg(i % 37).arg(i);
+                if (!writeFile(file, "x"))
+                    return false;
+            }
+            QDirIterator it(pc.root + "/home/alice", QDirIterator::Subdirectories);
+            if (::chown((pc.root + "/home/alice").toLocal8Bit(), 2001, 2001) != 0)
+                return false;
+            while (it.hasNext())
+                if (::lchown(it.next().toLocal8Bit(), 2001, 2001) != 0)
+                    return false;
+            // The reboot tool records, like the realm's.
+            if (!writeFile(pc.root + "/usr/bin/systemctl", "#!/bin/sh\necho \"$*\" >> \"$0.asked\"\n")
+                || !QFile::setPermissions(pc.root + "/usr/bin/systemctl", QFile::ReadOwner | QFile::ExeOwner))
+                return false;
+        }
+        const std::string config = "VERSION=00002\r\nCONSOLEIP=127.0.0.1\r\nCONSOLEPORT=" + std::to_string(port)
+            + "\r\nCOMPUTERNAME=PC2\r\nSOURCEUSER=alice\r\nSOURCEUSERDOM=*LOCAL ACCOUNT*\r\nDESTUSER=alice2\r\n"
+              "DESTUSERDOM=*LOCAL ACCOUNT*\r\nPROFILEACTIONS=0\r\nREMOVEDESTPROFILE=0\r\nMINFREESPACE=1\r\n"
+            + extra;
+        modRunFile::RunFile runFile;
+        runFile.protocol = modProtocol::Version;
+        runFile.mode = mode;
+        runFile.token = kToken.toStdString();
+        runFile.fingerprint = m_fingerprint.toStdString();
+        runFile.reportingPeriod = 2;
+        runFile.keepAliveIncrement = 3;
+        runFile.clientLog = "varnoosk.log";
+        runFile.clientStatus = "varnoosk.sts";
+        runFile.run = "job";
+        runFile.computer = "PC2";
+        QFile::remove(pc.drop + "/varno-osk-client");
+        return writeFile(pc.drop + "/varnoosk.cfg", QByteArray::fromStdString(modScrambleCore::Scramble(config, [] { return 0.3; })))
+            && writeFile(pc.drop + "/varnoosk.run", QByteArray::fromStdString(modRunFile::Compose(runFile)))
+            && QFile::copy(VO_CLIENT_PROGRAM, pc.drop + "/varno-osk-client");
+    }
+
+    // The profile's owners, one line a file.
+    static QStringList owners(const QString &root)
+    {
+        QStringList out;
+        QDirIterator it(root + "/home", QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            struct stat info
+            {
+            };
+            ::lstat(file.toLocal8Bit(), &info);
+            out << QStringLiteral("%1 %2:%3").arg(file.mid(root.size())).arg(info.st_uid).arg(info.st_gid);
+        }
+        out.sort();
+        return out;
+    }
+
+    void startListener(Listener &listener)
+    {
+        listener.server.setSslConfiguration(m_configuration);
+        connect(&listener.server, &QSslServer::pendingConnectionAvailable, this, [&listener] {
+            auto *socket = qobject_cast<QSslSocket *>(listener.server.nextPendingConnection());
+            connect(socket, &QSslSocket::readyRead, socket, [&listener, socket] { listener.onData(socket); });
+        });
+        QVERIFY(listener.server.listen(QHostAddress::LocalHost, 0));
+    }
+
+    // Runs the client to its end; false when it did not end in time.
+    static bool finish(QProcess &client)
+    {
+        // The listener answers on this thread: the wait keeps its events going.
+        QDeadlineTimer deadline(60000);
+        while (client.state() != QProcess::NotRunning && !deadline.hasExpired())
+            QTest::qWait(10);
+        return client.state() == QProcess::NotRunning;
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -227,6 +327,100 @@ private Q_SLOTS:
             QVERIFY2(!QFile::exists(folder + "/" + name), name);
         }
         QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFile::Permissions());
+    }
+
+
+    // A migration that may reboot: the client asks for more time, installs
+    // its resume unit and reboots through the computer's tool; the unit's
+    // command then reconnects with the same token and reports the end, and
+    // the unit is gone.
+    void rebootAndResume()
+    {
+        ClientTestMode testMode;
+        if (!testMode.problem().isEmpty())
+            QSKIP(qPrintable(testMode.problem()));
+        Listener listener;
+        startListener(listener);
+        Computer pc;
+        QVERIFY(prepare(pc, testMode, listener.server.serverPort(), "migrate", "REBOOTPERM=1\r\nFORCEREBOOT=0\r\n"));
+        QProcess client;
+        client.start(pc.drop + "/varno-osk-client", {pc.drop});
+        QVERIFY(finish(client));
+        QCOMPARE(client.exitCode(), 0);
+        QCOMPARE(QFile(pc.root + "/usr/bin/systemctl.asked").size(), qint64(7));
+        const QString unit = pc.root + "/etc/systemd/system/" + QLatin1String(modRunFile::ResumeUnit.data());
+        const QByteArray unitText = [&] { QFile f(unit); return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray(); }();
+        QVERIFY2(unitText.contains("--resume"), unitText.constData());
+        QVERIFY(listener.fields(Kind::Finding, 0).contains(QString::number(modFindings::Rebooting)));
+        QVERIFY(listener.fields(Kind::KeepAlive, 0).contains("3"));
+        QVERIFY(listener.fields(Kind::Bye, 0).isEmpty());
+        // The token and the configuration stay for the resume, 0600 in root's folder.
+        QCOMPARE(QFileInfo(pc.folder + "/varnoosk.run").permissions() & 0x0077, QFile::Permissions());
+
+        listener.frames.clear();
+        QProcess resumed;
+        resumed.start(pc.folder + "/varno-osk-client", {"--resume", pc.folder});
+        QVERIFY(finish(resumed));
+        QCOMPARE(listener.fields(Kind::Finding, 0).first(), QString::number(modFindings::Resumed));
+        QCOMPARE(listener.fields(Kind::Status, 0).last(), QStringLiteral("PS"));
+        QVERIFY(!QFileInfo::exists(unit) && !QFileInfo::exists(pc.folder + "/varnoosk.run"));
+        QVERIFY(owners(pc.root).contains("/home/alice2/d3/f3 3001:3001"));
+    }
+
+    // The client killed at random moments of its migration: the next run on
+    // the computer, a rollback or the migration again, leaves the profile
+    // wholly old or wholly new every time. VO_CLIENT_KILLS=N repeats a run.
+    void killedClientEndsWhole()
+    {
+        ClientTestMode testMode;
+        if (!testMode.problem().isEmpty())
+            QSKIP(qPrintable(testMode.problem()));
+        Listener listener;
+        startListener(listener);
+        Computer pc;
+        QVERIFY(prepare(pc, testMode, listener.server.serverPort(), "migrate"));
+        const QStringList before = owners(pc.root);
+        QElapsedTimer timer;
+        timer.start();
+        QProcess client;
+        client.start(pc.drop + "/varno-osk-client", {pc.drop});
+        QVERIFY(finish(client));
+        const qint64 whole = timer.elapsed();
+        const QStringList after = owners(pc.root);
+        QVERIFY(after != before && after.contains("/home/alice2/d3/f3 3001:3001"));
+        QVERIFY(prepare(pc, testMode, listener.server.serverPort(), "rollback"));
+        client.start(pc.drop + "/varno-osk-client", {pc.drop});
+        QVERIFY(finish(client));
+        QCOMPARE(owners(pc.root), before);
+
+        const quint32 seed = qEnvironmentVariableIsSet("VO_CLIENT_KILLS") ? quint32(qEnvironmentVariableIntValue("VO_CLIENT_KILLS"))
+                                                                          : QRandomGenerator::system()->generate();
+        QRandomGenerator moments(seed);
+        int halfWay = 0;
+        for (int kill = 0; kill < 50; ++kill) {
+            QVERIFY(prepare(pc, testMode, listener.server.serverPort(), "migrate"));
+            client.start(pc.drop + "/varno-osk-client", {pc.drop});
+            QVERIFY(client.waitForStarted());
+            QTest::qWait(int(moments.bounded(qint64(whole) + 1)));
+            client.kill();
+            QVERIFY(client.state() == QProcess::NotRunning || client.waitForFinished(10000));
+            const QStringList killed = owners(pc.root);
+            halfWay += killed != before && killed != after ? 1 : 0;
+            // Every other time the migration runs again, else a rollback.
+            const bool again = kill % 2 == 0;
+            QVERIFY(prepare(pc, testMode, listener.server.serverPort(), again ? "migrate" : "rollback"));
+            client.start(pc.drop + "/varno-osk-client", {pc.drop});
+            QVERIFY(finish(client));
+            const QStringList now = owners(pc.root);
+            QVERIFY2(now == (again ? after : before), qPrintable(QStringLiteral("kill %1 of VO_CLIENT_KILLS=%2 left the profile half moved").arg(kill).arg(seed)));
+            if (again) {
+                QVERIFY(prepare(pc, testMode, listener.server.serverPort(), "rollback"));
+                client.start(pc.drop + "/varno-osk-client", {pc.drop});
+                QVERIFY(finish(client));
+                QCOMPARE(owners(pc.root), before);
+            }
+        }
+        qInfo("%d of 50 kills came half-way (VO_CLIENT_KILLS=%u, a whole run %lld ms)", halfWay, seed, whole);
     }
 
 private:
