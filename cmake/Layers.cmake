@@ -33,7 +33,7 @@ set(VO_LAYERS
     "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_validation,vo_job,vo_logview,vo_config_forms,vo_import,vo_import_forms,vo_sections_widgets,vo_wizards_forms"
     "vo:vo_cli"
     "varno-osk-engine:vo_enginehost"
-    "vo_clientcore:"
+    "vo_clientcore:vo_protocol"
     "varno-osk-client:vo_clientcore,vo_protocol"
     "varno-osk:vo_shell_forms")
 set(VO_GUI_LIBRARIES vo_common_widgets vo_config_forms vo_import_forms vo_sections_widgets vo_wizards_forms vo_shell_forms varno-osk)
