@@ -204,9 +204,11 @@ bool ProfileReowner::walk(int folder, Pass pass, int depth)
             unsigned short length = 0;
             std::memcpy(&length, buffer + at + 16, sizeof length);
             const char *name = buffer + at + 19;
-            at += length;
-            if (length == 0)
+            if (length < 20 || length > got - at) {
+                fail("The folder " + (m_path.empty() ? std::string(".") : m_path) + " gave an entry this program cannot read.");
                 break;
+            }
+            at += length;
             if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
                 continue;
             struct stat info
@@ -290,7 +292,7 @@ void ProfileReowner::surveyEntry(int folder, int self, const char *name, const s
                 parts |= (user ? KeptDefaultUser : 0u) | (group ? KeptDefaultGroup : 0u);
         }
         if (any)
-            m_withAcl.insert(FileId {info.st_dev, info.st_ino});
+            m_withAcl.insert(info.st_ino);
     }
     if (parts != 0) {
         const std::string &path = pathOf(name);
@@ -327,7 +329,7 @@ void ProfileReowner::applyEntry(int folder, int self, const char *name, const st
     // After a survey that read them, only what has an ACL is read again;
     // what belongs to the destination already is read in any case.
     const bool acl = !S_ISLNK(info.st_mode)
-        && (!m_aclKnown || info.st_uid != from || (!m_withAcl.empty() && m_withAcl.count(FileId {info.st_dev, info.st_ino}) != 0));
+        && (!m_aclKnown || info.st_uid != from || (!m_withAcl.empty() && m_withAcl.count(info.st_ino) != 0));
     if (acl) {
         const char *const acls[] {kAccessAcl, kDefaultAcl};
         const unsigned userParts[] {KeptAccessUser, KeptDefaultUser};

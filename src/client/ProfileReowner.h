@@ -130,9 +130,10 @@ private:
     std::unordered_set<std::string> m_keptFolders;
     bool m_folderHasKept = false;
     // After a survey that read the ACLs of everything apply() will change:
-    // the files and folders that have one. The others need no ACL read.
+    // the files and folders that have one (all on the profile's own file
+    // system). The others need no ACL read.
     bool m_aclKnown = false;
-    std::unordered_set<FileId, FileIdHash> m_withAcl;
+    std::unordered_set<ino_t> m_withAcl;
     std::vector<std::string> m_warnings;
     std::vector<std::string> m_problems;
     std::uint64_t m_changed = 0;
