@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -18,6 +19,8 @@ constexpr std::size_t kMaxWarnings = 1000;
 // The largest extended attribute Linux stores.
 constexpr std::size_t kMaxAcl = 64u * 1024;
 constexpr std::size_t kSmallAcl = 512;
+// Folder entries read at once; a few hundred names of a usual length.
+constexpr std::size_t kFolderBuffer = 32u * 1024;
 
 const char kAccessAcl[] = "system.posix_acl_access";
 const char kDefaultAcl[] = "system.posix_acl_default";
@@ -120,6 +123,10 @@ int ProfileReowner::openFolderNoFollow(const std::string &path, std::string &pro
 bool ProfileReowner::survey(int profile, bool collectKept)
 {
     m_collectKept = collectKept && m_direction == Direction::Forward;
+    // A survey that collects the kept list reads the ACLs of everything of
+    // the source, which is all the apply after it will change.
+    m_aclKnown = m_collectKept;
+    m_withAcl.clear();
     m_links.clear();
     m_kept.clear();
     m_problems.clear();
@@ -131,11 +138,26 @@ bool ProfileReowner::survey(int profile, bool collectKept)
 bool ProfileReowner::apply(int profile, const std::vector<Kept> &kept)
 {
     m_keptParts.clear();
-    for (const Kept &entry : kept)
+    m_keptFolders.clear();
+    for (const Kept &entry : kept) {
         m_keptParts[entry.path] |= entry.parts;
+        const std::size_t slash = entry.path.rfind('/');
+        m_keptFolders.insert(slash == std::string::npos ? std::string() : entry.path.substr(0, slash));
+    }
     m_warnings.clear();
     m_changed = 0;
     return walk(profile, Pass::Apply, 0) && m_problems.empty();
+}
+
+const std::string &ProfileReowner::pathOf(const char *name)
+{
+    m_entryPath.assign(m_path);
+    if (name[0] != '\0') {
+        if (!m_entryPath.empty())
+            m_entryPath += '/';
+        m_entryPath += name;
+    }
+    return m_entryPath;
 }
 
 bool ProfileReowner::walk(int folder, Pass pass, int depth)
@@ -156,41 +178,50 @@ bool ProfileReowner::walk(int folder, Pass pass, int depth)
             fail(reason("Cannot open the profile"));
             return false;
         }
+        m_folderHasKept = true; // the profile itself is looked up
         pass == Pass::Survey ? surveyEntry(-1, own, "", info) : applyEntry(-1, own, "", info);
         folder = own;
     }
-    DIR *dir = ::fdopendir(folder);
-    if (dir == nullptr) {
-        ::close(folder);
-        fail(reason("Cannot read the folder " + m_path));
-        return false;
-    }
-    const int fd = ::dirfd(dir);
+    // The entries are read straight from the kernel into a buffer of this
+    // depth: the folders above are still being read into theirs.
+    if (m_folderBuffers.size() <= static_cast<std::size_t>(depth))
+        m_folderBuffers.resize(static_cast<std::size_t>(depth) + 1);
+    std::unique_ptr<char[]> &slot = m_folderBuffers[static_cast<std::size_t>(depth)];
+    if (!slot)
+        slot = std::make_unique<char[]>(kFolderBuffer);
+    // The deeper walks may grow the list of buffers, never move this one.
+    char *const buffer = slot.get();
+    const bool hasKept = !m_keptFolders.empty() && m_keptFolders.count(m_path) != 0;
     for (;;) {
-        errno = 0;
-        const dirent *entry = ::readdir(dir);
-        if (entry == nullptr) {
-            if (errno != 0)
-                fail(reason("Cannot read the folder " + m_path));
+        const long got = ::syscall(SYS_getdents64, folder, buffer, kFolderBuffer);
+        if (got <= 0) {
+            if (got < 0)
+                fail(reason("Cannot read the folder " + (m_path.empty() ? std::string(".") : m_path)));
             break;
         }
-        const char *name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
-            continue;
-        const std::size_t mark = m_path.size();
-        if (mark > 0)
-            m_path += '/';
-        m_path += name;
-        struct stat info
-        {
-        };
-        if (::fstatat(fd, name, &info, AT_SYMLINK_NOFOLLOW) == 0)
-            visit(fd, name, info, pass, depth);
-        else if (errno != ENOENT)
-            fail(reason("Cannot look at " + m_path));
-        m_path.resize(mark);
+        for (long at = 0; at < got;) {
+            // struct linux_dirent64: inode, offset, record length, type, name.
+            unsigned short length = 0;
+            std::memcpy(&length, buffer + at + 16, sizeof length);
+            const char *name = buffer + at + 19;
+            if (length < 20 || length > got - at) {
+                fail("The folder " + (m_path.empty() ? std::string(".") : m_path) + " gave an entry this program cannot read.");
+                break;
+            }
+            at += length;
+            if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
+                continue;
+            struct stat info
+            {
+            };
+            m_folderHasKept = hasKept;
+            if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) == 0)
+                visit(folder, name, info, pass, depth);
+            else if (errno != ENOENT)
+                fail(reason("Cannot look at " + pathOf(name)));
+        }
     }
-    ::closedir(dir);
+    ::close(folder);
     return true;
 }
 
@@ -198,7 +229,7 @@ void ProfileReowner::visit(int folder, const char *name, const struct stat &info
 {
     ++m_entries;
     if (info.st_dev != m_device) {
-        warn(m_path + " lies on another file system; it was skipped.");
+        warn(pathOf(name) + " lies on another file system; it was skipped.");
         return;
     }
     if (!S_ISDIR(info.st_mode)) {
@@ -206,13 +237,13 @@ void ProfileReowner::visit(int folder, const char *name, const struct stat &info
         return;
     }
     if (depth + 1 >= kMaxDepth) {
-        fail(m_path + " lies deeper than " + std::to_string(kMaxDepth) + " folders.");
+        fail(pathOf(name) + " lies deeper than " + std::to_string(kMaxDepth) + " folders.");
         return;
     }
     const int sub = ::openat(folder, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (sub < 0) {
         // A folder replaced by a link while we looked is not followed.
-        fail(reason("Cannot open the folder " + m_path));
+        fail(reason("Cannot open the folder " + pathOf(name)));
         return;
     }
     struct stat opened
@@ -220,11 +251,16 @@ void ProfileReowner::visit(int folder, const char *name, const struct stat &info
     };
     if (::fstat(sub, &opened) != 0 || opened.st_dev != info.st_dev || opened.st_ino != info.st_ino) {
         ::close(sub);
-        fail(m_path + " changed while the profile was walked.");
+        fail(pathOf(name) + " changed while the profile was walked.");
         return;
     }
     pass == Pass::Survey ? surveyEntry(folder, sub, name, opened) : applyEntry(folder, sub, name, opened);
+    const std::size_t mark = m_path.size();
+    if (mark > 0)
+        m_path += '/';
+    m_path += name;
     walk(sub, pass, depth + 1);
+    m_path.resize(mark);
 }
 
 void ProfileReowner::surveyEntry(int folder, int self, const char *name, const struct stat &info)
@@ -243,14 +279,25 @@ void ProfileReowner::surveyEntry(int folder, int self, const char *name, const s
     } else {
         if (m_mapping.mapsGroup && info.st_gid == m_mapping.destinationGid)
             parts |= KeptGroup;
-        bool user = false, group = false, duplicate = false;
-        if (!S_ISLNK(info.st_mode) && readAcl(folder, self, name, kAccessAcl) && !mapAcl(~0u, ~0u, user, group, duplicate))
-            parts |= (user ? KeptAccessUser : 0u) | (group ? KeptAccessGroup : 0u);
-        if (S_ISDIR(info.st_mode) && readAcl(folder, self, name, kDefaultAcl) && !mapAcl(~0u, ~0u, user, group, duplicate))
-            parts |= (user ? KeptDefaultUser : 0u) | (group ? KeptDefaultGroup : 0u);
+        bool user = false, group = false, duplicate = false, any = false;
+        if (!S_ISLNK(info.st_mode) && readAcl(folder, self, name, kAccessAcl)) {
+            any = true;
+            if (!mapAcl(~0u, ~0u, user, group, duplicate))
+                parts |= (user ? KeptAccessUser : 0u) | (group ? KeptAccessGroup : 0u);
+        }
+        user = group = false;
+        if (S_ISDIR(info.st_mode) && readAcl(folder, self, name, kDefaultAcl)) {
+            any = true;
+            if (!mapAcl(~0u, ~0u, user, group, duplicate))
+                parts |= (user ? KeptDefaultUser : 0u) | (group ? KeptDefaultGroup : 0u);
+        }
+        if (any)
+            m_withAcl.insert(info.st_ino);
     }
-    if (parts != 0)
-        m_kept.push_back(Kept {m_path.empty() ? "." : m_path, parts});
+    if (parts != 0) {
+        const std::string &path = pathOf(name);
+        m_kept.push_back(Kept {path.empty() ? "." : path, parts});
+    }
 }
 
 void ProfileReowner::applyEntry(int folder, int self, const char *name, const struct stat &info)
@@ -260,8 +307,9 @@ void ProfileReowner::applyEntry(int folder, int self, const char *name, const st
     if (info.st_uid != from && info.st_uid != to)
         return;
     unsigned kept = 0;
-    if (!m_keptParts.empty()) {
-        const auto found = m_keptParts.find(m_path.empty() ? "." : m_path);
+    if (m_folderHasKept && !m_keptParts.empty()) {
+        const std::string &path = pathOf(name);
+        const auto found = m_keptParts.find(path.empty() ? "." : path);
         kept = found == m_keptParts.end() ? 0 : found->second;
     }
     // What was the destination's before the move is left to it; the reverse
@@ -273,12 +321,16 @@ void ProfileReowner::applyEntry(int folder, int self, const char *name, const st
         const auto found = m_links.find(FileId {info.st_dev, info.st_ino});
         if (found == m_links.end() || found->second < info.st_nlink) {
             if (info.st_uid == from)
-                warn(m_path + " has hard links outside the profile; it was left as it is.");
+                warn(pathOf(name) + " has hard links outside the profile; it was left as it is.");
             return;
         }
     }
     bool changed = false;
-    if (!S_ISLNK(info.st_mode)) {
+    // After a survey that read them, only what has an ACL is read again;
+    // what belongs to the destination already is read in any case.
+    const bool acl = !S_ISLNK(info.st_mode)
+        && (!m_aclKnown || info.st_uid != from || (!m_withAcl.empty() && m_withAcl.count(info.st_ino) != 0));
+    if (acl) {
         const char *const acls[] {kAccessAcl, kDefaultAcl};
         const unsigned userParts[] {KeptAccessUser, KeptDefaultUser};
         const unsigned groupParts[] {KeptAccessGroup, KeptDefaultGroup};
@@ -287,7 +339,7 @@ void ProfileReowner::applyEntry(int folder, int self, const char *name, const st
             if (!readAcl(folder, self, name, acls[which]) || !mapAcl(keptUser & userParts[which], keptUser & groupParts[which], user, group, duplicate))
                 continue;
             if (duplicate)
-                warn("An ACL of " + m_path + " names both accounts; it was left as it is.");
+                warn("An ACL of " + pathOf(name) + " names both accounts; it was left as it is.");
             else if (writeAcl(folder, self, name, acls[which]))
                 changed = true;
         }
@@ -301,9 +353,9 @@ void ProfileReowner::applyEntry(int folder, int self, const char *name, const st
         const int fd = self >= 0 || !special ? self : ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         const bool done = fd >= 0 ? ::fchown(fd, to, gid) == 0 : ::fchownat(folder, name, to, gid, AT_SYMLINK_NOFOLLOW) == 0;
         if (!done)
-            fail(reason("Cannot change the owner of " + m_path));
+            fail(reason("Cannot change the owner of " + pathOf(name)));
         else if (special && fd >= 0 && ::fchmod(fd, info.st_mode & 07777) != 0)
-            fail(reason("Cannot restore the mode of " + m_path));
+            fail(reason("Cannot restore the mode of " + pathOf(name)));
         if (fd >= 0 && fd != self)
             ::close(fd);
         changed = changed || done;
@@ -345,12 +397,12 @@ bool ProfileReowner::readAcl(int folder, int self, const char *name, const char 
     }
     if (got < 0) {
         if (errno != ENODATA && errno != ENOTSUP && errno != ENOENT)
-            fail(reason("Cannot read the ACL of " + m_path));
+            fail(reason("Cannot read the ACL of " + pathOf(name)));
         return false;
     }
     const auto size = static_cast<std::size_t>(got);
     if (size < kAclHeader || (size - kAclHeader) % kAclEntry != 0 || readLe(m_acl.data(), 4) != kAclVersion) {
-        fail("The ACL of " + m_path + " is not in a form this program knows.");
+        fail("The ACL of " + pathOf(name) + " is not in a form this program knows.");
         return false;
     }
     m_aclSize = size;
@@ -413,7 +465,7 @@ bool ProfileReowner::writeAcl(int folder, int self, const char *name, const char
         : g_xattrAt             ? ::syscall(SYS_setxattrat, folder, name, AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args)
                                 : ::lsetxattr(procPath(folder, name), attribute, m_acl.data(), m_aclSize, 0);
     if (done != 0)
-        fail(reason("Cannot write the ACL of " + m_path));
+        fail(reason("Cannot write the ACL of " + pathOf(name)));
     return done == 0;
 }
 

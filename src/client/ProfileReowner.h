@@ -3,8 +3,10 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // Gives a profile (a home folder, opened as a folder descriptor) from one
@@ -90,6 +92,9 @@ private:
 
     bool walk(int folder, Pass pass, int depth);
     void visit(int folder, const char *name, const struct stat &info, Pass pass, int depth);
+    // The entry's path relative to the profile, made only when a message or
+    // the kept list needs it.
+    const std::string &pathOf(const char *name);
     void surveyEntry(int folder, int self, const char *name, const struct stat &info);
     void applyEntry(int folder, int self, const char *name, const struct stat &info);
     // Reads an ACL of the entry (its own descriptor when it has one open);
@@ -107,13 +112,28 @@ private:
     Direction m_direction;
     dev_t m_device = 0;
     bool m_collectKept = false;
-    std::string m_path; // the entry's path relative to the profile
+    // The folder being read, relative to the profile ("" at its top), and
+    // the path of the entry looked at, made by pathOf().
+    std::string m_path;
+    std::string m_entryPath;
+    bool m_entryIsFolder = false;
     std::string m_proc;
+    // One buffer of folder entries per depth being read.
+    std::vector<std::unique_ptr<char[]>> m_folderBuffers;
     std::vector<char> m_acl;
     std::size_t m_aclSize = 0;
     std::unordered_map<FileId, nlink_t, FileIdHash> m_links;
     std::vector<Kept> m_kept;
     std::unordered_map<std::string, unsigned> m_keptParts;
+    // The folders that hold an entry of the kept list ("" for the profile's
+    // top), so that only their entries are looked up.
+    std::unordered_set<std::string> m_keptFolders;
+    bool m_folderHasKept = false;
+    // After a survey that read the ACLs of everything apply() will change:
+    // the files and folders that have one (all on the profile's own file
+    // system). The others need no ACL read.
+    bool m_aclKnown = false;
+    std::unordered_set<ino_t> m_withAcl;
     std::vector<std::string> m_warnings;
     std::vector<std::string> m_problems;
     std::uint64_t m_changed = 0;

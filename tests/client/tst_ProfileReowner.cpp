@@ -84,6 +84,7 @@ QString makeProfile(const QString &root, int extra = 0)
     make(home + "/docs/deep/users.txt", kSource, kUsers);
     make(home + "/carol.txt", kOther, kOther);
     make(home + "/bob.txt", kDestination, kDestination);
+    make(home + "/docs/deep/bob-too.txt", kDestination, kDestination);
     make(home + "/granted.txt", kSource, kSource);
     ::link((home + "/docs/a.txt").toLocal8Bit().constData(), (home + "/docs/deep/a-again.txt").toLocal8Bit().constData());
     ::link((root + "/outside/shared").toLocal8Bit().constData(), (home + "/shared").toLocal8Bit().constData());
