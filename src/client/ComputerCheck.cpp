@@ -157,9 +157,8 @@ void ComputerCheck::checkUsers(const Report &report)
             report(modFindings::DestinationAfterJoin, name);
         } else if (lookUp(destination, destinationDomain)) {
             report(modFindings::DestinationAccountFound, name);
-        } else if (modAccounts::IsLocal(destinationDomain)) {
-            report(modFindings::DestinationLocalToCreate, name);
         } else {
+            // The migration gives profiles to accounts that exist; it makes none.
             report(modFindings::DestinationAccountMissing, name);
         }
     }

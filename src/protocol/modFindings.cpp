@@ -13,6 +13,7 @@ constexpr std::array kFindings {
     Finding {ProfileFolderMissing, Error, "The source account's profile folder does not exist."},
     Finding {ProfileInUse, Error, "The profile is in use: its user has a session on this computer."},
     Finding {DestinationAccountMissing, Error, "The destination account does not exist."},
+    // Reported by clients of an earlier version: this one makes no accounts.
     Finding {DestinationLocalToCreate, Information, "The destination is a local account that the migration will create."},
     Finding {DestinationAfterJoin, Information,
         "The destination account belongs to a domain this computer has not joined yet: resolved after the join."},

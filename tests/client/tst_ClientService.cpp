@@ -227,10 +227,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("logged");
         QTest::newRow("clean check") << "" << 0 << false << false << 0 << QStringList {"CL", "PE"}
                                      << QList<int> {modFindings::MembershipAsExpected, modFindings::ProfileInUse,
-                                            modFindings::DestinationLocalToCreate, modFindings::SourceAccountFound,
+                                            modFindings::DestinationAccountMissing, modFindings::SourceAccountFound,
                                             modFindings::DestinationAccountFound, modFindings::SourceAccountMissing,
-                                            modFindings::DestinationLocalToCreate, modFindings::ProfileFolderMissing,
-                                            modFindings::DestinationLocalToCreate, modFindings::DiskSpaceEnough,
+                                            modFindings::DestinationAccountMissing, modFindings::ProfileFolderMissing,
+                                            modFindings::DestinationAccountMissing, modFindings::DiskSpaceEnough,
                                             modFindings::RebootNotAllowed, modFindings::CheckComplete}
                                      << "Status PE";
         QTest::newRow("wrong certificate") << QString(64, '0') << 0 << false << false << 3 << QStringList {} << QList<int> {}
