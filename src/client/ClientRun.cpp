@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -70,6 +71,7 @@ int ClientRun::exec()
     }
     if (!m_keepFiles)
         removeSecrets();
+    shareWithLogin();
     if (m_log >= 0)
         ::close(m_log);
     return result;
@@ -459,6 +461,42 @@ void ClientRun::writeStatusFile()
     std::string problem;
     if (!modClientFiles::Replace(modClientFiles::Join(m_folder, m_run.clientStatus), text, problem))
         log(problem);
+}
+
+void ClientRun::shareWithLogin()
+{
+    // Started through sudo by a login that is not root: that login cannot
+    // search root's working folder, so its drop folder gets copies of the log
+    // and the status, which hold no secret. The drop folder's owner says who
+    // the login is, not anything in the environment.
+    if (::geteuid() != 0 || m_folder.empty() || m_drop.empty() || canonical(m_drop) == canonical(m_folder))
+        return;
+    const int drop = ::open(m_drop.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info
+    {
+    };
+    if (drop < 0 || ::fstat(drop, &info) != 0 || info.st_uid == 0) {
+        if (drop >= 0)
+            ::close(drop);
+        return;
+    }
+    for (const std::string &name : {m_run.clientLog, m_run.clientStatus}) {
+        std::string data;
+        std::string problem;
+        if (!modClientFiles::ReadBounded(modClientFiles::Join(m_folder, name), modRunFile::MaxFileBytes * 16, data, problem))
+            continue;
+        const std::string temporary = "." + name + ".part";
+        ::unlinkat(drop, temporary.c_str(), 0);
+        const int file = ::openat(drop, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (file < 0)
+            continue;
+        const bool written = ::write(file, data.data(), data.size()) == static_cast<ssize_t>(data.size())
+            && ::fchown(file, info.st_uid, info.st_gid) == 0;
+        ::close(file);
+        if (!written || ::renameat(drop, temporary.c_str(), drop, name.c_str()) != 0)
+            ::unlinkat(drop, temporary.c_str(), 0);
+    }
+    ::close(drop);
 }
 
 void ClientRun::removeSecrets()

@@ -46,6 +46,7 @@ private:
     void log(const std::string &line);
     void writeStatusFile();
     void removeSecrets();
+    void shareWithLogin();
 
     ComputerView &m_computer;
     ComputerActions &m_actions;

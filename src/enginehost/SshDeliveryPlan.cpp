@@ -108,7 +108,9 @@ QString SshDeliveryPlan::workingFolderScript(const std::string &run, const QStri
     return QStringLiteral(
         "r=; c='%3'; if [ -f \"$c\" ] && [ ! -L \"$c\" ] && [ \"$(stat -c %u \"$c\")\" = 0 ]; then "
         "t=\"$(sed -n 's/^TestRoots=//p' \"$c\" | tail -n 1)\"; [ -n \"$t\" ] && r=\"${t%/}/%4\"; fi; "
-        "if [ \"$(id -u)\" = 0 ] || [ \"$(head -c 16 %5/%6 2>/dev/null)\" = sudo ]; then w=\"%1\"; "
+        // A service started through sudo leaves copies of its log and status
+        // in the drop folder: the login cannot search root's working folder.
+        "if [ \"$(id -u)\" = 0 ]; then w=\"%1\"; elif [ \"$(head -c 16 %5/%6 2>/dev/null)\" = sudo ]; then w=%5; "
         "elif [ -n \"$r\" ]; then h=\"$r$(awk -F: -v u=\"$(id -u)\" '$3==u{print $6; exit}' \"$r/etc/passwd\")\"; w=\"%2\"; "
         "else h=\"$(getent passwd \"$(id -u)\" | cut -d: -f6)\"; w=\"%2\"; fi; ")
         .arg(QString::fromStdString(modRunFile::WorkingFolder("$r", true, {}, run, name)),
