@@ -4,7 +4,6 @@
 #include "protocol/modFindings.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <vector>
 
@@ -25,13 +24,6 @@ std::vector<std::string> commaList(const std::string &text)
             return items;
         at = next + 1;
     }
-}
-
-bool sameName(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-        return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-    });
 }
 
 std::string qualified(const std::string &name, const std::string &domain)
@@ -119,7 +111,7 @@ void ComputerCheck::checkJoin(const Report &report)
     const std::optional<std::string> &current = joined();
     if (!current)
         report(modFindings::MembershipNotSource, "realm list gave no answer");
-    else if (sameName(*current, expected))
+    else if (modAccounts::SameDomain(*current, expected))
         report(modFindings::MembershipAsExpected, current->empty() ? "joined to no domain" : "joined to " + *current);
     else
         report(modFindings::MembershipNotSource,
@@ -152,8 +144,8 @@ void ComputerCheck::checkUsers(const Report &report)
         const std::string &destination = destinations[i];
         const std::string name = qualified(destination, destinationDomain);
         const std::optional<std::string> &current = joined();
-        const bool member = current && sameName(*current, destinationDomain);
-        if (!modAccounts::IsLocal(destinationDomain) && !member && sameName(value("JOINDOMAIN"), destinationDomain)) {
+        const bool member = current && modAccounts::SameDomain(*current, destinationDomain);
+        if (!modAccounts::IsLocal(destinationDomain) && !member && modAccounts::SameDomain(value("JOINDOMAIN"), destinationDomain)) {
             report(modFindings::DestinationAfterJoin, name);
         } else if (lookUp(destination, destinationDomain)) {
             report(modFindings::DestinationAccountFound, name);

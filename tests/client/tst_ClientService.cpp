@@ -159,6 +159,16 @@ class tst_ClientService : public QObject
         return out;
     }
 
+    // One run of the client program in `mode`, to its end.
+    bool runClient(Computer &pc, const ClientTestMode &testMode, quint16 port, const std::string &mode)
+    {
+        if (!prepare(pc, testMode, port, mode))
+            return false;
+        QProcess client;
+        client.start(pc.drop + "/varno-osk-client", {pc.drop});
+        return finish(client);
+    }
+
     void startListener(Listener &listener)
     {
         listener.server.setSslConfiguration(m_configuration);
@@ -369,7 +379,7 @@ private Q_SLOTS:
 
     // The client killed at random moments of its migration: the next run on
     // the computer, a rollback or the migration again, leaves the profile
-    // wholly old or wholly new every time. VO_CLIENT_KILLS=N repeats a run.
+    // wholly old or wholly new every time. VO_KILL_MOMENTS=N plays the same moments again.
     void killedClientEndsWhole()
     {
         ClientTestMode testMode;
@@ -388,14 +398,12 @@ private Q_SLOTS:
         const qint64 whole = timer.elapsed();
         const QStringList after = owners(pc.root);
         QVERIFY(after != before && after.contains("/home/alice2/d3/f3 3001:3001"));
-        QVERIFY(prepare(pc, testMode, listener.server.serverPort(), "rollback"));
-        client.start(pc.drop + "/varno-osk-client", {pc.drop});
-        QVERIFY(finish(client));
+        QVERIFY(runClient(pc, testMode, listener.server.serverPort(), "rollback"));
         QCOMPARE(owners(pc.root), before);
 
-        const quint32 seed = qEnvironmentVariableIsSet("VO_CLIENT_KILLS") ? quint32(qEnvironmentVariableIntValue("VO_CLIENT_KILLS"))
-                                                                          : QRandomGenerator::system()->generate();
-        QRandomGenerator moments(seed);
+        const quint32 played = qEnvironmentVariableIsSet("VO_KILL_MOMENTS") ? quint32(qEnvironmentVariableIntValue("VO_KILL_MOMENTS"))
+                                                                            : QRandomGenerator::system()->generate();
+        QRandomGenerator moments(played);
         int halfWay = 0;
         for (int kill = 0; kill < 50; ++kill) {
             QVERIFY(prepare(pc, testMode, listener.server.serverPort(), "migrate"));
@@ -408,19 +416,15 @@ private Q_SLOTS:
             halfWay += killed != before && killed != after ? 1 : 0;
             // Every other time the migration runs again, else a rollback.
             const bool again = kill % 2 == 0;
-            QVERIFY(prepare(pc, testMode, listener.server.serverPort(), again ? "migrate" : "rollback"));
-            client.start(pc.drop + "/varno-osk-client", {pc.drop});
-            QVERIFY(finish(client));
+            QVERIFY(runClient(pc, testMode, listener.server.serverPort(), again ? "migrate" : "rollback"));
             const QStringList now = owners(pc.root);
-            QVERIFY2(now == (again ? after : before), qPrintable(QStringLiteral("kill %1 of VO_CLIENT_KILLS=%2 left the profile half moved").arg(kill).arg(seed)));
+            QVERIFY2(now == (again ? after : before), qPrintable(QStringLiteral("kill %1 left the profile half moved (again: VO_KILL_MOMENTS=%2)").arg(kill).arg(played)));
             if (again) {
-                QVERIFY(prepare(pc, testMode, listener.server.serverPort(), "rollback"));
-                client.start(pc.drop + "/varno-osk-client", {pc.drop});
-                QVERIFY(finish(client));
+                QVERIFY(runClient(pc, testMode, listener.server.serverPort(), "rollback"));
                 QCOMPARE(owners(pc.root), before);
             }
         }
-        qInfo("%d of 50 kills came half-way (VO_CLIENT_KILLS=%u, a whole run %lld ms)", halfWay, seed, whole);
+        qInfo("%d of 50 kills came half-way (VO_KILL_MOMENTS=%u, a whole run %lld ms)", halfWay, played, whole);
     }
 
 private:
