@@ -309,7 +309,7 @@ void ClientMigration::undoFrom(std::size_t firstStep)
         ClientJournal::Step &step = m_journal.steps()[n - 1];
         std::string problem;
         if (step.phase != ClientJournal::Phase::Undone && step.kind != ClientJournal::Kind::Resolved
-            && !modProfileStep::Redo(m_journal, step, true, warnings, problem))
+            && !modProfileStep::Redo(m_journal, step, true, warnings, problem, pulse()))
             m_log("Could not undo a step: " + problem);
     }
 }
@@ -373,7 +373,7 @@ bool ClientMigration::migrateEntry(Entry &entry)
     }
     std::vector<std::string> warnings;
     const std::string tree = copy && source != destination ? destination : source;
-    if (!modProfileStep::Move(m_journal, tree, mapping, warnings, problem))
+    if (!modProfileStep::Move(m_journal, tree, mapping, warnings, problem, pulse()))
         return undo(problem);
     for (const std::string &warning : warnings) {
         m_report(modFindings::HardLinkFromOutside, entry.label + ": " + warning);
@@ -508,7 +508,7 @@ void ClientMigration::rollBack()
             what = step.kind == ClientJournal::Kind::ProfileReown ? step.tree + " given back"
                 : step.kind == ClientJournal::Kind::Copy          ? "the copy " + step.to + " removed"
                                                                   : step.to + " moved back to " + step.from;
-            ok = modProfileStep::Redo(m_journal, step, true, warnings, problem);
+            ok = modProfileStep::Redo(m_journal, step, true, warnings, problem, pulse());
             break;
         }
         if (!ok) {

@@ -4,6 +4,7 @@
 #include "client/ClientJournal.h"
 #include "client/ComputerActions.h"
 #include "client/ComputerView.h"
+#include "client/modProfileStep.h"
 
 #include <functional>
 #include <map>
@@ -44,6 +45,13 @@ public:
     void undoInterrupted();
 
 private:
+    // What a profile walk calls now and then: the client keeps reporting,
+    // and hears an abort, while it re-owns a large profile.
+    modProfileStep::Pulse pulse()
+    {
+        return [this] { m_computer.stillWanted(); };
+    }
+
     struct Entry
     {
         std::string source;

@@ -2,6 +2,7 @@
 
 #include "client/ClientMigration.h"
 #include "client/ComputerCheck.h"
+#include "client/modAccounts.h"
 #include "client/modClientFiles.h"
 #include "protocol/modFindings.h"
 #include "protocol/modScrambleCore.h"
@@ -99,6 +100,13 @@ bool ClientRun::readFiles()
     if (version == m_config.end() || version->second != kConfigVersion) {
         m_problem = std::string(modRunFile::ConfigFileName) + " is not of version " + std::string(kConfigVersion) + ".";
         return false;
+    }
+    // The console names the computer's own accounts by the computer's name,
+    // as "PC\user" would on Windows; here they are its local accounts.
+    for (const char *key : {"SOURCEUSERDOM", "DESTUSERDOM"}) {
+        std::string &domain = m_config[key];
+        if (!domain.empty() && modAccounts::SameDomain(domain, m_config["COMPUTERNAME"]))
+            domain = std::string(modAccounts::LocalDomain);
     }
     return true;
 }

@@ -36,12 +36,11 @@ public:
     // The accounts themselves, for the work that needs their groups.
     virtual AccountDirectory &directory() = 0;
 
-    // Called about once a second while a tool of the computer runs: the run
+    // Called a few times a second while a tool of the computer runs: the run
     // keeps the console told it is alive and hears an abort. False stops the
     // tool, and its answer counts as none.
     void setWaiting(std::function<bool()> stillWanted) { m_stillWanted = std::move(stillWanted); }
-
-protected:
+    // The same call, for long work of the client's own (a profile's walk).
     bool stillWanted() const { return !m_stillWanted || m_stillWanted(); }
 
 private:

@@ -227,7 +227,9 @@ bool ProfileReowner::walk(int folder, Pass pass, int depth)
 
 void ProfileReowner::visit(int folder, const char *name, const struct stat &info, Pass pass, int depth)
 {
-    ++m_entries;
+    constexpr std::uint64_t pulseEvery = 4096;
+    if (++m_entries % pulseEvery == 0 && m_pulse)
+        m_pulse();
     if (info.st_dev != m_device) {
         warn(pathOf(name) + " lies on another file system; it was skipped.");
         return;

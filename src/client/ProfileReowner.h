@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -57,6 +58,9 @@ public:
 
     ProfileReowner(Mapping mapping, Direction direction);
 
+    // Called every few thousand entries of a walk: a profile of a million
+    // files takes a while, and the client must not fall silent meanwhile.
+    void setPulse(std::function<void()> pulse) { m_pulse = std::move(pulse); }
 
     // Opens an absolute path one component at a time, never following a
     // link (the profile's own path being a link is refused): a folder
@@ -138,4 +142,5 @@ private:
     std::vector<std::string> m_problems;
     std::uint64_t m_changed = 0;
     std::uint64_t m_entries = 0;
+    std::function<void()> m_pulse;
 };

@@ -14,12 +14,14 @@ namespace modProfileStep {
 namespace {
 
 // One walk of a step already in the journal: survey (the hard links), then apply.
-bool run(const ClientJournal::Step &step, ProfileReowner::Direction direction, std::vector<std::string> &warnings, std::string &problem)
+bool run(const ClientJournal::Step &step, ProfileReowner::Direction direction, std::vector<std::string> &warnings, std::string &problem,
+    const Pulse &pulse)
 {
     const int profile = ProfileReowner::openFolderNoFollow(step.tree, problem);
     if (profile < 0)
         return false;
     ProfileReowner reowner(step.mapping, direction);
+    reowner.setPulse(pulse);
     const bool ok = reowner.survey(profile, false) && reowner.apply(profile, step.kept);
     ::close(profile);
     warnings.insert(warnings.end(), reowner.warnings().begin(), reowner.warnings().end());
@@ -135,11 +137,12 @@ bool Folder(ClientJournal &journal, ClientJournal::Kind kind, const std::string 
     return Redo(journal, journal.steps().back(), false, none, problem);
 }
 
-bool Redo(ClientJournal &journal, ClientJournal::Step &step, bool reverse, std::vector<std::string> &warnings, std::string &problem)
+bool Redo(
+    ClientJournal &journal, ClientJournal::Step &step, bool reverse, std::vector<std::string> &warnings, std::string &problem, const Pulse &pulse)
 {
     bool ok = true;
     if (step.kind == ClientJournal::Kind::ProfileReown)
-        ok = run(step, reverse ? ProfileReowner::Direction::Reverse : ProfileReowner::Direction::Forward, warnings, problem);
+        ok = run(step, reverse ? ProfileReowner::Direction::Reverse : ProfileReowner::Direction::Forward, warnings, problem, pulse);
     else if (step.kind == ClientJournal::Kind::Rename || step.kind == ClientJournal::Kind::Copy)
         ok = ApplyFolder(step, reverse, problem);
     if (!ok)
@@ -148,12 +151,8 @@ bool Redo(ClientJournal &journal, ClientJournal::Step &step, bool reverse, std::
     return journal.save(problem);
 }
 
-namespace {
-
-} // namespace
-
 bool Move(ClientJournal &journal, const std::string &tree, const ProfileReowner::Mapping &mapping, std::vector<std::string> &warnings,
-    std::string &problem)
+    std::string &problem, const Pulse &pulse)
 {
     for (const ClientJournal::Step &step : journal.steps()) {
         if (step.phase == ClientJournal::Phase::Begun) {
@@ -165,6 +164,7 @@ bool Move(ClientJournal &journal, const std::string &tree, const ProfileReowner:
     if (profile < 0)
         return false;
     ProfileReowner reowner(mapping, ProfileReowner::Direction::Forward);
+    reowner.setPulse(pulse);
     bool ok = reowner.survey(profile, true);
     if (ok) {
         ClientJournal::Step step;

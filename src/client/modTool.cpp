@@ -17,7 +17,7 @@ namespace {
 constexpr std::size_t kMaxToolOutput = 64u * 1024;
 constexpr std::size_t kMaxToolInput = 4096;
 // How often a running tool's wait asks whether it is still wanted.
-constexpr int kWaitingMs = 1000;
+constexpr int kWaitingMs = 250;
 
 } // namespace
 

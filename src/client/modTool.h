@@ -11,7 +11,7 @@ namespace modTool {
 
 // Runs `program` and gives its standard output, cut at 64 KiB; nullopt when
 // it could not run, failed, or `stillWanted` said no while it ran (asked
-// about once a second) or it took longer than `seconds`. `input` (a password, say) goes through a pipe,
+// a few times a second) or it took longer than `seconds`. `input` (a password, say) goes through a pipe,
 // never the command line. The descriptors in `passed` stay open in the
 // program, so that it can be given a folder as /proc/self/fd/N.
 std::optional<std::string> Run(const std::string &program, const std::vector<std::string> &arguments,
