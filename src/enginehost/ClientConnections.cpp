@@ -103,6 +103,8 @@ QString ClientConnections::admit(const QString &computer)
     const QString key = computer.toLower();
     m_names.insert(key, computer);
     m_ended.remove(key);
+    m_rebooting.remove(key);
+    m_resumed.remove(key);
     return m_tokens.create(computer);
 }
 
@@ -261,9 +263,18 @@ bool ClientConnections::hello(QSslSocket *socket, Peer &peer, const modProtocol:
         sayEnded(socket);
         return false;
     }
+    // A token that brought its client back from a reboot is spent: the
+    // client resumes once, and a copy of the token taken from its disk
+    // while it was down opens nothing afterwards.
+    if (m_resumed.contains(key)) {
+        drop(socket, QStringLiteral("the token of ") + quoted(frame.fields[1]) + QStringLiteral(", spent when it came back from its reboot"));
+        return false;
+    }
     // The token proves it is the same client: one whose link broke and came
     // back has a dead connection that TCP may not notice for many minutes.
     const bool rebooted = m_rebooting.remove(key);
+    if (rebooted)
+        m_resumed.insert(key);
     if (QSslSocket *earlier = m_current.value(key)) {
         m_peers.remove(earlier);
         earlier->abort();

@@ -89,6 +89,8 @@ private:
     QSet<QString> m_ended; // lower case
     // Said it reboots (finding 1303) and has not come back since; lower case.
     QSet<QString> m_rebooting;
+    // Back from their reboot: their token has done its last service.
+    QSet<QString> m_resumed;
     QHash<QSslSocket *, Peer> m_peers;
 
     std::mutex m_eventsLock;

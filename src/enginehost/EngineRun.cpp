@@ -1,6 +1,7 @@
 #include "enginehost/EngineRun.h"
 
 #include "common/modRehearsal.h"
+#include "common/modRollback.h"
 #include "engine/SimulatedEngine.h"
 #include "enginehost/ClientChannel.h"
 #include "enginehost/DeliveryPlan.h"
@@ -59,12 +60,16 @@ bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &error
         return false;
     }
     if (!m_results.Open(text(m_settings, "LogPath"))
-        || !m_log.Open(m_results, text(m_settings, "HLogFile", QStringLiteral("handler.log")))) {
+        || !m_log.Open(m_results, text(m_settings, "HLogFile", QStringLiteral("handler.log")))
+        || !m_statusFile.Open(m_results, text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts")))) {
         errorNumber = 1002;
         return false;
     }
-    if (text(m_settings, "Mode") == QLatin1String(modEngineLink::ModeMigrate))
+    const QString mode = text(m_settings, "Mode");
+    if (mode == QLatin1String(modEngineLink::ModeMigrate))
         m_log.Line(modRehearsal::SshFirstLine());
+    else if (mode == QLatin1String(modEngineLink::ModeRollback) || mode == QLatin1String(modEngineLink::ModeForget))
+        m_log.Line(modRollback::FirstLine(mode == QLatin1String(modEngineLink::ModeForget)));
     QString problem;
     if (!m_channel->listen(
             text(m_settings, "ListenerIP"), quint16(m_settings.value(QStringLiteral("ListenerPort")).toInt()), errorNumber, problem)) {
@@ -102,6 +107,7 @@ EngineRun::Client *EngineRun::byName(const QString &computer)
 void EngineRun::setStatus(Client &client, const QString &code)
 {
     m_log.Line(QStringLiteral("%1 (client %2): %3").arg(client.job.name).arg(client.job.number).arg(code));
+    m_statusFile.Line(QStringLiteral("%1\t%2\t%3").arg(client.job.number).arg(client.job.name, code), QStringLiteral("\t"));
     Q_EMIT status(client.job.number, code);
 }
 

@@ -105,6 +105,8 @@ private:
     int m_queuedDeliveries = 0;
     PrivateFolder m_results;
     EngineLogFile m_log;
+    // Every status change of every client, as vo retry and vo rollback read them.
+    EngineLogFile m_statusFile;
     QElapsedTimer m_clock;
     QTimer m_silence;
     qint64 m_reportingMs = 120'000;
