@@ -11,9 +11,10 @@ namespace {
 const QString kPassphraseFile = QStringLiteral("--passphrase-file");
 }
 
-bool JobFile::parse(const QStringList &arguments, const QStringList &flags, const QStringList &valueOptions, QString &problem)
+bool JobFile::parse(
+    const QStringList &arguments, const QStringList &flags, const QStringList &valueOptions, QString &problem, const QStringList &repeatable)
 {
-    const QStringList withValue = QStringList(valueOptions) << kPassphraseFile;
+    const QStringList withValue = QStringList(valueOptions) << kPassphraseFile << repeatable;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (!argument.startsWith(QLatin1String("--"))) {
@@ -26,7 +27,7 @@ bool JobFile::parse(const QStringList &arguments, const QStringList &flags, cons
         }
         const qsizetype equals = argument.indexOf(QLatin1Char('='));
         const QString name = equals < 0 ? argument : argument.left(equals);
-        if (m_given.contains(name)) {
+        if (m_given.contains(name) && !repeatable.contains(name)) {
             problem = QStringLiteral("Invalid syntax. %1 is given twice.").arg(name);
             return false;
         }

@@ -19,10 +19,14 @@ public:
     // one, as "--out DIR" or "--out=DIR". False with the problem in
     // `problem` for an unknown option, a missing value, an option given
     // twice, no file or two files, or a passphrase file that cannot be read.
-    bool parse(const QStringList &arguments, const QStringList &flags, const QStringList &valueOptions, QString &problem);
+    // `repeatable` options take a value and may be given again
+    // ("--computer A --computer B"); values() has them all.
+    bool parse(const QStringList &arguments, const QStringList &flags, const QStringList &valueOptions, QString &problem,
+        const QStringList &repeatable = {});
 
     bool has(const QString &option) const { return m_given.contains(option); }
     QString value(const QString &option) const { return m_values.value(option); }
+    QStringList values(const QString &option) const { return m_values.values(option); }
 
     // Loads the file into `database`. False with the file layer's message.
     bool load(ComputerDB &database, QString &problem);
@@ -45,6 +49,6 @@ private:
     QString m_path;
     QString m_passphrase;
     QSet<QString> m_given;
-    QHash<QString, QString> m_values;
+    QMultiHash<QString, QString> m_values;
     SettingsFileResult m_result;
 };

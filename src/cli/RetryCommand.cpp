@@ -4,6 +4,7 @@
 #include "cli/modCommandLine.h"
 #include "common/modFormat.h"
 #include "common/modRehearsal.h"
+#include "common/modRollback.h"
 #include "database/ComputerDB.h"
 #include "job/modRetry.h"
 #include "settingsfile/SettingsFile.h"
@@ -66,6 +67,12 @@ bool RetryCommand::readStatuses(
     const QFileInfo info(results);
     if (info.isDir()) {
         const QString path = modRetry::StatusFilePath(results);
+        if (QFileInfo(QFileInfo(path).dir(), QString::fromLatin1(modRollback::MarkerFile)).exists()) {
+            problem = QStringLiteral("\"%1\" holds the results of a rollback: they say which migrations were reversed, not which "
+                                     "computers finished.  Give the migration's results folder.")
+                          .arg(native(results));
+            return false;
+        }
         if (!QFileInfo(path).isFile()) {
             problem = QStringLiteral("The results folder \"%1\" holds no client status file (%2): no run of this job reported there.")
                           .arg(native(results), QFileInfo(path).fileName());

@@ -1,7 +1,7 @@
 #include "cli/RunCommand.h"
 
-#include "cli/Interrupts.h"
 #include "cli/JobFile.h"
+#include "cli/RunTerminal.h"
 #include "cli/ValidateCommand.h"
 #include "cli/modCommandLine.h"
 #include "common/AppState.h"
@@ -25,16 +25,9 @@
 #include "validation/ValidationReport.h"
 
 #include <QDir>
-#include <QEventLoop>
-#include <QSocketNotifier>
 #include <QTextStream>
 
 namespace {
-
-QString terminalText(QString text)
-{
-    return text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-}
 
 // The console's "Existing Migration Found" question, told as a refusal:
 // what the window's Yes and No do, --append and --job do here.
@@ -51,10 +44,6 @@ QString existingMigrationText(const QString &folder, const QString &job)
                           "of this migration will then be appended to the existing log files.")
         .arg(QDir::toNativeSeparators(folder), job);
 }
-
-// A very large run can leave thousands of computers unfinished; the report
-// lists them all, the terminal only the first ones.
-constexpr int kSummaryLines = 50;
 
 } // namespace
 
@@ -116,39 +105,6 @@ QString RunCommand::usage()
 int RunCommand::failure(const QString &text)
 {
     return modCommandLine::Fail(m_err, text);
-}
-
-void RunCommand::printUnsuccessful(const RunReport &report)
-{
-    const QList<RunReport::Row> rows = report.Unsuccessful();
-    if (rows.isEmpty())
-        return;
-    m_out << "Not successful: " << rows.size() << '\n';
-    for (qsizetype i = 0; i < rows.size() && i < kSummaryLines; ++i) {
-        const RunReport::Row &row = rows.at(i);
-        m_out << "  " << row.Computer << ": ";
-        if (!row.StatusCode.isEmpty())
-            m_out << row.StatusCode << ' ';
-        m_out << row.StatusText << '\n';
-    }
-    if (rows.size() > kSummaryLines)
-        m_out << "  ... and " << rows.size() - kSummaryLines << " more\n";
-}
-
-bool RunCommand::writeReport(const RunReport &report, const QString &folder)
-{
-    QString problem;
-    const QDir dir(QDir::current().absoluteFilePath(folder));
-    if (!QDir().mkpath(dir.path())) {
-        failure(QStringLiteral("The report folder \"%1\" could not be created.").arg(QDir::toNativeSeparators(dir.path())));
-        return false;
-    }
-    if (!report.Write(dir.filePath(QStringLiteral("report.csv")), dir.filePath(QStringLiteral("report.html")), &problem)) {
-        failure(problem);
-        return false;
-    }
-    m_out << "Report: " << QDir::toNativeSeparators(dir.filePath(QStringLiteral("report.html"))) << '\n';
-    return true;
 }
 
 int RunCommand::run(const QStringList &arguments)
@@ -251,80 +207,6 @@ int RunCommand::run(const QStringList &arguments)
 
     qxe.SetListenerAddressSource([listener] { return listener; });
     MigrationRun migration(database);
-    QObject::connect(&migration, &MigrationRun::Line, &migration, [this](const QString &line) {
-        m_out << terminalText(line) << '\n';
-        m_out.flush();
-    });
-    QObject::connect(&migration, &MigrationRun::Message, &migration, [this](int level, const QString &text) {
-        QTextStream &stream = level == QXEInterface::LevelInformation ? m_out : m_err;
-        stream << (level == QXEInterface::LevelError  ? "ERROR: "
-                : level == QXEInterface::LevelWarning ? "WARNING: "
-                                                      : "")
-               << terminalText(text) << '\n';
-        stream.flush();
-    });
-
-    QEventLoop loop;
-    QObject::connect(&migration, &MigrationRun::ProcessingComplete, &loop, &QEventLoop::quit);
-    QObject::connect(&migration, &MigrationRun::Stopped, &loop, &QEventLoop::quit);
-
-    Interrupts interrupts;
-    int interruptCount = 0;
-    if (QSocketNotifier *notifier = interrupts.notifier()) {
-        QObject::connect(notifier, &QSocketNotifier::activated, &loop, [&] {
-            const int arrived = interrupts.take();
-            for (int i = 0; i < arrived; ++i) {
-                ++interruptCount;
-                if (interruptCount == 1 && !migration.CanCancel()) {
-                    m_out << "Every computer has started: nothing is left to cancel.  Ctrl-C again aborts.\n";
-                    m_out.flush();
-                } else if (interruptCount == 1) {
-                    m_out << "Cancel requested: computers not yet started will not be migrated.\n";
-                    m_out.flush();
-                    migration.CancelAll();
-                } else if (interruptCount == 2) {
-                    m_out << "Abort requested: computers in progress are aborted.\n";
-                    m_out.flush();
-                    interrupts.restoreDefault();
-                    migration.AbortAll();
-                }
-            }
-        });
-    }
-
-    migration.Start(qxe);
-    if (RunState::instance().running() && !migration.Complete())
-        loop.exec();
-    interrupts.restoreDefault();
-
-    const bool complete = migration.Complete();
-    const MigrationRun::Tally &tally = migration.Clients();
-    const int clients = migration.ClientCount();
-    if (complete) {
-        m_out << labelled(QStringLiteral("Clients: %1; successful %2, with warnings %3, with errors %4, canceled %5, aborted %6.")
-                              .arg(clients)
-                              .arg(tally.Successful)
-                              .arg(tally.Warnings)
-                              .arg(tally.Errors)
-                              .arg(tally.Canceled)
-                              .arg(tally.Aborted))
-              << '\n';
-        m_out << "Logs: " << QDir::toNativeSeparators(resultsFolder) << '\n';
-    }
-    bool reportWritten = true;
-    if (clients > 0) {
-        RunReport runReport = RunReport::Build(database, migration.ClientIds(), migration.LastStatuses(), resultsFolder);
-        runReport.JobName = job;
-        runReport.Rehearsal = migration.Rehearsal();
-        runReport.Time = Clock::instance().currentDateTime();
-        printUnsuccessful(runReport);
-        if (file.has(reportOption))
-            reportWritten = writeReport(runReport, file.value(reportOption));
-    }
-    m_out.flush();
-    if (!complete || clients == 0 || !reportWritten)
-        return 1;
-    if (tally.Successful == clients)
-        return 0;
-    return tally.Successful + tally.Warnings == clients ? 2 : 1;
+    return RunTerminal(m_out, m_err)
+        .follow(database, migration, [&] { migration.Start(qxe); }, file.has(reportOption) ? file.value(reportOption) : QString());
 }

@@ -3,7 +3,6 @@
 #include <QStringList>
 
 class QTextStream;
-class RunReport;
 
 // `vo run FILE [--ignore-warnings] [--job NAME] [--append] [--profile P]
 // [--listener ADDRESS] [--passphrase-file F] [--report DIR]`: a migration
@@ -31,9 +30,6 @@ public:
 
 private:
     int failure(const QString &text);
-    // The closing lines naming the computers that did not succeed.
-    void printUnsuccessful(const RunReport &report);
-    bool writeReport(const RunReport &report, const QString &folder);
 
     QTextStream &m_out;
     QTextStream &m_err;

@@ -10,6 +10,7 @@
 #include "cli/PingCommand.h"
 #include "cli/RegCommand.h"
 #include "cli/RetryCommand.h"
+#include "cli/RollbackCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/SetupCommand.h"
 #include "cli/TreeCommand.h"
@@ -57,6 +58,8 @@ QString generalUsage()
                           "             (vo reg /? explains it)\n"
                           "  retry      a new settings file with only the computers a run did not\n"
                           "             finish (vo retry --help explains it)\n"
+                          "  rollback   reverse a migration on the computers it reached\n"
+                          "             (vo rollback --help explains it)\n"
                           "  run        check a settings file and run its migration on the engine,\n"
                           "             printing the progress log (vo run --help explains it)\n"
                           "  setup      the Easy Setup Wizard: one set of settings for the whole job\n"
@@ -131,6 +134,8 @@ int main(int argc, char *argv[])
     }
     if (command.compare(QLatin1String("retry"), Qt::CaseInsensitive) == 0)
         return RetryCommand(out, err).run(arguments.mid(1));
+    if (command.compare(QLatin1String("rollback"), Qt::CaseInsensitive) == 0)
+        return RollbackCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("setup"), Qt::CaseInsensitive) == 0)
         return SetupCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("config"), Qt::CaseInsensitive) == 0) {

@@ -80,6 +80,14 @@ bool FolderHoldsFiles(const QString &folder)
     return !dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System).isEmpty();
 }
 
+QString NextFreeJobName(const QString &base)
+{
+    QString candidate = base;
+    for (int number = 2; FolderHoldsFiles(GetLogPath(candidate)); ++number)
+        candidate = base + QLatin1Char(' ') + QString::number(number);
+    return candidate;
+}
+
 QString GetNextMigJobName(const QString &currentJobName)
 {
     if (!currentJobName.isEmpty() && !FolderHoldsFiles(GetLogPath(currentJobName)))

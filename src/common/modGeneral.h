@@ -54,6 +54,10 @@ QString GetLogPath();
 // True when the folder exists and holds anything.
 bool FolderHoldsFiles(const QString &folder);
 
+// `base`, or `base` + " 2", " 3" and so on: the first whose results folder
+// holds nothing (the jobs a retry or a rollback makes of another).
+QString NextFreeJobName(const QString &base);
+
 // The job name to start with: the current one while its results folder is
 // still empty, else "Migration" + the next number whose folder is empty.
 QString GetNextMigJobName(const QString &currentJobName);

@@ -329,6 +329,11 @@ void QXEInterface::Run(JobExport &database)
     start(database, modGeneral::GetLogPath(), false);
 }
 
+void QXEInterface::Run(JobExport &database, const QString &resultsFolder)
+{
+    start(database, resultsFolder, false);
+}
+
 void QXEInterface::Check(JobExport &database, const QString &resultsFolder)
 {
     start(database, resultsFolder, true);

@@ -70,6 +70,9 @@ public:
     // Starts a migration of the database's active computers; returns once
     // the engine has the job (or a message has said why not).
     void Run(JobExport &database);
+    // The same into another results folder than the current job's: a
+    // rollback's own.
+    void Run(JobExport &database, const QString &resultsFolder);
     // The same job handed to an engine that checks each client on its own
     // computer instead of migrating it; its logs go to `resultsFolder`.
     void Check(JobExport &database, const QString &resultsFolder);

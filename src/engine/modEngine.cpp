@@ -23,6 +23,13 @@ std::unique_ptr<QXEHandler> CreateHandler(bool rehearse)
     return std::make_unique<SimulatedEngine>();
 }
 
+std::unique_ptr<QXEHandler> CreateRollbackHandler(bool forget)
+{
+    if (const Factory &factory = installedFactory())
+        return factory();
+    return std::make_unique<RemoteEngine>(QString::fromLatin1(forget ? modEngineLink::ModeForget : modEngineLink::ModeRollback));
+}
+
 void SetFactory(Factory factory)
 {
     installedFactory() = std::move(factory);

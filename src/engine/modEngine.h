@@ -16,8 +16,13 @@ using Factory = std::function<std::unique_ptr<QXEHandler>()>;
 // registry says.
 std::unique_ptr<QXEHandler> CreateHandler(bool rehearse = false);
 
+// The engine program in its rollback mode, or with `forget` in the mode that
+// removes the clients' journals. Whatever the registry says: a rollback
+// always reaches the clients, and no rehearsal has anything to reverse.
+std::unique_ptr<QXEHandler> CreateRollbackHandler(bool forget);
+
 // Replaces the engine that CreateHandler makes (tests, benchmarks); an empty
-// factory restores the default.
+// factory restores the default. The factory makes the rollback's engine too.
 void SetFactory(Factory factory);
 
 } // namespace modEngine

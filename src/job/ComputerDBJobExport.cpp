@@ -7,6 +7,7 @@
 #include "database/ComputerDB.h"
 #include "engine/JobArray.h"
 #include "engine/TranslationArray.h"
+#include "job/RollbackJob.h"
 
 #include <QVariantList>
 
@@ -93,7 +94,7 @@ int ComputerDBJobExport::forEachRow(const std::function<bool(int row, int id)> &
     int rows = 0;
     for (int id = 0; id < count; ++id) {
         const ComputerRecord *computer = m_database.Computers(id);
-        if (!computer || !computer->Active)
+        if (!computer || !computer->Active || (m_rollback && !m_rollback->Computers.contains(id)))
             continue;
         if (!row(++rows, id))
             break;
@@ -187,16 +188,20 @@ void ComputerDBJobExport::exportRow(
     settingsArray.Set(SettingsColumn::SourceDCIP, row, settings->SourceDCIP);
     settingsArray.Set(SettingsColumn::DestinationDCName, row, settings->DestinationDCName);
     settingsArray.Set(SettingsColumn::DestinationDCIP, row, settings->DestinationDCIP);
-    if (settings->JoinVal == JoinWorkgroup)
-        settingsArray.Set(SettingsColumn::Workgroup, row, settings->JoinName);
-    else if (settings->JoinVal == JoinDomain)
-        settingsArray.Set(SettingsColumn::JoinDomain, row, settings->JoinName);
-    settingsArray.Set(SettingsColumn::JoinDCName, row, settings->JoinDCName);
-    settingsArray.Set(SettingsColumn::JoinDCIP, row, settings->JoinDCIP);
+    if (m_rollback) {
+        exportRollbackJoin(row, *settings, settingsArray);
+    } else {
+        if (settings->JoinVal == JoinWorkgroup)
+            settingsArray.Set(SettingsColumn::Workgroup, row, settings->JoinName);
+        else if (settings->JoinVal == JoinDomain)
+            settingsArray.Set(SettingsColumn::JoinDomain, row, settings->JoinName);
+        settingsArray.Set(SettingsColumn::JoinDCName, row, settings->JoinDCName);
+        settingsArray.Set(SettingsColumn::JoinDCIP, row, settings->JoinDCIP);
 
-    settings->GetUserSettings(DomainJoin, domain, username, password);
-    settingsArray.Set(SettingsColumn::JoinAccount, row, localToName(domain, name) + kBackslash + username);
-    settingsArray.Set(SettingsColumn::JoinPassword, row, password);
+        settings->GetUserSettings(DomainJoin, domain, username, password);
+        settingsArray.Set(SettingsColumn::JoinAccount, row, localToName(domain, name) + kBackslash + username);
+        settingsArray.Set(SettingsColumn::JoinPassword, row, password);
+    }
 
     settingsArray.Set(SettingsColumn::RebootPermitted, row, qint32(settings->RebootPermitted));
     settingsArray.Set(SettingsColumn::ForceReboot, row, qint32(settings->ForceReboot));
@@ -212,4 +217,20 @@ void ComputerDBJobExport::exportRow(
     clientArray.Set(ClientColumn::Services, row, servicesToInstall());
     const QByteArray configFile = createConfigFile ? createConfigFile(row) : QByteArray();
     clientArray.Set(ClientColumn::GeneratedFiles, row, QVariantList {QVariantList {ConfigFileName(), configFile}});
+}
+
+void ComputerDBJobExport::exportRollbackJoin(int row, const GlobalSettings &settings, JobArray &settingsArray) const
+{
+    // The client joins back only the domain its journal says it left, and
+    // only with an account; a local source has no realm to go back to.
+    const QString &domain = settings.SourceDomain;
+    if (m_rollback->JoinAccount.isEmpty() || domain.isEmpty() || domain == LocalAccountDomain)
+        return;
+    settingsArray.Set(SettingsColumn::JoinDomain, row, domain);
+    settingsArray.Set(SettingsColumn::JoinDCName, row, settings.SourceDCName);
+    settingsArray.Set(SettingsColumn::JoinDCIP, row, settings.SourceDCIP);
+    const QString &account = m_rollback->JoinAccount;
+    const bool qualified = account.contains(kBackslash) || account.contains(QLatin1Char('@'));
+    settingsArray.Set(SettingsColumn::JoinAccount, row, qualified ? account : domain + kBackslash + account);
+    settingsArray.Set(SettingsColumn::JoinPassword, row, m_rollback->JoinPassword);
 }

@@ -4,6 +4,7 @@
 
 class ComputerDB;
 class GlobalSettings;
+struct RollbackJob;
 
 // The computer database as a run exports it: one row per active computer,
 // in ID order, into the engine's translation, client and settings arrays.
@@ -37,11 +38,18 @@ public:
 
     static QString ConfigFileName(); // "varnoosk.cfg"
 
+    // Exports only the rollback's computers, each told to join its source
+    // domain again with the rollback's account (no join and no workgroup
+    // without one). `job` outlives the export.
+    void SetRollback(const RollbackJob *job) { m_rollback = job; }
+
 private:
     // Calls `row` with the row number and computer ID of every active
     // computer, in ID order, and sets ExportComputerCount; the number of rows.
     int forEachRow(const std::function<bool(int row, int id)> &row);
     void exportRow(int row, int id, JobArray &clientArray, JobArray &settingsArray, const ConfigFileWriter &createConfigFile);
+    void exportRollbackJoin(int row, const GlobalSettings &settings, JobArray &settingsArray) const;
 
     ComputerDB &m_database;
+    const RollbackJob *m_rollback = nullptr;
 };

@@ -1,14 +1,20 @@
 #include "job/MigrationRun.h"
 
+#include "common/AppState.h"
 #include "common/RunState.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
 #include "common/modRehearsal.h"
+#include "common/modRollback.h"
+#include "job/RollbackJob.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "engine/QXEHandler.h"
 #include "engine/QXEInterface.h"
 #include "job/ComputerDBJobExport.h"
+
+#include <QDir>
+#include <QFile>
 
 const QString MigrationRun::CompleteLine = QStringLiteral("Processing complete.");
 
@@ -24,8 +30,7 @@ MigrationRun::MigrationRun(ComputerDB &database, QObject *parent)
             m_started = false;
             if (m_complete)
                 return;
-            if (m_rehearsal)
-                Q_EMIT Line(modRehearsal::LastLine());
+            ended();
             Q_EMIT Stopped();
         }
     });
@@ -60,27 +65,74 @@ void MigrationRun::Attach(QXEInterface &engine)
         // console may now exit without a warning.
         RunState::instance().processingComplete();
         Q_EMIT Line(CompleteLine);
-        if (m_rehearsal)
-            Q_EMIT Line(modRehearsal::LastLine());
+        ended();
         Q_EMIT ProcessingComplete();
     });
 }
 
-void MigrationRun::Start(QXEInterface &engine)
+void MigrationRun::begin(QXEInterface &engine, Kind kind, const QString &firstLine)
 {
     Attach(engine);
     m_lastStatus.clear();
     m_tally = {};
     m_complete = false;
     m_started = true;
-    m_rehearsal = engine.Engine().Rehearses();
+    m_kind = kind;
     // Whoever reads the log, now or from a copy later, learns first whether computers were changed.
-    Q_EMIT Line(m_rehearsal ? modRehearsal::FirstLine() : modRehearsal::SshFirstLine());
+    Q_EMIT Line(firstLine);
+}
 
+void MigrationRun::ended()
+{
+    if (m_kind == Kind::Rehearsal)
+        Q_EMIT Line(modRehearsal::LastLine());
+    else if (m_kind == Kind::Rollback)
+        Q_EMIT Line(modRollback::LastLine(m_forget));
+}
+
+void MigrationRun::Start(QXEInterface &engine)
+{
+    const bool rehearsal = engine.Engine().Rehearses();
+    m_forget = false;
+    m_jobName = AppState::Get().CurrentJobName;
+    m_resultsFolder = modGeneral::GetLogPath();
+    begin(engine, rehearsal ? Kind::Rehearsal : Kind::Migration, rehearsal ? modRehearsal::FirstLine() : modRehearsal::SshFirstLine());
     ComputerDBJobExport job(m_database);
     engine.Run(job);
     // Added rather than set: an engine may report a client before Run returns.
     m_tally.NotStarted += ClientCount();
+}
+
+void MigrationRun::StartRollback(QXEInterface &engine, const RollbackJob &job, const QString &jobName, const QString &resultsFolder)
+{
+    m_forget = job.Forget;
+    m_jobName = jobName;
+    m_resultsFolder = resultsFolder;
+    begin(engine, Kind::Rollback, modRollback::FirstLine(job.Forget));
+    // The folder says what its statuses are before the first of them lands.
+    QDir().mkpath(resultsFolder);
+    QFile marker(QDir(resultsFolder).filePath(QString::fromLatin1(modRollback::MarkerFile)));
+    if (marker.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        marker.write((modRollback::FirstLine(job.Forget) + QStringLiteral("\nMigration results: ")
+                         + QDir::toNativeSeparators(job.MigrationResults) + QLatin1Char('\n'))
+                .toUtf8());
+    ComputerDBJobExport rollback(m_database);
+    rollback.SetRollback(&job);
+    engine.Run(rollback, resultsFolder);
+    m_tally.NotStarted += ClientCount();
+}
+
+QString MigrationRun::Label(const QString &text) const
+{
+    switch (m_kind) {
+    case Kind::Rehearsal:
+        return modRehearsal::Label(text);
+    case Kind::Rollback:
+        return modRollback::Label(text);
+    case Kind::Migration:
+        break;
+    }
+    return text;
 }
 
 namespace {
@@ -236,7 +288,10 @@ void MigrationRun::statusChanged(int computerId, const QString &code)
     if (!news)
         return;
     Q_EMIT StatusChanged(computerId, code);
-    Q_EMIT Line(m_database.GetComputerName(computerId) + QStringLiteral(": ") + text);
+    // A rollback's "Migration successful" is a migration reversed.
+    static const QString migration = QStringLiteral("Migration");
+    const QString shown = m_kind == Kind::Rollback && text.startsWith(migration) ? modRollback::Word() + text.mid(migration.size()) : text;
+    Q_EMIT Line(m_database.GetComputerName(computerId) + QStringLiteral(": ") + shown);
 }
 
 void MigrationRun::progress(const QString &text)

@@ -11,6 +11,7 @@
 
 class ComputerDB;
 class QXEInterface;
+struct RollbackJob;
 
 // A migration run as the console drives it, without a window: it hands the
 // database's job to the engine interface, turns the engine's events into
@@ -83,10 +84,24 @@ public:
     bool CanCancel() const;
     bool CanAbort() const;
     bool Complete() const { return m_complete; }
-    // The last run was played by an engine that only rehearses: its
-    // statuses are no migration. Kept, like them, until the next run.
-    bool Rehearsal() const { return m_rehearsal; }
-    void SetRehearsal(bool rehearsal) { m_rehearsal = rehearsal; }
+    // Starts the rollback of `job`'s computers into `resultsFolder`, the
+    // rollback's own, through an engine made for it.
+    void StartRollback(QXEInterface &engine, const RollbackJob &job, const QString &jobName, const QString &resultsFolder);
+
+    // The job name and results folder of the last run: the current job's,
+    // or the rollback's own.
+    QString JobName() const { return m_jobName; }
+    QString ResultsFolder() const { return m_resultsFolder; }
+
+    // What the last run was. A rehearsal's statuses are no migration, nor
+    // are a rollback's; kept, like them, until the next run.
+    enum class Kind { Migration, Rehearsal, Rollback };
+    Kind RunKind() const { return m_kind; }
+    bool Rehearsal() const { return m_kind == Kind::Rehearsal; }
+    void SetRehearsal(bool rehearsal) { m_kind = rehearsal ? Kind::Rehearsal : Kind::Migration; }
+    // `text` as a caption, summary or title of the last run shows it:
+    // labelled " [Rehearsal]" or " [Rollback]" unless it was a migration.
+    QString Label(const QString &text) const;
 
     // The clients of the job handed to the engine.
     int ClientCount() const;
@@ -118,6 +133,8 @@ Q_SIGNALS:
     void Stopped();
 
 private:
+    void begin(QXEInterface &engine, Kind kind, const QString &firstLine);
+    void ended();
     void statusChanged(int computerId, const QString &code);
     void progress(const QString &text);
     static bool allowed(RunState::Command command);
@@ -127,7 +144,10 @@ private:
     QMap<int, QString> m_lastStatus;
     Tally m_tally;
     bool m_complete = false;
-    bool m_rehearsal = false;
+    Kind m_kind = Kind::Migration;
+    QString m_jobName;
+    QString m_resultsFolder;
+    bool m_forget = false;
     // Between Start and the end of the running state.
     bool m_started = false;
 };

@@ -3,6 +3,7 @@
 #include "common/PrivateFolder.h"
 #include "common/modGeneral.h"
 #include "common/modRehearsal.h"
+#include "common/modRollback.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "validation/modReportFormat.h"
@@ -131,7 +132,9 @@ QByteArray RunReport::Csv() const
         QStringLiteral("Last Status Code"), QStringLiteral("Status Text"), QStringLiteral("Client Log File"), QStringLiteral("Engine")});
     // On every row: a row copied into another sheet still says whether it
     // was migrated or only rehearsed.
-    const QString engine = QString::fromLatin1(Rehearsal ? modRehearsal::EngineRehearsal : modRehearsal::EngineSsh);
+    const QString engine = Rehearsal ? QString::fromLatin1(modRehearsal::EngineRehearsal)
+        : Rollback                   ? QString::fromLatin1(modRehearsal::EngineSsh) + QStringLiteral(" (") + modRollback::Word().toLower() + QLatin1Char(')')
+                                     : QString::fromLatin1(modRehearsal::EngineSsh);
     for (const Row &row : Rows)
         csv += modReportFormat::CsvRow({row.Computer, row.GroupPath, row.StatusCode, row.StatusText, row.ClientLog, engine});
     return csv;
@@ -142,11 +145,12 @@ QByteArray RunReport::Html() const
     const int total = static_cast<int>(Rows.size());
     QString page;
     QTextStream out(&page);
-    const QString title = QStringLiteral("Migration report: ") + JobName;
-    const QString shown = Rehearsal ? modRehearsal::Label(title) : title;
+    const QString title = (Rollback ? modRollback::Word() : QStringLiteral("Migration")) + QStringLiteral(" report: ") + JobName;
+    const QString shown = Rehearsal ? modRehearsal::Label(title) : Rollback ? modRollback::Label(title) : title;
     out << modReportFormat::PageStart(shown);
     out << "<h1>" << modReportFormat::Html(shown) << "</h1>\r\n";
-    out << "<p>" << modReportFormat::Html(Rehearsal ? modRehearsal::FirstLine() : modRehearsal::SshFirstLine()) << "</p>\r\n";
+    const QString first = Rehearsal ? modRehearsal::FirstLine() : Rollback ? modRollback::FirstLine(false) : modRehearsal::SshFirstLine();
+    out << "<p>" << modReportFormat::Html(first) << "</p>\r\n";
     out << "<p>Written " << modReportFormat::Html(Time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")))
         << ". Results folder: " << modReportFormat::Html(QDir::toNativeSeparators(ResultsFolder)) << ".</p>\r\n";
     out << "<h2>Outcome of " << total << (total == 1 ? " computer" : " computers") << "</h2>\r\n";

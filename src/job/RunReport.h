@@ -50,6 +50,8 @@ public:
     QString ResultsFolder;
     // The run was a rehearsal: the title and every CSV row say so.
     bool Rehearsal = false;
+    // The run reversed a migration: the title and every CSV row say so.
+    bool Rollback = false;
     QList<Row> Rows;
     std::array<int, OutcomeCount> Counts {};
 

@@ -93,11 +93,7 @@ Split UnfinishedJob(const ComputerDB &database, const std::function<QString(int)
 
 QString NextJobName(const QString &jobName)
 {
-    const QString base = jobName + QStringLiteral(" retry");
-    QString candidate = base;
-    for (int number = 2; modGeneral::FolderHoldsFiles(modGeneral::GetLogPath(candidate)); ++number)
-        candidate = base + QLatin1Char(' ') + QString::number(number);
-    return candidate;
+    return modGeneral::NextFreeJobName(jobName + QStringLiteral(" retry"));
 }
 
 } // namespace modRetry

@@ -28,9 +28,10 @@ void Save(const ComputerDB &database, const MigrationRun &run, QObject *owner)
 
     const QFileInfo html(*chosen);
     const QString csv = html.dir().filePath(html.completeBaseName() + QStringLiteral(".csv"));
-    RunReport report = RunReport::Build(database, run.ClientIds(), run.LastStatuses(), modGeneral::GetLogPath());
-    report.JobName = AppState::Get().CurrentJobName;
+    RunReport report = RunReport::Build(database, run.ClientIds(), run.LastStatuses(), run.ResultsFolder());
+    report.JobName = run.JobName();
     report.Rehearsal = run.Rehearsal();
+    report.Rollback = run.RunKind() == MigrationRun::Kind::Rollback;
     report.Time = Clock::instance().currentDateTime();
     QString problem;
     if (!report.Write(csv, html.filePath(), &problem))

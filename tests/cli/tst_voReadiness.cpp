@@ -134,6 +134,33 @@ private Q_SLOTS:
         run = vo({"retry", file, "--from", path("other"), "--into", path("other.vos.json")});
         QVERIFY2(run.status == 1 && run.err.contains("larger than 1024 MB"), run.err.constData());
     }
+
+    // A rollback starts only on results it can reverse: never a
+    // rehearsal's or a rollback's, never a computer the migration did not
+    // reach; none of them makes a results folder of its own.
+    void rollbackRefusals()
+    {
+        const QString file = job("undo.vos.json");
+        QCOMPARE(vo({"run", file, "--profile", write("fast.txt", "step_ms = 0\n"), "--job", "Undo"}).status, 0);
+        const QString results = m_fixture.logs.filePath(QStringLiteral("Undo"));
+        const auto refused = [&](const QStringList &arguments, const char *why) {
+            const VoRun run = vo(QStringList {"rollback", file} + arguments);
+            return run.status == 1 && run.err.contains(why) ? QByteArray() : run.out + run.err;
+        };
+        QCOMPARE(refused({"--from", results}, "holds the results of a rehearsal"), QByteArray());
+        QVERIFY(QFile::remove(results + "/rehearsal.txt"));
+        QCOMPARE(refused({"--from", results, "--computer", "PC-1", "--computer", "PC-9"}, "did not reach this computer: PC-9."), QByteArray());
+        QCOMPARE(refused({"--from", results, "--join-account", "OLDCORP\\rejoin"}, "go together"), QByteArray());
+        QCOMPARE(refused({"--from", results, "--forget", "--join-account", "a", "--join-password-file", write("pw", "x\n")}, "joins no domain"),
+            QByteArray());
+        QVERIFY(QDir().mkpath(path("other")) && !write("other/varnoosk.sts", "2024-01-02 03:04:05\t1\tOTHER-1\tXS\r\n").isEmpty());
+        QCOMPARE(refused({"--from", path("other")}, "None of the 3 computers"), QByteArray());
+        QVERIFY(!writeFile(results + "/rollback.txt", "").isEmpty());
+        QCOMPARE(refused({"--from", results}, "holds the results of a rollback"), QByteArray());
+        const VoRun retry = vo({"retry", file, "--from", results, "--into", path("again.vos.json")});
+        QVERIFY2(retry.status == 1 && retry.err.contains("holds the results of a rollback"), retry.err.constData());
+        QVERIFY(!QFileInfo::exists(m_fixture.logs.filePath(QStringLiteral("Undo rollback"))));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestVoReadiness)

@@ -1,13 +1,10 @@
+#include "common/modRollback.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "settingsfile/SettingsFile.h"
 
 #include "job/JobFixture.h"
-#include "support/ClientTestMode.h"
-#include "support/NamespaceLab.h"
-#include "support/SshdServer.h"
-#include "support/TestRegistry.h"
-#include "support/VoProcess.h"
+#include "support/LabComputers.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -22,7 +19,6 @@
 
 #include <csignal>
 #include <functional>
-#include <map>
 #include <memory>
 
 using namespace JobFixture;
@@ -61,96 +57,38 @@ class TestRealClients : public QObject
 
     static constexpr int Clients = 20;
 
-    static QString name(int n) { return QStringLiteral("client-%1").arg(n); }
-
-    // vo on the console's side of the lab, where the listener address is local.
-    VoRun vo(const NamespaceLab &lab, const QStringList &arguments) const
-    {
-        return runProgram(QStringLiteral("ip"), NamespaceLab::exec(lab.engineNamespace()).mid(1) + QStringList {VO_EXECUTABLE} + arguments);
-    }
+    static QString name(int n) { return LabComputers::name(n); }
 
     // The computers of a lab, each with an sshd and a realm tool that takes
     // `slow(n)` seconds; the console trusts those `trusted(n)` says, and a
     // job of them all waits in home/lab.vos.json.
-    struct Computers
-    {
-        ClientTestMode testMode;
-        NamespaceLab lab;
-        QTemporaryDir home;
-        TestRegistry registry;
-        std::vector<std::unique_ptr<SshdServer>> servers;
-        explicit Computers(int count)
-            : lab(count)
-            , servers(size_t(count) + 1)
-        { }
-        QString asked(int n) const { return servers[size_t(n)]->clientRoot() + "/usr/sbin/asked"; }
-    };
-
-    std::unique_ptr<Computers> makeComputers(int count, const std::function<bool(int)> &serves, const std::function<int(int)> &slow,
+    std::unique_ptr<LabComputers> makeComputers(int count, const std::function<bool(int)> &serves, const std::function<int(int)> &slow,
         const std::function<bool(int)> &trusted, int transferors)
     {
-        auto made = std::make_unique<Computers>(count);
-        const NamespaceLab &lab = made->lab;
-        QTemporaryDir &home = made->home;
-        // VO_KEEP_HOME=1 keeps the logs of the check for a look afterwards.
-        home.setAutoRemove(qEnvironmentVariableIsEmpty("VO_KEEP_HOME"));
-        if (!lab.ready() || !made->testMode.problem().isEmpty() || !QDir().mkpath(home.filePath("run"))
-            || !QFile::setPermissions(home.filePath("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        LabComputers::Options options;
+        options.count = count;
+        options.transferors = transferors;
+        options.serves = serves;
+        options.slow = slow;
+        options.trusted = trusted;
+        auto made = std::make_unique<LabComputers>(QStringLiteral(VO_EXECUTABLE), options);
+        if (!made->problem().isEmpty())
             return made;
-        qputenv("XDG_DATA_HOME", home.filePath("data").toLocal8Bit());
-        qputenv("XDG_RUNTIME_DIR", home.filePath("run").toLocal8Bit());
-        qputenv("VARNO_OSK_SSH_TIMEOUT", "2");
-
-        QByteArray sshConfig;
-        for (int n = 1; n <= count; ++n)
-            sshConfig += "Host " + name(n).toUtf8() + "\n    HostName " + NamespaceLab::ClientAddress(n).toUtf8() + "\n    User root\n";
-        const QString configFile = writeFile(home.filePath("ssh_config"), sshConfig);
-        for (const auto &[setting, text] : std::map<QString, QString> {{"LogPath", home.filePath("logs")},
-                 {"ListenerIP", NamespaceLab::EngineAddress}, {"ReportingPeriod", "2"}, {"KeepAliveIncrement", "2"}, {"StatusCheckPeriod", "1"},
-                 {"MaxTransferors", QString::number(transferors)}, {"SshConfig", configFile}})
-            if (vo(lab, {"config", "set", setting, text}).status != 0)
-                return made;
-        const VoRun key = vo(lab, {"engine", "key"});
-        if (key.status != 0 || !key.out.startsWith("ssh-ed25519 "))
-            return made;
-
-        QStringList trust;
-        for (int n = 1; n <= count; ++n) {
-            if (!serves(n))
-                continue;
-            auto &server = made->servers[static_cast<size_t>(n)] = std::make_unique<SshdServer>();
-            server->placeIn(lab.clientNamespace(n), NamespaceLab::ClientAddress(n));
-            server->setClientRoot(made->testMode.root(name(n)));
-            const QString tools = server->clientRoot() + "/usr/sbin";
-            const QByteArray wait = slow(n) ? "sleep " + QByteArray::number(slow(n)) + "\n" : QByteArray();
-            if (!server->start() || !server->authorize(key.out) || !QDir().mkpath(tools)
-                || writeFile(tools + "/realm", "#!/bin/sh\ntouch \"$(dirname \"$0\")/asked\"\n" + wait + "exit 0\n").isEmpty()
-                || !QFile::setPermissions(tools + "/realm", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
-                return made;
-            if (trusted(n))
-                trust << name(n);
-        }
-        if (vo(lab, QStringList {"engine", "trust", "--yes"} + trust).status != 0)
-            return made;
-
         ComputerDB db;
         makeSound(global(db));
         for (int n = 1; n <= count; ++n)
             addComputer(db, name(n));
-        SettingsFile::SaveOptions options;
-        options.JobName = QStringLiteral("Lab");
-        if (!SettingsFile().Save(db, home.filePath("lab.vos.json"), options).ok())
-            return made;
-        m_ready = true;
+        SettingsFile::SaveOptions saved;
+        saved.JobName = QStringLiteral("Lab");
+        m_ready = SettingsFile().Save(db, made->home.filePath("lab.vos.json"), saved).ok();
         return made;
     }
 
-    static void startCheck(const Computers &computers, QProcess &check)
+    static void startCheck(const LabComputers &computers, QProcess &check)
     {
         check.start("ip",
-            NamespaceLab::exec(computers.lab.engineNamespace()).mid(1)
-                + QStringList {VO_EXECUTABLE, "check", computers.home.filePath("lab.vos.json"), "--clients", "--csv",
-                    computers.home.filePath("report.csv"), "--html", computers.home.filePath("report.html")});
+            computers.voCommand({"check", computers.home.filePath("lab.vos.json"), "--clients", "--csv", computers.home.filePath("report.csv"),
+                "--html", computers.home.filePath("report.html")}));
     }
 
     static QByteArray readAll(const QString &path)
@@ -188,9 +126,9 @@ private Q_SLOTS:
             Clients, [](int n) { return role(n) != Role::NoService; },
             [](int n) { return role(n) == Role::Killed || role(n) == Role::Cut ? 20 : role(n) == Role::Slow ? 8 : 0; },
             [](int n) { return role(n) != Role::Untrusted; }, 8);
-        if (!computers->lab.ready())
+        if (computers->unavailable())
             QSKIP(qPrintable(computers->lab.problem()));
-        QVERIFY(m_ready);
+        QVERIFY2(m_ready, qPrintable(computers->problem()));
         const NamespaceLab &lab = computers->lab;
         const auto &servers = computers->servers;
 
@@ -251,15 +189,84 @@ private Q_SLOTS:
         }
     }
 
+    // A migration of three computers' local accounts through the engine:
+    // one switched off while it re-owns its profile, then switched on and
+    // rolled back with one that had finished; every profile ends wholly
+    // old or wholly new, and the rollback's results say "Rollback".
+    void migrateKillAndRollBack()
+    {
+        constexpr int Count = 3;
+        const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 0; }, [](int) { return true; }, 3);
+        if (computers->unavailable())
+            QSKIP(qPrintable(computers->lab.problem()));
+        QVERIFY2(m_ready, qPrintable(computers->problem()));
+        for (int n = 1; n <= Count; ++n)
+            QVERIFY(computers->giveProfile(n, n == 2 ? 30000 : 300));
+        QCOMPARE(computers->vo({"config", "set", "Engine", "ssh"}).status, 0);
+        ComputerDB db;
+        makeSound(global(db));
+        global(db).SourceDomain = global(db).DestinationDomain = LocalAccountDomain;
+        global(db).RebootPermitted = global(db).ForceReboot = 0;
+        global(db).CopyProfile = 0;
+        for (int n = 1; n <= Count; ++n)
+            addComputer(db, name(n));
+        const QString job = computers->home.filePath("move.vos.json");
+        SettingsFile::SaveOptions options;
+        options.JobName = QStringLiteral("Move");
+        QVERIFY(SettingsFile().Save(db, job, options).ok());
+
+        QProcess run;
+        run.start("ip", computers->voCommand({"run", job, "--ignore-warnings"}));
+        // Switched off in the middle of re-owning: the journal names the step.
+        QDeadlineTimer deadline(90'000);
+        while (!computers->reowning(2) && !deadline.hasExpired())
+            QThread::msleep(5);
+        computers->lab.killClient(2);
+        QVERIFY2(!deadline.hasExpired(), run.readAllStandardOutput() + run.readAllStandardError());
+        QVERIFY(run.waitForFinished(120'000));
+        const QByteArray migrated = run.readAllStandardOutput();
+        QVERIFY2(migrated.contains("client-1: Migration successful\n") && migrated.contains("client-3: Migration successful\n"),
+            migrated.constData());
+        QVERIFY2(!migrated.contains("client-2: Migration successful"), migrated.constData());
+        QCOMPARE(computers->profileState((1)), QStringLiteral("new, 329"));
+        QCOMPARE(computers->profileState((3)), QStringLiteral("new, 329"));
+
+        // Switched on again; the second computer is rolled back with the third.
+        QVERIFY(computers->servers[2]->restart(false));
+        const QString results = computers->home.filePath("logs/Move");
+        VoRun rollback = computers->vo({"rollback", job, "--from", results, "--computer", "client-2", "--computer", "CLIENT-3", "--report",
+                                                computers->home.filePath("rollback")});
+        QVERIFY2(rollback.status == 0, rollback.out + rollback.err);
+        for (const char *line : {"Rollback Job Name: Move rollback [Rollback]\n", "client-2: Rollback successful\n",
+                 "client-3: Rollback successful\n", "Clients: 2; successful 2, with warnings 0, with errors 0, canceled 0, aborted 0. [Rollback]\n"})
+            QVERIFY2(rollback.out.contains(line), rollback.out.constData());
+        QVERIFY(!rollback.out.contains("client-1"));
+        QCOMPARE(computers->profileState((1)), QStringLiteral("new, 329"));
+        QCOMPARE(computers->profileState((2)), QStringLiteral("old, 30029"));
+        QCOMPARE(computers->profileState((3)), QStringLiteral("old, 329"));
+        QVERIFY(QFile::exists(computers->home.filePath("logs/Move rollback/rollback.txt")));
+        QVERIFY(readAll(computers->home.filePath("rollback/report.html")).contains("Rollback report: Move rollback [Rollback]"));
+        QVERIFY(readAll(computers->home.filePath("logs/Move rollback/handler.log")).contains(modRollback::FirstLine(false).toUtf8()));
+
+        // The rollback's results are not a migration's to roll back again,
+        // and forgetting leaves the migrated computer as it is, for good.
+        rollback = computers->vo({"rollback", job, "--from", computers->home.filePath("logs/Move rollback")});
+        QVERIFY2(rollback.status == 1 && rollback.err.contains("holds the results of a rollback"), rollback.err.constData());
+        rollback = computers->vo({"rollback", job, "--from", results, "--computer", "client-1", "--forget"});
+        QVERIFY2(rollback.status == 0, rollback.out + rollback.err);
+        QVERIFY(!QFile::exists(computers->root(1) + "/var/lib/varno-osk/journal/journal"));
+        QCOMPARE(computers->profileState((1)), QStringLiteral("new, 329"));
+    }
+
     // Fifty computers and eight transferors: never more than eight at work,
     // each serving one computer after the other, and every computer served once.
     void fiftyClientsEightTransferors()
     {
         constexpr int Count = 50;
         const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 0; }, [](int) { return true; }, 8);
-        if (!computers->lab.ready())
+        if (computers->unavailable())
             QSKIP(qPrintable(computers->lab.problem()));
-        QVERIFY(m_ready);
+        QVERIFY2(m_ready, qPrintable(computers->problem()));
         QProcess check;
         startCheck(*computers, check);
         QVERIFY(check.waitForFinished(180'000));
@@ -290,9 +297,9 @@ private Q_SLOTS:
     {
         constexpr int Count = 6;
         const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 60; }, [](int) { return true; }, 2);
-        if (!computers->lab.ready())
+        if (computers->unavailable())
             QSKIP(qPrintable(computers->lab.problem()));
-        QVERIFY(m_ready);
+        QVERIFY2(m_ready, qPrintable(computers->problem()));
         QProcess check;
         startCheck(*computers, check);
         QDeadlineTimer deadline(30'000);

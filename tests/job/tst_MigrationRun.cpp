@@ -1,4 +1,7 @@
 #include "common/modRehearsal.h"
+#include "common/modRollback.h"
+#include "engine/JobColumns.h"
+#include "job/RollbackJob.h"
 #include "database/MemoryTreeDisplay.h"
 #include "engine/ClientStatus.h"
 #include "job/MigrationRun.h"
@@ -8,6 +11,8 @@
 #include "engine/EngineFixture.h"
 #include "engine/FakeEngine.h"
 #include "JobFixture.h"
+
+#include <QFile>
 
 #include <memory>
 
@@ -101,6 +106,56 @@ private Q_SLOTS:
         QCOMPARE(fake->calls.filter(QStringLiteral("Cancel")), (QStringList {"CancelClient=1"}));
         QCOMPARE(fake->calls.filter(QStringLiteral("Abort")), (QStringList {"AbortClient=1", "AbortAll"}));
         QCOMPARE(fixture.presenter.count(), 0);
+    }
+
+    // A rollback sends only its computers, each told to join its source
+    // domain again with the rollback's account (a local source has none
+    // to go back to, and no workgroup goes out), into its own results
+    // folder; its lines and labels say "Rollback" from first to last.
+    void aRollbackOfChosenComputers()
+    {
+        EngineFixture fixture;
+        auto engine = std::make_unique<FakeEngine>();
+        FakeEngine *fake = engine.get();
+        QXEInterface qxe(std::move(engine));
+        ComputerDB db;
+        JobFixture::makeSound(JobFixture::global(db));
+        JobFixture::global(db).JoinVal = JoinWorkgroup;
+        JobFixture::global(db).JoinName = QStringLiteral("WORKGROUP");
+        for (const char *name : {"PC-A", "PC-B", "PC-C"})
+            JobFixture::addComputer(db, QString::fromLatin1(name));
+        JobFixture::own(db, 2).SourceDomain = LocalAccountDomain;
+
+        RollbackJob job;
+        job.Computers = {0, 2};
+        job.JoinAccount = QStringLiteral("rejoin");
+        job.JoinPassword = QStringLiteral("pwr");
+        const QString results = fixture.logs.path() + QStringLiteral("/Spring rollback");
+        MigrationRun run(db);
+        QStringList lines;
+        connect(&run, &MigrationRun::Line, &run, [&lines](const QString &line) { lines << line; });
+        run.StartRollback(qxe, job, QStringLiteral("Spring rollback"), results);
+        QCOMPARE(run.ClientIds(), (QList<qint32> {0, 2}));
+        QVERIFY(fake->calls.contains(QStringLiteral("LogPath=") + results));
+        const JobArray &settings = qxe.SettingsArray();
+        QCOMPARE(settings.Value(SettingsColumn::JoinDomain, 1).toString(), QStringLiteral("OLDCORP"));
+        QCOMPARE(settings.Value(SettingsColumn::JoinDCName, 1).toString(), QStringLiteral("OLD-DC1"));
+        QCOMPARE(settings.Value(SettingsColumn::JoinAccount, 1).toString(), QStringLiteral("OLDCORP\\rejoin"));
+        QCOMPARE(settings.Value(SettingsColumn::JoinPassword, 1).toString(), QStringLiteral("pwr"));
+        for (int row : {1, 2})
+            QVERIFY(settings.Value(SettingsColumn::Workgroup, row).toString().isEmpty());
+        QVERIFY(settings.Value(SettingsColumn::JoinDomain, 2).toString().isEmpty());
+        QVERIFY(QFile::exists(results + QStringLiteral("/rollback.txt")));
+
+        Q_EMIT fake->ClientStatusChanged(1, QStringLiteral("XS"));
+        Q_EMIT fake->ClientStatusChanged(2, QStringLiteral("XE"));
+        Q_EMIT fake->ProcessingComplete();
+        QCOMPARE(lines,
+            (QStringList {modRollback::FirstLine(false), "Building migration list...", "Processing entries...", "PC-A: Rollback successful",
+                "PC-C: Rollback complete with errors", "Processing complete.", modRollback::LastLine(false)}));
+        QCOMPARE(run.Label(QStringLiteral("Done")), QStringLiteral("Done [Rollback]"));
+        QCOMPARE(run.JobName(), QStringLiteral("Spring rollback"));
+        QVERIFY(!run.Rehearsal());
     }
 
     // Groups show the worst state below them, and only from the run's

@@ -7,12 +7,15 @@
 #include "shell/forms/ObjectSettingsPanel.h"
 #include "shell/forms/RunControlPane.h"
 #include "shell/forms/frmMigJobName.h"
+#include "shell/forms/frmRollback.h"
 #include "support/ManualClock.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -167,6 +170,54 @@ private Q_SLOTS:
         QCOMPARE(f.presenter->count(), 1);
         QCOMPARE(f.presenter->last().caption, QStringLiteral("Existing Migration Found"));
         QVERIFY(!RunState::instance().running());
+    }
+
+    // File > Roll Back Computers...: the dialog lists the computers the
+    // migration reached, ticked; the run that follows goes to those still
+    // ticked, into its own results folder, and says "Rollback" in the
+    // caption, the pane and the log.
+    void aRollbackFromTheFileMenu()
+    {
+        auto window = newWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        AppState::Get().CurrentJobName = QStringLiteral("Spring");
+        const QString results = f.logs->filePath(QStringLiteral("Spring"));
+        QVERIFY(QDir().mkpath(results));
+        QFile status(results + QStringLiteral("/varnoosk.sts"));
+        QVERIFY(status.open(QIODevice::WriteOnly));
+        status.write("2024-05-06 07:08:09\t1\tLAB-01\tXS\r\n2024-05-06 07:08:09\t2\tPC-01\tXE\r\n2024-05-06 07:08:09\t3\tLAB-02\tXS\r\n");
+        status.close();
+        m_profile = QStringLiteral("step_ms = 100\n");
+
+        bool shown = false;
+        QTimer::singleShot(0, qApp, [&] {
+            auto *dialog = qobject_cast<frmRollback *>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            shown = dialog->lstComputers->count() == 3 && dialog->lstComputers->item(1)->checkState() == Qt::Checked
+                && dialog->lstComputers->item(1)->text() == QStringLiteral("LAB-02 - Migration successful") && dialog->cmdRollBack->isDefault();
+            if (const QString folder = qEnvironmentVariable("VO_SCREENSHOTS"); !folder.isEmpty())
+                dialog->grab().save(folder + QStringLiteral("/rollback-dialog.png"));
+            dialog->lstComputers->item(2)->setCheckState(Qt::Unchecked);
+            dialog->txtJoinAccount->setText(QStringLiteral("rejoin"));
+            dialog->cmdRollBack->click();
+        });
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuRollBack")));
+        QVERIFY(shown);
+        QVERIFY(RunState::instance().running());
+        QVERIFY(window->windowTitle().endsWith(QStringLiteral(" [Rollback]")));
+        const auto *caption = window->runControl()->findChild<QLabel *>(QStringLiteral("lblProgressCaption"));
+        QCOMPARE(caption->text(), QStringLiteral("Rollback in progress... [Rollback]"));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QCOMPARE(caption->text(), QStringLiteral("Rollback complete: press Done to return to editing. [Rollback]"));
+        QCOMPARE(count(*window, "lblSucceeded"), QStringLiteral("2"));
+        QVERIFY(QFile::exists(f.logs->filePath(QStringLiteral("Spring rollback/rollback.txt"))));
+        screenshot(*window, "rollback-finished.png");
+        QTest::mouseClick(button(*window, "cmdDone"), Qt::LeftButton);
+        // Its statuses are no migration's state.
+        QVERIFY(f.trigger(*window, QStringLiteral("mnuSaveState")));
+        QVERIFY(f.presenter->last().text.startsWith(QStringLiteral("The last run was a rollback")));
     }
 
     // Cancel under the log stops the clients not started; Abort from the

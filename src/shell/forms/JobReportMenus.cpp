@@ -85,6 +85,12 @@ void JobReportMenus::updateItems()
 void JobReportMenus::mnuNewJobFromUnfinished_Click()
 {
     modErrorHandler::Guard("frmMain.mnuNewJobFromUnfinished_Click", [&] {
+        if (m_run.RunKind() == MigrationRun::Kind::Rollback) {
+            modErrorHandler::ShowMessage(modErrorHandler::Information,
+                QStringLiteral("The last run was a rollback: its statuses say which migrations were reversed, not which computers "
+                               "finished.  Load the migration's state, or use vo retry with the migration's results folder."));
+            return;
+        }
         // A rehearsal finished nothing, whatever its statuses say.
         const QMap<int, QString> statuses = m_run.Rehearsal() ? QMap<int, QString>() : m_run.LastStatuses();
         const modRetry::Split split = modRetry::UnfinishedJob(m_database, [&statuses](int id) { return statuses.value(id); });

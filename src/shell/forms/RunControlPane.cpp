@@ -5,6 +5,7 @@
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modRehearsal.h"
+#include "common/modRollback.h"
 #include "database/ComputerDB.h"
 #include "engine/QXEHandler.h"
 #include "engine/QXEInterface.h"
@@ -223,19 +224,31 @@ void RunControlPane::StartTest(const QString &caption)
     tmrAnimation_Timer();
 }
 
-void RunControlPane::Start(QXEInterface &engine)
+void RunControlPane::prepare(const QString &caption)
 {
     m_treeStatus.SetColorsForRun();
     m_log->clear();
     m_shownCounts.fill(-1);
     m_animationFrame = false;
     tmrAnimation_Timer();
+    lblProgressCaption->setText(caption);
+}
+
+void RunControlPane::Start(QXEInterface &engine)
+{
     const QString caption = QStringLiteral("Migration in progress...");
-    lblProgressCaption->setText(engine.Engine().Rehearses() ? modRehearsal::Label(caption) : caption);
+    prepare(engine.Engine().Rehearses() ? modRehearsal::Label(caption) : caption);
     // Run switches the run state on before anything else, and with it the
     // buttons and the animation.
     m_run.Start(engine);
     // Only now does the run know how many clients it has.
+    showCounts();
+}
+
+void RunControlPane::StartRollback(QXEInterface &engine, const RollbackJob &job, const QString &jobName, const QString &resultsFolder)
+{
+    prepare(modRollback::Label(QStringLiteral("Rollback in progress...")));
+    m_run.StartRollback(engine, job, jobName, resultsFolder);
     showCounts();
 }
 
@@ -344,8 +357,10 @@ void RunControlPane::processingComplete()
     // waits for Done. A caption still saying "in progress" over a finished
     // run would send the administrator looking for what is left; the icon
     // is the worst way a client ended, as a group's would be.
-    const QString caption = QStringLiteral("Migration complete: press Done to return to editing.");
-    lblProgressCaption->setText(m_run.Rehearsal() ? modRehearsal::Label(caption) : caption);
+    const QString caption = m_run.RunKind() == MigrationRun::Kind::Rollback
+        ? QStringLiteral("Rollback complete: press Done to return to editing.")
+        : QStringLiteral("Migration complete: press Done to return to editing.");
+    lblProgressCaption->setText(m_run.Label(caption));
     showCounts();
     const MigrationRun::Tally &tally = m_run.Clients();
     int outcome = TreeImage::StatusSuccess;

@@ -16,6 +16,7 @@ class QLabel;
 class QListView;
 class QPushButton;
 class QXEInterface;
+struct RollbackJob;
 class QTimer;
 
 // The progress log pane that takes the settings panel's place during a run
@@ -38,6 +39,8 @@ public:
     // The start command's last step, once its checks passed: the tree and
     // the pane prepared, then the job handed to the engine.
     void Start(QXEInterface &engine);
+    // The same for the rollback of `job`'s computers.
+    void StartRollback(QXEInterface &engine, const RollbackJob &job, const QString &jobName, const QString &resultsFolder);
     // A test's start: the tree prepared, the log emptied, the caption set.
     // The caller switches the run state on.
     void StartTest(const QString &caption);
@@ -74,6 +77,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void prepare(const QString &caption);
     void layoutTiles(int columns);
     void statusChanged(int computerId, const QString &code);
     void runLine(const QString &line);

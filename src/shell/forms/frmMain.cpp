@@ -8,12 +8,14 @@
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
 #include "common/modRehearsal.h"
+#include "common/modRollback.h"
 #include "config/forms/frmConfiguration.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
 #include "engine/NetworkTest.h"
 #include "engine/QXEHandler.h"
 #include "engine/QXEInterface.h"
+#include "engine/modEngine.h"
 #include "import/forms/frmImportADS.h"
 #include "import/forms/frmImportUsers.h"
 #include "job/ClientCheck.h"
@@ -30,6 +32,7 @@
 #include "shell/forms/TreeFindBar.h"
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmMigJobName.h"
+#include "shell/forms/frmRollback.h"
 #include "shell/forms/frmWelcome.h"
 #include "shell/modHelp.h"
 #include "shell/modRecentlyUsed.h"
@@ -41,6 +44,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -154,6 +158,7 @@ void frmMain::createMenus()
     mnuSaveAs = addItem(mnuFile, "mnuSaveAs", QStringLiteral("Save Settings &As..."), true);
     mnuSaveState = addItem(mnuFile, "mnuSaveState", QStringLiteral("Save &Migration State..."), true);
     mnuSaveRunReport = addItem(mnuFile, "mnuSaveRunReport", QStringLiteral("Save Run Re&port..."), false);
+    mnuRollBack = addItem(mnuFile, "mnuRollBack", QStringLiteral("Roll &Back Computers..."), true);
     mnuFile->addSeparator();
     mnuLoad = addItem(mnuFile, "mnuLoad", QStringLiteral("&Load Settings"), true);
     mnuLoad->setShortcut(QKeySequence::Open);
@@ -243,6 +248,8 @@ void frmMain::createMenus()
         {mnuLoad, Command::Load}, {mnuRecentlyUsed->menuAction(), Command::Load}, {mnuImport->menuAction(), Command::Import},
         {mnuImportADS, Command::Import}, {mnuImportUsersFile, Command::Import}, {mnuSetupWizard, Command::SetupWizard},
         {mnuConfiguration, Command::Configuration}, {mnuStartMigration, Command::StartMigration},
+        // A rollback is a run: it may start when a migration may.
+        {mnuRollBack, Command::StartMigration},
         {mnuTests->menuAction(), Command::TestsMenu}, {mnuPingStart, Command::PingStart}, {mnuPingStop, Command::PingStop},
         {mnuNetworkTestStart, Command::NetworkTestStart}, {mnuNetworkTestStop, Command::NetworkTestStop},
         {mnuCancelMigration, Command::CancelMigration}, {mnuAbortMigration, Command::AbortMigration},
@@ -279,6 +286,12 @@ void frmMain::connectCommands()
         if (m_run->Rehearsal()) {
             modErrorHandler::ShowMessage(modErrorHandler::Information,
                 QStringLiteral("The last run was a rehearsal: no computer was migrated, so there is no migration state to save."));
+            return;
+        }
+        if (m_run->RunKind() == MigrationRun::Kind::Rollback) {
+            modErrorHandler::ShowMessage(modErrorHandler::Information,
+                QStringLiteral("The last run was a rollback: its statuses say which migrations were reversed, so there is no "
+                               "migration state to save."));
             return;
         }
         m_settingsFiles->mnuSaveState_Click(m_run->LastStatuses());
@@ -325,6 +338,7 @@ void frmMain::connectCommands()
 
     // Run control.
     connect(mnuStartMigration, &QAction::triggered, this, &frmMain::StartMigration);
+    connect(mnuRollBack, &QAction::triggered, this, &frmMain::mnuRollBack_Click);
     connect(mnuMigJobName, &QAction::triggered, this, &frmMain::mnuMigJobName_Click);
     connect(mnuCancelMigration, &QAction::triggered, m_runControl, &RunControlPane::CancelMigration);
     connect(mnuAbortMigration, &QAction::triggered, m_runControl, &RunControlPane::AbortMigration);
@@ -606,11 +620,10 @@ void frmMain::Form_Activate()
 void frmMain::SetMainCaption()
 {
     const QString caption = modStartup::MainCaption(AppState::Get().CurrentJobName);
-    // From the start of a rehearsal to its Done: its results fill the tree
-    // and the log, and must not pass for a migration's.
-    const bool rehearsal
-        = m_run && m_run->Rehearsal() && RunState::instance().mode() == RunState::Mode::Migration && RunState::instance().running();
-    setWindowTitle(rehearsal ? modRehearsal::Label(caption) : caption);
+    // From the start of a rehearsal or a rollback to its Done: its results
+    // fill the tree and the log, and must not pass for a migration's.
+    const bool shown = m_run && RunState::instance().mode() == RunState::Mode::Migration && RunState::instance().running();
+    setWindowTitle(shown ? m_run->Label(caption) : caption);
 }
 
 void frmMain::BringToFront()
@@ -752,12 +765,12 @@ void frmMain::mnuAbout_Click()
 
 // ---- running state and panel --------------------------------------------------
 
-void frmMain::CreateEngineWrapper()
+void frmMain::CreateEngineWrapper(std::unique_ptr<QXEHandler> engine)
 {
     wintQXE.reset();
     // A new wrapper switches the run state off: the console is free to exit
     // without a warning.
-    wintQXE = std::make_unique<QXEInterface>();
+    wintQXE = engine ? std::make_unique<QXEInterface>(std::move(engine)) : std::make_unique<QXEInterface>();
     connect(wintQXE.get(), &QXEInterface::TestReceived, m_runControl, [this] {
         m_runControl->SetCaption(QStringLiteral("Network test successful: press Done to end it."));
         m_runControl->ShowOutcome(TreeImage::StatusSuccess);
@@ -822,6 +835,21 @@ void frmMain::StartMigration()
         if (!modRehearsal::EngineRehearses() || !wintQXE->Engine().Rehearses())
             CreateEngineWrapper();
         m_runControl->Start(*wintQXE);
+    });
+}
+
+void frmMain::mnuRollBack_Click()
+{
+    modErrorHandler::Guard("frmMain.mnuRollBack_Click", [&] {
+        if (!RunState::instance().isEnabled(Command::StartMigration))
+            return;
+        frmRollback dialog(*Database, modGeneral::GetLogPath(), this);
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        const RollbackJob &job = dialog.job();
+        const QString jobName = modRollback::JobName(QFileInfo(QDir::cleanPath(job.MigrationResults)).fileName());
+        CreateEngineWrapper(modEngine::CreateRollbackHandler(job.Forget));
+        m_runControl->StartRollback(*wintQXE, job, jobName, modGeneral::GetLogPath(jobName));
     });
 }
 

@@ -20,6 +20,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
+class QXEHandler;
 class QXEInterface;
 class PingTest;
 class TreeFindBar;
@@ -95,6 +96,8 @@ public:
     void mnuPingStart_Click();
     // Edit > Migration Job Name.
     void mnuMigJobName_Click();
+    // File > Roll Back Computers...
+    void mnuRollBack_Click();
     RunControlPane *runControl() const { return m_runControl; }
 
     ComputerDB *database() const { return Database.get(); }
@@ -134,7 +137,9 @@ private:
     void LoadWindowSettings();
     void SaveWindowSettings();
     void connectCommands();
-    void CreateEngineWrapper();
+    // A new engine wrapper around `engine`, or the one the registry value
+    // Engine chooses.
+    void CreateEngineWrapper(std::unique_ptr<QXEHandler> engine = {});
     // The menus, the buttons and the panes as RunState's table has them now.
     void RunStateChanged();
     void UpdateSaveRunReport();
@@ -166,6 +171,7 @@ private:
     QAction *mnuSaveAs = nullptr;
     QAction *mnuSaveState = nullptr;
     QAction *mnuSaveRunReport = nullptr;
+    QAction *mnuRollBack = nullptr;
     QAction *mnuLoad = nullptr;
     QMenu *mnuRecentlyUsed = nullptr;
     std::array<QAction *, 5> mnuRecent {};
