@@ -90,11 +90,11 @@ bool StartMigration::engineChosen()
     box.buttonCaptions = {QStringLiteral("&Migrate the Clients"), QStringLiteral("&Rehearse"), QStringLiteral("Cancel")};
     box.defaultButton = 1;
     box.text = QStringLiteral("Should this console migrate the clients, or rehearse?") + CR + CR
-        + QStringLiteral("Migrate the Clients: the ssh engine reaches every computer of the job and its client service does the ") + CR
-        + QStringLiteral("work there: profiles get their new owners, the computer may change realm and reboot.") + CR + CR
-        + QStringLiteral("Rehearse: the simulated engine plays the job; no computer is changed.") + CR + CR
-        + QStringLiteral("The answer is kept for every later migration (the registry value Engine, which") + CR
-        + QStringLiteral("vo config set Engine ssh or vo config set Engine rehearsal changes).");
+        + QStringLiteral("Migrate the Clients: the ssh engine reaches every computer of the job and its client service does the "
+                         "work there: profiles get their new owners, the computer may change realm and reboot.")
+        + CR + CR + QStringLiteral("Rehearse: the simulated engine plays the job; no computer is changed.") + CR + CR
+        + QStringLiteral("The answer is kept for every later migration (the registry value Engine, which "
+                         "vo config set Engine ssh or vo config set Engine rehearsal changes).");
     const Presenter::Answer answer = Presenter::current().showMessage(box);
     if (answer != Presenter::Yes && answer != Presenter::No)
         return false;

@@ -134,5 +134,5 @@ QString LabComputers::profileState(int n) const
 
 bool LabComputers::reowning(int n) const
 {
-    return readAll(root(n) + "/var/lib/varno-osk/journal/journal").contains("profile-reown");
+    return readAll(root(n) + "/var/lib/varno-osk/journal/journal").contains("step profile-reown begun");
 }

@@ -372,7 +372,9 @@ void RunControlPane::processingComplete()
     }
     ShowOutcome(outcome);
     modErrorHandler::ShowMessage(modErrorHandler::Information,
-        QStringLiteral("Processing is complete.  A summary of the migration can be seen in ") + CR
+        QStringLiteral("Processing is complete.  A summary of the %1 can be seen in ")
+                .arg(m_run.RunKind() == MigrationRun::Kind::Rollback ? QStringLiteral("rollback") : QStringLiteral("migration"))
+            + CR
             + QStringLiteral("the progress log and status tree panes of the console.  Press the") + CR
             + QStringLiteral("'Done' button to return the console to normal operation.") + CR + CR
             + QStringLiteral("For detailed information please review the log files under the View menu."));
