@@ -255,10 +255,24 @@ bool LocalComputer::setWorkgroup(const std::string &name, std::string &problem)
 
 std::optional<unsigned> LocalComputer::uidOfSid(const std::string &sid)
 {
-    const std::string wbinfo = tool({"/usr/bin/wbinfo"});
-    if (wbinfo.empty() || sid.rfind("S-", 0) != 0)
+    if (sid.rfind("S-", 0) != 0)
         return std::nullopt;
-    const std::optional<std::string> output = modTool::Run(wbinfo, {"--sid-to-uid", sid}, [this] { return stillWanted(); });
+    // The directory client the computer has answers: SSSD through its own
+    // Python binding (it has no command for this), else winbind. A SID that
+    // maps to a group only is no account.
+    static const std::string sssdLookup = "import sys\n"
+                                          "import pysss_nss_idmap as m\n"
+                                          "r = m.getidbysid(sys.argv[1]).get(sys.argv[1])\n"
+                                          "if not r or r.get('type') not in (1, 3):\n"
+                                          "    sys.exit(1)\n"
+                                          "print(r['id'])\n";
+    const std::string python = tool({"/usr/bin/python3"});
+    const std::string wbinfo = tool({"/usr/bin/wbinfo"});
+    std::optional<std::string> output;
+    if (!tool({"/usr/sbin/sssd"}).empty() && !python.empty())
+        output = modTool::Run(python, {"-I", "-c", sssdLookup, sid}, [this] { return stillWanted(); });
+    else if (!wbinfo.empty())
+        output = modTool::Run(wbinfo, {"--sid-to-uid", sid}, [this] { return stillWanted(); });
     unsigned uid = 0;
     if (!output || !modFields::ToUnsigned(std::string_view(*output).substr(0, output->find_last_not_of(" \t\r\n") + 1), uid))
         return std::nullopt;

@@ -44,6 +44,34 @@ private Q_SLOTS:
         QCOMPARE(read(root.filePath("usr/sbin/realm.asked")), QByteArray("leave old.example\njoin --user=joiner new.example\ns3cret pass\n"));
         QCOMPARE(read(root.filePath("usr/bin/systemctl.asked")), QByteArray("reboot\n"));
     }
+
+    // A SID is mapped by the directory client the computer has: SSSD's
+    // binding when SSSD is there, else winbind; an answer that is no user
+    // id, or no tool at all, maps nothing.
+    void sidsMapThroughTheDirectoryClient()
+    {
+        QTemporaryDir root;
+        LocalComputer computer(root.path().toStdString());
+        const std::string sid = "S-1-5-21-1-2-3-1104";
+        QVERIFY(!computer.uidOfSid(sid));
+        const auto answer = [&](const char *path, const QByteArray &script) {
+            return QDir().mkpath(QFileInfo(root.filePath(path)).path())
+                && !writeFile(root.filePath(path), "#!/bin/sh\necho \"$*\" > \"$0.asked\"\n" + script).isEmpty()
+                && QFile::setPermissions(root.filePath(path), QFile::ReadOwner | QFile::ExeOwner);
+        };
+        QVERIFY(answer("usr/bin/wbinfo", "echo 70001\n"));
+        QCOMPARE(computer.uidOfSid(sid), std::optional<unsigned>(70001));
+        QCOMPARE(read(root.filePath("usr/bin/wbinfo.asked")), QByteArray("--sid-to-uid S-1-5-21-1-2-3-1104\n"));
+        QVERIFY(!computer.uidOfSid("not a SID"));
+
+        // With SSSD, its binding answers, the SID as the script's argument.
+        QVERIFY(answer("usr/sbin/sssd", "exit 0\n") && answer("usr/bin/python3", "echo 80002\n"));
+        QCOMPARE(computer.uidOfSid(sid), std::optional<unsigned>(80002));
+        const QByteArray asked = read(root.filePath("usr/bin/python3.asked"));
+        QVERIFY2(asked.startsWith("-I -c import sys") && asked.contains("getidbysid") && asked.endsWith(" S-1-5-21-1-2-3-1104\n"), asked);
+        QVERIFY(answer("usr/bin/python3", "echo 'no such SID' >&2\nexit 1\n"));
+        QVERIFY(!computer.uidOfSid(sid));
+    }
 };
 
 QTEST_GUILESS_MAIN(tst_LocalComputer)

@@ -107,6 +107,10 @@ int main(int argc, char *argv[])
 
     QProcess program;
     program.setProcessChannelMode(QProcess::ForwardedChannels);
+    // Under a real display the console meets the desktop's libraries, whose
+    // leaks at exit are not its own.
+    if (qEnvironmentVariableIsEmpty("LSAN_OPTIONS"))
+        qputenv("LSAN_OPTIONS", "suppressions=" VO_LSAN_DESKTOP);
     QStringList command = NamespaceLab::exec(lab.lab.engineNamespace()).mid(1) + arguments;
     for (QString &argument : command)
         argument.replace(QStringLiteral("{job}"), job);
