@@ -199,6 +199,11 @@ private Q_SLOTS:
                 && dialog->lstComputers->item(1)->text() == QStringLiteral("LAB-02 - Migration successful") && dialog->cmdRollBack->isDefault();
             if (const QString folder = qEnvironmentVariable("VO_SCREENSHOTS"); !folder.isEmpty())
                 dialog->grab().save(folder + QStringLiteral("/rollback-dialog.png"));
+            // Nothing ticked: refused, and the dialog stays.
+            dialog->cmdUntickAll->click();
+            dialog->cmdRollBack->click();
+            shown = shown && dialog->isVisible() && f.presenter->last().text.startsWith(QStringLiteral("No computer is ticked"));
+            dialog->cmdTickAll->click();
             dialog->lstComputers->item(2)->setCheckState(Qt::Unchecked);
             dialog->txtJoinAccount->setText(QStringLiteral("rejoin"));
             dialog->cmdRollBack->click();

@@ -33,7 +33,7 @@ frmRollback::frmRollback(const ComputerDB &database, const QString &results, QWi
     layout->addWidget(intro);
 
     auto *resultsRow = new QHBoxLayout;
-    auto *resultsLabel = new QLabel(QStringLiteral("Migration &results:"), this);
+    auto *resultsLabel = new QLabel(QStringLiteral("&Migration results:"), this);
     txtResults = new QLineEdit(QDir::toNativeSeparators(results), this);
     txtResults->setObjectName(QStringLiteral("txtResults"));
     txtResults->setAccessibleName(QStringLiteral("Migration results folder"));
@@ -54,6 +54,19 @@ frmRollback::frmRollback(const ComputerDB &database, const QString &results, QWi
     computersLabel->setBuddy(lstComputers);
     layout->addWidget(computersLabel);
     layout->addWidget(lstComputers, 1);
+    auto *tickRow = new QHBoxLayout;
+    cmdTickAll = new QPushButton(QStringLiteral("&Tick All"), this);
+    cmdTickAll->setObjectName(QStringLiteral("cmdTickAll"));
+    cmdTickAll->setAccessibleName(QStringLiteral("Tick every computer"));
+    cmdTickAll->setAutoDefault(false);
+    cmdUntickAll = new QPushButton(QStringLiteral("&Untick All"), this);
+    cmdUntickAll->setObjectName(QStringLiteral("cmdUntickAll"));
+    cmdUntickAll->setAccessibleName(QStringLiteral("Untick every computer"));
+    cmdUntickAll->setAutoDefault(false);
+    tickRow->addWidget(cmdTickAll);
+    tickRow->addWidget(cmdUntickAll);
+    tickRow->addStretch(1);
+    layout->addLayout(tickRow);
     lblProblem = new QLabel(this);
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
     lblProblem->setWordWrap(true);
@@ -96,6 +109,8 @@ frmRollback::frmRollback(const ComputerDB &database, const QString &results, QWi
     connect(txtResults, &QLineEdit::editingFinished, this, &frmRollback::loadComputers);
     connect(cmdBrowse, &QPushButton::clicked, this, &frmRollback::browse);
     connect(chkForget, &QCheckBox::toggled, this, &frmRollback::forgetChanged);
+    connect(cmdTickAll, &QPushButton::clicked, this, [this] { tickAll(Qt::Checked); });
+    connect(cmdUntickAll, &QPushButton::clicked, this, [this] { tickAll(Qt::Unchecked); });
     connect(cmdRollBack, &QPushButton::clicked, this, &frmRollback::cmdRollBack_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     resize(560, 520);
@@ -121,6 +136,12 @@ void frmRollback::loadComputers()
         item->setCheckState(Qt::Checked);
         item->setData(Qt::UserRole, computer.Id);
     }
+}
+
+void frmRollback::tickAll(Qt::CheckState state)
+{
+    for (int row = 0; row < lstComputers->count(); ++row)
+        lstComputers->item(row)->setCheckState(state);
 }
 
 void frmRollback::browse()

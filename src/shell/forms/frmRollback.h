@@ -30,6 +30,8 @@ public:
     QLineEdit *txtResults = nullptr;
     QPushButton *cmdBrowse = nullptr;
     QListWidget *lstComputers = nullptr;
+    QPushButton *cmdTickAll = nullptr;
+    QPushButton *cmdUntickAll = nullptr;
     QLabel *lblProblem = nullptr;
     QLineEdit *txtJoinAccount = nullptr;
     QLineEdit *txtJoinPassword = nullptr;
@@ -41,6 +43,7 @@ public:
     void loadComputers();
 
 private:
+    void tickAll(Qt::CheckState state);
     void browse();
     void forgetChanged();
     void cmdRollBack_Click();
