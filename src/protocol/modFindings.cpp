@@ -50,7 +50,9 @@ constexpr std::array kFindings {
     Finding {WorkVerified, Information, "The client checked its own work and found it complete."},
     Finding {WorkNotVerified, Error, "The client's check of its own work found a fault."},
     Finding {StepReversed, Information, "A step of the earlier migration was reversed."},
-    Finding {NothingToRollBack, Information, "This computer holds no journal of an earlier migration."},
+    // A warning, not a success: a rollback that found nothing to reverse
+    // must not read as one that reversed a migration.
+    Finding {NothingToRollBack, Warning, "This computer holds no journal of an earlier migration: nothing was reversed."},
     Finding {RollbackFailed, Error, "A step of the earlier migration could not be reversed."},
     Finding {JournalForgotten, Information, "The journal of the earlier migration was removed."},
     Finding {StepResumed, Information, "A step cut short by a kill or a reboot was finished."},
