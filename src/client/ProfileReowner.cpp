@@ -1,9 +1,12 @@
 #include "client/ProfileReowner.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -60,7 +63,7 @@ struct XattrArgs
     std::uint32_t size;
     std::uint32_t flags;
 };
-bool g_xattrAt = true;
+std::atomic<bool> g_xattrAt = true;
 
 std::string reason(const std::string &what)
 {
@@ -132,7 +135,8 @@ bool ProfileReowner::survey(int profile, bool collectKept)
     m_problems.clear();
     m_warnings.clear();
     m_entries = 0;
-    return walk(profile, Pass::Survey, 0) && m_problems.empty();
+    walkProfile(profile, Pass::Survey);
+    return m_problems.empty();
 }
 
 bool ProfileReowner::apply(int profile, const std::vector<Kept> &kept)
@@ -146,7 +150,96 @@ bool ProfileReowner::apply(int profile, const std::vector<Kept> &kept)
     }
     m_warnings.clear();
     m_changed = 0;
-    return walk(profile, Pass::Apply, 0) && m_problems.empty();
+    walkProfile(profile, Pass::Apply);
+    return m_problems.empty();
+}
+
+ProfileReowner ProfileReowner::helper(Pass pass) const
+{
+    // The mapping as this one holds it, already turned for a reverse walk.
+    ProfileReowner helper(m_mapping, Direction::Forward);
+    helper.m_direction = m_direction;
+    helper.m_device = m_device;
+    helper.m_collectKept = m_collectKept;
+    helper.m_aclKnown = m_aclKnown;
+    if (pass == Pass::Apply) {
+        // What the whole survey found, read by every thread and changed by none.
+        helper.m_links = m_links;
+        helper.m_withAcl = m_withAcl;
+        helper.m_keptParts = m_keptParts;
+        helper.m_keptFolders = m_keptFolders;
+    }
+    return helper;
+}
+
+void ProfileReowner::merge(ProfileReowner &helper, Pass pass)
+{
+    m_entries += helper.m_entries;
+    m_changed += helper.m_changed;
+    for (std::string &warning : helper.m_warnings)
+        if (m_warnings.size() < kMaxWarnings)
+            m_warnings.push_back(std::move(warning));
+    for (std::string &problem : helper.m_problems)
+        m_problems.push_back(std::move(problem));
+    if (pass == Pass::Survey) {
+        // A file linked from two folders was counted by each thread that met it.
+        for (const auto &[id, count] : helper.m_links)
+            m_links[id] += count;
+        m_kept.insert(m_kept.end(), helper.m_kept.begin(), helper.m_kept.end());
+        m_withAcl.insert(helper.m_withAcl.begin(), helper.m_withAcl.end());
+    }
+}
+
+void ProfileReowner::walkProfile(int profile, Pass pass)
+{
+    // A profile of a million files takes a walk's worth of calls that name
+    // an entry; two cores make two walks at once. Only the folders below
+    // the top are shared out, so the top's own entries, and the order of
+    // everything the journal keeps, are this thread's.
+    const unsigned cores = std::thread::hardware_concurrency();
+    const unsigned threads = std::clamp(cores, 1u, 4u);
+    std::vector<Subtree> deferred;
+    if (threads > 1)
+        m_deferred = &deferred;
+    walk(profile, pass, 0);
+    m_deferred = nullptr;
+    if (deferred.empty())
+        return;
+
+    // Folder i goes to thread i modulo their number: the same share every
+    // time, whichever thread starts first.
+    const std::size_t extra = std::min<std::size_t>(threads - 1, deferred.size() - 1);
+    const auto work = [&deferred, pass, step = extra + 1](ProfileReowner &reowner, std::size_t first) {
+        for (std::size_t i = first; i < deferred.size(); i += step) {
+            reowner.m_path = deferred[i].name;
+            reowner.walk(deferred[i].folder, pass, 1);
+        }
+    };
+    std::vector<ProfileReowner> helpers;
+    helpers.reserve(extra);
+    for (std::size_t i = 0; i < extra; ++i)
+        helpers.push_back(helper(pass));
+    std::atomic<std::size_t> running {extra};
+    std::vector<std::thread> workers;
+    workers.reserve(extra);
+    for (std::size_t i = 0; i < extra; ++i)
+        workers.emplace_back([&work, &reowner = helpers[i], &running, i] {
+            work(reowner, i + 1);
+            --running;
+        });
+    // This thread takes its share too; it alone pulses, as the caller's
+    // pulse talks to the console.
+    work(*this, 0);
+    m_path.clear();
+    while (running.load() > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (m_pulse && running.load() > 0)
+            m_pulse();
+    }
+    for (std::thread &worker : workers)
+        worker.join();
+    for (ProfileReowner &reowner : helpers)
+        merge(reowner, pass);
 }
 
 const std::string &ProfileReowner::pathOf(const char *name)
@@ -257,6 +350,10 @@ void ProfileReowner::visit(int folder, const char *name, const struct stat &info
         return;
     }
     pass == Pass::Survey ? surveyEntry(folder, sub, name, opened) : applyEntry(folder, sub, name, opened);
+    if (depth == 0 && m_deferred) {
+        m_deferred->push_back(Subtree {sub, name});
+        return;
+    }
     const std::size_t mark = m_path.size();
     if (mark > 0)
         m_path += '/';
@@ -386,12 +483,13 @@ bool ProfileReowner::readAcl(int folder, int self, const char *name, const char 
         if (self >= 0) {
             got = ::fgetxattr(self, attribute, m_acl.data(), size);
         } else {
-            if (g_xattrAt) {
+            if (g_xattrAt.load(std::memory_order_relaxed)) {
                 XattrArgs args {reinterpret_cast<std::uintptr_t>(m_acl.data()), static_cast<std::uint32_t>(size), 0};
                 got = ::syscall(SYS_getxattrat, folder, name, AT_SYMLINK_NOFOLLOW, attribute, &args, sizeof args);
-                g_xattrAt = got >= 0 || errno != ENOSYS;
+                if (got < 0 && errno == ENOSYS)
+                    g_xattrAt.store(false, std::memory_order_relaxed);
             }
-            if (!g_xattrAt)
+            if (!g_xattrAt.load(std::memory_order_relaxed))
                 got = ::lgetxattr(procPath(folder, name), attribute, m_acl.data(), size);
         }
         if (got >= 0 || errno != ERANGE)

@@ -94,7 +94,21 @@ private:
     };
     enum class Pass { Survey, Apply };
 
+    // A folder at the top of the profile, opened and looked at itself, whose
+    // content is walked on a worker thread.
+    struct Subtree
+    {
+        int folder = -1;
+        std::string name;
+    };
+
     bool walk(int folder, Pass pass, int depth);
+    // The profile's walk: its top level here, the folders below it shared
+    // out among threads, each with a reowner of its own; their findings are
+    // merged into this one.
+    void walkProfile(int profile, Pass pass);
+    ProfileReowner helper(Pass pass) const;
+    void merge(ProfileReowner &helper, Pass pass);
     void visit(int folder, const char *name, const struct stat &info, Pass pass, int depth);
     // The entry's path relative to the profile, made only when a message or
     // the kept list needs it.
@@ -143,4 +157,6 @@ private:
     std::uint64_t m_changed = 0;
     std::uint64_t m_entries = 0;
     std::function<void()> m_pulse;
+    // While the top level is walked: where its folders go.
+    std::vector<Subtree> *m_deferred = nullptr;
 };

@@ -88,6 +88,11 @@ QString makeProfile(const QString &root, int extra = 0)
     make(home + "/granted.txt", kSource, kSource);
     ::link((home + "/docs/a.txt").toLocal8Bit().constData(), (home + "/docs/deep/a-again.txt").toLocal8Bit().constData());
     ::link((root + "/outside/shared").toLocal8Bit().constData(), (home + "/shared").toLocal8Bit().constData());
+    // A second folder at the top, walked on another thread: a hard link
+    // across the two and a file that was the destination's before.
+    make(home + "/music", kSource, kSource, true);
+    ::link((home + "/docs/a.txt").toLocal8Bit().constData(), (home + "/music/a-third.txt").toLocal8Bit().constData());
+    make(home + "/music/bob-three.txt", kDestination, kDestination);
     symlinkAs("../../outside/secret", home + "/secret", kSource);
     symlinkAs(root + "/outside", home + "/docs/out", kSource);
     symlinkAs("../../../../../outside", home + "/docs/deep/deeper/out", kSource);
@@ -163,7 +168,8 @@ private Q_SLOTS:
             return QString("%1:%2").arg(info.st_uid).arg(info.st_gid);
         };
         const QString moved = QString("%1:%1").arg(kDestination);
-        for (const char *name : {"", "/docs", "/docs/a.txt", "/docs/deep/a-again.txt", "/secret", "/docs/out", "/docs/deep/deeper/out"})
+        for (const char *name : {"", "/docs", "/docs/a.txt", "/docs/deep/a-again.txt", "/music/a-third.txt", "/secret", "/docs/out",
+                 "/docs/deep/deeper/out"})
             QCOMPARE(owner(home + name), moved);
         QCOMPARE(owner(home + "/docs/deep/users.txt"), QString("%1:%2").arg(kDestination).arg(kUsers));
         QCOMPARE(owner(home + "/shared"), QString("%1:%1").arg(kSource));
