@@ -11,6 +11,7 @@
 #include "cli/RegCommand.h"
 #include "cli/RetryCommand.h"
 #include "cli/RollbackCommand.h"
+#include "cli/StatusCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/SetupCommand.h"
 #include "cli/TreeCommand.h"
@@ -64,6 +65,8 @@ QString generalUsage()
                           "             printing the progress log (vo run --help explains it)\n"
                           "  setup      the Easy Setup Wizard: one set of settings for the whole job\n"
                           "             (vo setup --help explains it)\n"
+                          "  status     where each computer of a settings file stands across runs\n"
+                          "             (vo status --help explains it)\n"
                           "  tree       print the computer tree of a settings file\n"
                           "             (vo tree --help explains it)\n"
                           "  validate   check a settings file as Start Migration does\n"
@@ -136,6 +139,8 @@ int main(int argc, char *argv[])
         return RetryCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("rollback"), Qt::CaseInsensitive) == 0)
         return RollbackCommand(out, err).run(arguments.mid(1));
+    if (command.compare(QLatin1String("status"), Qt::CaseInsensitive) == 0)
+        return StatusCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("setup"), Qt::CaseInsensitive) == 0)
         return SetupCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("config"), Qt::CaseInsensitive) == 0) {

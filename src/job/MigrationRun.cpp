@@ -1,6 +1,7 @@
 #include "job/MigrationRun.h"
 
 #include "common/AppState.h"
+#include "common/Clock.h"
 #include "common/RunState.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
@@ -78,12 +79,28 @@ void MigrationRun::begin(QXEInterface &engine, Kind kind, const QString &firstLi
     m_complete = false;
     m_started = true;
     m_kind = kind;
+    m_outcomes.clear();
+    m_historyFailed = false;
     // Whoever reads the log, now or from a copy later, learns first whether computers were changed.
     Q_EMIT Line(firstLine);
 }
 
+void MigrationRun::keepHistory()
+{
+    QString problem;
+    if (m_outcomes.isEmpty() || m_historyFailed)
+        return;
+    if (!RunHistory().record(m_outcomes, problem)) {
+        // Said once; the run goes on without its history.
+        m_historyFailed = true;
+        Q_EMIT Line(problem);
+    }
+    m_outcomes.clear();
+}
+
 void MigrationRun::ended()
 {
+    keepHistory();
     if (m_kind == Kind::Rehearsal)
         Q_EMIT Line(modRehearsal::LastLine());
     else if (m_kind == Kind::Rollback)
@@ -278,6 +295,14 @@ void MigrationRun::statusChanged(int computerId, const QString &code)
     if (before != after) {
         --m_tally.Count(before);
         ++m_tally.Count(after);
+        // A rehearsal's ends are no computer's history.
+        using ClientStatus::Category;
+        if (m_kind != Kind::Rehearsal && after != Category::NotStarted && after != Category::InProgress) {
+            m_outcomes.append({m_database.GetComputerName(computerId), code, Clock::instance().currentDateTime().toUTC(), m_jobName,
+                QString::fromLatin1(m_kind == Kind::Rollback ? "rollback" : "migration"), ClientStatus::Text(code)});
+            if (m_outcomes.size() >= 1000)
+                keepHistory();
+        }
     }
     // The engine counts its steps in the code ("L0" to "L9"); the log and
     // the tree show what the administrator can tell apart, once. A text and

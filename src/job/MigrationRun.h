@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/RunHistory.h"
 #include "common/RunState.h"
 #include "engine/ClientStatus.h"
 
@@ -135,6 +136,8 @@ Q_SIGNALS:
 private:
     void begin(QXEInterface &engine, Kind kind, const QString &firstLine);
     void ended();
+    // Writes the outcomes not yet in the run history.
+    void keepHistory();
     void statusChanged(int computerId, const QString &code);
     void progress(const QString &text);
     static bool allowed(RunState::Command command);
@@ -147,6 +150,10 @@ private:
     Kind m_kind = Kind::Migration;
     QString m_jobName;
     QString m_resultsFolder;
+    // Outcomes waiting for the run history, written a thousand at a time
+    // and at the end: one transaction each, not one a computer.
+    QList<RunHistory::Outcome> m_outcomes;
+    bool m_historyFailed = false;
     bool m_forget = false;
     // Between Start and the end of the running state.
     bool m_started = false;

@@ -1,3 +1,4 @@
+#include "common/RunHistory.h"
 #include "database/ComputerDB.h"
 #include "job/modRetry.h"
 #include "settingsfile/SettingsFile.h"
@@ -160,6 +161,31 @@ private Q_SLOTS:
         const VoRun retry = vo({"retry", file, "--from", results, "--into", path("again.vos.json")});
         QVERIFY2(retry.status == 1 && retry.err.contains("holds the results of a rollback"), retry.err.constData());
         QVERIFY(!QFileInfo::exists(m_fixture.logs.filePath(QStringLiteral("Undo rollback"))));
+    }
+
+    // vo status: the newest outcome of each computer of the file across
+    // runs, every outcome of one, the CSV, and pruning by date.
+    void statusAcrossRuns()
+    {
+        const QString file = job("status.vos.json");
+        QString problem;
+        const auto at = [](int day) { return QDateTime(QDate(2026, 3, day), QTime(12, 0), Qt::UTC); };
+        QVERIFY2(RunHistory().record({{"PC-1", "XE", at(1), "Spring", "migration", "Migration complete with errors"},
+                                         {"pc-1", "XS", at(2), "Spring retry", "migration", "Migration successful"},
+                                         {"PC-2", "XS", at(2), "Spring", "rollback", "Migration successful"}},
+                     problem),
+            qPrintable(problem));
+        VoRun run = vo({"status", file});
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.contains("PC-1: XS Migration successful (migration \"Spring retry\", ") && run.out.contains("PC-2: XS ")
+                && run.out.contains("(rollback \"Spring\"") && run.out.contains("PC-3: never run\n"),
+            run.out.constData());
+        run = vo({"status", file, "--computer", "pc-1", "--csv"});
+        QCOMPARE(run.out.count("\r\n"), 3);
+        QVERIFY2(run.out.indexOf("Spring retry") < run.out.indexOf(",Spring,"), run.out.constData());
+        run = vo({"status", "--prune-before", "2026-03-02"});
+        QVERIFY2(run.status == 0 && run.out.startsWith("Removed 1 outcome older than 2026-03-02"), run.out.constData());
+        QCOMPARE(vo({"status", "--prune-before", "March"}).status, 1);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "common/RunHistory.h"
 #include "common/modRehearsal.h"
 #include "common/modRollback.h"
 #include "engine/JobColumns.h"
@@ -101,6 +102,15 @@ private Q_SLOTS:
         QVERIFY(run.Clients().NotStarted == 0 && run.Clients().InProgress == 0);
         QCOMPARE(run.LastStatuses(), (QMap<int, QString> {{1, "XW"}, {2, "XS"}}));
         QVERIFY(run.Complete());
+        // Each end went into the run history once, under the job's name.
+        QHash<QString, RunHistory::Outcome> history;
+        QString problem;
+        QVERIFY2(RunHistory().latest(history, problem), qPrintable(problem));
+        QCOMPARE(history.size(), 2);
+        QCOMPARE(history.value("pc-a").Status, QStringLiteral("XW"));
+        QVERIFY(history.value("pc-b").Run == "Job1" && history.value("pc-b").Kind == "migration");
+        QList<RunHistory::Outcome> ofB;
+        QVERIFY(RunHistory().outcomesOf("PC-B", ofB, problem) && ofB.size() == 1);
         QCOMPARE(RunState::instance().state(), RunState::State::MigrationComplete);
         // The cancel after the last client and the second abort never reached the engine.
         QCOMPARE(fake->calls.filter(QStringLiteral("Cancel")), (QStringList {"CancelClient=1"}));
@@ -154,6 +164,10 @@ private Q_SLOTS:
             (QStringList {modRollback::FirstLine(false), "Building migration list...", "Processing entries...", "PC-A: Rollback successful",
                 "PC-C: Rollback complete with errors", "Processing complete.", modRollback::LastLine(false)}));
         QCOMPARE(run.Label(QStringLiteral("Done")), QStringLiteral("Done [Rollback]"));
+        QHash<QString, RunHistory::Outcome> history;
+        QString problem;
+        QVERIFY(RunHistory().latest(history, problem));
+        QVERIFY(history.value("pc-c").Kind == "rollback" && history.value("pc-c").Run == "Spring rollback");
         QCOMPARE(run.JobName(), QStringLiteral("Spring rollback"));
         QVERIFY(!run.Rehearsal());
     }
