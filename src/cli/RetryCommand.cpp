@@ -4,7 +4,6 @@
 #include "cli/modCommandLine.h"
 #include "common/modFormat.h"
 #include "common/modRehearsal.h"
-#include "common/modRollback.h"
 #include "database/ComputerDB.h"
 #include "job/modRetry.h"
 #include "settingsfile/SettingsFile.h"
@@ -66,18 +65,9 @@ bool RetryCommand::readStatuses(
 {
     const QFileInfo info(results);
     if (info.isDir()) {
-        const QString path = modRetry::StatusFilePath(results);
-        if (QFileInfo(QFileInfo(path).dir(), QString::fromLatin1(modRollback::MarkerFile)).exists()) {
-            problem = QStringLiteral("\"%1\" holds the results of a rollback: they say which migrations were reversed, not which "
-                                     "computers finished.  Give the migration's results folder.")
-                          .arg(native(results));
+        const QString path = modRetry::MigrationStatusFile(results, problem);
+        if (path.isEmpty())
             return false;
-        }
-        if (!QFileInfo(path).isFile()) {
-            problem = QStringLiteral("The results folder \"%1\" holds no client status file (%2): no run of this job reported there.")
-                          .arg(native(results), QFileInfo(path).fileName());
-            return false;
-        }
         if (!modRetry::ReadStatusFile(path, computers, statuses, problem))
             return false;
         if (QFileInfo(QFileInfo(path).dir(), QString::fromLatin1(modRehearsal::MarkerFile)).exists()) {
@@ -130,11 +120,7 @@ int RetryCommand::run(const QStringList &arguments)
     ComputerDB database;
     if (!file.load(database, problem))
         return failure(problem);
-    QSet<QString> computers;
-    for (int id = 0; id < database.ComputerCount(); ++id) {
-        if (const ComputerRecord *computer = database.Computers(id); computer && computer->Active)
-            computers.insert(modRetry::NameKey(computer->Name));
-    }
+    const QSet<QString> computers = modRetry::ActiveComputerKeys(database);
     QHash<QString, QString> statuses;
     if (!readStatuses(file.value(kFrom), file.passphrase(), computers, statuses, problem))
         return failure(problem);

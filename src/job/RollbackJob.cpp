@@ -1,7 +1,6 @@
 #include "job/RollbackJob.h"
 
 #include "common/modRehearsal.h"
-#include "common/modRollback.h"
 #include "database/ComputerDB.h"
 #include "job/modRetry.h"
 
@@ -16,27 +15,15 @@ bool RollbackJob::ReadReached(const ComputerDB &database, const QString &results
         problem = QStringLiteral("\"%1\" is no results folder.").arg(folder);
         return false;
     }
-    const QString path = modRetry::StatusFilePath(results);
-    const QDir dir = QFileInfo(path).dir();
-    if (dir.exists(QString::fromLatin1(modRehearsal::MarkerFile))) {
+    if (QFileInfo(modRetry::StatusFilePath(results)).dir().exists(QString::fromLatin1(modRehearsal::MarkerFile))) {
         problem = QStringLiteral("\"%1\" holds the results of a rehearsal: no computer was migrated, so there is nothing to roll back.")
                       .arg(folder);
         return false;
     }
-    if (dir.exists(QString::fromLatin1(modRollback::MarkerFile))) {
-        problem = QStringLiteral("\"%1\" holds the results of a rollback. Choose the results folder of the migration to roll back.").arg(folder);
+    const QString path = modRetry::MigrationStatusFile(results, problem);
+    if (path.isEmpty())
         return false;
-    }
-    if (!QFileInfo(path).isFile()) {
-        problem = QStringLiteral("The results folder \"%1\" holds no client status file (%2): no run of this job reported there.")
-                      .arg(folder, QFileInfo(path).fileName());
-        return false;
-    }
-    QSet<QString> computers;
-    for (int id = 0; id < database.ComputerCount(); ++id) {
-        if (const ComputerRecord *computer = database.Computers(id); computer && computer->Active)
-            computers.insert(modRetry::NameKey(computer->Name));
-    }
+    const QSet<QString> computers = modRetry::ActiveComputerKeys(database);
     QHash<QString, QString> statuses;
     if (!modRetry::ReadStatusFile(path, computers, statuses, problem))
         return false;

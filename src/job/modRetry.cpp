@@ -3,12 +3,14 @@
 #include "common/ConsoleConfig.h"
 #include "common/modFileRead.h"
 #include "common/modGeneral.h"
+#include "common/modRollback.h"
 #include "database/ComputerDB.h"
 #include "settingsfile/DatabaseSnapshot.h"
 #include "engine/ClientStatus.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 
 namespace modRetry {
@@ -63,6 +65,34 @@ bool ReadStatusFile(const QString &path, const QSet<QString> &computers, QHash<Q
     if (file.error() != QFileDevice::NoError)
         return refuse(file.errorString());
     return true;
+}
+
+QSet<QString> ActiveComputerKeys(const ComputerDB &database)
+{
+    QSet<QString> keys;
+    for (int id = 0; id < database.ComputerCount(); ++id) {
+        if (const ComputerRecord *computer = database.Computers(id); computer && computer->Active)
+            keys.insert(NameKey(computer->Name));
+    }
+    return keys;
+}
+
+QString MigrationStatusFile(const QString &resultsFolder, QString &problem)
+{
+    const QString path = StatusFilePath(resultsFolder);
+    const QString folder = QDir::toNativeSeparators(resultsFolder);
+    if (QFileInfo(QFileInfo(path).dir(), QString::fromLatin1(modRollback::MarkerFile)).exists()) {
+        problem = QStringLiteral("\"%1\" holds the results of a rollback: they say which migrations were reversed, not what a "
+                                 "migration did.  Give the migration's results folder.")
+                      .arg(folder);
+        return QString();
+    }
+    if (!QFileInfo(path).isFile()) {
+        problem = QStringLiteral("The results folder \"%1\" holds no client status file (%2): no run of this job reported there.")
+                      .arg(folder, QFileInfo(path).fileName());
+        return QString();
+    }
+    return path;
 }
 
 Split UnfinishedJob(const ComputerDB &database, const std::function<QString(int)> &lastStatus)

@@ -40,6 +40,14 @@ bool ReadStatusFile(const QString &path, const QSet<QString> &computers, QHash<Q
 // The key ReadStatusFile files a computer's status under.
 QString NameKey(const QString &computerName);
 
+// The NameKeys of the database's active computers.
+QSet<QString> ActiveComputerKeys(const ComputerDB &database);
+
+// The client status file of a migration's results folder; empty, with the
+// reason in `problem`, for a rollback's results (whose statuses say what
+// was reversed) and for a folder that holds no status file.
+QString MigrationStatusFile(const QString &resultsFolder, QString &problem);
+
 struct Split
 {
     std::unique_ptr<ComputerDB> Database;
