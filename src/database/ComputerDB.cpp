@@ -651,6 +651,7 @@ void ComputerDB::Clear()
         m_folderCount = 0;
 
         m_computers.clear();
+        m_waves.clear();
         m_nameKeys.clear();
         for (int bucket = 0; bucket < NameIndexBuckets; ++bucket)
             m_nameIndex[static_cast<size_t>(bucket)].Clear();
@@ -755,6 +756,77 @@ void ComputerDB::SetComputerOU(int id, const QString &ou)
         if (isActiveComputer(id))
             computerSlot(id).OU = ou;
     });
+}
+
+void ComputerDB::SetComputerDirectoryID(int id, const QString &directoryID)
+{
+    Guard("ComputerDB.SetComputerDirectoryID", [&] {
+        if (isActiveComputer(id) && computerSlot(id).DirectoryID != directoryID) {
+            computerSlot(id).DirectoryID = directoryID;
+            markChanged();
+        }
+    });
+}
+
+// --- Waves ---------------------------------------------------------------------------
+
+bool ComputerDB::AddWave(const WaveRecord &wave, int position)
+{
+    if (!m_waves.add(wave, position))
+        return false;
+    markChanged();
+    return true;
+}
+
+bool ComputerDB::ReplaceWave(int index, const WaveRecord &wave)
+{
+    if (index < 0 || index >= m_waves.size())
+        return false;
+    const QString old = m_waves.at(index).Name;
+    if (!m_waves.replace(index, wave))
+        return false;
+    if (old != wave.Name) {
+        for (const std::unique_ptr<ComputerRecord> &record : m_computers) {
+            if (record && record->Wave == old)
+                record->Wave = wave.Name;
+        }
+    }
+    markChanged();
+    return true;
+}
+
+void ComputerDB::RemoveWave(int index)
+{
+    if (index < 0 || index >= m_waves.size())
+        return;
+    const QString name = m_waves.at(index).Name;
+    m_waves.remove(index);
+    // Removed computers too: undoing their removal must not bring back a wave that is gone.
+    for (const std::unique_ptr<ComputerRecord> &record : m_computers) {
+        if (record && record->Wave == name)
+            record->Wave.clear();
+    }
+    markChanged();
+}
+
+void ComputerDB::MoveWave(int from, int to)
+{
+    if (from == to || from < 0 || to < 0 || from >= m_waves.size() || to >= m_waves.size())
+        return;
+    m_waves.move(from, to);
+    markChanged();
+}
+
+bool ComputerDB::SetComputerWave(int id, const QString &wave)
+{
+    const QString name = wave.isEmpty() ? QString() : m_waves.canonicalName(wave);
+    if (!isActiveComputer(id) || (!wave.isEmpty() && name.isEmpty()))
+        return false;
+    if (computerSlot(id).Wave != name) {
+        computerSlot(id).Wave = name;
+        markChanged();
+    }
+    return true;
 }
 
 // --- Settings table -----------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include "database/SiblingOrder.h"
 #include "database/StackInt.h"
 #include "database/TreeDisplay.h"
+#include "database/WaveList.h"
 #include "settings/GlobalSettings.h"
 #include "settings/UserProfiles.h"
 
@@ -113,6 +114,22 @@ public:
     // The directory path a loaded computer was saved with (AddComputer has
     // no place for it); nothing for an ID that is not an active computer.
     void SetComputerOU(int id, const QString &ou);
+    // The directory identity of a computer (an import's or a loaded file's).
+    void SetComputerDirectoryID(int id, const QString &directoryID);
+
+    // --- Waves -------------------------------------------------------------
+
+    const WaveList &Waves() const { return m_waves; }
+    // False when the wave list refuses it (WaveList::problemWith says why).
+    bool AddWave(const WaveRecord &wave, int position = -1);
+    // A renamed wave keeps its computers.
+    bool ReplaceWave(int index, const WaveRecord &wave);
+    // Its computers belong to no wave afterwards.
+    void RemoveWave(int index);
+    void MoveWave(int from, int to);
+    // Puts an active computer into a wave of the list, or (empty) into none;
+    // false for an unknown wave or ID.
+    bool SetComputerWave(int id, const QString &wave);
 
     // --- Read access for the export, validation and the settings file -----
 
@@ -226,6 +243,7 @@ private:
     int SettingsSlot(const QString &objectType, int id, const char *procedureName) const;
 
     std::vector<std::unique_ptr<ComputerRecord>> m_computers;
+    WaveList m_waves;
     int m_computerCount = 0;
     int m_computerCapacity = 0;
 

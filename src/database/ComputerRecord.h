@@ -19,6 +19,11 @@ struct ComputerRecord
     QString Name;
     // Directory folder path, segments separated by "\" (used by AddComputerRecOU).
     QString OU;
+    // The wave the computer runs in, as the wave list spells it; empty for none.
+    QString Wave;
+    // The directory's own identity of the computer (objectGUID or entryUUID),
+    // which survives a rename there; empty when it did not come from a directory.
+    QString DirectoryID;
     // Every computer has its own list from the start; it stays with the record
     // after removal and goes with it.
     UserProfilesPtr UserList = UserProfiles::create();
