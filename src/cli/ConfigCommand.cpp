@@ -17,7 +17,7 @@ using C = ConsoleConfig;
 
 // The values the configuration dialog shows, in its order.
 constexpr C::Value kShown[] = {C::LogPath, C::ListenerIP, C::ListenerPort, C::ConsoleIP, C::DestShare, C::DestPath, C::StatusCheckPeriod,
-    C::ReportingPeriod, C::KeepAliveIncrement, C::LoggingLevel, C::MaxTransferors, C::PingsInFlight, C::WelcomeScreen, C::Engine, C::SshConfig};
+    C::ReportingPeriod, C::KeepAliveIncrement, C::LoggingLevel, C::MaxTransferors, C::PingsInFlight, C::RetryInterval, C::PendingTimeout, C::WelcomeScreen, C::Engine, C::SshConfig};
 
 std::optional<C::Value> valueNamed(const QString &name)
 {
@@ -44,7 +44,7 @@ QString defaultText(C::Value value)
         return QStringLiteral("(not chosen: Start Migration asks, vo run refuses)");
     default: {
         const QString text = C::Default(value);
-        return text.isEmpty() ? QStringLiteral("(empty)") : text;
+        return text.isEmpty() ? QStringLiteral("(empty)") : ConfigurationModel::ShownText(value, text);
     }
     }
 }
@@ -71,7 +71,11 @@ QString ConfigCommand::usage()
                           "NAME is one of LogPath, ListenerIP, ListenerPort, ConsoleIP, DestShare,\n"
                           "DestPath, StatusCheckPeriod, ReportingPeriod, KeepAliveIncrement,\n"
                           "LoggingLevel, MaxTransferors (1 to %1), PingsInFlight (pings of a ping test\n"
-                          "under way at once, 1 to %2), WelcomeScreen (0 shows the welcome screen, 1\n"
+                          "under way at once, 1 to %2), RetryInterval (how long before a client that\n"
+                          "could not be reached is tried again: 10 s to 24 h, typed as \"90\", \"5 min\",\n"
+                          "\"1 h 30 min\"), PendingTimeout (how long it is tried, and a client that\n"
+                          "stopped reporting waited for, before it ends with errors: 1 min to 14 d, or\n"
+                          "\"off\" to end it at once), WelcomeScreen (0 shows the welcome screen, 1\n"
                           "does not), Engine (\"ssh\": Start Migration and vo run migrate the clients,\n"
                           "which the engine reaches over ssh; \"rehearsal\": they rehearse the job with\n"
                           "the simulated engine, which changes no computer; not set: the first Start\n"
@@ -129,7 +133,7 @@ int ConfigCommand::show()
             m_out << "]\n";
             continue;
         }
-        m_out << (text.isEmpty() ? QStringLiteral("(empty)") : text) << "  [stored";
+        m_out << (text.isEmpty() ? QStringLiteral("(empty)") : ConfigurationModel::ShownText(value, text)) << "  [stored";
         m_out << "; default " << defaultText(value);
         // Shown, not fixed: the next run empties it (modNetwork::GetListenerIP).
         if (value == C::ListenerIP && !AddressTable::current().Addresses(true).contains(text))

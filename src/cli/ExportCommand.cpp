@@ -40,6 +40,7 @@ const char *const kClientColumns[] = {
     "files to copy",
     "services",
     "generated files",
+    "wave",
 };
 
 const char *const kSettingsColumns[] = {

@@ -32,6 +32,8 @@ constexpr Entry kValues[] = {
     {"LoggingLevel", "1", true},
     {"MaxTransferors", "", true},
     {"PingsInFlight", "", true},
+    {"RetryInterval", "300", true},
+    {"PendingTimeout", "0", true},
     // Start-up shows the welcome screen unless this is "1".
     {"WelcomeScreen", "", false},
     {"CLogFile", "varnoosk.log", false},

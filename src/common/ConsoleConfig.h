@@ -23,6 +23,10 @@ public:
         MaxTransferors,
         // How many pings of a ping test are under way at once.
         PingsInFlight,
+        // Seconds between two tries of a client that cannot be reached, and
+        // how long after the first it is given up (0: at once).
+        RetryInterval,
+        PendingTimeout,
         WelcomeScreen,
         // Read by a run only; the dialog does not show them.
         CLogFile,
@@ -44,6 +48,11 @@ public:
     // One at a time unless the administrator asks for more.
     static constexpr int DefaultPingsInFlight = 1;
     static constexpr int PingsInFlightLimit = 256;
+    // Laptops are off overnight and over a long weekend.
+    static constexpr int RetryIntervalMin = 10;
+    static constexpr int RetryIntervalMax = 24 * 3600;
+    static constexpr int PendingTimeoutMin = 60;
+    static constexpr int PendingTimeoutMax = 14 * 24 * 3600;
 
     // The registry value's name ("LogPath").
     static QString Name(Value value);

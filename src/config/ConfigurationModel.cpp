@@ -3,6 +3,7 @@
 #include "common/ConsoleCertificate.h"
 
 #include "common/AppState.h"
+#include "common/modDuration.h"
 #include "common/modFormat.h"
 #include "common/modRegistry.h"
 #include "common/modRehearsal.h"
@@ -37,7 +38,23 @@ bool clientFolder(const QString &text)
 // The order in which SaveSettings writes; the checks go in field order.
 constexpr Config::Value kWriteOrder[] = {Config::LogPath, Config::ListenerIP, Config::ListenerPort, Config::DestShare, Config::DestPath,
     Config::ConsoleIP, Config::StatusCheckPeriod, Config::ReportingPeriod, Config::KeepAliveIncrement, Config::LoggingLevel,
-    Config::MaxTransferors, Config::PingsInFlight};
+    Config::MaxTransferors, Config::PingsInFlight, Config::RetryInterval, Config::PendingTimeout};
+
+bool isDuration(ConfigurationModel::Field field)
+{
+    return field == Config::RetryInterval || field == Config::PendingTimeout;
+}
+
+const QString kOff = QStringLiteral("off");
+
+// A duration typed as the dialog shows it ("5 min", "off"), in seconds; -1 when it is none.
+qint64 durationSeconds(ConfigurationModel::Field field, const QString &text)
+{
+    qint64 seconds = -1;
+    if (field == Config::PendingTimeout && text.trimmed().compare(kOff, Qt::CaseInsensitive) == 0)
+        return 0;
+    return modDuration::Parse(text, seconds) ? seconds : -1;
+}
 
 } // namespace
 
@@ -89,6 +106,11 @@ QString ConfigurationModel::ShownText(Field field, const QString &stored)
 {
     if (field == Config::ConsoleIP && stored.isEmpty())
         return UseListenerIP;
+    // Stored as seconds, shown as the duration they are.
+    if (isDuration(field) && modFormat::IsNumeric(stored)) {
+        const qint64 seconds = stored.toLongLong();
+        return field == Config::PendingTimeout && seconds == 0 ? kOff : modDuration::Text(seconds);
+    }
     return stored;
 }
 
@@ -96,6 +118,10 @@ QString ConfigurationModel::StoredText(Field field, const QString &text)
 {
     if (field == Config::ConsoleIP && text == UseListenerIP)
         return QString();
+    if (isDuration(field)) {
+        const qint64 seconds = durationSeconds(field, text);
+        return seconds < 0 ? text : QString::number(seconds);
+    }
     return text;
 }
 
@@ -163,6 +189,20 @@ std::optional<ConfigurationModel::Refusal> ConfigurationModel::CheckField(Field 
         message = QStringLiteral("Please enter how many pings of a ping test may be under way at once, between 1 and ")
             + QString::number(Config::PingsInFlightLimit) + QLatin1Char('.');
         break;
+    case Config::RetryInterval: {
+        const qint64 seconds = durationSeconds(field, text);
+        passes = seconds >= Config::RetryIntervalMin && seconds <= Config::RetryIntervalMax;
+        message = QStringLiteral("Please enter how long to wait before a client that could not be reached is tried again, "
+                                 "from 10 s to 24 h (for example \"5 min\").");
+        break;
+    }
+    case Config::PendingTimeout: {
+        const qint64 seconds = durationSeconds(field, text);
+        passes = seconds == 0 || (seconds >= Config::PendingTimeoutMin && seconds <= Config::PendingTimeoutMax);
+        message = QStringLiteral("Please enter how long a client that could not be reached is tried again before it ends with "
+                                 "errors, from 1 min to 14 d (for example \"12 h\"), or \"off\" to end it at its first try.");
+        break;
+    }
     case Config::Engine:
         passes = text == QLatin1String(modRehearsal::EngineRehearsal) || text == QLatin1String(modRehearsal::EngineSsh);
         message

@@ -14,10 +14,10 @@
 class ConfigurationModel
 {
 public:
-    // The fields are the configuration values LogPath to MaxTransferors;
+    // The fields are the configuration values LogPath to PendingTimeout;
     // the welcome screen's box is apart, it can hold nothing wrong.
     using Field = ConsoleConfig::Value;
-    static constexpr int FieldCount = ConsoleConfig::PingsInFlight + 1;
+    static constexpr int FieldCount = ConsoleConfig::PendingTimeout + 1;
 
     // The Console IP list's first entry: the clients are given the listener
     // address. Stored as empty text.

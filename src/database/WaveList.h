@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/ConsoleConfig.h"
 #include "database/WaveRecord.h"
 
 #include <QList>
@@ -13,7 +14,8 @@ public:
     // The longest wave name, and the most waves a job may have.
     static constexpr int MaxNameLength = 64;
     static constexpr int MaxWaves = 1000;
-    static constexpr int MaxConcurrency = 1024;
+    // A wave runs no more computers at a time than the engine has transferors.
+    static constexpr int MaxConcurrency = ConsoleConfig::MaxTransferorsLimit;
 
     int size() const { return int(m_waves.size()); }
     bool isEmpty() const { return m_waves.isEmpty(); }

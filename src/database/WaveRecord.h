@@ -11,8 +11,9 @@ struct WaveRecord
     QString Name;
     // UTC; invalid when the wave may start as soon as its turn comes.
     QDateTime NotBefore;
-    // Computers of the wave in progress at the same time; 0: as many as the
-    // engine has transferors. More than the transferors is cut to them.
+    // Computers of the wave in progress (from their delivery to their
+    // collection) at the same time, 1 to MaxTransferors; 0: no cap of its
+    // own, the transferors are the only limit.
     int Concurrency = 0;
     // The wave, and every wave after it, is stopped when more than this share
     // of its computers has failed; -1: never.

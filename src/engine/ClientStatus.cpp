@@ -26,6 +26,7 @@ constexpr Code kCodes[] = {
     {"XC", "Migration canceled", StatusCanceled},
     {"XA", "Migration aborted", StatusAborted},
     {"AP", "Abort pending", StatusAborting},
+    {"WR", "Waiting for the client to report", StatusExecuting},
 };
 
 // The families of codes that carry a step number after their letter.

@@ -19,7 +19,9 @@ enum : int {
     FilesToCopy = 8,
     Services = 9,
     GeneratedFiles = 10,
-    Count = 10,
+    // The name of the wave the computer runs in; empty for none.
+    Wave = 11,
+    Count = 11,
 };
 
 } // namespace ClientColumn

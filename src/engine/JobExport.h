@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/JobArray.h"
+#include "engine/modEngineLink.h"
 
 #include <QByteArray>
 
@@ -44,4 +45,7 @@ public:
     // export): memory is that of one row, whatever the size of the job.
     // False when the export failed (it was reported) or `visit` stopped it.
     virtual bool ExportRows(const RowConfigWriter &createConfigFile, const RowVisitor &visit) = 0;
+
+    // The waves of the job in run order; the Wave column names one of them.
+    virtual QList<modEngineLink::JobWave> Waves() const { return {}; }
 };

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "common/ConsoleConfig.h"
+#include "engine/modEngineLink.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -61,6 +64,16 @@ public:
     virtual void SetMaxTransferors(quint8 count) = 0;
     virtual void SetReportingPeriod(qint32 seconds) = 0;
     virtual void SetStatusCheckPeriod(qint32 seconds) = 0;
+    // How a client that cannot be reached is waited for; a timeout of 0
+    // ends it at its first failed try. Engines that deliver nothing ignore it.
+    virtual void SetPendingRetry(qint32 retrySeconds, qint32 timeoutSeconds)
+    {
+        Q_UNUSED(retrySeconds);
+        Q_UNUSED(timeoutSeconds);
+    }
+    // The job's waves in run order; each client names its wave (JobArray's
+    // Wave column). Engines without an order of their own ignore them.
+    virtual void SetWaves(const QList<modEngineLink::JobWave> &waves) { Q_UNUSED(waves); }
 
     // The client array (10 columns, one row per client); the engine keeps its own copy.
     virtual void SetClients(const JobArray &clients) = 0;
@@ -94,6 +107,11 @@ Q_SIGNALS:
     // One finding of a check (its code from modFindings, and the client's
     // or the engine's particulars); engines that only migrate never send one.
     void ClientFinding(int client, int code, const QString &text);
+    // A client that could not be reached is tried again at `next` (UTC).
+    void ClientPending(int client, int tries, const QDateTime &next, const QString &reason);
+    // Where the job's waves stand: a change for the log (`line`), or the
+    // status bar's text.
+    void WaveProgress(const QString &text, bool line);
     void Error(int number);
     void LastClient();
     void ProcessingComplete();

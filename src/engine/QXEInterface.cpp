@@ -37,6 +37,8 @@ struct RunValues
     QString sourcePath;
     int statusCheckPeriod = 0;
     QString transferorLogFile;
+    int retryInterval = 0;
+    int pendingTimeout = 0;
 };
 
 } // namespace
@@ -83,6 +85,11 @@ void QXEInterface::connectEngine()
     connect(engine, &QXEHandler::ClientFinding, this, [this](int client, int code, const QString &text) {
         modErrorHandler::Guard("QXEInterface.QXE_ClientFinding", [&] { Q_EMIT ClientFinding(m_translationArray.At(client), code, text); });
     });
+    connect(engine, &QXEHandler::ClientPending, this, [this](int client, int tries, const QDateTime &next, const QString &reason) {
+        modErrorHandler::Guard(
+            "QXEInterface.QXE_ClientPending", [&] { Q_EMIT ClientPending(m_translationArray.At(client), tries, next, reason); });
+    });
+    connect(engine, &QXEHandler::WaveProgress, this, &QXEInterface::WaveProgress);
 }
 
 void QXEInterface::setRunning(bool running)
@@ -380,6 +387,8 @@ void QXEInterface::start(JobExport &database, const QString &resultsFolder, bool
         v.sourcePath = text(Config::SourcePath);
         v.statusCheckPeriod = number(Config::StatusCheckPeriod);
         v.transferorLogFile = text(Config::TLogFile);
+        v.retryInterval = number(Config::RetryInterval);
+        v.pendingTimeout = number(Config::PendingTimeout);
 
         if (readFailed) {
             Q_EMIT Message(LevelError, m_catalogue->MessageText(1003));
@@ -434,6 +443,13 @@ void QXEInterface::start(JobExport &database, const QString &resultsFolder, bool
         engine.SetMaxTransferors(static_cast<quint8>(qBound(0, v.maxTransferors, 255)));
         engine.SetReportingPeriod(v.reportingPeriod);
         engine.SetStatusCheckPeriod(v.statusCheckPeriod);
+        // A readiness check wants its answer now: a client that cannot be
+        // reached is a finding of the check, not one to wait for.
+        if (!check) {
+            engine.SetPendingRetry(qBound(Config::RetryIntervalMin, v.retryInterval, Config::RetryIntervalMax),
+                v.pendingTimeout <= 0 ? 0 : qBound(Config::PendingTimeoutMin, v.pendingTimeout, Config::PendingTimeoutMax));
+            engine.SetWaves(database.Waves());
+        }
         engine.SetClients(m_clientArray);
         engine.StartProcessing();
     } catch (...) {

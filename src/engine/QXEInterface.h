@@ -134,6 +134,8 @@ Q_SIGNALS:
     void TestReceived();
     // A check's finding for a computer (the engine's client number translated).
     void ClientFinding(int computerId, int code, const QString &text);
+    void ClientPending(int computerId, int tries, const QDateTime &next, const QString &reason);
+    void WaveProgress(const QString &text, bool line);
 
     void EditColorsRequested();
     void BusyChanged(bool busy);

@@ -156,6 +156,18 @@ void RemoteEngine::SetStatusCheckPeriod(qint32 seconds)
     set("StatusCheckPeriod", seconds);
 }
 
+void RemoteEngine::SetPendingRetry(qint32 retrySeconds, qint32 timeoutSeconds)
+{
+    set("RetryInterval", retrySeconds);
+    set("PendingTimeout", timeoutSeconds);
+}
+
+void RemoteEngine::SetWaves(const QList<modEngineLink::JobWave> &waves)
+{
+    m_waves = waves;
+    m_settings.insert(QStringLiteral("Waves"), modEngineLink::EncodeWaves(waves));
+}
+
 QString RemoteEngine::programPath() const
 {
     const QString given = qEnvironmentVariable(ProgramVariable);
@@ -192,6 +204,11 @@ void RemoteEngine::SetClients(const JobArray &clients)
         client.number = row;
         client.name = clients.Text(ClientColumn::ComputerName, row);
         client.login = clients.Text(ClientColumn::AdminAUsername, row);
+        const QString wave = clients.Text(ClientColumn::Wave, row);
+        for (qsizetype index = 0; !wave.isEmpty() && index < m_waves.size(); ++index) {
+            if (m_waves.at(index).name.compare(wave, Qt::CaseInsensitive) == 0)
+                client.wave = int(index + 1);
+        }
         for (const QVariant &entry : clients.Value(ClientColumn::GeneratedFiles, row).toList()) {
             const QVariantList file = entry.toList();
             if (file.size() == 2)
@@ -291,6 +308,12 @@ void RemoteEngine::handle(const QJsonObject &message)
         Q_EMIT ClientSuccess(n);
     } else if (event == QLatin1String("finding") && known) {
         Q_EMIT ClientFinding(n, message.value(QStringLiteral("code")).toInt(), message.value(QStringLiteral("text")).toString());
+    } else if (event == QLatin1String("pending") && known) {
+        Q_EMIT ClientPending(n, message.value(QStringLiteral("tries")).toInt(),
+            QDateTime::fromString(message.value(QStringLiteral("next")).toString(), Qt::ISODate),
+            message.value(QStringLiteral("reason")).toString());
+    } else if (event == QLatin1String("wave")) {
+        Q_EMIT WaveProgress(message.value(QStringLiteral("text")).toString(), message.value(QStringLiteral("line")).toBool());
     } else if (event == QLatin1String("last")) {
         Q_EMIT LastClient();
     } else if (event == QLatin1String("error")) {

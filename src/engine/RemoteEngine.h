@@ -64,6 +64,8 @@ public:
     void SetMaxTransferors(quint8 count) override;
     void SetReportingPeriod(qint32 seconds) override;
     void SetStatusCheckPeriod(qint32 seconds) override;
+    void SetPendingRetry(qint32 retrySeconds, qint32 timeoutSeconds) override;
+    void SetWaves(const QList<modEngineLink::JobWave> &waves) override;
 
     void SetClients(const JobArray &clients) override;
     void StartProcessing() override;
@@ -102,6 +104,7 @@ private:
     QString m_mode;
     QString m_programFolder;
     QJsonObject m_settings;
+    QList<modEngineLink::JobWave> m_waves;
     QList<Client> m_clients; // by client number - 1
     QString m_runFolder;
     QString m_jobFile;

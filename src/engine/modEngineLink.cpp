@@ -45,7 +45,7 @@ QJsonObject EncodeJobClient(const JobClient &client)
     for (const auto &[name, content] : client.files)
         files.append(QJsonArray {name, QString::fromLatin1(content.toBase64())});
     return {{QStringLiteral("n"), client.number}, {QStringLiteral("name"), client.name}, {QStringLiteral("login"), client.login},
-        {QStringLiteral("files"), files}};
+        {QStringLiteral("files"), files}, {QStringLiteral("wave"), client.wave}};
 }
 
 bool DecodeJobClient(const QJsonObject &message, JobClient &client, QString &problem)
@@ -53,7 +53,12 @@ bool DecodeJobClient(const QJsonObject &message, JobClient &client, QString &pro
     client.number = message.value(QStringLiteral("n")).toInt();
     client.name = message.value(QStringLiteral("name")).toString();
     client.login = message.value(QStringLiteral("login")).toString();
+    client.wave = message.value(QStringLiteral("wave")).toInt();
     client.files.clear();
+    if (client.wave < 0) {
+        problem = QStringLiteral("client %1 has a wave below 0").arg(client.number);
+        return false;
+    }
     if (client.number < 1 || client.name.isEmpty()) {
         problem = QStringLiteral("a client without a number or a name");
         return false;
@@ -66,6 +71,39 @@ bool DecodeJobClient(const QJsonObject &message, JobClient &client, QString &pro
             return false;
         }
         client.files.append({name, QByteArray::fromBase64(pair.at(1).toString().toLatin1())});
+    }
+    return true;
+}
+
+QJsonArray EncodeWaves(const QList<JobWave> &waves)
+{
+    QJsonArray list;
+    for (const JobWave &wave : waves) {
+        list.append(QJsonObject {{QStringLiteral("name"), wave.name},
+            {QStringLiteral("notBefore"), wave.notBefore.isValid() ? wave.notBefore.toUTC().toString(Qt::ISODate) : QString()},
+            {QStringLiteral("concurrency"), wave.concurrency}, {QStringLiteral("failurePercent"), wave.failurePercent}});
+    }
+    return list;
+}
+
+bool DecodeWaves(const QJsonArray &list, QList<JobWave> &waves, QString &problem)
+{
+    waves.clear();
+    for (const QJsonValue &entry : list) {
+        const QJsonObject object = entry.toObject();
+        JobWave wave;
+        wave.name = object.value(QStringLiteral("name")).toString();
+        const QString notBefore = object.value(QStringLiteral("notBefore")).toString();
+        if (!notBefore.isEmpty())
+            wave.notBefore = QDateTime::fromString(notBefore, Qt::ISODate).toUTC();
+        wave.concurrency = object.value(QStringLiteral("concurrency")).toInt();
+        wave.failurePercent = object.value(QStringLiteral("failurePercent")).toInt(-1);
+        if (wave.name.isEmpty() || (!notBefore.isEmpty() && !wave.notBefore.isValid()) || wave.concurrency < 0
+            || wave.failurePercent < -1 || wave.failurePercent > 100) {
+            problem = QStringLiteral("wave %1 of the job is not one the console writes").arg(waves.size() + 1);
+            return false;
+        }
+        waves.append(wave);
     }
     return true;
 }

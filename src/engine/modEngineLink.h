@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QPair>
@@ -47,10 +49,24 @@ struct JobClient
     QString name;
     QString login; // the Varno service account, which ssh logs in as
     QList<QPair<QString, QByteArray>> files; // name, content
+    int wave = 0; // 1 for the job's first wave, ...; 0 for none
 };
 
 QJsonObject EncodeJobClient(const JobClient &client);
 bool DecodeJobClient(const QJsonObject &message, JobClient &client, QString &problem);
+
+// One wave of the job, in the run's settings ("Waves", a list in run order).
+struct JobWave
+{
+    QString name;
+    QDateTime notBefore; // UTC; invalid: at once
+    int concurrency = 0; // computers in progress at a time; 0: no cap of its own
+    int failurePercent = -1; // stop when more than this share failed; -1: never
+};
+
+QJsonArray EncodeWaves(const QList<JobWave> &waves);
+// False for a list that is not one of waves (a name missing, a number out of range).
+bool DecodeWaves(const QJsonArray &list, QList<JobWave> &waves, QString &problem);
 
 // The engine program's modes: a run that checks the clients, one that
 // migrates them, one that reverses an earlier migration, and one that removes

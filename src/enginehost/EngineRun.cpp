@@ -40,6 +40,10 @@ EngineRun::EngineRun(const QJsonObject &settings, std::unique_ptr<ClientChannel>
 {
     m_reportingMs = seconds(settings, "ReportingPeriod", 120) * 1000;
     m_keepAliveMs = seconds(settings, "KeepAliveIncrement", 300) * 1000;
+    m_retryMs = seconds(settings, "RetryInterval", 300) * 1000;
+    m_pendingMs = qMax(0, settings.value(QStringLiteral("PendingTimeout")).toInt()) * qint64(1000);
+    m_wake.setSingleShot(true);
+    connect(&m_wake, &QTimer::timeout, this, &EngineRun::wake);
     connect(m_pool.get(), &TransferorPool::taken, this, &EngineRun::onTaken);
     connect(m_pool.get(), &TransferorPool::finished, this, &EngineRun::onTask);
     connect(m_channel.get(), &ClientChannel::status, this, &EngineRun::onStatus);
@@ -59,6 +63,13 @@ bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &error
         errorNumber = 1029;
         return false;
     }
+    QList<modEngineLink::JobWave> waves;
+    QString wavesProblem;
+    if (!modEngineLink::DecodeWaves(m_settings.value(QStringLiteral("Waves")).toArray(), waves, wavesProblem)) {
+        errorNumber = 1029;
+        return false;
+    }
+    m_schedule = WaveSchedule(waves);
     if (!m_results.Open(text(m_settings, "LogPath"))
         || !m_log.Open(m_results, text(m_settings, "HLogFile", QStringLiteral("handler.log")))
         || !m_statusFile.Open(m_results, text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts")))) {
@@ -87,14 +98,14 @@ bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &error
         client.job = job;
         m_clients.append(client);
         m_byName.insert(job.name.toLower(), int(m_clients.size()));
+        m_schedule.add(job.number, job.wave);
     }
     m_open = int(m_clients.size());
     // Counted before the first is queued: a free transferor takes a client
     // the moment it is queued.
     m_queuedDeliveries = m_open;
-    for (Client &client : m_clients)
-        queueDelivery(client);
     m_silence.start();
+    dispatch();
     return true;
 }
 
@@ -121,16 +132,107 @@ void EngineRun::end(Client &client, const QString &code)
 {
     if (client.phase == Phase::Ended)
         return;
+    const bool wasQueued = !client.left;
+    client.left = true;
     client.phase = Phase::Ended;
     m_channel->end(client.job.name);
     setStatus(client, code);
     if (code == QLatin1String("XS") && text(m_settings, "Mode") == QLatin1String(modEngineLink::ModeMigrate))
         Q_EMIT success(client.job.number);
+    const std::optional<WaveSchedule::Stop> stop = m_schedule.ended(client.job.number, code == QLatin1String("XE"));
+    if (wasQueued)
+        leftQueue();
     if (--m_open == 0) {
         m_silence.stop();
+        m_wake.stop();
         m_log.Line(QStringLiteral("Run complete."));
         Q_EMIT processingComplete();
+        return;
     }
+    if (stop)
+        stopWaves(*stop);
+    dispatch();
+}
+
+void EngineRun::stopWaves(const WaveSchedule::Stop &stop)
+{
+    m_log.Line(stop.reason);
+    Q_EMIT wave(stop.reason, true);
+    for (const int n : m_schedule.clientsOf(stop))
+        cancel(n);
+}
+
+void EngineRun::dispatch()
+{
+    if (m_dispatching || m_open == 0)
+        return;
+    m_dispatching = true;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString turn = m_schedule.takeTurnLine(now);
+    if (!turn.isEmpty()) {
+        m_log.Line(turn);
+        Q_EMIT wave(turn, true);
+    }
+    for (const int n : m_schedule.take(now)) {
+        Client &client = m_clients[n - 1];
+        if (client.phase == Phase::Queued && client.task == 0)
+            queueDelivery(client);
+    }
+    const QString where = m_schedule.describe();
+    if (!where.isEmpty())
+        Q_EMIT wave(where, false);
+    // The next moment something is due: a wave's start or a client's next try.
+    qint64 due = -1;
+    if (const QDateTime start = m_schedule.waitsUntil(now); start.isValid())
+        due = now.msecsTo(start);
+    for (const Client &client : std::as_const(m_clients)) {
+        if (client.phase == Phase::Pending) {
+            const qint64 in = qMax(qint64(0), client.nextTry - m_clock.elapsed());
+            due = due < 0 ? in : qMin(due, in);
+        }
+    }
+    if (due >= 0)
+        m_wake.start(int(qMin(due + 50, qint64(3'600'000))));
+    m_dispatching = false;
+}
+
+void EngineRun::wake()
+{
+    const qint64 now = m_clock.elapsed();
+    for (Client &client : m_clients) {
+        if (client.phase != Phase::Pending || client.nextTry > now)
+            continue;
+        client.phase = Phase::Queued;
+        m_schedule.resumed(client.job.number);
+        queueDelivery(client);
+    }
+    dispatch();
+}
+
+bool EngineRun::offline(Client &client, int code, const QString &reason)
+{
+    const bool unreachable = code == modFindings::NameDoesNotResolve || code == modFindings::ConnectionRefused
+        || code == modFindings::ConnectionTimedOut;
+    if (!unreachable || m_pendingMs <= 0 || client.request != Request::None || m_schedule.stopped(client.job.number))
+        return false;
+    const qint64 now = m_clock.elapsed();
+    if (client.firstTry < 0)
+        client.firstTry = now;
+    ++client.tries;
+    if (now + m_retryMs - client.firstTry > m_pendingMs) {
+        addFinding(client, code,
+            QStringLiteral("%1 (not reached in %2 tries over %3 s)").arg(reason).arg(client.tries).arg((now - client.firstTry) / 1000));
+        return false;
+    }
+    client.phase = Phase::Pending;
+    client.nextTry = now + m_retryMs;
+    m_schedule.waiting(client.job.number);
+    const QDateTime next = QDateTime::currentDateTimeUtc().addMSecs(m_retryMs);
+    addFinding(client, code, QStringLiteral("%1 (try %2; next try at %3)").arg(reason).arg(client.tries).arg(WaveSchedule::LocalTime(next)));
+    setStatus(client, QStringLiteral("NP"));
+    Q_EMIT pending(client.job.number, client.tries, next, reason);
+    dispatch();
+    return true;
 }
 
 QByteArray EngineRun::runFile(const Client &client) const
@@ -205,7 +307,6 @@ void EngineRun::onTaken(int taskId, int n)
         return;
     client.phase = Phase::Delivering;
     setStatus(client, QStringLiteral("L"));
-    leftQueue();
 }
 
 void EngineRun::leftQueue()
@@ -243,12 +344,20 @@ void EngineRun::onTask(const TransferorOutcome &outcome)
         const int code = outcome.workerDied ? modFindings::SshFailed : m_plan->diagnose(outcome, reason);
         if (outcome.workerDied)
             reason = QStringLiteral("the transferor ended twice while it delivered the client");
-        addFinding(client, code, reason);
+        if (offline(client, code, reason))
+            return;
+        if (client.tries == 0)
+            addFinding(client, code, reason);
         end(client, client.request == Request::None ? QStringLiteral("XE") : outcomeOf(client));
         return;
     }
     client.phase = Phase::Started;
     client.heardAt = m_clock.elapsed();
+    if (!client.left) {
+        // The engine has started the client: what Cancel no longer stops.
+        client.left = true;
+        leftQueue();
+    }
 }
 
 void EngineRun::onStatus(const QString &computer, const QString &code)
@@ -262,6 +371,10 @@ void EngineRun::onStatus(const QString &computer, const QString &code)
             m_channel->cancel(computer);
         else if (client->request == Request::Abort)
             m_channel->abort(computer);
+    }
+    if (client->quiet) {
+        client->quiet = false;
+        m_schedule.resumed(client->job.number);
     }
     client->phase = Phase::Working;
     client->heardAt = m_clock.elapsed();
@@ -306,6 +419,15 @@ void EngineRun::checkSilence()
         const qint64 silent = now - client.heardAt;
         if (silent <= m_reportingMs + client.grace)
             continue;
+        if (m_pendingMs > 0 && silent <= m_pendingMs && client.request == Request::None) {
+            if (!client.quiet) {
+                client.quiet = true;
+                m_schedule.waiting(client.job.number);
+                setStatus(client, QStringLiteral("WR"));
+                dispatch();
+            }
+            continue;
+        }
         addFinding(client, modFindings::NoReport, QStringLiteral("no report from the client for %1 s").arg(silent / 1000));
         end(client, QStringLiteral("XE"));
     }
@@ -319,9 +441,8 @@ void EngineRun::cancel(int n)
     if (client.phase == Phase::Ended || client.request != Request::None)
         return;
     client.request = Request::Cancel;
-    if (client.phase == Phase::Queued && m_pool->withdraw(client.task)) {
+    if (client.phase == Phase::Pending || (client.phase == Phase::Queued && (client.task == 0 || m_pool->withdraw(client.task)))) {
         client.task = 0;
-        leftQueue();
         end(client, QStringLiteral("XC"));
     } else if (client.phase == Phase::Working) {
         m_channel->cancel(client.job.name);
@@ -336,9 +457,8 @@ void EngineRun::abort(int n)
     if (client.phase == Phase::Ended || client.request == Request::Abort)
         return;
     client.request = Request::Abort;
-    if (client.phase == Phase::Queued && m_pool->withdraw(client.task)) {
+    if (client.phase == Phase::Pending || (client.phase == Phase::Queued && (client.task == 0 || m_pool->withdraw(client.task)))) {
         client.task = 0;
-        leftQueue();
         end(client, QStringLiteral("XA"));
         return;
     }

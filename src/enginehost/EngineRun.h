@@ -4,6 +4,7 @@
 #include "engine/EngineLogFile.h"
 #include "engine/modEngineLink.h"
 #include "enginehost/TransferorTask.h"
+#include "enginehost/WaveSchedule.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -30,6 +31,14 @@ class TransferorPool;
 // finding that says why; one that stops reporting for longer than the
 // reporting period (plus what it asked for) ends "XE" with "no report from
 // the client for N s", and is told the run has ended if it comes back.
+//
+// With a pending timeout set, a client that cannot be reached stays "NP"
+// and is tried again every retry interval until the timeout has passed
+// since its first try, and one that was delivered and went quiet shows
+// "WR" (waiting for its report) instead of ending, until the same timeout:
+// laptops are off overnight. The clients are started wave by wave
+// (WaveSchedule); a wave stopped at its failure threshold is cancelled with
+// every wave after it.
 class EngineRun final : public QObject
 {
     Q_OBJECT
@@ -55,11 +64,15 @@ Q_SIGNALS:
     void status(int client, const QString &code);
     void finding(int client, int code, const QString &text);
     void success(int client);
+    // A client that could not be reached waits for its next try (`next`, UTC).
+    void pending(int client, int tries, const QDateTime &next, const QString &reason);
+    // Where the waves stand (`line`: a change the log keeps, else the status bar's text).
+    void wave(const QString &text, bool line);
     void lastClient();
     void processingComplete();
 
 private:
-    enum class Phase : quint8 { Queued, Delivering, Started, Working, Collecting, Ended };
+    enum class Phase : quint8 { Queued, Delivering, Pending, Started, Working, Collecting, Ended };
     enum class Request : quint8 { None, Cancel, Abort };
 
     struct Client
@@ -72,6 +85,11 @@ private:
         int task = 0;
         qint64 heardAt = 0; // ms on m_clock
         qint64 grace = 0; // ms the client asked for beyond the reporting period
+        int tries = 0; // deliveries that could not reach the client
+        qint64 firstTry = -1; // ms on m_clock
+        qint64 nextTry = 0; // ms on m_clock, while Pending
+        bool quiet = false; // delivered, silent past the reporting period, waited for
+        bool left = false; // out of the engine's queue: delivered, or ended
     };
 
     Client *byName(const QString &computer);
@@ -91,6 +109,11 @@ private:
     void onKeepAlive(const QString &computer, int seconds);
     void onGone(const QString &computer);
     void checkSilence();
+    // Delivers what the waves allow now and arms the timer for what comes later.
+    void dispatch();
+    void wake();
+    bool offline(Client &client, int code, const QString &reason);
+    void stopWaves(const WaveSchedule::Stop &stop);
 
     QJsonObject m_settings;
     std::unique_ptr<ClientChannel> m_channel;
@@ -111,4 +134,9 @@ private:
     QTimer m_silence;
     qint64 m_reportingMs = 120'000;
     qint64 m_keepAliveMs = 300'000;
+    qint64 m_retryMs = 300'000;
+    qint64 m_pendingMs = 0; // 0: a client not reached ends at once
+    WaveSchedule m_schedule;
+    QTimer m_wake;
+    bool m_dispatching = false;
 };

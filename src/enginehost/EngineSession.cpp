@@ -121,6 +121,13 @@ void EngineSession::start(const QString &jobFile)
     connect(m_run.get(), &EngineRun::success, this, [this](int client) {
         post({{QStringLiteral("e"), QStringLiteral("success")}, {QStringLiteral("n"), client}});
     });
+    connect(m_run.get(), &EngineRun::pending, this, [this](int client, int tries, const QDateTime &next, const QString &reason) {
+        post({{QStringLiteral("e"), QStringLiteral("pending")}, {QStringLiteral("n"), client}, {QStringLiteral("tries"), tries},
+            {QStringLiteral("next"), next.toString(Qt::ISODate)}, {QStringLiteral("reason"), reason}});
+    });
+    connect(m_run.get(), &EngineRun::wave, this, [this](const QString &text, bool line) {
+        post({{QStringLiteral("e"), QStringLiteral("wave")}, {QStringLiteral("text"), text}, {QStringLiteral("line"), line}});
+    });
     connect(m_run.get(), &EngineRun::lastClient, this, [this] { post({{QStringLiteral("e"), QStringLiteral("last")}}); });
     connect(m_run.get(), &EngineRun::processingComplete, this, [this] {
         m_ending = true;

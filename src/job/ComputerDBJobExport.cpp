@@ -96,6 +96,8 @@ int ComputerDBJobExport::forEachRow(const std::function<bool(int row, int id)> &
         const ComputerRecord *computer = m_database.Computers(id);
         if (!computer || !computer->Active || (m_rollback && !m_rollback->Computers.contains(id)))
             continue;
+        if (!m_wave.isEmpty() && computer->Wave.compare(m_wave, Qt::CaseInsensitive) != 0)
+            continue;
         if (!row(++rows, id))
             break;
     }
@@ -213,10 +215,25 @@ void ComputerDBJobExport::exportRow(
     settingsArray.Set(SettingsColumn::MinFreeSpace, row, qint32(settings->MinFreeSpace));
     settingsArray.Set(SettingsColumn::OverwriteProfile, row, qint32(settings->OverwriteProfile));
 
+    // A rollback goes to every chosen computer at once: it is no wave's turn.
+    if (!m_rollback)
+        clientArray.Set(ClientColumn::Wave, row, m_database.Computers(id)->Wave);
     clientArray.Set(ClientColumn::FilesToCopy, row, filesToCopy());
     clientArray.Set(ClientColumn::Services, row, servicesToInstall());
     const QByteArray configFile = createConfigFile ? createConfigFile(row) : QByteArray();
     clientArray.Set(ClientColumn::GeneratedFiles, row, QVariantList {QVariantList {ConfigFileName(), configFile}});
+}
+
+QList<modEngineLink::JobWave> ComputerDBJobExport::Waves() const
+{
+    QList<modEngineLink::JobWave> waves;
+    if (m_rollback)
+        return waves;
+    for (const WaveRecord &record : m_database.Waves().all()) {
+        if (m_wave.isEmpty() || record.Name.compare(m_wave, Qt::CaseInsensitive) == 0)
+            waves.append({record.Name, record.NotBefore, record.Concurrency, record.FailurePercent});
+    }
+    return waves;
 }
 
 void ComputerDBJobExport::exportRollbackJoin(int row, const GlobalSettings &settings, JobArray &settingsArray) const

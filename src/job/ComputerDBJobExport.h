@@ -42,6 +42,9 @@ public:
     // domain again with the rollback's account (no join and no workgroup
     // without one). `job` outlives the export.
     void SetRollback(const RollbackJob *job) { m_rollback = job; }
+    // Only the computers of one wave (vo run --wave); empty for the whole job.
+    void SetWave(const QString &wave) { m_wave = wave; }
+    QList<modEngineLink::JobWave> Waves() const override;
 
 private:
     // Calls `row` with the row number and computer ID of every active
@@ -52,4 +55,5 @@ private:
 
     ComputerDB &m_database;
     const RollbackJob *m_rollback = nullptr;
+    QString m_wave;
 };

@@ -43,11 +43,12 @@ private Q_SLOTS:
         TestRegistry registry;
         QCOMPARE(vo({"config", "set", "consoleip", ""}).status, 0);
         QCOMPARE(vo({"config", "set", "WelcomeScreen", "2"}).status, 1);
+        QCOMPARE(vo({"config", "set", "RetryInterval", "90"}).status, 0);
         const QByteArray out = vo({"config", "show"}).out;
-        for (const char *line :
-            {"ConsoleIP           (empty)  [stored; default (empty: the listener address)]", "MaxTransferors      5  [default]"})
+        for (const char *line : {"ConsoleIP           (empty)  [stored; default (empty: the listener address)]",
+                 "MaxTransferors      5  [default]", "RetryInterval       1 min 30 s  [stored; default 5 min]", "PendingTimeout      off  [default]"})
             QVERIFY2(out.contains(line), line);
-        QCOMPARE(out.count('\n'), 15);
+        QCOMPARE(out.count('\n'), 17);
 
         // A store that cannot be read shows no value at all.
         QVERIFY(!writeFile(registry.path(), "not a registry store").isEmpty());

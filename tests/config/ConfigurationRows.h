@@ -44,4 +44,12 @@ inline void addConfigurationRows()
     rows(C::MaxTransferors, "Please enter a valid number of maximum transferors between 1 and 50.", {"1", "50"}, {"0", "51"});
     rows(C::PingsInFlight, "Please enter how many pings of a ping test may be under way at once, between 1 and 256.", {"1", "256"},
         {"0", "257"});
+    rows(C::RetryInterval,
+        "Please enter how long to wait before a client that could not be reached is tried again, from 10 s to 24 h (for example "
+        "\"5 min\").",
+        {"10", "10 s", "5 min", "1h30m", "24 h"}, {"9 s", "24 h 1 s", "5 min 1 h", "soon", "", "1 week"});
+    rows(C::PendingTimeout,
+        "Please enter how long a client that could not be reached is tried again before it ends with errors, from 1 min to 14 d "
+        "(for example \"12 h\"), or \"off\" to end it at its first try.",
+        {"off", "0", "1 min", "14 d", "2 days 4 hours"}, {"59 s", "14 d 1 s", "-1"});
 }

@@ -74,6 +74,11 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     txtMaxTransferors = textField(this, "txtMaxTransferors", "Maximum number of Transferor processes to execute simultaneously");
     txtPingsInFlight = textField(this, "txtPingsInFlight",
         "Number of clients the ping test pings at once; 1 pings one after the other, each waiting up to two seconds for its reply");
+    txtRetryInterval = textField(this, "txtRetryInterval",
+        "How long to wait before a client that could not be reached is tried again, from 10 s to 24 h (\"5 min\", \"1 h 30 min\")");
+    txtPendingTimeout = textField(this, "txtPendingTimeout",
+        "How long after its first try a client that could not be reached, or that stopped reporting, is waited for before it "
+        "ends with errors, from 1 min to 14 d; \"off\" ends it at once");
     // Read only, but focusable, so that the fingerprint can be selected and copied.
     txtCertificate = textField(this, "txtCertificate",
         "SHA-256 fingerprint of the certificate the listener shows the clients; vo engine cert --renew makes a new one");
@@ -112,6 +117,8 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     form->addRow(QStringLiteral("Lo&gging Level:"), txtLoggingLevel);
     form->addRow(QStringLiteral("&Max. Transferors:"), txtMaxTransferors);
     form->addRow(QStringLiteral("Pi&ngs at Once:"), txtPingsInFlight);
+    form->addRow(QStringLiteral("Retr&y Interval:"), txtRetryInterval);
+    form->addRow(QStringLiteral("Pending &Timeout:"), txtPendingTimeout);
 
     QGroupBox *certificate = group(this, "fraCertificate", QStringLiteral("Listener Certificate"), form);
     form->addRow(QStringLiteral("SHA-256 &Fingerprint:"), txtCertificate);
@@ -162,6 +169,8 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     txtLoggingLevel->setText(m_model.Text(Config::LoggingLevel));
     txtMaxTransferors->setText(m_model.Text(Config::MaxTransferors));
     txtPingsInFlight->setText(m_model.Text(Config::PingsInFlight));
+    txtRetryInterval->setText(m_model.Text(Config::RetryInterval));
+    txtPendingTimeout->setText(m_model.Text(Config::PendingTimeout));
     chkWelcomeScreen->setChecked(m_model.ShowWelcomeScreen());
     cmdApply->setEnabled(false);
 
@@ -211,6 +220,10 @@ QWidget *frmConfiguration::fieldWidget(ConfigurationModel::Field field) const
         return txtMaxTransferors;
     case Config::PingsInFlight:
         return txtPingsInFlight;
+    case Config::RetryInterval:
+        return txtRetryInterval;
+    case Config::PendingTimeout:
+        return txtPendingTimeout;
     default:
         return nullptr;
     }

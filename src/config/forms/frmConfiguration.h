@@ -45,6 +45,8 @@ private:
     QLineEdit *txtLoggingLevel = nullptr;
     QLineEdit *txtMaxTransferors = nullptr;
     QLineEdit *txtPingsInFlight = nullptr;
+    QLineEdit *txtRetryInterval = nullptr;
+    QLineEdit *txtPendingTimeout = nullptr;
     QLineEdit *txtCertificate = nullptr;
     QCheckBox *chkWelcomeScreen = nullptr;
     QPushButton *cmdOK = nullptr;
