@@ -86,6 +86,10 @@ struct Run
         run = std::make_unique<EngineRun>(settings, std::move(fakeChannel), std::move(shellPlan), std::move(workers));
         QObject::connect(run.get(), &EngineRun::status, [this](int n, const QString &code) { statuses[n].append(code); });
         QObject::connect(run.get(), &EngineRun::finding, [this](int n, int code, const QString &) { findings[n].append(code); });
+        QObject::connect(run.get(), &EngineRun::wave, [this](const QString &text, bool line) {
+            if (line)
+                waveLines.append(text);
+        });
         for (int n = 1; n <= clients; ++n)
             job.append({n, QStringLiteral("PC%1").arg(n), QStringLiteral("varno"), {}});
     }
@@ -114,6 +118,7 @@ struct Run
     std::unique_ptr<EngineRun> run;
     QHash<int, QStringList> statuses;
     QHash<int, QList<int>> findings;
+    QStringList waveLines;
 };
 
 } // namespace
@@ -201,6 +206,67 @@ private Q_SLOTS:
         QFile log(r.results.filePath("handler.log"));
         QVERIFY(log.open(QIODevice::ReadOnly));
         QVERIFY(log.readLine().trimmed().endsWith(modRehearsal::SshFirstLine().toUtf8()));
+    }
+
+    // Waves go in order, each with its cap; more than its threshold failed
+    // cancels the rest of it and every wave after it, and aborts none.
+    void wavesInOrderUntilOneFailsTooOften()
+    {
+        const QJsonArray waves = modEngineLink::EncodeWaves({{"Pilot", {}, 1, 30}, {"Rest", {}, 0, -1}});
+        Run r(6, 4, {{"PC2", "exit 1"}}, {{"Waves", waves}});
+        for (int n = 1; n <= 6; ++n)
+            r.job[n - 1].wave = n <= 3 ? 1 : (n <= 5 ? 2 : 0);
+        QVERIFY(r.start());
+        QVERIFY(r.works(1, {"CL"}));
+        QVERIFY(!r.statuses.contains(2)); // one at a time
+        r.channel->report("PC1", {"PS"});
+        Q_EMIT r.channel->gone("PC1");
+        QTRY_COMPARE(r.last(2), "XE");
+        QTRY_VERIFY(r.run->complete());
+        QCOMPARE(r.last(1), "XS");
+        for (int n = 3; n <= 6; ++n)
+            QCOMPARE(r.statuses.value(n), QStringList {"XC"});
+        QCOMPARE(r.waveLines.value(0), "Wave 1 of 2 \"Pilot\" starts: 3 computers, 1 at a time, stopped when more than 30 % fail.");
+        QVERIFY2(r.waveLines.last().startsWith("Wave 1 of 2 \"Pilot\" stopped: 1 of its 3 computers failed"), qPrintable(r.waveLines.last()));
+        QVERIFY(r.channel->said.filter("abort").isEmpty());
+    }
+
+    // A client not reached is tried again until the pending timeout: one
+    // comes online at its second try, one never does.
+    void offlineClientsAreTriedAgain()
+    {
+        QTemporaryDir marks;
+        Run r(2, 2, {{"PC1", QStringLiteral("[ -e %1/on ] || { touch %1/on; exit 1; }").arg(marks.path())}, {"PC2", "exit 1"}},
+            {{"RetryInterval", 1}, {"PendingTimeout", 3}});
+        QHash<int, int> tries;
+        QObject::connect(r.run.get(), &EngineRun::pending, [&](int n, int t, const QDateTime &next, const QString &) {
+            tries[n] = t;
+            QVERIFY(next > QDateTime::currentDateTimeUtc());
+        });
+        QVERIFY(r.start());
+        QTRY_VERIFY(r.statuses[1].count("L") == 2);
+        QVERIFY(r.works(1, {"CL", "PS"}));
+        QTRY_VERIFY_WITH_TIMEOUT(r.run->complete(), 10'000);
+        QCOMPARE(r.statuses.value(1), QStringList({"L", "NP", "L", "CL", "PS", "U", "XS"}));
+        QCOMPARE(tries.value(1), 1);
+        QCOMPARE(r.last(2), "XE");
+        QVERIFY(tries.value(2) >= 2);
+        QCOMPARE(r.findings.value(2).size(), tries.value(2) + 1);
+    }
+
+    // A delivered client that goes quiet waits instead of failing, and its
+    // report is taken when it comes in time.
+    void aQuietClientIsWaitedFor()
+    {
+        Run r(1, 1, {}, {{"PendingTimeout", 6}});
+        QVERIFY(r.start());
+        QVERIFY(QTest::qWaitFor([&] { return r.statuses[1].contains("L") && r.pool->busy() == 0; }, 10'000));
+        r.channel->report("PC1", {"CL"});
+        QTRY_COMPARE_WITH_TIMEOUT(r.last(1), "WR", 5000);
+        r.channel->report("PC1", {"PS"});
+        Q_EMIT r.channel->gone("PC1");
+        QTRY_VERIFY(r.run->complete());
+        QCOMPARE(r.statuses.value(1), QStringList({"L", "CL", "WR", "PS", "U", "XS"}));
     }
 };
 
