@@ -56,7 +56,7 @@ QString RunCommand::usage()
 {
     return QStringLiteral("Usage: vo run FILE [--rehearsal] [--ignore-warnings] [--job NAME] [--append]\n"
                           "              [--profile P] [--listener ADDRESS] [--passphrase-file F]\n"
-                          "              [--report DIR]\n"
+                          "              [--report DIR] [--wave NAME]\n"
                           "\n"
                           "Runs the migration of a Varno-Osk settings file without the console window:\n"
                           "checks it as Start Migration does, hands the job to the engine the registry\n"
@@ -96,6 +96,10 @@ QString RunCommand::usage()
                           "                        first line of F\n"
                           "  --report DIR          at the end, write the run report into DIR:\n"
                           "                        report.csv (one row per computer) and report.html\n"
+                          "  --wave NAME           run only the computers of that wave (vo wave list names\n"
+                          "                        them), with its start time, cap and threshold; the\n"
+                          "                        logs are added to the job's results folder, as one\n"
+                          "                        wave's run follows another's\n"
                           "\n"
                           "Exit status: 0 every computer migrated successfully; 2 a validation warning\n"
                           "stopped the run, or some computers ended with warnings and none worse;\n"
@@ -121,9 +125,10 @@ int RunCommand::run(const QStringList &arguments)
     const QString appendOption = QStringLiteral("--append");
     const QString reportOption = QStringLiteral("--report");
     const QString rehearsalOption = QStringLiteral("--rehearsal");
+    const QString waveOption = QStringLiteral("--wave");
     JobFile file;
     QString problem;
-    if (!file.parse(arguments, {ignoreWarnings, appendOption, rehearsalOption}, {jobOption, profileOption, listenerOption, reportOption},
+    if (!file.parse(arguments, {ignoreWarnings, appendOption, rehearsalOption}, {jobOption, profileOption, listenerOption, reportOption, waveOption},
             problem)) {
         m_err << "ERROR: " << problem << "\n\n" << usage();
         m_err.flush();
@@ -163,6 +168,14 @@ int RunCommand::run(const QStringList &arguments)
     if (!file.load(database, problem))
         return failure(problem);
 
+    QString wave;
+    if (file.has(waveOption)) {
+        wave = database.Waves().canonicalName(file.value(waveOption));
+        if (wave.isEmpty())
+            return failure(QStringLiteral("There is no wave named \"%1\" in \"%2\"; vo wave list names them.")
+                               .arg(file.value(waveOption), QDir::toNativeSeparators(file.path())));
+    }
+
     AppState::State &state = AppState::Get();
     QString job = file.has(jobOption) ? file.value(jobOption) : file.result().JobName;
     if (job.isEmpty())
@@ -177,7 +190,8 @@ int RunCommand::run(const QStringList &arguments)
     // unless the administrator says so. It comes before the checks, as the
     // console's question does.
     const bool earlierLogs = StartMigration::HasEarlierLogs(resultsFolder);
-    if (earlierLogs && !file.has(appendOption))
+    // The waves of one job are run one after the other into its one folder.
+    if (earlierLogs && !file.has(appendOption) && wave.isEmpty())
         return failure(existingMigrationText(resultsFolder, job));
 
     const ValidationResult result = JobValidator(database, rehearse ? QString() : listener).Verify(0);
@@ -203,10 +217,12 @@ int RunCommand::run(const QStringList &arguments)
     if (!file.result().PasswordsIncluded)
         m_out << "The settings file holds no passwords; the clients are given empty ones.\n";
     m_out << "Listener: " << listener << '\n';
+    if (!wave.isEmpty())
+        m_out << "Wave: " << wave << " only\n";
     m_out.flush();
 
     qxe.SetListenerAddressSource([listener] { return listener; });
     MigrationRun migration(database);
     return RunTerminal(m_out, m_err)
-        .follow(database, migration, [&] { migration.Start(qxe); }, file.has(reportOption) ? file.value(reportOption) : QString());
+        .follow(database, migration, [&] { migration.Start(qxe, wave); }, file.has(reportOption) ? file.value(reportOption) : QString());
 }

@@ -12,6 +12,7 @@
 #include "cli/RetryCommand.h"
 #include "cli/RollbackCommand.h"
 #include "cli/StatusCommand.h"
+#include "cli/WaveCommand.h"
 #include "cli/RunCommand.h"
 #include "cli/SetupCommand.h"
 #include "cli/TreeCommand.h"
@@ -71,6 +72,8 @@ QString generalUsage()
                           "             (vo tree --help explains it)\n"
                           "  validate   check a settings file as Start Migration does\n"
                           "             (vo validate --help explains it)\n"
+                          "  wave       the waves of a settings file and their computers\n"
+                          "             (vo wave --help explains it)\n"
                           "\n"
                           "Options:\n"
                           "  -h, --help     this text\n"
@@ -141,6 +144,8 @@ int main(int argc, char *argv[])
         return RollbackCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("status"), Qt::CaseInsensitive) == 0)
         return StatusCommand(out, err).run(arguments.mid(1));
+    if (command.compare(QLatin1String("wave"), Qt::CaseInsensitive) == 0)
+        return WaveCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("setup"), Qt::CaseInsensitive) == 0)
         return SetupCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("config"), Qt::CaseInsensitive) == 0) {

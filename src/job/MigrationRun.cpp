@@ -52,6 +52,15 @@ void MigrationRun::Attach(QXEInterface &engine)
 
     connect(&engine, &QXEInterface::ClientStatusChanged, this, &MigrationRun::statusChanged);
     connect(&engine, &QXEInterface::Progress, this, &MigrationRun::progress);
+    connect(&engine, &QXEInterface::ClientPending, this, &MigrationRun::pending);
+    connect(&engine, &QXEInterface::WaveProgress, this, [this](const QString &text, bool line) {
+        if (line) {
+            Q_EMIT Line(text);
+        } else if (text != m_waveText) {
+            m_waveText = text;
+            Q_EMIT WaveChanged();
+        }
+    });
     connect(&engine, &QXEInterface::Message, this, &MigrationRun::Message);
     connect(&engine, &QXEInterface::LastClient, this, [this] {
         RunState::instance().nothingLeftToCancel();
@@ -81,6 +90,7 @@ void MigrationRun::begin(QXEInterface &engine, Kind kind, const QString &firstLi
     m_kind = kind;
     m_outcomes.clear();
     m_historyFailed = false;
+    m_waveText.clear();
     // Whoever reads the log, now or from a copy later, learns first whether computers were changed.
     Q_EMIT Line(firstLine);
 }
@@ -107,7 +117,7 @@ void MigrationRun::ended()
         Q_EMIT Line(modRollback::LastLine(m_forget));
 }
 
-void MigrationRun::Start(QXEInterface &engine)
+void MigrationRun::Start(QXEInterface &engine, const QString &wave)
 {
     const bool rehearsal = engine.Engine().Rehearses();
     m_forget = false;
@@ -115,6 +125,7 @@ void MigrationRun::Start(QXEInterface &engine)
     m_resultsFolder = modGeneral::GetLogPath();
     begin(engine, rehearsal ? Kind::Rehearsal : Kind::Migration, rehearsal ? modRehearsal::FirstLine() : modRehearsal::SshFirstLine());
     ComputerDBJobExport job(m_database);
+    job.SetWave(wave);
     engine.Run(job);
     // Added rather than set: an engine may report a client before Run returns.
     m_tally.NotStarted += ClientCount();
@@ -313,10 +324,22 @@ void MigrationRun::statusChanged(int computerId, const QString &code)
     if (!news)
         return;
     Q_EMIT StatusChanged(computerId, code);
+    // Back to "Not processed" after a try: the pending line that follows says how it stands.
+    if (before == ClientStatus::Category::InProgress && after == ClientStatus::Category::NotStarted)
+        return;
     // A rollback's "Migration successful" is a migration reversed.
     static const QString migration = QStringLiteral("Migration");
     const QString shown = m_kind == Kind::Rollback && text.startsWith(migration) ? modRollback::Word() + text.mid(migration.size()) : text;
     Q_EMIT Line(m_database.GetComputerName(computerId) + QStringLiteral(": ") + shown);
+}
+
+void MigrationRun::pending(int computerId, int tries, const QDateTime &next, const QString &reason)
+{
+    Q_EMIT Line(QStringLiteral("%1: Not processed: %2 %3, the next at %4 (%5)")
+                    .arg(m_database.GetComputerName(computerId))
+                    .arg(tries)
+                    .arg(tries == 1 ? QStringLiteral("try") : QStringLiteral("tries"))
+                    .arg(next.toLocalTime().toString(QStringLiteral("HH:mm:ss")), reason));
 }
 
 void MigrationRun::progress(const QString &text)

@@ -55,7 +55,8 @@ public:
     // messages reach the log also during a network test. Start attaches
     // the engine it is given.
     void Attach(QXEInterface &engine);
-    void Start(QXEInterface &engine);
+    // `wave` names the one wave to run (vo run --wave); empty runs them all.
+    void Start(QXEInterface &engine, const QString &wave = QString());
 
     // Reach the engine only while a run is going on. The client commands
     // take the tree's node key ("C12").
@@ -116,6 +117,10 @@ public:
     QMap<int, QString> &LastStatuses() { return m_lastStatus; }
     const QMap<int, QString> &LastStatuses() const { return m_lastStatus; }
 
+    // Where the job's waves stand ("Wave 2 of 3 \"Night\": 40 of 200
+    // computers left"); empty for a job without waves.
+    QString WaveText() const { return m_waveText; }
+
     static const QString CompleteLine; // "Processing complete."
 
 Q_SIGNALS:
@@ -132,6 +137,8 @@ Q_SIGNALS:
     // The running state ended before processing completed: the run could
     // not start, or the engine failed.
     void Stopped();
+    // WaveText changed.
+    void WaveChanged();
 
 private:
     void begin(QXEInterface &engine, Kind kind, const QString &firstLine);
@@ -140,6 +147,7 @@ private:
     void keepHistory();
     void statusChanged(int computerId, const QString &code);
     void progress(const QString &text);
+    void pending(int computerId, int tries, const QDateTime &next, const QString &reason);
     static bool allowed(RunState::Command command);
 
     ComputerDB &m_database;
@@ -155,6 +163,7 @@ private:
     QList<RunHistory::Outcome> m_outcomes;
     bool m_historyFailed = false;
     bool m_forget = false;
+    QString m_waveText;
     // Between Start and the end of the running state.
     bool m_started = false;
 };

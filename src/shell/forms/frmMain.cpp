@@ -126,6 +126,7 @@ frmMain::frmMain(QWidget *parent)
     createMenus();
     createPanes();
     createStatusBar();
+    connect(m_run.get(), &MigrationRun::WaveChanged, this, &frmMain::UpdateStatusBar);
     connectCommands();
     Form_Load();
 }
@@ -404,7 +405,8 @@ void frmMain::UpdateStatusBar()
     const bool migration = run.running() && run.mode() == RunState::Mode::Migration;
     lblStatusRun->setVisible(migration);
     if (migration)
-        lblStatusRun->setText(m_runControl->Summary());
+        lblStatusRun->setText(
+            m_run->WaveText().isEmpty() ? m_runControl->Summary() : m_run->WaveText() + QStringLiteral(" \u2022 ") + m_runControl->Summary());
 }
 
 void frmMain::createPanes()
