@@ -262,6 +262,63 @@ private Q_SLOTS:
         QCOMPARE(computers->profileState(1), QStringLiteral("new, 329"));
     }
 
+    // Waves and computers that are off on the ssh engine: the first wave's
+    // two computers are off when their turn comes and are tried again until
+    // they are back; the second wave, one computer at a time, stops at its
+    // threshold when its first computer fails, so neither its second nor the
+    // third wave's is started.
+    void wavesAndOfflineClients()
+    {
+        constexpr int Count = 5;
+        const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 0; }, [](int) { return true; }, 3);
+        if (computers->unavailable())
+            QSKIP(qPrintable(computers->lab.problem()));
+        QVERIFY2(m_ready, qPrintable(computers->problem()));
+        for (int n = 1; n <= Count; ++n) {
+            if (n != 3) // client-3 has no alice to migrate
+                QVERIFY(computers->giveProfile(n, 50));
+        }
+        for (const QStringList &value : {QStringList {"Engine", "ssh"}, {"RetryInterval", "10 s"}, {"PendingTimeout", "1 min"}})
+            QCOMPARE(computers->vo(QStringList {"config", "set"} + value).status, 0);
+        ComputerDB db;
+        makeSound(global(db));
+        global(db).SourceDomain = global(db).DestinationDomain = LocalAccountDomain;
+        global(db).RebootPermitted = global(db).ForceReboot = 0;
+        global(db).CopyProfile = 0;
+        QVERIFY(db.AddWave({"Laptops", {}, 0, -1}) && db.AddWave({"Pilot", {}, 1, 40}) && db.AddWave({"Rest", {}, 0, -1}));
+        for (int n = 1; n <= Count; ++n)
+            QVERIFY(db.SetComputerWave(addComputer(db, name(n)), n <= 2 ? "Laptops" : (n <= 4 ? "Pilot" : "Rest")));
+        const QString job = computers->home.filePath("waves.vos.json");
+        SettingsFile::SaveOptions options;
+        options.JobName = QStringLiteral("Waves");
+        QVERIFY(SettingsFile().Save(db, job, options).ok());
+        QCOMPARE(computers->vo({"wave", "list", job}).out.count(" computer"), 4);
+
+        computers->lab.killClient(1);
+        computers->lab.killClient(2);
+        QProcess run;
+        QByteArray out;
+        run.start("ip", computers->voCommand({"run", job, "--ignore-warnings"}));
+        QDeadlineTimer deadline(60'000);
+        while (!(out.contains("client-1: Not processed: 1 try") && out.contains("client-2: Not processed: 1 try")) && !deadline.hasExpired()) {
+            run.waitForReadyRead(200);
+            out += run.readAllStandardOutput();
+        }
+        QVERIFY2(!deadline.hasExpired(), out.constData());
+        QVERIFY(computers->servers[1]->restart(false) && computers->servers[2]->restart(false));
+        QVERIFY(run.waitForFinished(150'000));
+        out += run.readAllStandardOutput();
+        for (const char *line : {"Wave 1 of 3 \"Laptops\" starts: 2 computers.\n", "client-1: Migration successful\n",
+                 "client-2: Migration successful\n", "client-3: Migration complete with errors\n",
+                 "Wave 2 of 3 \"Pilot\" stopped: 1 of its 2 computers failed, more than its threshold of 40 %; the waves after it are not started.\n",
+                 "client-4: Migration canceled\n", "client-5: Migration canceled\n"})
+            QVERIFY2(out.contains(line), out.constData());
+        QCOMPARE(computers->profileState(1), QStringLiteral("new, 79"));
+        QCOMPARE(computers->profileState(2), QStringLiteral("new, 79"));
+        QCOMPARE(computers->profileState(4), QStringLiteral("old, 79"));
+        QCOMPARE(computers->profileState(5), QStringLiteral("old, 79"));
+    }
+
     // Fifty computers and eight transferors: never more than eight at work,
     // each serving one computer after the other, and every computer served once.
     void fiftyClientsEightTransferors()
