@@ -1,6 +1,7 @@
 #include "cli/RunCommand.h"
 
 #include "cli/JobFile.h"
+#include "engine/EngineJournal.h"
 #include "cli/RunTerminal.h"
 #include "cli/ValidateCommand.h"
 #include "cli/modCommandLine.h"
@@ -57,6 +58,7 @@ QString RunCommand::usage()
     return QStringLiteral("Usage: vo run FILE [--rehearsal] [--ignore-warnings] [--job NAME] [--append]\n"
                           "              [--profile P] [--listener ADDRESS] [--passphrase-file F]\n"
                           "              [--report DIR] [--wave NAME]\n"
+                          "       vo run FILE --resume RESULTS [--report DIR] [--passphrase-file F]\n"
                           "\n"
                           "Runs the migration of a Varno-Osk settings file without the console window:\n"
                           "checks it as Start Migration does, hands the job to the engine the registry\n"
@@ -96,6 +98,10 @@ QString RunCommand::usage()
                           "                        first line of F\n"
                           "  --report DIR          at the end, write the run report into DIR:\n"
                           "                        report.csv (one row per computer) and report.html\n"
+                          "  --resume RESULTS      follow again the run whose results folder is RESULTS,\n"
+                          "                        which went on after the console or vo that started\n"
+                          "                        it went away (closed, or killed): every computer's\n"
+                          "                        status from where it stands, to the end\n"
                           "  --wave NAME           run only the computers of that wave (vo wave list names\n"
                           "                        them), with its start time, cap and threshold; the\n"
                           "                        logs are added to the job's results folder, as one\n"
@@ -104,6 +110,41 @@ QString RunCommand::usage()
                           "Exit status: 0 every computer migrated successfully; 2 a validation warning\n"
                           "stopped the run, or some computers ended with warnings and none worse;\n"
                           "1 otherwise.\n");
+}
+
+int RunCommand::resume(JobFile &file, const QString &resumeOption, const QString &reportOption)
+{
+    const QStringList alone = {QStringLiteral("--rehearsal"), QStringLiteral("--ignore-warnings"), QStringLiteral("--job"),
+        QStringLiteral("--append"), QStringLiteral("--profile"), QStringLiteral("--listener"), QStringLiteral("--wave")};
+    for (const QString &option : alone) {
+        if (file.has(option))
+            return failure(QStringLiteral("%1 is for a new run; --resume follows one that is going.").arg(option));
+    }
+    const QString results = QDir::current().absoluteFilePath(file.value(resumeOption));
+    ComputerDB database;
+    QString problem;
+    if (!file.load(database, problem))
+        return failure(problem);
+    EngineJournal::Contents journal;
+    if (!EngineJournal::Read(results, journal, problem))
+        return failure(problem);
+    AppState::Get().CurrentJobName = journal.run;
+    AppState::Get().CurrentSettingsFile = QDir::current().absoluteFilePath(file.path());
+    m_out << "Migration Job Name: " << journal.run << '\n';
+    m_out << "Results folder: " << QDir::toNativeSeparators(results) << '\n';
+    m_out.flush();
+    QXEInterface qxe(modEngine::CreateHandler(false));
+    MigrationRun migration(database);
+    bool attached = true;
+    const int status = RunTerminal(m_out, m_err).follow(
+        database, migration,
+        [&] {
+            attached = migration.Reattach(qxe, results, problem);
+            if (!attached)
+                m_err << "ERROR: " << problem << '\n';
+        },
+        file.has(reportOption) ? file.value(reportOption) : QString());
+    return attached ? status : 1;
 }
 
 int RunCommand::failure(const QString &text)
@@ -126,9 +167,10 @@ int RunCommand::run(const QStringList &arguments)
     const QString reportOption = QStringLiteral("--report");
     const QString rehearsalOption = QStringLiteral("--rehearsal");
     const QString waveOption = QStringLiteral("--wave");
+    const QString resumeOption = QStringLiteral("--resume");
     JobFile file;
     QString problem;
-    if (!file.parse(arguments, {ignoreWarnings, appendOption, rehearsalOption}, {jobOption, profileOption, listenerOption, reportOption, waveOption},
+    if (!file.parse(arguments, {ignoreWarnings, appendOption, rehearsalOption}, {jobOption, profileOption, listenerOption, reportOption, waveOption, resumeOption},
             problem)) {
         m_err << "ERROR: " << problem << "\n\n" << usage();
         m_err.flush();
@@ -139,6 +181,8 @@ int RunCommand::run(const QStringList &arguments)
     // and a run could not read its configuration without one.
     if (!modConsoleKey::Prepare())
         return 1;
+    if (file.has(resumeOption))
+        return resume(file, resumeOption, reportOption);
     if (const QString refusal = modRehearsal::Refusal(file.has(rehearsalOption)); !refusal.isEmpty())
         return failure(refusal);
     // A script must not migrate computers because someone chose the engine

@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+class JobFile;
 class QTextStream;
 
 // `vo run FILE [--ignore-warnings] [--job NAME] [--append] [--profile P]
@@ -30,6 +31,7 @@ public:
 
 private:
     int failure(const QString &text);
+    int resume(JobFile &file, const QString &resumeOption, const QString &reportOption);
 
     QTextStream &m_out;
     QTextStream &m_err;

@@ -75,6 +75,20 @@ public:
     // Wave column). Engines without an order of their own ignore them.
     virtual void SetWaves(const QList<modEngineLink::JobWave> &waves) { Q_UNUSED(waves); }
 
+    // Lets the run go on without this console (an engine of its own
+    // process); the others end it with the console.
+    virtual void Leave() { }
+    // Follows the run of an engine program that a console before this one
+    // started (its journal names `attachPath` and `pid`), with its clients
+    // by number; false when it cannot be reached.
+    virtual bool Reattach(const QString &attachPath, qint64 pid, const QStringList &clients)
+    {
+        Q_UNUSED(attachPath);
+        Q_UNUSED(pid);
+        Q_UNUSED(clients);
+        return false;
+    }
+
     // The client array (10 columns, one row per client); the engine keeps its own copy.
     virtual void SetClients(const JobArray &clients) = 0;
     virtual void StartProcessing() = 0;

@@ -341,6 +341,31 @@ void QXEInterface::Run(JobExport &database, const QString &resultsFolder)
     start(database, resultsFolder, false);
 }
 
+bool QXEInterface::Reattach(const EngineJournal::Contents &journal, const QList<qint32> &computerIds)
+{
+    if (computerIds.size() != journal.clients.size())
+        return false;
+    setRunning(true);
+    m_clientArray.Erase();
+    m_settingsArray.Erase();
+    m_translationArray.Erase();
+    m_translationArray.Create(int(computerIds.size()));
+    for (int row = 1; row <= computerIds.size(); ++row)
+        m_translationArray[row] = computerIds.at(row - 1);
+    m_clientCount = int(computerIds.size());
+    if (!m_engine->Reattach(journal.attach, journal.pid, journal.clients)) {
+        m_translationArray.Erase();
+        setRunning(false);
+        return false;
+    }
+    return true;
+}
+
+void QXEInterface::Leave()
+{
+    m_engine->Leave();
+}
+
 void QXEInterface::Check(JobExport &database, const QString &resultsFolder)
 {
     start(database, resultsFolder, true);

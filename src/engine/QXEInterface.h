@@ -3,6 +3,7 @@
 #include "common/ConsoleConfig.h"
 #include "engine/DispatchWrapper.h"
 #include "engine/JobArray.h"
+#include "engine/EngineJournal.h"
 #include "engine/JobExport.h"
 #include "engine/TranslationArray.h"
 #include "engine/modScramble.h"
@@ -76,6 +77,13 @@ public:
     // The same job handed to an engine that checks each client on its own
     // computer instead of migrating it; its logs go to `resultsFolder`.
     void Check(JobExport &database, const QString &resultsFolder);
+    // Follows a run a console before this one left going: its engine's
+    // journal, and the computer ID of each of its clients (-1 for one the
+    // database no longer holds). False, with nothing started, when the
+    // engine cannot be reached.
+    bool Reattach(const EngineJournal::Contents &journal, const QList<qint32> &computerIds);
+    // Closes the console with the run left going.
+    void Leave();
 
     // The export of a run without the run: fills the three arrays, each
     // client's configuration file included, with the addresses and port set

@@ -6,6 +6,7 @@
 #include "engine/NetworkTestListener.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -13,6 +14,10 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
+
+#include <cerrno>
+#include <csignal>
 
 #include <atomic>
 
@@ -49,6 +54,12 @@ RemoteEngine::RemoteEngine(const QString &mode, QObject *parent)
     , m_mode(mode)
 {
     set("Mode", mode);
+    // Until the program connects, only its going away tells that it failed.
+    m_watch.setInterval(250);
+    connect(&m_watch, &QTimer::timeout, this, [this] {
+        if (!m_link && !programAlive())
+            onProgramEnded();
+    });
 }
 
 RemoteEngine::~RemoteEngine()
@@ -242,18 +253,62 @@ void RemoteEngine::StartProcessing()
     }
     connect(m_server.get(), &QLocalServer::newConnection, this, &RemoteEngine::onConnection);
 
-    m_program = std::make_unique<QProcess>();
-    m_program->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    connect(m_program.get(), &QProcess::finished, this, &RemoteEngine::onProgramEnded);
-    connect(m_program.get(), &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            onProgramEnded();
-    });
+    // Where a console takes the run back after this one went away; beside
+    // the run's folder, which goes when this console is done with it.
+    set("AttachPath", m_runFolder + QStringLiteral(".attach"));
     m_processing = true;
     m_complete = false;
+    m_leaving = false;
     send({{QStringLiteral("op"), QStringLiteral("settings")}, {QStringLiteral("values"), m_settings}});
     send({{QStringLiteral("op"), QStringLiteral("start")}, {QStringLiteral("job"), m_jobFile}});
-    m_program->start(programPath(), {QStringLiteral("--link"), socketPath});
+    // Detached: a migration outlives a console that is closed with the run
+    // left going, or that dies. The link tells when the program ends.
+    QProcess launcher;
+    launcher.setProgram(programPath());
+    launcher.setArguments({QStringLiteral("--link"), socketPath});
+    qint64 pid = 0;
+    if (!launcher.startDetached(&pid)) {
+        onProgramEnded();
+        return;
+    }
+    m_pid = pid;
+    m_watch.start();
+}
+
+bool RemoteEngine::programAlive() const
+{
+    return m_pid > 1 && (::kill(pid_t(m_pid), 0) == 0 || errno == EPERM);
+}
+
+void RemoteEngine::Leave()
+{
+    m_leaving = true;
+    stop();
+}
+
+bool RemoteEngine::Reattach(const QString &attachPath, qint64 pid, const QStringList &clients)
+{
+    if (m_processing || attachPath.isEmpty())
+        return false;
+    auto *link = new QLocalSocket(this);
+    link->connectToServer(attachPath);
+    if (!link->waitForConnected(5000)) {
+        delete link;
+        return false;
+    }
+    m_clients.clear();
+    for (const QString &name : clients)
+        m_clients.append({name, QStringLiteral("NP")});
+    m_link = link;
+    m_reader = {};
+    connect(m_link, &QLocalSocket::readyRead, this, &RemoteEngine::onReadable);
+    // Queued: the socket is deleted with the server, never inside its own signal.
+    connect(m_link, &QLocalSocket::disconnected, this, &RemoteEngine::onProgramEnded, Qt::QueuedConnection);
+    m_pid = pid;
+    m_processing = true;
+    m_complete = false;
+    m_leaving = false;
+    return true;
 }
 
 void RemoteEngine::onConnection()
@@ -268,7 +323,10 @@ void RemoteEngine::onConnection()
         return;
     }
     m_link = socket;
+    m_watch.stop();
     connect(m_link, &QLocalSocket::readyRead, this, &RemoteEngine::onReadable);
+    // Queued: the socket is deleted with the server, never inside its own signal.
+    connect(m_link, &QLocalSocket::disconnected, this, &RemoteEngine::onProgramEnded, Qt::QueuedConnection);
     for (const QByteArray &line : std::as_const(m_waiting))
         m_link->write(line);
     m_waiting.clear();
@@ -358,18 +416,26 @@ void RemoteEngine::fail(int number)
 
 void RemoteEngine::stop()
 {
-    if (m_program) {
-        m_program->disconnect(this);
-        if (m_program->state() != QProcess::NotRunning) {
-            if (m_link)
-                m_link->write(modEngineLink::Encode({{QStringLiteral("op"), QStringLiteral("end")}}));
-            m_program->terminate();
-            if (!m_program->waitForFinished(3000))
-                m_program->kill();
-            m_program->waitForFinished(1000);
+    m_watch.stop();
+    if (m_link)
+        m_link->disconnect(this);
+    // Left going, the program carries on without this console; else it is
+    // told to end, and made to when it does not.
+    if (m_pid > 0 && !m_leaving && programAlive()) {
+        if (m_link && m_link->state() == QLocalSocket::ConnectedState) {
+            m_link->write(modEngineLink::Encode({{QStringLiteral("op"), QStringLiteral("end")}}));
+            m_link->flush();
+            m_link->waitForDisconnected(3000);
         }
-        m_program.release()->deleteLater();
+        QDeadlineTimer gone(2000);
+        if (programAlive())
+            ::kill(pid_t(m_pid), SIGTERM);
+        while (programAlive() && !gone.hasExpired())
+            QThread::msleep(20);
+        if (programAlive())
+            ::kill(pid_t(m_pid), SIGKILL);
     }
+    m_pid = 0;
     if (m_link) {
         m_link->disconnect(this);
         m_link->deleteLater();

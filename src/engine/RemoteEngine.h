@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -85,6 +86,9 @@ public:
     QString programPath() const;
     bool Processing() const { return m_processing; }
 
+    void Leave() override;
+    bool Reattach(const QString &attachPath, qint64 pid, const QStringList &clients) override;
+
 private:
     struct Client
     {
@@ -100,6 +104,7 @@ private:
     void onProgramEnded();
     void fail(int number);
     void stop();
+    bool programAlive() const;
 
     QString m_mode;
     QString m_programFolder;
@@ -110,7 +115,9 @@ private:
     QString m_jobFile;
     std::unique_ptr<QLocalServer> m_server;
     QLocalSocket *m_link = nullptr;
-    std::unique_ptr<QProcess> m_program;
+    qint64 m_pid = 0;
+    QTimer m_watch;
+    bool m_leaving = false;
     modEngineLink::LineReader m_reader;
     QList<QByteArray> m_waiting; // commands given before the program connected
     bool m_processing = false;

@@ -10,6 +10,7 @@
 #include "protocol/modProtocol.h"
 #include "protocol/modRunFile.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
@@ -77,6 +78,19 @@ bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &error
         return false;
     }
     const QString mode = text(m_settings, "Mode");
+    EngineJournal::Contents header;
+    header.run = QFileInfo(QDir::cleanPath(text(m_settings, "LogPath"))).fileName();
+    header.mode = mode;
+    header.pid = QCoreApplication::applicationPid();
+    header.attach = text(m_settings, "AttachPath");
+    header.started = QDateTime::currentDateTimeUtc();
+    for (const modEngineLink::JobClient &job : clients)
+        header.clients.append(job.name);
+    if (!m_journal.Open(m_results, header)) {
+        m_log.Line(QStringLiteral("The engine journal could not be written: ") + m_journal.ErrorString());
+        errorNumber = 1002;
+        return false;
+    }
     if (mode == QLatin1String(modEngineLink::ModeMigrate))
         m_log.Line(modRehearsal::SshFirstLine());
     else if (mode == QLatin1String(modEngineLink::ModeRollback) || mode == QLatin1String(modEngineLink::ModeForget))
@@ -93,6 +107,7 @@ bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &error
                    .arg(m_pool->size()));
     m_clock.start();
     m_clients.reserve(clients.size());
+    m_lastStatuses = QStringList(clients.size(), QString());
     for (const modEngineLink::JobClient &job : clients) {
         Client client;
         client.job = job;
@@ -119,6 +134,8 @@ void EngineRun::setStatus(Client &client, const QString &code)
 {
     m_log.Line(QStringLiteral("%1 (client %2): %3").arg(client.job.name).arg(client.job.number).arg(code));
     m_statusFile.Line(QStringLiteral("%1\t%2\t%3").arg(client.job.number).arg(client.job.name, code), QStringLiteral("\t"));
+    m_journal.Status(client.job.number, code);
+    m_lastStatuses[client.job.number - 1] = code;
     Q_EMIT status(client.job.number, code);
 }
 
@@ -146,6 +163,7 @@ void EngineRun::end(Client &client, const QString &code)
         m_silence.stop();
         m_wake.stop();
         m_log.Line(QStringLiteral("Run complete."));
+        m_journal.Complete();
         Q_EMIT processingComplete();
         return;
     }
@@ -253,7 +271,9 @@ QByteArray EngineRun::runFile(const Client &client) const
 
 void EngineRun::queueDelivery(Client &client)
 {
-    m_tokens.insert(client.job.name, m_channel->admit(client.job.name));
+    const QString token = m_channel->admit(client.job.name);
+    m_tokens.insert(client.job.name, token);
+    m_journal.Token(client.job.number, token);
     TransferorTask task = m_plan->deliver(client.job, runFile(client));
     task.id = ++m_nextTask;
     task.client = client.job.number;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/PrivateFolder.h"
+#include "engine/EngineJournal.h"
 #include "engine/EngineLogFile.h"
 #include "engine/modEngineLink.h"
 #include "enginehost/TransferorTask.h"
@@ -58,6 +59,10 @@ public:
     void writeLog(const QString &text);
 
     bool complete() const { return m_open == 0; }
+    // The last status of every client (empty before its first), for a
+    // console that attaches in the middle of the run.
+    const QStringList &lastStatuses() const { return m_lastStatuses; }
+    QString waveText() const { return m_schedule.describe(); }
     const TransferorPool &pool() const { return *m_pool; }
 
 Q_SIGNALS:
@@ -130,6 +135,8 @@ private:
     EngineLogFile m_log;
     // Every status change of every client, as vo retry and vo rollback read them.
     EngineLogFile m_statusFile;
+    EngineJournal m_journal;
+    QStringList m_lastStatuses;
     QElapsedTimer m_clock;
     QTimer m_silence;
     qint64 m_reportingMs = 120'000;

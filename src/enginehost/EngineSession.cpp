@@ -6,6 +6,7 @@
 #include "enginehost/TransferorPool.h"
 
 #include <QFile>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
 
@@ -25,23 +26,82 @@ EngineSession::EngineSession(Parts parts, QObject *parent)
     , m_parts(std::move(parts))
 { }
 
-EngineSession::~EngineSession() = default;
+EngineSession::~EngineSession()
+{
+    if (m_attach)
+        m_attach->close();
+}
 
 bool EngineSession::connectTo(const QString &socketPath)
 {
-    m_link = std::make_unique<QLocalSocket>();
-    connect(m_link.get(), &QLocalSocket::readyRead, this, &EngineSession::onReadable);
-    connect(m_link.get(), &QLocalSocket::disconnected, this, [this] {
-        // Without the console nobody hears the run: its clients are told it is over.
-        m_run.reset();
-        Q_EMIT finished();
-    });
-    m_link->connectToServer(socketPath);
-    return m_link->waitForConnected(10'000);
+    auto *link = new QLocalSocket(this);
+    link->connectToServer(socketPath);
+    if (!link->waitForConnected(10'000)) {
+        delete link;
+        return false;
+    }
+    adopt(link);
+    return true;
+}
+
+void EngineSession::adopt(QLocalSocket *link)
+{
+    m_link = link;
+    m_reader = {};
+    connect(link, &QLocalSocket::readyRead, this, &EngineSession::onReadable);
+    connect(link, &QLocalSocket::disconnected, this, &EngineSession::linkLost);
+}
+
+bool EngineSession::outlivesConsole() const
+{
+    const QString mode = setting(m_settings, "Mode");
+    return m_run && !m_run->complete() && !m_ending
+        && (mode == QLatin1String(modEngineLink::ModeMigrate) || mode == QLatin1String(modEngineLink::ModeRollback)
+            || mode == QLatin1String(modEngineLink::ModeForget));
+}
+
+void EngineSession::linkLost()
+{
+    if (m_link) {
+        m_link->disconnect(this);
+        m_link->deleteLater();
+        m_link = nullptr;
+    }
+    if (outlivesConsole()) {
+        m_run->writeLog(QStringLiteral("The console went away; the run goes on and waits for a console to attach."));
+        return;
+    }
+    // Without the console nobody hears the run: its clients are told it is over.
+    m_run.reset();
+    Q_EMIT finished();
+}
+
+void EngineSession::onAttach()
+{
+    while (QLocalSocket *link = m_attach->nextPendingConnection()) {
+        // One console at a time follows the run.
+        if (m_link || !m_run) {
+            link->abort();
+            link->deleteLater();
+            continue;
+        }
+        link->setParent(this);
+        adopt(link);
+        m_run->writeLog(QStringLiteral("A console attached to the run."));
+        const QStringList &statuses = m_run->lastStatuses();
+        for (int n = 1; n <= statuses.size(); ++n) {
+            if (!statuses.at(n - 1).isEmpty())
+                post({{QStringLiteral("e"), QStringLiteral("status")}, {QStringLiteral("n"), n}, {QStringLiteral("code"), statuses.at(n - 1)}});
+        }
+        if (const QString wave = m_run->waveText(); !wave.isEmpty())
+            post({{QStringLiteral("e"), QStringLiteral("wave")}, {QStringLiteral("text"), wave}, {QStringLiteral("line"), false}});
+    }
 }
 
 void EngineSession::onReadable()
 {
+    if (!m_link)
+        return;
     QList<QJsonObject> messages;
     QString problem;
     const bool good = m_reader.read(*m_link, messages, problem);
@@ -138,6 +198,15 @@ void EngineSession::start(const QString &jobFile)
         m_run.reset();
         return fail(number, QString());
     }
+    if (const QString attach = setting(m_settings, "AttachPath"); !attach.isEmpty()) {
+        m_attach = std::make_unique<QLocalServer>();
+        m_attach->setSocketOptions(QLocalServer::UserAccessOption);
+        QLocalServer::removeServer(attach);
+        if (m_attach->listen(attach))
+            connect(m_attach.get(), &QLocalServer::newConnection, this, &EngineSession::onAttach);
+        else
+            m_run->writeLog(QStringLiteral("No console can attach to this run later: ") + m_attach->errorString());
+    }
 }
 
 void EngineSession::fail(int number, const QString &why)
@@ -168,6 +237,8 @@ void EngineSession::flush()
     if (m_ending) {
         if (m_link)
             m_link->waitForBytesWritten(5000);
+        if (m_attach)
+            m_attach->close();
         Q_EMIT finished();
     }
 }

@@ -13,6 +13,7 @@
 class ClientChannel;
 class DeliveryPlan;
 class EngineRun;
+class QLocalServer;
 class QLocalSocket;
 
 // The engine program's side of its link to the console: it takes the
@@ -36,6 +37,11 @@ public:
     // False when the console's socket cannot be reached.
     bool connectTo(const QString &socketPath);
 
+    // A migration or rollback goes on when its console goes away: the
+    // journal keeps what happens, and a console that comes back attaches at
+    // the run's AttachPath, hears every client's status and then follows.
+    // A check belongs to its console and ends with it.
+
 Q_SIGNALS:
     // The run is over and the console has been told, or the console went away.
     void finished();
@@ -47,9 +53,14 @@ private:
     void post(const QJsonObject &event);
     void flush();
     void fail(int number, const QString &why);
+    void adopt(QLocalSocket *link);
+    void linkLost();
+    void onAttach();
+    bool outlivesConsole() const;
 
     Parts m_parts;
-    std::unique_ptr<QLocalSocket> m_link;
+    QLocalSocket *m_link = nullptr;
+    std::unique_ptr<QLocalServer> m_attach;
     modEngineLink::LineReader m_reader;
     QJsonObject m_settings;
     std::unique_ptr<EngineRun> m_run;

@@ -10,6 +10,8 @@
 #include "job/RollbackJob.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
+#include "engine/EngineJournal.h"
+#include "engine/modEngineLink.h"
 #include "engine/QXEHandler.h"
 #include "engine/QXEInterface.h"
 #include "job/ComputerDBJobExport.h"
@@ -129,6 +131,48 @@ void MigrationRun::Start(QXEInterface &engine, const QString &wave)
     engine.Run(job);
     // Added rather than set: an engine may report a client before Run returns.
     m_tally.NotStarted += ClientCount();
+}
+
+bool MigrationRun::Unfinished(const QString &resultsFolder)
+{
+    EngineJournal::Contents journal;
+    QString problem;
+    return EngineJournal::Read(resultsFolder, journal, problem) && !journal.complete && EngineJournal::EngineAlive(journal);
+}
+
+bool MigrationRun::Reattach(QXEInterface &engine, const QString &resultsFolder, QString &problem)
+{
+    EngineJournal::Contents journal;
+    if (!EngineJournal::Read(resultsFolder, journal, problem))
+        return false;
+    const QString folder = QDir::toNativeSeparators(resultsFolder);
+    if (journal.complete) {
+        problem = QStringLiteral("The run in \"%1\" has ended; vo status and the run report show how.").arg(folder);
+        return false;
+    }
+    if (!EngineJournal::EngineAlive(journal)) {
+        problem = QStringLiteral("The engine of the run in \"%1\" is gone (it was killed, or its machine restarted). "
+                                 "Its computers' last statuses are in the results folder: vo retry makes a job of those "
+                                 "it did not finish.")
+                      .arg(folder);
+        return false;
+    }
+    QList<qint32> ids;
+    for (const QString &name : std::as_const(journal.clients))
+        ids.append(m_database.FindComputer(name));
+    const bool rollback = journal.mode == QLatin1String(modEngineLink::ModeRollback) || journal.mode == QLatin1String(modEngineLink::ModeForget);
+    m_forget = journal.mode == QLatin1String(modEngineLink::ModeForget);
+    m_jobName = journal.run;
+    m_resultsFolder = resultsFolder;
+    begin(engine, rollback ? Kind::Rollback : Kind::Migration,
+        QStringLiteral("Attached again to the run \"%1\", which went on without its console.").arg(journal.run));
+    if (!engine.Reattach(journal, ids)) {
+        problem = QStringLiteral("The engine of the run in \"%1\" does not answer.").arg(folder);
+        m_started = false;
+        return false;
+    }
+    m_tally.NotStarted += ClientCount();
+    return true;
 }
 
 void MigrationRun::StartRollback(QXEInterface &engine, const RollbackJob &job, const QString &jobName, const QString &resultsFolder)

@@ -89,6 +89,13 @@ public:
     // Starts the rollback of `job`'s computers into `resultsFolder`, the
     // rollback's own, through an engine made for it.
     void StartRollback(QXEInterface &engine, const RollbackJob &job, const QString &jobName, const QString &resultsFolder);
+    // Follows the run whose engine journal is in `resultsFolder`, which an
+    // earlier console left going: its clients' statuses come in from where
+    // they stand. False with the reason when its engine is gone or cannot
+    // be reached.
+    bool Reattach(QXEInterface &engine, const QString &resultsFolder, QString &problem);
+    // The run of a journal still going: its engine is there and it has not ended.
+    static bool Unfinished(const QString &resultsFolder);
 
     // The job name and results folder of the last run: the current job's,
     // or the rollback's own.
