@@ -6,6 +6,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTableView>
 
 using modGeneral::ComputerKey;
 using modGeneral::FolderKey;
@@ -46,6 +47,27 @@ private Q_SLOTS:
     {
         m_window.reset();
         f.cleanup();
+    }
+
+    // Rows picked in the Fleet tab are the tree's selection, the current
+    // row's computer the node the panel shows.
+    void fleetRowsSelectTheirComputers()
+    {
+        const int kiosk = db().AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
+        window().findChild<QTabWidget *>(QStringLiteral("tabComputers"))->setCurrentIndex(1);
+        auto *list = window().findChild<QTableView *>(QStringLiteral("tblFleet"));
+        QCOMPARE(list->model()->rowCount(), 2);
+        QTest::keyClicks(text("txtFleetFilter"), QStringLiteral("kiosk"));
+        QCOMPARE(list->model()->rowCount(), 1);
+        list->selectRow(0);
+        QCOMPARE(tree()->selectedKeys(), QStringList {ComputerKey(kiosk)});
+
+        text("txtFleetFilter")->clear();
+        list->selectAll();
+        QStringList selected = tree()->selectedKeys();
+        selected.sort();
+        QCOMPARE(selected, (QStringList {ComputerKey(m_desk), ComputerKey(kiosk)}));
+        QVERIFY(selected.contains(tree()->selectedKey()));
     }
 
     // At the size a first start opens with on a 1280 by 800 screen, every

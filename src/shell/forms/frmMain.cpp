@@ -25,6 +25,7 @@
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
+#include "shell/forms/FleetView.h"
 #include "shell/forms/JobReportMenus.h"
 #include "shell/forms/LogViewMenus.h"
 #include "shell/forms/ObjectSettingsPanel.h"
@@ -56,6 +57,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QTabWidget>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
@@ -414,8 +416,16 @@ void frmMain::createPanes()
     splitMain->setChildrenCollapsible(false);
     splitMain->setHandleWidth(6);
 
-    // Left: the computers.
-    fmComputers = new QFrame(splitMain);
+    // Left: the computers, as the tree or as the flat fleet list. The two
+    // share one place because they answer one question (which computers)
+    // for the panel on the right, which follows the selection of either; a
+    // dock or a second window would only ask the administrator to arrange
+    // what the splitter already sizes.
+    tabComputers = new QTabWidget(splitMain);
+    tabComputers->setObjectName(QStringLiteral("tabComputers"));
+    tabComputers->setAccessibleName(QStringLiteral("Computers as tree or list"));
+    tabComputers->setDocumentMode(true);
+    fmComputers = new QFrame(tabComputers);
     fmComputers->setObjectName(QStringLiteral("fmComputers"));
     auto *computers = new QVBoxLayout(fmComputers);
     computers->setContentsMargins(6, 6, 0, 6);
@@ -475,7 +485,24 @@ void frmMain::createPanes()
     fmProgressLog->hide();
     rightLayout->addWidget(fmProgressLog, 1);
 
-    splitMain->addWidget(fmComputers);
+    m_fleet = new FleetView(*Database, tabComputers);
+    m_fleet->setObjectName(QStringLiteral("fmFleet"));
+    connect(m_fleet, &FleetView::computersSelected, this, [this](const QList<int> &ids) {
+        QStringList keys;
+        keys.reserve(ids.size());
+        for (const int id : ids)
+            keys.append(modGeneral::ComputerKey(id));
+        tvMain->goToNodes(keys);
+    });
+    // The list follows a run as the tree's images do, and reads the history
+    // the run has written once it is over.
+    connect(m_run.get(), &MigrationRun::StatusChanged, m_fleet, &FleetView::setStatus);
+    connect(m_run.get(), &MigrationRun::ProcessingComplete, m_fleet, &FleetView::refresh, Qt::QueuedConnection);
+    connect(m_run.get(), &MigrationRun::Stopped, m_fleet, &FleetView::refresh, Qt::QueuedConnection);
+    tabComputers->addTab(fmComputers, QStringLiteral("Tree"));
+    tabComputers->addTab(m_fleet, QStringLiteral("Fleet"));
+
+    splitMain->addWidget(tabComputers);
     splitMain->addWidget(right);
     // A wider window widens the panel; the tree keeps the width it was given.
     splitMain->setStretchFactor(0, 0);
@@ -648,6 +675,7 @@ void frmMain::NewSettingsFile()
         m_run->LastStatuses().clear();
         ClearTreeView();
         Database->LinkTreeView(tvMain, TreeImage::Computer, TreeImage::Folder, nullptr);
+        m_fleet->refresh();
         state.CurrentJobName = modGeneral::GetNextMigJobName(state.CurrentJobName);
         SetMainCaption();
     });
@@ -720,6 +748,7 @@ void frmMain::SettingsFileLoaded(const SettingsFileResult &result)
         // A saved migration state shows each computer as its run left it.
         for (auto it = m_run->LastStatuses().cbegin(); it != m_run->LastStatuses().cend(); ++it)
             tvMain->setIcon(QStringLiteral("C") + QString::number(it.key()), ClientStatus::Image(it.value()));
+        m_fleet->refresh();
         SetMainCaption();
     });
 }
@@ -977,6 +1006,7 @@ void frmMain::LoadSelectedNode()
 void frmMain::ReloadComputerDatabase()
 {
     tvMain->ReloadComputerDatabase();
+    m_fleet->refresh();
 }
 
 void frmMain::mnuImportADS_Click()
