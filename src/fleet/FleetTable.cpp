@@ -214,6 +214,7 @@ void FleetTable::order()
 void FleetTable::applyFilter()
 {
     m_visible.clear();
+    m_place.assign(m_rows.size(), -1);
     m_counts.fill(0);
     const bool anyText = m_filter.isEmpty();
     for (const int number : m_sorted) {
@@ -228,8 +229,10 @@ void FleetTable::applyFilter()
                 continue;
         }
         ++m_counts[static_cast<std::size_t>(row.State)];
-        if (m_buckets == 0 || (m_buckets & bit(row.State)) != 0)
+        if (m_buckets == 0 || (m_buckets & bit(row.State)) != 0) {
+            m_place[static_cast<std::size_t>(number)] = static_cast<int>(m_visible.size());
             m_visible.push_back(number);
+        }
     }
 }
 
@@ -243,8 +246,7 @@ int FleetTable::rowOf(int computerId) const
     if (computerId < 0 || static_cast<std::size_t>(computerId) >= m_rowOfId.size())
         return -1;
     const int number = m_rowOfId[static_cast<std::size_t>(computerId)];
-    const auto found = std::find(m_visible.cbegin(), m_visible.cend(), number);
-    return number < 0 || found == m_visible.cend() ? -1 : static_cast<int>(found - m_visible.cbegin());
+    return number < 0 ? -1 : m_place[static_cast<std::size_t>(number)];
 }
 
 QString FleetTable::timeText(qint64 time)

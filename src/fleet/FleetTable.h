@@ -106,6 +106,9 @@ private:
     // Row numbers: all of them in sort order, and those the filter lets through.
     std::vector<int> m_sorted;
     std::vector<int> m_visible;
+    // By row number, its place in m_visible; -1 when filtered out. A run
+    // reports thousands of statuses, each needing its row at once.
+    std::vector<int> m_place;
     // By computer ID, the row number; -1 for none.
     std::vector<int> m_rowOfId;
     std::array<int, BucketCount> m_counts {};

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -120,8 +121,10 @@ void FleetView::setStatus(int computerId, const QString &code)
 void FleetView::showEvent(QShowEvent *event)
 {
     // Groups and computers change in the tree while this tab is hidden;
-    // building the rows again costs less than following every change.
-    rebuild();
+    // building the rows again costs less than following every change. A
+    // window coming back from the task bar has changed nothing.
+    if (!event->spontaneous())
+        rebuild();
     QWidget::showEvent(event);
 }
 
