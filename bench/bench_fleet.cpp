@@ -98,9 +98,8 @@ int main(int argc, char *argv[])
     report("filter \"zzz\" (no hit) in any column", bestOf([&] { table.setFilter(QStringLiteral("zzz")); }));
     table.setFilter(QString());
     report("status: errors only", bestOf([&] { table.setBuckets(FleetTable::bit(FleetTable::Bucket::Errors)); }));
-    report("status: succeeded or never run", bestOf([&] {
-        table.setBuckets(FleetTable::bit(FleetTable::Bucket::Succeeded) | FleetTable::bit(FleetTable::Bucket::NeverRun));
-    }));
+    report("status: succeeded or never run",
+        bestOf([&] { table.setBuckets(FleetTable::bit(FleetTable::Bucket::Succeeded) | FleetTable::bit(FleetTable::Bucket::NeverRun)); }));
     std::printf("errors %d, never run %d\n", table.count(FleetTable::Bucket::Errors), table.count(FleetTable::Bucket::NeverRun));
     std::printf("worst sort or filter: %.1f ms (target %.0f ms) %s\n", worst, kTargetMs, worst <= kTargetMs ? "met" : "MISSED");
     return 0;

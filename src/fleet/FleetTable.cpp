@@ -40,8 +40,7 @@ const QString &folded(QHash<QString, QString> &known, const QString &text)
 
 FleetTable::FleetTable(QObject *parent)
     : QAbstractTableModel(parent)
-{
-}
+{ }
 
 QString FleetTable::bucketName(Bucket bucket)
 {
@@ -238,7 +237,9 @@ void FleetTable::applyFilter()
 
 int FleetTable::computerAt(int row) const
 {
-    return row >= 0 && static_cast<std::size_t>(row) < m_visible.size() ? m_rows[static_cast<std::size_t>(m_visible[static_cast<std::size_t>(row)])].Id : -1;
+    return row >= 0 && static_cast<std::size_t>(row) < m_visible.size()
+        ? m_rows[static_cast<std::size_t>(m_visible[static_cast<std::size_t>(row)])].Id
+        : -1;
 }
 
 int FleetTable::rowOf(int computerId) const
@@ -298,7 +299,8 @@ bool FleetTable::exportCsv(const QString &path, QString &problem) const
     const QFileInfo file(path);
     PrivateFolder folder;
     if (!folder.Open(file.path(), PrivateFolder::Access::AsItIs) || !folder.Replace(file.fileName(), csv())) {
-        problem = QStringLiteral("The fleet list \"%1\" could not be written: %2").arg(QDir::toNativeSeparators(path), folder.ErrorString());
+        problem
+            = QStringLiteral("The fleet list \"%1\" could not be written: %2").arg(QDir::toNativeSeparators(path), folder.ErrorString());
         return false;
     }
     return true;

@@ -47,14 +47,14 @@ private Q_SLOTS:
         const int london = m_db.AddFolder(QStringLiteral("London"), sales);
         const int it = m_db.AddFolder(QStringLiteral("IT"), -1);
         QVERIFY(m_db.AddWave(WaveRecord {QStringLiteral("W1"), {}, 0, -1}) && m_db.AddWave(WaveRecord {QStringLiteral("W2"), {}, 0, -1}));
-        const auto add = [&](const char *name, int folder, const char *wave, const char *status, const char *run, int days, int tries,
-                             int seen) {
-            const int id = m_db.AddComputer(QString::fromLatin1(name), QString(), folder, -1);
-            QVERIFY(m_db.SetComputerWave(id, QString::fromLatin1(wave)));
-            if (tries > 0)
-                m_history.insert(QString::fromLatin1(name).toLower(), QString(),
-                    {QString::fromLatin1(status), QString::fromLatin1(run), at(days), tries, at(seen)});
-        };
+        const auto add
+            = [&](const char *name, int folder, const char *wave, const char *status, const char *run, int days, int tries, int seen) {
+                  const int id = m_db.AddComputer(QString::fromLatin1(name), QString(), folder, -1);
+                  QVERIFY(m_db.SetComputerWave(id, QString::fromLatin1(wave)));
+                  if (tries > 0)
+                      m_history.insert(QString::fromLatin1(name).toLower(), QString(),
+                          {QString::fromLatin1(status), QString::fromLatin1(run), at(days), tries, at(seen)});
+              };
         add("desk-02", london, "W1", "XS", "June", 1, 3, 2);
         add("Desk-01", london, "W1", "XE", "June", 1, 1, 1);
         add("KIOSK", -1, "", "", "", 0, 0, 0);

@@ -57,10 +57,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QTabWidget>
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
