@@ -11,6 +11,7 @@
 #include <QHash>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -20,21 +21,6 @@ const QString TimeFormat = QStringLiteral("yyyy-MM-dd hh:mm");
 // The first text columns are the filter's keys, in the same order.
 static_assert(FleetTable::Computer == 0 && FleetTable::Group == 1 && FleetTable::Wave == 2 && FleetTable::LastStatus == 3
     && FleetTable::LastRun == 4);
-
-int compare(qint64 a, qint64 b)
-{
-    return (a > b) - (a < b);
-}
-
-// The same text in many rows (a group, a wave, a status) is folded once and
-// shared by all of them.
-const QString &folded(QHash<QString, QString> &known, const QString &text)
-{
-    auto found = known.find(text);
-    if (found == known.end())
-        found = known.insert(text, text.toCaseFolded());
-    return *found;
-}
 
 } // namespace
 
@@ -87,12 +73,44 @@ void FleetTable::rebuild(const ComputerDB &database, const FleetHistory &history
     m_rows.clear();
     m_rows.reserve(static_cast<std::size_t>(database.GetComputerCount()));
     m_rowOfId.assign(static_cast<std::size_t>(database.ComputerCount()), -1);
-    // A group's path and its key are made once for all its computers.
+    // A group, a wave, a run and a status are shared by many computers: each
+    // is folded and numbered once, and the numbers become ranks at the end.
+    std::array<QHash<QString, int>, KeyCount> numbers;
+    for (std::vector<QString> &values : m_values)
+        values.clear();
+    const auto number = [&](int key, const QString &folded) {
+        const auto k = static_cast<std::size_t>(key);
+        auto found = numbers[k].constFind(folded);
+        if (found == numbers[k].cend()) {
+            found = numbers[k].insert(folded, static_cast<int>(m_values[k].size()));
+            m_values[k].push_back(folded);
+        }
+        return *found;
+    };
+    struct Shared
+    {
+        QString Text;
+        QString Key;
+        int Number = 0;
+    };
     QHash<int, QString> paths;
-    std::vector<std::pair<QString, QString>> groups(static_cast<std::size_t>(database.FolderCount()));
-    std::vector<bool> groupKnown(groups.size(), false);
-    QHash<QString, QString> keys;
-    const std::pair<QString, QString> none;
+    QHash<int, Shared> groups;
+    QHash<QString, Shared> waves;
+    QHash<QString, Shared> runs;
+    QHash<QString, Shared> statuses;
+    const auto shared = [&](QHash<QString, Shared> &known, int key, const QString &text) -> const Shared & {
+        auto found = known.constFind(text);
+        if (found == known.cend()) {
+            const QString folded = text.toCaseFolded();
+            found = known.insert(text, {text, folded, number(key, folded)});
+        }
+        return *found;
+    };
+    const auto assign = [](Row &row, int key, const Shared &value, QString &text) {
+        text = value.Text;
+        row.Keys[static_cast<std::size_t>(key)] = value.Key;
+        row.Ranks[static_cast<std::size_t>(key)] = value.Number;
+    };
     for (int id = 0; id < database.ComputerCount(); ++id) {
         const ComputerRecord *record = database.Computers(id);
         if (!record || !record->Active)
@@ -101,42 +119,101 @@ void FleetTable::rebuild(const ComputerDB &database, const FleetHistory &history
         row.Id = id;
         row.Name = record->Name;
         row.Keys[NameKey] = record->Name.toCaseFolded();
-        const auto folder = static_cast<std::size_t>(record->FolderID);
-        if (record->FolderID >= 0 && folder < groups.size()) {
-            if (!groupKnown[folder]) {
-                const QString path = modReportFormat::GroupPath(database, record->FolderID, paths);
-                groups[folder] = {path, path.toCaseFolded()};
-                groupKnown[folder] = true;
-            }
-            std::tie(row.Group, row.Keys[GroupKey]) = groups[folder];
+        auto group = groups.constFind(record->FolderID);
+        if (group == groups.cend()) {
+            const QString path = modReportFormat::GroupPath(database, record->FolderID, paths);
+            group = groups.insert(record->FolderID, {path, path.toCaseFolded(), number(GroupKey, path.toCaseFolded())});
         }
-        row.Wave = record->Wave;
-        row.Keys[WaveKey] = folded(keys, record->Wave);
+        assign(row, GroupKey, *group, row.Group);
+        assign(row, WaveKey, shared(waves, WaveKey, record->Wave), row.Wave);
+        QString code;
         if (const FleetHistory::Row *seen = history.find(record->Name, record->DirectoryID)) {
-            row.Run = seen->Run;
-            row.Keys[RunKey] = folded(keys, seen->Run);
+            assign(row, RunKey, shared(runs, RunKey, seen->Run), row.Run);
             row.RunTime = seen->Time.isValid() ? seen->Time.toMSecsSinceEpoch() : 0;
             row.LastSeen = seen->LastSeen.isValid() ? seen->LastSeen.toMSecsSinceEpoch() : 0;
             row.Tries = seen->Tries;
-            setRowStatus(row, seen->Status);
+            code = seen->Status;
         } else {
-            setRowStatus(row, QString());
+            assign(row, RunKey, shared(runs, RunKey, QString()), row.Run);
         }
+        row.State = bucketOf(code);
+        assign(row, StatusKey, shared(statuses, StatusKey, statusText(row.State, code)), row.Status);
         m_rowOfId[static_cast<std::size_t>(id)] = static_cast<int>(m_rows.size());
         m_rows.push_back(std::move(row));
     }
-    m_sorted.resize(m_rows.size());
-    for (std::size_t i = 0; i < m_sorted.size(); ++i)
-        m_sorted[i] = static_cast<int>(i);
+    rankNames();
+    for (const int key : {GroupKey, WaveKey, StatusKey, RunKey})
+        sortValues(key);
+    m_statusRanked = true;
     order();
     applyFilter();
     endResetModel();
 }
 
+void FleetTable::rankNames()
+{
+    std::vector<int> byName(m_rows.size());
+    for (std::size_t i = 0; i < byName.size(); ++i)
+        byName[i] = static_cast<int>(i);
+    std::sort(byName.begin(), byName.end(), [&](int a, int b) {
+        return m_rows[static_cast<std::size_t>(a)].Keys[NameKey] < m_rows[static_cast<std::size_t>(b)].Keys[NameKey];
+    });
+    int rank = 0;
+    for (std::size_t i = 0; i < byName.size(); ++i) {
+        Row &row = m_rows[static_cast<std::size_t>(byName[i])];
+        if (i > 0 && row.Keys[NameKey] != m_rows[static_cast<std::size_t>(byName[i - 1])].Keys[NameKey])
+            ++rank;
+        row.Ranks[NameKey] = rank;
+    }
+}
+
+void FleetTable::sortValues(int key)
+{
+    const auto k = static_cast<std::size_t>(key);
+    std::vector<QString> &values = m_values[k];
+    std::vector<int> byText(values.size());
+    for (std::size_t i = 0; i < byText.size(); ++i)
+        byText[i] = static_cast<int>(i);
+    std::sort(byText.begin(), byText.end(),
+        [&](int a, int b) { return values[static_cast<std::size_t>(a)] < values[static_cast<std::size_t>(b)]; });
+    std::vector<int> rankOf(values.size());
+    std::vector<QString> sorted(values.size());
+    for (std::size_t i = 0; i < byText.size(); ++i) {
+        rankOf[static_cast<std::size_t>(byText[i])] = static_cast<int>(i);
+        sorted[i] = values[static_cast<std::size_t>(byText[i])];
+    }
+    values.swap(sorted);
+    for (Row &row : m_rows)
+        row.Ranks[k] = rankOf[static_cast<std::size_t>(row.Ranks[k])];
+}
+
+void FleetTable::rankStatuses()
+{
+    // A run's statuses bring texts the ranks do not hold yet.
+    QHash<QString, int> numbers;
+    std::vector<QString> &values = m_values[StatusKey];
+    values.clear();
+    for (Row &row : m_rows) {
+        auto found = numbers.constFind(row.Keys[StatusKey]);
+        if (found == numbers.cend()) {
+            found = numbers.insert(row.Keys[StatusKey], static_cast<int>(values.size()));
+            values.push_back(row.Keys[StatusKey]);
+        }
+        row.Ranks[StatusKey] = *found;
+    }
+    sortValues(StatusKey);
+    m_statusRanked = true;
+}
+
+QString FleetTable::statusText(Bucket bucket, const QString &code)
+{
+    return bucket == Bucket::NeverRun ? NeverRun : ClientStatus::Text(code);
+}
+
 void FleetTable::setRowStatus(Row &row, const QString &code)
 {
     row.State = bucketOf(code);
-    row.Status = row.State == Bucket::NeverRun ? NeverRun : ClientStatus::Text(code);
+    row.Status = statusText(row.State, code);
     row.Keys[StatusKey] = row.Status.toCaseFolded();
 }
 
@@ -147,6 +224,7 @@ void FleetTable::setStatus(int computerId, const QString &code)
     Row &row = m_rows[static_cast<std::size_t>(m_rowOfId[static_cast<std::size_t>(computerId)])];
     --m_counts[static_cast<std::size_t>(row.State)];
     setRowStatus(row, code);
+    m_statusRanked = false;
     ++m_counts[static_cast<std::size_t>(row.State)];
     if (const int visible = rowOf(computerId); visible >= 0)
         Q_EMIT dataChanged(index(visible, LastStatus), index(visible, LastStatus));
@@ -183,47 +261,81 @@ void FleetTable::sort(int column, Qt::SortOrder order)
 
 void FleetTable::order()
 {
-    const int column = m_sortColumn;
-    const bool descending = m_sortOrder == Qt::DescendingOrder;
-    const auto primary = [&](const Row &a, const Row &b) {
-        switch (column) {
-        case LastRun:
-            return compare(a.RunTime, b.RunTime);
-        case LastSeen:
-            return compare(a.LastSeen, b.LastSeen);
-        case Tries:
-            return compare(a.Tries, b.Tries);
-        default:
-            return a.Keys[static_cast<std::size_t>(column)].compare(b.Keys[static_cast<std::size_t>(column)]);
+    if (!m_statusRanked)
+        rankStatuses();
+    // One flat key per row, so that the sort moves and compares plain
+    // numbers. Rows that tie stay in name order either way, so that a column
+    // of few values (a wave, a status) reads as a sorted list within each
+    // value; the row number last makes the order total, as a stable sort's.
+    struct SortKey
+    {
+        qint64 Primary;
+        int Name;
+        int Number;
+        bool operator<(const SortKey &other) const
+        {
+            return std::tie(Primary, Name, Number) < std::tie(other.Primary, other.Name, other.Number);
         }
     };
-    // Rows that tie stay in name order either way, so that a column of few
-    // values (a wave, a status) reads as a sorted list within each value.
-    std::stable_sort(m_sorted.begin(), m_sorted.end(), [&](int left, int right) {
-        const Row &a = m_rows[static_cast<std::size_t>(left)];
-        const Row &b = m_rows[static_cast<std::size_t>(right)];
-        if (const int c = column == Computer ? 0 : primary(a, b); c != 0)
-            return descending ? c > 0 : c < 0;
-        if (const int c = a.Keys[NameKey].compare(b.Keys[NameKey]); c != 0)
-            return column == Computer && descending ? c > 0 : c < 0;
-        return a.Id < b.Id;
-    });
+    const bool descending = m_sortOrder == Qt::DescendingOrder;
+    std::vector<SortKey> keys(m_rows.size());
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        const Row &row = m_rows[i];
+        qint64 primary = 0;
+        switch (m_sortColumn) {
+        case LastRun:
+            primary = row.RunTime;
+            break;
+        case LastSeen:
+            primary = row.LastSeen;
+            break;
+        case Tries:
+            primary = row.Tries;
+            break;
+        default:
+            primary = row.Ranks[static_cast<std::size_t>(m_sortColumn)];
+            break;
+        }
+        keys[i] = {descending ? -primary : primary, m_sortColumn == Computer ? 0 : row.Ranks[NameKey], static_cast<int>(i)};
+    }
+    std::sort(keys.begin(), keys.end());
+    m_sorted.resize(keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i)
+        m_sorted[i] = keys[i].Number;
 }
 
 void FleetTable::applyFilter()
 {
+    if (!m_statusRanked)
+        rankStatuses();
     m_visible.clear();
     m_place.assign(m_rows.size(), -1);
     m_counts.fill(0);
+    // Whether each distinct text of a column holds the filter: a group's
+    // path is looked at once, not once for each of its computers.
+    std::array<std::vector<char>, KeyCount> holds;
+    for (int key = GroupKey; key < KeyCount; ++key) {
+        const auto &values = m_values[static_cast<std::size_t>(key)];
+        auto &hits = holds[static_cast<std::size_t>(key)];
+        hits.resize(values.size());
+        for (std::size_t i = 0; i < values.size(); ++i)
+            hits[i] = values[i].contains(m_filter) ? 1 : 0;
+    }
+    const auto matches = [&](const Row &row, int key) {
+        const auto k = static_cast<std::size_t>(key);
+        return key == NameKey ? row.Keys[k].contains(m_filter) : holds[k][static_cast<std::size_t>(row.Ranks[k])] != 0;
+    };
     const bool anyText = m_filter.isEmpty();
     for (const int number : m_sorted) {
         const Row &row = m_rows[static_cast<std::size_t>(number)];
         if (!anyText) {
             bool found = false;
-            if (m_filterColumn == AnyColumn)
-                found = std::any_of(row.Keys.cbegin(), row.Keys.cend(), [&](const QString &key) { return key.contains(m_filter); });
-            else
-                found = row.Keys[static_cast<std::size_t>(m_filterColumn)].contains(m_filter);
+            if (m_filterColumn == AnyColumn) {
+                for (int key = 0; key < KeyCount && !found; ++key)
+                    found = matches(row, key);
+            } else {
+                found = matches(row, m_filterColumn);
+            }
             if (!found)
                 continue;
         }

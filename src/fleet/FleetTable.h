@@ -15,10 +15,12 @@ class FleetHistory;
 //
 // A view over a hundred thousand computers must sort and filter in well
 // under a tenth of a second, which a proxy model asking for each row's
-// QVariant cannot do. So the rows are plain values built once, every text
-// column keeps a case-folded key beside its text and the times and tries
-// are numbers; sorting orders a vector of row numbers on those keys, and the
-// filter walks that order once, counting the status buckets as it goes.
+// QVariant cannot do. So the rows are plain values built once: every text
+// column keeps a case-folded key beside its text, and the key's rank among
+// the column's distinct keys; times and tries are numbers. Sorting orders
+// row numbers on those numbers alone, and the filter walks that order once,
+// testing each distinct group, wave, status and run once rather than once a
+// computer, and counting the status buckets as it goes.
 class FleetTable : public QAbstractTableModel
 {
     Q_OBJECT
@@ -88,6 +90,9 @@ private:
         QString Status; // its text
         QString Run;
         std::array<QString, KeyCount> Keys;
+        // Each key's place among the column's distinct keys: sorting and
+        // filtering compare numbers, and test each distinct text once.
+        std::array<int, KeyCount> Ranks {};
         qint64 RunTime = 0; // ms since the epoch, 0 for never
         qint64 LastSeen = 0;
         int Tries = 0;
@@ -98,6 +103,13 @@ private:
     static QString timeText(qint64 time);
     QString text(const Row &row, int column) const;
     void setRowStatus(Row &row, const QString &code);
+    // The name's ranks, by a sort of all rows.
+    void rankNames();
+    // Sorts the distinct keys of a column and turns the rows' numbers of
+    // them into ranks.
+    void sortValues(int key);
+    void rankStatuses();
+    static QString statusText(Bucket bucket, const QString &code);
     void order();
     // The visible rows from the sorted ones, and the counts.
     void applyFilter();
@@ -112,6 +124,10 @@ private:
     // By computer ID, the row number; -1 for none.
     std::vector<int> m_rowOfId;
     std::array<int, BucketCount> m_counts {};
+    // The distinct folded keys of each column but the name's, in order.
+    std::array<std::vector<QString>, KeyCount> m_values;
+    // False once a run's status has changed a row's status key.
+    bool m_statusRanked = true;
     QString m_filter; // folded
     int m_filterColumn = AnyColumn;
     unsigned m_buckets = 0;

@@ -134,12 +134,19 @@ private Q_SLOTS:
         QCOMPARE(this->counts(), counts);
     }
 
-    // A run's status moves the computer to its new bucket at once.
+    // A run's status moves the computer to its new bucket at once, and
+    // sorts and filters by its new text.
     void statusDuringARunMovesItsBucket()
     {
         m_table.setStatus(m_kiosk, QStringLiteral("CL"));
         QCOMPARE(counts(), (Counts {2, 0, 1, 1, 0, 1}));
         QCOMPARE(m_table.index(m_table.rowOf(m_kiosk), FleetTable::LastStatus).data().toString(), QStringLiteral("Client executing"));
+        m_table.setFilter(QStringLiteral("executing"));
+        QCOMPARE(names(), QStringList {"KIOSK"});
+        m_table.setFilter(QString());
+        m_table.setStatus(m_kiosk, QStringLiteral("XW"));
+        m_table.sort(FleetTable::LastStatus, Qt::AscendingOrder);
+        QCOMPARE(names(), (QStringList {"ALPHA", "Desk-01", "KIOSK", "beta", "desk-02"}));
         m_table.setStatus(m_kiosk, QString());
         QCOMPARE(counts(), (Counts {2, 0, 1, 1, 1, 0}));
     }
