@@ -78,8 +78,10 @@ FleetView::FleetView(const ComputerDB &database, QWidget *parent)
     tblFleet->setWordWrap(false);
     tblFleet->setAlternatingRowColors(true);
     tblFleet->verticalHeader()->hide();
-    // Fixed row heights: the view never measures a hundred thousand rows.
+    // Fixed row heights of one line: the view never measures a hundred
+    // thousand rows.
     tblFleet->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    tblFleet->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     tblFleet->horizontalHeader()->setStretchLastSection(true);
     tblFleet->horizontalHeader()->setSortIndicatorShown(true);
     tblFleet->setSortingEnabled(true);
@@ -137,6 +139,8 @@ void FleetView::rebuild()
         if (!rows.load(history, m_historyProblem) && m_historyProblem.isEmpty())
             m_historyProblem = QStringLiteral("The run history could not be read.");
         m_table->rebuild(m_database, rows);
+        // Measured on the first thousand rows at most (the header's precision).
+        tblFleet->resizeColumnsToContents();
     });
 }
 
