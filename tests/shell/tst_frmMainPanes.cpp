@@ -1,6 +1,7 @@
 #include "MainWindowFixture.h"
 #include "shell/modWindowSettings.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
@@ -50,7 +51,7 @@ private Q_SLOTS:
     }
 
     // Rows picked in the Fleet tab are the tree's selection, the current
-    // row's computer the node the panel shows.
+    // row's computer the node the panel shows; Export CSV writes the rows shown.
     void fleetRowsSelectTheirComputers()
     {
         const int kiosk = db().AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
@@ -61,6 +62,11 @@ private Q_SLOTS:
         QCOMPARE(list->model()->rowCount(), 1);
         list->selectRow(0);
         QCOMPARE(tree()->selectedKeys(), QStringList {ComputerKey(kiosk)});
+        f.presenter->setNextFileName(f.file(QStringLiteral("fleet.csv")));
+        button("cmdFleetExport")->click();
+        QFile csv(f.file(QStringLiteral("fleet.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count("\r\n"), 2); // the header and KIOSK
 
         text("txtFleetFilter")->clear();
         list->selectAll();
