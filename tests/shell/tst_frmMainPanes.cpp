@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -55,7 +56,11 @@ private Q_SLOTS:
     void fleetRowsSelectTheirComputers()
     {
         const int kiosk = db().AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
-        window().findChild<QTabWidget *>(QStringLiteral("tabComputers"))->setCurrentIndex(1);
+        auto *tabs = window().findChild<QTabWidget *>(QStringLiteral("tabComputers"));
+        window().resize(1400, 800);
+        QTRY_VERIFY(window().findChild<QSplitter *>(QStringLiteral("splitMain"))->width() > 1300);
+        const int treeWidth = tabs->width();
+        tabs->setCurrentIndex(1);
         auto *list = window().findChild<QTableView *>(QStringLiteral("tblFleet"));
         QCOMPARE(list->model()->rowCount(), 2);
         QTest::keyClicks(text("txtFleetFilter"), QStringLiteral("kiosk"));
@@ -74,6 +79,10 @@ private Q_SLOTS:
         selected.sort();
         QCOMPARE(selected, (QStringList {ComputerKey(m_desk), ComputerKey(kiosk)}));
         QVERIFY(selected.contains(tree()->selectedKey()));
+        // The list widens the pane; the tree gets its own width back.
+        QVERIFY(tabs->width() > treeWidth);
+        tabs->setCurrentIndex(0);
+        QCOMPARE(tabs->width(), treeWidth);
     }
 
     // At the size a first start opens with on a 1280 by 800 screen, every

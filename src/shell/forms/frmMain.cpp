@@ -501,6 +501,7 @@ void frmMain::createPanes()
     connect(m_run.get(), &MigrationRun::Stopped, m_fleet, &FleetView::refresh, Qt::QueuedConnection);
     tabComputers->addTab(fmComputers, QStringLiteral("Tree"));
     tabComputers->addTab(m_fleet, QStringLiteral("Fleet"));
+    connect(tabComputers, &QTabWidget::currentChanged, this, &frmMain::ComputersTabChanged);
 
     splitMain->addWidget(tabComputers);
     splitMain->addWidget(right);
@@ -1060,8 +1061,30 @@ void frmMain::mnuRefresh_Click()
 
 int frmMain::PaneSize() const
 {
+    if (m_treePaneWidth > 0)
+        return PixelsToTwips(m_treePaneWidth, m_twipsPerPixelX);
     const QList<int> sizes = splitMain->sizes();
     return sizes.isEmpty() ? 0 : PixelsToTwips(sizes.constFirst(), m_twipsPerPixelX);
+}
+
+void frmMain::ComputersTabChanged(int index)
+{
+    // The list's seven columns need more room than the tree: the Fleet tab
+    // takes at least half the window and gives the tree its width back
+    // when the Tree tab returns. The width kept is always the tree's.
+    const QList<int> sizes = splitMain->sizes();
+    if (sizes.size() != 2)
+        return;
+    const int total = sizes.at(0) + sizes.at(1);
+    if (tabComputers->widget(index) == m_fleet) {
+        if (m_treePaneWidth == 0)
+            m_treePaneWidth = sizes.at(0);
+        if (sizes.at(0) < total / 2)
+            splitMain->setSizes({total / 2, total - total / 2});
+    } else if (m_treePaneWidth > 0) {
+        splitMain->setSizes({m_treePaneWidth, qMax(1, total - m_treePaneWidth)});
+        m_treePaneWidth = 0;
+    }
 }
 
 // ---- exit ---------------------------------------------------------------------

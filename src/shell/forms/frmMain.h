@@ -117,7 +117,8 @@ public:
 
     int TwipsPerPixelX() const { return m_twipsPerPixelX; }
     int TwipsPerPixelY() const { return m_twipsPerPixelY; }
-    // The tree pane's width in twips, as kept in "PaneSize".
+    // The tree pane's width in twips, as kept in "PaneSize"; the tree's own
+    // while the wider Fleet tab is showing.
     int PaneSize() const;
 
 protected:
@@ -161,6 +162,7 @@ private:
     bool PanelMayLeave();
     bool LoadedObjectExists() const;
     void tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos);
+    void ComputersTabChanged(int index);
     void cmdCompNew_Click();
     void cmdFoldNew_Click();
     void mnuRefresh_Click();
@@ -264,6 +266,8 @@ private:
     // The pop-up's rename, delete and move follow the node as well and are
     // set when the pop-up opens (TreePopup).
     QList<std::pair<QAction *, RunState::Command>> m_stateCommands;
+    // The tree pane's width while the Fleet tab is showing; 0 otherwise.
+    int m_treePaneWidth = 0;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
 };
