@@ -1,11 +1,14 @@
 #include "MainWindowFixture.h"
 #include "shell/modWindowSettings.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTabWidget>
+#include <QTableView>
 
 using modGeneral::ComputerKey;
 using modGeneral::FolderKey;
@@ -46,6 +49,40 @@ private Q_SLOTS:
     {
         m_window.reset();
         f.cleanup();
+    }
+
+    // Rows picked in the Fleet tab are the tree's selection, the current
+    // row's computer the node the panel shows; Export CSV writes the rows shown.
+    void fleetRowsSelectTheirComputers()
+    {
+        const int kiosk = db().AddComputer(QStringLiteral("KIOSK"), QString(), -1, -1);
+        auto *tabs = window().findChild<QTabWidget *>(QStringLiteral("tabComputers"));
+        window().resize(1400, 800);
+        QTRY_VERIFY(window().findChild<QSplitter *>(QStringLiteral("splitMain"))->width() > 1300);
+        const int treeWidth = tabs->width();
+        tabs->setCurrentIndex(1);
+        auto *list = window().findChild<QTableView *>(QStringLiteral("tblFleet"));
+        QCOMPARE(list->model()->rowCount(), 2);
+        QTest::keyClicks(text("txtFleetFilter"), QStringLiteral("kiosk"));
+        QCOMPARE(list->model()->rowCount(), 1);
+        list->selectRow(0);
+        QCOMPARE(tree()->selectedKeys(), QStringList {ComputerKey(kiosk)});
+        f.presenter->setNextFileName(f.file(QStringLiteral("fleet.csv")));
+        button("cmdFleetExport")->click();
+        QFile csv(f.file(QStringLiteral("fleet.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll().count("\r\n"), 2); // the header and KIOSK
+
+        text("txtFleetFilter")->clear();
+        list->selectAll();
+        QStringList selected = tree()->selectedKeys();
+        selected.sort();
+        QCOMPARE(selected, (QStringList {ComputerKey(m_desk), ComputerKey(kiosk)}));
+        QVERIFY(selected.contains(tree()->selectedKey()));
+        // The list widens the pane; the tree gets its own width back.
+        QVERIFY(tabs->width() > treeWidth);
+        tabs->setCurrentIndex(0);
+        QCOMPARE(tabs->width(), treeWidth);
     }
 
     // At the size a first start opens with on a 1280 by 800 screen, every

@@ -406,6 +406,25 @@ void ComputerTreeView::goToNode(const QString &key)
     userSelected(before);
 }
 
+void ComputerTreeView::goToNodes(const QStringList &keys)
+{
+    if (keys.isEmpty())
+        return;
+    clearSelection();
+    goToNode(keys.first());
+    // One selection for all of them: a list of thousands selected item by
+    // item would merge its ranges again with every one. Their groups stay
+    // as they are; only the current node is brought into view.
+    QItemSelection others;
+    for (qsizetype i = 1; i < keys.size(); ++i) {
+        if (QTreeWidgetItem *item = itemForKey(keys.at(i))) {
+            const QModelIndex index = indexFromItem(item);
+            others.select(index, index);
+        }
+    }
+    selectionModel()->select(others, QItemSelectionModel::Select);
+}
+
 void ComputerTreeView::setExpanded(const QString &key, bool expanded)
 {
     if (QTreeWidgetItem *item = itemForKey(key))

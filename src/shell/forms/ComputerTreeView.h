@@ -65,6 +65,9 @@ public:
     quint64 changes() const { return m_changes; }
     // Selects the node as a click would, loading it into the panel.
     void goToNode(const QString &key);
+    // Selects several nodes as Ctrl-clicks would: the first becomes the
+    // current one and is loaded into the panel; keys without a node are passed over.
+    void goToNodes(const QStringList &keys);
 
     // ---- TreeDisplay ----
     bool addNode(const QString &relativeKey, Relation relation, const QString &key, const QString &text, int icon) override;

@@ -25,6 +25,7 @@
 #include "shell/SettingsFileController.h"
 #include "shell/TreeCommands.h"
 #include "shell/forms/ComputerTreeView.h"
+#include "shell/forms/FleetView.h"
 #include "shell/forms/JobReportMenus.h"
 #include "shell/forms/LogViewMenus.h"
 #include "shell/forms/ObjectSettingsPanel.h"
@@ -59,6 +60,7 @@
 #include <QShowEvent>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -416,8 +418,16 @@ void frmMain::createPanes()
     splitMain->setChildrenCollapsible(false);
     splitMain->setHandleWidth(6);
 
-    // Left: the computers.
-    fmComputers = new QFrame(splitMain);
+    // Left: the computers, as the tree or as the flat fleet list. The two
+    // share one place because they answer one question (which computers)
+    // for the panel on the right, which follows the selection of either; a
+    // dock or a second window would only ask the administrator to arrange
+    // what the splitter already sizes.
+    tabComputers = new QTabWidget(splitMain);
+    tabComputers->setObjectName(QStringLiteral("tabComputers"));
+    tabComputers->setAccessibleName(QStringLiteral("Computers as tree or list"));
+    tabComputers->setDocumentMode(true);
+    fmComputers = new QFrame(tabComputers);
     fmComputers->setObjectName(QStringLiteral("fmComputers"));
     auto *computers = new QVBoxLayout(fmComputers);
     computers->setContentsMargins(6, 6, 0, 6);
@@ -477,7 +487,25 @@ void frmMain::createPanes()
     fmProgressLog->hide();
     rightLayout->addWidget(fmProgressLog, 1);
 
-    splitMain->addWidget(fmComputers);
+    m_fleet = new FleetView(*Database, tabComputers);
+    m_fleet->setObjectName(QStringLiteral("fmFleet"));
+    connect(m_fleet, &FleetView::computersSelected, this, [this](const QList<int> &ids) {
+        QStringList keys;
+        keys.reserve(ids.size());
+        for (const int id : ids)
+            keys.append(modGeneral::ComputerKey(id));
+        tvMain->goToNodes(keys);
+    });
+    // The list follows a run as the tree's images do, and reads the history
+    // the run has written once it is over.
+    connect(m_run.get(), &MigrationRun::StatusChanged, m_fleet, &FleetView::setStatus);
+    connect(m_run.get(), &MigrationRun::ProcessingComplete, m_fleet, &FleetView::refresh, Qt::QueuedConnection);
+    connect(m_run.get(), &MigrationRun::Stopped, m_fleet, &FleetView::refresh, Qt::QueuedConnection);
+    tabComputers->addTab(fmComputers, QStringLiteral("Tree"));
+    tabComputers->addTab(m_fleet, QStringLiteral("Fleet"));
+    connect(tabComputers, &QTabWidget::currentChanged, this, &frmMain::ComputersTabChanged);
+
+    splitMain->addWidget(tabComputers);
     splitMain->addWidget(right);
     // A wider window widens the panel; the tree keeps the width it was given.
     splitMain->setStretchFactor(0, 0);
@@ -650,6 +678,7 @@ void frmMain::NewSettingsFile()
         m_run->LastStatuses().clear();
         ClearTreeView();
         Database->LinkTreeView(tvMain, TreeImage::Computer, TreeImage::Folder, nullptr);
+        m_fleet->refresh();
         state.CurrentJobName = modGeneral::GetNextMigJobName(state.CurrentJobName);
         SetMainCaption();
     });
@@ -722,6 +751,7 @@ void frmMain::SettingsFileLoaded(const SettingsFileResult &result)
         // A saved migration state shows each computer as its run left it.
         for (auto it = m_run->LastStatuses().cbegin(); it != m_run->LastStatuses().cend(); ++it)
             tvMain->setIcon(QStringLiteral("C") + QString::number(it.key()), ClientStatus::Image(it.value()));
+        m_fleet->refresh();
         SetMainCaption();
     });
 }
@@ -979,6 +1009,7 @@ void frmMain::LoadSelectedNode()
 void frmMain::ReloadComputerDatabase()
 {
     tvMain->ReloadComputerDatabase();
+    m_fleet->refresh();
 }
 
 void frmMain::mnuImportADS_Click()
@@ -1032,8 +1063,30 @@ void frmMain::mnuRefresh_Click()
 
 int frmMain::PaneSize() const
 {
+    if (m_treePaneWidth > 0)
+        return PixelsToTwips(m_treePaneWidth, m_twipsPerPixelX);
     const QList<int> sizes = splitMain->sizes();
     return sizes.isEmpty() ? 0 : PixelsToTwips(sizes.constFirst(), m_twipsPerPixelX);
+}
+
+void frmMain::ComputersTabChanged(int index)
+{
+    // The list's seven columns need more room than the tree: the Fleet tab
+    // takes at least half the window and gives the tree its width back
+    // when the Tree tab returns. The width kept is always the tree's.
+    const QList<int> sizes = splitMain->sizes();
+    if (sizes.size() != 2)
+        return;
+    const int total = sizes.at(0) + sizes.at(1);
+    if (tabComputers->widget(index) == m_fleet) {
+        if (m_treePaneWidth == 0)
+            m_treePaneWidth = sizes.at(0);
+        if (sizes.at(0) < total / 2)
+            splitMain->setSizes({total / 2, total - total / 2});
+    } else if (m_treePaneWidth > 0) {
+        splitMain->setSizes({m_treePaneWidth, qMax(1, total - m_treePaneWidth)});
+        m_treePaneWidth = 0;
+    }
 }
 
 // ---- exit ---------------------------------------------------------------------

@@ -13,6 +13,7 @@
 
 class ComputerDB;
 class ComputerTreeView;
+class FleetView;
 class ObjectSettingsPanel;
 class QAction;
 class QFrame;
@@ -20,6 +21,7 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QSplitter;
+class QTabWidget;
 class QXEHandler;
 class QXEInterface;
 class PingTest;
@@ -35,8 +37,9 @@ struct TreePopup;
 // the menus.
 //
 // Where the other parts of the window go:
-// - the tree pane `fmComputers` (left side of `splitMain`) holds `tvMain`
-//   and the buttons `cmdCompNew` and `cmdFoldNew`;
+// - the left side of `splitMain` is `tabComputers`: its tab "Tree" is the
+//   tree pane `fmComputers`, which holds `tvMain` and the buttons
+//   `cmdCompNew` and `cmdFoldNew`, its tab "Fleet" the flat list `m_fleet`;
 // - `fmObjectSettings` (right) holds the settings panel, `fmProgressLog`
 //   (right, same place) the progress log; FrameVisibility shows one of them;
 // - every menu item is a QAction member named as the item (`mnuSave`, ...),
@@ -102,6 +105,7 @@ public:
 
     ComputerDB *database() const { return Database.get(); }
     ComputerTreeView *treeView() const { return tvMain; }
+    FleetView *fleetView() const { return m_fleet; }
     TreeCommands &tree() const;
     ObjectSettingsPanel *objectSettings() const { return m_objectSettings; }
     SettingsFileController *settingsFiles() const { return m_settingsFiles.get(); }
@@ -113,7 +117,8 @@ public:
 
     int TwipsPerPixelX() const { return m_twipsPerPixelX; }
     int TwipsPerPixelY() const { return m_twipsPerPixelY; }
-    // The tree pane's width in twips, as kept in "PaneSize".
+    // The tree pane's width in twips, as kept in "PaneSize"; the tree's own
+    // while the wider Fleet tab is showing.
     int PaneSize() const;
 
 protected:
@@ -157,6 +162,7 @@ private:
     bool PanelMayLeave();
     bool LoadedObjectExists() const;
     void tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos);
+    void ComputersTabChanged(int index);
     void cmdCompNew_Click();
     void cmdFoldNew_Click();
     void mnuRefresh_Click();
@@ -225,7 +231,9 @@ private:
 
     // ---- panes ----
     QSplitter *splitMain = nullptr;
+    QTabWidget *tabComputers = nullptr;
     QFrame *fmComputers = nullptr;
+    FleetView *m_fleet = nullptr;
     ComputerTreeView *tvMain = nullptr;
     QPushButton *cmdCompNew = nullptr;
     QPushButton *cmdFoldNew = nullptr;
@@ -258,6 +266,8 @@ private:
     // The pop-up's rename, delete and move follow the node as well and are
     // set when the pop-up opens (TreePopup).
     QList<std::pair<QAction *, RunState::Command>> m_stateCommands;
+    // The tree pane's width while the Fleet tab is showing; 0 otherwise.
+    int m_treePaneWidth = 0;
     int m_twipsPerPixelX = 15;
     int m_twipsPerPixelY = 15;
 };
