@@ -1,6 +1,7 @@
 #include "common/modRollback.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
+#include "engine/EngineJournal.h"
 #include "settingsfile/SettingsFile.h"
 
 #include "job/JobFixture.h"
@@ -18,6 +19,7 @@
 #include <QThread>
 
 #include <csignal>
+#include <sys/types.h>
 #include <functional>
 #include <memory>
 
@@ -317,6 +319,65 @@ private Q_SLOTS:
         QCOMPARE(computers->profileState(2), QStringLiteral("new, 79"));
         QCOMPARE(computers->profileState(4), QStringLiteral("old, 79"));
         QCOMPARE(computers->profileState(5), QStringLiteral("old, 79"));
+    }
+
+    // vo killed in the middle of a migration: the engine goes on without it,
+    // and vo run --resume follows the run to its end. No computer's outcome
+    // is lost and none is delivered twice.
+    void killedAndResumed()
+    {
+        constexpr int Count = 3;
+        const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 0; }, [](int) { return true; }, 3);
+        if (computers->unavailable())
+            QSKIP(qPrintable(computers->lab.problem()));
+        QVERIFY2(m_ready, qPrintable(computers->problem()));
+        for (int n = 1; n <= Count; ++n)
+            QVERIFY(computers->giveProfile(n, 20000));
+        QCOMPARE(computers->vo({"config", "set", "Engine", "ssh"}).status, 0);
+        ComputerDB db;
+        makeSound(global(db));
+        global(db).SourceDomain = global(db).DestinationDomain = LocalAccountDomain;
+        global(db).RebootPermitted = global(db).ForceReboot = 0;
+        global(db).CopyProfile = 0;
+        for (int n = 1; n <= Count; ++n)
+            addComputer(db, name(n));
+        const QString job = computers->home.filePath("resume.vos.json");
+        SettingsFile::SaveOptions options;
+        options.JobName = QStringLiteral("Resume");
+        QVERIFY(SettingsFile().Save(db, job, options).ok());
+        const QString results = computers->home.filePath("logs/Resume");
+
+        QProcess run;
+        run.start("ip", computers->voCommand({"run", job, "--ignore-warnings"}));
+        QDeadlineTimer deadline(90'000);
+        while (!computers->reowning(1) && !deadline.hasExpired())
+            QThread::msleep(5);
+        run.kill();
+        QVERIFY(run.waitForFinished(10'000));
+        QVERIFY2(!deadline.hasExpired(), run.readAllStandardOutput() + run.readAllStandardError());
+
+        const VoRun resumed = computers->vo({"run", job, "--resume", results});
+        EngineJournal::Contents journal;
+        QString problem;
+        QVERIFY2(EngineJournal::Read(results, journal, problem), qPrintable(problem));
+        if (EngineJournal::EngineAlive(journal))
+            ::kill(pid_t(journal.pid), SIGKILL);
+        QVERIFY2(resumed.status == 0, resumed.out + resumed.err + readAll(results + "/handler.log").right(3000));
+        QVERIFY(resumed.out.contains("Attached again to the run \"Resume\", which went on without its console.\n"));
+        QVERIFY(journal.complete);
+        const QByteArray statuses = readAll(results + "/varnoosk.sts");
+        for (int n = 1; n <= Count; ++n) {
+            QVERIFY2(resumed.out.contains(name(n).toUtf8() + ": Migration successful\n"), resumed.out.constData());
+            QCOMPARE(computers->profileState(n), QStringLiteral("new, 20029"));
+            QCOMPARE(statuses.count(QStringLiteral("\t%1\t%2\tL\r\n").arg(n).arg(name(n)).toUtf8()), 1);
+        }
+        // A journal of a newer console is not taken for this one's.
+        QFile newer(results + "/engine.journal");
+        QVERIFY(newer.open(QIODevice::WriteOnly));
+        newer.write("{\"format\":\"varno-osk-engine-journal\",\"version\":2}\n");
+        newer.close();
+        const VoRun refused = computers->vo({"run", job, "--resume", results});
+        QVERIFY2(refused.status == 1 && refused.err.contains("journal version 2"), refused.err.constData());
     }
 
     // Fifty computers and eight transferors: never more than eight at work,
