@@ -76,7 +76,8 @@ bool DatabaseSnapshot::NeedsWaves() const
 {
     if (!Waves.isEmpty())
         return true;
-    return std::any_of(Computers.cbegin(), Computers.cend(), [](const Computer &c) { return !c.Wave.isEmpty() || !c.DirectoryID.isEmpty(); });
+    return std::any_of(
+        Computers.cbegin(), Computers.cend(), [](const Computer &c) { return !c.Wave.isEmpty() || !c.DirectoryID.isEmpty(); });
 }
 
 void DatabaseSnapshot::Restore(ComputerDB &database) const

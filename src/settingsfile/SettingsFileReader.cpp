@@ -92,8 +92,17 @@ enum TopField {
 enum PasswordsField { PwIncluded, PwKdf, PwCipher, PwCheck };
 enum KdfField { KdfAlgorithmField, KdfSalt, KdfOpsLimit, KdfMemLimit };
 enum FolderField { FolderID, FolderName, FolderParentID };
-enum ComputerField { ComputerID, ComputerName, ComputerDNSName, ComputerOU, ComputerFolderID, ComputerUserList, ComputerLastStatus,
-    ComputerWave, ComputerDirectoryID };
+enum ComputerField {
+    ComputerID,
+    ComputerName,
+    ComputerDNSName,
+    ComputerOU,
+    ComputerFolderID,
+    ComputerUserList,
+    ComputerLastStatus,
+    ComputerWave,
+    ComputerDirectoryID
+};
 enum WaveField { WaveName, WaveNotBefore, WaveConcurrency, WaveFailurePercent };
 enum UserListField { ListTypeField, ListNextID, ListEntries };
 enum EntryField { EntryID, EntryUsernameFrom, EntryUsernameTo, EntryUseSIDFrom, EntryUseSIDTo, EntrySIDFrom, EntrySIDTo };

@@ -112,8 +112,7 @@ QStringList describe(const ComputerDB &db, bool passwords)
     }
     for (int id = 0; id < db.ComputerCount(); ++id) {
         const ComputerRecord *c = db.Computers(id);
-        QString line
-            = QStringLiteral("C%1 %2 '%3' '%4' '%5' in %6").arg(id).arg(c->Active).arg(c->Name, c->DNSName, c->OU).arg(c->FolderID)
+        QString line = QStringLiteral("C%1 %2 '%3' '%4' '%5' in %6").arg(id).arg(c->Active).arg(c->Name, c->DNSName, c->OU).arg(c->FolderID)
             + QStringLiteral(" wave '%1' id '%2'").arg(c->Wave, c->DirectoryID);
         if (c->Active) {
             line += settings(QStringLiteral("C"), id);

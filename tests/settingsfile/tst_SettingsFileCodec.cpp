@@ -106,13 +106,15 @@ QStringList describe(const DatabaseSnapshot &snapshot)
     const auto n = [](int value) { return QString::number(value); };
     QStringList lines {snapshot.JobName, n(snapshot.NextFolderID), n(snapshot.NextComputerID)};
     for (const WaveRecord &w : snapshot.Waves)
-        lines << QStringList {w.Name, w.NotBefore.toString(Qt::ISODateWithMs), n(w.Concurrency), n(w.FailurePercent)}.join(QLatin1Char('|'));
+        lines << QStringList {w.Name, w.NotBefore.toString(Qt::ISODateWithMs), n(w.Concurrency), n(w.FailurePercent)}.join(
+            QLatin1Char('|'));
     for (const auto &f : snapshot.Folders)
         lines << QStringList {n(f.ID), f.Name, n(f.ParentID)}.join(QLatin1Char('|'));
     for (const auto &c : snapshot.Computers) {
         const UserProfiles &users = *c.Users;
-        QStringList line {n(c.ID), c.Name, c.DNSName, c.OU, n(c.FolderID), c.Wave, c.DirectoryID, n(users.GetType()), n(users.GetMaxID()), n(users.EntryCount()),
-            n(users.UserCapacity()), snapshot.LastStatus ? snapshot.LastStatus->value(c.ID, QStringLiteral("-")) : QString()};
+        QStringList line {n(c.ID), c.Name, c.DNSName, c.OU, n(c.FolderID), c.Wave, c.DirectoryID, n(users.GetType()), n(users.GetMaxID()),
+            n(users.EntryCount()), n(users.UserCapacity()),
+            snapshot.LastStatus ? snapshot.LastStatus->value(c.ID, QStringLiteral("-")) : QString()};
         for (int id = 0; id < users.GetMaxID(); ++id) {
             if (const std::optional<MigrationUsers> u = users.GetUser(id))
                 line << n(id) << u->UsernameFrom << u->UsernameTo << u->SIDFrom << u->SIDTo << n(u->UseSIDFrom) + n(u->UseSIDTo);
@@ -239,7 +241,8 @@ private Q_SLOTS:
                                "\"failurePercent\": 10},\r\n    {\"name\": \"Rest \xC3\x84\", \"notBefore\": \"2026-12-10T06:30:00.250Z\", "
                                "\"failurePercent\": 0}\r\n  ],\r\n"));
         QVERIFY(bytes.contains("\"folderID\": 2, \"wave\": \"Pilot\", \"userList\""));
-        const auto decoded = SettingsFileCodec::Decode(QByteArray(bytes).replace("\"wave\": \"Pilot\"", "\"wave\": \"pILOT\""), kFile, QString());
+        const auto decoded
+            = SettingsFileCodec::Decode(QByteArray(bytes).replace("\"wave\": \"Pilot\"", "\"wave\": \"pILOT\""), kFile, QString());
         QVERIFY2(decoded.Result.ok(), qPrintable(decoded.Result.Message));
         QStringList expected = describe(snapshot);
         expected.replaceInStrings(QRegularExpression(QStringLiteral("/[^|]+")), QStringLiteral("/"));
