@@ -4,7 +4,7 @@
 
 class QTextStream;
 
-// `vo status FILE [--computer NAME] [--csv]`: where each computer of FILE
+// `vo status FILE [--computer NAME | --wave NAME] [--csv]`: where each computer of FILE
 // stands across runs, from the run history (the newest outcome of each, or
 // every outcome of one computer); `vo status --prune-before DATE` removes
 // the outcomes older than DATE.

@@ -100,4 +100,15 @@ int GroupImage(Category category)
     return -1;
 }
 
+bool ReportedByClient(const QString &code)
+{
+    if (CategoryOf(code) != Category::InProgress || code == QLatin1String("AP"))
+        return false;
+    for (const Code &family : kFamilies) {
+        if (inFamily(code, QLatin1Char(family.code[0])))
+            return false;
+    }
+    return true;
+}
+
 } // namespace ClientStatus

@@ -47,6 +47,12 @@ constexpr int CategoryCount = 7;
 
 Category CategoryOf(const QString &code);
 
+// Whether a code can only have come from the client itself ("CL", "PS",
+// ...), as opposed to the engine's own bookkeeping: before it takes a
+// client ("ID", "NP"), its loading, unloading and aborting steps, "AP" and
+// the ends ("X..."). A computer with such a code in a run was seen alive.
+bool ReportedByClient(const QString &code);
+
 // The categories from the worst state to the best: a group shows the first
 // one any computer below it is in. A client still running outranks one not
 // started, and both outrank a success, so a group is green only when all of

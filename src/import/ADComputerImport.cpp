@@ -159,6 +159,7 @@ int ADComputerImport::ImportADSComputers(
             record.Name = std::move(row.Name);
             record.DNSName = std::move(row.DNSName);
             record.OU = modImportADS::ParseOUPath(row.ADsPath);
+            record.DirectoryID = std::move(row.DirectoryID);
             if (const QString refusal = modImportADS::Refusal(record.Name, record.DNSName, record.OU); !refusal.isEmpty())
                 refused.append(modImportADS::Shown(record.Name) + QStringLiteral(": ") + refusal + QLatin1Char('.'));
             else
@@ -177,6 +178,7 @@ int ADComputerImport::AddADComputers(
 {
     m_counts = {};
     m_withoutUsers.clear();
+    m_renames.clear();
     std::vector<ComputerRecord> records;
     const int result = ImportADSComputers(server, test, progress, records);
     if (result != Success || records.empty())
@@ -217,12 +219,30 @@ int ADComputerImport::addRecords(const std::vector<ComputerRecord> &records, Com
         QHash<QString, int> folders;
         const int computersBefore = database.ComputerCount();
         const int foldersBefore = database.FolderCount();
+        // The computers the database has with a directory identity; the
+        // directory writes a GUID in either case, so it is compared in lower case.
+        QHash<QString, int> byDirectoryID;
+        for (int id = 0; id < computersBefore; ++id) {
+            const ComputerRecord *computer = database.Computers(id);
+            if (computer && computer->Active && !computer->DirectoryID.isEmpty())
+                byDirectoryID.insert(computer->DirectoryID.toLower(), id);
+        }
         for (int index = 0; index < count; ++index) {
             const ComputerRecord &record = records[size_t(index)];
-            const int known = record.Name.isEmpty() ? -2 : database.FindComputer(record.Name);
+            int known = record.Name.isEmpty() ? -2 : database.FindComputer(record.Name);
+            const QString identity = record.DirectoryID.toLower();
+            const int holder = identity.isEmpty() ? -1 : byDirectoryID.value(identity, -1);
+            if (known == -1 && holder >= 0 && renamed(database, holder, record.Name))
+                known = holder;
             // A name the directory gives twice is no computer found already there.
             if (known >= 0 && known < computersBefore) {
                 ++m_counts.AlreadyThere;
+                // Two computers never share one identity: a computer of
+                // the database that holds it already keeps it.
+                if (!identity.isEmpty() && (holder == -1 || holder == known)) {
+                    database.SetComputerDirectoryID(known, record.DirectoryID);
+                    byDirectoryID.insert(identity, known);
+                }
                 const UserProfilesPtr list = database.GetComputerUserList(known);
                 if (list && list->AllowAdd(kListAllUsers))
                     m_withoutUsers.push_back(known);
@@ -232,6 +252,10 @@ int ADComputerImport::addRecords(const std::vector<ComputerRecord> &records, Com
                     folder = folders.insert(record.OU, database.AddPath(record.OU));
                 const int id = database.AddComputer(record.Name, record.DNSName, *folder, -1);
                 ++m_counts.Computers;
+                if (!identity.isEmpty() && holder == -1) {
+                    database.SetComputerDirectoryID(id, record.DirectoryID);
+                    byDirectoryID.insert(identity, id);
+                }
                 if (allUsers) {
                     const UserProfilesPtr list = database.GetComputerUserList(id);
                     if (!list)
@@ -260,14 +284,35 @@ int ADComputerImport::addRecords(const std::vector<ComputerRecord> &records, Com
     return result;
 }
 
+bool ADComputerImport::renamed(ComputerDB &database, int id, const QString &name)
+{
+    const QString old = database.GetComputerName(id);
+    if (!database.RenameComputer(id, name))
+        return false;
+    ++m_counts.Renamed;
+    if (m_renames.size() < kRenamesShown)
+        m_renames.append(QStringLiteral("%1 is now %2").arg(modImportADS::Shown(old), modImportADS::Shown(name)));
+    if (TreeDisplay *tree = database.LinkedTree(); tree && database.IsLinked())
+        tree->setText(modGeneral::ComputerKey(id), name);
+    return true;
+}
+
 QString ADComputerImport::CountsText() const
 {
     const auto counted = [](int count, const char *one, const char *many) {
         return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
     };
-    return QStringLiteral("Added %1 and %2; %3 already there.")
-        .arg(counted(m_counts.Computers, "computer", "computers"), counted(m_counts.Groups, "group", "groups"),
-            counted(m_counts.AlreadyThere, "computer was", "computers were"));
+    QString text = QStringLiteral("Added %1 and %2; %3 already there.")
+                       .arg(counted(m_counts.Computers, "computer", "computers"), counted(m_counts.Groups, "group", "groups"),
+                           counted(m_counts.AlreadyThere, "computer was", "computers were"));
+    if (m_counts.Renamed > 0) {
+        text += QStringLiteral(" Renamed %1 as the directory names it now: %2")
+                    .arg(counted(m_counts.Renamed, "computer", "computers"), m_renames.join(QStringLiteral(", ")));
+        if (m_counts.Renamed > m_renames.size())
+            text += QStringLiteral(" and %1 more").arg(m_counts.Renamed - m_renames.size());
+        text += QLatin1Char('.');
+    }
+    return text;
 }
 
 int ADComputerImport::ReportAndOffer(ComputerDB &database, bool allUsers, QObject *owner)

@@ -3,6 +3,7 @@
 #include "import/DirectoryClient.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -49,7 +50,10 @@ public:
         const DirectoryClient::Server &server, bool test, ProgressBarLink *progress, std::vector<ComputerRecord> &records);
 
     // Reads, then adds the computers that the database does not know by
-    // name, in the groups of their OU path.
+    // name, in the groups of their OU path. A computer the database knows
+    // by name takes the directory's identity; one it knows only by that
+    // identity was renamed in the directory and is renamed here, keeping its
+    // group, settings and users.
     int AddADComputers(const DirectoryClient::Server &server, ComputerDB &database, ProgressBarLink *progress, bool test, bool allUsers);
 
     // What the last AddADComputers did.
@@ -58,10 +62,13 @@ public:
         int Computers = 0; // added
         int Groups = 0; // added
         int AlreadyThere = 0; // computers of the directory the database had by name
+        int Renamed = 0; // found by directory identity under an old name
     };
     const Counts &LastCounts() const { return m_counts; }
     int AddedCount() const { return m_counts.Computers; }
     // "Added 12 computers and 3 groups; 5 computers were already there."
+    // Renames follow: " Renamed 1 computer as the directory names it now:
+    // PC-OLD is now PC-NEW."
     QString CountsText() const;
 
     // Says what the last import did. With all users, the computers that were
@@ -71,10 +78,18 @@ public:
     int ReportAndOffer(ComputerDB &database, bool allUsers, QObject *owner);
 
 private:
+    static constexpr qsizetype kRenamesShown = 10;
+
     int addRecords(const std::vector<ComputerRecord> &records, ComputerDB &database, ProgressBarLink *progress, bool allUsers);
+
+    // Renames a computer the database knows by the directory's identity to
+    // the directory's name; false when another computer has that name.
+    bool renamed(ComputerDB &database, int id, const QString &name);
 
     ClientFactory m_factory;
     Counts m_counts;
     // The computers already there whose list is empty, by ID.
     std::vector<int> m_withoutUsers;
+    // "old is now new" for the first renames, for the report.
+    QStringList m_renames;
 };

@@ -69,6 +69,10 @@ public:
         QString DNSName;
         // "LDAP://" + server + "/" + DN.
         QString ADsPath;
+        // The directory's own identity of the entry, which a rename there
+        // keeps: objectGUID as "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}"
+        // (Active Directory) or entryUUID (OpenLDAP); empty when neither came.
+        QString DirectoryID;
     };
 
     // Told about the read while it goes on, on the caller's thread.

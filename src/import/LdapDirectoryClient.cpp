@@ -1,5 +1,7 @@
 #include "import/LdapDirectoryClient.h"
 
+#include "import/modImportADS.h"
+
 #include <QElapsedTimer>
 
 #include <ldap.h>
@@ -13,6 +15,7 @@
 namespace {
 
 constexpr int kSliceMilliseconds = 100;
+constexpr ber_len_t kMaxEntryUUIDBytes = 64;
 
 struct MessageFree
 {
@@ -403,6 +406,8 @@ void LdapDirectoryClient::readEntry(ldapmsg *entry, const QString &pathPrefix, C
     }
     computer.ADsPath = pathPrefix + QString::fromUtf8(dn.bv_val, qsizetype(dn.bv_len));
     QString cn;
+    QString guid;
+    QString uuid;
     berval attribute {0, nullptr};
     berval *values = nullptr;
     while (ldap_get_attribute_ber(m_ld, entry, ber, &attribute, &values) == LDAP_SUCCESS && attribute.bv_val) {
@@ -415,6 +420,11 @@ void LdapDirectoryClient::readEntry(ldapmsg *entry, const QString &pathPrefix, C
                 cn = value;
             else if (type.compare(QLatin1String("dNSHostName"), Qt::CaseInsensitive) == 0)
                 computer.DNSName = value;
+            else if (type.compare(QLatin1String("objectGUID"), Qt::CaseInsensitive) == 0)
+                guid = modImportADS::GuidText(QByteArray(values[0].bv_val, qsizetype(values[0].bv_len)));
+            // A UUID is 36 characters; anything far longer is no identity to keep.
+            else if (type.compare(QLatin1String("entryUUID"), Qt::CaseInsensitive) == 0 && values[0].bv_len <= kMaxEntryUUIDBytes)
+                uuid = value.toLower();
         }
         ber_memfree(values);
         values = nullptr;
@@ -422,6 +432,9 @@ void LdapDirectoryClient::readEntry(ldapmsg *entry, const QString &pathPrefix, C
     ber_free(ber, 0);
     if (computer.Name.isEmpty())
         computer.Name = cn;
+    // A directory that has both is an OpenLDAP holding Windows data: the
+    // GUID is the one that came with the computer.
+    computer.DirectoryID = guid.isEmpty() ? uuid : guid;
 }
 
 DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(
@@ -432,7 +445,10 @@ DirectoryClient::Outcome LdapDirectoryClient::ReadComputers(
     char name[] = "name";
     char cn[] = "cn";
     char dnsHostName[] = "dNSHostName";
-    char *attributes[] = {name, cn, dnsHostName, nullptr};
+    char objectGUID[] = "objectGUID";
+    // Operational: a server sends it only when it is asked for by name.
+    char entryUUID[] = "entryUUID";
+    char *attributes[] = {name, cn, dnsHostName, objectGUID, entryUUID, nullptr};
     const QString pathPrefix = QStringLiteral("LDAP://") + m_server.Name + QLatin1Char('/');
 
     // Once rows have come, a server that goes away has cut the read short.

@@ -139,3 +139,19 @@ QString Shown(const QString &name)
 }
 
 } // namespace modImportADS
+
+QString modImportADS::GuidText(const QByteArray &bytes)
+{
+    if (bytes.size() != 16)
+        return QString();
+    // Data1 (4 bytes), Data2 and Data3 (2 each) are numbers stored low byte
+    // first; Data4's eight bytes are written in the order they stand.
+    static constexpr int order[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+    QByteArray ordered(16, '\0');
+    for (int i = 0; i < 16; ++i)
+        ordered[i] = bytes[order[i]];
+    const QByteArray hex = ordered.toHex();
+    return QLatin1Char('{') + QLatin1String(hex.mid(0, 8)) + QLatin1Char('-') + QLatin1String(hex.mid(8, 4)) + QLatin1Char('-')
+        + QLatin1String(hex.mid(12, 4)) + QLatin1Char('-') + QLatin1String(hex.mid(16, 4)) + QLatin1Char('-') + QLatin1String(hex.mid(20))
+        + QLatin1Char('}');
+}

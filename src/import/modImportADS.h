@@ -22,4 +22,9 @@ QString Refusal(const QString &name, const QString &dnsName, const QString &ou);
 // characters and other invisible ones as their code (U+001B).
 QString Shown(const QString &name);
 
+// The text Windows shows for the 16 bytes of an objectGUID:
+// "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" in lower case, the first three
+// groups little-endian as the bytes are stored. Empty for any other length.
+QString GuidText(const QByteArray &bytes);
+
 } // namespace modImportADS

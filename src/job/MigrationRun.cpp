@@ -91,6 +91,7 @@ void MigrationRun::begin(QXEInterface &engine, Kind kind, const QString &firstLi
     m_started = true;
     m_kind = kind;
     m_outcomes.clear();
+    m_seen.clear();
     m_historyFailed = false;
     m_waveText.clear();
     // Whoever reads the log, now or from a copy later, learns first whether computers were changed.
@@ -343,6 +344,8 @@ QList<qint32> MigrationRun::ClientIds() const
 void MigrationRun::statusChanged(int computerId, const QString &code)
 {
     QString &last = m_lastStatus[computerId];
+    if (ClientStatus::ReportedByClient(code))
+        m_seen.insert(computerId);
     // A client moves between counts only when its category changes, so an
     // end is counted once however often the engine repeats it.
     const ClientStatus::Category before = ClientStatus::CategoryOf(last);
@@ -353,8 +356,10 @@ void MigrationRun::statusChanged(int computerId, const QString &code)
         // A rehearsal's ends are no computer's history.
         using ClientStatus::Category;
         if (m_kind != Kind::Rehearsal && after != Category::NotStarted && after != Category::InProgress) {
+            const ComputerRecord *computer = m_database.Computers(computerId);
             m_outcomes.append({m_database.GetComputerName(computerId), code, Clock::instance().currentDateTime().toUTC(), m_jobName,
-                QString::fromLatin1(m_kind == Kind::Rollback ? "rollback" : "migration"), ClientStatus::Text(code)});
+                QString::fromLatin1(m_kind == Kind::Rollback ? "rollback" : "migration"), ClientStatus::Text(code),
+                computer ? computer->Wave : QString(), computer ? computer->DirectoryID : QString(), m_seen.contains(computerId)});
             if (m_outcomes.size() >= 1000)
                 keepHistory();
         }

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -168,6 +169,8 @@ private:
     // Outcomes waiting for the run history, written a thousand at a time
     // and at the end: one transaction each, not one a computer.
     QList<RunHistory::Outcome> m_outcomes;
+    // Computers whose client reported of itself during the run.
+    QSet<int> m_seen;
     bool m_historyFailed = false;
     bool m_forget = false;
     QString m_waveText;

@@ -3,6 +3,8 @@
 #include "common/AppState.h"
 #include "database/ComputerDB.h"
 
+#include <algorithm>
+
 namespace {
 
 const QString kGlobal = QStringLiteral("G");
@@ -41,6 +43,7 @@ DatabaseSnapshot DatabaseSnapshot::Capture(const ComputerDB &database)
         snapshot.Folders.append({id, folder->Name, folder->ParentID});
         takeSettings(kFolder, id, folder->CustomSettings);
     }
+    snapshot.Waves = database.Waves().all();
     snapshot.Computers.reserve(snapshot.NextComputerID);
     for (int id = 0; id < snapshot.NextComputerID; ++id) {
         const ComputerRecord *computer = database.Computers(id);
@@ -54,6 +57,8 @@ DatabaseSnapshot DatabaseSnapshot::Capture(const ComputerDB &database)
         item.FolderID = computer->FolderID;
         if (computer->UserList)
             item.Users = computer->UserList;
+        item.Wave = computer->Wave;
+        item.DirectoryID = computer->DirectoryID;
         snapshot.Computers.append(std::move(item));
         takeSettings(kComputer, id, computer->CustomSettings);
     }
@@ -65,6 +70,14 @@ DatabaseSnapshot DatabaseSnapshot::Capture(const ComputerDB &database)
     for (const GlobalSettings &record : std::as_const(records))
         snapshot.Settings.append(record);
     return snapshot;
+}
+
+bool DatabaseSnapshot::NeedsWaves() const
+{
+    if (!Waves.isEmpty())
+        return true;
+    return std::any_of(
+        Computers.cbegin(), Computers.cend(), [](const Computer &c) { return !c.Wave.isEmpty() || !c.DirectoryID.isEmpty(); });
 }
 
 void DatabaseSnapshot::Restore(ComputerDB &database) const
@@ -89,6 +102,8 @@ void DatabaseSnapshot::Restore(ComputerDB &database) const
         database.RemoveFolder(id);
     database.RebuildFolderLists();
 
+    for (const WaveRecord &wave : Waves)
+        database.AddWave(wave);
     next = 0;
     for (int id = 0; id < NextComputerID; ++id) {
         if (next < Computers.size() && Computers[next].ID == id) {
@@ -97,6 +112,10 @@ void DatabaseSnapshot::Restore(ComputerDB &database) const
             if (!computer.OU.isEmpty())
                 database.SetComputerOU(id, computer.OU);
             database.SetComputerUserList(id, computer.Users);
+            if (!computer.Wave.isEmpty())
+                database.SetComputerWave(id, computer.Wave);
+            if (!computer.DirectoryID.isEmpty())
+                database.SetComputerDirectoryID(id, computer.DirectoryID);
         } else {
             database.AddRemovedComputerRecord();
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/WaveRecord.h"
 #include "settings/GlobalSettings.h"
 #include "settings/MigrationUsers.h"
 #include "settings/UserProfiles.h"
@@ -37,6 +38,9 @@ struct DatabaseSnapshot
         // both without copying: a large database holds a million entries.
         // Restore a snapshot into one database only.
         UserProfilesPtr Users = UserProfiles::create();
+        // The wave as the snapshot's wave list spells it; empty for none.
+        QString Wave;
+        QString DirectoryID;
     };
 
     QString JobName;
@@ -44,6 +48,7 @@ struct DatabaseSnapshot
     int NextComputerID = 0; // ComputerCount
     QList<Folder> Folders; // ascending IDs
     QList<Computer> Computers; // ascending IDs
+    QList<WaveRecord> Waves; // in run order
     // The global record first, then the records of folders and computers in
     // the order of their slots. The owner is each record's ObjectType and
     // AssociatedID; passwords are in clear text here and only here.
@@ -58,6 +63,11 @@ struct DatabaseSnapshot
     // have been checked (SettingsFileCodec::Decode does that); the tree
     // control is unlinked, as after Clear. The user lists go in as they are.
     void Restore(ComputerDB &database) const;
+
+    // Whether the file needs format version 2: waves, a computer's wave or
+    // directory identity. Without them the console writes version 1, which
+    // older consoles still load.
+    bool NeedsWaves() const;
 
     // The node key that owns a settings record: "G-1", "F" + ID or "C" + ID.
     static QString OwnerKey(const GlobalSettings &record) { return record.ObjectType + QString::number(record.AssociatedID); }

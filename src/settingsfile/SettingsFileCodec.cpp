@@ -231,6 +231,14 @@ void writeComputer(JsonText &out, const DatabaseSnapshot::Computer &computer, co
         out.raw(", \"folderID\": ");
         out.number(computer.FolderID);
     }
+    if (!computer.Wave.isEmpty()) {
+        out.raw(", \"wave\": ");
+        out.text(computer.Wave);
+    }
+    if (!computer.DirectoryID.isEmpty()) {
+        out.raw(", \"directoryID\": ");
+        out.text(computer.DirectoryID);
+    }
     const UserProfiles &users = *computer.Users;
     const int listType = users.GetType();
     const int nextID = users.GetMaxID();
@@ -256,6 +264,26 @@ void writeComputer(JsonText &out, const DatabaseSnapshot::Computer &computer, co
             out.raw(", \"lastStatus\": ");
             out.text(*status);
         }
+    }
+    out.raw("}");
+}
+
+void writeWave(JsonText &out, const WaveRecord &wave)
+{
+    out.raw("{\"name\": ");
+    out.text(wave.Name);
+    if (wave.NotBefore.isValid()) {
+        out.raw(", \"notBefore\": ");
+        const QDateTime utc = wave.NotBefore.toUTC();
+        out.text(utc.toString(utc.time().msec() == 0 ? Qt::ISODate : Qt::ISODateWithMs));
+    }
+    if (wave.Concurrency != 0) {
+        out.raw(", \"concurrency\": ");
+        out.number(wave.Concurrency);
+    }
+    if (wave.FailurePercent != -1) {
+        out.raw(", \"failurePercent\": ");
+        out.number(wave.FailurePercent);
     }
     out.raw("}");
 }
@@ -410,7 +438,7 @@ bool SettingsFileCodec::Encode(const DatabaseSnapshot &snapshot, const PasswordS
     out.raw(",");
     out.line(2);
     out.key("version");
-    out.number(FormatVersion);
+    out.number(snapshot.NeedsWaves() ? FormatVersion : PlainVersion);
     out.raw(",");
     out.line(2);
     out.key("contents");
@@ -469,6 +497,18 @@ bool SettingsFileCodec::Encode(const DatabaseSnapshot &snapshot, const PasswordS
     out.key("nextComputerID");
     out.number(snapshot.NextComputerID);
     out.raw(",");
+    if (!snapshot.Waves.isEmpty()) {
+        out.line(2);
+        out.key("waves");
+        out.raw("[");
+        for (qsizetype i = 0; i < snapshot.Waves.size(); ++i) {
+            out.raw(i == 0 ? "" : ",");
+            out.line(4);
+            writeWave(out, snapshot.Waves[i]);
+        }
+        out.line(2);
+        out.raw("],");
+    }
 
     // Folders and computers one to a line: a database of 100,000 computers
     // stays a file that a text editor opens and grep searches.
@@ -550,6 +590,7 @@ QString SettingsFileCodec::Refusal(const DatabaseSnapshot &snapshot, bool passwo
             fits(computer.Name, [i] { return QStringLiteral("computers[%1].name").arg(i); });
             fits(computer.DNSName, label(".dnsName"));
             fits(computer.OU, label(".ou"));
+            fits(computer.DirectoryID, label(".directoryID"));
             const UserProfiles &users = *computer.Users;
             for (int id = 0; id < users.GetMaxID(); ++id) {
                 const std::optional<MigrationUserView> entry = users.ViewUser(id);

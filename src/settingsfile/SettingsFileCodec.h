@@ -22,7 +22,11 @@ class SettingsFileCodec
 {
 public:
     static const QString FormatName; // "varno-osk-settings"
-    static constexpr int FormatVersion = 1;
+    // The newest version this console reads and writes. A file without
+    // waves, wave membership or directory identities is written as
+    // PlainVersion, which consoles from before the waves load as well.
+    static constexpr int FormatVersion = 2;
+    static constexpr int PlainVersion = 1;
     // Takes the text piece by piece; false stops the writing (a full disk, say).
     using Sink = std::function<bool(const char *data, qsizetype size)>;
 

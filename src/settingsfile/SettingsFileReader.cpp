@@ -86,12 +86,24 @@ enum TopField {
     TopNextComputerID,
     TopFolders,
     TopComputers,
-    TopSettings
+    TopSettings,
+    TopWaves
 };
 enum PasswordsField { PwIncluded, PwKdf, PwCipher, PwCheck };
 enum KdfField { KdfAlgorithmField, KdfSalt, KdfOpsLimit, KdfMemLimit };
 enum FolderField { FolderID, FolderName, FolderParentID };
-enum ComputerField { ComputerID, ComputerName, ComputerDNSName, ComputerOU, ComputerFolderID, ComputerUserList, ComputerLastStatus };
+enum ComputerField {
+    ComputerID,
+    ComputerName,
+    ComputerDNSName,
+    ComputerOU,
+    ComputerFolderID,
+    ComputerUserList,
+    ComputerLastStatus,
+    ComputerWave,
+    ComputerDirectoryID
+};
+enum WaveField { WaveName, WaveNotBefore, WaveConcurrency, WaveFailurePercent };
 enum UserListField { ListTypeField, ListNextID, ListEntries };
 enum EntryField { EntryID, EntryUsernameFrom, EntryUsernameTo, EntryUseSIDFrom, EntryUseSIDTo, EntrySIDFrom, EntrySIDTo };
 enum SettingField {
@@ -107,7 +119,7 @@ enum AccountField { AccountUsername, AccountDomain, AccountPassword };
 const Field TopFields[] = {
     {"format", Type::Any}, {"version", Type::Any}, {"contents", Type::Text}, {"jobName", Type::Text},
     {"passwords", Type::Object}, {"nextFolderID", Type::Whole}, {"nextComputerID", Type::Whole},
-    {"folders", Type::List}, {"computers", Type::List}, {"settings", Type::List},
+    {"folders", Type::List}, {"computers", Type::List}, {"settings", Type::List}, {"waves", Type::List},
 };
 const Field PasswordsFields[] = {{"included", Type::Flag}, {"kdf", Type::Object}, {"cipher", Type::Text}, {"check", Type::Text}};
 const Field KdfFields[] = {{"algorithm", Type::Text}, {"salt", Type::Text}, {"opsLimit", Type::Whole}, {"memLimit", Type::Whole}};
@@ -115,6 +127,10 @@ const Field FolderFields[] = {{"id", Type::Whole}, {"name", Type::Text}, {"paren
 const Field ComputerFields[] = {
     {"id", Type::Whole}, {"name", Type::Text}, {"dnsName", Type::Text}, {"ou", Type::Text},
     {"folderID", Type::Whole}, {"userList", Type::Object}, {"lastStatus", Type::Text},
+    {"wave", Type::Text}, {"directoryID", Type::Text},
+};
+const Field WaveFields[] = {
+    {"name", Type::Text}, {"notBefore", Type::Text}, {"concurrency", Type::Whole}, {"failurePercent", Type::Whole},
 };
 const Field UserListFields[] = {{"listType", Type::Whole}, {"nextID", Type::Whole}, {"entries", Type::List}};
 const Field EntryFields[] = {
@@ -166,6 +182,8 @@ Fields fieldsOf(Node node)
         return {FolderFields, int(std::size(FolderFields))};
     case Node::Computer:
         return {ComputerFields, int(std::size(ComputerFields))};
+    case Node::Wave:
+        return {WaveFields, int(std::size(WaveFields))};
     case Node::UserList:
         return {UserListFields, int(std::size(UserListFields))};
     case Node::EntryObject:
@@ -183,7 +201,8 @@ Fields fieldsOf(Node node)
 
 bool isList(Node node)
 {
-    return node == Node::Folders || node == Node::Computers || node == Node::Entries || node == Node::Settings || node == Node::EntryList;
+    return node == Node::Folders || node == Node::Computers || node == Node::Entries || node == Node::Settings || node == Node::EntryList
+        || node == Node::Waves;
 }
 
 constexpr std::uint32_t bit(int field)
@@ -559,9 +578,13 @@ void SettingsFileReader::open(bool isObject)
         case Node::Folders:
         case Node::Computers:
         case Node::Settings:
+        case Node::Waves:
             if (!isObject)
                 damaged(QStringLiteral("%1 must be a JSON object").arg(elementPath(parent)));
-            child.node = parent.node == Node::Folders ? Node::Folder : parent.node == Node::Computers ? Node::Computer : Node::Setting;
+            child.node = parent.node == Node::Folders ? Node::Folder
+                : parent.node == Node::Computers      ? Node::Computer
+                : parent.node == Node::Waves          ? Node::Wave
+                                                      : Node::Setting;
             break;
         case Node::Entries:
             // No list can hold more entries than it can hand out IDs; a
@@ -599,6 +622,7 @@ void SettingsFileReader::open(bool isObject)
             child.node = parent.field == TopPasswords ? Node::Passwords
                 : parent.field == TopFolders          ? Node::Folders
                 : parent.field == TopComputers        ? Node::Computers
+                : parent.field == TopWaves            ? Node::Waves
                                                       : Node::Settings;
             break;
         case Node::Passwords:
@@ -641,6 +665,9 @@ void SettingsFileReader::open(bool isObject)
         break;
     case Node::Setting:
         m_record = GlobalSettings();
+        break;
+    case Node::Wave:
+        m_wave = WaveRecord();
         break;
     case Node::Account:
         m_accountUser.clear();
@@ -685,6 +712,10 @@ void SettingsFileReader::closeObject(const Frame &frame)
         requireFields(frame, bit(ComputerID) | bit(ComputerName));
         if (m_status)
             m_statuses.append({Snapshot.Computers.size(), std::move(*m_status)});
+        if (m_firstWaveField.isEmpty() && (frame.seen & (bit(ComputerWave) | bit(ComputerDirectoryID))))
+            m_firstWaveField = QStringLiteral("computers[%1].%2")
+                                   .arg(frame.index)
+                                   .arg(QLatin1String(frame.seen & bit(ComputerWave) ? "wave" : "directoryID"));
         Snapshot.Computers.append(std::move(m_computer));
         break;
     case Node::UserList:
@@ -693,6 +724,9 @@ void SettingsFileReader::closeObject(const Frame &frame)
         break;
     case Node::EntryObject:
         requireFields(frame, bit(EntryID));
+        break;
+    case Node::Wave:
+        closeWave(frame);
         break;
     case Node::Setting:
         requireFields(frame, (bit(SettingAccounts + 1) - 1));
@@ -731,6 +765,20 @@ void SettingsFileReader::closePasswords(const Frame &frame)
         damaged(QStringLiteral("passwords.kdf: ") + problem);
     Sealing = parameters;
     Check = decodeBase64(m_checkText, PasswordSealer::CheckBytes, QStringLiteral("passwords.check"));
+}
+
+void SettingsFileReader::closeWave(const Frame &frame)
+{
+    requireFields(frame, bit(WaveName));
+    // The list's own rules, so that a file takes no wave the console could
+    // not have made; its sentence names the wave.
+    QString problem = m_waves.problemWith(m_wave);
+    if (!problem.isEmpty()) {
+        if (problem.endsWith(QLatin1Char('.')))
+            problem.chop(1);
+        damaged(QStringLiteral("waves[%1]: %2").arg(frame.index).arg(problem));
+    }
+    m_waves.add(m_wave);
 }
 
 void SettingsFileReader::closeUserList()
@@ -940,9 +988,32 @@ void SettingsFileReader::value(const Scalar &scalar)
         case ComputerFolderID:
             m_computer.FolderID = int32(scalar, name);
             break;
+        case ComputerWave:
+            m_computer.Wave = text(scalar, name);
+            break;
+        case ComputerDirectoryID:
+            m_computer.DirectoryID = text(scalar, name);
+            break;
         default:
             m_status = text(scalar, name);
             break;
+        }
+        break;
+    case Node::Wave:
+        if (field == WaveName) {
+            m_wave.Name = text(scalar, name);
+        } else if (field == WaveNotBefore) {
+            const QString time = text(scalar, name);
+            // Only UTC with its "Z": a time without a zone would mean another
+            // moment on every console that loads the file.
+            m_wave.NotBefore = QDateTime::fromString(time, Qt::ISODateWithMs);
+            if (!time.endsWith(QLatin1Char('Z')) || !m_wave.NotBefore.isValid())
+                damaged(QStringLiteral("%1 must be a time in UTC such as 2026-12-09T21:00:00Z").arg(fieldPath(name)));
+            m_wave.NotBefore = m_wave.NotBefore.toUTC();
+        } else if (field == WaveConcurrency) {
+            m_wave.Concurrency = int32(scalar, name);
+        } else {
+            m_wave.FailurePercent = int32(scalar, name);
         }
         break;
     case Node::UserList:
@@ -1046,6 +1117,7 @@ QString SettingsFileReader::Finish()
         }
         if (m_migrationState)
             Snapshot.LastStatus.emplace();
+        checkVersion();
         checkFolders();
         checkComputers();
         checkSettings();
@@ -1101,8 +1173,37 @@ void SettingsFileReader::checkFolders()
     }
 }
 
+void SettingsFileReader::checkVersion() const
+{
+    // Parse only lets versions up to the codec's through.
+    const bool plain = m_version.kind == Version::Signed ? m_version.SignedValue <= SettingsFileCodec::PlainVersion
+                                                         : m_version.UnsignedValue <= quint64(SettingsFileCodec::PlainVersion);
+    if (!plain)
+        return;
+    // An older console would drop these without a word; a file that claims
+    // it can be read there must not hold them.
+    const QString field = (m_topSeen & bit(TopWaves)) ? QStringLiteral("waves") : m_firstWaveField;
+    if (!field.isEmpty())
+        damaged(QStringLiteral("%1 needs format version %2, but the file says version %3")
+                    .arg(field)
+                    .arg(SettingsFileCodec::FormatVersion)
+                    .arg(SettingsFileCodec::PlainVersion));
+}
+
 void SettingsFileReader::checkComputers()
 {
+    Snapshot.Waves = m_waves.all();
+    for (qsizetype i = 0; i < Snapshot.Computers.size(); ++i) {
+        DatabaseSnapshot::Computer &computer = Snapshot.Computers[i];
+        if (computer.Wave.isEmpty())
+            continue;
+        const QString wave = m_waves.canonicalName(computer.Wave);
+        if (wave.isEmpty())
+            damaged(QStringLiteral("computers[%1] (%2) is in the wave \"%3\", which is not among the waves")
+                        .arg(i)
+                        .arg(computer.Name.left(64), computer.Wave.left(WaveList::MaxNameLength)));
+        computer.Wave = wave;
+    }
     // In file order, so that a message names the computer as the file lists it.
     for (qsizetype i = 0; i < Snapshot.Computers.size(); ++i) {
         const int folderID = Snapshot.Computers[i].FolderID;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "database/WaveList.h"
 #include "settingsfile/DatabaseSnapshot.h"
 #include "settingsfile/PasswordSealer.h"
 #include "settingsfile/UserListBuilder.h"
@@ -123,6 +124,8 @@ public:
         EntryObject, // an entry that does not fit its list's short form
         Settings,
         Setting,
+        Waves,
+        Wave,
         Accounts,
         Account,
     };
@@ -175,6 +178,7 @@ private:
     void closeObject(const Frame &frame);
     void closeUserList();
     void closePasswords(const Frame &frame);
+    void closeWave(const Frame &frame);
 
     // The first problem: later events only keep the top-level tracking.
     template<typename Body> bool guarded(Body body);
@@ -196,6 +200,7 @@ private:
     const DatabaseSnapshot::Folder *folder(int id) const;
     bool hasComputer(int id) const;
     void checkFolders();
+    void checkVersion() const;
     void checkComputers();
     void checkSettings();
 
@@ -225,6 +230,10 @@ private:
     DatabaseSnapshot::Folder m_folder;
     DatabaseSnapshot::Computer m_computer;
     std::optional<QString> m_status;
+    WaveRecord m_wave;
+    WaveList m_waves;
+    // The first member of a computer that version 1 does not have, for the message.
+    QString m_firstWaveField;
     std::vector<RawEntry> m_entries;
     std::vector<MigrationUsers> m_fullEntries;
     // After Snapshot, so that it is gone, its thread stopped, before the

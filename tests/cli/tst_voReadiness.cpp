@@ -165,21 +165,34 @@ private Q_SLOTS:
 
     // vo status: the newest outcome of each computer of the file across
     // runs, every outcome of one, the CSV, and pruning by date.
+    // The newest outcome of each computer, found by its directory identity
+    // under the name it had then; --wave keeps to one wave of the file.
     void statusAcrossRuns()
     {
-        const QString file = job("status.vos.json");
+        const QString file = job("status.vos.json", [](ComputerDB &db) {
+            db.AddWave({QStringLiteral("Pilot"), {}, 0, -1});
+            db.AddWave({QStringLiteral("Rest"), {}, 0, -1});
+            db.SetComputerWave(0, QStringLiteral("Pilot"));
+            db.SetComputerDirectoryID(0, QStringLiteral("GUID-1"));
+            db.SetComputerWave(1, QStringLiteral("Rest"));
+        });
         QString problem;
         const auto at = [](int day) { return QDateTime(QDate(2026, 3, day), QTime(12, 0), Qt::UTC); };
-        QVERIFY2(RunHistory().record({{"PC-1", "XE", at(1), "Spring", "migration", "Migration complete with errors"},
-                                         {"pc-1", "XS", at(2), "Spring retry", "migration", "Migration successful"},
-                                         {"PC-2", "XS", at(2), "Spring", "rollback", "Migration successful"}},
+        QVERIFY2(RunHistory().record({{"PC-1", "XE", at(1), "Spring", "migration", "Migration complete with errors", "", "", false},
+                                         {"PC-OLD", "XS", at(2), "Spring retry", "migration", "Migration successful", "", "guid-1", true},
+                                         {"PC-2", "XS", at(2), "Spring", "rollback", "Migration successful", "Rest", "", false}},
                      problem),
             qPrintable(problem));
         VoRun run = vo({"status", file});
         QCOMPARE(run.status, 0);
-        QVERIFY2(run.out.contains("PC-1: XS Migration successful (migration \"Spring retry\", ") && run.out.contains("PC-2: XS ")
+        QVERIFY2(run.out.contains("PC-1 [Pilot]: XS Migration successful (migration \"Spring retry\", ")
+                && run.out.contains("), 2 migrations, client last seen ") && run.out.contains("PC-2 [Rest]: XS ")
                 && run.out.contains("(rollback \"Spring\"") && run.out.contains("PC-3: never run\n"),
             run.out.constData());
+        run = vo({"status", file, "--wave", "pilot", "--csv"});
+        QVERIFY2(run.status == 0 && run.out.count("\r\n") == 2 && run.out.contains("\r\nPC-1,Pilot,XS,"), run.out.constData());
+        run = vo({"status", file, "--wave", "Nobody"});
+        QVERIFY2(run.status == 1 && run.err.contains("The job has no wave named \"Nobody\"."), run.err.constData());
         run = vo({"status", file, "--computer", "pc-1", "--csv"});
         QCOMPARE(run.out.count("\r\n"), 3);
         QVERIFY2(run.out.indexOf("Spring retry") < run.out.indexOf(",Spring,"), run.out.constData());

@@ -12,8 +12,10 @@ namespace {
 
 const char kSchema[] = R"(attributetype ( 1.3.6.1.4.1.55555.1.1 NAME 'dNSHostName'
     EQUALITY caseIgnoreMatch SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 SINGLE-VALUE )
+attributetype ( 1.3.6.1.4.1.55555.1.2 NAME 'objectGUID'
+    EQUALITY octetStringMatch SYNTAX 1.3.6.1.4.1.1466.115.121.1.40 SINGLE-VALUE )
 objectclass ( 1.3.6.1.4.1.55555.2.1 NAME 'computer' SUP top STRUCTURAL
-    MAY ( cn $ dNSHostName $ description ) )
+    MAY ( cn $ dNSHostName $ description $ objectGUID ) )
 )";
 
 bool writeFile(const QString &path, const QByteArray &data)

@@ -9,7 +9,7 @@
 
 // A real slapd of the test's own on free loopback ports: a small schema
 // with computer entries (name in cn, as a directory that is not a Windows
-// one has it), a user that is not the directory's root and has a Windows
+// one has it, and an objectGUID an entry may have as Windows does), a user that is not the directory's root and has a Windows
 // directory's size limit of 1000 rows a search (paging may go beyond it),
 // and certificates made at start for StartTLS and LDAPS. A second user,
 // LimitedUser, may read 1100 entries in all, however it pages.

@@ -10,6 +10,7 @@
 #include "support/RecordingPresenter.h"
 #include "support/TestRegistry.h"
 
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTest>
 
@@ -128,6 +129,9 @@ private Q_SLOTS:
             for (int n = 1; n <= population.count; ++n)
                 ldif += SlapdServer::computerEntry(computerName(population.prefix, n), population.units);
         }
+        // One entry with the binary GUID of a Windows directory as well.
+        ldif.replace(
+            "cn: TOP-0060\n", "cn: TOP-0060\nobjectGUID:: " + QByteArray::fromHex("0102030405060708090a0b0c0d0e0f10").toBase64() + '\n');
         // A computer object without a name: skipped.
         ldif += QByteArray("dn: dNSHostName=nameless.corp.example,") + SlapdServer::Suffix
             + "\nobjectClass: computer\ndNSHostName: nameless.corp.example\n\n";
@@ -263,6 +267,37 @@ private Q_SLOTS:
         const UserProfilesPtr list = database.GetComputerUserList(sales);
         QCOMPARE(list->GetUserCount(), allUsers ? 1 : 0);
         QCOMPARE(database.GetComputerUserList(kept)->GetUserCount(), allUsers ? 1 : 0);
+    }
+
+    // Each computer comes with the directory's identity of it, entryUUID or
+    // objectGUID. A computer the database has under an older name is found
+    // by it and renamed, not added a second time.
+    void reimportFindsRenamedComputersByIdentity()
+    {
+        RecordingPresenter presenter;
+        ComputerDB database;
+        addExisting(database);
+        ADComputerImport import;
+        QCOMPARE(import.AddADComputers(server(Security::Plain), database, nullptr, false, false), int(ADComputerImport::Success));
+        const int kept = database.FindComputer(QStringLiteral("EUS-0007"));
+        const int sales = database.FindComputer(QStringLiteral("EUS-0500"));
+        const QString keptID = database.Computers(kept)->DirectoryID;
+        QVERIFY2(
+            QRegularExpression(QStringLiteral("^[0-9a-f]{8}(-[0-9a-f]{4}){3}-[0-9a-f]{12}$")).match(keptID).hasMatch(), qPrintable(keptID));
+        QVERIFY(database.Computers(sales)->DirectoryID != keptID);
+        QCOMPARE(database.Computers(database.FindComputer(QStringLiteral("TOP-0060")))->DirectoryID,
+            QStringLiteral("{04030201-0605-0807-090a-0b0c0d0e0f10}"));
+
+        QVERIFY(database.RenameComputer(sales, QStringLiteral("OLD-0500")));
+        database.SetComputerDirectoryID(kept, QString());
+        QCOMPARE(import.AddADComputers(server(Security::Plain), database, nullptr, false, false), int(ADComputerImport::Success));
+        QCOMPARE(database.GetComputerCount(), kNamedComputers);
+        QCOMPARE(database.FindComputer(QStringLiteral("EUS-0500")), sales);
+        QCOMPARE(database.Computers(kept)->DirectoryID, keptID);
+        QCOMPARE(import.CountsText(),
+            QStringLiteral("Added 0 computers and 0 groups; %1 computers were already there. Renamed 1 computer "
+                           "as the directory names it now: OLD-0500 is now EUS-0500.")
+                .arg(kNamedComputers));
     }
 
     void failureAddsNothing_data()

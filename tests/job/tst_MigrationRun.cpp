@@ -68,6 +68,9 @@ private Q_SLOTS:
         for (const char *name : {"GONE", "PC-A", "PC-B"})
             JobFixture::addComputer(db, QString::fromLatin1(name));
         db.RemoveComputer(0);
+        db.AddWave({QStringLiteral("Pilot"), {}, 0, -1});
+        db.SetComputerWave(1, QStringLiteral("Pilot"));
+        db.SetComputerDirectoryID(1, QStringLiteral("ID-A"));
 
         MigrationRun run(db);
         run.LastStatuses().insert(0, QStringLiteral("XS")); // from a loaded state
@@ -82,6 +85,7 @@ private Q_SLOTS:
         Q_EMIT fake->ClientStatusChanged(2, QStringLiteral("L3"));
         Q_EMIT fake->ClientStatusChanged(2, QStringLiteral("L4")); // the same text: no second line
         QVERIFY(run.Clients().NotStarted == 1 && run.Clients().InProgress == 1);
+        Q_EMIT fake->ClientStatusChanged(1, QStringLiteral("CL"));
         run.CancelClient(QStringLiteral("C1"));
         Q_EMIT fake->LastClient();
         run.CancelAll();
@@ -96,21 +100,24 @@ private Q_SLOTS:
 
         QCOMPARE(lines,
             (QStringList {modRehearsal::SshFirstLine(), "Building migration list...", "Processing entries...", "PC-B: Loading in progress",
-                "PC-A: Migration complete with warnings", "PC-B: Migration successful", "Processing complete."}));
-        QCOMPARE(statusIds, (QList<int> {2, 1, 2}));
+                "PC-A: Client executing", "PC-A: Migration complete with warnings", "PC-B: Migration successful", "Processing complete."}));
+        QCOMPARE(statusIds, (QList<int> {2, 1, 1, 2}));
         QVERIFY(run.Clients().Successful == 1 && run.Clients().Warnings == 1 && run.Clients().Ended() == 2);
         QVERIFY(run.Clients().NotStarted == 0 && run.Clients().InProgress == 0);
         QCOMPARE(run.LastStatuses(), (QMap<int, QString> {{1, "XW"}, {2, "XS"}}));
         QVERIFY(run.Complete());
-        // Each end went into the run history once, under the job's name.
-        QHash<QString, RunHistory::Outcome> history;
+        // Each end went into the run history once, under the job's name,
+        // with the computer's wave and identity; the engine's own codes do
+        // not make a client seen.
+        QHash<QString, RunHistory::Summary> history;
         QString problem;
-        QVERIFY2(RunHistory().latest(history, problem), qPrintable(problem));
+        QVERIFY2(RunHistory().summary(history, problem), qPrintable(problem));
         QCOMPARE(history.size(), 2);
-        QCOMPARE(history.value("pc-a").Status, QStringLiteral("XW"));
-        QVERIFY(history.value("pc-b").Run == "Job1" && history.value("pc-b").Kind == "migration");
+        const RunHistory::Outcome a = history.value("id:id-a").latest;
+        QVERIFY(a.Status == "XW" && a.Wave == "Pilot" && a.DirectoryID == "ID-A" && a.Seen);
+        QVERIFY(history.value("name:pc-b").latest.Run == "Job1" && history.value("name:pc-b").latest.Kind == "migration");
         QList<RunHistory::Outcome> ofB;
-        QVERIFY(RunHistory().outcomesOf("PC-B", ofB, problem) && ofB.size() == 1);
+        QVERIFY(RunHistory().outcomesOf("PC-B", QString(), ofB, problem) && ofB.size() == 1 && !ofB.first().Seen);
         QCOMPARE(RunState::instance().state(), RunState::State::MigrationComplete);
         // The cancel after the last client and the second abort never reached the engine.
         QCOMPARE(fake->calls.filter(QStringLiteral("Cancel")), (QStringList {"CancelClient=1"}));
@@ -164,10 +171,11 @@ private Q_SLOTS:
             (QStringList {modRollback::FirstLine(false), "Building migration list...", "Processing entries...", "PC-A: Rollback successful",
                 "PC-C: Rollback complete with errors", "Processing complete.", modRollback::LastLine(false)}));
         QCOMPARE(run.Label(QStringLiteral("Done")), QStringLiteral("Done [Rollback]"));
-        QHash<QString, RunHistory::Outcome> history;
+        QHash<QString, RunHistory::Summary> history;
         QString problem;
-        QVERIFY(RunHistory().latest(history, problem));
-        QVERIFY(history.value("pc-c").Kind == "rollback" && history.value("pc-c").Run == "Spring rollback");
+        QVERIFY(RunHistory().summary(history, problem));
+        const RunHistory::Summary c = history.value("name:pc-c");
+        QVERIFY(c.latest.Kind == "rollback" && c.latest.Run == "Spring rollback" && c.tries == 0);
         QCOMPARE(run.JobName(), QStringLiteral("Spring rollback"));
         QVERIFY(!run.Rehearsal());
     }

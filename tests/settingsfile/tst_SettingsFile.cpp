@@ -57,6 +57,11 @@ void fill(ComputerDB &db)
     const int pc4 = db.AddComputer(QStringLiteral("PC-0004"), QString(), sales, -1);
     db.AddComputer(QStringLiteral("Zed"), QString(), -1, -1);
     db.RemoveComputer(1);
+    WaveRecord pilot {QStringLiteral("Pilot"), QDateTime(QDate(2026, 12, 9), QTime(21, 0), Qt::UTC), 5, 10};
+    db.AddWave(pilot);
+    db.AddWave({QStringLiteral("Rest"), {}, 0, -1});
+    db.SetComputerWave(pc4, QStringLiteral("pilot"));
+    db.SetComputerDirectoryID(0, QStringLiteral("{0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0}"));
 
     UserProfilesPtr list = db.GetComputerUserList(0);
     list->AddUserToUser(QStringLiteral("jdoe"), QStringLiteral("john.doe"));
@@ -98,6 +103,8 @@ QStringList describe(const ComputerDB &db, bool passwords)
         return text;
     };
     lines << QStringLiteral("root") + settings(QStringLiteral("G"), -1);
+    for (const WaveRecord &w : db.Waves().all())
+        lines << QStringLiteral("wave %1 %2 %3 %4").arg(w.Name, w.NotBefore.toString(Qt::ISODate)).arg(w.Concurrency).arg(w.FailurePercent);
     for (int id = 0; id < db.FolderCount(); ++id) {
         const FolderRecord *f = db.Folders(id);
         lines << QStringLiteral("F%1 %2 '%3' in %4").arg(id).arg(f->Active).arg(f->Name).arg(f->ParentID)
@@ -105,8 +112,8 @@ QStringList describe(const ComputerDB &db, bool passwords)
     }
     for (int id = 0; id < db.ComputerCount(); ++id) {
         const ComputerRecord *c = db.Computers(id);
-        QString line
-            = QStringLiteral("C%1 %2 '%3' '%4' '%5' in %6").arg(id).arg(c->Active).arg(c->Name, c->DNSName, c->OU).arg(c->FolderID);
+        QString line = QStringLiteral("C%1 %2 '%3' '%4' '%5' in %6").arg(id).arg(c->Active).arg(c->Name, c->DNSName, c->OU).arg(c->FolderID)
+            + QStringLiteral(" wave '%1' id '%2'").arg(c->Wave, c->DirectoryID);
         if (c->Active) {
             line += settings(QStringLiteral("C"), id);
             const UserProfilesPtr users = db.GetComputerUserList(id);
