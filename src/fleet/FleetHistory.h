@@ -1,10 +1,12 @@
 #pragma once
 
+#include "common/RunHistory.h"
+
 #include <QDateTime>
 #include <QHash>
 #include <QString>
 
-class RunHistory;
+#include <optional>
 
 // What the run history says about each computer, as the fleet view shows it:
 // the newest outcome, how many outcomes there are, and when the computer was
@@ -26,12 +28,12 @@ public:
     // read until then stay.
     bool load(RunHistory &history, QString &problem);
     void insert(const QString &name, const QString &directoryID, const Row &row);
-    // nullptr for a computer the history does not know.
-    const Row *find(const QString &name, const QString &directoryID) const;
-    qsizetype size() const { return m_rows.size(); }
+    // Nothing for a computer the history does not know. A computer with a
+    // directory identity also counts the runs under its name from before it
+    // had one.
+    std::optional<Row> find(const QString &name, const QString &directoryID) const;
+    qsizetype size() const { return m_summaries.size(); }
 
 private:
-    static QString keyOf(const QString &name, const QString &directoryID);
-
-    QHash<QString, Row> m_rows;
+    QHash<QString, RunHistory::Summary> m_summaries;
 };

@@ -127,7 +127,7 @@ void FleetTable::rebuild(const ComputerDB &database, const FleetHistory &history
         assign(row, GroupKey, *group, row.Group);
         assign(row, WaveKey, shared(waves, WaveKey, record->Wave), row.Wave);
         QString code;
-        if (const FleetHistory::Row *seen = history.find(record->Name, record->DirectoryID)) {
+        if (const std::optional<FleetHistory::Row> seen = history.find(record->Name, record->DirectoryID)) {
             assign(row, RunKey, shared(runs, RunKey, seen->Run), row.Run);
             row.RunTime = seen->Time.isValid() ? seen->Time.toMSecsSinceEpoch() : 0;
             row.LastSeen = seen->LastSeen.isValid() ? seen->LastSeen.toMSecsSinceEpoch() : 0;
