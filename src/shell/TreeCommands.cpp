@@ -454,9 +454,12 @@ int TreeCommands::SetWaveOfSelectedNodes()
             question.caption = QStringLiteral("Set Wave");
             question.text = (wave.isEmpty() ? QStringLiteral("Put %1 computers in no wave?").arg(moving.size())
                                             : QStringLiteral("Give %1 computers to wave \"%2\"?").arg(moving.size()).arg(wave))
-                + (moving.size() < computers.size()
-                        ? QStringLiteral("  The other %1 of the selection are there already.").arg(computers.size() - moving.size())
-                        : QString());
+                + (moving.size() < computers.size() ? QStringLiteral("  The selection has %1 computers; %2 of them %3 there already.")
+                                                          .arg(computers.size())
+                                                          .arg(computers.size() - moving.size())
+                                                          .arg(computers.size() - moving.size() == 1 ? QStringLiteral("is")
+                                                                                                     : QStringLiteral("are"))
+                                                    : QString());
             question.icon = Presenter::Icon::Question;
             question.buttons = Presenter::Buttons::YesNo;
             if (Presenter::current().showMessage(question) != Presenter::Yes)

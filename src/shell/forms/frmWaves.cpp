@@ -125,7 +125,7 @@ void frmWaves::fill(int row)
 
 int frmWaves::currentRow() const
 {
-    const QTreeWidgetItem *item = lstWaves->currentItem();
+    QTreeWidgetItem *item = lstWaves->currentItem();
     return item ? lstWaves->indexOfTopLevelItem(item) : -1;
 }
 
