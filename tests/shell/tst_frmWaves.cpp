@@ -1,7 +1,6 @@
 #include "MainWindowFixture.h"
 #include "support/Mnemonics.h"
 
-#include "database/WaveText.h"
 #include "shell/forms/frmWaveEdit.h"
 #include "shell/forms/frmWaves.h"
 
@@ -14,6 +13,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <ctime>
 #include <functional>
 
 using modGeneral::ComputerKey;
@@ -80,6 +80,14 @@ private:
     }
 
 private Q_SLOTS:
+    // A zone away from UTC by a half hour: a start shown in UTC, or an
+    // offset without its minutes, would pass unseen in UTC.
+    void initTestCase()
+    {
+        qputenv("TZ", "Asia/Kolkata");
+        tzset();
+    }
+
     void init()
     {
         f.init();
@@ -114,6 +122,7 @@ private Q_SLOTS:
                 QVERIFY(Mnemonics::problems(editor).isEmpty() && editor.cmdOK->isDefault());
                 editor.chkNotBefore->setChecked(true);
                 editor.dtpNotBefore->setDateTime(start);
+                QCOMPARE(editor.lblOffset->text(), QStringLiteral("local time, UTC+05:30"));
                 editor.spnConcurrency->setValue(5);
                 editor.chkThreshold->setChecked(true);
                 editor.spnThreshold->setValue(10);
@@ -138,10 +147,10 @@ private Q_SLOTS:
         QVERIFY(f.trigger(*m_window, QStringLiteral("mnuWaves")));
         QVERIFY(refusedAndOpen);
         QCOMPARE(rows,
-            (QStringList {QStringLiteral("Pilot|0 computers|%1|5 at a time|more than 10 % failed").arg(WaveText::LocalTime(start.toUTC())),
+            (QStringList {QStringLiteral("Pilot|0 computers|2026-12-09 21:00 +05:30|5 at a time|more than 10 % failed"),
                 QStringLiteral("Rest|0 computers|at its turn|no cap|never")}));
         QCOMPARE(names(), (QStringList {QStringLiteral("Rest"), QStringLiteral("Pilot")}));
-        QCOMPARE(db().Waves().at(1).NotBefore, start.toUTC());
+        QCOMPARE(db().Waves().at(1).NotBefore, QDateTime(QDate(2026, 12, 9), QTime(15, 30), Qt::UTC));
         QVERIFY(m_window->findChild<QLabel *>(QStringLiteral("lblStatusFile"))->text().endsWith(QStringLiteral("unsaved changes")));
     }
 
@@ -176,6 +185,7 @@ private Q_SLOTS:
         QVERIFY(setWave());
         QCOMPARE(f.presenter->choiceRequests().last().items,
             (QStringList {QStringLiteral("Pilot"), QStringLiteral("Rest"), QStringLiteral("(no wave)")}));
+        QCOMPARE(f.presenter->count(), 1);
         QCOMPARE(f.presenter->last().text, QStringLiteral("Give 2 computers to wave \"Pilot\"?"));
         QCOMPARE((QStringList {wave(m_desk), wave(m_kiosk), wave(m_pc)}), (QStringList {"Pilot", "Pilot", ""}));
 
