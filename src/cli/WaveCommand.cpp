@@ -132,7 +132,8 @@ void WaveCommand::list(const ComputerDB &database)
         const WaveRecord &wave = waves.at(i);
         const int count = members.value(wave.Name.toLower());
         m_out << i + 1 << ". " << wave.Name << ": " << count << (count == 1 ? " computer" : " computers");
-        m_out << (wave.NotBefore.isValid() ? QStringLiteral(", not before ") + WaveText::LocalTime(wave.NotBefore) : QStringLiteral(", at its turn"));
+        m_out << (wave.NotBefore.isValid() ? QStringLiteral(", not before ") + WaveText::LocalTime(wave.NotBefore)
+                                           : QStringLiteral(", at its turn"));
         if (wave.Concurrency > 0)
             m_out << ", " << wave.Concurrency << " at a time";
         if (wave.FailurePercent >= 0)

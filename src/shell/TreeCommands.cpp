@@ -422,9 +422,8 @@ int TreeCommands::SetWaveOfSelectedNodes()
         }
         Presenter::ChoiceRequest request;
         request.caption = QStringLiteral("Set Wave");
-        request.text = computers.size() == 1
-            ? QStringLiteral("Put '%1' in the wave:").arg(m_database.GetComputerName(computers.first()))
-            : QStringLiteral("Put the %1 computers of the selection in the wave:").arg(computers.size());
+        request.text = computers.size() == 1 ? QStringLiteral("Put '%1' in the wave:").arg(m_database.GetComputerName(computers.first()))
+                                             : QStringLiteral("Put the %1 computers of the selection in the wave:").arg(computers.size());
         for (const WaveRecord &wave : waves.all())
             request.items.append(wave.Name);
         request.items.append(QStringLiteral("(no wave)"));
@@ -454,12 +453,12 @@ int TreeCommands::SetWaveOfSelectedNodes()
             question.caption = QStringLiteral("Set Wave");
             question.text = (wave.isEmpty() ? QStringLiteral("Put %1 computers in no wave?").arg(moving.size())
                                             : QStringLiteral("Give %1 computers to wave \"%2\"?").arg(moving.size()).arg(wave))
-                + (moving.size() < computers.size() ? QStringLiteral("  The selection has %1 computers; %2 of them %3 there already.")
-                                                          .arg(computers.size())
-                                                          .arg(computers.size() - moving.size())
-                                                          .arg(computers.size() - moving.size() == 1 ? QStringLiteral("is")
-                                                                                                     : QStringLiteral("are"))
-                                                    : QString());
+                + (moving.size() < computers.size()
+                        ? QStringLiteral("  The selection has %1 computers; %2 of them %3 there already.")
+                              .arg(computers.size())
+                              .arg(computers.size() - moving.size())
+                              .arg(computers.size() - moving.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"))
+                        : QString());
             question.icon = Presenter::Icon::Question;
             question.buttons = Presenter::Buttons::YesNo;
             if (Presenter::current().showMessage(question) != Presenter::Yes)

@@ -131,7 +131,8 @@ private Q_SLOTS:
             whenOpen<frmWaveEdit>([&](frmWaveEdit &editor) {
                 editor.txtName->setText(QStringLiteral("PILOT"));
                 editor.cmdOK->click();
-                refusedAndOpen = editor.isVisible() && f.presenter->last().text == QStringLiteral("There is already a wave named \"Pilot\".");
+                refusedAndOpen
+                    = editor.isVisible() && f.presenter->last().text == QStringLiteral("There is already a wave named \"Pilot\".");
                 editor.cmdCancel->click();
             });
             dialog.cmdEdit->click();
@@ -201,7 +202,8 @@ private Q_SLOTS:
         f.presenter->setNextChoice(2);
         f.presenter->setNextAnswer(Presenter::No);
         QVERIFY(setWave());
-        QCOMPARE(f.presenter->last().text, QStringLiteral("Put 2 computers in no wave?  The selection has 3 computers; 1 of them is there already."));
+        QCOMPARE(f.presenter->last().text,
+            QStringLiteral("Put 2 computers in no wave?  The selection has 3 computers; 1 of them is there already."));
         QCOMPARE((QStringList {wave(m_desk), wave(m_kiosk), wave(m_pc)}), (QStringList {"Pilot", "Rest", ""}));
     }
 

@@ -9,8 +9,8 @@
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QGuiApplication>
-#include <QHelpEvent>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>

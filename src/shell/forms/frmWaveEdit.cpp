@@ -44,8 +44,7 @@ frmWaveEdit::frmWaveEdit(const WaveList &waves, int index, const WaveRecord &wav
     dtpNotBefore->setAccessibleName(QStringLiteral("Start time of the wave, local time"));
     dtpNotBefore->setDisplayFormat(QStringLiteral("yyyy-MM-dd HH:mm"));
     dtpNotBefore->setCalendarPopup(true);
-    const QDateTime start = wave.NotBefore.isValid() ? wave.NotBefore.toLocalTime()
-                                                     : QDateTime::currentDateTime().addSecs(3600);
+    const QDateTime start = wave.NotBefore.isValid() ? wave.NotBefore.toLocalTime() : QDateTime::currentDateTime().addSecs(3600);
     dtpNotBefore->setDateTime(QDateTime(start.date(), QTime(start.time().hour(), start.time().minute())));
     lblOffset = new QLabel(this);
     lblOffset->setObjectName(QStringLiteral("lblOffset"));

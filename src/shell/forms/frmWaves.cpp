@@ -54,8 +54,8 @@ frmWaves::frmWaves(ComputerDB &database, QWidget *parent)
     lstWaves->setAccessibleName(QStringLiteral("Waves in run order"));
     lstWaves->setRootIsDecorated(false);
     lstWaves->setUniformRowHeights(true);
-    lstWaves->setHeaderLabels({QStringLiteral("Wave"), QStringLiteral("Computers"), QStringLiteral("Starts"),
-        QStringLiteral("At a time"), QStringLiteral("Stopped when")});
+    lstWaves->setHeaderLabels({QStringLiteral("Wave"), QStringLiteral("Computers"), QStringLiteral("Starts"), QStringLiteral("At a time"),
+        QStringLiteral("Stopped when")});
     lstWaves->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     listLabel->setBuddy(lstWaves);
     layout->addWidget(listLabel);
@@ -167,9 +167,10 @@ void frmWaves::cmdRemove_Click()
     Presenter::Message question;
     question.caption = QStringLiteral("Remove Wave");
     question.text = QStringLiteral("Remove the wave \"%1\"?  %2")
-                        .arg(name, count == 0 ? QStringLiteral("No computer is in it.")
-                                : count == 1  ? QStringLiteral("Its 1 computer goes back to no wave.")
-                                              : QStringLiteral("Its %1 computers go back to no wave.").arg(count));
+                        .arg(name,
+                            count == 0       ? QStringLiteral("No computer is in it.")
+                                : count == 1 ? QStringLiteral("Its 1 computer goes back to no wave.")
+                                             : QStringLiteral("Its %1 computers go back to no wave.").arg(count));
     question.icon = Presenter::Icon::Question;
     question.buttons = Presenter::Buttons::YesNo;
     question.defaultButton = 1;
