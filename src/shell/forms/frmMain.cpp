@@ -257,8 +257,9 @@ void frmMain::createMenus()
         {mnuImportADS, Command::Import}, {mnuImportUsersFile, Command::Import}, {mnuSetupWizard, Command::SetupWizard},
         {mnuConfiguration, Command::Configuration}, {mnuWaves, Command::EditWaves}, {mnuStartMigration, Command::StartMigration},
         // A rollback is a run: it may start when a migration may.
-        {mnuRollBack, Command::StartMigration}, {mnuTests->menuAction(), Command::TestsMenu}, {mnuPingStart, Command::PingStart},
-        {mnuPingStop, Command::PingStop}, {mnuNetworkTestStart, Command::NetworkTestStart}, {mnuNetworkTestStop, Command::NetworkTestStop},
+        {mnuRollBack, Command::StartMigration},
+        {mnuTests->menuAction(), Command::TestsMenu}, {mnuPingStart, Command::PingStart}, {mnuPingStop, Command::PingStop},
+        {mnuNetworkTestStart, Command::NetworkTestStart}, {mnuNetworkTestStop, Command::NetworkTestStop},
         {mnuCancelMigration, Command::CancelMigration}, {mnuAbortMigration, Command::AbortMigration},
         {mnuCancelClient, Command::CancelClient}, {mnuPopCancelClient, Command::CancelClient}, {mnuAbortClient, Command::AbortClient},
         {mnuPopAbortClient, Command::AbortClient}};
