@@ -3,6 +3,7 @@
 #include "cli/JobFile.h"
 #include "cli/modCommandLine.h"
 #include "database/ComputerDB.h"
+#include "database/WaveText.h"
 #include "settingsfile/SettingsFile.h"
 
 #include <QDir>
@@ -19,14 +20,6 @@ const QString kBefore = QStringLiteral("--before");
 const QString kGroup = QStringLiteral("--group");
 const QString kComputer = QStringLiteral("--computer");
 const QString kNone = QStringLiteral("none");
-
-QString localTime(const QDateTime &utc)
-{
-    const QDateTime local = utc.toLocalTime();
-    const int offset = local.offsetFromUtc() / 60;
-    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm ")) + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-        + QStringLiteral("%1:%2").arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0')).arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
-}
 
 // "2026-12-09 21:00" is this machine's local time; "...+01:00" or "...Z" says its own.
 bool parseTime(const QString &text, QDateTime &utc)
@@ -131,24 +124,16 @@ int WaveCommand::failure(const QString &text)
 void WaveCommand::list(const ComputerDB &database)
 {
     const WaveList &waves = database.Waves();
-    QHash<QString, int> members;
-    int inNone = 0;
-    for (int id = 0; id < database.ComputerCount(); ++id) {
-        const ComputerRecord *computer = database.Computers(id);
-        if (!computer || !computer->Active)
-            continue;
-        if (computer->Wave.isEmpty())
-            ++inNone;
-        else
-            ++members[computer->Wave.toLower()];
-    }
+    const QHash<QString, int> members = WaveText::Members(database);
+    const int inNone = members.value(QString());
     if (waves.isEmpty())
         m_out << "No waves: every computer starts as soon as a transferor is free.\n";
     for (int i = 0; i < waves.size(); ++i) {
         const WaveRecord &wave = waves.at(i);
         const int count = members.value(wave.Name.toLower());
         m_out << i + 1 << ". " << wave.Name << ": " << count << (count == 1 ? " computer" : " computers");
-        m_out << (wave.NotBefore.isValid() ? QStringLiteral(", not before ") + localTime(wave.NotBefore) : QStringLiteral(", at its turn"));
+        m_out << (wave.NotBefore.isValid() ? QStringLiteral(", not before ") + WaveText::LocalTime(wave.NotBefore)
+                                           : QStringLiteral(", at its turn"));
         if (wave.Concurrency > 0)
             m_out << ", " << wave.Concurrency << " at a time";
         if (wave.FailurePercent >= 0)

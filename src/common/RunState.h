@@ -67,6 +67,9 @@ public:
         NewJobFromUnfinished,
         SaveRunReport,
         StartMigration,
+        // Tools > Waves... and Set Wave: the run reads the waves as they
+        // stood at its start, so they change only while editing.
+        EditWaves,
         // The tests.
         TestsMenu,
         PingStart,

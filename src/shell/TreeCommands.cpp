@@ -378,6 +378,112 @@ void TreeCommands::MoveSelectedNodes()
     });
 }
 
+QList<int> TreeCommands::SelectedComputers() const
+{
+    QList<int> computers;
+    QSet<int> seen;
+    QSet<QString> visited;
+    for (const QString &selected : m_control.selectedKeys()) {
+        // Depth first, children in their order: the list reads like the tree.
+        QStringList pending {selected};
+        while (!pending.isEmpty()) {
+            const QString key = pending.takeLast();
+            if (visited.contains(key))
+                continue;
+            visited.insert(key);
+            const NodeInfo node = modGeneral::ParseNodeKey(key);
+            if (node.Type == NodeInfo::Computer) {
+                if (!seen.contains(node.ID)) {
+                    seen.insert(node.ID);
+                    computers.append(node.ID);
+                }
+                continue;
+            }
+            QStringList children;
+            for (QString child = m_tree.firstChildKey(key); !child.isEmpty(); child = m_tree.nextSiblingKey(child))
+                children.prepend(child);
+            pending.append(children);
+        }
+    }
+    return computers;
+}
+
+int TreeCommands::SetWaveOfSelectedNodes()
+{
+    int changed = 0;
+    Guard("frmMain.SetWaveOfSelectedNodes", [&] {
+        const WaveList &waves = m_database.Waves();
+        if (!allowed(Command::EditWaves) || waves.isEmpty())
+            return;
+        const QList<int> computers = SelectedComputers();
+        if (computers.isEmpty()) {
+            ShowMessage(modErrorHandler::Information, QStringLiteral("No computer is selected, and no group with computers in it."));
+            return;
+        }
+        Presenter::ChoiceRequest request;
+        request.caption = QStringLiteral("Set Wave");
+        request.text = computers.size() == 1 ? QStringLiteral("Put '%1' in the wave:").arg(m_database.GetComputerName(computers.first()))
+                                             : QStringLiteral("Put the %1 computers of the selection in the wave:").arg(computers.size());
+        for (const WaveRecord &wave : waves.all())
+            request.items.append(wave.Name);
+        request.items.append(QStringLiteral("(no wave)"));
+        const ComputerRecord *first = m_database.Computers(computers.first());
+        const int current = first ? waves.indexOf(first->Wave) : -1;
+        request.current = current < 0 ? waves.size() : current;
+        const std::optional<int> chosen = Presenter::current().askChoice(request);
+        if (!chosen || *chosen < 0 || *chosen > waves.size())
+            return;
+        const QString wave = *chosen < waves.size() ? waves.at(*chosen).Name : QString();
+        const QString where = wave.isEmpty() ? QStringLiteral("in no wave") : QStringLiteral("in wave \"%1\"").arg(wave);
+
+        QList<int> moving;
+        for (const int id : computers) {
+            const ComputerRecord *computer = m_database.Computers(id);
+            if (computer && computer->Wave != wave)
+                moving.append(id);
+        }
+        if (moving.isEmpty()) {
+            ShowMessage(modErrorHandler::Information,
+                computers.size() == 1 ? QStringLiteral("The computer is %1 already.").arg(where)
+                                      : QStringLiteral("The %1 computers are %2 already.").arg(computers.size()).arg(where));
+            return;
+        }
+        if (moving.size() > 1) {
+            Presenter::Message question;
+            question.caption = QStringLiteral("Set Wave");
+            question.text = (wave.isEmpty() ? QStringLiteral("Put %1 computers in no wave?").arg(moving.size())
+                                            : QStringLiteral("Give %1 computers to wave \"%2\"?").arg(moving.size()).arg(wave))
+                + (moving.size() < computers.size()
+                        ? QStringLiteral("  The selection has %1 computers; %2 of them %3 there already.")
+                              .arg(computers.size())
+                              .arg(computers.size() - moving.size())
+                              .arg(computers.size() - moving.size() == 1 ? QStringLiteral("is") : QStringLiteral("are"))
+                        : QString());
+            question.icon = Presenter::Icon::Question;
+            question.buttons = Presenter::Buttons::YesNo;
+            if (Presenter::current().showMessage(question) != Presenter::Yes)
+                return;
+        }
+        for (const int id : std::as_const(moving)) {
+            if (m_database.SetComputerWave(id, wave))
+                ++changed;
+        }
+    });
+    return changed;
+}
+
+QString TreeCommands::NodeToolTip(const QString &key) const
+{
+    const NodeInfo node = modGeneral::ParseNodeKey(key);
+    if (node.Type != NodeInfo::Computer)
+        return {};
+    const ComputerRecord *computer = m_database.Computers(node.ID);
+    if (!computer || !computer->Active)
+        return {};
+    return computer->Name + QLatin1Char('\n')
+        + (computer->Wave.isEmpty() ? QStringLiteral("In no wave") : QStringLiteral("Wave: ") + computer->Wave);
+}
+
 // ---- handlers -----------------------------------------------------------------
 
 bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newText)

@@ -113,6 +113,17 @@ public:
     // Every group as the administrator sees it ("All Computers",
     // "Head Office/Finance") with its key, in tree order.
     QList<std::pair<QString, QString>> GroupPaths() const;
+    // Set Wave...: asks for a wave, or none, and puts every computer of the
+    // selection in it: a computer itself, a group every computer below it,
+    // the root every computer. A change of more than one computer is asked
+    // first. The number of computers changed.
+    int SetWaveOfSelectedNodes();
+    // The computers of the selected nodes and below the selected groups,
+    // each once, in tree order.
+    QList<int> SelectedComputers() const;
+    // What the tree's tooltip says about a node: a computer's wave; empty
+    // for a group.
+    QString NodeToolTip(const QString &key) const;
 
 private:
     void LoadSelectedNode();

@@ -10,6 +10,7 @@
 #include <QDrag>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -18,6 +19,7 @@
 #include <QScrollBar>
 #include <QStyleOption>
 #include <QTimer>
+#include <QToolTip>
 #include <QTreeWidgetItemIterator>
 
 #include <vector>
@@ -87,6 +89,20 @@ TreeCommands &ComputerTreeView::attachDatabase(ComputerDB &database)
 {
     m_commands = std::make_unique<TreeCommands>(database, *this, *this);
     return *m_commands;
+}
+
+bool ComputerTreeView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && m_commands) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QString tip = m_commands->NodeToolTip(keyOf(itemAt(help->pos())));
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        return true;
+    }
+    return QTreeWidget::viewportEvent(event);
 }
 
 void ComputerTreeView::ReloadComputerDatabase()

@@ -112,6 +112,8 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    // A computer's tooltip names its wave, read when the tooltip opens.
+    bool viewportEvent(QEvent *event) override;
     bool edit(const QModelIndex &index, EditTrigger trigger, QEvent *event) override;
     void drawBranches(QPainter *painter, const QRect &rect, const QModelIndex &index) const override;
     // Runs a started drag until it ends. The platform's drag loop runs here;

@@ -34,6 +34,7 @@
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmMigJobName.h"
 #include "shell/forms/frmRollback.h"
+#include "shell/forms/frmWaves.h"
 #include "shell/forms/frmWelcome.h"
 #include "shell/modHelp.h"
 #include "shell/modRecentlyUsed.h"
@@ -183,6 +184,9 @@ void frmMain::createMenus()
     mnuNewGroup = addItem(mnuEdit, "mnuNewGroup", QStringLiteral("New &Group"), true);
     mnuEdit->addSeparator();
     mnuMoveTo = addItem(mnuEdit, "mnuMoveTo", QStringLiteral("Mo&ve To..."), true);
+    mnuSetWave = addItem(mnuEdit, "mnuSetWave", QStringLiteral("Set &Wave..."), false);
+    // Set Wave's tooltip says why it is greyed.
+    mnuEdit->setToolTipsVisible(true);
     mnuEdit->addSeparator();
     mnuFind = addItem(mnuEdit, "mnuFind", QStringLiteral("&Find..."), true);
     mnuFind->setShortcut(QKeySequence::Find);
@@ -207,6 +211,7 @@ void frmMain::createMenus()
     mnuTools = addMenu(bar, "mnuTools", QStringLiteral("&Tools"));
     mnuSetupWizard = addItem(mnuTools, "mnuSetupWizard", QStringLiteral("&Easy Setup Wizard..."), true);
     mnuConfiguration = addItem(mnuTools, "mnuConfiguration", QStringLiteral("&Configuration..."), true);
+    mnuWaves = addItem(mnuTools, "mnuWaves", QStringLiteral("&Waves..."), true);
     mnuTools->addSeparator();
     mnuTests = addSubmenu(mnuTools, "mnuTests", QStringLiteral("&Tests"));
     mnuPingStart = addItem(mnuTests, "mnuPingStart", QStringLiteral("Start &Ping Client Test"), true);
@@ -237,6 +242,8 @@ void frmMain::createMenus()
     mnuTVRename = addItem(mnuTVRightClick, "mnuTVRename", QStringLiteral("&Rename"), false);
     mnuTVDelete = addItem(mnuTVRightClick, "mnuTVDelete", QStringLiteral("&Delete"), false);
     mnuTVMoveTo = addItem(mnuTVRightClick, "mnuTVMoveTo", QStringLiteral("&Move To..."), false);
+    mnuTVSetWave = addItem(mnuTVRightClick, "mnuTVSetWave", QStringLiteral("Set &Wave..."), false);
+    mnuTVRightClick->setToolTipsVisible(true);
     mnuTVRightClick->addSeparator();
     mnuTVRightClick->addAction(mnuExpandAll);
     mnuTVRightClick->addAction(mnuCollapseAll);
@@ -250,7 +257,7 @@ void frmMain::createMenus()
         {mnuRefresh, Command::Refresh}, {mnuNewSettings, Command::NewSettings}, {mnuSave, Command::Save}, {mnuSaveAs, Command::SaveAs},
         {mnuLoad, Command::Load}, {mnuRecentlyUsed->menuAction(), Command::Load}, {mnuImport->menuAction(), Command::Import},
         {mnuImportADS, Command::Import}, {mnuImportUsersFile, Command::Import}, {mnuSetupWizard, Command::SetupWizard},
-        {mnuConfiguration, Command::Configuration}, {mnuStartMigration, Command::StartMigration},
+        {mnuConfiguration, Command::Configuration}, {mnuWaves, Command::EditWaves}, {mnuStartMigration, Command::StartMigration},
         // A rollback is a run: it may start when a migration may.
         {mnuRollBack, Command::StartMigration},
         {mnuTests->menuAction(), Command::TestsMenu}, {mnuPingStart, Command::PingStart}, {mnuPingStop, Command::PingStop},
@@ -343,6 +350,11 @@ void frmMain::connectCommands()
     connect(mnuStartMigration, &QAction::triggered, this, &frmMain::StartMigration);
     connect(mnuRollBack, &QAction::triggered, this, &frmMain::mnuRollBack_Click);
     connect(mnuMigJobName, &QAction::triggered, this, &frmMain::mnuMigJobName_Click);
+    connect(mnuWaves, &QAction::triggered, this, &frmMain::mnuWaves_Click);
+    for (QAction *item : {mnuSetWave, mnuTVSetWave})
+        connect(item, &QAction::triggered, this, &frmMain::mnuSetWave_Click);
+    // Loads, New Settings and the wizard change the waves too; the menus look when they open.
+    connect(mnuEdit, &QMenu::aboutToShow, this, &frmMain::UpdateSetWave);
     connect(mnuCancelMigration, &QAction::triggered, m_runControl, &RunControlPane::CancelMigration);
     connect(mnuAbortMigration, &QAction::triggered, m_runControl, &RunControlPane::AbortMigration);
     // The client commands act on every selected computer; groups pass.
@@ -832,10 +844,25 @@ void frmMain::RunStateChanged()
     mnuNetworkTestStop->setVisible(state.isEnabled(Command::NetworkTestStop));
     mnuNetworkTestStart->setVisible(!mnuNetworkTestStop->isVisible());
     UpdateSaveRunReport();
+    UpdateSetWave();
     SetMainCaption();
     FrameVisibility();
     if (!state.running())
         Database->SetColorsForEdit();
+}
+
+void frmMain::UpdateSetWave()
+{
+    const bool editing = RunState::instance().isEnabled(Command::EditWaves);
+    const bool waves = !Database->Waves().isEmpty();
+    const QString tip = !editing ? QStringLiteral("Waves change only while no run or test goes on.")
+        : waves                  ? QStringLiteral("Put the selected computers, and those of the selected groups, in a wave.")
+                                 : QStringLiteral("There are no waves yet: add one in Tools > Waves...");
+    for (QAction *item : {mnuSetWave, mnuTVSetWave}) {
+        item->setEnabled(editing && waves);
+        item->setToolTip(tip);
+        item->setStatusTip(tip);
+    }
 }
 
 void frmMain::UpdateSaveRunReport()
@@ -883,6 +910,23 @@ void frmMain::mnuRollBack_Click()
         CreateEngineWrapper(modEngine::CreateRollbackHandler(job.Forget));
         m_runControl->StartRollback(*wintQXE, job, jobName, modGeneral::GetLogPath(jobName));
     });
+}
+
+void frmMain::mnuWaves_Click()
+{
+    modErrorHandler::Guard("frmMain.mnuWaves_Click", [&] {
+        if (!RunState::instance().isEnabled(Command::EditWaves))
+            return;
+        frmWaves(*Database, this).exec();
+        UpdateSetWave();
+        UpdateStatusBar();
+    });
+}
+
+void frmMain::mnuSetWave_Click()
+{
+    if (tree().SetWaveOfSelectedNodes() > 0)
+        UpdateStatusBar();
 }
 
 void frmMain::cmdDone_Click()
@@ -1034,6 +1078,7 @@ void frmMain::tvMain_PopupMenu(const TreePopup &popup, const QPoint &globalPos)
     mnuTVRename->setEnabled(popup.RenameEnabled);
     mnuTVDelete->setEnabled(popup.DeleteEnabled);
     mnuTVMoveTo->setEnabled(popup.MoveEnabled);
+    UpdateSetWave();
     // The client items follow the run state.
     mnuOpenClientLog->setEnabled(popup.ComputerNode);
     mnuTVRightClick->popup(globalPos);

@@ -101,6 +101,10 @@ public:
     void mnuMigJobName_Click();
     // File > Roll Back Computers...
     void mnuRollBack_Click();
+    // Tools > Waves...
+    void mnuWaves_Click();
+    // Edit > Set Wave... and the pop-up's: the selection's computers into a wave.
+    void mnuSetWave_Click();
     RunControlPane *runControl() const { return m_runControl; }
 
     ComputerDB *database() const { return Database.get(); }
@@ -148,6 +152,8 @@ private:
     // The menus, the buttons and the panes as RunState's table has them now.
     void RunStateChanged();
     void UpdateSaveRunReport();
+    // Set Wave needs a wave to choose, besides the run state's leave.
+    void UpdateSetWave();
 
     // The settings-file prompt before New Settings, Load and exit; true: go on.
     bool PromptToSaveSettingsFile();
@@ -190,6 +196,7 @@ private:
     QAction *mnuNewComputer = nullptr;
     QAction *mnuNewGroup = nullptr;
     QAction *mnuMigJobName = nullptr;
+    QAction *mnuSetWave = nullptr;
 
     QMenu *mnuView = nullptr;
     QAction *mnuHandlerLog = nullptr;
@@ -200,11 +207,13 @@ private:
     QMenu *mnuTools = nullptr;
     QAction *mnuSetupWizard = nullptr;
     QAction *mnuConfiguration = nullptr;
+    QAction *mnuWaves = nullptr;
     QMenu *mnuTests = nullptr;
     QAction *mnuPingStart = nullptr;
     QAction *mnuPingStop = nullptr;
     QAction *mnuMoveTo = nullptr;
     QAction *mnuTVMoveTo = nullptr;
+    QAction *mnuTVSetWave = nullptr;
     QAction *mnuFind = nullptr;
     QAction *mnuFindNext = nullptr;
     QAction *mnuFindPrevious = nullptr;

@@ -1,0 +1,42 @@
+#include "database/WaveText.h"
+
+#include "database/ComputerDB.h"
+#include "database/WaveRecord.h"
+
+namespace WaveText {
+
+QString LocalTime(const QDateTime &utc)
+{
+    const QDateTime local = utc.toLocalTime();
+    const int offset = local.offsetFromUtc() / 60;
+    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm ")) + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        + QStringLiteral("%1:%2").arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0')).arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString Start(const WaveRecord &wave)
+{
+    return wave.NotBefore.isValid() ? LocalTime(wave.NotBefore) : QStringLiteral("at its turn");
+}
+
+QString Cap(const WaveRecord &wave)
+{
+    return wave.Concurrency > 0 ? QStringLiteral("%1 at a time").arg(wave.Concurrency) : QStringLiteral("no cap");
+}
+
+QString Threshold(const WaveRecord &wave)
+{
+    return wave.FailurePercent >= 0 ? QStringLiteral("more than %1 % failed").arg(wave.FailurePercent) : QStringLiteral("never");
+}
+
+QHash<QString, int> Members(const ComputerDB &database)
+{
+    QHash<QString, int> members;
+    for (int id = 0; id < database.ComputerCount(); ++id) {
+        const ComputerRecord *computer = database.Computers(id);
+        if (computer && computer->Active)
+            ++members[computer->Wave.toLower()];
+    }
+    return members;
+}
+
+} // namespace WaveText
