@@ -1,6 +1,7 @@
 #include "cli/RunCommand.h"
 
 #include "cli/JobFile.h"
+#include "engine/ClientStatus.h"
 #include "engine/EngineJournal.h"
 #include "cli/RunTerminal.h"
 #include "cli/ValidateCommand.h"
@@ -132,6 +133,21 @@ int RunCommand::resume(JobFile &file, const QString &resumeOption, const QString
     AppState::Get().CurrentSettingsFile = QDir::current().absoluteFilePath(file.path());
     m_out << "Migration Job Name: " << journal.run << '\n';
     m_out << "Results folder: " << QDir::toNativeSeparators(results) << '\n';
+    if (journal.complete) {
+        // Nothing to follow: how each computer ended, as the run left it.
+        m_out << "The run ended while no console followed it.\n";
+        int status = 0; // 0 all successful, 2 some with warnings and none worse, 1 else
+        for (int n = 1; n <= journal.clients.size(); ++n) {
+            const QString code = journal.statuses.value(n);
+            if (code == QLatin1String("XW"))
+                status = qMax(status, 2);
+            else if (code != QLatin1String("XS"))
+                status = 3;
+            m_out << journal.clients.at(n - 1) << ": " << ClientStatus::Text(code) << '\n';
+        }
+        m_out.flush();
+        return status == 3 ? 1 : status;
+    }
     m_out.flush();
     QXEInterface qxe(modEngine::CreateHandler(false));
     MigrationRun migration(database);
