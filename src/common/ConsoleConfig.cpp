@@ -44,9 +44,11 @@ constexpr Entry kValues[] = {
     // No default: the first Start Migration asks (modRehearsal::Chosen).
     {"Engine", "", false},
     {"SshConfig", "", false},
+    {"LastRun", "", false},
+    {"LastRunSettings", "", false},
 };
 
-static_assert(std::size(kValues) == ConsoleConfig::SshConfig + 1);
+static_assert(std::size(kValues) == ConsoleConfig::LastRunSettings + 1);
 
 const Entry &entry(ConsoleConfig::Value value)
 {

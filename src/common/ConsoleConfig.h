@@ -38,6 +38,11 @@ public:
         Engine,
         // An ssh_config file for the ssh engine; empty: the user's own.
         SshConfig,
+        // The results folder and the settings file of the last run on the
+        // ssh engine until it completes: a console that went away before it
+        // did offers to attach to it again at its next start.
+        LastRun,
+        LastRunSettings,
     };
 
     static constexpr int DefaultListenerPort = 7919;

@@ -32,7 +32,7 @@ QString WaveList::problemWith(const WaveRecord &wave, int index) const
     if (other >= 0 && other != index)
         return QStringLiteral("There is already a wave named \"%1\".").arg(m_waves.at(other).Name);
     if (wave.Concurrency < 0 || wave.Concurrency > MaxConcurrency)
-        return QStringLiteral("The wave \"%1\" may run 1 to %2 computers at a time (0: as many as the engine has).")
+        return QStringLiteral("The wave \"%1\" may run 1 to %2 computers at a time, or 0 for no cap of its own.")
             .arg(name)
             .arg(MaxConcurrency);
     if (wave.FailurePercent < -1 || wave.FailurePercent > 100)

@@ -1,5 +1,6 @@
 #include "enginehost/EngineRun.h"
 
+#include "common/ConsoleConfig.h"
 #include "common/modRehearsal.h"
 #include "common/modRollback.h"
 #include "engine/SimulatedEngine.h"
@@ -70,7 +71,7 @@ bool EngineRun::start(const QList<modEngineLink::JobClient> &clients, int &error
         errorNumber = 1029;
         return false;
     }
-    m_schedule = WaveSchedule(waves);
+    m_schedule = WaveSchedule(waves, qMax(1, m_settings.value(QStringLiteral("MaxTransferors")).toInt(ConsoleConfig::MaxTransferorsLimit)));
     if (!m_results.Open(text(m_settings, "LogPath"))
         || !m_log.Open(m_results, text(m_settings, "HLogFile", QStringLiteral("handler.log")))
         || !m_statusFile.Open(m_results, text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts")))) {

@@ -11,11 +11,13 @@ QString WaveSchedule::LocalTime(const QDateTime &utc)
     return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + zone;
 }
 
-WaveSchedule::WaveSchedule(const QList<modEngineLink::JobWave> &waves)
+WaveSchedule::WaveSchedule(const QList<modEngineLink::JobWave> &waves, int transferors)
 {
     for (const modEngineLink::JobWave &job : waves) {
         Wave wave;
         wave.job = job;
+        if (wave.job.concurrency > 0)
+            wave.job.concurrency = qMin(wave.job.concurrency, qMax(1, transferors));
         m_waves.push_back(wave);
     }
     m_waves.emplace_back();

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <climits>
+
 #include <optional>
 #include <vector>
 
@@ -28,7 +30,8 @@ public:
         QString reason;
     };
 
-    explicit WaveSchedule(const QList<modEngineLink::JobWave> &waves = {});
+    // A wave's cap is cut to `transferors`, the most the engine runs at once.
+    explicit WaveSchedule(const QList<modEngineLink::JobWave> &waves = {}, int transferors = INT_MAX);
 
     // Files a client under its wave (1 ..., or 0 for none), in client order.
     void add(int client, int wave);

@@ -385,8 +385,9 @@ private Q_SLOTS:
         for (int n = 1; n <= Count; ++n) {
             QVERIFY2(followed.contains(name(n).toUtf8() + ": Migration successful\n"), followed.constData());
             QCOMPARE(computers->profileState(n), QStringLiteral("new, 3029"));
-            // Delivered once; the third twice, once to find it off.
-            QCOMPARE(statuses.count(QStringLiteral("\t%1\t%2\tL\r\n").arg(n).arg(name(n)).toUtf8()), n == 3 ? 2 : 1);
+            // Delivered once; the third again after each try that found it off.
+            const qsizetype deliveries = statuses.count(QStringLiteral("\t%1\t%2\tL\r\n").arg(n).arg(name(n)).toUtf8());
+            QVERIFY2(n == 3 ? deliveries >= 2 : deliveries == 1, qPrintable(name(n)));
         }
         // A journal of a newer console is not taken for this one's.
         QFile newer(results + "/engine.journal");

@@ -321,8 +321,8 @@ private Q_SLOTS:
         badWave("unknown wave", "\"wave\": \"Pilot\"", "\"wave\": \"Pilots\"",
             "computers[0] (PC-0001) is in the wave \"Pilots\", which is not among the waves.");
         badWave("wave twice", "{\"name\": \"Rest \xC3\x84\"", "{\"name\": \"PILOT\"", "waves[1]: There is already a wave named \"Pilot\".");
-        badWave("concurrency", "\"concurrency\": 5", "\"concurrency\": 1025",
-            "waves[0]: The wave \"Pilot\" may run 1 to 1024 computers at a time (0: as many as the engine's transferors).");
+        badWave("concurrency", "\"concurrency\": 5", "\"concurrency\": 51",
+            "waves[0]: The wave \"Pilot\" may run 1 to 50 computers at a time, or 0 for no cap of its own.");
         badWave("local start time", "21:00:00Z", "21:00:00", "waves[0].notBefore must be a time in UTC such as 2026-12-09T21:00:00Z.");
         bad("version 0", "\"version\": 1,", "\"version\": 0,", "version must be a whole number, 1 or more.");
         bad("bad JSON", "\"nextFolderID\": 3,", "\"nextFolderID\": 3,,", "it is not valid JSON at line 9, column 21 (");

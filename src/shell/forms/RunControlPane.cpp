@@ -245,6 +245,14 @@ void RunControlPane::Start(QXEInterface &engine)
     showCounts();
 }
 
+bool RunControlPane::Reattach(QXEInterface &engine, const QString &resultsFolder, QString &problem)
+{
+    prepare(QStringLiteral("Migration in progress..."));
+    const bool attached = m_run.Reattach(engine, resultsFolder, problem);
+    showCounts();
+    return attached;
+}
+
 void RunControlPane::StartRollback(QXEInterface &engine, const RollbackJob &job, const QString &jobName, const QString &resultsFolder)
 {
     prepare(modRollback::Label(QStringLiteral("Rollback in progress...")));

@@ -44,6 +44,8 @@ public:
     // A test's start: the tree prepared, the log emptied, the caption set.
     // The caller switches the run state on.
     void StartTest(const QString &caption);
+    // Follows a run an earlier console left going; false with the reason.
+    bool Reattach(QXEInterface &engine, const QString &resultsFolder, QString &problem);
     void SetCaption(const QString &caption);
     // The run's counts in one line ("Succeeded 10, With errors 2"), for the status bar.
     QString Summary() const;

@@ -130,6 +130,8 @@ frmMain::frmMain(QWidget *parent)
     createPanes();
     createStatusBar();
     connect(m_run.get(), &MigrationRun::WaveChanged, this, &frmMain::UpdateStatusBar);
+    // A run that completed has nothing left to attach to.
+    connect(m_run.get(), &MigrationRun::ProcessingComplete, this, [] { ConsoleConfig().Write(ConsoleConfig::LastRun, QString()); });
     connectCommands();
     Form_Load();
 }
@@ -642,7 +644,7 @@ void frmMain::Form_Activate()
         if (!WelcomePending)
             return;
         WelcomePending = false;
-        if (!modStartup::WelcomeScreenWanted())
+        if (OfferReattach() || !modStartup::WelcomeScreenWanted())
             return;
 
         frmWelcome welcome(this);
@@ -894,7 +896,52 @@ void frmMain::StartMigration()
         if (!modRehearsal::EngineRehearses() || !wintQXE->Engine().Rehearses())
             CreateEngineWrapper();
         m_runControl->Start(*wintQXE);
+        rememberRun();
     });
+}
+
+void frmMain::rememberRun()
+{
+    if (wintQXE->Engine().Rehearses() || !RunState::instance().running())
+        return;
+    const ConsoleConfig config;
+    config.Write(ConsoleConfig::LastRun, m_run->ResultsFolder());
+    config.Write(ConsoleConfig::LastRunSettings, AppState::Get().CurrentSettingsFile);
+}
+
+bool frmMain::OfferReattach()
+{
+    const ConsoleConfig config;
+    const QString results = config.Text(ConsoleConfig::LastRun);
+    if (results.isEmpty() || !MigrationRun::Unfinished(results) || !RunState::instance().isEnabled(Command::StartMigration))
+        return false;
+    Presenter::Message box;
+    box.owner = this;
+    box.caption = QStringLiteral("Run Still Going");
+    box.icon = Presenter::Icon::Question;
+    box.buttons = Presenter::Buttons::YesNo;
+    box.buttonCaptions = {QStringLiteral("Attach to the Run"), QStringLiteral("Not Now")};
+    box.text = QStringLiteral("The run \"%1\" went on after the console that started it closed or stopped, and its engine "
+                              "is still at work.")
+                   .arg(QFileInfo(QDir::cleanPath(results)).fileName())
+        + CR + CR + QStringLiteral("Attach to it again, to follow every computer from where it stands to the end?");
+    if (Presenter::current().showMessage(box) != Presenter::Yes)
+        return false;
+    const QString settings = config.Text(ConsoleConfig::LastRunSettings);
+    if (!settings.isEmpty() && QFileInfo::exists(settings) && !m_settingsFiles->LoadSettingsFile(settings))
+        return false;
+    CreateEngineWrapper();
+    QString problem;
+    if (!m_runControl->Reattach(*wintQXE, results, problem)) {
+        Presenter::Message failed;
+        failed.owner = this;
+        failed.caption = QStringLiteral("Run Still Going");
+        failed.icon = Presenter::Icon::Exclamation;
+        failed.text = problem;
+        Presenter::current().showMessage(failed);
+        return false;
+    }
+    return true;
 }
 
 void frmMain::mnuRollBack_Click()
@@ -909,6 +956,7 @@ void frmMain::mnuRollBack_Click()
         const QString jobName = modRollback::JobName(QFileInfo(QDir::cleanPath(job.MigrationResults)).fileName());
         CreateEngineWrapper(modEngine::CreateRollbackHandler(job.Forget));
         m_runControl->StartRollback(*wintQXE, job, jobName, modGeneral::GetLogPath(jobName));
+        rememberRun();
     });
 }
 
@@ -1171,21 +1219,41 @@ void frmMain::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    bool leaveRunning = false;
     if (!RunState::instance().migrationIdle()) {
         Presenter::Message box;
         box.owner = this;
         box.caption = QStringLiteral("Warning");
         box.icon = Presenter::Icon::Critical;
-        box.buttons = Presenter::Buttons::YesNo;
-        box.defaultButton = 1;
-        box.text = QStringLiteral("A migration is currently in progress.  Exiting the program now") + CR
-            + QStringLiteral("may leave target computers in an unusable state.  It is HIGHLY") + CR
-            + QStringLiteral("recommended that you do not exit at this time.") + CR + CR
-            + QStringLiteral("Are you sure you wish to proceed?");
-        if (Presenter::current().showMessage(box) != Presenter::Yes) {
+        // An engine of its own process goes on without the console, which
+        // offers to follow it again at its next start; the simulated engine
+        // lives in the console and ends with it.
+        const bool canLeave = !wintQXE->Engine().Rehearses();
+        if (canLeave) {
+            box.buttons = Presenter::Buttons::YesNoCancel;
+            box.buttonCaptions = {QStringLiteral("Leave the Run Going"), QStringLiteral("Abort and Exit"), QStringLiteral("Do Not Exit")};
+            box.defaultButton = 2;
+            box.text = QStringLiteral("A migration is in progress.") + CR + CR
+                + QStringLiteral("Leave the Run Going: the console exits and the engine carries on; the next start of the console "
+                                 "offers to follow the run again.")
+                + CR + QStringLiteral("Abort and Exit: every computer still at work is aborted; that may leave it half migrated.")
+                + CR + QStringLiteral("Do Not Exit: the console stays.");
+        } else {
+            box.buttons = Presenter::Buttons::YesNo;
+            box.defaultButton = 1;
+            box.text = QStringLiteral("A migration is currently in progress.  Exiting the program now") + CR
+                + QStringLiteral("may leave target computers in an unusable state.  It is HIGHLY") + CR
+                + QStringLiteral("recommended that you do not exit at this time.") + CR + CR
+                + QStringLiteral("Are you sure you wish to proceed?");
+        }
+        const Presenter::Answer answer = Presenter::current().showMessage(box);
+        if ((canLeave && answer == Presenter::Cancel) || (!canLeave && answer != Presenter::Yes)) {
             event->ignore();
             return;
         }
+        leaveRunning = canLeave && answer == Presenter::Yes;
+        if (canLeave && answer == Presenter::No)
+            wintQXE->AbortAll();
     }
 
     if (!PromptToSaveSettingsFile()) {
@@ -1197,6 +1265,11 @@ void frmMain::closeEvent(QCloseEvent *event)
     try {
         SaveWindowSettings();
     } catch (...) { }
+    if (leaveRunning) {
+        try {
+            wintQXE->Leave();
+        } catch (...) { }
+    }
     // The wrapper in use is released before the window goes; a fresh one
     // stands in until the window itself is destroyed.
     try {

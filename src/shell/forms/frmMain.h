@@ -62,6 +62,11 @@ public:
     // the welcome screen. Runs from the event loop, never inside the
     // activation itself, because the welcome screen is modal.
     void Form_Activate();
+    // At the first start after a console went away from a run that goes
+    // on: asks whether to follow it again, and does. True when it did.
+    bool OfferReattach();
+    // Remembers the run just started on a real engine until it completes.
+    void rememberRun();
 
     void SetMainCaption();
     // A second console was started: the window shows itself, restored if
