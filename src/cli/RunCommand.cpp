@@ -149,7 +149,7 @@ int RunCommand::resume(JobFile &file, const QString &resumeOption, const QString
         return status == 3 ? 1 : status;
     }
     m_out.flush();
-    QXEInterface qxe(modEngine::CreateHandler(false));
+    QXEInterface qxe(modEngine::CreateAttachHandler());
     MigrationRun migration(database);
     bool attached = true;
     const int status = RunTerminal(m_out, m_err).follow(

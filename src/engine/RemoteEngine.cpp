@@ -304,7 +304,10 @@ bool RemoteEngine::Reattach(const QString &attachPath, qint64 pid, const QString
     connect(m_link, &QLocalSocket::readyRead, this, &RemoteEngine::onReadable);
     // Queued: the socket is deleted with the server, never inside its own signal.
     connect(m_link, &QLocalSocket::disconnected, this, &RemoteEngine::onProgramEnded, Qt::QueuedConnection);
-    m_pid = pid;
+    // Another console started it: it is never signalled by a number that may
+    // name another process by now, only told over its link.
+    Q_UNUSED(pid);
+    m_pid = 0;
     m_processing = true;
     m_complete = false;
     m_leaving = false;
@@ -420,13 +423,14 @@ void RemoteEngine::stop()
     if (m_link)
         m_link->disconnect(this);
     // Left going, the program carries on without this console; else it is
-    // told to end, and made to when it does not.
-    if (m_pid > 0 && !m_leaving && programAlive()) {
-        if (m_link && m_link->state() == QLocalSocket::ConnectedState) {
-            m_link->write(modEngineLink::Encode({{QStringLiteral("op"), QStringLiteral("end")}}));
-            m_link->flush();
-            m_link->waitForDisconnected(3000);
-        }
+    // told to end, and the one this console started is made to when it does
+    // not. A program that said its run is complete ends by itself.
+    if (!m_leaving && !m_complete && m_link && m_link->state() == QLocalSocket::ConnectedState) {
+        m_link->write(modEngineLink::Encode({{QStringLiteral("op"), QStringLiteral("end")}}));
+        m_link->flush();
+        m_link->waitForDisconnected(3000);
+    }
+    if (m_pid > 0 && !m_leaving && !m_complete && programAlive()) {
         QDeadlineTimer gone(2000);
         if (programAlive())
             ::kill(pid_t(m_pid), SIGTERM);

@@ -23,6 +23,11 @@ std::unique_ptr<QXEHandler> CreateHandler(bool rehearse)
     return std::make_unique<SimulatedEngine>();
 }
 
+std::unique_ptr<QXEHandler> CreateAttachHandler()
+{
+    return std::make_unique<RemoteEngine>(QString::fromLatin1(modEngineLink::ModeMigrate));
+}
+
 std::unique_ptr<QXEHandler> CreateRollbackHandler(bool forget)
 {
     if (const Factory &factory = installedFactory())

@@ -15,6 +15,9 @@ using Factory = std::function<std::unique_ptr<QXEHandler>()>;
 // `rehearse` (vo run --rehearsal) takes the simulated engine whatever the
 // registry says.
 std::unique_ptr<QXEHandler> CreateHandler(bool rehearse = false);
+// The console's side of an engine program already running, to attach to:
+// only such a program outlives a console, whatever the registry says now.
+std::unique_ptr<QXEHandler> CreateAttachHandler();
 
 // The engine program in its rollback mode, or with `forget` in the mode that
 // removes the clients' journals. Whatever the registry says: a rollback

@@ -10,7 +10,14 @@
 #include "shell/forms/frmRollback.h"
 #include "support/ManualClock.h"
 
+#include "common/ConsoleConfig.h"
+#include "common/PrivateFolder.h"
+#include "engine/EngineJournal.h"
+#include "settingsfile/SettingsFile.h"
+
 #include <QApplication>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -176,6 +183,54 @@ private Q_SLOTS:
     // migration reached, ticked; the run that follows goes to those still
     // ticked, into its own results folder, and says "Rollback" in the
     // caption, the pane and the log.
+    // A run that went on after its console: the next start asks, attaches
+    // to its engine, and shows every computer from where it stands.
+    void theNextStartAttachesToARunStillGoing()
+    {
+        auto window = newWindow();
+        const QString settings = f.file(QStringLiteral("left.vos.json"));
+        SettingsFile::SaveOptions options;
+        options.JobName = QStringLiteral("Left");
+        QVERIFY(SettingsFile().Save(*window->database(), settings, options).ok());
+        AppState::Get().DatabaseChanged = false; // as at a start
+        const QString results = f.logs->filePath(QStringLiteral("Left"));
+        QVERIFY(QDir().mkpath(results));
+        const QString attach = f.logs->filePath(QStringLiteral("attach"));
+        QLocalServer engine;
+        QVERIFY(engine.listen(attach));
+        PrivateFolder folder;
+        QVERIFY(folder.Open(results));
+        EngineJournal journal;
+        EngineJournal::Contents header;
+        header.run = QStringLiteral("Left");
+        header.mode = QStringLiteral("migrate");
+        header.pid = QCoreApplication::applicationPid();
+        header.attach = attach;
+        header.clients = {QStringLiteral("LAB-01"), QStringLiteral("PC-01")};
+        QVERIFY(journal.Open(folder, header));
+        const ConsoleConfig config;
+        QVERIFY(config.Write(ConsoleConfig::LastRun, results) && config.Write(ConsoleConfig::LastRunSettings, settings));
+
+        // Not now: nothing attaches, and the next start asks again.
+        f.presenter->setNextAnswer(Presenter::No);
+        QVERIFY(!window->OfferReattach());
+        QVERIFY(!engine.hasPendingConnections());
+        f.presenter->setNextAnswer(Presenter::Yes);
+        QVERIFY(window->OfferReattach());
+        QVERIFY(f.presenter->last().text.startsWith(QStringLiteral("The run \"Left\" went on after the console that started it")));
+        QVERIFY(engine.waitForNewConnection(5000));
+        QLocalSocket *link = engine.nextPendingConnection();
+        link->write("{\"e\":\"status\",\"n\":1,\"code\":\"XS\"}\n{\"e\":\"status\",\"n\":2,\"code\":\"CL\"}\n");
+        QTRY_COMPARE(icon(*window, key("LAB-01")), int(StatusSuccess));
+        QCOMPARE(icon(*window, key("PC-01")), int(StatusExecuting));
+        QVERIFY(RunState::instance().running());
+        link->write("{\"e\":\"status\",\"n\":2,\"code\":\"XE\"}\n{\"e\":\"complete\"}\n");
+        QTRY_VERIFY(window->run()->Complete());
+        QCOMPARE(icon(*window, key("PC-01")), int(StatusErrors));
+        QVERIFY(ConsoleConfig().Text(ConsoleConfig::LastRun).isEmpty());
+        QVERIFY(!window->OfferReattach());
+    }
+
     void aRollbackFromTheFileMenu()
     {
         auto window = newWindow();

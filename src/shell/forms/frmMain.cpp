@@ -930,7 +930,8 @@ bool frmMain::OfferReattach()
     const QString settings = config.Text(ConsoleConfig::LastRunSettings);
     if (!settings.isEmpty() && QFileInfo::exists(settings) && !m_settingsFiles->LoadSettingsFile(settings))
         return false;
-    CreateEngineWrapper();
+    // Only an engine program of its own outlives a console.
+    CreateEngineWrapper(modEngine::CreateAttachHandler());
     QString problem;
     if (!m_runControl->Reattach(*wintQXE, results, problem)) {
         Presenter::Message failed;

@@ -111,6 +111,7 @@ public:
     // Edit > Set Wave... and the pop-up's: the selection's computers into a wave.
     void mnuSetWave_Click();
     RunControlPane *runControl() const { return m_runControl; }
+    MigrationRun *run() const { return m_run.get(); }
 
     ComputerDB *database() const { return Database.get(); }
     ComputerTreeView *treeView() const { return tvMain; }
