@@ -8,11 +8,14 @@
 #include "protocol/modScrambleCore.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -277,6 +280,20 @@ int ClientRun::work(const std::function<bool()> &stillWanted, bool &aborted)
         finish("PE");
         return Done;
     }
+    // One instance of a run at a time: delivered again while the first is
+    // still at work (its engine was restarted, say), the second changes
+    // nothing. The lock goes with the process, also when it is killed.
+    const std::string lockPath = modClientFiles::Join(m_folder, "run.lock");
+    m_lock = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (m_lock < 0 || ::flock(m_lock, LOCK_EX | LOCK_NB) != 0) {
+        addFinding(modFindings::RunAlreadyAtWork,
+            m_lock < 0 ? "the lock " + lockPath + " cannot be opened" : "run " + m_run.run + " holds " + lockPath);
+        finish("PE");
+        return Done;
+    }
+    const std::string holder = m_run.run + " " + std::to_string(::getpid()) + "\n";
+    if (::ftruncate(m_lock, 0) != 0 || ::write(m_lock, holder.data(), holder.size()) < 0)
+        log("The lock does not name its holder: " + std::string(std::strerror(errno)));
     // The journal outlives the run, for its rollback, and the reboot, for its resume.
     const std::string journalFolder = m_root + "/var/lib/varno-osk/journal";
     std::string problem;

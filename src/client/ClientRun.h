@@ -62,6 +62,7 @@ private:
     std::map<std::string, std::string, std::less<>> m_config;
     TlsLink m_link;
     int m_log = -1;
+    int m_lock = -1; // the run's lock in the working folder, held to the end
     bool m_linked = false;
     std::string m_status;
     std::vector<std::pair<int, std::string>> m_findings;

@@ -56,6 +56,7 @@ constexpr std::array kFindings {
     Finding {RollbackFailed, Error, "A step of the earlier migration could not be reversed."},
     Finding {JournalForgotten, Information, "The journal of the earlier migration was removed."},
     Finding {StepResumed, Information, "A step cut short by a kill or a reboot was finished."},
+    Finding {RunAlreadyAtWork, Error, "Another instance of this run is at work on the computer; this one changed nothing."},
     Finding {WorkComplete, Information, "The client's work on this computer is complete."},
     Finding {CheckComplete, Information, "The check of this computer is complete."},
     Finding {NameDoesNotResolve, Error, "The computer's name does not resolve."},

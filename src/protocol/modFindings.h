@@ -63,6 +63,7 @@ inline constexpr int NothingToRollBack = 1602;
 inline constexpr int RollbackFailed = 1603;
 inline constexpr int JournalForgotten = 1604;
 inline constexpr int StepResumed = 1605;
+inline constexpr int RunAlreadyAtWork = 1606;
 inline constexpr int WorkComplete = 1998;
 inline constexpr int CheckComplete = 1999;
 // Engine findings: reaching the client.

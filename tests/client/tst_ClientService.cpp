@@ -19,6 +19,8 @@
 #include <QRandomGenerator>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -425,6 +427,35 @@ private Q_SLOTS:
             }
         }
         qInfo("%d of 50 kills came half-way (VO_KILL_MOMENTS=%u, a whole run %lld ms)", halfWay, played, whole);
+    }
+
+    // A second instance of a run while the first is at work (here, the
+    // test holds the run's lock as the first would) changes nothing; once
+    // the lock is free, the run goes ahead.
+    void aSecondInstanceOfARunChangesNothing()
+    {
+        ClientTestMode testMode;
+        if (!testMode.problem().isEmpty())
+            QSKIP(qPrintable(testMode.problem()));
+        Listener listener;
+        startListener(listener);
+        Computer pc;
+        QVERIFY(prepare(pc, testMode, listener.server.serverPort(), "migrate"));
+        const QStringList before = owners(pc.root);
+        QVERIFY(QDir().mkpath(pc.folder));
+        const int held = ::open(QFile::encodeName(pc.folder + "/run.lock").constData(), O_RDWR | O_CREAT, 0600);
+        QVERIFY(held >= 0 && ::flock(held, LOCK_EX) == 0);
+        QProcess client;
+        client.start(pc.drop + "/varno-osk-client", {pc.drop});
+        QVERIFY(finish(client));
+        ::close(held);
+        QCOMPARE(owners(pc.root), before);
+        QVERIFY(listener.fields(Kind::Finding, 0).contains(QString::number(modFindings::RunAlreadyAtWork)));
+        QVERIFY(listener.fields(Kind::Status, 0).contains("PE"));
+        QVERIFY(runClient(pc, testMode, listener.server.serverPort(), "migrate"));
+        QVERIFY(owners(pc.root) != before);
+        QVERIFY(runClient(pc, testMode, listener.server.serverPort(), "rollback"));
+        QCOMPARE(owners(pc.root), before);
     }
 
 private:
