@@ -8,7 +8,12 @@
 // a rollback can reach them. At the end it prints whose each profile is,
 // and removes the lab.
 //
-//   lab_console [--clients N] [--files F] [--kill 3,7] [--no-engine] -- PROGRAM [ARGUMENTS]
+//   lab_console [--clients N] [--files F] [--kill 3,7] [--off 5,6] [--on-after S] [--starts N] [--no-engine]
+//               -- PROGRAM [ARGUMENTS]
+// --off switches computers off before the program starts and on again S
+// seconds later (30 unless given), with the engine told to try them again
+// every 10 s for 5 min; --starts starts the program again when it ends, N
+// times in all, so that a console killed in a run can attach to it again.
 //
 // Needs root, like the real-client suites.
 
@@ -29,7 +34,9 @@ namespace {
 
 int usage()
 {
-    std::fputs("Usage: lab_console [--clients N] [--files F] [--kill 3,7] [--no-engine] -- PROGRAM [ARGUMENTS]\n", stderr);
+    std::fputs("Usage: lab_console [--clients N] [--files F] [--kill 3,7] [--off 5,6] [--on-after S] [--starts N] [--no-engine]\n"
+               "                   -- PROGRAM [ARGUMENTS]\n",
+        stderr);
     return 2;
 }
 
@@ -42,6 +49,9 @@ int main(int argc, char *argv[])
     int clients = 10;
     int files = 2000;
     QSet<int> kill;
+    QSet<int> off;
+    int onAfter = 30;
+    int starts = 1;
     bool chooseEngine = true;
     while (!arguments.isEmpty() && arguments.first() != QLatin1String("--")) {
         const QString option = arguments.takeFirst();
@@ -59,6 +69,13 @@ int main(int argc, char *argv[])
         else if (option == QLatin1String("--kill"))
             for (const QString &n : value.split(QLatin1Char(',')))
                 kill.insert(n.toInt());
+        else if (option == QLatin1String("--off"))
+            for (const QString &n : value.split(QLatin1Char(',')))
+                off.insert(n.toInt());
+        else if (option == QLatin1String("--on-after"))
+            onAfter = value.toInt();
+        else if (option == QLatin1String("--starts"))
+            starts = qBound(1, value.toInt(), 10);
         else
             return usage();
     }
@@ -81,6 +98,9 @@ int main(int argc, char *argv[])
             return 1;
         }
     if (chooseEngine && lab.vo({"config", "set", "Engine", "ssh"}).status != 0)
+        return 1;
+    if (!off.isEmpty()
+        && (lab.vo({"config", "set", "RetryInterval", "10 s"}).status != 0 || lab.vo({"config", "set", "PendingTimeout", "5 min"}).status != 0))
         return 1;
 
     ComputerDB db;
@@ -132,7 +152,22 @@ int main(int argc, char *argv[])
         }
     });
     watch.start(5);
-    QObject::connect(&program, &QProcess::finished, &app, &QCoreApplication::quit);
+    for (const int n : std::as_const(off)) {
+        lab.lab.killClient(n);
+        out << "lab_console: " << LabComputers::name(n) << " switched off" << Qt::endl;
+        QTimer::singleShot(onAfter * 1000, [&lab, &out, n] {
+            const bool on = lab.servers[size_t(n)]->restart(false);
+            out << "lab_console: " << LabComputers::name(n) << (on ? " switched on" : " did not come on") << Qt::endl;
+        });
+    }
+    int started = 0;
+    QObject::connect(&program, &QProcess::finished, &app, [&] {
+        out << "lab_console: " << arguments.first() << " ended after " << clock.elapsed() / 1000 << " s with " << program.exitCode() << Qt::endl;
+        if (++started < starts)
+            program.start(QStringLiteral("ip"), command);
+        else
+            app.quit();
+    });
     program.start(QStringLiteral("ip"), command);
     if (!program.waitForStarted())
         return 1;
