@@ -112,6 +112,36 @@ class TestRealClients : public QObject
         return found;
     }
 
+    // A job of the computers' own accounts: re-owned in place, no reboot.
+    static void localAccounts(ComputerDB &db)
+    {
+        makeSound(global(db));
+        global(db).SourceDomain = global(db).DestinationDomain = LocalAccountDomain;
+        global(db).RebootPermitted = global(db).ForceReboot = 0;
+        global(db).CopyProfile = 0;
+    }
+
+    // The ssh engine, trying a computer that is off every 10 s for a minute.
+    static bool waitsForComputersThatAreOff(const LabComputers &computers)
+    {
+        for (const QStringList &value : {QStringList {"Engine", "ssh"}, {"RetryInterval", "10 s"}, {"PendingTimeout", "1 min"}}) {
+            if (computers.vo(QStringList {"config", "set"} + value).status != 0)
+                return false;
+        }
+        return true;
+    }
+
+    // Reads `process` into `out` until `text` is there; false at the deadline.
+    static bool readUntil(QProcess &process, QByteArray &out, const QByteArray &text, int ms)
+    {
+        QDeadlineTimer deadline(ms);
+        while (!out.contains(text) && !deadline.hasExpired()) {
+            process.waitForReadyRead(200);
+            out += process.readAllStandardOutput();
+        }
+        return out.contains(text);
+    }
+
     bool m_ready = false;
 
 private Q_SLOTS:
@@ -206,10 +236,7 @@ private Q_SLOTS:
             QVERIFY(computers->giveProfile(n, n == 2 ? 30000 : 300));
         QCOMPARE(computers->vo({"config", "set", "Engine", "ssh"}).status, 0);
         ComputerDB db;
-        makeSound(global(db));
-        global(db).SourceDomain = global(db).DestinationDomain = LocalAccountDomain;
-        global(db).RebootPermitted = global(db).ForceReboot = 0;
-        global(db).CopyProfile = 0;
+        localAccounts(db);
         for (int n = 1; n <= Count; ++n)
             addComputer(db, name(n));
         const QString job = computers->home.filePath("move.vos.json");
@@ -280,13 +307,9 @@ private Q_SLOTS:
             if (n != 3) // client-3 has no alice to migrate
                 QVERIFY(computers->giveProfile(n, 50));
         }
-        for (const QStringList &value : {QStringList {"Engine", "ssh"}, {"RetryInterval", "10 s"}, {"PendingTimeout", "1 min"}})
-            QCOMPARE(computers->vo(QStringList {"config", "set"} + value).status, 0);
+        QVERIFY(waitsForComputersThatAreOff(*computers));
         ComputerDB db;
-        makeSound(global(db));
-        global(db).SourceDomain = global(db).DestinationDomain = LocalAccountDomain;
-        global(db).RebootPermitted = global(db).ForceReboot = 0;
-        global(db).CopyProfile = 0;
+        localAccounts(db);
         QVERIFY(db.AddWave({"Laptops", {}, 0, -1}) && db.AddWave({"Pilot", {}, 1, 40}) && db.AddWave({"Rest", {}, 0, -1}));
         for (int n = 1; n <= Count; ++n)
             QVERIFY(db.SetComputerWave(addComputer(db, name(n)), n <= 2 ? "Laptops" : (n <= 4 ? "Pilot" : "Rest")));
@@ -301,12 +324,8 @@ private Q_SLOTS:
         QProcess run;
         QByteArray out;
         run.start("ip", computers->voCommand({"run", job, "--ignore-warnings"}));
-        QDeadlineTimer deadline(60'000);
-        while (!(out.contains("client-1: Not processed: 1 try") && out.contains("client-2: Not processed: 1 try")) && !deadline.hasExpired()) {
-            run.waitForReadyRead(200);
-            out += run.readAllStandardOutput();
-        }
-        QVERIFY2(!deadline.hasExpired(), out.constData());
+        QVERIFY2(readUntil(run, out, "client-1: Not processed: 1 try", 60'000) && readUntil(run, out, "client-2: Not processed: 1 try", 30'000),
+            out.constData());
         QVERIFY(computers->servers[1]->restart(false) && computers->servers[2]->restart(false));
         QVERIFY(run.waitForFinished(150'000));
         out += run.readAllStandardOutput();
@@ -334,13 +353,9 @@ private Q_SLOTS:
         QVERIFY2(m_ready, qPrintable(computers->problem()));
         for (int n = 1; n <= Count; ++n)
             QVERIFY(computers->giveProfile(n, 3000));
-        for (const QStringList &value : {QStringList {"Engine", "ssh"}, {"RetryInterval", "10 s"}, {"PendingTimeout", "1 min"}})
-            QCOMPARE(computers->vo(QStringList {"config", "set"} + value).status, 0);
+        QVERIFY(waitsForComputersThatAreOff(*computers));
         ComputerDB db;
-        makeSound(global(db));
-        global(db).SourceDomain = global(db).DestinationDomain = LocalAccountDomain;
-        global(db).RebootPermitted = global(db).ForceReboot = 0;
-        global(db).CopyProfile = 0;
+        localAccounts(db);
         for (int n = 1; n <= Count; ++n)
             addComputer(db, name(n));
         const QString job = computers->home.filePath("resume.vos.json");
@@ -353,23 +368,15 @@ private Q_SLOTS:
         QProcess run;
         QByteArray out;
         run.start("ip", computers->voCommand({"run", job, "--ignore-warnings"}));
-        QDeadlineTimer deadline(60'000);
-        while (!out.contains("client-3: Not processed: 1 try") && !deadline.hasExpired()) {
-            run.waitForReadyRead(200);
-            out += run.readAllStandardOutput();
-        }
+        const bool waiting = readUntil(run, out, "client-3: Not processed: 1 try", 60'000);
         run.kill();
         QVERIFY(run.waitForFinished(10'000));
-        QVERIFY2(!deadline.hasExpired(), out.constData());
+        QVERIFY2(waiting, out.constData());
 
         QProcess resume;
         resume.start("ip", computers->voCommand({"run", job, "--resume", results}));
         QByteArray followed;
-        deadline.setRemainingTime(30'000);
-        while (!followed.contains("Attached again") && !deadline.hasExpired()) {
-            resume.waitForReadyRead(200);
-            followed += resume.readAllStandardOutput();
-        }
+        readUntil(resume, followed, "Attached again", 30'000);
         QVERIFY(computers->servers[3]->restart(false));
         const bool ended = resume.waitForFinished(90'000);
         followed += resume.readAllStandardOutput();
