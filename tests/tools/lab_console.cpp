@@ -172,7 +172,6 @@ int main(int argc, char *argv[])
     if (!program.waitForStarted())
         return 1;
     app.exec();
-    out << "lab_console: " << arguments.first() << " ended after " << clock.elapsed() / 1000 << " s with " << program.exitCode() << Qt::endl;
     for (int n = 1; n <= clients; ++n)
         out << "  " << LabComputers::name(n) << ": " << lab.profileState(n) << Qt::endl;
     return program.exitCode();
