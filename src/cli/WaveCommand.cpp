@@ -219,12 +219,10 @@ int WaveCommand::run(const QStringList &arguments)
                 return failure(adding ? QStringLiteral("There is no wave named \"%1\" to add it before.").arg(file.value(kBefore))
                                       : QStringLiteral("--before is for vo wave add."));
         }
-        if (const QString why = database.Waves().problemWith(wave, index); !why.isEmpty())
+        if (const QString why = database.Waves().problemWith(wave, adding ? -1 : index); !why.isEmpty())
             return failure(why);
-        if (adding)
-            database.AddWave(wave, position);
-        else
-            database.ReplaceWave(index, wave);
+        if (!(adding ? database.AddWave(wave, position) : database.ReplaceWave(index, wave)))
+            return failure(QStringLiteral("The wave \"%1\" cannot be kept.").arg(wave.Name));
         done = QStringLiteral("Wave \"%1\" %2.").arg(wave.Name, adding ? QStringLiteral("added") : QStringLiteral("changed"));
     } else if (command == QLatin1String("remove")) {
         done = QStringLiteral("Wave \"%1\" removed; its computers are in no wave now.").arg(database.Waves().at(index).Name);

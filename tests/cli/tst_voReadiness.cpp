@@ -164,9 +164,8 @@ private Q_SLOTS:
     }
 
     // vo status: the newest outcome of each computer of the file across
-    // runs, every outcome of one, the CSV, and pruning by date.
-    // The newest outcome of each computer, found by its directory identity
-    // under the name it had then; --wave keeps to one wave of the file.
+    // runs (found by its directory identity under the name it had then),
+    // every outcome of one, the CSV, one wave of the file, and pruning by date.
     void statusAcrossRuns()
     {
         const QString file = job("status.vos.json", [](ComputerDB &db) {
@@ -199,6 +198,39 @@ private Q_SLOTS:
         run = vo({"status", "--prune-before", "2026-03-02"});
         QVERIFY2(run.status == 0 && run.out.startsWith("Removed 1 outcome older than 2026-03-02"), run.out.constData());
         QCOMPARE(vo({"status", "--prune-before", "March"}).status, 1);
+    }
+
+    // vo wave: waves added in order (one in front of another), changed and
+    // renamed with their computers, given to a group and a computer, and
+    // removed; the file keeps them. A refused wave changes nothing.
+    void wavesOfAFile()
+    {
+        const QString file = job("waves.vos.json");
+        QCOMPARE(vo({"wave", "add", file, "Rest"}).status, 0);
+        QCOMPARE(vo({"wave", "add", file, "Pilot", "--before", "rest", "--concurrency", "5", "--failure-percent", "10"}).status, 0);
+        QCOMPARE(vo({"wave", "assign", file, "Pilot", "--group", "All Computers\\Sales"}).status, 0);
+        VoRun run = vo({"wave", "assign", file, "rest", "--computer", "pc-2"});
+        QVERIFY2(run.status == 0 && run.out.startsWith("1 computer given to wave \"Rest\"."), run.out.constData());
+        QCOMPARE(vo({"wave", "set", file, "Rest", "--not-before", "2026-12-09T21:00+01:00", "--rename", "Night"}).status, 0);
+        run = vo({"wave", "list", file});
+        QVERIFY2(run.out.startsWith("1. Pilot: 1 computer, at its turn, 5 at a time, stopped when more than 10 % fail\n2. Night: 1 computer, "
+                                    "not before ")
+                && run.out.endsWith("In no wave (last): 1 computer\n"),
+            run.out.constData());
+        ComputerDB db;
+        QVERIFY(SettingsFile().Load(file, QString(), db).ok());
+        QCOMPARE(db.Waves().at(1).NotBefore, QDateTime(QDate(2026, 12, 9), QTime(20, 0), Qt::UTC));
+        QCOMPARE(db.Computers(1)->Wave, QStringLiteral("Night"));
+
+        for (const QStringList &refused : {QStringList {"add", file, "PILOT"}, {"set", file, "Pilot", "--concurrency", "51"},
+                 {"assign", file, "Pilot", "--group", "Nowhere"}, {"remove", file, "Day"}, {"set", file, "Night", "--not-before", "soon"}}) {
+            run = vo(QStringList {"wave"} + refused);
+            QVERIFY2(run.status == 1 && !run.err.isEmpty(), qPrintable(refused.join(' ')));
+        }
+        QVERIFY(vo({"wave", "add", file, "PILOT"}).err.contains("There is already a wave named \"Pilot\"."));
+        run = vo({"wave", "remove", file, "pilot"});
+        QVERIFY2(run.status == 0 && run.out.startsWith("Wave \"Pilot\" removed; its computers are in no wave now."), run.out.constData());
+        QVERIFY(vo({"wave", "list", file}).out.endsWith("In no wave (last): 2 computers\n"));
     }
 };
 
