@@ -16,6 +16,8 @@ public:
     JobArray clients;
     int failStartWith = 0;
     bool rehearses = false;
+    // Counts Leave where the test can read it after the engine is gone.
+    int *left = nullptr;
     struct LogLine
     {
         int level;
@@ -58,6 +60,12 @@ public:
     }
     void CancelAll() override { calls << QStringLiteral("CancelAll"); }
     void AbortAll() override { calls << QStringLiteral("AbortAll"); }
+    void Leave() override
+    {
+        calls << QStringLiteral("Leave");
+        if (left)
+            ++*left;
+    }
     void CancelClient(int n) override { record("CancelClient", n); }
     void AbortClient(int n) override { record("AbortClient", n); }
     ClientStatusRecord GetClientStatus(int n) const override { return {n, QStringLiteral("CL"), QString(), 1}; }

@@ -1,6 +1,8 @@
 #include "MainWindowFixture.h"
 #include "support/Mnemonics.h"
 
+#include "engine/FakeEngine.h"
+#include "engine/modEngine.h"
 #include "shell/forms/frmWelcome.h"
 
 #include <QAbstractButton>
@@ -211,6 +213,33 @@ private Q_SLOTS:
         QCOMPARE(writtenValues(), kPlacementValues);
         QCOMPARE(f.setting(QStringLiteral("Maximized")), QStringLiteral("0"));
         QVERIFY(f.setting(QStringLiteral("PaneSize")).toInt() > 0);
+    }
+
+    // A run on an engine of its own: closing offers to leave it going, to
+    // abort it, or to stay (the default).
+    void closingLeavesTheRunGoing()
+    {
+        int left = 0;
+        modEngine::SetFactory([&left] {
+            auto made = std::make_unique<FakeEngine>();
+            made->left = &left;
+            return made;
+        });
+        frmMain window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        RunState::instance().startMigration();
+        f.presenter->setNextAnswer(Presenter::Cancel);
+        QVERIFY(!window.close());
+        QCOMPARE(f.presenter->last().buttonCaptions,
+            QStringList({QStringLiteral("Leave the Run Going"), QStringLiteral("Abort and Exit"), QStringLiteral("Do Not Exit")}));
+        QCOMPARE(f.presenter->last().defaultButton, 2);
+        QCOMPARE(left, 0);
+        f.presenter->setNextAnswer(Presenter::Yes);
+        QVERIFY(window.close());
+        QCOMPARE(left, 1);
+        modEngine::SetFactory({});
+        RunState::instance().backToEditing();
     }
 
     void secondStartBringsTheWindowBack()
