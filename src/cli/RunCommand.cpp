@@ -102,7 +102,10 @@ QString RunCommand::usage()
                           "  --resume RESULTS      follow again the run whose results folder is RESULTS,\n"
                           "                        which went on after the console or vo that started\n"
                           "                        it went away (closed, or killed): every computer's\n"
-                          "                        status from where it stands, to the end\n"
+                          "                        status from where it stands, to the end. When its\n"
+                          "                        engine is gone too, a new one delivers the computers\n"
+                          "                        it never delivered; those it was at work on are named\n"
+                          "                        and left alone\n"
                           "  --wave NAME           run only the computers of that wave (vo wave list names\n"
                           "                        them), with its start time, cap and threshold; the\n"
                           "                        logs are added to the job's results folder, as one\n"
@@ -149,6 +152,8 @@ int RunCommand::resume(JobFile &file, const QString &resumeOption, const QString
         return status == 3 ? 1 : status;
     }
     m_out.flush();
+    if (!EngineJournal::EngineAlive(journal))
+        return deliverTheRest(database, results, file.has(reportOption) ? file.value(reportOption) : QString());
     QXEInterface qxe(modEngine::CreateAttachHandler());
     MigrationRun migration(database);
     bool attached = true;
@@ -161,6 +166,30 @@ int RunCommand::resume(JobFile &file, const QString &resumeOption, const QString
         },
         file.has(reportOption) ? file.value(reportOption) : QString());
     return attached ? status : 1;
+}
+
+int RunCommand::deliverTheRest(ComputerDB &database, const QString &results, const QString &report)
+{
+    QXEInterface qxe(modEngine::CreateHandler(false));
+    if (qxe.Engine().Rehearses())
+        return failure(QStringLiteral("The registry value Engine is not \"ssh\": the computers of this run are not delivered."));
+    MigrationRun migration(database);
+    QStringList unknown;
+    QString problem;
+    bool started = true;
+    const int status = RunTerminal(m_out, m_err).follow(
+        database, migration,
+        [&] {
+            started = migration.StartUndelivered(qxe, results, unknown, problem);
+            if (!started)
+                m_err << "ERROR: " << problem << '\n';
+            else if (!unknown.isEmpty())
+                m_out << "Left alone, as the engine was at work on them when it went and how they stand is not known: "
+                      << unknown.join(QStringLiteral(", ")) << ". vo retry makes a job of them once they have been looked at.\n";
+            m_out.flush();
+        },
+        report);
+    return started ? status : 1;
 }
 
 int RunCommand::failure(const QString &text)

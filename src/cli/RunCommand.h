@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+class ComputerDB;
 class JobFile;
 class QTextStream;
 
@@ -32,6 +33,7 @@ public:
 private:
     int failure(const QString &text);
     int resume(JobFile &file, const QString &resumeOption, const QString &reportOption);
+    int deliverTheRest(ComputerDB &database, const QString &results, const QString &report);
 
     QTextStream &m_out;
     QTextStream &m_err;

@@ -98,6 +98,8 @@ int ComputerDBJobExport::forEachRow(const std::function<bool(int row, int id)> &
             continue;
         if (!m_wave.isEmpty() && computer->Wave.compare(m_wave, Qt::CaseInsensitive) != 0)
             continue;
+        if (m_only && !m_only->contains(id))
+            continue;
         if (!row(++rows, id))
             break;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QSet>
+
 #include "engine/JobExport.h"
 
 class ComputerDB;
@@ -44,6 +46,8 @@ public:
     void SetRollback(const RollbackJob *job) { m_rollback = job; }
     // Only the computers of one wave (vo run --wave); empty for the whole job.
     void SetWave(const QString &wave) { m_wave = wave; }
+    // Only these computers (a run taken up again after its engine died); nullptr for all.
+    void SetComputers(const QSet<qint32> *computers) { m_only = computers; }
     QList<modEngineLink::JobWave> Waves() const override;
 
 private:
@@ -56,4 +60,5 @@ private:
     ComputerDB &m_database;
     const RollbackJob *m_rollback = nullptr;
     QString m_wave;
+    const QSet<qint32> *m_only = nullptr;
 };

@@ -134,6 +134,48 @@ void MigrationRun::Start(QXEInterface &engine, const QString &wave)
     m_tally.NotStarted += ClientCount();
 }
 
+bool MigrationRun::StartUndelivered(QXEInterface &engine, const QString &resultsFolder, QStringList &unknown, QString &problem)
+{
+    EngineJournal::Contents journal;
+    if (!EngineJournal::Read(resultsFolder, journal, problem))
+        return false;
+    QSet<qint32> undelivered;
+    for (int n = 1; n <= journal.clients.size(); ++n) {
+        const QString code = journal.statuses.value(n);
+        const qint32 id = m_database.FindComputer(journal.clients.at(n - 1));
+        // "NP" after a try that did not reach it: it was never delivered.
+        if ((code.isEmpty() || code == QLatin1String("NP")) && id >= 0)
+            undelivered.insert(id);
+        else if (!code.startsWith(QLatin1Char('X')))
+            unknown.append(journal.clients.at(n - 1));
+    }
+    if (undelivered.isEmpty()) {
+        problem = QStringLiteral("The engine of the run in \"%1\" had delivered every computer; none is left to deliver.")
+                      .arg(QDir::toNativeSeparators(resultsFolder));
+        return false;
+    }
+    // The new engine journals its own run; the dead one's is kept beside it.
+    QDir folder(resultsFolder);
+    int kept = 1;
+    while (folder.exists(EngineJournal::FileName + QLatin1Char('.') + QString::number(kept)))
+        ++kept;
+    folder.rename(EngineJournal::FileName, EngineJournal::FileName + QLatin1Char('.') + QString::number(kept));
+    const bool rehearsal = engine.Engine().Rehearses();
+    m_forget = false;
+    m_jobName = journal.run;
+    m_resultsFolder = resultsFolder;
+    begin(engine, rehearsal ? Kind::Rehearsal : Kind::Migration,
+        QStringLiteral("The run \"%1\" goes on without its engine, which is gone: the %2 computers it never delivered are "
+                       "delivered now.")
+            .arg(journal.run)
+            .arg(undelivered.size()));
+    ComputerDBJobExport job(m_database);
+    job.SetComputers(&undelivered);
+    engine.Run(job, resultsFolder);
+    m_tally.NotStarted += ClientCount();
+    return true;
+}
+
 bool MigrationRun::Unfinished(const QString &resultsFolder)
 {
     EngineJournal::Contents journal;

@@ -58,6 +58,12 @@ public:
     void Attach(QXEInterface &engine);
     // `wave` names the one wave to run (vo run --wave); empty runs them all.
     void Start(QXEInterface &engine, const QString &wave = QString());
+    // The computers of a run whose engine died that it never delivered: a
+    // new engine delivers them into the same results folder. Those it was
+    // at work on are left alone (how they stand is not known) and named in
+    // `unknown`; those that ended keep their outcome. False with the reason
+    // when there is nothing to deliver.
+    bool StartUndelivered(QXEInterface &engine, const QString &resultsFolder, QStringList &unknown, QString &problem);
 
     // Reach the engine only while a run is going on. The client commands
     // take the tree's node key ("C12").

@@ -405,6 +405,60 @@ private Q_SLOTS:
         QVERIFY2(refused.status == 1 && refused.err.contains("journal version 2"), refused.err.constData());
     }
 
+    // vo and its engine killed while a computer that is off is waited for:
+    // vo run --resume finds the engine gone, leaves the computers that ended
+    // as they are, and delivers the one never delivered.
+    void engineKilledTheRestDelivered()
+    {
+        constexpr int Count = 3;
+        const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 0; }, [](int) { return true; }, 3);
+        if (computers->unavailable())
+            QSKIP(qPrintable(computers->lab.problem()));
+        QVERIFY2(m_ready, qPrintable(computers->problem()));
+        for (int n = 1; n <= Count; ++n)
+            QVERIFY(computers->giveProfile(n, 300));
+        QVERIFY(waitsForComputersThatAreOff(*computers));
+        ComputerDB db;
+        localAccounts(db);
+        for (int n = 1; n <= Count; ++n)
+            addComputer(db, name(n));
+        const QString job = computers->home.filePath("rest.vos.json");
+        SettingsFile::SaveOptions options;
+        options.JobName = QStringLiteral("Rest");
+        QVERIFY(SettingsFile().Save(db, job, options).ok());
+        const QString results = computers->home.filePath("logs/Rest");
+
+        computers->lab.killClient(3);
+        QProcess run;
+        QByteArray out;
+        run.start("ip", computers->voCommand({"run", job, "--ignore-warnings"}));
+        const bool waiting = readUntil(run, out, "client-3: Not processed: 1 try", 60'000) && readUntil(run, out, "client-1: Migration successful", 30'000)
+            && readUntil(run, out, "client-2: Migration successful", 30'000);
+        EngineJournal::Contents journal;
+        QString problem;
+        QVERIFY2(EngineJournal::Read(results, journal, problem), qPrintable(problem));
+        run.kill();
+        ::kill(pid_t(journal.pid), SIGKILL);
+        QVERIFY(run.waitForFinished(10'000));
+        QVERIFY2(waiting, out.constData());
+        QTRY_VERIFY(!EngineJournal::EngineAlive(journal));
+
+        QVERIFY(computers->servers[3]->restart(false));
+        const VoRun resumed = computers->vo({"run", job, "--resume", results});
+        QVERIFY2(resumed.status == 0, resumed.out + resumed.err);
+        QVERIFY2(resumed.out.contains("goes on without its engine, which is gone: the 1 computers it never delivered are delivered now.\n")
+                && resumed.out.contains("client-3: Migration successful\n") && !resumed.out.contains("client-1:"),
+            resumed.out.constData());
+        QVERIFY(QFile::exists(results + "/engine.journal.1"));
+        const QByteArray statuses = readAll(results + "/varnoosk.sts");
+        for (int n = 1; n <= Count; ++n) {
+            QCOMPARE(computers->profileState(n), QStringLiteral("new, 329"));
+            // By name: the new engine numbers its one client 1.
+            const qsizetype deliveries = statuses.count(QStringLiteral("\t%1\tL\r\n").arg(name(n)).toUtf8());
+            QVERIFY2(n == 3 ? deliveries >= 2 : deliveries == 1, qPrintable(name(n)));
+        }
+    }
+
     // Fifty computers and eight transferors: never more than eight at work,
     // each serving one computer after the other, and every computer served once.
     void fiftyClientsEightTransferors()
