@@ -174,19 +174,14 @@ int RunCommand::deliverTheRest(ComputerDB &database, const QString &results, con
     if (qxe.Engine().Rehearses())
         return failure(QStringLiteral("The registry value Engine is not \"ssh\": the computers of this run are not delivered."));
     MigrationRun migration(database);
-    QStringList unknown;
     QString problem;
     bool started = true;
     const int status = RunTerminal(m_out, m_err).follow(
         database, migration,
         [&] {
-            started = migration.StartUndelivered(qxe, results, unknown, problem);
+            started = migration.StartUndelivered(qxe, results, problem);
             if (!started)
                 m_err << "ERROR: " << problem << '\n';
-            else if (!unknown.isEmpty())
-                m_out << "Left alone, as the engine was at work on them when it went and how they stand is not known: "
-                      << unknown.join(QStringLiteral(", ")) << ". vo retry makes a job of them once they have been looked at.\n";
-            m_out.flush();
         },
         report);
     return started ? status : 1;

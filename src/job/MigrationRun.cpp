@@ -134,8 +134,9 @@ void MigrationRun::Start(QXEInterface &engine, const QString &wave)
     m_tally.NotStarted += ClientCount();
 }
 
-bool MigrationRun::StartUndelivered(QXEInterface &engine, const QString &resultsFolder, QStringList &unknown, QString &problem)
+bool MigrationRun::StartUndelivered(QXEInterface &engine, const QString &resultsFolder, QString &problem)
 {
+    QStringList unknown;
     EngineJournal::Contents journal;
     if (!EngineJournal::Read(resultsFolder, journal, problem))
         return false;
@@ -169,6 +170,10 @@ bool MigrationRun::StartUndelivered(QXEInterface &engine, const QString &results
                        "delivered now.")
             .arg(journal.run)
             .arg(undelivered.size()));
+    if (!unknown.isEmpty())
+        Q_EMIT Line(QStringLiteral("Left alone, as the engine was at work on them when it went and how they stand is not known: %1. "
+                                   "vo retry makes a job of them once they have been looked at.")
+                        .arg(unknown.join(QStringLiteral(", "))));
     ComputerDBJobExport job(m_database);
     job.SetComputers(&undelivered);
     engine.Run(job, resultsFolder);
@@ -176,11 +181,13 @@ bool MigrationRun::StartUndelivered(QXEInterface &engine, const QString &results
     return true;
 }
 
-bool MigrationRun::Unfinished(const QString &resultsFolder)
+MigrationRun::Leftover MigrationRun::LeftoverOf(const QString &resultsFolder)
 {
     EngineJournal::Contents journal;
     QString problem;
-    return EngineJournal::Read(resultsFolder, journal, problem) && !journal.complete && EngineJournal::EngineAlive(journal);
+    if (!EngineJournal::Read(resultsFolder, journal, problem) || journal.complete)
+        return Leftover::None;
+    return EngineJournal::EngineAlive(journal) ? Leftover::Going : Leftover::EngineGone;
 }
 
 bool MigrationRun::Reattach(QXEInterface &engine, const QString &resultsFolder, QString &problem)

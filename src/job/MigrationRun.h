@@ -63,7 +63,7 @@ public:
     // at work on are left alone (how they stand is not known) and named in
     // `unknown`; those that ended keep their outcome. False with the reason
     // when there is nothing to deliver.
-    bool StartUndelivered(QXEInterface &engine, const QString &resultsFolder, QStringList &unknown, QString &problem);
+    bool StartUndelivered(QXEInterface &engine, const QString &resultsFolder, QString &problem);
 
     // Reach the engine only while a run is going on. The client commands
     // take the tree's node key ("C12").
@@ -101,8 +101,10 @@ public:
     // they stand. False with the reason when its engine is gone or cannot
     // be reached.
     bool Reattach(QXEInterface &engine, const QString &resultsFolder, QString &problem);
-    // The run of a journal still going: its engine is there and it has not ended.
-    static bool Unfinished(const QString &resultsFolder);
+    // How the run of a results folder's journal stands: ended (or no
+    // journal), going on with its engine, or cut short by its engine's end.
+    enum class Leftover { None, Going, EngineGone };
+    static Leftover LeftoverOf(const QString &resultsFolder);
 
     // The job name and results folder of the last run: the current job's,
     // or the rollback's own.

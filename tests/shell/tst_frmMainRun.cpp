@@ -231,6 +231,46 @@ private Q_SLOTS:
         QVERIFY(!window->OfferReattach());
     }
 
+    // A run whose engine died: the next start offers to deliver what it
+    // never delivered, and only that; what ended keeps its outcome and what
+    // it was at work on is named and left alone.
+    void theNextStartDeliversWhatADeadEngineLeft()
+    {
+        auto window = newWindow();
+        const QString settings = f.file(QStringLiteral("cut.vos.json"));
+        SettingsFile::SaveOptions options;
+        options.JobName = QStringLiteral("Cut");
+        QVERIFY(SettingsFile().Save(*window->database(), settings, options).ok());
+        AppState::Get().DatabaseChanged = false; // as at a start
+        const QString results = f.logs->filePath(QStringLiteral("Cut"));
+        PrivateFolder folder;
+        QVERIFY(folder.Open(results));
+        EngineJournal journal;
+        EngineJournal::Contents header;
+        header.run = QStringLiteral("Cut");
+        header.mode = QStringLiteral("migrate");
+        header.pid = 0; // gone
+        header.clients = {QStringLiteral("LAB-01"), QStringLiteral("PC-01"), QStringLiteral("LAB-02")};
+        QVERIFY(journal.Open(folder, header));
+        journal.Status(1, QStringLiteral("XS"));
+        journal.Status(2, QStringLiteral("CL"));
+        journal.Status(3, QStringLiteral("NP"));
+        const ConsoleConfig config;
+        QVERIFY(config.Write(ConsoleConfig::LastRun, results) && config.Write(ConsoleConfig::LastRunSettings, settings));
+        // Not offered while no engine of the ssh kind is chosen to take it up.
+        QVERIFY(!window->OfferReattach());
+        QVERIFY(config.Write(ConsoleConfig::Engine, QStringLiteral("ssh")));
+
+        f.presenter->setNextAnswer(Presenter::Yes);
+        QVERIFY(window->OfferReattach());
+        QCOMPARE(f.presenter->last().buttonCaptions, QStringList({QStringLiteral("Deliver the Rest"), QStringLiteral("Not Now")}));
+        QCOMPARE(window->run()->ClientIds(), QList<qint32>({m_ids.value("LAB-02")}));
+        QVERIFY(m_scheduler->RunUntilIdle());
+        QTRY_VERIFY(window->run()->Complete());
+        QCOMPARE(icon(*window, key("LAB-02")), int(StatusSuccess));
+        QVERIFY(QFile::exists(results + QStringLiteral("/engine.journal.1")));
+    }
+
     void aRollbackFromTheFileMenu()
     {
         auto window = newWindow();

@@ -253,6 +253,14 @@ bool RunControlPane::Reattach(QXEInterface &engine, const QString &resultsFolder
     return attached;
 }
 
+bool RunControlPane::StartUndelivered(QXEInterface &engine, const QString &resultsFolder, QString &problem)
+{
+    prepare(QStringLiteral("Migration in progress..."));
+    const bool started = m_run.StartUndelivered(engine, resultsFolder, problem);
+    showCounts();
+    return started;
+}
+
 void RunControlPane::StartRollback(QXEInterface &engine, const RollbackJob &job, const QString &jobName, const QString &resultsFolder)
 {
     prepare(modRollback::Label(QStringLiteral("Rollback in progress...")));

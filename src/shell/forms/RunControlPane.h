@@ -46,6 +46,8 @@ public:
     void StartTest(const QString &caption);
     // Follows a run an earlier console left going; false with the reason.
     bool Reattach(QXEInterface &engine, const QString &resultsFolder, QString &problem);
+    // Delivers what a run whose engine died never delivered; false with the reason.
+    bool StartUndelivered(QXEInterface &engine, const QString &resultsFolder, QString &problem);
     void SetCaption(const QString &caption);
     // The run's counts in one line ("Succeeded 10, With errors 2"), for the status bar.
     QString Summary() const;

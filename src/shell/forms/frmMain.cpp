@@ -913,35 +913,57 @@ bool frmMain::OfferReattach()
 {
     const ConsoleConfig config;
     const QString results = config.Text(ConsoleConfig::LastRun);
-    if (results.isEmpty() || !MigrationRun::Unfinished(results) || !RunState::instance().isEnabled(Command::StartMigration))
+    if (results.isEmpty() || !RunState::instance().isEnabled(Command::StartMigration))
         return false;
+    const MigrationRun::Leftover leftover = MigrationRun::LeftoverOf(results);
+    // Only the ssh engine takes over what a dead one left: a rehearsal must not pass for it.
+    if (leftover == MigrationRun::Leftover::None
+        || (leftover == MigrationRun::Leftover::EngineGone && modRehearsal::Chosen() != modRehearsal::Choice::Ssh))
+        return false;
+    const bool going = leftover == MigrationRun::Leftover::Going;
+    const QString run = QFileInfo(QDir::cleanPath(results)).fileName();
     Presenter::Message box;
     box.owner = this;
     box.caption = QStringLiteral("Run Still Going");
     box.icon = Presenter::Icon::Question;
     box.buttons = Presenter::Buttons::YesNo;
-    box.buttonCaptions = {QStringLiteral("Attach to the Run"), QStringLiteral("Not Now")};
-    box.text = QStringLiteral("The run \"%1\" went on after the console that started it closed or stopped, and its engine "
-                              "is still at work.")
-                   .arg(QFileInfo(QDir::cleanPath(results)).fileName())
-        + CR + CR + QStringLiteral("Attach to it again, to follow every computer from where it stands to the end?");
+    if (going) {
+        box.buttonCaptions = {QStringLiteral("Attach to the Run"), QStringLiteral("Not Now")};
+        box.text = QStringLiteral("The run \"%1\" went on after the console that started it closed or stopped, and its engine "
+                                  "is still at work.")
+                       .arg(run)
+            + CR + CR + QStringLiteral("Attach to it again, to follow every computer from where it stands to the end?");
+    } else {
+        box.caption = QStringLiteral("Run Cut Short");
+        box.buttonCaptions = {QStringLiteral("Deliver the Rest"), QStringLiteral("Not Now")};
+        box.text = QStringLiteral("The engine of the run \"%1\" ended before the run did (it was killed, or this machine "
+                                  "restarted).")
+                       .arg(run)
+            + CR + CR
+            + QStringLiteral("Deliver the computers it never delivered, into the same results folder?  Those that ended keep "
+                             "their outcome; those it was at work on are left alone and named.");
+    }
     if (Presenter::current().showMessage(box) != Presenter::Yes)
         return false;
     const QString settings = config.Text(ConsoleConfig::LastRunSettings);
     if (!settings.isEmpty() && QFileInfo::exists(settings) && !m_settingsFiles->LoadSettingsFile(settings))
         return false;
     // Only an engine program of its own outlives a console.
-    CreateEngineWrapper(modEngine::CreateAttachHandler());
+    CreateEngineWrapper(going ? modEngine::CreateAttachHandler() : modEngine::CreateHandler(false));
     QString problem;
-    if (!m_runControl->Reattach(*wintQXE, results, problem)) {
+    const bool started
+        = going ? m_runControl->Reattach(*wintQXE, results, problem) : m_runControl->StartUndelivered(*wintQXE, results, problem);
+    if (!started) {
         Presenter::Message failed;
         failed.owner = this;
-        failed.caption = QStringLiteral("Run Still Going");
+        failed.caption = box.caption;
         failed.icon = Presenter::Icon::Exclamation;
         failed.text = problem;
         Presenter::current().showMessage(failed);
         return false;
     }
+    if (!going)
+        rememberRun();
     return true;
 }
 
