@@ -142,6 +142,33 @@ class TestRealClients : public QObject
         return out.contains(text);
     }
 
+    // Three lab computers with a profile of `files` files each and a job of
+    // their own accounts in home/job.vos.json, the third switched off, the
+    // engine waiting for it; nullptr (after a skip or a failure) when the lab
+    // cannot stand.
+    std::unique_ptr<LabComputers> threeComputersTheThirdOff(int files)
+    {
+        auto computers = makeComputers(3, [](int) { return true; }, [](int) { return 0; }, [](int) { return true; }, 3);
+        if (computers->unavailable()) {
+            QTest::qSkip(qPrintable(computers->lab.problem()), __FILE__, __LINE__);
+            return nullptr;
+        }
+        bool ready = m_ready && waitsForComputersThatAreOff(*computers);
+        for (int n = 1; n <= 3; ++n)
+            ready = ready && computers->giveProfile(n, files);
+        ComputerDB db;
+        localAccounts(db);
+        for (int n = 1; n <= 3; ++n)
+            addComputer(db, name(n));
+        SettingsFile::SaveOptions options;
+        options.JobName = QStringLiteral("Job");
+        ready = ready && SettingsFile().Save(db, computers->home.filePath("job.vos.json"), options).ok();
+        if (!QTest::qVerify(ready, "the lab", qPrintable(computers->problem()), __FILE__, __LINE__))
+            return nullptr;
+        computers->lab.killClient(3);
+        return computers;
+    }
+
     bool m_ready = false;
 
 private Q_SLOTS:
@@ -347,24 +374,11 @@ private Q_SLOTS:
     void killedAndResumed()
     {
         constexpr int Count = 3;
-        const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 0; }, [](int) { return true; }, 3);
-        if (computers->unavailable())
-            QSKIP(qPrintable(computers->lab.problem()));
-        QVERIFY2(m_ready, qPrintable(computers->problem()));
-        for (int n = 1; n <= Count; ++n)
-            QVERIFY(computers->giveProfile(n, 3000));
-        QVERIFY(waitsForComputersThatAreOff(*computers));
-        ComputerDB db;
-        localAccounts(db);
-        for (int n = 1; n <= Count; ++n)
-            addComputer(db, name(n));
-        const QString job = computers->home.filePath("resume.vos.json");
-        SettingsFile::SaveOptions options;
-        options.JobName = QStringLiteral("Resume");
-        QVERIFY(SettingsFile().Save(db, job, options).ok());
-        const QString results = computers->home.filePath("logs/Resume");
-
-        computers->lab.killClient(3);
+        const auto computers = threeComputersTheThirdOff(3000);
+        if (!computers)
+            return;
+        const QString job = computers->home.filePath("job.vos.json");
+        const QString results = computers->home.filePath("logs/Job");
         QProcess run;
         QByteArray out;
         run.start("ip", computers->voCommand({"run", job, "--ignore-warnings"}));
@@ -386,7 +400,7 @@ private Q_SLOTS:
         if (EngineJournal::EngineAlive(journal))
             ::kill(pid_t(journal.pid), SIGKILL);
         QVERIFY2(ended && resume.exitCode() == 0, followed + resume.readAllStandardError() + readAll(results + "/handler.log").right(2500));
-        QVERIFY(followed.contains("Attached again to the run \"Resume\", which went on without its console.\n"));
+        QVERIFY(followed.contains("Attached again to the run \"Job\", which went on without its console.\n"));
         QVERIFY(journal.complete);
         const QByteArray statuses = readAll(results + "/varnoosk.sts");
         for (int n = 1; n <= Count; ++n) {
@@ -411,24 +425,11 @@ private Q_SLOTS:
     void engineKilledTheRestDelivered()
     {
         constexpr int Count = 3;
-        const auto computers = makeComputers(Count, [](int) { return true; }, [](int) { return 0; }, [](int) { return true; }, 3);
-        if (computers->unavailable())
-            QSKIP(qPrintable(computers->lab.problem()));
-        QVERIFY2(m_ready, qPrintable(computers->problem()));
-        for (int n = 1; n <= Count; ++n)
-            QVERIFY(computers->giveProfile(n, 300));
-        QVERIFY(waitsForComputersThatAreOff(*computers));
-        ComputerDB db;
-        localAccounts(db);
-        for (int n = 1; n <= Count; ++n)
-            addComputer(db, name(n));
-        const QString job = computers->home.filePath("rest.vos.json");
-        SettingsFile::SaveOptions options;
-        options.JobName = QStringLiteral("Rest");
-        QVERIFY(SettingsFile().Save(db, job, options).ok());
-        const QString results = computers->home.filePath("logs/Rest");
-
-        computers->lab.killClient(3);
+        const auto computers = threeComputersTheThirdOff(300);
+        if (!computers)
+            return;
+        const QString job = computers->home.filePath("job.vos.json");
+        const QString results = computers->home.filePath("logs/Job");
         QProcess run;
         QByteArray out;
         run.start("ip", computers->voCommand({"run", job, "--ignore-warnings"}));
