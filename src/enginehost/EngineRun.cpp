@@ -152,6 +152,7 @@ void EngineRun::end(Client &client, const QString &code)
         return;
     const bool wasQueued = !client.left;
     client.left = true;
+    m_pending.remove(client.job.number);
     client.phase = Phase::Ended;
     m_channel->end(client.job.name);
     setStatus(client, code);
@@ -204,11 +205,9 @@ void EngineRun::dispatch()
     qint64 due = -1;
     if (const QDateTime start = m_schedule.waitsUntil(now); start.isValid())
         due = now.msecsTo(start);
-    for (const Client &client : std::as_const(m_clients)) {
-        if (client.phase == Phase::Pending) {
-            const qint64 in = qMax(qint64(0), client.nextTry - m_clock.elapsed());
-            due = due < 0 ? in : qMin(due, in);
-        }
+    for (const int n : std::as_const(m_pending)) {
+        const qint64 in = qMax(qint64(0), m_clients[n - 1].nextTry - m_clock.elapsed());
+        due = due < 0 ? in : qMin(due, in);
     }
     if (due >= 0)
         m_wake.start(int(qMin(due + 50, qint64(3'600'000))));
@@ -218,9 +217,12 @@ void EngineRun::dispatch()
 void EngineRun::wake()
 {
     const qint64 now = m_clock.elapsed();
-    for (Client &client : m_clients) {
-        if (client.phase != Phase::Pending || client.nextTry > now)
+    const QList<int> waiting(m_pending.cbegin(), m_pending.cend());
+    for (const int n : waiting) {
+        Client &client = m_clients[n - 1];
+        if (client.nextTry > now)
             continue;
+        m_pending.remove(n);
         client.phase = Phase::Queued;
         m_schedule.resumed(client.job.number);
         queueDelivery(client);
@@ -245,6 +247,7 @@ bool EngineRun::offline(Client &client, int code, const QString &reason)
     }
     client.phase = Phase::Pending;
     client.nextTry = now + m_retryMs;
+    m_pending.insert(client.job.number);
     m_schedule.waiting(client.job.number);
     const QDateTime next = QDateTime::currentDateTimeUtc().addMSecs(m_retryMs);
     addFinding(client, code, QStringLiteral("%1 (try %2; next try at %3)").arg(reason).arg(client.tries).arg(WaveSchedule::LocalTime(next)));

@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QHash>
+#include <QSet>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -144,6 +145,9 @@ private:
     qint64 m_retryMs = 300'000;
     qint64 m_pendingMs = 0; // 0: a client not reached ends at once
     WaveSchedule m_schedule;
+    // The clients waiting for their next try, by number: a run of 100,000
+    // computers looks at these, not at all of them, after each outcome.
+    QSet<int> m_pending;
     QTimer m_wake;
     bool m_dispatching = false;
 };

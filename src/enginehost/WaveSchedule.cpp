@@ -96,6 +96,7 @@ std::optional<WaveSchedule::Stop> WaveSchedule::ended(int client, bool failed)
     if (it->state == State::InProgress)
         --wave.inProgress;
     it->state = State::Ended;
+    ++wave.ended;
     if (!failed)
         return std::nullopt;
     ++wave.failed;
@@ -151,11 +152,7 @@ QString WaveSchedule::describe() const
     if (turn == last && m_waves[size_t(last)].size == 0)
         turn = last - 1;
     const Wave &wave = m_waves[size_t(turn)];
-    int left = 0;
-    for (const int client : wave.queue) {
-        if (m_clients.value(client).state != State::Ended)
-            ++left;
-    }
+    const int left = wave.size - wave.ended;
     QString text = turn == last ? QStringLiteral("Computers in no wave") : waveName(turn);
     if (wave.stopped)
         return text + QStringLiteral(": stopped");

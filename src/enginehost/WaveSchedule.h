@@ -72,6 +72,7 @@ private:
         qsizetype next = 0; // the first of `queue` not yet taken
         int size = 0;
         int inProgress = 0;
+        int ended = 0;
         int failed = 0;
         bool stopped = false;
     };

@@ -58,9 +58,9 @@ void MigrationRun::Attach(QXEInterface &engine)
     connect(&engine, &QXEInterface::WaveProgress, this, [this](const QString &text, bool line) {
         if (line) {
             Q_EMIT Line(text);
-        } else if (text != m_waveText) {
+        } else {
+            // The window's status bar reads it four times a second.
             m_waveText = text;
-            Q_EMIT WaveChanged();
         }
     });
     connect(&engine, &QXEInterface::Message, this, &MigrationRun::Message);

@@ -153,8 +153,6 @@ Q_SIGNALS:
     // The running state ended before processing completed: the run could
     // not start, or the engine failed.
     void Stopped();
-    // WaveText changed.
-    void WaveChanged();
 
 private:
     void begin(QXEInterface &engine, Kind kind, const QString &firstLine);

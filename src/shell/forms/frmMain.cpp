@@ -129,7 +129,6 @@ frmMain::frmMain(QWidget *parent)
     createMenus();
     createPanes();
     createStatusBar();
-    connect(m_run.get(), &MigrationRun::WaveChanged, this, &frmMain::UpdateStatusBar);
     // A run that completed has nothing left to attach to.
     connect(m_run.get(), &MigrationRun::ProcessingComplete, this, [] { ConsoleConfig().Write(ConsoleConfig::LastRun, QString()); });
     connectCommands();
