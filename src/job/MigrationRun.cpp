@@ -73,6 +73,8 @@ void MigrationRun::Attach(QXEInterface &engine)
         if (m_complete)
             return;
         m_complete = true;
+        // Nothing is left of any wave; the tally says how the run ended.
+        m_waveText.clear();
         // The run stays on until the administrator is done with it, but the
         // console may now exit without a warning.
         RunState::instance().processingComplete();
