@@ -204,4 +204,12 @@ QString FillTemplate(const QString &templateText, const QStringList &replacement
     return text;
 }
 
+QString LocalTimeWithOffset(const QDateTime &utc, const QString &format)
+{
+    const QDateTime local = utc.toLocalTime();
+    const int offset = local.offsetFromUtc() / 60;
+    return local.toString(format) + QLatin1Char(' ') + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+        + QStringLiteral("%1:%2").arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0')).arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
+}
+
 } // namespace modFormat

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -43,5 +44,10 @@ bool IsValidIPAddress(const QString &text);
 // "||" becomes CR; then each placeholder of the (placeholder, value, ...)
 // list is replaced in list order.
 QString FillTemplate(const QString &templateText, const QStringList &replacements);
+
+// A UTC time as this machine's local time followed by its offset, in
+// `format` ("yyyy-MM-dd HH:mm" gives "2026-12-09 21:00 +01:00"), so that a
+// time kept in UTC is never mistaken for another zone's.
+QString LocalTimeWithOffset(const QDateTime &utc, const QString &format);
 
 } // namespace modFormat

@@ -1,5 +1,6 @@
 #include "database/WaveText.h"
 
+#include "common/modFormat.h"
 #include "database/ComputerDB.h"
 #include "database/WaveRecord.h"
 
@@ -7,10 +8,7 @@ namespace WaveText {
 
 QString LocalTime(const QDateTime &utc)
 {
-    const QDateTime local = utc.toLocalTime();
-    const int offset = local.offsetFromUtc() / 60;
-    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm ")) + (offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-        + QStringLiteral("%1:%2").arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0')).arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
+    return modFormat::LocalTimeWithOffset(utc, QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
 QString Start(const WaveRecord &wave)

@@ -1,14 +1,10 @@
 #include "enginehost/WaveSchedule.h"
 
+#include "common/modFormat.h"
+
 QString WaveSchedule::LocalTime(const QDateTime &utc)
 {
-    const QDateTime local = utc.toLocalTime();
-    const int offset = local.offsetFromUtc() / 60;
-    const QString zone = QStringLiteral("%1%2:%3")
-                             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
-                             .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
-                             .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
-    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + zone;
+    return modFormat::LocalTimeWithOffset(utc, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
 }
 
 WaveSchedule::WaveSchedule(const QList<modEngineLink::JobWave> &waves, int transferors)
