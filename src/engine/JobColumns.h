@@ -21,7 +21,10 @@ enum : int {
     GeneratedFiles = 10,
     // The name of the wave the computer runs in; empty for none.
     Wave = 11,
-    Count = 11,
+    // 1 for a computer an earlier engine of the run was at work on when it
+    // went: the engine asks the client how it stands before delivering.
+    AskFirst = 12,
+    Count = 12,
 };
 
 } // namespace ClientColumn

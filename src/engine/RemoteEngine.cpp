@@ -215,6 +215,7 @@ void RemoteEngine::SetClients(const JobArray &clients)
         client.number = row;
         client.name = clients.Text(ClientColumn::ComputerName, row);
         client.login = clients.Text(ClientColumn::AdminAUsername, row);
+        client.askFirst = clients.Text(ClientColumn::AskFirst, row) == QLatin1String("1");
         const QString wave = clients.Text(ClientColumn::Wave, row);
         for (qsizetype index = 0; !wave.isEmpty() && index < m_waves.size(); ++index) {
             if (m_waves.at(index).name.compare(wave, Qt::CaseInsensitive) == 0)

@@ -45,7 +45,8 @@ QJsonObject EncodeJobClient(const JobClient &client)
     for (const auto &[name, content] : client.files)
         files.append(QJsonArray {name, QString::fromLatin1(content.toBase64())});
     return {{QStringLiteral("n"), client.number}, {QStringLiteral("name"), client.name}, {QStringLiteral("login"), client.login},
-        {QStringLiteral("files"), files}, {QStringLiteral("wave"), client.wave}};
+        {QStringLiteral("files"), files}, {QStringLiteral("wave"), client.wave},
+        {QStringLiteral("askFirst"), client.askFirst}};
 }
 
 bool DecodeJobClient(const QJsonObject &message, JobClient &client, QString &problem)
@@ -54,6 +55,7 @@ bool DecodeJobClient(const QJsonObject &message, JobClient &client, QString &pro
     client.name = message.value(QStringLiteral("name")).toString();
     client.login = message.value(QStringLiteral("login")).toString();
     client.wave = message.value(QStringLiteral("wave")).toInt();
+    client.askFirst = message.value(QStringLiteral("askFirst")).toBool();
     client.files.clear();
     if (client.wave < 0) {
         problem = QStringLiteral("client %1 has a wave below 0").arg(client.number);

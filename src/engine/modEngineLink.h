@@ -50,6 +50,7 @@ struct JobClient
     QString login; // the Varno service account, which ssh logs in as
     QList<QPair<QString, QByteArray>> files; // name, content
     int wave = 0; // 1 for the job's first wave, ...; 0 for none
+    bool askFirst = false; // ask the client how it stands before delivering
 };
 
 QJsonObject EncodeJobClient(const JobClient &client);

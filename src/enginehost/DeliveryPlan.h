@@ -17,6 +17,16 @@ public:
 
     // `runFile` is the client's second file, with its token.
     virtual TransferorTask deliver(const modEngineLink::JobClient &client, const QByteArray &runFile) = 0;
+    // How a client an earlier engine of the run was at work on stands.
+    enum class State : quint8 {
+        NotStarted, // the service never began its work there: deliver it
+        AtWork, // an instance of the run holds the client's lock
+        Ended, // the service has ended: collect what it left
+        Unknown, // the answer was not understood
+    };
+    // Steps that ask the client, without changing anything on it.
+    virtual TransferorTask ask(const modEngineLink::JobClient &client) = 0;
+    virtual State stateOf(const TransferorOutcome &outcome) const = 0;
     // `logFile` and `statusFile` are where the collected files go; made new.
     virtual TransferorTask collect(const modEngineLink::JobClient &client, const QString &logFile, const QString &statusFile) = 0;
     // Why a task failed: a finding code (modFindings, 2000 on) and the

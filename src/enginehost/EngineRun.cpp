@@ -7,6 +7,7 @@
 #include "enginehost/ClientChannel.h"
 #include "enginehost/DeliveryPlan.h"
 #include "enginehost/TransferorPool.h"
+#include "enginehost/modClientText.h"
 #include "protocol/modFindings.h"
 #include "protocol/modProtocol.h"
 #include "protocol/modRunFile.h"
@@ -196,7 +197,7 @@ void EngineRun::dispatch()
     for (const int n : m_schedule.take(now)) {
         Client &client = m_clients[n - 1];
         if (client.phase == Phase::Queued && client.task == 0)
-            queueDelivery(client);
+            queueNext(client);
     }
     const QString where = m_schedule.describe();
     if (!where.isEmpty())
@@ -225,7 +226,7 @@ void EngineRun::wake()
         m_pending.remove(n);
         client.phase = Phase::Queued;
         m_schedule.resumed(client.job.number);
-        queueDelivery(client);
+        queueNext(client);
     }
     dispatch();
 }
@@ -287,6 +288,122 @@ void EngineRun::queueDelivery(Client &client)
     m_pool->submit(task);
 }
 
+void EngineRun::queueNext(Client &client)
+{
+    if (!client.job.askFirst) {
+        queueDelivery(client);
+        return;
+    }
+    client.phase = Phase::Asking;
+    TransferorTask task = m_plan->ask(client.job);
+    task.id = ++m_nextTask;
+    task.client = client.job.number;
+    task.computer = client.job.name;
+    client.task = task.id;
+    m_byTask.insert(task.id, client.job.number);
+    m_pool->submit(task);
+}
+
+void EngineRun::onAnswer(Client &client, const TransferorOutcome &outcome)
+{
+    const DeliveryPlan::State state = outcome.ok ? m_plan->stateOf(outcome) : DeliveryPlan::State::Unknown;
+    if (!outcome.ok || state == DeliveryPlan::State::Unknown) {
+        QString reason = QStringLiteral("its answer was not understood");
+        const int code = outcome.ok ? modFindings::SshFailed : m_plan->diagnose(outcome, reason);
+        client.phase = Phase::Queued;
+        if (offline(client, code, reason))
+            return;
+        if (client.tries == 0)
+            addFinding(client, code, QStringLiteral("asked how it stands: ") + reason);
+        end(client, client.request == Request::None ? QStringLiteral("XE") : outcomeOf(client));
+        return;
+    }
+    switch (state) {
+    case DeliveryPlan::State::NotStarted:
+        client.job.askFirst = false;
+        client.phase = Phase::Queued;
+        if (client.request != Request::None) {
+            end(client, outcomeOf(client));
+            return;
+        }
+        writeLog(QStringLiteral("%1 (client %2): the service never began its work there; delivered now")
+                     .arg(client.job.name)
+                     .arg(client.job.number));
+        queueDelivery(client);
+        return;
+    case DeliveryPlan::State::Ended:
+        writeLog(QStringLiteral("%1 (client %2): the service has ended there; what it left is collected")
+                     .arg(client.job.name)
+                     .arg(client.job.number));
+        client.adopted = true;
+        if (!client.left) {
+            client.left = true;
+            leftQueue();
+        }
+        queueCollection(client);
+        return;
+    case DeliveryPlan::State::AtWork:
+    case DeliveryPlan::State::Unknown:
+        break;
+    }
+    // An instance of the run still works there and reports to an engine
+    // that is gone: asked again until it ends, as long as a quiet client
+    // would be waited for.
+    const qint64 now = m_clock.elapsed();
+    if (client.atWorkSince < 0)
+        client.atWorkSince = now;
+    const qint64 limit = qMax(m_reportingMs + m_keepAliveMs, m_pendingMs);
+    if (client.request != Request::None) {
+        addFinding(client, modFindings::NoReport, QStringLiteral("still at work for an engine that is gone; it could not be told to stop"));
+        end(client, QStringLiteral("XE"));
+        return;
+    }
+    if (now - client.atWorkSince > limit) {
+        addFinding(client, modFindings::NoReport,
+            QStringLiteral("still at work after %1 s, for an engine that is gone").arg((now - client.atWorkSince) / 1000));
+        end(client, QStringLiteral("XE"));
+        return;
+    }
+    client.phase = Phase::Pending;
+    client.nextTry = now + m_silence.interval();
+    m_pending.insert(client.job.number);
+    m_schedule.waiting(client.job.number);
+    if (m_lastStatuses.at(client.job.number - 1) != QLatin1String("WR"))
+        setStatus(client, QStringLiteral("WR"));
+    dispatch();
+}
+
+void EngineRun::takeStatusFile(Client &client)
+{
+    // What the client wrote for the engine that started it: its last status
+    // and its findings, which no engine heard.
+    QFile file;
+    QByteArray text;
+    if (!client.collectedStatus.isEmpty() && m_results.OpenFile(file, client.collectedStatus, QIODevice::ReadOnly))
+        text = file.read(qint64(1) << 20);
+    QString status;
+    for (const QByteArray &raw : text.split('\n')) {
+        const QByteArray line = raw.trimmed();
+        if (line.startsWith("STATUS=")) {
+            status = modClientText::Clean(line.mid(7).left(8).toStdString());
+        } else if (line.startsWith("FINDING=")) {
+            const QByteArray finding = line.mid(8);
+            const qsizetype space = finding.indexOf(' ');
+            bool known = false;
+            const int code = finding.left(space).toInt(&known);
+            if (known && modFindings::IsClientCode(code))
+                addFinding(client, code, modClientText::Clean(space < 0 ? std::string() : finding.mid(space + 1).toStdString()));
+        }
+    }
+    const bool ended = status.startsWith(QLatin1Char('P')) || status == QLatin1String("XC") || status == QLatin1String("XA");
+    if (!ended) {
+        addFinding(client, modFindings::WorkCutOff,
+            status.isEmpty() ? QStringLiteral("no status was left") : QStringLiteral("its last status was %1").arg(status));
+        status = QStringLiteral("XE");
+    }
+    client.reported = status;
+}
+
 void EngineRun::queueCollection(Client &client)
 {
     client.phase = Phase::Collecting;
@@ -296,8 +413,15 @@ void EngineRun::queueCollection(Client &client)
     const QString statusFolder = QStringLiteral("clients/") + name;
     QString logFile = m_results.FilePath(name + QLatin1Char('-') + stamp + QStringLiteral(".log"));
     QString statusFile;
-    if (m_results.MakeFolder(statusFolder))
-        statusFile = m_results.FilePath(statusFolder + QLatin1Char('/') + text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts")));
+    client.collectedStatus.clear();
+    if (m_results.MakeFolder(statusFolder)) {
+        client.collectedStatus = statusFolder + QLatin1Char('/') + text(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts"));
+        // Collected once already when an earlier engine got that far; the
+        // client's own copy is the one to read.
+        if (client.adopted)
+            m_results.Remove(client.collectedStatus);
+        statusFile = m_results.FilePath(client.collectedStatus);
+    }
     TransferorTask task = m_plan->collect(client.job, logFile, statusFile);
     task.id = ++m_nextTask;
     task.client = client.job.number;
@@ -352,6 +476,8 @@ void EngineRun::onTask(const TransferorOutcome &outcome)
             m_plan->diagnose(outcome, reason);
             addFinding(client, modFindings::CollectFailed, reason);
         }
+        if (client.adopted)
+            takeStatusFile(client);
         QString code = outcomeOf(client);
         if (!m_plan->cleanedUp(outcome)) {
             addFinding(client, modFindings::CleanUpNotConfirmed, QStringLiteral("the client's folders could not be checked"));
@@ -359,6 +485,10 @@ void EngineRun::onTask(const TransferorOutcome &outcome)
                 code = QStringLiteral("XW");
         }
         end(client, code);
+        return;
+    }
+    if (client.phase == Phase::Asking) {
+        onAnswer(client, outcome);
         return;
     }
     if (client.phase != Phase::Delivering && client.phase != Phase::Queued)
@@ -465,7 +595,7 @@ void EngineRun::cancel(int n)
     if (client.phase == Phase::Ended || client.request != Request::None)
         return;
     client.request = Request::Cancel;
-    if (client.phase == Phase::Pending || (client.phase == Phase::Queued && (client.task == 0 || m_pool->withdraw(client.task)))) {
+    if (client.phase == Phase::Pending || ((client.phase == Phase::Queued || client.phase == Phase::Asking) && (client.task == 0 || m_pool->withdraw(client.task)))) {
         client.task = 0;
         end(client, QStringLiteral("XC"));
     } else if (client.phase == Phase::Working) {
@@ -481,7 +611,7 @@ void EngineRun::abort(int n)
     if (client.phase == Phase::Ended || client.request == Request::Abort)
         return;
     client.request = Request::Abort;
-    if (client.phase == Phase::Pending || (client.phase == Phase::Queued && (client.task == 0 || m_pool->withdraw(client.task)))) {
+    if (client.phase == Phase::Pending || ((client.phase == Phase::Queued || client.phase == Phase::Asking) && (client.task == 0 || m_pool->withdraw(client.task)))) {
         client.task = 0;
         end(client, QStringLiteral("XA"));
         return;

@@ -38,7 +38,15 @@ class TransferorPool;
 // and is tried again every retry interval until the timeout has passed
 // since its first try, and one that was delivered and went quiet shows
 // "WR" (waiting for its report) instead of ending, until the same timeout:
-// laptops are off overnight. The clients are started wave by wave
+// laptops are off overnight.
+//
+// A run taken up after its engine died marks the clients that engine was at
+// work on: each is asked over ssh first how it stands (Asking). Where the
+// service never began its work it is delivered; where it has ended, what it
+// left is collected and its own status file gives the outcome; where it is
+// still at work, it shows "WR" and is asked again until the same limits as
+// a quiet client. Nothing is delivered to a client while its lock is held.
+// The clients are started wave by wave
 // (WaveSchedule); a wave stopped at its failure threshold is cancelled with
 // every wave after it.
 class EngineRun final : public QObject
@@ -78,7 +86,7 @@ Q_SIGNALS:
     void processingComplete();
 
 private:
-    enum class Phase : quint8 { Queued, Delivering, Pending, Started, Working, Collecting, Ended };
+    enum class Phase : quint8 { Queued, Asking, Delivering, Pending, Started, Working, Collecting, Ended };
     enum class Request : quint8 { None, Cancel, Abort };
 
     struct Client
@@ -96,6 +104,9 @@ private:
         qint64 nextTry = 0; // ms on m_clock, while Pending
         bool quiet = false; // delivered, silent past the reporting period, waited for
         bool left = false; // out of the engine's queue: delivered, or ended
+        bool adopted = false; // collected for an earlier engine: its status file says how it went
+        qint64 atWorkSince = -1; // ms on m_clock: first found at work by another instance
+        QString collectedStatus; // below the results folder, while collecting
     };
 
     Client *byName(const QString &computer);
@@ -104,6 +115,10 @@ private:
     void end(Client &client, const QString &code);
     void queueDelivery(Client &client);
     void queueCollection(Client &client);
+    // Delivers the client, or asks it first how it stands.
+    void queueNext(Client &client);
+    void onAnswer(Client &client, const TransferorOutcome &outcome);
+    void takeStatusFile(Client &client);
     QByteArray runFile(const Client &client) const;
     QString outcomeOf(const Client &client) const;
 

@@ -17,7 +17,9 @@ const QString kStop = QStringLiteral("stop");
 const QString kCleanUp = QStringLiteral("cleanup");
 const QString kLog = QStringLiteral("log");
 const QString kStatus = QStringLiteral("status");
+const QString kAsk = QStringLiteral("ask");
 const QByteArray kChecked = "checked";
+const QByteArray kState = "varno-osk-state ";
 
 QString setting(const QJsonObject &settings, const char *name, const QString &fallback = {})
 {
@@ -196,9 +198,8 @@ TransferorTask SshDeliveryPlan::collect(const modEngineLink::JobClient &client, 
 {
     if (!m_problem.isEmpty())
         return refused(m_problem);
-    const std::string run = m_runs.value(client.name, QFileInfo(QDir::cleanPath(setting(m_settings, "LogPath"))).fileName().toStdString());
     const QString drop = SshClient::quote(m_drop);
-    const QString where = workingFolderScript(run, client.name, drop);
+    const QString where = workingFolderScript(runOf(client.name), client.name, drop);
     TransferorTask task;
     task.environment = SshClient::environment();
     const auto fetch = [&](const QString &step, const char *name, const char *fallback, const QString &into) {
@@ -231,6 +232,63 @@ TransferorTask SshDeliveryPlan::collect(const modEngineLink::JobClient &client, 
     return task;
 }
 
+std::string SshDeliveryPlan::runOf(const QString &computer) const
+{
+    return m_runs.value(computer, QFileInfo(QDir::cleanPath(setting(m_settings, "LogPath"))).fileName().toStdString());
+}
+
+TransferorTask SshDeliveryPlan::ask(const modEngineLink::JobClient &client)
+{
+    if (!m_problem.isEmpty())
+        return refused(m_problem);
+    if (!SshClient::isPlainName(client.name))
+        return refused(QStringLiteral("\"%1\" is not a computer name ssh can be given.").arg(client.name));
+    QString why;
+    if (!m_prepared.contains(client.login) && !m_client->prepare(client.login, why))
+        return refused(why);
+    m_prepared.insert(client.login);
+    m_logins.insert(client.name, client.login);
+    const QString drop = SshClient::quote(m_drop);
+    TransferorTask task;
+    task.environment = SshClient::environment();
+    // The service takes the run file out of the drop folder as it starts,
+    // and the run's lock in its working folder as its work begins; one that
+    // ended before that changed nothing. A service started through sudo
+    // keeps its folder from the login, and leaves a copy of its status in
+    // the drop folder only when it ends.
+    task.steps.append(ssh(kAsk, client,
+        workingFolderScript(runOf(client.name), client.name, drop)
+            + QStringLiteral("d=%1; l=\"$w\"/run.lock; "
+                             "if [ -f \"$l\" ] && [ ! -L \"$l\" ]; then "
+                             "if command -v flock >/dev/null 2>&1; then flock -n \"$l\" true && a=ended || a=at-work; "
+                             "else p=\"$(head -c 64 \"$l\" | cut -d' ' -f2)\"; "
+                             "if [ -n \"$p\" ] && kill -0 \"$p\" 2>/dev/null; then a=at-work; else a=ended; fi; fi; "
+                             "elif [ -e \"$d/varnoosk.run\" ]; then a=not-started; "
+                             "elif [ \"$(id -u)\" != 0 ] && [ -f \"$d\"/%2 ]; then a=ended; "
+                             "elif [ \"$(head -c 16 \"$d/%3\" 2>/dev/null)\" = sudo ]; then a=at-work; "
+                             "else a=not-started; fi; echo \"%4$a\"")
+                  .arg(drop, SshClient::quote(setting(m_settings, "CStatusFile", QStringLiteral("varnoosk.sts"))),
+                      QLatin1String(StartRecord), QString::fromLatin1(kState))));
+    return task;
+}
+
+DeliveryPlan::State SshDeliveryPlan::stateOf(const TransferorOutcome &outcome) const
+{
+    for (const TransferorStepResult &result : outcome.results) {
+        if (result.name != kAsk || result.exitCode != 0)
+            continue;
+        const qsizetype at = result.output.lastIndexOf(kState);
+        const QByteArray answer = at < 0 ? QByteArray() : result.output.mid(at + kState.size()).trimmed();
+        if (answer == "not-started")
+            return State::NotStarted;
+        if (answer == "at-work")
+            return State::AtWork;
+        if (answer == "ended")
+            return State::Ended;
+    }
+    return State::Unknown;
+}
+
 int SshDeliveryPlan::diagnose(const TransferorOutcome &outcome, QString &reason) const
 {
     for (qsizetype i = outcome.results.size() - 1; i >= 0; --i) {
@@ -249,6 +307,8 @@ int SshDeliveryPlan::diagnose(const TransferorOutcome &outcome, QString &reason)
         if (result.name == QLatin1String("start"))
             return modFindings::ServiceDidNotStart;
         if (result.name == QLatin1String("prepare"))
+            return modFindings::SshFailed;
+        if (result.name == kAsk)
             return modFindings::SshFailed;
         if (result.name == kCleanUp || result.name == kLog || result.name == kStatus)
             return modFindings::CollectFailed;

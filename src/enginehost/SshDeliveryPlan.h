@@ -38,6 +38,8 @@ public:
 
     TransferorTask deliver(const modEngineLink::JobClient &client, const QByteArray &runFile) override;
     TransferorTask collect(const modEngineLink::JobClient &client, const QString &logFile, const QString &statusFile) override;
+    TransferorTask ask(const modEngineLink::JobClient &client) override;
+    State stateOf(const TransferorOutcome &outcome) const override;
     int diagnose(const TransferorOutcome &outcome, QString &reason) const override;
     bool cleanedUp(const TransferorOutcome &outcome) const override;
 
@@ -61,6 +63,7 @@ public:
 private:
     TransferorStep ssh(const QString &stepName, const modEngineLink::JobClient &client, const QString &command) const;
     TransferorTask refused(const QString &why) const;
+    std::string runOf(const QString &computer) const;
 
     QJsonObject m_settings;
     QTemporaryDir m_control;

@@ -220,6 +220,8 @@ void ComputerDBJobExport::exportRow(
     // A rollback goes to every chosen computer at once: it is no wave's turn.
     if (!m_rollback)
         clientArray.Set(ClientColumn::Wave, row, m_database.Computers(id)->Wave);
+    if (m_askFirst && m_askFirst->contains(id))
+        clientArray.Set(ClientColumn::AskFirst, row, QStringLiteral("1"));
     clientArray.Set(ClientColumn::FilesToCopy, row, filesToCopy());
     clientArray.Set(ClientColumn::Services, row, servicesToInstall());
     const QByteArray configFile = createConfigFile ? createConfigFile(row) : QByteArray();

@@ -48,6 +48,8 @@ public:
     void SetWave(const QString &wave) { m_wave = wave; }
     // Only these computers (a run taken up again after its engine died); nullptr for all.
     void SetComputers(const QSet<qint32> *computers) { m_only = computers; }
+    // Of those, the ones the engine asks how they stand before delivering.
+    void SetAskFirst(const QSet<qint32> *computers) { m_askFirst = computers; }
     QList<modEngineLink::JobWave> Waves() const override;
 
 private:
@@ -61,4 +63,5 @@ private:
     const RollbackJob *m_rollback = nullptr;
     QString m_wave;
     const QSet<qint32> *m_only = nullptr;
+    const QSet<qint32> *m_askFirst = nullptr;
 };

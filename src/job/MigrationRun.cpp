@@ -139,21 +139,33 @@ void MigrationRun::Start(QXEInterface &engine, const QString &wave)
 bool MigrationRun::StartUndelivered(QXEInterface &engine, const QString &resultsFolder, QString &problem)
 {
     QStringList unknown;
+    QStringList asked;
     EngineJournal::Contents journal;
     if (!EngineJournal::Read(resultsFolder, journal, problem))
         return false;
     QSet<qint32> undelivered;
+    QSet<qint32> askFirst;
     for (int n = 1; n <= journal.clients.size(); ++n) {
+        const QString &name = journal.clients.at(n - 1);
         const QString code = journal.statuses.value(n);
-        const qint32 id = m_database.FindComputer(journal.clients.at(n - 1));
+        const qint32 id = m_database.FindComputer(name);
+        if (code.startsWith(QLatin1Char('X')))
+            continue;
+        if (id < 0) {
+            unknown.append(name);
+            continue;
+        }
+        undelivered.insert(id);
         // "NP" after a try that did not reach it: it was never delivered.
-        if ((code.isEmpty() || code == QLatin1String("NP")) && id >= 0)
-            undelivered.insert(id);
-        else if (!code.startsWith(QLatin1Char('X')))
-            unknown.append(journal.clients.at(n - 1));
+        // Any other status: the engine was at work on it, and the new one
+        // asks the client how it stands before it delivers anything.
+        if (!code.isEmpty() && code != QLatin1String("NP")) {
+            askFirst.insert(id);
+            asked.append(name);
+        }
     }
     if (undelivered.isEmpty()) {
-        problem = QStringLiteral("The engine of the run in \"%1\" had delivered every computer; none is left to deliver.")
+        problem = QStringLiteral("The engine of the run in \"%1\" had ended every computer of the job; none is left to deliver.")
                       .arg(QDir::toNativeSeparators(resultsFolder));
         return false;
     }
@@ -168,16 +180,18 @@ bool MigrationRun::StartUndelivered(QXEInterface &engine, const QString &results
     m_jobName = journal.run;
     m_resultsFolder = resultsFolder;
     begin(engine, rehearsal ? Kind::Rehearsal : Kind::Migration,
-        QStringLiteral("The run \"%1\" goes on without its engine, which is gone: the %2 computers it never delivered are "
-                       "delivered now.")
+        QStringLiteral("The run \"%1\" goes on without its engine, which is gone: the %2 computers it did not end are "
+                       "taken up now.")
             .arg(journal.run)
             .arg(undelivered.size()));
+    if (!asked.isEmpty())
+        Q_EMIT Line(QStringLiteral("Asked first how they stand, as the engine was at work on them when it went: %1.")
+                        .arg(asked.join(QStringLiteral(", "))));
     if (!unknown.isEmpty())
-        Q_EMIT Line(QStringLiteral("Left alone, as the engine was at work on them when it went and how they stand is not known: %1. "
-                                   "vo retry makes a job of them once they have been looked at.")
-                        .arg(unknown.join(QStringLiteral(", "))));
+        Q_EMIT Line(QStringLiteral("Left alone, as the job no longer has them: %1.").arg(unknown.join(QStringLiteral(", "))));
     ComputerDBJobExport job(m_database);
     job.SetComputers(&undelivered);
+    job.SetAskFirst(&askFirst);
     engine.Run(job, resultsFolder);
     m_tally.NotStarted += ClientCount();
     return true;

@@ -71,6 +71,7 @@ constexpr std::array kFindings {
     Finding {NoReport, Error, "The client stopped reporting."},
     Finding {CleanUpNotConfirmed, Warning, "The removal of the client's secrets could not be confirmed."},
     Finding {CollectFailed, Warning, "The client's log could not be collected."},
+    Finding {WorkCutOff, Error, "The client stopped its work when the engine that started it went; its journal holds what it did, for a rollback."},
 };
 
 } // namespace

@@ -79,6 +79,7 @@ inline constexpr int SshFailed = 2009;
 inline constexpr int NoReport = 2010;
 inline constexpr int CleanUpNotConfirmed = 2011;
 inline constexpr int CollectFailed = 2012;
+inline constexpr int WorkCutOff = 2013;
 
 // The finding of `code`; nullptr for a code outside the table.
 const Finding *Find(int code);

@@ -50,10 +50,11 @@ public:
         task.environment = {QStringLiteral("PATH=/usr/bin:/bin")};
         return task;
     }
-    TransferorTask collect(const modEngineLink::JobClient &, const QString &, const QString &) override
+    TransferorTask collect(const modEngineLink::JobClient &client, const QString &, const QString &statusFile) override
     {
         TransferorTask task;
-        task.steps.append(step(QStringLiteral("collect"), {"/bin/true"}));
+        task.steps.append(step(QStringLiteral("collect"), {"/usr/bin/printf", "%s", left.value(client.name)}));
+        task.steps.last().outputFile = statusFile;
         return task;
     }
     int diagnose(const TransferorOutcome &, QString &reason) const override
@@ -62,8 +63,22 @@ public:
         return modFindings::ConnectionRefused;
     }
     bool cleanedUp(const TransferorOutcome &outcome) const override { return outcome.ok; }
+    TransferorTask ask(const modEngineLink::JobClient &client) override
+    {
+        TransferorTask task;
+        task.steps.append(step(QStringLiteral("ask"), {"/bin/sh", "-c", answers.value(client.name, QStringLiteral("echo not-started"))}));
+        task.environment = {QStringLiteral("PATH=/usr/bin:/bin")};
+        return task;
+    }
+    State stateOf(const TransferorOutcome &outcome) const override
+    {
+        const QByteArray said = outcome.results.isEmpty() ? QByteArray() : outcome.results.last().output.trimmed();
+        return said == "ended" ? State::Ended : said == "at-work" ? State::AtWork : said == "not-started" ? State::NotStarted : State::Unknown;
+    }
 
     QHash<QString, QString> scripts;
+    QHash<QString, QString> answers;
+    QHash<QString, QString> left; // the status file each client leaves
     QHash<QString, QByteArray> runFiles;
 };
 
@@ -267,6 +282,33 @@ private Q_SLOTS:
         Q_EMIT r.channel->gone("PC1");
         QTRY_VERIFY(r.run->complete());
         QCOMPARE(r.statuses.value(1), QStringList({"L", "CL", "WR", "PS", "U", "XS"}));
+    }
+
+    // Clients an engine that died was at work on: nothing is delivered
+    // before the client says its service never began, what an ended one
+    // left gives its outcome, and one still at work is asked again.
+    void clientsAreAskedBeforeTheyAreDeliveredAgain()
+    {
+        QTemporaryDir marks;
+        Run r(5, 2);
+        for (modEngineLink::JobClient &client : r.job)
+            client.askFirst = true;
+        r.plan->answers = {{"PC2", "echo ended"}, {"PC3", "echo ended"}, {"PC4", "echo at-work"},
+            {"PC5", QStringLiteral("[ -e %1/m ] && echo ended || { touch %1/m; echo at-work; }").arg(marks.path())}};
+        r.plan->left = {{"PC2", "STATUS=PW\r\nFINDING=1010 alice: /home/alice\r\nFINDING=77 forged\r\n"}, {"PC3", "STATUS=CL\r\n"},
+            {"PC5", "STATUS=PS\r\n"}};
+        QVERIFY(r.start());
+        QVERIFY(r.works(1, {"CL", "PS"}));
+        QVERIFY(QTest::qWaitFor([&] { return r.run->complete(); }, 20'000));
+        QCOMPARE(r.plan->runFiles.keys(), QStringList {"PC1"});
+        QCOMPARE(r.last(1), "XS");
+        QCOMPARE(r.statuses.value(2), QStringList({"U", "XW"}));
+        QCOMPARE(r.findings.value(2), QList<int> {modFindings::ProfileMigrated});
+        QCOMPARE(r.last(3), "XE");
+        QCOMPARE(r.findings.value(3), QList<int> {modFindings::WorkCutOff});
+        QCOMPARE(r.statuses.value(4), QStringList({"WR", "XE"}));
+        QCOMPARE(r.findings.value(4), QList<int> {modFindings::NoReport});
+        QCOMPARE(r.statuses.value(5), QStringList({"WR", "U", "XS"}));
     }
 };
 

@@ -419,9 +419,11 @@ private Q_SLOTS:
         QVERIFY2(refused.status == 1 && refused.err.contains("journal version 2"), refused.err.constData());
     }
 
-    // vo and its engine killed while a computer that is off is waited for:
-    // vo run --resume finds the engine gone, leaves the computers that ended
-    // as they are, and delivers the one never delivered.
+    // vo and its engine killed while a computer that is off is waited for,
+    // and, as the journal is made to say, while the second is collected:
+    // vo run --resume finds the engine gone, leaves the computer that ended
+    // as it is, delivers the one never delivered, and asks the second how it
+    // stands, which finds its service ended and collects it again.
     void engineKilledTheRestDelivered()
     {
         constexpr int Count = 3;
@@ -443,12 +445,18 @@ private Q_SLOTS:
         QVERIFY(run.waitForFinished(10'000));
         QVERIFY2(waiting, out.constData());
         QTRY_VERIFY(!EngineJournal::EngineAlive(journal));
+        QFile journalFile(results + "/engine.journal");
+        QVERIFY(journalFile.open(QIODevice::Append));
+        journalFile.write(QStringLiteral("{\"n\":%1,\"s\":\"U\"}\n").arg(journal.clients.indexOf(name(2)) + 1).toUtf8());
+        journalFile.close();
 
         QVERIFY(computers->servers[3]->restart(false));
         const VoRun resumed = computers->vo({"run", job, "--resume", results});
         QVERIFY2(resumed.status == 0, resumed.out + resumed.err);
-        QVERIFY2(resumed.out.contains("goes on without its engine, which is gone: the 1 computers it never delivered are delivered now.\n")
-                && resumed.out.contains("client-3: Migration successful\n") && !resumed.out.contains("client-1:"),
+        QVERIFY2(resumed.out.contains("goes on without its engine, which is gone: the 2 computers it did not end are taken up now.\n")
+                && resumed.out.contains("as the engine was at work on them when it went: client-2.\n")
+                && resumed.out.contains("client-2: Migration successful\n") && resumed.out.contains("client-3: Migration successful\n")
+                && !resumed.out.contains("client-1:"),
             resumed.out.constData());
         QVERIFY(QFile::exists(results + "/engine.journal.1"));
         const QByteArray statuses = readAll(results + "/varnoosk.sts");
