@@ -279,7 +279,11 @@ void EngineRun::queueDelivery(Client &client)
     const QString token = m_channel->admit(client.job.name);
     m_tokens.insert(client.job.name, token);
     m_journal.Token(client.job.number, token);
-    TransferorTask task = m_plan->deliver(client.job, runFile(client));
+    submit(client, m_plan->deliver(client.job, runFile(client)));
+}
+
+void EngineRun::submit(Client &client, TransferorTask task)
+{
     task.id = ++m_nextTask;
     task.client = client.job.number;
     task.computer = client.job.name;
@@ -295,13 +299,7 @@ void EngineRun::queueNext(Client &client)
         return;
     }
     client.phase = Phase::Asking;
-    TransferorTask task = m_plan->ask(client.job);
-    task.id = ++m_nextTask;
-    task.client = client.job.number;
-    task.computer = client.job.name;
-    client.task = task.id;
-    m_byTask.insert(task.id, client.job.number);
-    m_pool->submit(task);
+    submit(client, m_plan->ask(client.job));
 }
 
 void EngineRun::onAnswer(Client &client, const TransferorOutcome &outcome)
@@ -422,13 +420,7 @@ void EngineRun::queueCollection(Client &client)
             m_results.Remove(client.collectedStatus);
         statusFile = m_results.FilePath(client.collectedStatus);
     }
-    TransferorTask task = m_plan->collect(client.job, logFile, statusFile);
-    task.id = ++m_nextTask;
-    task.client = client.job.number;
-    task.computer = client.job.name;
-    client.task = task.id;
-    m_byTask.insert(task.id, client.job.number);
-    m_pool->submit(task);
+    submit(client, m_plan->collect(client.job, logFile, statusFile));
 }
 
 QString EngineRun::outcomeOf(const Client &client) const

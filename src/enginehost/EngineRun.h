@@ -115,6 +115,7 @@ private:
     void end(Client &client, const QString &code);
     void queueDelivery(Client &client);
     void queueCollection(Client &client);
+    void submit(Client &client, TransferorTask task);
     // Delivers the client, or asks it first how it stands.
     void queueNext(Client &client);
     void onAnswer(Client &client, const TransferorOutcome &outcome);
