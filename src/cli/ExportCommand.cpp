@@ -41,6 +41,7 @@ const char *const kClientColumns[] = {
     "services",
     "generated files",
     "wave",
+    "ask first",
 };
 
 const char *const kSettingsColumns[] = {
