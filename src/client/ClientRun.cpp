@@ -6,6 +6,7 @@
 #include "client/modClientFiles.h"
 #include "protocol/modFindings.h"
 #include "protocol/modScrambleCore.h"
+#include "protocol/modStatusFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -480,11 +481,8 @@ void ClientRun::writeStatusFile()
 {
     if (m_folder.empty())
         return;
-    std::string text = "STATUS=" + m_status + "\r\n";
-    for (const auto &[code, particulars] : m_findings)
-        text += "FINDING=" + std::to_string(code) + " " + modProtocol::Escape(particulars) + "\r\n";
     std::string problem;
-    if (!modClientFiles::Replace(modClientFiles::Join(m_folder, m_run.clientStatus), text, problem))
+    if (!modClientFiles::Replace(modClientFiles::Join(m_folder, m_run.clientStatus), modStatusFile::Compose(m_status, m_findings), problem))
         log(problem);
 }
 

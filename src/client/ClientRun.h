@@ -4,6 +4,7 @@
 #include "client/ComputerView.h"
 #include "client/TlsLink.h"
 #include "protocol/modRunFile.h"
+#include "protocol/modStatusFile.h"
 
 #include <chrono>
 #include <functional>
@@ -65,6 +66,6 @@ private:
     int m_lock = -1; // the run's lock in the working folder, held to the end
     bool m_linked = false;
     std::string m_status;
-    std::vector<std::pair<int, std::string>> m_findings;
+    modStatusFile::Findings m_findings;
     std::chrono::steady_clock::time_point m_lastSent;
 };

@@ -11,6 +11,7 @@
 #include "protocol/modFindings.h"
 #include "protocol/modProtocol.h"
 #include "protocol/modRunFile.h"
+#include "protocol/modStatusFile.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -350,13 +351,12 @@ void EngineRun::onAnswer(Client &client, const TransferorOutcome &outcome)
     const qint64 now = m_clock.elapsed();
     if (client.atWorkSince < 0)
         client.atWorkSince = now;
-    const qint64 limit = qMax(m_reportingMs + m_keepAliveMs, m_pendingMs);
     if (client.request != Request::None) {
         addFinding(client, modFindings::NoReport, QStringLiteral("still at work for an engine that is gone; it could not be told to stop"));
         end(client, QStringLiteral("XE"));
         return;
     }
-    if (now - client.atWorkSince > limit) {
+    if (now - client.atWorkSince > qMax(m_reportingMs + m_keepAliveMs, m_pendingMs)) {
         addFinding(client, modFindings::NoReport,
             QStringLiteral("still at work after %1 s, for an engine that is gone").arg((now - client.atWorkSince) / 1000));
         end(client, QStringLiteral("XE"));
@@ -379,20 +379,12 @@ void EngineRun::takeStatusFile(Client &client)
     QByteArray text;
     if (!client.collectedStatus.isEmpty() && m_results.OpenFile(file, client.collectedStatus, QIODevice::ReadOnly))
         text = file.read(qint64(1) << 20);
-    QString status;
-    for (const QByteArray &raw : text.split('\n')) {
-        const QByteArray line = raw.trimmed();
-        if (line.startsWith("STATUS=")) {
-            status = modClientText::Clean(line.mid(7).left(8).toStdString());
-        } else if (line.startsWith("FINDING=")) {
-            const QByteArray finding = line.mid(8);
-            const qsizetype space = finding.indexOf(' ');
-            bool known = false;
-            const int code = finding.left(space).toInt(&known);
-            if (known && modFindings::IsClientCode(code))
-                addFinding(client, code, modClientText::Clean(space < 0 ? std::string() : finding.mid(space + 1).toStdString()));
-        }
+    const modStatusFile::Contents left = modStatusFile::Parse(std::string_view(text.constData(), std::size_t(text.size())));
+    for (const auto &[code, particulars] : left.findings) {
+        if (modFindings::IsClientCode(code))
+            addFinding(client, code, modClientText::Clean(particulars));
     }
+    QString status = modClientText::Clean(std::string_view(left.status).substr(0, 8));
     const bool ended = status.startsWith(QLatin1Char('P')) || status == QLatin1String("XC") || status == QLatin1String("XA");
     if (!ended) {
         addFinding(client, modFindings::WorkCutOff,
@@ -587,8 +579,7 @@ void EngineRun::cancel(int n)
     if (client.phase == Phase::Ended || client.request != Request::None)
         return;
     client.request = Request::Cancel;
-    if (client.phase == Phase::Pending || ((client.phase == Phase::Queued || client.phase == Phase::Asking) && (client.task == 0 || m_pool->withdraw(client.task)))) {
-        client.task = 0;
+    if (withdrawn(client)) {
         end(client, QStringLiteral("XC"));
     } else if (client.phase == Phase::Working) {
         m_channel->cancel(client.job.name);
@@ -603,14 +594,24 @@ void EngineRun::abort(int n)
     if (client.phase == Phase::Ended || client.request == Request::Abort)
         return;
     client.request = Request::Abort;
-    if (client.phase == Phase::Pending || ((client.phase == Phase::Queued || client.phase == Phase::Asking) && (client.task == 0 || m_pool->withdraw(client.task)))) {
-        client.task = 0;
+    if (withdrawn(client)) {
         end(client, QStringLiteral("XA"));
         return;
     }
     setStatus(client, QStringLiteral("AP"));
     if (client.phase == Phase::Working)
         m_channel->abort(client.job.name);
+}
+
+bool EngineRun::withdrawn(Client &client)
+{
+    // Waiting for its next try, or for a transferor that can still let it go.
+    if (client.phase == Phase::Pending
+        || ((client.phase == Phase::Queued || client.phase == Phase::Asking) && (client.task == 0 || m_pool->withdraw(client.task)))) {
+        client.task = 0;
+        return true;
+    }
+    return false;
 }
 
 void EngineRun::cancelAll()

@@ -116,6 +116,8 @@ private:
     void queueDelivery(Client &client);
     void queueCollection(Client &client);
     void submit(Client &client, TransferorTask task);
+    // Takes back a client not yet at work; false once it may have been delivered.
+    bool withdrawn(Client &client);
     // Delivers the client, or asks it first how it stands.
     void queueNext(Client &client);
     void onAnswer(Client &client, const TransferorOutcome &outcome);

@@ -1,5 +1,6 @@
 #include "protocol/modRunFile.h"
 #include "protocol/modScrambleCore.h"
+#include "protocol/modStatusFile.h"
 
 #include <QTest>
 
@@ -104,6 +105,17 @@ private Q_SLOTS:
         std::string back;
         QVERIFY(modScrambleCore::Descramble(scrambled, back));
         QCOMPARE(back, codes);
+    }
+
+    // The client's status file read back as it was written, whatever its
+    // particulars hold; what is not a finding is passed over.
+    void statusFileRoundTrip()
+    {
+        const modStatusFile::Findings findings {{1010, "DOM\\alice: /home/a\tb\r\nFINDING=1 forged"}, {1501, ""}};
+        const std::string text = modStatusFile::Compose("PW", findings) + "FINDING=x1 no code\r\nFINDING=12z\r\nOTHER=1\r\n";
+        const modStatusFile::Contents back = modStatusFile::Parse(text);
+        QCOMPARE(back.status, std::string("PW"));
+        QVERIFY(back.findings == findings);
     }
 };
 
