@@ -40,6 +40,10 @@ public:
     virtual void setIcon(const QString &key, int icon) = 0;
     virtual int expandedIcon(const QString &key) const = 0;
     virtual void setExpandedIcon(const QString &key, int icon) = 0;
+    // A node's status in words while a status picture shows it (a client's
+    // status text in a run); a picture that is no status drops it. Only a
+    // tree that tells it to someone keeps it.
+    virtual void setStatusText(const QString & /*key*/, const QString & /*text*/) { }
 
     // Empty for a top-level node or a missing one.
     virtual QString parentKey(const QString &key) const = 0;

@@ -22,6 +22,7 @@ int RunTreeStatus::prepare(const QString &groupKey)
     for (QString key = m_tree.firstChildKey(groupKey); !key.isEmpty(); key = m_tree.nextSiblingKey(key)) {
         if (key.startsWith(QLatin1Char('C'))) {
             m_tree.setIcon(key, TreeImage::StatusNotProcessed);
+            m_tree.setStatusText(key, QString());
             ++computers;
         } else {
             m_tree.setIcon(key, TreeImage::Folder);
@@ -39,7 +40,9 @@ void RunTreeStatus::SetNodeStatus(const QString &nodeKey, const QString &code)
 {
     if (!m_tree.contains(nodeKey))
         return;
-    m_tree.setIcon(nodeKey, ClientStatus::Image(code));
+    const ClientStatus::Entry shown = ClientStatus::Lookup(code);
+    m_tree.setIcon(nodeKey, shown.Image);
+    m_tree.setStatusText(nodeKey, shown.Text);
     QString &status = m_status[nodeKey];
     const int before = static_cast<int>(ClientStatus::CategoryOf(status));
     const int after = static_cast<int>(ClientStatus::CategoryOf(code));

@@ -419,9 +419,10 @@ QByteArray ReadinessReport::Html(const QString &csvLink, int firstComputers) con
         }
         out << "<table class=\"chart\">\r\n";
         for (auto it = codes.cbegin(); it != codes.cend(); ++it) {
-            const bool warning = first.value(it.key()).constFirst().second->Warning;
-            out << modReportFormat::BarRow(QString::number(it.key()) + QStringLiteral(": ") + texts.value(it.key()), it.value(), total,
-                warning ? standingColour(Standing::Warnings) : standingColour(Standing::Errors));
+            const Fault &fault = *first.value(it.key()).constFirst().second;
+            // The bar's colour is not the only sign of its severity: the word is in its caption.
+            out << modReportFormat::BarRow(QStringLiteral("%1 %2: %3").arg(QString::number(it.key()), severity(fault), texts.value(it.key())),
+                it.value(), total, fault.Warning ? standingColour(Standing::Warnings) : standingColour(Standing::Errors));
         }
         out << "</table>\r\n";
 

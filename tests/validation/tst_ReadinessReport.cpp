@@ -130,6 +130,8 @@ private Q_SLOTS:
         QCOMPARE(page.count("<tr><td>PC-"), 8);
         QCOMPARE(page.count("1 more in <a href=\"r.csv\">r.csv</a>."), 1);
         QVERIFY(page.contains("<h3 id=\"code300\">300 <span class=\"error\">error</span>: "));
+        // A code's bar says its severity in words as well as by its colour.
+        QVERIFY(page.contains("<tr><td>300 error: "));
     }
 
     // Pings go only to the fake network; a name that does not resolve and a

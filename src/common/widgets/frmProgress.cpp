@@ -44,7 +44,8 @@ frmProgress::frmProgress(QWidget *parent)
     m_picWait->setObjectName(QStringLiteral("picWait"));
     m_picProgress->setObjectName(QStringLiteral("picProgress"));
     m_cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    m_cmdCancel->setAutoDefault(false);
+    // Enter asks to cancel as Escape does; the window has no other button.
+    m_cmdCancel->setDefault(true);
     m_tmrAnimate->setObjectName(QStringLiteral("tmrAnimate"));
     m_tmrAnimate->setInterval(kAnimateIntervalMs);
 

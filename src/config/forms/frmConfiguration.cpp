@@ -2,6 +2,7 @@
 
 #include "common/Presenter.h"
 #include "common/modErrorHandler.h"
+#include "common/widgets/modKeyboard.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -56,6 +57,7 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     cmdBrowse = new QPushButton(QStringLiteral("..."), this);
     cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
     cmdBrowse->setToolTip(QStringLiteral("Browse Folders..."));
+    cmdBrowse->setAccessibleName(QStringLiteral("Browse for the log folder"));
     cmdBrowse->setMaximumWidth(cmdBrowse->fontMetrics().horizontalAdvance(cmdBrowse->text()) + 24);
     cboListenerIP = listField(this, "cboListenerIP", "Local IP address which Console will use to receive client communications");
     txtListenerPort = textField(this, "txtListenerPort", "TCP port which will receive network communication from clients");
@@ -149,6 +151,10 @@ frmConfiguration::frmConfiguration(QWidget *owner)
     layout->addLayout(columns);
     layout->addWidget(certificate);
     layout->addLayout(buttons);
+
+    modKeyboard::TabOrder({txtLogPath, cmdBrowse, cboListenerIP, txtListenerPort, cboConsoleIP, txtDestShare, txtDestPath, txtCheckPeriod,
+        txtReportingPeriod, txtKeepAliveIncr, txtLoggingLevel, txtMaxTransferors, txtPingsInFlight, txtRetryInterval, txtPendingTimeout,
+        txtCertificate, chkWelcomeScreen, cmdOK, cmdCancel, cmdApply});
 
     const bool opened = m_model.Load();
     txtLogPath->setText(m_model.Text(Config::LogPath));

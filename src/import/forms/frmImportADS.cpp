@@ -4,6 +4,7 @@
 #include "common/ProgressBarLink.h"
 #include "common/modErrorHandler.h"
 #include "common/widgets/frmProgress.h"
+#include "common/widgets/modKeyboard.h"
 #include "database/ComputerDB.h"
 #include "import/ADComputerImport.h"
 
@@ -48,6 +49,7 @@ frmImportADS::frmImportADS(QWidget *owner)
     setWindowTitle(QStringLiteral("Import from Active Directory"));
     cboSecurity->setObjectName(QStringLiteral("cboSecurity"));
     cmdCAFile->setObjectName(QStringLiteral("cmdCAFile"));
+    cmdCAFile->setAccessibleName(QStringLiteral("Browse for the certificate authority file"));
     chkAllUsers->setObjectName(QStringLiteral("chkAllUsers"));
     cmdImport->setObjectName(QStringLiteral("cmdImport"));
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
@@ -80,6 +82,8 @@ frmImportADS::frmImportADS(QWidget *owner)
     layout->addWidget(chkAllUsers);
     layout->addWidget(buttons);
     cmdImport->setDefault(true);
+    modKeyboard::TabOrder(
+        {txtServer, txtPort, cboSecurity, txtCAFile, cmdCAFile, txtUser, txtPassword, txtDomain, chkAllUsers, cmdImport, cmdCancel});
 
     connect(cmdImport, &QPushButton::clicked, this, &frmImportADS::DoImport);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);

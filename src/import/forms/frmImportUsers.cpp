@@ -3,6 +3,7 @@
 #include "common/Presenter.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
+#include "common/widgets/modKeyboard.h"
 #include "database/ComputerDB.h"
 #include "import/UserFileImport.h"
 #include "import/forms/frmShowLog.h"
@@ -50,6 +51,7 @@ frmImportUsers::frmImportUsers(ComputerDB &database, QWidget *owner)
     auto *fileRow = new QHBoxLayout;
     m_txtFile = new QLineEdit(this);
     m_txtFile->setObjectName(QStringLiteral("txtFile"));
+    m_txtFile->setAccessibleName(QStringLiteral("File to import"));
     fileRow->addWidget(m_txtFile);
     auto *cmdBrowse = new QPushButton(QStringLiteral("&Browse..."), this);
     cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
@@ -103,6 +105,7 @@ frmImportUsers::frmImportUsers(ComputerDB &database, QWidget *owner)
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     buttons->addWidget(cmdCancel);
     layout->addLayout(buttons);
+    modKeyboard::TabOrder({m_txtFile, cmdBrowse, m_optUserToUser, m_optSIDToUser, m_optComputers, m_chkAllUsers, cmdImport, cmdCancel});
 
     connect(cmdBrowse, &QPushButton::clicked, this, &frmImportUsers::cmdBrowse_Click);
     connect(cmdImport, &QPushButton::clicked, this, &frmImportUsers::cmdImport_Click);

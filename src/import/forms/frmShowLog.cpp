@@ -23,6 +23,8 @@ frmShowLog::frmShowLog(const QString &caption, const QString &heading, const QSt
     m_txtLog = new QPlainTextEdit(this);
     m_txtLog->setObjectName(QStringLiteral("txtLog"));
     m_txtLog->setReadOnly(true);
+    // The heading names the lines for a screen reader.
+    m_lblHeading->setBuddy(m_txtLog);
     m_txtLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     // The lines end in CR LF as they would in a saved log; the box shows
     // each CR LF as one line break.
@@ -33,6 +35,8 @@ frmShowLog::frmShowLog(const QString &caption, const QString &heading, const QSt
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    QWidget::setTabOrder(m_txtLog, buttons->button(QDialogButtonBox::Ok));
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
 }

@@ -1,10 +1,12 @@
 #include "shell/forms/ComputerTreeView.h"
 
+#include "common/TreeImage.h"
 #include "common/modGeneral.h"
 #include "common/widgets/frmProgress.h"
 #include "database/ProgressLinkSink.h"
 #include "shell/forms/ComputerTreeDelegate.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
@@ -42,6 +44,7 @@ ComputerTreeView::ComputerTreeView(QWidget *parent)
     : QTreeWidget(parent)
 {
     setObjectName(QStringLiteral("tvMain"));
+    setAccessibleName(QStringLiteral("Computers"));
     setColumnCount(1);
     setHeaderHidden(true);
     header()->setStretchLastSection(true);
@@ -180,6 +183,33 @@ void ComputerTreeView::refreshDecoration(QTreeWidgetItem *item)
     const bool open = item->isExpanded() && !keyOf(item).startsWith(QLatin1Char('C'));
     const int number = open && expanded != 0 ? expanded : item->data(0, IconRole).toInt();
     item->setIcon(0, m_icons.icon(number));
+    refreshAccessibleText(item);
+}
+
+void ComputerTreeView::refreshAccessibleText(QTreeWidgetItem *item)
+{
+    const int number = item->data(0, IconRole).toInt();
+    QString status = item->data(0, StatusTextRole).toString();
+    if (status.isEmpty() && TreeImage::IsStatus(number))
+        status = TreeImage::Meaning(number);
+    // Without a status the name is the node's text, which Qt reads by
+    // itself; a tree of 100,000 computers keeps no second copy of it.
+    const QString name = status.isEmpty() ? QString() : item->text(0) + QStringLiteral(", ") + status;
+    const QString description = status.isEmpty() ? TreeImage::Meaning(number) : QString();
+    if (item->data(0, Qt::AccessibleDescriptionRole).toString() != description)
+        item->setData(0, Qt::AccessibleDescriptionRole, description.isEmpty() ? QVariant() : QVariant(description));
+    if (item->data(0, Qt::AccessibleTextRole).toString() == name)
+        return;
+    item->setData(0, Qt::AccessibleTextRole, name.isEmpty() ? QVariant() : QVariant(name));
+    // Qt 6.4 has no announcement event; a screen reader speaks the name of
+    // the node it is on when that name changes.
+    if (!QAccessible::isActive() || item != currentItem())
+        return;
+    QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(this);
+    if (QAccessibleInterface *node = tree ? tree->focusChild() : nullptr) {
+        QAccessibleEvent changed(node, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&changed);
+    }
 }
 
 // ---- TreeDisplay ----------------------------------------------------------------
@@ -202,6 +232,7 @@ bool ComputerTreeView::addNode(const QString &relativeKey, Relation relation, co
     // No expanded image until one is set: an absent value reads as 0.
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
     item->setIcon(0, m_icons.icon(icon));
+    refreshAccessibleText(item);
     parent->insertChild(row, item);
     m_items.insert(key, item);
     return true;
@@ -316,8 +347,10 @@ QString ComputerTreeView::text(const QString &key) const
 void ComputerTreeView::setText(const QString &key, const QString &text)
 {
     ++m_changes;
-    if (QTreeWidgetItem *item = itemForKey(key))
+    if (QTreeWidgetItem *item = itemForKey(key)) {
         item->setText(0, text);
+        refreshAccessibleText(item);
+    }
 }
 
 int ComputerTreeView::icon(const QString &key) const
@@ -330,6 +363,8 @@ void ComputerTreeView::setIcon(const QString &key, int icon)
 {
     if (QTreeWidgetItem *item = itemForKey(key)) {
         item->setData(0, IconRole, icon);
+        if (!TreeImage::IsStatus(icon) && item->data(0, StatusTextRole).isValid())
+            item->setData(0, StatusTextRole, QVariant());
         refreshDecoration(item);
     }
 }
@@ -345,6 +380,14 @@ void ComputerTreeView::setExpandedIcon(const QString &key, int icon)
     if (QTreeWidgetItem *item = itemForKey(key)) {
         item->setData(0, ExpandedIconRole, icon);
         refreshDecoration(item);
+    }
+}
+
+void ComputerTreeView::setStatusText(const QString &key, const QString &text)
+{
+    if (QTreeWidgetItem *item = itemForKey(key)) {
+        item->setData(0, StatusTextRole, text.isEmpty() ? QVariant() : QVariant(text));
+        refreshAccessibleText(item);
     }
 }
 

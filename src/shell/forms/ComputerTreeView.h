@@ -36,6 +36,8 @@ public:
         KeyRole = Qt::UserRole,
         IconRole,
         ExpandedIconRole,
+        // The status in words beside a status picture (TreeDisplay::setStatusText).
+        StatusTextRole,
     };
 
     // Drags of tree nodes carry the node's key in this format.
@@ -81,6 +83,7 @@ public:
     void setIcon(const QString &key, int icon) override;
     int expandedIcon(const QString &key) const override;
     void setExpandedIcon(const QString &key, int icon) override;
+    void setStatusText(const QString &key, const QString &text) override;
     QString parentKey(const QString &key) const override;
     QString firstChildKey(const QString &key) const override;
     QString nextSiblingKey(const QString &key) const override;
@@ -133,6 +136,10 @@ private:
     // Row of a child; quick for a walk along the siblings.
     int rowOf(QTreeWidgetItem *parent, QTreeWidgetItem *child) const;
     void refreshDecoration(QTreeWidgetItem *item);
+    // What assistive technology reads for a node: its name with the status
+    // its picture shows ("HQ-01, Migration successful"), and what a
+    // settings picture means. A change on the current node is announced.
+    void refreshAccessibleText(QTreeWidgetItem *item);
     void startNodeDrag();
     QPixmap dragPixmap() const;
     void userSelected(const QString &before);

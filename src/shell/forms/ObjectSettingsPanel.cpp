@@ -215,7 +215,7 @@ QWidget *ObjectSettingsPanel::createAccountsTab()
     layout->addLayout(grid);
 
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(addButton(Command::AuthWizard, QStringLiteral("&Authentication Wizard..."), page));
+    buttons->addWidget(addButton(Command::AuthWizard, QStringLiteral("Authentication &Wizard..."), page));
     buttons->addWidget(addButton(Command::ChangePasswords, QStringLiteral("Change &Passwords..."), page));
     buttons->addStretch(1);
     layout->addSpacing(4);
@@ -231,6 +231,8 @@ QWidget *ObjectSettingsPanel::createProfilesBox()
     auto *layout = new QHBoxLayout(box);
     m_lstMigrateUsers = new QListWidget(box);
     m_lstMigrateUsers->setObjectName(QStringLiteral("lstMigrateUsers"));
+    m_lstMigrateUsers->setAccessibleName(QStringLiteral("Profiles to migrate"));
+    m_lstMigrateUsers->setAccessibleDescription(QStringLiteral("The computer's user migrations: source user -> destination user"));
     m_lstMigrateUsers->setSelectionMode(QAbstractItemView::SingleSelection);
     m_lstMigrateUsers->setMinimumHeight(fontMetrics().height() * 4 + 8);
     layout->addWidget(m_lstMigrateUsers, 1);

@@ -17,6 +17,7 @@ TreeFindBar::TreeFindBar(ComputerTreeView &tree, QWidget *parent)
     txtFind = new QLineEdit(this);
     txtFind->setObjectName(QStringLiteral("txtFind"));
     txtFind->setPlaceholderText(QStringLiteral("Find a computer or group"));
+    txtFind->setAccessibleName(txtFind->placeholderText());
     txtFind->setClearButtonEnabled(true);
     txtFind->installEventFilter(this);
     lblFindCount = new QLabel(this);
@@ -25,6 +26,7 @@ TreeFindBar::TreeFindBar(ComputerTreeView &tree, QWidget *parent)
     cmdFindClose->setObjectName(QStringLiteral("cmdFindClose"));
     cmdFindClose->setText(QStringLiteral("\u2715"));
     cmdFindClose->setToolTip(QStringLiteral("Close the find box (Esc)"));
+    cmdFindClose->setAccessibleName(QStringLiteral("Close the find box"));
     cmdFindClose->setAutoRaise(true);
 
     auto *layout = new QHBoxLayout(this);
@@ -33,6 +35,7 @@ TreeFindBar::TreeFindBar(ComputerTreeView &tree, QWidget *parent)
     layout->addWidget(txtFind, 1);
     layout->addWidget(lblFindCount);
     layout->addWidget(cmdFindClose);
+    QWidget::setTabOrder(txtFind, cmdFindClose);
 
     connect(txtFind, &QLineEdit::textEdited, this, &TreeFindBar::textChanged);
     // The clear button changes the text without an edit.

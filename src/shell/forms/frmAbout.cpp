@@ -65,6 +65,7 @@ frmAbout::frmAbout(QWidget *owner)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     QPushButton *ok = buttons->button(QDialogButtonBox::Ok);
     ok->setObjectName(QStringLiteral("cmdOK"));
+    ok->setDefault(true);
     // Some desktops put a theme icon on standard buttons; the console's dialogs have none.
     ok->setIcon(QIcon());
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

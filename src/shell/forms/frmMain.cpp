@@ -9,6 +9,7 @@
 #include "common/modGeneral.h"
 #include "common/modRehearsal.h"
 #include "common/modRollback.h"
+#include "common/widgets/modKeyboard.h"
 #include "config/forms/frmConfiguration.h"
 #include "database/ComputerDB.h"
 #include "engine/ClientStatus.h"
@@ -463,6 +464,8 @@ void frmMain::createPanes()
     buttons->addWidget(cmdCompNew, 1);
     buttons->addWidget(cmdFoldNew, 1);
     computers->addLayout(buttons);
+    // The find box sits over the tree, though it is made after it.
+    modKeyboard::TabOrder({m_findBar, tvMain, cmdCompNew, cmdFoldNew});
 
     // Right: the settings panel and the progress log take the same place in turn.
     auto *right = new QWidget(splitMain);
@@ -482,6 +485,9 @@ void frmMain::createPanes()
     settingsScroll->setObjectName(QStringLiteral("scrObjectSettings"));
     settingsScroll->setFrameShape(QFrame::NoFrame);
     settingsScroll->setWidgetResizable(true);
+    // Tab walks the panel's controls, and the area scrolls to each; the area
+    // itself is no stop of its own.
+    settingsScroll->setFocusPolicy(Qt::NoFocus);
     m_objectSettings = new ObjectSettingsPanel(settingsScroll);
     m_objectSettings->setDatabase(Database.get());
     m_objectSettings->setIconProvider([this](int imageNumber) { return tvMain->icons().icon(imageNumber); });
@@ -762,8 +768,12 @@ void frmMain::SettingsFileLoaded(const SettingsFileResult &result)
         tvMain->ReloadComputerDatabase();
         Database->SetColorsForEdit();
         // A saved migration state shows each computer as its run left it.
-        for (auto it = m_run->LastStatuses().cbegin(); it != m_run->LastStatuses().cend(); ++it)
-            tvMain->setIcon(QStringLiteral("C") + QString::number(it.key()), ClientStatus::Image(it.value()));
+        for (auto it = m_run->LastStatuses().cbegin(); it != m_run->LastStatuses().cend(); ++it) {
+            const QString key = QStringLiteral("C") + QString::number(it.key());
+            const ClientStatus::Entry shown = ClientStatus::Lookup(it.value());
+            tvMain->setIcon(key, shown.Image);
+            tvMain->setStatusText(key, shown.Text);
+        }
         m_fleet->refresh();
         SetMainCaption();
     });

@@ -2,6 +2,7 @@
 
 #include "common/AppInfo.h"
 #include "common/AppState.h"
+#include "common/widgets/modKeyboard.h"
 #include "shell/JobNameCheck.h"
 #include "shell/forms/frmMain.h"
 
@@ -26,12 +27,16 @@ frmMigJobName::frmMigJobName(frmMain &owner)
     m_txtJobName = new QLineEdit(AppState::Get().CurrentJobName, this);
     m_txtJobName->setObjectName(QStringLiteral("txtJobName"));
     m_txtJobName->selectAll();
+    m_txtJobName->setAccessibleName(QStringLiteral("Migration job name"));
+    prompt->setBuddy(m_txtJobName);
     layout->addWidget(m_txtJobName);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
     layout->addWidget(buttons);
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    modKeyboard::TabOrder({m_txtJobName, buttons->button(QDialogButtonBox::Ok), buttons->button(QDialogButtonBox::Cancel)});
     connect(buttons, &QDialogButtonBox::accepted, this, &frmMigJobName::cmdOK_Click);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }

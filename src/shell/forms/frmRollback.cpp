@@ -3,6 +3,7 @@
 #include "common/AppInfo.h"
 #include "common/Presenter.h"
 #include "common/modErrorHandler.h"
+#include "common/widgets/modKeyboard.h"
 #include "engine/ClientStatus.h"
 
 #include <QCheckBox>
@@ -105,6 +106,8 @@ frmRollback::frmRollback(const ComputerDB &database, const QString &results, QWi
     cmdCancel = buttons->addButton(QDialogButtonBox::Cancel);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
     layout->addWidget(buttons);
+    modKeyboard::TabOrder({txtResults, cmdBrowse, lstComputers, cmdTickAll, cmdUntickAll, txtJoinAccount, txtJoinPassword, chkForget,
+        cmdRollBack, cmdCancel});
 
     connect(txtResults, &QLineEdit::editingFinished, this, &frmRollback::loadComputers);
     connect(cmdBrowse, &QPushButton::clicked, this, &frmRollback::browse);

@@ -2,6 +2,7 @@
 
 #include "common/AppInfo.h"
 #include "common/modErrorHandler.h"
+#include "common/widgets/modKeyboard.h"
 #include "shell/modHelp.h"
 #include "shell/modStartup.h"
 
@@ -147,6 +148,7 @@ frmWelcome::frmWelcome(QWidget *owner)
                                  "QCommandLinkButton:hover { border-color: palette(midlight); }"
                                  "QCommandLinkButton:focus { border-color: palette(highlight); }"));
 
+    modKeyboard::TabOrder({cmdEasyWizard, cmdDocumentation, cmdLoad, chkDontShow, cmdOK});
     for (QCommandLinkButton *choice : {cmdEasyWizard, cmdDocumentation, cmdLoad})
         choice->installEventFilter(this);
 

@@ -1,5 +1,7 @@
 #include "wizards/forms/frmAddMigration.h"
 
+#include "common/widgets/modKeyboard.h"
+
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -62,6 +64,9 @@ frmAddMigration::frmAddMigration(QWidget *parent)
     QPushButton *cancel = buttons->addButton(QDialogButtonBox::Cancel);
     cancel->setObjectName(QStringLiteral("cmdCancel"));
     add->setDefault(true);
+    modKeyboard::TabOrder({m_options[Field::SourceUsername], m_fields[Field::SourceUsername], m_options[Field::SourceSID],
+        m_fields[Field::SourceSID], m_options[Field::DestUsername], m_fields[Field::DestUsername], m_options[Field::DestSID],
+        m_fields[Field::DestSID], add, cancel});
     connect(add, &QPushButton::clicked, this, &frmAddMigration::cmdAddMigration_Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     layout->addWidget(buttons);

@@ -1,5 +1,6 @@
 #include "wizards/forms/frmAuthManual.h"
 
+#include "common/widgets/modKeyboard.h"
 #include "settings/sections/widgets/AccountEntryWidget.h"
 #include "wizards/forms/frmAuthPassword.h"
 
@@ -35,17 +36,23 @@ frmAuthManual::frmAuthManual(QWidget *parent)
         current->setTextFormat(Qt::PlainText);
         m_accounts[static_cast<size_t>(row)] = current;
 
-        auto *set = new QPushButton(QStringLiteral("&Set"), this);
+        // Five rows of the same two buttons: no Alt letter could pick one
+        // row's, so they have none, and their names say whose they are.
+        auto *set = new QPushButton(QStringLiteral("Set"), this);
         set->setObjectName(QStringLiteral("cmdSet%1").arg(row));
+        set->setAccessibleName(QStringLiteral("Set ") + caption.chopped(1));
         set->setAutoDefault(false);
         set->setToolTip(QStringLiteral("Set ") + caption.chopped(1) + QStringLiteral(" username and password"));
         connect(set, &QPushButton::clicked, this, [this, row] { cmdSet_Click(row); });
-        auto *password = new QPushButton(QStringLiteral("Pass&word..."), this);
+        auto *password = new QPushButton(QStringLiteral("Password..."), this);
         password->setObjectName(QStringLiteral("cmdPassword%1").arg(row));
+        password->setAccessibleName(QStringLiteral("New password of ") + caption.chopped(1));
         password->setAutoDefault(false);
         password->setToolTip(QStringLiteral("Give ") + caption.chopped(1) + QStringLiteral(" a new password"));
         connect(password, &QPushButton::clicked, this, [this, row] { cmdPassword_Click(row); });
         m_passwordButtons[static_cast<size_t>(row)] = password;
+        // Along each row, then down to the next.
+        modKeyboard::TabOrder({row > 0 ? m_passwordButtons[static_cast<size_t>(row - 1)] : nullptr, set, password});
 
         const int top = row * 3;
         grid->addWidget(name, top, 0);
@@ -72,6 +79,7 @@ frmAuthManual::frmAuthManual(QWidget *parent)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addWidget(buttons);

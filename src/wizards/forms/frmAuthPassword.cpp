@@ -1,6 +1,7 @@
 #include "wizards/forms/frmAuthPassword.h"
 
 #include "common/modErrorHandler.h"
+#include "common/widgets/modKeyboard.h"
 #include "settings/sections/ManualAccountsModel.h"
 
 #include <QDialogButtonBox>
@@ -26,6 +27,8 @@ frmAuthPassword::frmAuthPassword(QWidget *parent)
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("cmdOK"));
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cmdCancel"));
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+    modKeyboard::TabOrder({m_txtPassword, buttons->button(QDialogButtonBox::Ok), buttons->button(QDialogButtonBox::Cancel)});
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     layout->addRow(buttons);

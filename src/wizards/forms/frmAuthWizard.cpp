@@ -1,5 +1,6 @@
 #include "wizards/forms/frmAuthWizard.h"
 
+#include "common/widgets/modKeyboard.h"
 #include "wizards/forms/frmAuthManual.h"
 #include "wizards/modAccountsOpening.h"
 
@@ -106,6 +107,9 @@ frmAuthWizard::frmAuthWizard(QWidget *owner)
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_pages, 1);
     layout->addLayout(buttons);
+
+    modKeyboard::TabOrder({optAnswer[0], optAnswer[1], optAnswer[2], txtUsername, txtPassword, txtDomain, chkLocalAccount, cmdOverride,
+        cmdPrevious, cmdNext, cmdCancel});
 
     connect(m_options, &QButtonGroup::idClicked, &m_model, &AuthWizardModel::selectOption);
     connect(txtUsername, &QLineEdit::textEdited, &m_model, &AuthWizardModel::setUsername);

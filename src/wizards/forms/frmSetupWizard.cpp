@@ -2,6 +2,7 @@
 
 #include "common/modGeneral.h"
 #include "common/widgets/LinkedProgressBar.h"
+#include "common/widgets/modKeyboard.h"
 #include "database/ComputerDB.h"
 #include "import/forms/frmImportADS.h"
 #include "import/forms/frmImportUsers.h"
@@ -168,6 +169,8 @@ frmSetupWizard::frmSetupWizard(QWidget *owner)
     cmdNext = named(new QPushButton(SetupWizardModel::NextCaption, this), QStringLiteral("cmdNext"));
     cmdNext->setDefault(true);
     cmdCancel = named(new QPushButton(QStringLiteral("Cancel"), this), QStringLiteral("cmdCancel"));
+    // Each page's controls, then the buttons; the pages are made in the order they come.
+    modKeyboard::TabOrder({m_pages, cmdPrevious, cmdNext, cmdCancel});
     auto *buttons = new QHBoxLayout;
     buttons->addStretch(1);
     buttons->addWidget(cmdPrevious);
