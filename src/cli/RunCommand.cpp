@@ -104,8 +104,8 @@ QString RunCommand::usage()
                           "                        it went away (closed, or killed): every computer's\n"
                           "                        status from where it stands, to the end. When its\n"
                           "                        engine is gone too, a new one delivers the computers\n"
-                          "                        it never delivered; those it was at work on are named\n"
-                          "                        and left alone\n"
+                          "                        it never delivered, and asks those it was at work on\n"
+                          "                        how they stand before it delivers or collects them\n"
                           "  --wave NAME           run only the computers of that wave (vo wave list names\n"
                           "                        them), with its start time, cap and threshold; the\n"
                           "                        logs are added to the job's results folder, as one\n"
@@ -136,21 +136,8 @@ int RunCommand::resume(JobFile &file, const QString &resumeOption, const QString
     AppState::Get().CurrentSettingsFile = QDir::current().absoluteFilePath(file.path());
     m_out << "Migration Job Name: " << journal.run << '\n';
     m_out << "Results folder: " << QDir::toNativeSeparators(results) << '\n';
-    if (journal.complete) {
-        // Nothing to follow: how each computer ended, as the run left it.
-        m_out << "The run ended while no console followed it.\n";
-        int status = 0; // 0 all successful, 2 some with warnings and none worse, 1 else
-        for (int n = 1; n <= journal.clients.size(); ++n) {
-            const QString code = journal.statuses.value(n);
-            if (code == QLatin1String("XW"))
-                status = qMax(status, 2);
-            else if (code != QLatin1String("XS"))
-                status = 3;
-            m_out << journal.clients.at(n - 1) << ": " << ClientStatus::Text(code) << '\n';
-        }
-        m_out.flush();
-        return status == 3 ? 1 : status;
-    }
+    if (journal.complete)
+        return ended(journal);
     m_out.flush();
     if (!EngineJournal::EngineAlive(journal))
         return deliverTheRest(database, results, file.has(reportOption) ? file.value(reportOption) : QString());
@@ -161,11 +148,31 @@ int RunCommand::resume(JobFile &file, const QString &resumeOption, const QString
         database, migration,
         [&] {
             attached = migration.Reattach(qxe, results, problem);
-            if (!attached)
+            // The run may have ended since its journal was read.
+            if (!attached && (!EngineJournal::Read(results, journal, problem) || !journal.complete))
                 m_err << "ERROR: " << problem << '\n';
         },
         file.has(reportOption) ? file.value(reportOption) : QString());
-    return attached ? status : 1;
+    if (!attached)
+        return journal.complete ? ended(journal) : 1;
+    return status;
+}
+
+int RunCommand::ended(const EngineJournal::Contents &journal)
+{
+    // Nothing to follow: how each computer ended, as the run left it.
+    m_out << "The run ended while no console followed it.\n";
+    int status = 0; // 0 all successful, 2 some with warnings and none worse, 1 else
+    for (int n = 1; n <= journal.clients.size(); ++n) {
+        const QString code = journal.statuses.value(n);
+        if (code == QLatin1String("XW"))
+            status = qMax(status, 2);
+        else if (code != QLatin1String("XS"))
+            status = 3;
+        m_out << journal.clients.at(n - 1) << ": " << ClientStatus::Text(code) << '\n';
+    }
+    m_out.flush();
+    return status == 3 ? 1 : status;
 }
 
 int RunCommand::deliverTheRest(ComputerDB &database, const QString &results, const QString &report)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/EngineJournal.h"
+
 #include <QStringList>
 
 class ComputerDB;
@@ -34,6 +36,8 @@ private:
     int failure(const QString &text);
     int resume(JobFile &file, const QString &resumeOption, const QString &reportOption);
     int deliverTheRest(ComputerDB &database, const QString &results, const QString &report);
+    // How each computer of a run that has ended ended; the exit status.
+    int ended(const EngineJournal::Contents &journal);
 
     QTextStream &m_out;
     QTextStream &m_err;

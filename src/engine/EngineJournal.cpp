@@ -78,9 +78,12 @@ bool EngineJournal::Read(const QString &resultsFolder, Contents &contents, QStri
         problem = QStringLiteral("\"%1\" is not an engine journal of this console.").arg(QDir::toNativeSeparators(path));
         return false;
     }
+    // What the journal held when it was looked at; lines the engine adds
+    // meanwhile are for the next read. (A line read with a bound allocates
+    // the bound at once, which for each of many lines is far too slow.)
+    const QByteArray text = file.read(info.st_size);
     bool first = true;
-    while (!file.atEnd()) {
-        const QByteArray line = file.readLine(MaxBytes);
+    for (const QByteArray &line : text.split('\n')) {
         if (line.trimmed().isEmpty())
             continue;
         const QJsonObject entry = QJsonDocument::fromJson(line).object();

@@ -950,7 +950,7 @@ bool frmMain::OfferReattach()
                        .arg(run)
             + CR + CR
             + QStringLiteral("Deliver the computers it never delivered, into the same results folder?  Those that ended keep "
-                             "their outcome; those it was at work on are left alone and named.");
+                             "their outcome; those it was at work on are asked first how they stand.");
     }
     if (Presenter::current().showMessage(box) != Presenter::Yes)
         return false;
