@@ -5,7 +5,9 @@
 # here, when CMake configures, against what each library links; and by the
 # test "layers", against what each source file includes.
 #
-# Only the libraries listed in VO_GUI_LIBRARIES may link Qt's widgets.
+# Only the libraries listed in VO_GUI_LIBRARIES may link Qt's widgets. Those
+# in VO_QTGUI_LIBRARIES may link QtGui, for what Qt keeps there without
+# widgets (the undo framework), and nothing of ours above the logic.
 set(VO_LAYERS
     "vo_protocol:"
     "vo_common:"
@@ -17,6 +19,7 @@ set(VO_LAYERS
     "vo_sections:vo_settings,vo_common"
     "vo_sections_widgets:vo_sections,vo_common_widgets"
     "vo_database:vo_settings,vo_common"
+    "vo_undo:vo_database,vo_settings,vo_common"
     "vo_settingsfile:vo_database,vo_settings,vo_common"
     "vo_import:vo_database,vo_settings,vo_common"
     "vo_import_forms:vo_import,vo_common_widgets"
@@ -31,12 +34,13 @@ set(VO_LAYERS
     "vo_logview:vo_common"
     "vo_cli:vo_ssh,vo_common,vo_database,vo_settingsfile,vo_validation,vo_engine,vo_job,vo_config,vo_network,vo_import,vo_wizards,vo_sections,vo_settings"
     "vo_shell:vo_common,vo_database,vo_settingsfile,vo_network,vo_sections,vo_wizards"
-    "vo_shell_forms:vo_shell,vo_database,vo_common_widgets,vo_engine,vo_validation,vo_job,vo_logview,vo_config_forms,vo_import,vo_import_forms,vo_sections_widgets,vo_wizards_forms,vo_fleet"
+    "vo_shell_forms:vo_shell,vo_undo,vo_database,vo_common_widgets,vo_engine,vo_validation,vo_job,vo_logview,vo_config_forms,vo_import,vo_import_forms,vo_sections_widgets,vo_wizards_forms,vo_fleet"
     "vo:vo_cli"
     "varno-osk-engine:vo_enginehost"
     "vo_clientcore:vo_protocol"
     "varno-osk-client:vo_clientcore,vo_protocol"
     "varno-osk:vo_shell_forms")
+set(VO_QTGUI_LIBRARIES vo_undo)
 set(VO_GUI_LIBRARIES vo_common_widgets vo_config_forms vo_import_forms vo_sections_widgets vo_wizards_forms vo_shell_forms varno-osk)
 
 # Fails the configuration when a library links one of ours that its layer
@@ -72,7 +76,8 @@ function(vo_check_layers manifest)
             if(library MATCHES "^vo_" AND NOT library MATCHES "^vo_(compile_options|strict_warnings)$" AND NOT library IN_LIST allowed)
                 message(FATAL_ERROR "${target} links ${library}, which its layer does not allow (cmake/Layers.cmake)")
             endif()
-            if(NOT gui AND library MATCHES "^Qt6::(Widgets|Gui)$")
+            if(NOT gui AND library MATCHES "^Qt6::(Widgets|Gui)$"
+               AND NOT (library STREQUAL "Qt6::Gui" AND target IN_LIST VO_QTGUI_LIBRARIES))
                 message(FATAL_ERROR "${target} is a logic library and must not link ${library}")
             endif()
         endforeach()

@@ -4,6 +4,7 @@
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modText.h"
+#include "database/EditHistory.h"
 #include "database/ProgressSink.h"
 #include "database/modHash.h"
 #include "database/modSort.h"
@@ -32,11 +33,6 @@ constexpr int CustomImage = TreeImage::FolderCustom;
 constexpr int CustomExpandedImage = TreeImage::FolderCustomOpen;
 constexpr int CustomBelowImage = TreeImage::FolderCustomBelow;
 constexpr int CustomBelowExpandedImage = TreeImage::FolderCustomBelowOpen;
-
-void markChanged()
-{
-    AppState::Get().DatabaseChanged = true;
-}
 
 // Blanks only: a tab in a folder name is the administrator's business.
 QString trimBlanks(const QString &text)
@@ -286,7 +282,16 @@ int ComputerDB::AddComputer(const QString &name, const QString &dnsName, int fol
         AttachComputer(id, folderID);
         if (m_linked)
             AddNode(kComputer, id, folderID);
-        markChanged();
+        if (recording()) {
+            DatabaseChange change;
+            change.kind = DatabaseChange::Kind::AddComputer;
+            change.id = id;
+            change.name = name;
+            change.dnsName = dnsName;
+            change.parentAfter = folderID;
+            this->record(std::move(change));
+        }
+        changed();
     });
     return result;
 }
@@ -312,16 +317,29 @@ void ComputerDB::RemoveComputer(int id)
         if (!isActiveComputer(id))
             return;
         ComputerRecord &record = computerSlot(id);
+        if (recording()) {
+            DatabaseChange change;
+            change.kind = DatabaseChange::Kind::RemoveComputer;
+            change.id = id;
+            change.name = record.Name;
+            change.dnsName = record.DNSName;
+            change.parentBefore = record.FolderID;
+            if (const GlobalSettingsPtr own = GetSettings(kComputer, id))
+                change.settingsBefore = own->Clone();
+            this->record(std::move(change));
+        }
         RemoveNameIndex(record.Name, id);
         DetachComputer(id);
         record.Active = false;
         record.Name.clear();
         record.DNSName.clear();
         record.FolderID = -1;
+        ++m_quiet;
         RemoveSettings(id, kComputer);
+        --m_quiet;
         if (m_linked)
             m_tree->removeNode(modGeneral::ComputerKey(id));
-        markChanged();
+        changed();
     });
 }
 
@@ -333,6 +351,14 @@ void ComputerDB::MoveComputer(int id, int newFolderID)
         requireFolderOrRoot(newFolderID);
         const QString key = modGeneral::ComputerKey(id);
         const QString oldParentKey = m_linked && m_tree->contains(key) ? m_tree->parentKey(key) : QString();
+        if (recording() && computerSlot(id).FolderID != newFolderID) {
+            DatabaseChange change;
+            change.kind = DatabaseChange::Kind::MoveComputer;
+            change.id = id;
+            change.parentBefore = computerSlot(id).FolderID;
+            change.parentAfter = newFolderID;
+            this->record(std::move(change));
+        }
         DetachComputer(id);
         AttachComputer(id, newFolderID);
         if (m_linked) {
@@ -344,7 +370,7 @@ void ComputerDB::MoveComputer(int id, int newFolderID)
             if (!oldParentKey.isEmpty())
                 InheritSetColors(oldParentKey);
         }
-        markChanged();
+        changed();
     });
 }
 
@@ -356,12 +382,20 @@ bool ComputerDB::RenameComputer(int id, const QString &newName)
         if (id < 0 || !isActiveComputer(id) || (other != -1 && other != id))
             return;
         ComputerRecord &record = computerSlot(id);
+        if (recording() && record.Name != newName) {
+            DatabaseChange change;
+            change.kind = DatabaseChange::Kind::RenameComputer;
+            change.id = id;
+            change.before = record.Name;
+            change.after = newName;
+            this->record(std::move(change));
+        }
         RemoveNameIndex(record.Name, id);
         if (m_linked)
             m_siblingOrder.rename(SiblingOrder::Computers, record.FolderID, id, record.Name, newName);
         record.Name = newName;
         AddNameIndex(newName, id);
-        markChanged();
+        changed();
         renamed = true;
     });
     return renamed;
@@ -469,7 +503,7 @@ int ComputerDB::AddFolder(QString &name, int parentID)
             const FolderRecord *record = Folders(sibling);
             if (record && modText::SameText(record->Name, name)) {
                 result = sibling;
-                markChanged();
+                changed();
                 return;
             }
         }
@@ -487,7 +521,15 @@ int ComputerDB::AddFolder(QString &name, int parentID)
         AttachFolder(id, parentID);
         if (m_linked)
             AddNode(kFolder, id, parentID);
-        markChanged();
+        if (recording()) {
+            DatabaseChange change;
+            change.kind = DatabaseChange::Kind::AddFolder;
+            change.id = id;
+            change.name = name;
+            change.parentAfter = parentID;
+            this->record(std::move(change));
+        }
+        changed();
     });
     return result;
 }
@@ -535,15 +577,27 @@ void ComputerDB::RemoveFolder(int id)
             ++computerCounter;
         }
 
-        DetachFolder(current);
         FolderRecord &record = folderSlot(current);
+        if (recording()) {
+            DatabaseChange change;
+            change.kind = DatabaseChange::Kind::RemoveFolder;
+            change.id = current;
+            change.name = record.Name;
+            change.parentBefore = record.ParentID;
+            if (const GlobalSettingsPtr own = GetSettings(kFolder, current))
+                change.settingsBefore = own->Clone();
+            this->record(std::move(change));
+        }
+        DetachFolder(current);
         record.Active = false;
         record.Name.clear();
         record.ParentID = -1;
+        ++m_quiet;
         RemoveSettings(current, kFolder);
+        --m_quiet;
         if (m_linked)
             m_tree->removeNode(modGeneral::FolderKey(current));
-        markChanged();
+        changed();
     }
 }
 
@@ -586,6 +640,14 @@ void ComputerDB::MoveFolder(int id, int newParentID)
         const int oldParentID = folderSlot(id).ParentID;
         if (oldParentID == newParentID)
             return;
+        if (recording()) {
+            DatabaseChange change;
+            change.kind = DatabaseChange::Kind::MoveFolder;
+            change.id = id;
+            change.parentBefore = oldParentID;
+            change.parentAfter = newParentID;
+            this->record(std::move(change));
+        }
 
         DetachFolder(id);
         AttachFolder(id, newParentID);
@@ -599,7 +661,7 @@ void ComputerDB::MoveFolder(int id, int newParentID)
             InheritSetColors(parentNodeKey(oldParentID));
             InheritSetColors(parentNodeKey(newParentID));
         }
-        markChanged();
+        changed();
     });
 }
 
@@ -613,10 +675,18 @@ bool ComputerDB::RenameFolder(int id, const QString &newName)
         const int other = FindFolder(newName, record.ParentID);
         if (other != -1 && other != id)
             return;
+        if (recording() && record.Name != newName) {
+            DatabaseChange change;
+            change.kind = DatabaseChange::Kind::RenameFolder;
+            change.id = id;
+            change.before = record.Name;
+            change.after = newName;
+            this->record(std::move(change));
+        }
         if (m_linked)
             m_siblingOrder.rename(SiblingOrder::Folders, record.ParentID, id, record.Name, newName);
         record.Name = newName;
-        markChanged();
+        changed();
         renamed = true;
     });
     return renamed;
@@ -646,6 +716,8 @@ void ComputerDB::GetObjectParent(const QString &type, int id, int &parentID, QSt
 
 void ComputerDB::Clear()
 {
+    if (m_history && m_quiet == 0)
+        m_history->unrecorded();
     Guard("ComputerDB.Clear", [&] {
         m_computerCount = 0;
         m_folderCount = 0;
@@ -688,7 +760,7 @@ int ComputerDB::AddFolderRecord(const QString &name, int parentID, int customSet
         record.CustomSettings = customSettings;
         ++m_folderCount;
         result = id;
-        markChanged();
+        changed();
     });
     return result;
 }
@@ -763,18 +835,37 @@ void ComputerDB::SetComputerDirectoryID(int id, const QString &directoryID)
     Guard("ComputerDB.SetComputerDirectoryID", [&] {
         if (isActiveComputer(id) && computerSlot(id).DirectoryID != directoryID) {
             computerSlot(id).DirectoryID = directoryID;
-            markChanged();
+            changed();
         }
     });
 }
 
 // --- Waves ---------------------------------------------------------------------------
 
+DatabaseChange ComputerDB::wavesChange() const
+{
+    DatabaseChange change;
+    change.kind = DatabaseChange::Kind::Waves;
+    if (recording())
+        change.wavesBefore = std::make_shared<const WaveList>(m_waves);
+    return change;
+}
+
+void ComputerDB::recordWaves(DatabaseChange &&change)
+{
+    if (!change.wavesBefore)
+        return;
+    change.wavesAfter = std::make_shared<const WaveList>(m_waves);
+    record(std::move(change));
+}
+
 bool ComputerDB::AddWave(const WaveRecord &wave, int position)
 {
+    DatabaseChange change = wavesChange();
     if (!m_waves.add(wave, position))
         return false;
-    markChanged();
+    recordWaves(std::move(change));
+    changed();
     return true;
 }
 
@@ -782,16 +873,21 @@ bool ComputerDB::ReplaceWave(int index, const WaveRecord &wave)
 {
     if (index < 0 || index >= m_waves.size())
         return false;
+    DatabaseChange change = wavesChange();
     const QString old = m_waves.at(index).Name;
     if (!m_waves.replace(index, wave))
         return false;
     if (old != wave.Name) {
-        for (const std::unique_ptr<ComputerRecord> &record : m_computers) {
-            if (record && record->Wave == old)
-                record->Wave = wave.Name;
+        for (int id = 0; id < m_computerCount; ++id) {
+            ComputerRecord &record = computerSlot(id);
+            if (record.Wave == old) {
+                change.members.append({id, old, wave.Name});
+                record.Wave = wave.Name;
+            }
         }
     }
-    markChanged();
+    recordWaves(std::move(change));
+    changed();
     return true;
 }
 
@@ -799,22 +895,29 @@ void ComputerDB::RemoveWave(int index)
 {
     if (index < 0 || index >= m_waves.size())
         return;
+    DatabaseChange change = wavesChange();
     const QString name = m_waves.at(index).Name;
     m_waves.remove(index);
     // Removed computers too: undoing their removal must not bring back a wave that is gone.
-    for (const std::unique_ptr<ComputerRecord> &record : m_computers) {
-        if (record && record->Wave == name)
-            record->Wave.clear();
+    for (int id = 0; id < m_computerCount; ++id) {
+        ComputerRecord &record = computerSlot(id);
+        if (record.Wave == name) {
+            change.members.append({id, name, QString()});
+            record.Wave.clear();
+        }
     }
-    markChanged();
+    recordWaves(std::move(change));
+    changed();
 }
 
 void ComputerDB::MoveWave(int from, int to)
 {
     if (from == to || from < 0 || to < 0 || from >= m_waves.size() || to >= m_waves.size())
         return;
+    DatabaseChange change = wavesChange();
     m_waves.move(from, to);
-    markChanged();
+    recordWaves(std::move(change));
+    changed();
 }
 
 bool ComputerDB::SetComputerWave(int id, const QString &wave)
@@ -823,8 +926,16 @@ bool ComputerDB::SetComputerWave(int id, const QString &wave)
     if (!isActiveComputer(id) || (!wave.isEmpty() && name.isEmpty()))
         return false;
     if (computerSlot(id).Wave != name) {
+        if (recording()) {
+            DatabaseChange change;
+            change.kind = DatabaseChange::Kind::ComputerWave;
+            change.id = id;
+            change.before = computerSlot(id).Wave;
+            change.after = name;
+            record(std::move(change));
+        }
         computerSlot(id).Wave = name;
-        markChanged();
+        changed();
     }
     return true;
 }
@@ -866,6 +977,15 @@ bool ComputerDB::AddSettings(const GlobalSettingsPtr &record, int id, const QStr
         if (objectType == kGlobal) {
             if (!record)
                 Raise(91);
+            if (recording()) {
+                DatabaseChange change;
+                change.kind = DatabaseChange::Kind::Settings;
+                change.objectType = kGlobal;
+                change.id = 0;
+                change.settingsBefore = m_settingsTable[0] ? m_settingsTable[0]->Clone() : GlobalSettingsPtr();
+                change.settingsAfter = record->Clone();
+                this->record(std::move(change));
+            }
             record->AssociatedID = -1;
             record->ObjectType = kGlobal;
             m_settingsTable[0] = record;
@@ -877,6 +997,18 @@ bool ComputerDB::AddSettings(const GlobalSettingsPtr &record, int id, const QStr
                 return;
             if (!record)
                 Raise(91);
+            if (recording()) {
+                DatabaseChange change;
+                change.kind = DatabaseChange::Kind::Settings;
+                change.objectType = objectType;
+                change.id = id;
+                if (const GlobalSettingsPtr own = GetSettings(objectType, id))
+                    change.settingsBefore = own->Clone();
+                change.settingsAfter = record->Clone();
+                change.settingsAfter->ObjectType = objectType;
+                change.settingsAfter->AssociatedID = id;
+                this->record(std::move(change));
+            }
             record->ObjectType = objectType;
             record->AssociatedID = id;
             AddAssociatedSettings(record, false);
@@ -1010,6 +1142,14 @@ bool ComputerDB::RemoveSettings(int id, const QString &objectType)
         const int slot = GetSettingsIndex(objectType, id);
         if (slot >= 1 && slot < m_settingsCount) {
             const GlobalSettingsPtr &record = m_settingsTable[static_cast<size_t>(slot)];
+            if (recording() && record) {
+                DatabaseChange change;
+                change.kind = DatabaseChange::Kind::Settings;
+                change.objectType = objectType;
+                change.id = id;
+                change.settingsBefore = record->Clone();
+                this->record(std::move(change));
+            }
             if (record && record->Valid) {
                 const int owner = record->AssociatedID;
                 if (record->ObjectType == kComputer && Computers(owner))
@@ -1040,6 +1180,8 @@ bool ComputerDB::RemoveSettings(int id, const QString &objectType)
 
 void ComputerDB::RemoveAllSettings()
 {
+    if (m_history && m_quiet == 0)
+        m_history->unrecorded();
     Guard("ComputerDB.RemoveAllSettings", [&] {
         m_settingsTable.clear();
         ResetSettingsTable();
@@ -1105,6 +1247,215 @@ void ComputerDB::OverwriteDatabaseChildren(const NodeInfo &node, int depth)
         for (int i = 0; computers && i < computers->Count(); ++i)
             RemoveSettings(computers->Peek(i), kComputer);
     }
+}
+
+// --- Edit history -------------------------------------------------------------------
+
+void ComputerDB::BeginEdit(const QString &text)
+{
+    if (m_editDepth++ == 0) {
+        m_editText = text;
+        m_changes.clear();
+    }
+}
+
+void ComputerDB::EndEdit()
+{
+    if (m_editDepth == 0 || --m_editDepth > 0)
+        return;
+    std::vector<DatabaseChange> changes;
+    changes.swap(m_changes);
+    if (m_history && !changes.empty())
+        m_history->recorded(m_editText, std::move(changes));
+}
+
+void ComputerDB::record(DatabaseChange &&change)
+{
+    m_changes.push_back(std::move(change));
+}
+
+void ComputerDB::changed()
+{
+    AppState::Get().DatabaseChanged = true;
+    if (m_history && m_editDepth == 0 && m_quiet == 0)
+        m_history->unrecorded();
+}
+
+void ComputerDB::NoteSettingsEdited(const QString &objectType, int id, const GlobalSettingsPtr &before)
+{
+    const GlobalSettingsPtr own = GetSettings(objectType, id);
+    if (!recording() || !own)
+        return;
+    DatabaseChange change;
+    change.kind = DatabaseChange::Kind::Settings;
+    change.objectType = objectType;
+    change.id = id;
+    change.settingsBefore = before ? before->Clone() : GlobalSettingsPtr();
+    change.settingsAfter = own->Clone();
+    record(std::move(change));
+}
+
+void ComputerDB::NoteUserListEdited(int id, const UserProfiles &before)
+{
+    const UserProfilesPtr list = GetComputerUserList(id);
+    if (!recording() || !list)
+        return;
+    DatabaseChange change;
+    change.kind = DatabaseChange::Kind::UserList;
+    change.id = id;
+    change.usersBefore = std::make_shared<const UserProfiles>(before);
+    change.usersAfter = std::make_shared<const UserProfiles>(*list);
+    record(std::move(change));
+}
+
+bool ComputerDB::ReactivateComputer(int id, const QString &name, const QString &dnsName, int folderID)
+{
+    bool done = false;
+    Guard("ComputerDB.ReactivateComputer", [&] {
+        if (id < 0 || id >= m_computerCount || isActiveComputer(id) || (folderID != -1 && !isActiveFolder(folderID))
+            || FindComputer(name) != -1)
+            return;
+        ComputerRecord &record = computerSlot(id);
+        record.Active = true;
+        record.Name = name;
+        record.DNSName = dnsName;
+        record.CustomSettings = -1;
+        AddNameIndex(name, id);
+        AttachComputer(id, folderID);
+        if (m_linked)
+            AddNode(kComputer, id, folderID);
+        changed();
+        done = true;
+    });
+    return done;
+}
+
+bool ComputerDB::ReactivateFolder(int id, const QString &name, int parentID)
+{
+    bool done = false;
+    Guard("ComputerDB.ReactivateFolder", [&] {
+        if (id < 0 || id >= m_folderCount || isActiveFolder(id) || (parentID != -1 && !isActiveFolder(parentID))
+            || name.isEmpty() || FindFolder(name, parentID) != -1)
+            return;
+        FolderRecord &record = folderSlot(id);
+        record.Active = true;
+        record.Name = name;
+        record.ParentID = parentID;
+        record.CustomSettings = -1;
+        AttachFolder(id, parentID);
+        if (m_linked)
+            AddNode(kFolder, id, parentID);
+        changed();
+        done = true;
+    });
+    return done;
+}
+
+void ComputerDB::setNodeSettings(const QString &objectType, int id, const GlobalSettingsPtr &copy)
+{
+    if (!copy) {
+        RemoveSettings(id, objectType);
+        return;
+    }
+    // Edited where it stands: whoever shares the record sees it as it was.
+    if (const GlobalSettingsPtr own = GetSettings(objectType, id); own && objectType != kGlobal) {
+        copy->CopySettings(*own);
+        own->Valid = true;
+        return;
+    }
+    const GlobalSettingsPtr record = copy->Clone();
+    record->Valid = true;
+    AddSettings(record, id, objectType);
+}
+
+void ComputerDB::applyWaves(const WaveList &waves, const QList<DatabaseChange::Member> &members, bool after)
+{
+    m_waves = waves;
+    for (const DatabaseChange::Member &member : members) {
+        if (member.id >= 0 && member.id < m_computerCount)
+            computerSlot(member.id).Wave = after ? member.after : member.before;
+    }
+}
+
+void ComputerDB::apply(const DatabaseChange &change, bool forward)
+{
+    using Kind = DatabaseChange::Kind;
+    const bool adds = (change.kind == Kind::AddComputer || change.kind == Kind::AddFolder) == forward;
+    switch (change.kind) {
+    case Kind::AddComputer:
+    case Kind::RemoveComputer:
+        if (adds) {
+            ReactivateComputer(change.id, change.name, change.dnsName,
+                change.kind == Kind::AddComputer ? change.parentAfter : change.parentBefore);
+            if (change.settingsBefore)
+                setNodeSettings(kComputer, change.id, change.settingsBefore);
+        } else {
+            RemoveComputer(change.id);
+        }
+        break;
+    case Kind::AddFolder:
+    case Kind::RemoveFolder:
+        if (adds) {
+            ReactivateFolder(change.id, change.name, change.kind == Kind::AddFolder ? change.parentAfter : change.parentBefore);
+            if (change.settingsBefore)
+                setNodeSettings(kFolder, change.id, change.settingsBefore);
+        } else {
+            // Its groups and computers went before it, as they did the first time.
+            RemoveFolder(change.id);
+        }
+        break;
+    case Kind::RenameComputer:
+    case Kind::RenameFolder: {
+        const QString &name = forward ? change.after : change.before;
+        const bool computer = change.kind == Kind::RenameComputer;
+        const bool renamed = computer ? RenameComputer(change.id, name) : RenameFolder(change.id, name);
+        const QString key = computer ? modGeneral::ComputerKey(change.id) : modGeneral::FolderKey(change.id);
+        if (renamed && m_linked && m_tree->contains(key))
+            m_tree->setText(key, name);
+        break;
+    }
+    case Kind::MoveComputer:
+        MoveComputer(change.id, forward ? change.parentAfter : change.parentBefore);
+        break;
+    case Kind::MoveFolder:
+        MoveFolder(change.id, forward ? change.parentAfter : change.parentBefore);
+        break;
+    case Kind::Settings:
+        setNodeSettings(change.objectType, change.id, forward ? change.settingsAfter : change.settingsBefore);
+        break;
+    case Kind::UserList: {
+        const std::shared_ptr<const UserProfiles> &list = forward ? change.usersAfter : change.usersBefore;
+        if (const UserProfilesPtr own = GetComputerUserList(change.id); own && list)
+            *own = *list;
+        break;
+    }
+    case Kind::ComputerWave:
+        if (isActiveComputer(change.id))
+            computerSlot(change.id).Wave = forward ? change.after : change.before;
+        break;
+    case Kind::Waves:
+        if (const std::shared_ptr<const WaveList> &waves = forward ? change.wavesAfter : change.wavesBefore)
+            applyWaves(*waves, change.members, forward);
+        break;
+    }
+}
+
+void ComputerDB::Revert(const std::vector<DatabaseChange> &changes)
+{
+    ++m_quiet;
+    for (auto change = changes.rbegin(); change != changes.rend(); ++change)
+        apply(*change, false);
+    --m_quiet;
+    AppState::Get().DatabaseChanged = true;
+}
+
+void ComputerDB::Replay(const std::vector<DatabaseChange> &changes)
+{
+    ++m_quiet;
+    for (const DatabaseChange &change : changes)
+        apply(change, true);
+    --m_quiet;
+    AppState::Get().DatabaseChanged = true;
 }
 
 // --- Tree display -----------------------------------------------------------------

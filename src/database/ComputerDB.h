@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/modGeneral.h"
+#include "database/DatabaseChange.h"
 #include "database/ComputerRecord.h"
 #include "database/FolderRecord.h"
 #include "database/SiblingOrder.h"
@@ -15,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+class EditHistory;
 class ProgressSink;
 
 // The console's computer database: folders (groups) and computers under the
@@ -116,6 +118,28 @@ public:
     void SetComputerOU(int id, const QString &ou);
     // The directory identity of a computer (an import's or a loaded file's).
     void SetComputerDirectoryID(int id, const QString &directoryID);
+
+    // --- Edit history ----------------------------------------------------------
+
+    // Where the steps go (nullptr: none are kept, as in vo and the engine).
+    void SetEditHistory(EditHistory *history) { m_history = history; }
+    EditHistory *History() const { return m_history; }
+    // Opens and closes a step (EditStep does both); a step opened inside
+    // another joins it, and only the outermost one's text counts.
+    void BeginEdit(const QString &text);
+    void EndEdit();
+    // Takes a step back, or makes it again, without recording anything.
+    void Revert(const std::vector<DatabaseChange> &changes);
+    void Replay(const std::vector<DatabaseChange> &changes);
+    // A removed computer, or folder, active again under its own ID, in the
+    // folder given (which must be active, or -1). False when the ID is not
+    // a removed one or another computer took the name meanwhile.
+    bool ReactivateComputer(int id, const QString &name, const QString &dnsName, int folderID);
+    bool ReactivateFolder(int id, const QString &name, int parentID);
+    // A node's own record, or a computer's user list, was edited where it
+    // stands; `before` is a copy from before the edit.
+    void NoteSettingsEdited(const QString &objectType, int id, const GlobalSettingsPtr &before);
+    void NoteUserListEdited(int id, const UserProfiles &before);
 
     // --- Waves -------------------------------------------------------------
 
@@ -241,6 +265,26 @@ private:
     void GrowSettingsTable();
     // The slot of a node's own record, 0 for "G", -1 for none.
     int SettingsSlot(const QString &objectType, int id, const char *procedureName) const;
+
+    bool recording() const { return m_history && m_editDepth > 0 && m_quiet == 0; }
+    void record(DatabaseChange &&change);
+    // Every change of a record; outside a step the history can no longer
+    // take back what came before.
+    void changed();
+    void setNodeSettings(const QString &objectType, int id, const GlobalSettingsPtr &copy);
+    void applyWaves(const WaveList &waves, const QList<DatabaseChange::Member> &members, bool after);
+    void apply(const DatabaseChange &change, bool forward);
+    // Copies of what a change of the wave list will touch.
+    DatabaseChange wavesChange() const;
+    void recordWaves(DatabaseChange &&change);
+
+    EditHistory *m_history = nullptr;
+    int m_editDepth = 0;
+    QString m_editText;
+    std::vector<DatabaseChange> m_changes;
+    // Above 0 while a change is made as part of another (a computer's
+    // settings as it is removed) or by Revert and Replay.
+    int m_quiet = 0;
 
     std::vector<std::unique_ptr<ComputerRecord>> m_computers;
     WaveList m_waves;
