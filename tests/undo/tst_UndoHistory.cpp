@@ -92,7 +92,6 @@ private Q_SLOTS:
             {"rename", [&] { QVERIFY(db.RenameComputer(pc1, "PC-ONE")); tree.setText(modGeneral::ComputerKey(pc1), "PC-ONE");
                            QVERIFY(db.RenameFolder(finance, "Money")); tree.setText(modGeneral::FolderKey(finance), "Money"); }},
             {"move", [&] { db.MoveComputer(pc2, finance); db.MoveFolder(finance, -1); }},
-            {"delete a group with what it holds", [&] { db.RemoveFolder(office); }},
             {"settings", [&] {
                  db.AddSettings(joining("NEW"), pc2, "C");
                  db.RemoveSettings(finance, "F");
@@ -106,6 +105,7 @@ private Q_SLOTS:
                  db.NoteUserListEdited(pc1, before);
              }},
             {"waves", [&] { db.SetComputerWave(pc2, "Rest"); QVERIFY(db.ReplaceWave(0, {"Early", {}, 0, -1})); db.RemoveWave(1); }},
+            {"delete a group with what it holds", [&] { db.RemoveFolder(finance); }},
             {"import", [&] {
                  ComputerRecord record;
                  record.OU = "Branch\\East";
