@@ -35,7 +35,7 @@ constexpr Row kRows[] = {
     {State::Editing, Mode::Migration, true,
         commands({C::NewComputer, C::NewGroup, C::Rename, C::Delete, C::Move, C::Refresh, C::EditSettings, C::NewSettings, C::Save,
             C::SaveAs, C::Load, C::Import, C::SetupWizard, C::Configuration, C::ReadinessReport, C::NewJobFromUnfinished, C::SaveRunReport,
-            C::StartMigration, C::EditWaves, C::TestsMenu, C::PingStart, C::NetworkTestStart, C::TreePopup})},
+            C::StartMigration, C::EditWaves, C::Undo, C::TestsMenu, C::PingStart, C::NetworkTestStart, C::TreePopup})},
     {State::Migrating, Mode::Migration, false,
         commands({C::CancelMigration, C::AbortMigration, C::CancelClient, C::AbortClient, C::Cancel, C::TreePopup})},
     {State::NothingToCancel, Mode::Migration, false, commands({C::AbortMigration, C::AbortClient, C::TreePopup})},

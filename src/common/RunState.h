@@ -70,6 +70,9 @@ public:
         // Tools > Waves... and Set Wave: the run reads the waves as they
         // stood at its start, so they change only while editing.
         EditWaves,
+        // Edit > Undo and Redo: the history takes the job back only as it
+        // is edited, never under a run.
+        Undo,
         // The tests.
         TestsMenu,
         PingStart,

@@ -428,7 +428,12 @@ QString ComputerDB::GetComputerName(int id) const
 
 UserProfilesPtr ComputerDB::GetComputerUserList(int id) const
 {
-    return isActiveComputer(id) ? Computers(id)->UserList : UserProfilesPtr();
+    if (!isActiveComputer(id))
+        return {};
+    const UserProfilesPtr &list = Computers(id)->UserList;
+    if (recording() && id < m_firstNewComputer && list && !m_listsBefore.contains(id))
+        m_listsBefore.insert(id, *list);
+    return list;
 }
 
 void ComputerDB::SetComputerUserList(int id, const UserProfilesPtr &list)
@@ -1256,6 +1261,8 @@ void ComputerDB::BeginEdit(const QString &text)
     if (m_editDepth++ == 0) {
         m_editText = text;
         m_changes.clear();
+        m_listsBefore.clear();
+        m_firstNewComputer = m_computerCount;
     }
 }
 
@@ -1263,6 +1270,18 @@ void ComputerDB::EndEdit()
 {
     if (m_editDepth == 0 || --m_editDepth > 0)
         return;
+    for (auto it = m_listsBefore.cbegin(); it != m_listsBefore.cend(); ++it) {
+        const ComputerRecord *computer = Computers(it.key());
+        if (!computer || !computer->UserList || *computer->UserList == it.value())
+            continue;
+        DatabaseChange change;
+        change.kind = DatabaseChange::Kind::UserList;
+        change.id = it.key();
+        change.usersBefore = std::make_shared<const UserProfiles>(it.value());
+        change.usersAfter = std::make_shared<const UserProfiles>(*computer->UserList);
+        record(std::move(change));
+    }
+    m_listsBefore.clear();
     std::vector<DatabaseChange> changes;
     changes.swap(m_changes);
     if (m_history && !changes.empty())
@@ -1298,8 +1317,10 @@ void ComputerDB::NoteSettingsEdited(const QString &objectType, int id, const Glo
 void ComputerDB::NoteUserListEdited(int id, const UserProfiles &before)
 {
     const UserProfilesPtr list = GetComputerUserList(id);
-    if (!recording() || !list)
+    if (!recording() || !list || *list == before)
         return;
+    // The copy made as the list was handed out now is the list as edited.
+    m_listsBefore.remove(id);
     DatabaseChange change;
     change.kind = DatabaseChange::Kind::UserList;
     change.id = id;
@@ -1358,7 +1379,7 @@ void ComputerDB::setNodeSettings(const QString &objectType, int id, const Global
         return;
     }
     // Edited where it stands: whoever shares the record sees it as it was.
-    if (const GlobalSettingsPtr own = GetSettings(objectType, id); own && objectType != kGlobal) {
+    if (const GlobalSettingsPtr own = GetSettings(objectType, id)) {
         copy->CopySettings(*own);
         own->Valid = true;
         return;

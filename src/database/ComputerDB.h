@@ -11,6 +11,7 @@
 #include "settings/GlobalSettings.h"
 #include "settings/UserProfiles.h"
 
+#include <QHash>
 #include <QString>
 
 #include <memory>
@@ -68,7 +69,9 @@ public:
     int GetFolderCount() const;
     // Empty text for an ID that is not an active computer.
     QString GetComputerName(int id) const;
-    // nullptr for an ID that is not an active computer.
+    // nullptr for an ID that is not an active computer. The list is shared:
+    // during a step, a copy of it as it was handed out tells the step what
+    // changed in it.
     UserProfilesPtr GetComputerUserList(int id) const;
     // The computer shares `list` from now on; DatabaseChanged stays.
     void SetComputerUserList(int id, const UserProfilesPtr &list);
@@ -280,6 +283,10 @@ private:
 
     EditHistory *m_history = nullptr;
     int m_editDepth = 0;
+    // The user lists handed out during the step, as they were then; not
+    // those of computers the step added, whose lists go with their records.
+    mutable QHash<int, UserProfiles> m_listsBefore;
+    int m_firstNewComputer = 0;
     QString m_editText;
     std::vector<DatabaseChange> m_changes;
     // Above 0 while a change is made as part of another (a computer's

@@ -40,6 +40,13 @@ public:
     void AddUserToSID(const QString &usernameFrom, const QString &sidTo);
     void AddSIDToSID(const QString &sidFrom, const QString &sidTo);
 
+    // The same entries, stored alike (a copy is equal to its original).
+    bool operator==(const UserProfiles &other) const
+    {
+        return m_listType == other.m_listType && m_nextID == other.m_nextID && m_entryCount == other.m_entryCount
+            && m_entries == other.m_entries && m_bytes == other.m_bytes;
+    }
+
     int GetMaxID() const { return m_nextID; }
     int GetType() const { return m_listType; }
     int GetUserCount() const;

@@ -5,6 +5,7 @@
 #include "common/modErrorHandler.h"
 #include "common/modFormat.h"
 #include "database/ComputerDB.h"
+#include "database/EditStep.h"
 #include "network/modNetwork.h"
 #include "wizards/modAccountsOpening.h"
 
@@ -575,17 +576,22 @@ bool ObjectSettingsModel::SaveObjectSettings()
         if (!GeneralSettingsInputChecks())
             return;
 
+        EditStep step(*m_db, QStringLiteral("Save Settings of '%1'").arg(nodeText(ObjectKey())));
         GlobalSettingsPtr record = m_db->GetSettings(m_objectType, m_objectID);
         if (!record)
             record = CloneAtThisLevel();
         if (!record)
             return;
+        const GlobalSettingsPtr before = record->Clone();
 
         m_join.store(*record);
         m_options.store(*record);
         m_source.store(*record);
         m_destination.store(*record);
 
+        // Stored where it stands (the root's record is only ever edited so);
+        // the step learns the record as it was.
+        m_db->NoteSettingsEdited(m_objectType, m_objectType == kGlobal ? 0 : m_objectID, before);
         m_db->AddSettings(record, m_objectID, m_objectType);
         AppState::Get().DatabaseChanged = true;
         saved = true;
@@ -651,6 +657,7 @@ void ObjectSettingsModel::cmdInheritFromParent_Click()
             + QStringLiteral("inherit the settings from a parent object?");
         if (Ask(question, QStringLiteral("Confirm inheritance"), Presenter::Buttons::YesNo) != Presenter::Yes)
             return;
+        EditStep step(*m_db, QStringLiteral("Inherit Settings of '%1'").arg(nodeText(ObjectKey())));
         removed = m_db->RemoveNodeSettings(ObjectKey());
         // The tree now differs from the saved file; the exit check must know.
         if (removed)
@@ -673,6 +680,7 @@ void ObjectSettingsModel::cmdOverwriteChildren_Click()
             + nodeText(ObjectKey()) + QStringLiteral("\").") + CR + CR + QStringLiteral("Are you sure you wish to proceed?");
         if (Ask(question, QStringLiteral("Overwrite Children Settings"), Presenter::Buttons::YesNo) != Presenter::Yes)
             return;
+        EditStep step(*m_db, QStringLiteral("Overwrite Children Settings of '%1'").arg(nodeText(ObjectKey())));
         m_db->OverwriteChildrenSettings(ObjectKey(), 0);
         AppState::Get().DatabaseChanged = true;
         done = true;
@@ -754,8 +762,13 @@ void ObjectSettingsModel::cmdDeleteUser_Click(int selectedLine)
             const QString question = QStringLiteral("Are you sure you'd like to delete the migration set '") + source
                 + QStringLiteral(" -> ") + entry->UsernameTo + QStringLiteral("'?");
             if (Ask(question, QStringLiteral("Confirm Delete"), Presenter::Buttons::YesNo) == Presenter::Yes) {
+                const UserProfiles before = *m_userList;
                 m_userList->DeleteUser(id);
                 AppState::Get().DatabaseChanged = true;
+                if (m_db && m_objectType == kComputer) {
+                    EditStep step(*m_db, QStringLiteral("Delete User Migration of '%1'").arg(nodeText(ObjectKey())));
+                    m_db->NoteUserListEdited(m_objectID, before);
+                }
             }
             break;
         }
@@ -765,17 +778,22 @@ void ObjectSettingsModel::cmdDeleteUser_Click(int selectedLine)
     });
 }
 
-void ObjectSettingsModel::UserListEdited()
+void ObjectSettingsModel::UserListEdited(const UserProfiles &before)
 {
     Notify notify(*this);
     Guard("frmMain.cmdAddUser_Click", [&] {
-        const QStringList before = m_userLines;
+        const QStringList shown = m_userLines;
         DisplayUserList();
         // A new entry is a change to save; a cancelled dialog is none.
-        if (m_userLines != before)
+        if (m_userLines != shown)
             AppState::Get().DatabaseChanged = true;
-        if (m_db && m_objectType == kComputer && m_userList)
+        if (m_db && m_objectType == kComputer && m_userList) {
             m_db->SetComputerUserList(m_objectID, m_userList);
+            if (m_userLines != shown) {
+                EditStep step(*m_db, QStringLiteral("Add User Migration to '%1'").arg(nodeText(ObjectKey())));
+                m_db->NoteUserListEdited(m_objectID, before);
+            }
+        }
     });
 }
 
@@ -789,6 +807,7 @@ void ObjectSettingsModel::EditAccounts(AccountCommand command, const std::functi
     Guard(procedure, [&] {
         if (!m_db || m_objectType.isEmpty())
             return;
+        EditStep step(*m_db, QStringLiteral("Edit Accounts of '%1'").arg(nodeText(ObjectKey())));
         const bool own = static_cast<bool>(m_db->GetSettings(m_objectType, m_objectID));
         const GlobalSettingsPtr record = modAccountsOpening::RecordForAccounts(*m_db, m_objectType, m_objectID,
             wizard ? modAccountsOpening::Purpose::AuthWizard : modAccountsOpening::Purpose::ChangePasswords,
@@ -798,11 +817,14 @@ void ObjectSettingsModel::EditAccounts(AccountCommand command, const std::functi
         const bool cloned = !own;
         if (cloned)
             AppState::Get().DatabaseChanged = true;
+        const GlobalSettingsPtr before = record->Clone();
         // The record is shared with the settings table, so it must be in use
         // again however the dialog ends, a failure inside it included.
         const bool confirmed = modAccountsOpening::RunEditor(*record, procedure, [&] { dialog(record); });
-        if (confirmed)
+        if (confirmed) {
             AppState::Get().DatabaseChanged = true;
+            m_db->NoteSettingsEdited(m_objectType, m_objectID, before);
+        }
         if (!confirmed && !cloned)
             return;
         // Edits in the panel are the administrator's until saved or dropped:

@@ -212,7 +212,7 @@ public:
     // The list the add dialog edits; nullptr unless a computer is loaded.
     UserProfilesPtr currentUserList() const { return m_userList; }
     // After the add dialog changed the current list: show it, store it back.
-    void UserListEdited();
+    void UserListEdited(const UserProfiles &before);
 
     // ---- user edits ----------------------------------------------------------
     // The change handler of a text box.

@@ -7,6 +7,7 @@
 #include "common/modFormat.h"
 #include "common/modLimits.h"
 #include "database/ComputerDB.h"
+#include "database/EditStep.h"
 #include "database/TreeDisplay.h"
 #include "shell/TreeControl.h"
 
@@ -162,7 +163,11 @@ void TreeCommands::AddNewComputer()
         // "New Computer 1" is no computer name Windows takes: it only holds
         // the place while the administrator types the real one, which the
         // label edit checks. One left as it is stops the run's check.
-        const int id = m_database.AddComputer(name, QString(), parentID, -1);
+        int id = -1;
+        {
+            EditStep step(m_database, QStringLiteral("New Computer"));
+            id = m_database.AddComputer(name, QString(), parentID, -1);
+        }
         SelectAndRename(modGeneral::ComputerKey(id));
     });
 }
@@ -179,7 +184,11 @@ void TreeCommands::AddNewFolder()
             if (m_database.FindFolder(name, parentID) == -1)
                 break;
         }
-        const int id = m_database.AddFolder(name, parentID);
+        int id = -1;
+        {
+            EditStep step(m_database, QStringLiteral("New Group"));
+            id = m_database.AddFolder(name, parentID);
+        }
         SelectAndRename(modGeneral::FolderKey(id));
     });
 }
@@ -257,6 +266,8 @@ void TreeCommands::DeleteSelectedNode()
         // Either answer reloads the panel; the window's reload keeps edits
         // that are not saved yet.
         if (Presenter::current().showMessage(question) == Presenter::Yes) {
+            EditStep step(m_database, keys.size() == 1 ? QStringLiteral("Delete '%1'").arg(m_tree.text(keys.first()))
+                                                       : QStringLiteral("Delete %1 Nodes").arg(keys.size()));
             for (const QString &key : keys) {
                 const NodeInfo node = m_tree.GetNodeInfo(key);
                 if (!node.Valid)
@@ -333,6 +344,8 @@ int TreeCommands::MoveNodes(const QStringList &keys, const QString &targetKey)
 {
     int stayed = 0;
     const NodeInfo target = m_tree.GetNodeInfo(targetKey);
+    EditStep step(m_database, keys.size() == 1 ? QStringLiteral("Move '%1'").arg(m_tree.text(keys.first()))
+                                               : QStringLiteral("Move %1 Nodes").arg(keys.size()));
     for (const QString &key : keys) {
         if (!DropMoves(key, targetKey)) {
             ++stayed;
@@ -464,6 +477,8 @@ int TreeCommands::SetWaveOfSelectedNodes()
             if (Presenter::current().showMessage(question) != Presenter::Yes)
                 return;
         }
+        EditStep step(m_database, moving.size() == 1 ? QStringLiteral("Set Wave of '%1'").arg(m_database.GetComputerName(moving.first()))
+                                                     : QStringLiteral("Set Wave of %1 Computers").arg(moving.size()));
         for (const int id : std::as_const(moving)) {
             if (m_database.SetComputerWave(id, wave))
                 ++changed;
@@ -516,6 +531,7 @@ bool TreeCommands::tvMain_AfterLabelEdit(const QString &key, const QString &newT
                     .arg(modLimits::MaxTextBytes));
             return;
         }
+        EditStep step(m_database, QStringLiteral("Rename '%1' to '%2'").arg(m_tree.text(key), newText));
         const bool taken
             = node.Type == NodeInfo::Folder ? m_database.RenameFolder(node.ID, newText) : m_database.RenameComputer(node.ID, newText);
         if (!taken) {

@@ -23,22 +23,22 @@ private Q_SLOTS:
         QTest::addColumn<Mode>("mode");
         QTest::addColumn<bool>("idle");
         // One mark per command in the order of RunState::Command; the blanks
-        // only group them: editing (19), tests (5), migration (4), then
+        // only group them: editing (20), tests (5), migration (4), then
         // Cancel, Done and the tree's pop-up.
         QTest::addColumn<QString>("enabled");
         const auto row = [](const char *name, State state, Mode mode, bool idle, const char *marks) {
             QTest::newRow(name) << state << mode << idle << QString::fromLatin1(marks).remove(QLatin1Char(' '));
         };
-        row("editing", State::Editing, Mode::Migration, true, "xxxxxxxxxxxxxxxxxxx   xx.x. ....  ..x");
-        row("migrating", State::Migrating, Mode::Migration, false, "...................   ..... xxxx  x.x");
-        row("nothing to cancel", State::NothingToCancel, Mode::Migration, false, "...................   ..... .x.x  ..x");
-        row("aborting", State::Aborting, Mode::Migration, false, "...................   ..... ....  ..x");
-        row("complete", State::MigrationComplete, Mode::Migration, true, "................x..   ..... ....  .xx");
-        row("network test", State::NetworkTest, Mode::NetworkTest, true, "...................   x...x ....  x..");
-        row("network test answered", State::NetworkTestAnswered, Mode::NetworkTest, true, "...................   x...x ....  .x.");
-        row("ping test", State::PingTest, Mode::PingTest, true, "...................   x.x.. ....  x..");
-        row("ping test ended", State::PingTestEnded, Mode::PingTest, true, "...................   x.... ....  .x.");
-        row("client check", State::ClientCheck, Mode::ClientCheck, false, "...................   ..... xxxx  ..x");
+        row("editing", State::Editing, Mode::Migration, true, "xxxxxxxxxxxxxxxxxxxx   xx.x. ....  ..x");
+        row("migrating", State::Migrating, Mode::Migration, false, "....................   ..... xxxx  x.x");
+        row("nothing to cancel", State::NothingToCancel, Mode::Migration, false, "....................   ..... .x.x  ..x");
+        row("aborting", State::Aborting, Mode::Migration, false, "....................   ..... ....  ..x");
+        row("complete", State::MigrationComplete, Mode::Migration, true, "................x...   ..... ....  .xx");
+        row("network test", State::NetworkTest, Mode::NetworkTest, true, "....................   x...x ....  x..");
+        row("network test answered", State::NetworkTestAnswered, Mode::NetworkTest, true, "....................   x...x ....  .x.");
+        row("ping test", State::PingTest, Mode::PingTest, true, "....................   x.x.. ....  x..");
+        row("ping test ended", State::PingTestEnded, Mode::PingTest, true, "....................   x.... ....  .x.");
+        row("client check", State::ClientCheck, Mode::ClientCheck, false, "....................   ..... xxxx  ..x");
     }
 
     void table()

@@ -6,6 +6,7 @@
 #include "common/widgets/frmProgress.h"
 #include "common/widgets/modKeyboard.h"
 #include "database/ComputerDB.h"
+#include "database/EditStep.h"
 #include "import/ADComputerImport.h"
 
 #include <QCheckBox>
@@ -189,6 +190,8 @@ void frmImportADS::DoImport()
         setEnabled(false);
         int result = import.AddADComputers(server, *m_database, nullptr, true, input.AllUsers);
         setEnabled(true);
+        // The import is one step of the edit history, with what it offers after.
+        EditStep step(*m_database, QStringLiteral("Import from Directory"));
         if (result == ADComputerImport::Success) {
             hide();
             std::optional<frmProgress> progress;

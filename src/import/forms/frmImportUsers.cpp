@@ -5,6 +5,7 @@
 #include "common/modGeneral.h"
 #include "common/widgets/modKeyboard.h"
 #include "database/ComputerDB.h"
+#include "database/EditStep.h"
 #include "import/UserFileImport.h"
 #include "import/forms/frmShowLog.h"
 #include "import/modImport.h"
@@ -155,7 +156,11 @@ void frmImportUsers::cmdImport_Click()
             return;
         }
         setCursor(Qt::WaitCursor);
-        const UserFileImport::Result result = UserFileImport::ImportUserFile(m_database, path, fileType);
+        UserFileImport::Result result;
+        {
+            EditStep step(m_database, QStringLiteral("Import User Migrations"));
+            result = UserFileImport::ImportUserFile(m_database, path, fileType);
+        }
         unsetCursor();
         switch (result.status) {
         case UserFileImport::Status::Imported:

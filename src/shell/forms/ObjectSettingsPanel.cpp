@@ -411,8 +411,9 @@ void ObjectSettingsPanel::cmdAddUser_Click()
     const UserProfilesPtr list = m_model.currentUserList();
     if (!m_addMigrationDialog || !list)
         return;
+    const UserProfiles before = *list;
     m_addMigrationDialog(this, list);
-    m_model.UserListEdited();
+    m_model.UserListEdited(before);
 }
 
 void ObjectSettingsPanel::cmdChangePasswords_Click()

@@ -4,6 +4,7 @@
 #include "common/ConsoleConfig.h"
 #include "common/Presenter.h"
 #include "common/RunState.h"
+#include "undo/UndoHistory.h"
 #include "common/TreeImage.h"
 #include "common/modErrorHandler.h"
 #include "common/modGeneral.h"
@@ -124,6 +125,7 @@ frmMain::frmMain(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     Database = std::make_unique<ComputerDB>();
+    m_history = new UndoHistory(*Database, this);
     m_run = std::make_unique<MigrationRun>(*Database);
     m_settingsFiles = std::make_unique<SettingsFileController>(*Database);
     m_settingsFiles->setOwner(this);
@@ -138,7 +140,9 @@ frmMain::frmMain(QWidget *parent)
 
 frmMain::~frmMain()
 {
-    // The tree goes with the window's children, after the database.
+    // The tree and the history go with the window's children, after the
+    // database: neither may reach it then.
+    delete m_history;
     if (Database)
         Database->UnlinkTreeView();
 }
@@ -182,6 +186,11 @@ void frmMain::createMenus()
     mnuExit = addItem(mnuFile, "mnuExit", QStringLiteral("E&xit"), true);
 
     mnuEdit = addMenu(bar, "mnuEdit", QStringLiteral("&Edit"));
+    mnuUndo = addItem(mnuEdit, "mnuUndo", QStringLiteral("&Undo"), false);
+    mnuUndo->setShortcut(QKeySequence::Undo);
+    mnuRedo = addItem(mnuEdit, "mnuRedo", QStringLiteral("&Redo"), false);
+    mnuRedo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    mnuEdit->addSeparator();
     mnuNewComputer = addItem(mnuEdit, "mnuNewComputer", QStringLiteral("New &Computer"), true);
     mnuNewGroup = addItem(mnuEdit, "mnuNewGroup", QStringLiteral("New &Group"), true);
     mnuEdit->addSeparator();
@@ -314,6 +323,17 @@ void frmMain::connectCommands()
     connect(mnuImportADS, &QAction::triggered, this, &frmMain::mnuImportADS_Click);
     connect(files, &SettingsFileController::recentlyUsedChanged, this, &frmMain::ReloadRecentlyUsed);
     connect(files, &SettingsFileController::loaded, this, &frmMain::SettingsFileLoaded);
+    // Saved, the file is the state without changes; loaded, there is nothing to undo.
+    connect(files, &SettingsFileController::currentFileChanged, this, [this] {
+        if (!AppState::Get().DatabaseChanged)
+            m_history->setSaved();
+    });
+    connect(files, &SettingsFileController::loaded, m_history, &UndoHistory::clear);
+    connect(mnuUndo, &QAction::triggered, this, [this] { mnuUndo_Click(false); });
+    connect(mnuRedo, &QAction::triggered, this, [this] { mnuUndo_Click(true); });
+    connect(m_history, &UndoHistory::changed, this, &frmMain::UpdateUndo);
+    connect(m_history, &UndoHistory::changed, this, &frmMain::SetMainCaption);
+    connect(m_history, &UndoHistory::databaseReverted, this, &frmMain::ShowUndoneState);
 
     SettingsFileController::PanelHooks hooks;
     hooks.HasEdits = [this] { return m_objectSettings->SettingsChanged(); };
@@ -699,6 +719,7 @@ void frmMain::NewSettingsFile()
         Database->LinkTreeView(tvMain, TreeImage::Computer, TreeImage::Folder, nullptr);
         m_fleet->refresh();
         state.CurrentJobName = modGeneral::GetNextMigJobName(state.CurrentJobName);
+        m_history->clear();
         SetMainCaption();
     });
     QApplication::restoreOverrideCursor();
@@ -856,10 +877,54 @@ void frmMain::RunStateChanged()
     mnuNetworkTestStart->setVisible(!mnuNetworkTestStop->isVisible());
     UpdateSaveRunReport();
     UpdateSetWave();
+    m_history->setLocked(!state.isEnabled(Command::Undo));
+    UpdateUndo();
     SetMainCaption();
     FrameVisibility();
     if (!state.running())
         Database->SetColorsForEdit();
+}
+
+void frmMain::UpdateUndo()
+{
+    const auto offer = [](QAction *item, const QString &caption, const QString &step, bool may) {
+        item->setEnabled(may);
+        item->setText(step.isEmpty() ? caption : caption + QStringLiteral(" ") + menuCaption(step));
+    };
+    offer(mnuUndo, QStringLiteral("&Undo"), m_history->undoText(), m_history->canUndo());
+    offer(mnuRedo, QStringLiteral("&Redo"), m_history->redoText(), m_history->canRedo());
+}
+
+void frmMain::mnuUndo_Click(bool redo)
+{
+    if (!RunState::instance().isEnabled(Command::Undo) || !(redo ? m_history->canRedo() : m_history->canUndo()))
+        return;
+    modErrorHandler::Guard(redo ? "frmMain.mnuRedo_Click" : "frmMain.mnuUndo_Click", [&] {
+        const int index = m_history->stack().index();
+        if (!PanelMayLeave())
+            return;
+        // Saved when offered, the panel's edits are now the newest step: the
+        // menu names it, and nothing else is taken back unasked.
+        if (m_history->stack().index() != index)
+            return;
+        if (redo)
+            m_history->redo();
+        else
+            m_history->undo();
+    });
+}
+
+void frmMain::ShowUndoneState()
+{
+    modErrorHandler::Guard("frmMain.ShowUndoneState", [&] {
+        if (!tvMain->contains(tvMain->selectedKey()))
+            tree().DefaultTVSelect();
+        m_objectSettings->LoadSelectedNode(tree().GetSelectedID());
+        m_fleet->refresh();
+        UpdateSetWave();
+        tvMain->viewport()->update();
+        SetMainCaption();
+    });
 }
 
 void frmMain::UpdateSetWave()

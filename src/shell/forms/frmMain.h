@@ -29,6 +29,7 @@ class TreeFindBar;
 class RunControlPane;
 class SettingsFileController;
 class TreeCommands;
+class UndoHistory;
 struct SettingsFileResult;
 struct TreePopup;
 
@@ -167,6 +168,12 @@ private:
     void LoadSettingsFile(const QString &path);
     void SaveSettingsFileCopy(const QString &newJobName);
     void SettingsFileLoaded(const SettingsFileResult &result);
+    // Edit > Undo (or Redo): the panel's edits are offered for saving first.
+    void mnuUndo_Click(bool redo);
+    // What Undo and Redo offer, and whether they may.
+    void UpdateUndo();
+    // The tree, the panel and the fleet after undo or redo changed the database.
+    void ShowUndoneState();
     // The Easy Setup Wizard's hook.
     void StartEasySetupWizard();
 
@@ -199,6 +206,8 @@ private:
     QAction *mnuExit = nullptr;
 
     QMenu *mnuEdit = nullptr;
+    QAction *mnuUndo = nullptr;
+    QAction *mnuRedo = nullptr;
     QAction *mnuNewComputer = nullptr;
     QAction *mnuNewGroup = nullptr;
     QAction *mnuMigJobName = nullptr;
@@ -269,6 +278,8 @@ private:
     // the panel hold it from their creation; cleared at load and by New
     // Settings, never replaced. Declared before everything that uses it.
     std::unique_ptr<ComputerDB> Database;
+    // Edit > Undo and Redo over every change to the database.
+    UndoHistory *m_history = nullptr;
     std::unique_ptr<SettingsFileController> m_settingsFiles;
     // The run control; it keeps every computer's last status.
     std::unique_ptr<MigrationRun> m_run;

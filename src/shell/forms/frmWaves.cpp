@@ -3,6 +3,7 @@
 #include "common/AppInfo.h"
 #include "common/Presenter.h"
 #include "database/ComputerDB.h"
+#include "database/EditStep.h"
 #include "database/WaveText.h"
 #include "shell/forms/frmWaveEdit.h"
 
@@ -141,8 +142,13 @@ void frmWaves::updateButtons()
 void frmWaves::cmdAdd_Click()
 {
     frmWaveEdit editor(m_database.Waves(), -1, WaveRecord {}, this);
-    if (editor.exec() != QDialog::Accepted || !m_database.AddWave(editor.wave()))
+    if (editor.exec() != QDialog::Accepted)
         return;
+    {
+        EditStep step(m_database, QStringLiteral("Add Wave '%1'").arg(editor.wave().Name));
+        if (!m_database.AddWave(editor.wave()))
+            return;
+    }
     fill(m_database.Waves().size() - 1);
 }
 
@@ -152,8 +158,13 @@ void frmWaves::cmdEdit_Click()
     if (row < 0)
         return;
     frmWaveEdit editor(m_database.Waves(), row, m_database.Waves().at(row), this);
-    if (editor.exec() != QDialog::Accepted || !m_database.ReplaceWave(row, editor.wave()))
+    if (editor.exec() != QDialog::Accepted)
         return;
+    {
+        EditStep step(m_database, QStringLiteral("Edit Wave '%1'").arg(editor.wave().Name));
+        if (!m_database.ReplaceWave(row, editor.wave()))
+            return;
+    }
     fill(row);
 }
 
@@ -177,7 +188,10 @@ void frmWaves::cmdRemove_Click()
     question.owner = this;
     if (Presenter::current().showMessage(question) != Presenter::Yes)
         return;
-    m_database.RemoveWave(row);
+    {
+        EditStep step(m_database, QStringLiteral("Remove Wave '%1'").arg(name));
+        m_database.RemoveWave(row);
+    }
     fill(row);
 }
 
@@ -187,6 +201,9 @@ void frmWaves::move(int by)
     const int to = row + by;
     if (row < 0 || to < 0 || to >= m_database.Waves().size())
         return;
-    m_database.MoveWave(row, to);
+    {
+        EditStep step(m_database, QStringLiteral("Move Wave '%1'").arg(m_database.Waves().at(row).Name));
+        m_database.MoveWave(row, to);
+    }
     fill(to);
 }
