@@ -1,5 +1,6 @@
 #include "shell/TreeCommands.h"
 
+#include "common/AppState.h"
 #include "common/Presenter.h"
 #include "common/RunState.h"
 #include "common/TreeImage.h"
@@ -483,6 +484,161 @@ int TreeCommands::SetWaveOfSelectedNodes()
             if (m_database.SetComputerWave(id, wave))
                 ++changed;
         }
+    });
+    return changed;
+}
+
+namespace {
+
+QString computersText(int count)
+{
+    return count == 1 ? QStringLiteral("1 computer") : QStringLiteral("%1 computers").arg(count);
+}
+
+// Yes to an edit of `count` computers; `rest` of the selection stay as they are, for `why`.
+bool confirmBulk(const QString &caption, const QString &question, int count, int rest, const QString &why)
+{
+    Presenter::Message message;
+    message.caption = caption;
+    message.text = question.arg(computersText(count))
+        + (rest > 0 ? QStringLiteral("  %1 of the selection %2 left as %3: %4.")
+                          .arg(computersText(rest), rest == 1 ? QStringLiteral("is") : QStringLiteral("are"),
+                              rest == 1 ? QStringLiteral("it is") : QStringLiteral("they are"), why)
+                    : QString());
+    message.icon = Presenter::Icon::Question;
+    message.buttons = Presenter::Buttons::YesNo;
+    return Presenter::current().showMessage(message) == Presenter::Yes;
+}
+
+} // namespace
+
+int TreeCommands::EditSelectedComputers(BulkEdit edit)
+{
+    int changed = 0;
+    Guard("frmMain.EditSelectedComputers", [&] {
+        if (!allowed(Command::EditSettings))
+            return;
+        const QList<int> computers = SelectedComputers();
+        if (computers.isEmpty()) {
+            ShowMessage(modErrorHandler::Information, QStringLiteral("No computer is selected, and no group with computers in it."));
+            return;
+        }
+        const QString computer = QStringLiteral("C");
+        QList<int> chosen;
+        for (const int id : computers) {
+            const bool own = static_cast<bool>(m_database.GetSettings(computer, id));
+            const UserProfilesPtr list = m_database.GetComputerUserList(id);
+            if ((edit == BulkEdit::GiveOwnSettings && !own) || (edit == BulkEdit::InheritSettings && own)
+                || (edit == BulkEdit::AddAllUsers && list && list->AllowAdd(ListAllUsers)))
+                chosen.append(id);
+        }
+        const int rest = int(computers.size() - chosen.size());
+        QString caption;
+        QString question;
+        QString why;
+        switch (edit) {
+        case BulkEdit::GiveOwnSettings:
+            caption = QStringLiteral("Give Own Settings");
+            question = QStringLiteral("Give %1 settings of their own, each a copy of the settings it inherits now?");
+            why = QStringLiteral("own settings already");
+            break;
+        case BulkEdit::InheritSettings:
+            caption = QStringLiteral("Inherit Settings");
+            question = QStringLiteral("Remove the own settings of %1, so that they inherit from their groups again?");
+            why = QStringLiteral("inheriting already");
+            break;
+        case BulkEdit::AddAllUsers:
+            caption = QStringLiteral("Add All Users");
+            question = QStringLiteral("Give %1 the migration of all users (\"*ALL\" to \"*ALL\")?");
+            why = QStringLiteral("other migrations, or all users, already");
+            break;
+        }
+        if (chosen.isEmpty()) {
+            ShowMessage(modErrorHandler::Information,
+                QStringLiteral("Nothing to change for the %1 of the selection: %2.").arg(computersText(int(computers.size())), why));
+            return;
+        }
+        if (!confirmBulk(caption, question, int(chosen.size()), rest, why))
+            return;
+        EditStep step(m_database, QStringLiteral("%1 (%2)").arg(caption, computersText(int(chosen.size()))));
+        for (const int id : std::as_const(chosen)) {
+            if (edit == BulkEdit::GiveOwnSettings) {
+                QString source;
+                if (const GlobalSettingsPtr effective = m_database.GetEffectiveSettings(computer, id, source)) {
+                    // Each its own copy: a shared record would change them all at once.
+                    const GlobalSettingsPtr copy = effective->Clone();
+                    copy->Valid = true;
+                    changed += m_database.AddSettings(copy, id, computer) ? 1 : 0;
+                }
+            } else if (edit == BulkEdit::InheritSettings) {
+                changed += m_database.RemoveSettings(id, computer) ? 1 : 0;
+            } else if (const UserProfilesPtr list = m_database.GetComputerUserList(id)) {
+                changed += list->AddAllUsers() ? 1 : 0;
+            }
+        }
+        if (changed > 0)
+            AppState::Get().DatabaseChanged = true;
+        LoadSelectedNode();
+    });
+    return changed;
+}
+
+int TreeCommands::AddUserMigrationsToSelection(const std::function<void(const UserProfilesPtr &)> &fill)
+{
+    int changed = 0;
+    Guard("frmMain.AddUserMigrationsToSelection", [&] {
+        if (!allowed(Command::EditSettings))
+            return;
+        const QList<int> computers = SelectedComputers();
+        if (computers.isEmpty()) {
+            ShowMessage(modErrorHandler::Information, QStringLiteral("No computer is selected, and no group with computers in it."));
+            return;
+        }
+        const UserProfilesPtr migrations = UserProfiles::create();
+        fill(migrations);
+        std::vector<MigrationUsers> entries;
+        for (int id = 0; id < migrations->GetMaxID(); ++id) {
+            if (std::optional<MigrationUsers> entry = migrations->GetUser(id))
+                entries.push_back(*entry);
+        }
+        if (entries.empty())
+            return;
+        const int type = migrations->GetType();
+        QList<int> chosen;
+        for (const int id : computers) {
+            const UserProfilesPtr list = m_database.GetComputerUserList(id);
+            if (list && list->AllowAdd(type))
+                chosen.append(id);
+        }
+        const int rest = int(computers.size() - chosen.size());
+        const QString why = QStringLiteral("migrations of another kind, or all users, already");
+        if (chosen.isEmpty()) {
+            ShowMessage(modErrorHandler::Information,
+                QStringLiteral("Nothing to change for the %1 of the selection: %2.").arg(computersText(int(computers.size())), why));
+            return;
+        }
+        const QString question = entries.size() == 1 ? QStringLiteral("Give %1 the user migration you wrote?")
+                                                     : QStringLiteral("Give %1 the %2 user migrations you wrote?").arg(QStringLiteral("%1")).arg(entries.size());
+        if (!confirmBulk(QStringLiteral("Add User Migration"), question, int(chosen.size()), rest, why))
+            return;
+        EditStep step(m_database, QStringLiteral("Add User Migration (%1)").arg(computersText(int(chosen.size()))));
+        for (const int id : std::as_const(chosen)) {
+            const UserProfilesPtr list = m_database.GetComputerUserList(id);
+            bool added = false;
+            for (const MigrationUsers &entry : entries) {
+                // A destination the list gives a profile already is left out there.
+                if (type == ListAllUsers)
+                    added |= list->AddAllUsers();
+                else if (entry.UseSIDFrom)
+                    added |= list->AddSIDToUser(entry.SIDFrom, entry.UsernameTo);
+                else
+                    added |= list->AddUserToUser(entry.UsernameFrom, entry.UsernameTo);
+            }
+            changed += added ? 1 : 0;
+        }
+        if (changed > 0)
+            AppState::Get().DatabaseChanged = true;
+        LoadSelectedNode();
     });
     return changed;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/modGeneral.h"
+#include "settings/UserProfiles.h"
 
 #include <QString>
 #include <QStringList>
@@ -118,6 +119,23 @@ public:
     // the root every computer. A change of more than one computer is asked
     // first. The number of computers changed.
     int SetWaveOfSelectedNodes();
+    // What an edit of many computers at once does to each.
+    enum class BulkEdit {
+        // A copy of the record it inherits now becomes its own.
+        GiveOwnSettings,
+        // Its own record goes; it inherits again.
+        InheritSettings,
+        // The all-users migration ("*ALL" to "*ALL"), where its list has none yet.
+        AddAllUsers,
+    };
+    // One edit on every computer of the selection that it changes, after one
+    // question that counts them; one step of the history. The number changed.
+    int EditSelectedComputers(BulkEdit edit);
+    // Add User Migration...: `fill` lets the administrator write the
+    // migrations once, into an empty list (the add dialog); then each
+    // computer of the selection gets those its list can take. The number of
+    // computers changed.
+    int AddUserMigrationsToSelection(const std::function<void(const UserProfilesPtr &)> &fill);
     // The computers of the selected nodes and below the selected groups,
     // each once, in tree order.
     QList<int> SelectedComputers() const;

@@ -2,6 +2,7 @@
 #include "common/RunState.h"
 #include "common/TreeImage.h"
 #include "database/ComputerDB.h"
+#include "database/EditHistory.h"
 #include "database/MemoryTreeDisplay.h"
 #include "shell/TreeCommands.h"
 #include "shell/TreeControl.h"
@@ -261,6 +262,66 @@ private Q_SLOTS:
     // Several nodes: a node inside a selected group goes with its group and
     // is not counted twice; the question counts what the groups hold; a
     // drag and Move To move each node that may go and leave the others.
+    // An edit of many computers: one question that counts them, computers it
+    // would not change left alone, each given its own copy, one step.
+    void manyComputersAtOnce()
+    {
+        struct Steps final : EditHistory
+        {
+            QStringList texts;
+            void recorded(const QString &text, std::vector<DatabaseChange>) override { texts << text; }
+            void unrecorded() override { }
+        } steps;
+        Console c;
+        RecordingPresenter presenter;
+        const auto own = [&](int id) { return c.database.GetSettings(QStringLiteral("C"), id); };
+        const int sales = c.folder(QStringLiteral("Sales"));
+        GlobalSettingsPtr salesRecord = GlobalSettings::create();
+        salesRecord->JoinName = QStringLiteral("SALES");
+        c.database.AddSettings(salesRecord, sales, QStringLiteral("F"));
+        const int s1 = c.computer(QStringLiteral("S1"), sales);
+        const int s2 = c.computer(QStringLiteral("S2"), sales);
+        c.database.AddSettings(GlobalSettings::create(), s2, QStringLiteral("C"));
+        const int pc = c.computer(QStringLiteral("PC"));
+        c.database.GetComputerUserList(pc)->AddUserToUser(QStringLiteral("alice"), QStringLiteral("alice.new"));
+        const int lab = c.computer(QStringLiteral("LAB"));
+        c.database.SetEditHistory(&steps);
+        c.select(ComputerKey(pc));
+        c.control.more = {FolderKey(sales), ComputerKey(pc), ComputerKey(lab)};
+
+        presenter.setNextAnswer(Presenter::Yes);
+        QCOMPARE(c.commands.EditSelectedComputers(TreeCommands::BulkEdit::GiveOwnSettings), 3);
+        QCOMPARE(presenter.last().text, QStringLiteral("Give 3 computers settings of their own, each a copy of the settings it "
+                                                       "inherits now?  1 computer of the selection is left as it is: own settings already."));
+        QCOMPARE(own(s1)->JoinName, QStringLiteral("SALES"));
+        QVERIFY(own(s1) != salesRecord && own(s1) != own(lab) && own(pc) != own(lab));
+        QCOMPARE(own(s2)->JoinName, QString());
+        QCOMPARE(steps.texts, QStringList {"Give Own Settings (3 computers)"});
+
+        presenter.setNextAnswer(Presenter::Yes);
+        QCOMPARE(c.commands.EditSelectedComputers(TreeCommands::BulkEdit::AddAllUsers), 3);
+        QCOMPARE(c.database.GetComputerUserList(pc)->GetUserCount(), 1);
+        QCOMPARE(c.database.GetComputerUserList(lab)->GetType(), int(ListAllUsers));
+
+        // Written once; PC alone can take a migration of users by name now.
+        presenter.setNextAnswer(Presenter::Yes);
+        QCOMPARE(c.commands.AddUserMigrationsToSelection([](const UserProfilesPtr &list) {
+            list->AddUserToUser(QStringLiteral("bob"), QStringLiteral("bob.new"));
+        }),
+            1);
+        QCOMPARE(c.database.GetComputerUserList(pc)->GetUserCount(), 2);
+        QCOMPARE(c.database.GetComputerUserList(s1)->GetUserCount(), 1);
+
+        presenter.setNextAnswer(Presenter::No);
+        QCOMPARE(c.commands.EditSelectedComputers(TreeCommands::BulkEdit::InheritSettings), 0);
+        QVERIFY(own(s1));
+        presenter.setNextAnswer(Presenter::Yes);
+        QCOMPARE(c.commands.EditSelectedComputers(TreeCommands::BulkEdit::InheritSettings), 4);
+        QVERIFY(!own(s1) && !own(s2) && !own(pc) && !own(lab));
+        QCOMPARE(steps.texts.size(), 4);
+        c.database.SetEditHistory(nullptr);
+    }
+
     void severalNodes()
     {
         Console c;

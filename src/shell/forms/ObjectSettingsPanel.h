@@ -47,6 +47,7 @@ public:
     // console's own unless another is set. Without one "&Add" stays disabled.
     using AddMigrationDialog = std::function<void(QWidget *owner, const UserProfilesPtr &list)>;
     void setAddMigrationDialog(AddMigrationDialog dialog);
+    const AddMigrationDialog &addMigrationDialog() const { return m_addMigrationDialog; }
 
     void LoadSelectedNode(const NodeInfo &node);
     bool PromptToSaveRecord();

@@ -196,6 +196,12 @@ void frmMain::createMenus()
     mnuEdit->addSeparator();
     mnuMoveTo = addItem(mnuEdit, "mnuMoveTo", QStringLiteral("Mo&ve To..."), true);
     mnuSetWave = addItem(mnuEdit, "mnuSetWave", QStringLiteral("Set &Wave..."), false);
+    mnuGiveOwnSettings = addItem(mnuEdit, "mnuGiveOwnSettings", QStringLiteral("Give &Own Settings"), true);
+    mnuInheritSettings = addItem(mnuEdit, "mnuInheritSettings", QStringLiteral("In&herit Settings"), true);
+    mnuAddAllUsers = addItem(mnuEdit, "mnuAddAllUsers", QStringLiteral("Add A&ll Users"), true);
+    mnuAddUserMigration = addItem(mnuEdit, "mnuAddUserMigration", QStringLiteral("Add User Migrat&ion..."), true);
+    for (QAction *item : {mnuGiveOwnSettings, mnuInheritSettings, mnuAddAllUsers, mnuAddUserMigration})
+        item->setStatusTip(QStringLiteral("Every selected computer, and every computer of the selected groups, at once."));
     // Set Wave's tooltip says why it is greyed.
     mnuEdit->setToolTipsVisible(true);
     mnuEdit->addSeparator();
@@ -268,7 +274,9 @@ void frmMain::createMenus()
         {mnuRefresh, Command::Refresh}, {mnuNewSettings, Command::NewSettings}, {mnuSave, Command::Save}, {mnuSaveAs, Command::SaveAs},
         {mnuLoad, Command::Load}, {mnuRecentlyUsed->menuAction(), Command::Load}, {mnuImport->menuAction(), Command::Import},
         {mnuImportADS, Command::Import}, {mnuImportUsersFile, Command::Import}, {mnuSetupWizard, Command::SetupWizard},
-        {mnuConfiguration, Command::Configuration}, {mnuWaves, Command::EditWaves}, {mnuStartMigration, Command::StartMigration},
+        {mnuConfiguration, Command::Configuration}, {mnuWaves, Command::EditWaves},
+        {mnuGiveOwnSettings, Command::EditSettings}, {mnuInheritSettings, Command::EditSettings},
+        {mnuAddAllUsers, Command::EditSettings}, {mnuAddUserMigration, Command::EditSettings}, {mnuStartMigration, Command::StartMigration},
         // A rollback is a run: it may start when a migration may.
         {mnuRollBack, Command::StartMigration},
         {mnuTests->menuAction(), Command::TestsMenu}, {mnuPingStart, Command::PingStart}, {mnuPingStop, Command::PingStop},
@@ -329,6 +337,20 @@ void frmMain::connectCommands()
             m_history->setSaved();
     });
     connect(files, &SettingsFileController::loaded, m_history, &UndoHistory::clear);
+    const auto bulk = [this](QAction *item, TreeCommands::BulkEdit edit) {
+        connect(item, &QAction::triggered, this, [this, edit] {
+            if (PanelMayLeave())
+                tree().EditSelectedComputers(edit);
+        });
+    };
+    bulk(mnuGiveOwnSettings, TreeCommands::BulkEdit::GiveOwnSettings);
+    bulk(mnuInheritSettings, TreeCommands::BulkEdit::InheritSettings);
+    bulk(mnuAddAllUsers, TreeCommands::BulkEdit::AddAllUsers);
+    connect(mnuAddUserMigration, &QAction::triggered, this, [this] {
+        const ObjectSettingsPanel::AddMigrationDialog &dialog = m_objectSettings->addMigrationDialog();
+        if (dialog && PanelMayLeave())
+            tree().AddUserMigrationsToSelection([&](const UserProfilesPtr &list) { dialog(this, list); });
+    });
     connect(mnuUndo, &QAction::triggered, this, [this] { mnuUndo_Click(false); });
     connect(mnuRedo, &QAction::triggered, this, [this] { mnuUndo_Click(true); });
     connect(m_history, &UndoHistory::changed, this, &frmMain::UpdateUndo);

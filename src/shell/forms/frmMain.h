@@ -212,6 +212,11 @@ private:
     QAction *mnuNewGroup = nullptr;
     QAction *mnuMigJobName = nullptr;
     QAction *mnuSetWave = nullptr;
+    // Edits of every computer of the selection at once.
+    QAction *mnuGiveOwnSettings = nullptr;
+    QAction *mnuInheritSettings = nullptr;
+    QAction *mnuAddAllUsers = nullptr;
+    QAction *mnuAddUserMigration = nullptr;
 
     QMenu *mnuView = nullptr;
     QAction *mnuHandlerLog = nullptr;
