@@ -583,6 +583,42 @@ int TreeCommands::EditSelectedComputers(BulkEdit edit)
     return changed;
 }
 
+int TreeCommands::SetSettingsOfSelection(const std::function<GlobalSettingsPtr(const GlobalSettings &start, int count)> &edit)
+{
+    int changed = 0;
+    Guard("frmMain.SetSettingsOfSelection", [&] {
+        if (!allowed(Command::EditSettings))
+            return;
+        const QList<int> computers = SelectedComputers();
+        if (computers.isEmpty()) {
+            ShowMessage(modErrorHandler::Information, QStringLiteral("No computer is selected, and no group with computers in it."));
+            return;
+        }
+        const QString computer = QStringLiteral("C");
+        QString source;
+        const GlobalSettingsPtr start = m_database.GetEffectiveSettings(computer, computers.first(), source);
+        if (!start)
+            return;
+        const GlobalSettingsPtr chosen = edit(*start, int(computers.size()));
+        if (!chosen)
+            return;
+        if (!confirmBulk(QStringLiteral("Set Settings"), QStringLiteral("Give %1 these settings, each its own copy?"),
+                int(computers.size()), 0, QString()))
+            return;
+        EditStep step(m_database, QStringLiteral("Set Settings (%1)").arg(computersText(int(computers.size()))));
+        for (const int id : computers) {
+            // Each its own copy: a shared record would change them all at once.
+            const GlobalSettingsPtr copy = chosen->Clone();
+            copy->Valid = true;
+            changed += m_database.AddSettings(copy, id, computer) ? 1 : 0;
+        }
+        if (changed > 0)
+            AppState::Get().DatabaseChanged = true;
+        LoadSelectedNode();
+    });
+    return changed;
+}
+
 int TreeCommands::AddUserMigrationsToSelection(const std::function<void(const UserProfilesPtr &)> &fill)
 {
     int changed = 0;

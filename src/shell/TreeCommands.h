@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/modGeneral.h"
+#include "settings/GlobalSettings.h"
 #include "settings/UserProfiles.h"
 
 #include <QString>
@@ -131,6 +132,11 @@ public:
     // One edit on every computer of the selection that it changes, after one
     // question that counts them; one step of the history. The number changed.
     int EditSelectedComputers(BulkEdit edit);
+    // Set Settings...: `edit` shows the settings the first computer of the
+    // selection has now and returns them as the administrator set them
+    // (nullptr: cancelled); each computer then gets its own copy. The number
+    // of computers changed.
+    int SetSettingsOfSelection(const std::function<GlobalSettingsPtr(const GlobalSettings &start, int count)> &edit);
     // Add User Migration...: `fill` lets the administrator write the
     // migrations once, into an empty list (the add dialog); then each
     // computer of the selection gets those its list can take. The number of

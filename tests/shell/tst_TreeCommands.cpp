@@ -319,6 +319,20 @@ private Q_SLOTS:
         QCOMPARE(c.commands.EditSelectedComputers(TreeCommands::BulkEdit::InheritSettings), 4);
         QVERIFY(!own(s1) && !own(s2) && !own(pc) && !own(lab));
         QCOMPARE(steps.texts.size(), 4);
+
+        // Set once, from the first computer's settings; each its own copy.
+        presenter.setNextAnswer(Presenter::Yes);
+        int shownFor = 0;
+        QCOMPARE(c.commands.SetSettingsOfSelection([&](const GlobalSettings &start, int count) {
+            shownFor = count;
+            GlobalSettingsPtr edited = start.Clone();
+            edited->JoinName = QStringLiteral("SET");
+            return edited;
+        }),
+            4);
+        QCOMPARE(shownFor, 4);
+        QVERIFY(own(s1)->JoinName == QStringLiteral("SET") && own(lab)->JoinName == QStringLiteral("SET") && own(s1) != own(lab));
+        QCOMPARE(steps.texts.last(), QStringLiteral("Set Settings (4 computers)"));
         c.database.SetEditHistory(nullptr);
     }
 

@@ -36,6 +36,7 @@
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmMigJobName.h"
 #include "shell/forms/frmRollback.h"
+#include "shell/forms/frmSetSettings.h"
 #include "shell/forms/frmWaves.h"
 #include "shell/forms/frmWelcome.h"
 #include "shell/modHelp.h"
@@ -197,10 +198,11 @@ void frmMain::createMenus()
     mnuMoveTo = addItem(mnuEdit, "mnuMoveTo", QStringLiteral("Mo&ve To..."), true);
     mnuSetWave = addItem(mnuEdit, "mnuSetWave", QStringLiteral("Set &Wave..."), false);
     mnuGiveOwnSettings = addItem(mnuEdit, "mnuGiveOwnSettings", QStringLiteral("Give &Own Settings"), true);
+    mnuSetSettings = addItem(mnuEdit, "mnuSetSettings", QStringLiteral("Set Se&ttings..."), true);
     mnuInheritSettings = addItem(mnuEdit, "mnuInheritSettings", QStringLiteral("In&herit Settings"), true);
     mnuAddAllUsers = addItem(mnuEdit, "mnuAddAllUsers", QStringLiteral("Add A&ll Users"), true);
     mnuAddUserMigration = addItem(mnuEdit, "mnuAddUserMigration", QStringLiteral("Add User Migrat&ion..."), true);
-    for (QAction *item : {mnuGiveOwnSettings, mnuInheritSettings, mnuAddAllUsers, mnuAddUserMigration})
+    for (QAction *item : {mnuGiveOwnSettings, mnuSetSettings, mnuInheritSettings, mnuAddAllUsers, mnuAddUserMigration})
         item->setStatusTip(QStringLiteral("Every selected computer, and every computer of the selected groups, at once."));
     // Set Wave's tooltip says why it is greyed.
     mnuEdit->setToolTipsVisible(true);
@@ -275,7 +277,7 @@ void frmMain::createMenus()
         {mnuLoad, Command::Load}, {mnuRecentlyUsed->menuAction(), Command::Load}, {mnuImport->menuAction(), Command::Import},
         {mnuImportADS, Command::Import}, {mnuImportUsersFile, Command::Import}, {mnuSetupWizard, Command::SetupWizard},
         {mnuConfiguration, Command::Configuration}, {mnuWaves, Command::EditWaves},
-        {mnuGiveOwnSettings, Command::EditSettings}, {mnuInheritSettings, Command::EditSettings},
+        {mnuGiveOwnSettings, Command::EditSettings}, {mnuSetSettings, Command::EditSettings}, {mnuInheritSettings, Command::EditSettings},
         {mnuAddAllUsers, Command::EditSettings}, {mnuAddUserMigration, Command::EditSettings}, {mnuStartMigration, Command::StartMigration},
         // A rollback is a run: it may start when a migration may.
         {mnuRollBack, Command::StartMigration},
@@ -346,6 +348,14 @@ void frmMain::connectCommands()
     bulk(mnuGiveOwnSettings, TreeCommands::BulkEdit::GiveOwnSettings);
     bulk(mnuInheritSettings, TreeCommands::BulkEdit::InheritSettings);
     bulk(mnuAddAllUsers, TreeCommands::BulkEdit::AddAllUsers);
+    connect(mnuSetSettings, &QAction::triggered, this, [this] {
+        if (!PanelMayLeave())
+            return;
+        tree().SetSettingsOfSelection([this](const GlobalSettings &start, int count) -> GlobalSettingsPtr {
+            frmSetSettings dialog(start, count, this);
+            return dialog.exec() == QDialog::Accepted ? dialog.result() : GlobalSettingsPtr();
+        });
+    });
     connect(mnuAddUserMigration, &QAction::triggered, this, [this] {
         const ObjectSettingsPanel::AddMigrationDialog &dialog = m_objectSettings->addMigrationDialog();
         if (dialog && PanelMayLeave())

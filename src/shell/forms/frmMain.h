@@ -214,6 +214,7 @@ private:
     QAction *mnuSetWave = nullptr;
     // Edits of every computer of the selection at once.
     QAction *mnuGiveOwnSettings = nullptr;
+    QAction *mnuSetSettings = nullptr;
     QAction *mnuInheritSettings = nullptr;
     QAction *mnuAddAllUsers = nullptr;
     QAction *mnuAddUserMigration = nullptr;
