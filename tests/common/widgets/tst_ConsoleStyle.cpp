@@ -13,8 +13,8 @@ private Q_SLOTS:
     void messagePicturesAreSharpAtScaleTwo()
     {
         ConsoleStyle style;
-        for (const QStyle::StandardPixmap picture : {QStyle::SP_MessageBoxInformation, QStyle::SP_MessageBoxWarning,
-                 QStyle::SP_MessageBoxCritical, QStyle::SP_MessageBoxQuestion})
+        for (const QStyle::StandardPixmap picture :
+            {QStyle::SP_MessageBoxInformation, QStyle::SP_MessageBoxWarning, QStyle::SP_MessageBoxCritical, QStyle::SP_MessageBoxQuestion})
             QCOMPARE(style.standardIcon(picture).pixmap(QSize(32, 32), 2.0).size(), QSize(64, 64));
         QVERIFY(!style.standardIcon(QStyle::SP_DialogOkButton).isNull());
     }
