@@ -2,6 +2,7 @@
 
 #include "common/AppInfo.h"
 #include "common/Presenter.h"
+#include "common/widgets/ConsoleStyle.h"
 #include "common/widgets/MessageBoxPresenter.h"
 #include "shell/ConsoleInstance.h"
 #include "shell/forms/frmMain.h"
@@ -32,6 +33,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(AppInfo::CompanyName());
     QApplication::setApplicationVersion(AppInfo::VersionText());
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/shell/varno-osk.svg")));
+    QApplication::setStyle(new ConsoleStyle);
 
     MessageBoxPresenter presenter([](const QString &page) { modHelp::ShowHelpPage(page); });
     Presenter::install(&presenter);

@@ -63,6 +63,7 @@ SavedPlacement ReadWindowSettings(const QString &keyPath)
     saved.Left = modRegistry::GetSettingString(keyPath, QStringLiteral("Left"));
     saved.Width = modRegistry::GetSettingString(keyPath, QStringLiteral("Width"));
     saved.Height = modRegistry::GetSettingString(keyPath, QStringLiteral("Height"));
+    saved.Toolbar = modRegistry::GetSettingString(keyPath, QStringLiteral("Toolbar"));
     return saved;
 }
 
@@ -71,6 +72,7 @@ Placement LoadWindowSettings(const SavedPlacement &saved, int screenWidthTwips, 
     Placement placement;
     placement.Maximized = LeadingNumber(saved.Maximized) == 1;
     placement.PaneSize = LeadingNumber(saved.PaneSize);
+    placement.Toolbar = saved.Toolbar.isEmpty() || LeadingNumber(saved.Toolbar) != 0;
 
     if (saved.Top.isEmpty() && saved.Left.isEmpty() && saved.Width.isEmpty() && saved.Height.isEmpty()) {
         const auto size = [](int available, int fits, int max, int min) {
@@ -113,6 +115,7 @@ QList<QPair<QString, QString>> ExitValues(const WindowState &state)
         {QStringLiteral("Left"), QString::number(state.Left)},
         {QStringLiteral("Height"), QString::number(state.Height)},
         {QStringLiteral("Width"), QString::number(state.Width)},
+        {QStringLiteral("Toolbar"), state.Toolbar ? QStringLiteral("1") : QStringLiteral("0")},
     };
 }
 

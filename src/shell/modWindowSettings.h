@@ -48,6 +48,7 @@ struct SavedPlacement
     QString Left;
     QString Width;
     QString Height;
+    QString Toolbar;
 };
 
 SavedPlacement ReadWindowSettings(const QString &keyPath);
@@ -63,6 +64,8 @@ struct Placement
     std::optional<int> Left;
     int Width = 0;
     int Height = 0;
+    // The toolbar shows unless it was hidden ("0") at exit.
+    bool Toolbar = true;
 };
 
 // The saved values against the screen's size (twips). Width and height are
@@ -82,10 +85,12 @@ struct WindowState
     int Left = 0;
     int Height = 0;
     int Width = 0;
+    bool Toolbar = true;
 };
 
 // The values written at exit, in the order they are written: "PaneSize",
-// "Maximized", "Top", "Left", "Height", "Width".
+// "Maximized", "Top", "Left", "Height", "Width", then "Toolbar" ("1" shown,
+// "0" hidden), which the Windows console never had.
 QList<QPair<QString, QString>> ExitValues(const WindowState &state);
 
 // Writes ExitValues in order. A value that cannot be written is skipped: the

@@ -164,7 +164,7 @@ private Q_SLOTS:
         QFETCH(QRect, available);
         QFETCH(QRect, window);
         QFETCH(bool, maximized);
-        const SavedPlacement values {saved.at(0), saved.at(1), saved.at(2), saved.at(3), saved.at(4), saved.at(5)};
+        const SavedPlacement values {saved.at(0), saved.at(1), saved.at(2), saved.at(3), saved.at(4), saved.at(5), QString()};
         const Placement placement
             = LoadWindowSettings(values, screen.width(), screen.height(), available.isEmpty() ? QRect(QPoint(0, 0), screen) : available);
         QCOMPARE(QRect(placement.Left.value_or(-1), placement.Top.value_or(-1), placement.Width, placement.Height), window);

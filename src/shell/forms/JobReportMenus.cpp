@@ -70,6 +70,8 @@ JobReportMenus::JobReportMenus(const Items &items, ComputerDB &database, Migrati
     connect(mnuNewJobFromUnfinished, &QAction::triggered, this, &JobReportMenus::mnuNewJobFromUnfinished_Click);
     connect(items.File, &QMenu::aboutToShow, this, &JobReportMenus::updateItems);
     connect(items.Tools, &QMenu::aboutToShow, this, &JobReportMenus::updateItems);
+    // The report is on the toolbar as well, which shows no menu first.
+    connect(&RunState::instance(), &RunState::changed, this, &JobReportMenus::updateItems);
     updateItems();
 }
 

@@ -30,6 +30,7 @@
 #include "shell/forms/FleetView.h"
 #include "shell/forms/JobReportMenus.h"
 #include "shell/forms/LogViewMenus.h"
+#include "shell/forms/MainToolBar.h"
 #include "shell/forms/ObjectSettingsPanel.h"
 #include "shell/forms/RunControlPane.h"
 #include "shell/forms/TreeFindBar.h"
@@ -136,6 +137,7 @@ frmMain::frmMain(QWidget *parent)
     // A run that completed has nothing left to attach to.
     connect(m_run.get(), &MigrationRun::ProcessingComplete, this, [] { ConsoleConfig().Write(ConsoleConfig::LastRun, QString()); });
     connectCommands();
+    createToolBar();
     Form_Load();
 }
 
@@ -375,7 +377,7 @@ void frmMain::connectCommands()
     files->setPanelHooks(std::move(hooks));
 
     new LogViewMenus({mnuView, mnuHandlerLog, mnuTransferorLogs, mnuClientLogsFolder, mnuOpenClientLog, tvMain}, this);
-    new JobReportMenus({mnuFile, mnuSaveRunReport, mnuTools, mnuStartMigration, this}, *Database, *m_run, *m_settingsFiles);
+    m_jobReports = new JobReportMenus({mnuFile, mnuSaveRunReport, mnuTools, mnuStartMigration, this}, *Database, *m_run, *m_settingsFiles);
 
     connect(cmdCompNew, &QPushButton::clicked, this, &frmMain::cmdCompNew_Click);
     connect(cmdFoldNew, &QPushButton::clicked, this, &frmMain::cmdFoldNew_Click);
@@ -454,6 +456,16 @@ void frmMain::createStatusBar()
     connect(timer, &QTimer::timeout, this, &frmMain::UpdateStatusBar);
     timer->start(250);
     UpdateStatusBar();
+}
+
+void frmMain::createToolBar()
+{
+    tbMain = new MainToolBar({mnuNewGroup, mnuNewComputer, mnuSave, m_jobReports->mnuReadinessReport, mnuStartMigration, mnuCancelMigration,
+                                 mnuAbortMigration, mnuFind},
+        this);
+    addToolBar(Qt::TopToolBarArea, tbMain);
+    mnuView->addSeparator();
+    mnuView->addAction(tbMain->viewAction());
 }
 
 void frmMain::UpdateStatusBar()
@@ -669,6 +681,7 @@ void frmMain::LoadWindowSettings()
             pane = TwipsToPixels(DefaultPaneTwips, m_twipsPerPixelX);
         splitMain->setSizes({pane, qMax(1, width - pane)});
 
+        tbMain->setVisible(placement.Toolbar);
         if (placement.Maximized)
             setWindowState(windowState() | Qt::WindowMaximized);
     });
@@ -1413,6 +1426,8 @@ void frmMain::SaveWindowSettings()
     WindowState state;
     state.PaneSize = PaneSize();
     state.Maximized = isMaximized();
+    // Hidden by the View entry, not with a minimised window.
+    state.Toolbar = !tbMain->isHidden();
     // A maximised window is saved with the place it returns to, so that the
     // next start opens maximised over a sensible normal window.
     QRect normal(pos(), size());

@@ -14,6 +14,8 @@
 class ComputerDB;
 class ComputerTreeView;
 class FleetView;
+class JobReportMenus;
+class MainToolBar;
 class ObjectSettingsPanel;
 class QAction;
 class QFrame;
@@ -43,6 +45,8 @@ struct TreePopup;
 //   `cmdCompNew` and `cmdFoldNew`, its tab "Fleet" the flat list `m_fleet`;
 // - `fmObjectSettings` (right) holds the settings panel, `fmProgressLog`
 //   (right, same place) the progress log; FrameVisibility shows one of them;
+// - the toolbar `tbMain` (MainToolBar) shows some of the menu items again,
+//   as the same QActions;
 // - every menu item is a QAction member named as the item (`mnuSave`, ...),
 //   created disabled where its feature is not there yet; the tree's pop-up
 //   menu is `mnuTVRightClick`.
@@ -141,6 +145,8 @@ private:
     void createMenus();
     void createPanes();
     void createStatusBar();
+    // The toolbar `tbMain`: menu entries the menus have made, with View > Toolbar.
+    void createToolBar();
     // The settings file, its unsaved changes, the counts and a run's tally.
     void UpdateStatusBar();
 
@@ -273,6 +279,8 @@ private:
     RunControlPane *m_runControl = nullptr;
     PingTest *m_pingTest = nullptr;
     TreeFindBar *m_findBar = nullptr;
+    MainToolBar *tbMain = nullptr;
+    JobReportMenus *m_jobReports = nullptr;
     QLabel *lblStatusFile = nullptr;
     QLabel *lblStatusCounts = nullptr;
     QLabel *lblStatusRun = nullptr;
