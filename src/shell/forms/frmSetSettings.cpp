@@ -1,6 +1,8 @@
 #include "shell/forms/frmSetSettings.h"
 
 #include "common/AppInfo.h"
+#include "common/modErrorHandler.h"
+#include "network/modNetwork.h"
 #include "settings/sections/widgets/ContextSectionWidget.h"
 #include "settings/sections/widgets/JoinSectionWidget.h"
 #include "settings/sections/widgets/OptionsSectionWidget.h"
@@ -55,6 +57,19 @@ frmSetSettings::frmSetSettings(const GlobalSettings &start, int count, QWidget *
     layout->addLayout(buttons);
     setTabOrder(tabs, cmdOK);
     setTabOrder(cmdOK, cmdCancel);
+    // Lookup finds a domain controller's address, as it does in the panel.
+    const auto lookup = [this](SettingsSection &section, int name, int address) {
+        connect(&section, &SettingsSection::commandPressed, this, [&section, name, address] {
+            modErrorHandler::Guard("frmSetSettings.cmdLookup_Click", [&] {
+                const QString found = modNetwork::LookupDC(section.text(name));
+                if (!found.isEmpty())
+                    section.type(address, found);
+            });
+        });
+    };
+    lookup(m_source, ContextSection::DC, ContextSection::DCIP);
+    lookup(m_destination, ContextSection::DC, ContextSection::DCIP);
+    lookup(m_join, JoinSection::DomDCName, JoinSection::DomDCIP);
     connect(cmdOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     tabs->setFocus();
