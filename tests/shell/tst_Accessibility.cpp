@@ -11,6 +11,7 @@
 #include "shell/forms/frmAbout.h"
 #include "shell/forms/frmMigJobName.h"
 #include "shell/forms/frmRollback.h"
+#include "shell/forms/frmSetSettings.h"
 #include "shell/forms/frmWaveEdit.h"
 #include "shell/forms/frmWaves.h"
 #include "shell/forms/frmWelcome.h"
@@ -209,6 +210,9 @@ private:
         row("frmWaveEdit", [](frmMain &owner) {
             static const WaveList waves;
             return std::make_unique<frmWaveEdit>(waves, -1, WaveRecord(), &owner);
+        });
+        row("frmSetSettings", [](frmMain &owner) {
+            return std::make_unique<frmSetSettings>(*owner.database()->GetSettings(QStringLiteral("G"), 0), 3, &owner);
         });
         row("frmConfiguration", [](frmMain &owner) { return std::make_unique<frmConfiguration>(&owner); });
         row("frmImportADS", [](frmMain &owner) {
