@@ -8,6 +8,9 @@ UndoHistory::UndoHistory(ComputerDB &database, QObject *parent)
     : QObject(parent)
     , m_database(database)
 {
+    // Each step holds what it changed; a day of imports of many thousand
+    // computers must not hold the memory of all of them.
+    m_stack.setUndoLimit(StepLimit);
     m_database.SetEditHistory(this);
     connect(&m_stack, &QUndoStack::indexChanged, this, &UndoHistory::changed);
     connect(&m_stack, &QUndoStack::cleanChanged, this, &UndoHistory::changed);

@@ -15,6 +15,9 @@ class UndoHistory : public QObject, public EditHistory
 {
     Q_OBJECT
 public:
+    // The newest steps kept; older ones can no longer be undone.
+    static constexpr int StepLimit = 100;
+
     // Attaches itself to `database`, and detaches when destroyed.
     explicit UndoHistory(ComputerDB &database, QObject *parent = nullptr);
     ~UndoHistory() override;
