@@ -88,4 +88,10 @@ inline QString Meaning(int number)
     }
 }
 
+// What a disabled computer's mark tells, beside its picture's meaning.
+inline QString DisabledMeaning()
+{
+    return QStringLiteral("Disabled");
+}
+
 } // namespace TreeImage

@@ -945,6 +945,27 @@ bool ComputerDB::SetComputerWave(int id, const QString &wave)
     return true;
 }
 
+bool ComputerDB::SetComputerEnabled(int id, bool enabled)
+{
+    if (!isActiveComputer(id))
+        return false;
+    ComputerRecord &computer = computerSlot(id);
+    if (computer.Enabled == enabled)
+        return true;
+    if (recording()) {
+        DatabaseChange change;
+        change.kind = DatabaseChange::Kind::ComputerEnabled;
+        change.id = id;
+        change.enabled = enabled;
+        record(std::move(change));
+    }
+    computer.Enabled = enabled;
+    if (m_linked && m_tree->contains(modGeneral::ComputerKey(id)))
+        m_tree->setNodeDisabled(modGeneral::ComputerKey(id), !enabled);
+    changed();
+    return true;
+}
+
 // --- Settings table -----------------------------------------------------------------
 
 void ComputerDB::ResetSettingsTable()
@@ -1454,6 +1475,9 @@ void ComputerDB::apply(const DatabaseChange &change, bool forward)
         if (isActiveComputer(change.id))
             computerSlot(change.id).Wave = forward ? change.after : change.before;
         break;
+    case Kind::ComputerEnabled:
+        SetComputerEnabled(change.id, forward ? change.enabled : !change.enabled);
+        break;
     case Kind::Waves:
         if (const std::shared_ptr<const WaveList> &waves = forward ? change.wavesAfter : change.wavesBefore)
             applyWaves(*waves, change.members, forward);
@@ -1540,6 +1564,8 @@ void ComputerDB::BuildTree(TreeDisplay *tree, int computerIcon, int folderIcon, 
                 const QString key = modGeneral::ComputerKey(ids[static_cast<size_t>(at)]);
                 if (!tree->addNode(parentKey, TreeDisplay::Relation::LastChild, key, names[static_cast<size_t>(at)], computerIcon))
                     Raise(tree->contains(key) ? KeyNotUnique : ElementNotFound);
+                if (!computerSlot(ids[static_cast<size_t>(at)]).Enabled)
+                    tree->setNodeDisabled(key, true);
                 ++computersDone;
                 if (progress && computersDone % step == 0)
                     progress->SetValue(computersDone);
@@ -1650,6 +1676,8 @@ void ComputerDB::AddNode(const QString &type, int id, int parentID)
         NodePlacement(kind, id, parentID, relativeKey, relation);
         if (!m_tree->addNode(relativeKey, relation, key, text, folder ? m_folderIcon : m_computerIcon))
             Raise(ElementNotFound, QStringLiteral("Element not found"));
+        if (!folder && !computerSlot(id).Enabled)
+            m_tree->setNodeDisabled(key, true);
     });
 }
 

@@ -158,6 +158,10 @@ public:
     // false for an unknown wave or ID.
     bool SetComputerWave(int id, const QString &wave);
 
+    // Takes an active computer out of the job, or back into it; false for an
+    // unknown ID. The tree marks a disabled computer.
+    bool SetComputerEnabled(int id, bool enabled);
+
     // --- Read access for the export, validation and the settings file -----
 
     // IDs handed out so far.

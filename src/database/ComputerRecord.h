@@ -19,6 +19,9 @@ struct ComputerRecord
     QString Name;
     // Directory folder path, segments separated by "\" (used by AddComputerRecOU).
     QString OU;
+    // A disabled computer stays in the tree with its settings and users but is
+    // left out of validation and of every run, until it is enabled again.
+    bool Enabled = true;
     // The wave the computer runs in, as the wave list spells it; empty for none.
     QString Wave;
     // The directory's own identity of the computer (objectGUID or entryUUID),
@@ -27,4 +30,7 @@ struct ComputerRecord
     // Every computer has its own list from the start; it stays with the record
     // after removal and goes with it.
     UserProfilesPtr UserList = UserProfiles::create();
+
+    // Whether a migration takes the computer.
+    bool InJob() const { return Active && Enabled; }
 };

@@ -28,6 +28,7 @@ struct DatabaseChange
         Settings,
         UserList,
         ComputerWave,
+        ComputerEnabled,
         Waves,
     };
     // A computer whose wave a change of the wave list changed.
@@ -59,4 +60,6 @@ struct DatabaseChange
     std::shared_ptr<const WaveList> wavesBefore;
     std::shared_ptr<const WaveList> wavesAfter;
     QList<Member> members;
+    // A computer enabled (true) or disabled; undoing it does the opposite.
+    bool enabled = true;
 };

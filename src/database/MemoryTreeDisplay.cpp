@@ -204,6 +204,18 @@ void MemoryTreeDisplay::setExpandedIcon(const QString &key, int icon)
         node->expandedIcon = icon;
 }
 
+bool MemoryTreeDisplay::nodeDisabled(const QString &key) const
+{
+    const Node *node = find(key);
+    return node && node->disabled;
+}
+
+void MemoryTreeDisplay::setNodeDisabled(const QString &key, bool disabled)
+{
+    if (Node *node = find(key))
+        node->disabled = disabled;
+}
+
 QString MemoryTreeDisplay::parentKey(const QString &key) const
 {
     const Node *node = find(key);
@@ -238,7 +250,8 @@ QStringList MemoryTreeDisplay::outline() const
         const auto [node, depth] = pending.back();
         pending.pop_back();
         lines.append(QString(depth * 2, QLatin1Char(' ')) + node->key + QLatin1Char(' ') + node->text + QLatin1Char(' ')
-            + QString::number(node->icon) + QLatin1Char('/') + QString::number(node->expandedIcon));
+            + QString::number(node->icon) + QLatin1Char('/') + QString::number(node->expandedIcon)
+            + (node->disabled ? QStringLiteral(" disabled") : QString()));
         for (const Node *child = node->lastChild; child; child = child->previous)
             pending.emplace_back(child, depth + 1);
     }

@@ -30,6 +30,8 @@ public:
     void setIcon(const QString &key, int icon) override;
     int expandedIcon(const QString &key) const override;
     void setExpandedIcon(const QString &key, int icon) override;
+    bool nodeDisabled(const QString &key) const override;
+    void setNodeDisabled(const QString &key, bool disabled) override;
 
     QString parentKey(const QString &key) const override;
     QString firstChildKey(const QString &key) const override;
@@ -38,7 +40,7 @@ public:
 
     int nodeCount() const { return static_cast<int>(m_nodes.size()); }
     // One line per node, depth first: two blanks per level, then
-    // "key text icon/expandedIcon".
+    // "key text icon/expandedIcon", and " disabled" for a disabled node.
     QStringList outline() const;
 
 private:
@@ -48,6 +50,7 @@ private:
         QString text;
         int icon = 0;
         int expandedIcon = 0;
+        bool disabled = false;
         Node *parent = nullptr;
         Node *firstChild = nullptr;
         Node *lastChild = nullptr;

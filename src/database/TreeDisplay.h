@@ -44,6 +44,10 @@ public:
     // status text in a run); a picture that is no status drops it. Only a
     // tree that tells it to someone keeps it.
     virtual void setStatusText(const QString & /*key*/, const QString & /*text*/) { }
+    // A disabled computer keeps its pictures; the tree marks it beside them,
+    // in words as well as looks.
+    virtual bool nodeDisabled(const QString &key) const = 0;
+    virtual void setNodeDisabled(const QString &key, bool disabled) = 0;
 
     // Empty for a top-level node or a missing one.
     virtual QString parentKey(const QString &key) const = 0;

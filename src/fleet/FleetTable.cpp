@@ -118,6 +118,7 @@ void FleetTable::rebuild(const ComputerDB &database, const FleetHistory &history
         Row row;
         row.Id = id;
         row.Name = record->Name;
+        row.Disabled = !record->Enabled;
         row.Keys[NameKey] = record->Name.toCaseFolded();
         auto group = groups.constFind(record->FolderID);
         if (group == groups.cend()) {
@@ -371,7 +372,9 @@ QString FleetTable::text(const Row &row, int column) const
 {
     switch (column) {
     case Computer:
-        return row.Name;
+        // In words: the list has no pictures, and a reader of the CSV file
+        // must see it too.
+        return row.Disabled ? row.Name + QStringLiteral(" (disabled)") : row.Name;
     case Group:
         return row.Group;
     case Wave:

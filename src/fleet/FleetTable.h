@@ -97,6 +97,7 @@ private:
         qint64 LastSeen = 0;
         int Tries = 0;
         Bucket State = Bucket::NeverRun;
+        bool Disabled = false;
     };
 
     static Bucket bucketOf(const QString &code);

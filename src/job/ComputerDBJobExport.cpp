@@ -96,6 +96,10 @@ int ComputerDBJobExport::forEachRow(const std::function<bool(int row, int id)> &
         const ComputerRecord *computer = m_database.Computers(id);
         if (!computer || !computer->Active || (m_rollback && !m_rollback->Computers.contains(id)))
             continue;
+        // A rollback names its computers itself: one disabled after its
+        // migration must still be able to go back.
+        if (!m_rollback && !computer->Enabled)
+            continue;
         if (!m_wave.isEmpty() && computer->Wave.compare(m_wave, Qt::CaseInsensitive) != 0)
             continue;
         if (m_only && !m_only->contains(id))

@@ -8,7 +8,7 @@ class ComputerDB;
 class GlobalSettings;
 struct RollbackJob;
 
-// The computer database as a run exports it: one row per active computer,
+// The computer database as a run exports it: one row per enabled computer,
 // in ID order, into the engine's translation, client and settings arrays.
 // QXEInterface::Run takes it as its JobExport.
 //

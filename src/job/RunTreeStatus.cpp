@@ -21,6 +21,9 @@ int RunTreeStatus::prepare(const QString &groupKey)
     int computers = 0;
     for (QString key = m_tree.firstChildKey(groupKey); !key.isEmpty(); key = m_tree.nextSiblingKey(key)) {
         if (key.startsWith(QLatin1Char('C'))) {
+            // A disabled computer takes no part, and its group need not wait for it.
+            if (m_tree.nodeDisabled(key))
+                continue;
             m_tree.setIcon(key, TreeImage::StatusNotProcessed);
             m_tree.setStatusText(key, QString());
             ++computers;

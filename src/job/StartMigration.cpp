@@ -11,6 +11,7 @@
 #include "common/modMessages.h"
 #include "common/modRegistry.h"
 #include "common/modRehearsal.h"
+#include "database/ComputerDB.h"
 #include "validation/JobValidator.h"
 #include "validation/ValidationReport.h"
 
@@ -44,6 +45,12 @@ bool StartMigration::Check()
     // Before the questions: no answer to them could make the engine migrate.
     if (const QString refusal = modRehearsal::Refusal(); !refusal.isEmpty()) {
         modErrorHandler::ShowMessage(modErrorHandler::Warning, refusal);
+        return false;
+    }
+    if (everyComputerDisabled()) {
+        modErrorHandler::ShowMessage(modErrorHandler::Information,
+            QStringLiteral("Every computer is disabled, so there is nothing to migrate.  Select the computers to migrate and "
+                           "choose Edit > Enable."));
         return false;
     }
     if (!resultsMayBeAppended())
@@ -157,6 +164,19 @@ bool StartMigration::confirm()
         + AppState::Get().CurrentJobName + CR + CR + QStringLiteral("Listener IP: ") + m_address + CR + QStringLiteral("Listener Port: ")
         + m_port + CR + CR + QStringLiteral("Do you wish to proceed?");
     return Presenter::current().showMessage(box) == Presenter::Yes;
+}
+
+bool StartMigration::everyComputerDisabled() const
+{
+    bool any = false;
+    for (int id = 0; id < m_database.ComputerCount(); ++id) {
+        if (const ComputerRecord *computer = m_database.Computers(id); computer && computer->Active) {
+            if (computer->Enabled)
+                return false;
+            any = true;
+        }
+    }
+    return any;
 }
 
 bool StartMigration::validate()

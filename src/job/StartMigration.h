@@ -49,6 +49,8 @@ private:
     bool readListenerPort();
     bool confirm();
     bool validate();
+    // Computers there are, but none that a run would take.
+    bool everyComputerDisabled() const;
 
     const ComputerDB &m_database;
     Hooks m_hooks;

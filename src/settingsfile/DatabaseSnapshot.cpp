@@ -59,6 +59,7 @@ DatabaseSnapshot DatabaseSnapshot::Capture(const ComputerDB &database)
             item.Users = computer->UserList;
         item.Wave = computer->Wave;
         item.DirectoryID = computer->DirectoryID;
+        item.Enabled = computer->Enabled;
         snapshot.Computers.append(std::move(item));
         takeSettings(kComputer, id, computer->CustomSettings);
     }
@@ -77,7 +78,7 @@ bool DatabaseSnapshot::NeedsWaves() const
     if (!Waves.isEmpty())
         return true;
     return std::any_of(
-        Computers.cbegin(), Computers.cend(), [](const Computer &c) { return !c.Wave.isEmpty() || !c.DirectoryID.isEmpty(); });
+        Computers.cbegin(), Computers.cend(), [](const Computer &c) { return !c.Wave.isEmpty() || !c.DirectoryID.isEmpty() || !c.Enabled; });
 }
 
 void DatabaseSnapshot::Restore(ComputerDB &database) const
@@ -116,6 +117,8 @@ void DatabaseSnapshot::Restore(ComputerDB &database) const
                 database.SetComputerWave(id, computer.Wave);
             if (!computer.DirectoryID.isEmpty())
                 database.SetComputerDirectoryID(id, computer.DirectoryID);
+            if (!computer.Enabled)
+                database.SetComputerEnabled(id, false);
         } else {
             database.AddRemovedComputerRecord();
         }

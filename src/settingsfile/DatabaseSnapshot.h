@@ -41,6 +41,7 @@ struct DatabaseSnapshot
         // The wave as the snapshot's wave list spells it; empty for none.
         QString Wave;
         QString DirectoryID;
+        bool Enabled = true;
     };
 
     QString JobName;
@@ -65,8 +66,8 @@ struct DatabaseSnapshot
     void Restore(ComputerDB &database) const;
 
     // Whether the file needs format version 2: waves, a computer's wave or
-    // directory identity. Without them the console writes version 1, which
-    // older consoles still load.
+    // directory identity, or a disabled computer. Without them the console
+    // writes version 1, which older consoles still load.
     bool NeedsWaves() const;
 
     // The node key that owns a settings record: "G-1", "F" + ID or "C" + ID.

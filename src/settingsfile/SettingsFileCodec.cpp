@@ -239,6 +239,8 @@ void writeComputer(JsonText &out, const DatabaseSnapshot::Computer &computer, co
         out.raw(", \"directoryID\": ");
         out.text(computer.DirectoryID);
     }
+    if (!computer.Enabled)
+        out.raw(", \"enabled\": false");
     const UserProfiles &users = *computer.Users;
     const int listType = users.GetType();
     const int nextID = users.GetMaxID();

@@ -101,7 +101,8 @@ enum ComputerField {
     ComputerUserList,
     ComputerLastStatus,
     ComputerWave,
-    ComputerDirectoryID
+    ComputerDirectoryID,
+    ComputerEnabled
 };
 enum WaveField { WaveName, WaveNotBefore, WaveConcurrency, WaveFailurePercent };
 enum UserListField { ListTypeField, ListNextID, ListEntries };
@@ -127,7 +128,7 @@ const Field FolderFields[] = {{"id", Type::Whole}, {"name", Type::Text}, {"paren
 const Field ComputerFields[] = {
     {"id", Type::Whole}, {"name", Type::Text}, {"dnsName", Type::Text}, {"ou", Type::Text},
     {"folderID", Type::Whole}, {"userList", Type::Object}, {"lastStatus", Type::Text},
-    {"wave", Type::Text}, {"directoryID", Type::Text},
+    {"wave", Type::Text}, {"directoryID", Type::Text}, {"enabled", Type::Flag},
 };
 const Field WaveFields[] = {
     {"name", Type::Text}, {"notBefore", Type::Text}, {"concurrency", Type::Whole}, {"failurePercent", Type::Whole},
@@ -712,10 +713,12 @@ void SettingsFileReader::closeObject(const Frame &frame)
         requireFields(frame, bit(ComputerID) | bit(ComputerName));
         if (m_status)
             m_statuses.append({Snapshot.Computers.size(), std::move(*m_status)});
-        if (m_firstWaveField.isEmpty() && (frame.seen & (bit(ComputerWave) | bit(ComputerDirectoryID))))
+        if (m_firstWaveField.isEmpty() && (frame.seen & (bit(ComputerWave) | bit(ComputerDirectoryID) | bit(ComputerEnabled))))
             m_firstWaveField = QStringLiteral("computers[%1].%2")
                                    .arg(frame.index)
-                                   .arg(QLatin1String(frame.seen & bit(ComputerWave) ? "wave" : "directoryID"));
+                                   .arg(QLatin1String(frame.seen & bit(ComputerWave)          ? "wave"
+                                           : frame.seen & bit(ComputerDirectoryID) ? "directoryID"
+                                                                                    : "enabled"));
         Snapshot.Computers.append(std::move(m_computer));
         break;
     case Node::UserList:
@@ -993,6 +996,9 @@ void SettingsFileReader::value(const Scalar &scalar)
             break;
         case ComputerDirectoryID:
             m_computer.DirectoryID = text(scalar, name);
+            break;
+        case ComputerEnabled:
+            m_computer.Enabled = flag(scalar, name);
             break;
         default:
             m_status = text(scalar, name);

@@ -127,7 +127,7 @@ ValidationResult JobValidator::Verify(int firstIndex) const
     try {
         for (id = first; id < count; ++id) {
             const ComputerRecord *computer = m_database.Computers(id);
-            if (!computer || !computer->Active)
+            if (!computer || !computer->InJob())
                 continue;
             QString sourceKey;
             const GlobalSettingsPtr settings = m_database.GetEffectiveSettings(kComputerType, id, sourceKey);
@@ -167,7 +167,7 @@ QList<ValidationResult> JobValidator::Faults(int id) const
 {
     QList<ValidationResult> faults;
     const ComputerRecord *computer = m_database.Computers(id);
-    if (!computer || !computer->Active)
+    if (!computer || !computer->InJob())
         return faults;
     Findings found(Findings::Every);
     QString sourceKey;

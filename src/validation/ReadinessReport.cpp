@@ -109,6 +109,11 @@ QString plural(int count, const char *one, const char *many)
     return QString::number(count) + QLatin1Char(' ') + QLatin1String(count == 1 ? one : many);
 }
 
+QString disabledLine(int disabled)
+{
+    return plural(disabled, "disabled computer is", "disabled computers are") + QStringLiteral(" left out of the job and not checked.");
+}
+
 } // namespace
 
 ReadinessReport::Standing ReadinessReport::Computer::standing() const
@@ -138,6 +143,10 @@ ReadinessReport ReadinessReport::Build(const ComputerDB &database, const QString
         const ComputerRecord *record = database.Computers(id);
         if (!record || !record->Active)
             continue;
+        if (!record->Enabled) {
+            ++report.Disabled;
+            continue;
+        }
         Computer computer;
         computer.ID = id;
         computer.Name = record->Name;
@@ -308,6 +317,8 @@ QString ReadinessReport::Summary() const
                     .arg(counts[static_cast<size_t>(standing)]);
     text += QStringLiteral("Faults: %1, %2\n")
                 .arg(plural(FaultCount(false), "error", "errors"), plural(FaultCount(true), "warning", "warnings"));
+    if (Disabled > 0)
+        text += disabledLine(Disabled) + QLatin1Char('\n');
     if (Listener) {
         text += QStringLiteral("Listener %1 port %2: ").arg(Listener->Address).arg(Listener->Port)
             + (Listener->Problem.isEmpty() ? QStringLiteral("can be opened") : QStringLiteral("cannot be opened: ") + Listener->Problem)
@@ -370,6 +381,8 @@ QByteArray ReadinessReport::Html(const QString &csvLink, int firstComputers) con
         ? QStringLiteral("the CSV file")
         : QStringLiteral("<a href=\"%1\">%2</a>").arg(escaped(QString::fromLatin1(QUrl::toPercentEncoding(csvLink, "/"))), escaped(csvLink));
     out << " Each code lists its first " << firstComputers << " computers; " << csv << " has every fault.</p>\r\n";
+    if (Disabled > 0)
+        out << "<p>" << escaped(disabledLine(Disabled)) << "</p>\r\n";
     if (ClientsChecked()) {
         out << "<p>Each client was also checked on its own computer: the codes from 1000 on are what the clients found, or why a "
             << "computer could not be reached. Their logs are in " << escaped(QDir::toNativeSeparators(CheckFolder)) << ".</p>\r\n";

@@ -74,7 +74,7 @@ public:
         QString Problem;
     };
 
-    // Every active computer in ID order, each with every fault the check
+    // Every enabled computer in ID order, each with every fault the check
     // before a run finds on it.
     static ReadinessReport Build(const ComputerDB &database, const QString &listenerAddress = QString());
 
@@ -95,6 +95,8 @@ public:
     QString JobName;
     QDateTime Time;
     QList<Computer> Computers;
+    // Computers left out of the job because they are disabled.
+    int Disabled = 0;
     std::optional<ListenerCheck> Listener;
 
     // Computers per standing, indexed by Standing.

@@ -151,6 +151,19 @@ private Q_SLOTS:
         QCOMPARE(counts(), (Counts {2, 0, 1, 1, 1, 0}));
     }
 
+    // A disabled computer says so in words, where the list has no pictures;
+    // the filter still finds it by its name.
+    void disabledInWords()
+    {
+        QVERIFY(m_db.SetComputerEnabled(m_kiosk, false));
+        m_table.rebuild(m_db, m_history);
+        m_table.setFilter(QStringLiteral("kiosk"));
+        const QVariant shown = m_table.data(m_table.index(m_table.rowOf(m_kiosk), FleetTable::Computer));
+        QVERIFY(m_db.SetComputerEnabled(m_kiosk, true));
+        m_table.rebuild(m_db, m_history);
+        QCOMPARE(shown.toString(), QStringLiteral("KIOSK (disabled)"));
+    }
+
     // What is shown, in the order shown; a link in the file's place is not followed.
     void csvOfTheVisibleRowsInTheirOrder()
     {

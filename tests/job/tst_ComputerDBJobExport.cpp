@@ -2,6 +2,7 @@
 #include "engine/JobArray.h"
 #include "engine/JobColumns.h"
 #include "engine/TranslationArray.h"
+#include "job/RollbackJob.h"
 
 #include "JobFixture.h"
 
@@ -39,9 +40,10 @@ struct Exported
 // when a cell the file is made from was not written yet, and gives back the
 // row number, so that column 10 shows which row's file it holds. `failAt`
 // makes the writer fail on that row.
-void exportInto(ComputerDB &db, Exported &out, int failAt = 0)
+void exportInto(ComputerDB &db, Exported &out, int failAt = 0, const RollbackJob *rollback = nullptr)
 {
     ComputerDBJobExport job(db);
+    job.SetRollback(rollback);
     job.ExportArrays(out.clients, out.settings, out.translation, [&out, failAt](int row) {
         if (row == failAt)
             modErrorHandler::Raise(5);
@@ -147,6 +149,18 @@ private Q_SLOTS:
         QCOMPARE(global(small.db).MinFreeSpace, 100);
         QCOMPARE(small.sales->MinFreeSpace, 500);
         QVERIFY(!AppState::Get().DatabaseChanged);
+
+        // A disabled computer stays out of a migration, but a rollback
+        // that names it reaches it.
+        QVERIFY(small.db.SetComputerEnabled(2, false));
+        Exported without;
+        exportInto(small.db, without);
+        QCOMPARE(without.translation.Ids(), (QList<qint32> {0, 3, 4}));
+        RollbackJob rollback;
+        rollback.Computers = {2, 3};
+        Exported back;
+        exportInto(small.db, back, 0, &rollback);
+        QCOMPARE(back.translation.Ids(), (QList<qint32> {2, 3}));
     }
 
     // A local Admin A domain goes out as each computer's own name, even when

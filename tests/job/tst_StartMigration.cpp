@@ -41,6 +41,8 @@ private Q_SLOTS:
         row("port 80a", "bad-port", {}, false, {badPort});
         row("port blank", "blank-port", {}, false, {badPort});
         row("confirmation No", "", {P::No}, false, {confirm});
+        row("every computer disabled", "disabled", {}, false,
+            {"Every computer is disabled, so there is nothing to migrate.  Select the computers to migrate and choose Edit > Enable."});
         row("validation error", "error", {P::Yes}, false, {confirm, fault});
         row("warning, Ignore Once", "warning", {P::Yes, P::No}, true, {confirm, fault});
         row("warning, Cancel", "warning", {P::Yes, P::Cancel}, false, {confirm, fault});
@@ -67,6 +69,8 @@ private Q_SLOTS:
             db.AddComputer(QStringLiteral("PC1"), QString(), -1, -1);
         else
             JobFixture::addComputer(db, QStringLiteral("PC1"));
+        if (has("disabled"))
+            db.SetComputerEnabled(db.FindComputer(QStringLiteral("PC1")), false);
         if (has("error"))
             JobFixture::global(db).SetUser(AdminA, QStringLiteral("varno"), QStringLiteral("pa55-A"), QString());
         if (has("running"))

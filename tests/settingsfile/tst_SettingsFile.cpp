@@ -61,6 +61,7 @@ void fill(ComputerDB &db)
     db.AddWave(pilot);
     db.AddWave({QStringLiteral("Rest"), {}, 0, -1});
     db.SetComputerWave(pc4, QStringLiteral("pilot"));
+    db.SetComputerEnabled(pc3, false);
     db.SetComputerDirectoryID(0, QStringLiteral("{0f1e2d3c-4b5a-6978-8796-a5b4c3d2e1f0}"));
 
     UserProfilesPtr list = db.GetComputerUserList(0);
@@ -113,7 +114,7 @@ QStringList describe(const ComputerDB &db, bool passwords)
     for (int id = 0; id < db.ComputerCount(); ++id) {
         const ComputerRecord *c = db.Computers(id);
         QString line = QStringLiteral("C%1 %2 '%3' '%4' '%5' in %6").arg(id).arg(c->Active).arg(c->Name, c->DNSName, c->OU).arg(c->FolderID)
-            + QStringLiteral(" wave '%1' id '%2'").arg(c->Wave, c->DirectoryID);
+            + QStringLiteral(" wave '%1' id '%2'").arg(c->Wave, c->DirectoryID) + (c->Enabled ? QString() : QStringLiteral(" disabled"));
         if (c->Active) {
             line += settings(QStringLiteral("C"), id);
             const UserProfilesPtr users = db.GetComputerUserList(id);

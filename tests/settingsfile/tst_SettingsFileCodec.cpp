@@ -318,6 +318,9 @@ private Q_SLOTS:
         badWave("waves in version 1", "\"version\": 2,", "\"version\": 1,", "waves needs format version 2, but the file says version 1.");
         bad("directory ID in version 1", "\"name\": \"PC-0003\"", "\"name\": \"PC-0003\", \"directoryID\": \"\"",
             "computers[1].directoryID needs format version 2, but the file says version 1.");
+        // An older console would take a disabled computer into the job.
+        bad("disabled in version 1", "\"name\": \"PC-0003\"", "\"name\": \"PC-0003\", \"enabled\": false",
+            "computers[1].enabled needs format version 2, but the file says version 1.");
         badWave("unknown wave", "\"wave\": \"Pilot\"", "\"wave\": \"Pilots\"",
             "computers[0] (PC-0001) is in the wave \"Pilots\", which is not among the waves.");
         badWave("wave twice", "{\"name\": \"Rest \xC3\x84\"", "{\"name\": \"PILOT\"", "waves[1]: There is already a wave named \"Pilot\".");

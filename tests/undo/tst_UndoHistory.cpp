@@ -17,7 +17,7 @@ QString picture(const ComputerDB &db, const MemoryTreeDisplay &tree)
         const auto [key, depth] = pending.back();
         pending.pop_back();
         lines << QString(depth, QLatin1Char(' ')) + key + QLatin1Char(' ') + tree.text(key) + QLatin1Char(' ')
-                + QString::number(tree.icon(key));
+                + QString::number(tree.icon(key)) + (tree.nodeDisabled(key) ? QStringLiteral(" disabled") : QString());
         std::vector<std::pair<QString, int>> children;
         for (QString child = tree.firstChildKey(key); !child.isEmpty(); child = tree.nextSiblingKey(child))
             children.emplace_back(child, depth + 1);
@@ -28,12 +28,13 @@ QString picture(const ComputerDB &db, const MemoryTreeDisplay &tree)
         if (!record->Active)
             continue;
         const GlobalSettingsPtr own = db.GetSettings(QStringLiteral("C"), id);
-        lines << QStringLiteral("C%1 %2 %3 in %4 wave '%5' join '%6' users %7")
+        lines << QStringLiteral("C%1 %2 %3 in %4 wave '%5' join '%6' users %7 %8")
                      .arg(id)
                      .arg(record->Name, record->DNSName)
                      .arg(record->FolderID)
                      .arg(record->Wave, own ? own->JoinName : QStringLiteral("-"))
-                     .arg(record->UserList->GetUserCount());
+                     .arg(record->UserList->GetUserCount())
+                     .arg(record->Enabled ? QStringLiteral("enabled") : QStringLiteral("disabled"));
     }
     for (int id = 0; id < db.FolderCount(); ++id) {
         if (const GlobalSettingsPtr own = db.GetSettings(QStringLiteral("F"), id))
@@ -105,6 +106,9 @@ private Q_SLOTS:
                  db.NoteUserListEdited(pc1, before);
              }},
             {"waves", [&] { db.SetComputerWave(pc2, "Rest"); QVERIFY(db.ReplaceWave(0, {"Early", {}, 0, -1})); db.RemoveWave(1); }},
+            {"disable", [&] { QVERIFY(db.SetComputerEnabled(pc1, false) && db.SetComputerEnabled(pc2, false)); }},
+            {"enable", [&] { QVERIFY(db.SetComputerEnabled(pc2, true)); }},
+            // PC-1 goes with it disabled, and comes back so.
             {"delete a group with what it holds", [&] { db.RemoveFolder(finance); }},
             {"import", [&] {
                  ComputerRecord record;

@@ -134,6 +134,26 @@ private Q_SLOTS:
         QVERIFY(page.contains("<tr><td>300 error: "));
     }
 
+    // A disabled computer is neither checked nor counted; the report says
+    // how many were left out, and Start Migration's check passes it by.
+    void disabledComputersLeftOut()
+    {
+        const int faulty = m_db.FindComputer(QStringLiteral("PC-LIST"));
+        QVERIFY(m_db.SetComputerEnabled(faulty, false));
+        const ReadinessReport report = ReadinessReport::Build(m_db);
+        m_db.SetComputerEnabled(faulty, true);
+        QCOMPARE(report.Computers.size(), 4);
+        QCOMPARE(report.Disabled, 1);
+        QVERIFY(report.Summary().contains(QStringLiteral("1 disabled computer is left out of the job and not checked.")));
+        QVERIFY(report.Html().contains("1 disabled computer is left out"));
+        QVERIFY(!report.Csv().contains("PC-LIST"));
+        m_db.SetComputerEnabled(faulty, false);
+        for (int from = 0; from < m_db.ComputerCount(); ++from)
+            QVERIFY(JobValidator(m_db).Verify(from).Index != faulty);
+        QVERIFY(JobValidator(m_db).Faults(faulty).isEmpty());
+        m_db.SetComputerEnabled(faulty, true);
+    }
+
     // Pings go only to the fake network; a name that does not resolve and a
     // reply as slow as the timeout count as no answer.
     void ping()
