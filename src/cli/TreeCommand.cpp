@@ -35,7 +35,8 @@ QString TreeCommand::usage()
                           "Prints the computer tree of a Varno-Osk settings file as the console shows\n"
                           "it: \"All Computers\" first, then under each parent its groups before its\n"
                           "computers, each in name order, two spaces of indent per level. A \"*\"\n"
-                          "follows every node that has its own settings. Below level 32 the indent\n"
+                          "follows every node that has its own settings, and \"(disabled)\" every\n"
+                          "computer left out of the job (vo disable). Below level 32 the indent\n"
                           "stays and each line starts with its level in brackets, \"[33] \".\n"
                           "\n"
                           "  --passphrase-file F   read the passphrase of a file saved with one from the\n"
@@ -114,7 +115,7 @@ int TreeCommand::run(const QStringList &arguments)
         m_out << indent.left(2 * std::min(depth, MaxIndentDepth));
         if (depth > MaxIndentDepth)
             m_out << '[' << depth << "] ";
-        m_out << tree.text(key) << (own ? " *" : "") << '\n';
+        m_out << tree.text(key) << (own ? " *" : "") << (tree.nodeDisabled(key) ? " (disabled)" : "") << '\n';
         const QStringList children = tree.childKeys(key);
         for (auto child = children.crbegin(); child != children.crend(); ++child)
             pending.emplace_back(*child, depth + 1);

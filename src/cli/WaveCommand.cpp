@@ -2,9 +2,9 @@
 
 #include "cli/JobFile.h"
 #include "cli/modCommandLine.h"
+#include "cli/modComputerChoice.h"
 #include "database/ComputerDB.h"
 #include "database/WaveText.h"
-#include "settingsfile/SettingsFile.h"
 
 #include <QDir>
 #include <QSet>
@@ -39,35 +39,6 @@ bool parseNumber(const QString &text, int low, int high, int &number)
     bool ok = false;
     number = text.toInt(&ok);
     return ok && number >= low && number <= high;
-}
-
-// The folder a path like "Sales\London" names below "All Computers"; -1 for
-// the root itself ("" or "All Computers"), -2 when there is none.
-int folderOfPath(const ComputerDB &database, const QString &path)
-{
-    QStringList parts = QString(path).replace(QLatin1Char('/'), QLatin1Char('\\')).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    if (!parts.isEmpty() && parts.first().compare(QStringLiteral("All Computers"), Qt::CaseInsensitive) == 0)
-        parts.removeFirst();
-    int folder = -1;
-    for (const QString &part : std::as_const(parts)) {
-        folder = database.FindFolder(part, folder);
-        if (folder < 0)
-            return -2;
-    }
-    return folder;
-}
-
-bool below(const ComputerDB &database, int folder, int ancestor)
-{
-    for (int guard = 0; guard <= database.FolderCount(); ++guard) {
-        if (folder == ancestor)
-            return true;
-        const FolderRecord *record = folder >= 0 ? database.Folders(folder) : nullptr;
-        if (!record)
-            return false;
-        folder = record->ParentID;
-    }
-    return false;
 }
 
 } // namespace
@@ -233,40 +204,18 @@ int WaveCommand::run(const QStringList &arguments)
         if (groups.isEmpty() && computers.isEmpty())
             return failure(QStringLiteral("Invalid syntax. Name the computers with --group PATH or --computer NAME."));
         QSet<int> chosen;
-        for (const QString &computer : computers) {
-            const int id = database.FindComputer(computer);
-            if (id < 0)
-                return failure(QStringLiteral("There is no computer named \"%1\".").arg(computer));
-            chosen.insert(id);
-        }
-        for (const QString &group : groups) {
-            const int folder = folderOfPath(database, group);
-            if (folder < -1)
-                return failure(QStringLiteral("There is no group \"%1\" under All Computers.").arg(group));
-            for (int id = 0; id < database.ComputerCount(); ++id) {
-                const ComputerRecord *computer = database.Computers(id);
-                if (computer && computer->Active && below(database, computer->FolderID, folder))
-                    chosen.insert(id);
-            }
-        }
+        if (!modComputerChoice::Choose(database, groups, computers, chosen, problem))
+            return failure(problem);
         const QString wave = index < 0 ? QString() : database.Waves().at(index).Name;
         for (const int id : std::as_const(chosen))
             database.SetComputerWave(id, wave);
-        done = QStringLiteral("%1 %2 %3.")
-                   .arg(chosen.size())
-                   .arg(chosen.size() == 1 ? QStringLiteral("computer") : QStringLiteral("computers"))
+        done = QStringLiteral("%1 %2.")
+                   .arg(modComputerChoice::ComputersText(chosen.size()))
                    .arg(wave.isEmpty() ? QStringLiteral("put in no wave") : QStringLiteral("given to wave \"%1\"").arg(wave));
     }
 
-    SettingsFile settings;
-    SettingsFile::SaveOptions options;
-    options.JobName = file.result().JobName;
-    options.LastStatus = file.result().LastStatus;
-    if (file.result().PasswordsIncluded)
-        options.Passphrase = file.passphrase();
-    const SettingsFileResult saved = settings.Save(database, file.path(), options);
-    if (!saved.ok())
-        return failure(saved.Message);
+    if (!modComputerChoice::SaveBack(file, database, problem))
+        return failure(problem);
     m_out << done << " Saved in \"" << QDir::toNativeSeparators(file.path()) << "\".\n";
     m_out.flush();
     return 0;

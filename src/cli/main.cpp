@@ -1,6 +1,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/ConfigCommand.h"
 #include "cli/DescrambleCommand.h"
+#include "cli/EnableCommand.h"
 #include "cli/EngineCertCommand.h"
 #include "cli/EngineKeyCommand.h"
 #include "cli/EngineTrustCommand.h"
@@ -41,6 +42,8 @@ QString generalUsage()
                           "             the configuration dialog checks it (vo config --help explains it)\n"
                           "  descramble print the plain text of a scrambled client configuration file\n"
                           "             (vo descramble --help explains it)\n"
+                          "  disable    leave computers of a settings file out of the job, keeping\n"
+                          "             their settings; enable takes them back (vo disable --help)\n"
                           "  engine key  the public half of the console's ssh key (--rotate: a new one)\n"
                           "  engine trust NAME...  record the ssh host keys of clients\n"
                           "  engine cert  the fingerprint of the listener's certificate (--renew: a new one)\n"
@@ -144,6 +147,9 @@ int main(int argc, char *argv[])
         return RollbackCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("status"), Qt::CaseInsensitive) == 0)
         return StatusCommand(out, err).run(arguments.mid(1));
+    if (command.compare(QLatin1String("enable"), Qt::CaseInsensitive) == 0
+        || command.compare(QLatin1String("disable"), Qt::CaseInsensitive) == 0)
+        return EnableCommand(out, err).run(command.compare(QLatin1String("enable"), Qt::CaseInsensitive) == 0, arguments.mid(1));
     if (command.compare(QLatin1String("wave"), Qt::CaseInsensitive) == 0)
         return WaveCommand(out, err).run(arguments.mid(1));
     if (command.compare(QLatin1String("setup"), Qt::CaseInsensitive) == 0)

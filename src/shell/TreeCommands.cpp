@@ -429,11 +429,9 @@ int TreeCommands::SetWaveOfSelectedNodes()
         const WaveList &waves = m_database.Waves();
         if (!allowed(Command::EditWaves) || waves.isEmpty())
             return;
-        const QList<int> computers = SelectedComputers();
-        if (computers.isEmpty()) {
-            ShowMessage(modErrorHandler::Information, QStringLiteral("No computer is selected, and no group with computers in it."));
+        const QList<int> computers = SelectedComputersOrSay();
+        if (computers.isEmpty())
             return;
-        }
         Presenter::ChoiceRequest request;
         request.caption = QStringLiteral("Set Wave");
         request.text = computers.size() == 1 ? QStringLiteral("Put '%1' in the wave:").arg(m_database.GetComputerName(computers.first()))
@@ -512,24 +510,32 @@ bool confirmBulk(const QString &caption, const QString &question, int count, int
 
 } // namespace
 
+QList<int> TreeCommands::SelectedComputersOrSay() const
+{
+    const QList<int> computers = SelectedComputers();
+    if (computers.isEmpty())
+        ShowMessage(modErrorHandler::Information, QStringLiteral("No computer is selected, and no group with computers in it."));
+    return computers;
+}
+
 int TreeCommands::EditSelectedComputers(BulkEdit edit)
 {
     int changed = 0;
     Guard("frmMain.EditSelectedComputers", [&] {
         if (!allowed(Command::EditSettings))
             return;
-        const QList<int> computers = SelectedComputers();
-        if (computers.isEmpty()) {
-            ShowMessage(modErrorHandler::Information, QStringLiteral("No computer is selected, and no group with computers in it."));
+        const QList<int> computers = SelectedComputersOrSay();
+        if (computers.isEmpty())
             return;
-        }
         const QString computer = QStringLiteral("C");
         QList<int> chosen;
         for (const int id : computers) {
             const bool own = static_cast<bool>(m_database.GetSettings(computer, id));
             const UserProfilesPtr list = m_database.GetComputerUserList(id);
+            const bool enabled = m_database.Computers(id)->Enabled;
             if ((edit == BulkEdit::GiveOwnSettings && !own) || (edit == BulkEdit::InheritSettings && own)
-                || (edit == BulkEdit::AddAllUsers && list && list->AllowAdd(ListAllUsers)))
+                || (edit == BulkEdit::AddAllUsers && list && list->AllowAdd(ListAllUsers)) || (edit == BulkEdit::Enable && !enabled)
+                || (edit == BulkEdit::Disable && enabled))
                 chosen.append(id);
         }
         const int rest = int(computers.size() - chosen.size());
@@ -552,6 +558,17 @@ int TreeCommands::EditSelectedComputers(BulkEdit edit)
             question = QStringLiteral("Give %1 the migration of all users (\"*ALL\" to \"*ALL\")?");
             why = QStringLiteral("other migrations, or all users, already");
             break;
+        case BulkEdit::Enable:
+            caption = QStringLiteral("Enable Computers");
+            question = QStringLiteral("Enable %1, so that validation and the next migration take them again?");
+            why = QStringLiteral("enabled already");
+            break;
+        case BulkEdit::Disable:
+            caption = QStringLiteral("Disable Computers");
+            question = QStringLiteral("Disable %1? They keep their settings and users, but validation and every migration leave "
+                                      "them out until they are enabled again.");
+            why = QStringLiteral("disabled already");
+            break;
         }
         if (chosen.isEmpty()) {
             ShowMessage(modErrorHandler::Information,
@@ -572,6 +589,8 @@ int TreeCommands::EditSelectedComputers(BulkEdit edit)
                 }
             } else if (edit == BulkEdit::InheritSettings) {
                 changed += m_database.RemoveSettings(id, computer) ? 1 : 0;
+            } else if (edit == BulkEdit::Enable || edit == BulkEdit::Disable) {
+                changed += m_database.SetComputerEnabled(id, edit == BulkEdit::Enable) ? 1 : 0;
             } else if (const UserProfilesPtr list = m_database.GetComputerUserList(id)) {
                 changed += list->AddAllUsers() ? 1 : 0;
             }
@@ -589,11 +608,9 @@ int TreeCommands::SetSettingsOfSelection(const std::function<GlobalSettingsPtr(c
     Guard("frmMain.SetSettingsOfSelection", [&] {
         if (!allowed(Command::EditSettings))
             return;
-        const QList<int> computers = SelectedComputers();
-        if (computers.isEmpty()) {
-            ShowMessage(modErrorHandler::Information, QStringLiteral("No computer is selected, and no group with computers in it."));
+        const QList<int> computers = SelectedComputersOrSay();
+        if (computers.isEmpty())
             return;
-        }
         const QString computer = QStringLiteral("C");
         QString source;
         const GlobalSettingsPtr start = m_database.GetEffectiveSettings(computer, computers.first(), source);
@@ -625,11 +642,9 @@ int TreeCommands::AddUserMigrationsToSelection(const std::function<void(const Us
     Guard("frmMain.AddUserMigrationsToSelection", [&] {
         if (!allowed(Command::EditSettings))
             return;
-        const QList<int> computers = SelectedComputers();
-        if (computers.isEmpty()) {
-            ShowMessage(modErrorHandler::Information, QStringLiteral("No computer is selected, and no group with computers in it."));
+        const QList<int> computers = SelectedComputersOrSay();
+        if (computers.isEmpty())
             return;
-        }
         const UserProfilesPtr migrations = UserProfiles::create();
         fill(migrations);
         std::vector<MigrationUsers> entries;

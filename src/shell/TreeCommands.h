@@ -128,6 +128,9 @@ public:
         InheritSettings,
         // The all-users migration ("*ALL" to "*ALL"), where its list has none yet.
         AddAllUsers,
+        // Back into the job, or out of it with its settings and users kept.
+        Enable,
+        Disable,
     };
     // One edit on every computer of the selection that it changes, after one
     // question that counts them; one step of the history. The number changed.
@@ -145,6 +148,8 @@ public:
     // The computers of the selected nodes and below the selected groups,
     // each once, in tree order.
     QList<int> SelectedComputers() const;
+    // The same, telling the administrator when there are none.
+    QList<int> SelectedComputersOrSay() const;
     // What the tree's tooltip says about a node: a computer's wave; empty
     // for a group.
     QString NodeToolTip(const QString &key) const;

@@ -12,6 +12,12 @@ namespace {
 
 const QString kPassphrase = QStringLiteral("blue  whale ");
 
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 QStringList tree(const QString &file, const QStringList &more = {})
 {
     return QStringList {QStringLiteral("tree"), file} + more;
@@ -90,6 +96,32 @@ private Q_SLOTS:
             end += QByteArray(64, ' ') + (level > 32 ? '[' + QByteArray::number(level) + "] " : "") + 'G' + QByteArray::number(level) + '\n';
         const QByteArray lines = vo(tree(deep)).out;
         QVERIFY2(lines.endsWith(end), lines.constData());
+    }
+
+    // vo disable and vo enable name computers as vo wave assign does, save
+    // the file back with its passphrase, and leave it alone on a wrong name.
+    void disableAndEnable()
+    {
+        const QString file = m_dir.filePath(QStringLiteral("disable.vos.json"));
+        QVERIFY(QFile::copy(m_sealed, file));
+        const QString secret = write(QStringLiteral("secret.txt"), kPassphrase.toUtf8());
+        const QStringList pass {QStringLiteral("--passphrase-file"), secret};
+        VoRun run = vo(QStringList {"disable", file, "--group", "A\\Inner", "--computer", "zeta"} + pass);
+        QCOMPARE(run.status, 0);
+        QVERIFY2(run.out.startsWith("3 computers disabled. Saved in "), run.out.constData());
+        const QByteArray printed = vo(tree(file, pass)).out;
+        QVERIFY2(printed.contains("      PC-1 (disabled)\n      pc-2 * (disabled)\n    Mid\n")
+                && printed.contains("  zeta (disabled)\n") && !printed.contains("Alpha (disabled)"),
+            printed.constData());
+
+        const QByteArray before = readFile(file);
+        run = vo(QStringList {"enable", file, "--computer", "zeta", "--computer", "nobody"} + pass);
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.err, QByteArray("ERROR: There is no computer named \"nobody\".\n"));
+        QCOMPARE(readFile(file), before);
+        run = vo(QStringList {"enable", file, "--group", "All Computers"} + pass);
+        QVERIFY2(run.out.startsWith("3 computers enabled (2 of those named were enabled already). Saved"), run.out.constData());
+        QVERIFY(!vo(tree(file, pass)).out.contains("disabled"));
     }
 
     void answersWithItsMessageAndStatus_data()

@@ -262,6 +262,8 @@ private Q_SLOTS:
         window.show();
         const QString pc = QStringLiteral("C") + QString::number(window.database()->AddComputer(QStringLiteral("HQ-01"), QString(), -1, -1));
         const QString other = QStringLiteral("C") + QString::number(window.database()->AddComputer(QStringLiteral("HQ-02"), QString(), -1, -1));
+        const int left = window.database()->AddComputer(QStringLiteral("HQ-03"), QString(), -1, -1);
+        QVERIFY(window.database()->SetComputerEnabled(left, false));
         window.treeView()->goToNode(pc);
         QAccessibleInterface *tree = QAccessible::queryAccessibleInterface(window.treeView());
         QVERIFY(tree);
@@ -271,6 +273,9 @@ private Q_SLOTS:
             return cell ? cell->text(QAccessible::Name) : QString();
         };
         QCOMPARE(node(1), QStringLiteral("HQ-01"));
+        // Disabled: said in words, and shown by a slanted name beside the crossed picture.
+        QCOMPARE(node(3), QStringLiteral("HQ-03, Disabled"));
+        QVERIFY(window.treeView()->itemForKey(QStringLiteral("C") + QString::number(left))->font(0).italic());
 
         RunTreeStatus &status = window.runControl()->treeStatus();
         status.SetColorsForRun();
@@ -280,6 +285,8 @@ private Q_SLOTS:
         QCOMPARE(node(0), QStringLiteral("All Computers, Errors"));
         QCOMPARE(node(1), QStringLiteral("HQ-01, Migration successful"));
         QCOMPARE(node(2), QStringLiteral("HQ-02, Migration complete with errors"));
+        // Out of the run, it keeps its mark and waits for nothing.
+        QCOMPARE(node(3), QStringLiteral("HQ-03, Disabled"));
 
         // Back to editing: the names alone, and a picture that means something says it.
         window.database()->SetColorsForEdit();

@@ -333,6 +333,19 @@ private Q_SLOTS:
         QCOMPARE(shownFor, 4);
         QVERIFY(own(s1)->JoinName == QStringLiteral("SET") && own(lab)->JoinName == QStringLiteral("SET") && own(s1) != own(lab));
         QCOMPARE(steps.texts.last(), QStringLiteral("Set Settings (4 computers)"));
+
+        // Disabled, each stays where it is with what it has, marked in the tree.
+        QVERIFY(c.database.SetComputerEnabled(lab, false));
+        presenter.setNextAnswer(Presenter::Yes);
+        QCOMPARE(c.commands.EditSelectedComputers(TreeCommands::BulkEdit::Disable), 3);
+        QVERIFY(presenter.last().text.startsWith(QStringLiteral("Disable 3 computers? ")));
+        QVERIFY(presenter.last().text.endsWith(QStringLiteral("1 computer of the selection is left as it is: disabled already.")));
+        QCOMPARE(steps.texts.last(), QStringLiteral("Disable Computers (3 computers)"));
+        QVERIFY(c.tree.nodeDisabled(ComputerKey(s1)) && c.tree.nodeDisabled(ComputerKey(pc)) && !c.database.Computers(s2)->Enabled);
+        QCOMPARE(own(s1)->JoinName, QStringLiteral("SET"));
+        presenter.setNextAnswer(Presenter::Yes);
+        QCOMPARE(c.commands.EditSelectedComputers(TreeCommands::BulkEdit::Enable), 4);
+        QVERIFY(!c.tree.nodeDisabled(ComputerKey(lab)) && c.database.Computers(lab)->Enabled);
         c.database.SetEditHistory(nullptr);
     }
 

@@ -182,7 +182,19 @@ void ComputerTreeView::refreshDecoration(QTreeWidgetItem *item)
     // Computers never show an expanded picture, though expandAll marks them expanded.
     const bool open = item->isExpanded() && !keyOf(item).startsWith(QLatin1Char('C'));
     const int number = open && expanded != 0 ? expanded : item->data(0, IconRole).toInt();
-    item->setIcon(0, m_icons.icon(number));
+    const bool disabled = item->data(0, DisabledRole).toBool();
+    item->setIcon(0, disabled ? m_icons.disabledIcon(number) : m_icons.icon(number));
+    // The crossed picture and the slanted, dimmed name: a disabled computer
+    // is told apart by shape, not by colour alone.
+    if (disabled) {
+        QFont slanted = font();
+        slanted.setItalic(true);
+        item->setFont(0, slanted);
+        item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+    } else if (item->data(0, Qt::FontRole).isValid()) {
+        item->setData(0, Qt::FontRole, QVariant());
+        item->setData(0, Qt::ForegroundRole, QVariant());
+    }
     refreshAccessibleText(item);
 }
 
@@ -192,10 +204,12 @@ void ComputerTreeView::refreshAccessibleText(QTreeWidgetItem *item)
     QString status = item->data(0, StatusTextRole).toString();
     if (status.isEmpty() && TreeImage::IsStatus(number))
         status = TreeImage::Meaning(number);
+    const QString description = status.isEmpty() ? TreeImage::Meaning(number) : QString();
+    if (item->data(0, DisabledRole).toBool())
+        status = status.isEmpty() ? TreeImage::DisabledMeaning() : status + QStringLiteral(", ") + TreeImage::DisabledMeaning();
     // Without a status the name is the node's text, which Qt reads by
     // itself; a tree of 100,000 computers keeps no second copy of it.
     const QString name = status.isEmpty() ? QString() : item->text(0) + QStringLiteral(", ") + status;
-    const QString description = status.isEmpty() ? TreeImage::Meaning(number) : QString();
     if (item->data(0, Qt::AccessibleDescriptionRole).toString() != description)
         item->setData(0, Qt::AccessibleDescriptionRole, description.isEmpty() ? QVariant() : QVariant(description));
     if (item->data(0, Qt::AccessibleTextRole).toString() == name)
@@ -389,6 +403,21 @@ void ComputerTreeView::setStatusText(const QString &key, const QString &text)
         item->setData(0, StatusTextRole, text.isEmpty() ? QVariant() : QVariant(text));
         refreshAccessibleText(item);
     }
+}
+
+bool ComputerTreeView::nodeDisabled(const QString &key) const
+{
+    const QTreeWidgetItem *item = itemForKey(key);
+    return item && item->data(0, DisabledRole).toBool();
+}
+
+void ComputerTreeView::setNodeDisabled(const QString &key, bool disabled)
+{
+    QTreeWidgetItem *item = itemForKey(key);
+    if (!item || item->data(0, DisabledRole).toBool() == disabled)
+        return;
+    item->setData(0, DisabledRole, disabled ? QVariant(true) : QVariant());
+    refreshDecoration(item);
 }
 
 QString ComputerTreeView::parentKey(const QString &key) const

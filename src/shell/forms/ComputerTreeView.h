@@ -38,6 +38,8 @@ public:
         ExpandedIconRole,
         // The status in words beside a status picture (TreeDisplay::setStatusText).
         StatusTextRole,
+        // Set on a disabled computer (TreeDisplay::setNodeDisabled).
+        DisabledRole,
     };
 
     // Drags of tree nodes carry the node's key in this format.
@@ -84,6 +86,8 @@ public:
     int expandedIcon(const QString &key) const override;
     void setExpandedIcon(const QString &key, int icon) override;
     void setStatusText(const QString &key, const QString &text) override;
+    bool nodeDisabled(const QString &key) const override;
+    void setNodeDisabled(const QString &key, bool disabled) override;
     QString parentKey(const QString &key) const override;
     QString firstChildKey(const QString &key) const override;
     QString nextSiblingKey(const QString &key) const override;

@@ -89,12 +89,20 @@ QString TreeIcons::resourcePath(int number)
     return QStringLiteral(":/shell/tree/") + QLatin1String(name) + QStringLiteral(".svg");
 }
 
-QIcon TreeIcons::icon(int number) const
+QString TreeIcons::disabledResourcePath(int number)
 {
-    const auto found = m_icons.constFind(number);
-    if (found != m_icons.constEnd())
-        return *found;
-    const QString path = resourcePath(number);
+    switch (number) {
+    case TreeImage::Computer:
+        return QStringLiteral(":/shell/tree/computer-disabled.svg");
+    case TreeImage::ComputerCustom:
+        return QStringLiteral(":/shell/tree/computer-own-settings-disabled.svg");
+    default:
+        return resourcePath(number);
+    }
+}
+
+QIcon TreeIcons::load(const QString &path)
+{
     QIcon made;
     if (!path.isEmpty()) {
         made.addFile(path, QSize(), QIcon::Normal);
@@ -102,8 +110,23 @@ QIcon TreeIcons::icon(int number) const
         // turns the status colours muddy.
         made.addFile(path, QSize(), QIcon::Selected);
     }
-    m_icons.insert(number, made);
     return made;
+}
+
+QIcon TreeIcons::icon(int number) const
+{
+    auto found = m_icons.constFind(number);
+    if (found == m_icons.constEnd())
+        found = m_icons.insert(number, load(resourcePath(number)));
+    return *found;
+}
+
+QIcon TreeIcons::disabledIcon(int number) const
+{
+    auto found = m_disabledIcons.constFind(number);
+    if (found == m_disabledIcons.constEnd())
+        found = m_disabledIcons.insert(number, load(disabledResourcePath(number)));
+    return *found;
 }
 
 QIcon TreeIcons::statusIcon(const QString &code) const

@@ -14,11 +14,18 @@ public:
 
     // A null icon for a number without a picture.
     QIcon icon(int number) const;
+    // The picture of a disabled computer: a computer's own drawing crossed
+    // by a no-entry sign; other numbers keep their picture.
+    QIcon disabledIcon(int number) const;
     // The picture of a client status code during a run.
     QIcon statusIcon(const QString &code) const;
     // The resource path of a number's drawing; empty without one.
     static QString resourcePath(int number);
+    static QString disabledResourcePath(int number);
 
 private:
+    static QIcon load(const QString &path);
+
     mutable QHash<int, QIcon> m_icons;
+    mutable QHash<int, QIcon> m_disabledIcons;
 };

@@ -204,7 +204,10 @@ void frmMain::createMenus()
     mnuInheritSettings = addItem(mnuEdit, "mnuInheritSettings", QStringLiteral("In&herit Settings"), true);
     mnuAddAllUsers = addItem(mnuEdit, "mnuAddAllUsers", QStringLiteral("Add A&ll Users"), true);
     mnuAddUserMigration = addItem(mnuEdit, "mnuAddUserMigration", QStringLiteral("Add User Migrat&ion..."), true);
-    for (QAction *item : {mnuGiveOwnSettings, mnuSetSettings, mnuInheritSettings, mnuAddAllUsers, mnuAddUserMigration})
+    mnuEnableComputers = addItem(mnuEdit, "mnuEnableComputers", QStringLiteral("&Enable"), true);
+    mnuDisableComputers = addItem(mnuEdit, "mnuDisableComputers", QStringLiteral("&Disable"), true);
+    for (QAction *item : {mnuGiveOwnSettings, mnuSetSettings, mnuInheritSettings, mnuAddAllUsers, mnuAddUserMigration,
+             mnuEnableComputers, mnuDisableComputers})
         item->setStatusTip(QStringLiteral("Every selected computer, and every computer of the selected groups, at once."));
     // Set Wave's tooltip says why it is greyed.
     mnuEdit->setToolTipsVisible(true);
@@ -280,7 +283,8 @@ void frmMain::createMenus()
         {mnuImportADS, Command::Import}, {mnuImportUsersFile, Command::Import}, {mnuSetupWizard, Command::SetupWizard},
         {mnuConfiguration, Command::Configuration}, {mnuWaves, Command::EditWaves},
         {mnuGiveOwnSettings, Command::EditSettings}, {mnuSetSettings, Command::EditSettings}, {mnuInheritSettings, Command::EditSettings},
-        {mnuAddAllUsers, Command::EditSettings}, {mnuAddUserMigration, Command::EditSettings}, {mnuStartMigration, Command::StartMigration},
+        {mnuAddAllUsers, Command::EditSettings}, {mnuAddUserMigration, Command::EditSettings},
+        {mnuEnableComputers, Command::EditSettings}, {mnuDisableComputers, Command::EditSettings}, {mnuStartMigration, Command::StartMigration},
         // A rollback is a run: it may start when a migration may.
         {mnuRollBack, Command::StartMigration},
         {mnuTests->menuAction(), Command::TestsMenu}, {mnuPingStart, Command::PingStart}, {mnuPingStop, Command::PingStop},
@@ -350,6 +354,8 @@ void frmMain::connectCommands()
     bulk(mnuGiveOwnSettings, TreeCommands::BulkEdit::GiveOwnSettings);
     bulk(mnuInheritSettings, TreeCommands::BulkEdit::InheritSettings);
     bulk(mnuAddAllUsers, TreeCommands::BulkEdit::AddAllUsers);
+    bulk(mnuEnableComputers, TreeCommands::BulkEdit::Enable);
+    bulk(mnuDisableComputers, TreeCommands::BulkEdit::Disable);
     connect(mnuSetSettings, &QAction::triggered, this, [this] {
         if (!PanelMayLeave())
             return;

@@ -224,6 +224,9 @@ private:
     QAction *mnuInheritSettings = nullptr;
     QAction *mnuAddAllUsers = nullptr;
     QAction *mnuAddUserMigration = nullptr;
+    // In or out of the job, settings and users kept.
+    QAction *mnuEnableComputers = nullptr;
+    QAction *mnuDisableComputers = nullptr;
 
     QMenu *mnuView = nullptr;
     QAction *mnuHandlerLog = nullptr;
