@@ -293,6 +293,9 @@ void ObjectSettingsModel::RecurseDisplaySettings(const QString &objectType, int 
                 m_title = m_db->GetComputerName(id);
                 m_headerIcon = ComputerIcon;
                 m_subtitle = QStringLiteral("Custom individual computer settings");
+                // Said where the administrator edits it, not only in the tree.
+                if (const ComputerRecord *computer = m_db->Computers(id); computer && !computer->Enabled)
+                    m_subtitle += QStringLiteral(" (disabled)");
                 LoadUserList(id);
             }
         }

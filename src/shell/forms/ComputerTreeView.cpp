@@ -190,7 +190,12 @@ void ComputerTreeView::refreshDecoration(QTreeWidgetItem *item)
         QFont slanted = font();
         slanted.setItalic(true);
         item->setFont(0, slanted);
-        item->setForeground(0, palette().brush(QPalette::Disabled, QPalette::Text));
+        // Dimmed, but still easy to read: the greyed text of a disabled
+        // control is too faint for a name the administrator works with.
+        const QColor text = palette().color(QPalette::Text);
+        const QColor base = palette().color(QPalette::Base);
+        item->setForeground(0, QColor((text.red() * 3 + base.red() * 2) / 5, (text.green() * 3 + base.green() * 2) / 5,
+                                   (text.blue() * 3 + base.blue() * 2) / 5));
     } else if (item->data(0, Qt::FontRole).isValid()) {
         item->setData(0, Qt::FontRole, QVariant());
         item->setData(0, Qt::ForegroundRole, QVariant());
