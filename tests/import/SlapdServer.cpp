@@ -1,5 +1,7 @@
 #include "SlapdServer.h"
 
+#include "support/EndWithTest.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -182,6 +184,7 @@ bool SlapdServer::launch()
     m_slapd = std::make_unique<QProcess>();
     m_slapd->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_slapd->setStandardOutputFile(QProcess::nullDevice());
+    endWithTest(*m_slapd);
     // In the foreground (-d), so that the process the test started is slapd itself.
     m_slapd->start(QStringLiteral("/usr/sbin/slapd"),
         {QStringLiteral("-d"), QStringLiteral("0"), QStringLiteral("-f"), m_dir.filePath(QStringLiteral("slapd.conf")),

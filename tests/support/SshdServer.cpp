@@ -1,5 +1,6 @@
 #include "SshdServer.h"
 
+#include "EndWithTest.h"
 #include "VoProcess.h"
 
 #include <QDeadlineTimer>
@@ -106,6 +107,7 @@ bool SshdServer::launch()
     const qsizetype before = log().size();
     m_sshd = std::make_unique<QProcess>();
     m_sshd->setStandardOutputFile(QProcess::nullDevice());
+    endWithTest(*m_sshd);
     m_sshd->setStandardErrorFile(m_dir.filePath(QStringLiteral("sshd.log")), QIODevice::Append);
     const QStringList arguments {QStringLiteral("/usr/sbin/sshd"), QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), configFile};
     // ip execs sshd in the namespace, so the process is sshd's all the same.
