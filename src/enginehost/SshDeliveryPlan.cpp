@@ -1,12 +1,12 @@
 #include "enginehost/SshDeliveryPlan.h"
 
+#include "common/modGeneral.h"
 #include "protocol/modFindings.h"
 #include "protocol/modRunFile.h"
 #include "ssh/ConsoleKey.h"
 #include "ssh/modSshFailure.h"
 #include "ssh/modSshRun.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -153,7 +153,7 @@ TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, 
 
     TransferorStep copy;
     copy.name = QStringLiteral("copy");
-    const QString source = setting(m_settings, "SourcePath", QCoreApplication::applicationDirPath());
+    const QString source = setting(m_settings, "SourcePath", modGeneral::ClientFolder());
     // scp's paths on the client start in the home too.
     copy.argv = m_client->scp(client.name, client.login, {QDir(source).filePath(QLatin1String(ClientProgram))},
         m_drop + QLatin1Char('/') + QLatin1String(ClientProgram));

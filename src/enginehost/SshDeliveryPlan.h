@@ -25,7 +25,7 @@
 // login, and the version step only says in the transferor's log what was
 // there before.
 //
-// Settings: SourcePath (folder of varno-osk-client; empty: this program's),
+// Settings: SourcePath (folder of varno-osk-client; empty: modGeneral::ClientFolder()),
 // DestShare, DestPath, CLogFile, CStatusFile, LogPath, SshConfig, and
 // the environment's VARNO_OSK_SSH_TIMEOUT (seconds, for tests).
 class SshDeliveryPlan final : public DeliveryPlan
