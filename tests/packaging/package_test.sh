@@ -45,6 +45,7 @@ version=$(dpkg-deb -f "$console" Version)
 as_user vo config show | grep -q "^SourcePath.*/usr/lib/varno-osk/client/" || fail "SourcePath's default is not the installed client: $(as_user vo config show | grep SourcePath)"
 [ -x /usr/sbin/varno-osk-client ] && [ -x /usr/lib/varno-osk/client/varno-osk-client ] || fail "the client services"
 [ -f /usr/share/doc/varno-osk/guide/index.html ] || fail "the guide"
+appstreamcli validate --no-net /usr/share/metainfo/com.brindlewood.VarnoOsk.metainfo.xml >/dev/null || fail "appstreamcli validate"
 as_user varno-osk --help | grep -q "^Usage: varno-osk" || fail "varno-osk --help without a display"
 cp "$source/examples/example-settings.vos.json" "$home/" && chown nobody "$home/example-settings.vos.json"
 status=0
