@@ -42,7 +42,9 @@ as_user() { runuser -u nobody -- env -i HOME="$home" PATH=/usr/bin:/bin QT_QPA_P
 chown nobody "$home"
 version=$(dpkg-deb -f "$console" Version)
 [ "$(as_user vo --version)" = "vo $version" ] || fail "vo --version"
-as_user vo config show | grep -q "^SourcePath.*/usr/lib/varno-osk/client/" || fail "SourcePath's default is not the installed client: $(as_user vo config show | grep SourcePath)"
+# The engine names SourcePath's default, the console's own (modGeneral::ClientFolder).
+as_user varno-osk-engine --help | grep -qx "  /usr/lib/varno-osk/client/varno-osk-client" ||
+    fail "SourcePath's default is not the installed client: $(as_user varno-osk-engine --help | grep -A1 Files:)"
 [ -x /usr/sbin/varno-osk-client ] && [ -x /usr/lib/varno-osk/client/varno-osk-client ] || fail "the client services"
 [ -f /usr/share/doc/varno-osk/guide/index.html ] || fail "the guide"
 appstreamcli validate --no-net /usr/share/metainfo/com.brindlewood.VarnoOsk.metainfo.xml >/dev/null || fail "appstreamcli validate"
