@@ -29,7 +29,7 @@ if dpkg-deb -f "$client" Depends | grep -i qt; then fail "the client package dep
 home=$(mktemp -d) console_pid=
 snapshot() { find /usr /etc /var -xdev \( -path /var/log -o -path /var/cache -o -path /var/lib/apt -o -path /var/lib/dpkg \) -prune -o -print | sort; }
 cleanup() {
-    [ -z "$console_pid" ] || kill "$console_pid" 2>/dev/null || true
+    [ -z "$console_pid" ] || wait "$console_pid" || true
     apt-get purge -y -qq varno-osk varno-osk-client >/dev/null 2>&1 || true
     rm -rf "$home"
 }
@@ -53,12 +53,15 @@ cp "$source/examples/example-settings.vos.json" "$home/" && chown nobody "$home/
 status=0
 as_user vo check "$home/example-settings.vos.json" >"$work/check.txt" || status=$?
 [ "$status" -ne 1 ] || { cat "$work/check.txt"; fail "vo check on the example"; }
-as_user varno-osk & console_pid=$!
+# runuser passes no signal on, so timeout ends the console from inside:
+# status 124 says it was still running when its time was up.
+as_user timeout 8 varno-osk & console_pid=$!
 sleep 4
-kill -0 "$console_pid" 2>/dev/null || fail "the console did not keep running"
 [ -f "$home/.config/varno-osk/registry.db" ] || fail "the console made no registry store in the user's home"
-kill "$console_pid" && wait "$console_pid" || true
+status=0
+wait "$console_pid" || status=$?
 console_pid=
+[ "$status" -eq 124 ] || fail "the console ended by itself (status $status)"
 
 apt-get purge -y -qq varno-osk varno-osk-client >/dev/null || fail "apt-get purge"
 dpkg-query -W -f '${Package}\n' | sort | comm -13 "$work/packages-before" - | xargs -r apt-get purge -y -qq >/dev/null
