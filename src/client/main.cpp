@@ -11,11 +11,32 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-// varno-osk-client --version
+// varno-osk-client --version | --help
 // varno-osk-client DROP-FOLDER
 // varno-osk-client --resume WORKING-FOLDER   (the unit after a reboot)
 int main(int argc, char **argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("Usage: varno-osk-client DROP-FOLDER | --resume WORKING-FOLDER | --version\n"
+                    "\n"
+                    "The Varno-Osk client service. The migration engine starts it on a client\n"
+                    "over ssh, as root, with the folder it dropped the run's files in; it checks\n"
+                    "the computer or migrates it, reports to the console's TLS listener, and\n"
+                    "removes its files when it ends. It is not meant to be started by hand.\n"
+                    "\n"
+                    "Options:\n"
+                    "  DROP-FOLDER              the run's files: its run file, configuration\n"
+                    "                           and token\n"
+                    "  --resume WORKING-FOLDER  go on with a run after a reboot (the systemd\n"
+                    "                           unit varno-osk-client-resume.service does it)\n"
+                    "  -h, --help               this text\n"
+                    "  --version                the version of Varno-Osk\n"
+                    "\n"
+                    "Files:\n"
+                    "  /var/lib/varno-osk/      the working folders of runs as root\n"
+                    "  ~/.local/state/varno-osk/  those of runs as another login\n");
+        return 0;
+    }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("%s\n", VO_VERSION_STRING);
         return 0;

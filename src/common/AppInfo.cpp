@@ -19,7 +19,7 @@ QString CompanyName()
 
 QString LegalCopyright()
 {
-    return QStringLiteral("Copyright \u00A9 Brindlewood. All rights reserved.");
+    return QStringLiteral("Copyright \u00A9 Brindlewood. Free software under the GNU GPL, version 3 or later.");
 }
 
 int VersionMajor()

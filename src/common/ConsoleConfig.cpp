@@ -68,8 +68,7 @@ QString ConsoleConfig::Default(Value value)
     case LogPath:
         return modGeneral::DefaultLogRoot();
     case SourcePath:
-        // The client service files sit beside the program.
-        return modGeneral::ProgramFolder() + QLatin1Char('/');
+        return modGeneral::ClientFolder() + QLatin1Char('/');
     case ListenerPort:
         return QString::number(DefaultListenerPort);
     case MaxTransferors:

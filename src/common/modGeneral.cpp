@@ -47,6 +47,14 @@ QString ProgramFolder()
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath().section(QLatin1Char('/'), 0, -2);
 }
 
+QString ClientFolder()
+{
+    const QString own = ProgramFolder();
+    if (QFileInfo(own + QStringLiteral("/varno-osk-client")).isFile())
+        return own;
+    return QStringLiteral(VO_CLIENT_INSTALL_DIR);
+}
+
 QString DefaultLogRoot()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/varno-osk/Log/");

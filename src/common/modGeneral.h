@@ -45,6 +45,11 @@ QString GetLogRoot();
 // writes beside itself.
 QString DefaultLogRoot();
 QString ProgramFolder();
+// The folder of the client service that the engine copies to clients: the
+// program's own folder when it holds one (a build, where every program sits
+// in bin/), else the installation's (/usr/lib/varno-osk/client from the
+// package), where the console's folder holds no client.
+QString ClientFolder();
 
 // The results folder of a job: log root + job name + "/". Without a name,
 // the current job's.

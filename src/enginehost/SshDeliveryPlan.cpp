@@ -1,12 +1,12 @@
 #include "enginehost/SshDeliveryPlan.h"
 
+#include "common/modGeneral.h"
 #include "protocol/modFindings.h"
 #include "protocol/modRunFile.h"
 #include "ssh/ConsoleKey.h"
 #include "ssh/modSshFailure.h"
 #include "ssh/modSshRun.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -153,7 +153,7 @@ TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, 
 
     TransferorStep copy;
     copy.name = QStringLiteral("copy");
-    const QString source = setting(m_settings, "SourcePath", QCoreApplication::applicationDirPath());
+    const QString source = setting(m_settings, "SourcePath", modGeneral::ClientFolder());
     // scp's paths on the client start in the home too.
     copy.argv = m_client->scp(client.name, client.login, {QDir(source).filePath(QLatin1String(ClientProgram))},
         m_drop + QLatin1Char('/') + QLatin1String(ClientProgram));
@@ -172,25 +172,32 @@ TransferorTask SshDeliveryPlan::deliver(const modEngineLink::JobClient &client, 
     // that refuses in the background would leave nobody to say so. Through
     // sudo it is setsid: a user's manager stops with the login's last
     // session, and would take the service with it. The record tells the
-    // collection whose working folder to read.
+    // collection whose working folder to read. A client service that the
+    // client's package installed, of this very version, runs instead of the
+    // copy (which goes at once, as the service would remove it), as long as
+    // it may run as root there; otherwise the copy does.
     const QString unit = QStringLiteral("varno-osk-")
         + QString::fromStdString(modRunFile::WorkingFolder({}, true, {}, parsed.run, client.name.toStdString()))
               .section(QLatin1Char('/'), -1);
     task.steps.append(ssh(QStringLiteral("start"), client,
         QStringLiteral("d=") + drop
-            + QStringLiteral("; chmod 700 \"$d/%1\" || exit 1; p=\"$PWD/$d/%1\"; case $d in /*) p=\"$d/%1\";; esac; "
+            + QStringLiteral("; chmod 700 \"$d/%1\" || exit 1; f=\"$PWD/$d\"; case $d in /*) f=$d;; esac; p=\"$f/%1\"; "
+                             "i=%4; if [ -x \"$i\" ] && [ \"$(\"$i\" --version 2>/dev/null)\" = %5 ] "
+                             "&& { [ \"$(id -u)\" = 0 ] || sudo -n -l -- \"$i\" \"$f\" >/dev/null 2>&1; }; then "
+                             "rm -f \"$p\"; p=$i; echo \"the installed $i is of this version\"; fi; "
                              "s=; k=root; if [ \"$(id -u)\" != 0 ]; then k=login; "
-                             "if sudo -n -l -- \"$p\" \"${p%/*}\" >/dev/null 2>&1; then s='sudo -n --'; k=sudo; "
+                             "if sudo -n -l -- \"$p\" \"$f\" >/dev/null 2>&1; then s='sudo -n --'; k=sudo; "
                              "else echo \"sudo -n refused: the client service runs as $(id -un), without root's rights\"; fi; fi; "
                              "echo $k > \"$d/%3\" || exit 1; "
                              "if [ -z \"$s\" ] && [ -d /run/systemd/system ] && command -v systemd-run >/dev/null; then "
                              "u=; [ \"$(id -u)\" = 0 ] || u=--user; "
                              "if systemd-run $u --quiet --collect --unit=%2 "
-                             "\"$p\" \"${p%/*}\"; "
+                             "\"$p\" \"$f\"; "
                              "then echo \"started with systemd-run as %2\"; exit 0; fi; fi; "
-                             "setsid nohup $s \"$p\" \"${p%/*}\" </dev/null >/dev/null 2>&1 & echo $! > \"$d/varnoosk.pid\"; "
+                             "setsid nohup $s \"$p\" \"$f\" </dev/null >/dev/null 2>&1 & echo $! > \"$d/varnoosk.pid\"; "
                              "echo \"started with setsid as process $!${s:+ through sudo}\"")
-                  .arg(QLatin1String(ClientProgram), unit, QLatin1String(StartRecord))));
+                  .arg(QLatin1String(ClientProgram), unit, QLatin1String(StartRecord), SshClient::quote(QStringLiteral(VO_CLIENT_PROGRAM_INSTALLED)),
+                      SshClient::quote(QStringLiteral(VO_VERSION_STRING)))));
     return task;
 }
 

@@ -23,9 +23,10 @@
 // it; an absolute DestPath is taken as it is. The client service is copied
 // every time, whatever version the client has: a copy is cheap next to the
 // login, and the version step only says in the transferor's log what was
-// there before.
+// there before. Where the client's package installed the service
+// (VO_CLIENT_PROGRAM_INSTALLED) in this console's version, that one starts.
 //
-// Settings: SourcePath (folder of varno-osk-client; empty: this program's),
+// Settings: SourcePath (folder of varno-osk-client; empty: modGeneral::ClientFolder()),
 // DestShare, DestPath, CLogFile, CStatusFile, LogPath, SshConfig, and
 // the environment's VARNO_OSK_SSH_TIMEOUT (seconds, for tests).
 class SshDeliveryPlan final : public DeliveryPlan

@@ -1,4 +1,5 @@
 #include "common/ConsoleCertificate.h"
+#include "common/modGeneral.h"
 #include "engine/modEngineLink.h"
 #include "enginehost/ClientListener.h"
 #include "enginehost/EngineSession.h"
@@ -15,8 +16,44 @@
 // varno-osk-engine --link SOCKET        one run, for the console that listens on SOCKET
 // varno-osk-engine --transferor N --log FILE   a transferor of a run (started by the engine)
 // varno-osk-engine --version
+namespace {
+
+void usage(std::FILE *to)
+{
+    std::fprintf(to,
+        "Usage: varno-osk-engine --link SOCKET | --transferor N --log FILE | --version\n"
+        "\n"
+        "The Varno-Osk migration engine. The console and vo start it for a run\n"
+        "and talk to it on the socket; it is not meant to be started by hand.\n"
+        "It reaches every client with OpenSSH's ssh and scp, copies the client\n"
+        "service there from SourcePath and starts it, and takes the clients'\n"
+        "reports on its TLS listener.\n"
+        "\n"
+        "Options:\n"
+        "  --link SOCKET         one run, for the console listening on SOCKET\n"
+        "  --transferor N --log FILE\n"
+        "                        transferor N of a run (the engine starts them)\n"
+        "  -h, --help            this text\n"
+        "  --version             the version of Varno-Osk\n"
+        "\n"
+        "Files:\n"
+        "  %s/varno-osk-client\n"
+        "                        the client service it copies (SourcePath's default)\n"
+        "  %s\n"
+        "                        a client service installed on a client by the\n"
+        "                        varno-osk-client package, used instead when it is\n"
+        "                        of the same version\n",
+        qPrintable(modGeneral::ClientFolder()), VO_CLIENT_PROGRAM_INSTALLED);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        usage(stdout);
+        return 0;
+    }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("varno-osk-engine %s\n", VO_VERSION_STRING);
         return 0;
@@ -57,6 +94,6 @@ int main(int argc, char *argv[])
         }
         return application.exec();
     }
-    std::fprintf(stderr, "usage: varno-osk-engine --link SOCKET | --transferor N --log FILE | --version\n");
+    usage(stderr);
     return 2;
 }

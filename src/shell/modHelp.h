@@ -12,7 +12,7 @@ inline const QString ContentsPage = QStringLiteral("index.html");
 inline const QString GettingStartedPage = QStringLiteral("getting-started.html");
 
 // Where the guide may be, in the order they are tried: beside an installed
-// program (<prefix>/share/varno-osk/guide), then the source tree the program
+// program (<prefix>/share/doc/varno-osk/guide), then the source tree the program
 // was built from, so that a developer's build finds it without installing.
 QStringList GuideFolderCandidates();
 // The first candidate that holds the contents page; empty when none does.

@@ -99,9 +99,15 @@ void tst_SshDelivery::deliversStartsAndCollects()
     QCOMPARE(outcome.results.value(0).output, QByteArray(VO_VERSION_STRING "\n"));
 
     // The service refuses the unscrambled file, says so in its log and
-    // removes its secrets and itself.
+    // removes its secrets and itself. One that the client's package
+    // installed, of this version, runs instead of the copy, which goes.
+    const QString installed = QStringLiteral(VO_CLIENT_PROGRAM_INSTALLED);
+    QVERIFY(QDir().mkpath(QFileInfo(installed).absolutePath()) && QFile::copy(QStringLiteral(VO_CLIENT_PROGRAM), installed));
+    const auto uninstall = qScopeGuard([installed] { QFile::remove(installed); });
     task.steps = {start};
-    QVERIFY(run(task).ok);
+    outcome = run(task);
+    QVERIFY(outcome.ok && outcome.results.value(0).output.contains("the installed " + QFile::encodeName(installed)));
+    QVERIFY(!QFile::exists(drop + QLatin1String(SshDeliveryPlan::ClientProgram)));
     QCOMPARE(readFile(drop + QLatin1String(SshDeliveryPlan::StartRecord)), QByteArray("root\n"));
     QDeadlineTimer deadline(15000);
     while (QFile::exists(drop + QStringLiteral("varnoosk.run")) && !deadline.hasExpired())
