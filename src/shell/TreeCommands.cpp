@@ -508,6 +508,30 @@ bool confirmBulk(const QString &caption, const QString &question, int count, int
     return Presenter::current().showMessage(message) == Presenter::Yes;
 }
 
+// What each edit of many computers asks, and says of the computers it leaves alone.
+struct BulkWords
+{
+    const char *caption;
+    const char *question; // %1: how many computers
+    const char *why;
+};
+
+const BulkWords &bulkWords(TreeCommands::BulkEdit edit)
+{
+    // In the order of TreeCommands::BulkEdit.
+    static const BulkWords words[] = {
+        {"Give Own Settings", "Give %1 settings of their own, each a copy of the settings it inherits now?", "own settings already"},
+        {"Inherit Settings", "Remove the own settings of %1, so that they inherit from their groups again?", "inheriting already"},
+        {"Add All Users", "Give %1 the migration of all users (\"*ALL\" to \"*ALL\")?", "other migrations, or all users, already"},
+        {"Enable Computers", "Enable %1, so that validation and the next migration take them again?", "enabled already"},
+        {"Disable Computers",
+            "Disable %1? They keep their settings and users, but validation and every migration leave them out until they are "
+            "enabled again.",
+            "disabled already"},
+    };
+    return words[static_cast<int>(edit)];
+}
+
 } // namespace
 
 QList<int> TreeCommands::SelectedComputersOrSay() const
@@ -539,37 +563,10 @@ int TreeCommands::EditSelectedComputers(BulkEdit edit)
                 chosen.append(id);
         }
         const int rest = int(computers.size() - chosen.size());
-        QString caption;
-        QString question;
-        QString why;
-        switch (edit) {
-        case BulkEdit::GiveOwnSettings:
-            caption = QStringLiteral("Give Own Settings");
-            question = QStringLiteral("Give %1 settings of their own, each a copy of the settings it inherits now?");
-            why = QStringLiteral("own settings already");
-            break;
-        case BulkEdit::InheritSettings:
-            caption = QStringLiteral("Inherit Settings");
-            question = QStringLiteral("Remove the own settings of %1, so that they inherit from their groups again?");
-            why = QStringLiteral("inheriting already");
-            break;
-        case BulkEdit::AddAllUsers:
-            caption = QStringLiteral("Add All Users");
-            question = QStringLiteral("Give %1 the migration of all users (\"*ALL\" to \"*ALL\")?");
-            why = QStringLiteral("other migrations, or all users, already");
-            break;
-        case BulkEdit::Enable:
-            caption = QStringLiteral("Enable Computers");
-            question = QStringLiteral("Enable %1, so that validation and the next migration take them again?");
-            why = QStringLiteral("enabled already");
-            break;
-        case BulkEdit::Disable:
-            caption = QStringLiteral("Disable Computers");
-            question = QStringLiteral("Disable %1? They keep their settings and users, but validation and every migration leave "
-                                      "them out until they are enabled again.");
-            why = QStringLiteral("disabled already");
-            break;
-        }
+        const BulkWords &words = bulkWords(edit);
+        const QString caption = QLatin1String(words.caption);
+        const QString question = QLatin1String(words.question);
+        const QString why = QLatin1String(words.why);
         if (chosen.isEmpty()) {
             ShowMessage(modErrorHandler::Information,
                 QStringLiteral("Nothing to change for the %1 of the selection: %2.").arg(computersText(int(computers.size())), why));
